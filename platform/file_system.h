@@ -1,0 +1,50 @@
+// Every file operation of the program goes through FileSystem, so a test can put an
+// in-memory or failing file system underneath and check "disk full", "read-only" and
+// "rename failed" without a real disk. Paths are UTF-8; contents are raw bytes (the
+// Windows-1252 conversion happens in the text helpers, not here).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/result.h"
+
+namespace tarvedde {
+
+// Enough to tell that a file changed since it was last read.
+struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+class FileSystem {
+  public:
+    virtual ~FileSystem() = default;
+
+    virtual bool Exists(const std::string& path) const = 0;
+    virtual bool IsDirectory(const std::string& path) const = 0;
+    // Whole file; fails when it is missing or unreadable.
+    virtual Result<std::string> ReadAll(const std::string& path) const = 0;
+    // Creates or truncates, then writes; with `durable` the data reach the disk before return.
+    virtual Status WriteAll(const std::string& path, std::string_view bytes, bool durable) = 0;
+    // Creates the file when missing; never truncates.
+    virtual Status Append(const std::string& path, std::string_view bytes) = 0;
+    // A missing file is a failure; callers that do not care ignore the status.
+    virtual Status Remove(const std::string& path) = 0;
+    // Replaces an existing target in one step (POSIX rename semantics).
+    virtual Status Rename(const std::string& from, const std::string& to) = 0;
+    virtual Result<std::uint64_t> Size(const std::string& path) const = 0;
+    virtual Result<FileStamp> Stamp(const std::string& path) const = 0;
+    // Names (not paths) of the entries of a directory; empty when it cannot be read.
+    virtual std::vector<std::string> List(const std::string& directory) const = 0;
+    virtual Status CreateDirectory(const std::string& path) = 0;
+};
+
+// The operating system's file system.
+std::unique_ptr<FileSystem> MakeRealFileSystem();
+
+}  // namespace tarvedde
