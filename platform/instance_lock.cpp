@@ -1,0 +1,119 @@
+// flock-based single-instance lock; see instance_lock.h.
+#include "platform/instance_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace tarvedde {
+namespace {
+
+bool IsPortableNameChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
+}
+
+// Opening an existing file first matters in a sticky /tmp: with protected_regular the
+// kernel refuses O_CREAT on a file another user created. Read access is enough for
+// flock. O_CLOEXEC keeps programs we start from inheriting the lock and outliving us.
+int OpenLockFile(const std::string& path) {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW;
+    int fd = open(path.c_str(), flags);
+    if (fd < 0 && errno == ENOENT) {
+        fd = open(path.c_str(), flags | O_CREAT, 0644);
+    }
+    return fd;
+}
+
+int LockNonBlocking(int fd) {
+    int result = 0;
+    do {
+        result = flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+std::string InstanceLock::TemporaryDirectory() {
+    const char* directory = std::getenv("TMPDIR");
+    if (directory != nullptr && directory[0] != '\0') {
+        return directory;
+    }
+    return "/tmp";
+}
+
+std::string InstanceLock::LockFilePath(const std::string& directory, const std::string& name) {
+    std::string fileName = "tarvedde-instance-";
+    for (const char c : name) {
+        fileName.push_back(IsPortableNameChar(c) ? c : '_');
+    }
+    fileName += ".lock";
+    if (directory.empty() || directory.back() == '/') {
+        return directory + fileName;
+    }
+    return directory + "/" + fileName;
+}
+
+InstanceLock InstanceLock::Acquire(const std::string& name) {
+    return AcquireIn(TemporaryDirectory(), name);
+}
+
+InstanceLock InstanceLock::AcquireIn(const std::string& directory, const std::string& name) {
+    InstanceLock lock;
+    lock.path_ = LockFilePath(directory, name);
+    const int fd = OpenLockFile(lock.path_);
+    if (fd < 0) {
+        lock.errorMessage_ = "Sperrdatei " + lock.path_ + " nicht zu öffnen: " + strerror(errno);
+        return lock;
+    }
+    const int error = LockNonBlocking(fd);
+    if (error == 0) {
+        lock.fd_ = fd;
+        return lock;
+    }
+    close(fd);
+    if (error == EWOULDBLOCK) {
+        lock.existedAlready_ = true;
+        return lock;
+    }
+    lock.errorMessage_ = "Sperrdatei " + lock.path_ + " nicht zu sperren: " + strerror(error);
+    return lock;
+}
+
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      existedAlready_(other.existedAlready_),
+      path_(std::move(other.path_)),
+      errorMessage_(std::move(other.errorMessage_)) {}
+
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        fd_ = std::exchange(other.fd_, -1);
+        existedAlready_ = other.existedAlready_;
+        path_ = std::move(other.path_);
+        errorMessage_ = std::move(other.errorMessage_);
+    }
+    return *this;
+}
+
+InstanceLock::~InstanceLock() {
+    Release();
+}
+
+void InstanceLock::Release() {
+    if (fd_ < 0) {
+        return;
+    }
+    // Closing the only descriptor of the open file description drops the flock.
+    close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,49 @@
+// The single-instance lock: a system-wide named lock that tells whether another holder
+// already had it, as the Windows program learns from CreateMutex + ERROR_ALREADY_EXISTS.
+//
+// On Linux it is an flock on "<tmp>/tarvedde-instance-<name>.lock", where <tmp> is
+// $TMPDIR or /tmp and <name> keeps only [A-Za-z0-9._-] (anything else becomes '_').
+// The kernel drops the lock when the holder ends or dies, so a crash leaves no stale
+// lock; the file itself stays (removing it would let two holders lock different files).
+// A second holder does not wait and does not fail: it learns ExistedAlready() and owns
+// nothing. Two locks on one name in one process also see each other. When the lock file
+// cannot be opened the lock reports "did not exist" and carries a message for the log.
+#pragma once
+
+#include <string>
+
+namespace tarvedde {
+
+class InstanceLock {
+  public:
+    static InstanceLock Acquire(const std::string& name);
+    // The same in an explicit directory instead of the system temporary directory.
+    static InstanceLock AcquireIn(const std::string& directory, const std::string& name);
+    static std::string LockFilePath(const std::string& directory, const std::string& name);
+    // $TMPDIR when set and not empty, else /tmp.
+    static std::string TemporaryDirectory();
+
+    InstanceLock(InstanceLock&& other) noexcept;
+    InstanceLock& operator=(InstanceLock&& other) noexcept;
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+    ~InstanceLock();
+
+    bool ExistedAlready() const { return existedAlready_; }
+    // True while this object holds the lock.
+    bool Owns() const { return fd_ >= 0; }
+    // Empty unless the lock file could not be opened or locked.
+    const std::string& ErrorMessage() const { return errorMessage_; }
+    const std::string& Path() const { return path_; }
+    void Release();
+
+  private:
+    InstanceLock() = default;
+
+    int fd_ = -1;
+    bool existedAlready_ = false;
+    std::string path_;
+    std::string errorMessage_;
+};
+
+}  // namespace tarvedde

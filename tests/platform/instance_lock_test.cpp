@@ -1,0 +1,154 @@
+#include "platform/instance_lock.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace tarvedde {
+namespace {
+
+class InstanceLockTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = InstanceLock::TemporaryDirectory() + "/instance-lock-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(directory_); }
+
+    InstanceLock Acquire() { return InstanceLock::AcquireIn(directory_, "tarvedde.exe"); }
+
+    std::string directory_;
+};
+
+TEST_F(InstanceLockTest, SecondLockInTheSameProcessSeesTheFirst) {
+    InstanceLock first = Acquire();
+    EXPECT_FALSE(first.ExistedAlready());
+    EXPECT_TRUE(first.Owns());
+    EXPECT_EQ(first.ErrorMessage(), "");
+    EXPECT_EQ(first.Path(), directory_ + "/tarvedde-instance-tarvedde.exe.lock");
+
+    InstanceLock second = Acquire();
+    EXPECT_TRUE(second.ExistedAlready());
+    EXPECT_FALSE(second.Owns());
+    EXPECT_EQ(second.ErrorMessage(), "");
+
+    EXPECT_FALSE(InstanceLock::AcquireIn(directory_, "other").ExistedAlready());
+
+    first.Release();
+    EXPECT_FALSE(Acquire().ExistedAlready());
+}
+
+TEST_F(InstanceLockTest, DestructorReleasesAndMoveHandsOver) {
+    {
+        InstanceLock moved = [this] { return Acquire(); }();
+        InstanceLock target = std::move(moved);
+        EXPECT_TRUE(target.Owns());
+        EXPECT_FALSE(moved.Owns());  // NOLINT(bugprone-use-after-move): checks the hand-over
+        EXPECT_TRUE(Acquire().ExistedAlready());
+    }
+    EXPECT_FALSE(Acquire().ExistedAlready());
+}
+
+// The child acquires the lock and reports whether it got it, then waits for a byte from
+// the parent or for its death.
+struct Child {
+    pid_t pid = -1;
+    int toChild = -1;
+    char report = '?';
+};
+
+Child StartChildThatAcquires(const std::string& directory) {
+    int up[2];
+    int down[2];
+    if (pipe(up) != 0 || pipe(down) != 0) {
+        return {};
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        InstanceLock lock = InstanceLock::AcquireIn(directory, "tarvedde.exe");
+        const char report = lock.ExistedAlready() ? 'E' : lock.Owns() ? 'O' : 'F';
+        char ignored = 0;
+        if (write(up[1], &report, 1) == 1) {
+            (void)!read(down[0], &ignored, 1);
+        }
+        _exit(0);
+    }
+    close(up[1]);
+    close(down[0]);
+    Child child{pid, down[1], '?'};
+    if (pid < 0 || read(up[0], &child.report, 1) != 1) {
+        child.report = '!';
+    }
+    close(up[0]);
+    return child;
+}
+
+void EndChild(Child& child, bool kill) {
+    if (kill) {
+        ::kill(child.pid, SIGKILL);
+    } else {
+        (void)!write(child.toChild, "x", 1);
+    }
+    close(child.toChild);
+    int status = 0;
+    waitpid(child.pid, &status, 0);
+}
+
+TEST_F(InstanceLockTest, LockHeldByAnotherProcessExistsUntilItEnds) {
+    for (const bool kill : {false, true}) {
+        Child child = StartChildThatAcquires(directory_);
+        ASSERT_EQ(child.report, 'O');
+        InstanceLock mine = Acquire();
+        EXPECT_TRUE(mine.ExistedAlready());
+        EXPECT_FALSE(mine.Owns());
+        EndChild(child, kill);
+        EXPECT_FALSE(Acquire().ExistedAlready()) << (kill ? "after kill" : "after exit");
+    }
+}
+
+TEST_F(InstanceLockTest, AnotherProcessSeesOurLock) {
+    InstanceLock mine = Acquire();
+    ASSERT_TRUE(mine.Owns());
+    Child child = StartChildThatAcquires(directory_);
+    EXPECT_EQ(child.report, 'E');
+    EndChild(child, false);
+}
+
+TEST_F(InstanceLockTest, UnopenableLockFileReportsNotExistingWithAMessage) {
+    const std::string missing = directory_ + "/missing";
+    InstanceLock lock = InstanceLock::AcquireIn(missing, "tarvedde.exe");
+    EXPECT_FALSE(lock.ExistedAlready());
+    EXPECT_FALSE(lock.Owns());
+    EXPECT_NE(lock.ErrorMessage().find(missing + "/tarvedde-instance-tarvedde.exe.lock"),
+              std::string::npos)
+        << lock.ErrorMessage();
+}
+
+TEST(InstanceLockPath, NameKeepsOnlyPortableCharacters) {
+    EXPECT_EQ(InstanceLock::LockFilePath("/tmp", "Global\\Tarve wasser/ü-1.0_x"),
+              "/tmp/tarvedde-instance-Global_Tarve_wasser___-1.0_x.lock");
+    EXPECT_EQ(InstanceLock::LockFilePath("/var/tmp/", "a"), "/var/tmp/tarvedde-instance-a.lock");
+}
+
+TEST(InstanceLockPath, TemporaryDirectoryComesFromTmpdir) {
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    setenv("TMPDIR", "/some/where", 1);
+    EXPECT_EQ(InstanceLock::TemporaryDirectory(), "/some/where");
+    setenv("TMPDIR", "", 1);
+    EXPECT_EQ(InstanceLock::TemporaryDirectory(), "/tmp");
+    unsetenv("TMPDIR");
+    EXPECT_EQ(InstanceLock::TemporaryDirectory(), "/tmp");
+    if (saved != nullptr) {
+        setenv("TMPDIR", savedValue.c_str(), 1);
+    }
+}
+
+}  // namespace
+}  // namespace tarvedde
