@@ -188,6 +188,8 @@ TEST_F(IniFileTest, FailedWriteLeavesTheFileAndTheCacheIntact) {
     Put("[A]\r\nx=3\r\n");
     EXPECT_EQ(ini_.ReadInteger("A", "x", 0), 0);
     EXPECT_FALSE(ini_.WriteInteger("A", "y", 2));
+    fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Stat; });
+    EXPECT_FALSE(ini_.WriteInteger("A", "y", 2));
     fs_.SetFailurePolicy(nullptr);
     EXPECT_EQ(Bytes(), "[A]\r\nx=3\r\n");
 }

@@ -34,9 +34,9 @@ class Generator {
             if (kind == 0) {
                 bytes.append(static_cast<std::size_t>(Below(5000)), Byte());
             } else if (kind < 6) {
-                bytes += "\r\n[" + Name() + "]\r\n";
+                bytes += "\r\n[" + (Below(2) == 0 ? ValidName() : Name()) + "]\r\n";
             } else if (kind < 12) {
-                bytes += Name() + "=" + Name() + "\r\n";
+                bytes += (Below(2) == 0 ? ValidName() : Name()) + "=" + Value() + "\r\n";
             } else {
                 bytes += Byte();
             }
@@ -46,9 +46,9 @@ class Generator {
 
     // 1252 bytes from a small alphabet, so names collide often, in both cases.
     std::string Name() {
-        static constexpr std::string_view kLetters = "aAbB\xE4\xC4 \t\"'";
+        static constexpr std::string_view kLetters = "aA\xE4\xC4 \t\"'";
         std::string name;
-        const int length = Below(4);
+        const int length = Below(3);
         for (int i = 0; i < length; ++i) {
             name += kLetters[static_cast<std::size_t>(Below(static_cast<int>(kLetters.size())))];
         }
@@ -56,10 +56,7 @@ class Generator {
     }
 
     // A name IniFile accepts: something left after trimming, no syntax characters.
-    std::string ValidName() {
-        std::string name = Name();
-        return "k" + name;
-    }
+    std::string ValidName() { return "k" + Name(); }
 
     std::string Value() {
         std::string value = Name();
@@ -74,10 +71,17 @@ class Generator {
     std::mt19937 random_;
 };
 
+std::string Folded(const std::string& utf8Name) {
+    return FoldCaseCp1252(TrimIniBlanks(Utf8ToCp1252(utf8Name)));
+}
+
 std::map<std::string, std::vector<std::string>> Snapshot(const IniFile& ini) {
     std::map<std::string, std::vector<std::string>> sections;
     for (const std::string& name : ini.ReadSections()) {
-        sections[FoldCaseCp1252(Utf8ToCp1252(name))] = ini.ReadSectionValues(name);
+        sections[Folded(name)] = ini.ReadSectionValues(name);
+        for (const std::string& line : sections[Folded(name)]) {
+            (void)ParseIniInteger(line.substr(line.find('=') + 1));  // for the sanitizers
+        }
     }
     return sections;
 }
@@ -90,6 +94,21 @@ std::string ExpectedRead(const std::string& value1252) {
     return Cp1252ToUtf8(v);
 }
 
+// The section after the write: the key's value replaced in place, or the key appended.
+std::vector<std::string> ExpectedSection(const IniFile& ini, const std::string& section,
+                                         const std::string& key, const std::string& readBack) {
+    std::vector<std::string> lines = ini.ReadSectionValues(section);
+    const std::vector<std::string> keys = ini.ReadSection(section);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (Folded(keys[i]) == Folded(key)) {
+            lines[i] = keys[i] + "=" + readBack;
+            return lines;
+        }
+    }
+    lines.push_back(Cp1252ToUtf8(TrimIniBlanks(Utf8ToCp1252(key))) + "=" + readBack);
+    return lines;
+}
+
 TEST(IniFuzzTest, RandomFilesParseAndWritesReadBack) {
     Generator gen(20240611);
     for (int round = 0; round < 3000; ++round) {
@@ -99,14 +118,21 @@ TEST(IniFuzzTest, RandomFilesParseAndWritesReadBack) {
         const auto before = Snapshot(ini);
 
         const std::string section = Cp1252ToUtf8(gen.ValidName());
-        const std::string key = Cp1252ToUtf8(gen.ValidName());
+        std::string key = Cp1252ToUtf8(gen.ValidName());
+        const std::vector<std::string> keys = ini.ReadSection(section);
+        if (!keys.empty() && gen.Below(2) == 0) {
+            key = keys[static_cast<std::size_t>(gen.Below(static_cast<int>(keys.size())))];
+        }
         const std::string value = gen.Value();
+        const std::vector<std::string> expectedSection =
+            ExpectedSection(ini, section, key, ExpectedRead(value));
         ASSERT_TRUE(ini.WriteString(section, key, Cp1252ToUtf8(value))) << round;
 
         IniFile fresh(fs, "F.INI");
         ASSERT_EQ(fresh.ReadString(section, key, "<none>"), ExpectedRead(value)) << round;
+        ASSERT_EQ(fresh.ReadSectionValues(section), expectedSection) << round;
         auto after = Snapshot(fresh);
-        const std::string folded = FoldCaseCp1252(TrimIniBlanks(Utf8ToCp1252(section)));
+        const std::string folded = Folded(section);
         after.erase(folded);
         auto expected = before;
         expected.erase(folded);
@@ -114,7 +140,13 @@ TEST(IniFuzzTest, RandomFilesParseAndWritesReadBack) {
 
         if (round % 2 == 0) {
             ASSERT_TRUE(fresh.DeleteKey(section, key));
-            ASSERT_FALSE(IniFile(fs, "F.INI").ValueExists(section, key)) << round;
+            IniFile deleted(fs, "F.INI");
+            ASSERT_FALSE(deleted.ValueExists(section, key)) << round;
+            auto remaining = expectedSection;
+            std::erase_if(remaining, [&](const std::string& line) {
+                return Folded(line.substr(0, line.find('='))) == Folded(key);
+            });
+            ASSERT_EQ(deleted.ReadSectionValues(section), remaining) << round;
         } else {
             ASSERT_TRUE(fresh.EraseSection(section));
             auto erased = Snapshot(IniFile(fs, "F.INI"));
