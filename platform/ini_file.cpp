@@ -142,6 +142,9 @@ const IniDocument& IniFile::Document() const {
 }
 
 Status IniFile::Store(std::string bytes) {
+    if (bytes == document_.bytes() && stamp_) {
+        return Status::Ok();  // the loader writes back what it read; spare the disk
+    }
     const Status written = WriteFileAtomic(fs_, path_, bytes, durable_);
     const std::uint64_t generation = WriteCounts::Increment(fs_, path_);
     if (!written) {

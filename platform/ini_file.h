@@ -6,9 +6,11 @@
 // Load: the configuration loader reads thousands of keys from one file, so the parsed
 // file is cached; every call revalidates it with one FileSystem::Stamp and re-parses
 // only when the file changed (another instance or another program wrote it). Writes of
-// other IniFile objects in this process are seen even when they keep size and
-// modification time (file times tick in milliseconds); an outside program's same-size
-// edit within one tick of the previous change can be missed until the next change.
+// other IniFile objects in this process (same FileSystem, same path text) are seen even
+// when they keep size and modification time (file times tick in milliseconds); an
+// outside program's same-size edit within one tick of the previous change can be missed
+// until the next change. Each write re-parses the file: fine for settings and counters,
+// not meant for hundreds of changed keys per second.
 //
 // Guarantees: every write goes to the file at once, through a temporary file and a
 // rename, so a crash leaves the old or the new file, never half of one. A write changes
@@ -57,7 +59,8 @@ class IniFile {
     // "key=value" for each key of ReadSection, the value as ReadString returns it.
     std::vector<std::string> ReadSectionValues(std::string_view section) const;
 
-    // Creates the file, section or key when missing. The value is written as given, so
+    // Creates the file, section or key when missing; a write that would leave the file's
+    // bytes as they are does not touch it. The value is written as given, so
     // blanks around it or enclosing quotes do not read back. Fails, without touching the
     // file, when a name or the value would not read back as itself (CR or LF anywhere,
     // ']' in a section name, an empty key or one with '=' or a leading '[' or ';'), when
