@@ -1,0 +1,235 @@
+#include "platform/time_zone.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/memory_file_system.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr std::int64_t kHour = 3'600'000;
+constexpr std::int64_t kSecond = 1000;
+
+// UTC epoch ms of a civil date-time (independent of the code under test: 2024-01-01 is
+// 19723 days after 1970-01-01).
+constexpr std::int64_t kJan2024 = 19723LL * 24 * kHour;
+
+TimeZone LoadOrSkip(const std::string& name, bool& skipped) {
+    auto zone = TimeZone::Load(name);
+    skipped = !zone.ok();
+    return zone.ok() ? zone.value() : TimeZone::Utc();
+}
+
+#define LOAD_ZONE_OR_SKIP(var, name)                                    \
+    bool var##Skipped = false;                                          \
+    const TimeZone var = LoadOrSkip(name, var##Skipped);                \
+    if (var##Skipped) {                                                 \
+        GTEST_SKIP() << "tzdata for " << (name) << " is not installed"; \
+    }
+
+TEST(TimeZoneBerlin, SpringForwardAt0100Utc) {
+    LOAD_ZONE_OR_SKIP(berlin, "Europe/Berlin");
+    const std::int64_t change = 1'711'846'800'000;                  // 2024-03-31 01:00:00 UTC
+    const std::int64_t localMidnight = kJan2024 + 90 * 24 * kHour;  // 2024-03-31 00:00
+    EXPECT_EQ(berlin.ToLocalMs(change - kSecond), localMidnight + 2 * kHour - kSecond);
+    EXPECT_EQ(berlin.ToLocalMs(change), localMidnight + 3 * kHour);
+    EXPECT_EQ(berlin.OffsetMs(change - 1), kHour);
+    EXPECT_EQ(berlin.OffsetMs(change), 2 * kHour);
+}
+
+TEST(TimeZoneBerlin, FallBackAt0100Utc) {
+    LOAD_ZONE_OR_SKIP(berlin, "Europe/Berlin");
+    const std::int64_t change = 1'729'990'800'000;                   // 2024-10-27 01:00:00 UTC
+    const std::int64_t localMidnight = kJan2024 + 300 * 24 * kHour;  // 2024-10-27 00:00
+    EXPECT_EQ(berlin.ToLocalMs(change - kSecond), localMidnight + 3 * kHour - kSecond);
+    EXPECT_EQ(berlin.ToLocalMs(change), localMidnight + 2 * kHour);
+}
+
+TEST(TimeZoneBerlin, FooterRuleAfterTheLastTransition) {
+    LOAD_ZONE_OR_SKIP(berlin, "Europe/Berlin");
+    struct Change {
+        std::int64_t utcMs;
+        std::int64_t offsetAfter;
+    };
+    // Last Sundays of March and October 01:00 UTC, from an independent zone library.
+    const std::vector<Change> changes = {
+        {2'216'250'000'000, 2 * kHour}, {2'234'998'800'000, kHour},
+        {4'109'878'800'000, 2 * kHour}, {4'128'627'600'000, kHour},
+        {7'265'725'200'000, 2 * kHour}, {7'283'869'200'000, kHour}};
+    for (const auto& change : changes) {
+        EXPECT_EQ(berlin.OffsetMs(change.utcMs - 1), 3 * kHour - change.offsetAfter)
+            << change.utcMs;
+        EXPECT_EQ(berlin.OffsetMs(change.utcMs), change.offsetAfter) << change.utcMs;
+    }
+}
+
+TEST(TimeZoneBerlin, BeforeTheFirstTransitionIsLocalMeanTime) {
+    LOAD_ZONE_OR_SKIP(berlin, "Europe/Berlin");
+    EXPECT_EQ(berlin.OffsetMs(-5'364'662'400'000), 3208 * kSecond);  // 1800-01-01, +0:53:28
+}
+
+TEST(TimeZoneBerlin, LocalTimesBackToUtc) {
+    LOAD_ZONE_OR_SKIP(berlin, "Europe/Berlin");
+    const std::int64_t march31 = kJan2024 + 90 * 24 * kHour;
+    const std::int64_t october27 = kJan2024 + 300 * 24 * kHour;
+    // Plain winter and summer times.
+    EXPECT_EQ(berlin.FromLocalMs(march31 - 12 * kHour), march31 - 13 * kHour);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 12 * kHour), march31 + 10 * kHour);
+    // Either side of the gap, and inside it (02:30 is read as 01:30 UTC = 03:30 CEST).
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHour - 1), march31 + kHour - 1);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 3 * kHour), march31 + kHour);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHour + kHour / 2), march31 + kHour + kHour / 2);
+    // 02:30 on October 27 happens twice: the earlier, summer-time instant wins.
+    EXPECT_EQ(berlin.FromLocalMs(october27 + 2 * kHour + kHour / 2), october27 + kHour / 2);
+    EXPECT_EQ(berlin.FromLocalMs(october27 + 3 * kHour), october27 + 2 * kHour);
+}
+
+TEST(TimeZoneFixed, OffsetsBothWays) {
+    const TimeZone plus90 = TimeZone::Fixed(90, "X+0130");
+    EXPECT_EQ(plus90.Name(), "X+0130");
+    EXPECT_EQ(plus90.ToLocalMs(0), 90 * 60 * kSecond);
+    EXPECT_EQ(plus90.FromLocalMs(90 * 60 * kSecond), 0);
+    const TimeZone minus5 = TimeZone::Fixed(-300, "EST");
+    EXPECT_EQ(minus5.ToLocalMs(kJan2024), kJan2024 - 5 * kHour);
+    EXPECT_EQ(TimeZone::Utc().ToLocalMs(kJan2024), kJan2024);
+    EXPECT_EQ(TimeZone::Utc().Name(), "UTC");
+}
+
+TEST(TimeZoneLoad, RefusesPathsOutsideTheZoneDirectory) {
+    for (const std::string name : {"../etc/passwd", "/etc/localtime", "Europe/../../x", ""}) {
+        EXPECT_FALSE(TimeZone::Load(name).ok()) << name;
+    }
+    EXPECT_FALSE(TimeZone::Load("No/Such_Zone").ok());
+}
+
+// --- TZif bytes built by hand ---------------------------------------------------------
+
+struct ZoneData {
+    std::vector<std::int64_t> times;
+    std::vector<std::uint8_t> typeIndexes;
+    std::vector<std::int32_t> typeOffsets;
+};
+
+void PutBigEndian(std::string& out, std::uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+std::string HeaderAndBlock(char version, const ZoneData& data, int timeSize) {
+    std::string out = "TZif";
+    out += version;
+    out += std::string(15, '\0');
+    const std::uint32_t typeCount = static_cast<std::uint32_t>(data.typeOffsets.size());
+    for (std::uint32_t count :
+         {0u, 0u, 0u, static_cast<std::uint32_t>(data.times.size()), typeCount, 4u}) {
+        PutBigEndian(out, count, 4);
+    }
+    for (std::int64_t time : data.times) {
+        PutBigEndian(out, static_cast<std::uint64_t>(time), timeSize);
+    }
+    for (std::uint8_t index : data.typeIndexes) {
+        out += static_cast<char>(index);
+    }
+    for (std::int32_t offset : data.typeOffsets) {
+        PutBigEndian(out, static_cast<std::uint32_t>(offset), 4);
+        out += '\0';  // isdst
+        out += '\0';  // abbreviation index
+    }
+    out += std::string("ABC", 4);
+    return out;
+}
+
+std::string Tzif1(const ZoneData& data) {
+    return HeaderAndBlock('\0', data, 4);
+}
+
+std::string Tzif2(const ZoneData& v1, const ZoneData& v2, const std::string& footer) {
+    return HeaderAndBlock('2', v1, 4) + HeaderAndBlock('2', v2, 8) + "\n" + footer + "\n";
+}
+
+const ZoneData kTwoChanges = {{1000, 2000}, {1, 0}, {0, 3600}};
+
+TEST(TimeZoneParse, Version1Transitions) {
+    auto zone = TimeZone::Parse(Tzif1(kTwoChanges), "v1");
+    ASSERT_TRUE(zone.ok()) << zone.error().message;
+    EXPECT_EQ(zone.value().OffsetMs(999'999), 0);  // type 0 before the first change
+    EXPECT_EQ(zone.value().OffsetMs(1'000'000), kHour);
+    EXPECT_EQ(zone.value().OffsetMs(1'999'999), kHour);
+    EXPECT_EQ(zone.value().OffsetMs(2'000'000), 0);
+    EXPECT_EQ(zone.value().OffsetMs(9'000'000'000'000), 0);
+}
+
+TEST(TimeZoneParse, Version2UsesThe64BitSectionAndTheFooter) {
+    const ZoneData wrongV1 = {{}, {}, {7200}};
+    const ZoneData v2 = {{-10'000'000'000, 4'000'000'000}, {1, 0}, {0, 3600}};
+    auto zone = TimeZone::Parse(Tzif2(wrongV1, v2, "XXX-3"), "v2");
+    ASSERT_TRUE(zone.ok()) << zone.error().message;
+    EXPECT_EQ(zone.value().OffsetMs(-10'000'000'001'000), 0);
+    EXPECT_EQ(zone.value().OffsetMs(0), kHour);
+    EXPECT_EQ(zone.value().OffsetMs(4'000'000'000'000), 0);          // at the last change: its type
+    EXPECT_EQ(zone.value().OffsetMs(4'000'000'001'000), 3 * kHour);  // after it: the footer
+}
+
+TEST(TimeZoneParse, EmptyFooterKeepsTheLastType) {
+    auto zone = TimeZone::Parse(Tzif2({{}, {}, {0}}, kTwoChanges, ""), "v2");
+    ASSERT_TRUE(zone.ok()) << zone.error().message;
+    EXPECT_EQ(zone.value().OffsetMs(9'000'000'000'000), 0);
+}
+
+TEST(TimeZoneParse, FooterAloneGovernsAZoneWithoutTransitions) {
+    auto zone =
+        TimeZone::Parse(Tzif2({{}, {}, {0}}, {{}, {}, {3600}}, "CET-1CEST,M3.5.0,M10.5.0/3"), "v2");
+    ASSERT_TRUE(zone.ok()) << zone.error().message;
+    EXPECT_EQ(zone.value().OffsetMs(1'711'846'800'000), 2 * kHour);
+}
+
+TEST(TimeZoneParse, MalformedBytesAreErrors) {
+    const std::string good = Tzif2({{}, {}, {0}}, kTwoChanges, "CET-1");
+    ASSERT_TRUE(TimeZone::Parse(good, "good").ok());
+    for (std::size_t length = 0; length < good.size(); ++length) {
+        EXPECT_FALSE(TimeZone::Parse(good.substr(0, length), "cut").ok()) << length;
+    }
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"wrong magic", "TZxf" + good.substr(4)},
+        {"unknown version", "TZif9" + good.substr(5)},
+        {"type index out of range", Tzif1({{1000}, {2}, {0, 3600}})},
+        {"transitions not ascending", Tzif1({{2000, 1000}, {0, 1}, {0, 3600}})},
+        {"no types", Tzif1({{}, {}, {}})},
+        {"offset out of range", Tzif1({{}, {}, {100'000}})},
+        {"bad footer", Tzif2({{}, {}, {0}}, kTwoChanges, "CET-1CEST,M3.5.0")},
+        {"unterminated footer", good.substr(0, good.size() - 1) + "x"},
+    };
+    for (const auto& [what, bytes] : bad) {
+        EXPECT_FALSE(TimeZone::Parse(bytes, what).ok()) << what;
+    }
+}
+
+TEST(TimeZoneParse, EveryPrefixOfARealFileFailsCleanly) {
+    auto bytes = MakeRealFileSystem()->ReadAll("/usr/share/zoneinfo/Europe/Berlin");
+    if (!bytes.ok()) {
+        GTEST_SKIP() << "tzdata for Europe/Berlin is not installed";
+    }
+    const std::string& all = bytes.value();
+    ASSERT_TRUE(TimeZone::Parse(all, "Europe/Berlin").ok());
+    for (std::size_t length = 0; length < all.size(); ++length) {
+        EXPECT_FALSE(TimeZone::Parse(std::string_view(all).substr(0, length), "cut").ok());
+    }
+}
+
+TEST(TimeZoneLoad, ReadsThroughTheGivenFileSystem) {
+    MemoryFileSystem files;
+    ASSERT_TRUE(files.WriteAll("/zones/Test/Zone", Tzif1(kTwoChanges), false).ok());
+    auto zone = TimeZone::Load("Test/Zone", files, "/zones");
+    ASSERT_TRUE(zone.ok()) << zone.error().message;
+    EXPECT_EQ(zone.value().Name(), "Test/Zone");
+    EXPECT_EQ(zone.value().OffsetMs(1'500'000), kHour);
+    EXPECT_FALSE(TimeZone::Load("Test/Missing", files, "/zones").ok());
+}
+
+}  // namespace
+}  // namespace tarvedde
