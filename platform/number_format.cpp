@@ -183,6 +183,7 @@ void AppendDigits(std::string& out, const Digits& digits, int from, int to) {
 std::string ExponentForm(bool negative, Digits digits, const Locale& locale) {
     digits.StripTrailingZeros();
     std::string out;
+    out.reserve(32);
     if (negative) {
         out += '-';
     }
@@ -202,6 +203,7 @@ std::string ExponentForm(bool negative, Digits digits, const Locale& locale) {
 // Positional form of the digits with at least `minDecimals` places.
 std::string PlainForm(bool negative, const Digits& digits, int minDecimals, const Locale& locale) {
     std::string out;
+    out.reserve(48);
     if (negative) {
         out += '-';
     }
