@@ -6,55 +6,10 @@
 #include <cstring>
 
 #include "platform/extended_float.h"
+#include "platform/text_encoding.h"
 
 namespace tarvedde {
 namespace {
-
-// TODO(integration): use text_encoding.h. Until then Latin-1 only: code points above
-// U+00FF and malformed UTF-8 become '?'.
-std::string Utf8ToCp1252(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0x80) {
-            out.push_back(static_cast<char>(lead));
-            ++i;
-            continue;
-        }
-        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        std::size_t end = i + 1;
-        while (end < utf8.size() && end < i + length &&
-               (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
-            ++end;
-        }
-        const bool latin1 = length == 2 && end == i + 2 && (lead == 0xC2 || lead == 0xC3);
-        if (latin1) {
-            const auto low = static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu;
-            out.push_back(static_cast<char>(((lead & 0x03u) << 6) | low));
-        } else {
-            out.push_back('?');
-        }
-        i = end;
-    }
-    return out;
-}
-
-// TODO(integration): use text_encoding.h. Latin-1 only until then.
-std::string Cp1252ToUtf8(std::string_view cp1252) {
-    std::string out;
-    out.reserve(cp1252.size() * 2);
-    for (const char c : cp1252) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out.push_back(c);
-            continue;
-        }
-        out.push_back(static_cast<char>(0xC0u | (byte >> 6)));
-        out.push_back(static_cast<char>(0x80u | (byte & 0x3Fu)));
-    }
-    return out;
-}
 
 template <class T>
 void AppendLittleEndian(std::string& out, T value) {

@@ -1,0 +1,87 @@
+#include "app/command_line.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+
+#include "platform/ini_file.h"
+
+namespace tarvedde {
+
+std::optional<SourceKind> ParseSourceKind(const std::string& text) {
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower == "dde") {
+        return SourceKind::Dde;
+    }
+    if (lower == "aqasys") {
+        return SourceKind::Aqasys;
+    }
+    if (lower == "opc") {
+        return SourceKind::Opc;
+    }
+    return std::nullopt;
+}
+
+std::string ExecutableDirectory(const std::string& argv0) {
+    std::array<char, 4096> buffer{};
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    std::filesystem::path exe =
+        n > 0 ? std::filesystem::path(std::string(buffer.data(), static_cast<std::size_t>(n)))
+              : std::filesystem::absolute(argv0);
+    std::string dir = exe.parent_path().string();
+    if (dir.empty() || dir.back() != '/') {
+        dir += '/';
+    }
+    return dir;
+}
+
+Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine result;
+    result.programDir = ExecutableDirectory(args.empty() ? std::string() : args.front());
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--dir" && hasValue) {
+            result.programDir = std::filesystem::absolute(args[++i]).lexically_normal().string();
+        } else if (arg == "--source" && hasValue) {
+            result.sourceKind = ParseSourceKind(args[++i]);
+            if (!result.sourceKind) {
+                return Error{"unknown source kind '" + args[i] + "' (dde, aqasys or opc)"};
+            }
+        } else if (arg == "--headless") {
+            result.headless = true;
+        } else if (arg == "--help" || arg == "-h") {
+            result.help = true;
+        } else {
+            return Error{"unknown or incomplete option '" + arg + "'"};
+        }
+    }
+    if (result.programDir.empty() || result.programDir.back() != '/') {
+        result.programDir += '/';
+    }
+    return result;
+}
+
+std::string UsageText(const std::string& program) {
+    return "usage: " + program +
+           " [--dir PROGRAM_DIR] [--source dde|aqasys|opc] [--headless]\n"
+           "  --dir      the program directory (default: the executable's directory)\n"
+           "  --source   the data-source kind (default: tarvedde-install.ini, else dde)\n"
+           "  --headless run without a window\n";
+}
+
+Result<SourceKind> ReadInstalledSourceKind(FileSystem& files, const std::string& programDir) {
+    IniFile ini(files, programDir + "tarvedde-install.ini");
+    const std::string text = ini.ReadString("Installation", "Source", "dde");
+    const auto kind = ParseSourceKind(text);
+    if (!kind) {
+        return Error{"tarvedde-install.ini: unknown [Installation] Source '" + text + "'"};
+    }
+    return *kind;
+}
+
+}  // namespace tarvedde

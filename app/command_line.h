@@ -1,0 +1,33 @@
+// Options shared by the desktop and the headless program.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/item_model.h"
+#include "platform/file_system.h"
+#include "platform/result.h"
+
+namespace tarvedde {
+
+struct CommandLine {
+    std::string programDir;
+    std::optional<SourceKind> sourceKind;  // from --source; otherwise the installation file
+    bool headless = false;
+    bool help = false;
+};
+
+// argv[0] gives the default program directory (the executable's directory).
+Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args);
+std::string UsageText(const std::string& program);
+
+// The installation's source kind: [Installation] Source of tarvedde-install.ini in the
+// program directory ("dde", "aqasys", "opc"); DDE when missing.
+Result<SourceKind> ReadInstalledSourceKind(FileSystem& files, const std::string& programDir);
+std::optional<SourceKind> ParseSourceKind(const std::string& text);
+
+// The directory of the running executable, with the trailing separator.
+std::string ExecutableDirectory(const std::string& argv0);
+
+}  // namespace tarvedde

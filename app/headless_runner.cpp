@@ -1,0 +1,88 @@
+#include "app/headless_runner.h"
+
+#include <csignal>
+#include <iostream>
+
+#include "engine/tarvedde_main.h"
+#include "platform/poll_event_loop.h"
+#include "platform/system_shell.h"
+#include "platform/unattended_operator.h"
+
+namespace tarvedde {
+namespace {
+
+PollEventLoop* signalLoop = nullptr;
+
+extern "C" void OnTerminationSignal(int) {
+    if (signalLoop != nullptr) {
+        signalLoop->RequestQuitFromSignal();
+    }
+}
+
+void InstallSignalHandlers(PollEventLoop& loop) {
+    signalLoop = &loop;
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
+
+int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
+    auto files = MakeRealFileSystem();
+    auto clock = MakeSystemClock();
+    auto created = PollEventLoop::Create(*clock);
+    if (!created) {
+        std::cerr << created.error().message << '\n';
+        return 1;
+    }
+    PollEventLoop& loop = *created.value();
+    auto shell = MakeSystemShell();
+
+    SourceKind kind = SourceKind::Dde;
+    if (commandLine.sourceKind) {
+        kind = *commandLine.sourceKind;
+    } else {
+        auto installed = ReadInstalledSourceKind(*files, commandLine.programDir);
+        if (!installed) {
+            std::cerr << installed.error().message << '\n';
+            return 2;
+        }
+        kind = installed.value();
+    }
+
+    TarveddeMain* engine = nullptr;
+    // Nobody is there to answer: messages go to the log, and a start that would put a
+    // second client into a working directory is abandoned.
+    UnattendedOperator person(
+        [&engine](const std::string& text) {
+            std::cerr << text << '\n';
+            if (engine != nullptr) {
+                engine->Log().WriteLog("Meldung: " + text);
+            }
+        },
+        Answer::No);
+    person.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
+
+    Host host{*files, *clock, loop, person, *shell};
+    StartOptions options;
+    options.programDir = commandLine.programDir;
+    options.sourceKind = kind;
+    options.lockName = lockName;
+    TarveddeMain main(host, options);
+    engine = &main;
+
+    if (!main.FormCreate()) {
+        return 0;
+    }
+    InstallSignalHandlers(loop);
+    main.FormShow();
+    loop.Run();
+    main.FormClose();
+    signalLoop = nullptr;
+    return 0;
+}
+
+}  // namespace tarvedde

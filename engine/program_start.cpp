@@ -1,0 +1,162 @@
+// Program start: main window creation with the single-instance guard, and the start-up
+// sequence of the first showing. Most decisions here serve one goal: a restart in the
+// middle of a day must not lose the day's statistics, and two clients must never work
+// in the same directory unnoticed.
+#include <algorithm>
+
+#include "engine/configuration_loader.h"
+#include "engine/tarvedde_main.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr char kActiveMarker[] = "$dde_activ";
+constexpr char kCleanMarker[] = "$clean";
+constexpr const char* kLockFiles[] = {"$lock_SMP", "$lock_TVV", "$lock_TVI", "$lock_DAT"};
+
+std::string WithTrailingSeparator(std::string dir) {
+    if (dir.empty()) {
+        return "./";
+    }
+    if (dir.back() != '/') {
+        dir += '/';
+    }
+    return dir;
+}
+
+}  // namespace
+
+TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& locale)
+    : host_(host),
+      options_(std::move(options)),
+      locale_(locale),
+      log_(host.files, host.clock, locale),
+      state_(host, log_, locale) {
+    timerDDE_ = host_.loop.CreateTimer("TimerDDE", state_.settings.cycleIntervalMs, [] {});
+    timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [] {});
+    state_.timerDDE = timerDDE_.get();
+}
+
+TarveddeMain::~TarveddeMain() = default;
+
+bool TarveddeMain::FormCreate() {
+    GeneralSettings& settings = state_.settings;
+    settings.sourceKind = options_.sourceKind;
+    settings.itemCount = std::min(settings.itemCount, maxItems);
+    settings.customDayChange = false;
+    settings.customNewDay = false;
+    settings.firstRun = false;
+    startAborted_ = false;
+    connectionLost_ = false;
+
+    state_.programDir = WithTrailingSeparator(options_.programDir);
+    log_.SetProgramDir(state_.programDir);
+    state_.window.lb_StartDir = state_.programDir;
+    log_.WriteLog("Programmstart in " + state_.programDir);
+
+    ReadStartSettings();
+    if (!RunInstanceGuard()) {
+        return false;
+    }
+    DeleteStaleLockFiles();
+    state_.cycleTime = host_.clock.Now();
+    newDayFileCreated_ = false;
+    if (settings.sourceKind == SourceKind::Aqasys) {
+        permanentAtCreation_ = false;
+        settings.permanentMode = false;
+        state_.window.menuEnabled["Initialisierung1"] = false;
+    }
+    state_.window.Changed();
+    return true;
+}
+
+void TarveddeMain::ReadStartSettings() {
+    GeneralSettings& settings = state_.settings;
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    settings.opcHost = ini.ReadString("OPC", "Host", "");
+    settings.opcServer = ini.ReadString("OPC", "Server", "");
+    permanentAtCreation_ = ini.ReadBool("DDE", "Permanent", true);
+    settings.permanentMode = permanentAtCreation_;
+    settings.formatPrecision = std::clamp(ini.ReadInteger("Formate", "PR", 12), 0, 255);
+    settings.formatDecimals = std::clamp(ini.ReadInteger("Formate", "NK", 3), 0, 255);
+    settings.firstRun = ini.ReadBool("DDE", "FirstRun", true);
+    settings.nullStart = ini.ReadBool("DDE", "Nullstart", false);
+    settings.autoStart = ini.ReadBool("DDE", "AutoStart", false);
+    (void)ini.WriteBool("DDE", "Nullstart", false);
+    settings.checkDead = ini.ReadBool("DDE", "Check_tot", true);
+    (void)ini.WriteBool("DDE", "Check_tot", settings.checkDead);
+    settings.varIniScaling = ini.ReadBool("DDE", "varini-Skalierung", false);
+}
+
+bool TarveddeMain::AskAbortStart(const std::string& message) {
+    host_.op.ShowMessage(message);
+    if (host_.op.Ask("Programmstart abbrechen ?", QuestionButtons::YesNo) == Answer::Yes) {
+        startAborted_ = true;
+        host_.shell.TerminateProcess(0);
+        return true;
+    }
+    return false;
+}
+
+bool TarveddeMain::RunInstanceGuard() {
+    const std::string& dir = state_.programDir;
+    const std::string appName = state_.settings.sourceKind == SourceKind::Opc
+                                    ? "Tarvewater_OPC_CLient"
+                                    : "Tarvewater_DDE_CLient";
+    std::string lockName = options_.lockName;
+    std::transform(lockName.begin(), lockName.end(), lockName.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    log_.WriteLog("Mutex = " + lockName);
+    instanceLock_ = options_.lockDirectory.empty()
+                        ? InstanceLock::Acquire(lockName)
+                        : InstanceLock::AcquireIn(options_.lockDirectory, lockName);
+    const bool mutexExists = instanceLock_->ExistedAlready();
+    const bool markerExists = host_.files.Exists(state_.PathOf(kActiveMarker));
+
+    if (mutexExists && markerExists) {
+        startAborted_ = true;
+        log_.WriteLog("Mutex und $dde_activ in " + dir + " schon vorhanden. Start abgebrochen !");
+        host_.shell.TerminateProcess(0);
+        return false;
+    }
+    const bool autoStart = state_.settings.autoStart;
+    if (mutexExists) {
+        if (autoStart) {
+            log_.WriteLog("Mutex schon vorhanden. Autostart in " + dir +
+                          " trotzdem durchgeführt !");
+            return true;
+        }
+        if (AskAbortStart("Die Anwendung " + appName + " läuft bereits auf dem PC !")) {
+            return false;
+        }
+        log_.WriteLog("Mutex schon vorhanden. Trotzdem startet der Anwender in " + dir +
+                      " den Client !");
+        return true;
+    }
+    if (markerExists) {
+        if (autoStart) {
+            log_.WriteLog("$dde_activ in " + dir +
+                          " noch vorhanden. Autostart trotzdem durchgeführt !");
+            return true;
+        }
+        if (AskAbortStart("Ein " + appName + " scheint bereits im\r\n Verzeichnis " + dir +
+                          " aktiv zu sein !")) {
+            return false;
+        }
+        log_.WriteLog("$dde_activ in " + dir +
+                      " schon vorhanden. Trotzdem startet der Anwender den Client !");
+    }
+    return true;
+}
+
+void TarveddeMain::DeleteStaleLockFiles() {
+    for (const char* name : kLockFiles) {
+        DeleteIfExists(host_.files, state_.PathOf(name));
+    }
+}
+
+}  // namespace tarvedde

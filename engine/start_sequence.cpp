@@ -1,0 +1,207 @@
+// The start-up sequence of the main window's first showing: source initialisation,
+// the running day's state, the configuration, the day files and the automatic start.
+#include "engine/configuration_loader.h"
+#include "engine/tarvedde_main.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr char kActiveMarker[] = "$dde_activ";
+constexpr char kCleanMarker[] = "$clean";
+constexpr char kVersion[] = "Version 7.26";
+
+}  // namespace
+
+void TarveddeMain::FormShow() {
+    StartSequenceHeader();
+    if (!InitDDE()) {
+        itemsLinked_ = false;
+        host_.op.ShowMessage("DDE-System kann nicht initialisiert werden !");
+        state_.window.btStartDDEEnabled = false;
+        state_.window.Changed();
+        return;
+    }
+    markerCreated_ = CreateEmptyFile(host_.files, state_.PathOf(kActiveMarker)).ok();
+    stateClean_ = false;
+    state_.settings.opcCloseCount = 5;
+    if (permanentAtCreation_) {
+        ReadSavedDayAndCleanMarker();
+    }
+    ShowRestartHeading();
+    if (state_.settings.sourceKind == SourceKind::Aqasys) {
+        state_.window.menuEnabled["Einzel1"] = false;
+        state_.window.menuEnabled["Integral1"] = false;
+    } else {
+        state_.window.menuEnabled["AqasysAbrufen1"] = false;
+    }
+    if (permanentAtCreation_) {
+        RestoreMirrorOffsets();
+    }
+    ConvertConfigFile();
+    LoadConfiguration(state_);
+    LoadItemOptions(state_);
+    const GeneralSettings& settings = state_.settings;
+    if (settings.sourceKind == SourceKind::Opc) {
+        state_.window.eHost = settings.opcHost;
+        log_.WriteLog("OPC-Host : " + settings.opcHost);
+        log_.WriteLog("OPC-ProgID : " + settings.opcServer);
+    }
+    if (settings.permanentMode) {
+        SyncTimeFrames();
+    }
+    state_.window.lbAus = std::string(SourceKindName(settings.sourceKind)) + " nicht gestartet";
+    state_.window.groupBox1Visible = settings.permanentMode;
+    state_.window.groupBox2Visible = !settings.permanentMode;
+    if (settings.permanentMode) {
+        PermanentModeStart();
+    } else {
+        AqasysModeStart();
+    }
+    state_.window.Changed();
+}
+
+void TarveddeMain::StartSequenceHeader() {
+    const std::string kindName = SourceKindName(state_.settings.sourceKind);
+    MainWindowModel& window = state_.window;
+    window.caption = "Tarvewater Online " + kindName + "-Client - " + kVersion;
+    window.menuCaption["Grafik1"] = kindName + "-Werte einstellen";
+    window.menuEnabled["OPC1"] = state_.settings.sourceKind == SourceKind::Opc;
+    window.btStartDDE = kindName + " starten";
+    window.btStoppen = kindName + " stoppen";
+    log_.WriteLog("Neustart");
+    if (state_.settings.nullStart) {
+        log_.WriteLog("Nullstart");
+    }
+}
+
+// AktuTag names the day whose data the state files hold; state of another day must
+// never be restored, so $clean goes and the day starts from zero.
+void TarveddeMain::ReadSavedDayAndCleanMarker() {
+    GeneralSettings& settings = state_.settings;
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    (void)ini.WriteInteger("OPC", "OPC_Close_Count", 5);
+    const std::string today = FormatDateTime("dd.mm.yyyy", state_.cycleTime, locale_);
+    const std::string yesterday = FormatDateTime("dd.mm.yyyy", state_.cycleTime - 1.0, locale_);
+    settings.savedDay = ini.ReadString("DDE", "AktuTag", yesterday);
+    settings.fifteenMinuteSpan = ini.ReadInteger("DDE", "t_M15", 15);
+    (void)ini.WriteInteger("DDE", "t_M15", settings.fifteenMinuteSpan);
+    settings.maxReportSize = ini.ReadInteger("DDE", "MaxRTF", 100000);
+    (void)ini.WriteInteger("DDE", "MaxRTF", settings.maxReportSize);
+    settings.reportFontSize = ini.ReadInteger("DDE", "ProtoFontsize", 10);
+    (void)ini.WriteInteger("DDE", "ProtoFontsize", settings.reportFontSize);
+
+    const auto savedDate = StrToDate(settings.savedDay, locale_);
+    if (!savedDate || savedDate.value() != DateOf(state_.cycleTime)) {
+        DeleteIfExists(host_.files, state_.PathOf(kCleanMarker));
+        log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
+        (void)ini.WriteString("DDE", "AktuTag", today);
+        settings.savedDay = today;
+    }
+
+    const auto lines = ReadLines(host_.files, state_.PathOf(kCleanMarker));
+    if (!lines || lines.value().empty()) {
+        return;
+    }
+    const auto flags = StrToInt(lines.value().front());
+    if (!flags) {
+        return;
+    }
+    stateFlags_ = flags.value();
+    stateClean_ = stateFlags_ >= 0;
+    if (stateFlags_ > 0) {
+        log_.WriteLog(
+            "Beim Speichern der Zwischendaten war ein Fehler \r\naufgetreten ! Bitte überprüfen "
+            "Sie Ihre Messwerte.");
+    }
+    if (stateFlags_ > 15 && !settings.nullStart) {
+        log_.WriteLog("Ihre " + std::string(SourceKindName(settings.sourceKind)) +
+                      "-Konfiguration könnte fehlerhaft sein !");
+    }
+}
+
+void TarveddeMain::ShowRestartHeading() {
+    state_.cycleTime = host_.clock.Now();
+    state_.window.piDate1 = state_.cycleTime;
+    TextAttributes heading;
+    heading.bold = true;
+    heading.underline = true;
+    heading.color = "blue";
+    heading.alignment = TextAlignment::Center;
+    memo2_.SetAttributes(heading);
+    memo2_.Append("Neustart: Übersicht für " +
+                  FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
+    memo2_.SetAttributes(TextAttributes{});
+}
+
+void TarveddeMain::PermanentModeStart() {
+    OpenDayFiles();
+    RestoreCounterDifferences();
+    if (state_.settings.configValid) {
+        InitialiseItemsAtStart();
+    }
+    ApplyCycleInterval(state_);
+    RestoreDayAccumulators();
+    RestoreNightSums();
+    memo2_.Append("");
+    log_.StatisticsSnapshot().Clear();
+    log_.SaveStatisticsSnapshot();
+    if (!state_.settings.autoStart) {
+        return;
+    }
+    if (connectionLost_) {
+        log_.WriteLog("Es wird versucht, die Verbindung herzustellen...");
+        timerAuto_->SetEnabled(true);
+        return;
+    }
+    StartAcquisition();
+}
+
+void TarveddeMain::InitialiseItemsAtStart() {
+    log_.WriteLog("Initialisierung beim Start...");
+    for (int n = 1; n <= maxItems; ++n) {
+        ItemStatistics& statistics = state_.statistics[static_cast<std::size_t>(n)];
+        statistics.count = 0.0;
+        statistics.minimum = kMinimumReset;
+        statistics.maximum = kMaximumReset;
+        statistics.sum = 0.0;
+        statistics.previousValue = 8886.0;
+        ItemRuntime& runtime = state_.runtime[static_cast<std::size_t>(n)];
+        runtime.runningSum = 0.0;
+        runtime.secondSum = 0.0;
+        runtime.lastSampleTime = -1.0;
+    }
+    if (state_.settings.sourceKind == SourceKind::Dde) {
+        LinkItems();
+    }
+}
+
+void TarveddeMain::AqasysModeStart() {}
+
+void TarveddeMain::FormClose() {
+    log_.FlushMessageListAtEnd();
+    if (markerCreated_) {
+        DeleteIfExists(host_.files, state_.PathOf(kActiveMarker));
+    }
+    instanceLock_.reset();
+}
+
+// Not yet connected to a data source, day files or state files: these steps run
+// without effect until those parts of the program exist.
+bool TarveddeMain::InitDDE() {
+    return true;
+}
+void TarveddeMain::RestoreMirrorOffsets() {}
+void TarveddeMain::ConvertConfigFile() {}
+void TarveddeMain::SyncTimeFrames() {}
+void TarveddeMain::OpenDayFiles() {}
+void TarveddeMain::RestoreCounterDifferences() {}
+void TarveddeMain::LinkItems() {}
+void TarveddeMain::RestoreDayAccumulators() {}
+void TarveddeMain::RestoreNightSums() {}
+void TarveddeMain::StartAcquisition() {}
+
+}  // namespace tarvedde

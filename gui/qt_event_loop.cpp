@@ -1,0 +1,94 @@
+#include "gui/qt_event_loop.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+namespace tarvedde {
+namespace {
+
+class QtTimer final : public Timer {
+  public:
+    QtTimer(std::string name, int intervalMs, std::function<void()> onTimer)
+        : name_(std::move(name)), onTimer_(std::move(onTimer)) {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(intervalMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
+    }
+
+    void SetEnabled(bool enabled) override {
+        enabled_ = enabled;
+        if (enabled && timer_.interval() > 0) {
+            timer_.start();
+        } else {
+            timer_.stop();
+        }
+    }
+    bool Enabled() const override { return enabled_; }
+
+    void SetInterval(int intervalMs) override {
+        timer_.setInterval(intervalMs);
+        SetEnabled(enabled_);
+    }
+    int Interval() const override { return timer_.interval(); }
+    const std::string& Name() const override { return name_; }
+
+  private:
+    // Window timers never re-enter a running handler, also when it processes events.
+    void Fire() {
+        if (running_) {
+            return;
+        }
+        running_ = true;
+        onTimer_();
+        running_ = false;
+    }
+
+    std::string name_;
+    std::function<void()> onTimer_;
+    QTimer timer_;
+    bool enabled_ = false;
+    bool running_ = false;
+};
+
+class QtFdWatch final : public FdWatch {
+  public:
+    QtFdWatch(int fd, std::function<void()> onReadable)
+        : notifier_(fd, QSocketNotifier::Read), onReadable_(std::move(onReadable)) {
+        QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { onReadable_(); });
+    }
+
+  private:
+    QSocketNotifier notifier_;
+    std::function<void()> onReadable_;
+};
+
+}  // namespace
+
+std::unique_ptr<Timer> QtEventLoop::CreateTimer(std::string name, int intervalMs,
+                                                std::function<void()> onTimer) {
+    return std::make_unique<QtTimer>(std::move(name), intervalMs, std::move(onTimer));
+}
+
+std::unique_ptr<FdWatch> QtEventLoop::WatchReadable(int fd, std::function<void()> onReadable) {
+    return std::make_unique<QtFdWatch>(fd, std::move(onReadable));
+}
+
+void QtEventLoop::Post(std::function<void()> task) {
+    QMetaObject::invokeMethod(&context_, std::move(task), Qt::QueuedConnection);
+}
+
+void QtEventLoop::ProcessPendingEvents() {
+    QCoreApplication::processEvents();
+}
+
+void QtEventLoop::Run() {
+    QCoreApplication::exec();
+}
+
+void QtEventLoop::Quit() {
+    QCoreApplication::quit();
+}
+
+}  // namespace tarvedde

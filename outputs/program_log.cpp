@@ -1,0 +1,129 @@
+#include "outputs/program_log.h"
+
+#include "platform/date_time.h"
+#include "platform/text_encoding.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+
+ProgramLog::ProgramLog(FileSystem& files, const Clock& clock, const Locale& locale)
+    : files_(files), clock_(clock), locale_(locale) {}
+
+std::string ProgramLog::Stamp() const {
+    return FormatDateTime("dd.mmm.yy, hh:mm:ss > ", clock_.Now(), locale_);
+}
+
+std::string ProgramLog::DebugStamp() const {
+    return FormatDateTime("dd.mmm.yy, hh:mm:ss:zzz > ", clock_.Now(), locale_);
+}
+
+std::string ProgramLog::PathOf(std::string_view fileName) const {
+    return programDir_ + std::string(fileName);
+}
+
+bool ProgramLog::AppendToLogAll(const std::string& line) {
+    return AppendLine(files_, PathOf(kLogAllFile), line).ok();
+}
+
+bool ProgramLog::WriteLog(std::string_view text) {
+    FlushMessageList();
+    std::string line = Stamp();
+    line += text;
+    messageList_.Append(line);
+    return AppendToLogAll(line);
+}
+
+bool ProgramLog::WriteLogLevel(int level, std::string_view text) {
+    if (level != settings_.logLevel) {
+        return true;
+    }
+    std::string line = Stamp();
+    line += text;
+    if (!AppendToLogAll(line)) {
+        return false;
+    }
+    FlushMessageList();
+    messageList_.Append(std::move(line));
+    return true;
+}
+
+bool ProgramLog::WriteLogDetail(std::string_view text) {
+    std::string line = Stamp();
+    line += text;
+    if (!AppendToLogAll(line)) {
+        return false;
+    }
+    if (settings_.detailLog) {
+        FlushMessageList();
+        messageList_.Append(std::move(line));
+    }
+    return true;
+}
+
+bool ProgramLog::WriteLogDebug(std::string_view text) {
+    if (!settings_.debugLog) {
+        return true;
+    }
+    std::string line = DebugStamp();
+    line += text;
+    if (!AppendToLogAll(line)) {
+        return false;
+    }
+    FlushMessageList();
+    messageList_.Append(std::move(line));
+    return true;
+}
+
+void ProgramLog::AppendAllLines(LinesModel& model, std::string_view fileName, bool clearOnFailure) {
+    const bool written = AppendLines(files_, PathOf(fileName), model.Lines()).ok();
+    if (written || clearOnFailure) {
+        model.Clear();
+    }
+}
+
+void ProgramLog::WriteDDEInfo(std::string_view text) {
+    statisticsInfo_.Append(std::string(text));
+    if (statisticsInfo_.Count() > kStatisticsInfoLimit) {
+        AppendAllLines(statisticsInfo_, kStatisticsInfoFile, /*clearOnFailure=*/true);
+    }
+}
+
+void ProgramLog::FlushMessageList() {
+    if (messageList_.Count() > kMessageListLimit) {
+        AppendAllLines(messageList_, kMessageHistoryFile, /*clearOnFailure=*/true);
+    }
+}
+
+bool ProgramLog::FlushDDEInfo() {
+    if (statisticsInfo_.Empty()) {
+        return true;
+    }
+    AppendAllLines(statisticsInfo_, kStatisticsInfoFile, /*clearOnFailure=*/false);
+    return statisticsInfo_.Empty();
+}
+
+void ProgramLog::FlushMessageListAtEnd() {
+    if (!messageList_.Empty()) {
+        AppendAllLines(messageList_, kMessageHistoryFile, /*clearOnFailure=*/true);
+    }
+}
+
+bool ProgramLog::SaveStatisticsSnapshot() {
+    const std::string path =
+        PathOf("$$log_" + FormatDateTime("yyyymmdd_hhnnss_zzz", clock_.Now(), locale_) + ".log");
+    DeleteIfExists(files_, path);
+    return files_.WriteAll(path, Utf8ToCp1252(statisticsSnapshot_.Text()), false).ok();
+}
+
+void ProgramLog::WriteRawData(std::string_view utf8Text, char separator) {
+    std::string line;
+    for (const char byte : Utf8ToCp1252(utf8Text)) {
+        line += std::to_string(static_cast<unsigned char>(byte));
+        line += separator;
+    }
+    if (!AppendLine(files_, PathOf(kRawDataFile), line).ok()) {
+        WriteLog("Fehler beim Speichern der Rohdaten !");
+    }
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,86 @@
+// The program's log operations. Every stamped line goes to _DDE_OPC_LOGALL.TXT with one
+// open/append/close, so another program may read or copy the file between two lines;
+// the message list keeps the recent lines and moves older ones to _TARVEDDE_LOG.TXT.
+// A log file that cannot be written never stops the caller: the operations report it
+// with their return value and go on.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/lines_model.h"
+#include "platform/locale.h"
+
+namespace tarvedde {
+
+struct LogSettings {
+    bool detailLog = false;
+    bool debugLog = false;
+    bool tabelLog = false;
+    int logLevel = 0;
+};
+
+inline constexpr std::size_t kMessageListLimit = 200;
+inline constexpr std::size_t kStatisticsInfoLimit = 500;
+
+inline constexpr char kLogAllFile[] = "_DDE_OPC_LOGALL.TXT";
+inline constexpr char kMessageHistoryFile[] = "_TARVEDDE_LOG.TXT";
+inline constexpr char kStatisticsInfoFile[] = "DDE-Info.TXT";
+inline constexpr char kRawDataFile[] = "_ROH_LOG.TXT";
+
+class ProgramLog {
+  public:
+    ProgramLog(FileSystem& files, const Clock& clock, const Locale& locale);
+
+    // Directory of every log file, with the trailing separator.
+    void SetProgramDir(std::string programDir) { programDir_ = std::move(programDir); }
+    const std::string& ProgramDir() const { return programDir_; }
+
+    LogSettings& Settings() { return settings_; }
+    const LogSettings& Settings() const { return settings_; }
+
+    // The main window's message list (memF).
+    LinesModel& MessageList() { return messageList_; }
+    // The statistics window's message text (Memo1) and its hidden snapshot text (memoStat).
+    LinesModel& StatisticsInfo() { return statisticsInfo_; }
+    LinesModel& StatisticsSnapshot() { return statisticsSnapshot_; }
+
+    // Each returns false when the log file could not be written. WriteLog shows the line
+    // in the message list even then; the other three lose it.
+    bool WriteLog(std::string_view text);
+    bool WriteLogLevel(int level, std::string_view text);
+    bool WriteLogDetail(std::string_view text);
+    bool WriteLogDebug(std::string_view text);
+
+    void WriteDDEInfo(std::string_view text);
+    void FlushMessageList();
+    // Keeps the lines when the file cannot be written, so nothing is lost.
+    bool FlushDDEInfo();
+    // Writes memoStat to "$$log_" + yyyymmdd_hhnnss_zzz + ".log".
+    bool SaveStatisticsSnapshot();
+    // Program end: the whole message list goes to the history file.
+    void FlushMessageListAtEnd();
+    // One line of the decimal byte values of a received value text.
+    void WriteRawData(std::string_view utf8Text, char separator);
+
+    std::string Stamp() const;
+    std::string DebugStamp() const;
+    std::string PathOf(std::string_view fileName) const;
+
+  private:
+    bool AppendToLogAll(const std::string& line);
+    void AppendAllLines(LinesModel& model, std::string_view fileName, bool clearOnFailure);
+
+    FileSystem& files_;
+    const Clock& clock_;
+    const Locale& locale_;
+    std::string programDir_;
+    LogSettings settings_;
+    LinesModel messageList_;
+    LinesModel statisticsInfo_;
+    LinesModel statisticsSnapshot_;
+};
+
+}  // namespace tarvedde

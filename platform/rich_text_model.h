@@ -1,0 +1,56 @@
+// A rich text the engine owns (the statistics window's day protocol): paragraphs with
+// the few attributes the program uses. The view renders it; the RTF writer saves it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tarvedde {
+
+enum class TextAlignment { Left, Center, Right };
+
+struct TextAttributes {
+    bool bold = false;
+    bool underline = false;
+    std::string color = "black";  // "black", "blue", "red", "green", ...
+    TextAlignment alignment = TextAlignment::Left;
+    int indent = 0;
+    int fontSize = 0;  // 0: the text's default size
+    bool operator==(const TextAttributes&) const = default;
+};
+
+struct RichParagraph {
+    std::string text;
+    TextAttributes attributes;
+};
+
+class RichTextModel {
+  public:
+    // New paragraphs take the current attributes, as text typed into a rich edit does.
+    void SetAttributes(TextAttributes attributes) { current_ = std::move(attributes); }
+    const TextAttributes& Attributes() const { return current_; }
+    void Append(std::string text) {
+        paragraphs_.push_back({std::move(text), current_});
+        Changed();
+    }
+    void Clear() {
+        paragraphs_.clear();
+        Changed();
+    }
+    const std::vector<RichParagraph>& Paragraphs() const { return paragraphs_; }
+    void SetListener(std::function<void()> listener) { listener_ = std::move(listener); }
+
+  private:
+    void Changed() const {
+        if (listener_) {
+            listener_();
+        }
+    }
+
+    std::vector<RichParagraph> paragraphs_;
+    TextAttributes current_;
+    std::function<void()> listener_;
+};
+
+}  // namespace tarvedde
