@@ -1,7 +1,9 @@
 // The event loop of the headless program: one thread waits in poll() until the next
 // timer deadline (on the clock's monotonic time), a readable watched descriptor, a
 // posted task or a quit request. Timer semantics are those of TimerQueue, the same as in
-// virtual time. Other threads and signal handlers wake the loop through a self-pipe.
+// virtual time. Each turn runs the posted tasks, then at most one due timer, then polls,
+// so no source starves the others. Other threads and signal handlers wake the loop
+// through a self-pipe.
 #pragma once
 
 #include <atomic>

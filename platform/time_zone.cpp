@@ -163,6 +163,24 @@ Error Malformed(const std::string& name, const std::string& what) {
     return Error{"time zone " + name + ": " + what};
 }
 
+// "\n<POSIX TZ string>\n" after the 64-bit data; an empty string means no rule.
+Result<std::optional<PosixTzRule>> ReadFooter(ByteReader& reader) {
+    const auto newline = reader.Bytes(1);
+    const auto rest = reader.Bytes(reader.Remaining());
+    const std::size_t end = rest ? rest->find('\n') : std::string_view::npos;
+    if (!newline || *newline != "\n" || end == std::string_view::npos) {
+        return Error{"missing TZ rule footer"};
+    }
+    if (end == 0) {
+        return std::optional<PosixTzRule>();
+    }
+    auto rule = PosixTzRule::Parse(rest->substr(0, end));
+    if (!rule) {
+        return rule.error();
+    }
+    return std::optional<PosixTzRule>(std::move(rule).value());
+}
+
 }  // namespace
 
 Result<TimeZone> TimeZone::Parse(std::string_view tzif, std::string name) {
@@ -199,20 +217,11 @@ Result<TimeZone> TimeZone::Parse(std::string_view tzif, std::string name) {
     if (!wide) {
         return zone;
     }
-    const auto newline = reader.Bytes(1);
-    const auto rest = reader.Bytes(reader.Remaining());
-    const std::size_t end = rest ? rest->find('\n') : std::string_view::npos;
-    if (!newline || *newline != "\n" || end == std::string_view::npos) {
-        return Malformed(zone.name_, "missing TZ rule footer");
+    auto footer = ReadFooter(reader);
+    if (!footer) {
+        return Malformed(zone.name_, footer.error().message);
     }
-    if (end == 0) {
-        return zone;
-    }
-    auto rule = PosixTzRule::Parse(rest->substr(0, end));
-    if (!rule) {
-        return Malformed(zone.name_, rule.error().message);
-    }
-    zone.footer_ = std::move(rule).value();
+    zone.footer_ = std::move(footer).value();
     return zone;
 }
 

@@ -128,9 +128,9 @@ std::shared_ptr<TimerQueue::Entry> TimerQueue::EarliestDue(std::int64_t now) con
     return earliest;
 }
 
-bool TimerQueue::FireEarliestDue() {
+bool TimerQueue::FireEarliestDue(std::optional<std::int64_t> limit) {
     const std::int64_t now = state_->clock.ElapsedMs();
-    const std::shared_ptr<Entry> entry = EarliestDue(now);
+    const std::shared_ptr<Entry> entry = EarliestDue(limit ? std::min(now, *limit) : now);
     if (!entry) {
         return false;
     }

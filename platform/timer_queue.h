@@ -10,6 +10,7 @@
 // - A handler never re-enters itself; it may disable, re-arm or destroy any timer,
 //   including its own. A destroyed timer never fires again.
 // - Timer handles may outlive the queue; they then only keep their own settings.
+// - Negative intervals count as 0, which never fires.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +36,9 @@ class TimerQueue {
 
     // Earliest deadline of a timer that can fire (enabled, interval > 0, not running).
     std::optional<std::int64_t> NextDeadline() const;
-    // Fires the single earliest timer due at the clock's current time; false when none.
-    bool FireEarliestDue();
+    // Fires the single earliest timer due at the clock's current time and, when given, with
+    // a deadline no later than `limit`; false when none.
+    bool FireEarliestDue(std::optional<std::int64_t> limit = std::nullopt);
     // Fires every timer due now, each at most once, in deadline order.
     void FireAllDue();
 

@@ -35,7 +35,7 @@ void VirtualEventLoop::ProcessPendingEvents() {
 
 bool VirtualEventLoop::Step(std::optional<std::int64_t> limit) {
     RunCurrent();
-    if (quit_ || !tasks_.Empty() || timers_.FireEarliestDue()) {
+    if (quit_ || !tasks_.Empty() || timers_.FireEarliestDue(limit)) {
         return true;
     }
     const auto next = timers_.NextDeadline();

@@ -41,7 +41,8 @@ class VirtualEventLoop : public EventLoop {
     void Quit() override;
 
     // Advance the clock, firing every timer whose deadline is reached, one deadline after
-    // the other, including one exactly at the end. False when Quit() stopped it early;
+    // the other, including one exactly at the end. A handler that moves the clock past the
+    // end leaves later deadlines to the next call. False when Quit() stopped it early;
     // the clock then stays at the time of the Quit(). A target in the past runs only
     // what is due now.
     bool AdvanceBy(std::int64_t ms);
@@ -49,7 +50,6 @@ class VirtualEventLoop : public EventLoop {
 
     // Elapsed-time deadline of the next timer that can fire; nullopt when none.
     std::optional<std::int64_t> NextDeadline() const { return timers_.NextDeadline(); }
-    VirtualClock& Clock() { return clock_; }
 
   private:
     void RunCurrent();

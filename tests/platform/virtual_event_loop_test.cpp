@@ -123,7 +123,11 @@ TEST_F(VirtualEventLoopTest, ProcessPendingEventsInHandlerRunsOtherTimersButNeve
     a->SetEnabled(true);
     auto b = LoggingTimer("b", 100);  // armed after a: second at equal deadlines
     ASSERT_TRUE(loop.AdvanceTo(100));
-    // b fires inside a; a is not re-entered, its catch-up firing waits until it returned.
+    // b fires inside a; a is not re-entered, its catch-up firing waits until it returned
+    // and, its deadline (200) being past the end of the advance, until the next advance.
+    EXPECT_EQ(log, (Lines{"a-begin@100", "b@350", "a-end@350"}));
+    EXPECT_EQ(loop.NextDeadline(), 200);
+    ASSERT_TRUE(loop.AdvanceTo(350));
     EXPECT_EQ(log, (Lines{"a-begin@100", "b@350", "a-end@350", "a-begin@350", "a-end@350"}));
     EXPECT_EQ(maxDepth, 1);
     EXPECT_EQ(loop.NextDeadline(), 400);
@@ -355,6 +359,19 @@ TEST(VirtualEventLoopLifetime, TimerHandlesMayOutliveTheLoop) {
     timer->SetEnabled(false);
     EXPECT_EQ(timer->Interval(), 200);
     EXPECT_EQ(timer->Name(), "t");
+}
+
+TEST_F(VirtualEventLoopTest, AdvanceEndsEvenWhenHandlersKeepMovingTheClock) {
+    auto hog = loop.CreateTimer("hog", 100, [&] {
+        Log("hog");
+        clock.AdvanceMs(150);  // always longer than its interval
+    });
+    hog->SetEnabled(true);
+    // Deadlines 100, 200 and 300 are reached (each one late); 500 is past the end.
+    ASSERT_TRUE(loop.AdvanceTo(300));
+    EXPECT_EQ(log, (Lines{"hog@100", "hog@250", "hog@400"}));
+    EXPECT_EQ(clock.ElapsedMs(), 550);
+    EXPECT_EQ(loop.NextDeadline(), 500);
 }
 
 }  // namespace
