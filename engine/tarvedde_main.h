@@ -42,6 +42,9 @@ class TarveddeMain {
     void FormClose();
 
     bool StartAborted() const { return startAborted_; }
+    // What the start read from $clean: the last save's error bits, and whether to trust it.
+    bool StateClean() const { return stateClean_; }
+    int StateFlags() const { return stateFlags_; }
     EngineState& State() { return state_; }
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
