@@ -1,6 +1,10 @@
 // tarvedde: the desktop client. With --headless it runs as tarvedde-headless does.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QTimer>
+#include <csignal>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -12,6 +16,37 @@
 #include "platform/system_shell.h"
 
 namespace {
+
+int signalPipeWrite = -1;
+
+extern "C" void OnDesktopTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipeWrite, &byte, 1);
+}
+
+// SIGINT and SIGTERM close the window as the operator would, so the client ends with its
+// state saved; the handler only writes to a pipe that the event loop watches.
+std::unique_ptr<tarvedde::FdWatch> WatchTerminationSignals(tarvedde::EventLoop& loop,
+                                                           QWidget& window) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return nullptr;
+    }
+    signalPipeWrite = fds[1];
+    struct sigaction action {};
+    action.sa_handler = OnDesktopTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    const int readFd = fds[0];
+    return loop.WatchReadable(readFd, [readFd, &window] {
+        char buffer[16];
+        while (::read(readFd, buffer, sizeof buffer) > 0) {
+        }
+        window.close();
+        QApplication::quit();
+    });
+}
 
 int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) {
     using namespace tarvedde;
@@ -47,6 +82,7 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     MainWindow window(engine);
     person.SetParent(&window);
     window.show();
+    const auto signalWatch = WatchTerminationSignals(loop, window);
     QTimer::singleShot(0, [&engine] { engine.FormShow(); });
     const int result = QApplication::exec();
     engine.FormClose();

@@ -13,7 +13,7 @@ namespace {
 
 PollEventLoop* signalLoop = nullptr;
 
-extern "C" void OnTerminationSignal(int) {
+extern "C" void OnHeadlessTerminationSignal(int) {
     if (signalLoop != nullptr) {
         signalLoop->RequestQuitFromSignal();
     }
@@ -22,7 +22,7 @@ extern "C" void OnTerminationSignal(int) {
 void InstallSignalHandlers(PollEventLoop& loop) {
     signalLoop = &loop;
     struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
+    action.sa_handler = OnHeadlessTerminationSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
