@@ -4,17 +4,46 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/general_settings_form.h"
 #include "engine/host.h"
 #include "engine/item_model.h"
+#include "engine/live_grid.h"
 #include "engine/main_window_model.h"
 #include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
+#include "platform/date_time.h"
 #include "platform/locale.h"
 
 namespace tarvedde {
+
+// Extremes shown instead of the day's, while a window of values is being kept.
+struct WindowExtremes {
+    double average = 0.0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+};
+
+// Work that per-value processing hands to other modules. An empty hook does nothing;
+// the modules set theirs as they are built.
+struct ProcessingHooks {
+    std::function<void(int item, double value)> checkLimitWarning;
+    std::function<void(int item, double value)> updateFifteenMinuteValues;
+    // Fifteen-minute minimum and maximum of an item, when it keeps them.
+    std::function<std::optional<WindowExtremes>(int item)> fifteenMinuteExtremes;
+    // Moving average, minimum and maximum of an item, when it keeps them.
+    std::function<std::optional<WindowExtremes>(int item)> movingAverage;
+    // Time frame of a normal item, and time table of a mirrored item.
+    std::function<void(int item)> checkTimeFrame;
+    std::function<void(int item)> evaluateTimeTable;
+    // Time tables of all items at the end of the cycle.
+    std::function<void()> checkTimeTables;
+    // Runs when ProcessNextItem passes the last item.
+    std::function<void()> endOfCycle;
+};
 
 inline constexpr char kMainIniFile[] = "TARVEDDE.INI";
 inline constexpr char kCalibrationIniFile[] = "EICH.INI";
@@ -39,6 +68,7 @@ struct EngineState {
     PerItem<ItemRuntime> runtime{};
     PerItem<ConfigRecord> configRecords{};
     PerItem<ItemLogFlags> logFlags{};
+    PerItem<CounterDifferenceState> counterDifferences{};
     std::array<ConversionTable, 3> tables{};  // tables 1 and 2
     std::array<int, maxItems + 1> protocolOrder{};
 
@@ -46,9 +76,26 @@ struct EngineState {
     DialogItemLists dialogLists;
     MainWindowModel window;
 
+    LiveGrid grid;  // grEcht
+    ProcessingHooks hooks;
+
     // Cycle-wide values that the start sets and the acquisition cycle carries on.
     double cycleTime = 0.0;
     double previousCycleTime = 0.0;
+    double tickTime = 0.0;
+    // Elapsed-clock times of the two cycles: durations come from these, so a clock step or
+    // a daylight-saving change never makes a rate jump or go backwards.
+    std::int64_t cycleElapsedMs = 0;
+    std::int64_t previousCycleElapsedMs = 0;
+    int currentItem = 0;
+    bool cycleComplete = true;
+    int timeoutCounter = 0;
+    double operatingHoursPerCycle = 0.0;
+    DateParts currentDay{};
+    bool connectionLost = false;
+    bool itemsLinked = false;
+    bool writeOutputsEveryCycle = false;
+    bool restartAfterDayChange = false;  // menu Neustart1 checked
     int analogViewerItems = 0;
     int digitalViewerItems = 0;
 

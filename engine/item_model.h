@@ -197,6 +197,14 @@ struct ItemRuntime {
     double maxOffStart = 0.0;
 };
 
+// Counter state of a counter-difference item, kept across restarts.
+struct CounterDifferenceState {
+    double lastReading = 0.0;
+    double difference = 0.0;
+    double previousReadingTime = -1.0;
+    double lastReadingTime = -1.0;  // negative: not initialised
+};
+
 struct ConversionTable {
     int pointCount = 0;
     std::array<double, maxTablePoints + 1> x{};  // 1-based like the items

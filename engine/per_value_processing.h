@@ -1,0 +1,32 @@
+// Per-value processing: each cycle passes every item once through ProcessNextItem, which
+// turns the item's newest value text into a number, calibrates, clamps, converts and
+// differentiates it, folds it into the day statistics and writes the item's cells of the
+// live grid. Nothing here throws out of a cycle: a failure in one item is logged and the
+// next item runs.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/engine_state.h"
+
+namespace tarvedde {
+
+// Advances state.currentItem and processes that item; past the item count it processes
+// the mirrored items, runs state.hooks.endOfCycle and returns true.
+bool ProcessNextItem(EngineState& state);
+
+// Keeps the part after the last blank and cuts the configured prefix and suffix.
+std::string CleanValueText(std::string_view text, std::string_view prefix, std::string_view suffix);
+
+// Table conversion of `value` with table 1 or 2; `mode` names the use in the trace lines
+// (0 single values, 1 integral, 2 moving average).
+void ConvertByTable(EngineState& state, int tableNumber, double& value, int mode);
+
+// True when bit (dayOfWeek - 1) of mask is set; dayOfWeek 1 = Sunday .. 7 = Saturday.
+bool DayMatches(int dayOfWeek, int mask);
+
+// The end-of-cycle processing of items that take their value from another item.
+void ProcessMirroredItems(EngineState& state);
+
+}  // namespace tarvedde
