@@ -189,6 +189,23 @@ void TarveddeMain::FormClose() {
     instanceLock_.reset();
 }
 
+bool TarveddeMain::MenuClick(const std::string& name) {
+    if (name == "Beenden1") {
+        closeRequested_ = true;
+        host_.loop.Quit();
+        return true;
+    }
+    return false;
+}
+
+bool TarveddeMain::ButtonClick(const std::string& name) {
+    if (name == "btStartDDE") {
+        StartAcquisition();
+        return true;
+    }
+    return false;
+}
+
 // Not yet connected to a data source, day files or state files: these steps run
 // without effect until those parts of the program exist.
 bool TarveddeMain::InitDDE() {

@@ -41,6 +41,15 @@ class TarveddeMain {
     // Program end without acquisition running: the message history and the marker.
     void FormClose();
 
+    // The operator's commands by component name (main menu items such as "Beenden1",
+    // buttons "btStartDDE", "btStoppen"). False when the name is unknown or the command
+    // does not exist yet in this program.
+    bool MenuClick(const std::string& name);
+    bool ButtonClick(const std::string& name);
+    // Set when the program asked to end (menu, restart after the day change); the host
+    // then closes the window and ends its loop.
+    bool CloseRequested() const { return closeRequested_; }
+
     bool StartAborted() const { return startAborted_; }
     // What the start read from $clean: the last save's error bits, and whether to trust it.
     bool StateClean() const { return stateClean_; }
@@ -84,6 +93,7 @@ class TarveddeMain {
     std::unique_ptr<Timer> timerAuto_;
 
     bool startAborted_ = false;
+    bool closeRequested_ = false;
     bool permanentAtCreation_ = true;
     bool stateClean_ = false;
     int stateFlags_ = 0;
