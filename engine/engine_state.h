@@ -69,6 +69,8 @@ struct EngineState {
     PerItem<ConfigRecord> configRecords{};
     PerItem<ItemLogFlags> logFlags{};
     PerItem<CounterDifferenceState> counterDifferences{};
+    PerItem<FifteenMinuteState> fifteenMinute{};
+    PerItem<MovingAverageState> moving{};
     std::array<ConversionTable, 3> tables{};  // tables 1 and 2
     std::array<int, maxItems + 1> protocolOrder{};
 

@@ -205,6 +205,26 @@ struct CounterDifferenceState {
     double lastReadingTime = -1.0;  // negative: not initialised
 };
 
+// Fifteen-minute window of an item: the day's lowest and highest level held through a
+// whole window, with the cycle times they were reached.
+struct FifteenMinuteState {
+    int m15Row = -1;
+    int m15Index = 0;
+    double m15Minimum = kMinimumReset;
+    double m15Maximum = kMaximumReset;
+    double m15MinimumTime = 0.0;
+    double m15MaximumTime = 0.0;
+};
+
+// Moving average of an item over its ring buffer, with the day's extremes of the mean.
+struct MovingAverageState {
+    int movingRow = -1;
+    int ringIndex = 0;
+    double movingAverage = 0.0;
+    double movingMinimum = kMinimumReset;
+    double movingMaximum = kMaximumReset;
+};
+
 struct ConversionTable {
     int pointCount = 0;
     std::array<double, maxTablePoints + 1> x{};  // 1-based like the items

@@ -24,6 +24,7 @@ struct MainWindowModel {
     std::string lbTimeout = "TimeOut";
     bool lbTimeoutVisible = false;
     std::string lbGetDDEItems = "DDE-Transfer";
+    bool lbGetDDEItemsVisible = true;
     std::string lbGetDDEItemsColor;  // "" default, "red", "green"
     std::string lbWarnung;
     std::string btStartDDE = "OPC starten";

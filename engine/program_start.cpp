@@ -36,8 +36,10 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
       locale_(locale),
       log_(host.files, host.clock, locale),
       state_(host, log_, locale) {
-    timerDDE_ = host_.loop.CreateTimer("TimerDDE", state_.settings.cycleIntervalMs, [] {});
-    timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [] {});
+    timerDDE_ = host_.loop.CreateTimer("TimerDDE", state_.settings.cycleIntervalMs,
+                                       [this] { TimerDDETimer(); });
+    timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
+    state_.hooks.endOfCycle = [this] { EndOfCycle(); };
     state_.timerDDE = timerDDE_.get();
 }
 
@@ -51,7 +53,7 @@ bool TarveddeMain::FormCreate() {
     settings.customNewDay = false;
     settings.firstRun = false;
     startAborted_ = false;
-    connectionLost_ = false;
+    state_.connectionLost = false;
 
     state_.programDir = WithTrailingSeparator(options_.programDir);
     log_.SetProgramDir(state_.programDir);
@@ -64,6 +66,7 @@ bool TarveddeMain::FormCreate() {
     }
     DeleteStaleLockFiles();
     state_.cycleTime = host_.clock.Now();
+    state_.currentDay = DecodeDate(state_.cycleTime);
     newDayFileCreated_ = false;
     if (settings.sourceKind == SourceKind::Aqasys) {
         permanentAtCreation_ = false;
@@ -71,6 +74,7 @@ bool TarveddeMain::FormCreate() {
         state_.window.menuEnabled["Initialisierung1"] = false;
     }
     state_.window.Changed();
+    CreateLiveDataWindow();
     return true;
 }
 

@@ -19,7 +19,7 @@ constexpr char kVersion[] = "Version 7.26";
 void TarveddeMain::FormShow() {
     StartSequenceHeader();
     if (!InitDDE()) {
-        itemsLinked_ = false;
+        state_.itemsLinked = false;
         host_.op.ShowMessage("DDE-System kann nicht initialisiert werden !");
         state_.window.btStartDDEEnabled = false;
         state_.window.Changed();
@@ -152,7 +152,7 @@ void TarveddeMain::PermanentModeStart() {
     if (!state_.settings.autoStart) {
         return;
     }
-    if (connectionLost_) {
+    if (state_.connectionLost) {
         log_.WriteLog("Es wird versucht, die Verbindung herzustellen...");
         timerAuto_->SetEnabled(true);
         return;
@@ -216,9 +216,7 @@ void TarveddeMain::ConvertConfigFile() {}
 void TarveddeMain::SyncTimeFrames() {}
 void TarveddeMain::OpenDayFiles() {}
 void TarveddeMain::RestoreCounterDifferences() {}
-void TarveddeMain::LinkItems() {}
 void TarveddeMain::RestoreDayAccumulators() {}
 void TarveddeMain::RestoreNightSums() {}
-void TarveddeMain::StartAcquisition() {}
 
 }  // namespace tarvedde

@@ -81,6 +81,23 @@ class TarveddeMain {
     void RestoreDayAccumulators();
     void RestoreNightSums();
     void StartAcquisition();
+    void SaveIntermediateState();
+
+    // The acquisition cycle.
+    void TimerDDETimer();
+    void WerteLesen();
+    void RunPostponedDayChange(const TimeParts& time);
+    void DetectDayChange(const DateParts& date);
+    void CreateNewDayFiles();
+    void RunDayChangeStatistics();
+    void ResetTimeTables();
+    void EndOfCycle();
+    void WriteDiaryAndViewerFiles();
+    void WriteSampleAndDayRecords();
+    void TimerAutoTimer();
+    void WriteIniFailure(Status status, const char* failureText);
+    // The live data window's creation: the grid sized from the settings file.
+    void CreateLiveDataWindow();
 
     Host& host_;
     StartOptions options_;
@@ -92,14 +109,14 @@ class TarveddeMain {
     std::unique_ptr<Timer> timerDDE_;
     std::unique_ptr<Timer> timerAuto_;
 
+    bool stopped_ = true;
+    bool acquisitionStarted_ = false;
     bool startAborted_ = false;
     bool closeRequested_ = false;
     bool permanentAtCreation_ = true;
     bool stateClean_ = false;
     int stateFlags_ = 0;
     bool newDayFileCreated_ = false;
-    bool itemsLinked_ = false;
-    bool connectionLost_ = false;
     bool markerCreated_ = false;
 };
 

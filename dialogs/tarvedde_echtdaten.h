@@ -1,0 +1,28 @@
+// The live data window ("Echtzeit-Daten"): the engine's live grid plus the two spin
+// edits that set the precision and decimals of every number text of the program.
+#pragma once
+
+#include "engine/engine_state.h"
+
+namespace tarvedde {
+
+class TFo_Echtdaten {
+  public:
+    explicit TFo_Echtdaten(EngineState& state);
+
+    // Creation: reads the grid size and number format from the settings file.
+    void FormCreate();
+    void FormShow();
+    void spPRChange(int value);
+    void spNKChange(int value);
+    // Writes the number format back to [Formate].
+    void FormClose();
+
+    int spPR = 12;  // "Genauigkeit", 8..18
+    int spNK = 3;   // "Nachkommastellen", 0..10
+
+  private:
+    EngineState& state_;
+};
+
+}  // namespace tarvedde

@@ -1,0 +1,114 @@
+#include "dialogs/tarvedde_summen.h"
+
+#include "platform/number_format.h"
+
+namespace tarvedde {
+
+TFo_Summen::TFo_Summen(EngineState& state) : state_(state) {
+    timer1_ = state_.host.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); });
+}
+
+std::string TFo_Summen::Number(double value) const {
+    return FormatFixed(value, state_.settings.formatPrecision, state_.settings.formatDecimals,
+                       state_.locale);
+}
+
+void TFo_Summen::FormShow() {
+    selectedItem_ = 0;
+    lbNames.clear();
+    listToItem_.clear();
+    lbNamesItemIndex = -1;
+    for (int n = 1; n <= maxItems; ++n) {
+        const ItemConfig& item = state_.items[static_cast<std::size_t>(n)];
+        if (item.Integral || item.Gleitend || item.M15_berechnen) {
+            lbNames.push_back(item.itemName + " [" + item.unit + "]");
+            listToItem_.push_back(n);
+        }
+    }
+    timer1_->SetEnabled(true);
+    if (!lbNames.empty()) {
+        lbNamesItemIndex = 0;
+        lbNamesClick(0);
+    }
+}
+
+void TFo_Summen::lbNamesClick(int index) {
+    if (index < 0 || index >= static_cast<int>(listToItem_.size())) {
+        return;
+    }
+    lbNamesItemIndex = index;
+    selectedItem_ = listToItem_[static_cast<std::size_t>(index)];
+}
+
+void TFo_Summen::Timer1Timer() {
+    timer1_->SetEnabled(false);
+    if (selectedItem_ > 0) {
+        const auto n = static_cast<std::size_t>(selectedItem_);
+        const ItemConfig& item = state_.items[n];
+        const double divisor = item.sumDivisor != 0.0 ? item.sumDivisor : 1.0;
+        lbSum = Number(state_.runtime[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
+        if (item.Gleitend) {
+            ShowMovingValues(selectedItem_);
+        } else if (item.M15_berechnen) {
+            ShowFifteenMinuteValues(selectedItem_);
+        } else {
+            lbMit.clear();
+            lbMin.clear();
+            lbMax.clear();
+            lbInd.clear();
+        }
+    }
+    timer1_->SetEnabled(true);
+}
+
+void TFo_Summen::ShowMovingValues(int item) {
+    const MovingAverageState& moving = state_.moving[static_cast<std::size_t>(item)];
+    lbMittel = "Gleit.Mittelwert";
+    lbMinimum = "Gleit. Minimum";
+    lbMaximum = "Gleit. Maximum";
+    BitBtn1Enabled = true;
+    lbMit = Number(moving.movingAverage);
+    lbMin = moving.movingMinimum >= 999999.0 ? "n.v." : Number(moving.movingMinimum);
+    lbMax = moving.movingMaximum < -999999.0 ? "n.v." : Number(moving.movingMaximum);
+    lbInd = std::to_string(moving.ringIndex);
+}
+
+void TFo_Summen::ShowFifteenMinuteValues(int item) {
+    const FifteenMinuteState& m15 = state_.fifteenMinute[static_cast<std::size_t>(item)];
+    lbMittel.clear();
+    lbMit.clear();
+    BitBtn1Enabled = false;
+    lbMinimum = "15-Min. Minimum";
+    lbMaximum = "15-Min. Maximum";
+    lbMin = m15.m15Minimum >= 999999.0 ? "n.a." : Number(m15.m15Minimum);
+    lbMax = m15.m15Maximum < -999999.0 ? "n.a." : Number(m15.m15Maximum);
+    lbInd = std::to_string(m15.m15Index);
+}
+
+void TFo_Summen::Button1Click() {
+    if (selectedItem_ > 0) {
+        state_.runtime[static_cast<std::size_t>(selectedItem_)].runningSum = 0.0;
+    }
+}
+
+// Invalid texts are refused with the conversion's own message, so the operator sees why.
+void TFo_Summen::BitBtn1Click() {
+    if (selectedItem_ <= 0) {
+        return;
+    }
+    const auto minimum = StrToFloat(Edit1, state_.locale);
+    const auto maximum = StrToFloat(Edit2, state_.locale);
+    if (!minimum || !maximum) {
+        state_.host.op.ShowMessage(!minimum ? minimum.error().message : maximum.error().message);
+        return;
+    }
+    MovingAverageState& moving = state_.moving[static_cast<std::size_t>(selectedItem_)];
+    moving.movingMinimum = minimum.value();
+    moving.movingMaximum = maximum.value();
+}
+
+void TFo_Summen::FormClose() {
+    timer1_->SetEnabled(false);
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,54 @@
+// The sums window ("Summen der Messwerte"): the running sum and the moving or
+// fifteen-minute extremes of one chosen item, refreshed every second while shown.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/engine_state.h"
+
+namespace tarvedde {
+
+class TFo_Summen {
+  public:
+    explicit TFo_Summen(EngineState& state);
+
+    void FormShow();
+    void lbNamesClick(int index);
+    void Timer1Timer();
+    void Button1Click();  // "Summe zurücksetzen"
+    void BitBtn1Click();  // "Min./Max. setzen"
+    void FormClose();
+
+    std::vector<std::string> lbNames;
+    int lbNamesItemIndex = -1;
+    std::string lbSumme = "Summe";
+    std::string lbMittel = "Gleit.Mittelwert";
+    std::string lbMinimum = "Gleit. Minimum";
+    std::string lbMaximum = "Gleit. Maximum";
+    std::string lbPufferIndex = "Index";
+    std::string lbSum;
+    std::string lbMit;
+    std::string lbMin;
+    std::string lbMax;
+    std::string lbInd;
+    bool BitBtn1Enabled = true;
+    std::string Edit1 = "99999";
+    std::string Edit2 = "-99999";
+
+    int SelectedItem() const { return selectedItem_; }
+    const Timer& Timer1() const { return *timer1_; }
+
+  private:
+    std::string Number(double value) const;
+    void ShowMovingValues(int item);
+    void ShowFifteenMinuteValues(int item);
+
+    EngineState& state_;
+    std::unique_ptr<Timer> timer1_;
+    std::vector<int> listToItem_;
+    int selectedItem_ = 0;
+};
+
+}  // namespace tarvedde

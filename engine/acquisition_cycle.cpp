@@ -1,0 +1,176 @@
+// The acquisition cycle: every TimerDDE tick checks the previous cycle and the
+// connection, detects the change of day (at midnight, or with the postponed day change
+// at CustomTime), passes every item through per-value processing and ends with the
+// output files and the state save. Ticks never overlap: the timer is off during a tick.
+#include "engine/per_value_processing.h"
+#include "engine/tarvedde_main.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+
+namespace tarvedde {
+
+void TarveddeMain::TimerDDETimer() {
+    timerDDE_->SetEnabled(false);
+    if (state_.connectionLost) {
+        timerAuto_->SetEnabled(true);
+        return;
+    }
+    state_.tickTime = host_.clock.Now();
+    if (!state_.cycleComplete) {
+        timerDDE_->SetEnabled(true);
+        state_.window.lbTimeoutVisible = true;
+        state_.window.Changed();
+        log_.WriteLog("*** TimeOut");
+        state_.timeoutCounter = 1;
+        return;
+    }
+    WerteLesen();
+    timerDDE_->SetEnabled(true);
+    SaveIntermediateState();
+}
+
+void TarveddeMain::WerteLesen() {
+    state_.cycleComplete = false;
+    const std::int64_t tickElapsedMs = host_.clock.ElapsedMs();
+    const DateParts date = DecodeDate(state_.tickTime);
+    const TimeParts time = DecodeTime(state_.tickTime);
+    if (state_.settings.customNewDay) {
+        RunPostponedDayChange(time);
+    }
+    if (date.year != state_.currentDay.year || date.month != state_.currentDay.month ||
+        date.day != state_.currentDay.day) {
+        DetectDayChange(date);
+    }
+    if (state_.timeoutCounter > 0) {
+        if (state_.timeoutCounter == 1) {
+            log_.WriteLog("*** Nächster Messwert.");
+        }
+        --state_.timeoutCounter;
+    }
+    state_.window.lbTimeoutVisible = false;
+    state_.window.lbGetDDEItemsVisible = true;
+    state_.window.Changed();
+
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    for (int n = 1; n <= state_.settings.itemCount; ++n) {
+        if (state_.items[static_cast<std::size_t>(n)].IsDigital()) {
+            state_.statistics[static_cast<std::size_t>(n)].MaxAusZeit_anzeigen =
+                ini.ReadBool("MaxAusZeit_anzeigen", "Item" + std::to_string(n), false);
+        }
+    }
+    state_.currentItem = 0;
+    state_.cycleTime = state_.tickTime;
+    state_.cycleElapsedMs = tickElapsedMs;
+    while (!ProcessNextItem(state_)) {
+    }
+}
+
+void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
+    const double timeOfDay = EncodeTime(time.hour, time.minute, time.second, time.millisecond);
+    if (timeOfDay < state_.settings.customDayChangeTime) {
+        return;
+    }
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    state_.settings.customNewDay = false;
+    WriteIniFailure(ini.WriteBool("DDE", "CustomNewDay", false), "DDE-INI Schreiben : Fehler 1");
+    RunDayChangeStatistics();
+    state_.currentDay = DecodeDate(state_.tickTime);
+    log_.WriteLogDetail("Statistik bei verspätetem Tageswechsel (" +
+                        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_) +
+                        ").");
+    if (state_.restartAfterDayChange) {
+        log_.WriteLog("Beenden für Neustart....");
+        MenuClick("Beenden1");
+    }
+}
+
+void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
+    log_.WriteLogDetail("****** Tageswechsel erkannt !");
+    ResetTimeTables();
+    log_.WriteLogDetail("Alle Zeittabellen auf Index 1 gesetzt. Nächster Zwischenwert nach 0 Uhr.");
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    const std::string day = FormatDateTime("dd.mm.yyyy", state_.tickTime, locale_);
+    const std::string customTime =
+        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
+    if (!state_.settings.customDayChange) {
+        WriteIniFailure(ini.WriteString("DDE", "AktuTag", day), "DDE-INI Schreiben : Fehler 2");
+        state_.settings.savedDay = day;
+        RunDayChangeStatistics();
+        log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
+        CreateNewDayFiles();
+        log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+        if (state_.restartAfterDayChange) {
+            log_.WriteLog("Beenden für Neustart....");
+            MenuClick("Beenden1");
+        }
+        return;
+    }
+    if (state_.settings.customNewDay) {
+        return;
+    }
+    WriteIniFailure(ini.WriteString("DDE", "AktuTag", day), "DDE-INI Schreiben : Fehler 4");
+    state_.settings.savedDay = day;
+    log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
+    state_.settings.customNewDay = true;
+    WriteIniFailure(ini.WriteBool("DDE", "CustomNewDay", true), "DDE-INI Schreiben : Fehler 3");
+    CreateNewDayFiles();
+    log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+}
+
+void TarveddeMain::WriteIniFailure(Status status, const char* failureText) {
+    if (!status.ok()) {
+        log_.WriteLog(failureText);
+    }
+}
+
+void TarveddeMain::EndOfCycle() {
+    state_.previousCycleTime = state_.cycleTime;
+    state_.previousCycleElapsedMs = state_.cycleElapsedMs;
+    state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycleTime, locale_);
+    state_.window.lbGetDDEItemsVisible = false;
+    state_.window.Changed();
+    if (log_.Settings().debugLog) {
+        const LiveGrid& grid = state_.grid;
+        for (int n = 1; n <= state_.settings.itemCount; ++n) {
+            const ItemConfig& item = state_.items[static_cast<std::size_t>(n)];
+            if (item.Grafiktyp == 1) {
+                log_.WriteLogDebug("+ " + item.itemName + "  Anz=" + grid.Cell(n, 4) +
+                                   "  Mit=" + grid.Cell(n, 1) + "  Sum=" + grid.Cell(n, 5));
+            } else {
+                log_.WriteLogDebug("+ " + item.itemName + "  Sum=" + grid.Cell(n, 4));
+            }
+        }
+    }
+    if (state_.writeOutputsEveryCycle || state_.grid.CurrentRow() == state_.grid.LastRow()) {
+        WriteDiaryAndViewerFiles();
+    }
+    WriteSampleAndDayRecords();
+    state_.grid.NotifyChanged();
+    state_.cycleComplete = true;
+}
+
+void TarveddeMain::TimerAutoTimer() {
+    timerAuto_->SetEnabled(false);
+    LinkItems();
+    if (!state_.connectionLost) {
+        StartAcquisition();
+        log_.WriteLog("Verbindung zum Server hergestellt.");
+        return;
+    }
+    host_.op.Beep();
+    timerAuto_->SetEnabled(true);
+}
+
+// Steps that belong to the day files, the day-change statistics, the time tables and the
+// state files; they run without effect until those parts of the program exist.
+void TarveddeMain::CreateNewDayFiles() {
+    state_.currentDay = DecodeDate(state_.tickTime);
+}
+void TarveddeMain::RunDayChangeStatistics() {}
+void TarveddeMain::ResetTimeTables() {}
+void TarveddeMain::WriteDiaryAndViewerFiles() {}
+void TarveddeMain::WriteSampleAndDayRecords() {}
+void TarveddeMain::SaveIntermediateState() {}
+
+}  // namespace tarvedde

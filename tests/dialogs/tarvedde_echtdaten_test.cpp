@@ -1,0 +1,47 @@
+#include "dialogs/tarvedde_echtdaten.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/engine/engine_test_host.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::HasSubstr;
+
+class EchtdatenTest : public ::testing::Test {
+  protected:
+    testing::EngineTestHost env_;
+    ProgramLog log_{env_.files, env_.clock, GermanLocale()};
+    EngineState state_{env_.host, log_, GermanLocale()};
+    TFo_Echtdaten form_{state_};
+};
+
+TEST_F(EchtdatenTest, NumberFormatChangesAtOnceAndIsSavedOnClose) {
+    env_.WriteText("TARVEDDE.INI", "[Formate]\nPR=14\nNK=2\n");
+    form_.FormCreate();
+    EXPECT_EQ(form_.spPR, 14);
+    EXPECT_EQ(form_.spNK, 2);
+    form_.spNKChange(5);
+    EXPECT_EQ(state_.settings.formatDecimals, 5);
+    form_.spPRChange(30);
+    EXPECT_EQ(state_.settings.formatPrecision, 18);
+    form_.FormClose();
+    EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("PR=18\r\nNK=5\r\n"));
+}
+
+TEST_F(EchtdatenTest, ShowingWritesTheRowLabelsAndItemCaptions) {
+    state_.grid.Resize(3, 14);
+    state_.items[1].itemName = "Zulauf";
+    state_.items[1].unit = "l/s";
+    state_.items[2].itemName = "Pumpe";
+    form_.FormShow();
+    EXPECT_EQ(state_.grid.Cell(0, 0), "Zeit");
+    EXPECT_EQ(state_.grid.Cell(0, 5), "Summe");
+    EXPECT_EQ(state_.grid.Cell(1, 0), "Zulauf  [l/s]");
+    EXPECT_EQ(state_.grid.Cell(2, 0), "Pumpe  []");
+}
+
+}  // namespace
+}  // namespace tarvedde

@@ -1,0 +1,125 @@
+#include "dialogs/tarvedde_summen.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/engine/engine_test_host.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::ElementsAre;
+
+class SummenTest : public ::testing::Test {
+  protected:
+    SummenTest() {
+        state_.settings.itemCount = 3;
+        for (int n = 1; n <= maxItems; ++n) {
+            state_.items[static_cast<std::size_t>(n)].M15_berechnen = false;
+        }
+        Item(1) = Config("Zulauf", "l/s");
+        Item(2) = Config("Gebläse", "");
+        Item(3) = Config("O2", "mg/l");
+        Item(1).Integral = true;
+        Item(1).sumUnit = "m3";
+        Item(1).sumDivisor = 1000.0;
+        Item(3).Gleitend = true;
+        Item(2).M15_berechnen = false;
+        state_.settings.formatPrecision = 12;
+        state_.settings.formatDecimals = 2;
+    }
+
+    static ItemConfig Config(const std::string& name, const std::string& unit) {
+        ItemConfig config;
+        config.itemName = name;
+        config.unit = unit;
+        config.M15_berechnen = false;
+        return config;
+    }
+    ItemConfig& Item(int n) { return state_.items[static_cast<std::size_t>(n)]; }
+
+    testing::EngineTestHost env_;
+    ProgramLog log_{env_.files, env_.clock, GermanLocale()};
+    EngineState state_{env_.host, log_, GermanLocale()};
+    TFo_Summen form_{state_};
+};
+
+TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndSelectsTheFirst) {
+    form_.FormShow();
+    EXPECT_THAT(form_.lbNames, ElementsAre("Zulauf [l/s]", "O2 [mg/l]"));
+    EXPECT_EQ(form_.SelectedItem(), 1);
+    EXPECT_TRUE(form_.Timer1().Enabled());
+    form_.lbNamesClick(1);
+    EXPECT_EQ(form_.SelectedItem(), 3);
+}
+
+TEST_F(SummenTest, WithoutSuitableItemsNothingIsSelectedOrShown) {
+    Item(1).Integral = false;
+    Item(3).Gleitend = false;
+    form_.FormShow();
+    EXPECT_TRUE(form_.lbNames.empty());
+    env_.loop.AdvanceBy(1000);
+    EXPECT_EQ(form_.lbSum, "");
+}
+
+TEST_F(SummenTest, EverySecondShowsTheSumInItsUnit) {
+    state_.runtime[1].runningSum = 12345.0;
+    form_.FormShow();
+    env_.loop.AdvanceBy(999);
+    EXPECT_EQ(form_.lbSum, "");
+    env_.loop.AdvanceBy(1);
+    EXPECT_EQ(form_.lbSum, "12,35  [m3]");
+    EXPECT_EQ(form_.lbMit, "");
+    form_.Button1Click();
+    env_.loop.AdvanceBy(1000);
+    EXPECT_EQ(form_.lbSum, "0,00  [m3]");
+    form_.FormClose();
+    EXPECT_FALSE(form_.Timer1().Enabled());
+}
+
+TEST_F(SummenTest, MovingExtremesShowNotAvailableUntilTheBufferIsFull) {
+    state_.moving[3].movingAverage = 4.5;
+    state_.moving[3].movingMinimum = 999999.0;   // exactly the limit: not yet computed
+    state_.moving[3].movingMaximum = -999999.0;  // the test is strictly below
+    state_.moving[3].ringIndex = 17;
+    form_.FormShow();
+    form_.lbNamesClick(1);
+    form_.Timer1Timer();
+    EXPECT_EQ(form_.lbMit, "4,50");
+    EXPECT_EQ(form_.lbMin, "n.v.");
+    EXPECT_EQ(form_.lbMax, "-999999,00");
+    EXPECT_EQ(form_.lbInd, "17");
+    EXPECT_TRUE(form_.BitBtn1Enabled);
+}
+
+TEST_F(SummenTest, FifteenMinuteItemsShowTheirExtremesInstead) {
+    Item(2).M15_berechnen = true;
+    state_.fifteenMinute[2].m15Minimum = 3.25;
+    state_.fifteenMinute[2].m15Index = 4;
+    form_.FormShow();
+    form_.lbNamesClick(1);
+    form_.Timer1Timer();
+    EXPECT_EQ(form_.lbMinimum, "15-Min. Minimum");
+    EXPECT_EQ(form_.lbMaximum, "15-Min. Maximum");
+    EXPECT_EQ(form_.lbMin, "3,25");
+    EXPECT_EQ(form_.lbMax, "n.a.");
+    EXPECT_EQ(form_.lbInd, "4");
+    EXPECT_FALSE(form_.BitBtn1Enabled);
+    EXPECT_EQ(form_.lbMittel, "");
+}
+
+TEST_F(SummenTest, SettingTheExtremesRestartsThemAndRefusesBadNumbers) {
+    form_.FormShow();
+    form_.lbNamesClick(1);
+    form_.BitBtn1Click();
+    EXPECT_EQ(state_.moving[3].movingMinimum, 99999.0);
+    EXPECT_EQ(state_.moving[3].movingMaximum, -99999.0);
+    form_.Edit1 = "abc";
+    form_.BitBtn1Click();
+    EXPECT_EQ(state_.moving[3].movingMinimum, 99999.0);
+    EXPECT_THAT(env_.person.Transcript(),
+                ElementsAre("MESSAGE 'abc' ist kein gültiger Gleitkommawert"));
+}
+
+}  // namespace
+}  // namespace tarvedde

@@ -1,0 +1,129 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/tarvedde_main.h"
+#include "tests/engine/engine_test_host.h"
+
+namespace tarvedde {
+namespace {
+
+using testing::EngineTestHost;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::TestLockDirectory;
+
+constexpr char kTwoItems[] =
+    "[DDE]\nItemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
+    "[Items]\nItem1=Q\nItem2=P\n[Itemnames]\nItem1=Zulauf\nItem2=Pumpe\n"
+    "[Grafiktyp]\nItem2=2\n";
+
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+class AcquisitionCycleTest : public ::testing::Test {
+  protected:
+    void Start(int hour, int minute, int second, const std::string& extraIni = "") {
+        env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, hour, minute, second, 0));
+        env_.WriteText("TARVEDDE.INI", kTwoItems + extraIni);
+        StartOptions options;
+        options.programDir = "/plant";
+        options.lockName = "cycle-test";
+        options.lockDirectory = TestLockDirectory();
+        main_ = std::make_unique<TarveddeMain>(env_.host, options);
+        ASSERT_TRUE(main_->FormCreate());
+        main_->FormShow();
+    }
+
+    std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
+    EngineState& State() { return main_->State(); }
+
+    EngineTestHost env_;
+    std::unique_ptr<TarveddeMain> main_;
+};
+
+TEST_F(AcquisitionCycleTest, AutomaticStartRunsTheFirstCycleAtOnceAndThenEveryInterval) {
+    Start(7, 0, 0);
+    EXPECT_THAT(LogAll(), HasSubstr("Datenerfassung gestartet."));
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    EXPECT_TRUE(State().cycleComplete);
+    env_.loop.AdvanceBy(9999);
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    env_.loop.AdvanceBy(1);
+    EXPECT_EQ(State().window.lbDT, "07:00:10");
+    EXPECT_FALSE(State().window.btStartDDEEnabled);
+    EXPECT_TRUE(State().window.btStoppenEnabled);
+}
+
+TEST_F(AcquisitionCycleTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) {
+    Start(23, 59, 45);
+    env_.loop.AdvanceBy(10000);  // 23:59:55
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Tageswechsel")));
+    env_.loop.AdvanceBy(10000);  // 00:00:05
+    const std::string log = LogAll();
+    EXPECT_THAT(log, HasSubstr("06.Mrz.24, 00:00:05 > ****** Tageswechsel erkannt !\r\n"
+                               "06.Mrz.24, 00:00:05 > Alle Zeittabellen auf Index 1 gesetzt. "
+                               "Nächster Zwischenwert nach 0 Uhr.\r\n"
+                               "06.Mrz.24, 00:00:05 > Tageswechselstatistik ausgegeben.\r\n"
+                               "06.Mrz.24, 00:00:05 > Dateien für neuen Tag erzeugt.\r\n"));
+    EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024\r\n"));
+    env_.loop.AdvanceBy(60000);
+    EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
+    EXPECT_EQ(State().window.lbDT, "00:01:05");
+}
+
+TEST_F(AcquisitionCycleTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTime) {
+    Start(23, 59, 50, "CustomIni=1\nCustomTime=06:00:00\n");
+    env_.loop.AdvanceBy(10000);  // 00:00:00
+    EXPECT_THAT(LogAll(), HasSubstr("Neuer Tag. Flag für späteren Wechsel (06:00:00) gesetzt."));
+    EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("CustomNewDay=1\r\n"));
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (6 * 3600 - 10) * 1000);  // 05:59:50
+    EXPECT_THAT(LogAll(), Not(HasSubstr("verspätetem")));
+    env_.loop.AdvanceBy(10000);  // 06:00:00
+    EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 06:00:00 > Statistik bei verspätetem "
+                                    "Tageswechsel (06:00:00).\r\n"));
+    EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("CustomNewDay=0\r\n"));
+    EXPECT_EQ(Count(LogAll(), "Neuer Tag. Flag"), 1);
+    EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
+}
+
+TEST_F(AcquisitionCycleTest, RestartBeforeThePostponedTimeStillWritesTheStatistics) {
+    env_.WriteText("$clean", "0\n");
+    Start(3, 0, 0, "CustomIni=1\nCustomTime=06:00:00\nCustomNewDay=1\n");
+    EXPECT_TRUE(State().settings.customNewDay);
+    env_.loop.AdvanceBy(3 * 3600 * 1000 - 10000);  // 05:59:50
+    EXPECT_THAT(LogAll(), Not(HasSubstr("verspätetem")));
+    env_.loop.AdvanceBy(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("Statistik bei verspätetem Tageswechsel (06:00:00)."));
+}
+
+TEST_F(AcquisitionCycleTest, TickDuringAnUnfinishedCycleIsATimeout) {
+    Start(7, 0, 0);
+    State().cycleComplete = false;
+    env_.loop.AdvanceBy(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:10 > *** TimeOut\r\n"));
+    EXPECT_TRUE(State().window.lbTimeoutVisible);
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    State().cycleComplete = true;
+    env_.loop.AdvanceBy(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:20 > *** Nächster Messwert.\r\n"));
+    EXPECT_FALSE(State().window.lbTimeoutVisible);
+    EXPECT_EQ(State().window.lbDT, "07:00:20");
+}
+
+TEST_F(AcquisitionCycleTest, LostConnectionHandsOverToTheRetryTimer) {
+    Start(7, 0, 0);
+    State().connectionLost = true;
+    env_.loop.AdvanceBy(10000);
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    env_.loop.AdvanceBy(1000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:11 > Verbindung zum Server hergestellt.\r\n"));
+    EXPECT_EQ(State().window.lbDT, "07:00:11");
+}
+
+}  // namespace
+}  // namespace tarvedde
