@@ -73,6 +73,10 @@ TEST_F(LogSettingsTest, LevelThreeAndAboveRunWithBothSwitchesOff) {
     EXPECT_FALSE(s.detailLog || s.debugLog);
     EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
     EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "gespiegelt");
+
+    Ini("LogLevel=3\r\nDetailLog=1\r\n");
+    EXPECT_EQ(Load().logLevel, 3);
+    EXPECT_FALSE(log_.Settings().detailLog);
 }
 
 TEST_F(LogSettingsTest, UnparsableLevelCountsAsZero) {
