@@ -79,11 +79,6 @@ TEST_F(LogSettingsTest, LevelThreeAndAboveRunWithBothSwitchesOff) {
     EXPECT_FALSE(log_.Settings().detailLog);
 }
 
-TEST_F(LogSettingsTest, UnparsableLevelCountsAsZero) {
-    Ini("LogLevel=hoch\r\nDetailLog=1\r\n");
-    EXPECT_EQ(Load().logLevel, 1);
-}
-
 TEST_F(LogSettingsTest, SavingLevelZeroSwitchesBothOffInFileAndMemory) {
     Ini("LogLevel=2\r\nDetailLog=1\r\nDebugLog=1\r\n");
     Load();

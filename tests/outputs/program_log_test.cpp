@@ -32,11 +32,6 @@ TEST_F(ProgramLogTest, WriteLogStampsShowsAndAppendsIn1252WithCrLf) {
     EXPECT_EQ(log_.MessageList().Lines(), Strings{"05.Mrz.24, 07:08:09 > Zählerstand übernommen"});
 }
 
-TEST_F(ProgramLogTest, FirstLineCreatesTheLogFile) {
-    EXPECT_TRUE(log_.WriteLog("Start"));
-    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Start\r\n");
-}
-
 TEST_F(ProgramLogTest, StampUsesTwentyFourHoursAndMinutesAfterTheHour) {
     clock_.SetLocalTime(EncodeDateTime(2025, 12, 31, 23, 59, 58, 7));
     EXPECT_EQ(log_.Stamp(), "31.Dez.25, 23:59:58 > ");
