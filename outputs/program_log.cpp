@@ -5,6 +5,21 @@
 #include "platform/text_file.h"
 
 namespace tarvedde {
+namespace {
+
+// A text with CR LF inside (several messages have one) stands on as many lines of the
+// text area as it shows, so the 200- and 500-line limits count what the operator sees.
+void AppendShown(LinesModel& model, std::string_view text) {
+    std::size_t start = 0;
+    for (std::size_t end = text.find("\r\n"); end != std::string_view::npos;
+         end = text.find("\r\n", start)) {
+        model.Append(std::string(text.substr(start, end - start)));
+        start = end + 2;
+    }
+    model.Append(std::string(text.substr(start)));
+}
+
+}  // namespace
 
 ProgramLog::ProgramLog(FileSystem& files, const Clock& clock, const Locale& locale)
     : files_(files), clock_(clock), locale_(locale) {}
@@ -29,7 +44,7 @@ bool ProgramLog::WriteLog(std::string_view text) {
     FlushMessageList();
     std::string line = Stamp();
     line += text;
-    messageList_.Append(line);
+    AppendShown(messageList_, line);
     return AppendToLogAll(line);
 }
 
@@ -43,7 +58,7 @@ bool ProgramLog::WriteLogLevel(int level, std::string_view text) {
         return false;
     }
     FlushMessageList();
-    messageList_.Append(std::move(line));
+    AppendShown(messageList_, line);
     return true;
 }
 
@@ -55,7 +70,7 @@ bool ProgramLog::WriteLogDetail(std::string_view text) {
     }
     if (settings_.detailLog) {
         FlushMessageList();
-        messageList_.Append(std::move(line));
+        AppendShown(messageList_, line);
     }
     return true;
 }
@@ -70,7 +85,7 @@ bool ProgramLog::WriteLogDebug(std::string_view text) {
         return false;
     }
     FlushMessageList();
-    messageList_.Append(std::move(line));
+    AppendShown(messageList_, line);
     return true;
 }
 
@@ -82,7 +97,7 @@ void ProgramLog::AppendAllLines(LinesModel& model, std::string_view fileName, bo
 }
 
 void ProgramLog::WriteDDEInfo(std::string_view text) {
-    statisticsInfo_.Append(std::string(text));
+    AppendShown(statisticsInfo_, text);
     if (statisticsInfo_.Count() > kStatisticsInfoLimit) {
         AppendAllLines(statisticsInfo_, kStatisticsInfoFile, /*clearOnFailure=*/true);
     }

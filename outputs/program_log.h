@@ -43,8 +43,10 @@ class ProgramLog {
 
     // The main window's message list (memF).
     LinesModel& MessageList() { return messageList_; }
+    const LinesModel& MessageList() const { return messageList_; }
     // The statistics window's message text (Memo1) and its hidden snapshot text (memoStat).
     LinesModel& StatisticsInfo() { return statisticsInfo_; }
+    const LinesModel& StatisticsInfo() const { return statisticsInfo_; }
     LinesModel& StatisticsSnapshot() { return statisticsSnapshot_; }
 
     // Each returns false when the log file could not be written. WriteLog shows the line

@@ -1,0 +1,119 @@
+#include "outputs/log_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/outputs/log_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class LogSettingsTest : public LogFixture {
+  protected:
+    void Ini(const std::string& ddeKeys) {
+        ASSERT_TRUE(fs_.WriteAll("/prog/TARVEDDE.INI", "[DDE]\r\n" + ddeKeys, false));
+    }
+    LogSettings Load() {
+        log_.MessageList().Clear();
+        LoadLogSettings(ini_, log_);
+        return log_.Settings();
+    }
+    Strings Shown() const {
+        Strings texts;
+        for (const std::string& line : log_.MessageList().Lines()) {
+            texts.push_back(line.substr(std::string(kStamp).size()));
+        }
+        return texts;
+    }
+
+    IniFile ini_{fs_, "/prog/TARVEDDE.INI"};
+};
+
+TEST_F(LogSettingsTest, MissingKeysGiveAllOffAndOneLogLinePerSetting) {
+    const LogSettings s = Load();
+    EXPECT_FALSE(s.detailLog || s.debugLog || s.tabelLog);
+    EXPECT_EQ(s.logLevel, 0);
+    EXPECT_EQ(Shown(),
+              (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=0 (ausgeschaltet).",
+                       "[DDE] TabelLog=0 (ausgeschaltet).", "[DDE] LogLevel=0"}));
+    EXPECT_EQ(File(kLogAllFile).substr(0, 22), kStamp);
+}
+
+TEST_F(LogSettingsTest, BothSwitchesBelowLevelThreeGiveLevelTwoWithBothOn) {
+    Ini("LogLevel=0\r\nDetailLog=1\r\nDebugLog=1\r\nTabelLog=1\r\n");
+    const LogSettings s = Load();
+    EXPECT_EQ(s.logLevel, 2);
+    EXPECT_TRUE(s.detailLog && s.debugLog && s.tabelLog);
+    EXPECT_EQ(Shown(),
+              (Strings{"[DDE] DetailLog=1 (eingeschaltet).", "[DDE] DebugLog=1 (eingeschaltet).",
+                       "[DDE] TabelLog=1 (eingeschaltet).", "[DDE] LogLevel=2"}));
+}
+
+TEST_F(LogSettingsTest, LevelsOneAndTwoSwitchTheirLogOn) {
+    Ini("LogLevel=1\r\n");
+    LogSettings s = Load();
+    EXPECT_TRUE(s.detailLog);
+    EXPECT_FALSE(s.debugLog);
+
+    Ini("LogLevel=2\r\n");
+    s = Load();
+    EXPECT_FALSE(s.detailLog);
+    EXPECT_TRUE(s.debugLog);
+    EXPECT_EQ(s.logLevel, 2);
+}
+
+TEST_F(LogSettingsTest, LevelThreeAndAboveRunWithBothSwitchesOff) {
+    Ini("LogLevel=4\r\nDetailLog=1\r\nDebugLog=1\r\n");
+    const LogSettings s = Load();
+    EXPECT_EQ(s.logLevel, 4);
+    EXPECT_FALSE(s.detailLog || s.debugLog);
+    EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
+    EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "gespiegelt");
+
+    Ini("LogLevel=3\r\nDetailLog=1\r\n");
+    EXPECT_EQ(Load().logLevel, 3);
+    EXPECT_FALSE(log_.Settings().detailLog);
+}
+
+TEST_F(LogSettingsTest, SavingLevelZeroSwitchesBothOffInFileAndMemory) {
+    Ini("LogLevel=2\r\nDetailLog=1\r\nDebugLog=1\r\n");
+    Load();
+    SaveLogSettings(ini_, log_, 0, true);
+    EXPECT_EQ(File("TARVEDDE.INI"),
+              "[DDE]\r\nLogLevel=0\r\nDetailLog=0\r\nDebugLog=0\r\nTabelLog=1\r\n");
+    const LogSettings& s = log_.Settings();
+    EXPECT_EQ(s.logLevel, 0);
+    EXPECT_FALSE(s.detailLog || s.debugLog);
+    EXPECT_TRUE(s.tabelLog);
+}
+
+TEST_F(LogSettingsTest, SavingClampsTheLevelAndLogsTheReloadedValues) {
+    SaveLogSettings(ini_, log_, 11, false);
+    EXPECT_EQ(log_.Settings().logLevel, 10);
+    EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "[DDE] LogLevel=10");
+}
+
+// A switch that is on keeps its level below 3, so going from 1 to 2 needs a 0 between.
+TEST_F(LogSettingsTest, SavingLevelTwoOverLevelOneStaysAtOne) {
+    Ini("LogLevel=1\r\n");
+    Load();
+    SaveLogSettings(ini_, log_, 2, false);
+    EXPECT_EQ(log_.Settings().logLevel, 1);
+    EXPECT_TRUE(log_.Settings().detailLog);
+    EXPECT_FALSE(log_.Settings().debugLog);
+}
+
+TEST_F(LogSettingsTest, AnUnwritableSettingsFileLeavesTheStoredSettingsInForce) {
+    fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Write; });
+    SaveLogSettings(ini_, log_, 5, true);
+    // The reload reads the old file, so the settings fall back to what it holds.
+    EXPECT_EQ(log_.Settings().logLevel, 0);
+    EXPECT_EQ(log_.MessageList().Count(), 4u);
+}
+
+}  // namespace
+}  // namespace tarvedde::testing

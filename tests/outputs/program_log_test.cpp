@@ -1,0 +1,205 @@
+#include "outputs/program_log.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/outputs/log_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::string Repeat(const std::string& lineWithEnd, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += lineWithEnd;
+    }
+    return text;
+}
+
+using ProgramLogTest = LogFixture;
+
+TEST_F(ProgramLogTest, WriteLogStampsShowsAndAppendsIn1252WithCrLf) {
+    ASSERT_TRUE(fs_.WriteAll("/prog/_DDE_OPC_LOGALL.TXT", "alt\r\n", false));
+    EXPECT_TRUE(log_.WriteLog("Zählerstand übernommen"));
+
+    EXPECT_EQ(File(kLogAllFile),
+              "alt\r\n05.Mrz.24, 07:08:09 > Z\xE4hlerstand \xFC"
+              "bernommen\r\n");
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{"05.Mrz.24, 07:08:09 > Zählerstand übernommen"});
+}
+
+TEST_F(ProgramLogTest, StampUsesTwentyFourHoursAndMinutesAfterTheHour) {
+    clock_.SetLocalTime(EncodeDateTime(2025, 12, 31, 23, 59, 58, 7));
+    EXPECT_EQ(log_.Stamp(), "31.Dez.25, 23:59:58 > ");
+    EXPECT_EQ(log_.DebugStamp(), "31.Dez.25, 23:59:58:007 > ");
+}
+
+TEST_F(ProgramLogTest, MessageListOf200IsKeptAndOf201MovesToTheHistoryFile) {
+    for (int i = 0; i < 201; ++i) {
+        log_.WriteLog("x");
+    }
+    // 200 lines at the start of the 201st entry: nothing moved yet.
+    EXPECT_EQ(log_.MessageList().Count(), 201u);
+    EXPECT_EQ(File(kMessageHistoryFile), "<missing>");
+
+    log_.WriteLog("neu");
+    EXPECT_EQ(File(kMessageHistoryFile), Repeat(std::string(kStamp) + "x\r\n", 201));
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "neu"});
+}
+
+TEST_F(ProgramLogTest, AMessageWithALineBreakCountsAsTheLinesItShows) {
+    for (int i = 0; i < 199; ++i) {
+        log_.MessageList().Append("m");
+    }
+    log_.WriteLog("Fehler \r\naufgetreten !");
+    EXPECT_EQ(log_.MessageList().Count(), 201u);
+    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Fehler \r\naufgetreten !\r\n");
+
+    log_.WriteLog("danach");
+    EXPECT_EQ(File(kMessageHistoryFile),
+              Repeat("m\r\n", 199) + kStamp + "Fehler \r\naufgetreten !\r\n");
+}
+
+TEST_F(ProgramLogTest, EveryWriterFlushesTheFullMessageListBeforeShowingItsLine) {
+    log_.Settings().logLevel = 4;
+    for (int i = 0; i < 201; ++i) {
+        log_.MessageList().Append("m");
+    }
+    EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "gespiegelt"});
+    EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 201));
+}
+
+TEST_F(ProgramLogTest, AFailingHistoryFileLosesTheOldLinesButNotTheNewOne) {
+    for (int i = 0; i < 201; ++i) {
+        log_.MessageList().Append("m");
+    }
+    FailAppendsTo(kMessageHistoryFile);
+    EXPECT_TRUE(log_.WriteLog("weiter"));
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "weiter"});
+    EXPECT_EQ(File(kMessageHistoryFile), "<missing>");
+}
+
+TEST_F(ProgramLogTest, AFailingLogFileReportsFalseAndTheNextLineGetsThrough) {
+    log_.Settings().detailLog = true;
+    FailAppendsTo(kLogAllFile);
+    EXPECT_FALSE(log_.WriteLog("voll"));
+    EXPECT_FALSE(log_.WriteLogDetail("detail"));
+    // WriteLog keeps its line on screen; the detail line is lost.
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "voll"});
+
+    fs_.SetFailurePolicy(nullptr);
+    EXPECT_TRUE(log_.WriteLog("wieder da"));
+    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "wieder da\r\n");
+}
+
+TEST_F(ProgramLogTest, LevelLinesOnlyForTheExactLevel) {
+    log_.Settings().logLevel = 3;
+    EXPECT_TRUE(log_.WriteLogLevel(5, "Tagebuch"));
+    EXPECT_EQ(File(kLogAllFile), "<missing>");
+    EXPECT_TRUE(log_.MessageList().Empty());
+
+    EXPECT_TRUE(log_.WriteLogLevel(3, "NT/HT"));
+    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "NT/HT\r\n");
+    EXPECT_EQ(log_.MessageList().Count(), 1u);
+}
+
+TEST_F(ProgramLogTest, DetailLinesAlwaysGoToTheFileAndOnScreenOnlyWithDetailLog) {
+    EXPECT_TRUE(log_.WriteLogDetail("leise"));
+    EXPECT_TRUE(log_.MessageList().Empty());
+    log_.Settings().detailLog = true;
+    EXPECT_TRUE(log_.WriteLogDetail("laut"));
+
+    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "leise\r\n" + kStamp + "laut\r\n");
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "laut"});
+}
+
+TEST_F(ProgramLogTest, DebugLinesCarryMillisecondsAndNeedDebugLog) {
+    EXPECT_TRUE(log_.WriteLogDebug("aus"));
+    EXPECT_EQ(File(kLogAllFile), "<missing>");
+
+    log_.Settings().debugLog = true;
+    EXPECT_TRUE(log_.WriteLogDebug("Pumpe ein."));
+    EXPECT_EQ(File(kLogAllFile), "05.Mrz.24, 07:08:09:123 > Pumpe ein.\r\n");
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{"05.Mrz.24, 07:08:09:123 > Pumpe ein."});
+}
+
+TEST_F(ProgramLogTest, StatisticsInfoOf500IsKeptAndOf501MovesToTheFile) {
+    for (int i = 0; i < 500; ++i) {
+        log_.WriteDDEInfo("s");
+    }
+    EXPECT_EQ(log_.StatisticsInfo().Count(), 500u);
+    EXPECT_EQ(File(kStatisticsInfoFile), "<missing>");
+
+    log_.WriteDDEInfo("s");
+    EXPECT_EQ(File(kStatisticsInfoFile), Repeat("s\r\n", 501));
+    EXPECT_TRUE(log_.StatisticsInfo().Empty());
+}
+
+TEST_F(ProgramLogTest, StatisticsOverflowIsClearedEvenWhenTheFileFails) {
+    FailAppendsTo(kStatisticsInfoFile);
+    for (int i = 0; i < 501; ++i) {
+        log_.WriteDDEInfo("s");
+    }
+    EXPECT_TRUE(log_.StatisticsInfo().Empty());
+}
+
+TEST_F(ProgramLogTest, FlushDDEInfoKeepsTheLinesWhenTheFileFails) {
+    EXPECT_TRUE(log_.FlushDDEInfo());
+    EXPECT_EQ(File(kStatisticsInfoFile), "<missing>");  // nothing to write, no file
+
+    log_.WriteDDEInfo("Mittel=12,5");
+    FailAppendsTo(kStatisticsInfoFile);
+    EXPECT_FALSE(log_.FlushDDEInfo());
+    EXPECT_EQ(log_.StatisticsInfo().Count(), 1u);
+
+    fs_.SetFailurePolicy(nullptr);
+    EXPECT_TRUE(log_.FlushDDEInfo());
+    EXPECT_EQ(File(kStatisticsInfoFile), "Mittel=12,5\r\n");
+    EXPECT_TRUE(log_.StatisticsInfo().Empty());
+}
+
+TEST_F(ProgramLogTest, ProgramEndMovesEveryShownLine) {
+    log_.FlushMessageListAtEnd();
+    EXPECT_EQ(File(kMessageHistoryFile), "<missing>");
+
+    log_.WriteLog("a");
+    log_.WriteLog("b");
+    log_.FlushMessageListAtEnd();
+    EXPECT_EQ(File(kMessageHistoryFile), std::string(kStamp) + "a\r\n" + kStamp + "b\r\n");
+    EXPECT_TRUE(log_.MessageList().Empty());
+}
+
+TEST_F(ProgramLogTest, SnapshotIsNamedToTheMillisecondAndReplacedWithinIt) {
+    const std::string name = "$$log_20240305_070809_123.log";
+    log_.StatisticsSnapshot().SetText("erster");
+    EXPECT_TRUE(log_.SaveStatisticsSnapshot());
+    log_.StatisticsSnapshot().SetText("zweiter\r\nBlock");
+    EXPECT_TRUE(log_.SaveStatisticsSnapshot());
+    EXPECT_EQ(File(name), "zweiter\r\nBlock\r\n");
+
+    clock_.AdvanceMs(1);
+    log_.StatisticsSnapshot().Clear();
+    EXPECT_TRUE(log_.SaveStatisticsSnapshot());
+    EXPECT_EQ(File("$$log_20240305_070809_124.log"), "");
+    EXPECT_EQ(fs_.List("/prog").size(), 2u);
+}
+
+TEST_F(ProgramLogTest, RawDataLineHoldsTheDecimalBytesOfThe1252Text) {
+    log_.WriteRawData("12,5", ';');
+    log_.WriteRawData("ä", ',');
+    EXPECT_EQ(File(kRawDataFile), "49;50;44;53;\r\n228,\r\n");
+}
+
+TEST_F(ProgramLogTest, RawDataFailureIsLoggedAndNothingElseHappens) {
+    FailAppendsTo(kRawDataFile);
+    log_.WriteRawData("1", ';');
+    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Fehler beim Speichern der Rohdaten !\r\n");
+}
+
+}  // namespace
+}  // namespace tarvedde::testing
