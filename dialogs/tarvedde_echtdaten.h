@@ -7,7 +7,7 @@
 namespace tarvedde {
 
 class TFo_Echtdaten {
-  public:
+public:
     explicit TFo_Echtdaten(EngineState& state);
 
     // Creation: reads the grid size and number format from the settings file.
@@ -21,7 +21,7 @@ class TFo_Echtdaten {
     int spPR = 12;  // "Genauigkeit", 8..18
     int spNK = 3;   // "Nachkommastellen", 0..10
 
-  private:
+private:
     EngineState& state_;
 };
 

@@ -17,7 +17,7 @@
 namespace tarvedde {
 
 class TFo_Logging {
-  public:
+public:
     explicit TFo_Logging(EngineState& state) : state_(state) {}
 
     // Control values.
@@ -53,7 +53,7 @@ class TFo_Logging {
 
     const ItemLogFlagsArray& WorkingFlags() const { return working_; }
 
-  private:
+private:
     int ItemCount() const;
     int SelectedItem() const;
     void ShowLogSettings();

@@ -11,7 +11,7 @@
 namespace tarvedde {
 
 class TFo_Summen {
-  public:
+public:
     explicit TFo_Summen(EngineState& state);
 
     void FormShow();
@@ -40,7 +40,7 @@ class TFo_Summen {
     int SelectedItem() const { return selectedItem_; }
     const Timer& Timer1() const { return *timer1_; }
 
-  private:
+private:
     std::string Number(double value) const;
     void ShowMovingValues(int item);
     void ShowFifteenMinuteValues(int item);

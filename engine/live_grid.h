@@ -14,7 +14,7 @@ inline constexpr int kGridFirstRollingRow = 6;
 inline constexpr char kGridCurrentRowMarker[] = ">>>>>>>>>>";
 
 class LiveGrid {
-  public:
+public:
     // columns = item count + 1, rows = buffer size + 6; keeps the rolling row index.
     void Resize(int columns, int rows);
     int ColumnCount() const { return columns_; }
@@ -42,7 +42,7 @@ class LiveGrid {
         }
     }
 
-  private:
+private:
     int columns_ = 1;
     int rows_ = kGridFirstRollingRow;
     int currentRow_ = 5;

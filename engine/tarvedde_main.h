@@ -27,7 +27,7 @@ struct StartOptions {
 };
 
 class TarveddeMain {
-  public:
+public:
     TarveddeMain(Host& host, StartOptions options, const Locale& locale = GermanLocale());
     ~TarveddeMain();
     TarveddeMain(const TarveddeMain&) = delete;
@@ -58,7 +58,7 @@ class TarveddeMain {
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
 
-  private:
+private:
     void ReadStartSettings();
     bool RunInstanceGuard();
     bool AskAbortStart(const std::string& message);

@@ -12,16 +12,16 @@
 namespace tarvedde {
 
 class MainWindow final : public QMainWindow {
-  public:
+public:
     explicit MainWindow(TarveddeMain& engine);
 
     // Copies the engine's models into the widgets.
     void Refresh();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     void BuildMenus();
     QWidget* BuildStatusGroup();
     void RefreshMessages();

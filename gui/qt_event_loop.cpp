@@ -9,7 +9,7 @@ namespace tarvedde {
 namespace {
 
 class QtTimer final : public Timer {
-  public:
+public:
     QtTimer(std::string name, int intervalMs, std::function<void()> onTimer)
         : name_(std::move(name)), onTimer_(std::move(onTimer)) {
         timer_.setTimerType(Qt::PreciseTimer);
@@ -34,7 +34,7 @@ class QtTimer final : public Timer {
     int Interval() const override { return timer_.interval(); }
     const std::string& Name() const override { return name_; }
 
-  private:
+private:
     // Window timers never re-enter a running handler, also when it processes events.
     void Fire() {
         if (running_) {
@@ -53,13 +53,13 @@ class QtTimer final : public Timer {
 };
 
 class QtFdWatch final : public FdWatch {
-  public:
+public:
     QtFdWatch(int fd, std::function<void()> onReadable)
         : notifier_(fd, QSocketNotifier::Read), onReadable_(std::move(onReadable)) {
         QObject::connect(&notifier_, &QSocketNotifier::activated, [this] { onReadable_(); });
     }
 
-  private:
+private:
     QSocketNotifier notifier_;
     std::function<void()> onReadable_;
 };

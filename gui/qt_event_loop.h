@@ -10,7 +10,7 @@
 namespace tarvedde {
 
 class QtEventLoop final : public EventLoop {
-  public:
+public:
     std::unique_ptr<Timer> CreateTimer(std::string name, int intervalMs,
                                        std::function<void()> onTimer) override;
     std::unique_ptr<FdWatch> WatchReadable(int fd, std::function<void()> onReadable) override;
@@ -19,7 +19,7 @@ class QtEventLoop final : public EventLoop {
     void Run() override;
     void Quit() override;
 
-  private:
+private:
     QObject context_;
 };
 

@@ -8,7 +8,7 @@
 namespace tarvedde {
 
 class QtOperator final : public Operator {
-  public:
+public:
     explicit QtOperator(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -18,7 +18,7 @@ class QtOperator final : public Operator {
                                         const std::string& defaultText) override;
     void Beep() override;
 
-  private:
+private:
     QWidget* parent_;
 };
 

@@ -31,7 +31,7 @@ inline constexpr char kStatisticsInfoFile[] = "DDE-Info.TXT";
 inline constexpr char kRawDataFile[] = "_ROH_LOG.TXT";
 
 class ProgramLog {
-  public:
+public:
     ProgramLog(FileSystem& files, const Clock& clock, const Locale& locale);
 
     // Directory of every log file, with the trailing separator.
@@ -71,7 +71,7 @@ class ProgramLog {
     std::string DebugStamp() const;
     std::string PathOf(std::string_view fileName) const;
 
-  private:
+private:
     bool AppendToLogAll(const std::string& line);
     void AppendAllLines(LinesModel& model, std::string_view fileName, bool clearOnFailure);
 

@@ -20,7 +20,7 @@
 namespace tarvedde {
 
 class BinaryWriter {
-  public:
+public:
     void Int32(std::int32_t value);
     void UInt16(std::uint16_t value);
     void UInt8(std::uint8_t value);
@@ -39,12 +39,12 @@ class BinaryWriter {
     const std::string& Data() const { return data_; }
     std::string Take() { return std::move(data_); }
 
-  private:
+private:
     std::string data_;
 };
 
 class BinaryReader {
-  public:
+public:
     explicit BinaryReader(std::string_view data) : data_(data) {}
 
     std::optional<std::int32_t> Int32();
@@ -65,7 +65,7 @@ class BinaryReader {
     // True once any read or skip did not fit.
     bool Failed() const { return failed_; }
 
-  private:
+private:
     // The next `count` bytes, or nullptr (and failed_) when fewer remain.
     const unsigned char* Consume(std::size_t count);
 

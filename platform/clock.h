@@ -9,7 +9,7 @@
 namespace tarvedde {
 
 class Clock {
-  public:
+public:
     virtual ~Clock() = default;
     // Local wall time: days since 1899-12-30, time of day as the fraction, ms resolution.
     virtual double Now() const = 0;

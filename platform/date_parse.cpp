@@ -9,7 +9,7 @@ namespace {
 
 // Delphi's ScanBlanks / ScanNumber / ScanChar / ScanString over one text.
 class Scanner {
-  public:
+public:
     explicit Scanner(std::string_view text) : text_(text) {}
 
     bool AtEnd() {
@@ -58,7 +58,7 @@ class Scanner {
         return true;
     }
 
-  private:
+private:
     static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
     void SkipBlanks() {
         while (pos_ < text_.size() && text_[pos_] == ' ') {

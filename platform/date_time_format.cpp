@@ -20,7 +20,7 @@ bool IsUpperLetter(char c) {
 }
 
 class DateTimeWriter {
-  public:
+public:
     DateTimeWriter(double dateTime, const Locale& locale)
         : locale_(locale),
           date_(DecodeDate(dateTime)),
@@ -31,7 +31,7 @@ class DateTimeWriter {
     void Append(std::string_view pattern, int depth = 0);
     std::string Take() { return std::move(out_); }
 
-  private:
+private:
     void AppendToken(char token, char starter, int count, std::string_view pattern,
                      std::size_t& pos, int depth);
     void AppendDay(int count, int depth);

@@ -11,7 +11,7 @@
 namespace tarvedde {
 
 class Timer {
-  public:
+public:
     virtual ~Timer() = default;
     // Enabling a disabled timer starts a fresh interval.
     virtual void SetEnabled(bool enabled) = 0;
@@ -24,12 +24,12 @@ class Timer {
 
 // Watches a file descriptor for readability while it exists.
 class FdWatch {
-  public:
+public:
     virtual ~FdWatch() = default;
 };
 
 class EventLoop {
-  public:
+public:
     virtual ~EventLoop() = default;
 
     // The timer starts disabled. It must not outlive the loop.

@@ -25,7 +25,7 @@ struct FdWatchSet::State {
 namespace {
 
 class Watch final : public FdWatch {
-  public:
+public:
     Watch(std::weak_ptr<FdWatchSet::State> state, std::uint64_t id)
         : state_(std::move(state)), id_(id) {}
     ~Watch() override {
@@ -34,7 +34,7 @@ class Watch final : public FdWatch {
         }
     }
 
-  private:
+private:
     std::weak_ptr<FdWatchSet::State> state_;
     std::uint64_t id_;
 };

@@ -15,7 +15,7 @@
 namespace tarvedde {
 
 class FdWatchSet {
-  public:
+public:
     FdWatchSet();
     ~FdWatchSet();
     FdWatchSet(const FdWatchSet&) = delete;
@@ -31,7 +31,7 @@ class FdWatchSet {
     struct Entry;
     struct State;
 
-  private:
+private:
     std::shared_ptr<State> state_;
 };
 

@@ -22,7 +22,7 @@ struct FileStamp {
 };
 
 class FileSystem {
-  public:
+public:
     virtual ~FileSystem() = default;
 
     virtual bool Exists(const std::string& path) const = 0;

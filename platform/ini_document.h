@@ -20,7 +20,7 @@
 namespace tarvedde {
 
 class IniDocument {
-  public:
+public:
     struct Entry {
         std::string key;    // spelled as in the file, trimmed
         std::string value;  // trimmed; one pair of enclosing '"' or '\'' removed
@@ -51,7 +51,7 @@ class IniDocument {
     // shadowed duplicate comes to light; nullopt when there is none.
     std::optional<std::string> WithoutKey(std::string_view section, std::string_view key) const;
 
-  private:
+private:
     struct Line {
         std::size_t begin = 0;
         std::size_t end = 0;   // end of the content

@@ -15,7 +15,7 @@ namespace {
 // Counts the writes of all IniFile objects of this process per file. Two writes within
 // one tick of the file clock can leave size and time unchanged; the count still moves.
 class WriteCounts {
-  public:
+public:
     static std::uint64_t Get(const FileSystem& fs, const std::string& path) {
         const std::lock_guard lock(Mutex());
         const auto it = Counts().find({&fs, path});
@@ -26,7 +26,7 @@ class WriteCounts {
         return ++Counts()[{&fs, path}];
     }
 
-  private:
+private:
     using Key = std::pair<const FileSystem*, std::string>;
     static std::mutex& Mutex() {
         static std::mutex mutex;

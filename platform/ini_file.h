@@ -32,7 +32,7 @@
 namespace tarvedde {
 
 class IniFile {
-  public:
+public:
     // Nothing is read until the first call. With `durable`, each write reaches the disk
     // before it returns (slow: only for files whose loss would cost more than time).
     IniFile(FileSystem& fs, std::string path, bool durable = false);
@@ -75,7 +75,7 @@ class IniFile {
     // Removes the key (every occurrence in the section that reads); missing is no error.
     Status DeleteKey(std::string_view section, std::string_view key);
 
-  private:
+private:
     // Brings the cache up to date; fails when the file exists but cannot be read (the
     // cache is then empty, so reads give defaults).
     Status Refresh() const;

@@ -15,7 +15,7 @@
 namespace tarvedde {
 
 class InstanceLock {
-  public:
+public:
     static InstanceLock Acquire(const std::string& name);
     // The same in an explicit directory instead of the system temporary directory.
     static InstanceLock AcquireIn(const std::string& directory, const std::string& name);
@@ -37,7 +37,7 @@ class InstanceLock {
     const std::string& Path() const { return path_; }
     void Release();
 
-  private:
+private:
     InstanceLock() = default;
 
     int fd_ = -1;

@@ -10,7 +10,7 @@
 namespace tarvedde {
 
 class LinesModel {
-  public:
+public:
     using Listener = std::function<void()>;
 
     void Append(std::string line);
@@ -26,7 +26,7 @@ class LinesModel {
 
     void SetListener(Listener listener) { listener_ = std::move(listener); }
 
-  private:
+private:
     void Changed() const;
 
     std::vector<std::string> lines_;

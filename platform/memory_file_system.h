@@ -13,7 +13,7 @@ namespace tarvedde {
 enum class FileOp { Read, Write, Append, Remove, Rename, Stat, CreateDirectory };
 
 class MemoryFileSystem final : public FileSystem {
-  public:
+public:
     // Decides whether an operation on `path` fails; the default never fails.
     using FailurePolicy = std::function<bool(FileOp op, const std::string& path)>;
 
@@ -36,7 +36,7 @@ class MemoryFileSystem final : public FileSystem {
     std::vector<std::string> List(const std::string& directory) const override;
     Status CreateDirectory(const std::string& path) override;
 
-  private:
+private:
     struct Entry {
         std::string bytes;
         std::int64_t version = 0;

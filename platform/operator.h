@@ -12,7 +12,7 @@ enum class Answer { Yes, No, Cancel };
 enum class QuestionButtons { YesNo, YesNoCancel };
 
 class Operator {
-  public:
+public:
     virtual ~Operator() = default;
     virtual void ShowMessage(const std::string& text) = 0;
     virtual Answer Ask(const std::string& text, QuestionButtons buttons) = 0;

@@ -19,7 +19,7 @@
 namespace tarvedde {
 
 class PollEventLoop : public EventLoop {
-  public:
+public:
     // Fails only when the wake pipe cannot be created (out of descriptors).
     static Result<std::unique_ptr<PollEventLoop>> Create(const Clock& clock);
     ~PollEventLoop() override;
@@ -40,7 +40,7 @@ class PollEventLoop : public EventLoop {
     // Async-signal-safe (an atomic store and one write()), for SIGINT/SIGTERM handlers.
     void RequestQuitFromSignal();
 
-  private:
+private:
     PollEventLoop(const Clock& clock, int wakeRead, int wakeWrite);
     void Wake();
     void DrainWakePipe();

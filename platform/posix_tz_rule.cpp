@@ -14,7 +14,7 @@ namespace tarvedde {
 namespace {
 
 class Scanner {
-  public:
+public:
     explicit Scanner(std::string_view text) : text_(text) {}
 
     bool AtEnd() const { return pos_ >= text_.size(); }
@@ -86,7 +86,7 @@ class Scanner {
         return sign * seconds;
     }
 
-  private:
+private:
     std::string_view text_;
     std::size_t pos_ = 0;
 };

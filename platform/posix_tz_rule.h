@@ -11,7 +11,7 @@
 namespace tarvedde {
 
 class PosixTzRule {
-  public:
+public:
     // Fails on anything beyond the POSIX grammar with the RFC 8536 extensions (rule
     // times -167..167 hours). A daylight name without rules takes the US rules.
     static Result<PosixTzRule> Parse(std::string_view text);
@@ -32,7 +32,7 @@ class PosixTzRule {
         std::int32_t timeSeconds = 7200;  // local time of the switch
     };
 
-  private:
+private:
     std::int64_t SwitchUtc(const Date& date, std::int64_t year, std::int32_t offsetBefore) const;
 
     std::int32_t stdOffset_ = 0;

@@ -19,7 +19,7 @@ Error SystemError(const std::string& what, const std::string& path) {
 }
 
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -36,7 +36,7 @@ class FileDescriptor {
         return ::close(fd) == 0;
     }
 
-  private:
+private:
     int fd_;
 };
 
@@ -55,7 +55,7 @@ bool WriteFully(int fd, std::string_view bytes) {
 }
 
 class RealFileSystem final : public FileSystem {
-  public:
+public:
     bool Exists(const std::string& path) const override {
         struct stat st {};
         return ::stat(path.c_str(), &st) == 0;

@@ -11,7 +11,7 @@
 namespace tarvedde {
 
 class RecordingShell : public Shell {
-  public:
+public:
     struct StartedProgram {
         std::string program;
         std::vector<std::string> args;
@@ -28,7 +28,7 @@ class RecordingShell : public Shell {
     bool terminated() const { return terminated_; }
     int exitCode() const { return exitCode_; }
 
-  private:
+private:
     std::vector<StartedProgram> started_;
     bool startSucceeds_ = true;
     bool terminated_ = false;

@@ -14,7 +14,7 @@ struct Error {
 
 template <class T>
 class [[nodiscard]] Result {
-  public:
+public:
     Result(T value) : state_(std::move(value)) {}      // NOLINT: implicit by design
     Result(Error error) : state_(std::move(error)) {}  // NOLINT: implicit by design
 
@@ -29,12 +29,12 @@ class [[nodiscard]] Result {
 
     const Error& error() const { return std::get<Error>(state_); }
 
-  private:
+private:
     std::variant<T, Error> state_;
 };
 
 class [[nodiscard]] Status {
-  public:
+public:
     Status() = default;
     Status(Error error) : failed_(true), error_(std::move(error)) {}  // NOLINT: implicit by design
 
@@ -44,7 +44,7 @@ class [[nodiscard]] Status {
     explicit operator bool() const { return ok(); }
     const Error& error() const { return error_; }
 
-  private:
+private:
     bool failed_ = false;
     Error error_;
 };

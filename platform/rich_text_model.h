@@ -26,7 +26,7 @@ struct RichParagraph {
 };
 
 class RichTextModel {
-  public:
+public:
     // New paragraphs take the current attributes, as text typed into a rich edit does.
     void SetAttributes(TextAttributes attributes) { current_ = std::move(attributes); }
     const TextAttributes& Attributes() const { return current_; }
@@ -41,7 +41,7 @@ class RichTextModel {
     const std::vector<RichParagraph>& Paragraphs() const { return paragraphs_; }
     void SetListener(std::function<void()> listener) { listener_ = std::move(listener); }
 
-  private:
+private:
     void Changed() const {
         if (listener_) {
             listener_();

@@ -17,7 +17,7 @@
 namespace tarvedde {
 
 class ScriptedOperator : public Operator {
-  public:
+public:
     explicit ScriptedOperator(Answer defaultAnswer = Answer::No);
 
     // Cancel queued for a Yes/No question counts as No.
@@ -39,7 +39,7 @@ class ScriptedOperator : public Operator {
                                         const std::string& defaultText) override;
     void Beep() override;
 
-  private:
+private:
     void Record(std::string line);
 
     UnattendedOperator fallback_;

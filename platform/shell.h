@@ -7,7 +7,7 @@
 namespace tarvedde {
 
 class Shell {
-  public:
+public:
     virtual ~Shell() = default;
     // Starts `program` without waiting; false when it could not be started.
     virtual bool StartProgram(const std::string& program, const std::vector<std::string>& args) = 0;

@@ -11,7 +11,7 @@ namespace tarvedde {
 namespace {
 
 class SystemClock final : public Clock {
-  public:
+public:
     SystemClock() { tzset(); }
 
     double Now() const override {

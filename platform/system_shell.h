@@ -15,7 +15,7 @@
 namespace tarvedde {
 
 class SystemShell final : public Shell {
-  public:
+public:
     SystemShell() = default;
     ~SystemShell() override;
     SystemShell(const SystemShell&) = delete;
@@ -30,7 +30,7 @@ class SystemShell final : public Shell {
     // Reaps children that ended; returns how many started children still run.
     std::size_t UnreapedChildren();
 
-  private:
+private:
     std::vector<pid_t> children_;
 };
 

@@ -8,7 +8,7 @@
 namespace tarvedde {
 
 class TaskQueue {
-  public:
+public:
     void Push(std::function<void()> task);
     bool Empty() const;
     // Runs the tasks queued at the call, oldest first. Tasks are taken one at a time, so a
@@ -16,7 +16,7 @@ class TaskQueue {
     // next call instead of starving everything else.
     void RunQueued();
 
-  private:
+private:
     mutable std::mutex mutex_;
     std::deque<std::function<void()>> tasks_;
 };

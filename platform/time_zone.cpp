@@ -19,7 +19,7 @@ constexpr std::int32_t kMaxOffsetSeconds = 93599;
 constexpr std::int64_t kLimitMs = std::int64_t{1} << 60;
 
 class ByteReader {
-  public:
+public:
     explicit ByteReader(std::string_view bytes) : bytes_(bytes) {}
 
     std::size_t Remaining() const { return bytes_.size() - pos_; }
@@ -58,7 +58,7 @@ class ByteReader {
         return value ? std::optional(static_cast<std::uint32_t>(*value)) : std::nullopt;
     }
 
-  private:
+private:
     std::string_view bytes_;
     std::size_t pos_ = 0;
 };

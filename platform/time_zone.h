@@ -18,7 +18,7 @@
 namespace tarvedde {
 
 class TimeZone {
-  public:
+public:
     // Reads /usr/share/zoneinfo/<name>; names containing ".." or starting with '/' are
     // refused.
     static Result<TimeZone> Load(const std::string& name);
@@ -40,7 +40,7 @@ class TimeZone {
     // instant shown as 03:30 afterwards.
     std::int64_t FromLocalMs(std::int64_t localMs) const;
 
-  private:
+private:
     TimeZone() = default;
     std::int32_t OffsetSeconds(std::int64_t utcSeconds) const;
 

@@ -44,7 +44,7 @@ struct TimerQueue::State {
 namespace {
 
 class QueuedTimer final : public Timer {
-  public:
+public:
     QueuedTimer(std::weak_ptr<TimerQueue::State> state, std::shared_ptr<TimerQueue::Entry> entry)
         : state_(std::move(state)), entry_(std::move(entry)) {}
 
@@ -79,7 +79,7 @@ class QueuedTimer final : public Timer {
     int Interval() const override { return entry_->interval; }
     const std::string& Name() const override { return entry_->name; }
 
-  private:
+private:
     void Arm() {
         if (auto state = state_.lock()) {
             state->Arm(*entry_);

@@ -26,7 +26,7 @@
 namespace tarvedde {
 
 class TimerQueue {
-  public:
+public:
     explicit TimerQueue(const Clock& clock);
     ~TimerQueue();
     TimerQueue(const TimerQueue&) = delete;
@@ -45,7 +45,7 @@ class TimerQueue {
     struct Entry;
     struct State;
 
-  private:
+private:
     std::shared_ptr<Entry> EarliestDue(std::int64_t now) const;
     // Static: a handler may destroy the queue while it runs.
     static void Fire(const std::shared_ptr<Entry>& entry, std::int64_t now);

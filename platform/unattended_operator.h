@@ -13,7 +13,7 @@
 namespace tarvedde {
 
 class UnattendedOperator : public Operator {
-  public:
+public:
     using Sink = std::function<void(const std::string&)>;
 
     // `defaultAnswer` answers every question not configured by its text.
@@ -32,7 +32,7 @@ class UnattendedOperator : public Operator {
                                         const std::string& defaultText) override;
     void Beep() override;
 
-  private:
+private:
     void Report(const std::string& line) const;
 
     Sink sink_;

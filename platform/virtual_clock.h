@@ -12,7 +12,7 @@
 namespace tarvedde {
 
 class VirtualClock : public Clock {
-  public:
+public:
     // 2024-03-05 07:00:00 local in UTC (a zone without daylight saving).
     VirtualClock();
 
@@ -32,7 +32,7 @@ class VirtualClock : public Clock {
     std::int64_t WallUtcMs() const { return baseUtcMs_ + elapsedMs_ + stepOffsetMs_; }
     std::int64_t WallLocalMs() const { return zone_.ToLocalMs(WallUtcMs()); }
 
-  private:
+private:
     TimeZone zone_;
     std::int64_t baseUtcMs_ = 0;
     std::int64_t elapsedMs_ = 0;

@@ -23,7 +23,7 @@
 namespace tarvedde {
 
 class VirtualEventLoop : public EventLoop {
-  public:
+public:
     explicit VirtualEventLoop(VirtualClock& clock);
 
     std::unique_ptr<Timer> CreateTimer(std::string name, int intervalMs,
@@ -51,7 +51,7 @@ class VirtualEventLoop : public EventLoop {
     // Elapsed-time deadline of the next timer that can fire; nullopt when none.
     std::optional<std::int64_t> NextDeadline() const { return timers_.NextDeadline(); }
 
-  private:
+private:
     void RunCurrent();
     // Does what is due now, or moves the clock to the next deadline within `limit`;
     // false when there is nothing to do up to `limit`.

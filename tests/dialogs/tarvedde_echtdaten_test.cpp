@@ -11,7 +11,9 @@ namespace {
 using ::testing::HasSubstr;
 
 class EchtdatenTest : public ::testing::Test {
-  protected:
+protected:
+    EchtdatenTest() { state_.programDir = env_.dir; }
+
     testing::EngineTestHost env_;
     ProgramLog log_{env_.files, env_.clock, GermanLocale()};
     EngineState state_{env_.host, log_, GermanLocale()};

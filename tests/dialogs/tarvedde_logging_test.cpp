@@ -21,7 +21,7 @@ constexpr char kStamp[] = "05.Mrz.24, 07:08:09 > ";
 
 // Items: 1 plain, 2 with moving averages, 3 integral, 4 counter, 5 mirrored.
 class LoggingDialogTest : public ::testing::Test {
-  protected:
+protected:
     LoggingDialogTest() {
         clock_.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 8, 9, 0));
         state_.programDir = "/prog/";

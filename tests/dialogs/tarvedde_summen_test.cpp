@@ -11,7 +11,7 @@ namespace {
 using ::testing::ElementsAre;
 
 class SummenTest : public ::testing::Test {
-  protected:
+protected:
     SummenTest() {
         state_.settings.itemCount = 3;
         for (int n = 1; n <= maxItems; ++n) {

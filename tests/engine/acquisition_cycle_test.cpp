@@ -26,7 +26,7 @@ int Count(const std::string& text, const std::string& part) {
 }
 
 class AcquisitionCycleTest : public ::testing::Test {
-  protected:
+protected:
     void Start(int hour, int minute, int second, const std::string& extraIni = "") {
         env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, hour, minute, second, 0));
         env_.WriteText("TARVEDDE.INI", kTwoItems + extraIni);

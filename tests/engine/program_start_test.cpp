@@ -17,7 +17,7 @@ using testing::TestLockDirectory;
 const char kStamp[] = "05.Mrz.24, 07:00:00 > ";
 
 class ProgramStartTest : public ::testing::Test {
-  protected:
+protected:
     StartOptions Options() const {
         StartOptions options;
         options.programDir = "/plant";
@@ -154,7 +154,7 @@ namespace tarvedde {
 namespace {
 
 class StartSequenceTest : public ProgramStartTest {
-  protected:
+protected:
     // Runs creation and the first showing on the files prepared so far.
     TarveddeMain& Start() {
         main_ = std::make_unique<TarveddeMain>(env_.host, Options());

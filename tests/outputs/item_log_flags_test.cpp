@@ -30,7 +30,7 @@ std::string GoldenBytes() {
 }
 
 class ItemLogFlagsTest : public LogFixture {
-  protected:
+protected:
     void Put(const std::string& bytes) { ASSERT_TRUE(fs_.WriteAll(kPath, bytes, false)); }
     std::string LastLine() const {
         return log_.MessageList().Empty() ? "<none>" : log_.MessageList().Lines().back();

@@ -17,7 +17,7 @@ inline constexpr char kDir[] = "/prog/";
 inline constexpr char kStamp[] = "05.Mrz.24, 07:08:09 > ";
 
 class LogFixture : public ::testing::Test {
-  protected:
+protected:
     LogFixture() {
         clock_.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 8, 9, 123));
         log_.SetProgramDir(kDir);

@@ -13,7 +13,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 class LogSettingsTest : public LogFixture {
-  protected:
+protected:
     void Ini(const std::string& ddeKeys) {
         ASSERT_TRUE(fs_.WriteAll("/prog/TARVEDDE.INI", "[DDE]\r\n" + ddeKeys, false));
     }

@@ -14,7 +14,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 class IniFileTest : public ::testing::Test {
-  protected:
+protected:
     void Put(std::string_view bytes) { ASSERT_TRUE(fs_.WriteAll("T.INI", bytes, false)); }
     std::string Bytes() const {
         auto bytes = fs_.ReadAll("T.INI");

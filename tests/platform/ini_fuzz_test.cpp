@@ -13,7 +13,7 @@ namespace tarvedde {
 namespace {
 
 class Generator {
-  public:
+public:
     explicit Generator(std::uint32_t seed) : random_(seed) {}
 
     int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
@@ -67,7 +67,7 @@ class Generator {
         return value;
     }
 
-  private:
+private:
     std::mt19937 random_;
 };
 

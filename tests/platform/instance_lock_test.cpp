@@ -13,7 +13,7 @@ namespace tarvedde {
 namespace {
 
 class InstanceLockTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = InstanceLock::TemporaryDirectory() + "/instance-lock-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);

@@ -13,7 +13,7 @@ namespace tarvedde {
 namespace {
 
 class PollEventLoopTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         auto created = PollEventLoop::Create(*clock);
         ASSERT_TRUE(created.ok()) << created.error().message;

@@ -14,7 +14,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 class VirtualEventLoopTest : public ::testing::Test {
-  protected:
+protected:
     // A timer that logs "<name>@<elapsed ms>" each time it fires.
     std::unique_ptr<Timer> LoggingTimer(const std::string& name, int intervalMs) {
         auto timer = loop.CreateTimer(name, intervalMs, [this, name] { Log(name); });
