@@ -11,7 +11,7 @@ namespace tarvedde {
 namespace {
 
 // No blank before the path: the message stays as the older Windows build wrote it.
-constexpr char kWriteFailure[] = "Fehler beim Schreiben der";
+constexpr char kWriteFailure[] = "Fehler beim Schreiben der ";
 
 std::optional<ItemLogFlags> ReadRecord(BinaryReader& reader) {
     const auto bytes = reader.Bytes(kItemLogFlagsRecordSize);

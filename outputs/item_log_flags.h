@@ -41,7 +41,7 @@ using ItemLogFlagsArray = std::array<ItemLogFlags, kItemLogFlagsRecords + 1>;
 void LoadItemLogFlags(const FileSystem& files, const std::string& path, ItemLogFlagsArray& flags,
                       ProgramLog& log);
 
-// Writes all 180 records. On failure logs "Fehler beim Schreiben der<path>" and returns
+// Writes all 180 records. On failure logs "Fehler beim Schreiben der <path>" and returns
 // false; the old file stays as it was.
 bool SaveItemLogFlags(FileSystem& files, const std::string& path, const ItemLogFlagsArray& flags,
                       ProgramLog& log);

@@ -113,7 +113,7 @@ TEST_F(ItemLogFlagsTest, WriteFailureIsLoggedAndKeepsTheOldFile) {
     Put("alt");
     fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Write; });
     EXPECT_FALSE(SaveItemLogFlags(fs_, kPath, GoldenFlags(), log_));
-    EXPECT_EQ(LastLine(), std::string(kStamp) + "Fehler beim Schreiben der/prog/ddeLogKonfig.tvw");
+    EXPECT_EQ(LastLine(), std::string(kStamp) + "Fehler beim Schreiben der /prog/ddeLogKonfig.tvw");
     EXPECT_EQ(File(kItemLogFlagsFile), "alt");
 }
 
