@@ -2,6 +2,7 @@
 // the running day's state, the configuration, the day files and the automatic start.
 #include "engine/configuration_loader.h"
 #include "engine/tarvedde_main.h"
+#include "outputs/item_log_flags.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
@@ -182,6 +183,7 @@ void TarveddeMain::InitialiseItemsAtStart() {
 void TarveddeMain::AqasysModeStart() {}
 
 void TarveddeMain::FormClose() {
+    SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
     log_.FlushMessageListAtEnd();
     if (markerCreated_) {
         DeleteIfExists(host_.files, state_.PathOf(kActiveMarker));

@@ -1,0 +1,65 @@
+#include "gui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "tests/engine/engine_test_host.h"
+
+namespace tarvedde {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "gui_tests";
+        static char* argv[] = {name, nullptr};
+        static QApplication application(argc, argv);
+    }
+
+    StartOptions Options() const {
+        StartOptions options;
+        options.programDir = "/plant";
+        options.lockName = "gui-test";
+        options.lockDirectory = testing::TestLockDirectory();
+        return options;
+    }
+
+    template <class T>
+    T* Find(const char* name) {
+        return window_.findChild<T*>(name);
+    }
+
+    testing::EngineTestHost env_;
+    TarveddeMain engine_{env_.host, Options()};
+    MainWindow window_{engine_};
+};
+
+TEST_F(MainWindowTest, ShowsTheLogLinesAsTheyAreWritten) {
+    engine_.Log().WriteLog("Erste Zeile");
+    engine_.Log().WriteLog("Zweite Zeile");
+    const QString text = Find<QPlainTextEdit>("memF")->toPlainText();
+    EXPECT_TRUE(text.contains("05.Mrz.24, 07:00:00 > Erste Zeile\n05.Mrz.24, 07:00:00 > Zweite"))
+        << text.toStdString();
+}
+
+TEST_F(MainWindowTest, FollowsTheStatusModel) {
+    MainWindowModel& model = engine_.State().window;
+    model.btStartDDE = "DDE starten";
+    model.btStoppenEnabled = true;
+    model.lbDT = "07:00:10";
+    model.lbTimeoutVisible = false;
+    model.Changed();
+    EXPECT_EQ(Find<QPushButton>("btStartDDE")->text(), "DDE starten");
+    EXPECT_TRUE(Find<QPushButton>("btStoppen")->isEnabled());
+    EXPECT_EQ(Find<QLabel>("lbDT")->text(), "07:00:10");
+    EXPECT_TRUE(Find<QLabel>("lbTimeout")->isHidden());
+}
+
+}  // namespace
+}  // namespace tarvedde
