@@ -7,7 +7,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "engine/config_hooks.h"
 #include "engine/general_settings_form.h"
 #include "engine/host.h"
 #include "engine/item_model.h"
@@ -103,6 +105,13 @@ struct EngineState {
 
     // The acquisition timer; owned by the main engine, stopped by ApplyCycleInterval.
     Timer* timerDDE = nullptr;
+
+    // AQASYS parameter codes (AQASYSITEMS.TXT) and their names (AQASYSNAMES.TXT), in
+    // file order; empty: no AQASYS item is defined.
+    std::vector<std::string> aqasysCodes;
+    std::vector<std::string> aqasysNames;
+
+    StateFileHooks stateFileHooks;
 };
 
 }  // namespace tarvedde

@@ -21,6 +21,13 @@ inline constexpr double kMissingValue = -999.0;
 
 enum class SourceKind : int { Dde = 1, Aqasys = 2, Opc = 3 };
 
+// [Fremdwasser] keys of the extraneous-water calculation.
+struct ExtraneousWaterSettings {
+    int ZulaufMin_ls_index = 0;
+    int ZulaufSumme_qbm_index = 0;
+    double Zulauf_EwInd_ls = 3.0;  // estimated night inflow of residents and industry, l/s
+};
+
 struct GeneralSettings {
     SourceKind sourceKind = SourceKind::Dde;
     bool permanentMode = true;
@@ -58,6 +65,7 @@ struct GeneralSettings {
     int opcCloseCount = 4;
     std::string valuePrefix = "\r\n";
     std::string valueSuffix = "\r\n";
+    ExtraneousWaterSettings extraneousWater;
     bool configValid = false;
 };
 
