@@ -8,6 +8,8 @@
 
 #include "engine/config_steps.h"
 #include "engine/configuration_loader.h"
+#include "outputs/item_log_flags.h"
+#include "outputs/log_settings.h"
 #include "platform/number_format.h"
 
 namespace tarvedde {
@@ -26,9 +28,12 @@ void Guarded(Step&& step) {
     }
 }
 
-// The logging options (per-item export flags of ddeLogKonfig.tvw and the log levels of
-// TARVEDDE.INI) are loaded here.
-void LoadLoggingOptions(EngineState& /*state*/) {}
+// The per-item export flags first, then the log levels, which log their state.
+void LoadLoggingOptions(EngineState& state) {
+    LoadItemLogFlags(state.host.files, state.PathOf(kItemLogFlagsFile), state.logFlags, state.log);
+    const IniFile ini(state.host.files, state.PathOf(kMainIniFile));
+    LoadLogSettings(ini, state.log);
+}
 
 void LoadTimeTables(EngineState& state) {
     state.settings.itemCount = std::min(state.settings.itemCount, maxItems);

@@ -151,6 +151,7 @@ void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
     form.spGleit = settings.movingBufferSize;
     form.spGleitIntervall = movingSeconds;
     form.spPuffer = settings.bufferSize;
+    state.grid.Resize(state.grid.ColumnCount(), std::clamp(settings.bufferSize, 0, 10000) + 6);
     form.coIntervall = settings.intervalUnit;
     form.spIntervall = std::max(settings.intervalCount, 1);
 }

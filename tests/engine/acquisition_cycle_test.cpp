@@ -13,7 +13,7 @@ using ::testing::Not;
 using testing::TestLockDirectory;
 
 constexpr char kTwoItems[] =
-    "[DDE]\nItemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
+    "Itemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
     "[Items]\nItem1=Q\nItem2=P\n[Itemnames]\nItem1=Zulauf\nItem2=Pumpe\n"
     "[Grafiktyp]\nItem2=2\n";
 
@@ -29,7 +29,7 @@ class AcquisitionCycleTest : public ::testing::Test {
 protected:
     void Start(int hour, int minute, int second, const std::string& extraIni = "") {
         env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, hour, minute, second, 0));
-        env_.WriteText("TARVEDDE.INI", kTwoItems + extraIni);
+        env_.WriteText("TARVEDDE.INI", "[DDE]\n" + extraIni + kTwoItems);
         StartOptions options;
         options.programDir = "/plant";
         options.lockName = "cycle-test";

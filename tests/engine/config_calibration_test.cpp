@@ -4,7 +4,7 @@ namespace tarvedde {
 namespace {
 
 class CalibrationTest : public LoaderTest {
-  protected:
+protected:
     // Items 1..names.size() named as given, with `more` lines appended.
     void PutItems(const Lines& names, const Lines& more, bool scaling = false) {
         Lines ini = {"[DDE]", "Itemcount=" + std::to_string(names.size()),

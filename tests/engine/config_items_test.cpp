@@ -6,7 +6,7 @@ namespace tarvedde {
 namespace {
 
 class ItemListTest : public LoaderTest {
-  protected:
+protected:
     // One item "A" / "Name" with the given extra lines, loaded on DDE.
     void LoadOneItem(const Lines& more) {
         Lines ini = {"[DDE]", "Itemcount=1", "[Items]", "Item1=A", "[Itemnames]", "Item1=Name"};

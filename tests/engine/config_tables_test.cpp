@@ -40,7 +40,7 @@ TEST_F(LoaderTest, DelimitersAreCharacterCodesFromTheListFiles) {
 }
 
 class ItemOptionsTest : public LoaderTest {
-  protected:
+protected:
     void SetUp() override { state_.settings.itemCount = 2; }
 };
 
@@ -70,15 +70,22 @@ TEST_F(ItemOptionsTest, CounterReadingsAndLogLines) {
     EXPECT_EQ(Item(2).counterReading, 0.0);
     EXPECT_EQ(Read(kCounterIniFile, "Item_1", "Zählerstand"), "99,250");
     EXPECT_EQ(Read(kCounterIniFile, "Item_2", "Zählerstand"), "0,000");
-    EXPECT_EQ(LogTexts(), Lines{"Protokollausdruck eingeschaltet"});
+    const Lines logSettings{"[DDE] DetailLog=0 (ausgeschaltet).",
+                            "[DDE] DebugLog=0 (ausgeschaltet).",
+                            "[DDE] TabelLog=0 (ausgeschaltet).", "[DDE] LogLevel=0"};
+    Lines expected = logSettings;
+    expected.push_back("Protokollausdruck eingeschaltet");
+    EXPECT_EQ(LogTexts(), expected);
 
     log_.MessageList().Clear();
     state_.settings.printAtMidnight = false;
     state_.settings.sourceKind = SourceKind::Opc;
     PutIni({"[OPC]", "OPC_tot-Sekunden=60"});
     LoadItemOptions(state_);
-    EXPECT_EQ(LogTexts(),
-              (Lines{"OPC_tot-Zeit in Sekunden: 60", "Protokollausdruck ausgeschaltet."}));
+    expected = logSettings;
+    expected.push_back("OPC_tot-Zeit in Sekunden: 60");
+    expected.push_back("Protokollausdruck ausgeschaltet.");
+    EXPECT_EQ(LogTexts(), expected);
     EXPECT_EQ(state_.settings.opcCloseCount, 4);
     PutIni({});
     LoadItemOptions(state_);

@@ -25,7 +25,7 @@ namespace tarvedde {
 using Lines = std::vector<std::string>;
 
 class LoaderTest : public ::testing::Test {
-  protected:
+protected:
     static constexpr char kDir[] = "/p/";
 
     LoaderTest() {
