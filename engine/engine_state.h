@@ -16,6 +16,7 @@
 #include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
+#include "platform/ini_file.h"
 #include "platform/locale.h"
 
 namespace tarvedde {
@@ -101,6 +102,10 @@ struct EngineState {
 
     // The acquisition timer; owned by the main engine, stopped by ApplyCycleInterval.
     Timer* timerDDE = nullptr;
+
+    // TARVEDDE_VAR.INI for the day counters written every cycle: one object keeps the
+    // parsed file between writes.
+    std::optional<IniFile> counterIniFile;
 };
 
 }  // namespace tarvedde
