@@ -18,6 +18,7 @@
 #include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
+#include "platform/ini_file.h"
 #include "platform/locale.h"
 
 namespace tarvedde {
@@ -112,6 +113,10 @@ struct EngineState {
     std::vector<std::string> aqasysNames;
 
     StateFileHooks stateFileHooks;
+
+    // TARVEDDE_VAR.INI for the day counters written every cycle: one object keeps the
+    // parsed file between writes.
+    std::optional<IniFile> counterIniFile;
 };
 
 }  // namespace tarvedde

@@ -160,7 +160,8 @@ struct ItemStatistics {
     bool WarnComp2 = true;
     double WarnLevel2 = 0.5;
     double correctionMinimum = 0.0;
-    double correctionCount = 0.0;
+    // -2.0: no restored count waits for its first value (a start without restored state).
+    double correctionCount = -2.0;
 };
 
 // The per-item record of TARVEDDE.COF: the configuration the day was recorded with and

@@ -1,0 +1,245 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/per_value_processing.h"
+#include "tests/engine/processing_fixture.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr double kHuge = std::numeric_limits<double>::max();
+
+// Item 1 is the source, item 2 mirrors it.
+class MirroredItemsTest : public testing::ProcessingFixture {
+protected:
+    MirroredItemsTest() {
+        SetItemCount(2);
+        log_.Settings().logLevel = 4;
+        Mirror(2, 1);
+    }
+
+    void Mirror(int n, int source) {
+        Item(n).mirror.mirrorOn = true;
+        Item(n).mirror.sourceItem = source;
+    }
+    void Convert(int n, double factor, double divisor, int timeBase) {
+        ValueConversion& conversion = Item(n).valueConversion;
+        conversion.conversionOn = true;
+        conversion.conversionFactor = factor;
+        conversion.conversionDivisor = divisor;
+        conversion.timeBase = timeBase;
+    }
+};
+
+TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
+    Item(1).Integral = true;
+    Runtime(1).runningSum = 100.0;
+    Item(2).mirror.mirrorSumOffset = 30.0;
+    RunCycle({"7", "ignored"});
+    const std::vector<std::string> column = {"7,000", "7,000", "7,000", "1", "70,000"};
+    for (int row = 1; row <= 5; ++row) {
+        EXPECT_EQ(Row(2, row), column[static_cast<std::size_t>(row - 1)]) << row;
+    }
+    EXPECT_EQ(Shown(2), "7,000");
+    Runtime(1).runningSum = 29.0;  // 1.0 below the offset: still taken
+    RunCycle({"7"});
+    EXPECT_EQ(Row(2, 5), "-1,000");
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+}
+
+TEST_F(MirroredItemsTest, AnOffsetAboveTheSourcesSumIsReset) {
+    Item(1).Integral = true;
+    Runtime(1).runningSum = 100.0;
+    Item(2).mirror.mirrorSumOffset = 30.0;
+    RunCycle({"7"});
+    Runtime(1).runningSum = 10.0;
+    RunCycle({"7"});
+    EXPECT_EQ(Item(2).mirror.mirrorSumOffset, 0.0);
+    EXPECT_EQ(Stats(2).sum, 70.0);
+    EXPECT_EQ(Stats(2).count, 2.0);
+    RunCycle({"7"});
+    EXPECT_EQ(Stats(2).sum, 10.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Spiegelsummen-Offset zurückgesetzt."));
+}
+
+TEST_F(MirroredItemsTest, OtherSourcesAreSummed) {
+    RunCycle({"7"});
+    RunCycle({"5"});
+    EXPECT_EQ(Stats(2).sum, 12.0);
+    EXPECT_EQ(Row(2, 5), "");
+    EXPECT_EQ(Row(2, 1), "6,000");
+}
+
+TEST_F(MirroredItemsTest, ASourceOutsideTheItemsIsSkipped) {
+    for (int source : {0, -1, 3, maxItems + 1}) {
+        Item(2).mirror.sourceItem = source;
+        RunCycle({"7"});
+    }
+    EXPECT_EQ(Stats(2).count, 0.0);
+    for (int row = 1; row < state_.grid.RowCount(); ++row) {
+        EXPECT_EQ(Row(2, row), "") << row;
+    }
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+}
+
+TEST_F(MirroredItemsTest, MirroredItemsAreNotReadThemselves) {
+    Runtime(2).newestText = "99";
+    state_.settings.saveRawData = true;
+    RunCycle({"7"});
+    EXPECT_EQ(Shown(2), "7,000");
+    EXPECT_EQ(env_.ReadText("_ROH_LOG.TXT"), "55;\r\n");
+}
+
+TEST_F(MirroredItemsTest, RateOverTheElapsedCycleTime) {
+    Convert(2, 1.0, 1.0, 2);
+    RunCycle({"36"}, 30000);
+    EXPECT_EQ(Shown(2), "72,000");
+    env_.clock.StepWallClock(-3600 * 1000);
+    RunCycle({"36"}, 30000);
+    EXPECT_EQ(Shown(2), "72,000");
+    RunCycle({"36"}, 500);
+    EXPECT_EQ(Shown(2), "0,000");
+    Convert(2, 1.0, 1.0, 9);
+    RunCycle({"36"});
+    EXPECT_EQ(Shown(2), "8884,000");
+}
+
+// A counter source keeps wall times: its last two readings give the span.
+TEST_F(MirroredItemsTest, RateOfACounterSourceOverItsReadings) {
+    Item(1).Differenz = true;
+    Convert(2, 1.0, 1.0, 3);
+    RunCycle({"1000"});
+    RunCycle({"1050"}, 3600 * 1000);
+    EXPECT_NEAR(Stats(2).currentValue, 50.0, 1e-6);
+    env_.clock.StepWallClock(-7200 * 1000);
+    RunCycle({"1100"});
+    EXPECT_EQ(Shown(2), "0,000");
+    RunCycle({"1110"}, 400);
+    EXPECT_EQ(Shown(2), "0,000");
+    RunCycle({"1120"}, 600);
+    EXPECT_NEAR(Stats(2).currentValue, 60000.0, 1.0);
+}
+
+TEST_F(MirroredItemsTest, CounterDifferenceOfTheMirror) {
+    Item(2).Differenz = true;
+    RunCycle({"100"});
+    RunCycle({"130"});
+    RunCycle({"4"});
+    EXPECT_EQ(Stats(2).sum, 34.0);
+    EXPECT_EQ(Row(2, 5), "34,000");
+    EXPECT_EQ(Shown(2), "4,000");
+    EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für gespiegeltes Item 2 neu initialisiert.",
+                                           "SPS : Differenz für gespiegeltes Item 2 neu "
+                                           "initialisiert !"));
+}
+
+TEST_F(MirroredItemsTest, ADifferenceOfAnIntegralSourceIsAConfigurationError) {
+    Item(1).Integral = true;
+    Runtime(1).runningSum = 500.0;
+    Item(2).Differenz = true;
+    RunCycle({"5"});
+    RunCycle({"8"});
+    EXPECT_EQ(Stats(2).sum, 3.0);
+    EXPECT_EQ(Row(2, 5), "3,000");
+    const std::string error =
+        "Konfigurationsfehler ! Spiegel-Quelle : Integralberechnung aktiviert.";
+    EXPECT_THAT(NewLogLines(),
+                ElementsAre(error, "Differenz für gespiegeltes Item 2 neu initialisiert.", error));
+}
+
+TEST_F(MirroredItemsTest, ValuesOutsideTheLimitsAreNotAccumulated) {
+    SetLimits(2, 0.0, 10.0);
+    RunCycle({"10"});
+    RunCycle({"10,5"});
+    EXPECT_EQ(Shown(2), "0,000");
+    EXPECT_EQ(Stats(2).count, 1.0);
+    EXPECT_EQ(Stats(2).currentValue, 10.0);
+    EXPECT_EQ(Row(2, 4), "1");
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+}
+
+TEST_F(MirroredItemsTest, ConversionFailures) {
+    Convert(2, 1.0, 0.0, 0);
+    RunCycle({"7"});
+    EXPECT_EQ(Shown(2), "7,000");
+    SetLimits(1, -kHuge, kHuge);
+    Convert(2, 1.0, 1.0, 1);
+    RunCycle({"1E308"}, 501);
+    EXPECT_EQ(Shown(2), "0,000");
+    EXPECT_EQ(Stats(2).count, 1.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Fehler bei Umrechnung des gespiegelten Wertes !",
+                                           "Main-Umrech : Fehler beim Spiegeln !"));
+}
+
+TEST_F(MirroredItemsTest, ArithmeticFailuresOfDifferenceAndStatistics) {
+    SetLimits(1, -kHuge, kHuge);
+    SetLimits(2, -kHuge, kHuge);
+    Item(2).Differenz = true;
+    Counter(2).lastReading = -1.7e308;
+    Counter(2).lastReadingTime = 1.0;
+    Stats(2).sum = 1.7e308;
+    RunCycle({"1E308"});
+    EXPECT_EQ(Counter(2).lastReading, -1.7e308);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Main-DiffBer : Fehler beim Spiegeln !",
+                                           "Überlauf bei Summe (Spiegelung) ! Zurückgesetzt."));
+    Item(2).Differenz = false;
+    Item(1).Integral = true;
+    Runtime(1).runningSum = 1.7e308;
+    Item(2).mirror.mirrorSumOffset = -1.7e308;
+    RunCycle({"1"});
+    EXPECT_EQ(Stats(2).sum, 0.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Main-Statistik : Fehler beim Spiegeln !"));
+}
+
+TEST_F(MirroredItemsTest, EndOfCycleOrder) {
+    SetItemCount(3);
+    std::vector<std::string> calls;
+    Item(1).timeFrame.on = true;
+    Item(3).timeFrame.on = true;
+    Mirror(3, 1);
+    state_.hooks.checkTimeFrame = [&](int item) {
+        calls.push_back("frame " + std::to_string(item));
+    };
+    state_.hooks.evaluateTimeTable = [&](int item) {
+        calls.push_back("table " + std::to_string(item) + " " + Shown(item));
+    };
+    state_.hooks.checkTimeTables = [&] { calls.push_back("tables"); };
+    const auto endOfCycle = state_.hooks.endOfCycle;
+    state_.hooks.endOfCycle = [&] {
+        calls.push_back("end");
+        endOfCycle();
+    };
+    Runtime(1).newestText = "7";
+    state_.currentItem = 0;
+    EXPECT_FALSE(ProcessNextItem(state_));
+    EXPECT_FALSE(ProcessNextItem(state_));
+    EXPECT_FALSE(ProcessNextItem(state_));
+    EXPECT_THAT(calls, ElementsAre("frame 1"));
+    EXPECT_TRUE(ProcessNextItem(state_));
+    EXPECT_THAT(calls, ElementsAre("frame 1", "table 3 ", "tables", "end"));
+    EXPECT_EQ(Shown(3), "7,000");
+}
+
+TEST_F(MirroredItemsTest, FailuresAtTheEndOfTheCycleStillEndIt) {
+    state_.hooks.checkTimeTables = [] { throw std::runtime_error("time tables"); };
+    RunCycle({"7"});
+    EXPECT_EQ(cyclesEnded_, 1);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)"));
+}
+
+TEST_F(MirroredItemsTest, TheGridAdvancesWhenTheFirstItemComes) {
+    SetItemCount(0);
+    RunCycle({});
+    EXPECT_EQ(state_.grid.CurrentRow(), 6);
+    EXPECT_EQ(state_.grid.Cell(0, 6), ">>>>>>>>>>");
+}
+
+}  // namespace
+}  // namespace tarvedde

@@ -1,0 +1,483 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/per_value_processing.h"
+#include "platform/ini_file.h"
+#include "tests/engine/processing_fixture.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr double kHuge = std::numeric_limits<double>::max();
+
+class PerValueProcessingTest : public testing::ProcessingFixture {
+protected:
+    PerValueProcessingTest() { SetItemCount(1); }
+
+    void Convert(int n, double factor, double divisor, int timeBase) {
+        ValueConversion& conversion = Item(n).valueConversion;
+        conversion.conversionOn = true;
+        conversion.conversionFactor = factor;
+        conversion.conversionDivisor = divisor;
+        conversion.timeBase = timeBase;
+    }
+};
+
+TEST_F(PerValueProcessingTest, EmptyTextIsZeroAndGarbageMinusOneBeforeCalibration) {
+    RunCycle({""});
+    EXPECT_EQ(Shown(1), "0,000");
+    Item(1).calibrationSlope = 2.0;
+    Item(1).calibrationIntercept = 1.0;
+    RunCycle({"abc"});
+    EXPECT_EQ(Shown(1), "-1,000");
+    RunCycle({"12,5\r\n"});
+    EXPECT_EQ(Shown(1), "26,000");
+    EXPECT_EQ(Stats(1).count, 3.0);
+}
+
+TEST_F(PerValueProcessingTest, ReadingsAreClampedToTheLimits) {
+    SetLimits(1, 0.0, 100.0);
+    RunCycle({"150"});
+    EXPECT_EQ(Shown(1), "100,000");
+    RunCycle({"-5"});
+    EXPECT_EQ(Shown(1), "0,000");
+    EXPECT_EQ(Stats(1).count, 2.0);
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+}
+
+// Only a conversion, a table or a difference can move a value past the limits.
+TEST_F(PerValueProcessingTest, LimitsAreInclusiveOnBothSides) {
+    SetItemCount(2);
+    SetLimits(1, 0.0, 100.0);
+    Convert(1, 2.0, 1.0, 0);
+    SetLimits(2, 10.0, 100.0);
+    Convert(2, 1.0, 2.0, 0);
+    RunCycle({"50", "20"});
+    EXPECT_EQ(Shown(1), "100,000");
+    EXPECT_EQ(Shown(2), "10,000");
+    RunCycle({"50,5", "19,98"});
+    EXPECT_EQ(Shown(1), "0,000");
+    EXPECT_EQ(Shown(2), "0,000");
+    EXPECT_EQ(Stats(1).count, 1.0);
+    EXPECT_EQ(Stats(2).count, 1.0);
+    EXPECT_EQ(Stats(1).currentValue, 100.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("****** Grenzwertüberschreitung: Item 1 = 101,00",
+                                           "****** Grenzwertüberschreitung: Item 2 = 9,99"));
+}
+
+TEST_F(PerValueProcessingTest, CounterDifferences) {
+    Item(1).Differenz = true;
+    RunCycle({"1000"});
+    const double first = state_.cycleTime;
+    EXPECT_EQ(Shown(1), "0,000");
+    EXPECT_EQ(Counter(1).lastReading, 1000.0);
+    EXPECT_EQ(Counter(1).lastReadingTime, first);
+    EXPECT_EQ(Counter(1).previousReadingTime, -1.0);
+    RunCycle({"1005"});
+    EXPECT_EQ(Shown(1), "5,000");
+    EXPECT_EQ(Counter(1).previousReadingTime, first);
+    EXPECT_EQ(Counter(1).lastReadingTime, state_.cycleTime);
+    RunCycle({"5"});  // the counter was reset
+    EXPECT_EQ(Shown(1), "5,000");
+    const CounterDifferenceState afterReset = Counter(1);
+    RunCycle({"0"});
+    EXPECT_EQ(Shown(1), "0,000");
+    RunCycle({"-3"});
+    EXPECT_EQ(Shown(1), "-3,000");
+    EXPECT_EQ(Counter(1).lastReading, afterReset.lastReading);
+    EXPECT_EQ(Counter(1).lastReadingTime, afterReset.lastReadingTime);
+    RunCycle({"8"});
+    EXPECT_EQ(Shown(1), "3,000");
+    EXPECT_EQ(Row(1, 5), "10,000");
+    EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 1 neu initialisiert.",
+                                           "SPS : Differenz für Item 1 neu initialisiert !"));
+}
+
+TEST_F(PerValueProcessingTest, RatesForEachTimeBase) {
+    SetLimits(1, -1e9, 1e9);
+    const std::vector<std::pair<int, double>> cases = {{1, 5.0},      {2, 300.0},  {3, 18000.0},
+                                                       {4, 432000.0}, {5, 8888.0}, {-1, 8888.0}};
+    for (const auto& [timeBase, rate] : cases) {
+        Convert(1, 1.0, 1.0, timeBase);
+        RunCycle({"10"}, 2000);
+        EXPECT_DOUBLE_EQ(Stats(1).currentValue, timeBase < 0 ? 10.0 : rate) << timeBase;
+    }
+    Convert(1, 3.0, 2.0, 0);
+    RunCycle({"10"});
+    EXPECT_EQ(Shown(1), "15,000");
+}
+
+TEST_F(PerValueProcessingTest, CyclesHalfASecondApartHaveNoRate) {
+    Convert(1, 1.0, 1.0, 1);
+    RunCycle({"10"}, 500);
+    EXPECT_EQ(Shown(1), "0,000");
+    RunCycle({"10"}, 501);
+    EXPECT_EQ(Shown(1), "19,960");
+}
+
+TEST_F(PerValueProcessingTest, AWallClockStepDoesNotChangeTheRate) {
+    Convert(1, 1.0, 1.0, 1);
+    RunCycle({"10"}, 2000);
+    env_.clock.StepWallClock(-3600 * 1000);
+    RunCycle({"10"}, 2000);
+    EXPECT_EQ(Shown(1), "5,000");
+    env_.clock.StepWallClock(86400 * 1000);
+    RunCycle({"10"}, 4000);
+    EXPECT_EQ(Shown(1), "2,500");
+}
+
+TEST_F(PerValueProcessingTest, ADivisorOfZeroLeavesTheValueAndTheRateStillApplies) {
+    Convert(1, 1.0, 0.0, 0);
+    RunCycle({"10"});
+    EXPECT_EQ(Shown(1), "10,000");
+    Convert(1, 1.0, 0.0, 1);
+    RunCycle({"10"}, 2000);
+    EXPECT_EQ(Shown(1), "5,000");
+    EXPECT_THAT(NewLogLines(), ElementsAre("Fehler bei Umrechnung des Wertes !",
+                                           "Fehler bei Umrechnung des Wertes !"));
+}
+
+TEST_F(PerValueProcessingTest, DigitalValuesAndOperatingHours) {
+    Item(1).Grafiktyp = 2;
+    state_.operatingHoursPerCycle = 10 / 3600.0;
+    RunCycle({"1,005"});
+    EXPECT_EQ(Shown(1), "1,005");
+    EXPECT_EQ(Row(1, 4), "0,003");
+    EXPECT_EQ(Row(1, 5), "0,003");
+    RunCycle({"1,01"});
+    EXPECT_EQ(Shown(1), "1,010");
+    RunCycle({"1,02"});
+    EXPECT_EQ(Shown(1), "1,000");
+    RunCycle({"0,5"});
+    RunCycle({"0,51"});
+    EXPECT_DOUBLE_EQ(Stats(1).count, 4 * 10 / 3600.0);
+    EXPECT_EQ(Stats(1).sum, Stats(1).count);
+    EXPECT_EQ(Stats(1).minimum, 0.5);
+    EXPECT_EQ(Stats(1).maximum, 1.01);
+    EXPECT_EQ(Row(1, 4), "0,011");
+    EXPECT_THAT(NewLogLines(), ElementsAre("Digitaler Neuwert (> 1 !) = 1,02"));
+}
+
+TEST_F(PerValueProcessingTest, AnItemInMaintenanceShowsItsPreviousValue) {
+    RunCycle({"7"});
+    RunCycle({"9"});
+    NewLogLines();
+    Item(1).maintenanceOn = true;
+    RunCycle({"12,5"});
+    RunCycle({"50"});
+    EXPECT_EQ(Shown(1), "7,000");
+    EXPECT_EQ(Stats(1).currentValue, 7.0);
+    EXPECT_EQ(Stats(1).count, 2.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("****** Grenzwertüberschreitung: Item 1 = 12,50",
+                                           "****** Grenzwertüberschreitung: Item 1 = 50,00"));
+}
+
+class WarningTest : public PerValueProcessingTest {
+protected:
+    WarningTest() {
+        state_.hooks.checkLimitWarning = [this](int item, double value) {
+            warnings_.push_back(std::to_string(item) + ":" + std::to_string(value));
+        };
+        Stats(1).UpWarn = 50.0;
+        Stats(1).LoWarn = 10.0;
+    }
+    // Which of the values raise a warning.
+    std::vector<std::string> Warned(const std::vector<std::string>& texts) {
+        warnings_.clear();
+        for (const std::string& text : texts) {
+            RunCycle({text});
+        }
+        return warnings_;
+    }
+    std::vector<std::string> warnings_;
+};
+
+TEST_F(WarningTest, OutsideTheWarningRange) {
+    EXPECT_THAT(Warned({"60", "50", "30", "10", "5"}), ElementsAre("1:60.000000", "1:5.000000"));
+}
+
+TEST_F(WarningTest, AnUpperLimitNearZeroSwitchesTheCheckOff) {
+    Stats(1).UpWarn = 0.001;
+    EXPECT_THAT(Warned({"5"}), IsEmpty());
+    Stats(1).UpWarn = -0.001;
+    EXPECT_THAT(Warned({"5"}), IsEmpty());
+    Stats(1).UpWarn = 0.0011;
+    EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
+    Stats(1).UpWarn = -0.0011;
+    EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
+}
+
+TEST_F(WarningTest, ASecondItemConditionsTheWarning) {
+    Stats(1).WarnFlag2 = 2;
+    Stats(1).WarnLevel2 = 0.5;
+    Stats(1).WarnComp2 = true;
+    Stats(2).currentValue = 0.6;
+    EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
+    Stats(2).currentValue = 0.5;
+    EXPECT_THAT(Warned({"60"}), IsEmpty());
+    Stats(1).WarnComp2 = false;
+    EXPECT_THAT(Warned({"60"}), IsEmpty());
+    Stats(2).currentValue = 0.4;
+    EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
+    Stats(1).WarnFlag2 = 0;
+    Stats(2).currentValue = 0.5;
+    EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
+    Stats(1).WarnFlag2 = maxItems + 1;
+    EXPECT_THAT(Warned({"60"}), IsEmpty());
+}
+
+TEST_F(WarningTest, RejectedValuesNeverWarn) {
+    Item(1).maintenanceOn = true;
+    EXPECT_THAT(Warned({"60"}), IsEmpty());
+}
+
+TEST_F(PerValueProcessingTest, TheFirstValueAfterARestartKeepsTheRestoredMinimum) {
+    ItemStatistics& stats = Stats(1);
+    stats.count = stats.correctionCount = 10.0;
+    stats.minimum = stats.correctionMinimum = 5.0;
+    stats.maximum = 20.0;
+    RunCycle({"3"});
+    EXPECT_EQ(stats.minimum, 5.0);
+    EXPECT_EQ(stats.correctionCount, -2.0);
+    EXPECT_EQ(Row(1, 2), "5,000");
+    RunCycle({"25"});
+    EXPECT_EQ(stats.maximum, 25.0);
+    RunCycle({"2"});
+    EXPECT_EQ(stats.minimum, 2.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("****** Korrektur: Item 1 .Min => 5,00(alt: 3,00)"));
+}
+
+// A start without restored statistics has no minimum to restore.
+TEST_F(PerValueProcessingTest, WithoutRestoredStatisticsTheFirstValueIsTheMinimum) {
+    RunCycle({"12"});
+    EXPECT_EQ(Stats(1).minimum, 12.0);
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+}
+
+TEST_F(PerValueProcessingTest, NoCorrectionWhenTheCountDoesNotFollowTheRestoredOne) {
+    ItemStatistics& stats = Stats(1);
+    stats.correctionCount = 10.0;
+    stats.count = 11.0;
+    stats.minimum = stats.correctionMinimum = 5.0;
+    RunCycle({"3"});
+    EXPECT_EQ(stats.minimum, 3.0);
+    EXPECT_EQ(stats.correctionCount, 10.0);
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+}
+
+TEST_F(PerValueProcessingTest, GridRowsOfAnalogCounterAndIntegralItems) {
+    SetItemCount(3);
+    Item(2).Differenz = true;
+    Item(3).Integral = true;
+    Runtime(3).runningSum = 123.4567;
+    RunCycle({"4", "100", "1"});
+    RunCycle({"8", "130", "2"});
+    const std::vector<std::vector<std::string>> rows1to5 = {
+        {"6,000", "4,000", "8,000", "2", ""},
+        {"15,000", "0,000", "30,000", "2", "30,000"},
+        {"1,500", "1,000", "2,000", "2", "123,457"}};
+    for (int item = 1; item <= 3; ++item) {
+        for (int row = 1; row <= 5; ++row) {
+            EXPECT_EQ(
+                Row(item, row),
+                rows1to5[static_cast<std::size_t>(item - 1)][static_cast<std::size_t>(row - 1)])
+                << "item " << item << " row " << row;
+        }
+    }
+}
+
+TEST_F(PerValueProcessingTest, FifteenMinuteExtremesReplaceTheDaysInOrder) {
+    std::optional<WindowExtremes> window = WindowExtremes{0.0, 9.0, 3.0};
+    state_.hooks.fifteenMinuteExtremes = [&](int) { return window; };
+    RunCycle({"5"});
+    EXPECT_EQ(Row(1, 2), "3,000");
+    EXPECT_EQ(Row(1, 3), "9,000");
+    window = WindowExtremes{0.0, 2.0, 4.0};
+    RunCycle({"5"});
+    EXPECT_EQ(Row(1, 2), "2,000");
+    EXPECT_EQ(Row(1, 3), "4,000");
+    Item(1).M15_berechnen = false;
+    RunCycle({"5"});
+    EXPECT_EQ(Row(1, 2), "5,000");
+    EXPECT_EQ(Row(1, 3), "5,000");
+    Item(1).M15_berechnen = true;
+    window.reset();
+    RunCycle({"6"});
+    EXPECT_EQ(Row(1, 3), "6,000");
+}
+
+TEST_F(PerValueProcessingTest, MovingAverageWhileTheWindowFillsAndWhenFull) {
+    Item(1).Gleitend = true;
+    WindowExtremes moving{4.0, 999999.1, -999999.0};
+    state_.hooks.movingAverage = [&](int) { return std::optional<WindowExtremes>(moving); };
+    RunCycle({"5"});
+    EXPECT_EQ(Shown(1), "4,000");
+    EXPECT_EQ(Row(1, 2), "0,000");
+    EXPECT_EQ(Row(1, 3), "4,000");
+    moving = WindowExtremes{4.0, 999999.0, 6.0};
+    RunCycle({"5"});
+    EXPECT_EQ(Row(1, 2), "999999,000");
+    EXPECT_EQ(Row(1, 3), "6,000");
+    EXPECT_EQ(Row(1, 1), "5,000");  // the day mean stays
+}
+
+TEST_F(PerValueProcessingTest, DayCounterGoesToTheCounterFile) {
+    env_.WriteText("TARVEDDE_VAR.INI", "[Item_1]\nFortlaufend_summieren=1\n");
+    Item(1).Differenz = true;
+    Item(1).Fortlaufend_summieren = true;
+    RunCycle({"100"});
+    RunCycle({"130"});
+    EXPECT_EQ(env_.ReadText("TARVEDDE_VAR.INI"),
+              "[Item_1]\r\nFortlaufend_summieren=1\r\nTageszähler=30,000\r\n");
+    RunCycle({"131,5"});
+    IniFile counters(env_.files, env_.dir + "TARVEDDE_VAR.INI");
+    EXPECT_EQ(counters.ReadString("Item_1", "Tageszähler", ""), "31,500");
+}
+
+TEST_F(PerValueProcessingTest, DebugLinesAndRawData) {
+    SetItemCount(2);
+    Item(1).itemName = "Zulauf";
+    Item(2).itemName = "Pumpe";
+    Item(2).Grafiktyp = 2;
+    log_.Settings().debugLog = true;
+    state_.settings.saveRawData = true;
+    RunCycle({"12", "1"});
+    EXPECT_THAT(NewLogLines(), ElementsAre("Item 1 : Anz = 1", "*** Zulauf  Anz=1   Wert=12,000",
+                                           "*** Pumpe  Wert=1,000"));
+    EXPECT_EQ(env_.ReadText("_ROH_LOG.TXT"), "49;50;\r\n49;\r\n");
+}
+
+TEST_F(PerValueProcessingTest, TimeFrameCheckOnlyOnMatchingDays) {
+    std::vector<int> checked;
+    state_.hooks.checkTimeFrame = [&](int item) { checked.push_back(item); };
+    Item(1).timeFrame.on = true;
+    Item(1).Tagesauswahl = 4;  // Tuesday; the test clock stands on Tuesday 2024-03-05
+    RunCycle({"1"});
+    Item(1).Tagesauswahl = 127 - 4;
+    RunCycle({"1"});
+    EXPECT_THAT(checked, ElementsAre(1));
+}
+
+TEST_F(PerValueProcessingTest, BadTextsNeverStopTheCycleNorReachTheGrid) {
+    SetItemCount(3);
+    const std::vector<std::string> texts = {
+        "",       "   ",      std::string(10000, 'x'), "1e309",    "nan",
+        "--5",    "12,5,3",   std::string("4\0\0", 3), "\r\n\r\n", "1E308",
+        "-1E308", "0,0000001"};
+    for (const std::string& text : texts) {
+        RunCycle({text, "Wert " + text, text + "\r\n"});
+    }
+    for (int item = 1; item <= 3; ++item) {
+        for (int row = 1; row < state_.grid.RowCount(); ++row) {
+            EXPECT_EQ(Row(item, row).find_first_of("NI"), std::string::npos) << Row(item, row);
+        }
+        EXPECT_TRUE(std::isfinite(Stats(item).sum));
+        EXPECT_TRUE(std::isfinite(Stats(item).average));
+    }
+    EXPECT_EQ(Stats(1).count, static_cast<double>(texts.size()));
+}
+
+TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
+    SetItemCount(2);
+    Item(1).calibrationSlope = 1e308;
+    RunCycle({"10", "3"});
+    EXPECT_EQ(Stats(1).count, 0.0);
+    EXPECT_EQ(Shown(1), "");
+    EXPECT_EQ(Shown(2), "3,000");
+    Item(1).calibrationSlope = 1.0;
+    state_.hooks.checkLimitWarning = [](int item, double) {
+        if (item == 1) {
+            throw std::runtime_error("warning window");
+        }
+    };
+    Stats(1).UpWarn = 1.0;
+    RunCycle({"10", "4"});
+    EXPECT_EQ(Shown(2), "4,000");
+    EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)", "Main : Exception (2)"));
+}
+
+TEST_F(PerValueProcessingTest, OverflowsResetTheSumAndTheMean) {
+    SetLimits(1, -kHuge, kHuge);
+    Stats(1).sum = 1.7e308;
+    RunCycle({"1E308"});
+    EXPECT_EQ(Stats(1).sum, 0.0);
+    Stats(1).average = 1.7e308;
+    RunCycle({"1E308"});
+    EXPECT_EQ(Stats(1).average, 0.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Überlauf bei Summe ! Zurückgesetzt."));
+}
+
+TEST_F(PerValueProcessingTest, AnOverflowingCounterFailsTheItemAndKeepsItsState) {
+    SetLimits(1, -kHuge, kHuge);
+    Item(1).Differenz = true;
+    Counter(1).lastReading = -1.7e308;
+    Counter(1).lastReadingTime = 1.0;
+    RunCycle({"1E308"});
+    EXPECT_EQ(Counter(1).lastReading, -1.7e308);
+    EXPECT_EQ(Stats(1).count, 0.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)"));
+}
+
+TEST_F(PerValueProcessingTest, TableConversionOfTheValue) {
+    Item(1).Tabelle_benutzen = 2;
+    ConversionTable& table = state_.tables[2];
+    table.pointCount = 3;
+    table.x = {0, 0, 10, 20};
+    table.y = {0, 0, 50, 80};
+    RunCycle({"5"});
+    EXPECT_EQ(Shown(1), "25,000");
+    Item(1).Tabelle_benutzen = 3;
+    RunCycle({"5"});
+    EXPECT_EQ(Stats(1).count, 1.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)"));
+}
+
+// Three items of different kinds over five cycles with three rolling rows: the rows wrap
+// in the fourth cycle, column 0 carries the times of the cycles before.
+TEST_F(PerValueProcessingTest, ThreeItemsFiveCyclesCellByCell) {
+    SetItemCount(3);
+    Item(2).Grafiktyp = 2;
+    Item(3).Differenz = true;
+    state_.operatingHoursPerCycle = 10 / 3600.0;
+    RunCycle({"10", "1", "1000"});
+    RunCycle({"20", "0", "1010"});
+    RunCycle({"30", "1", "1025"});
+    RunCycle({"40", "1,5", "1025"});
+    RunCycle({"abc", "0", "5"});
+    const std::vector<std::vector<std::string>> expected = {
+        {"", "", "", ""},
+        {"", "19,800", "0,000", "6,000"},
+        {"", "-1,000", "0,000", "0,000"},
+        {"", "40,000", "1,000", "15,000"},
+        {"", "5", "0,008", "5"},
+        {"", "", "0,008", "30,000"},
+        {"07:00:40", "40,000", "1,000", "0,000"},
+        {">>>>>>>>>>", "-1,000", "0,000", "5,000"},
+        {"07:00:30", "30,000", "1,000", "15,000"}};
+    ASSERT_EQ(state_.grid.RowCount(), 9);
+    ASSERT_EQ(state_.grid.ColumnCount(), 4);
+    for (int row = 0; row < 9; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            EXPECT_EQ(state_.grid.Cell(column, row),
+                      expected[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)])
+                << "row " << row << " column " << column;
+        }
+    }
+    EXPECT_EQ(state_.window.lbDT, "07:00:50");
+    EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 3 neu initialisiert.",
+                                           "Digitaler Neuwert (> 1 !) = 1,50",
+                                           "SPS : Differenz für Item 3 neu initialisiert !"));
+}
+
+}  // namespace
+}  // namespace tarvedde
