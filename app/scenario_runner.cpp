@@ -1,0 +1,350 @@
+// Each command does what the host or the data server would do at that moment, then the
+// runner looks whether the program has ended, as a real process would simply be gone.
+#include "app/scenario_runner.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <system_error>
+
+#include "platform/civil_time.h"
+#include "platform/instance_lock.h"
+#include "platform/text_file.h"
+#include "platform/time_zone.h"
+
+namespace tarvedde {
+namespace {
+
+std::string WithTrailingSeparator(std::string dir) {
+    if (dir.empty() || dir.back() != '/') {
+        dir += '/';
+    }
+    return dir;
+}
+
+Error LineError(const ScenarioCommand& command, const std::string& text) {
+    return Error{"line " + std::to_string(command.line) + ": " + text};
+}
+
+Error NotYetSupported(const ScenarioCommand& command, const std::string& what) {
+    return LineError(command, "'" + what + "' is not yet supported");
+}
+
+bool MustPrecedeStart(const ScenarioAction& action) {
+    return std::holds_alternative<ClockCommand>(action) ||
+           std::holds_alternative<SourceCommand>(action) ||
+           std::holds_alternative<TimeZoneCommand>(action);
+}
+
+bool NeedsStart(const ScenarioAction& action) {
+    return std::holds_alternative<SetCommand>(action) ||
+           std::holds_alternative<MenuCommand>(action) ||
+           std::holds_alternative<ClickCommand>(action);
+}
+
+Status CheckSupported(const ScenarioCommand& command) {
+    const ScenarioAction& action = command.action;
+    if (std::holds_alternative<ServerCommand>(action) ||
+        std::holds_alternative<KillCommand>(action)) {
+        return NotYetSupported(command, command.verb);
+    }
+    const auto* set = std::get_if<SetCommand>(&action);
+    if (set != nullptr && (set->typed || set->quality)) {
+        return LineError(command, "'set' with an OPC value or quality is not yet supported");
+    }
+    return {};
+}
+
+}  // namespace
+
+class ScenarioRunner::EndingShell : public tarvedde::Shell {
+  public:
+    EndingShell(RecordingShell& recording, EventLoop& loop) : recording_(recording), loop_(loop) {}
+
+    bool StartProgram(const std::string& program, const std::vector<std::string>& args) override {
+        return recording_.StartProgram(program, args);
+    }
+    void TerminateProcess(int exitCode) override {
+        recording_.TerminateProcess(exitCode);
+        loop_.Quit();
+    }
+
+  private:
+    RecordingShell& recording_;
+    EventLoop& loop_;
+};
+
+ScenarioRunner::ScenarioRunner(ScenarioOptions options)
+    : options_(std::move(options)),
+      files_(MakeRealFileSystem()),
+      endingShell_(std::make_unique<EndingShell>(shell_, loop_)),
+      host_{*files_, clock_, loop_, person_, *endingShell_} {
+    options_.programDir = WithTrailingSeparator(options_.programDir);
+    person_.Scripted().SetLineSink([this](const std::string& line) { RecordTranscriptLine(line); });
+}
+
+ScenarioRunner::~ScenarioRunner() = default;
+
+Status ScenarioRunner::Check(const std::vector<ScenarioCommand>& commands) {
+    bool started = false;
+    for (const ScenarioCommand& command : commands) {
+        if (auto supported = CheckSupported(command); !supported) {
+            return supported;
+        }
+        if (started && MustPrecedeStart(command.action)) {
+            return LineError(command, "'" + command.verb + "' must come before 'start'");
+        }
+        if (!started && NeedsStart(command.action)) {
+            return LineError(command, "'" + command.verb + "' needs 'start' first");
+        }
+        if (std::holds_alternative<StartCommand>(command.action)) {
+            if (started) {
+                return LineError(command, "'start' may come only once");
+            }
+            started = true;
+        }
+    }
+    return {};
+}
+
+// One handler per verb; each does what the host or the data server would do.
+struct ScenarioRunner::Applier {
+    ScenarioRunner& runner;
+    const ScenarioCommand& command;
+
+    Status operator()(const ClockCommand& c) {
+        runner.clock_.SetLocalTime(c.localTime);
+        return {};
+    }
+    Status operator()(const SourceCommand& c) {
+        runner.sourceKind_ = c.kind;
+        return {};
+    }
+    Status operator()(const StartCommand&) {
+        if (runner.engine_ != nullptr) {
+            return LineError(command, "'start' may come only once");
+        }
+        runner.Start();
+        return {};
+    }
+    Status operator()(const SetCommand& c) {
+        if (runner.engine_ == nullptr) {
+            return LineError(command, "'set' needs 'start' first");
+        }
+        runner.PublishText(c);
+        return {};
+    }
+    Status operator()(const AdvanceCommand& c) {
+        runner.loop_.AdvanceBy(c.ms);
+        return {};
+    }
+    Status operator()(const AdvanceToCommand& c) {
+        runner.AdvanceToLocal(c.localTime);
+        return {};
+    }
+    Status operator()(const AnswerCommand& c) {
+        runner.person_.Queue(c);
+        return {};
+    }
+    Status operator()(const MenuCommand& c) {
+        if (runner.engine_ == nullptr) {
+            return LineError(command, "'menu' needs 'start' first");
+        }
+        return runner.engine_->MenuClick(c.name) ? Status()
+                                                 : NotYetSupported(command, "menu " + c.name);
+    }
+    Status operator()(const ClickCommand& c) {
+        if (runner.engine_ == nullptr) {
+            return LineError(command, "'click' needs 'start' first");
+        }
+        return runner.engine_->ButtonClick(c.name) ? Status()
+                                                   : NotYetSupported(command, "click " + c.name);
+    }
+    Status operator()(const ServerCommand&) { return NotYetSupported(command, command.verb); }
+    Status operator()(const KillCommand&) { return NotYetSupported(command, command.verb); }
+    Status operator()(const TimeZoneCommand& c) {
+        auto loaded = runner.SetTimeZone(c.zone);
+        return loaded ? loaded : LineError(command, loaded.error().message);
+    }
+    Status operator()(const ClockStepCommand& c) {
+        runner.clock_.StepWallClock(c.ms);
+        return {};
+    }
+};
+
+Status ScenarioRunner::Execute(const ScenarioCommand& command) {
+    if (ended_) {
+        return {};
+    }
+    Status status = std::visit(Applier{*this, command}, command.action);
+    AfterCommand();
+    return status;
+}
+
+void ScenarioRunner::Start() {
+    const std::string transcript = options_.programDir + kOperatorTranscriptFile;
+    transcriptFailed_ = !files_->WriteAll(transcript, "", false).ok();
+    StartOptions startOptions;
+    startOptions.programDir = options_.programDir;
+    startOptions.sourceKind = sourceKind_;
+    // One name for every run, so the log line "Mutex = tarvedde" never varies.
+    startOptions.lockName = "tarvedde";
+    startOptions.lockDirectory = options_.lockDirectory;
+    engine_ = std::make_unique<TarveddeMain>(host_, startOptions);
+    if (!engine_->FormCreate()) {
+        ended_ = true;
+        return;
+    }
+    engine_->FormShow();
+}
+
+// The local wall time stays where it was: `clock` and `timezone` mean the same in
+// either order.
+Status ScenarioRunner::SetTimeZone(const std::string& name) {
+    auto zone = TimeZone::Load(name);
+    if (!zone) {
+        return Error{"time zone '" + name + "': " + zone.error().message};
+    }
+    const double localNow = clock_.Now();
+    clock_.SetTimeZone(std::move(zone).value());
+    clock_.SetLocalTime(localNow);
+    return {};
+}
+
+// A moment in the past only runs what is due now.
+void ScenarioRunner::AdvanceToLocal(double localTime) {
+    const std::int64_t targetUtcMs =
+        clock_.Zone().FromLocalMs(civil::LocalMsFromDayNumber(localTime));
+    loop_.AdvanceTo(clock_.ElapsedMs() + (targetUtcMs - clock_.WallUtcMs()));
+}
+
+// The data server's new value reaches every configured item that reads it.
+void ScenarioRunner::PublishText(const SetCommand& command) {
+    EngineState& state = engine_->State();
+    const int count = std::min(state.settings.itemCount, maxItems);
+    for (int n = 1; n <= count; ++n) {
+        const auto index = static_cast<std::size_t>(n);
+        if (state.items[index].serverItem == command.item) {
+            state.runtime[index].newestText = command.value;
+        }
+    }
+}
+
+// Work the command left for the loop runs before the next command, as a real loop would
+// get to it at once; a program that has ended runs nothing more.
+void ScenarioRunner::AfterCommand() {
+    if (CheckEnded() || engine_ == nullptr) {
+        return;
+    }
+    loop_.ProcessPendingEvents();
+    CheckEnded();
+}
+
+bool ScenarioRunner::CheckEnded() {
+    if (ended_) {
+        return true;
+    }
+    if (shell_.terminated()) {
+        ended_ = true;
+    } else if (engine_ != nullptr && engine_->CloseRequested()) {
+        engine_->FormClose();
+        ended_ = true;
+    }
+    return ended_;
+}
+
+void ScenarioRunner::Finish() {
+    if (engine_ != nullptr && !ended_) {
+        engine_->FormClose();
+    }
+    ended_ = true;
+}
+
+int ScenarioRunner::Run(const std::vector<ScenarioCommand>& commands, std::ostream& errors) {
+    int exitStatus = 0;
+    if (auto checked = Check(commands); !checked) {
+        errors << checked.error().message << '\n';
+        return 2;
+    }
+    for (const ScenarioCommand& command : commands) {
+        if (ended_) {
+            break;
+        }
+        if (auto executed = Execute(command); !executed) {
+            errors << executed.error().message << '\n';
+            exitStatus = 2;
+            break;
+        }
+    }
+    Finish();
+    if (transcriptFailed_) {
+        errors << "cannot write " << options_.programDir << kOperatorTranscriptFile << '\n';
+        return exitStatus != 0 ? exitStatus : 1;
+    }
+    return exitStatus;
+}
+
+void ScenarioRunner::RecordTranscriptLine(const std::string& line) {
+    const std::string path = options_.programDir + kOperatorTranscriptFile;
+    if (!AppendLine(*files_, path, line).ok()) {
+        transcriptFailed_ = true;
+    }
+}
+
+namespace {
+
+// A lock directory of this run alone; removed with everything in it at the end.
+class PrivateLockDirectory {
+  public:
+    PrivateLockDirectory() {
+        std::string pattern = InstanceLock::TemporaryDirectory() + "/tarvedde-scenario-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~PrivateLockDirectory() {
+        std::error_code ignored;
+        if (!path_.empty()) {
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    PrivateLockDirectory(const PrivateLockDirectory&) = delete;
+    PrivateLockDirectory& operator=(const PrivateLockDirectory&) = delete;
+
+    // Empty when it could not be made.
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace
+
+int RunScenarioFile(const std::string& programDir, const std::string& scriptPath,
+                    std::ostream& errors) {
+    const auto files = MakeRealFileSystem();
+    if (!files->IsDirectory(programDir)) {
+        errors << "program directory " << programDir << " does not exist\n";
+        return 1;
+    }
+    const auto text = files->ReadAll(scriptPath);
+    if (!text) {
+        errors << "cannot read " << scriptPath << ": " << text.error().message << '\n';
+        return 1;
+    }
+    const auto commands = ParseScenarioScript(text.value());
+    if (!commands) {
+        errors << commands.error().message << '\n';
+        return 2;
+    }
+    const PrivateLockDirectory lockDirectory;
+    if (lockDirectory.Path().empty()) {
+        errors << "cannot make a lock directory under " << InstanceLock::TemporaryDirectory()
+               << '\n';
+        return 1;
+    }
+    ScenarioRunner runner(ScenarioOptions{programDir, lockDirectory.Path()});
+    return runner.Run(commands.value(), errors);
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,108 @@
+// Runs a scenario script on the engine in virtual time against a real program directory,
+// and leaves every file the program writes there. The host is all virtual except the
+// files: a VirtualClock, the virtual-time event loop, a scripted operator and a shell
+// that only records. Nothing depends on the machine's clock or on other runs, so the
+// same directory and script give byte-identical files.
+//
+// The operator's interactions go to operator.txt in the program directory, one
+// transcript line each, Windows-1252 with CR LF like the program's other files; the
+// file is started afresh by `start`.
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/scenario_operator.h"
+#include "app/scenario_script.h"
+#include "engine/tarvedde_main.h"
+#include "platform/file_system.h"
+#include "platform/recording_shell.h"
+#include "platform/virtual_clock.h"
+#include "platform/virtual_event_loop.h"
+
+namespace tarvedde {
+
+inline constexpr char kOperatorTranscriptFile[] = "operator.txt";
+
+struct ScenarioOptions {
+    // A trailing separator is added when missing.
+    std::string programDir;
+    // Where the single-instance lock lives. Give each run its own, so runs in parallel
+    // never see each other's locks; empty means the system's temporary directory.
+    std::string lockDirectory;
+};
+
+class ScenarioRunner {
+  public:
+    explicit ScenarioRunner(ScenarioOptions options);
+    ~ScenarioRunner();
+    ScenarioRunner(const ScenarioRunner&) = delete;
+    ScenarioRunner& operator=(const ScenarioRunner&) = delete;
+
+    // The order rules (clock, source and timezone before `start`; `start` once; set, menu
+    // and click after it) and the verbs this program does not support yet. Run() checks
+    // before the first command, so a wrong script changes nothing on disk.
+    static Status Check(const std::vector<ScenarioCommand>& commands);
+
+    // One command; an error names the command's line. Does nothing once the program has
+    // ended.
+    Status Execute(const ScenarioCommand& command);
+    // The program ended: it ended its own process, its start was abandoned, or it was
+    // asked to close (then FormClose has run).
+    bool Ended() const { return ended_; }
+    // The end of the script: the host closes the window (FormClose) unless the program
+    // has ended already.
+    void Finish();
+
+    // Check, then the commands up to the end or until the program ends, then Finish.
+    // 0; 2 for a wrong script (the message on `errors`, the program then closed as at
+    // the end); 1 when operator.txt could not be written.
+    int Run(const std::vector<ScenarioCommand>& commands, std::ostream& errors);
+
+    // Null before `start`.
+    TarveddeMain* Engine() { return engine_.get(); }
+    VirtualClock& Clock() { return clock_; }
+    VirtualEventLoop& Loop() { return loop_; }
+    ScenarioOperator& Person() { return person_; }
+    // What the engine's ends and started programs were.
+    RecordingShell& Shell() { return shell_; }
+    // The host the engine sees.
+    Host& EngineHost() { return host_; }
+
+  private:
+    struct Applier;
+    class EndingShell;
+
+    void Start();
+    Status SetTimeZone(const std::string& name);
+    void AdvanceToLocal(double localTime);
+    void PublishText(const SetCommand& command);
+    void AfterCommand();
+    bool CheckEnded();
+    void RecordTranscriptLine(const std::string& line);
+
+    ScenarioOptions options_;
+    std::unique_ptr<FileSystem> files_;
+    VirtualClock clock_;
+    VirtualEventLoop loop_{clock_};
+    ScenarioOperator person_;
+    RecordingShell shell_;
+    // Records into shell_ and stops a running advance at once: the process is gone.
+    std::unique_ptr<EndingShell> endingShell_;
+    Host host_;
+    SourceKind sourceKind_ = SourceKind::Dde;
+    bool transcriptFailed_ = false;
+    bool ended_ = false;
+    // Last: its timers must go before the loop.
+    std::unique_ptr<TarveddeMain> engine_;
+};
+
+// The whole program: reads the script, runs it with a private lock directory that is
+// removed afterwards. 0 on success; 2 for a wrong script with "line N: ..." on `errors`;
+// 1 when the directory or the script cannot be used.
+int RunScenarioFile(const std::string& programDir, const std::string& scriptPath,
+                    std::ostream& errors);
+
+}  // namespace tarvedde

@@ -1,0 +1,311 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/scenario_runner.h"
+#include "platform/date_time.h"
+#include "platform/instance_lock.h"
+#include "tests/app/scenario_test_files.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+using testing::TempDir;
+
+const char kStamp[] = "05.Mrz.24, 07:00:00 > ";
+
+std::vector<ScenarioCommand> Parse(const std::string& script) {
+    auto parsed = ParseScenarioScript(script);
+    EXPECT_TRUE(parsed.ok()) << (parsed.ok() ? "" : parsed.error().message);
+    return parsed.ok() ? parsed.value() : std::vector<ScenarioCommand>{};
+}
+
+ScenarioCommand Command(const std::string& line) {
+    auto commands = Parse(line);
+    return commands.empty() ? ScenarioCommand{0, "kill", KillCommand{}} : commands.front();
+}
+
+class ScenarioRunnerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { dir_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=0\n"); }
+
+    ScenarioOptions Options() const { return ScenarioOptions{dir_.Path(), locks_.Path()}; }
+
+    int Run(ScenarioRunner& runner, const std::string& script) {
+        return runner.Run(Parse(script), errors_);
+    }
+    int Run(const std::string& script) {
+        ScenarioRunner runner(Options());
+        return Run(runner, script);
+    }
+
+    std::vector<std::string> Log() const { return dir_.Lines("_DDE_OPC_LOGALL.TXT"); }
+    std::vector<std::string> Transcript() const { return dir_.Lines("operator.txt"); }
+
+    TempDir dir_;
+    TempDir locks_;
+    std::ostringstream errors_;
+};
+
+TEST_F(ScenarioRunnerTest, StartLogsTheProgramDirectoryAndTheEndClosesAsTheHostWould) {
+    dir_.WriteText("operator.txt", "from an earlier run\n");
+    ASSERT_EQ(Run("start\n"), 0) << errors_.str();
+    const auto log = Log();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], std::string(kStamp) + "Programmstart in " + dir_.Path());
+    EXPECT_EQ(log[1], std::string(kStamp) + "Mutex = tarvedde");
+    EXPECT_EQ(log[2], std::string(kStamp) + "Neustart");
+    EXPECT_EQ(dir_.Bytes("operator.txt"), "");
+    // FormClose: the message history is written and the marker is gone.
+    EXPECT_TRUE(dir_.Exists("_TARVEDDE_LOG.TXT"));
+    EXPECT_FALSE(dir_.Exists("$dde_activ"));
+    EXPECT_EQ(errors_.str(), "");
+}
+
+TEST_F(ScenarioRunnerTest, ClockAndSourceShapeTheStart) {
+    ASSERT_EQ(Run("clock 2024-12-31 23:59:58.500\nsource opc\nstart\n"), 0) << errors_.str();
+    const auto log = Log();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log[0], "31.Dez.24, 23:59:58 > Programmstart in " + dir_.Path());
+    EXPECT_THAT(log, ::testing::Contains("31.Dez.24, 23:59:58 > OPC-Host : "));
+    EXPECT_THAT(dir_.Bytes("TARVEDDE.INI"), HasSubstr("AktuTag=31.12.2024\r\n"));
+}
+
+TEST_F(ScenarioRunnerTest, ClockAndTimeZoneMeanTheSameInEitherOrder) {
+    const double beforeChange = EncodeDateTime(2024, 3, 31, 1, 59, 59, 0);
+    for (const char* script : {"timezone Europe/Berlin\nclock 2024-03-31 01:59:59\n",
+                               "clock 2024-03-31 01:59:59\ntimezone Europe/Berlin\n"}) {
+        ScenarioRunner runner(Options());
+        for (const ScenarioCommand& command : Parse(script)) {
+            ASSERT_TRUE(runner.Execute(command).ok()) << script;
+        }
+        EXPECT_EQ(runner.Clock().Now(), beforeChange) << script;
+        ASSERT_TRUE(runner.Execute(Command("advance 1s")).ok());
+        // Berlin sets its clocks forward at 02:00 that night.
+        EXPECT_EQ(runner.Clock().Now(), EncodeDateTime(2024, 3, 31, 3, 0, 0, 0)) << script;
+        ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-31 04:00:00")).ok());
+        EXPECT_EQ(runner.Clock().ElapsedMs(), 3'601'000) << script;
+    }
+    ScenarioRunner noZone(Options());
+    ASSERT_TRUE(noZone.Execute(Command("clock 2024-03-31 01:59:59")).ok());
+    ASSERT_TRUE(noZone.Execute(Command("advance 1s")).ok());
+    EXPECT_EQ(noZone.Clock().Now(), EncodeDateTime(2024, 3, 31, 2, 0, 0, 0));
+}
+
+TEST_F(ScenarioRunnerTest, AnUnknownTimeZoneStopsBeforeTheStart) {
+    EXPECT_EQ(Run("timezone Mars/Olympus\nstart\n"), 2);
+    EXPECT_THAT(errors_.str(), StartsWith("line 1: time zone 'Mars/Olympus': "));
+    EXPECT_FALSE(dir_.Exists("_DDE_OPC_LOGALL.TXT"));
+}
+
+TEST_F(ScenarioRunnerTest, TimersFireUpToAndAtTheEndOfEachAdvance) {
+    ScenarioRunner runner(Options());
+    int fired = 0;
+    auto timer = runner.Loop().CreateTimer("Test", 1000, [&fired] { ++fired; });
+    timer->SetEnabled(true);
+    ASSERT_TRUE(runner.Execute(Command("advance 10s")).ok());
+    EXPECT_EQ(fired, 10);
+    ASSERT_TRUE(runner.Execute(Command("advance 999ms")).ok());
+    EXPECT_EQ(fired, 10);
+    ASSERT_TRUE(runner.Execute(Command("advance 1ms")).ok());
+    EXPECT_EQ(fired, 11);
+    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 07:00:15")).ok());
+    EXPECT_EQ(fired, 15);
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
+    // A moment in the past moves nothing.
+    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 07:00:00")).ok());
+    EXPECT_EQ(fired, 15);
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
+}
+
+TEST_F(ScenarioRunnerTest, ClockStepMovesTheWallClockOnly) {
+    ScenarioRunner runner(Options());
+    ASSERT_TRUE(runner.Execute(Command("clock-step -1h")).ok());
+    EXPECT_EQ(runner.Clock().Now(), EncodeDateTime(2024, 3, 5, 6, 0, 0, 0));
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
+    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 06:30:00")).ok());
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 1'800'000);
+}
+
+TEST_F(ScenarioRunnerTest, AQueuedAnswerGoesOnAndIsTranscribed) {
+    dir_.WriteText("$dde_activ", "");
+    ASSERT_EQ(Run("answer no\nstart\n"), 0) << errors_.str();
+    EXPECT_THAT(Transcript(),
+                ElementsAre("MESSAGE Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n "
+                            "Verzeichnis " +
+                                dir_.Path() + " aktiv zu sein !",
+                            "QUESTION Programmstart abbrechen ? -> No"));
+    EXPECT_THAT(Log(), ::testing::Contains(std::string(kStamp) + "Neustart"));
+    EXPECT_FALSE(dir_.Exists("$dde_activ"));
+}
+
+TEST_F(ScenarioRunnerTest, AnUnansweredStartQuestionEndsTheProgramWhereItStands) {
+    dir_.WriteText("$dde_activ", "");
+    ScenarioRunner runner(Options());
+    ASSERT_EQ(Run(runner, "start\nadvance 1h\n"), 0) << errors_.str();
+    EXPECT_THAT(Transcript(), ElementsAre(StartsWith("MESSAGE Ein Tarvewater_DDE_CLient"),
+                                          "QUESTION Programmstart abbrechen ? -> Yes"));
+    EXPECT_TRUE(runner.Ended());
+    EXPECT_TRUE(runner.Shell().terminated());
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
+    EXPECT_THAT(Log(), Not(::testing::Contains(std::string(kStamp) + "Neustart")));
+    // The process ended without FormClose: its marker stays, as after a real exit.
+    EXPECT_TRUE(dir_.Exists("$dde_activ"));
+}
+
+TEST_F(ScenarioRunnerTest, AProgramThatEndsItselfStopsTheAdvanceAtOnce) {
+    ScenarioRunner ending(Options());
+    ASSERT_TRUE(ending.Execute(Command("start")).ok());
+    int fired = 0;
+    auto timer = ending.Loop().CreateTimer("Test", 1000, [&] {
+        if (++fired == 3) {
+            ending.EngineHost().shell.TerminateProcess(0);
+        }
+    });
+    timer->SetEnabled(true);
+    ASSERT_TRUE(ending.Execute(Command("advance 10s")).ok());
+    EXPECT_EQ(fired, 3);
+    EXPECT_EQ(ending.Clock().ElapsedMs(), 3'000);
+    EXPECT_TRUE(ending.Ended());
+    EXPECT_TRUE(ending.Shell().terminated());
+    ending.Finish();
+    // No FormClose after the process ended: the marker stays.
+    EXPECT_TRUE(dir_.Exists("$dde_activ"));
+}
+
+TEST_F(ScenarioRunnerTest, AHeldLockAsksAndTheTranscriptIsWindows1252WithCrLf) {
+    InstanceLock other = InstanceLock::AcquireIn(locks_.Path(), "tarvedde");
+    ASSERT_TRUE(other.Owns());
+    ASSERT_EQ(Run("answer yes\nstart\n"), 0) << errors_.str();
+    EXPECT_EQ(dir_.Bytes("operator.txt"),
+              "MESSAGE Die Anwendung Tarvewater_DDE_CLient l\xE4uft bereits auf dem PC !\r\n"
+              "QUESTION Programmstart abbrechen ? -> Yes\r\n");
+}
+
+TEST_F(ScenarioRunnerTest, SetReachesEveryConfiguredItemWithThatServerItem) {
+    ScenarioRunner runner(Options());
+    ASSERT_TRUE(runner.Execute(Command("start")).ok());
+    EngineState& state = runner.Engine()->State();
+    state.settings.itemCount = 3;
+    state.items[1].serverItem = "Zulauf Q";
+    state.items[2].serverItem = "C";
+    state.items[3].serverItem = "Zulauf Q";
+    state.items[4].serverItem = "Zulauf Q";  // beyond the configured items
+    ASSERT_TRUE(runner.Execute(Command("set \"Zulauf Q\" \"12,5\\xB0\"")).ok());
+    EXPECT_EQ(state.runtime[1].newestText, "12,5°");
+    EXPECT_EQ(state.runtime[2].newestText, "");
+    EXPECT_EQ(state.runtime[3].newestText, "12,5°");
+    EXPECT_EQ(state.runtime[4].newestText, "");
+    EXPECT_EQ(runner.Execute(Command("start")).error().message,
+              "line 1: 'start' may come only once");
+}
+
+TEST_F(ScenarioRunnerTest, MenuBeendenEndsTheProgramAndTheScript) {
+    ScenarioRunner runner(Options());
+    ASSERT_EQ(Run(runner, "start\nmenu Beenden1\nadvance 1h\n"), 0) << errors_.str();
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
+    EXPECT_TRUE(dir_.Exists("_TARVEDDE_LOG.TXT"));
+    EXPECT_FALSE(dir_.Exists("$dde_activ"));
+
+    ScenarioRunner goesOn(Options());
+    ASSERT_EQ(Run(goesOn, "start\nadvance 1h\n"), 0) << errors_.str();
+    EXPECT_EQ(goesOn.Clock().ElapsedMs(), 3'600'000);
+}
+
+TEST_F(ScenarioRunnerTest, AnUnknownMenuStopsTheRunAndClosesTheProgram) {
+    ScenarioRunner runner(Options());
+    EXPECT_EQ(Run(runner, "start\nmenu Datei1\nadvance 1h\n"), 2);
+    EXPECT_EQ(errors_.str(), "line 2: 'menu Datei1' is not yet supported\n");
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
+    EXPECT_FALSE(dir_.Exists("$dde_activ"));
+    EXPECT_EQ(Run("start\nclick btNichts\n"), 2);
+    EXPECT_THAT(errors_.str(), HasSubstr("line 2: 'click btNichts' is not yet supported\n"));
+}
+
+TEST_F(ScenarioRunnerTest, WrongOrderAndUnsupportedVerbsChangeNothingOnDisk) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"start\nclock 2024-03-05 08:00:00\n", "line 2: 'clock' must come before 'start'"},
+        {"start\nsource opc\n", "line 2: 'source' must come before 'start'"},
+        {"start\ntimezone UTC\n", "line 2: 'timezone' must come before 'start'"},
+        {"menu Beenden1\nstart\n", "line 1: 'menu' needs 'start' first"},
+        {"click btStartDDE\n", "line 1: 'click' needs 'start' first"},
+        {"set A \"1\"\nstart\n", "line 1: 'set' needs 'start' first"},
+        {"start\n\nstart\n", "line 3: 'start' may come only once"},
+        {"start\nkill\n", "line 2: 'kill' is not yet supported"},
+        {"start\nserver down\n", "line 2: 'server down' is not yet supported"},
+        {"start\nserver up\n", "line 2: 'server up' is not yet supported"},
+        {"start\nset A 12.5\n", "line 2: 'set' with an OPC value or quality is not yet supported"},
+        {"start\nset A \"1\" quality good\n",
+         "line 2: 'set' with an OPC value or quality is not yet supported"},
+    };
+    for (const auto& [script, message] : cases) {
+        errors_.str("");
+        EXPECT_EQ(Run(script), 2) << script;
+        EXPECT_EQ(errors_.str(), std::string(message) + "\n") << script;
+        EXPECT_EQ(dir_.Snapshot().size(), 1u) << script;
+    }
+}
+
+TEST_F(ScenarioRunnerTest, TheSameDirectoryAndScriptGiveIdenticalFiles) {
+    const std::string script =
+        "timezone Europe/Berlin\n"
+        "clock 2024-03-30 23:59:00\n"
+        "answer no\n"
+        "start\n"
+        "advance 90m\n"
+        "clock-step -1h\n"
+        "advance-to 2024-03-31 04:00:00\n"
+        "menu Beenden1\n";
+    auto runOnFreshDirectory = [&] {
+        dir_.Clear();
+        dir_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=0\nAktuTag=30.03.2024\n");
+        dir_.WriteText("$dde_activ", "");
+        EXPECT_EQ(Run(script), 0) << errors_.str();
+        return dir_.Snapshot();
+    };
+    const auto first = runOnFreshDirectory();
+    const auto second = runOnFreshDirectory();
+    EXPECT_EQ(first, second);
+    EXPECT_GE(first.size(), 5u);
+    EXPECT_EQ(first.count("$$log_20240330_235900_000.log"), 1u);
+}
+
+TEST(ScenarioFile, RunsWithAPrivateLockDirectoryAndRemovesIt) {
+    TempDir temporary;
+    TempDir dir;
+    const char* saved = std::getenv("TMPDIR");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    ::setenv("TMPDIR", temporary.Path().c_str(), 1);
+    dir.WriteText("run.scn", "start\nadvance 1s\n");
+    std::ostringstream errors;
+    const int status = RunScenarioFile(dir.Path(), dir.Path() + "run.scn", errors);
+    const bool leftOver = !std::filesystem::is_empty(temporary.Path());
+    if (saved != nullptr) {
+        ::setenv("TMPDIR", savedValue.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+    EXPECT_EQ(status, 0) << errors.str();
+    EXPECT_FALSE(leftOver);
+    EXPECT_THAT(dir.Lines("_DDE_OPC_LOGALL.TXT"),
+                ::testing::Contains(HasSubstr("Mutex = tarvedde")));
+}
+
+TEST(ScenarioFile, ReportsWhatCannotBeUsed) {
+    TempDir dir;
+    std::ostringstream errors;
+    dir.WriteText("bad.scn", "start\nadvance soon\n");
+    EXPECT_EQ(RunScenarioFile(dir.Path(), dir.Path() + "bad.scn", errors), 2);
+    EXPECT_EQ(errors.str(), "line 2: bad duration 'soon' (a whole number with ms, s, m, h or d)\n");
+    EXPECT_EQ(RunScenarioFile(dir.Path(), dir.Path() + "missing.scn", errors), 1);
+    EXPECT_EQ(RunScenarioFile(dir.Path() + "nowhere/", dir.Path() + "bad.scn", errors), 1);
+    EXPECT_FALSE(dir.Exists("_DDE_OPC_LOGALL.TXT"));
+}
+
+}  // namespace
+}  // namespace tarvedde

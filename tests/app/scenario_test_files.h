@@ -1,0 +1,90 @@
+// Real directories for the scenario tests: the runner works on disk, as its users do.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/instance_lock.h"
+#include "platform/text_encoding.h"
+
+namespace tarvedde::testing {
+
+// A fresh directory, removed with its contents at the end. Path() ends with '/'.
+class TempDir {
+  public:
+    TempDir() {
+        std::string pattern = InstanceLock::TemporaryDirectory() + "/tarvedde-scenario-test-XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
+        path_ = made != nullptr ? std::string(made) + "/" : std::string();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+    // Writes the text as the Windows programs do: Windows-1252 with CR LF.
+    void WriteText(const std::string& name, const std::string& utf8Lines) const {
+        std::string text;
+        for (char c : utf8Lines) {
+            text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        std::ofstream(path_ + name, std::ios::binary) << Utf8ToCp1252(text);
+    }
+
+    // The file's bytes, or "<missing>".
+    std::string Bytes(const std::string& name) const {
+        std::ifstream in(path_ + name, std::ios::binary);
+        if (!in) {
+            return "<missing>";
+        }
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    bool Exists(const std::string& name) const { return std::filesystem::exists(path_ + name); }
+
+    // Lines in UTF-8 of a CR LF file.
+    std::vector<std::string> Lines(const std::string& name) const {
+        std::vector<std::string> lines;
+        const std::string text = Cp1252ToUtf8(Bytes(name));
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
+             start = end + 2) {
+            lines.push_back(text.substr(start, end - start));
+        }
+        if (start < text.size()) {
+            lines.push_back(text.substr(start) + "<no CR LF>");
+        }
+        return lines;
+    }
+
+    // Every file by name with its bytes.
+    std::map<std::string, std::string> Snapshot() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            const std::string name = entry.path().filename().string();
+            files[name] = Bytes(name);
+        }
+        return files;
+    }
+
+    void Clear() const {
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            std::filesystem::remove_all(entry.path());
+        }
+    }
+
+  private:
+    std::string path_;
+};
+
+}  // namespace tarvedde::testing
