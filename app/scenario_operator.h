@@ -14,7 +14,7 @@
 namespace tarvedde {
 
 class ScenarioOperator : public Operator {
-  public:
+public:
     ScenarioOperator();
 
     // A question takes a button answer; a text answer given to a question is used up and
@@ -31,7 +31,7 @@ class ScenarioOperator : public Operator {
                                         const std::string& defaultText) override;
     void Beep() override { scripted_.Beep(); }
 
-  private:
+private:
     std::optional<AnswerCommand> Take();
 
     ScriptedOperator scripted_;

@@ -58,7 +58,7 @@ Status CheckSupported(const ScenarioCommand& command) {
 }  // namespace
 
 class ScenarioRunner::EndingShell : public tarvedde::Shell {
-  public:
+public:
     EndingShell(RecordingShell& recording, EventLoop& loop) : recording_(recording), loop_(loop) {}
 
     bool StartProgram(const std::string& program, const std::vector<std::string>& args) override {
@@ -69,7 +69,7 @@ class ScenarioRunner::EndingShell : public tarvedde::Shell {
         loop_.Quit();
     }
 
-  private:
+private:
     RecordingShell& recording_;
     EventLoop& loop_;
 };
@@ -295,7 +295,7 @@ namespace {
 
 // A lock directory of this run alone; removed with everything in it at the end.
 class PrivateLockDirectory {
-  public:
+public:
     PrivateLockDirectory() {
         std::string pattern = InstanceLock::TemporaryDirectory() + "/tarvedde-scenario-XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr) {
@@ -314,7 +314,7 @@ class PrivateLockDirectory {
     // Empty when it could not be made.
     const std::string& Path() const { return path_; }
 
-  private:
+private:
     std::string path_;
 };
 

@@ -35,7 +35,7 @@ struct ScenarioOptions {
 };
 
 class ScenarioRunner {
-  public:
+public:
     explicit ScenarioRunner(ScenarioOptions options);
     ~ScenarioRunner();
     ScenarioRunner(const ScenarioRunner&) = delete;
@@ -71,7 +71,7 @@ class ScenarioRunner {
     // The host the engine sees.
     Host& EngineHost() { return host_; }
 
-  private:
+private:
     struct Applier;
     class EndingShell;
 

@@ -18,6 +18,8 @@ using ::testing::StartsWith;
 using testing::TempDir;
 
 const char kStamp[] = "05.Mrz.24, 07:00:00 > ";
+const char kOneItem[] =
+    "[DDE]\nAutoStart=0\nItemcount=1\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
 std::vector<ScenarioCommand> Parse(const std::string& script) {
     auto parsed = ParseScenarioScript(script);
@@ -31,8 +33,8 @@ ScenarioCommand Command(const std::string& line) {
 }
 
 class ScenarioRunnerTest : public ::testing::Test {
-  protected:
-    void SetUp() override { dir_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=0\n"); }
+protected:
+    void SetUp() override { dir_.WriteText("TARVEDDE.INI", kOneItem); }
 
     ScenarioOptions Options() const { return ScenarioOptions{dir_.Path(), locks_.Path()}; }
 
@@ -263,7 +265,7 @@ TEST_F(ScenarioRunnerTest, TheSameDirectoryAndScriptGiveIdenticalFiles) {
         "menu Beenden1\n";
     auto runOnFreshDirectory = [&] {
         dir_.Clear();
-        dir_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=0\nAktuTag=30.03.2024\n");
+        dir_.WriteText("TARVEDDE.INI", "[DDE]\nAktuTag=30.03.2024\n" + std::string(kOneItem + 6));
         dir_.WriteText("$dde_activ", "");
         EXPECT_EQ(Run(script), 0) << errors_.str();
         return dir_.Snapshot();
