@@ -2,6 +2,8 @@
 // connection, detects the change of day (at midnight, or with the postponed day change
 // at CustomTime), passes every item through per-value processing and ends with the
 // output files and the state save. Ticks never overlap: the timer is off during a tick.
+#include <exception>
+
 #include "engine/per_value_processing.h"
 #include "engine/tarvedde_main.h"
 #include "platform/date_time.h"
@@ -10,7 +12,19 @@
 
 namespace tarvedde {
 
+// A failure that escapes a cycle must neither end the program nor leave the cycle marked
+// as running, which would turn every later tick into a timeout.
 void TarveddeMain::TimerDDETimer() {
+    try {
+        RunCycleTick();
+    } catch (const std::exception&) {
+        log_.WriteLog("Main : Exception (1)");
+        state_.cycleComplete = true;
+        timerDDE_->SetEnabled(!stopped_);
+    }
+}
+
+void TarveddeMain::RunCycleTick() {
     timerDDE_->SetEnabled(false);
     if (state_.connectionLost) {
         timerAuto_->SetEnabled(true);
@@ -151,6 +165,15 @@ void TarveddeMain::EndOfCycle() {
 }
 
 void TarveddeMain::TimerAutoTimer() {
+    try {
+        RetryConnection();
+    } catch (const std::exception&) {
+        log_.WriteLog("Main : Exception (3)");
+        timerAuto_->SetEnabled(true);
+    }
+}
+
+void TarveddeMain::RetryConnection() {
     timerAuto_->SetEnabled(false);
     LinkItems();
     if (!state_.connectionLost) {

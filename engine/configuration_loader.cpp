@@ -143,6 +143,8 @@ void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
     settings.bufferSize = ini.ReadInteger("DDE", "Puffer", 5);
     settings.movingBufferSize = std::min(
         ini.ReadInteger("Gleitend", "Puffer", config::kMaxMovingBuffer), config::kMaxMovingBuffer);
+    // A ring of no slots has no mean.
+    settings.movingBufferSize = std::max(settings.movingBufferSize, 1);
     const int movingSeconds = ini.ReadInteger("Gleitend", "Intervall", 10);
     const std::int64_t movingMs = std::int64_t{movingSeconds} * 1000;
     settings.movingIntervalMs = movingMs > INT_MAX || movingMs < INT_MIN

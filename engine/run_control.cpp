@@ -59,16 +59,20 @@ void TarveddeMain::StartAcquisition() {
 }
 
 // Until the data-source clients exist, values arrive by setting an item's newest text
-// directly, so the items count as linked once the configuration named them.
+// directly, so the items count as linked exactly when the configuration named them all.
+// An incomplete configuration counts as a lost connection: the retry timer then only
+// beeps, instead of restarting acquisition (and logging) every second.
 void TarveddeMain::LinkItems() {
-    state_.itemsLinked = true;
-    state_.connectionLost = false;
+    state_.itemsLinked = state_.settings.configValid;
+    state_.connectionLost = !state_.settings.configValid;
 }
 
 void TarveddeMain::CreateLiveDataWindow() {
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
     const int bufferSize = ini.ReadInteger("DDE", "Puffer", 8);
     const int itemCount = std::clamp(ini.ReadInteger("DDE", "Itemcount", 0), 0, maxItems);
+    // The configuration load at start relies on this count (the protocol order).
+    state_.settings.itemCount = itemCount;
     state_.grid.Resize(itemCount + 1, std::clamp(bufferSize, 0, 10000) + 6);
     state_.grid.SetCurrentRow(5);
 }

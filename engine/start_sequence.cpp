@@ -26,12 +26,13 @@ void TarveddeMain::FormShow() {
         state_.window.Changed();
         return;
     }
-    markerCreated_ = CreateEmptyFile(host_.files, state_.PathOf(kActiveMarker)).ok();
+    (void)CreateEmptyFile(host_.files, state_.PathOf(kActiveMarker));
     stateClean_ = false;
     state_.settings.opcCloseCount = 5;
     if (permanentAtCreation_) {
-        ReadSavedDayAndCleanMarker();
+        ReadSavedDay();
     }
+    ReadCleanMarker();
     ShowRestartHeading();
     if (state_.settings.sourceKind == SourceKind::Aqasys) {
         state_.window.menuEnabled["Einzel1"] = false;
@@ -81,7 +82,7 @@ void TarveddeMain::StartSequenceHeader() {
 
 // AktuTag names the day whose data the state files hold; state of another day must
 // never be restored, so $clean goes and the day starts from zero.
-void TarveddeMain::ReadSavedDayAndCleanMarker() {
+void TarveddeMain::ReadSavedDay() {
     GeneralSettings& settings = state_.settings;
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
     (void)ini.WriteInteger("OPC", "OPC_Close_Count", 5);
@@ -102,7 +103,10 @@ void TarveddeMain::ReadSavedDayAndCleanMarker() {
         (void)ini.WriteString("DDE", "AktuTag", today);
         settings.savedDay = today;
     }
+}
 
+void TarveddeMain::ReadCleanMarker() {
+    const GeneralSettings& settings = state_.settings;
     const auto lines = ReadLines(host_.files, state_.PathOf(kCleanMarker));
     if (!lines || lines.value().empty()) {
         return;
@@ -180,19 +184,26 @@ void TarveddeMain::InitialiseItemsAtStart() {
     }
 }
 
-void TarveddeMain::AqasysModeStart() {}
+// The retrieval of an AQASYS logger's stored values is not part of this program yet.
+void TarveddeMain::AqasysModeStart() {
+    log_.WriteLog("AQASYS-Datenabruf ist in dieser Version noch nicht verfügbar.");
+}
 
 void TarveddeMain::FormClose() {
     SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
     log_.FlushMessageListAtEnd();
-    if (markerCreated_) {
+    if (!startAborted_) {
         DeleteIfExists(host_.files, state_.PathOf(kActiveMarker));
     }
     instanceLock_.reset();
 }
 
 bool TarveddeMain::MenuClick(const std::string& name) {
+    // The countdown, the end-of-program statistics and the final state save come with the
+    // run control; until then the program stops its timers and ends.
     if (name == "Beenden1") {
+        timerDDE_->SetEnabled(false);
+        timerAuto_->SetEnabled(false);
         closeRequested_ = true;
         host_.loop.Quit();
         return true;
@@ -201,8 +212,11 @@ bool TarveddeMain::MenuClick(const std::string& name) {
 }
 
 bool TarveddeMain::ButtonClick(const std::string& name) {
+    // A disabled button cannot be clicked.
     if (name == "btStartDDE") {
-        StartAcquisition();
+        if (state_.window.btStartDDEEnabled) {
+            StartAcquisition();
+        }
         return true;
     }
     return false;

@@ -64,7 +64,8 @@ private:
     bool AskAbortStart(const std::string& message);
     void DeleteStaleLockFiles();
     void StartSequenceHeader();
-    void ReadSavedDayAndCleanMarker();
+    void ReadSavedDay();
+    void ReadCleanMarker();
     void ShowRestartHeading();
     void PermanentModeStart();
     void AqasysModeStart();
@@ -85,6 +86,7 @@ private:
 
     // The acquisition cycle.
     void TimerDDETimer();
+    void RunCycleTick();
     void WerteLesen();
     void RunPostponedDayChange(const TimeParts& time);
     void DetectDayChange(const DateParts& date);
@@ -95,6 +97,7 @@ private:
     void WriteDiaryAndViewerFiles();
     void WriteSampleAndDayRecords();
     void TimerAutoTimer();
+    void RetryConnection();
     void WriteIniFailure(Status status, const char* failureText);
     // The live data window's creation: the grid sized from the settings file.
     void CreateLiveDataWindow();
@@ -117,7 +120,6 @@ private:
     bool stateClean_ = false;
     int stateFlags_ = 0;
     bool newDayFileCreated_ = false;
-    bool markerCreated_ = false;
 };
 
 }  // namespace tarvedde

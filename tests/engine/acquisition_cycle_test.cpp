@@ -127,3 +127,26 @@ TEST_F(AcquisitionCycleTest, LostConnectionHandsOverToTheRetryTimer) {
 
 }  // namespace
 }  // namespace tarvedde
+
+namespace tarvedde {
+namespace {
+
+TEST_F(AcquisitionCycleTest, IncompleteConfigurationRetriesQuietly) {
+    Start(7, 0, 0, "Itemcount=3\n");  // item 3 is not defined: the first Itemcount wins
+    ASSERT_EQ(State().settings.itemCount, 3);
+    EXPECT_FALSE(State().settings.configValid);
+    const std::string before = LogAll();
+    env_.loop.AdvanceBy(60000);
+    EXPECT_EQ(LogAll(), before);
+    EXPECT_EQ(State().window.lbDT, "00:00:00");
+}
+
+TEST_F(AcquisitionCycleTest, StartKnowsTheItemCountBeforeTheConfigurationLoad) {
+    Start(7, 0, 0);
+    EXPECT_EQ(State().protocolOrder[1], 1);
+    EXPECT_EQ(State().protocolOrder[2], 2);
+    EXPECT_EQ(State().protocolOrder[3], -1);
+}
+
+}  // namespace
+}  // namespace tarvedde
