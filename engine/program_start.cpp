@@ -118,6 +118,9 @@ bool TarveddeMain::RunInstanceGuard() {
     instanceLock_ = options_.lockDirectory.empty()
                         ? InstanceLock::Acquire(lockName)
                         : InstanceLock::AcquireIn(options_.lockDirectory, lockName);
+    if (!instanceLock_->ErrorMessage().empty()) {
+        log_.WriteLog(instanceLock_->ErrorMessage());
+    }
     const bool mutexExists = instanceLock_->ExistedAlready();
     const bool markerExists = host_.files.Exists(state_.PathOf(kActiveMarker));
 

@@ -30,12 +30,28 @@ int OpenLockFile(const std::string& path) {
     return fd;
 }
 
-int LockNonBlocking(int fd) {
+int FlockNonBlocking(int fd, int operation) {
     int result = 0;
     do {
-        result = flock(fd, LOCK_EX | LOCK_NB);
+        result = flock(fd, operation | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     return result == 0 ? 0 : errno;
+}
+
+// Another starter may hold the exclusive lock for the moment between its test and its
+// downgrade; wait that out briefly.
+bool TakeShare(int fd) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int error = FlockNonBlocking(fd, LOCK_SH);
+        if (error == 0) {
+            return true;
+        }
+        if (error != EWOULDBLOCK) {
+            return false;
+        }
+        usleep(1000);
+    }
+    return false;
 }
 
 }  // namespace
@@ -72,17 +88,20 @@ InstanceLock InstanceLock::AcquireIn(const std::string& directory, const std::st
         lock.errorMessage_ = "Sperrdatei " + lock.path_ + " nicht zu öffnen: " + strerror(errno);
         return lock;
     }
-    const int error = LockNonBlocking(fd);
-    if (error == 0) {
-        lock.fd_ = fd;
+    // Like a named mutex, the lock exists as long as any holder runs: every holder keeps a
+    // shared lock, and a starter that cannot get it exclusively knows another one runs.
+    const int error = FlockNonBlocking(fd, LOCK_EX);
+    if (error != 0 && error != EWOULDBLOCK) {
+        close(fd);
+        lock.errorMessage_ = "Sperrdatei " + lock.path_ + " nicht zu sperren: " + strerror(error);
         return lock;
     }
-    close(fd);
-    if (error == EWOULDBLOCK) {
-        lock.existedAlready_ = true;
+    lock.existedAlready_ = error == EWOULDBLOCK;
+    if (!TakeShare(fd)) {
+        close(fd);
         return lock;
     }
-    lock.errorMessage_ = "Sperrdatei " + lock.path_ + " nicht zu sperren: " + strerror(error);
+    lock.fd_ = fd;
     return lock;
 }
 

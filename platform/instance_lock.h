@@ -30,7 +30,8 @@ public:
     ~InstanceLock();
 
     bool ExistedAlready() const { return existedAlready_; }
-    // True while this object holds the lock.
+    // True while this object holds its share of the lock. Every holder, the first and
+    // those that found it existing, keeps the lock alive until all of them have ended.
     bool Owns() const { return fd_ >= 0; }
     // Empty unless the lock file could not be opened or locked.
     const std::string& ErrorMessage() const { return errorMessage_; }

@@ -35,12 +35,15 @@ TEST_F(InstanceLockTest, SecondLockInTheSameProcessSeesTheFirst) {
 
     InstanceLock second = Acquire();
     EXPECT_TRUE(second.ExistedAlready());
-    EXPECT_FALSE(second.Owns());
+    EXPECT_TRUE(second.Owns());
     EXPECT_EQ(second.ErrorMessage(), "");
 
     EXPECT_FALSE(InstanceLock::AcquireIn(directory_, "other").ExistedAlready());
 
+    // As with a named mutex, the lock lives while any holder does.
     first.Release();
+    EXPECT_TRUE(Acquire().ExistedAlready());
+    second.Release();
     EXPECT_FALSE(Acquire().ExistedAlready());
 }
 
@@ -104,10 +107,11 @@ TEST_F(InstanceLockTest, LockHeldByAnotherProcessExistsUntilItEnds) {
     for (const bool kill : {false, true}) {
         Child child = StartChildThatAcquires(directory_);
         ASSERT_EQ(child.report, 'O');
-        InstanceLock mine = Acquire();
-        EXPECT_TRUE(mine.ExistedAlready());
-        EXPECT_FALSE(mine.Owns());
-        EndChild(child, kill);
+        {
+            InstanceLock mine = Acquire();
+            EXPECT_TRUE(mine.ExistedAlready());
+            EndChild(child, kill);
+        }
         EXPECT_FALSE(Acquire().ExistedAlready()) << (kill ? "after kill" : "after exit");
     }
 }
