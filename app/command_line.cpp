@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <iostream>
 
 #include "platform/ini_file.h"
 
@@ -82,6 +83,32 @@ Result<SourceKind> ReadInstalledSourceKind(FileSystem& files, const std::string&
         return Error{"tarvedde-install.ini: unknown [Installation] Source '" + text + "'"};
     }
     return *kind;
+}
+
+}  // namespace tarvedde
+
+namespace tarvedde {
+
+Result<SourceKind> ResolveSourceKind(const CommandLine& commandLine, FileSystem& files) {
+    if (commandLine.sourceKind) {
+        return *commandLine.sourceKind;
+    }
+    return ReadInstalledSourceKind(files, commandLine.programDir);
+}
+
+std::optional<int> ParseOrExit(const std::vector<std::string>& args, CommandLine& commandLine) {
+    const std::string program = args.empty() ? "tarvedde" : args.front();
+    auto parsed = ParseCommandLine(args);
+    if (!parsed) {
+        std::cerr << parsed.error().message << '\n' << UsageText(program);
+        return 2;
+    }
+    if (parsed.value().help) {
+        std::cout << UsageText(program);
+        return 0;
+    }
+    commandLine = std::move(parsed).value();
+    return std::nullopt;
 }
 
 }  // namespace tarvedde

@@ -26,6 +26,12 @@ std::string UsageText(const std::string& program);
 // program directory ("dde", "aqasys", "opc"); DDE when missing.
 Result<SourceKind> ReadInstalledSourceKind(FileSystem& files, const std::string& programDir);
 std::optional<SourceKind> ParseSourceKind(const std::string& text);
+// The --source option, else the installation file.
+Result<SourceKind> ResolveSourceKind(const CommandLine& commandLine, FileSystem& files);
+
+// Parses the arguments; prints the usage and gives the exit status when the program
+// has nothing more to do (--help, or an error).
+std::optional<int> ParseOrExit(const std::vector<std::string>& args, CommandLine& commandLine);
 
 // The directory of the running executable, with the trailing separator.
 std::string ExecutableDirectory(const std::string& argv0);

@@ -59,22 +59,16 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     QtEventLoop loop;
     QtOperator person;
 
-    SourceKind kind = SourceKind::Dde;
-    if (commandLine.sourceKind) {
-        kind = *commandLine.sourceKind;
-    } else {
-        auto installed = ReadInstalledSourceKind(*files, commandLine.programDir);
-        if (!installed) {
-            std::cerr << installed.error().message << '\n';
-            return 2;
-        }
-        kind = installed.value();
+    const auto kind = ResolveSourceKind(commandLine, *files);
+    if (!kind) {
+        std::cerr << kind.error().message << '\n';
+        return 2;
     }
 
     Host host{*files, *clock, loop, person, *shell};
     StartOptions options;
     options.programDir = commandLine.programDir;
-    options.sourceKind = kind;
+    options.sourceKind = kind.value();
     TarveddeMain engine(host, options);
     if (!engine.FormCreate()) {
         return 0;
@@ -92,18 +86,12 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv, argv + argc);
-    auto commandLine = tarvedde::ParseCommandLine(args);
-    if (!commandLine) {
-        std::cerr << commandLine.error().message << '\n' << tarvedde::UsageText(args[0]);
-        return 2;
+    tarvedde::CommandLine commandLine;
+    if (const auto status = tarvedde::ParseOrExit({argv, argv + argc}, commandLine)) {
+        return *status;
     }
-    if (commandLine.value().help) {
-        std::cout << tarvedde::UsageText(args[0]);
-        return 0;
+    if (commandLine.headless) {
+        return tarvedde::RunHeadless(commandLine, "tarvedde");
     }
-    if (commandLine.value().headless) {
-        return tarvedde::RunHeadless(commandLine.value(), "tarvedde");
-    }
-    return RunDesktop(commandLine.value(), argc, argv);
+    return RunDesktop(commandLine, argc, argv);
 }

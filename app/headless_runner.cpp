@@ -41,16 +41,10 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     PollEventLoop& loop = *created.value();
     auto shell = MakeSystemShell();
 
-    SourceKind kind = SourceKind::Dde;
-    if (commandLine.sourceKind) {
-        kind = *commandLine.sourceKind;
-    } else {
-        auto installed = ReadInstalledSourceKind(*files, commandLine.programDir);
-        if (!installed) {
-            std::cerr << installed.error().message << '\n';
-            return 2;
-        }
-        kind = installed.value();
+    const auto kind = ResolveSourceKind(commandLine, *files);
+    if (!kind) {
+        std::cerr << kind.error().message << '\n';
+        return 2;
     }
 
     TarveddeMain* engine = nullptr;
@@ -69,7 +63,7 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     Host host{*files, *clock, loop, person, *shell};
     StartOptions options;
     options.programDir = commandLine.programDir;
-    options.sourceKind = kind;
+    options.sourceKind = kind.value();
     options.lockName = lockName;
     TarveddeMain main(host, options);
     engine = &main;

@@ -1,6 +1,7 @@
 // Scenario scripts are small and written by hand: the parser favours exact messages over
 // speed, and accepts nothing it would have to guess about.
 #include "app/scenario_script.h"
+#include "platform/ascii.h"
 
 #include <charconv>
 #include <functional>
@@ -25,19 +26,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Reads the escape after the backslash at line[pos - 1]; advances pos past it.
 Result<std::string> ReadEscape(std::string_view line, std::size_t& pos) {
     if (pos >= line.size()) {
@@ -60,8 +48,8 @@ Result<std::string> ReadEscape(std::string_view line, std::size_t& pos) {
         default:
             return Error{std::string("unknown escape '\\") + c + "'"};
     }
-    const int high = pos < line.size() ? HexValue(line[pos]) : -1;
-    const int low = pos + 1 < line.size() ? HexValue(line[pos + 1]) : -1;
+    const int high = pos < line.size() ? HexDigitValue(line[pos]) : -1;
+    const int low = pos + 1 < line.size() ? HexDigitValue(line[pos + 1]) : -1;
     if (high < 0 || low < 0) {
         return Error{"\\x needs two hexadecimal digits"};
     }

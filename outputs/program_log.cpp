@@ -52,40 +52,29 @@ bool ProgramLog::WriteLogLevel(int level, std::string_view text) {
     if (level != settings_.logLevel) {
         return true;
     }
-    std::string line = Stamp();
-    line += text;
-    if (!AppendToLogAll(line)) {
-        return false;
-    }
-    FlushMessageList();
-    AppendShown(messageList_, line);
-    return true;
+    return WriteStamped(Stamp() + std::string(text), /*show=*/true);
 }
 
 bool ProgramLog::WriteLogDetail(std::string_view text) {
-    std::string line = Stamp();
-    line += text;
-    if (!AppendToLogAll(line)) {
-        return false;
-    }
-    if (settings_.detailLog) {
-        FlushMessageList();
-        AppendShown(messageList_, line);
-    }
-    return true;
+    return WriteStamped(Stamp() + std::string(text), settings_.detailLog);
 }
 
 bool ProgramLog::WriteLogDebug(std::string_view text) {
     if (!settings_.debugLog) {
         return true;
     }
-    std::string line = DebugStamp();
-    line += text;
+    return WriteStamped(DebugStamp() + std::string(text), /*show=*/true);
+}
+
+// The file first: a line that could not be written is not shown either.
+bool ProgramLog::WriteStamped(const std::string& line, bool show) {
     if (!AppendToLogAll(line)) {
         return false;
     }
-    FlushMessageList();
-    AppendShown(messageList_, line);
+    if (show) {
+        FlushMessageList();
+        AppendShown(messageList_, line);
+    }
     return true;
 }
 

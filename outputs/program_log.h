@@ -73,6 +73,7 @@ public:
 
 private:
     bool AppendToLogAll(const std::string& line);
+    bool WriteStamped(const std::string& line, bool show);
     void AppendAllLines(LinesModel& model, std::string_view fileName, bool clearOnFailure);
 
     FileSystem& files_;

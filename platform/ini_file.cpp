@@ -1,5 +1,6 @@
 // IniFile: a cached IniDocument kept in step with the file; see the header.
 #include "platform/ini_file.h"
+#include "platform/ascii.h"
 
 #include <cstdint>
 #include <map>
@@ -51,19 +52,6 @@ bool IsValidValue(std::string_view value) {
     return value.find_first_of("\r\n") == std::string_view::npos;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
 
 std::optional<int> ParseIniInteger(std::string_view text) {
@@ -86,7 +74,7 @@ std::optional<int> ParseIniInteger(std::string_view text) {
     const std::uint64_t limit = base == 16 ? 0xFFFFFFFFu : (negative ? 0x80000000u : 0x7FFFFFFFu);
     std::uint64_t magnitude = 0;
     for (const char c : text) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0 || digit >= base) {
             return std::nullopt;
         }

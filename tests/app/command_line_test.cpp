@@ -1,0 +1,46 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/memory_file_system.h"
+
+namespace tarvedde {
+namespace {
+
+TEST(CommandLineTest, OptionsAndTheirDefaults) {
+    auto parsed = ParseCommandLine(
+        {"/opt/tarvedde/bin/tarvedde", "--dir", "/plant/a/../b", "--source", "OPC", "--headless"});
+    ASSERT_TRUE(parsed) << parsed.error().message;
+    EXPECT_EQ(parsed.value().programDir, "/plant/b/");
+    EXPECT_EQ(parsed.value().sourceKind, SourceKind::Opc);
+    EXPECT_TRUE(parsed.value().headless);
+
+    auto plain = ParseCommandLine({"tarvedde"});
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain.value().sourceKind.has_value());
+    EXPECT_EQ(plain.value().programDir.back(), '/');
+}
+
+TEST(CommandLineTest, UnknownOrIncompleteOptionsAreRefused) {
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--source", "modbus"}));
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--dir"}));
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--verbose"}));
+}
+
+TEST(CommandLineTest, TheOptionOverridesTheInstallationFile) {
+    MemoryFileSystem files;
+    CommandLine commandLine;
+    commandLine.programDir = "/plant/";
+    EXPECT_EQ(ResolveSourceKind(commandLine, files).value(), SourceKind::Dde);
+    (void)files.WriteAll("/plant/tarvedde-install.ini", "[Installation]\r\nSource=aqasys\r\n",
+                         false);
+    EXPECT_EQ(ResolveSourceKind(commandLine, files).value(), SourceKind::Aqasys);
+    commandLine.sourceKind = SourceKind::Opc;
+    EXPECT_EQ(ResolveSourceKind(commandLine, files).value(), SourceKind::Opc);
+    commandLine.sourceKind.reset();
+    (void)files.WriteAll("/plant/tarvedde-install.ini", "[Installation]\r\nSource=xyz\r\n", false);
+    EXPECT_FALSE(ResolveSourceKind(commandLine, files));
+}
+
+}  // namespace
+}  // namespace tarvedde
