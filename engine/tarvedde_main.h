@@ -96,6 +96,8 @@ private:
     void WriteSampleAndDayRecords();
     void TimerAutoTimer();
     void WriteIniFailure(Status status, const char* failureText);
+    // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
+    void Tagesdatenloeschen1Click();
     // The live data window's creation: the grid sized from the settings file.
     void CreateLiveDataWindow();
 
