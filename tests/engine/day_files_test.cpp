@@ -59,7 +59,8 @@ protected:
         Create(hour, minute, second);
         main_->FormShow();
     }
-    // Values that differ per item and cycle, so a row in the wrong place shows.
+    // Values that differ per item and cycle, so a row in the wrong place shows. Item 1's
+    // cell starts with "<cycle>,1" however many decimals the grid shows.
     void SetValues(int cycle) {
         for (int n = 1; n <= 5; ++n) {
             State().runtime[static_cast<std::size_t>(n)].newestText =
@@ -95,7 +96,7 @@ TEST_F(DayFilesEngineTest, AnHourOfCyclesLeavesOneRowPerCycleAndAMatchingHeader)
     ASSERT_EQ(rows.size(), 361u);
     for (std::size_t k = 0; k < rows.size(); ++k) {
         const std::string expected = "2024.3.5;" + TimeText(7 * 3600 + 10 * static_cast<int>(k)) +
-                                     ";" + std::to_string(k) + ",1;";
+                                     ";" + std::to_string(k) + ",1";
         ASSERT_EQ(rows[k].substr(0, expected.size()), expected) << k;
     }
     EXPECT_EQ(rows.back(), CurrentGridRow("2024.3.5", "08:00:00"));
@@ -122,14 +123,13 @@ TEST_F(DayFilesEngineTest, AnHourOfCyclesLeavesOneRowPerCycleAndAMatchingHeader)
 TEST_F(DayFilesEngineTest, RowsAfterMidnightGoToTheNewDaysFiles) {
     Start(23, 59, 30);
     RunCycles(6);  // up to 00:00:30
-    EXPECT_THAT(
-        Lines(env_.ReadText("20240305.DAT")),
-        ElementsAre(HasSubstr("2024.3.5;23:59:30;0,1;"), HasSubstr("2024.3.5;23:59:40;1,1;"),
-                    HasSubstr("2024.3.5;23:59:50;2,1;")));
+    EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")),
+                ElementsAre(HasSubstr("2024.3.5;23:59:30;0,1"), HasSubstr("2024.3.5;23:59:40;1,1"),
+                            HasSubstr("2024.3.5;23:59:50;2,1")));
     EXPECT_THAT(
         Lines(env_.ReadText("20240306.DAT")),
-        ElementsAre(HasSubstr("2024.3.6;00:00:00;3,1;"), HasSubstr("2024.3.6;00:00:10;4,1;"),
-                    HasSubstr("2024.3.6;00:00:20;5,1;"), HasSubstr("2024.3.6;00:00:30;6,1;")));
+        ElementsAre(HasSubstr("2024.3.6;00:00:00;3,1"), HasSubstr("2024.3.6;00:00:10;4,1"),
+                    HasSubstr("2024.3.6;00:00:20;5,1"), HasSubstr("2024.3.6;00:00:30;6,1")));
     EXPECT_EQ(env_.ReadText("20240305.SMP"), env_.ReadText("20240305.DAT"));
     EXPECT_EQ(env_.ReadText("20240306.SMP"), env_.ReadText("20240306.DAT"));
     EXPECT_EQ(env_.ReadText("20240306.AQH"), env_.ReadText("20240305.AQH"));
@@ -189,7 +189,7 @@ TEST_F(DayFilesEngineTest, BlockModeWritesTheEightRollingRowsOnEveryEighthCycle)
     for (int k = 0; k < 8; ++k) {
         EXPECT_THAT(
             rows[static_cast<std::size_t>(k + 1)],
-            HasSubstr("2024.3.5;" + TimeText(7 * 3600 + 10 * k) + ";" + std::to_string(k) + ",1;"));
+            HasSubstr("2024.3.5;" + TimeText(7 * 3600 + 10 * k) + ";" + std::to_string(k) + ",1"));
     }
     EXPECT_EQ(rows.back(), CurrentGridRow("2024.3.5", "07:01:10"));
     EXPECT_TRUE(env_.Exists("AKTDAT.TVV"));
@@ -198,8 +198,8 @@ TEST_F(DayFilesEngineTest, BlockModeWritesTheEightRollingRowsOnEveryEighthCycle)
     RunCycles(1);  // 07:02:30
     rows = Lines(env_.ReadText("20240305.DAT"));
     ASSERT_EQ(rows.size(), 17u);
-    EXPECT_THAT(rows[9], HasSubstr("2024.3.5;07:01:20;8,1;"));
-    EXPECT_THAT(rows[16], HasSubstr("2024.3.5;07:02:30;15,1;"));
+    EXPECT_THAT(rows[9], HasSubstr("2024.3.5;07:01:20;8,1"));
+    EXPECT_THAT(rows[16], HasSubstr("2024.3.5;07:02:30;15,1"));
     // The sample file gets its row every cycle.
     EXPECT_EQ(Lines(env_.ReadText("20240305.SMP")).size(), 16u);
 }
@@ -234,7 +234,7 @@ TEST_F(DayFilesEngineTest, AFailingDayFileIsLoggedAndTheNextCycleWritesAgain) {
     env_.files.SetFailurePolicy(nullptr);
     RunCycles(1);
     EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")),
-                ElementsAre(HasSubstr("07:00:00;0,1;"), HasSubstr("07:00:20;2,1;")));
+                ElementsAre(HasSubstr("07:00:00;0,1"), HasSubstr("07:00:20;2,1")));
 }
 
 TEST_F(DayFilesEngineTest, DeletingAllDayDataStartsTheNextVersionOnYesOnly) {
