@@ -187,13 +187,8 @@ void TarveddeMain::RetryConnection() {
 
 // Steps that belong to the day files, the day-change statistics, the time tables and the
 // state files; they run without effect until those parts of the program exist.
-void TarveddeMain::CreateNewDayFiles() {
-    state_.currentDay = DecodeDate(state_.tickTime);
-}
 void TarveddeMain::RunDayChangeStatistics() {}
 void TarveddeMain::ResetTimeTables() {}
-void TarveddeMain::WriteDiaryAndViewerFiles() {}
-void TarveddeMain::WriteSampleAndDayRecords() {}
 void TarveddeMain::SaveIntermediateState() {}
 
 }  // namespace tarvedde

@@ -15,6 +15,7 @@
 #include "engine/item_model.h"
 #include "engine/live_grid.h"
 #include "engine/main_window_model.h"
+#include "outputs/day_file_names.h"
 #include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
@@ -55,7 +56,10 @@ inline constexpr char kCounterIniFile[] = "TARVEDDE_VAR.INI";
 
 struct EngineState {
     EngineState(Host& hostRef, ProgramLog& logRef, const Locale& localeRef)
-        : host(hostRef), log(logRef), locale(localeRef) {}
+        : host(hostRef),
+          log(logRef),
+          locale(localeRef),
+          dayFiles(hostRef.files, logRef, localeRef) {}
 
     Host& host;
     ProgramLog& log;
@@ -99,8 +103,9 @@ struct EngineState {
     DateParts currentDay{};
     bool connectionLost = false;
     bool itemsLinked = false;
-    bool writeOutputsEveryCycle = false;
-    bool restartAfterDayChange = false;  // menu Neustart1 checked
+    bool writeOutputsEveryCycle = false;  // transferEveryCycle: diary and viewer files
+    bool datEveryCycle = false;           // off: day data rows go out in blocks
+    bool restartAfterDayChange = false;   // menu Neustart1 checked
     int analogViewerItems = 0;
     int digitalViewerItems = 0;
 
@@ -117,6 +122,9 @@ struct EngineState {
     // TARVEDDE_VAR.INI for the day counters written every cycle: one object keeps the
     // parsed file between writes.
     std::optional<IniFile> counterIniFile;
+
+    // The day's data files; the engine names them after currentDay.
+    DayFiles dayFiles;
 };
 
 }  // namespace tarvedde

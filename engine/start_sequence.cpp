@@ -166,6 +166,8 @@ void TarveddeMain::PermanentModeStart() {
 }
 
 void TarveddeMain::InitialiseItemsAtStart() {
+    state_.writeOutputsEveryCycle = true;
+    state_.datEveryCycle = true;
     log_.WriteLog("Initialisierung beim Start...");
     for (int n = 1; n <= maxItems; ++n) {
         ItemStatistics& statistics = state_.statistics[static_cast<std::size_t>(n)];
@@ -208,6 +210,10 @@ bool TarveddeMain::MenuClick(const std::string& name) {
         host_.loop.Quit();
         return true;
     }
+    if (name == "Tagesdatenloeschen1") {
+        Tagesdatenloeschen1Click();
+        return true;
+    }
     return false;
 }
 
@@ -230,7 +236,6 @@ bool TarveddeMain::InitDDE() {
 void TarveddeMain::RestoreMirrorOffsets() {}
 void TarveddeMain::ConvertConfigFile() {}
 void TarveddeMain::SyncTimeFrames() {}
-void TarveddeMain::OpenDayFiles() {}
 void TarveddeMain::RestoreCounterDifferences() {}
 void TarveddeMain::RestoreDayAccumulators() {}
 void TarveddeMain::RestoreNightSums() {}

@@ -99,6 +99,8 @@ private:
     void TimerAutoTimer();
     void RetryConnection();
     void WriteIniFailure(Status status, const char* failureText);
+    // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
+    void Tagesdatenloeschen1Click();
     // The live data window's creation: the grid sized from the settings file.
     void CreateLiveDataWindow();
 

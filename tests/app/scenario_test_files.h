@@ -17,7 +17,7 @@ namespace tarvedde::testing {
 
 // A fresh directory, removed with its contents at the end. Path() ends with '/'.
 class TempDir {
-  public:
+public:
     TempDir() {
         std::string pattern = InstanceLock::TemporaryDirectory() + "/tarvedde-scenario-test-XXXXXX";
         const char* made = ::mkdtemp(pattern.data());
@@ -83,7 +83,7 @@ class TempDir {
         }
     }
 
-  private:
+private:
     std::string path_;
 };
 

@@ -1,0 +1,226 @@
+#include "outputs/data_files.h"
+
+#include <cmath>
+
+#include "platform/date_time.h"
+#include "platform/number_format.h"
+#include "platform/text_encoding.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr char kNotAvailable[] = "n.v.";
+constexpr char kLineFailed[] = "-999.0;";
+
+std::string TwoDigits(int value) {
+    std::string text = std::to_string(value);
+    return text.size() < 2 ? "0" + text : text;
+}
+
+// Appends one field and ";"; false (after "-999.0;") when the number cannot be shown.
+bool AppendNumber(std::string& line, double value, int precision, int decimals,
+                  const Locale& locale) {
+    if (!std::isfinite(value)) {
+        line += kLineFailed;
+        return false;
+    }
+    line += FormatFixed(value, precision, decimals, locale);
+    line += ';';
+    return true;
+}
+
+// The rows a cycle adds to the day data file: its own row every cycle, or in block mode
+// all rolling rows once the last one is reached (each with the time it was taken).
+std::vector<std::string> DayDataRows(const GridTexts& grid, const CycleRecord& cycle,
+                                     const std::string& dateText, const std::string& timeText) {
+    const int current = grid.CurrentRow();
+    if (cycle.datEveryCycle) {
+        return {DataRowText(dateText, timeText, grid, current, cycle.itemCount)};
+    }
+    std::vector<std::string> rows;
+    if (current != grid.LastRow()) {
+        return rows;
+    }
+    for (int row = kFirstCycleRow; row <= current; ++row) {
+        const std::string& rowTime = row == current ? timeText : grid.Cell(0, row);
+        rows.push_back(DataRowText(dateText, rowTime, grid, row, cycle.itemCount));
+    }
+    return rows;
+}
+
+// Appending creates a file deleted during the day again, so the rest of the day is
+// kept. A failure counts as failed opening when the file is not there afterwards.
+void AppendRows(DayFiles& dayFiles, const std::string& path, const std::vector<std::string>& rows,
+                const char* writeFailure, const char* openFailure) {
+    FileSystem& files = dayFiles.Files();
+    if (path.empty()) {
+        dayFiles.Log().WriteLog(openFailure);
+        return;
+    }
+    if (!AppendLines(files, path, rows)) {
+        dayFiles.Log().WriteLog(files.Exists(path) ? writeFailure : openFailure);
+    }
+}
+
+void WriteSampleRow(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord& cycle,
+                    const std::string& dateText, const std::string& timeText) {
+    FileSystem& files = dayFiles.Files();
+    ProgramLog& log = dayFiles.Log();
+    const std::string lock = dayFiles.PathOf(kSampleLockFile);
+    if (files.Exists(lock)) {
+        log.WriteLog("Main : TarveView liest gerade Sample-Daten.");
+        return;
+    }
+    if (!CreateEmptyFile(files, lock)) {
+        log.WriteLog("Main : Fehler bei Sperren von JJJJMMDD.SMP ");
+    }
+    if (!files.Exists(lock)) {
+        return;
+    }
+    dayFiles.CreateTextFile('S', 0);
+    AppendRows(dayFiles, dayFiles.SamplePath(),
+               {DataRowText(dateText, timeText, grid, grid.CurrentRow(), cycle.itemCount)},
+               "Main : Fehler bei Write(samF) !", "Fehler bei Append(samF) !");
+    if (!DeleteIfExists(files, lock)) {
+        log.WriteLog("Main : Fehler bei Entsperren von JJJJMMDD.SMP ");
+    }
+}
+
+// A lock left behind by another program does not stop the day's record.
+void WriteDayDataRows(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord& cycle,
+                      const std::string& dateText, const std::string& timeText) {
+    FileSystem& files = dayFiles.Files();
+    const std::string lock = dayFiles.PathOf(kDayDataLockFile);
+    if (!CreateEmptyFile(files, lock)) {
+        dayFiles.Log().WriteLog("Main : Fehler bei Sperren von .DAT");
+        return;
+    }
+    const std::vector<std::string> rows = DayDataRows(grid, cycle, dateText, timeText);
+    if (cycle.datEveryCycle) {
+        AppendRows(dayFiles, dayFiles.DayDataPath(), rows,
+                   "Main : Fehler bei Schreiben von .DAT (1i)",
+                   "Main : Fehler bei Schreiben von .DAT (2i)");
+    } else if (!rows.empty()) {
+        AppendRows(dayFiles, dayFiles.DayDataPath(), rows,
+                   "Main : Fehler bei Schreiben von .DAT (3)",
+                   "Main : Fehler bei Schreiben von .DAT (4)");
+    }
+    if (!DeleteIfExists(files, lock)) {
+        dayFiles.Log().WriteLog("Main : Fehler bei Sperren von .DAT");
+    }
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += Utf8ToCp1252(line);
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+// The temporary file and the rename of WriteFileAtomic, as two steps so that each keeps
+// its own message: the new snapshot could not be made, or could not be put in place.
+void ReplaceViewerFile(DayFiles& dayFiles, const std::vector<std::string>& lines) {
+    FileSystem& files = dayFiles.Files();
+    const std::string& path = dayFiles.ViewerDataPath();
+    const std::string temporary = path + ".tmp";
+    if (!files.WriteAll(temporary, JoinLines(lines), false)) {
+        (void)files.Remove(temporary);
+        dayFiles.Log().WriteLog("Main : Fehler bei Rewrite(ViewData) !");
+        return;
+    }
+    if (!files.Rename(temporary, path)) {
+        (void)files.Remove(temporary);
+        dayFiles.Log().WriteLog("Main : Fehler beim Schreiben der Viewer-Daten !");
+    }
+}
+
+}  // namespace
+
+Result<std::string> CycleDateText(double cycleTime) {
+    const DateParts date = DecodeDate(cycleTime);
+    if (!std::isfinite(cycleTime) || !IsValidDate(date.year, date.month, date.day)) {
+        return Error{"Fehler bei DecodeDate."};
+    }
+    return std::to_string(date.year) + "." + std::to_string(date.month) + "." +
+           std::to_string(date.day);
+}
+
+std::string CycleTimeText(double cycleTime) {
+    const TimeParts time = DecodeTime(cycleTime);
+    return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
+}
+
+std::string DataRowText(const std::string& dateText, const std::string& timeText,
+                        const GridTexts& grid, int row, int itemCount) {
+    std::string line = dateText + ";" + timeText;
+    for (int item = 1; item <= itemCount; ++item) {
+        line += ';';
+        line += grid.Cell(item, row);
+    }
+    return line;
+}
+
+std::string ViewerLineText(const ViewerItem& item, int precision, int decimals,
+                           const Locale& locale) {
+    std::string line =
+        item.average + ";" + item.minimum + ";" + item.maximum + ";" + item.count + ";";
+    if (item.integral && !item.mirrored) {
+        if (!AppendNumber(line, item.runningIntegral, precision, decimals, locale)) {
+            return line;
+        }
+    } else if (item.integral || item.counter || item.Grafiktyp == 2) {
+        line += item.sum + ";";
+    } else {
+        line += std::string(kNotAvailable) + ";";
+    }
+    if (!item.movingAverages) {
+        return line + "n.v.;n.v.;n.v.;";
+    }
+    for (double value : {item.movingAverage, item.movingMinimum, item.movingMaximum}) {
+        if (!AppendNumber(line, value, precision, decimals, locale)) {
+            return line;
+        }
+    }
+    return line;
+}
+
+bool WriteSampleAndDayRows(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord& cycle) {
+    const auto dateText = CycleDateText(cycle.cycleTime);
+    if (!dateText) {
+        dayFiles.Log().WriteLog(dateText.error().message);
+        return false;
+    }
+    const std::string timeText = CycleTimeText(cycle.cycleTime);
+    if (cycle.viewerOutput) {
+        WriteSampleRow(dayFiles, grid, cycle, dateText.value(), timeText);
+    }
+    WriteDayDataRows(dayFiles, grid, cycle, dateText.value(), timeText);
+    return true;
+}
+
+void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lines) {
+    FileSystem& files = dayFiles.Files();
+    ProgramLog& log = dayFiles.Log();
+    const std::string lock = dayFiles.PathOf(kViewerLockFile);
+    if (files.Exists(lock)) {
+        log.WriteLog("Main : TarveView liest gerade Statistik-Daten.");
+        return;
+    }
+    if (!CreateEmptyFile(files, lock) || !files.Exists(lock)) {
+        log.WriteLog("Main : Fehler bei Sperren von AKTDAT.TVV");
+        return;
+    }
+    // A failed binding has been logged; the lock must still go, or the viewer file
+    // would never be written again.
+    if (dayFiles.AssignTextFile('V')) {
+        ReplaceViewerFile(dayFiles, lines);
+    }
+    if (!DeleteIfExists(files, lock)) {
+        log.WriteLog("Main : Fehler bei Entsperren von AKTDAT.TVV");
+    }
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,368 @@
+#include "outputs/data_files.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <string>
+
+#include "platform/text_encoding.h"
+#include "tests/outputs/log_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// A moving maximum before the first average exists.
+constexpr double kMaximumResetForTest = 999999.9;
+
+std::string GoldenBytes(const std::string& name) {
+    auto bytes =
+        MakeRealFileSystem()->ReadAll(std::string(TARVEDDE_TEST_DATA) + "/outputs/" + name);
+    return bytes.ok() ? bytes.value() : "<missing golden file " + name + ">";
+}
+
+class FakeGrid final : public GridTexts {
+public:
+    const std::string& Cell(int column, int row) const override {
+        const auto it = cells_.find({column, row});
+        return it == cells_.end() ? empty_ : it->second;
+    }
+    int CurrentRow() const override { return currentRow; }
+    int LastRow() const override { return lastRow; }
+    void Set(int row, const std::string& time, std::vector<std::string> values) {
+        cells_[{0, row}] = time;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            cells_[{static_cast<int>(i) + 1, row}] = values[i];
+        }
+    }
+
+    int currentRow = 6;
+    int lastRow = 8;
+
+private:
+    std::map<std::pair<int, int>, std::string> cells_;
+    std::string empty_;
+};
+
+TEST(CycleTextTest, DateWithoutLeadingZerosAndTimeWithThem) {
+    const double at = EncodeDateTime(2024, 3, 5, 7, 5, 0, 0);
+    EXPECT_EQ(CycleDateText(at).value(), "2024.3.5");
+    EXPECT_EQ(CycleDateText(EncodeDateTime(2024, 12, 31, 23, 59, 59, 0)).value(), "2024.12.31");
+    EXPECT_EQ(CycleTimeText(at), "07:05:00");
+    EXPECT_EQ(CycleTimeText(EncodeDateTime(2024, 3, 5, 23, 9, 8, 0)), "23:09:08");
+    EXPECT_FALSE(CycleDateText(kNaN).ok());
+    EXPECT_FALSE(CycleDateText(1e9).ok());
+}
+
+TEST(DataRowTextTest, FieldsJoinedWithoutATrailingSeparator) {
+    FakeGrid grid;
+    grid.Set(7, ">>>", {"12,345", "0,000"});
+    EXPECT_EQ(DataRowText("2024.3.5", "07:05:00", grid, 7, 2), "2024.3.5;07:05:00;12,345;0,000");
+    EXPECT_EQ(DataRowText("2024.3.5", "07:05:00", grid, 7, 0), "2024.3.5;07:05:00");
+}
+
+ViewerItem Cells(std::string average, std::string minimum, std::string maximum, std::string sum) {
+    ViewerItem item;
+    item.average = std::move(average);
+    item.minimum = std::move(minimum);
+    item.maximum = std::move(maximum);
+    item.count = "360";
+    item.sum = std::move(sum);
+    return item;
+}
+
+// The five kinds of items the viewer tells apart, as the golden file holds them.
+std::vector<ViewerItem> FiveViewerItems() {
+    ViewerItem integral = Cells("10,000", "5,000", "15,000", "999,000");
+    integral.integral = true;
+    integral.runningIntegral = 1234.5678;
+    ViewerItem counter = Cells("2,000", "1,000", "3,000", "42,000");
+    counter.counter = true;
+    ViewerItem digital = Cells("0,500", "0,000", "1,000", "0,250");
+    digital.Grafiktyp = 2;
+    ViewerItem moving = Cells("7,500", "6,000", "9,000", "77,000");
+    moving.movingAverages = true;
+    moving.movingAverage = 11.25;
+    moving.movingMinimum = 9.5;
+    moving.movingMaximum = kMaximumResetForTest;
+    ViewerItem plain = Cells("1,250", "-0,500", "2,750", "5,000");
+    return {integral, counter, digital, moving, plain};
+}
+
+std::vector<std::string> FiveViewerLines() {
+    std::vector<std::string> lines;
+    for (const ViewerItem& item : FiveViewerItems()) {
+        lines.push_back(ViewerLineText(item, 12, 3, GermanLocale()));
+    }
+    return lines;
+}
+
+TEST(ViewerLineTest, MirroredIntegralShowsTheGridSum) {
+    ViewerItem item = Cells("1,000", "0,000", "2,000", "88,000");
+    item.integral = true;
+    item.mirrored = true;
+    item.runningIntegral = 5.0;
+    EXPECT_EQ(ViewerLineText(item, 12, 3, GermanLocale()),
+              "1,000;0,000;2,000;360;88,000;n.v.;n.v.;n.v.;");
+}
+
+TEST(ViewerLineTest, ANumberThatCannotBeShownEndsTheLine) {
+    ViewerItem item = Cells("1,000", "0,000", "2,000", "88,000");
+    item.integral = true;
+    item.runningIntegral = kNaN;
+    EXPECT_EQ(ViewerLineText(item, 12, 3, GermanLocale()), "1,000;0,000;2,000;360;-999.0;");
+    item.integral = false;
+    item.movingAverages = true;
+    item.movingAverage = 1.5;
+    item.movingMinimum = -std::numeric_limits<double>::infinity();
+    EXPECT_EQ(ViewerLineText(item, 12, 3, GermanLocale()),
+              "1,000;0,000;2,000;360;n.v.;1,500;-999.0;");
+}
+
+class DataFilesTest : public LogFixture {
+protected:
+    DataFilesTest() {
+        files_.SetProgramDir(kDir);
+        files_.SetRunningDay({2024, 3, 5});
+        files_.CreateTextFile('D', 0);
+        grid_.Set(6, "07:04:40", {"12,345", "0,000", "Störung"});
+        grid_.Set(7, "07:04:50", {"12,400", "1,000", ""});
+        grid_.Set(8, ">>>>>>>>>>", {"12,500", "1,000", "n.v."});
+        cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 5, 0, 0);
+        cycle_.itemCount = 3;
+    }
+    bool WriteRows() { return WriteSampleAndDayRows(files_, grid_, cycle_); }
+    void Put(const std::string& name, const std::string& bytes) {
+        ASSERT_TRUE(fs_.WriteAll(kDir + name, bytes, false));
+    }
+    void FailOn(FileOp failing, const std::string& name) {
+        fs_.SetFailurePolicy([failing, path = kDir + name](FileOp op, const std::string& p) {
+            return op == failing && p == path;
+        });
+    }
+    std::string LogAll() const { return Cp1252ToUtf8(File(kLogAllFile)); }
+    // The file's text in UTF-8, or "<missing>".
+    std::string Text(const std::string& name) const { return Cp1252ToUtf8(File(name)); }
+
+    DayFiles files_{fs_, log_, GermanLocale()};
+    FakeGrid grid_;
+    CycleRecord cycle_;
+};
+
+TEST_F(DataFilesTest, BlockModeWritesTheRollingRowsWhenTheLastIsReached) {
+    grid_.currentRow = 7;
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.DAT"), "");
+    grid_.currentRow = 8;
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.DAT"), GoldenBytes("day_rows_block.DAT"));
+    EXPECT_EQ(File("$lock_DAT"), "<missing>");
+}
+
+TEST_F(DataFilesTest, EveryCycleModeWritesOnlyTheCurrentRow) {
+    cycle_.datEveryCycle = true;
+    grid_.currentRow = 7;
+    ASSERT_TRUE(WriteRows());
+    grid_.currentRow = 8;
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.DAT"),
+              "2024.3.5;07:05:00;12,400;1,000;\r\n2024.3.5;07:05:00;12,500;1,000;n.v.\r\n");
+}
+
+TEST_F(DataFilesTest, SampleFileGetsTheCurrentRowEveryCycle) {
+    grid_.currentRow = 7;
+    cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 4, 50, 0);
+    ASSERT_TRUE(WriteRows());
+    grid_.currentRow = 8;
+    cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 5, 0, 0);
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.SMP"), GoldenBytes("sample_rows.SMP"));
+    EXPECT_EQ(File("$lock_SMP"), "<missing>");
+    cycle_.viewerOutput = false;
+    files_.SetRunningDay({2024, 3, 6});
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240306.SMP"), "<missing>");
+}
+
+TEST_F(DataFilesTest, ACycleTimeThatIsNoDateWritesNothing) {
+    cycle_.cycleTime = kNaN;
+    cycle_.datEveryCycle = true;
+    EXPECT_FALSE(WriteRows());
+    EXPECT_EQ(File("20240305.DAT"), "");
+    EXPECT_EQ(File("20240305.SMP"), "<missing>");
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Fehler bei DecodeDate.\r\n"));
+}
+
+TEST_F(DataFilesTest, SampleLockOfTheViewerSkipsOnlyTheSampleRow) {
+    cycle_.datEveryCycle = true;
+    Put("$lock_SMP", "");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.SMP"), "<missing>");
+    EXPECT_EQ(File("$lock_SMP"), "");
+    EXPECT_THAT(File("20240305.DAT"), HasSubstr("07:05:00"));
+    EXPECT_THAT(LogAll(),
+                HasSubstr(std::string(kStamp) + "Main : TarveView liest gerade Sample-Daten.\r\n"));
+}
+
+TEST_F(DataFilesTest, ADayDataLockLeftByAnotherProgramDoesNotStopTheRow) {
+    cycle_.datEveryCycle = true;
+    Put("$lock_DAT", "");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(Text("20240305.DAT"), "2024.3.5;07:05:00;12,345;0,000;Störung\r\n");
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Sperren")));
+}
+
+TEST_F(DataFilesTest, DayDataThatCannotBeOpenedHasItsOwnMessage) {
+    ASSERT_TRUE(fs_.Remove("/prog/20240305.DAT"));
+    FailOn(FileOp::Append, "20240305.DAT");
+    cycle_.datEveryCycle = true;
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Schreiben von .DAT (2i)\r\n"));
+    cycle_.datEveryCycle = false;
+    grid_.currentRow = 8;
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Schreiben von .DAT (4)\r\n"));
+    ASSERT_TRUE(fs_.WriteAll("/prog/20240305.DAT", "", false));
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Schreiben von .DAT (3)\r\n"));
+}
+
+// A day data file deleted during the day comes back with the next row.
+TEST_F(DataFilesTest, ADeletedDayDataFileIsCreatedAgain) {
+    ASSERT_TRUE(fs_.Remove("/prog/20240305.DAT"));
+    cycle_.datEveryCycle = true;
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(File("20240305.DAT"), HasSubstr("2024.3.5;07:05:00;"));
+}
+
+TEST_F(DataFilesTest, DayDataLockFailuresAreLogged) {
+    cycle_.datEveryCycle = true;
+    FailOn(FileOp::Append, "$lock_DAT");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.DAT"), "");
+    EXPECT_THAT(LogAll(),
+                HasSubstr(std::string(kStamp) + "Main : Fehler bei Sperren von .DAT\r\n"));
+
+    FailOn(FileOp::Remove, "$lock_DAT");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(File("20240305.DAT"), HasSubstr("07:05:00"));
+    EXPECT_EQ(File("$lock_DAT"), "");
+}
+
+TEST_F(DataFilesTest, SampleFailuresAreLoggedWithTheirOwnTexts) {
+    FailOn(FileOp::Append, "$lock_SMP");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.SMP"), "<missing>");
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Sperren von JJJJMMDD.SMP \r\n"));
+
+    FailOn(FileOp::Append, "20240305.SMP");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(LogAll(), HasSubstr("CreateTextFile : Fehler (1) .SMP\r\n"));
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Fehler bei Append(samF) !\r\n"));
+
+    ASSERT_TRUE(fs_.WriteAll("/prog/20240305.SMP", "", false));
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Write(samF) !\r\n"));
+
+    FailOn(FileOp::Remove, "$lock_SMP");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Entsperren von JJJJMMDD.SMP \r\n"));
+    EXPECT_THAT(File("20240305.SMP"), HasSubstr("07:05:00"));
+}
+
+class ViewerFileTest : public DataFilesTest {
+protected:
+    void Write() { WriteViewerDataFile(files_, FiveViewerLines()); }
+};
+
+TEST_F(ViewerFileTest, SnapshotMatchesTheGoldenBytes) {
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
+    EXPECT_EQ(File("$lock_TVV"), "<missing>");
+    EXPECT_EQ(File("AKTDAT.TVV.tmp"), "<missing>");
+}
+
+TEST_F(ViewerFileTest, TheViewersLockSkipsTheSnapshotAndStays) {
+    Put("AKTDAT.TVV", "old\r\n");
+    Put("$lock_TVV", "");
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
+    EXPECT_EQ(File("$lock_TVV"), "");
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) +
+                                    "Main : TarveView liest gerade Statistik-Daten.\r\n"));
+}
+
+// A reader that ignores the lock must still never see half a snapshot: at every file
+// operation the viewer file is the old snapshot or the whole new one.
+TEST_F(ViewerFileTest, AReaderSeesTheOldOrTheNewSnapshotNeverAMix) {
+    const std::string oldSnapshot = "old 1\r\nold 2\r\nold 3\r\n";
+    Put("AKTDAT.TVV", oldSnapshot);
+    const std::string newSnapshot = GoldenBytes("viewer_lines.TVV");
+    std::vector<std::string> seen;
+    int directWrites = 0;  // on a real disk a direct rewrite is empty for a while
+    fs_.SetFailurePolicy([&](FileOp op, const std::string& path) {
+        if (op != FileOp::Read && op != FileOp::Stat) {
+            seen.push_back(fs_.ReadAll("/prog/AKTDAT.TVV").value_or("<missing>"));
+        }
+        directWrites += (op == FileOp::Write || op == FileOp::Append) && path == "/prog/AKTDAT.TVV";
+        return false;
+    });
+    Write();
+    fs_.SetFailurePolicy(nullptr);
+    seen.push_back(File("AKTDAT.TVV"));
+    ASSERT_FALSE(seen.empty());
+    for (const std::string& content : seen) {
+        EXPECT_TRUE(content == oldSnapshot || content == newSnapshot) << content;
+    }
+    EXPECT_EQ(seen.back(), newSnapshot);
+    EXPECT_EQ(directWrites, 0);
+}
+
+TEST_F(ViewerFileTest, WriteFailuresKeepTheOldSnapshotAndTheNextCycleWritesAgain) {
+    Put("AKTDAT.TVV", "old\r\n");
+    FailOn(FileOp::Write, "AKTDAT.TVV.tmp");
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
+    EXPECT_THAT(LogAll(),
+                HasSubstr(std::string(kStamp) + "Main : Fehler bei Rewrite(ViewData) !\r\n"));
+
+    // A full disk: the new snapshot (over 200 bytes) does not fit beside the old files.
+    fs_.SetCapacity(fs_.ReadAll("/prog/_DDE_OPC_LOGALL.TXT").value().size() + 100);
+    fs_.SetFailurePolicy(nullptr);
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
+    EXPECT_EQ(File("AKTDAT.TVV.tmp"), "<missing>");
+
+    fs_.SetCapacity(static_cast<std::size_t>(-1));
+    FailOn(FileOp::Rename, "AKTDAT.TVV.tmp");
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
+    EXPECT_EQ(File("AKTDAT.TVV.tmp"), "<missing>");
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler beim Schreiben der Viewer-Daten !\r\n"));
+    EXPECT_EQ(File("$lock_TVV"), "<missing>");
+
+    fs_.SetFailurePolicy(nullptr);
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
+}
+
+TEST_F(ViewerFileTest, LockFailuresAreLogged) {
+    FailOn(FileOp::Append, "$lock_TVV");
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), "<missing>");
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Sperren von AKTDAT.TVV\r\n"));
+
+    FailOn(FileOp::Remove, "$lock_TVV");
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
+    EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Entsperren von AKTDAT.TVV\r\n"));
+}
+
+}  // namespace
+}  // namespace tarvedde::testing

@@ -1,0 +1,331 @@
+#include "outputs/day_file_names.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/text_encoding.h"
+#include "tests/outputs/log_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::string GoldenBytes(const std::string& name) {
+    auto bytes =
+        MakeRealFileSystem()->ReadAll(std::string(TARVEDDE_TEST_DATA) + "/outputs/" + name);
+    return bytes.ok() ? bytes.value() : "<missing golden file " + name + ">";
+}
+
+// Three items of the golden header: an analog item, a digital item with a negative
+// offset, and one whose name needs Windows-1252 and whose unit is longer than 10.
+HeaderData ThreeItems() {
+    HeaderData header;
+    header.cycleIntervalMs = 10000;
+    header.items = {{"Q", 1.0, 0.0, "Zulauf", 1, 0, "l/s"},
+                    {"P", 2.5, -0.125, "Pumpe", 2, 1, ""},
+                    {"R", 0.001, 1234.5, "Rücklauf", 1, 3, "Kubikmeter/h"}};
+    return header;
+}
+
+TEST(DayDateTextTest, FourDigitYearAndTwoDigitMonthAndDay) {
+    EXPECT_EQ(DayDateText({2024, 3, 5}), "20240305");
+    EXPECT_EQ(DayDateText({1999, 12, 31}), "19991231");
+    const DateTexts texts = DayDateTexts({2024, 11, 9});
+    EXPECT_EQ(texts.year, "2024");
+    EXPECT_EQ(texts.month, "11");
+    EXPECT_EQ(texts.day, "09");
+}
+
+TEST(DayDateTextTest, ShortYearsTakeTheCenturyFromSeventy) {
+    EXPECT_EQ(DayDateTexts({5, 1, 1}).year, "205");
+    EXPECT_EQ(DayDateTexts({69, 1, 1}).year, "2069");
+    EXPECT_EQ(DayDateTexts({70, 1, 1}).year, "1970");
+    EXPECT_EQ(DayDateTexts({99, 1, 1}).year, "1999");
+    EXPECT_EQ(DayDateTexts({999, 1, 1}).year, "19999");
+    EXPECT_EQ(DayDateTexts({1000, 1, 1}).year, "1000");
+}
+
+TEST(HeaderNumberTextTest, SeventeenCharactersTenDecimalsAndAPoint) {
+    EXPECT_EQ(HeaderNumberText(1.0), "     1.0000000000");
+    EXPECT_EQ(HeaderNumberText(-0.125), "    -0.1250000000");
+    EXPECT_EQ(HeaderNumberText(0.123456789012), "     0.1234567890");
+    EXPECT_EQ(HeaderNumberText(123456.5), "123456.5000000000");
+    // Wider than the field: nothing is cut.
+    EXPECT_EQ(HeaderNumberText(-1234567.25), "-1234567.2500000000");
+}
+
+class DayFilesTest : public LogFixture {
+protected:
+    DayFilesTest() {
+        files_.SetProgramDir(kDir);
+        files_.SetRunningDay({2024, 3, 5});
+    }
+    void Put(const std::string& name, const std::string& bytes) {
+        ASSERT_TRUE(fs_.WriteAll(kDir + name, bytes, false));
+    }
+    // In UTF-8, as the texts stand in the code.
+    std::string LogAll() const { return Cp1252ToUtf8(File(kLogAllFile)); }
+
+    DayFiles files_{fs_, log_, GermanLocale()};
+};
+
+TEST_F(DayFilesTest, CreateTextFileNamesEachKindAfterTheRunningDay) {
+    EXPECT_TRUE(files_.CreateTextFile('D', 0));
+    EXPECT_EQ(files_.DayDataPath(), "/prog/20240305.DAT");
+    EXPECT_TRUE(files_.CreateTextFile('S', 0));
+    EXPECT_EQ(files_.SamplePath(), "/prog/20240305.SMP");
+    EXPECT_TRUE(files_.CreateTextFile('X', 0));
+    EXPECT_EQ(files_.RememberedName(), "20240305.TVW");
+    EXPECT_TRUE(files_.CreateTextFile('H', 0));
+    EXPECT_EQ(files_.HeaderPath(), "/prog/20240305.AQH");
+    EXPECT_EQ(files_.RememberedName(), "20240305.AQH");
+    EXPECT_EQ(files_.RememberedPattern(), "20240305*.AQH");
+    EXPECT_EQ(File("20240305.DAT"), "");
+    EXPECT_EQ(File("20240305.TVW"), "");
+}
+
+TEST_F(DayFilesTest, CreateTextFileNeverEmptiesAnExistingFile) {
+    Put("20240305.DAT", "2024.3.5;07:00:00;1\r\n");
+    EXPECT_FALSE(files_.CreateTextFile('D', 0));
+    EXPECT_EQ(files_.DayDataPath(), "/prog/20240305.DAT");
+    EXPECT_EQ(File("20240305.DAT"), "2024.3.5;07:00:00;1\r\n");
+}
+
+TEST_F(DayFilesTest, CreateTextFileThatCannotCreateLogsTheExtension) {
+    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op == FileOp::Append && path == "/prog/20240305.DAT";
+    });
+    EXPECT_FALSE(files_.CreateTextFile('D', 0));
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "CreateTextFile : Fehler (1) .DAT\r\n"));
+}
+
+TEST_F(DayFilesTest, RenamingMovesTheBoundFileToTheVersionAndStartsAnEmptyOne) {
+    Put("20240305.AQH", "old header");
+    ASSERT_FALSE(files_.CreateTextFile('H', 0));
+    EXPECT_TRUE(files_.CreateTextFile('H', 4));
+    EXPECT_EQ(File("20240305_4.AQH"), "old header");
+    EXPECT_EQ(File("20240305.AQH"), "");
+    EXPECT_THAT(LogAll(),
+                HasSubstr(std::string(kStamp) + "20240305.AQH in 20240305_4.AQH umbenannt.\r\n"));
+}
+
+// Replacing an earlier version would destroy a part of the day's record.
+TEST_F(DayFilesTest, RenamingNeverOverwritesAnEarlierVersion) {
+    Put("20240305.DAT", "today");
+    Put("20240305_2.DAT", "earlier");
+    ASSERT_FALSE(files_.CreateTextFile('D', 0));
+    EXPECT_FALSE(files_.CreateTextFile('D', 2));
+    EXPECT_EQ(File("20240305_2.DAT"), "earlier");
+    EXPECT_EQ(File("20240305.DAT"), "today");
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) +
+                                    "CreateTextFile : Fehler bei Namensänderung ! .DAT"));
+}
+
+TEST_F(DayFilesTest, AFailedRenamingKeepsTheOldFileInUse) {
+    Put("20240305.DAT", "today");
+    ASSERT_FALSE(files_.CreateTextFile('D', 0));
+    fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Rename; });
+    EXPECT_FALSE(files_.CreateTextFile('D', 1));
+    EXPECT_EQ(File("20240305.DAT"), "today");
+    EXPECT_EQ(File("20240305_1.DAT"), "<missing>");
+    EXPECT_EQ(files_.DayDataPath(), "/prog/20240305.DAT");
+    EXPECT_THAT(LogAll(), HasSubstr("CreateTextFile : Fehler bei Namensänderung ! .DAT\r\n"));
+}
+
+TEST_F(DayFilesTest, HighestRenameNumberReadsTheVersionsOfTheKindAndDay) {
+    EXPECT_EQ(files_.HighestRenameNumber('H'), 0);
+    Put("20240305_1.AQH", "");
+    Put("20240305_3.AQH", "");
+    Put("20240305_7.DAT", "");
+    Put("20240304_9.AQH", "");
+    Put("20240305_8.SMP", "");
+    EXPECT_EQ(files_.HighestRenameNumber('H'), 3);
+    EXPECT_EQ(files_.HighestRenameNumber('D'), 7);
+    // There is no sample case: 'S' looks for .TVW versions.
+    EXPECT_EQ(files_.HighestRenameNumber('S'), 0);
+}
+
+TEST_F(DayFilesTest, AVersionThatIsNoNumberCountsAsZero) {
+    Put("20240305_x.AQH", "");
+    EXPECT_EQ(files_.HighestRenameNumber('H'), 0);
+    Put("20240305_2.AQH", "");
+    EXPECT_EQ(files_.HighestRenameNumber('H'), 2);
+}
+
+TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFiles) {
+    EXPECT_TRUE(files_.AssignTextFile('I'));
+    EXPECT_EQ(files_.DiaryDataPath(), "/prog/20240305.TVI");
+    EXPECT_EQ(File("20240305.TVI"), "<missing>");
+    EXPECT_TRUE(files_.AssignTextFile('V'));
+    EXPECT_EQ(files_.ViewerDataPath(), "/prog/AKTDAT.TVV");
+    EXPECT_EQ(files_.RememberedName(), "AKTDAT.TVV");
+    Put("20240305.TVS", "kept");
+    EXPECT_TRUE(files_.AssignTextFile('S'));
+    EXPECT_EQ(files_.IntermediateValuesPath(), "/prog/20240305.TVS");
+    EXPECT_EQ(File("20240305.TVS"), "kept");
+}
+
+TEST_F(DayFilesTest, AssignTextFileCreatesAMissingIntermediateValuesFile) {
+    EXPECT_TRUE(files_.AssignTextFile('S'));
+    EXPECT_EQ(File("20240305.TVS"), "");
+    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op == FileOp::Append && path == "/prog/20240306.TVS";
+    });
+    files_.SetRunningDay({2024, 3, 6});
+    EXPECT_FALSE(files_.AssignTextFile('S'));
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Fehler in AssignTextFile - S\r\n"));
+}
+
+TEST_F(DayFilesTest, AssignTextFileRefusesAnUnknownKind) {
+    EXPECT_FALSE(files_.AssignTextFile('D'));
+    EXPECT_EQ(files_.RememberedName(), "Fehler !");
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "AssignTextFile : Fehler !\r\n"));
+}
+
+// At 03:00 on 6 March, with the statistics of the 5th still due at a later time.
+TEST_F(DayFilesTest, PendingPostponedDayChangeKeepsDiaryAndIntermediateValuesOnTheDayBefore) {
+    files_.SetRunningDay({2024, 3, 6});
+    files_.SetPostponedDayPending(true);
+    ASSERT_TRUE(files_.AssignTextFile('I'));
+    EXPECT_EQ(files_.DiaryDataPath(), "/prog/20240305.TVI");
+    ASSERT_TRUE(files_.AssignTextFile('S'));
+    EXPECT_EQ(files_.IntermediateValuesPath(), "/prog/20240305.TVS");
+    files_.CreateTextFile('D', 0);
+    EXPECT_EQ(files_.DayDataPath(), "/prog/20240306.DAT");
+
+    files_.SetRunningDay({2024, 3, 1});
+    ASSERT_TRUE(files_.AssignTextFile('I'));
+    EXPECT_EQ(files_.DiaryDataPath(), "/prog/20240229.TVI");
+    files_.SetPostponedDayPending(false);
+    ASSERT_TRUE(files_.AssignTextFile('I'));
+    EXPECT_EQ(files_.DiaryDataPath(), "/prog/20240301.TVI");
+}
+
+TEST_F(DayFilesTest, HeaderFileMatchesTheGoldenBytes) {
+    ASSERT_TRUE(files_.CreateTextFile('H', 0));
+    files_.WriteHeaderFile(ThreeItems());
+    EXPECT_EQ(File("20240305.AQH"), GoldenBytes("header_three_items.AQH"));
+}
+
+TEST_F(DayFilesTest, HeaderOutsidePermanentModeHasNoCalibrationOrItemPart) {
+    ASSERT_TRUE(files_.CreateTextFile('H', 0));
+    HeaderData header = ThreeItems();
+    header.permanentMode = false;
+    files_.WriteHeaderFile(header);
+    EXPECT_EQ(File("20240305.AQH"), "3\r\nQ\r\nP\r\nR\r\n\r\n10000\r\n\r\n");
+}
+
+class HeaderComparisonTest : public DayFilesTest {
+protected:
+    HeaderComparisonTest() {
+        EXPECT_TRUE(files_.CreateTextFile('H', 0));
+        files_.WriteHeaderFile(ThreeItems());
+    }
+    bool Matches(const HeaderData& header) { return files_.HeaderMatchesConfiguration(header); }
+    HeaderData WithSlope(int item, double slope) {
+        HeaderData header = ThreeItems();
+        header.items[static_cast<std::size_t>(item)].calibrationSlope = slope;
+        return header;
+    }
+    HeaderData WithIntercept(int item, double intercept) {
+        HeaderData header = ThreeItems();
+        header.items[static_cast<std::size_t>(item)].calibrationIntercept = intercept;
+        return header;
+    }
+};
+
+TEST_F(HeaderComparisonTest, TheConfigurationItWasWrittenWithMatches) {
+    EXPECT_TRUE(Matches(ThreeItems()));
+    HeaderData renamed = ThreeItems();
+    renamed.items[0].itemName = "Anders";
+    renamed.items[0].GrafikRef = 5;
+    EXPECT_TRUE(Matches(renamed));
+    EXPECT_EQ(LogAll(), "<missing>");
+}
+
+TEST_F(HeaderComparisonTest, CountItemAndIntervalDifferencesAreNamed) {
+    HeaderData header = ThreeItems();
+    header.items.pop_back();
+    EXPECT_FALSE(Matches(header));
+    EXPECT_THAT(LogAll(),
+                HasSubstr(std::string(kStamp) + "Konfiguration : Anzahl (alt) 3 <> 2\r\n"));
+
+    header = ThreeItems();
+    header.items[1].serverItem = "p";
+    EXPECT_FALSE(Matches(header));
+    EXPECT_THAT(LogAll(), HasSubstr("Konfiguration : Item (alt) P <> p\r\n"));
+
+    header = ThreeItems();
+    header.cycleIntervalMs = 60000;
+    EXPECT_FALSE(Matches(header));
+    EXPECT_THAT(LogAll(), HasSubstr("Konfiguration : Intervall (alt) 10000 <> 60000\r\n"));
+}
+
+TEST_F(HeaderComparisonTest, CalibrationChangesWithinHalfAPercentDoNotCount) {
+    // Item P has M = 2.5: the tolerance is 0.0125.
+    EXPECT_TRUE(Matches(WithSlope(1, 2.512)));
+    EXPECT_TRUE(Matches(WithSlope(1, 2.488)));
+    EXPECT_FALSE(Matches(WithSlope(1, 2.513)));
+    EXPECT_THAT(LogAll(),
+                HasSubstr("Konfiguration Item P : M(alt)=     2,5000000000 <> 2,513\r\n"));
+    // R has T = 1234.5: the tolerance is 6.1725.
+    EXPECT_TRUE(Matches(WithIntercept(2, 1240.0)));
+    EXPECT_FALSE(Matches(WithIntercept(2, 1241.0)));
+    EXPECT_THAT(LogAll(), HasSubstr("Konfiguration Item R : T(alt)=  1234,5000000000 <> 1241\r\n"));
+}
+
+// One item whose factor goes from `before` to `after`.
+bool SlopeChangeMatches(double before, double after) {
+    MemoryFileSystem fs;
+    VirtualClock clock;
+    ProgramLog log(fs, clock, GermanLocale());
+    DayFiles files(fs, log, GermanLocale());
+    files.SetProgramDir("/p/");
+    files.SetRunningDay({2024, 3, 5});
+    const auto header = [](double slope) {
+        return HeaderData{1000, true, {{"A", slope, 0.0, "A", 1, 0, ""}}};
+    };
+    EXPECT_TRUE(files.CreateTextFile('H', 0));
+    files.WriteHeaderFile(header(before));
+    return files.HeaderMatchesConfiguration(header(after));
+}
+
+// A tolerance of 0.001 or less is none at all: small values may change freely.
+TEST(HeaderToleranceTest, HalfAPercentCountsOnlyAboveAThousandth) {
+    EXPECT_TRUE(SlopeChangeMatches(2.0, 2.009));
+    EXPECT_FALSE(SlopeChangeMatches(2.0, 2.011));
+    EXPECT_TRUE(SlopeChangeMatches(0.1, 0.5));
+    EXPECT_TRUE(SlopeChangeMatches(0.2, 0.3));  // tolerance exactly 0.001
+    EXPECT_FALSE(SlopeChangeMatches(0.2002, 0.3));
+    EXPECT_TRUE(SlopeChangeMatches(0.0, 5.0));
+}
+
+TEST_F(DayFilesTest, AMissingEmptyOrBrokenHeaderDiffers) {
+    ASSERT_TRUE(files_.CreateTextFile('H', 0));
+    EXPECT_FALSE(files_.HeaderMatchesConfiguration(ThreeItems()));
+    Put("20240305.AQH", "-1\r\n");
+    EXPECT_FALSE(files_.HeaderMatchesConfiguration(ThreeItems()));
+    EXPECT_EQ(LogAll(), "<missing>");
+    // Written outside permanent mode: no calibration lines to compare with.
+    HeaderData header = ThreeItems();
+    header.permanentMode = false;
+    Put("20240305.AQH", "");
+    files_.WriteHeaderFile(header);
+    EXPECT_FALSE(files_.HeaderMatchesConfiguration(ThreeItems()));
+    EXPECT_THAT(LogAll(), HasSubstr("Konfiguration Item Q : M(alt)= <> 1\r\n"));
+}
+
+TEST_F(DayFilesTest, NoItemsMatchAfterTheInterval) {
+    HeaderData header;
+    header.cycleIntervalMs = 1000;
+    ASSERT_TRUE(files_.CreateTextFile('H', 0));
+    files_.WriteHeaderFile(header);
+    EXPECT_TRUE(files_.HeaderMatchesConfiguration(header));
+    EXPECT_EQ(LogAll(), "<missing>");
+}
+
+}  // namespace
+}  // namespace tarvedde::testing
