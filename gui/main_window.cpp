@@ -18,6 +18,8 @@ QString ToQt(const std::string& text) {
 
 MainWindow::MainWindow(TarveddeMain& engine)
     : engine_(engine),
+      echtdatenForm_(engine.State()),
+      liveDataWindow_(new LiveDataWindow(engine.State(), echtdatenForm_, this)),
       memF_(new QPlainTextEdit),
       lbStartDir_(new QLabel),
       lbAus_(new QLabel),
@@ -29,6 +31,7 @@ MainWindow::MainWindow(TarveddeMain& engine)
     memF_->setReadOnly(true);
     memF_->setObjectName("memF");
     memF_->setMaximumBlockCount(0);
+    echtdatenForm_.FormCreate();
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
@@ -71,6 +74,14 @@ void MainWindow::BuildMenus() {
     quit->setObjectName("Beenden1");
     quit->setShortcut(QKeySequence("Ctrl+Alt+B"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* daten = menuBar()->addMenu("Daten");
+    einzel1_ = daten->addAction("Einzelwerte");
+    einzel1_->setObjectName("Einzel1");
+    connect(einzel1_, &QAction::triggered, this, [this] {
+        liveDataWindow_->show();
+        liveDataWindow_->raise();
+    });
 }
 
 void MainWindow::Refresh() {
@@ -89,6 +100,7 @@ void MainWindow::Refresh() {
     btStartDDE_->setEnabled(window.btStartDDEEnabled);
     btStoppen_->setText(ToQt(window.btStoppen));
     btStoppen_->setEnabled(window.btStoppenEnabled);
+    einzel1_->setEnabled(window.MenuEnabled("Einzel1"));
 }
 
 void MainWindow::RefreshMessages() {

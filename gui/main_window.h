@@ -7,7 +7,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "dialogs/tarvedde_echtdaten.h"
 #include "engine/tarvedde_main.h"
+#include "gui/live_data_window.h"
 
 namespace tarvedde {
 
@@ -27,6 +29,9 @@ private:
     void RefreshMessages();
 
     TarveddeMain& engine_;
+    TFo_Echtdaten echtdatenForm_;
+    LiveDataWindow* liveDataWindow_;
+    QAction* einzel1_ = nullptr;
     QPlainTextEdit* memF_;
     QLabel* lbStartDir_;
     QLabel* lbAus_;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include "tests/engine/engine_test_host.h"
 
@@ -59,6 +60,28 @@ TEST_F(MainWindowTest, FollowsTheStatusModel) {
     EXPECT_TRUE(Find<QPushButton>("btStoppen")->isEnabled());
     EXPECT_EQ(Find<QLabel>("lbDT")->text(), "07:00:10");
     EXPECT_TRUE(Find<QLabel>("lbTimeout")->isHidden());
+}
+
+}  // namespace
+}  // namespace tarvedde
+
+namespace tarvedde {
+namespace {
+
+TEST_F(MainWindowTest, LiveDataWindowShowsTheGridAndFollowsIt) {
+    engine_.State().grid.Resize(2, 7);
+    engine_.State().items[1].itemName = "Zulauf";
+    engine_.State().items[1].unit = "l/s";
+    QAction* einzel = window_.findChild<QAction*>("Einzel1");
+    ASSERT_NE(einzel, nullptr);
+    einzel->trigger();
+    auto* grid = window_.findChild<QTableWidget*>("grEcht");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->columnCount(), 2);
+    EXPECT_EQ(grid->item(0, 1)->text(), "Zulauf  [l/s]");
+    engine_.State().grid.SetCell(1, 6, "12,500");
+    engine_.State().grid.NotifyChanged();
+    EXPECT_EQ(grid->item(6, 1)->text(), "12,500");
 }
 
 }  // namespace

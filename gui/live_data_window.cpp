@@ -1,0 +1,78 @@
+#include "gui/live_data_window.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace tarvedde {
+
+LiveDataWindow::LiveDataWindow(EngineState& state, TFo_Echtdaten& form, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      state_(state),
+      form_(form),
+      grEcht_(new QTableWidget),
+      spPR_(new QSpinBox),
+      spNK_(new QSpinBox) {
+    setWindowTitle("Echtzeit-Daten");
+    grEcht_->setObjectName("grEcht");
+    grEcht_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grEcht_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grEcht_->horizontalHeader()->hide();
+    grEcht_->verticalHeader()->hide();
+    grEcht_->horizontalHeader()->setDefaultSectionSize(80);
+    grEcht_->verticalHeader()->setDefaultSectionSize(18);
+    spPR_->setObjectName("spPR");
+    spPR_->setRange(8, 18);
+    spNK_->setObjectName("spNK");
+    spNK_->setRange(0, 10);
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(new QLabel("Genauigkeit"));
+    controls->addWidget(spPR_);
+    controls->addWidget(new QLabel("Nachkommastellen"));
+    controls->addWidget(spNK_);
+    controls->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(grEcht_, 1);
+    resize(800, 400);
+
+    connect(spPR_, &QSpinBox::valueChanged, this, [this](int value) { form_.spPRChange(value); });
+    connect(spNK_, &QSpinBox::valueChanged, this, [this](int value) { form_.spNKChange(value); });
+}
+
+void LiveDataWindow::Refresh() {
+    const LiveGrid& grid = state_.grid;
+    grEcht_->setColumnCount(grid.ColumnCount());
+    grEcht_->setRowCount(grid.RowCount());
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        for (int column = 0; column < grid.ColumnCount(); ++column) {
+            const QString text = QString::fromStdString(grid.Cell(column, row));
+            QTableWidgetItem* item = grEcht_->item(row, column);
+            if (item == nullptr) {
+                grEcht_->setItem(row, column, new QTableWidgetItem(text));
+            } else if (item->text() != text) {
+                item->setText(text);
+            }
+        }
+    }
+}
+
+void LiveDataWindow::showEvent(QShowEvent* event) {
+    spPR_->setValue(form_.spPR);
+    spNK_->setValue(form_.spNK);
+    form_.FormShow();
+    state_.grid.SetListener([this] { Refresh(); });
+    Refresh();
+    QWidget::showEvent(event);
+}
+
+void LiveDataWindow::closeEvent(QCloseEvent* event) {
+    state_.grid.SetListener({});
+    form_.FormClose();
+    event->accept();
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,31 @@
+// The live data window ("Echtzeit-Daten"): a view of the engine's live grid and the two
+// spin edits of the number format. It repaints when the grid reports a change.
+#pragma once
+
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QWidget>
+
+#include "dialogs/tarvedde_echtdaten.h"
+
+namespace tarvedde {
+
+class LiveDataWindow final : public QWidget {
+public:
+    LiveDataWindow(EngineState& state, TFo_Echtdaten& form, QWidget* parent = nullptr);
+
+    void Refresh();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    EngineState& state_;
+    TFo_Echtdaten& form_;
+    QTableWidget* grEcht_;
+    QSpinBox* spPR_;
+    QSpinBox* spNK_;
+};
+
+}  // namespace tarvedde
