@@ -195,5 +195,19 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
     EXPECT_THAT(fourth.LogText(), HasSubstr("Differenzdatei=0 ! Neu initialisiert."));
 }
 
+// Flushing costs tens of milliseconds per save: only the close and the first save of a
+// day (and of a program run) wait for the disk.
+TEST_F(StateFilesTest, SavesAreFlushedAtCloseAndOncePerDay) {
+    EngineState& s = before_.state;
+    EXPECT_TRUE(SaveIsDurable(s, false));
+    ASSERT_EQ(SaveFilled(1.0), 0);
+    EXPECT_FALSE(SaveIsDurable(s, false));
+    EXPECT_TRUE(SaveIsDurable(s, true));
+    s.settings.savedDay = "06.03.2024";
+    EXPECT_TRUE(SaveIsDurable(s, false));
+    ASSERT_EQ(SaveFilled(1.0), 0);
+    EXPECT_FALSE(SaveIsDurable(s, false));
+}
+
 }  // namespace
 }  // namespace tarvedde
