@@ -41,7 +41,7 @@ void TarveddeMain::RunCycleTick() {
     }
     WerteLesen();
     timerDDE_->SetEnabled(true);
-    SaveIntermediateState();
+    (void)SaveIntermediateState(state_, false);
 }
 
 void TarveddeMain::WerteLesen() {
@@ -185,10 +185,9 @@ void TarveddeMain::RetryConnection() {
     timerAuto_->SetEnabled(true);
 }
 
-// Steps that belong to the day files, the day-change statistics, the time tables and the
-// state files; they run without effect until those parts of the program exist.
+// Steps that belong to the day-change statistics and the time tables; they run without effect until
+// those parts of the program exist.
 void TarveddeMain::RunDayChangeStatistics() {}
 void TarveddeMain::ResetTimeTables() {}
-void TarveddeMain::SaveIntermediateState() {}
 
 }  // namespace tarvedde

@@ -15,6 +15,7 @@
 #include "engine/item_model.h"
 #include "engine/live_grid.h"
 #include "engine/main_window_model.h"
+#include "engine/state_records.h"
 #include "outputs/day_file_names.h"
 #include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
@@ -78,6 +79,15 @@ struct EngineState {
     PerItem<CounterDifferenceState> counterDifferences{};
     PerItem<FifteenMinuteState> fifteenMinute{};
     PerItem<MovingAverageState> moving{};
+    PerItem<NightSumRecord> nightSums{};
+    // Row j of the fifteen-minute and the moving-average buffers; they exist from the
+    // first acquisition start of a program run until the close.
+    std::vector<std::vector<double>> m15Buffers;
+    std::vector<std::vector<double>> movingBuffers;
+    bool m15BuffersExist = false;
+    bool movingBuffersExist = false;
+    // The day (AktuTag) of the last state save that was flushed to disk.
+    std::string durableSaveDay;
     std::array<ConversionTable, 3> tables{};  // tables 1 and 2
     std::array<int, maxItems + 1> protocolOrder{};
 

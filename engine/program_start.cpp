@@ -41,6 +41,8 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
     state_.hooks.endOfCycle = [this] { EndOfCycle(); };
     state_.timerDDE = timerDDE_.get();
+    state_.stateFileHooks.createConfigFile = [this] { (void)CreateConfigFile(state_); };
+    state_.stateFileHooks.createNightFile = [this] { (void)CreateNightFile(state_); };
 }
 
 TarveddeMain::~TarveddeMain() = default;

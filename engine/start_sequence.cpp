@@ -41,9 +41,9 @@ void TarveddeMain::FormShow() {
         state_.window.menuEnabled["AqasysAbrufen1"] = false;
     }
     if (permanentAtCreation_) {
-        RestoreMirrorOffsets();
+        RestoreMirrorOffsets(state_, Marker());
     }
-    ConvertConfigFile();
+    ConvertConfigFile(state_);
     LoadConfiguration(state_);
     LoadItemOptions(state_);
     const GeneralSettings& settings = state_.settings;
@@ -144,13 +144,13 @@ void TarveddeMain::ShowRestartHeading() {
 
 void TarveddeMain::PermanentModeStart() {
     OpenDayFiles();
-    RestoreCounterDifferences();
+    RestoreCounterDifferences(state_, Marker());
     if (state_.settings.configValid) {
         InitialiseItemsAtStart();
     }
     ApplyCycleInterval(state_);
-    RestoreDayAccumulators();
-    RestoreNightSums();
+    RestoreDayAccumulators(state_, Marker());
+    RestoreNightSums(state_, Marker());
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
     log_.SaveStatisticsSnapshot();
@@ -214,7 +214,31 @@ bool TarveddeMain::MenuClick(const std::string& name) {
         Tagesdatenloeschen1Click();
         return true;
     }
+    if (name == "Neustart1") {
+        Neustart1Click();
+        return true;
+    }
     return false;
+}
+
+// The next start after the day change is a cold start: the outside watchdog starts the
+// program again once it closed after the day's statistics.
+void TarveddeMain::Neustart1Click() {
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    if (state_.restartAfterDayChange) {
+        state_.restartAfterDayChange = false;
+        (void)ini.WriteBool("DDE", "Nullstart", false);
+        return;
+    }
+    const std::string time =
+        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
+    if (host_.op.Ask("Wirklich nach " + time + " beenden ?", QuestionButtons::YesNo) !=
+        Answer::Yes) {
+        return;
+    }
+    state_.restartAfterDayChange = true;
+    (void)ini.WriteBool("DDE", "Nullstart", true);
+    host_.op.ShowMessage("DDE-WACHE.EXE muss gestartet sein !");
 }
 
 bool TarveddeMain::ButtonClick(const std::string& name) {
@@ -228,16 +252,11 @@ bool TarveddeMain::ButtonClick(const std::string& name) {
     return false;
 }
 
-// Not yet connected to a data source, day files or state files: these steps run
+// Not yet connected to a data source or the time frames: these steps run
 // without effect until those parts of the program exist.
 bool TarveddeMain::InitDDE() {
     return true;
 }
-void TarveddeMain::RestoreMirrorOffsets() {}
-void TarveddeMain::ConvertConfigFile() {}
 void TarveddeMain::SyncTimeFrames() {}
-void TarveddeMain::RestoreCounterDifferences() {}
-void TarveddeMain::RestoreDayAccumulators() {}
-void TarveddeMain::RestoreNightSums() {}
 
 }  // namespace tarvedde

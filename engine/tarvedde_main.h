@@ -9,6 +9,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/host.h"
+#include "engine/state_files.h"
 #include "outputs/program_log.h"
 #include "platform/instance_lock.h"
 #include "platform/locale.h"
@@ -66,6 +67,8 @@ private:
     void StartSequenceHeader();
     void ReadSavedDay();
     void ReadCleanMarker();
+    // What $clean said, for the restores of the state files.
+    StateMarker Marker() const { return {stateClean_, stateFlags_}; }
     void ShowRestartHeading();
     void PermanentModeStart();
     void AqasysModeStart();
@@ -73,16 +76,10 @@ private:
 
     // Steps that belong to later parts of the program; each does what is needed so far.
     bool InitDDE();
-    void RestoreMirrorOffsets();
-    void ConvertConfigFile();
     void SyncTimeFrames();
     void OpenDayFiles();
-    void RestoreCounterDifferences();
     void LinkItems();
-    void RestoreDayAccumulators();
-    void RestoreNightSums();
     void StartAcquisition();
-    void SaveIntermediateState();
 
     // The acquisition cycle.
     void TimerDDETimer();
@@ -101,6 +98,8 @@ private:
     void WriteIniFailure(Status status, const char* failureText);
     // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
     void Tagesdatenloeschen1Click();
+    // Menu "Neustart nach Tageswechsel-Statistik": close after the day change, cold start.
+    void Neustart1Click();
     // The live data window's creation: the grid sized from the settings file.
     void CreateLiveDataWindow();
 

@@ -1,0 +1,57 @@
+// What one save of the running day's state costs on this machine's disk with 180 items
+// and both buffer sets, once with and once without flushing every file to the disk.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "engine/state_files.h"
+#include "platform/recording_shell.h"
+#include "platform/scripted_operator.h"
+#include "platform/virtual_clock.h"
+#include "platform/virtual_event_loop.h"
+
+namespace tarvedde {
+namespace {
+
+struct BenchPlant {
+    BenchPlant() {
+        std::string pattern = "/var/tmp/tarvedde-state-bench-XXXXXX";
+        const char* made = ::mkdtemp(pattern.data());
+        state.programDir = std::string(made != nullptr ? made : "/var/tmp") + "/";
+        state.settings.itemCount = maxItems;
+        state.itemsLinked = true;
+        state.settings.savedDay = "05.03.2024";
+        for (int n = 1; n <= maxItems; ++n) {
+            state.fifteenMinute[static_cast<std::size_t>(n)].m15Row = n - 1;
+            state.moving[static_cast<std::size_t>(n)].movingRow = n - 1;
+        }
+        state.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
+        state.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
+        state.m15BuffersExist = state.movingBuffersExist = true;
+        (void)CreateConfigFile(state);
+    }
+
+    std::unique_ptr<FileSystem> files = MakeRealFileSystem();
+    VirtualClock clock;
+    VirtualEventLoop loop{clock};
+    ScriptedOperator person;
+    RecordingShell shell;
+    Host host{*files, clock, loop, person, shell};
+    ProgramLog log{*files, clock, GermanLocale()};
+    EngineState state{host, log, GermanLocale()};
+};
+
+void BM_SaveState(benchmark::State& run, bool durable) {
+    BenchPlant plant;
+    for (auto _ : run) {
+        // A save is durable when the day it was last flushed for is not the current one.
+        plant.state.durableSaveDay = durable ? "" : plant.state.settings.savedDay;
+        benchmark::DoNotOptimize(SaveIntermediateState(plant.state, false));
+    }
+}
+BENCHMARK_CAPTURE(BM_SaveState, rename_only, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SaveState, durable, true)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tarvedde

@@ -1,0 +1,253 @@
+// The save of the running day's state: one guarded step per file, each setting its own
+// error bit, then $clean with the flags. No step deletes anything first: each file goes
+// to a temporary name and is renamed into place.
+#include <exception>
+
+#include "engine/state_files.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
+
+std::size_t At(int n) {
+    return static_cast<std::size_t>(n);
+}
+
+struct SaveContext {
+    EngineState& state;
+    bool finalSave;
+    bool durable;
+    int flags = 0;
+
+    bool Write(const char* name, std::string_view bytes) {
+        return WriteFileAtomic(state.host.files, state.PathOf(name), bytes, durable).ok();
+    }
+    void Fail(std::string_view message, int bit) {
+        state.log.WriteLog(message);
+        flags |= bit;
+    }
+};
+
+struct BufferSetText {
+    const char* fileName;
+    const char* wrongRow;
+    const char* fillFailure;
+    const char* fileFailure;
+    int bit;
+    std::size_t slotCapacity;
+};
+
+// The first item whose row is `row`, or 0.
+int ItemOfRow(const EngineState& state, int row, bool fifteenMinute) {
+    for (int n = 1; n <= state.settings.itemCount; ++n) {
+        const int itemRow =
+            fifteenMinute ? state.fifteenMinute[At(n)].m15Row : state.moving[At(n)].movingRow;
+        if (itemRow == row) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+WindowBufferRecord BufferRecordOf(const EngineState& state, int item, bool fifteenMinute,
+                                  const std::vector<double>& row) {
+    WindowBufferRecord record;
+    record.item = item;
+    record.values = row;
+    if (fifteenMinute) {
+        const FifteenMinuteState& m15 = state.fifteenMinute[At(item)];
+        record.index = m15.m15Index;
+        record.minimum = m15.m15Minimum;
+        record.maximum = m15.m15Maximum;
+        record.minimumTime = m15.m15MinimumTime;
+        record.maximumTime = m15.m15MaximumTime;
+    } else {
+        const MovingAverageState& moving = state.moving[At(item)];
+        record.index = moving.ringIndex;
+        record.average = moving.movingAverage;
+        record.minimum = moving.movingMinimum;
+        record.maximum = moving.movingMaximum;
+    }
+    return record;
+}
+
+void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& text) {
+    EngineState& state = save.state;
+    std::vector<std::vector<double>>& rows = fifteenMinute ? state.m15Buffers : state.movingBuffers;
+    BinaryWriter out;
+    for (std::size_t j = 0; j < rows.size(); ++j) {
+        const int item = ItemOfRow(state, static_cast<int>(j), fifteenMinute);
+        WindowBufferRecord record;
+        if (item == 0) {
+            save.Fail(text.wrongRow, text.bit);
+        } else if (rows[j].size() > text.slotCapacity) {
+            save.Fail(text.fillFailure, text.bit);
+        } else {
+            record = BufferRecordOf(state, item, fifteenMinute, rows[j]);
+        }
+        if (fifteenMinute) {
+            EncodeFifteenMinuteRecord(out, record);
+        } else {
+            EncodeMovingRecord(out, record);
+        }
+        if (save.finalSave) {
+            rows[j] = {};
+        }
+    }
+    if (save.finalSave) {
+        rows.clear();
+        (fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist) = false;
+    }
+    if (!save.Write(text.fileName, out.Data())) {
+        save.Fail(text.fileFailure, text.bit);
+    }
+}
+
+void SaveWindowBuffers(SaveContext& save) {
+    if (save.state.m15BuffersExist) {
+        SaveBufferSet(
+            save, true,
+            {kFifteenMinuteStateFile, "Falscher Index beim Speichern der M15-Werte !",
+             "Fehler beim Speichern der M15-Werte !", "Fehler beim Speichern von M15BUF.TVW",
+             kFifteenMinuteFailedBit, static_cast<std::size_t>(kFifteenMinuteSlots)});
+    }
+    if (save.state.movingBuffersExist) {
+        SaveBufferSet(save, false,
+                      {kMovingStateFile, "Falscher Index beim Speichern der gleit. Mittelwerte !",
+                       "Fehler beim Speichern der gleit. Mittelwerte !",
+                       "Fehler beim Speichern von GLEITBUF.TVW", kMovingFailedBit,
+                       static_cast<std::size_t>(kMovingSlots)});
+    }
+}
+
+void SaveCounterDifferences(SaveContext& save) {
+    BinaryWriter out;
+    for (std::size_t n = 1; n <= kAllItems; ++n) {
+        EncodeCounterRecord(out, save.state.counterDifferences[n]);
+    }
+    if (!save.Write(kCounterStateFile, out.Data())) {
+        save.Fail("Fehler beim Speichern von DIFFBUF.TVW", kCounterFailedBit);
+    }
+}
+
+void WriteMirrorStatistics(EngineState& state, int n) {
+    const GeneralSettings& settings = state.settings;
+    const ItemStatistics& statistics = state.statistics[At(n)];
+    const auto format = [&](double value) {
+        return FormatFixed(value, settings.formatPrecision, settings.formatDecimals, state.locale);
+    };
+    state.log.WriteDDEInfo("++++++++++ Statistik für " + state.items[At(n)].itemName +
+                           " (gespiegelt) :  ++++++++++");
+    state.log.WriteDDEInfo("Anzahl=" + FormatFixed(statistics.count, 8, 0, state.locale) +
+                           "  Mittel=" + format(statistics.average));
+    state.log.WriteDDEInfo("Summe/Integral=" + format(statistics.sum));
+}
+
+void SaveMirrorOffsets(SaveContext& save) {
+    BinaryWriter out;
+    for (int n = 1; n <= maxItems; ++n) {
+        const MirrorSetting& mirror = save.state.items[At(n)].mirror;
+        EncodeMirrorRecord(out, mirror);
+        if (save.finalSave && mirror.mirrorOn) {
+            WriteMirrorStatistics(save.state, n);
+        }
+    }
+    if (!save.Write(kMirrorStateFile, out.Data())) {
+        save.Fail("Fehler beim Speichern von SPIEGELDATEN.TVW", kMirrorFailedBit);
+    }
+}
+
+void SaveNightSums(SaveContext& save) {
+    EngineState& state = save.state;
+    const GeneralSettings& settings = state.settings;
+    if (save.finalSave) {
+        state.log.WriteLogDebug("Nachtsummen speichern :");
+    }
+    BinaryWriter out;
+    for (int n = 1; n <= settings.itemCount; ++n) {
+        const NightSumRecord& night = state.nightSums[At(n)];
+        EncodeNightSumRecord(out, night);
+        if (save.finalSave) {
+            state.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
+                                                settings.formatDecimals, state.locale));
+        }
+    }
+    if (!save.Write(kNightStateFile, out.Data())) {
+        save.Fail("Fehler beim Speichern von TARVEDDE_NACHT.TVW !", kNightFailedBit);
+    }
+}
+
+// The static part of every record stays as the file holds it: it names the configuration
+// the day was recorded with.
+void SaveDayAccumulators(SaveContext& save) {
+    EngineState& state = save.state;
+    const int itemCount = state.settings.itemCount;
+    if (itemCount <= 0) {
+        return;
+    }
+    const auto bytes = state.host.files.ReadAll(state.PathOf(kConfigStateFile));
+    BinaryReader in(bytes ? std::string_view(bytes.value()) : std::string_view());
+    BinaryWriter out;
+    for (int n = 1; n <= itemCount; ++n) {
+        auto record = DecodeConfigRecord(in);
+        if (!record) {
+            save.Fail("Fehler beim Lesen von TARVEDDE.COF !", kConfigFailedBit);
+            return;
+        }
+        const ItemStatistics& statistics = state.statistics[At(n)];
+        record->minimum = statistics.minimum;
+        record->maximum = statistics.maximum;
+        record->average = statistics.average;
+        record->count = statistics.count;
+        record->sum =
+            state.items[At(n)].Integral ? state.runtime[At(n)].runningSum : statistics.sum;
+        EncodeConfigRecord(out, *record);
+    }
+    if (!save.Write(kConfigStateFile, out.Data())) {
+        save.Fail("Fehler beim Speichern von TARVEDDE.COF !", kConfigFailedBit);
+    }
+}
+
+void SaveAllFiles(SaveContext& save) {
+    try {
+        SaveWindowBuffers(save);
+        SaveCounterDifferences(save);
+        SaveMirrorOffsets(save);
+        SaveNightSums(save);
+        SaveDayAccumulators(save);
+    } catch (const std::exception&) {
+        save.flags = -1;
+    }
+}
+
+}  // namespace
+
+// Flushing the whole set of 180 items costs about 60 ms more per save on a virtual disk
+// (bench/state_files_bench.cpp: 75 ms without, 137 ms with), too much for every cycle of
+// a one-second interval. Every cycle relies on the rename, which keeps the old or the new
+// file whole; the close and the first save of a day (or of a program run) are flushed,
+// since they carry the day's result.
+bool SaveIsDurable(const EngineState& state, bool finalSave) {
+    return finalSave || state.settings.savedDay != state.durableSaveDay;
+}
+
+int SaveIntermediateState(EngineState& state, bool finalSave) {
+    if (!state.itemsLinked || !state.settings.permanentMode) {
+        return 0;
+    }
+    SaveContext save{state, finalSave, SaveIsDurable(state, finalSave)};
+    SaveAllFiles(save);
+    const Status written = WriteLines(state.host.files, state.PathOf(kCleanMarkerFile),
+                                      {std::to_string(save.flags)}, save.durable);
+    if (!written.ok()) {
+        state.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
+    } else if (save.durable) {
+        state.durableSaveDay = state.settings.savedDay;
+    }
+    return save.flags;
+}
+
+}  // namespace tarvedde
