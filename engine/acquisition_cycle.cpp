@@ -41,7 +41,7 @@ void TarveddeMain::RunCycleTick() {
     }
     WerteLesen();
     timerDDE_->SetEnabled(true);
-    SaveIntermediateState();
+    (void)SaveIntermediateState();
 }
 
 void TarveddeMain::WerteLesen() {
@@ -95,7 +95,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
                         ").");
     if (state_.restartAfterDayChange) {
         log_.WriteLog("Beenden für Neustart....");
-        MenuClick("Beenden1");
+        Close();
     }
 }
 
@@ -116,7 +116,7 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
         log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
         if (state_.restartAfterDayChange) {
             log_.WriteLog("Beenden für Neustart....");
-            MenuClick("Beenden1");
+            Close();
         }
         return;
     }
@@ -189,6 +189,8 @@ void TarveddeMain::RetryConnection() {
 // state files; they run without effect until those parts of the program exist.
 void TarveddeMain::RunDayChangeStatistics() {}
 void TarveddeMain::ResetTimeTables() {}
-void TarveddeMain::SaveIntermediateState() {}
+int TarveddeMain::SaveIntermediateState() {
+    return 0;
+}
 
 }  // namespace tarvedde

@@ -2,7 +2,6 @@
 // the running day's state, the configuration, the day files and the automatic start.
 #include "engine/configuration_loader.h"
 #include "engine/tarvedde_main.h"
-#include "outputs/item_log_flags.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
@@ -189,43 +188,6 @@ void TarveddeMain::InitialiseItemsAtStart() {
 // The retrieval of an AQASYS logger's stored values is not part of this program yet.
 void TarveddeMain::AqasysModeStart() {
     log_.WriteLog("AQASYS-Datenabruf ist in dieser Version noch nicht verfügbar.");
-}
-
-void TarveddeMain::FormClose() {
-    SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
-    log_.FlushMessageListAtEnd();
-    if (!startAborted_) {
-        DeleteIfExists(host_.files, state_.PathOf(kActiveMarker));
-    }
-    instanceLock_.reset();
-}
-
-bool TarveddeMain::MenuClick(const std::string& name) {
-    // The countdown, the end-of-program statistics and the final state save come with the
-    // run control; until then the program stops its timers and ends.
-    if (name == "Beenden1") {
-        timerDDE_->SetEnabled(false);
-        timerAuto_->SetEnabled(false);
-        closeRequested_ = true;
-        host_.loop.Quit();
-        return true;
-    }
-    if (name == "Tagesdatenloeschen1") {
-        Tagesdatenloeschen1Click();
-        return true;
-    }
-    return false;
-}
-
-bool TarveddeMain::ButtonClick(const std::string& name) {
-    // A disabled button cannot be clicked.
-    if (name == "btStartDDE") {
-        if (state_.window.btStartDDEEnabled) {
-            StartAcquisition();
-        }
-        return true;
-    }
-    return false;
 }
 
 // Not yet connected to a data source, day files or state files: these steps run
