@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/headless_runner.h"
+#include "dialogs/tarvedde_stop.h"
 #include "engine/tarvedde_main.h"
 #include "gui/main_window.h"
 #include "gui/qt_event_loop.h"
@@ -25,7 +26,8 @@ extern "C" void OnDesktopTerminationSignal(int) {
 }
 
 // SIGINT and SIGTERM close the window as the operator would, so the client ends with its
-// state saved; the handler only writes to a pipe that the event loop watches.
+// state saved (during acquisition after the stop countdown); the handler only writes to a
+// pipe that the event loop watches.
 std::unique_ptr<tarvedde::FdWatch> WatchTerminationSignals(tarvedde::EventLoop& loop,
                                                            QWidget& window) {
     int fds[2];
@@ -44,7 +46,6 @@ std::unique_ptr<tarvedde::FdWatch> WatchTerminationSignals(tarvedde::EventLoop& 
         while (::read(readFd, buffer, sizeof buffer) > 0) {
         }
         window.close();
-        QApplication::quit();
     });
 }
 
@@ -73,13 +74,18 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     if (!engine.FormCreate()) {
         return 0;
     }
+    TFo_Stop stopWindow(engine);
     MainWindow window(engine);
     person.SetParent(&window);
     window.show();
     const auto signalWatch = WatchTerminationSignals(loop, window);
     QTimer::singleShot(0, [&engine] { engine.FormShow(); });
-    const int result = QApplication::exec();
-    engine.FormClose();
+    // The engine quits the loop when it wants its window closed; a refused close (the
+    // countdown is running) goes back to the loop.
+    int result = QApplication::exec();
+    while (!engine.FormClose()) {
+        result = QApplication::exec();
+    }
     return result;
 }
 

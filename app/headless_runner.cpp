@@ -3,6 +3,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "dialogs/tarvedde_stop.h"
 #include "engine/tarvedde_main.h"
 #include "platform/poll_event_loop.h"
 #include "platform/system_shell.h"
@@ -67,14 +68,19 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     options.lockName = lockName;
     TarveddeMain main(host, options);
     engine = &main;
+    TFo_Stop stopWindow(main);
 
     if (!main.FormCreate()) {
         return 0;
     }
     InstallSignalHandlers(loop);
     main.FormShow();
+    // A signal quits the loop: while acquisition runs the close is refused and the stop
+    // countdown runs out unanswered (8 s); the engine then quits the loop again, stopped.
     loop.Run();
-    main.FormClose();
+    while (!main.FormClose()) {
+        loop.Run();
+    }
     signalLoop = nullptr;
     return 0;
 }

@@ -39,13 +39,13 @@ bool MustPrecedeStart(const ScenarioAction& action) {
 bool NeedsStart(const ScenarioAction& action) {
     return std::holds_alternative<SetCommand>(action) ||
            std::holds_alternative<MenuCommand>(action) ||
-           std::holds_alternative<ClickCommand>(action);
+           std::holds_alternative<ClickCommand>(action) ||
+           std::holds_alternative<KillCommand>(action);
 }
 
 Status CheckSupported(const ScenarioCommand& command) {
     const ScenarioAction& action = command.action;
-    if (std::holds_alternative<ServerCommand>(action) ||
-        std::holds_alternative<KillCommand>(action)) {
+    if (std::holds_alternative<ServerCommand>(action)) {
         return NotYetSupported(command, command.verb);
     }
     const auto* set = std::get_if<SetCommand>(&action);
@@ -85,13 +85,15 @@ ScenarioRunner::ScenarioRunner(ScenarioOptions options)
 
 ScenarioRunner::~ScenarioRunner() = default;
 
+// After a `kill` the program may start again, on the same directory and clock.
 Status ScenarioRunner::Check(const std::vector<ScenarioCommand>& commands) {
     bool started = false;
+    bool everStarted = false;
     for (const ScenarioCommand& command : commands) {
         if (auto supported = CheckSupported(command); !supported) {
             return supported;
         }
-        if (started && MustPrecedeStart(command.action)) {
+        if (everStarted && MustPrecedeStart(command.action)) {
             return LineError(command, "'" + command.verb + "' must come before 'start'");
         }
         if (!started && NeedsStart(command.action)) {
@@ -102,6 +104,10 @@ Status ScenarioRunner::Check(const std::vector<ScenarioCommand>& commands) {
                 return LineError(command, "'start' may come only once");
             }
             started = true;
+            everStarted = true;
+        }
+        if (std::holds_alternative<KillCommand>(command.action)) {
+            started = false;
         }
     }
     return {};
@@ -135,7 +141,7 @@ struct ScenarioRunner::Applier {
         return {};
     }
     Status operator()(const AdvanceCommand& c) {
-        runner.loop_.AdvanceBy(c.ms);
+        runner.AdvanceToElapsed(runner.clock_.ElapsedMs() + c.ms);
         return {};
     }
     Status operator()(const AdvanceToCommand& c) {
@@ -161,7 +167,13 @@ struct ScenarioRunner::Applier {
                                                    : NotYetSupported(command, "click " + c.name);
     }
     Status operator()(const ServerCommand&) { return NotYetSupported(command, command.verb); }
-    Status operator()(const KillCommand&) { return NotYetSupported(command, command.verb); }
+    Status operator()(const KillCommand&) {
+        if (runner.engine_ == nullptr) {
+            return LineError(command, "'kill' needs 'start' first");
+        }
+        runner.Kill();
+        return {};
+    }
     Status operator()(const TimeZoneCommand& c) {
         auto loaded = runner.SetTimeZone(c.zone);
         return loaded ? loaded : LineError(command, loaded.error().message);
@@ -182,8 +194,11 @@ Status ScenarioRunner::Execute(const ScenarioCommand& command) {
 }
 
 void ScenarioRunner::Start() {
-    const std::string transcript = options_.programDir + kOperatorTranscriptFile;
-    transcriptFailed_ = !files_->WriteAll(transcript, "", false).ok();
+    if (!everStarted_) {
+        const std::string transcript = options_.programDir + kOperatorTranscriptFile;
+        transcriptFailed_ = !files_->WriteAll(transcript, "", false).ok();
+        everStarted_ = true;
+    }
     StartOptions startOptions;
     startOptions.programDir = options_.programDir;
     startOptions.sourceKind = sourceKind_;
@@ -195,7 +210,26 @@ void ScenarioRunner::Start() {
         ended_ = true;
         return;
     }
+    stopWindow_ = std::make_unique<TFo_Stop>(*engine_);
     engine_->FormShow();
+}
+
+// As a process death: no close path runs and nothing is written; the engine's timers and
+// its single-instance lock go with it, every file stays as it is.
+void ScenarioRunner::Kill() {
+    stopWindow_.reset();
+    engine_.reset();
+}
+
+// A close request that the engine refused (the countdown runs) does not end the advance.
+void ScenarioRunner::AdvanceToElapsed(std::int64_t elapsedMs) {
+    std::int64_t stoppedAt = -1;
+    while (!loop_.AdvanceTo(elapsedMs)) {
+        if (CheckEnded() || clock_.ElapsedMs() == stoppedAt) {
+            return;
+        }
+        stoppedAt = clock_.ElapsedMs();
+    }
 }
 
 // The local wall time stays where it was: `clock` and `timezone` mean the same in
@@ -215,7 +249,7 @@ Status ScenarioRunner::SetTimeZone(const std::string& name) {
 void ScenarioRunner::AdvanceToLocal(double localTime) {
     const std::int64_t targetUtcMs =
         clock_.Zone().FromLocalMs(civil::LocalMsFromDayNumber(localTime));
-    loop_.AdvanceTo(clock_.ElapsedMs() + (targetUtcMs - clock_.WallUtcMs()));
+    AdvanceToElapsed(clock_.ElapsedMs() + (targetUtcMs - clock_.WallUtcMs()));
 }
 
 // The data server's new value reaches every configured item that reads it.
@@ -247,15 +281,19 @@ bool ScenarioRunner::CheckEnded() {
     if (shell_.terminated()) {
         ended_ = true;
     } else if (engine_ != nullptr && engine_->CloseRequested()) {
-        engine_->FormClose();
-        ended_ = true;
+        ended_ = engine_->FormClose();
     }
     return ended_;
 }
 
+// During acquisition the close starts the countdown, which runs out in virtual time; the
+// bound only matters when no countdown runs.
 void ScenarioRunner::Finish() {
-    if (engine_ != nullptr && !ended_) {
-        engine_->FormClose();
+    if (engine_ != nullptr && !ended_ && !engine_->FormClose()) {
+        const std::int64_t limitMs = clock_.ElapsedMs() + kFinishLimitMs;
+        while (!CheckEnded() && clock_.ElapsedMs() < limitMs) {
+            loop_.AdvanceTo(limitMs);
+        }
     }
     ended_ = true;
 }

@@ -16,6 +16,7 @@
 
 #include "app/scenario_operator.h"
 #include "app/scenario_script.h"
+#include "dialogs/tarvedde_stop.h"
 #include "engine/tarvedde_main.h"
 #include "platform/file_system.h"
 #include "platform/recording_shell.h"
@@ -41,8 +42,9 @@ public:
     ScenarioRunner(const ScenarioRunner&) = delete;
     ScenarioRunner& operator=(const ScenarioRunner&) = delete;
 
-    // The order rules (clock, source and timezone before `start`; `start` once; set, menu
-    // and click after it) and the verbs this program does not support yet. Run() checks
+    // The order rules (clock, source and timezone before the first `start`; `start` again
+    // only after `kill`; set, menu, click and kill while started) and the verbs this
+    // program does not support yet. Run() checks
     // before the first command, so a wrong script changes nothing on disk.
     static Status Check(const std::vector<ScenarioCommand>& commands);
 
@@ -50,10 +52,11 @@ public:
     // ended.
     Status Execute(const ScenarioCommand& command);
     // The program ended: it ended its own process, its start was abandoned, or it was
-    // asked to close (then FormClose has run).
+    // closed (FormClose has run). A killed program has not ended: a `start` may follow.
     bool Ended() const { return ended_; }
     // The end of the script: the host closes the window (FormClose) unless the program
-    // has ended already.
+    // has ended already; during acquisition the stop countdown runs out in virtual time
+    // (at most one virtual minute is given).
     void Finish();
 
     // Check, then the commands up to the end or until the program ends, then Finish.
@@ -76,6 +79,8 @@ private:
     class EndingShell;
 
     void Start();
+    void Kill();
+    void AdvanceToElapsed(std::int64_t elapsedMs);
     Status SetTimeZone(const std::string& name);
     void AdvanceToLocal(double localTime);
     void PublishText(const SetCommand& command);
@@ -93,10 +98,14 @@ private:
     std::unique_ptr<EndingShell> endingShell_;
     Host host_;
     SourceKind sourceKind_ = SourceKind::Dde;
+    static constexpr std::int64_t kFinishLimitMs = 60'000;
+
     bool transcriptFailed_ = false;
+    bool everStarted_ = false;
     bool ended_ = false;
-    // Last: its timers must go before the loop.
+    // Last: their timers must go before the loop, the window before the engine.
     std::unique_ptr<TarveddeMain> engine_;
+    std::unique_ptr<TFo_Stop> stopWindow_;
 };
 
 // The whole program: reads the script, runs it with a private lock directory that is

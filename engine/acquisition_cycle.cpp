@@ -95,7 +95,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
                         ").");
     if (state_.restartAfterDayChange) {
         log_.WriteLog("Beenden für Neustart....");
-        MenuClick("Beenden1");
+        Close();
     }
 }
 
@@ -116,7 +116,7 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
         log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
         if (state_.restartAfterDayChange) {
             log_.WriteLog("Beenden für Neustart....");
-            MenuClick("Beenden1");
+            Close();
         }
         return;
     }

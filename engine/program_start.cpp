@@ -39,6 +39,7 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     timerDDE_ = host_.loop.CreateTimer("TimerDDE", state_.settings.cycleIntervalMs,
                                        [this] { TimerDDETimer(); });
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
+    timerTot_ = host_.loop.CreateTimer("Timer_tot", 10000, [this] { Timer_totTimer(); });
     state_.hooks.endOfCycle = [this] { EndOfCycle(); };
     state_.timerDDE = timerDDE_.get();
     state_.stateFileHooks.createConfigFile = [this] { (void)CreateConfigFile(state_); };
@@ -67,6 +68,7 @@ bool TarveddeMain::FormCreate() {
         return false;
     }
     DeleteStaleLockFiles();
+    timerTot_->SetEnabled(true);
     state_.cycleTime = host_.clock.Now();
     state_.currentDay = DecodeDate(state_.cycleTime);
     newDayFileCreated_ = false;

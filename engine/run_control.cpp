@@ -1,12 +1,22 @@
-// Starting acquisition: the cycle interval, the timers, the first tick at once. The
-// buffers of the moving averages and fifteen-minute values, OPC and AQASYS join here as
-// those parts of the program arrive.
+// Starting and stopping acquisition, and the operator's commands that do it. The buffers
+// of the moving averages and fifteen-minute values, OPC and AQASYS join here as those
+// parts of the program arrive. A stop never loses data: a running cycle is waited for,
+// but only within a bound, so a cycle that cannot finish never hangs the program.
 #include "engine/configuration_loader.h"
 #include "engine/tarvedde_main.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 
 namespace tarvedde {
+namespace {
+
+// The cycle runs on this thread, so a cycle that has not finished while the stop waits is
+// one the wait itself interrupted (a message box inside the cycle): waiting longer cannot
+// help. Pending work gets these chances, within this much time, to finish it.
+constexpr int kStopWaitPasses = 1000;
+constexpr std::int64_t kStopWaitMs = 10'000;
+
+}  // namespace
 
 void TarveddeMain::StartAcquisition() {
     LoadItemOptions(state_);
@@ -58,6 +68,154 @@ void TarveddeMain::StartAcquisition() {
     TimerDDETimer();
 }
 
+bool TarveddeMain::MenuClick(const std::string& name) {
+    if (name == "Beenden1") {
+        Beenden1Click();
+        return true;
+    }
+    if (name == "DDEOPCstoppen1") {
+        DDEOPCstoppen1Click();
+        return true;
+    }
+    if (name == "Tagesdatenloeschen1") {
+        Tagesdatenloeschen1Click();
+        return true;
+    }
+    if (name == "Neustart1") {
+        Neustart1Click();
+        return true;
+    }
+    return false;
+}
+
+bool TarveddeMain::ButtonClick(const std::string& name) {
+    // A disabled button cannot be clicked.
+    if (name == "btStartDDE") {
+        if (state_.window.btStartDDEEnabled) {
+            StartAcquisition();
+        }
+        return true;
+    }
+    if (name == "btStoppen") {
+        if (state_.window.btStoppenEnabled) {
+            StopButton();
+        }
+        return true;
+    }
+    return false;
+}
+
+void TarveddeMain::StopButton() {
+    forcedStop_ = false;
+    const bool opc = state_.settings.sourceKind == SourceKind::Opc;
+    if (!state_.settings.permanentMode) {
+        StopAqasysRetrieval();
+        return;
+    }
+    if (!ConfirmStop()) {
+        return;
+    }
+    if (opc && !DisconnectOpcGroup().ok()) {
+        log_.WriteLog("DisconnectGroups: RPC-Server nicht verfügbar !");
+    }
+    StopAcquisition();
+    if (opc) {
+        if (!DisconnectOpcGroup().ok()) {
+            log_.WriteLog("DisconnectGroups: RPC-Server nicht verfügbar !");
+        }
+        if (!DisconnectOpcClient().ok()) {
+            log_.WriteLog("OPCclient.Disconnect: RPC-Server nicht verfügbar !");
+        }
+    }
+}
+
+// Both questions run when a cycle is unfinished during acquisition; either answer that
+// keeps acquisition running ends the stop.
+bool TarveddeMain::ConfirmStop() {
+    if (!state_.cycleComplete) {
+        if (host_.op.Ask("DDE-Daten noch nicht vollständig. Wirklich stoppen ?",
+                         QuestionButtons::YesNo) != Answer::Yes) {
+            return false;
+        }
+        forcedStop_ = true;
+    }
+    if (!stopped_) {
+        if (host_.op.Ask("Datenerfassung weiter arbeiten lassen ?", QuestionButtons::YesNo) !=
+            Answer::No) {
+            return false;
+        }
+        forcedStop_ = true;
+    }
+    return true;
+}
+
+void TarveddeMain::StopAqasysRetrieval() {
+    if (!stopped_ &&
+        host_.op.Ask("Datenerfassung wirklich beenden ?", QuestionButtons::YesNo) == Answer::No) {
+        return;
+    }
+    stopped_ = true;
+    state_.window.btStartDDEEnabled = true;
+    state_.window.btStoppenEnabled = false;
+    state_.window.lbAusVisible = true;
+    state_.window.Changed();
+}
+
+void TarveddeMain::StopAcquisition() {
+    MainWindowModel& window = state_.window;
+    stopped_ = true;
+    window.lbTimeout = "Gestoppt";
+    window.Changed();
+    if (!forcedStop_) {
+        WaitForRunningCycle();
+    }
+    timerDDE_->SetEnabled(false);
+    log_.WriteLog("Datenerfassung beendet.");
+    state_.grid.SetCell(0, state_.grid.CurrentRow(), window.lbDT);
+    state_.grid.NotifyChanged();
+    window.menuEnabled["Info1"] = true;
+    window.menuEnabled["Einstellungen1"] = true;
+    window.btStartDDEEnabled = true;
+    window.btStoppenEnabled = false;
+    if (!state_.datEveryCycle && state_.grid.CurrentRow() != state_.grid.LastRow()) {
+        log_.WriteLog("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !");
+    }
+    timerAuto_->SetEnabled(false);
+    state_.connectionLost = false;
+    acquisitionStarted_ = false;
+    window.Changed();
+}
+
+void TarveddeMain::WaitForRunningCycle() {
+    const std::int64_t startMs = host_.clock.ElapsedMs();
+    for (int pass = 0; !state_.cycleComplete && pass < kStopWaitPasses; ++pass) {
+        if (host_.clock.ElapsedMs() - startMs >= kStopWaitMs) {
+            break;
+        }
+        host_.loop.ProcessPendingEvents();
+        state_.window.lbTimeout += ".";
+        state_.window.Changed();
+    }
+}
+
+void TarveddeMain::Beenden1Click() {
+    log_.WriteLog("Manuelle Anforderung zum Beenden des Programms...");
+    if (!stopped_ &&
+        host_.op.Ask("Programm weiter arbeiten lassen ?", QuestionButtons::YesNo) != Answer::No) {
+        return;
+    }
+    log_.WriteLog("Programm wird manuell beendet !");
+    Close();
+}
+
+void TarveddeMain::DDEOPCstoppen1Click() {
+    if (state_.window.btStoppenEnabled) {
+        StopButton();
+    } else if (state_.window.btStartDDEEnabled) {
+        StartAcquisition();
+    }
+}
+
 // Until the data-source clients exist, values arrive by setting an item's newest text
 // directly, so the items count as linked exactly when the configuration named them all.
 // An incomplete configuration counts as a lost connection: the retry timer then only
@@ -66,6 +224,19 @@ void TarveddeMain::LinkItems() {
     state_.itemsLinked = state_.settings.configValid;
     state_.connectionLost = !state_.settings.configValid;
 }
+
+// The OPC client and the DDE conversation are not part of this program yet.
+Status TarveddeMain::DisconnectOpcGroup() {
+    return {};
+}
+Status TarveddeMain::DisconnectOpcClient() {
+    return {};
+}
+void TarveddeMain::DeactivateOpcClient() {}
+void TarveddeMain::UnlinkItems() {
+    state_.itemsLinked = false;
+}
+void TarveddeMain::CloseDDE() {}
 
 void TarveddeMain::CreateLiveDataWindow() {
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));

@@ -2,7 +2,6 @@
 // the running day's state, the configuration, the day files and the automatic start.
 #include "engine/configuration_loader.h"
 #include "engine/tarvedde_main.h"
-#include "outputs/item_log_flags.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
@@ -191,36 +190,6 @@ void TarveddeMain::AqasysModeStart() {
     log_.WriteLog("AQASYS-Datenabruf ist in dieser Version noch nicht verfügbar.");
 }
 
-void TarveddeMain::FormClose() {
-    SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
-    log_.FlushMessageListAtEnd();
-    if (!startAborted_) {
-        DeleteIfExists(host_.files, state_.PathOf(kActiveMarker));
-    }
-    instanceLock_.reset();
-}
-
-bool TarveddeMain::MenuClick(const std::string& name) {
-    // The countdown, the end-of-program statistics and the final state save come with the
-    // run control; until then the program stops its timers and ends.
-    if (name == "Beenden1") {
-        timerDDE_->SetEnabled(false);
-        timerAuto_->SetEnabled(false);
-        closeRequested_ = true;
-        host_.loop.Quit();
-        return true;
-    }
-    if (name == "Tagesdatenloeschen1") {
-        Tagesdatenloeschen1Click();
-        return true;
-    }
-    if (name == "Neustart1") {
-        Neustart1Click();
-        return true;
-    }
-    return false;
-}
-
 // The next start after the day change is a cold start: the outside watchdog starts the
 // program again once it closed after the day's statistics.
 void TarveddeMain::Neustart1Click() {
@@ -241,18 +210,7 @@ void TarveddeMain::Neustart1Click() {
     host_.op.ShowMessage("DDE-WACHE.EXE muss gestartet sein !");
 }
 
-bool TarveddeMain::ButtonClick(const std::string& name) {
-    // A disabled button cannot be clicked.
-    if (name == "btStartDDE") {
-        if (state_.window.btStartDDEEnabled) {
-            StartAcquisition();
-        }
-        return true;
-    }
-    return false;
-}
-
-// Not yet connected to a data source or the time frames: these steps run
+// Not yet connected to a data source, time frames: these steps run
 // without effect until those parts of the program exist.
 bool TarveddeMain::InitDDE() {
     return true;

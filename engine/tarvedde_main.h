@@ -1,8 +1,10 @@
 // The engine half of the main window: it owns the item model, the timers and the models
-// of every visible text, and runs program start, configuration and (in later steps)
-// acquisition. A view only displays its models and forwards clicks.
+// of every visible text, and runs program start, configuration, acquisition and the
+// program end. A view only displays its models and forwards clicks. Destroying the object
+// writes nothing: a process that dies leaves its files as they were.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,17 +41,34 @@ public:
     bool FormCreate();
     // The first showing of the main window: the whole start-up sequence.
     void FormShow();
-    // Program end without acquisition running: the message history and the marker.
-    void FormClose();
+    // The host's single entry for "the window closes" (its close button, the end of a
+    // signal or script, or after CloseRequested()). While acquisition runs the close is
+    // refused: the stop countdown starts and false comes back; the engine asks again when
+    // the countdown has stopped acquisition. Otherwise the end-of-program statistics are
+    // written, the state saved, the marker deleted and the lock released; true, also on
+    // every later call.
+    bool FormClose();
+    bool Closed() const { return closed_; }
 
     // The operator's commands by component name (main menu items such as "Beenden1",
     // buttons "btStartDDE", "btStoppen"). False when the name is unknown or the command
     // does not exist yet in this program.
     bool MenuClick(const std::string& name);
     bool ButtonClick(const std::string& name);
-    // Set when the program asked to end (menu, restart after the day change); the host
-    // then closes the window and ends its loop.
+    // Set when the program wants its window closed (menu, end of the countdown, restart
+    // after the day change); the engine has quit the loop, and the host calls FormClose().
     bool CloseRequested() const { return closeRequested_; }
+
+    // The window's own close: refused with the countdown while acquisition runs,
+    // otherwise a close request to the host.
+    void Close();
+    // Stops the cycle; waits for a running cycle unless the operator forced the stop.
+    void StopAcquisition();
+    // The stop countdown window; without one a close during acquisition is only refused.
+    void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
+    bool Stopped() const { return stopped_; }
+    bool AcquisitionStarted() const { return acquisitionStarted_; }
+    const Timer& TimerTot() const { return *timerTot_; }
 
     bool StartAborted() const { return startAborted_; }
     // What the start read from $clean: the last save's error bits, and whether to trust it.
@@ -80,6 +99,30 @@ private:
     void OpenDayFiles();
     void LinkItems();
     void StartAcquisition();
+
+    // Run control and the program end.
+    void StopButton();
+    bool ConfirmStop();
+    void StopAqasysRetrieval();
+    void WaitForRunningCycle();
+    void Beenden1Click();
+    void DDEOPCstoppen1Click();
+    bool CloseQuery();
+    void CloseMain();
+    void WriteProgramEndStatistics();
+    void EndConversationAtProgramEnd();
+    void PrintIntermediateStatisticsAtEnd();
+    void SaveAtProgramEnd();
+    void DestroyMain();
+    void Timer_totTimer();
+    void RequestClose();
+    Status DisconnectOpcGroup();
+    Status DisconnectOpcClient();
+    void DeactivateOpcClient();
+    void UnlinkItems();
+    void CloseDDE();
+    void PrintIntermediateStatistics(int item);
+    void SaveStatisticsReport();
 
     // The acquisition cycle.
     void TimerDDETimer();
@@ -112,11 +155,15 @@ private:
     std::optional<InstanceLock> instanceLock_;
     std::unique_ptr<Timer> timerDDE_;
     std::unique_ptr<Timer> timerAuto_;
+    std::unique_ptr<Timer> timerTot_;
+    std::function<void()> showStopCountdown_;
 
     bool stopped_ = true;
     bool acquisitionStarted_ = false;
     bool startAborted_ = false;
     bool closeRequested_ = false;
+    bool closed_ = false;
+    bool forcedStop_ = false;
     bool permanentAtCreation_ = true;
     bool stateClean_ = false;
     int stateFlags_ = 0;

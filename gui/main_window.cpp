@@ -65,6 +65,9 @@ QWidget* MainWindow::BuildStatusGroup() {
     row->addStretch(1);
     row->addWidget(btStartDDE_);
     row->addWidget(btStoppen_);
+    connect(btStartDDE_, &QPushButton::clicked, this,
+            [this] { engine_.ButtonClick("btStartDDE"); });
+    connect(btStoppen_, &QPushButton::clicked, this, [this] { engine_.ButtonClick("btStoppen"); });
     return group;
 }
 
@@ -73,7 +76,10 @@ void MainWindow::BuildMenus() {
     QAction* quit = program->addAction("Beenden");
     quit->setObjectName("Beenden1");
     quit->setShortcut(QKeySequence("Ctrl+Alt+B"));
-    connect(quit, &QAction::triggered, this, &QWidget::close);
+    connect(quit, &QAction::triggered, this, [this] { engine_.MenuClick("Beenden1"); });
+    QAction* stop = program->addAction("DDE/OPC stoppen");
+    stop->setObjectName("DDEOPCstoppen1");
+    connect(stop, &QAction::triggered, this, [this] { engine_.MenuClick("DDEOPCstoppen1"); });
 
     QMenu* daten = menuBar()->addMenu("Daten");
     einzel1_ = daten->addAction("Einzelwerte");
@@ -113,7 +119,12 @@ void MainWindow::RefreshMessages() {
     memF_->moveCursor(QTextCursor::End);
 }
 
+// While acquisition runs the engine refuses and counts down; it then asks the host again.
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!engine_.FormClose()) {
+        event->ignore();
+        return;
+    }
     engine_.Log().MessageList().SetListener({});
     engine_.State().window.onChanged = {};
     event->accept();

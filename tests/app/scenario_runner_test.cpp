@@ -238,7 +238,10 @@ TEST_F(ScenarioRunnerTest, WrongOrderAndUnsupportedVerbsChangeNothingOnDisk) {
         {"click btStartDDE\n", "line 1: 'click' needs 'start' first"},
         {"set A \"1\"\nstart\n", "line 1: 'set' needs 'start' first"},
         {"start\n\nstart\n", "line 3: 'start' may come only once"},
-        {"start\nkill\n", "line 2: 'kill' is not yet supported"},
+        {"kill\nstart\n", "line 1: 'kill' needs 'start' first"},
+        {"start\nkill\nkill\n", "line 3: 'kill' needs 'start' first"},
+        {"start\nkill\nsource opc\nstart\n", "line 3: 'source' must come before 'start'"},
+        {"start\nkill\nmenu Beenden1\n", "line 3: 'menu' needs 'start' first"},
         {"start\nserver down\n", "line 2: 'server down' is not yet supported"},
         {"start\nserver up\n", "line 2: 'server up' is not yet supported"},
         {"start\nset A 12.5\n", "line 2: 'set' with an OPC value or quality is not yet supported"},
@@ -275,6 +278,48 @@ TEST_F(ScenarioRunnerTest, TheSameDirectoryAndScriptGiveIdenticalFiles) {
     EXPECT_EQ(first, second);
     EXPECT_GE(first.size(), 5u);
     EXPECT_EQ(first.count("$$log_20240330_235900_000.log"), 1u);
+}
+
+TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndAStartGoesOnWithTheDay) {
+    dir_.WriteText("TARVEDDE.INI",
+                   "[DDE]\nAutoStart=1\nIntervall=10\nEinheit=0\n" + std::string(kOneItem + 6));
+    ScenarioRunner runner(Options());
+    for (const char* line : {"start", "set Q \"1,5\"", "advance 1m"}) {
+        ASSERT_TRUE(runner.Execute(Command(line)).ok()) << line;
+    }
+    ASSERT_FALSE(runner.Ended());
+    const std::string logBefore = dir_.Bytes("_DDE_OPC_LOGALL.TXT");
+    const std::string dayBefore = dir_.Bytes("20240305.DAT");
+    ASSERT_TRUE(runner.Execute(Command("kill")).ok());
+    EXPECT_EQ(runner.Engine(), nullptr);
+    EXPECT_FALSE(runner.Ended());
+    EXPECT_EQ(dir_.Bytes("_DDE_OPC_LOGALL.TXT"), logBefore);
+    EXPECT_EQ(dir_.Bytes("20240305.DAT"), dayBefore);
+    EXPECT_TRUE(dir_.Exists("$dde_activ"));
+    EXPECT_FALSE(dir_.Exists("_TARVEDDE_LOG.TXT"));
+    // Nothing of the dead program runs on.
+    ASSERT_TRUE(runner.Execute(Command("advance 1m")).ok());
+    EXPECT_EQ(dir_.Bytes("_DDE_OPC_LOGALL.TXT"), logBefore);
+
+    ASSERT_TRUE(runner.Execute(Command("start")).ok());
+    ASSERT_TRUE(runner.Execute(Command("advance 1m")).ok());
+    runner.Finish();
+    const std::string log = dir_.Bytes("_DDE_OPC_LOGALL.TXT");
+    const std::string text = Cp1252ToUtf8(log);
+    EXPECT_EQ(log.substr(0, logBefore.size()), logBefore);
+    // The lock went with the process, the marker stayed.
+    EXPECT_THAT(text, HasSubstr("05.Mrz.24, 07:02:00 > $dde_activ in " + dir_.Path() +
+                                " noch vorhanden. Autostart trotzdem durchgeführt !"));
+    EXPECT_THAT(text, Not(HasSubstr("Mutex schon vorhanden")));
+    const auto rows = dir_.Lines("20240305.DAT");
+    EXPECT_EQ(dir_.Bytes("20240305.DAT").substr(0, dayBefore.size()), dayBefore);
+    EXPECT_THAT(rows, ::testing::Contains(StartsWith("2024.3.5;07:01:00;")));
+    EXPECT_THAT(rows, ::testing::Contains(StartsWith("2024.3.5;07:02:00;")));
+    EXPECT_THAT(rows, Not(::testing::Contains(StartsWith("2024.3.5;07:01:30;"))));
+    EXPECT_FALSE(dir_.Exists("20240305_1.DAT"));
+    // The end of the script closes the running program through the countdown.
+    EXPECT_THAT(text, HasSubstr("05.Mrz.24, 07:03:08 > Programm wird jetzt unsauber beendet."));
+    EXPECT_FALSE(dir_.Exists("$dde_activ"));
 }
 
 TEST(ScenarioFile, RunsWithAPrivateLockDirectoryAndRemovesIt) {

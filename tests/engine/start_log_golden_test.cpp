@@ -35,7 +35,6 @@ TEST(StartLogGoldenTest, ThreeItemStartWritesTheExpectedLog) {
     ASSERT_TRUE(main.FormCreate());
     main.FormShow();
     env.loop.AdvanceBy(20000);
-    main.FormClose();
 
     const std::string actual = env.files.ReadAll("/plant/_DDE_OPC_LOGALL.TXT").value_or("");
     const std::string expected = ReadBinary(data + "_DDE_OPC_LOGALL.TXT");

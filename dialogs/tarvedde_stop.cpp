@@ -1,0 +1,50 @@
+// The stop countdown: one engine timer, eight ticks, then the engine stops and closes.
+#include "dialogs/tarvedde_stop.h"
+
+namespace tarvedde {
+
+TFo_Stop::TFo_Stop(TarveddeMain& main)
+    : main_(main),
+      timer1_(main.State().host.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); })) {
+    main_.SetStopCountdown([this] { Show(); });
+}
+
+TFo_Stop::~TFo_Stop() {
+    main_.SetStopCountdown({});
+}
+
+void TFo_Stop::Show() {
+    if (visible_) {
+        return;
+    }
+    visible_ = true;
+    FormShow();
+}
+
+void TFo_Stop::FormShow() {
+    counter_ = 0;
+    p1Max = kTicks;
+    p1Position = 0;
+    timer1_->SetEnabled(true);
+}
+
+void TFo_Stop::Timer1Timer() {
+    ++counter_;
+    p1Position = counter_;
+    if (counter_ < kTicks) {
+        return;
+    }
+    timer1_->SetEnabled(false);
+    main_.Log().WriteLog("Programm wird jetzt unsauber beendet.");
+    main_.StopAcquisition();
+    main_.Close();
+    visible_ = false;
+}
+
+void TFo_Stop::BitBtn1Click() {
+    timer1_->SetEnabled(false);
+    main_.Log().WriteLog("Manueller Eingriff : Programm wird nicht beendet.");
+    visible_ = false;
+}
+
+}  // namespace tarvedde
