@@ -93,19 +93,16 @@ DdeHandle SocketDdeTransport::Connect(std::int32_t instance, DdeHandle service, 
 
 SocketDdeTransport::ConversationPtr SocketDdeTransport::Open(const std::string& service,
                                                              const std::string& topic) {
-    lastError_ = kDmlErrNoConvEstablished;
     auto dir = PrepareDdeDirectory(directory_);
-    if (!dir) {
-        log_(dir.error().message);
-        return nullptr;
-    }
-    auto path = DdeSocketPath(dir.value(), service);
+    auto path = dir ? DdeSocketPath(dir.value(), service) : Result<std::string>(dir.error());
     if (!path) {
         log_(path.error().message);
+        lastError_ = kDmlErrNoConvEstablished;
         return nullptr;
     }
     auto fd = ConnectDdeSocket(path.value());
     if (!fd) {
+        lastError_ = kDmlErrNoConvEstablished;
         return nullptr;  // no server: an everyday outcome the client reports itself
     }
     auto conv = std::make_shared<Conversation>();

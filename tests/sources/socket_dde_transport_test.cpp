@@ -75,6 +75,7 @@ TEST_F(SocketDdeTest, ConnectAdviseDataAndRequest) {
     EXPECT_EQ(transport->GetLastError(instance), kDmlErrNoConvEstablished);
     DdeHandle conv = Open();
     ASSERT_NE(conv, 0u);
+    EXPECT_EQ(transport->GetLastError(instance), kDmlErrNoError);
 
     ASSERT_EQ(Transact(conv, "q", kXtypAdvStart), std::string());
     ASSERT_TRUE(PumpUntil(*loop, [&] { return seen.size() == 1; }));  // the current value
