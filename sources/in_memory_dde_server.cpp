@@ -1,0 +1,257 @@
+// The in-memory DDE server and its transport; see in_memory_dde_server.h.
+#include "sources/in_memory_dde_server.h"
+
+#include <memory>
+#include <vector>
+
+namespace tarvedde {
+
+std::string InMemoryDdeServer::TopicKey(const std::string& service, const std::string& topic) {
+    return DdeNameKey(service) + '|' + DdeNameKey(topic);
+}
+
+InMemoryDdeServer::Item& InMemoryDdeServer::ItemOf(const std::string& service,
+                                                   const std::string& topic,
+                                                   const std::string& item) {
+    return topics_[TopicKey(service, topic)].items[DdeNameKey(item)];
+}
+
+void InMemoryDdeServer::AddTopic(const std::string& service, const std::string& topic) {
+    topics_[TopicKey(service, topic)];
+}
+
+void InMemoryDdeServer::Publish(const std::string& service, const std::string& topic,
+                                const std::string& item, const std::string& text) {
+    ItemOf(service, topic, item).value = text;
+    std::string topicKey = TopicKey(service, topic);
+    std::string itemKey = DdeNameKey(item);
+    std::vector<DdeHandle> targets;
+    for (const auto& [handle, conversation] : conversations_) {
+        if (conversation.topicKey == topicKey && conversation.links.count(itemKey) > 0) {
+            targets.push_back(handle);
+        }
+    }
+    std::string data = text + '\0';
+    for (DdeHandle handle : targets) {
+        // A callback before this one may have ended the conversation or its link.
+        auto found = conversations_.find(handle);
+        if (found == conversations_.end() || found->second.links.count(itemKey) == 0) {
+            continue;
+        }
+        auto onData = found->second.sink.onData;
+        if (onData) {
+            onData(item, data);
+        }
+    }
+}
+
+void InMemoryDdeServer::SetRequestText(const std::string& service, const std::string& topic,
+                                       const std::string& item, const std::string& text) {
+    ItemOf(service, topic, item).requestText = text;
+}
+
+void InMemoryDdeServer::SetDown(bool down) {
+    down_ = down;
+    if (!down) {
+        return;
+    }
+    std::map<DdeHandle, Conversation> ended;
+    ended.swap(conversations_);
+    for (auto& [handle, conversation] : ended) {
+        if (conversation.sink.onDisconnect) {
+            conversation.sink.onDisconnect();
+        }
+    }
+}
+
+int InMemoryDdeServer::LinkCount(const std::string& service, const std::string& topic,
+                                 const std::string& item) const {
+    std::string topicKey = TopicKey(service, topic);
+    int count = 0;
+    for (const auto& [handle, conversation] : conversations_) {
+        if (conversation.topicKey == topicKey && conversation.links.count(DdeNameKey(item)) > 0) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+DdeHandle InMemoryDdeServer::Connect(const std::string& service, const std::string& topic,
+                                     Sink sink, std::uint32_t& error) {
+    std::string topicKey = TopicKey(service, topic);
+    if (down_ || topics_.count(topicKey) == 0) {
+        error = kDmlErrNoConvEstablished;
+        return 0;
+    }
+    DdeHandle handle = nextConversation_++;
+    conversations_.emplace(handle, Conversation{topicKey, {}, std::move(sink)});
+    error = kDmlErrNoError;
+    return handle;
+}
+
+void InMemoryDdeServer::Disconnect(DdeHandle conversation) {
+    conversations_.erase(conversation);
+}
+
+std::uint32_t InMemoryDdeServer::Transact(DdeHandle conversation, const std::string& item,
+                                          std::uint32_t type, std::string& data) {
+    auto found = conversations_.find(conversation);
+    if (found == conversations_.end()) {
+        return kDmlErrNoConvEstablished;
+    }
+    Conversation& conv = found->second;
+    std::string itemKey = DdeNameKey(item);
+    const auto& items = topics_[conv.topicKey].items;
+    auto known = items.find(itemKey);
+    switch (type) {
+        case kXtypAdvStart:
+            if (unresponsive_) {
+                return kDmlErrAdvAckTimeout;
+            }
+            if (known == items.end()) {
+                return kDmlErrNotProcessed;
+            }
+            conv.links.insert(itemKey);
+            return kDmlErrNoError;
+        case kXtypAdvStop:
+            return conv.links.erase(itemKey) > 0 ? kDmlErrNoError : kDmlErrNotProcessed;
+        case kXtypRequest:
+            if (unresponsive_) {
+                return kDmlErrDataAckTimeout;
+            }
+            if (known == items.end() || (!known->second.requestText && !known->second.value)) {
+                return kDmlErrNotProcessed;
+            }
+            data = known->second.requestText.value_or(*known->second.value) + '\0';
+            return kDmlErrNoError;
+        default:
+            return kDmlErrNotProcessed;
+    }
+}
+
+InMemoryDdeTransport::~InMemoryDdeTransport() {
+    for (const auto& [conversation, topic] : conversationTopics_) {
+        server_.Disconnect(conversation);
+    }
+}
+
+std::uint32_t InMemoryDdeTransport::Initialize(std::int32_t& instance, Callback callback) {
+    if (instance_ != 0) {
+        Uninitialize(instance_);
+    }
+    instance_ = nextInstance_++;
+    callback_ = std::move(callback);
+    instance = instance_;
+    lastError_ = kDmlErrNoError;
+    return kDmlErrNoError;
+}
+
+bool InMemoryDdeTransport::Uninitialize(std::int32_t instance) {
+    if (!Valid(instance)) {
+        return false;
+    }
+    for (const auto& [conversation, topic] : conversationTopics_) {
+        server_.Disconnect(conversation);
+    }
+    conversationTopics_.clear();
+    instance_ = 0;
+    callback_ = nullptr;
+    return true;
+}
+
+DdeHandle InMemoryDdeTransport::CreateStringHandle(std::int32_t instance, const std::string& text) {
+    if (!Valid(instance)) {
+        lastError_ = kDmlErrDllNotInitialized;
+        return 0;
+    }
+    DdeHandle handle = atoms_.Add(text);
+    if (handle == 0) {
+        lastError_ = kDmlErrInvalidParameter;
+    }
+    return handle;
+}
+
+bool InMemoryDdeTransport::FreeStringHandle(std::int32_t instance, DdeHandle handle) {
+    return Valid(instance) && atoms_.Release(handle);
+}
+
+DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) {
+    if (!Valid(instance)) {
+        lastError_ = kDmlErrDllNotInitialized;
+        return 0;
+    }
+    auto serviceText = atoms_.Text(service);
+    auto topicText = atoms_.Text(topic);
+    if (!serviceText || !topicText) {
+        lastError_ = kDmlErrInvalidParameter;
+        return 0;
+    }
+    auto conversation = std::make_shared<DdeHandle>(0);
+    InMemoryDdeServer::Sink sink;
+    sink.onData = [this, conversation, topic](const std::string& item, const std::string& data) {
+        Notify({kXtypAdvData, kCfText, *conversation, topic, atoms_.ForNotification(item), data});
+    };
+    sink.onDisconnect = [this, conversation, topic] {
+        conversationTopics_.erase(*conversation);
+        Notify({kXtypDisconnect, 0, *conversation, topic, 0, {}});
+    };
+    std::uint32_t error = kDmlErrNoError;
+    *conversation = server_.Connect(*serviceText, *topicText, std::move(sink), error);
+    if (*conversation == 0) {
+        lastError_ = error;
+        return 0;
+    }
+    conversationTopics_[*conversation] = topic;
+    return *conversation;
+}
+
+bool InMemoryDdeTransport::Disconnect(DdeHandle conversation) {
+    if (conversationTopics_.erase(conversation) == 0) {
+        lastError_ = kDmlErrNoConvEstablished;
+        return false;
+    }
+    server_.Disconnect(conversation);
+    return true;
+}
+
+std::optional<std::string> InMemoryDdeTransport::ClientTransaction(DdeHandle conversation,
+                                                                   DdeHandle item,
+                                                                   std::uint32_t format,
+                                                                   std::uint32_t type, int) {
+    auto itemText = atoms_.Text(item);
+    if (!itemText || format != kCfText) {
+        lastError_ = kDmlErrInvalidParameter;
+        return std::nullopt;
+    }
+    if (conversationTopics_.count(conversation) == 0) {
+        lastError_ = kDmlErrNoConvEstablished;
+        return std::nullopt;
+    }
+    std::string data;
+    std::uint32_t error = server_.Transact(conversation, *itemText, type, data);
+    if (error != kDmlErrNoError) {
+        lastError_ = error;
+        return std::nullopt;
+    }
+    return data;
+}
+
+std::uint32_t InMemoryDdeTransport::GetLastError(std::int32_t instance) {
+    if (!Valid(instance)) {
+        return kDmlErrDllNotInitialized;
+    }
+    // As DdeGetLastError: reading the code resets it.
+    std::uint32_t error = lastError_;
+    lastError_ = kDmlErrNoError;
+    return error;
+}
+
+void InMemoryDdeTransport::Notify(DdeNotification notification) {
+    if (callback_) {
+        // A copy: the callback may uninitialise the instance.
+        Callback callback = callback_;
+        callback(notification);
+    }
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,113 @@
+// An in-memory DDE server for tests and the scenario runner, and the transport that talks
+// to it. Everything is synchronous on the caller's thread: Publish delivers XTYP_ADVDATA
+// to every conversation holding a hot link on the item before it returns, SetDown(true)
+// delivers XTYP_DISCONNECT to every conversation. Names of services, topics and items
+// compare without regard to ASCII case. Callbacks may call back into the transport
+// (disconnect, reconnect, stop a link); delivery copes with conversations that vanish on
+// the way. The server must outlive every transport attached to it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "sources/dde_atom_table.h"
+#include "sources/dde_transport.h"
+
+namespace tarvedde {
+
+class InMemoryDdeServer {
+public:
+    // What the server tells a conversation: data of an advised item, or its end.
+    struct Sink {
+        std::function<void(const std::string& item, const std::string& data)> onData;
+        std::function<void()> onDisconnect;
+    };
+
+    // Makes service/topic answer connects (Publish and SetRequestText do so too).
+    void AddTopic(const std::string& service, const std::string& topic);
+    // Sets the item's value (known from now on) and sends text + NUL to its hot links.
+    void Publish(const std::string& service, const std::string& topic, const std::string& item,
+                 const std::string& text);
+    // What REQUEST answers for the item (known from now on); without it, the value.
+    void SetRequestText(const std::string& service, const std::string& topic,
+                        const std::string& item, const std::string& text);
+    // Down ends every conversation and refuses connects until up again.
+    void SetDown(bool down);
+    bool Down() const { return down_; }
+    // While unresponsive, advise start and request time out (the conversation stays).
+    void SetUnresponsive(bool unresponsive) { unresponsive_ = unresponsive; }
+
+    std::size_t ConversationCount() const { return conversations_.size(); }
+    // Hot links on the item over all conversations.
+    int LinkCount(const std::string& service, const std::string& topic,
+                  const std::string& item) const;
+
+    // The transport's side. Connect gives 0 and sets `error` when nobody answers.
+    DdeHandle Connect(const std::string& service, const std::string& topic, Sink sink,
+                      std::uint32_t& error);
+    void Disconnect(DdeHandle conversation);
+    // DMLERR code; kDmlErrNoError when done. `data` receives a REQUEST's answer.
+    std::uint32_t Transact(DdeHandle conversation, const std::string& item, std::uint32_t type,
+                           std::string& data);
+    bool Exists(DdeHandle conversation) const { return conversations_.count(conversation) > 0; }
+
+private:
+    struct Item {
+        std::optional<std::string> value;
+        std::optional<std::string> requestText;
+    };
+    struct Topic {
+        std::map<std::string, Item> items;  // by name key
+    };
+    struct Conversation {
+        std::string topicKey;
+        std::set<std::string> links;  // item name keys
+        Sink sink;
+    };
+    static std::string TopicKey(const std::string& service, const std::string& topic);
+    Item& ItemOf(const std::string& service, const std::string& topic, const std::string& item);
+
+    std::map<std::string, Topic> topics_;  // by "SERVICE|TOPIC"
+    std::map<DdeHandle, Conversation> conversations_;
+    DdeHandle nextConversation_ = 0x1000;
+    bool down_ = false;
+    bool unresponsive_ = false;
+};
+
+// DdeTransport over an InMemoryDdeServer; one instance at a time.
+class InMemoryDdeTransport : public DdeTransport {
+public:
+    explicit InMemoryDdeTransport(InMemoryDdeServer& server) : server_(server) {}
+    ~InMemoryDdeTransport() override;
+    InMemoryDdeTransport(const InMemoryDdeTransport&) = delete;
+    InMemoryDdeTransport& operator=(const InMemoryDdeTransport&) = delete;
+
+    std::uint32_t Initialize(std::int32_t& instance, Callback callback) override;
+    bool Uninitialize(std::int32_t instance) override;
+    DdeHandle CreateStringHandle(std::int32_t instance, const std::string& text) override;
+    bool FreeStringHandle(std::int32_t instance, DdeHandle handle) override;
+    DdeHandle Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) override;
+    bool Disconnect(DdeHandle conversation) override;
+    std::optional<std::string> ClientTransaction(DdeHandle conversation, DdeHandle item,
+                                                 std::uint32_t format, std::uint32_t type,
+                                                 int timeoutMs) override;
+    std::uint32_t GetLastError(std::int32_t instance) override;
+
+private:
+    bool Valid(std::int32_t instance) const { return instance_ != 0 && instance == instance_; }
+    void Notify(DdeNotification notification);
+
+    InMemoryDdeServer& server_;
+    std::int32_t instance_ = 0;
+    std::int32_t nextInstance_ = 1;
+    Callback callback_;
+    DdeAtomTable atoms_;
+    std::map<DdeHandle, DdeHandle> conversationTopics_;  // ours, with their topic handle
+    std::uint32_t lastError_ = kDmlErrNoError;
+};
+
+}  // namespace tarvedde
