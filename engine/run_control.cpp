@@ -53,18 +53,21 @@ void TarveddeMain::StartAcquisition() {
     stopped_ = false;
     window.btStartDDEEnabled = false;
     window.btStoppenEnabled = true;
-    acquisitionStarted_ = true;
+    state_.acquisitionStarted = true;
     window.Changed();
     TimerDDETimer();
 }
 
-// Until the data-source clients exist, values arrive by setting an item's newest text
-// directly, so the items count as linked exactly when the configuration named them all.
-// An incomplete configuration counts as a lost connection: the retry timer then only
-// beeps, instead of restarting acquisition (and logging) every second.
+// An incomplete configuration counts as a lost connection without asking the server:
+// the retry timer then only beeps, instead of restarting acquisition (and logging) every
+// second.
 void TarveddeMain::LinkItems() {
-    state_.itemsLinked = state_.settings.configValid;
-    state_.connectionLost = !state_.settings.configValid;
+    if (!state_.settings.configValid) {
+        state_.itemsLinked = false;
+        state_.connectionLost = true;
+        return;
+    }
+    dde_.LinkItems();
 }
 
 void TarveddeMain::CreateLiveDataWindow() {

@@ -192,6 +192,8 @@ void TarveddeMain::AqasysModeStart() {
 }
 
 void TarveddeMain::FormClose() {
+    dde_.UnlinkItems();
+    dde_.CloseDDE();
     SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
     log_.FlushMessageListAtEnd();
     if (!startAborted_) {
@@ -228,11 +230,12 @@ bool TarveddeMain::ButtonClick(const std::string& name) {
     return false;
 }
 
-// Not yet connected to a data source, day files or state files: these steps run
-// without effect until those parts of the program exist.
 bool TarveddeMain::InitDDE() {
-    return true;
+    return dde_.InitDDE();
 }
+
+// Not yet connected to the state files: these steps run without effect until those
+// parts of the program exist.
 void TarveddeMain::RestoreMirrorOffsets() {}
 void TarveddeMain::ConvertConfigFile() {}
 void TarveddeMain::SyncTimeFrames() {}

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/dde_client.h"
 #include "engine/engine_state.h"
 #include "engine/host.h"
 #include "outputs/program_log.h"
@@ -55,6 +56,7 @@ public:
     bool StateClean() const { return stateClean_; }
     int StateFlags() const { return stateFlags_; }
     EngineState& State() { return state_; }
+    DdeClient& Dde() { return dde_; }
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
 
@@ -109,13 +111,13 @@ private:
     const Locale& locale_;
     ProgramLog log_;
     EngineState state_;
+    DdeClient dde_{host_.dde, state_};
     RichTextModel memo2_;
     std::optional<InstanceLock> instanceLock_;
     std::unique_ptr<Timer> timerDDE_;
     std::unique_ptr<Timer> timerAuto_;
 
     bool stopped_ = true;
-    bool acquisitionStarted_ = false;
     bool startAborted_ = false;
     bool closeRequested_ = false;
     bool permanentAtCreation_ = true;
