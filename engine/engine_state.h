@@ -113,6 +113,7 @@ struct EngineState {
     DateParts currentDay{};
     bool connectionLost = false;
     bool itemsLinked = false;
+    bool acquisitionStarted = false;      // set by the acquisition start, cleared by its stop
     bool writeOutputsEveryCycle = false;  // transferEveryCycle: diary and viewer files
     bool datEveryCycle = false;           // off: day data rows go out in blocks
     bool restartAfterDayChange = false;   // menu Neustart1 checked

@@ -10,12 +10,18 @@
 
 namespace tarvedde {
 
+class DdeTransport;
+
 struct Host {
     FileSystem& files;
     Clock& clock;
     EventLoop& loop;
     Operator& op;
     Shell& shell;
+    // The DDE transport of a DDE or AQASYS installation. Without one the DDE client
+    // succeeds at once as for an OPC installation: values then reach the items by other
+    // means (a scenario script, an OPC client).
+    DdeTransport* dde = nullptr;
 };
 
 }  // namespace tarvedde

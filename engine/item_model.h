@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 namespace tarvedde {
@@ -185,6 +186,14 @@ struct ConfigRecord {
     double count = 0.0;
 };
 
+// An elapsed-clock reading paired with the wall time it was taken at. It measures the
+// time since that wall time only while the wall field still holds that value: a wall
+// time restored from a file or reset by another module has no elapsed reading.
+struct ElapsedMark {
+    std::int64_t elapsedMs = -1;
+    double wallTime = -1.0;
+};
+
 // Per-item data-source state.
 struct ItemRuntime {
     std::string sourceName;
@@ -204,6 +213,10 @@ struct ItemRuntime {
     double lastOffDuration = 0.0;
     double maxOffEnd = 0.0;
     double maxOffStart = 0.0;
+    // Elapsed companions of lastSampleTime and switchOffTime: durations come from these,
+    // so a clock step or a daylight-saving change adds exactly the time that passed.
+    ElapsedMark lastSampleMark;
+    ElapsedMark switchOffMark;
 };
 
 // Counter state of a counter-difference item, kept across restarts.

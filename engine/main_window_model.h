@@ -27,6 +27,7 @@ struct MainWindowModel {
     bool lbGetDDEItemsVisible = true;
     std::string lbGetDDEItemsColor;  // "" default, "red", "green"
     std::string lbWarnung;
+    std::string lbWarnungColor;  // "" default, "red", "green"
     std::string btStartDDE = "OPC starten";
     bool btStartDDEEnabled = true;
     std::string btStoppen = "OPC stoppen";

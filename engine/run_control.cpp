@@ -63,7 +63,7 @@ void TarveddeMain::StartAcquisition() {
     stopped_ = false;
     window.btStartDDEEnabled = false;
     window.btStoppenEnabled = true;
-    acquisitionStarted_ = true;
+    state_.acquisitionStarted = true;
     window.Changed();
     TimerDDETimer();
 }
@@ -182,7 +182,7 @@ void TarveddeMain::StopAcquisition() {
     }
     timerAuto_->SetEnabled(false);
     state_.connectionLost = false;
-    acquisitionStarted_ = false;
+    state_.acquisitionStarted = false;
     window.Changed();
 }
 
@@ -216,16 +216,19 @@ void TarveddeMain::DDEOPCstoppen1Click() {
     }
 }
 
-// Until the data-source clients exist, values arrive by setting an item's newest text
-// directly, so the items count as linked exactly when the configuration named them all.
-// An incomplete configuration counts as a lost connection: the retry timer then only
-// beeps, instead of restarting acquisition (and logging) every second.
+// An incomplete configuration counts as a lost connection without asking the server:
+// the retry timer then only beeps, instead of restarting acquisition (and logging) every
+// second.
 void TarveddeMain::LinkItems() {
-    state_.itemsLinked = state_.settings.configValid;
-    state_.connectionLost = !state_.settings.configValid;
+    if (!state_.settings.configValid) {
+        state_.itemsLinked = false;
+        state_.connectionLost = true;
+        return;
+    }
+    dde_.LinkItems();
 }
 
-// The OPC client and the DDE conversation are not part of this program yet.
+// The OPC client is not part of this program yet.
 Status TarveddeMain::DisconnectOpcGroup() {
     return {};
 }
@@ -234,9 +237,12 @@ Status TarveddeMain::DisconnectOpcClient() {
 }
 void TarveddeMain::DeactivateOpcClient() {}
 void TarveddeMain::UnlinkItems() {
+    dde_.UnlinkItems();
     state_.itemsLinked = false;
 }
-void TarveddeMain::CloseDDE() {}
+void TarveddeMain::CloseDDE() {
+    dde_.CloseDDE();
+}
 
 void TarveddeMain::CreateLiveDataWindow() {
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));

@@ -213,7 +213,7 @@ void TarveddeMain::Neustart1Click() {
 // Not yet connected to a data source, time frames: these steps run
 // without effect until those parts of the program exist.
 bool TarveddeMain::InitDDE() {
-    return true;
+    return dde_.InitDDE();
 }
 void TarveddeMain::SyncTimeFrames() {}
 

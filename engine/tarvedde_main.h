@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/dde_client.h"
 #include "engine/engine_state.h"
 #include "engine/host.h"
 #include "engine/state_files.h"
@@ -67,7 +68,7 @@ public:
     // The stop countdown window; without one a close during acquisition is only refused.
     void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
     bool Stopped() const { return stopped_; }
-    bool AcquisitionStarted() const { return acquisitionStarted_; }
+    bool AcquisitionStarted() const { return state_.acquisitionStarted; }
     const Timer& TimerTot() const { return *timerTot_; }
 
     bool StartAborted() const { return startAborted_; }
@@ -75,6 +76,7 @@ public:
     bool StateClean() const { return stateClean_; }
     int StateFlags() const { return stateFlags_; }
     EngineState& State() { return state_; }
+    DdeClient& Dde() { return dde_; }
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
 
@@ -151,6 +153,7 @@ private:
     const Locale& locale_;
     ProgramLog log_;
     EngineState state_;
+    DdeClient dde_{host_.dde, state_};
     RichTextModel memo2_;
     std::optional<InstanceLock> instanceLock_;
     std::unique_ptr<Timer> timerDDE_;
@@ -159,7 +162,6 @@ private:
     std::function<void()> showStopCountdown_;
 
     bool stopped_ = true;
-    bool acquisitionStarted_ = false;
     bool startAborted_ = false;
     bool closeRequested_ = false;
     bool closed_ = false;

@@ -117,12 +117,42 @@ TEST_F(AcquisitionCycleTest, TickDuringAnUnfinishedCycleIsATimeout) {
 
 TEST_F(AcquisitionCycleTest, LostConnectionHandsOverToTheRetryTimer) {
     Start(7, 0, 0);
-    State().connectionLost = true;
-    env_.loop.AdvanceBy(10000);
+    env_.loop.AdvanceBy(5000);
+    env_.dde.ServerDisconnects();
+    EXPECT_TRUE(State().connectionLost);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:05 > Callback : Konversation abgebrochen !\r\n"
+                                    "05.Mrz.24, 07:00:05 > Verbindung zum Server abgebaut.\r\n"
+                                    "05.Mrz.24, 07:00:05 > Es wird versucht, die Verbindung "
+                                    "wiederherzustellen...\r\n"));
+    env_.dde.serverRunning = false;
+    env_.loop.AdvanceBy(5000);  // the cycle hands over to the retry timer
     EXPECT_EQ(State().window.lbDT, "07:00:00");
+    env_.loop.AdvanceBy(3000);  // three quiet retries
+    EXPECT_EQ(env_.dde.connectCalls, 1 + 3);
+    EXPECT_THAT(LogAll(), Not(HasSubstr("07:00:11 > ")));
+    env_.dde.serverRunning = true;
     env_.loop.AdvanceBy(1000);
-    EXPECT_THAT(LogAll(), HasSubstr("07:00:11 > Verbindung zum Server hergestellt.\r\n"));
-    EXPECT_EQ(State().window.lbDT, "07:00:11");
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server \"Anwendung\" / Topic "
+                                    "\"Thema\" aufgebaut.\r\n"));
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server hergestellt.\r\n"));
+    EXPECT_EQ(State().window.lbDT, "07:00:14");
+    EXPECT_NE(State().runtime[1].itemHandle, 0);
+}
+
+TEST_F(AcquisitionCycleTest, ServerValuesReachTheCycleThroughTheDataNotification) {
+    Start(7, 0, 0);
+    env_.dde.SendData("Q", "\r\n12,5\r\n");
+    env_.loop.AdvanceBy(10000);
+    EXPECT_EQ(State().statistics[1].currentValue, 12.5);
+}
+
+TEST_F(AcquisitionCycleTest, ClosingEndsLinksAndTheDdeInstance) {
+    Start(7, 0, 0);
+    main_->StopAcquisition();
+    ASSERT_TRUE(main_->FormClose());
+    EXPECT_EQ(env_.dde.conversation, 0u);
+    EXPECT_EQ(env_.dde.uninitializeCalls, 1);
+    EXPECT_EQ(State().runtime[2].itemHandle, 0);
 }
 
 }  // namespace

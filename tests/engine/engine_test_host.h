@@ -14,6 +14,7 @@
 #include "platform/text_encoding.h"
 #include "platform/virtual_clock.h"
 #include "platform/virtual_event_loop.h"
+#include "tests/engine/fake_dde_transport.h"
 
 namespace tarvedde::testing {
 
@@ -29,13 +30,17 @@ inline const std::string& TestLockDirectory() {
 }
 
 struct EngineTestHost {
-    EngineTestHost() { clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 0, 0, 0)); }
+    EngineTestHost() {
+        clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 0, 0, 0));
+        host.dde = &dde;
+    }
 
     MemoryFileSystem files;
     VirtualClock clock;
     VirtualEventLoop loop{clock};
     ScriptedOperator person;
     RecordingShell shell;
+    FakeDdeTransport dde;
     Host host{files, clock, loop, person, shell};
     std::string dir = "/plant/";
 

@@ -1,0 +1,272 @@
+// The DDE client's connection half against the in-memory server: initialise, connect,
+// link summary and log lines, unlink and close, the OPC short cuts and error names.
+#include "engine/dde_client.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/operator_transcript.h"
+#include "tests/engine/processing_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class DdeClientTest : public ProcessingFixture {
+protected:
+    DdeClientTest() {
+        state_.settings.ddeService = "PLS";
+        state_.settings.ddeTopic = "Werte";
+        for (int n = 1; n <= 3; ++n) {
+            Item(n).serverItem = "Item" + std::to_string(n);
+            Item(n).itemName = "Zulauf" + std::to_string(n);
+            Item(n).unit = "l/s";
+            SetLimits(n, 0.0, 500.0);
+        }
+    }
+
+    FakeDdeTransport& Server() { return env_.dde; }
+
+    DdeClient client_{&env_.dde, state_};
+};
+
+TEST_F(DdeClientTest, InitialiseLogsOnceAndReportsFailures) {
+    EXPECT_TRUE(client_.InitDDE());
+    EXPECT_THAT(NewLogLines(), ElementsAre("DDE initialisiert."));
+
+    Server().initializeResult = kDmlErrInvalidParameter;
+    Server().lastError = kDmlErrInvalidParameter;
+    EXPECT_FALSE(client_.InitDDE());
+    EXPECT_THAT(NewLogLines(), ElementsAre("InitDDE: DDE-Fehler: DMLERR_INVALIDPARAMETER"));
+
+    state_.connectionLost = true;  // retries stay quiet
+    EXPECT_FALSE(client_.InitDDE());
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+
+    Server().instanceToGive = -5;
+    EXPECT_FALSE(client_.InitDDE());
+    EXPECT_THAT(NewLogLines(), ElementsAre("DDE-Instanz=-5", "DDE wurde NICHT initialisiert !"));
+}
+
+TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    state_.connectionLost = true;
+    client_.LinkItems();
+    EXPECT_TRUE(state_.itemsLinked);
+    EXPECT_FALSE(state_.connectionLost);
+    EXPECT_EQ(Server().connectedService, "PLS");
+    EXPECT_EQ(Server().connectedTopic, "WERTE");
+    EXPECT_EQ(Server().AdviseStarts(), 3);
+    EXPECT_EQ(Server().transactions[0].timeoutMs, 5000);
+    EXPECT_THAT(
+        NewLogLines(),
+        ElementsAre("Verbindung zum Server \"PLS\" / Topic \"Werte\" aufgebaut.",
+                    "Zulauf1[l/s] : Grenzwerte = 0,00 / 500,00",
+                    "Zulauf2[l/s] : Grenzwerte = 0,00 / 500,00",
+                    "Zulauf3[l/s] : Grenzwerte = 0,00 / 500,00", "3 Werte werden übertragen."));
+    EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
+    EXPECT_EQ(state_.window.lbWarnungColor, "green");
+    EXPECT_NE(Runtime(1).itemHandle, 0);
+}
+
+TEST_F(DdeClientTest, UnknownItemStaysUnlinkedAndTurnsTheLabelRed) {
+    Server().unknownItems = {"ITEM2"};
+    Server().lastError = 0x4000;
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    client_.LinkItems();
+    EXPECT_TRUE(state_.itemsLinked);
+    EXPECT_EQ(Runtime(2).itemHandle, 0);
+    EXPECT_EQ(Server().freed.size(), 1u);
+    const auto lines = NewLogLines();
+    EXPECT_EQ(lines[3], "***** Fehler ! Advise Item 2: DDE-Fehler: $00004000");
+    EXPECT_EQ(lines.back(), "Achtung ! Nur 2 von 3 Werten werden übertragen.");
+    EXPECT_EQ(state_.window.lbWarnung, "Erfasse nur 2 von 3 Werten !");
+    EXPECT_EQ(state_.window.lbWarnungColor, "red");
+}
+
+TEST_F(DdeClientTest, MirroredAndSwitchedOffItemsAreCountedNotLinked) {
+    Item(2).mirror.mirrorOn = true;
+    Item(2).mirror.sourceItem = 1;
+    Item(3).mirror.mirrorOn = true;
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    client_.LinkItems();
+    EXPECT_EQ(Server().AdviseStarts(), 1);
+    const auto lines = NewLogLines();
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 3, lines.end()),
+                ElementsAre("1 Werte werden übertragen.", "1 Werte werden gespiegelt.",
+                            "1 Werte wurden abgeschaltet."));
+    EXPECT_EQ(state_.window.lbWarnungColor, "green");
+}
+
+TEST_F(DdeClientTest, ItemSetUpCopiesCalibrationAndLimits) {
+    Item(1).calibrationSlope = 2.0;
+    Item(1).calibrationIntercept = 3.0;
+    Item(1).Integral = true;
+    Item(1).IntegralLimit = 0.5;
+    Item(2).Grafiktyp = 2;
+    Item(2).calibrationSlope = 4.0;
+    Item(2).calibrationIntercept = 1.0;
+    Item(3).calibrationSlope = 0.000000005;  // inside the "very small" band
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    client_.LinkItems();
+    EXPECT_EQ(Runtime(1).factor, 2.0);
+    EXPECT_EQ(Runtime(1).offset, 3.0);
+    EXPECT_TRUE(Runtime(1).isIntegral);
+    EXPECT_EQ(Runtime(1).lowerBound, 0.5);
+    EXPECT_EQ(Item(2).calibrationSlope, 1.0);
+    EXPECT_EQ(Item(2).calibrationIntercept, 0.0);
+    EXPECT_EQ(Runtime(2).factor, 1.0);
+    EXPECT_FALSE(Runtime(2).isIntegral);
+    EXPECT_EQ(Runtime(2).lowerBound, 0.0);
+    EXPECT_EQ(Runtime(1).sourceName, "Item1");
+    const auto lines = NewLogLines();
+    EXPECT_EQ(lines[1], "Zulauf1[l/s] : Grenzwerte = 0,50 / 500,00");
+    EXPECT_EQ(lines[3], "Warnung für Item 3 : Steigung M ist sehr klein !");
+}
+
+TEST_F(DdeClientTest, SmallSlopeBandHasBoundsOfDifferentSize) {
+    Item(1).calibrationSlope = -0.0000001;  // on the lower bound: not warned
+    Item(2).calibrationSlope = -0.00000009;
+    Item(3).calibrationSlope = 0.00000001;  // on the upper bound: not warned
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    client_.LinkItems();
+    int warnings = 0;
+    for (const std::string& line : NewLogLines()) {
+        warnings += line.starts_with("Warnung für Item ") ? 1 : 0;
+        EXPECT_NE(line, "Warnung für Item 1 : Steigung M ist sehr klein !");
+    }
+    EXPECT_EQ(warnings, 1);
+}
+
+TEST_F(DdeClientTest, LimitLineCutsNameUnitAndText) {
+    Item(1).itemName = std::string(35, 'N');
+    Item(2).itemName = "Ablauf";
+    Item(2).unit = std::string(40, 'E');
+    Item(3).itemName = "Äußerer Zulauf";  // umlauts count as one character each
+    Item(3).unit = std::string(30, 'u');
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    client_.LinkItems();
+    const auto lines = NewLogLines();
+    EXPECT_EQ(lines[1], std::string(31, 'N') + "l/s] : Grenzwerte = 0,00 / 500,00");
+    EXPECT_EQ(lines[2], "Ablauf[" + std::string(34, 'E') + "] : Grenzwerte = 0,00 / 500,00");
+    EXPECT_EQ(lines[3],
+              "Äußerer Zulauf[" + std::string(26, 'u') + "] : Grenzwerte = 0,00 / 500,00");
+    // Name and unit fill at most 41 characters, so the closing text always fits in 58.
+}
+
+TEST_F(DdeClientTest, ServerNotRunningMarksTheConnectionLost) {
+    Server().serverRunning = false;
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    client_.LinkItems();
+    EXPECT_FALSE(state_.itemsLinked);
+    EXPECT_TRUE(state_.connectionLost);
+    EXPECT_THAT(NewLogLines(),
+                ElementsAre("ConnectDDE: DDE-Fehler: DMLERR_NO_CONV_ESTABLISHED",
+                            "DDE-Server \"PLS\" / \"Werte\" überprüfen. Gestartet ?"));
+    client_.LinkItems();  // retries are quiet
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+}
+
+TEST_F(DdeClientTest, SecondConnectWhileConnectedIsRefused) {
+    ASSERT_TRUE(client_.InitDDE());
+    ASSERT_TRUE(client_.ConnectDDE());
+    NewLogLines();
+    EXPECT_FALSE(client_.ConnectDDE());
+    EXPECT_THAT(NewLogLines(), ElementsAre("DDEConnect : DDE-Konversation schon vorhanden !"));
+}
+
+TEST_F(DdeClientTest, CheckServerShowsItsOwnMessages) {
+    ASSERT_TRUE(client_.InitDDE());
+    NewLogLines();
+    EXPECT_TRUE(client_.CheckServer());
+    EXPECT_THAT(NewLogLines(), IsEmpty());
+    client_.DisconnectDDE();
+    NewLogLines();
+    Server().serverRunning = false;
+    EXPECT_FALSE(client_.CheckServer());
+    EXPECT_THAT(NewLogLines(), ElementsAre("PLS / Werte sind nicht vorhanden !"));
+    EXPECT_THAT(env_.person.Transcript(),
+                ElementsAre(MessageLine("Server/Topic > PLS / Werte sind nicht gestartet bzw. "
+                                        "nicht korrekt eingestellt !")));
+}
+
+TEST_F(DdeClientTest, UnlinkStopsLinksOfUnmirroredItemsAndDisconnects) {
+    Item(3).mirror.mirrorOn = true;
+    ASSERT_TRUE(client_.InitDDE());
+    client_.LinkItems();
+    NewLogLines();
+    Server().transactions.clear();
+    client_.UnlinkItems();
+    ASSERT_EQ(Server().transactions.size(), 2u);
+    EXPECT_EQ(Server().transactions[0].type, kXtypAdvStop);
+    EXPECT_EQ(Server().transactions[0].timeoutMs, 1000);
+    EXPECT_EQ(Runtime(1).itemHandle, 0);
+    EXPECT_EQ(client_.Conversation(), 0u);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Verbindung zum Server abgebaut."));
+    // Without a conversation nothing is stopped, and the result says so.
+    EXPECT_FALSE(client_.StopAdvise(1));
+}
+
+TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
+    ASSERT_TRUE(client_.InitDDE());
+    client_.LinkItems();
+    NewLogLines();
+    Server().freeSucceeds = false;
+    Server().disconnectSucceeds = false;
+    Server().uninitializeSucceeds = false;
+    Server().lastError = kDmlErrDllNotInitialized;
+    EXPECT_TRUE(client_.StopAdvise(1));
+    EXPECT_EQ(Runtime(1).itemHandle, 0);
+    client_.DisconnectDDE();
+    EXPECT_EQ(client_.Conversation(), 0u);
+    client_.CloseDDE();
+    EXPECT_THAT(NewLogLines(), ElementsAre("StopAdvise: DDE-Fehler: DMLERR_DLL_NOT_INITIALIZED",
+                                           "DisconnectDDE: DDE-Fehler: DMLERR_DLL_NOT_INITIALIZED",
+                                           "Fehler DdeUnInitialize"));
+}
+
+TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
+    state_.settings.sourceKind = SourceKind::Opc;
+    EXPECT_TRUE(client_.InitDDE());
+    EXPECT_TRUE(client_.ConnectDDE());
+    EXPECT_TRUE(client_.ConnectDDE());
+    EXPECT_TRUE(client_.AdviseItem(1));
+    EXPECT_TRUE(client_.StopAdvise(1));
+    client_.LinkItems();
+    EXPECT_EQ(Server().connectCalls, 0);
+    EXPECT_TRUE(Server().transactions.empty());
+    EXPECT_TRUE(state_.itemsLinked);
+    EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
+    EXPECT_EQ(Runtime(2).sourceName, "Item2");
+}
+
+TEST_F(DdeClientTest, WithoutTransportTheClientShortCutsAsForOpc) {
+    DdeClient bare(nullptr, state_);
+    EXPECT_TRUE(bare.InitDDE());
+    bare.LinkItems();
+    bare.UnlinkItems();
+    bare.CloseDDE();
+    EXPECT_TRUE(state_.itemsLinked);
+    EXPECT_FALSE(state_.connectionLost);
+}
+
+TEST(DdeErrorNameTest, KnownCodesByNameOthersAsHex) {
+    EXPECT_EQ(DdeErrorName(0), "DMLERR_NO_ERROR");
+    EXPECT_EQ(DdeErrorName(0x4003), "DMLERR_DLL_NOT_INITIALIZED");
+    EXPECT_EQ(DdeErrorName(0x4006), "DMLERR_INVALIDPARAMETER");
+    EXPECT_EQ(DdeErrorName(0x400A), "DMLERR_NO_CONV_ESTABLISHED");
+    EXPECT_EQ(DdeErrorName(0x400E), "$0000400E");
+    EXPECT_EQ(DdeErrorName(0xDEADBEEF), "$DEADBEEF");
+}
+
+}  // namespace
+}  // namespace tarvedde::testing

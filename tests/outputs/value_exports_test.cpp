@@ -1,0 +1,65 @@
+// Value export files: names by day and kind, the exact bytes of each line format, one
+// file per day, and failures that are logged without stopping the caller.
+#include "outputs/value_exports.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/outputs/log_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+class ValueExportsTest : public LogFixture {
+protected:
+    ValueExportTarget target_{fs_, log_, GermanLocale(), kDir};
+};
+
+// 12 March 2015, noon.
+constexpr double kNoon = 42075.5;
+
+TEST_F(ValueExportsTest, FileNamesCarryDayKindAndItem) {
+    EXPECT_EQ(ValueExportFileName(ValueExportKind::kIntegral, kNoon, 3), "20150312_Integral_3.txt");
+    EXPECT_EQ(ValueExportFileName(ValueExportKind::kDifference, kNoon + 0.4999, 180),
+              "20150312_Differenz_180.txt");
+    EXPECT_EQ(ValueExportFileName(ValueExportKind::kSingleValues, kNoon + 0.5, 1),
+              "20150313_Einzelwerte_1.txt");
+}
+
+TEST_F(ValueExportsTest, IntegralLinesAreExactBytes) {
+    ASSERT_TRUE(WriteIntegralExport(target_, 3, kNoon, 12.375, 1234.5));
+    // 15 significant digits of the time; a value that rounds to zero has no sign.
+    ASSERT_TRUE(WriteIntegralExport(target_, 3, 42075.123456789012, -0.004, 0.0));
+    EXPECT_EQ(File("20150312_Integral_3.txt"),
+              "42075,5;12,38;1234,50\r\n42075,123456789;0,00;0,00\r\n");
+}
+
+TEST_F(ValueExportsTest, DifferenceAndSingleValueFormats) {
+    ASSERT_TRUE(WriteDifferenceExport(target_, 2, kNoon, 17779.0, 60.0));
+    ASSERT_TRUE(WriteSingleValueExport(target_, 2, kNoon, 1234567.891));
+    EXPECT_EQ(File("20150312_Differenz_2.txt"), "42075,5;17779,00;60,00\r\n");
+    EXPECT_EQ(File("20150312_Einzelwerte_2.txt"), "42075,5;1234567,89\r\n");
+}
+
+TEST_F(ValueExportsTest, NextDayStartsANewFile) {
+    ASSERT_TRUE(WriteSingleValueExport(target_, 1, 42075.99999, 1.0));
+    ASSERT_TRUE(WriteSingleValueExport(target_, 1, 42076.0, 2.0));
+    EXPECT_EQ(File("20150312_Einzelwerte_1.txt"), "42075,99999;1,00\r\n");
+    EXPECT_EQ(File("20150313_Einzelwerte_1.txt"), "42076;2,00\r\n");
+}
+
+TEST_F(ValueExportsTest, FailuresAreLoggedWithTheirOwnText) {
+    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op == FileOp::Append && path.find(".txt") != std::string::npos &&
+               path.find("_DDE_OPC_LOGALL") == std::string::npos;
+    });
+    EXPECT_FALSE(WriteIntegralExport(target_, 1, kNoon, 1.0, 1.0));
+    EXPECT_FALSE(WriteDifferenceExport(target_, 1, kNoon, 1.0, 1.0));
+    EXPECT_FALSE(WriteSingleValueExport(target_, 1, kNoon, 1.0));
+    EXPECT_EQ(File("_DDE_OPC_LOGALL.TXT"),
+              std::string(kStamp) + "Fehler beim Speichern der Integral-Daten !\r\n" + kStamp +
+                  "Fehler beim Speichern der Differenz-Daten !\r\n" + kStamp +
+                  "Fehler beim Speichern der Einzelwert-Daten !\r\n");
+}
+
+}  // namespace
+}  // namespace tarvedde::testing
