@@ -198,12 +198,6 @@ TEST_F(LoaderTest, CounterStateIsReadAndWrittenBackWithThreeDecimals) {
     EXPECT_EQ(Read(kCounterIniFile, "Item_4", "Zählerstand"), "<none>");
 }
 
-TEST_F(LoaderTest, CounterStateIsNotTouchedInAqasysMode) {
-    PutIni({"[DDE]", "Itemcount=2"});
-    Load(SourceKind::Aqasys);
-    EXPECT_FALSE(Exists(kCounterIniFile));
-}
-
 TEST_F(LoaderTest, ExtraneousWaterKeysAreLoggedAndWrittenBack) {
     PutIni({"[Fremdwasser]", "ZulaufMin_ls_index=4", "Zulauf_EwInd_ls=2.125"});
     Load();
@@ -239,15 +233,12 @@ TEST_F(LoaderTest, ProtocolOrderUsesTheItemCountKnownBeforeTheLoad) {
     EXPECT_EQ(state_.protocolOrder[4], 0);
     EXPECT_EQ(state_.protocolOrder[5], 1);
     EXPECT_EQ(state_.protocolOrder[6], -1);
-}
 
-TEST_F(LoaderTest, ProtocolOrderFileShorterThanTheItemList) {
-    state_.settings.itemCount = 4;
-    Put("ProtoReihe.TVW", {"4"});
+    Put("ProtoReihe.TVW", {"4"});  // shorter than the item list
     Load();
     EXPECT_EQ(state_.protocolOrder[1], 4);
     EXPECT_EQ(state_.protocolOrder[2], 2);
-    EXPECT_EQ(state_.protocolOrder[4], 4);
+    EXPECT_EQ(state_.protocolOrder[5], 5);
 }
 
 TEST_F(LoaderTest, StartAndOutputKeys) {
@@ -272,8 +263,9 @@ TEST_F(LoaderTest, StartAndOutputKeys) {
 }
 
 TEST_F(LoaderTest, AqasysModeTakesItsItemsFromTheParameterLists) {
-    PutIni({"[DDE]", "AutoStart=1", "Drucker=0", "Drucken=1"});
+    PutIni({"[DDE]", "Itemcount=2", "AutoStart=1", "Drucker=0", "Drucken=1"});
     Load(SourceKind::Aqasys);
+    EXPECT_FALSE(Exists(kCounterIniFile));  // counter state is not touched
     EXPECT_EQ(Shown(), Lines{"MESSAGE Keine AQASYS DDE-Items definiert !"});
     EXPECT_FALSE(state_.settings.configValid);
     EXPECT_FALSE(state_.settings.autoStart);

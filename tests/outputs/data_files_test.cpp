@@ -8,7 +8,6 @@
 #include <map>
 #include <string>
 
-#include "platform/text_encoding.h"
 #include "tests/outputs/log_fixture.h"
 
 namespace tarvedde::testing {
@@ -20,12 +19,6 @@ using ::testing::Not;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // A moving maximum before the first average exists.
 constexpr double kMaximumResetForTest = 999999.9;
-
-std::string GoldenBytes(const std::string& name) {
-    auto bytes =
-        MakeRealFileSystem()->ReadAll(std::string(TARVEDDE_TEST_DATA) + "/outputs/" + name);
-    return bytes.ok() ? bytes.value() : "<missing golden file " + name + ">";
-}
 
 class FakeGrid final : public GridTexts {
 public:
@@ -138,15 +131,11 @@ protected:
         cycle_.itemCount = 3;
     }
     bool WriteRows() { return WriteSampleAndDayRows(files_, grid_, cycle_); }
-    void Put(const std::string& name, const std::string& bytes) {
-        ASSERT_TRUE(fs_.WriteAll(kDir + name, bytes, false));
-    }
     void FailOn(FileOp failing, const std::string& name) {
         fs_.SetFailurePolicy([failing, path = kDir + name](FileOp op, const std::string& p) {
             return op == failing && p == path;
         });
     }
-    std::string LogAll() const { return Cp1252ToUtf8(File(kLogAllFile)); }
     // The file's text in UTF-8, or "<missing>".
     std::string Text(const std::string& name) const { return Cp1252ToUtf8(File(name)); }
 
@@ -231,10 +220,9 @@ TEST_F(DataFilesTest, DayDataThatCannotBeOpenedHasItsOwnMessage) {
     ASSERT_TRUE(fs_.WriteAll("/prog/20240305.DAT", "", false));
     ASSERT_TRUE(WriteRows());
     EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Schreiben von .DAT (3)\r\n"));
-}
 
-// A day data file deleted during the day comes back with the next row.
-TEST_F(DataFilesTest, ADeletedDayDataFileIsCreatedAgain) {
+    // Once it can be written again, a day data file deleted during the day comes back.
+    fs_.SetFailurePolicy(nullptr);
     ASSERT_TRUE(fs_.Remove("/prog/20240305.DAT"));
     cycle_.datEveryCycle = true;
     ASSERT_TRUE(WriteRows());

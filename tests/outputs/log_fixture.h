@@ -9,12 +9,20 @@
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "platform/memory_file_system.h"
+#include "platform/text_encoding.h"
 #include "platform/virtual_clock.h"
 
 namespace tarvedde::testing {
 
 inline constexpr char kDir[] = "/prog/";
 inline constexpr char kStamp[] = "05.Mrz.24, 07:08:09 > ";
+
+// A golden file of tests/data/outputs, or a text that matches no output.
+inline std::string GoldenBytes(const std::string& name) {
+    auto bytes =
+        MakeRealFileSystem()->ReadAll(std::string(TARVEDDE_TEST_DATA) + "/outputs/" + name);
+    return bytes.ok() ? bytes.value() : "<missing golden file " + name + ">";
+}
 
 class LogFixture : public ::testing::Test {
 protected:
@@ -28,6 +36,11 @@ protected:
         auto bytes = fs_.ReadAll(kDir + name);
         return bytes.ok() ? bytes.value() : "<missing>";
     }
+    void Put(const std::string& name, const std::string& bytes) {
+        ASSERT_TRUE(fs_.WriteAll(kDir + name, bytes, false));
+    }
+    // The main log in UTF-8, as the texts stand in the code.
+    std::string LogAll() const { return Cp1252ToUtf8(File(kLogAllFile)); }
     void FailAppendsTo(const std::string& name) {
         fs_.SetFailurePolicy([path = kDir + name](FileOp op, const std::string& p) {
             return (op == FileOp::Append || op == FileOp::Write) && p == path;

@@ -138,12 +138,11 @@ TEST_F(ProgramLogTest, StatisticsInfoOf500IsKeptAndOf501MovesToTheFile) {
     log_.WriteDDEInfo("s");
     EXPECT_EQ(File(kStatisticsInfoFile), Repeat("s\r\n", 501));
     EXPECT_TRUE(log_.StatisticsInfo().Empty());
-}
 
-TEST_F(ProgramLogTest, StatisticsOverflowIsClearedEvenWhenTheFileFails) {
+    // The overflow is cleared even when the file fails.
     FailAppendsTo(kStatisticsInfoFile);
     for (int i = 0; i < 501; ++i) {
-        log_.WriteDDEInfo("s");
+        log_.WriteDDEInfo("t");
     }
     EXPECT_TRUE(log_.StatisticsInfo().Empty());
 }
@@ -193,9 +192,7 @@ TEST_F(ProgramLogTest, RawDataLineHoldsTheDecimalBytesOfThe1252Text) {
     log_.WriteRawData("12,5", ';');
     log_.WriteRawData("ä", ',');
     EXPECT_EQ(File(kRawDataFile), "49;50;44;53;\r\n228,\r\n");
-}
 
-TEST_F(ProgramLogTest, RawDataFailureIsLoggedAndNothingElseHappens) {
     FailAppendsTo(kRawDataFile);
     log_.WriteRawData("1", ';');
     EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Fehler beim Speichern der Rohdaten !\r\n");

@@ -67,7 +67,7 @@ TEST(ExtendedFloat, GoldenBytes) {
 TEST(ExtendedFloat, RandomFiniteDoublesRoundTripBitExact) {
     std::mt19937_64 random(20240611);
     int checked = 0;
-    for (int i = 0; i < 1'000'000; ++i) {
+    for (int i = 0; i < 100'000; ++i) {
         const std::uint64_t bits = random();
         const double value = std::bit_cast<double>(bits);
         if (!std::isfinite(value)) {
@@ -79,7 +79,7 @@ TEST(ExtendedFloat, RandomFiniteDoublesRoundTripBitExact) {
             FAIL() << std::hex << "0x" << bits << " came back as 0x" << back;
         }
     }
-    EXPECT_GT(checked, 990'000);
+    EXPECT_GT(checked, 99'000);
 }
 
 TEST(ExtendedFloat, EverySubnormalBitPositionRoundTrips) {

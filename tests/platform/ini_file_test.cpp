@@ -259,18 +259,13 @@ std::string ItemIni() {
 TEST_F(IniFileTest, ReadsTenThousandKeysQuickly) {
     Put(ItemIni());
     const auto start = std::chrono::steady_clock::now();
-    long sum = 0;
     for (int i = 0; i < 10000; ++i) {
         const int n = i % 180 + 1;
-        sum +=
-            ini_.ReadInteger("ITEM_" + std::to_string(n), "schlüssel" + std::to_string(i % 20), -1);
+        ASSERT_EQ(
+            ini_.ReadInteger("ITEM_" + std::to_string(n), "schlüssel" + std::to_string(i % 20), -1),
+            n * (i % 20));
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    long expected = 0;
-    for (int i = 0; i < 10000; ++i) {
-        expected += (i % 180 + 1) * (i % 20);
-    }
-    EXPECT_EQ(sum, expected);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 500);
 }
 

@@ -31,22 +31,22 @@ TimeZone LoadOrSkip(const std::string& name, bool& skipped) {
         GTEST_SKIP() << "tzdata for " << (name) << " is not installed"; \
     }
 
-TEST(TimeZoneBerlin, SpringForwardAt0100Utc) {
+TEST(TimeZoneBerlin, SpringForwardAndFallBackAt0100Utc) {
     LOAD_ZONE_OR_SKIP(berlin, "Europe/Berlin");
-    const std::int64_t change = 1'711'846'800'000;                  // 2024-03-31 01:00:00 UTC
-    const std::int64_t localMidnight = kJan2024 + 90 * 24 * kHour;  // 2024-03-31 00:00
-    EXPECT_EQ(berlin.ToLocalMs(change - kSecond), localMidnight + 2 * kHour - kSecond);
-    EXPECT_EQ(berlin.ToLocalMs(change), localMidnight + 3 * kHour);
-    EXPECT_EQ(berlin.OffsetMs(change - 1), kHour);
-    EXPECT_EQ(berlin.OffsetMs(change), 2 * kHour);
-}
-
-TEST(TimeZoneBerlin, FallBackAt0100Utc) {
-    LOAD_ZONE_OR_SKIP(berlin, "Europe/Berlin");
-    const std::int64_t change = 1'729'990'800'000;                   // 2024-10-27 01:00:00 UTC
-    const std::int64_t localMidnight = kJan2024 + 300 * 24 * kHour;  // 2024-10-27 00:00
-    EXPECT_EQ(berlin.ToLocalMs(change - kSecond), localMidnight + 3 * kHour - kSecond);
-    EXPECT_EQ(berlin.ToLocalMs(change), localMidnight + 2 * kHour);
+    struct Change {
+        std::int64_t utcMs;
+        int day;  // of 2024, from January 1 = 0
+        std::int64_t localHourBefore, localHourAfter;
+    };
+    for (const Change& c : {Change{1'711'846'800'000, 90, 2, 3},  // 2024-03-31 01:00 UTC
+                            Change{1'729'990'800'000, 300, 3, 2}}) {
+        const std::int64_t localMidnight = kJan2024 + c.day * 24 * kHour;
+        EXPECT_EQ(berlin.ToLocalMs(c.utcMs - kSecond),
+                  localMidnight + c.localHourBefore * kHour - kSecond);
+        EXPECT_EQ(berlin.ToLocalMs(c.utcMs), localMidnight + c.localHourAfter * kHour);
+        EXPECT_EQ(berlin.OffsetMs(c.utcMs - 1), (c.localHourBefore - 1) * kHour);
+        EXPECT_EQ(berlin.OffsetMs(c.utcMs), (c.localHourAfter - 1) * kHour);
+    }
 }
 
 TEST(TimeZoneBerlin, FooterRuleAfterTheLastTransition) {
@@ -175,17 +175,14 @@ TEST(TimeZoneParse, Version2UsesThe64BitSectionAndTheFooter) {
     EXPECT_EQ(zone.value().OffsetMs(4'000'000'001'000), 3 * kHour);  // after it: the footer
 }
 
-TEST(TimeZoneParse, EmptyFooterKeepsTheLastType) {
-    auto zone = TimeZone::Parse(Tzif2({{}, {}, {0}}, kTwoChanges, ""), "v2");
-    ASSERT_TRUE(zone.ok()) << zone.error().message;
-    EXPECT_EQ(zone.value().OffsetMs(9'000'000'000'000), 0);
-}
-
-TEST(TimeZoneParse, FooterAloneGovernsAZoneWithoutTransitions) {
-    auto zone =
+TEST(TimeZoneParse, EmptyFooterKeepsTheLastTypeAndAFooterAloneGovernsAZone) {
+    auto empty = TimeZone::Parse(Tzif2({{}, {}, {0}}, kTwoChanges, ""), "v2");
+    ASSERT_TRUE(empty.ok()) << empty.error().message;
+    EXPECT_EQ(empty.value().OffsetMs(9'000'000'000'000), 0);
+    auto alone =
         TimeZone::Parse(Tzif2({{}, {}, {0}}, {{}, {}, {3600}}, "CET-1CEST,M3.5.0,M10.5.0/3"), "v2");
-    ASSERT_TRUE(zone.ok()) << zone.error().message;
-    EXPECT_EQ(zone.value().OffsetMs(1'711'846'800'000), 2 * kHour);
+    ASSERT_TRUE(alone.ok()) << alone.error().message;
+    EXPECT_EQ(alone.value().OffsetMs(1'711'846'800'000), 2 * kHour);
 }
 
 TEST(TimeZoneParse, MalformedBytesAreErrors) {
