@@ -15,6 +15,7 @@
 #include "gui/qt_event_loop.h"
 #include "gui/qt_operator.h"
 #include "platform/system_shell.h"
+#include "sources/socket_dde_transport.h"
 
 namespace {
 
@@ -66,11 +67,18 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
         return 2;
     }
 
-    Host host{*files, *clock, loop, person, *shell};
+    TarveddeMain* engineForLog = nullptr;
+    SocketDdeTransport dde(loop, "", [&engineForLog](const std::string& text) {
+        if (engineForLog != nullptr) {
+            engineForLog->Log().WriteLog(text);
+        }
+    });
+    Host host{*files, *clock, loop, person, *shell, &dde};
     StartOptions options;
     options.programDir = commandLine.programDir;
     options.sourceKind = kind.value();
     TarveddeMain engine(host, options);
+    engineForLog = &engine;
     if (!engine.FormCreate()) {
         return 0;
     }

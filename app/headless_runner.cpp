@@ -8,6 +8,7 @@
 #include "platform/poll_event_loop.h"
 #include "platform/system_shell.h"
 #include "platform/unattended_operator.h"
+#include "sources/socket_dde_transport.h"
 
 namespace tarvedde {
 namespace {
@@ -61,7 +62,14 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
         Answer::No);
     person.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
 
-    Host host{*files, *clock, loop, person, *shell};
+    // The plant's DDE server is reached through the local socket protocol; transport
+    // problems (a broken peer, a refused frame) go to the program log.
+    SocketDdeTransport dde(loop, "", [&engine](const std::string& text) {
+        if (engine != nullptr) {
+            engine->Log().WriteLog(text);
+        }
+    });
+    Host host{*files, *clock, loop, person, *shell, &dde};
     StartOptions options;
     options.programDir = commandLine.programDir;
     options.sourceKind = kind.value();

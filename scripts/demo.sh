@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is needed, builds the release configuration, lays out a
-# demo plant's program directory (once; later runs keep its state and files) and runs
-# the client on it: the desktop window when a display is there, otherwise headless.
-# Ctrl-C (or closing the window) ends the client cleanly.
+# demo plant's program directory (once; later runs keep its state and files), starts the
+# plant simulator and runs the client on it: the desktop window when a display is there,
+# otherwise headless. Ctrl-C (or closing the window) ends both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -21,8 +21,16 @@ for template in tools/demo-plant/*.INI; do
     fi
 done
 
+# The client and the simulator meet in a private socket directory of the demo.
+export TARVEDDE_DDE_DIR="$demo/.dde"
+build/release/tools/plantsim/plantsim --config tools/plantsim/demo.ini --dde-dir "$TARVEDDE_DDE_DIR" &
+plantsim=$!
+trap 'kill -TERM "$plantsim" 2>/dev/null || true; wait "$plantsim" 2>/dev/null || true' EXIT
+sleep 1
+
 echo "demo plant: $demo (log: $demo/_DDE_OPC_LOGALL.TXT)"
 if [ -n "${DISPLAY:-}" ] && [ "${TARVEDDE_HEADLESS:-0}" != 1 ]; then
-    exec build/release/app/tarvedde --dir "$demo"
+    build/release/app/tarvedde --dir "$demo"
+else
+    build/release/app/tarvedde-headless --dir "$demo"
 fi
-exec build/release/app/tarvedde-headless --dir "$demo"
