@@ -93,13 +93,13 @@ public:
     }
 
     // "kind@atMs[:durationMs]".
-    bool Schedule(const std::string& spec) {
-        auto at = spec.find('@');
+    bool Schedule(const std::string& faultText) {
+        auto at = faultText.find('@');
         if (at == std::string::npos) {
             return false;
         }
-        std::string kind = spec.substr(0, at);
-        std::string times = spec.substr(at + 1);
+        std::string kind = faultText.substr(0, at);
+        std::string times = faultText.substr(at + 1);
         auto colon = times.find(':');
         int atMs = StrToIntDef(times.substr(0, colon), -1);
         int duration = colon == std::string::npos ? 0 : StrToIntDef(times.substr(colon + 1), -1);
