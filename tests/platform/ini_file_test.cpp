@@ -256,17 +256,15 @@ std::string ItemIni() {
     return text;
 }
 
-TEST_F(IniFileTest, ReadsTenThousandKeysQuickly) {
+// How fast this runs is measured in bench/ini_file_bench.cpp.
+TEST_F(IniFileTest, ReadsEveryKeyOfALargeFile) {
     Put(ItemIni());
-    const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 10000; ++i) {
         const int n = i % 180 + 1;
         ASSERT_EQ(
             ini_.ReadInteger("ITEM_" + std::to_string(n), "schlüssel" + std::to_string(i % 20), -1),
             n * (i % 20));
     }
-    const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 500);
 }
 
 TEST(IniFileRealTest, InstancesSeeEachOthersWritesOnDisk) {
