@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "platform/civil_time.h"
+#include "platform/ini_file.h"
 #include "platform/instance_lock.h"
+#include "platform/text_encoding.h"
 #include "platform/text_file.h"
 #include "platform/time_zone.h"
 
@@ -45,9 +47,6 @@ bool NeedsStart(const ScenarioAction& action) {
 
 Status CheckSupported(const ScenarioCommand& command) {
     const ScenarioAction& action = command.action;
-    if (std::holds_alternative<ServerCommand>(action)) {
-        return NotYetSupported(command, command.verb);
-    }
     const auto* set = std::get_if<SetCommand>(&action);
     if (set != nullptr && (set->typed || set->quality)) {
         return LineError(command, "'set' with an OPC value or quality is not yet supported");
@@ -78,7 +77,7 @@ ScenarioRunner::ScenarioRunner(ScenarioOptions options)
     : options_(std::move(options)),
       files_(MakeRealFileSystem()),
       endingShell_(std::make_unique<EndingShell>(shell_, loop_)),
-      host_{*files_, clock_, loop_, person_, *endingShell_} {
+      host_{*files_, clock_, loop_, person_, *endingShell_, &ddeTransport_} {
     options_.programDir = WithTrailingSeparator(options_.programDir);
     person_.Scripted().SetLineSink([this](const std::string& line) { RecordTranscriptLine(line); });
 }
@@ -166,7 +165,10 @@ struct ScenarioRunner::Applier {
         return runner.engine_->ButtonClick(c.name) ? Status()
                                                    : NotYetSupported(command, "click " + c.name);
     }
-    Status operator()(const ServerCommand&) { return NotYetSupported(command, command.verb); }
+    Status operator()(const ServerCommand& c) {
+        runner.ddeServer_.SetDown(!c.up);
+        return {};
+    }
     Status operator()(const KillCommand&) {
         if (runner.engine_ == nullptr) {
             return LineError(command, "'kill' needs 'start' first");
@@ -199,6 +201,7 @@ void ScenarioRunner::Start() {
         transcriptFailed_ = !files_->WriteAll(transcript, "", false).ok();
         everStarted_ = true;
     }
+    AnnounceConfiguredItems();
     StartOptions startOptions;
     startOptions.programDir = options_.programDir;
     startOptions.sourceKind = sourceKind_;
@@ -252,14 +255,23 @@ void ScenarioRunner::AdvanceToLocal(double localTime) {
     AdvanceToElapsed(clock_.ElapsedMs() + (targetUtcMs - clock_.WallUtcMs()));
 }
 
-// The data server's new value reaches every configured item that reads it.
+// The data server's new value reaches every item linked to it, as Windows-1252 text.
 void ScenarioRunner::PublishText(const SetCommand& command) {
-    EngineState& state = engine_->State();
-    const int count = std::min(state.settings.itemCount, maxItems);
+    ddeServer_.Publish(ddeService_, ddeTopic_, command.item, Utf8ToCp1252(command.value));
+}
+
+// The server knows the items the configuration names, so their advise links stand from
+// the start; their values come with the script's `set` commands.
+void ScenarioRunner::AnnounceConfiguredItems() {
+    IniFile ini(*files_, options_.programDir + kMainIniFile);
+    ddeService_ = ini.ReadString("DDE", "Server", "Anwendung");
+    ddeTopic_ = ini.ReadString("DDE", "Topic", "Thema");
+    ddeServer_.AddTopic(ddeService_, ddeTopic_);
+    const int count = std::clamp(ini.ReadInteger("DDE", "Itemcount", 0), 0, maxItems);
     for (int n = 1; n <= count; ++n) {
-        const auto index = static_cast<std::size_t>(n);
-        if (state.items[index].serverItem == command.item) {
-            state.runtime[index].newestText = command.value;
+        const std::string item = ini.ReadString("Items", "Item" + std::to_string(n), "0");
+        if (item != "0") {
+            ddeServer_.SetRequestText(ddeService_, ddeTopic_, item, "");
         }
     }
 }

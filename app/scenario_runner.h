@@ -22,6 +22,7 @@
 #include "platform/recording_shell.h"
 #include "platform/virtual_clock.h"
 #include "platform/virtual_event_loop.h"
+#include "sources/in_memory_dde_server.h"
 
 namespace tarvedde {
 
@@ -84,6 +85,7 @@ private:
     Status SetTimeZone(const std::string& name);
     void AdvanceToLocal(double localTime);
     void PublishText(const SetCommand& command);
+    void AnnounceConfiguredItems();
     void AfterCommand();
     bool CheckEnded();
     void RecordTranscriptLine(const std::string& line);
@@ -96,6 +98,11 @@ private:
     RecordingShell shell_;
     // Records into shell_ and stops a running advance at once: the process is gone.
     std::unique_ptr<EndingShell> endingShell_;
+    // The plant's data server: values reach the items through their advise links.
+    InMemoryDdeServer ddeServer_;
+    InMemoryDdeTransport ddeTransport_{ddeServer_};
+    std::string ddeService_;
+    std::string ddeTopic_;
     Host host_;
     SourceKind sourceKind_ = SourceKind::Dde;
     static constexpr std::int64_t kFinishLimitMs = 60'000;

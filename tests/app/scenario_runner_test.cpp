@@ -189,22 +189,37 @@ TEST_F(ScenarioRunnerTest, AHeldLockAsksAndTheTranscriptIsWindows1252WithCrLf) {
               "QUESTION Programmstart abbrechen ? -> Yes\r\n");
 }
 
-TEST_F(ScenarioRunnerTest, SetReachesEveryConfiguredItemWithThatServerItem) {
+TEST_F(ScenarioRunnerTest, SetReachesTheItemLinkedToThatServerItem) {
+    dir_.WriteText("TARVEDDE.INI",
+                   "[DDE]\nAutoStart=0\nItemcount=3\n[Items]\nItem1=Zulauf Q\nItem2=C\n"
+                   "Item3=Zulauf Q\n[Itemnames]\nItem1=A\nItem2=B\nItem3=C\n");
     ScenarioRunner runner(Options());
     ASSERT_TRUE(runner.Execute(Command("start")).ok());
     EngineState& state = runner.Engine()->State();
-    state.settings.itemCount = 3;
-    state.items[1].serverItem = "Zulauf Q";
-    state.items[2].serverItem = "C";
-    state.items[3].serverItem = "Zulauf Q";
-    state.items[4].serverItem = "Zulauf Q";  // beyond the configured items
     ASSERT_TRUE(runner.Execute(Command("set \"Zulauf Q\" \"12,5\\xB0\"")).ok());
     EXPECT_EQ(state.runtime[1].newestText, "12,5°");
     EXPECT_EQ(state.runtime[2].newestText, "");
-    EXPECT_EQ(state.runtime[3].newestText, "12,5°");
-    EXPECT_EQ(state.runtime[4].newestText, "");
+    // The client hands a value to the first item that holds the link, as DDE does.
+    EXPECT_EQ(state.runtime[3].newestText, "");
     EXPECT_EQ(runner.Execute(Command("start")).error().message,
               "line 1: 'start' may come only once");
+}
+
+TEST_F(ScenarioRunnerTest, ServerDownLosesTheConnectionAndServerUpRestoresIt) {
+    dir_.WriteText("TARVEDDE.INI",
+                   "[DDE]\nAutoStart=1\nItemcount=1\n[Items]\nItem1=Q\n"
+                   "[Itemnames]\nItem1=Zulauf\n");
+    ASSERT_EQ(Run("start\nadvance 10s\nserver down\nadvance 5s\nserver up\nadvance 2s\n"
+                  "set Q \"7,5\"\nadvance 10s\n"),
+              0)
+        << errors_.str();
+    const std::string log = dir_.Bytes("_DDE_OPC_LOGALL.TXT");
+    EXPECT_NE(log.find("05.Mrz.24, 07:00:10 > Callback : Konversation abgebrochen !"),
+              std::string::npos);
+    // The next cycle hands over to the retry timer, which links again a second later.
+    EXPECT_NE(log.find("05.Mrz.24, 07:00:21 > Verbindung zum Server hergestellt."),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(ScenarioRunnerTest, MenuBeendenEndsTheProgramAndTheScript) {
@@ -242,8 +257,6 @@ TEST_F(ScenarioRunnerTest, WrongOrderAndUnsupportedVerbsChangeNothingOnDisk) {
         {"start\nkill\nkill\n", "line 3: 'kill' needs 'start' first"},
         {"start\nkill\nsource opc\nstart\n", "line 3: 'source' must come before 'start'"},
         {"start\nkill\nmenu Beenden1\n", "line 3: 'menu' needs 'start' first"},
-        {"start\nserver down\n", "line 2: 'server down' is not yet supported"},
-        {"start\nserver up\n", "line 2: 'server up' is not yet supported"},
         {"start\nset A 12.5\n", "line 2: 'set' with an OPC value or quality is not yet supported"},
         {"start\nset A \"1\" quality good\n",
          "line 2: 'set' with an OPC value or quality is not yet supported"},
