@@ -97,15 +97,8 @@ void TarveddeMain::EndConversationAtProgramEnd() {
     UnlinkItems();
     SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
     memo2_.Append("");
-    TextAttributes heading;
-    heading.bold = true;
-    heading.underline = true;
-    heading.color = "blue";
-    heading.alignment = TextAlignment::Center;
-    memo2_.SetAttributes(heading);
-    memo2_.Append("Programmende: Zwischen-Statistik für " +
-                  FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
-    memo2_.SetAttributes(TextAttributes{});
+    AppendStatisticsHeading("Programmende: Zwischen-Statistik für " +
+                            FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
 }
 
 // Items whose time frame applies today get their statistics from the time frame.

@@ -130,14 +130,19 @@ void TarveddeMain::ReadCleanMarker() {
 void TarveddeMain::ShowRestartHeading() {
     state_.cycleTime = host_.clock.Now();
     state_.window.piDate1 = state_.cycleTime;
+    AppendStatisticsHeading("Neustart: Übersicht für " +
+                            FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
+}
+
+// A centred blue heading, bold and underlined; the text after it is plain again.
+void TarveddeMain::AppendStatisticsHeading(const std::string& text) {
     TextAttributes heading;
     heading.bold = true;
     heading.underline = true;
     heading.color = "blue";
     heading.alignment = TextAlignment::Center;
     memo2_.SetAttributes(heading);
-    memo2_.Append("Neustart: Übersicht für " +
-                  FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
+    memo2_.Append(text);
     memo2_.SetAttributes(TextAttributes{});
 }
 

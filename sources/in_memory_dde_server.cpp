@@ -135,46 +135,6 @@ InMemoryDdeTransport::~InMemoryDdeTransport() {
     }
 }
 
-std::uint32_t InMemoryDdeTransport::Initialize(std::int32_t& instance, Callback callback) {
-    if (instance_ != 0) {
-        Uninitialize(instance_);
-    }
-    instance_ = nextInstance_++;
-    callback_ = std::move(callback);
-    instance = instance_;
-    lastError_ = kDmlErrNoError;
-    return kDmlErrNoError;
-}
-
-bool InMemoryDdeTransport::Uninitialize(std::int32_t instance) {
-    if (!Valid(instance)) {
-        return false;
-    }
-    for (const auto& [conversation, topic] : conversationTopics_) {
-        server_.Disconnect(conversation);
-    }
-    conversationTopics_.clear();
-    instance_ = 0;
-    callback_ = nullptr;
-    return true;
-}
-
-DdeHandle InMemoryDdeTransport::CreateStringHandle(std::int32_t instance, const std::string& text) {
-    if (!Valid(instance)) {
-        lastError_ = kDmlErrDllNotInitialized;
-        return 0;
-    }
-    DdeHandle handle = atoms_.Add(text);
-    if (handle == 0) {
-        lastError_ = kDmlErrInvalidParameter;
-    }
-    return handle;
-}
-
-bool InMemoryDdeTransport::FreeStringHandle(std::int32_t instance, DdeHandle handle) {
-    return Valid(instance) && atoms_.Release(handle);
-}
-
 DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) {
     if (!Valid(instance)) {
         lastError_ = kDmlErrDllNotInitialized;
@@ -236,22 +196,11 @@ std::optional<std::string> InMemoryDdeTransport::ClientTransaction(DdeHandle con
     return data;
 }
 
-std::uint32_t InMemoryDdeTransport::GetLastError(std::int32_t instance) {
-    if (!Valid(instance)) {
-        return kDmlErrDllNotInitialized;
+void InMemoryDdeTransport::EndConversations() {
+    for (const auto& [conversation, topic] : conversationTopics_) {
+        server_.Disconnect(conversation);
     }
-    // As DdeGetLastError: reading the code resets it.
-    std::uint32_t error = lastError_;
-    lastError_ = kDmlErrNoError;
-    return error;
-}
-
-void InMemoryDdeTransport::Notify(DdeNotification notification) {
-    if (callback_) {
-        // A copy: the callback may uninitialise the instance.
-        Callback callback = callback_;
-        callback(notification);
-    }
+    conversationTopics_.clear();
 }
 
 }  // namespace tarvedde

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "sources/dde_atom_table.h"
+#include "sources/dde_client_instance.h"
 #include "sources/dde_transport.h"
 
 namespace tarvedde {
@@ -79,35 +80,23 @@ private:
 };
 
 // DdeTransport over an InMemoryDdeServer; one instance at a time.
-class InMemoryDdeTransport : public DdeTransport {
+class InMemoryDdeTransport : public DdeClientInstance {
 public:
     explicit InMemoryDdeTransport(InMemoryDdeServer& server) : server_(server) {}
     ~InMemoryDdeTransport() override;
     InMemoryDdeTransport(const InMemoryDdeTransport&) = delete;
     InMemoryDdeTransport& operator=(const InMemoryDdeTransport&) = delete;
 
-    std::uint32_t Initialize(std::int32_t& instance, Callback callback) override;
-    bool Uninitialize(std::int32_t instance) override;
-    DdeHandle CreateStringHandle(std::int32_t instance, const std::string& text) override;
-    bool FreeStringHandle(std::int32_t instance, DdeHandle handle) override;
     DdeHandle Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) override;
     bool Disconnect(DdeHandle conversation) override;
     std::optional<std::string> ClientTransaction(DdeHandle conversation, DdeHandle item,
                                                  std::uint32_t format, std::uint32_t type,
                                                  int timeoutMs) override;
-    std::uint32_t GetLastError(std::int32_t instance) override;
 
 private:
-    bool Valid(std::int32_t instance) const { return instance_ != 0 && instance == instance_; }
-    void Notify(DdeNotification notification);
-
+    void EndConversations() override;
     InMemoryDdeServer& server_;
-    std::int32_t instance_ = 0;
-    std::int32_t nextInstance_ = 1;
-    Callback callback_;
-    DdeAtomTable atoms_;
     std::map<DdeHandle, DdeHandle> conversationTopics_;  // ours, with their topic handle
-    std::uint32_t lastError_ = kDmlErrNoError;
 };
 
 }  // namespace tarvedde

@@ -29,45 +29,6 @@ SocketDdeTransport::~SocketDdeTransport() {
     }
 }
 
-std::uint32_t SocketDdeTransport::Initialize(std::int32_t& instance, Callback callback) {
-    if (instance_ != 0) {
-        Uninitialize(instance_);
-    }
-    instance_ = nextInstance_++;
-    callback_ = std::move(callback);
-    instance = instance_;
-    lastError_ = kDmlErrNoError;
-    return kDmlErrNoError;
-}
-
-bool SocketDdeTransport::Uninitialize(std::int32_t instance) {
-    if (!Valid(instance)) {
-        return false;
-    }
-    while (!conversations_.empty()) {
-        Disconnect(conversations_.begin()->first);
-    }
-    instance_ = 0;
-    callback_ = nullptr;
-    return true;
-}
-
-DdeHandle SocketDdeTransport::CreateStringHandle(std::int32_t instance, const std::string& text) {
-    if (!Valid(instance)) {
-        lastError_ = kDmlErrDllNotInitialized;
-        return 0;
-    }
-    DdeHandle handle = atoms_.Add(text);
-    if (handle == 0) {
-        lastError_ = kDmlErrInvalidParameter;
-    }
-    return handle;
-}
-
-bool SocketDdeTransport::FreeStringHandle(std::int32_t instance, DdeHandle handle) {
-    return Valid(instance) && atoms_.Release(handle);
-}
-
 DdeHandle SocketDdeTransport::Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) {
     if (!Valid(instance)) {
         lastError_ = kDmlErrDllNotInitialized;
@@ -167,15 +128,6 @@ std::optional<std::string> SocketDdeTransport::ClientTransaction(DdeHandle conve
         return std::nullopt;
     }
     return frameType == DdeFrameType::kRequest ? reply->data : std::string();
-}
-
-std::uint32_t SocketDdeTransport::GetLastError(std::int32_t instance) {
-    if (!Valid(instance)) {
-        return kDmlErrDllNotInitialized;
-    }
-    std::uint32_t error = lastError_;
-    lastError_ = kDmlErrNoError;
-    return error;
 }
 
 std::optional<DdeMessage> SocketDdeTransport::Transact(const ConversationPtr& conv,
@@ -332,10 +284,9 @@ void SocketDdeTransport::Close(Conversation& conv) {
     }
 }
 
-void SocketDdeTransport::Notify(DdeNotification notification) {
-    if (callback_) {
-        Callback callback = callback_;
-        callback(notification);
+void SocketDdeTransport::EndConversations() {
+    while (!conversations_.empty()) {
+        Disconnect(conversations_.begin()->first);
     }
 }
 

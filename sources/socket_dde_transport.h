@@ -13,13 +13,14 @@
 
 #include "platform/event_loop.h"
 #include "sources/dde_atom_table.h"
+#include "sources/dde_client_instance.h"
 #include "sources/dde_socket_io.h"
 #include "sources/dde_transport.h"
 #include "sources/dde_wire_protocol.h"
 
 namespace tarvedde {
 
-class SocketDdeTransport : public DdeTransport {
+class SocketDdeTransport : public DdeClientInstance {
 public:
     // `directory` empty: the default DDE directory. The loop must outlive the transport.
     SocketDdeTransport(EventLoop& loop, std::string directory, DdeLogSink log);
@@ -27,25 +28,20 @@ public:
     SocketDdeTransport(const SocketDdeTransport&) = delete;
     SocketDdeTransport& operator=(const SocketDdeTransport&) = delete;
 
-    std::uint32_t Initialize(std::int32_t& instance, Callback callback) override;
-    bool Uninitialize(std::int32_t instance) override;
-    DdeHandle CreateStringHandle(std::int32_t instance, const std::string& text) override;
-    bool FreeStringHandle(std::int32_t instance, DdeHandle handle) override;
     DdeHandle Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) override;
     bool Disconnect(DdeHandle conversation) override;
     std::optional<std::string> ClientTransaction(DdeHandle conversation, DdeHandle item,
                                                  std::uint32_t format, std::uint32_t type,
                                                  int timeoutMs) override;
-    std::uint32_t GetLastError(std::int32_t instance) override;
 
     // How long Connect waits for the server's answer.
     static constexpr int kConnectTimeoutMs = 3000;
 
 private:
+    void EndConversations() override;
     struct Conversation;
     using ConversationPtr = std::shared_ptr<Conversation>;
 
-    bool Valid(std::int32_t instance) const { return instance_ != 0 && instance == instance_; }
     ConversationPtr Open(const std::string& service, const std::string& topic);
     // Waits for the reply to `request`; nullopt with lastError_ set on failure.
     std::optional<DdeMessage> Transact(const ConversationPtr& conv, DdeMessage request,
@@ -57,18 +53,12 @@ private:
     void ScheduleDrain(const ConversationPtr& conv);
     void Lose(const ConversationPtr& conv, const std::string& why);
     void Close(Conversation& conv);
-    void Notify(DdeNotification notification);
 
     EventLoop& loop_;
     std::string directory_;
     DdeLogSink log_;
-    std::int32_t instance_ = 0;
-    std::int32_t nextInstance_ = 1;
-    Callback callback_;
-    DdeAtomTable atoms_;
     std::map<DdeHandle, ConversationPtr> conversations_;
     DdeHandle nextConversation_ = 0x1000;
-    std::uint32_t lastError_ = kDmlErrNoError;
 };
 
 }  // namespace tarvedde

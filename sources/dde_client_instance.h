@@ -1,0 +1,36 @@
+// The client-instance half of a DDE transport that every transport shares: the instance
+// identifier, the callback, the string handles (atoms) and the last error. A transport
+// adds the conversations.
+#pragma once
+
+#include "sources/dde_atom_table.h"
+#include "sources/dde_transport.h"
+
+namespace tarvedde {
+
+class DdeClientInstance : public DdeTransport {
+public:
+    std::uint32_t Initialize(std::int32_t& instance, Callback callback) override;
+    bool Uninitialize(std::int32_t instance) override;
+    DdeHandle CreateStringHandle(std::int32_t instance, const std::string& text) override;
+    bool FreeStringHandle(std::int32_t instance, DdeHandle handle) override;
+    // As DdeGetLastError: reading the code resets it.
+    std::uint32_t GetLastError(std::int32_t instance) override;
+
+protected:
+    // Ends every conversation of the instance; runs when the instance is uninitialised.
+    virtual void EndConversations() = 0;
+    bool Valid(std::int32_t instance) const { return instance_ != 0 && instance == instance_; }
+    // The callback may uninitialise the instance: it is called on a copy.
+    void Notify(const DdeNotification& notification);
+
+    DdeAtomTable atoms_;
+    std::uint32_t lastError_ = kDmlErrNoError;
+
+private:
+    std::int32_t instance_ = 0;
+    std::int32_t nextInstance_ = 1;
+    Callback callback_;
+};
+
+}  // namespace tarvedde
