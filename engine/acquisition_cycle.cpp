@@ -66,7 +66,11 @@ void TarveddeMain::WerteLesen() {
     state_.window.lbGetDDEItemsVisible = true;
     state_.window.Changed();
 
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    std::string iniPath = state_.PathOf(kMainIniFile);
+    if (!state_.cycleIniFile || state_.cycleIniFile->path() != iniPath) {
+        state_.cycleIniFile.emplace(host_.files, std::move(iniPath));
+    }
+    IniFile& ini = *state_.cycleIniFile;
     for (int n = 1; n <= state_.settings.itemCount; ++n) {
         if (state_.items[static_cast<std::size_t>(n)].IsDigital()) {
             state_.statistics[static_cast<std::size_t>(n)].MaxAusZeit_anzeigen =

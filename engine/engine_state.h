@@ -133,6 +133,9 @@ struct EngineState {
     // TARVEDDE_VAR.INI for the day counters written every cycle: one object keeps the
     // parsed file between writes.
     std::optional<IniFile> counterIniFile;
+    // TARVEDDE.INI as re-read by every cycle; revalidated by size and time, parsed only
+    // when it changed.
+    std::optional<IniFile> cycleIniFile;
 
     // The day's data files; the engine names them after currentDay.
     DayFiles dayFiles;
