@@ -14,6 +14,7 @@
 #include "gui/main_window.h"
 #include "gui/qt_event_loop.h"
 #include "gui/qt_operator.h"
+#include "gui/stop_window.h"
 #include "platform/system_shell.h"
 #include "sources/socket_dde_transport.h"
 
@@ -84,6 +85,7 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     }
     TFo_Stop stopWindow(engine);
     MainWindow window(engine);
+    StopWindow stopView(stopWindow, &window);
     person.SetParent(&window);
     window.show();
     const auto signalWatch = WatchTerminationSignals(loop, window);

@@ -26,25 +26,36 @@ void TFo_Stop::FormShow() {
     p1Max = kTicks;
     p1Position = 0;
     timer1_->SetEnabled(true);
+    Changed();
 }
 
 void TFo_Stop::Timer1Timer() {
     ++counter_;
     p1Position = counter_;
     if (counter_ < kTicks) {
+        Changed();
         return;
     }
     timer1_->SetEnabled(false);
     main_.Log().WriteLog("Programm wird jetzt unsauber beendet.");
+    // Hidden before the long stop, so the window does not linger while acquisition ends.
+    visible_ = false;
+    Changed();
     main_.StopAcquisition();
     main_.Close();
-    visible_ = false;
 }
 
 void TFo_Stop::BitBtn1Click() {
     timer1_->SetEnabled(false);
     main_.Log().WriteLog("Manueller Eingriff : Programm wird nicht beendet.");
     visible_ = false;
+    Changed();
+}
+
+void TFo_Stop::Changed() {
+    if (onChanged) {
+        onChanged();
+    }
 }
 
 }  // namespace tarvedde

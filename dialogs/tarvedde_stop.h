@@ -5,6 +5,7 @@
 // not outlive it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,9 +35,14 @@ public:
     int p1Max = 100;
     int p1Position = 0;
 
+    // A view repaints on this: the form showed, ticked or was answered.
+    std::function<void()> onChanged;
+
     static constexpr int kTicks = 8;
 
 private:
+    void Changed();
+
     TarveddeMain& main_;
     std::unique_ptr<Timer> timer1_;
     bool visible_ = false;
