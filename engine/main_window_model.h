@@ -36,6 +36,7 @@ struct MainWindowModel {
     bool groupBox2Visible = false;
     std::string eHost;
     double piDate1 = 0.0;
+    int pb1Position = 0;  // AQASYS retrieval progress, one step per day
     std::vector<ItemListRow> it1;
     // Menu item component name -> enabled; items not listed are enabled.
     std::map<std::string, bool> menuEnabled;

@@ -29,6 +29,7 @@ void TarveddeMain::StartAcquisition() {
                       FormatDateTime("hh:nn:ss", settings.customDayChangeTime, locale_));
     }
     if (!settings.permanentMode) {
+        StartAqasysRetrieval();
         return;
     }
     state_.operatingHoursPerCycle = (settings.cycleIntervalMs / 1000) / 3600.0;
@@ -67,6 +68,27 @@ void TarveddeMain::StartAcquisition() {
     window.Changed();
     TimerDDETimer();
 }
+
+void TarveddeMain::StartAqasysRetrieval() {
+    if (!dde_.CheckServer()) {
+        timerAqasys1_->SetEnabled(false);
+        return;
+    }
+    MainWindowModel& window = state_.window;
+    stopped_ = false;
+    window.btStartDDEEnabled = false;
+    window.btStoppenEnabled = true;
+    window.lbAusVisible = false;
+    log_.WriteLog("AQASYS-Daten werden übertragen....");
+    window.pb1Position = 0;
+    window.Changed();
+    timerAqasys1_->SetEnabled(true);
+    TransferTick();
+}
+
+// Fetching the logger's days one per tick is not part of this program yet: the timer
+// runs, the transfer does nothing.
+void TarveddeMain::TransferTick() {}
 
 bool TarveddeMain::MenuClick(const std::string& name) {
     if (name == "Beenden1") {
@@ -157,6 +179,8 @@ void TarveddeMain::StopAqasysRetrieval() {
     stopped_ = true;
     state_.window.btStartDDEEnabled = true;
     state_.window.btStoppenEnabled = false;
+    timerAqasys1_->SetEnabled(false);
+    dde_.DisconnectDDE();
     state_.window.lbAusVisible = true;
     state_.window.Changed();
 }

@@ -70,6 +70,7 @@ public:
     bool Stopped() const { return stopped_; }
     bool AcquisitionStarted() const { return state_.acquisitionStarted; }
     const Timer& TimerTot() const { return *timerTot_; }
+    const Timer& TimerAqasys1() const { return *timerAqasys1_; }
 
     bool StartAborted() const { return startAborted_; }
     // What the start read from $clean: the last save's error bits, and whether to trust it.
@@ -102,6 +103,8 @@ private:
     void OpenDayFiles();
     void LinkItems();
     void StartAcquisition();
+    void StartAqasysRetrieval();
+    void TransferTick();
 
     // Run control and the program end.
     void StopButton();
@@ -160,6 +163,7 @@ private:
     std::unique_ptr<Timer> timerDDE_;
     std::unique_ptr<Timer> timerAuto_;
     std::unique_ptr<Timer> timerTot_;
+    std::unique_ptr<Timer> timerAqasys1_;
     std::function<void()> showStopCountdown_;
 
     bool stopped_ = true;

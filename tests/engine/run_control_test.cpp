@@ -24,9 +24,10 @@ constexpr char kKeepRunning[] = "QUESTION Datenerfassung weiter arbeiten lassen 
 
 class RunControlTest : public ::testing::Test {
 protected:
-    void Start(const std::string& extraIni = "AutoStart=1\n") {
+    void Start(const std::string& extraIni = "AutoStart=1\n", SourceKind kind = SourceKind::Dde) {
         env_.WriteText("TARVEDDE.INI", "[DDE]\n" + extraIni + kTwoItems);
         StartOptions options;
+        options.sourceKind = kind;
         options.programDir = "/plant";
         options.lockName = "run-control-test";
         options.lockDirectory = TestLockDirectory();
@@ -207,6 +208,33 @@ TEST_F(RunControlTest, DestroyingTheEngineLeavesEveryFileAsItIs) {
     EXPECT_FALSE(env_.Exists("_TARVEDDE_LOG.TXT"));
     EXPECT_EQ(LogAll(), log);
     EXPECT_FALSE(env_.loop.NextDeadline().has_value());
+}
+
+TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
+    Start("Server=Kestrom\nTopic=AQASYS\n", SourceKind::Aqasys);
+    env_.dde.serverRunning = false;
+    ASSERT_TRUE(main_->ButtonClick("btStartDDE"));
+    EXPECT_THAT(Transcript().back(), HasSubstr("Kestrom / AQASYS sind nicht gestartet"));
+    EXPECT_TRUE(main_->Stopped());
+    EXPECT_FALSE(main_->TimerAqasys1().Enabled());
+
+    env_.dde.serverRunning = true;
+    ASSERT_TRUE(main_->ButtonClick("btStartDDE"));
+    EXPECT_FALSE(main_->Stopped());
+    EXPECT_TRUE(main_->TimerAqasys1().Enabled());
+    EXPECT_TRUE(State().window.btStoppenEnabled);
+    EXPECT_FALSE(State().window.lbAusVisible);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:00 > AQASYS-Daten werden übertragen....\r\n"));
+
+    env_.person.QueueAnswer(Answer::No);
+    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
+    EXPECT_FALSE(main_->Stopped());
+    env_.person.QueueAnswer(Answer::Yes);
+    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
+    EXPECT_TRUE(main_->Stopped());
+    EXPECT_FALSE(main_->TimerAqasys1().Enabled());
+    EXPECT_EQ(env_.dde.conversation, 0u);
+    EXPECT_TRUE(State().window.lbAusVisible);
 }
 
 }  // namespace
