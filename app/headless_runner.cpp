@@ -3,12 +3,7 @@
 #include <csignal>
 #include <iostream>
 
-#include "dialogs/tarvedde_stop.h"
-#include "engine/tarvedde_main.h"
-#include "platform/poll_event_loop.h"
 #include "platform/system_shell.h"
-#include "platform/unattended_operator.h"
-#include "sources/socket_dde_transport.h"
 
 namespace tarvedde {
 namespace {
@@ -32,63 +27,75 @@ void InstallSignalHandlers(PollEventLoop& loop) {
 
 }  // namespace
 
+Result<std::unique_ptr<HeadlessClient>> HeadlessClient::Create(const StartOptions& options,
+                                                               const std::string& ddeDirectory) {
+    auto clock = MakeSystemClock();
+    auto loop = PollEventLoop::Create(*clock);
+    if (!loop) {
+        return loop.error();
+    }
+    return std::unique_ptr<HeadlessClient>(
+        new HeadlessClient(std::move(clock), std::move(loop).value(), options, ddeDirectory));
+}
+
+// Nobody is there to answer: messages go to the log, and a start that would put a second
+// client into a working directory is abandoned. Transport problems (a broken peer, a
+// refused frame) go to the program log too.
+HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<PollEventLoop> loop,
+                               const StartOptions& options, const std::string& ddeDirectory)
+    : clock_(std::move(clock)),
+      loop_(std::move(loop)),
+      files_(MakeRealFileSystem()),
+      shell_(MakeSystemShell()),
+      person_(
+          [this](const std::string& text) {
+              std::cerr << text << '\n';
+              LogLine("Meldung: " + text);
+          },
+          Answer::No),
+      dde_(*loop_, ddeDirectory, [this](const std::string& text) { LogLine(text); }),
+      host_{*files_, *clock_, *loop_, person_, *shell_, &dde_},
+      main_(host_, options) {
+    person_.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
+    engineReady_ = true;
+}
+
+void HeadlessClient::LogLine(const std::string& text) {
+    if (engineReady_) {
+        main_.Log().WriteLog(text);
+    }
+}
+
+void HeadlessClient::RunUntilClosed() {
+    loop_->Run();
+    while (!main_.FormClose()) {
+        loop_->Run();
+    }
+}
+
 int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     auto files = MakeRealFileSystem();
-    auto clock = MakeSystemClock();
-    auto created = PollEventLoop::Create(*clock);
-    if (!created) {
-        std::cerr << created.error().message << '\n';
-        return 1;
-    }
-    PollEventLoop& loop = *created.value();
-    auto shell = MakeSystemShell();
-
     const auto kind = ResolveSourceKind(commandLine, *files);
     if (!kind) {
         std::cerr << kind.error().message << '\n';
         return 2;
     }
-
-    TarveddeMain* engine = nullptr;
-    // Nobody is there to answer: messages go to the log, and a start that would put a
-    // second client into a working directory is abandoned.
-    UnattendedOperator person(
-        [&engine](const std::string& text) {
-            std::cerr << text << '\n';
-            if (engine != nullptr) {
-                engine->Log().WriteLog("Meldung: " + text);
-            }
-        },
-        Answer::No);
-    person.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
-
-    // The plant's DDE server is reached through the local socket protocol; transport
-    // problems (a broken peer, a refused frame) go to the program log.
-    SocketDdeTransport dde(loop, "", [&engine](const std::string& text) {
-        if (engine != nullptr) {
-            engine->Log().WriteLog(text);
-        }
-    });
-    Host host{*files, *clock, loop, person, *shell, &dde};
     StartOptions options;
     options.programDir = commandLine.programDir;
     options.sourceKind = kind.value();
     options.lockName = lockName;
-    TarveddeMain main(host, options);
-    engine = &main;
-    TFo_Stop stopWindow(main);
-
+    auto client = HeadlessClient::Create(options, "");
+    if (!client) {
+        std::cerr << client.error().message << '\n';
+        return 1;
+    }
+    TarveddeMain& main = client.value()->Engine();
     if (!main.FormCreate()) {
         return 0;
     }
-    InstallSignalHandlers(loop);
+    InstallSignalHandlers(client.value()->Loop());
     main.FormShow();
-    // A signal quits the loop: while acquisition runs the close is refused and the stop
-    // countdown runs out unanswered (8 s); the engine then quits the loop again, stopped.
-    loop.Run();
-    while (!main.FormClose()) {
-        loop.Run();
-    }
+    client.value()->RunUntilClosed();
     signalLoop = nullptr;
     return 0;
 }

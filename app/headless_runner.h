@@ -1,10 +1,53 @@
-// The client without a window: real clock, a poll loop, an operator that never waits.
+// The client without a window: real clock, a poll loop, an operator that never waits, and
+// the plant's DDE server reached through the local socket protocol. RunHeadless is the
+// program; HeadlessClient is the same wiring for a test that drives the loop itself.
 // Ends cleanly on SIGINT or SIGTERM.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include "app/command_line.h"
+#include "dialogs/tarvedde_stop.h"
+#include "engine/tarvedde_main.h"
+#include "platform/poll_event_loop.h"
+#include "platform/unattended_operator.h"
+#include "sources/socket_dde_transport.h"
 
 namespace tarvedde {
+
+class HeadlessClient {
+public:
+    // `ddeDirectory` empty: the default DDE directory. Fails only when the event loop
+    // cannot be created (out of descriptors).
+    static Result<std::unique_ptr<HeadlessClient>> Create(const StartOptions& options,
+                                                          const std::string& ddeDirectory);
+    HeadlessClient(const HeadlessClient&) = delete;
+    HeadlessClient& operator=(const HeadlessClient&) = delete;
+
+    TarveddeMain& Engine() { return main_; }
+    PollEventLoop& Loop() { return *loop_; }
+    // Runs the loop until the program has closed. A quit of the loop (a signal) closes
+    // the window: while acquisition runs the close is refused and the stop countdown runs
+    // out unanswered (8 s); the engine then quits the loop again, stopped.
+    void RunUntilClosed();
+
+private:
+    HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<PollEventLoop> loop,
+                   const StartOptions& options, const std::string& ddeDirectory);
+    void LogLine(const std::string& text);
+
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<PollEventLoop> loop_;
+    std::unique_ptr<FileSystem> files_;
+    std::unique_ptr<Shell> shell_;
+    UnattendedOperator person_;
+    SocketDdeTransport dde_;
+    Host host_;
+    TarveddeMain main_;
+    TFo_Stop stopWindow_{main_};
+    bool engineReady_ = false;
+};
 
 int RunHeadless(const CommandLine& commandLine, const std::string& lockName);
 
