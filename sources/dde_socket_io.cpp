@@ -1,7 +1,6 @@
 // Local socket helpers of the DDE socket protocol; see dde_socket_io.h.
 #include "sources/dde_socket_io.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -83,17 +82,19 @@ Result<int> ConnectDdeSocket(const std::string& path) {
         return Error{"DDE socket path too long: " + path};
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         return Error{Errno("socket")};
     }
-    // Connecting first blocks only until the listener's backlog takes it.
+    // Non-blocking, because a blocking connect waits for as long as a hung server's queue
+    // of unaccepted connections stays full: for ever.
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        const int why = errno;
         Error error{Errno("connect " + path)};
         close(fd);
+        errno = why;
         return error;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     return fd;
 }
 

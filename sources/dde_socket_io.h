@@ -24,7 +24,8 @@ Result<std::string> PrepareDdeDirectory(const std::string& explicitDirectory);
 // for a socket address.
 Result<std::string> DdeSocketPath(const std::string& directory, const std::string& service);
 
-// A connected client socket; fails when no server listens there.
+// A connected client socket. Fails at once when no server listens there, and when one
+// listens but takes no more connections (a hung server; errno is then EAGAIN).
 Result<int> ConnectDdeSocket(const std::string& path);
 
 // Writes all bytes, waiting up to `timeoutMs` in total for room to write.

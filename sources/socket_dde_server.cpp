@@ -19,8 +19,10 @@ constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
 
 Result<int> Listen(const std::string& path) {
     auto probe = ConnectDdeSocket(path);
-    if (probe) {
-        close(probe.value());
+    if (probe || errno == EAGAIN) {
+        if (probe) {
+            close(probe.value());
+        }
         return Error{"a DDE server already listens at " + path};
     }
     unlink(path.c_str());  // stale: its server is gone

@@ -229,6 +229,28 @@ TEST_F(SocketDdeTest, ServerDropsAClientThatSendsGarbage) {
     EXPECT_NE(server->Log().find("unknown frame type 9"), std::string::npos) << server->Log();
 }
 
+// A hung server listens but accepts nothing: once its queue is full, a connect fails at
+// once instead of waiting for it, and the server still counts as live for a second one.
+TEST_F(SocketDdeTest, AHungServerWithAFullQueueFailsConnectsAtOnceAndKeepsItsSocket) {
+    int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = RawPath();
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    auto queued = ConnectDdeSocket(path);  // the one connection the queue holds
+    ASSERT_TRUE(queued.ok());
+    EXPECT_FALSE(ConnectDdeSocket(path).ok());
+    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_EQ(Open(), 0u);
+    auto second = SocketDdeServer::Create(*loop, dir.path(), "PlantSim", "Werte", nullptr);
+    ASSERT_FALSE(second.ok());
+    EXPECT_NE(second.error().message.find("already listens"), std::string::npos);
+    close(queued.value());
+    close(listener);
+}
+
 TEST(DdeDirectory, RefusesADirectoryOthersMayWrite) {
     TempDdeDirectory dir;
     ASSERT_TRUE(PrepareDdeDirectory(dir.path()).ok());
