@@ -77,7 +77,7 @@ ScenarioRunner::ScenarioRunner(ScenarioOptions options)
     : options_(std::move(options)),
       files_(MakeRealFileSystem()),
       endingShell_(std::make_unique<EndingShell>(shell_, loop_)),
-      host_{*files_, clock_, loop_, person_, *endingShell_, &ddeTransport_} {
+      host_{*files_, clock_, loop_, person_, *endingShell_, nullptr} {
     options_.programDir = WithTrailingSeparator(options_.programDir);
     person_.Scripted().SetLineSink([this](const std::string& line) { RecordTranscriptLine(line); });
 }
@@ -202,6 +202,8 @@ void ScenarioRunner::Start() {
         everStarted_ = true;
     }
     AnnounceConfiguredItems();
+    ddeTransport_ = std::make_unique<InMemoryDdeTransport>(ddeServer_);
+    host_.dde = ddeTransport_.get();
     StartOptions startOptions;
     startOptions.programDir = options_.programDir;
     startOptions.sourceKind = sourceKind_;
@@ -217,11 +219,13 @@ void ScenarioRunner::Start() {
     engine_->FormShow();
 }
 
-// As a process death: no close path runs and nothing is written; the engine's timers and
-// its single-instance lock go with it, every file stays as it is.
+// As a process death: no close path runs and nothing is written; the engine's timers, its
+// single-instance lock and its DDE conversations go with it, every file stays as it is.
 void ScenarioRunner::Kill() {
     stopWindow_.reset();
     engine_.reset();
+    host_.dde = nullptr;
+    ddeTransport_.reset();
 }
 
 // A close request that the engine refused (the countdown runs) does not end the advance.

@@ -100,7 +100,9 @@ private:
     std::unique_ptr<EndingShell> endingShell_;
     // The plant's data server: values reach the items through their advise links.
     InMemoryDdeServer ddeServer_;
-    InMemoryDdeTransport ddeTransport_{ddeServer_};
+    // The DDE library of one process life: a kill ends its conversations as the system
+    // ends a dead process's, so the server never calls into a program that is gone.
+    std::unique_ptr<InMemoryDdeTransport> ddeTransport_;
     std::string ddeService_;
     std::string ddeTopic_;
     Host host_;
