@@ -5,12 +5,24 @@
 #include <exception>
 
 #include "engine/per_value_processing.h"
+#include "engine/state_files.h"
 #include "engine/tarvedde_main.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
+#include "platform/text_file.h"
 
 namespace tarvedde {
+namespace {
+
+// The saved state belongs to the day that ends here, and only the save at the end of this
+// cycle replaces it. A crash before then must not let the next start take it for the new
+// day's: without $clean the start trusts none of the state files.
+void DistrustSavedState(EngineState& state) {
+    (void)DeleteIfExists(state.host.files, state.PathOf(kCleanMarkerFile));
+}
+
+}  // namespace
 
 // A failure that escapes a cycle must neither end the program nor leave the cycle marked
 // as running, which would turn every later tick into a timeout.
@@ -89,6 +101,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     if (timeOfDay < state_.settings.customDayChangeTime) {
         return;
     }
+    DistrustSavedState(state_);
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
     state_.settings.customNewDay = false;
     WriteIniFailure(ini.WriteBool("DDE", "CustomNewDay", false), "DDE-INI Schreiben : Fehler 1");
@@ -112,6 +125,7 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
     const std::string customTime =
         FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
     if (!state_.settings.customDayChange) {
+        DistrustSavedState(state_);
         WriteIniFailure(ini.WriteString("DDE", "AktuTag", day), "DDE-INI Schreiben : Fehler 2");
         state_.settings.savedDay = day;
         RunDayChangeStatistics();
@@ -127,11 +141,13 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
     if (state_.settings.customNewDay) {
         return;
     }
+    // The running day goes on until CustomTime, so its saved state stays good for the new
+    // date, but only with the flag that brings its statistics: the flag goes first.
+    state_.settings.customNewDay = true;
+    WriteIniFailure(ini.WriteBool("DDE", "CustomNewDay", true), "DDE-INI Schreiben : Fehler 3");
     WriteIniFailure(ini.WriteString("DDE", "AktuTag", day), "DDE-INI Schreiben : Fehler 4");
     state_.settings.savedDay = day;
     log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
-    state_.settings.customNewDay = true;
-    WriteIniFailure(ini.WriteBool("DDE", "CustomNewDay", true), "DDE-INI Schreiben : Fehler 3");
     CreateNewDayFiles();
     log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
 }
