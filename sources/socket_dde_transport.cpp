@@ -153,6 +153,7 @@ std::optional<DdeMessage> SocketDdeTransport::Transact(const ConversationPtr& co
     }
     conv->busy = true;
     std::optional<DdeMessage> reply;
+    bool timedOut = false;
     for (;;) {
         DdeMessage message;
         std::string error;
@@ -175,6 +176,14 @@ std::optional<DdeMessage> SocketDdeTransport::Transact(const ConversationPtr& co
         auto left =
             std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
         if (left <= 0) {
+            timedOut = true;
+            if (request.type != DdeFrameType::kRequest) {
+                // A server that leaves a link unanswered is hung: without this each further
+                // item of the link setup would wait its full time-out, minutes in all, and
+                // the items would stay unlinked. Losing it lets the retry timer link anew.
+                Lose(conv,
+                     "no answer to a link request within " + std::to_string(timeoutMs) + " ms");
+            }
             lastError_ = timeoutError;
             break;
         }
@@ -190,7 +199,9 @@ std::optional<DdeMessage> SocketDdeTransport::Transact(const ConversationPtr& co
     }
     conv->busy = false;
     if (conv->closed) {
-        lastError_ = conv->established ? kDmlErrServerDied : kDmlErrNoConvEstablished;
+        if (!timedOut) {
+            lastError_ = conv->established ? kDmlErrServerDied : kDmlErrNoConvEstablished;
+        }
         return std::nullopt;
     }
     if (conv->decoder.HasBufferedBytes()) {
@@ -234,10 +245,15 @@ bool SocketDdeTransport::DrainFrames(const ConversationPtr& conv) {
 
 void SocketDdeTransport::Dispatch(const ConversationPtr& conv, const DdeMessage& message) {
     switch (message.type) {
-        case DdeFrameType::kData:
-            Notify({kXtypAdvData, kCfText, conv->handle, conv->topic,
-                    atoms_.ForNotification(message.name), message.data});
+        case DdeFrameType::kData: {
+            // Only names the client holds a handle for can be linked items; an atom for
+            // every other name a peer invents would grow without bound.
+            const DdeHandle item = atoms_.Find(message.name);
+            if (item != 0) {
+                Notify({kXtypAdvData, kCfText, conv->handle, conv->topic, item, message.data});
+            }
             return;
+        }
         case DdeFrameType::kDisconnect:
             Lose(conv, "the server ended the conversation");
             return;

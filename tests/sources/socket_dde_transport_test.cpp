@@ -152,12 +152,26 @@ TEST_F(SocketDdeTest, StalledServerTimesOutAndTheLateAnswerIsIgnored) {
     EXPECT_FALSE(Transact(conv, "T", kXtypRequest, 150));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
     EXPECT_EQ(transport->GetLastError(instance), kDmlErrDataAckTimeout);
-    EXPECT_FALSE(Transact(conv, "Q", kXtypAdvStart, 50));
-    EXPECT_EQ(transport->GetLastError(instance), kDmlErrAdvAckTimeout);
+    EXPECT_FALSE(Transact(conv, "T", kXtypRequest, 50));
     server->Do([](SocketDdeServer& s) { s.SetStalled(false); });
     // Both late answers arrive first; the transaction takes only its own.
     EXPECT_EQ(Transact(conv, "T", kXtypRequest), std::string("Temperatur\0", 11));
     EXPECT_EQ(Count(kXtypDisconnect), 0);
+}
+
+// Link setup goes item by item: a hung server must cost one time-out, not one per item.
+TEST_F(SocketDdeTest, AnUnansweredLinkRequestEndsTheConversation) {
+    auto server = StartServer();
+    DdeHandle conv = Open();
+    server->Do([](SocketDdeServer& s) { s.SetStalled(true); });
+    EXPECT_FALSE(Transact(conv, "Q", kXtypAdvStart, 100));
+    EXPECT_EQ(transport->GetLastError(instance), kDmlErrAdvAckTimeout);
+    EXPECT_EQ(Count(kXtypDisconnect), 1);
+    EXPECT_NE(log.find("no answer to a link request within 100 ms"), std::string::npos) << log;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Transact(conv, "T", kXtypAdvStart, 5000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(transport->GetLastError(instance), kDmlErrNoConvEstablished);
 }
 
 TEST_F(SocketDdeTest, GarbageFromTheServerEndsTheConversationWithALogLine) {
