@@ -3,6 +3,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "platform/operator_transcript.h"
 #include "platform/system_shell.h"
 
 namespace tarvedde {
@@ -49,6 +50,10 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Pol
       shell_(MakeSystemShell()),
       person_(
           [this](const std::string& text) {
+              if (text == BeepLine()) {
+                  ++beeps_;
+                  return;
+              }
               std::cerr << text << '\n';
               LogLine("Meldung: " + text);
           },

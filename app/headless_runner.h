@@ -27,6 +27,9 @@ public:
 
     TarveddeMain& Engine() { return main_; }
     PollEventLoop& Loop() { return *loop_; }
+    // Beeps nobody heard: the retry timer beeps once a second while the server is away,
+    // which is counted here instead of filling the log.
+    int Beeps() const { return beeps_; }
     // Runs the loop until the program has closed. A quit of the loop (a signal) closes
     // the window: while acquisition runs the close is refused and the stop countdown runs
     // out unanswered (8 s); the engine then quits the loop again, stopped.
@@ -37,6 +40,7 @@ private:
                    const StartOptions& options, const std::string& ddeDirectory);
     void LogLine(const std::string& text);
 
+    int beeps_ = 0;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<PollEventLoop> loop_;
     std::unique_ptr<FileSystem> files_;
