@@ -3,11 +3,12 @@
 // that hold the day accumulators and night sums.
 //
 // Load: the whole set (up to 633 240 bytes with 180 items) is rewritten every cycle.
-// Guarantees: every file is written under a temporary name and renamed into place, and
-// $clean is replaced last the same way, so a crash inside a save leaves the previous
-// complete set with its $clean. A restore never reads past a file's end, never half reads
-// a file whose size is not a whole number of records and checks every item number and
-// row against the model before it uses it.
+// Guarantees: every file is written under a temporary name; once all are written they are
+// renamed into place one after the other, and $clean is replaced last the same way. A
+// crash while the files are written leaves the previous complete set with its $clean; only
+// a crash between two of the renames (microseconds) leaves files of two cycles. A restore never
+// reads past a file's end, never half reads a file whose size is not a whole number of records and
+// checks every item number and row against the model before it uses it.
 #pragma once
 
 #include "engine/engine_state.h"

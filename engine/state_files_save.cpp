@@ -1,7 +1,9 @@
 // The save of the running day's state: one guarded step per file, each setting its own
-// error bit, then $clean with the flags. No step deletes anything first: each file goes
-// to a temporary name and is renamed into place.
+// error bit, then $clean with the flags. No step deletes anything first: every file goes
+// to a temporary name, and the set is renamed into place once all are written.
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "engine/state_files.h"
 #include "platform/number_format.h"
@@ -17,13 +19,40 @@ std::size_t At(int n) {
 }
 
 struct SaveContext {
+    struct Staged {
+        std::string temporary;
+        std::string path;
+        std::string_view failureText;
+        int bit;
+    };
+
     EngineState& state;
     bool finalSave;
     bool durable;
     int flags = 0;
+    std::vector<Staged> staged;
 
-    bool Write(const char* name, std::string_view bytes) {
-        return WriteFileAtomic(state.host.files, state.PathOf(name), bytes, durable).ok();
+    // Writes the file under its temporary name; CommitStaged renames the whole set.
+    void Write(const char* name, std::string_view bytes, std::string_view failureText, int bit) {
+        std::string path = state.PathOf(name);
+        std::string temporary = path + ".tmp";
+        if (!state.host.files.WriteAll(temporary, bytes, durable).ok()) {
+            (void)state.host.files.Remove(temporary);
+            Fail(failureText, bit);
+            return;
+        }
+        staged.push_back({std::move(temporary), std::move(path), failureText, bit});
+    }
+    // The renames follow one another once every file is written, so a crash leaves a
+    // mixed set only in the moment of the renames, not for the length of the save.
+    void CommitStaged() {
+        for (const Staged& file : staged) {
+            if (!state.host.files.Rename(file.temporary, file.path).ok()) {
+                (void)state.host.files.Remove(file.temporary);
+                Fail(file.failureText, file.bit);
+            }
+        }
+        staged.clear();
     }
     void Fail(std::string_view message, int bit) {
         state.log.WriteLog(message);
@@ -101,9 +130,7 @@ void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& t
         rows.clear();
         (fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist) = false;
     }
-    if (!save.Write(text.fileName, out.Data())) {
-        save.Fail(text.fileFailure, text.bit);
-    }
+    save.Write(text.fileName, out.Data(), text.fileFailure, text.bit);
 }
 
 void SaveWindowBuffers(SaveContext& save) {
@@ -128,9 +155,8 @@ void SaveCounterDifferences(SaveContext& save) {
     for (std::size_t n = 1; n <= kAllItems; ++n) {
         EncodeCounterRecord(out, save.state.counterDifferences[n]);
     }
-    if (!save.Write(kCounterStateFile, out.Data())) {
-        save.Fail("Fehler beim Speichern von DIFFBUF.TVW", kCounterFailedBit);
-    }
+    save.Write(kCounterStateFile, out.Data(), "Fehler beim Speichern von DIFFBUF.TVW",
+               kCounterFailedBit);
 }
 
 void WriteMirrorStatistics(EngineState& state, int n) {
@@ -155,9 +181,8 @@ void SaveMirrorOffsets(SaveContext& save) {
             WriteMirrorStatistics(save.state, n);
         }
     }
-    if (!save.Write(kMirrorStateFile, out.Data())) {
-        save.Fail("Fehler beim Speichern von SPIEGELDATEN.TVW", kMirrorFailedBit);
-    }
+    save.Write(kMirrorStateFile, out.Data(), "Fehler beim Speichern von SPIEGELDATEN.TVW",
+               kMirrorFailedBit);
 }
 
 void SaveNightSums(SaveContext& save) {
@@ -175,9 +200,8 @@ void SaveNightSums(SaveContext& save) {
                                                 settings.formatDecimals, state.locale));
         }
     }
-    if (!save.Write(kNightStateFile, out.Data())) {
-        save.Fail("Fehler beim Speichern von TARVEDDE_NACHT.TVW !", kNightFailedBit);
-    }
+    save.Write(kNightStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE_NACHT.TVW !",
+               kNightFailedBit);
 }
 
 // The static part of every record stays as the file holds it: it names the configuration
@@ -206,9 +230,8 @@ void SaveDayAccumulators(SaveContext& save) {
             state.items[At(n)].Integral ? state.runtime[At(n)].runningSum : statistics.sum;
         EncodeConfigRecord(out, *record);
     }
-    if (!save.Write(kConfigStateFile, out.Data())) {
-        save.Fail("Fehler beim Speichern von TARVEDDE.COF !", kConfigFailedBit);
-    }
+    save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",
+               kConfigFailedBit);
 }
 
 void SaveAllFiles(SaveContext& save) {
@@ -221,6 +244,7 @@ void SaveAllFiles(SaveContext& save) {
     } catch (const std::exception&) {
         save.flags = -1;
     }
+    save.CommitStaged();
 }
 
 }  // namespace
@@ -238,7 +262,7 @@ int SaveIntermediateState(EngineState& state, bool finalSave) {
     if (!state.itemsLinked || !state.settings.permanentMode) {
         return 0;
     }
-    SaveContext save{state, finalSave, SaveIsDurable(state, finalSave)};
+    SaveContext save{state, finalSave, SaveIsDurable(state, finalSave), 0, {}};
     SaveAllFiles(save);
     const Status written = WriteLines(state.host.files, state.PathOf(kCleanMarkerFile),
                                       {std::to_string(save.flags)}, save.durable);

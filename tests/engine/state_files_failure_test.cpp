@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "platform/number_format.h"
@@ -69,6 +70,31 @@ TEST_F(StateFilesTest, CleanMarkerThatCannotBeWrittenKeepsTheOldOne) {
     EXPECT_EQ(SaveFilled(7.0), 0);
     EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Schreiben der CLEAN-Datei !"));
     EXPECT_EQ(before_.Clean(), "0\r\n");
+}
+
+// A process that dies while the save writes its files must find the previous set whole
+// and consistent: nothing of the set is replaced before every file is written.
+TEST_F(StateFilesTest, NoFileIsReplacedBeforeTheWholeSetIsWritten) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    const char* set[] = {kCounterStateFile, kMirrorStateFile, kNightStateFile, kConfigStateFile};
+    std::map<std::string, std::string> previous;
+    for (const char* name : set) {
+        previous[name] = host_.ReadText(name);
+    }
+    std::map<std::string, std::string> seenAtLastWrite;
+    const std::string last = host_.dir + kConfigStateFile + ".tmp";
+    host_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
+        if (op == FileOp::Write && path == last) {
+            for (const char* name : set) {
+                seenAtLastWrite[name] = host_.ReadText(name);
+            }
+        }
+        return false;
+    });
+    ASSERT_EQ(SaveFilled(7.0), 0);
+    host_.files.SetFailurePolicy(nullptr);
+    EXPECT_EQ(seenAtLastWrite, previous);
+    EXPECT_NE(host_.ReadText(kCounterStateFile), previous[kCounterStateFile]);
 }
 
 // A crash or failure at any single operation of a save: every state file is whole,
