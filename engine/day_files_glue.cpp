@@ -104,7 +104,7 @@ void TarveddeMain::OpenDayFiles() {
         files.CreateTextFile('S', 0);
     }
     const HeaderData header = CurrentHeader(state_);
-    if (files.CreateTextFile('H', 0)) {
+    if (files.CreateTextFile('H', 0) || files.HeaderIsEmpty()) {
         files.WriteHeaderFile(header);
         return;
     }

@@ -227,7 +227,17 @@ void DayFiles::WriteHeaderFile(const HeaderData& header) {
             lines.push_back(FirstCharacters(item.conversionUnit, kMaxConversionUnit));
         }
     }
-    (void)AppendLines(files_, headerPath_, lines);
+    // Replaced whole: a process that dies while writing it must not leave a header that
+    // a restart takes for another configuration.
+    (void)WriteLines(files_, headerPath_, lines, false);
+}
+
+bool DayFiles::HeaderIsEmpty() const {
+    if (headerPath_.empty()) {
+        return false;
+    }
+    const auto size = files_.Size(headerPath_);
+    return size.ok() && size.value() == 0;
 }
 
 bool DayFiles::HeaderMatchesConfiguration(const HeaderData& header) {

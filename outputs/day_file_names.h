@@ -84,6 +84,9 @@ public:
     // Appends the header to the bound header file; nothing happens when it cannot be
     // written.
     void WriteHeaderFile(const HeaderData& header);
+    // The header exists but holds nothing: created, and the program ended before it was
+    // written. It names no configuration, so it is not one that differs.
+    bool HeaderIsEmpty() const;
     // False at the first difference from the bound header file, which is logged; a
     // missing or unreadable header differs. Calibration values differ only beyond half
     // a percent of the old value, and only when that half percent is above 0.001.

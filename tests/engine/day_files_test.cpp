@@ -175,6 +175,24 @@ TEST_F(DayFilesEngineTest, ChangedConfigurationStartsTheNextVersionOfTheDaysFile
     EXPECT_EQ(nightFiles, 1);
 }
 
+// A header created but never written (the program died in between) keeps the day's data
+// and state: it is written, not taken for another configuration.
+TEST_F(DayFilesEngineTest, AnEmptyHeaderIsWrittenWithoutANewVersion) {
+    env_.WriteText("20240305.AQH", "");
+    env_.WriteText("20240305.DAT", "2024.3.5;06:00:00;1;2;3;4;5\n");
+    env_.WriteText("TARVEDDE.COF", "");
+    env_.WriteText("TARVEDDE_NACHT.TVW", "");
+    Create(7, 0, 0);
+    int configFiles = 0;
+    State().stateFileHooks.createConfigFile = [&] { ++configFiles; };
+    main_->FormShow();
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Geänderte Konfiguration")));
+    EXPECT_EQ(env_.ReadText("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
+    EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")).front(), HasSubstr("06:00:00"));
+    EXPECT_FALSE(env_.Exists("20240305_1.AQH"));
+    EXPECT_EQ(configFiles, 0);
+}
+
 TEST_F(DayFilesEngineTest, BlockModeWritesTheEightRollingRowsOnEveryEighthCycle) {
     Start(7, 0, 0);  // the first cycle went out at once, in every-cycle mode
     State().datEveryCycle = false;
