@@ -1,0 +1,162 @@
+// The demo plant as scripts/demo.sh lays it out: the client's loader takes every file of
+// tools/demo-plant (as Windows-1252 with CR LF), finds the features the demo is meant to
+// show, and plantsim's demo.ini serves every item the client links.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "platform/file_system.h"
+#include "tests/engine/loader_fixture.h"
+#include "tools/plantsim/plantsim_items.h"
+
+namespace tarvedde {
+namespace {
+
+const std::filesystem::path kToolsDir = TARVEDDE_TOOLS_DIR;
+
+Lines ReadUtf8Lines(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    Lines lines;
+    std::string line;
+    while (std::getline(file, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+struct Range {
+    double low;
+    double high;
+};
+
+// What the generator can send; a counter without wrap only its start, as it grows for ever.
+Range SentRange(const plantsim::ItemConfig& item) {
+    using Kind = plantsim::GeneratorKind;
+    switch (item.kind) {
+        case Kind::kConstant:
+            return {item.value, item.value};
+        case Kind::kDigital:
+            return {0.0, 1.0};
+        case Kind::kCounter:
+            return item.wrap ? Range{item.min, item.max} : Range{item.value, item.value};
+        default:
+            return {item.min, item.max};
+    }
+}
+
+class DemoPlant : public LoaderTest {
+protected:
+    void SetUp() override {
+        for (const auto& entry : std::filesystem::directory_iterator(kToolsDir / "demo-plant")) {
+            Put(entry.path().filename().string(), ReadUtf8Lines(entry.path()));
+        }
+        Load();
+        auto files = MakeRealFileSystem();
+        auto plant = plantsim::LoadPlantConfig(
+            IniFile(*files, (kToolsDir / "plantsim" / "demo.ini").string()));
+        ASSERT_TRUE(plant) << plant.error().message;
+        plant_ = std::move(plant).value();
+    }
+
+    int Count() const { return state_.settings.itemCount; }
+
+    bool Any(const std::function<bool(const ItemConfig&)>& feature) {
+        for (int n = 1; n <= Count(); ++n) {
+            if (feature(Item(n))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    plantsim::PlantConfig plant_;
+};
+
+TEST_F(DemoPlant, LoadsAtLeastTwentyItemsWithoutComplaint) {
+    EXPECT_GE(Count(), 20);
+    EXPECT_TRUE(state_.settings.configValid);
+    EXPECT_TRUE(Shown().empty()) << Shown().front();
+    for (const std::string& line : LogTexts()) {
+        EXPECT_EQ(line.find("Fehler"), std::string::npos) << line;
+        EXPECT_EQ(line.find("fehlt"), std::string::npos) << line;
+    }
+}
+
+TEST_F(DemoPlant, ConfiguresEveryFeatureTheDemoShows) {
+    const int count = Count();
+    EXPECT_TRUE(Any([](const ItemConfig& i) {
+        return i.Integral && !i.IsDigital() && !i.mirror.mirrorOn && i.IntegralBezug > 1;
+    })) << "analog flow with integral";
+    EXPECT_TRUE(Any([](const ItemConfig& i) { return i.Differenz && !i.mirror.mirrorOn; }))
+        << "counter with difference";
+    EXPECT_TRUE(Any([](const ItemConfig& i) { return i.IsDigital() && i.Integral; }))
+        << "digital pump with operating hours";
+    EXPECT_TRUE(Any([count](const ItemConfig& i) {
+        return i.mirror.mirrorOn && i.mirror.sourceItem >= 1 && i.mirror.sourceItem <= count;
+    })) << "mirrored item";
+    EXPECT_TRUE(Any([](const ItemConfig& i) { return i.Gleitend; })) << "moving average";
+    EXPECT_GT(state_.settings.movingBufferSize, 1);
+    EXPECT_TRUE(Any([](const ItemConfig& i) { return i.M15_berechnen && !i.IsDigital(); }))
+        << "fifteen-minute values";
+    EXPECT_TRUE(Any([this](const ItemConfig& i) {
+        return i.Tabelle_benutzen > 0 &&
+               state_.tables[static_cast<std::size_t>(i.Tabelle_benutzen)].pointCount >= 2;
+    })) << "table conversion with its table file";
+    EXPECT_TRUE(Any([](const ItemConfig& i) {
+        return i.valueConversion.conversionOn && !i.mirror.mirrorOn &&
+               i.valueConversion.conversionFactor != i.valueConversion.conversionDivisor;
+    })) << "unit conversion";
+    EXPECT_TRUE(Any([](const ItemConfig& i) { return i.calibrationSlope != 1.0; }))
+        << "calibration from EICH.INI";
+}
+
+TEST_F(DemoPlant, PlantsimServesEveryLinkedItemAndNothingElse) {
+    const auto& services = plant_.services;
+    std::size_t linked = 0;
+    for (int n = 1; n <= Count(); ++n) {
+        if (Item(n).mirror.mirrorOn) {
+            continue;  // mirrored items have no link of their own
+        }
+        ++linked;
+        const std::string& name = Item(n).serverItem;
+        const auto& items = plant_.items;
+        const bool served = std::any_of(items.begin(), items.end(), [&](const auto& item) {
+            const auto& service = services[static_cast<std::size_t>(item.service - 1)];
+            return SameName(item.name, name) &&
+                   SameName(service.name, state_.settings.ddeService) &&
+                   SameName(service.topic, state_.settings.ddeTopic);
+        });
+        EXPECT_TRUE(served) << "item " << n << " " << name;
+    }
+    EXPECT_EQ(plant_.items.size(), linked);
+}
+
+// A reading outside the validity limits is clamped onto them: a meter would stand still.
+TEST_F(DemoPlant, PlantsimSendsValuesWithinEachItemsLimits) {
+    for (int n = 1; n <= Count(); ++n) {
+        const ItemConfig& item = Item(n);
+        for (const auto& sent : plant_.items) {
+            if (!SameName(sent.name, item.serverItem)) {
+                continue;
+            }
+            const Range range = SentRange(sent);
+            const double low = range.low * item.calibrationSlope + item.calibrationIntercept;
+            const double high = range.high * item.calibrationSlope + item.calibrationIntercept;
+            EXPECT_GE(std::min(low, high), item.LoLimit) << sent.name;
+            EXPECT_LE(std::max(low, high), item.UpLimit) << sent.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarvedde
