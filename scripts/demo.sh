@@ -3,17 +3,23 @@
 # demo plant's program directory (once; later runs keep its state and files), starts the
 # plant simulator and runs the client on it: the desktop window when a display is there,
 # otherwise headless. Ctrl-C (or closing the window) ends both.
+#   TARVEDDE_DEMO_DIR   the demo plant's directory (default: demo/ in the repository)
+#   TARVEDDE_HEADLESS=1 no window even when a display is there
+#   TARVEDDE_DEMO_BUILD a build directory to run instead of installing and building
 set -euo pipefail
+demo="$(realpath -m "${TARVEDDE_DEMO_DIR:-$(dirname "$0")/../demo}")"
+build="${TARVEDDE_DEMO_BUILD:+$(realpath -m "$TARVEDDE_DEMO_BUILD")}"
 cd "$(dirname "$0")/.."
-root="$PWD"
-demo="${TARVEDDE_DEMO_DIR:-$root/demo}"
 
-bash scripts/setup-debian.sh
-cmake --preset release
-cmake --build --preset release
+if [ -z "$build" ]; then
+    bash scripts/setup-debian.sh
+    cmake --preset release
+    cmake --build --preset release
+    build=build/release
+fi
 
 mkdir -p "$demo"
-for template in tools/demo-plant/*.INI; do
+for template in tools/demo-plant/*; do
     target="$demo/$(basename "$template")"
     if [ ! -e "$target" ]; then
         # The client's files are Windows-1252 with CR LF, as on the plant's workstation.
@@ -21,16 +27,26 @@ for template in tools/demo-plant/*.INI; do
     fi
 done
 
-# The client and the simulator meet in a private socket directory of the demo.
+# The client and the simulator meet in a private socket directory of the demo. The
+# simulator gets a session of its own, so Ctrl-C reaches only the client: the client
+# stops with its server still answering, and the simulator ends after it.
 export TARVEDDE_DDE_DIR="$demo/.dde"
-build/release/tools/plantsim/plantsim --config tools/plantsim/demo.ini --dde-dir "$TARVEDDE_DDE_DIR" &
+setsid "$build/tools/plantsim/plantsim" --config tools/plantsim/demo.ini \
+    --dde-dir "$TARVEDDE_DDE_DIR" &
 plantsim=$!
 trap 'kill -TERM "$plantsim" 2>/dev/null || true; wait "$plantsim" 2>/dev/null || true' EXIT
-sleep 1
+for _ in $(seq 100); do
+    [ -S "$TARVEDDE_DDE_DIR/PLANTSIM.dde" ] && break
+    sleep 0.1
+done
+if ! kill -0 "$plantsim" 2>/dev/null; then
+    echo "demo: plantsim did not start (its message is above)" >&2
+    exit 1
+fi
 
 echo "demo plant: $demo (log: $demo/_DDE_OPC_LOGALL.TXT)"
 if [ -n "${DISPLAY:-}" ] && [ "${TARVEDDE_HEADLESS:-0}" != 1 ]; then
-    build/release/app/tarvedde --dir "$demo"
+    "$build/app/tarvedde" --dir "$demo"
 else
-    build/release/app/tarvedde-headless --dir "$demo"
+    "$build/app/tarvedde-headless" --dir "$demo"
 fi
