@@ -138,5 +138,30 @@ TEST_F(PlantsimConfig, RefusesWhatItCannotServe) {
     EXPECT_FALSE(Load(service + "[Items]\r\nCount=1\r\n[Item1]\r\nName=Q\r\nService=2\r\n"));
 }
 
+// A restarted plantsim goes on with the reading its counters had, not with Value.
+TEST_F(PlantsimConfig, CountersResumeTheirSavedReadingsOtherItemsStartAsConfigured) {
+    auto config = Load(
+        "[Service]\r\nName=plantsim\r\n[Items]\r\nCount=2\r\n"
+        "[Item1]\r\nName=Strom\r\nGenerator=counter\r\nValue=100\r\nStep=0,25\r\n"
+        "Wrap=0\r\nDelimiter=0\r\n"
+        "[Item2]\r\nName=O2\r\nGenerator=randomwalk\r\nValue=2\r\n");
+    ASSERT_TRUE(config) << config.error().message;
+    IniFile readings(files_, "/readings.ini");
+    Generator meter(config.value().items[0], 1);
+    Generator walk(config.value().items[1], 1);
+    EXPECT_EQ(meter.Reading(), 100.0);
+    for (int i = 0; i < 3; ++i) {
+        (void)meter.Next();
+        (void)walk.Next();
+    }
+    ASSERT_TRUE(SaveReading(readings, config.value().items[0], meter.Reading()));
+    ASSERT_TRUE(SaveReading(readings, config.value().items[1], walk.Reading()));
+    EXPECT_EQ(readings.ReadSection("Readings"), (Texts{"Strom"}));
+
+    ResumeReadings(IniFile(files_, "/readings.ini"), config.value());
+    EXPECT_EQ(Generator(config.value().items[0], 1).Next(), "100,50");
+    EXPECT_EQ(config.value().items[1].value, 2.0);
+}
+
 }  // namespace
 }  // namespace tarvedde::plantsim

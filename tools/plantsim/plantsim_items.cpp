@@ -10,6 +10,8 @@
 namespace tarvedde::plantsim {
 namespace {
 
+constexpr char kReadingsSection[] = "Readings";
+
 double ReadDouble(const IniFile& ini, const std::string& section, const char* key,
                   double fallback) {
     auto parsed = StrToFloat(NormalizeDecimal(ini.ReadString(section, key, "")));
@@ -94,6 +96,23 @@ Result<PlantConfig> LoadPlantConfig(const IniFile& ini) {
     return config;
 }
 
+void ResumeReadings(const IniFile& readings, PlantConfig& config) {
+    for (ItemConfig& item : config.items) {
+        if (item.kind == GeneratorKind::kCounter) {
+            item.value = ReadDouble(readings, kReadingsSection, item.name.c_str(), item.value);
+        }
+    }
+}
+
+Status SaveReading(IniFile& readings, const ItemConfig& item, double reading) {
+    if (item.kind != GeneratorKind::kCounter) {
+        return Status::Ok();
+    }
+    // The reading as the client saw it last, so a restart never sends a lower one.
+    return readings.WriteString(kReadingsSection, item.name,
+                                FormatFixed(reading, 15, item.decimals));
+}
+
 Generator::Generator(const ItemConfig& item, std::uint32_t seed)
     : item_(item), random_(seed), state_(item.value) {}
 
@@ -103,7 +122,7 @@ std::string Generator::Next() {
         std::size_t length = std::max<std::size_t>(item_.pattern.size(), 1);
         char c =
             item_.pattern.empty() ? '0' : item_.pattern[static_cast<std::size_t>(tick_) % length];
-        text = c == '0' ? "0" : "1";
+        text.push_back(c == '0' ? '0' : '1');
     } else {
         text = FormatFixed(Value(), 15, item_.decimals);
     }

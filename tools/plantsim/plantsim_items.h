@@ -44,11 +44,19 @@ struct PlantConfig {
 // Fails when no service or no item is configured, or a generator name is unknown.
 Result<PlantConfig> LoadPlantConfig(const IniFile& ini);
 
+// A plant's meters keep their readings when plantsim restarts: a client takes a meter
+// that falls for a replaced one and counts its whole reading once. The readings file
+// has one key per counter in [Readings]; a counter it does not name starts at Value.
+void ResumeReadings(const IniFile& readings, PlantConfig& config);
+Status SaveReading(IniFile& readings, const ItemConfig& item, double reading);
+
 class Generator {
 public:
     Generator(const ItemConfig& item, std::uint32_t seed);
     // The value text of the next tick, with its delimiter.
     std::string Next();
+    // The value of the last tick: a counter's reading (Value before the first tick).
+    double Reading() const { return state_; }
 
 private:
     double Value();

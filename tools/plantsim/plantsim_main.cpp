@@ -1,7 +1,8 @@
 // plantsim: the stand-in process-data server. Serves the DDE services of its INI file on
 // the local socket protocol, sends generated values to hot links on every change, and
 // injects faults on schedule or on request through a control file, so the client's
-// recovery can be tested against a real process. One thread, one poll loop; SIGINT and
+// recovery can be tested against a real process. With a readings file its meters go on
+// from where they stood at the last clean end. One thread, one poll loop; SIGINT and
 // SIGTERM end it cleanly and remove its sockets.
 #include <csignal>
 #include <cstdio>
@@ -35,12 +36,14 @@ struct Options {
     std::string config;
     std::string ddeDir;
     std::string control;
+    std::string readings;
     std::uint32_t seed = 1;
     std::vector<std::string> faults;  // "kind@atMs[:durationMs]"
 };
 
 constexpr const char* kUsage =
     "usage: plantsim --config FILE [--dde-dir DIR] [--seed N] [--control FILE]\n"
+    "                [--readings FILE]\n"
     "                [--fault drop|refuse|stall|garbage|oversize@AT_MS[:DURATION_MS]]...\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -56,6 +59,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.ddeDir = value;
         } else if (arg == "--control") {
             options.control = value;
+        } else if (arg == "--readings") {
+            options.readings = value;
         } else if (arg == "--seed") {
             options.seed = static_cast<std::uint32_t>(StrToIntDef(value, 1));
         } else if (arg == "--fault") {
@@ -116,6 +121,16 @@ public:
         timers_.push_back(std::move(timer));
     }
 
+    void SaveReadings(IniFile& readings) const {
+        for (std::size_t i = 0; i < generators_.size(); ++i) {
+            if (Status saved = SaveReading(readings, config_.items[i], generators_[i]->Reading());
+                !saved) {
+                Log(readings.path() + ": " + saved.error().message);
+                return;
+            }
+        }
+    }
+
 private:
     static bool KnownFault(const std::string& kind) {
         return kind == "drop" || kind == "refuse" || kind == "stall" || kind == "garbage" ||
@@ -129,6 +144,7 @@ private:
             server.SetRequestText(item.name, item.requestText);
         }
         auto generator = std::make_shared<Generator>(item, seed_ * 1000u + index);
+        generators_.push_back(generator);
         auto last = std::make_shared<std::string>(generator->Next());
         server.Publish(item.name, *last);
         auto timer =
@@ -218,6 +234,7 @@ private:
     PlantConfig config_;
     std::uint32_t seed_;
     std::vector<std::unique_ptr<SocketDdeServer>> servers_;
+    std::vector<std::shared_ptr<Generator>> generators_;  // in item order
     std::vector<std::unique_ptr<Timer>> timers_;
 };
 
@@ -233,6 +250,10 @@ int Run(int argc, char** argv) {
     if (!config) {
         Log(options.config + ": " + config.error().message);
         return 1;
+    }
+    IniFile readings(*fs, options.readings);
+    if (!options.readings.empty()) {
+        ResumeReadings(readings, config.value());
     }
     auto clock = MakeSystemClock();
     auto loop = PollEventLoop::Create(*clock);
@@ -260,6 +281,9 @@ int Run(int argc, char** argv) {
     Log("running");
     loop.value()->Run();
     signalLoop = nullptr;
+    if (!options.readings.empty()) {
+        plant.SaveReadings(readings);
+    }
     Log("stopped");
     return 0;
 }
