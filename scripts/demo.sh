@@ -29,10 +29,11 @@ done
 
 # The client and the simulator meet in a private socket directory of the demo. The
 # simulator gets a session of its own, so Ctrl-C reaches only the client: the client
-# stops with its server still answering, and the simulator ends after it.
+# stops with its server still answering, and the simulator ends after it. Its meters
+# keep their readings across runs, as the client's state keeps the day.
 export TARVEDDE_DDE_DIR="$demo/.dde"
 setsid "$build/tools/plantsim/plantsim" --config tools/plantsim/demo.ini \
-    --dde-dir "$TARVEDDE_DDE_DIR" &
+    --dde-dir "$TARVEDDE_DDE_DIR" --readings "$demo/plantsim-readings.ini" &
 plantsim=$!
 trap 'kill -TERM "$plantsim" 2>/dev/null || true; wait "$plantsim" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do
