@@ -152,8 +152,8 @@ DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service
         Notify({kXtypAdvData, kCfText, *conversation, topic, atoms_.ForNotification(item), data});
     };
     sink.onDisconnect = [this, conversation, topic] {
-        conversationTopics_.erase(*conversation);
         Notify({kXtypDisconnect, 0, *conversation, topic, 0, {}});
+        conversationTopics_.erase(*conversation);
     };
     std::uint32_t error = kDmlErrNoError;
     *conversation = server_.Connect(*serviceText, *topicText, std::move(sink), error);

@@ -4,7 +4,9 @@
 // delivers XTYP_DISCONNECT to every conversation. Names of services, topics and items
 // compare without regard to ASCII case. Callbacks may call back into the transport
 // (disconnect, reconnect, stop a link); delivery copes with conversations that vanish on
-// the way. The server must outlive every transport attached to it.
+// the way. As in DDEML, a conversation's handle stays valid until its XTYP_DISCONNECT
+// callback returns, so DdeDisconnect from inside that callback succeeds. The server must
+// outlive every transport attached to it.
 #pragma once
 
 #include <cstdint>

@@ -117,6 +117,18 @@ TEST_F(InMemoryDdeTest, DownEndsConversationsAndRefusesUntilUp) {
     EXPECT_EQ(server.LinkCount("PlantSim", "Werte", "Q"), 0);  // links do not survive
 }
 
+// As in DDEML, the handle dies only when the disconnect callback returns.
+TEST_F(InMemoryDdeTest, DisconnectInsideTheDisconnectCallbackSucceeds) {
+    DdeHandle conv = Open();
+    bool disconnected = false;
+    onNotify = [&](const DdeNotification& n) {
+        disconnected = transport.Disconnect(n.conversation);
+    };
+    server.SetDown(true);
+    EXPECT_TRUE(disconnected);
+    EXPECT_FALSE(transport.Disconnect(conv));
+}
+
 TEST_F(InMemoryDdeTest, ClientDisconnectEndsLinksWithoutACallback) {
     DdeHandle conv = Open();
     ASSERT_TRUE(Advise(conv, "Q"));
