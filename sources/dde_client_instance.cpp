@@ -48,11 +48,12 @@ std::uint32_t DdeClientInstance::GetLastError(std::int32_t instance) {
     return error;
 }
 
-void DdeClientInstance::Notify(const DdeNotification& notification) {
-    if (callback_) {
-        Callback callback = callback_;
-        callback(notification);
+std::uint32_t DdeClientInstance::Notify(const DdeNotification& notification) {
+    if (!callback_) {
+        return 0;
     }
+    Callback callback = callback_;
+    return callback(notification);
 }
 
 }  // namespace tarvedde

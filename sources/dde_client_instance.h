@@ -21,8 +21,9 @@ protected:
     // Ends every conversation of the instance; runs when the instance is uninitialised.
     virtual void EndConversations() = 0;
     bool Valid(std::int32_t instance) const { return instance_ != 0 && instance == instance_; }
-    // The callback may uninitialise the instance: it is called on a copy.
-    void Notify(const DdeNotification& notification);
+    // The callback's answer, 0 without one. The callback may uninitialise the instance: it
+    // is called on a copy.
+    std::uint32_t Notify(const DdeNotification& notification);
 
     DdeAtomTable atoms_;
     std::uint32_t lastError_ = kDmlErrNoError;

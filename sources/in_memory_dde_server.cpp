@@ -5,6 +5,22 @@
 #include <vector>
 
 namespace tarvedde {
+namespace {
+
+std::string TransactionName(std::uint32_t type) {
+    switch (type) {
+        case kXtypAdvStart:
+            return "AdvStart";
+        case kXtypAdvStop:
+            return "AdvStop";
+        case kXtypRequest:
+            return "Request";
+        default:
+            return "Type" + std::to_string(type);
+    }
+}
+
+}  // namespace
 
 std::string InMemoryDdeServer::TopicKey(const std::string& service, const std::string& topic) {
     return DdeNameKey(service) + '|' + DdeNameKey(topic);
@@ -20,8 +36,8 @@ void InMemoryDdeServer::AddTopic(const std::string& service, const std::string& 
     topics_[TopicKey(service, topic)];
 }
 
-void InMemoryDdeServer::Publish(const std::string& service, const std::string& topic,
-                                const std::string& item, const std::string& text) {
+int InMemoryDdeServer::Publish(const std::string& service, const std::string& topic,
+                               const std::string& item, const std::string& text) {
     ItemOf(service, topic, item).value = text;
     std::string topicKey = TopicKey(service, topic);
     std::string itemKey = DdeNameKey(item);
@@ -32,6 +48,7 @@ void InMemoryDdeServer::Publish(const std::string& service, const std::string& t
         }
     }
     std::string data = text + '\0';
+    int acknowledged = 0;
     for (DdeHandle handle : targets) {
         // A callback before this one may have ended the conversation or its link.
         auto found = conversations_.find(handle);
@@ -39,10 +56,11 @@ void InMemoryDdeServer::Publish(const std::string& service, const std::string& t
             continue;
         }
         auto onData = found->second.sink.onData;
-        if (onData) {
-            onData(item, data);
+        if (onData && (onData(item, data) & kDdeFack) != 0) {
+            ++acknowledged;
         }
     }
+    return acknowledged;
 }
 
 void InMemoryDdeServer::SetRequestText(const std::string& service, const std::string& topic,
@@ -135,6 +153,19 @@ InMemoryDdeTransport::~InMemoryDdeTransport() {
     }
 }
 
+std::uint32_t InMemoryDdeTransport::Initialize(std::int32_t& instance, Callback callback) {
+    if (initializeFailure_) {
+        instance = initializeFailure_->instance;
+        return initializeFailure_->error;
+    }
+    return DdeClientInstance::Initialize(instance, std::move(callback));
+}
+
+bool InMemoryDdeTransport::Uninitialize(std::int32_t instance) {
+    Watch("Uninitialize");
+    return DdeClientInstance::Uninitialize(instance);
+}
+
 DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) {
     if (!Valid(instance)) {
         lastError_ = kDmlErrDllNotInitialized;
@@ -146,10 +177,12 @@ DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service
         lastError_ = kDmlErrInvalidParameter;
         return 0;
     }
+    Watch("Connect " + *serviceText + " " + *topicText);
     auto conversation = std::make_shared<DdeHandle>(0);
     InMemoryDdeServer::Sink sink;
     sink.onData = [this, conversation, topic](const std::string& item, const std::string& data) {
-        Notify({kXtypAdvData, kCfText, *conversation, topic, atoms_.ForNotification(item), data});
+        return Notify(
+            {kXtypAdvData, kCfText, *conversation, topic, atoms_.ForNotification(item), data});
     };
     sink.onDisconnect = [this, conversation, topic] {
         Notify({kXtypDisconnect, 0, *conversation, topic, 0, {}});
@@ -166,6 +199,7 @@ DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service
 }
 
 bool InMemoryDdeTransport::Disconnect(DdeHandle conversation) {
+    Watch("Disconnect");
     if (conversationTopics_.erase(conversation) == 0) {
         lastError_ = kDmlErrNoConvEstablished;
         return false;
@@ -177,8 +211,10 @@ bool InMemoryDdeTransport::Disconnect(DdeHandle conversation) {
 std::optional<std::string> InMemoryDdeTransport::ClientTransaction(DdeHandle conversation,
                                                                    DdeHandle item,
                                                                    std::uint32_t format,
-                                                                   std::uint32_t type, int) {
+                                                                   std::uint32_t type,
+                                                                   int timeoutMs) {
     auto itemText = atoms_.Text(item);
+    Watch(TransactionName(type) + " " + itemText.value_or("?") + " " + std::to_string(timeoutMs));
     if (!itemText || format != kCfText) {
         lastError_ = kDmlErrInvalidParameter;
         return std::nullopt;
@@ -194,6 +230,12 @@ std::optional<std::string> InMemoryDdeTransport::ClientTransaction(DdeHandle con
         return std::nullopt;
     }
     return data;
+}
+
+void InMemoryDdeTransport::Watch(const std::string& call) const {
+    if (watcher_) {
+        watcher_(call);
+    }
 }
 
 void InMemoryDdeTransport::EndConversations() {

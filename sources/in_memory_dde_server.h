@@ -26,15 +26,17 @@ class InMemoryDdeServer {
 public:
     // What the server tells a conversation: data of an advised item, or its end.
     struct Sink {
-        std::function<void(const std::string& item, const std::string& data)> onData;
+        // Answers DDE_FACK when the client took the data.
+        std::function<std::uint32_t(const std::string& item, const std::string& data)> onData;
         std::function<void()> onDisconnect;
     };
 
     // Makes service/topic answer connects (Publish and SetRequestText do so too).
     void AddTopic(const std::string& service, const std::string& topic);
-    // Sets the item's value (known from now on) and sends text + NUL to its hot links.
-    void Publish(const std::string& service, const std::string& topic, const std::string& item,
-                 const std::string& text);
+    // Sets the item's value (known from now on) and sends text + NUL to its hot links;
+    // returns how many of them acknowledged it.
+    int Publish(const std::string& service, const std::string& topic, const std::string& item,
+                const std::string& text);
     // What REQUEST answers for the item (known from now on); without it, the value.
     void SetRequestText(const std::string& service, const std::string& topic,
                         const std::string& item, const std::string& text);
@@ -89,6 +91,21 @@ public:
     InMemoryDdeTransport(const InMemoryDdeTransport&) = delete;
     InMemoryDdeTransport& operator=(const InMemoryDdeTransport&) = delete;
 
+    // From now on DdeInitialize registers nothing, answers `error` and leaves `instance`
+    // in the caller's identifier (DDEML leaves 0 there).
+    void FailInitialize(std::uint32_t error, std::int32_t instance = 0) {
+        initializeFailure_ = {error, instance};
+    }
+    // Tells the watcher each conversation call as one line: "Connect <service> <topic>",
+    // "AdvStart|AdvStop|Request <item> <time-out ms>", "Disconnect", "Uninitialize".
+    void WatchCalls(std::function<void(const std::string&)> watcher) {
+        watcher_ = std::move(watcher);
+    }
+    // The handle of a text while the client holds a reference to it; 0 once released.
+    DdeHandle LiveStringHandle(const std::string& text) const { return atoms_.Find(text); }
+
+    std::uint32_t Initialize(std::int32_t& instance, Callback callback) override;
+    bool Uninitialize(std::int32_t instance) override;
     DdeHandle Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) override;
     bool Disconnect(DdeHandle conversation) override;
     std::optional<std::string> ClientTransaction(DdeHandle conversation, DdeHandle item,
@@ -96,8 +113,16 @@ public:
                                                  int timeoutMs) override;
 
 private:
+    struct InitializeFailure {
+        std::uint32_t error;
+        std::int32_t instance;
+    };
     void EndConversations() override;
+    void Watch(const std::string& call) const;
+
     InMemoryDdeServer& server_;
+    std::optional<InitializeFailure> initializeFailure_;
+    std::function<void(const std::string&)> watcher_;
     std::map<DdeHandle, DdeHandle> conversationTopics_;  // ours, with their topic handle
 };
 

@@ -59,8 +59,8 @@ TEST_F(InMemoryDdeTest, PublishReachesOnlyAdvisedItemsOfTheConversation) {
     ASSERT_TRUE(Advise(conv, "q"));
     EXPECT_EQ(server.LinkCount("plantsim", "WERTE", "Q"), 1);
 
-    server.Publish("PlantSim", "Werte", "Q", "13,0\r\n");
-    server.Publish("PlantSim", "Werte", "T", "9\r\n");
+    EXPECT_EQ(server.Publish("PlantSim", "Werte", "Q", "13,0\r\n"), 1);  // acknowledged
+    EXPECT_EQ(server.Publish("PlantSim", "Werte", "T", "9\r\n"), 0);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].type, kXtypAdvData);
     EXPECT_EQ(seen[0].format, kCfText);
