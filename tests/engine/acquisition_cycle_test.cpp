@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -118,19 +120,19 @@ TEST_F(AcquisitionCycleTest, TickDuringAnUnfinishedCycleIsATimeout) {
 TEST_F(AcquisitionCycleTest, LostConnectionHandsOverToTheRetryTimer) {
     Start(7, 0, 0);
     env_.loop.AdvanceBy(5000);
-    env_.dde.ServerDisconnects();
+    env_.ddeServer.SetDown(true);
     EXPECT_TRUE(State().connectionLost);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:05 > Callback : Konversation abgebrochen !\r\n"
                                     "05.Mrz.24, 07:00:05 > Verbindung zum Server abgebaut.\r\n"
                                     "05.Mrz.24, 07:00:05 > Es wird versucht, die Verbindung "
                                     "wiederherzustellen...\r\n"));
-    env_.dde.serverRunning = false;
     env_.loop.AdvanceBy(5000);  // the cycle hands over to the retry timer
     EXPECT_EQ(State().window.lbDT, "07:00:00");
     env_.loop.AdvanceBy(3000);  // three quiet retries
-    EXPECT_EQ(env_.dde.connectCalls, 1 + 3);
+    EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Connect Anwendung Thema"),
+              1 + 3);
     EXPECT_THAT(LogAll(), Not(HasSubstr("07:00:11 > ")));
-    env_.dde.serverRunning = true;
+    env_.ddeServer.SetDown(false);
     env_.loop.AdvanceBy(1000);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server \"Anwendung\" / Topic "
                                     "\"Thema\" aufgebaut.\r\n"));
@@ -141,7 +143,7 @@ TEST_F(AcquisitionCycleTest, LostConnectionHandsOverToTheRetryTimer) {
 
 TEST_F(AcquisitionCycleTest, ServerValuesReachTheCycleThroughTheDataNotification) {
     Start(7, 0, 0);
-    env_.dde.SendData("Q", "\r\n12,5\r\n");
+    EXPECT_EQ(env_.Publish("Q", "\r\n12,5\r\n"), 1);
     env_.loop.AdvanceBy(10000);
     EXPECT_EQ(State().statistics[1].currentValue, 12.5);
 }
@@ -150,8 +152,8 @@ TEST_F(AcquisitionCycleTest, ClosingEndsLinksAndTheDdeInstance) {
     Start(7, 0, 0);
     main_->StopAcquisition();
     ASSERT_TRUE(main_->FormClose());
-    EXPECT_EQ(env_.dde.conversation, 0u);
-    EXPECT_EQ(env_.dde.uninitializeCalls, 1);
+    EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
+    EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Uninitialize"), 1);
     EXPECT_EQ(State().runtime[2].itemHandle, 0);
 }
 

@@ -26,6 +26,8 @@ protected:
             SetLimits(n, -1000.0, 100000.0);
         }
         log_.Settings().debugLog = true;
+        env_.Serve(state_.settings.ddeService, state_.settings.ddeTopic,
+                   {"Item1", "Item2", "Item3"});
     }
 
     // Links the items as configured now and forgets the log lines of linking.
@@ -36,9 +38,10 @@ protected:
         NewLogLines();
     }
 
-    std::uint32_t Send(int n, const std::string& text, std::int64_t afterMs = 0) {
+    // The server's new value for item n; how many links acknowledged it.
+    int Send(int n, const std::string& text, std::int64_t afterMs = 0) {
         env_.clock.AdvanceMs(afterMs);
-        return env_.dde.SendData("Item" + std::to_string(n), text);
+        return env_.Publish("Item" + std::to_string(n), text);
     }
 
     std::string Export(const std::string& kind, int n) {
@@ -51,7 +54,7 @@ protected:
 
 TEST_F(DdeCallbackTest, TextIsCutAt201BytesAndAtTheFirstNul) {
     Link();
-    EXPECT_EQ(Send(1, std::string(201, '7') + "89"), kDdeFack);
+    EXPECT_EQ(Send(1, std::string(201, '7') + "89"), 1);
     EXPECT_EQ(Runtime(1).newestText, std::string(201, '7'));
     Send(1, std::string(200, '5') + "6");
     EXPECT_EQ(Runtime(1).newestText.size(), 201u);
@@ -61,12 +64,15 @@ TEST_F(DdeCallbackTest, TextIsCutAt201BytesAndAtTheFirstNul) {
     EXPECT_EQ(Runtime(1).newestText, "\r\n4\r\n");  // raw, cleaned only when parsed
 }
 
+// A server sends only what is linked, so these notifications go to the callback directly.
 TEST_F(DdeCallbackTest, UnknownHandleAndNoConversationChangeNothing) {
     Link();
     Runtime(1).newestText = "alt";
-    EXPECT_EQ(env_.dde.SendData("Fremd", "5"), kDdeFack);
-    EXPECT_EQ(env_.dde.Send({kXtypAdvData, kCfText, 0, 0,
-                             static_cast<DdeHandle>(Runtime(1).itemHandle), "5"}),
+    const DdeHandle other = env_.dde.CreateStringHandle(client_.Instance(), "Fremd");
+    EXPECT_EQ(client_.Callback({kXtypAdvData, kCfText, client_.Conversation(), 0, other, "5"}),
+              kDdeFack);
+    EXPECT_EQ(client_.Callback({kXtypAdvData, kCfText, 0, 0,
+                                static_cast<DdeHandle>(Runtime(1).itemHandle), "5"}),
               0u);
     EXPECT_EQ(Runtime(1).newestText, "alt");
     EXPECT_THAT(NewLogLines(), IsEmpty());
@@ -74,7 +80,7 @@ TEST_F(DdeCallbackTest, UnknownHandleAndNoConversationChangeNothing) {
 
 TEST_F(DdeCallbackTest, OtherNotificationsAreLoggedInHex) {
     Link();
-    EXPECT_EQ(env_.dde.Send({0x10A2, kCfText, env_.dde.conversation, 0, 0, ""}), 0u);
+    EXPECT_EQ(client_.Callback({0x10A2, kCfText, client_.Conversation(), 0, 0, ""}), 0u);
     EXPECT_THAT(NewLogLines(), ElementsAre("Callback : Nachricht=$000010A2"));
 }
 
@@ -297,7 +303,7 @@ TEST_F(DdeCallbackTest, FailedExportIsLoggedAndTheNextStillRuns) {
 TEST_F(DdeCallbackTest, ServerDisconnectUnlinksAndMarksTheLoss) {
     Link();
     state_.acquisitionStarted = true;
-    env_.dde.ServerDisconnects();
+    env_.ddeServer.SetDown(true);
     EXPECT_TRUE(state_.connectionLost);
     EXPECT_EQ(Runtime(1).itemHandle, 0);
     EXPECT_EQ(client_.Conversation(), 0u);

@@ -25,9 +25,8 @@ protected:
             Item(n).unit = "l/s";
             SetLimits(n, 0.0, 500.0);
         }
+        env_.Serve("PLS", "Werte", {"Item1", "Item2", "Item3"});
     }
-
-    FakeDdeTransport& Server() { return env_.dde; }
 
     DdeClient client_{&env_.dde, state_};
 };
@@ -36,16 +35,16 @@ TEST_F(DdeClientTest, InitialiseLogsOnceAndReportsFailures) {
     EXPECT_TRUE(client_.InitDDE());
     EXPECT_THAT(NewLogLines(), ElementsAre("DDE initialisiert."));
 
-    Server().initializeResult = kDmlErrInvalidParameter;
-    Server().lastError = kDmlErrInvalidParameter;
+    // Without an instance, the last error is that DDE is not initialised.
+    env_.dde.FailInitialize(kDmlErrInvalidParameter);
     EXPECT_FALSE(client_.InitDDE());
-    EXPECT_THAT(NewLogLines(), ElementsAre("InitDDE: DDE-Fehler: DMLERR_INVALIDPARAMETER"));
+    EXPECT_THAT(NewLogLines(), ElementsAre("InitDDE: DDE-Fehler: DMLERR_DLL_NOT_INITIALIZED"));
 
     state_.connectionLost = true;  // retries stay quiet
     EXPECT_FALSE(client_.InitDDE());
     EXPECT_THAT(NewLogLines(), IsEmpty());
 
-    Server().instanceToGive = -5;
+    env_.dde.FailInitialize(kDmlErrInvalidParameter, -5);
     EXPECT_FALSE(client_.InitDDE());
     EXPECT_THAT(NewLogLines(), ElementsAre("DDE-Instanz=-5", "DDE wurde NICHT initialisiert !"));
 }
@@ -57,10 +56,8 @@ TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
     client_.LinkItems();
     EXPECT_TRUE(state_.itemsLinked);
     EXPECT_FALSE(state_.connectionLost);
-    EXPECT_EQ(Server().connectedService, "PLS");
-    EXPECT_EQ(Server().connectedTopic, "WERTE");
-    EXPECT_EQ(Server().AdviseStarts(), 3);
-    EXPECT_EQ(Server().transactions[0].timeoutMs, 5000);
+    EXPECT_THAT(env_.ddeCalls, ElementsAre("Connect PLS Werte", "AdvStart Item1 5000",
+                                           "AdvStart Item2 5000", "AdvStart Item3 5000"));
     EXPECT_THAT(
         NewLogLines(),
         ElementsAre("Verbindung zum Server \"PLS\" / Topic \"Werte\" aufgebaut.",
@@ -73,16 +70,16 @@ TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
 }
 
 TEST_F(DdeClientTest, UnknownItemStaysUnlinkedAndTurnsTheLabelRed) {
-    Server().unknownItems = {"ITEM2"};
-    Server().lastError = 0x4000;
+    Item(2).serverItem = "Unbekannt";
     ASSERT_TRUE(client_.InitDDE());
     NewLogLines();
     client_.LinkItems();
     EXPECT_TRUE(state_.itemsLinked);
     EXPECT_EQ(Runtime(2).itemHandle, 0);
-    EXPECT_EQ(Server().freed.size(), 1u);
+    EXPECT_EQ(env_.dde.LiveStringHandle("Unbekannt"), 0u);  // released, not leaked
+    EXPECT_NE(env_.dde.LiveStringHandle("Item3"), 0u);
     const auto lines = NewLogLines();
-    EXPECT_EQ(lines[3], "***** Fehler ! Advise Item 2: DDE-Fehler: $00004000");
+    EXPECT_EQ(lines[3], "***** Fehler ! Advise Item 2: DDE-Fehler: $00004009");
     EXPECT_EQ(lines.back(), "Achtung ! Nur 2 von 3 Werten werden übertragen.");
     EXPECT_EQ(state_.window.lbWarnung, "Erfasse nur 2 von 3 Werten !");
     EXPECT_EQ(state_.window.lbWarnungColor, "red");
@@ -95,7 +92,7 @@ TEST_F(DdeClientTest, MirroredAndSwitchedOffItemsAreCountedNotLinked) {
     ASSERT_TRUE(client_.InitDDE());
     NewLogLines();
     client_.LinkItems();
-    EXPECT_EQ(Server().AdviseStarts(), 1);
+    EXPECT_THAT(env_.ddeCalls, ElementsAre("Connect PLS Werte", "AdvStart Item1 5000"));
     const auto lines = NewLogLines();
     EXPECT_THAT(std::vector<std::string>(lines.end() - 3, lines.end()),
                 ElementsAre("1 Werte werden übertragen.", "1 Werte werden gespiegelt.",
@@ -163,7 +160,7 @@ TEST_F(DdeClientTest, LimitLineCutsNameUnitAndText) {
 }
 
 TEST_F(DdeClientTest, ServerNotRunningMarksTheConnectionLost) {
-    Server().serverRunning = false;
+    env_.ddeServer.SetDown(true);
     ASSERT_TRUE(client_.InitDDE());
     NewLogLines();
     client_.LinkItems();
@@ -191,7 +188,7 @@ TEST_F(DdeClientTest, CheckServerShowsItsOwnMessages) {
     EXPECT_THAT(NewLogLines(), IsEmpty());
     client_.DisconnectDDE();
     NewLogLines();
-    Server().serverRunning = false;
+    env_.ddeServer.SetDown(true);
     EXPECT_FALSE(client_.CheckServer());
     EXPECT_THAT(NewLogLines(), ElementsAre("PLS / Werte sind nicht vorhanden !"));
     EXPECT_THAT(env_.person.Transcript(),
@@ -204,11 +201,11 @@ TEST_F(DdeClientTest, UnlinkStopsLinksOfUnmirroredItemsAndDisconnects) {
     ASSERT_TRUE(client_.InitDDE());
     client_.LinkItems();
     NewLogLines();
-    Server().transactions.clear();
+    env_.ddeCalls.clear();
     client_.UnlinkItems();
-    ASSERT_EQ(Server().transactions.size(), 2u);
-    EXPECT_EQ(Server().transactions[0].type, kXtypAdvStop);
-    EXPECT_EQ(Server().transactions[0].timeoutMs, 1000);
+    EXPECT_THAT(env_.ddeCalls,
+                ElementsAre("AdvStop Item1 1000", "AdvStop Item2 1000", "Disconnect"));
+    EXPECT_EQ(env_.ddeServer.LinkCount("PLS", "Werte", "Item1"), 0);
     EXPECT_EQ(Runtime(1).itemHandle, 0);
     EXPECT_EQ(client_.Conversation(), 0u);
     EXPECT_THAT(NewLogLines(), ElementsAre("Verbindung zum Server abgebaut."));
@@ -220,10 +217,8 @@ TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
     ASSERT_TRUE(client_.InitDDE());
     client_.LinkItems();
     NewLogLines();
-    Server().freeSucceeds = false;
-    Server().disconnectSucceeds = false;
-    Server().uninitializeSucceeds = false;
-    Server().lastError = kDmlErrDllNotInitialized;
+    // The instance ends under the client: every release and the close fail.
+    ASSERT_TRUE(env_.dde.Uninitialize(client_.Instance()));
     EXPECT_TRUE(client_.StopAdvise(1));
     EXPECT_EQ(Runtime(1).itemHandle, 0);
     client_.DisconnectDDE();
@@ -242,8 +237,7 @@ TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
     EXPECT_TRUE(client_.AdviseItem(1));
     EXPECT_TRUE(client_.StopAdvise(1));
     client_.LinkItems();
-    EXPECT_EQ(Server().connectCalls, 0);
-    EXPECT_TRUE(Server().transactions.empty());
+    EXPECT_THAT(env_.ddeCalls, IsEmpty());
     EXPECT_TRUE(state_.itemsLinked);
     EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
     EXPECT_EQ(Runtime(2).sourceName, "Item2");

@@ -1,20 +1,25 @@
 // A complete host in memory and virtual time for engine tests: files live in a
 // MemoryFileSystem under /plant/, the clock stands at a fixed moment until a test moves
-// it, and the operator answers from a queue.
+// it, the operator answers from a queue, and the DDE server is in memory: it answers only
+// for what a test serves (writing TARVEDDE.INI with WriteText serves what it names, so the
+// plant's server runs as configured until a test takes it down), and every conversation
+// call of the client is kept in ddeCalls.
 #pragma once
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "engine/host.h"
 #include "platform/date_time.h"
+#include "platform/ini_file.h"
 #include "platform/memory_file_system.h"
 #include "platform/recording_shell.h"
 #include "platform/scripted_operator.h"
 #include "platform/text_encoding.h"
 #include "platform/virtual_clock.h"
 #include "platform/virtual_event_loop.h"
-#include "tests/engine/fake_dde_transport.h"
+#include "sources/in_memory_dde_server.h"
 
 namespace tarvedde::testing {
 
@@ -33,6 +38,7 @@ struct EngineTestHost {
     EngineTestHost() {
         clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 0, 0, 0));
         host.dde = &dde;
+        dde.WatchCalls([this](const std::string& call) { ddeCalls.push_back(call); });
     }
 
     MemoryFileSystem files;
@@ -40,9 +46,40 @@ struct EngineTestHost {
     VirtualEventLoop loop{clock};
     ScriptedOperator person;
     RecordingShell shell;
-    FakeDdeTransport dde;
+    InMemoryDdeServer ddeServer;
+    InMemoryDdeTransport dde{ddeServer};
+    std::vector<std::string> ddeCalls;
     Host host{files, clock, loop, person, shell};
     std::string dir = "/plant/";
+    std::string ddeService;
+    std::string ddeTopic;
+
+    // The server answers for service and topic and knows the items (no value yet).
+    void Serve(const std::string& service, const std::string& topic,
+               const std::vector<std::string>& items) {
+        ddeService = service;
+        ddeTopic = topic;
+        ddeServer.AddTopic(service, topic);
+        for (const std::string& item : items) {
+            ddeServer.SetRequestText(service, topic, item, "");
+        }
+    }
+
+    // Serves what TARVEDDE.INI names, as the plant's server would.
+    void ServeConfiguredItems() {
+        const IniFile ini(files, dir + "TARVEDDE.INI");
+        std::vector<std::string> items;
+        for (int n = 1; n <= ini.ReadInteger("DDE", "Itemcount", 0); ++n) {
+            items.push_back(ini.ReadString("Items", "Item" + std::to_string(n), ""));
+        }
+        Serve(ini.ReadString("DDE", "Server", "Anwendung"), ini.ReadString("DDE", "Topic", "Thema"),
+              items);
+    }
+
+    // A new value of an item, sent to its advise links; how many acknowledged it.
+    int Publish(const std::string& item, const std::string& text) {
+        return ddeServer.Publish(ddeService, ddeTopic, item, text);
+    }
 
     // Writes a text file as the Windows programs do: Windows-1252 with CR LF.
     void WriteText(const std::string& name, const std::string& utf8Lines) {
@@ -55,6 +92,9 @@ struct EngineTestHost {
             }
         }
         (void)files.WriteAll(dir + name, Utf8ToCp1252(text), false);
+        if (name == "TARVEDDE.INI") {
+            ServeConfiguredItems();
+        }
     }
 
     // The file's text in UTF-8 with CR LF kept, or "<missing>".

@@ -212,13 +212,13 @@ TEST_F(RunControlTest, DestroyingTheEngineLeavesEveryFileAsItIs) {
 
 TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
     Start("Server=Kestrom\nTopic=AQASYS\n", SourceKind::Aqasys);
-    env_.dde.serverRunning = false;
+    env_.ddeServer.SetDown(true);
     ASSERT_TRUE(main_->ButtonClick("btStartDDE"));
     EXPECT_THAT(Transcript().back(), HasSubstr("Kestrom / AQASYS sind nicht gestartet"));
     EXPECT_TRUE(main_->Stopped());
     EXPECT_FALSE(main_->TimerAqasys1().Enabled());
 
-    env_.dde.serverRunning = true;
+    env_.ddeServer.SetDown(false);
     ASSERT_TRUE(main_->ButtonClick("btStartDDE"));
     EXPECT_FALSE(main_->Stopped());
     EXPECT_TRUE(main_->TimerAqasys1().Enabled());
@@ -233,7 +233,7 @@ TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
     ASSERT_TRUE(main_->ButtonClick("btStoppen"));
     EXPECT_TRUE(main_->Stopped());
     EXPECT_FALSE(main_->TimerAqasys1().Enabled());
-    EXPECT_EQ(env_.dde.conversation, 0u);
+    EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
     EXPECT_TRUE(State().window.lbAusVisible);
 }
 

@@ -26,6 +26,7 @@ TEST(StartLogGoldenTest, ThreeItemStartWritesTheExpectedLog) {
     testing::EngineTestHost env;
     ASSERT_TRUE(
         env.files.WriteAll("/plant/TARVEDDE.INI", ReadBinary(data + "TARVEDDE.INI"), false));
+    env.ServeConfiguredItems();
     StartOptions options;
     options.programDir = "/plant";
     options.lockName = "tarvedde";

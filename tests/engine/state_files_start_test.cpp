@@ -33,6 +33,7 @@ protected:
         // No cycle may run: the values at start are the restored ones.
         EXPECT_TRUE(
             IniFile(env_.files, "/plant/TARVEDDE.INI").WriteBool("DDE", "AutoStart", false));
+        env_.ServeConfiguredItems();
     }
 
     StartOptions Options() const {
