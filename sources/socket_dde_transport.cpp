@@ -88,9 +88,11 @@ bool SocketDdeTransport::Disconnect(DdeHandle conversation) {
     }
     ConversationPtr conv = found->second;
     conversations_.erase(found);
-    // Best effort: a server that does not read learns it from the closed socket.
-    (void)SendAllBytes(conv->fd, EncodeDdeFrame({DdeFrameType::kDisconnect, 0, 0, {}, {}}), 0);
-    Close(*conv);
+    if (!conv->closed) {
+        // Best effort: a server that does not read learns it from the closed socket.
+        (void)SendAllBytes(conv->fd, EncodeDdeFrame({DdeFrameType::kDisconnect, 0, 0, {}, {}}), 0);
+        Close(*conv);
+    }
     return true;
 }
 
@@ -119,6 +121,10 @@ std::optional<std::string> SocketDdeTransport::ClientTransaction(DdeHandle conve
         return std::nullopt;
     }
     ConversationPtr conv = found->second;
+    if (conv->closed) {
+        lastError_ = kDmlErrNoConvEstablished;  // lost; only its disconnect callback runs
+        return std::nullopt;
+    }
     auto reply = Transact(conv, {frameType, 0, 0, *itemText, {}}, timeoutMs, timeoutError);
     if (!reply) {
         return std::nullopt;
@@ -287,8 +293,10 @@ void SocketDdeTransport::Lose(const ConversationPtr& conv, const std::string& wh
     if (!conv->established) {
         return;
     }
-    conversations_.erase(conv->handle);
+    // As in DDEML the handle stays valid until the disconnect callback returns, so the
+    // client's own DdeDisconnect inside it succeeds.
     Notify({kXtypDisconnect, 0, conv->handle, conv->topic, 0, {}});
+    conversations_.erase(conv->handle);
 }
 
 void SocketDdeTransport::Close(Conversation& conv) {

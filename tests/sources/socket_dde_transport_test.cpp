@@ -25,6 +25,10 @@ protected:
         ASSERT_EQ(transport->Initialize(instance,
                                         [this](const DdeNotification& n) {
                                             seen.push_back(n);
+                                            if (n.type == kXtypDisconnect) {
+                                                disconnectInCallback =
+                                                    transport->Disconnect(n.conversation);
+                                            }
                                             return 0u;
                                         }),
                   kDmlErrNoError);
@@ -67,6 +71,7 @@ protected:
     std::int32_t instance = 0;
     std::vector<DdeNotification> seen;
     std::string log;
+    bool disconnectInCallback = false;  // the client ends a lost conversation, as DDEML allows
 };
 
 TEST_F(SocketDdeTest, ConnectAdviseDataAndRequest) {
@@ -116,6 +121,7 @@ TEST_F(SocketDdeTest, ServerEndGivesOneDisconnectClientEndGivesNone) {
     server->Do([](SocketDdeServer& s) { s.DropAll(); });
     ASSERT_TRUE(PumpUntil(*loop, [&] { return Count(kXtypDisconnect) == 1; }));
     EXPECT_EQ(seen.back().conversation, first);
+    EXPECT_TRUE(disconnectInCallback);
     EXPECT_FALSE(Transact(first, "Q", kXtypRequest));
     EXPECT_EQ(transport->GetLastError(instance), kDmlErrNoConvEstablished);
 
