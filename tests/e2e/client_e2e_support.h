@@ -22,6 +22,7 @@
 #include "app/headless_runner.h"
 #include "platform/text_encoding.h"
 #include "sources/dde_socket_io.h"
+#include "tests/e2e/exec_child.h"
 
 namespace tarvedde::testing {
 
@@ -83,13 +84,7 @@ protected:
         args.insert(args.end(), extra.begin(), extra.end());
         plantsim_ = fork();
         if (plantsim_ == 0) {
-            std::vector<char*> argv;
-            for (auto& arg : args) {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+            testing::ExecChild(args);
         }
     }
     void StopPlantsim(int signal) {

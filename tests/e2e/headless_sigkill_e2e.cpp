@@ -25,6 +25,7 @@
 #include "engine/state_records.h"
 #include "platform/file_system.h"
 #include "platform/text_encoding.h"
+#include "tests/e2e/exec_child.h"
 
 namespace tarvedde {
 namespace {
@@ -182,13 +183,7 @@ protected:
         if (FILE* out = std::freopen(outputPath.c_str(), "a", stderr)) {
             dup2(fileno(out), STDOUT_FILENO);
         }
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        testing::ExecChild(args);
     }
 
     void StartClient() { client_ = Spawn({HEADLESS_PATH, "--dir", plant_}, "client.err"); }

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/poll_event_loop.h"
 #include "sources/socket_dde_transport.h"
+#include "tests/e2e/exec_child.h"
 
 namespace tarvedde {
 namespace {
@@ -64,13 +65,7 @@ protected:
         args.insert(args.end(), extra.begin(), extra.end());
         pid = fork();
         if (pid == 0) {
-            std::vector<char*> argv;
-            for (auto& arg : args) {
-                argv.push_back(arg.data());
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+            testing::ExecChild(args);
         }
     }
     DdeHandle ConnectWithin(int limitMs) {
