@@ -2,6 +2,8 @@
 // runner looks whether the program has ended, as a real process would simply be gone.
 #include "app/scenario_runner.h"
 
+#include <tuple>
+
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -267,17 +269,8 @@ void ScenarioRunner::PublishText(const SetCommand& command) {
 // The server knows the items the configuration names, so their advise links stand from
 // the start; their values come with the script's `set` commands.
 void ScenarioRunner::AnnounceConfiguredItems() {
-    IniFile ini(*files_, options_.programDir + kMainIniFile);
-    ddeService_ = ini.ReadString("DDE", "Server", "Anwendung");
-    ddeTopic_ = ini.ReadString("DDE", "Topic", "Thema");
-    ddeServer_.AddTopic(ddeService_, ddeTopic_);
-    const int count = std::clamp(ini.ReadInteger("DDE", "Itemcount", 0), 0, maxItems);
-    for (int n = 1; n <= count; ++n) {
-        const std::string item = ini.ReadString("Items", "Item" + std::to_string(n), "0");
-        if (item != "0") {
-            ddeServer_.SetRequestText(ddeService_, ddeTopic_, item, "");
-        }
-    }
+    std::tie(ddeService_, ddeTopic_) = ServeConfiguredItems(
+        ddeServer_, IniFile(*files_, options_.programDir + kMainIniFile), maxItems);
 }
 
 // Work the command left for the loop runs before the next command, as a real loop would

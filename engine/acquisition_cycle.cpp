@@ -78,11 +78,7 @@ void TarveddeMain::WerteLesen() {
     state_.window.lbGetDDEItemsVisible = true;
     state_.window.Changed();
 
-    std::string iniPath = state_.PathOf(kMainIniFile);
-    if (!state_.cycleIniFile || state_.cycleIniFile->path() != iniPath) {
-        state_.cycleIniFile.emplace(host_.files, std::move(iniPath));
-    }
-    IniFile& ini = *state_.cycleIniFile;
+    IniFile& ini = state_.KeptIniFile(state_.cycleIniFile, kMainIniFile);
     for (int n = 1; n <= state_.settings.itemCount; ++n) {
         if (state_.items[static_cast<std::size_t>(n)].IsDigital()) {
             state_.statistics[static_cast<std::size_t>(n)].MaxAusZeit_anzeigen =

@@ -130,12 +130,18 @@ struct EngineState {
 
     StateFileHooks stateFileHooks;
 
-    // TARVEDDE_VAR.INI for the day counters written every cycle: one object keeps the
-    // parsed file between writes.
+    // Settings files used every cycle (TARVEDDE_VAR.INI for the day counters, TARVEDDE.INI
+    // re-read for the digital items): one object each keeps the parsed file, revalidated
+    // by size and time, so a cycle parses a file only when it changed.
     std::optional<IniFile> counterIniFile;
-    // TARVEDDE.INI as re-read by every cycle; revalidated by size and time, parsed only
-    // when it changed.
     std::optional<IniFile> cycleIniFile;
+    IniFile& KeptIniFile(std::optional<IniFile>& kept, std::string_view name) {
+        std::string path = PathOf(name);
+        if (!kept || kept->path() != path) {
+            kept.emplace(host.files, std::move(path));
+        }
+        return *kept;
+    }
 
     // The day's data files; the engine names them after currentDay.
     DayFiles dayFiles;

@@ -203,18 +203,10 @@ void WriteGridColumn(EngineState& state, int item, double value) {
     }
 }
 
-IniFile& CounterIniFile(EngineState& state) {
-    std::string path = state.PathOf(kCounterIniFile);
-    if (!state.counterIniFile || state.counterIniFile->path() != path) {
-        state.counterIniFile.emplace(state.host.files, std::move(path));
-    }
-    return *state.counterIniFile;
-}
-
 void WriteDayCounter(EngineState& state, int item) {
     // A counter that cannot be written is shown again next cycle; nothing to report.
-    (void)CounterIniFile(state).WriteString("Item_" + std::to_string(item), "Tageszähler",
-                                            state.grid.Cell(item, 5));
+    (void)state.KeptIniFile(state.counterIniFile, kCounterIniFile)
+        .WriteString("Item_" + std::to_string(item), "Tageszähler", state.grid.Cell(item, 5));
 }
 
 void ShowMovingAverage(EngineState& state, int item) {

@@ -56,4 +56,19 @@ std::uint32_t DdeClientInstance::Notify(const DdeNotification& notification) {
     return callback(notification);
 }
 
+std::optional<std::pair<std::string, std::string>> DdeClientInstance::ConnectNames(
+    std::int32_t instance, DdeHandle service, DdeHandle topic) {
+    if (!Valid(instance)) {
+        lastError_ = kDmlErrDllNotInitialized;
+        return std::nullopt;
+    }
+    auto serviceText = atoms_.Text(service);
+    auto topicText = atoms_.Text(topic);
+    if (!serviceText || !topicText) {
+        lastError_ = kDmlErrInvalidParameter;
+        return std::nullopt;
+    }
+    return std::pair{std::move(*serviceText), std::move(*topicText)};
+}
+
 }  // namespace tarvedde

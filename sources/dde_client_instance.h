@@ -3,6 +3,10 @@
 // adds the conversations.
 #pragma once
 
+#include <optional>
+#include <string>
+#include <utility>
+
 #include "sources/dde_atom_table.h"
 #include "sources/dde_transport.h"
 
@@ -24,6 +28,11 @@ protected:
     // The callback's answer, 0 without one. The callback may uninitialise the instance: it
     // is called on a copy.
     std::uint32_t Notify(const DdeNotification& notification);
+    // The texts of a connect's service and topic handles, checked as DdeConnect checks
+    // them; nullopt with the last error set when the instance or a handle is invalid.
+    std::optional<std::pair<std::string, std::string>> ConnectNames(std::int32_t instance,
+                                                                    DdeHandle service,
+                                                                    DdeHandle topic);
 
     DdeAtomTable atoms_;
     std::uint32_t lastError_ = kDmlErrNoError;

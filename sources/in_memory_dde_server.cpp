@@ -1,6 +1,7 @@
 // The in-memory DDE server and its transport; see in_memory_dde_server.h.
 #include "sources/in_memory_dde_server.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -167,17 +168,11 @@ bool InMemoryDdeTransport::Uninitialize(std::int32_t instance) {
 }
 
 DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) {
-    if (!Valid(instance)) {
-        lastError_ = kDmlErrDllNotInitialized;
+    const auto names = ConnectNames(instance, service, topic);
+    if (!names) {
         return 0;
     }
-    auto serviceText = atoms_.Text(service);
-    auto topicText = atoms_.Text(topic);
-    if (!serviceText || !topicText) {
-        lastError_ = kDmlErrInvalidParameter;
-        return 0;
-    }
-    Watch("Connect " + *serviceText + " " + *topicText);
+    Watch("Connect " + names->first + " " + names->second);
     auto conversation = std::make_shared<DdeHandle>(0);
     InMemoryDdeServer::Sink sink;
     sink.onData = [this, conversation, topic](const std::string& item, const std::string& data) {
@@ -189,7 +184,7 @@ DdeHandle InMemoryDdeTransport::Connect(std::int32_t instance, DdeHandle service
         conversationTopics_.erase(*conversation);
     };
     std::uint32_t error = kDmlErrNoError;
-    *conversation = server_.Connect(*serviceText, *topicText, std::move(sink), error);
+    *conversation = server_.Connect(names->first, names->second, std::move(sink), error);
     if (*conversation == 0) {
         lastError_ = error;
         return 0;
@@ -243,6 +238,21 @@ void InMemoryDdeTransport::EndConversations() {
         server_.Disconnect(conversation);
     }
     conversationTopics_.clear();
+}
+
+std::pair<std::string, std::string> ServeConfiguredItems(InMemoryDdeServer& server,
+                                                         const IniFile& mainIni, int itemLimit) {
+    std::string service = mainIni.ReadString("DDE", "Server", "Anwendung");
+    std::string topic = mainIni.ReadString("DDE", "Topic", "Thema");
+    server.AddTopic(service, topic);
+    const int count = std::clamp(mainIni.ReadInteger("DDE", "Itemcount", 0), 0, itemLimit);
+    for (int n = 1; n <= count; ++n) {
+        const std::string item = mainIni.ReadString("Items", "Item" + std::to_string(n), "0");
+        if (item != "0") {
+            server.SetRequestText(service, topic, item, "");
+        }
+    }
+    return {std::move(service), std::move(topic)};
 }
 
 }  // namespace tarvedde

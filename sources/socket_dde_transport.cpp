@@ -30,17 +30,11 @@ SocketDdeTransport::~SocketDdeTransport() {
 }
 
 DdeHandle SocketDdeTransport::Connect(std::int32_t instance, DdeHandle service, DdeHandle topic) {
-    if (!Valid(instance)) {
-        lastError_ = kDmlErrDllNotInitialized;
+    const auto names = ConnectNames(instance, service, topic);
+    if (!names) {
         return 0;
     }
-    auto serviceText = atoms_.Text(service);
-    auto topicText = atoms_.Text(topic);
-    if (!serviceText || !topicText) {
-        lastError_ = kDmlErrInvalidParameter;
-        return 0;
-    }
-    ConversationPtr conv = Open(*serviceText, *topicText);
+    ConversationPtr conv = Open(names->first, names->second);
     if (!conv) {
         return 0;
     }

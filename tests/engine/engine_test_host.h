@@ -8,9 +8,11 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/host.h"
+#include "engine/item_model.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/memory_file_system.h"
@@ -67,13 +69,8 @@ struct EngineTestHost {
 
     // Serves what TARVEDDE.INI names, as the plant's server would.
     void ServeConfiguredItems() {
-        const IniFile ini(files, dir + "TARVEDDE.INI");
-        std::vector<std::string> items;
-        for (int n = 1; n <= ini.ReadInteger("DDE", "Itemcount", 0); ++n) {
-            items.push_back(ini.ReadString("Items", "Item" + std::to_string(n), ""));
-        }
-        Serve(ini.ReadString("DDE", "Server", "Anwendung"), ini.ReadString("DDE", "Topic", "Thema"),
-              items);
+        std::tie(ddeService, ddeTopic) = tarvedde::ServeConfiguredItems(
+            ddeServer, IniFile(files, dir + "TARVEDDE.INI"), maxItems);
     }
 
     // A new value of an item, sent to its advise links; how many acknowledged it.
