@@ -7,10 +7,9 @@
 #include <csignal>
 #include <iostream>
 
+#include "app/client_session.h"
 #include "app/command_line.h"
 #include "app/headless_runner.h"
-#include "dialogs/tarvedde_stop.h"
-#include "engine/tarvedde_main.h"
 #include "gui/main_window.h"
 #include "gui/qt_event_loop.h"
 #include "gui/qt_operator.h"
@@ -68,35 +67,26 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
         return 2;
     }
 
-    TarveddeMain* engineForLog = nullptr;
-    SocketDdeTransport dde(loop, "", [&engineForLog](const std::string& text) {
-        if (engineForLog != nullptr) {
-            engineForLog->Log().WriteLog(text);
-        }
-    });
-    Host host{*files, *clock, loop, person, *shell, &dde};
+    SystemInstanceLocks locks;
+    SessionLogSink logSink;
+    SocketDdeTransport dde(loop, "", logSink.Function());
     StartOptions options;
     options.programDir = commandLine.programDir;
     options.sourceKind = kind.value();
-    TarveddeMain engine(host, options);
-    engineForLog = &engine;
-    if (!engine.FormCreate()) {
+    ClientSession session(Host{*files, *clock, loop, person, *shell, locks, &dde}, options);
+    logSink.Attach(&session);
+    TarveddeMain& engine = session.Engine();
+    if (!session.Create()) {
         return 0;
     }
-    TFo_Stop stopWindow(engine);
     MainWindow window(engine);
-    StopWindow stopView(stopWindow, &window);
+    StopWindow stopView(session.StopWindow(), &window);
     person.SetParent(&window);
     window.show();
     const auto signalWatch = WatchTerminationSignals(loop, window);
     QTimer::singleShot(0, [&engine] { engine.FormShow(); });
-    // The engine quits the loop when it wants its window closed; a refused close (the
-    // countdown is running) goes back to the loop.
-    int result = QApplication::exec();
-    while (!engine.FormClose()) {
-        result = QApplication::exec();
-    }
-    return result;
+    // The engine quits the loop when it wants its window closed.
+    return session.RunUntilClosed([] { return QApplication::exec(); });
 }
 
 }  // namespace

@@ -29,25 +29,28 @@ void InstallSignalHandlers(PollEventLoop& loop) {
 }  // namespace
 
 Result<std::unique_ptr<HeadlessClient>> HeadlessClient::Create(const StartOptions& options,
-                                                               const std::string& ddeDirectory) {
+                                                               const std::string& ddeDirectory,
+                                                               const std::string& lockDirectory) {
     auto clock = MakeSystemClock();
     auto loop = PollEventLoop::Create(*clock);
     if (!loop) {
         return loop.error();
     }
-    return std::unique_ptr<HeadlessClient>(
-        new HeadlessClient(std::move(clock), std::move(loop).value(), options, ddeDirectory));
+    return std::unique_ptr<HeadlessClient>(new HeadlessClient(
+        std::move(clock), std::move(loop).value(), options, ddeDirectory, lockDirectory));
 }
 
 // Nobody is there to answer: messages go to the log, and a start that would put a second
 // client into a working directory is abandoned. Transport problems (a broken peer, a
 // refused frame) go to the program log too.
 HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<PollEventLoop> loop,
-                               const StartOptions& options, const std::string& ddeDirectory)
+                               const StartOptions& options, const std::string& ddeDirectory,
+                               const std::string& lockDirectory)
     : clock_(std::move(clock)),
       loop_(std::move(loop)),
       files_(MakeRealFileSystem()),
       shell_(MakeSystemShell()),
+      locks_(lockDirectory),
       person_(
           [this](const std::string& text) {
               if (text == BeepLine()) {
@@ -55,27 +58,20 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Pol
                   return;
               }
               std::cerr << text << '\n';
-              LogLine("Meldung: " + text);
+              logSink_("Meldung: " + text);
           },
           Answer::No),
-      dde_(*loop_, ddeDirectory, [this](const std::string& text) { LogLine(text); }),
-      host_{*files_, *clock_, *loop_, person_, *shell_, &dde_},
-      main_(host_, options) {
+      dde_(*loop_, ddeDirectory, logSink_.Function()),
+      session_(Host{*files_, *clock_, *loop_, person_, *shell_, locks_, &dde_}, options) {
     person_.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
-    engineReady_ = true;
-}
-
-void HeadlessClient::LogLine(const std::string& text) {
-    if (engineReady_) {
-        main_.Log().WriteLog(text);
-    }
+    logSink_.Attach(&session_);
 }
 
 void HeadlessClient::RunUntilClosed() {
-    loop_->Run();
-    while (!main_.FormClose()) {
+    session_.RunUntilClosed([this] {
         loop_->Run();
-    }
+        return 0;
+    });
 }
 
 int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {

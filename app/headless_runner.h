@@ -7,9 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "app/client_session.h"
 #include "app/command_line.h"
-#include "dialogs/tarvedde_stop.h"
-#include "engine/tarvedde_main.h"
 #include "platform/poll_event_loop.h"
 #include "platform/unattended_operator.h"
 #include "sources/socket_dde_transport.h"
@@ -18,14 +17,16 @@ namespace tarvedde {
 
 class HeadlessClient {
 public:
-    // `ddeDirectory` empty: the default DDE directory. Fails only when the event loop
-    // cannot be created (out of descriptors).
+    // `ddeDirectory` empty: the default DDE directory; `lockDirectory` empty: the system's
+    // temporary directory. Fails only when the event loop cannot be created (out of
+    // descriptors).
     static Result<std::unique_ptr<HeadlessClient>> Create(const StartOptions& options,
-                                                          const std::string& ddeDirectory);
+                                                          const std::string& ddeDirectory,
+                                                          const std::string& lockDirectory = "");
     HeadlessClient(const HeadlessClient&) = delete;
     HeadlessClient& operator=(const HeadlessClient&) = delete;
 
-    TarveddeMain& Engine() { return main_; }
+    TarveddeMain& Engine() { return session_.Engine(); }
     PollEventLoop& Loop() { return *loop_; }
     // Beeps nobody heard: the retry timer beeps once a second while the server is away,
     // which is counted here instead of filling the log.
@@ -37,20 +38,18 @@ public:
 
 private:
     HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<PollEventLoop> loop,
-                   const StartOptions& options, const std::string& ddeDirectory);
-    void LogLine(const std::string& text);
-
+                   const StartOptions& options, const std::string& ddeDirectory,
+                   const std::string& lockDirectory);
     int beeps_ = 0;
+    SessionLogSink logSink_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<PollEventLoop> loop_;
     std::unique_ptr<FileSystem> files_;
     std::unique_ptr<Shell> shell_;
+    SystemInstanceLocks locks_;
     UnattendedOperator person_;
     SocketDdeTransport dde_;
-    Host host_;
-    TarveddeMain main_;
-    TFo_Stop stopWindow_{main_};
-    bool engineReady_ = false;
+    ClientSession session_;
 };
 
 int RunHeadless(const CommandLine& commandLine, const std::string& lockName);

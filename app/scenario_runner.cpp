@@ -4,14 +4,10 @@
 
 #include <tuple>
 
-#include <cstdlib>
-#include <filesystem>
 #include <ostream>
-#include <system_error>
 
 #include "platform/civil_time.h"
 #include "platform/ini_file.h"
-#include "platform/instance_lock.h"
 #include "platform/text_encoding.h"
 #include "platform/text_file.h"
 #include "platform/time_zone.h"
@@ -79,7 +75,7 @@ ScenarioRunner::ScenarioRunner(ScenarioOptions options)
     : options_(std::move(options)),
       files_(MakeRealFileSystem()),
       endingShell_(std::make_unique<EndingShell>(shell_, loop_)),
-      host_{*files_, clock_, loop_, person_, *endingShell_, nullptr} {
+      host_{*files_, clock_, loop_, person_, *endingShell_, locks_, nullptr} {
     options_.programDir = WithTrailingSeparator(options_.programDir);
     person_.Scripted().SetLineSink([this](const std::string& line) { RecordTranscriptLine(line); });
 }
@@ -128,14 +124,14 @@ struct ScenarioRunner::Applier {
         return {};
     }
     Status operator()(const StartCommand&) {
-        if (runner.engine_ != nullptr) {
+        if (runner.session_ != nullptr) {
             return LineError(command, "'start' may come only once");
         }
         runner.Start();
         return {};
     }
     Status operator()(const SetCommand& c) {
-        if (runner.engine_ == nullptr) {
+        if (runner.session_ == nullptr) {
             return LineError(command, "'set' needs 'start' first");
         }
         runner.PublishText(c);
@@ -154,25 +150,27 @@ struct ScenarioRunner::Applier {
         return {};
     }
     Status operator()(const MenuCommand& c) {
-        if (runner.engine_ == nullptr) {
+        if (runner.session_ == nullptr) {
             return LineError(command, "'menu' needs 'start' first");
         }
-        return runner.engine_->MenuClick(c.name) ? Status()
-                                                 : NotYetSupported(command, "menu " + c.name);
+        return runner.session_->Engine().MenuClick(c.name)
+                   ? Status()
+                   : NotYetSupported(command, "menu " + c.name);
     }
     Status operator()(const ClickCommand& c) {
-        if (runner.engine_ == nullptr) {
+        if (runner.session_ == nullptr) {
             return LineError(command, "'click' needs 'start' first");
         }
-        return runner.engine_->ButtonClick(c.name) ? Status()
-                                                   : NotYetSupported(command, "click " + c.name);
+        return runner.session_->Engine().ButtonClick(c.name)
+                   ? Status()
+                   : NotYetSupported(command, "click " + c.name);
     }
     Status operator()(const ServerCommand& c) {
         runner.ddeServer_.SetDown(!c.up);
         return {};
     }
     Status operator()(const KillCommand&) {
-        if (runner.engine_ == nullptr) {
+        if (runner.session_ == nullptr) {
             return LineError(command, "'kill' needs 'start' first");
         }
         runner.Kill();
@@ -211,21 +209,18 @@ void ScenarioRunner::Start() {
     startOptions.sourceKind = sourceKind_;
     // One name for every run, so the log line "Mutex = tarvedde" never varies.
     startOptions.lockName = "tarvedde";
-    startOptions.lockDirectory = options_.lockDirectory;
-    engine_ = std::make_unique<TarveddeMain>(host_, startOptions);
-    if (!engine_->FormCreate()) {
+    session_ = std::make_unique<ClientSession>(host_, startOptions);
+    if (!session_->Create()) {
         ended_ = true;
         return;
     }
-    stopWindow_ = std::make_unique<TFo_Stop>(*engine_);
-    engine_->FormShow();
+    session_->Engine().FormShow();
 }
 
 // As a process death: no close path runs and nothing is written; the engine's timers, its
 // single-instance lock and its DDE conversations go with it, every file stays as it is.
 void ScenarioRunner::Kill() {
-    stopWindow_.reset();
-    engine_.reset();
+    session_.reset();
     host_.dde = nullptr;
     ddeTransport_.reset();
 }
@@ -276,7 +271,7 @@ void ScenarioRunner::AnnounceConfiguredItems() {
 // Work the command left for the loop runs before the next command, as a real loop would
 // get to it at once; a program that has ended runs nothing more.
 void ScenarioRunner::AfterCommand() {
-    if (CheckEnded() || engine_ == nullptr) {
+    if (CheckEnded() || session_ == nullptr) {
         return;
     }
     loop_.ProcessPendingEvents();
@@ -289,8 +284,8 @@ bool ScenarioRunner::CheckEnded() {
     }
     if (shell_.terminated()) {
         ended_ = true;
-    } else if (engine_ != nullptr && engine_->CloseRequested()) {
-        ended_ = engine_->FormClose();
+    } else if (session_ != nullptr && session_->Engine().CloseRequested()) {
+        ended_ = session_->Engine().FormClose();
     }
     return ended_;
 }
@@ -298,7 +293,7 @@ bool ScenarioRunner::CheckEnded() {
 // During acquisition the close starts the countdown, which runs out in virtual time; the
 // bound only matters when no countdown runs.
 void ScenarioRunner::Finish() {
-    if (engine_ != nullptr && !ended_ && !engine_->FormClose()) {
+    if (session_ != nullptr && !ended_ && !session_->Engine().FormClose()) {
         const std::int64_t limitMs = clock_.ElapsedMs() + kFinishLimitMs;
         while (!CheckEnded() && clock_.ElapsedMs() < limitMs) {
             loop_.AdvanceTo(limitMs);
@@ -338,35 +333,6 @@ void ScenarioRunner::RecordTranscriptLine(const std::string& line) {
     }
 }
 
-namespace {
-
-// A lock directory of this run alone; removed with everything in it at the end.
-class PrivateLockDirectory {
-public:
-    PrivateLockDirectory() {
-        std::string pattern = InstanceLock::TemporaryDirectory() + "/tarvedde-scenario-XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
-    ~PrivateLockDirectory() {
-        std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    PrivateLockDirectory(const PrivateLockDirectory&) = delete;
-    PrivateLockDirectory& operator=(const PrivateLockDirectory&) = delete;
-
-    // Empty when it could not be made.
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-}  // namespace
-
 int RunScenarioFile(const std::string& programDir, const std::string& scriptPath,
                     std::ostream& errors) {
     const auto files = MakeRealFileSystem();
@@ -384,13 +350,7 @@ int RunScenarioFile(const std::string& programDir, const std::string& scriptPath
         errors << commands.error().message << '\n';
         return 2;
     }
-    const PrivateLockDirectory lockDirectory;
-    if (lockDirectory.Path().empty()) {
-        errors << "cannot make a lock directory under " << InstanceLock::TemporaryDirectory()
-               << '\n';
-        return 1;
-    }
-    ScenarioRunner runner(ScenarioOptions{programDir, lockDirectory.Path()});
+    ScenarioRunner runner(ScenarioOptions{programDir});
     return runner.Run(commands.value(), errors);
 }
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/client_session.h"
 #include "app/scenario_operator.h"
 #include "app/scenario_script.h"
-#include "dialogs/tarvedde_stop.h"
-#include "engine/tarvedde_main.h"
 #include "platform/file_system.h"
+#include "platform/instance_locks.h"
 #include "platform/recording_shell.h"
 #include "platform/virtual_clock.h"
 #include "platform/virtual_event_loop.h"
@@ -31,9 +31,6 @@ inline constexpr char kOperatorTranscriptFile[] = "operator.txt";
 struct ScenarioOptions {
     // A trailing separator is added when missing.
     std::string programDir;
-    // Where the single-instance lock lives. Give each run its own, so runs in parallel
-    // never see each other's locks; empty means the system's temporary directory.
-    std::string lockDirectory;
 };
 
 class ScenarioRunner {
@@ -66,7 +63,7 @@ public:
     int Run(const std::vector<ScenarioCommand>& commands, std::ostream& errors);
 
     // Null before `start`.
-    TarveddeMain* Engine() { return engine_.get(); }
+    TarveddeMain* Engine() { return session_ ? &session_->Engine() : nullptr; }
     VirtualClock& Clock() { return clock_; }
     VirtualEventLoop& Loop() { return loop_; }
     ScenarioOperator& Person() { return person_; }
@@ -74,6 +71,7 @@ public:
     RecordingShell& Shell() { return shell_; }
     // The host the engine sees.
     Host& EngineHost() { return host_; }
+    MemoryInstanceLocks& Locks() { return locks_; }
 
 private:
     struct Applier;
@@ -105,6 +103,9 @@ private:
     std::unique_ptr<InMemoryDdeTransport> ddeTransport_;
     std::string ddeService_;
     std::string ddeTopic_;
+    // The runner's own: runs in parallel never see each other's locks, and a killed
+    // program's share goes with its session, as a dead process's lock does.
+    MemoryInstanceLocks locks_;
     Host host_;
     SourceKind sourceKind_ = SourceKind::Dde;
     static constexpr std::int64_t kFinishLimitMs = 60'000;
@@ -112,9 +113,8 @@ private:
     bool transcriptFailed_ = false;
     bool everStarted_ = false;
     bool ended_ = false;
-    // Last: their timers must go before the loop, the window before the engine.
-    std::unique_ptr<TarveddeMain> engine_;
-    std::unique_ptr<TFo_Stop> stopWindow_;
+    // Last: its timers must go before the loop.
+    std::unique_ptr<ClientSession> session_;
 };
 
 // The whole program: reads the script, runs it with a private lock directory that is

@@ -37,7 +37,8 @@ struct BenchPlant {
     VirtualEventLoop loop{clock};
     ScriptedOperator person;
     RecordingShell shell;
-    Host host{*files, clock, loop, person, shell};
+    MemoryInstanceLocks locks;
+    Host host{*files, clock, loop, person, shell, locks};
     ProgramLog log{*files, clock, GermanLocale()};
     EngineState state{host, log, GermanLocale()};
 };

@@ -8,7 +8,7 @@
 
 namespace tarvedde {
 
-static_assert(std::is_same_v<PerItem<ItemLogFlags>, ItemLogFlagsArray>,
+static_assert(std::tuple_size_v<ItemLogFlagsArray> == maxItems + 1,
               "the engine's flags and the state file must share one layout");
 
 namespace {

@@ -80,8 +80,8 @@ void TarveddeMain::WerteLesen() {
 
     IniFile& ini = state_.KeptIniFile(state_.cycleIniFile, kMainIniFile);
     for (int n = 1; n <= state_.settings.itemCount; ++n) {
-        if (state_.items[static_cast<std::size_t>(n)].IsDigital()) {
-            state_.statistics[static_cast<std::size_t>(n)].MaxAusZeit_anzeigen =
+        if (state_.items[n].IsDigital()) {
+            state_.statistics[n].MaxAusZeit_anzeigen =
                 ini.ReadBool("MaxAusZeit_anzeigen", "Item" + std::to_string(n), false);
         }
     }
@@ -163,7 +163,7 @@ void TarveddeMain::EndOfCycle() {
     if (log_.Settings().debugLog) {
         const LiveGrid& grid = state_.grid;
         for (int n = 1; n <= state_.settings.itemCount; ++n) {
-            const ItemConfig& item = state_.items[static_cast<std::size_t>(n)];
+            const ItemConfig& item = state_.items[n];
             if (item.Grafiktyp == 1) {
                 log_.WriteLogDebug("+ " + item.itemName + "  Anz=" + grid.Cell(n, 4) +
                                    "  Mit=" + grid.Cell(n, 1) + "  Sum=" + grid.Cell(n, 5));

@@ -17,7 +17,7 @@ constexpr int kNoMinForSPS = -99999;
 
 // False at the first constant that is not a number; the ones before it are kept.
 bool LoadItemCalibration(EngineState& state, const IniFile& eich, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     const auto read = [&](const char* key, const char* defaultText) {
         return ParseNormalized(eich.ReadString(item.itemName, key, defaultText), state.locale);
     };
@@ -36,8 +36,8 @@ bool LoadItemCalibration(EngineState& state, const IniFile& eich, int n) {
         return false;
     }
     item.calibrationDivisor = *divisor;
-    At(state.configRecords, n).calibrationSlope = item.calibrationSlope;
-    At(state.configRecords, n).calibrationIntercept = item.calibrationIntercept;
+    state.configRecords[n].calibrationSlope = item.calibrationSlope;
+    state.configRecords[n].calibrationIntercept = item.calibrationIntercept;
     return true;
 }
 
@@ -53,7 +53,7 @@ struct UserRangeTexts {
 // TARVEDDE.INI holds the range when the calibration dialog set it; otherwise VAR.INI,
 // the controller's export, does.
 UserRangeTexts ReadUserRange(EngineState& state, const IniFile& ini, const IniFile& var, int n) {
-    const ItemConfig& item = At(state.items, n);
+    const ItemConfig& item = state.items[n];
     UserRangeTexts range{ini.ReadString(ItemSection(n), "MinForUser", kMissingText),
                          ini.ReadString(ItemSection(n), "MaxForUser", kMissingText)};
     if (range.min == kMissingText || range.max == kMissingText) {
@@ -69,18 +69,18 @@ UserRangeTexts ReadUserRange(EngineState& state, const IniFile& ini, const IniFi
 
 // On OPC the controller's export also names the item's unit and its OPC identifier.
 void TakeOpcNames(EngineState& state, const IniFile& var, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     item.unit = CutText(var.ReadString(item.itemName, "SPSUserEinheit", item.unit), 10);
     item.serverItem = var.ReadString(item.itemName, "Komkey", item.serverItem);
     const auto row = static_cast<std::size_t>(n - 1);
     if (row < state.window.it1.size()) {
         state.window.it1[row].caption = item.serverItem;
     }
-    At(state.configRecords, n).serverItem = CutText(item.serverItem, 100);
+    state.configRecords[n].serverItem = CutText(item.serverItem, 100);
 }
 
 void ParseUserRange(EngineState& state, const UserRangeTexts& texts, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     const auto min = ParseNormalized(texts.min, state.locale);
     const auto max = ParseNormalized(texts.max, state.locale);
     item.MinForUser = min && max ? *min : 0.0;
@@ -96,7 +96,7 @@ void ParseUserRange(EngineState& state, const UserRangeTexts& texts, int n) {
 }
 
 void ReadRawRange(EngineState& state, const IniFile& ini, const IniFile& var, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     item.MinForSPS = ini.ReadInteger(ItemSection(n), "MinForSPS", kNoMinForSPS);
     item.MaxForSPS = ini.ReadInteger(ItemSection(n), "MaxForSPS", -1);
     if (item.MinForSPS < -90000 || item.MaxForSPS < 0) {
@@ -108,15 +108,15 @@ void ReadRawRange(EngineState& state, const IniFile& ini, const IniFile& var, in
 // A raw range of at most one step cannot carry a linear scale; the item keeps the
 // constants of EICH.INI then.
 void ComputeCalibration(EngineState& state, IniFile& eich, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     if (item.MaxForSPS <= 1 || item.MaxForSPS <= item.MinForSPS) {
         return;
     }
     const double rawSpan = static_cast<double>(item.MaxForSPS) - item.MinForSPS;
     item.calibrationSlope = (item.MaxForUser - item.MinForUser) / rawSpan;
     item.calibrationIntercept = item.MinForUser - item.MinForSPS * item.calibrationSlope;
-    At(state.configRecords, n).calibrationSlope = item.calibrationSlope;
-    At(state.configRecords, n).calibrationIntercept = item.calibrationIntercept;
+    state.configRecords[n].calibrationSlope = item.calibrationSlope;
+    state.configRecords[n].calibrationIntercept = item.calibrationIntercept;
     (void)eich.WriteString(item.itemName, "M",
                            FormatFixed(item.calibrationSlope, 14, 10, state.locale));
     (void)eich.WriteString(item.itemName, "T",
@@ -124,7 +124,7 @@ void ComputeCalibration(EngineState& state, IniFile& eich, int n) {
 }
 
 Status ScaleItem(EngineState& state, IniFile& ini, const IniFile& var, IniFile& eich, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     const bool opc = state.settings.sourceKind == SourceKind::Opc;
     const UserRangeTexts texts = ReadUserRange(state, ini, var, n);
     if (opc) {
@@ -132,8 +132,8 @@ Status ScaleItem(EngineState& state, IniFile& ini, const IniFile& var, IniFile& 
     }
     ParseUserRange(state, texts, n);
     if (opc) {
-        At(state.statistics, n).LoLimit = At(state.configRecords, n).LoLimit = item.MinForUser;
-        At(state.statistics, n).UpLimit = At(state.configRecords, n).UpLimit = item.MaxForUser;
+        state.statistics[n].LoLimit = state.configRecords[n].LoLimit = item.MinForUser;
+        state.statistics[n].UpLimit = state.configRecords[n].UpLimit = item.MaxForUser;
     }
     if (item.sumUnit.empty()) {
         item.sumUnit = item.unit;
@@ -160,7 +160,7 @@ void LoadCalibration(EngineState& state) {
     for (int n = 1; n <= state.settings.itemCount; ++n) {
         if (!LoadItemCalibration(state, eich, n)) {
             state.host.op.ShowMessage("Fehler bei Verarbeitung der EICH.INI ! Item : " +
-                                      At(state.items, n).itemName);
+                                      state.items[n].itemName);
         }
     }
 }

@@ -5,10 +5,9 @@
 
 #include <functional>
 
-namespace tarvedde {
+#include "engine/program_files.h"
 
-inline constexpr char kConfigStateFile[] = "TARVEDDE.COF";
-inline constexpr char kNightStateFile[] = "TARVEDDE_NACHT.TVW";
+namespace tarvedde {
 
 struct StateFileHooks {
     std::function<void()> createConfigFile;  // TARVEDDE.COF from the loaded item model

@@ -15,7 +15,6 @@
 namespace tarvedde {
 namespace {
 
-using config::At;
 using config::ItemKey;
 using config::ItemSection;
 
@@ -39,7 +38,7 @@ void LoadTimeTables(EngineState& state) {
     state.settings.itemCount = std::min(state.settings.itemCount, maxItems);
     for (int n = 1; n <= state.settings.itemCount; ++n) {
         if (config::LoadTimeTable(state, n)) {
-            state.log.WriteLog("Zeittabelle für " + At(state.items, n).itemName + " geladen.");
+            state.log.WriteLog("Zeittabelle für " + state.items[n].itemName + " geladen.");
         }
     }
 }
@@ -57,8 +56,8 @@ void LoadOpcWatchdogKeys(EngineState& state, IniFile& ini) {
 void LoadWarnings(EngineState& state, const IniFile& ini) {
     for (int n = 1; n <= state.settings.itemCount; ++n) {
         config::ClearWarningState(state, n);
-        ItemConfig& item = At(state.items, n);
-        ItemStatistics& statistics = At(state.statistics, n);
+        ItemConfig& item = state.items[n];
+        ItemStatistics& statistics = state.statistics[n];
         item.Warnung = ini.ReadBool("Warnung", ItemKey(n), false);
         statistics.Warnung = item.Warnung;
         if (item.Warnung) {
@@ -80,7 +79,7 @@ void LoadWarnings(EngineState& state, const IniFile& ini) {
 void LoadCounterReadings(EngineState& state) {
     IniFile var(state.host.files, state.PathOf(kCounterIniFile));
     for (int n = 1; n <= state.settings.itemCount; ++n) {
-        ItemConfig& item = At(state.items, n);
+        ItemConfig& item = state.items[n];
         item.counterReading =
             config::ParseNumber(var.ReadString(ItemSection(n), "Zählerstand", "0.0"), state.locale)
                 .value_or(0.0);

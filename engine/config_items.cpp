@@ -28,7 +28,7 @@ Result<double> ReadLimit(const EngineState& state, const IniFile& ini, const cha
 }
 
 Status LoadLimits(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     item.Warnung = ini.ReadBool("Warnung", ItemKey(n), false);
     double* const targets[] = {&item.UpWarn, &item.LoWarn, &item.UpLimit, &item.LoLimit,
                                &item.IntegralLimit};
@@ -42,7 +42,7 @@ Status LoadLimits(EngineState& state, const IniFile& ini, int n) {
         *targets[i] = value.value();
     }
     item.IntegralBezug = ini.ReadInteger("IntegralBezug", ItemKey(n), 1);
-    ItemStatistics& statistics = At(state.statistics, n);
+    ItemStatistics& statistics = state.statistics[n];
     statistics.Warnung = item.Warnung;
     statistics.UpWarn = item.UpWarn;
     statistics.LoWarn = item.LoWarn;
@@ -88,7 +88,7 @@ void ParseMirrorSetting(std::string_view text, MirrorSetting& mirror) {
 }
 
 void LoadFieldTexts(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     ParseTimeFrame(ini.ReadString("Zeitrahmen", ItemKey(n), "0"), state.locale, item.timeFrame);
     if (!ParseValueConversion(ini.ReadString("Umrechnung", ItemKey(n), "0"), state.locale,
                               item.valueConversion)) {
@@ -98,7 +98,7 @@ void LoadFieldTexts(EngineState& state, const IniFile& ini, int n) {
 }
 
 Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     item.Gleitend = ini.ReadBool("Gleitend", ItemKey(n), false);
     item.Differenz = ini.ReadBool("Differenz", ItemKey(n), false);
     item.Grafikanzeige = ini.ReadBool("Grafikanzeige", ItemKey(n), true);
@@ -108,7 +108,7 @@ Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
         state.analogViewerItems += item.Grafiktyp == 1 ? 1 : 0;
         state.digitalViewerItems += item.Grafiktyp == 2 ? 1 : 0;
     }
-    ConfigRecord& record = At(state.configRecords, n);
+    ConfigRecord& record = state.configRecords[n];
     record.serverItem = CutText(item.serverItem, kMaxServerItem);
     record.itemName = CutText(item.itemName, kMaxName);
     record.GrafikRef = item.GrafikRef;
@@ -121,9 +121,9 @@ Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
 }
 
 Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
-    ItemConfig& item = At(state.items, n);
-    ItemStatistics& statistics = At(state.statistics, n);
-    ConfigRecord& record = At(state.configRecords, n);
+    ItemConfig& item = state.items[n];
+    ItemStatistics& statistics = state.statistics[n];
+    ConfigRecord& record = state.configRecords[n];
     item.unit = CutText(ini.ReadString("Einheiten", ItemKey(n), ""), kMaxUnit);
     item.Integral = ini.ReadBool("Integral", ItemKey(n), false);
     item.Tagesauswahl = ini.ReadInteger("Tagesauswahl", ItemKey(n), 127);
@@ -155,7 +155,7 @@ Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
 }
 
 void LoadSumUnits(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     const auto divisor = [&](const char* section) {
         return ParseNumber(ini.ReadString(section, ItemKey(n), "1"), state.locale).value_or(1.0);
     };
@@ -168,7 +168,7 @@ void LoadSumUnits(EngineState& state, const IniFile& ini, int n) {
 
 // False when the item is not defined on a source that needs every item (the pass stops).
 Result<bool> LoadItem(EngineState& state, IniFile& ini, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     item.M15_berechnen = ini.ReadBool(ItemSection(n), "M15_berechnen", true);
     LoadItemTable(state, ini, n);
     item.serverItem = ini.ReadString("Items", ItemKey(n), "0");

@@ -27,11 +27,6 @@ std::optional<double> ParseNumber(std::string_view text, const Locale& locale);
 // Operators type either "." or ",": both count as the decimal separator.
 std::optional<double> ParseNormalized(std::string_view text, const Locale& locale);
 
-template <class T>
-T& At(PerItem<T>& items, int n) {
-    return items[static_cast<std::size_t>(n)];
-}
-
 // The acquisition timer's interval from the dialog's interval fields; the timer keeps
 // running or stopped as it was.
 void SetCycleInterval(EngineState& state);

@@ -97,7 +97,7 @@ std::string TablePath(const EngineState& state, const std::string& name) {
 }  // namespace
 
 void LoadItemTable(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = At(state.items, n);
+    ItemConfig& item = state.items[n];
     int k = ini.ReadInteger(ItemSection(n), "Tabelle_benutzen", 0);
     if (k > 2) {
         state.log.WriteLog("Tabellenberechnung für mehr als 2 Items ist nicht möglich!");

@@ -19,7 +19,6 @@
 namespace tarvedde {
 namespace {
 
-using config::At;
 using config::ItemSection;
 
 constexpr char kPrefixFile[] = "prefix.txt";
@@ -102,7 +101,7 @@ bool LoadDayChangeAndCount(EngineState& state, const IniFile& ini) {
 bool LoadCounterState(EngineState& state) {
     IniFile var(state.host.files, state.PathOf(kCounterIniFile));
     for (int n = 1; n <= state.settings.itemCount; ++n) {
-        ItemConfig& item = At(state.items, n);
+        ItemConfig& item = state.items[n];
         const std::string section = ItemSection(n);
         item.counterReading =
             config::ParseNumber(var.ReadString(section, "Zählerstand", "0,0"), state.locale)

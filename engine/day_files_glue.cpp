@@ -10,7 +10,7 @@
 namespace tarvedde {
 namespace {
 
-constexpr const char* kBufferFiles[] = {"GLEITBUF.TVW", "DIFFBUF.TVW", "SPIEGELDATEN.TVW"};
+constexpr const char* kBufferFiles[] = {kOldMovingStateFile, kCounterStateFile, kMirrorStateFile};
 
 class LiveGridTexts final : public GridTexts {
 public:
@@ -24,7 +24,7 @@ private:
 };
 
 const ItemConfig& ItemAt(const EngineState& state, int n) {
-    return state.items[static_cast<std::size_t>(n)];
+    return state.items[n];
 }
 
 void SyncDayFiles(EngineState& state) {
@@ -48,7 +48,7 @@ HeaderData CurrentHeader(const EngineState& state) {
 
 ViewerItem ViewerItemOf(const EngineState& state, int n) {
     const ItemConfig& config = ItemAt(state, n);
-    const MovingAverageState& moving = state.moving[static_cast<std::size_t>(n)];
+    const MovingAverageState& moving = state.moving[n];
     ViewerItem item;
     item.average = state.grid.Cell(n, 1);
     item.minimum = state.grid.Cell(n, 2);
@@ -59,7 +59,7 @@ ViewerItem ViewerItemOf(const EngineState& state, int n) {
     item.mirrored = config.mirror.mirrorOn;
     item.counter = config.Differenz;
     item.Grafiktyp = config.Grafiktyp;
-    item.runningIntegral = state.runtime[static_cast<std::size_t>(n)].runningSum;
+    item.runningIntegral = state.runtime[n].runningSum;
     item.movingAverages = config.Gleitend;
     item.movingAverage = moving.movingAverage;
     item.movingMinimum = moving.movingMinimum;

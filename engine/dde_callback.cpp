@@ -21,10 +21,6 @@ constexpr double kDifferenceMarker = 8889.0;
 constexpr double kSingleValueMarker = 8887.0;
 constexpr double kMsPerDay = 86400000.0;
 
-std::size_t Index(int item) {
-    return static_cast<std::size_t>(item);
-}
-
 // Days from the mark to now by the elapsed clock; by the wall clock (never negative) when
 // the wall field no longer holds the marked time, as after a restore from file.
 double DaysSince(const ElapsedMark& mark, double markedWall, double now, std::int64_t nowMs) {
@@ -70,7 +66,7 @@ void DdeClient::OnDisconnect() {
 
 int DdeClient::FindItem(DdeHandle itemHandle) const {
     for (int item = 1; item <= state_.settings.itemCount; ++item) {
-        const long handle = state_.runtime[Index(item)].itemHandle;
+        const long handle = state_.runtime[item].itemHandle;
         if (handle != 0 && handle == static_cast<long>(itemHandle)) {
             return item;
         }
@@ -83,7 +79,7 @@ double DdeClient::ParseScaled(int item, const std::string& text, double marker) 
     const std::string cleaned = CleanValueText(text, settings.valuePrefix, settings.valueSuffix);
     const Result<double> parsed = StrToFloat(cleaned, state_.locale);
     const double value = parsed ? parsed.value() : marker;
-    const ItemRuntime& runtime = state_.runtime[Index(item)];
+    const ItemRuntime& runtime = state_.runtime[item];
     return value * runtime.factor + runtime.offset;
 }
 
@@ -96,9 +92,9 @@ void DdeClient::OnData(const DdeNotification& notification) {
     }
     const double now = state_.host.clock.Now();
     const std::int64_t nowMs = state_.host.clock.ElapsedMs();
-    ItemRuntime& runtime = state_.runtime[Index(item)];
+    ItemRuntime& runtime = state_.runtime[item];
     runtime.newestText = Cp1252ToUtf8(bytes);
-    const ItemLogFlags& flags = state_.logFlags[Index(item)];
+    const ItemLogFlags& flags = state_.logFlags[static_cast<std::size_t>(item)];
     const ValueExportTarget target{state_.host.files, state_.log, state_.locale, state_.programDir};
     double value = 0.0;
     if (runtime.isIntegral && IntegralStep(item, now, nowMs, value) && flags.logIntegral) {
@@ -117,9 +113,9 @@ void DdeClient::OnData(const DdeNotification& notification) {
 
 // False when the table conversion failed: the sample is then left out of the integral.
 bool DdeClient::IntegralStep(int item, double now, std::int64_t nowMs, double& value) {
-    ItemRuntime& runtime = state_.runtime[Index(item)];
-    const ItemConfig& config = state_.items[Index(item)];
-    const ItemStatistics& statistics = state_.statistics[Index(item)];
+    ItemRuntime& runtime = state_.runtime[item];
+    const ItemConfig& config = state_.items[item];
+    const ItemStatistics& statistics = state_.statistics[item];
     value = ParseScaled(item, runtime.newestText, kIntegralMarker);
     value = std::max(value, runtime.lowerBound);
     value = std::min(value, statistics.UpLimit);
@@ -145,7 +141,7 @@ bool DdeClient::IntegralStep(int item, double now, std::int64_t nowMs, double& v
 }
 
 void DdeClient::DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta) {
-    ItemRuntime& runtime = state_.runtime[Index(item)];
+    ItemRuntime& runtime = state_.runtime[item];
     const bool wasOn = runtime.lastSampleValue > kSwitchOnAbove;
     const bool wasOff = runtime.lastSampleValue < kSwitchOffBelow;
     const bool isOn = value > kSwitchOnAbove;
@@ -184,8 +180,8 @@ void DdeClient::DigitalStep(int item, double now, std::int64_t nowMs, double val
 }
 
 void DdeClient::DifferenceStep(int item, double now, std::int64_t nowMs, double value) {
-    ItemRuntime& runtime = state_.runtime[Index(item)];
-    const ItemStatistics& statistics = state_.statistics[Index(item)];
+    ItemRuntime& runtime = state_.runtime[item];
+    const ItemStatistics& statistics = state_.statistics[item];
     if (value < statistics.LoLimit || value > statistics.UpLimit) {
         return;
     }

@@ -21,10 +21,6 @@ std::string CutChars(const std::string& utf8, std::size_t count) {
     return bytes.size() <= count ? utf8 : Cp1252ToUtf8(bytes.substr(0, count));
 }
 
-std::size_t Index(int item) {
-    return static_cast<std::size_t>(item);
-}
-
 }  // namespace
 
 std::string DollarHex8(std::uint32_t value) {
@@ -139,7 +135,7 @@ bool DdeClient::AdviseItem(int item) {
     if (ShortCut()) {
         return true;
     }
-    ItemRuntime& runtime = state_.runtime[Index(item)];
+    ItemRuntime& runtime = state_.runtime[item];
     const DdeHandle handle = transport_->CreateStringHandle(instance_, runtime.sourceName);
     runtime.itemHandle = handle;
     if (transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStart,
@@ -153,18 +149,18 @@ bool DdeClient::AdviseItem(int item) {
 }
 
 void DdeClient::LogItemLimits(int item) {
-    const ItemConfig& config = state_.items[Index(item)];
+    const ItemConfig& config = state_.items[item];
     std::string line = CutChars(config.itemName + "[", 31);
     line = CutChars(line + config.unit, 41);
     line = CutChars(line + "] : Grenzwerte = ", 58);
-    WriteLog(line + FormatFixed(state_.runtime[Index(item)].lowerBound, 12, 2, state_.locale) +
-             " / " + FormatFixed(state_.statistics[Index(item)].UpLimit, 12, 2, state_.locale));
+    WriteLog(line + FormatFixed(state_.runtime[item].lowerBound, 12, 2, state_.locale) + " / " +
+             FormatFixed(state_.statistics[item].UpLimit, 12, 2, state_.locale));
 }
 
 // Per-item set-up before the advise link; `skip` for mirrored and switched-off items.
 void DdeClient::SetUpItem(int item, int& mirrored, int& switchedOff, bool& skip) {
-    ItemConfig& config = state_.items[Index(item)];
-    ItemRuntime& runtime = state_.runtime[Index(item)];
+    ItemConfig& config = state_.items[item];
+    ItemRuntime& runtime = state_.runtime[item];
     if (config.IsDigital()) {
         config.calibrationSlope = 1.0;
         config.calibrationIntercept = 0.0;
@@ -182,8 +178,7 @@ void DdeClient::SetUpItem(int item, int& mirrored, int& switchedOff, bool& skip)
     runtime.factor = config.calibrationSlope;
     runtime.offset = config.calibrationIntercept;
     runtime.isIntegral = config.Integral;
-    runtime.lowerBound =
-        config.Integral ? config.IntegralLimit : state_.statistics[Index(item)].LoLimit;
+    runtime.lowerBound = config.Integral ? config.IntegralLimit : state_.statistics[item].LoLimit;
     LogItemLimits(item);
 }
 
@@ -235,7 +230,7 @@ bool DdeClient::StopAdvise(int item) {
     if (ShortCut()) {
         return true;
     }
-    ItemRuntime& runtime = state_.runtime[Index(item)];
+    ItemRuntime& runtime = state_.runtime[item];
     const bool conversationStood = conversation_ != 0;
     try {
         const auto handle = static_cast<DdeHandle>(runtime.itemHandle);
@@ -257,7 +252,7 @@ bool DdeClient::StopAdvise(int item) {
 
 void DdeClient::UnlinkItems() {
     for (int item = 1; item <= state_.settings.itemCount; ++item) {
-        if (!state_.items[Index(item)].mirror.mirrorOn) {
+        if (!state_.items[item].mirror.mirrorOn) {
             StopAdvise(item);
         }
     }

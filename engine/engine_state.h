@@ -15,6 +15,7 @@
 #include "engine/item_model.h"
 #include "engine/live_grid.h"
 #include "engine/main_window_model.h"
+#include "engine/program_files.h"
 #include "engine/state_records.h"
 #include "outputs/day_file_names.h"
 #include "outputs/item_log_flags.h"
@@ -50,11 +51,6 @@ struct ProcessingHooks {
     std::function<void()> endOfCycle;
 };
 
-inline constexpr char kMainIniFile[] = "TARVEDDE.INI";
-inline constexpr char kCalibrationIniFile[] = "EICH.INI";
-inline constexpr char kScalingIniFile[] = "VAR.INI";
-inline constexpr char kCounterIniFile[] = "TARVEDDE_VAR.INI";
-
 struct EngineState {
     EngineState(Host& hostRef, ProgramLog& logRef, const Locale& localeRef)
         : host(hostRef),
@@ -75,7 +71,7 @@ struct EngineState {
     PerItem<ItemStatistics> statistics{};
     PerItem<ItemRuntime> runtime{};
     PerItem<ConfigRecord> configRecords{};
-    PerItem<ItemLogFlags> logFlags{};
+    ItemLogFlagsArray logFlags{};  // item 1..180, as ddeLogKonfig.tvw holds them
     PerItem<CounterDifferenceState> counterDifferences{};
     PerItem<FifteenMinuteState> fifteenMinute{};
     PerItem<MovingAverageState> moving{};

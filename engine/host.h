@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "platform/file_system.h"
+#include "platform/instance_locks.h"
 #include "platform/operator.h"
 #include "platform/shell.h"
 
@@ -18,6 +19,8 @@ struct Host {
     EventLoop& loop;
     Operator& op;
     Shell& shell;
+    // The single-instance guard's named lock.
+    InstanceLocks& locks;
     // The DDE transport of a DDE or AQASYS installation. Without one the DDE client
     // succeeds at once as for an OPC installation: values then reach the items by other
     // means (a scenario script, an OPC client).

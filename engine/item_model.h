@@ -12,8 +12,19 @@ namespace tarvedde {
 inline constexpr int maxItems = 180;
 inline constexpr int maxTablePoints = 50;
 
+// One record per item, indexed by item number 1..180; index 0 exists and is unused.
+// The size_t overloads serve loops over the whole array.
 template <class T>
-using PerItem = std::array<T, maxItems + 1>;
+class PerItem {
+public:
+    T& operator[](int n) { return items_[static_cast<std::size_t>(n)]; }
+    const T& operator[](int n) const { return items_[static_cast<std::size_t>(n)]; }
+    T& operator[](std::size_t n) { return items_[n]; }
+    const T& operator[](std::size_t n) const { return items_[n]; }
+
+private:
+    std::array<T, maxItems + 1> items_{};
+};
 
 // Reset values of the day accumulators.
 inline constexpr double kMinimumReset = 999999.9;

@@ -19,26 +19,18 @@ struct Mirror {
     double value = 0.0;
 };
 
-const ItemConfig& ConfigOf(const EngineState& state, int item) {
-    return state.items[static_cast<std::size_t>(item)];
-}
-
-ItemStatistics& StatisticsOf(EngineState& state, int item) {
-    return state.statistics[static_cast<std::size_t>(item)];
-}
-
 // The source's counter keeps wall times across restarts, so a clock step can make the
 // span negative: that counts as no span at all.
 double RateSpanDays(const EngineState& state, int source) {
-    if (!ConfigOf(state, source).Differenz) {
+    if (!state.items[source].Differenz) {
         return ElapsedCycleDays(state);
     }
-    const auto& counter = state.counterDifferences[static_cast<std::size_t>(source)];
+    const auto& counter = state.counterDifferences[source];
     return state.cycleTime - counter.previousReadingTime;
 }
 
 void ConvertMirrorValue(EngineState& state, Mirror& mirror) {
-    const ValueConversion& conversion = ConfigOf(state, mirror.item).valueConversion;
+    const ValueConversion& conversion = state.items[mirror.item].valueConversion;
     if (!conversion.conversionOn) {
         return;
     }
@@ -59,7 +51,7 @@ void ConvertMirrorValue(EngineState& state, Mirror& mirror) {
 }
 
 void TakeMirrorDifference(EngineState& state, Mirror& mirror) {
-    auto& counter = state.counterDifferences[static_cast<std::size_t>(mirror.item)];
+    auto& counter = state.counterDifferences[mirror.item];
     const auto step = TakeCounterDifference(counter, mirror.value, state.cycleTime);
     if (!step) {
         state.log.WriteLog("Main-DiffBer : Fehler beim Spiegeln !");
@@ -77,7 +69,7 @@ void TakeMirrorDifference(EngineState& state, Mirror& mirror) {
 }
 
 void TakeSum(EngineState& state, const Mirror& mirror) {
-    ItemStatistics& statistics = StatisticsOf(state, mirror.item);
+    ItemStatistics& statistics = state.statistics[mirror.item];
     if (!mirror.integralSource) {
         statistics.sum += mirror.value;
         if (!std::isfinite(statistics.sum)) {
@@ -86,8 +78,8 @@ void TakeSum(EngineState& state, const Mirror& mirror) {
         }
         return;
     }
-    double& offset = state.items[static_cast<std::size_t>(mirror.item)].mirror.mirrorSumOffset;
-    const double runningSum = state.runtime[static_cast<std::size_t>(mirror.source)].runningSum;
+    double& offset = state.items[mirror.item].mirror.mirrorSumOffset;
+    const double runningSum = state.runtime[mirror.source].runningSum;
     // The source's integral restarted below the offset: the offset belongs to an old day.
     if (offset - runningSum > 1.0) {
         offset = 0.0;
@@ -98,7 +90,7 @@ void TakeSum(EngineState& state, const Mirror& mirror) {
 }
 
 void AccumulateMirror(EngineState& state, Mirror& mirror) {
-    ItemStatistics& statistics = StatisticsOf(state, mirror.item);
+    ItemStatistics& statistics = state.statistics[mirror.item];
     if (!(statistics.LoLimit <= mirror.value && mirror.value <= statistics.UpLimit)) {
         mirror.value = 0.0;
         return;
@@ -115,7 +107,7 @@ void AccumulateMirror(EngineState& state, Mirror& mirror) {
 }
 
 void WriteMirrorColumn(EngineState& state, const Mirror& mirror) {
-    const ItemStatistics& statistics = StatisticsOf(state, mirror.item);
+    const ItemStatistics& statistics = state.statistics[mirror.item];
     LiveGrid& grid = state.grid;
     const int column = mirror.item;
     grid.SetCell(column, grid.CurrentRow(), GridText(state, mirror.value));
@@ -123,19 +115,19 @@ void WriteMirrorColumn(EngineState& state, const Mirror& mirror) {
     grid.SetCell(column, 2, GridText(state, statistics.minimum));
     grid.SetCell(column, 3, GridText(state, statistics.maximum));
     grid.SetCell(column, 4, GridText(state, statistics.count, 0));
-    if (ConfigOf(state, column).Differenz || mirror.integralSource) {
+    if (state.items[column].Differenz || mirror.integralSource) {
         grid.SetCell(column, 5, GridText(state, statistics.sum));
     }
 }
 
 void ProcessMirroredItem(EngineState& state, int item, int weekday) {
-    const ItemConfig& config = ConfigOf(state, item);
+    const ItemConfig& config = state.items[item];
     Mirror mirror{item, config.mirror.sourceItem, false, 0.0};
     if (mirror.source < 1 || mirror.source > state.settings.itemCount || mirror.source > maxItems) {
         return;
     }
-    mirror.value = StatisticsOf(state, mirror.source).currentValue;
-    mirror.integralSource = ConfigOf(state, mirror.source).Integral;
+    mirror.value = state.statistics[mirror.source].currentValue;
+    mirror.integralSource = state.items[mirror.source].Integral;
     ConvertMirrorValue(state, mirror);
     if (config.Differenz && mirror.integralSource) {
         state.log.WriteLog("Konfigurationsfehler ! Spiegel-Quelle : Integralberechnung aktiviert.");
@@ -158,7 +150,7 @@ void ProcessMirroredItems(EngineState& state) {
     const int weekday = DayOfWeek(state.cycleTime);
     const int last = std::min(state.settings.itemCount, maxItems);
     for (int item = 1; item <= last; ++item) {
-        if (!ConfigOf(state, item).mirror.mirrorOn) {
+        if (!state.items[item].mirror.mirrorOn) {
             continue;
         }
         try {

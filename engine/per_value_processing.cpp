@@ -15,22 +15,13 @@
 namespace tarvedde {
 namespace {
 
-const ItemConfig& ConfigOf(const EngineState& state, int item) {
-    return state.items[static_cast<std::size_t>(item)];
-}
-
-ItemStatistics& StatisticsOf(EngineState& state, int item) {
-    return state.statistics[static_cast<std::size_t>(item)];
-}
-
 // The reading as a number: cleaned text, calibration, clamping and the conversion table.
 double ReadValue(EngineState& state, int item) {
-    const ItemConfig& config = ConfigOf(state, item);
-    const ItemStatistics& statistics = StatisticsOf(state, item);
+    const ItemConfig& config = state.items[item];
+    const ItemStatistics& statistics = state.statistics[item];
     const GeneralSettings& settings = state.settings;
     const std::string text =
-        CleanValueText(state.runtime[static_cast<std::size_t>(item)].newestText,
-                       settings.valuePrefix, settings.valueSuffix);
+        CleanValueText(state.runtime[item].newestText, settings.valuePrefix, settings.valueSuffix);
     double value = ParseValueText(text, state.locale);
     value = Finite(value * config.calibrationSlope + config.calibrationIntercept);
     if (value < statistics.LoLimit) {
@@ -46,7 +37,7 @@ double ReadValue(EngineState& state, int item) {
 }
 
 void LimitDigitalValue(EngineState& state, int item, double& value) {
-    if (ConfigOf(state, item).Grafiktyp != 2 || !(value > 1.01)) {
+    if (state.items[item].Grafiktyp != 2 || !(value > 1.01)) {
         return;
     }
     state.log.WriteLogDetail("Digitaler Neuwert (> 1 !) = " +
@@ -55,7 +46,7 @@ void LimitDigitalValue(EngineState& state, int item, double& value) {
 }
 
 void ConvertValue(EngineState& state, int item, double& value) {
-    const ValueConversion& conversion = ConfigOf(state, item).valueConversion;
+    const ValueConversion& conversion = state.items[item].valueConversion;
     if (!conversion.conversionOn) {
         return;
     }
@@ -75,7 +66,7 @@ void ConvertValue(EngineState& state, int item, double& value) {
 }
 
 void TakeDifference(EngineState& state, int item, double& value) {
-    auto& counter = state.counterDifferences[static_cast<std::size_t>(item)];
+    auto& counter = state.counterDifferences[item];
     const auto step = TakeCounterDifference(counter, value, state.cycleTime);
     if (!step) {
         throw ArithmeticFailure();
@@ -90,7 +81,7 @@ void TakeDifference(EngineState& state, int item, double& value) {
 }
 
 void CheckWarning(EngineState& state, int item, double value) {
-    const ItemStatistics& statistics = StatisticsOf(state, item);
+    const ItemStatistics& statistics = state.statistics[item];
     if (!(statistics.UpWarn > 0.001 || statistics.UpWarn < -0.001)) {
         return;
     }
@@ -101,7 +92,7 @@ void CheckWarning(EngineState& state, int item, double value) {
         if (other > maxItems) {
             return;
         }
-        const double otherValue = StatisticsOf(state, other).currentValue;
+        const double otherValue = state.statistics[other].currentValue;
         const bool met = statistics.WarnComp2 ? otherValue > statistics.WarnLevel2
                                               : otherValue < statistics.WarnLevel2;
         if (!met) {
@@ -114,7 +105,7 @@ void CheckWarning(EngineState& state, int item, double value) {
 }
 
 void AccumulateAnalog(EngineState& state, int item, double value) {
-    ItemStatistics& statistics = StatisticsOf(state, item);
+    ItemStatistics& statistics = state.statistics[item];
     statistics.previousValue = statistics.currentValue;
     statistics.currentValue = value;
     statistics.count += 1.0;
@@ -131,7 +122,7 @@ void AccumulateAnalog(EngineState& state, int item, double value) {
 }
 
 void CorrectMinimumAfterRestart(EngineState& state, int item) {
-    ItemStatistics& statistics = StatisticsOf(state, item);
+    ItemStatistics& statistics = state.statistics[item];
     if (statistics.correctionCount + 1.0 != statistics.count) {
         return;
     }
@@ -145,8 +136,8 @@ void CorrectMinimumAfterRestart(EngineState& state, int item) {
 // Limits, warning and the day statistics; an item in maintenance or a value outside the
 // limits is not counted and ends as 0.0.
 void AcceptValue(EngineState& state, int item, double& value) {
-    const ItemConfig& config = ConfigOf(state, item);
-    ItemStatistics& statistics = StatisticsOf(state, item);
+    const ItemConfig& config = state.items[item];
+    ItemStatistics& statistics = state.statistics[item];
     const bool withinLimits = statistics.LoLimit <= value && value <= statistics.UpLimit;
     if (!withinLimits || config.maintenanceOn) {
         state.log.WriteLog("****** Grenzwertüberschreitung: Item " + std::to_string(item) + " = " +
@@ -167,8 +158,8 @@ void AcceptValue(EngineState& state, int item, double& value) {
 
 // Rows 2 and 3: the fifteen-minute extremes when the item keeps them, else the day's.
 std::pair<double, double> ShownExtremes(EngineState& state, int item) {
-    const ItemStatistics& statistics = StatisticsOf(state, item);
-    if (ConfigOf(state, item).M15_berechnen && state.hooks.fifteenMinuteExtremes) {
+    const ItemStatistics& statistics = state.statistics[item];
+    if (state.items[item].M15_berechnen && state.hooks.fifteenMinuteExtremes) {
         if (const auto window = state.hooks.fifteenMinuteExtremes(item)) {
             if (window->minimum < window->maximum) {
                 return {window->minimum, window->maximum};
@@ -180,8 +171,8 @@ std::pair<double, double> ShownExtremes(EngineState& state, int item) {
 }
 
 void WriteGridColumn(EngineState& state, int item, double value) {
-    const ItemConfig& config = ConfigOf(state, item);
-    const ItemStatistics& statistics = StatisticsOf(state, item);
+    const ItemConfig& config = state.items[item];
+    const ItemStatistics& statistics = state.statistics[item];
     LiveGrid& grid = state.grid;
     const bool analog = config.Grafiktyp == 1;
     const auto [shownMinimum, shownMaximum] = ShownExtremes(state, item);
@@ -198,8 +189,7 @@ void WriteGridColumn(EngineState& state, int item, double value) {
         grid.SetCell(item, 5, GridText(state, statistics.sum));
     }
     if (config.Integral) {
-        grid.SetCell(item, 5,
-                     GridText(state, state.runtime[static_cast<std::size_t>(item)].runningSum));
+        grid.SetCell(item, 5, GridText(state, state.runtime[item].runningSum));
     }
 }
 
@@ -228,8 +218,8 @@ void ShowMovingAverage(EngineState& state, int item) {
 void WriteDebugLine(EngineState& state, int item) {
     const LiveGrid& grid = state.grid;
     const std::string& current = grid.Cell(item, grid.CurrentRow());
-    const std::string& name = ConfigOf(state, item).itemName;
-    if (ConfigOf(state, item).Grafiktyp == 1) {
+    const std::string& name = state.items[item].itemName;
+    if (state.items[item].Grafiktyp == 1) {
         state.log.WriteLogDebug("*** " + name + "  Anz=" + grid.Cell(item, 4) +
                                 "   Wert=" + current);
     } else {
@@ -238,12 +228,12 @@ void WriteDebugLine(EngineState& state, int item) {
 }
 
 void ProcessItem(EngineState& state, int item, int weekday) {
-    const ItemConfig& config = ConfigOf(state, item);
+    const ItemConfig& config = state.items[item];
     if (config.mirror.mirrorOn) {
         return;
     }
     if (state.settings.saveRawData) {
-        state.log.WriteRawData(state.runtime[static_cast<std::size_t>(item)].newestText, ';');
+        state.log.WriteRawData(state.runtime[item].newestText, ';');
     }
     double value = ReadValue(state, item);
     LimitDigitalValue(state, item, value);
@@ -255,7 +245,7 @@ void ProcessItem(EngineState& state, int item, int weekday) {
         state.hooks.checkTimeFrame) {
         state.hooks.checkTimeFrame(item);
     }
-    ItemStatistics& statistics = StatisticsOf(state, item);
+    ItemStatistics& statistics = state.statistics[item];
     if (config.maintenanceOn) {
         statistics.currentValue = statistics.previousValue;
     }

@@ -13,12 +13,7 @@
 #include "platform/text_file.h"
 
 namespace tarvedde {
-namespace {
-
-constexpr char kActiveMarker[] = "$dde_activ";
-constexpr char kDeadMarker[] = "$dde_client_tot";
-
-}  // namespace
+namespace {}  // namespace
 
 bool TarveddeMain::FormClose() {
     if (closed_) {
@@ -110,7 +105,7 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
         if (item < 1 || item > maxItems) {
             continue;
         }
-        const ItemConfig& config = state_.items[static_cast<std::size_t>(item)];
+        const ItemConfig& config = state_.items[item];
         if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
             continue;
         }
@@ -139,7 +134,7 @@ void TarveddeMain::DestroyMain() {
     log_.FlushMessageListAtEnd();
     instanceLock_.reset();
     if (!startAborted_) {
-        DeleteIfExists(host_.files, state_.PathOf(kActiveMarker));
+        DeleteIfExists(host_.files, state_.PathOf(kActiveMarkerFile));
     }
 }
 
@@ -149,7 +144,7 @@ void TarveddeMain::Timer_totTimer() {
         timerTot_->SetEnabled(false);
         return;
     }
-    DeleteIfExists(host_.files, state_.PathOf(kDeadMarker));
+    DeleteIfExists(host_.files, state_.PathOf(kDeadMarkerFile));
 }
 
 // The intermediate statistics print and the statistics report belong to the report

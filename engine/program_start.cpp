@@ -14,8 +14,6 @@
 namespace tarvedde {
 namespace {
 
-constexpr char kActiveMarker[] = "$dde_activ";
-constexpr char kCleanMarker[] = "$clean";
 constexpr const char* kLockFiles[] = {"$lock_SMP", "$lock_TVV", "$lock_TVI", "$lock_DAT"};
 
 std::string WithTrailingSeparator(std::string dir) {
@@ -120,14 +118,12 @@ bool TarveddeMain::RunInstanceGuard() {
     std::transform(lockName.begin(), lockName.end(), lockName.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     log_.WriteLog("Mutex = " + lockName);
-    instanceLock_ = options_.lockDirectory.empty()
-                        ? InstanceLock::Acquire(lockName)
-                        : InstanceLock::AcquireIn(options_.lockDirectory, lockName);
+    instanceLock_ = host_.locks.Acquire(lockName);
     if (!instanceLock_->ErrorMessage().empty()) {
         log_.WriteLog(instanceLock_->ErrorMessage());
     }
     const bool mutexExists = instanceLock_->ExistedAlready();
-    const bool markerExists = host_.files.Exists(state_.PathOf(kActiveMarker));
+    const bool markerExists = host_.files.Exists(state_.PathOf(kActiveMarkerFile));
 
     if (mutexExists && markerExists) {
         startAborted_ = true;

@@ -10,8 +10,6 @@
 namespace tarvedde {
 namespace {
 
-constexpr char kActiveMarker[] = "$dde_activ";
-constexpr char kCleanMarker[] = "$clean";
 constexpr char kVersion[] = "Version 7.26";
 
 }  // namespace
@@ -25,7 +23,7 @@ void TarveddeMain::FormShow() {
         state_.window.Changed();
         return;
     }
-    (void)CreateEmptyFile(host_.files, state_.PathOf(kActiveMarker));
+    (void)CreateEmptyFile(host_.files, state_.PathOf(kActiveMarkerFile));
     stateClean_ = false;
     state_.settings.opcCloseCount = 5;
     if (permanentAtCreation_) {
@@ -97,7 +95,7 @@ void TarveddeMain::ReadSavedDay() {
 
     const auto savedDate = StrToDate(settings.savedDay, locale_);
     if (!savedDate || savedDate.value() != DateOf(state_.cycleTime)) {
-        DeleteIfExists(host_.files, state_.PathOf(kCleanMarker));
+        DeleteIfExists(host_.files, state_.PathOf(kCleanMarkerFile));
         log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
         (void)ini.WriteString("DDE", "AktuTag", today);
         settings.savedDay = today;
@@ -106,7 +104,7 @@ void TarveddeMain::ReadSavedDay() {
 
 void TarveddeMain::ReadCleanMarker() {
     const GeneralSettings& settings = state_.settings;
-    const auto lines = ReadLines(host_.files, state_.PathOf(kCleanMarker));
+    const auto lines = ReadLines(host_.files, state_.PathOf(kCleanMarkerFile));
     if (!lines || lines.value().empty()) {
         return;
     }
@@ -174,13 +172,13 @@ void TarveddeMain::InitialiseItemsAtStart() {
     state_.datEveryCycle = true;
     log_.WriteLog("Initialisierung beim Start...");
     for (int n = 1; n <= maxItems; ++n) {
-        ItemStatistics& statistics = state_.statistics[static_cast<std::size_t>(n)];
+        ItemStatistics& statistics = state_.statistics[n];
         statistics.count = 0.0;
         statistics.minimum = kMinimumReset;
         statistics.maximum = kMaximumReset;
         statistics.sum = 0.0;
         statistics.previousValue = 8886.0;
-        ItemRuntime& runtime = state_.runtime[static_cast<std::size_t>(n)];
+        ItemRuntime& runtime = state_.runtime[n];
         runtime.runningSum = 0.0;
         runtime.secondSum = 0.0;
         runtime.lastSampleTime = -1.0;

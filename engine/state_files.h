@@ -15,12 +15,6 @@
 
 namespace tarvedde {
 
-inline constexpr char kCleanMarkerFile[] = "$clean";
-inline constexpr char kMirrorStateFile[] = "SPIEGELDATEN.TVW";
-inline constexpr char kCounterStateFile[] = "DIFFBUF.TVW";
-inline constexpr char kFifteenMinuteStateFile[] = "M15BUF.TVW";
-inline constexpr char kMovingStateFile[] = "GLEITBUF2.TVW";
-
 // Error bits of a save, one per file.
 inline constexpr int kMovingFailedBit = 1;
 inline constexpr int kCounterFailedBit = 2;

@@ -13,10 +13,6 @@ namespace {
 
 constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
 
-std::size_t At(int n) {
-    return static_cast<std::size_t>(n);
-}
-
 // The file's bytes when it exists and holds whole records only.
 std::optional<std::string> ReadRecords(const EngineState& state, const char* name,
                                        std::size_t recordSize) {
@@ -45,13 +41,13 @@ void ClearMirrorOffsets(EngineState& state) {
 }
 
 void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) {
-    ItemStatistics& statistics = state.statistics[At(n)];
-    ItemRuntime& runtime = state.runtime[At(n)];
+    ItemStatistics& statistics = state.statistics[n];
+    ItemRuntime& runtime = state.runtime[n];
     statistics.minimum = statistics.correctionMinimum = record.minimum;
     statistics.maximum = record.maximum;
     statistics.average = record.average;
     statistics.count = statistics.correctionCount = record.count;
-    if (state.items[At(n)].Integral) {
+    if (state.items[n].Integral) {
         runtime.runningSum = record.sum;
     } else {
         statistics.sum = record.sum;
@@ -80,14 +76,14 @@ bool ReadDayAccumulators(EngineState& state) {
 bool ReadNightSums(EngineState& state) {
     const GeneralSettings& settings = state.settings;
     const auto bytes = ReadRecords(state, kNightStateFile, kNightRecordSize);
-    if (!bytes || bytes->size() < At(settings.itemCount) * kNightRecordSize) {
+    if (!bytes || bytes->size() < static_cast<std::size_t>(settings.itemCount) * kNightRecordSize) {
         return false;
     }
     state.log.WriteLogDebug("Nachtsummen lesen :");
     BinaryReader in(*bytes);
     for (int n = 1; n <= settings.itemCount; ++n) {
-        state.nightSums[At(n)] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
-        state.log.WriteLogDebug(FormatFixed(state.nightSums[At(n)].ntSum, settings.formatPrecision,
+        state.nightSums[n] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
+        state.log.WriteLogDebug(FormatFixed(state.nightSums[n].ntSum, settings.formatPrecision,
                                             settings.formatDecimals, state.locale));
     }
     return true;
@@ -98,14 +94,14 @@ bool ReadNightSums(EngineState& state) {
 bool CreateConfigFile(EngineState& state) {
     BinaryWriter out;
     for (int n = 1; n <= state.settings.itemCount; ++n) {
-        ConfigRecord& record = state.configRecords[At(n)];
+        ConfigRecord& record = state.configRecords[n];
         record.count = 0.0;
         record.average = 0.0;
         record.sum = 0.0;
         record.minimum = 99999.0;
         record.maximum = -99999.0;
-        state.runtime[At(n)].runningSum = 0.0;
-        state.runtime[At(n)].lastSampleTime = -1.0;
+        state.runtime[n].runningSum = 0.0;
+        state.runtime[n].lastSampleTime = -1.0;
         EncodeConfigRecord(out, record);
     }
     if (!WriteStateFile(state, kConfigStateFile, out)) {
@@ -118,8 +114,8 @@ bool CreateConfigFile(EngineState& state) {
 bool CreateNightFile(EngineState& state) {
     BinaryWriter out;
     for (int n = 1; n <= state.settings.itemCount; ++n) {
-        state.nightSums[At(n)] = NightSumRecord{};
-        EncodeNightSumRecord(out, state.nightSums[At(n)]);
+        state.nightSums[n] = NightSumRecord{};
+        EncodeNightSumRecord(out, state.nightSums[n]);
     }
     if (!WriteStateFile(state, kNightStateFile, out)) {
         state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !");

@@ -14,10 +14,6 @@ namespace {
 
 constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
 
-std::size_t At(int n) {
-    return static_cast<std::size_t>(n);
-}
-
 struct SaveContext {
     struct Staged {
         std::string temporary;
@@ -73,7 +69,7 @@ struct BufferSetText {
 int ItemOfRow(const EngineState& state, int row, bool fifteenMinute) {
     for (int n = 1; n <= state.settings.itemCount; ++n) {
         const int itemRow =
-            fifteenMinute ? state.fifteenMinute[At(n)].m15Row : state.moving[At(n)].movingRow;
+            fifteenMinute ? state.fifteenMinute[n].m15Row : state.moving[n].movingRow;
         if (itemRow == row) {
             return n;
         }
@@ -87,14 +83,14 @@ WindowBufferRecord BufferRecordOf(const EngineState& state, int item, bool fifte
     record.item = item;
     record.values = row;
     if (fifteenMinute) {
-        const FifteenMinuteState& m15 = state.fifteenMinute[At(item)];
+        const FifteenMinuteState& m15 = state.fifteenMinute[item];
         record.index = m15.m15Index;
         record.minimum = m15.m15Minimum;
         record.maximum = m15.m15Maximum;
         record.minimumTime = m15.m15MinimumTime;
         record.maximumTime = m15.m15MaximumTime;
     } else {
-        const MovingAverageState& moving = state.moving[At(item)];
+        const MovingAverageState& moving = state.moving[item];
         record.index = moving.ringIndex;
         record.average = moving.movingAverage;
         record.minimum = moving.movingMinimum;
@@ -161,11 +157,11 @@ void SaveCounterDifferences(SaveContext& save) {
 
 void WriteMirrorStatistics(EngineState& state, int n) {
     const GeneralSettings& settings = state.settings;
-    const ItemStatistics& statistics = state.statistics[At(n)];
+    const ItemStatistics& statistics = state.statistics[n];
     const auto format = [&](double value) {
         return FormatFixed(value, settings.formatPrecision, settings.formatDecimals, state.locale);
     };
-    state.log.WriteDDEInfo("++++++++++ Statistik für " + state.items[At(n)].itemName +
+    state.log.WriteDDEInfo("++++++++++ Statistik für " + state.items[n].itemName +
                            " (gespiegelt) :  ++++++++++");
     state.log.WriteDDEInfo("Anzahl=" + FormatFixed(statistics.count, 8, 0, state.locale) +
                            "  Mittel=" + format(statistics.average));
@@ -175,7 +171,7 @@ void WriteMirrorStatistics(EngineState& state, int n) {
 void SaveMirrorOffsets(SaveContext& save) {
     BinaryWriter out;
     for (int n = 1; n <= maxItems; ++n) {
-        const MirrorSetting& mirror = save.state.items[At(n)].mirror;
+        const MirrorSetting& mirror = save.state.items[n].mirror;
         EncodeMirrorRecord(out, mirror);
         if (save.finalSave && mirror.mirrorOn) {
             WriteMirrorStatistics(save.state, n);
@@ -193,7 +189,7 @@ void SaveNightSums(SaveContext& save) {
     }
     BinaryWriter out;
     for (int n = 1; n <= settings.itemCount; ++n) {
-        const NightSumRecord& night = state.nightSums[At(n)];
+        const NightSumRecord& night = state.nightSums[n];
         EncodeNightSumRecord(out, night);
         if (save.finalSave) {
             state.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
@@ -221,13 +217,12 @@ void SaveDayAccumulators(SaveContext& save) {
             save.Fail("Fehler beim Lesen von TARVEDDE.COF !", kConfigFailedBit);
             return;
         }
-        const ItemStatistics& statistics = state.statistics[At(n)];
+        const ItemStatistics& statistics = state.statistics[n];
         record->minimum = statistics.minimum;
         record->maximum = statistics.maximum;
         record->average = statistics.average;
         record->count = statistics.count;
-        record->sum =
-            state.items[At(n)].Integral ? state.runtime[At(n)].runningSum : statistics.sum;
+        record->sum = state.items[n].Integral ? state.runtime[n].runningSum : statistics.sum;
         EncodeConfigRecord(out, *record);
     }
     save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",

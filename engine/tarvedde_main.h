@@ -14,7 +14,7 @@
 #include "engine/host.h"
 #include "engine/state_files.h"
 #include "outputs/program_log.h"
-#include "platform/instance_lock.h"
+#include "platform/instance_locks.h"
 #include "platform/locale.h"
 #include "platform/rich_text_model.h"
 
@@ -26,8 +26,6 @@ struct StartOptions {
     SourceKind sourceKind = SourceKind::Dde;
     // Name of the system-wide single-instance lock (the executable's file name).
     std::string lockName = "tarvedde";
-    // Where the lock lives; empty: the system's temporary directory.
-    std::string lockDirectory;
 };
 
 class TarveddeMain {
@@ -159,7 +157,7 @@ private:
     EngineState state_;
     DdeClient dde_{host_.dde, state_};
     RichTextModel memo2_;
-    std::optional<InstanceLock> instanceLock_;
+    std::unique_ptr<InstanceLockShare> instanceLock_;
     std::unique_ptr<Timer> timerDDE_;
     std::unique_ptr<Timer> timerAuto_;
     std::unique_ptr<Timer> timerTot_;

@@ -29,15 +29,12 @@ constexpr char kPostponed[] = "CustomIni=1\r\nCustomTime=00:01:00\r\n";
 
 // One program directory in memory with a host in virtual time.
 struct Plant {
-    Plant(const MemoryFileSystem& image, double localTime, const std::string& lockDirectory,
-          const char* lockName)
-        : files(image) {
+    Plant(const MemoryFileSystem& image, double localTime, const char* lockName) : files(image) {
         files.SetFailurePolicy(nullptr);
         clock.SetLocalTime(localTime);
         server.SetRequestText("Anwendung", "Thema", "Q", "");
         options.programDir = "/plant/";
         options.lockName = lockName;
-        options.lockDirectory = lockDirectory;
     }
 
     void Start() {
@@ -54,7 +51,8 @@ struct Plant {
     RecordingShell shell;
     InMemoryDdeServer server;
     InMemoryDdeTransport dde{server};
-    Host host{files, clock, loop, person, shell, &dde};
+    MemoryInstanceLocks locks;
+    Host host{files, clock, loop, person, shell, locks, &dde};
     StartOptions options;
     std::unique_ptr<TarveddeMain> main;
 };
@@ -87,7 +85,7 @@ protected:
         ASSERT_NE(before, after);
         ASSERT_GT(images.size(), 10u);
         for (std::size_t k = 0; k < images.size(); ++k) {
-            Plant next(images[k], cycleTime + EncodeTime(0, 0, 2, 0), locks_.Path(), "after-crash");
+            Plant next(images[k], cycleTime + EncodeTime(0, 0, 2, 0), "after-crash");
             (void)IniFile(next.files, "/plant/TARVEDDE.INI").WriteBool("DDE", "AutoStart", false);
             next.person.QueueAnswer(Answer::No);  // "Programmstart abbrechen ?": the marker stayed
             next.Start();
@@ -104,8 +102,8 @@ protected:
     // Started at 23:59:45 with a value, two cycles before midnight.
     std::unique_ptr<Plant> Running(const std::string& extraIni) {
         MemoryFileSystem empty;
-        auto plant = std::make_unique<Plant>(empty, EncodeDateTime(2024, 3, 5, 23, 59, 45, 0),
-                                             locks_.Path(), "crashing");
+        auto plant =
+            std::make_unique<Plant>(empty, EncodeDateTime(2024, 3, 5, 23, 59, 45, 0), "crashing");
         std::string ini = kIni;
         ini.insert(ini.find("[Items]"), extraIni);
         EXPECT_TRUE(plant->files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
@@ -114,8 +112,6 @@ protected:
         plant->loop.AdvanceBy(10'000);
         return plant;
     }
-
-    testing::TempDir locks_;
 };
 
 TEST_F(DayChangeCrash, AnyCrashPointStartsWithTheRightDaysState) {

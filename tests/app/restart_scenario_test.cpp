@@ -218,9 +218,8 @@ Figures RunEvents(std::vector<Event> events, std::int64_t endMs) {
     std::stable_sort(events.begin(), events.end(),
                      [](const Event& a, const Event& b) { return TimeOf(a) < TimeOf(b); });
     TempDir dir;
-    TempDir locks;
     dir.WriteText("TARVEDDE.INI", kIni);
-    ScenarioRunner runner(ScenarioOptions{dir.Path(), locks.Path()});
+    ScenarioRunner runner(ScenarioOptions{dir.Path()});
     const auto execute = [&](ScenarioAction action) {
         const Status status = runner.Execute(ScenarioCommand{0, "", std::move(action)});
         EXPECT_TRUE(status.ok()) << status.error().message;
@@ -300,11 +299,10 @@ TEST(RestartScenario, KillsEveryFortyMinutesLoseOnlyTheCyclesTheProgramWasDown) 
 // server's outage and values while it is down reach nobody, and the next start links anew.
 TEST(RestartScenario, NothingOfTheServerReachesAKilledProgram) {
     TempDir dir;
-    TempDir locks;
     dir.WriteText("TARVEDDE.INI",
                   "[DDE]\nAutoStart=1\nIntervall=10\nEinheit=0\nItemcount=1\n[Items]\nItem1=Q\n"
                   "[Itemnames]\nItem1=Zulauf\n");
-    ScenarioRunner runner(ScenarioOptions{dir.Path(), locks.Path()});
+    ScenarioRunner runner(ScenarioOptions{dir.Path()});
     const auto execute = [&](ScenarioAction action) {
         const Status status = runner.Execute(ScenarioCommand{0, "", std::move(action)});
         EXPECT_TRUE(status.ok()) << status.error().message;

@@ -36,7 +36,7 @@ class ScenarioRunnerTest : public ::testing::Test {
 protected:
     void SetUp() override { dir_.WriteText("TARVEDDE.INI", kOneItem); }
 
-    ScenarioOptions Options() const { return ScenarioOptions{dir_.Path(), locks_.Path()}; }
+    ScenarioOptions Options() const { return ScenarioOptions{dir_.Path()}; }
 
     int Run(ScenarioRunner& runner, const std::string& script) {
         return runner.Run(Parse(script), errors_);
@@ -50,7 +50,6 @@ protected:
     std::vector<std::string> Transcript() const { return dir_.Lines("operator.txt"); }
 
     TempDir dir_;
-    TempDir locks_;
     std::ostringstream errors_;
 };
 
@@ -181,9 +180,9 @@ TEST_F(ScenarioRunnerTest, AProgramThatEndsItselfStopsTheAdvanceAtOnce) {
 }
 
 TEST_F(ScenarioRunnerTest, AHeldLockAsksAndTheTranscriptIsWindows1252WithCrLf) {
-    InstanceLock other = InstanceLock::AcquireIn(locks_.Path(), "tarvedde");
-    ASSERT_TRUE(other.Owns());
-    ASSERT_EQ(Run("answer yes\nstart\n"), 0) << errors_.str();
+    ScenarioRunner runner(Options());
+    const auto other = runner.Locks().Acquire("tarvedde");
+    ASSERT_EQ(Run(runner, "answer yes\nstart\n"), 0) << errors_.str();
     EXPECT_EQ(dir_.Bytes("operator.txt"),
               "MESSAGE Die Anwendung Tarvewater_DDE_CLient l\xE4uft bereits auf dem PC !\r\n"
               "QUESTION Programmstart abbrechen ? -> Yes\r\n");

@@ -58,7 +58,8 @@ protected:
     VirtualEventLoop loop_{clock_};
     ScriptedOperator operator_;
     RecordingShell shell_;
-    Host host_{fs_, clock_, loop_, operator_, shell_};
+    MemoryInstanceLocks locks_;
+    Host host_{fs_, clock_, loop_, operator_, shell_, locks_};
     ProgramLog log_{fs_, clock_, GermanLocale()};
     EngineState state_{host_, log_, GermanLocale()};
     TFo_Logging form_{state_};

@@ -23,7 +23,6 @@ protected:
         StartOptions options;
         options.programDir = "/plant";
         options.lockName = "stop-countdown-test";
-        options.lockDirectory = testing::TestLockDirectory();
         main_ = std::make_unique<TarveddeMain>(env_.host, options);
         stop_ = std::make_unique<TFo_Stop>(*main_);
     }

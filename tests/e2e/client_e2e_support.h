@@ -119,8 +119,7 @@ protected:
     void StartClient() {
         StartOptions options;
         options.programDir = plantDir_;
-        options.lockDirectory = root_ + "/locks";
-        auto created = HeadlessClient::Create(options, ddeDir_);
+        auto created = HeadlessClient::Create(options, ddeDir_, root_ + "/locks");
         ASSERT_TRUE(created.ok());
         client_ = std::move(created).value();
         ASSERT_TRUE(client_->Engine().FormCreate());

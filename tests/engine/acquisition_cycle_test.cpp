@@ -12,7 +12,6 @@ namespace {
 using testing::EngineTestHost;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using testing::TestLockDirectory;
 
 constexpr char kTwoItems[] =
     "Itemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
@@ -35,7 +34,6 @@ protected:
         StartOptions options;
         options.programDir = "/plant";
         options.lockName = "cycle-test";
-        options.lockDirectory = TestLockDirectory();
         main_ = std::make_unique<TarveddeMain>(env_.host, options);
         ASSERT_TRUE(main_->FormCreate());
         main_->FormShow();

@@ -15,7 +15,6 @@ using testing::EngineTestHost;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
-using testing::TestLockDirectory;
 
 constexpr char kFiveItems[] =
     "Itemcount=5\nIntervall=10\nEinheit=0\nAutoStart=1\nPuffer=8\nAktuTag=05.03.2024\n"
@@ -50,7 +49,6 @@ protected:
         StartOptions options;
         options.programDir = "/plant";
         options.lockName = "day-files-test";
-        options.lockDirectory = TestLockDirectory();
         main_ = std::make_unique<TarveddeMain>(env_.host, options);
         ASSERT_TRUE(main_->FormCreate());
         SetValues(0);

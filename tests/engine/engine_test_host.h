@@ -6,7 +6,6 @@
 // call of the client is kept in ddeCalls.
 #pragma once
 
-#include <cstdlib>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "engine/item_model.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
+#include "platform/instance_locks.h"
 #include "platform/memory_file_system.h"
 #include "platform/recording_shell.h"
 #include "platform/scripted_operator.h"
@@ -24,17 +24,6 @@
 #include "sources/in_memory_dde_server.h"
 
 namespace tarvedde::testing {
-
-// A private directory for single-instance locks, so tests running in parallel (and a
-// client running on the machine) never meet each other's locks.
-inline const std::string& TestLockDirectory() {
-    static const std::string dir = [] {
-        std::string pattern = "/tmp/tarvedde-test-locks-XXXXXX";
-        const char* made = ::mkdtemp(pattern.data());
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
-    return dir;
-}
 
 struct EngineTestHost {
     EngineTestHost() {
@@ -48,10 +37,11 @@ struct EngineTestHost {
     VirtualEventLoop loop{clock};
     ScriptedOperator person;
     RecordingShell shell;
+    MemoryInstanceLocks locks;
     InMemoryDdeServer ddeServer;
     InMemoryDdeTransport dde{ddeServer};
     std::vector<std::string> ddeCalls;
-    Host host{files, clock, loop, person, shell};
+    Host host{files, clock, loop, person, shell, locks};
     std::string dir = "/plant/";
     std::string ddeService;
     std::string ddeTopic;

@@ -13,6 +13,7 @@
 #include "engine/configuration_loader.h"
 #include "engine/engine_state.h"
 #include "platform/ini_file.h"
+#include "platform/instance_locks.h"
 #include "platform/memory_file_system.h"
 #include "platform/recording_shell.h"
 #include "platform/scripted_operator.h"
@@ -82,7 +83,8 @@ protected:
     VirtualEventLoop loop_{clock_};
     ScriptedOperator op_;
     RecordingShell shell_;
-    Host host_{files_, clock_, loop_, op_, shell_};
+    MemoryInstanceLocks locks_;
+    Host host_{files_, clock_, loop_, op_, shell_, locks_};
     ProgramLog log_{files_, clock_, GermanLocale()};
     EngineState state_{host_, log_, GermanLocale()};
     std::unique_ptr<Timer> timer_;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/tarvedde_main.h"
-#include "platform/instance_lock.h"
+#include "platform/instance_locks.h"
 #include "tests/engine/engine_test_host.h"
 
 namespace tarvedde {
@@ -12,7 +12,6 @@ using ::testing::ElementsAre;
 using testing::EngineTestHost;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using testing::TestLockDirectory;
 
 const char kStamp[] = "05.Mrz.24, 07:00:00 > ";
 
@@ -22,14 +21,11 @@ protected:
         StartOptions options;
         options.programDir = "/plant";
         options.lockName = lockName_;
-        options.lockDirectory = TestLockDirectory();
         return options;
     }
 
     // Another client holds the single-instance lock.
-    InstanceLock HoldLock() const {
-        return InstanceLock::AcquireIn(TestLockDirectory(), lockName_);
-    }
+    std::unique_ptr<InstanceLockShare> HoldLock() { return env_.locks.Acquire(lockName_); }
 
     std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
 
@@ -55,7 +51,7 @@ TEST_F(ProgramStartTest, FirstStartLogsProgramDirectoryAndLockName) {
 }
 
 TEST_F(ProgramStartTest, LockAndMarkerTogetherAbandonTheStartWithoutAsking) {
-    InstanceLock other = HoldLock();
+    const auto other = HoldLock();
     env_.WriteText("$dde_activ", "");
     env_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=1\n");
     TarveddeMain main(env_.host, Options());
@@ -68,7 +64,7 @@ TEST_F(ProgramStartTest, LockAndMarkerTogetherAbandonTheStartWithoutAsking) {
 }
 
 TEST_F(ProgramStartTest, LockOnlyWithAutoStartGoesOn) {
-    InstanceLock other = HoldLock();
+    const auto other = HoldLock();
     env_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=1\n");
     TarveddeMain main(env_.host, Options());
     EXPECT_TRUE(main.FormCreate());
@@ -78,7 +74,7 @@ TEST_F(ProgramStartTest, LockOnlyWithAutoStartGoesOn) {
 }
 
 TEST_F(ProgramStartTest, LockOnlyAsksAndYesAbandonsTheStart) {
-    InstanceLock other = HoldLock();
+    const auto other = HoldLock();
     env_.person.QueueAnswer(Answer::Yes);
     TarveddeMain main(env_.host, Options());
     EXPECT_FALSE(main.FormCreate());
@@ -90,7 +86,7 @@ TEST_F(ProgramStartTest, LockOnlyAsksAndYesAbandonsTheStart) {
 }
 
 TEST_F(ProgramStartTest, LockOnlyAnsweredNoStartsASecondClient) {
-    InstanceLock other = HoldLock();
+    const auto other = HoldLock();
     env_.person.QueueAnswer(Answer::No);
     TarveddeMain main(env_.host, Options());
     EXPECT_TRUE(main.FormCreate());
@@ -122,7 +118,7 @@ TEST_F(ProgramStartTest, MarkerOnlyAsksNamingTheDirectory) {
 }
 
 TEST_F(ProgramStartTest, OpcInstallationNamesItselfInTheQuestion) {
-    InstanceLock other = HoldLock();
+    const auto other = HoldLock();
     env_.person.QueueAnswer(Answer::Yes);
     StartOptions options = Options();
     options.sourceKind = SourceKind::Opc;

@@ -12,7 +12,6 @@ using testing::EngineTestHost;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
-using testing::TestLockDirectory;
 
 constexpr char kTwoItems[] =
     "Itemcount=2\nIntervall=10\nEinheit=0\nAktuTag=05.03.2024\n"
@@ -30,7 +29,6 @@ protected:
         options.sourceKind = kind;
         options.programDir = "/plant";
         options.lockName = "run-control-test";
-        options.lockDirectory = TestLockDirectory();
         main_ = std::make_unique<TarveddeMain>(env_.host, options);
         ASSERT_TRUE(main_->FormCreate());
         main_->FormShow();

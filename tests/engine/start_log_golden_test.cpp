@@ -30,8 +30,6 @@ TEST(StartLogGoldenTest, ThreeItemStartWritesTheExpectedLog) {
     StartOptions options;
     options.programDir = "/plant";
     options.lockName = "tarvedde";
-    options.lockDirectory = testing::TestLockDirectory() + "/golden";
-    ASSERT_EQ(::mkdir(options.lockDirectory.c_str(), 0700) == 0 || errno == EEXIST, true);
     TarveddeMain main(env.host, options);
     ASSERT_TRUE(main.FormCreate());
     main.FormShow();

@@ -41,7 +41,6 @@ protected:
         options.programDir = "/plant";
         options.lockName =
             std::string("state-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        options.lockDirectory = testing::TestLockDirectory();
         return options;
     }
 

@@ -27,7 +27,6 @@ protected:
         StartOptions options;
         options.programDir = "/plant";
         options.lockName = "gui-test";
-        options.lockDirectory = testing::TestLockDirectory();
         return options;
     }
 

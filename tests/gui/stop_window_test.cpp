@@ -28,7 +28,6 @@ protected:
         StartOptions options;
         options.programDir = "/plant";
         options.lockName = "stop-window-test";
-        options.lockDirectory = testing::TestLockDirectory();
         main_ = std::make_unique<TarveddeMain>(env_.host, options);
         form_ = std::make_unique<TFo_Stop>(*main_);
         view_ = std::make_unique<StopWindow>(*form_);
