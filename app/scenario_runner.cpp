@@ -2,10 +2,9 @@
 // runner looks whether the program has ended, as a real process would simply be gone.
 #include "app/scenario_runner.h"
 
-#include <tuple>
-
 #include <ostream>
 
+#include "engine/settings_schema.h"
 #include "platform/civil_time.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"
@@ -264,8 +263,14 @@ void ScenarioRunner::PublishText(const SetCommand& command) {
 // The server knows the items the configuration names, so their advise links stand from
 // the start; their values come with the script's `set` commands.
 void ScenarioRunner::AnnounceConfiguredItems() {
-    std::tie(ddeService_, ddeTopic_) = ServeConfiguredItems(
-        ddeServer_, IniFile(*files_, options_.programDir + kMainIniFile), maxItems);
+    const schema::DdeServerNames names =
+        schema::ReadDdeServerNames(IniFile(*files_, options_.programDir + kMainIniFile));
+    ddeService_ = names.service;
+    ddeTopic_ = names.topic;
+    ddeServer_.AddTopic(ddeService_, ddeTopic_);
+    for (const std::string& item : names.items) {
+        ddeServer_.SetRequestText(ddeService_, ddeTopic_, item, "");
+    }
 }
 
 // Work the command left for the loop runs before the next command, as a real loop would

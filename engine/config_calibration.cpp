@@ -5,15 +5,16 @@
 // message or a log line names it); the computed constants are written at once, so
 // EICH.INI always holds what the engine calibrates with.
 #include "engine/config_steps.h"
+#include "engine/settings_schema.h"
 #include "platform/number_format.h"
 
 namespace tarvedde::config {
 namespace {
 
-constexpr char kMissingText[] = "-0";
+// The range is not set in TARVEDDE.INI.
+constexpr std::string_view kMissingText = schema::kMinForUser.key.fallback;
 constexpr double kBadRangeMax = 99998.0;
 constexpr double kMissingRangeMax = 99999.0;
-constexpr int kNoMinForSPS = -99999;
 
 // False at the first constant that is not a number; the ones before it are kept.
 bool LoadItemCalibration(EngineState& state, const IniFile& eich, int n) {
@@ -54,8 +55,8 @@ struct UserRangeTexts {
 // the controller's export, does.
 UserRangeTexts ReadUserRange(EngineState& state, const IniFile& ini, const IniFile& var, int n) {
     const ItemConfig& item = state.items[n];
-    UserRangeTexts range{ini.ReadString(ItemSection(n), "MinForUser", kMissingText),
-                         ini.ReadString(ItemSection(n), "MaxForUser", kMissingText)};
+    UserRangeTexts range{schema::Read(ini, schema::kMinForUser, n),
+                         schema::Read(ini, schema::kMaxForUser, n)};
     if (range.min == kMissingText || range.max == kMissingText) {
         return {var.ReadString(item.itemName, "MinForUser", "0"),
                 var.ReadString(item.itemName, "MaxForUser", "99999")};
@@ -97,8 +98,8 @@ void ParseUserRange(EngineState& state, const UserRangeTexts& texts, int n) {
 
 void ReadRawRange(EngineState& state, const IniFile& ini, const IniFile& var, int n) {
     ItemConfig& item = state.items[n];
-    item.MinForSPS = ini.ReadInteger(ItemSection(n), "MinForSPS", kNoMinForSPS);
-    item.MaxForSPS = ini.ReadInteger(ItemSection(n), "MaxForSPS", -1);
+    item.MinForSPS = schema::Read(ini, schema::kMinForSPS, n);
+    item.MaxForSPS = schema::Read(ini, schema::kMaxForSPS, n);
     if (item.MinForSPS < -90000 || item.MaxForSPS < 0) {
         item.MinForSPS = var.ReadInteger(item.itemName, "MinForSPS", 0);
         item.MaxForSPS = var.ReadInteger(item.itemName, "MaxForSPS", 0);
@@ -143,14 +144,14 @@ Status ScaleItem(EngineState& state, IniFile& ini, const IniFile& var, IniFile& 
     }
     ReadRawRange(state, ini, var, n);
     ComputeCalibration(state, eich, n);
-    if (Status written = ini.WriteString("Items", ItemKey(n), item.serverItem); !written) {
+    if (Status written = schema::Write(ini, schema::kItems, n, item.serverItem); !written) {
         return written;
     }
-    if (Status written = ini.WriteString("GrafikSumEinheit", ItemKey(n), item.viewerSumUnit);
+    if (Status written = schema::Write(ini, schema::kGrafikSumEinheit, n, item.viewerSumUnit);
         !written) {
         return written;
     }
-    return ini.WriteString("SummenEinheiten", ItemKey(n), item.sumUnit);
+    return schema::Write(ini, schema::kSummenEinheiten, n, item.sumUnit);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "engine/config_steps.h"
 #include "engine/configuration_loader.h"
+#include "engine/settings_schema.h"
 #include "outputs/item_log_flags.h"
 #include "outputs/log_settings.h"
 #include "platform/number_format.h"
@@ -45,12 +46,12 @@ void LoadTimeTables(EngineState& state) {
 
 void LoadOpcWatchdogKeys(EngineState& state, IniFile& ini) {
     GeneralSettings& settings = state.settings;
-    settings.opcDeadSeconds = ini.ReadInteger("OPC", "OPC_tot-Sekunden", 180);
-    if (!ini.WriteInteger("OPC", "OPC_tot-Sekunden", settings.opcDeadSeconds)) {
+    settings.opcDeadSeconds = schema::Read(ini, schema::kOpcDeadSeconds);
+    if (!schema::Write(ini, schema::kOpcDeadSeconds, settings.opcDeadSeconds)) {
         return;
     }
     state.log.WriteLog("OPC_tot-Zeit in Sekunden: " + std::to_string(settings.opcDeadSeconds));
-    settings.opcCloseCount = ini.ReadInteger("OPC", "OPC_Close_Count", 4);
+    settings.opcCloseCount = schema::Read(ini, schema::kOpcCloseCount);
 }
 
 void LoadWarnings(EngineState& state, const IniFile& ini) {
@@ -58,19 +59,19 @@ void LoadWarnings(EngineState& state, const IniFile& ini) {
         config::ClearWarningState(state, n);
         ItemConfig& item = state.items[n];
         ItemStatistics& statistics = state.statistics[n];
-        item.Warnung = ini.ReadBool("Warnung", ItemKey(n), false);
+        item.Warnung = schema::Read(ini, schema::kWarnung, n);
         statistics.Warnung = item.Warnung;
         if (item.Warnung) {
-            item.WarnFlag2 = ini.ReadInteger(ItemKey(n), "WarnFlag2", 0);
-            item.WarnComp2 = ini.ReadBool(ItemKey(n), "WarnComp2", true);
+            item.WarnFlag2 = schema::Read(ini, schema::kWarnFlag2, n);
+            item.WarnComp2 = schema::Read(ini, schema::kWarnComp2, n);
             item.WarnLevel2 =
-                config::ParseNumber(ini.ReadString(ItemKey(n), "WarnLevel2", "0,5"), state.locale)
+                config::ParseNumber(schema::Read(ini, schema::kWarnLevel2, n), state.locale)
                     .value_or(0.5);
             statistics.WarnFlag2 = item.WarnFlag2;
             statistics.WarnComp2 = item.WarnComp2;
             statistics.WarnLevel2 = item.WarnLevel2;
         }
-        item.M15_berechnen = ini.ReadBool(ItemSection(n), "M15_berechnen", true);
+        item.M15_berechnen = schema::Read(ini, schema::kM15Berechnen, n);
     }
 }
 

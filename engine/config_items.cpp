@@ -8,6 +8,7 @@
 
 #include "engine/config_steps.h"
 #include "engine/configuration_loader.h"
+#include "engine/settings_schema.h"
 #include "platform/date_time.h"
 #include "platform/number_format.h"
 
@@ -18,30 +19,32 @@ constexpr std::size_t kMaxServerItem = 100;
 constexpr std::size_t kMaxName = 30;
 constexpr std::size_t kMaxUnit = 10;
 
-Result<double> ReadLimit(const EngineState& state, const IniFile& ini, const char* section, int n,
-                         std::string_view defaultText) {
-    const std::string text = ini.ReadString(section, ItemKey(n), defaultText);
+Result<double> ReadLimit(const EngineState& state, const IniFile& ini,
+                         const schema::ItemKey<schema::TextKey>& key, int n) {
+    const std::string text = schema::Read(ini, key, n);
     if (const auto value = ParseNormalized(text, state.locale)) {
         return *value;
     }
-    return Error{"[" + std::string(section) + "] " + ItemKey(n) + " = " + text};
+    const schema::Location at = schema::Locate(key, n);
+    return Error{"[" + at.section + "] " + at.name + " = " + text};
 }
 
 Status LoadLimits(EngineState& state, const IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    item.Warnung = ini.ReadBool("Warnung", ItemKey(n), false);
+    item.Warnung = schema::Read(ini, schema::kWarnung, n);
     double* const targets[] = {&item.UpWarn, &item.LoWarn, &item.UpLimit, &item.LoLimit,
                                &item.IntegralLimit};
-    const char* const sections[] = {"UpWarn", "LoWarn", "UpLimit", "LoLimit", "IntegralLimit"};
-    const char* const defaults[] = {"0", "0", "100000.0", "-100000.0", "0.01"};
+    const schema::ItemKey<schema::TextKey>* const keys[] = {&schema::kUpWarn, &schema::kLoWarn,
+                                                            &schema::kUpLimit, &schema::kLoLimit,
+                                                            &schema::kIntegralLimit};
     for (std::size_t i = 0; i < std::size(targets); ++i) {
-        const Result<double> value = ReadLimit(state, ini, sections[i], n, defaults[i]);
+        const Result<double> value = ReadLimit(state, ini, *keys[i], n);
         if (!value) {
             return value.error();
         }
         *targets[i] = value.value();
     }
-    item.IntegralBezug = ini.ReadInteger("IntegralBezug", ItemKey(n), 1);
+    item.IntegralBezug = schema::Read(ini, schema::kIntegralBezug, n);
     ItemStatistics& statistics = state.statistics[n];
     statistics.Warnung = item.Warnung;
     statistics.UpWarn = item.UpWarn;
@@ -89,21 +92,21 @@ void ParseMirrorSetting(std::string_view text, MirrorSetting& mirror) {
 
 void LoadFieldTexts(EngineState& state, const IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    ParseTimeFrame(ini.ReadString("Zeitrahmen", ItemKey(n), "0"), state.locale, item.timeFrame);
-    if (!ParseValueConversion(ini.ReadString("Umrechnung", ItemKey(n), "0"), state.locale,
+    ParseTimeFrame(schema::Read(ini, schema::kZeitrahmen, n), state.locale, item.timeFrame);
+    if (!ParseValueConversion(schema::Read(ini, schema::kUmrechnung, n), state.locale,
                               item.valueConversion)) {
         state.log.WriteLog("Fehler im Umrechnungs-String !");
     }
-    ParseMirrorSetting(ini.ReadString("Spiegelung", ItemKey(n), "0"), item.mirror);
+    ParseMirrorSetting(schema::Read(ini, schema::kSpiegelung, n), item.mirror);
 }
 
 Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    item.Gleitend = ini.ReadBool("Gleitend", ItemKey(n), false);
-    item.Differenz = ini.ReadBool("Differenz", ItemKey(n), false);
-    item.Grafikanzeige = ini.ReadBool("Grafikanzeige", ItemKey(n), true);
-    item.GrafikRef = ini.ReadInteger("GrafikRef", ItemKey(n), 0);
-    item.Grafiktyp = ini.ReadInteger("Grafiktyp", ItemKey(n), 1);
+    item.Gleitend = schema::Read(ini, schema::kGleitend, n);
+    item.Differenz = schema::Read(ini, schema::kDifferenz, n);
+    item.Grafikanzeige = schema::Read(ini, schema::kGrafikanzeige, n);
+    item.GrafikRef = schema::Read(ini, schema::kGrafikRef, n);
+    item.Grafiktyp = schema::Read(ini, schema::kGrafiktyp, n);
     if (item.Grafikanzeige) {
         state.analogViewerItems += item.Grafiktyp == 1 ? 1 : 0;
         state.digitalViewerItems += item.Grafiktyp == 2 ? 1 : 0;
@@ -117,33 +120,33 @@ Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
     if (item.IsDigital()) {
         item.M15_berechnen = false;
     }
-    return ini.WriteBool(ItemSection(n), "M15_berechnen", item.M15_berechnen);
+    return schema::Write(ini, schema::kM15Berechnen, n, item.M15_berechnen);
 }
 
 Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
     ItemStatistics& statistics = state.statistics[n];
     ConfigRecord& record = state.configRecords[n];
-    item.unit = CutText(ini.ReadString("Einheiten", ItemKey(n), ""), kMaxUnit);
-    item.Integral = ini.ReadBool("Integral", ItemKey(n), false);
-    item.Tagesauswahl = ini.ReadInteger("Tagesauswahl", ItemKey(n), 127);
+    item.unit = CutText(schema::Read(ini, schema::kEinheiten, n), kMaxUnit);
+    item.Integral = schema::Read(ini, schema::kIntegral, n);
+    item.Tagesauswahl = schema::Read(ini, schema::kTagesauswahl, n);
     record.unit = item.unit;
     record.Integral = item.Integral;
     record.Tagesauswahl = item.Tagesauswahl;
     record.UpLimit = item.UpLimit;
     record.LoLimit = item.LoLimit;
     if (item.IsDigital()) {
-        item.MaxAusZeit_anzeigen = ini.ReadBool("MaxAusZeit_anzeigen", ItemKey(n), false);
+        item.MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
         statistics.MaxAusZeit_anzeigen = item.MaxAusZeit_anzeigen;
         if (Status written =
-                ini.WriteBool("MaxAusZeit_anzeigen", ItemKey(n), item.MaxAusZeit_anzeigen);
+                schema::Write(ini, schema::kMaxAusZeitAnzeigen, n, item.MaxAusZeit_anzeigen);
             !written) {
             return written;
         }
     } else if (item.mirror.mirrorOn) {
-        item.Ganglinie = ini.ReadInteger("Ganglinie", ItemKey(n), 0);
+        item.Ganglinie = schema::Read(ini, schema::kGanglinie, n);
         statistics.Ganglinie = item.Ganglinie;
-        if (Status written = ini.WriteInteger("Ganglinie", ItemKey(n), item.Ganglinie); !written) {
+        if (Status written = schema::Write(ini, schema::kGanglinie, n, item.Ganglinie); !written) {
             return written;
         }
     }
@@ -151,28 +154,28 @@ Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
     if (conversionUnit.empty()) {
         conversionUnit = item.unit;
     }
-    return ini.WriteString("GrafikEinheit", ItemKey(n), conversionUnit);
+    return schema::Write(ini, schema::kGrafikEinheit, n, conversionUnit);
 }
 
 void LoadSumUnits(EngineState& state, const IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    const auto divisor = [&](const char* section) {
-        return ParseNumber(ini.ReadString(section, ItemKey(n), "1"), state.locale).value_or(1.0);
+    const auto divisor = [&](const schema::ItemKey<schema::TextKey>& key) {
+        return ParseNumber(schema::Read(ini, key, n), state.locale).value_or(1.0);
     };
-    item.sumUnit = CutText(ini.ReadString("SummenEinheiten", ItemKey(n), item.unit), kMaxUnit);
-    item.sumDivisor = divisor("SummenTeiler");
+    item.sumUnit = CutText(schema::Read(ini, schema::kSummenEinheiten, n, item.unit), kMaxUnit);
+    item.sumDivisor = divisor(schema::kSummenTeiler);
     item.viewerSumUnit =
-        CutText(ini.ReadString("GrafikSumEinheit", ItemKey(n), item.unit), kMaxUnit);
-    item.viewerSumDivisor = divisor("GrafikSumTeiler");
+        CutText(schema::Read(ini, schema::kGrafikSumEinheit, n, item.unit), kMaxUnit);
+    item.viewerSumDivisor = divisor(schema::kGrafikSumTeiler);
 }
 
 // False when the item is not defined on a source that needs every item (the pass stops).
 Result<bool> LoadItem(EngineState& state, IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    item.M15_berechnen = ini.ReadBool(ItemSection(n), "M15_berechnen", true);
+    item.M15_berechnen = schema::Read(ini, schema::kM15Berechnen, n);
     LoadItemTable(state, ini, n);
-    item.serverItem = ini.ReadString("Items", ItemKey(n), "0");
-    item.itemName = ini.ReadString("Itemnames", ItemKey(n), "undefiniert_" + std::to_string(n));
+    item.serverItem = schema::Read(ini, schema::kItems, n);
+    item.itemName = schema::Read(ini, schema::kItemnames, n, "undefiniert_" + std::to_string(n));
     state.window.it1.push_back(ItemListRow{item.serverItem, {}});
     // OPC items are browsed and added by the server's identifiers, so a gap is no error
     // there; a DDE link needs every item string.
@@ -210,9 +213,9 @@ void ClearItemLists(EngineState& state) {
 
 Status LoadItemList(EngineState& state, IniFile& ini) {
     GeneralSettings& settings = state.settings;
-    settings.itemCount = ini.ReadInteger("DDE", "Itemcount", 0);
-    if (settings.itemCount > maxItems) {
-        settings.itemCount = maxItems;
+    const int configured = schema::ReadRaw(ini, schema::kItemcount);
+    settings.itemCount = schema::kItemcount.Clamp(configured);
+    if (configured > maxItems) {
         state.host.op.ShowMessage("Sie haben mehr als " + std::to_string(maxItems) +
                                   " Items definiert !");
     }

@@ -14,7 +14,6 @@
 namespace tarvedde::config {
 
 inline constexpr char kProtocolOrderFile[] = "ProtoReihe.TVW";
-inline constexpr int kMaxMovingBuffer = 360;
 
 // "Item3", the key of item 3 in a per-property section, and also the name of the item's
 // section for the second warning condition.

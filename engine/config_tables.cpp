@@ -6,6 +6,7 @@
 
 #include "engine/config_steps.h"
 #include "engine/configuration_loader.h"
+#include "engine/settings_schema.h"
 #include "platform/number_format.h"
 #include "platform/text_encoding.h"
 #include "platform/text_file.h"
@@ -98,7 +99,7 @@ std::string TablePath(const EngineState& state, const std::string& name) {
 
 void LoadItemTable(EngineState& state, const IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    int k = ini.ReadInteger(ItemSection(n), "Tabelle_benutzen", 0);
+    int k = schema::Read(ini, schema::kTabelleBenutzen, n);
     if (k > 2) {
         state.log.WriteLog("Tabellenberechnung für mehr als 2 Items ist nicht möglich!");
         k = 0;
@@ -107,7 +108,7 @@ void LoadItemTable(EngineState& state, const IniFile& ini, int n) {
     if (item.Tabelle_benutzen == 0) {
         return;
     }
-    const std::string name = ini.ReadString("Tabelle_" + std::to_string(k), "Name", "");
+    const std::string name = ini.ReadString(schema::TableSection(k), schema::kTableName, "");
     if (name.empty()) {
         item.Tabelle_benutzen = 0;
         return;

@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "engine/config_steps.h"
+#include "engine/settings_schema.h"
 #include "platform/date_time.h"
 #include "platform/number_format.h"
 #include "platform/text_file.h"
@@ -39,10 +40,10 @@ bool Guarded(Steps&& steps) {
 
 bool LoadExtraneousWaterKeys(EngineState& state, IniFile& ini) {
     ExtraneousWaterSettings& water = state.settings.extraneousWater;
-    water.ZulaufMin_ls_index = ini.ReadInteger("Fremdwasser", "ZulaufMin_ls_index", 0);
-    water.ZulaufSumme_qbm_index = ini.ReadInteger("Fremdwasser", "ZulaufSumme_qbm_index", 0);
-    const auto inflow = config::ParseNormalized(
-        ini.ReadString("Fremdwasser", "Zulauf_EwInd_ls", "3,0"), state.locale);
+    water.ZulaufMin_ls_index = schema::Read(ini, schema::kZulaufMinIndex);
+    water.ZulaufSumme_qbm_index = schema::Read(ini, schema::kZulaufSummeIndex);
+    const auto inflow =
+        config::ParseNormalized(schema::Read(ini, schema::kZulaufEwInd), state.locale);
     water.Zulauf_EwInd_ls = inflow.value_or(1.0);
     if (inflow) {
         state.log.WriteLog("Fremdwasserberechnung: Geschätzter Nachtzulauf EW+Ind in l/s = " +
@@ -50,10 +51,10 @@ bool LoadExtraneousWaterKeys(EngineState& state, IniFile& ini) {
     } else {
         state.log.WriteLog("Fehlerhafter Wert für [Fremdwasser] Zulauf_EwInd_ls  !");
     }
-    return ini.WriteInteger("Fremdwasser", "ZulaufMin_ls_index", water.ZulaufMin_ls_index) &&
-           ini.WriteInteger("Fremdwasser", "ZulaufSumme_qbm_index", water.ZulaufSumme_qbm_index) &&
-           ini.WriteString("Fremdwasser", "Zulauf_EwInd_ls",
-                           FormatGeneral(water.Zulauf_EwInd_ls, state.locale));
+    return schema::Write(ini, schema::kZulaufMinIndex, water.ZulaufMin_ls_index) &&
+           schema::Write(ini, schema::kZulaufSummeIndex, water.ZulaufSumme_qbm_index) &&
+           schema::Write(ini, schema::kZulaufEwInd,
+                         FormatGeneral(water.Zulauf_EwInd_ls, state.locale));
 }
 
 // False for a source kind the program does not know: nothing else may be loaded then.
@@ -78,11 +79,11 @@ bool SetOperatingMode(EngineState& state) {
 bool LoadDayChangeAndCount(EngineState& state, const IniFile& ini) {
     GeneralSettings& settings = state.settings;
     GeneralSettingsForm& form = state.settingsForm;
-    settings.customDayChange = ini.ReadBool("DDE", "CustomIni", false);
+    settings.customDayChange = schema::Read(ini, schema::kCustomIni);
     form.eTini = "00:00:00";
     if (settings.customDayChange) {
-        settings.customNewDay = ini.ReadBool("DDE", "CustomNewDay", false);
-        form.eTini = ini.ReadString("DDE", "CustomTime", "00:00:00");
+        settings.customNewDay = schema::Read(ini, schema::kCustomNewDay);
+        form.eTini = schema::Read(ini, schema::kCustomTime);
         const Result<double> time = StrToTime(form.eTini, state.locale);
         if (time) {
             settings.customDayChangeTime = time.value();
@@ -92,9 +93,9 @@ bool LoadDayChangeAndCount(EngineState& state, const IniFile& ini) {
         }
     }
     form.cbIni = settings.customDayChange;
-    settings.diaryOutput = ini.ReadBool("DDE", "Tarveget", true);
+    settings.diaryOutput = schema::Read(ini, schema::kTarveget);
     form.cbTarveget = settings.diaryOutput;
-    settings.itemCount = std::min(ini.ReadInteger("DDE", "Itemcount", 0), maxItems);
+    settings.itemCount = schema::Read(ini, schema::kItemcount);
     return true;
 }
 
@@ -136,15 +137,12 @@ bool LoadDelimiterLists(EngineState& state) {
 void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
     GeneralSettings& settings = state.settings;
     GeneralSettingsForm& form = state.settingsForm;
-    settings.intervalCount = ini.ReadInteger("DDE", "Intervall", 10);
-    const int unit = ini.ReadInteger("DDE", "Einheit", 0);
+    settings.intervalCount = schema::Read(ini, schema::kIntervall);
+    const int unit = schema::Read(ini, schema::kEinheit);
     settings.intervalUnit = unit >= 2 ? 0 : unit;
-    settings.bufferSize = ini.ReadInteger("DDE", "Puffer", 5);
-    settings.movingBufferSize = std::min(
-        ini.ReadInteger("Gleitend", "Puffer", config::kMaxMovingBuffer), config::kMaxMovingBuffer);
-    // A ring of no slots has no mean.
-    settings.movingBufferSize = std::max(settings.movingBufferSize, 1);
-    const int movingSeconds = ini.ReadInteger("Gleitend", "Intervall", 10);
+    settings.bufferSize = schema::Read(ini, schema::kPuffer);
+    settings.movingBufferSize = schema::Read(ini, schema::kGleitendPuffer);
+    const int movingSeconds = schema::Read(ini, schema::kGleitendIntervall);
     const std::int64_t movingMs = std::int64_t{movingSeconds} * 1000;
     settings.movingIntervalMs = movingMs > INT_MAX || movingMs < INT_MIN
                                     ? kMovingIntervalFallbackMs
@@ -160,19 +158,19 @@ void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
 void LoadStartAndOutputKeys(EngineState& state, const IniFile& ini) {
     GeneralSettings& settings = state.settings;
     GeneralSettingsForm& form = state.settingsForm;
-    form.cbAutoStart = ini.ReadBool("DDE", "AutoStart", true);
+    form.cbAutoStart = schema::Read(ini, schema::kAutoStart);
     settings.autoStart = form.cbAutoStart;
-    settings.opcServer = ini.ReadString("OPC", "Server", "");
-    settings.ddeService = ini.ReadString("DDE", "Server", "Anwendung");
+    settings.opcServer = schema::Read(ini, schema::kOpcServer);
+    settings.ddeService = schema::Read(ini, schema::kDdeServer);
     form.eService = settings.ddeService;
-    settings.ddeTopic = ini.ReadString("DDE", "Topic", "Thema");
+    settings.ddeTopic = schema::Read(ini, schema::kDdeTopic);
     form.eTopic = settings.ddeTopic;
-    settings.saveRawData = ini.ReadBool("DDE", "RohdatenSpeichern", false);
+    settings.saveRawData = schema::Read(ini, schema::kRohdatenSpeichern);
     form.cbRohSpeichern = settings.saveRawData;
-    settings.viewerOutput = ini.ReadBool("DDE", "Tarveview", true);
+    settings.viewerOutput = schema::Read(ini, schema::kTarveview);
     form.cbTarveView = settings.viewerOutput;
-    settings.printerIndex = ini.ReadInteger("DDE", "Drucker", -1);
-    settings.printAtMidnight = ini.ReadBool("DDE", "Drucken", false);
+    settings.printerIndex = schema::Read(ini, schema::kDrucker);
+    settings.printAtMidnight = schema::Read(ini, schema::kDrucken);
     if (settings.printerIndex >= 0 && settings.printAtMidnight) {
         config::SelectPrinter(state);
     } else {
@@ -257,7 +255,7 @@ void LoadConfigurationSteps(EngineState& state) {
     });
     Guarded([&] { return LoadExtraneousWaterKeys(state, ini); });
     Guarded([&] {
-        state.settings.varIniScaling = ini.ReadBool("DDE", "varini-Skalierung", false);
+        state.settings.varIniScaling = schema::Read(ini, schema::kVariniSkalierung);
         state.settingsForm.cb_var = state.settings.varIniScaling;
         return true;
     });

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "engine/per_value_processing.h"
+#include "engine/settings_schema.h"
 #include "engine/tarvedde_main.h"
 #include "outputs/item_log_flags.h"
 #include "platform/date_time.h"
@@ -60,7 +61,7 @@ void TarveddeMain::CloseMain() {
         return;
     }
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    (void)ini.WriteInteger("DDE", "ProtoFontsize", state_.settings.reportFontSize);
+    (void)schema::Write(ini, schema::kProtoFontsize, state_.settings.reportFontSize);
     log_.WriteDDEInfo("----------------- Programm wird beendet :  " +
                       FormatDateTime("dddddd,hh:nn:ss", host_.clock.Now(), locale_) +
                       "  -----------------");

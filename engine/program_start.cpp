@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/configuration_loader.h"
+#include "engine/settings_schema.h"
 #include "engine/tarvedde_main.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -84,19 +85,20 @@ bool TarveddeMain::FormCreate() {
 void TarveddeMain::ReadStartSettings() {
     GeneralSettings& settings = state_.settings;
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    settings.opcHost = ini.ReadString("OPC", "Host", "");
-    settings.opcServer = ini.ReadString("OPC", "Server", "");
-    permanentAtCreation_ = ini.ReadBool("DDE", "Permanent", true);
+    settings.opcHost = schema::Read(ini, schema::kOpcHost);
+    settings.opcServer = schema::Read(ini, schema::kOpcServer);
+    permanentAtCreation_ = schema::Read(ini, schema::kPermanent);
     settings.permanentMode = permanentAtCreation_;
-    settings.formatPrecision = std::clamp(ini.ReadInteger("Formate", "PR", 12), 0, 255);
-    settings.formatDecimals = std::clamp(ini.ReadInteger("Formate", "NK", 3), 0, 255);
-    settings.firstRun = ini.ReadBool("DDE", "FirstRun", true);
-    settings.nullStart = ini.ReadBool("DDE", "Nullstart", false);
-    settings.autoStart = ini.ReadBool("DDE", "AutoStart", false);
-    (void)ini.WriteBool("DDE", "Nullstart", false);
-    settings.checkDead = ini.ReadBool("DDE", "Check_tot", true);
-    (void)ini.WriteBool("DDE", "Check_tot", settings.checkDead);
-    settings.varIniScaling = ini.ReadBool("DDE", "varini-Skalierung", false);
+    settings.formatPrecision = schema::Read(ini, schema::kFormatPR);
+    settings.formatDecimals = schema::Read(ini, schema::kFormatNK);
+    settings.firstRun = schema::Read(ini, schema::kFirstRun);
+    settings.nullStart = schema::Read(ini, schema::kNullstart);
+    // The guard treats a missing AutoStart as off; the configuration load later as on.
+    settings.autoStart = schema::Read(ini, schema::kAutoStart, false);
+    (void)schema::Write(ini, schema::kNullstart, false);
+    settings.checkDead = schema::Read(ini, schema::kCheckTot);
+    (void)schema::Write(ini, schema::kCheckTot, settings.checkDead);
+    settings.varIniScaling = schema::Read(ini, schema::kVariniSkalierung);
 }
 
 bool TarveddeMain::AskAbortStart(const std::string& message) {

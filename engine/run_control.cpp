@@ -3,6 +3,7 @@
 // parts of the program arrive. A stop never loses data: a running cycle is waited for,
 // but only within a bound, so a cycle that cannot finish never hangs the program.
 #include "engine/configuration_loader.h"
+#include "engine/settings_schema.h"
 #include "engine/tarvedde_main.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -270,8 +271,9 @@ void TarveddeMain::CloseDDE() {
 
 void TarveddeMain::CreateLiveDataWindow() {
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    const int bufferSize = ini.ReadInteger("DDE", "Puffer", 8);
-    const int itemCount = std::clamp(ini.ReadInteger("DDE", "Itemcount", 0), 0, maxItems);
+    // The window's own default buffer differs from the configuration load's.
+    const int bufferSize = schema::Read(ini, schema::kPuffer, 8);
+    const int itemCount = schema::Read(ini, schema::kItemcount);
     // The configuration load at start relies on this count (the protocol order).
     state_.settings.itemCount = itemCount;
     state_.grid.Resize(itemCount + 1, std::clamp(bufferSize, 0, 10000) + 6);

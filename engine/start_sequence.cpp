@@ -1,6 +1,7 @@
 // The start-up sequence of the main window's first showing: source initialisation,
 // the running day's state, the configuration, the day files and the automatic start.
 #include "engine/configuration_loader.h"
+#include "engine/settings_schema.h"
 #include "engine/tarvedde_main.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -82,22 +83,22 @@ void TarveddeMain::StartSequenceHeader() {
 void TarveddeMain::ReadSavedDay() {
     GeneralSettings& settings = state_.settings;
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    (void)ini.WriteInteger("OPC", "OPC_Close_Count", 5);
+    (void)schema::Write(ini, schema::kOpcCloseCount, 5);
     const std::string today = FormatDateTime("dd.mm.yyyy", state_.cycleTime, locale_);
     const std::string yesterday = FormatDateTime("dd.mm.yyyy", state_.cycleTime - 1.0, locale_);
-    settings.savedDay = ini.ReadString("DDE", "AktuTag", yesterday);
-    settings.fifteenMinuteSpan = ini.ReadInteger("DDE", "t_M15", 15);
-    (void)ini.WriteInteger("DDE", "t_M15", settings.fifteenMinuteSpan);
-    settings.maxReportSize = ini.ReadInteger("DDE", "MaxRTF", 100000);
-    (void)ini.WriteInteger("DDE", "MaxRTF", settings.maxReportSize);
-    settings.reportFontSize = ini.ReadInteger("DDE", "ProtoFontsize", 10);
-    (void)ini.WriteInteger("DDE", "ProtoFontsize", settings.reportFontSize);
+    settings.savedDay = schema::Read(ini, schema::kAktuTag, yesterday);
+    settings.fifteenMinuteSpan = schema::Read(ini, schema::kM15Minutes);
+    (void)schema::Write(ini, schema::kM15Minutes, settings.fifteenMinuteSpan);
+    settings.maxReportSize = schema::Read(ini, schema::kMaxRTF);
+    (void)schema::Write(ini, schema::kMaxRTF, settings.maxReportSize);
+    settings.reportFontSize = schema::Read(ini, schema::kProtoFontsize);
+    (void)schema::Write(ini, schema::kProtoFontsize, settings.reportFontSize);
 
     const auto savedDate = StrToDate(settings.savedDay, locale_);
     if (!savedDate || savedDate.value() != DateOf(state_.cycleTime)) {
         DeleteIfExists(host_.files, state_.PathOf(kCleanMarkerFile));
         log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
-        (void)ini.WriteString("DDE", "AktuTag", today);
+        (void)schema::Write(ini, schema::kAktuTag, today);
         settings.savedDay = today;
     }
 }
@@ -199,7 +200,7 @@ void TarveddeMain::Neustart1Click() {
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
     if (state_.restartAfterDayChange) {
         state_.restartAfterDayChange = false;
-        (void)ini.WriteBool("DDE", "Nullstart", false);
+        (void)schema::Write(ini, schema::kNullstart, false);
         return;
     }
     const std::string time =
@@ -209,7 +210,7 @@ void TarveddeMain::Neustart1Click() {
         return;
     }
     state_.restartAfterDayChange = true;
-    (void)ini.WriteBool("DDE", "Nullstart", true);
+    (void)schema::Write(ini, schema::kNullstart, true);
     host_.op.ShowMessage("DDE-WACHE.EXE muss gestartet sein !");
 }
 

@@ -240,19 +240,4 @@ void InMemoryDdeTransport::EndConversations() {
     conversationTopics_.clear();
 }
 
-std::pair<std::string, std::string> ServeConfiguredItems(InMemoryDdeServer& server,
-                                                         const IniFile& mainIni, int itemLimit) {
-    std::string service = mainIni.ReadString("DDE", "Server", "Anwendung");
-    std::string topic = mainIni.ReadString("DDE", "Topic", "Thema");
-    server.AddTopic(service, topic);
-    const int count = std::clamp(mainIni.ReadInteger("DDE", "Itemcount", 0), 0, itemLimit);
-    for (int n = 1; n <= count; ++n) {
-        const std::string item = mainIni.ReadString("Items", "Item" + std::to_string(n), "0");
-        if (item != "0") {
-            server.SetRequestText(service, topic, item, "");
-        }
-    }
-    return {std::move(service), std::move(topic)};
-}
-
 }  // namespace tarvedde

@@ -17,7 +17,6 @@
 #include <string>
 #include <utility>
 
-#include "platform/ini_file.h"
 #include "sources/dde_atom_table.h"
 #include "sources/dde_client_instance.h"
 #include "sources/dde_transport.h"
@@ -127,11 +126,5 @@ private:
     std::function<void(const std::string&)> watcher_;
     std::map<DdeHandle, DdeHandle> conversationTopics_;  // ours, with their topic handle
 };
-
-// Serves what a client's main settings file names ([DDE] Server, Topic, Itemcount and
-// [Items], at most `itemLimit` items), as the plant's server would: the client's advise
-// links stand, the items have no value yet. Returns the service and the topic.
-std::pair<std::string, std::string> ServeConfiguredItems(InMemoryDdeServer& server,
-                                                         const IniFile& mainIni, int itemLimit);
 
 }  // namespace tarvedde

@@ -7,11 +7,11 @@
 #pragma once
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "engine/host.h"
 #include "engine/item_model.h"
+#include "engine/settings_schema.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/instance_locks.h"
@@ -59,8 +59,9 @@ struct EngineTestHost {
 
     // Serves what TARVEDDE.INI names, as the plant's server would.
     void ServeConfiguredItems() {
-        std::tie(ddeService, ddeTopic) = tarvedde::ServeConfiguredItems(
-            ddeServer, IniFile(files, dir + "TARVEDDE.INI"), maxItems);
+        const schema::DdeServerNames names =
+            schema::ReadDdeServerNames(IniFile(files, dir + "TARVEDDE.INI"));
+        Serve(names.service, names.topic, names.items);
     }
 
     // A new value of an item, sent to its advise links; how many acknowledged it.
