@@ -53,7 +53,7 @@ struct Plant {
     ScriptedOperator person;
     RecordingShell shell;
     InMemoryDdeServer server;
-    InMemoryDdeTransport dde{server};
+    InMemoryDdeTransport dde{server, &loop};
     Host host{files, clock, loop, person, shell, &dde};
     StartOptions options;
     std::unique_ptr<TarveddeMain> main;
