@@ -13,6 +13,8 @@ namespace {
 
 using testing::PumpUntil;
 
+using Text = const std::string&;
+
 // The server side of a transport: service PlantSim, topic Werte.
 class InMemorySide {
 public:
@@ -21,10 +23,8 @@ public:
     std::unique_ptr<DdeTransport> MakeTransport(EventLoop& loop, DdeLogSink) {
         return std::make_unique<InMemoryDdeTransport>(server, &loop);
     }
-    void Publish(const std::string& item, const std::string& text) {
-        server.Publish("PlantSim", "Werte", item, text);
-    }
-    void SetRequestText(const std::string& item, const std::string& text) {
+    void Publish(Text item, Text text) { server.Publish("PlantSim", "Werte", item, text); }
+    void SetRequestText(Text item, Text text) {
         server.SetRequestText("PlantSim", "Werte", item, text);
     }
     void SetStalled(bool stalled) { server.SetStalled(stalled); }
@@ -33,7 +33,7 @@ public:
         server.SetDown(false);
     }
     void Stop() { server.SetDown(true); }
-    bool ConversationCountReaches(std::size_t count) { return server.ConversationCount() == count; }
+    bool ConversationCountReaches(std::size_t n) { return server.ConversationCount() == n; }
 
     InMemoryDdeServer server;
 };
@@ -44,27 +44,28 @@ public:
     std::unique_ptr<DdeTransport> MakeTransport(EventLoop& loop, DdeLogSink log) {
         return std::make_unique<SocketDdeTransport>(loop, dir.path(), std::move(log));
     }
-    void Publish(const std::string& item, const std::string& text) {
-        server.Do([&](SocketDdeServer& s) { s.Publish(item, text); });
+    void Publish(Text item, Text text) {
+        Do([&](auto& s) { s.Publish(item, text); });
     }
-    void SetRequestText(const std::string& item, const std::string& text) {
-        server.Do([&](SocketDdeServer& s) { s.SetRequestText(item, text); });
+    void SetRequestText(Text item, Text text) {
+        Do([&](auto& s) { s.SetRequestText(item, text); });
     }
     void SetStalled(bool stalled) {
-        server.Do([&](SocketDdeServer& s) { s.SetStalled(stalled); });
+        Do([&](auto& s) { s.SetStalled(stalled); });
     }
     void DropAll() {
-        server.Do([](SocketDdeServer& s) { s.DropAll(); });
+        Do([](auto& s) { s.DropAll(); });
     }
     void Stop() { server.Stop(); }
-    bool ConversationCountReaches(std::size_t count) {
-        std::size_t now = count + 1;
-        for (int i = 0; i < 200 && now != count; ++i) {
-            server.Do([&](SocketDdeServer& s) { now = s.ConversationCount(); });
+    bool ConversationCountReaches(std::size_t n) {
+        std::size_t now = n + 1;
+        for (int i = 0; i < 200 && now != n; ++i) {
+            Do([&](auto& s) { now = s.ConversationCount(); });
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        return now == count;
+        return now == n;
     }
+    void Do(const std::function<void(SocketDdeServer&)>& work) { server.Do(work); }
 
     testing::TempDdeDirectory dir;
     testing::ServerThread server{dir.path(), "PlantSim", "Werte"};
@@ -307,10 +308,13 @@ TYPED_TEST(DdeTransportContract, AnUnansweredLinkRequestEndsTheConversation) {
 }
 
 // What only the in-memory server offers engine tests.
-TEST(InMemoryDdeServerTest, CountsAcknowledgedDataAndLinksAndSendsALinksValueAtOnceWithoutLoop) {
+TEST(InMemoryDdeServerTest,
+     CountsAcknowledgedDataLinksAndCallsAndSendsALinksValueAtOnceWithoutLoop) {
     InMemoryDdeServer server;
     server.Publish("PlantSim", "Werte", "Q", "1\r\n");
     InMemoryDdeTransport transport(server);
+    std::vector<std::string> calls;
+    transport.WatchCalls([&](const std::string& call) { calls.push_back(call); });
     std::int32_t instance = 0;
     std::vector<DdeNotification> seen;
     transport.Initialize(instance, [&](const DdeNotification& n) {
@@ -327,8 +331,13 @@ TEST(InMemoryDdeServerTest, CountsAcknowledgedDataAndLinksAndSendsALinksValueAtO
     EXPECT_EQ(server.LinkCount("plantsim", "WERTE", "q"), 1);
     EXPECT_EQ(server.Publish("PlantSim", "Werte", "Q", "2\r\n"), 1);
     transport.FailInitialize(kDmlErrBusy, 7);
+    EXPECT_TRUE(transport.Disconnect(transport.Connect(instance, atom("PlantSim"), atom("Werte"))));
     transport.Uninitialize(instance);
     EXPECT_EQ(server.LinkCount("PlantSim", "Werte", "Q"), 0);
+    EXPECT_EQ(server.ConversationCount(), 0u);
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"Connect PlantSim Werte", "AdvStart Q 10",
+                                        "Connect PlantSim Werte", "Disconnect", "Uninitialize"}));
     EXPECT_EQ(transport.Initialize(instance, nullptr), kDmlErrBusy);
     EXPECT_EQ(instance, 7);
 }
