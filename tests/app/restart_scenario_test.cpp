@@ -45,8 +45,6 @@
 namespace tarvedde {
 namespace {
 
-using testing::TempDir;
-
 constexpr std::int64_t kCycleMs = 10'000;
 constexpr std::int64_t kRunMs = 6 * 3'600'000;
 constexpr std::int64_t kKillEveryMs = 40 * 60'000;
@@ -226,17 +224,18 @@ using Figures = std::array<DayFigures, kItemCount + 1>;
 // Runs the events in time order on a fresh directory and gives the day figures at `endMs`;
 // for the integral item the sum is the integral, as the state file and the live grid
 // carry it.
-Figures RunEvents(std::vector<Event> events, std::int64_t endMs) {
+class RestartScenario : public testing::ScenarioFixture {
+protected:
+    Figures RunEvents(std::vector<Event> events, std::int64_t endMs);
+};
+
+Figures RestartScenario::RunEvents(std::vector<Event> events, std::int64_t endMs) {
     std::stable_sort(events.begin(), events.end(),
                      [](const Event& a, const Event& b) { return TimeOf(a) < TimeOf(b); });
-    TempDir dir;
-    TempDir locks;
-    dir.WriteText("TARVEDDE.INI", kIni);
-    ScenarioRunner runner(ScenarioOptions{dir.Path(), locks.Path()});
-    const auto execute = [&](ScenarioAction action) {
-        const Status status = runner.Execute(ScenarioCommand{0, "", std::move(action)});
-        EXPECT_TRUE(status.ok()) << status.error().message;
-    };
+    dir_.Clear();
+    dir_.WriteText("TARVEDDE.INI", kIni);
+    ScenarioRunner runner(Options());
+    const auto execute = [&](ScenarioAction action) { Execute(runner, std::move(action)); };
     execute(ClockCommand{EncodeDateTime(2024, 3, 5, 8, 0, 0, 0)});
     const auto advanceTo = [&](std::int64_t atMs) {
         execute(AdvanceCommand{atMs - runner.Clock().ElapsedMs()});
@@ -274,7 +273,7 @@ std::uint64_t Seed() {
     return std::random_device{}();
 }
 
-TEST(RestartScenario, KillsEveryFortyMinutesLoseOnlyTheCyclesTheProgramWasDown) {
+TEST_F(RestartScenario, KillsEveryFortyMinutesLoseOnlyTheCyclesTheProgramWasDown) {
     const std::uint64_t seed = Seed();
     SCOPED_TRACE("TARVEDDE_RESTART_SEED=" + std::to_string(seed));
     std::mt19937_64 random(seed);

@@ -241,6 +241,11 @@ TYPED_TEST(DdeTransportContract, TheClientsEndGivesNoCallbackAndEndsItsLinks) {
     this->side.Publish("T", "10\r\n");
     this->side.DropAll();
     EXPECT_TRUE(this->Quiet(1));
+    // Uninitialising the instance ends its conversations the same way.
+    ASSERT_NE(this->Open(), 0u);
+    EXPECT_TRUE(this->transport->Uninitialize(this->instance));
+    EXPECT_TRUE(this->side.ConversationCountReaches(0));
+    EXPECT_TRUE(this->Quiet(1));
 }
 
 TYPED_TEST(DdeTransportContract, ADeadServerGivesOneDisconnectAndNoConnect) {
@@ -329,6 +334,7 @@ TEST(InMemoryDdeServerTest,
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].data, std::string("1\r\n\0", 4));
     EXPECT_EQ(server.LinkCount("plantsim", "WERTE", "q"), 1);
+    EXPECT_EQ(server.LinkCount("PlantSim", "Werte", "T"), 0);
     EXPECT_EQ(server.Publish("PlantSim", "Werte", "Q", "2\r\n"), 1);
     transport.FailInitialize(kDmlErrBusy, 7);
     EXPECT_TRUE(transport.Disconnect(transport.Connect(instance, atom("PlantSim"), atom("Werte"))));
