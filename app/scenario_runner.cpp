@@ -201,7 +201,7 @@ void ScenarioRunner::Start() {
         everStarted_ = true;
     }
     AnnounceConfiguredItems();
-    ddeTransport_ = std::make_unique<InMemoryDdeTransport>(ddeServer_);
+    ddeTransport_ = std::make_unique<InMemoryDdeTransport>(ddeServer_, &loop_);
     host_.dde = ddeTransport_.get();
     StartOptions startOptions;
     startOptions.programDir = options_.programDir;

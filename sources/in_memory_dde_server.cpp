@@ -124,18 +124,24 @@ std::uint32_t InMemoryDdeServer::Transact(DdeHandle conversation, const std::str
     auto known = items.find(itemKey);
     switch (type) {
         case kXtypAdvStart:
-            if (unresponsive_) {
+            if (stalled_) {
                 return kDmlErrAdvAckTimeout;
             }
             if (known == items.end()) {
                 return kDmlErrNotProcessed;
             }
             conv.links.insert(itemKey);
+            if (known->second.value) {
+                data = *known->second.value + '\0';
+            }
             return kDmlErrNoError;
         case kXtypAdvStop:
+            if (stalled_) {
+                return kDmlErrAdvAckTimeout;
+            }
             return conv.links.erase(itemKey) > 0 ? kDmlErrNoError : kDmlErrNotProcessed;
         case kXtypRequest:
-            if (unresponsive_) {
+            if (stalled_) {
                 return kDmlErrDataAckTimeout;
             }
             if (known == items.end() || (!known->second.requestText && !known->second.value)) {
@@ -220,11 +226,48 @@ std::optional<std::string> InMemoryDdeTransport::ClientTransaction(DdeHandle con
     }
     std::string data;
     std::uint32_t error = server_.Transact(conversation, *itemText, type, data);
+    if (error == kDmlErrAdvAckTimeout) {
+        Lose(conversation);
+    }
     if (error != kDmlErrNoError) {
         lastError_ = error;
         return std::nullopt;
     }
-    return data;
+    if (type != kXtypAdvStart) {
+        return data;
+    }
+    if (!data.empty()) {
+        SendLinkValue(conversation, *itemText, data);
+    }
+    return std::string();
+}
+
+void InMemoryDdeTransport::Lose(DdeHandle conversation) {
+    server_.Disconnect(conversation);
+    // The handle stays valid until the callback returns, as for a server's end.
+    Notify({kXtypDisconnect, 0, conversation, conversationTopics_[conversation], 0, {}});
+    conversationTopics_.erase(conversation);
+}
+
+void InMemoryDdeTransport::SendLinkValue(DdeHandle conversation, const std::string& item,
+                                         const std::string& data) {
+    auto deliver = [weak = std::weak_ptr(self_), conversation, item, data] {
+        auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        InMemoryDdeTransport& transport = **self;
+        auto found = transport.conversationTopics_.find(conversation);
+        if (found != transport.conversationTopics_.end()) {
+            transport.Notify({kXtypAdvData, kCfText, conversation, found->second,
+                              transport.atoms_.ForNotification(item), data});
+        }
+    };
+    if (loop_ == nullptr) {
+        deliver();
+        return;
+    }
+    loop_->Post(std::move(deliver));
 }
 
 void InMemoryDdeTransport::Watch(const std::string& call) const {

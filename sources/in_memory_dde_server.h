@@ -1,8 +1,11 @@
 // An in-memory DDE server for tests and the scenario runner, and the transport that talks
-// to it. Everything is synchronous on the caller's thread: Publish delivers XTYP_ADVDATA
-// to every conversation holding a hot link on the item before it returns, SetDown(true)
-// delivers XTYP_DISCONNECT to every conversation. Names of services, topics and items
-// compare without regard to ASCII case. Callbacks may call back into the transport
+// to it. It answers as the socket transport with SocketDdeServer or plantsim does (one
+// contract test suite runs against both): Publish delivers XTYP_ADVDATA to every
+// conversation holding a hot link on the item before it returns, SetDown(true) delivers
+// XTYP_DISCONNECT to every conversation, a new hot link gets the item's current value
+// after the advise start returns (through the event loop when the transport has one), and
+// a link request a stalled server leaves unanswered ends the conversation. Names of services,
+// topics and items compare without regard to ASCII case. Callbacks may call back into the transport
 // (disconnect, reconnect, stop a link); delivery copes with conversations that vanish on
 // the way. As in DDEML, a conversation's handle stays valid until its XTYP_DISCONNECT
 // callback returns, so DdeDisconnect from inside that callback succeeds. The server must
@@ -12,11 +15,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <utility>
 
+#include "platform/event_loop.h"
 #include "sources/dde_atom_table.h"
 #include "sources/dde_client_instance.h"
 #include "sources/dde_transport.h"
@@ -44,8 +49,9 @@ public:
     // Down ends every conversation and refuses connects until up again.
     void SetDown(bool down);
     bool Down() const { return down_; }
-    // While unresponsive, advise start and request time out (the conversation stays).
-    void SetUnresponsive(bool unresponsive) { unresponsive_ = unresponsive; }
+    // While stalled, transactions go unanswered: a request times out, a link request
+    // (advise start or stop) times out and the transport ends the conversation.
+    void SetStalled(bool stalled) { stalled_ = stalled; }
 
     std::size_t ConversationCount() const { return conversations_.size(); }
     // Hot links on the item over all conversations.
@@ -56,7 +62,8 @@ public:
     DdeHandle Connect(const std::string& service, const std::string& topic, Sink sink,
                       std::uint32_t& error);
     void Disconnect(DdeHandle conversation);
-    // DMLERR code; kDmlErrNoError when done. `data` receives a REQUEST's answer.
+    // DMLERR code; kDmlErrNoError when done. `data` receives a REQUEST's answer, or for an
+    // advise start the value (text + NUL) the new link is owed, if the item has one.
     std::uint32_t Transact(DdeHandle conversation, const std::string& item, std::uint32_t type,
                            std::string& data);
     bool Exists(DdeHandle conversation) const { return conversations_.count(conversation) > 0; }
@@ -81,13 +88,16 @@ private:
     std::map<DdeHandle, Conversation> conversations_;
     DdeHandle nextConversation_ = 0x1000;
     bool down_ = false;
-    bool unresponsive_ = false;
+    bool stalled_ = false;
 };
 
 // DdeTransport over an InMemoryDdeServer; one instance at a time.
 class InMemoryDdeTransport : public DdeClientInstance {
 public:
-    explicit InMemoryDdeTransport(InMemoryDdeServer& server) : server_(server) {}
+    // Without a loop, a new link's current value arrives before the advise start returns;
+    // with one, after it, as from a server process. The loop must outlive the transport.
+    explicit InMemoryDdeTransport(InMemoryDdeServer& server, EventLoop* loop = nullptr)
+        : server_(server), loop_(loop) {}
     ~InMemoryDdeTransport() override;
     InMemoryDdeTransport(const InMemoryDdeTransport&) = delete;
     InMemoryDdeTransport& operator=(const InMemoryDdeTransport&) = delete;
@@ -120,8 +130,14 @@ private:
     };
     void EndConversations() override;
     void Watch(const std::string& call) const;
+    // As the socket transport after a link request's time-out.
+    void Lose(DdeHandle conversation);
+    void SendLinkValue(DdeHandle conversation, const std::string& item, const std::string& data);
 
     InMemoryDdeServer& server_;
+    EventLoop* loop_;
+    // Posted deliveries hold it weakly: a transport gone meanwhile is not touched.
+    std::shared_ptr<InMemoryDdeTransport*> self_ = std::make_shared<InMemoryDdeTransport*>(this);
     std::optional<InitializeFailure> initializeFailure_;
     std::function<void(const std::string&)> watcher_;
     std::map<DdeHandle, DdeHandle> conversationTopics_;  // ours, with their topic handle

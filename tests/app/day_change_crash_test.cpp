@@ -50,7 +50,7 @@ struct Plant {
     ScriptedOperator person;
     RecordingShell shell;
     InMemoryDdeServer server;
-    InMemoryDdeTransport dde{server};
+    InMemoryDdeTransport dde{server, &loop};
     MemoryInstanceLocks locks;
     Host host{files, clock, loop, person, shell, locks, &dde};
     StartOptions options;

@@ -32,11 +32,9 @@ ScenarioCommand Command(const std::string& line) {
     return commands.empty() ? ScenarioCommand{0, "kill", KillCommand{}} : commands.front();
 }
 
-class ScenarioRunnerTest : public ::testing::Test {
+class ScenarioRunnerTest : public testing::ScenarioFixture {
 protected:
     void SetUp() override { dir_.WriteText("TARVEDDE.INI", kOneItem); }
-
-    ScenarioOptions Options() const { return ScenarioOptions{dir_.Path()}; }
 
     int Run(ScenarioRunner& runner, const std::string& script) {
         return runner.Run(Parse(script), errors_);
@@ -49,7 +47,6 @@ protected:
     std::vector<std::string> Log() const { return dir_.Lines("_DDE_OPC_LOGALL.TXT"); }
     std::vector<std::string> Transcript() const { return dir_.Lines("operator.txt"); }
 
-    TempDir dir_;
     std::ostringstream errors_;
 };
 
@@ -104,7 +101,7 @@ TEST_F(ScenarioRunnerTest, AnUnknownTimeZoneStopsBeforeTheStart) {
     EXPECT_FALSE(dir_.Exists("_DDE_OPC_LOGALL.TXT"));
 }
 
-TEST_F(ScenarioRunnerTest, TimersFireUpToAndAtTheEndOfEachAdvance) {
+TEST_F(ScenarioRunnerTest, TimersFireUpToAndAtTheEndOfEachAdvanceInElapsedTime) {
     ScenarioRunner runner(Options());
     int fired = 0;
     auto timer = runner.Loop().CreateTimer("Test", 1000, [&fired] { ++fired; });
@@ -118,19 +115,16 @@ TEST_F(ScenarioRunnerTest, TimersFireUpToAndAtTheEndOfEachAdvance) {
     ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 07:00:15")).ok());
     EXPECT_EQ(fired, 15);
     EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
-    // A moment in the past moves nothing.
+    // A moment in the past moves nothing; a clock step moves the wall clock only.
     ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 07:00:00")).ok());
     EXPECT_EQ(fired, 15);
     EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
-}
-
-TEST_F(ScenarioRunnerTest, ClockStepMovesTheWallClockOnly) {
-    ScenarioRunner runner(Options());
     ASSERT_TRUE(runner.Execute(Command("clock-step -1h")).ok());
-    EXPECT_EQ(runner.Clock().Now(), EncodeDateTime(2024, 3, 5, 6, 0, 0, 0));
-    EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
-    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 06:30:00")).ok());
-    EXPECT_EQ(runner.Clock().ElapsedMs(), 1'800'000);
+    EXPECT_EQ(runner.Clock().Now(), EncodeDateTime(2024, 3, 5, 6, 0, 15, 0));
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
+    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 06:30:15")).ok());
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 1'815'000);
+    EXPECT_EQ(fired, 1815);
 }
 
 TEST_F(ScenarioRunnerTest, AQueuedAnswerGoesOnAndIsTranscribed) {
@@ -309,11 +303,17 @@ TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndAStartGoesOnWithTheDay) {
     EXPECT_EQ(dir_.Bytes("20240305.DAT"), dayBefore);
     EXPECT_TRUE(dir_.Exists("$dde_activ"));
     EXPECT_FALSE(dir_.Exists("_TARVEDDE_LOG.TXT"));
-    // Nothing of the dead program runs on.
-    ASSERT_TRUE(runner.Execute(Command("advance 1m")).ok());
+    // Nothing of the dead program runs on: a kill ends its DDE conversations as the system
+    // ends a dead process's, so the server's outage reaches nobody.
+    for (const char* line :
+         {"advance 30s", "server down", "advance 5s", "server up", "advance 25s"}) {
+        ASSERT_TRUE(runner.Execute(Command(line)).ok()) << line;
+    }
     EXPECT_EQ(dir_.Bytes("_DDE_OPC_LOGALL.TXT"), logBefore);
 
     ASSERT_TRUE(runner.Execute(Command("start")).ok());
+    ASSERT_TRUE(runner.Execute(Command("set Q \"2,5\"")).ok());
+    EXPECT_EQ(runner.Engine()->State().runtime[1].newestText, "2,5");
     ASSERT_TRUE(runner.Execute(Command("advance 1m")).ok());
     runner.Finish();
     const std::string log = dir_.Bytes("_DDE_OPC_LOGALL.TXT");

@@ -1,6 +1,8 @@
 // Real directories for the scenario tests: the runner works on disk, as its users do.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/scenario_runner.h"
 #include "platform/instance_lock.h"
 #include "platform/text_encoding.h"
 
@@ -85,6 +88,19 @@ public:
 
 private:
     std::string path_;
+};
+
+// A program directory for one runner at a time.
+class ScenarioFixture : public ::testing::Test {
+protected:
+    ScenarioOptions Options() const { return ScenarioOptions{dir_.Path()}; }
+    // One command; a refusal fails the test.
+    static void Execute(ScenarioRunner& runner, ScenarioAction action) {
+        const Status status = runner.Execute(ScenarioCommand{0, "", std::move(action)});
+        EXPECT_TRUE(status.ok()) << status.error().message;
+    }
+
+    TempDir dir_;
 };
 
 }  // namespace tarvedde::testing

@@ -1,7 +1,7 @@
 // The client against plantsim as a real process: values reach the live grid and the day
 // file, a killed plant is noticed and a restarted one linked again within 2 s, and none
-// of plantsim's faults crashes or hangs the client: it logs, retries and goes on by
-// itself when the fault is over.
+// of plantsim's faults (on request or on its own schedule) crashes or hangs the client:
+// it logs, retries and goes on by itself when the fault is over.
 #include <filesystem>
 #include <fstream>
 
@@ -59,12 +59,16 @@ TEST_F(ClientPlantsimE2e, ValuesFlowAndAKilledPlantIsLinkedAgainWithinTwoSeconds
     ASSERT_TRUE(PumpUntil([&] { return client_->Beeps() > beepsBefore; }, 3000));
     EXPECT_EQ(LogCount("BEEP"), 0);
     const auto restart = SteadyClock::now();
-    StartPlantsim();
+    // Faults on plantsim's own schedule: refused from 4.5 s to 6 s, dropped at 5 s.
+    StartPlantsim({"--fault", "refuse@4500:1500", "--fault", "drop@5000"});
     ASSERT_TRUE(WaitForLogCount(kRelinked, 1, 10000)) << LogText();
     EXPECT_LT(MsSince(restart), 2000);
     EXPECT_EQ(LogCount("Datenerfassung gestartet."), 2);
     EXPECT_TRUE(WaitForFreshValues(10000)) << LogText();
     EXPECT_EQ(LogCount(kLost), 1);
+    ASSERT_TRUE(WaitForLogCount(kRelinked, 2, 15000)) << LogText();
+    EXPECT_GE(MsSince(restart), 6000);
+    EXPECT_EQ(LogCount(kLost), 2);
 }
 
 TEST_F(ClientPlantsimE2e, FaultsAreLoggedAndAcquisitionResumesByItselfAfterEach) {

@@ -120,42 +120,31 @@ TEST_F(DemoPlant, ConfiguresEveryFeatureTheDemoShows) {
         << "calibration from EICH.INI";
 }
 
-TEST_F(DemoPlant, PlantsimServesEveryLinkedItemAndNothingElse) {
+// Every linked item is served under the client's service and topic, and a reading outside
+// the validity limits would be clamped onto them: a meter would stand still.
+TEST_F(DemoPlant, PlantsimServesEveryLinkedItemWithinItsLimitsAndNothingElse) {
     const auto& services = plant_.services;
     std::size_t linked = 0;
     for (int n = 1; n <= Count(); ++n) {
-        if (Item(n).mirror.mirrorOn) {
+        const ItemConfig& item = Item(n);
+        if (item.mirror.mirrorOn) {
             continue;  // mirrored items have no link of their own
         }
         ++linked;
-        const std::string& name = Item(n).serverItem;
-        const auto& items = plant_.items;
-        const bool served = std::any_of(items.begin(), items.end(), [&](const auto& item) {
-            const auto& service = services[static_cast<std::size_t>(item.service - 1)];
-            return SameName(item.name, name) &&
+        const auto sent = std::find_if(plant_.items.begin(), plant_.items.end(), [&](auto& s) {
+            const auto& service = services[static_cast<std::size_t>(s.service - 1)];
+            return SameName(s.name, item.serverItem) &&
                    SameName(service.name, state_.settings.ddeService) &&
                    SameName(service.topic, state_.settings.ddeTopic);
         });
-        EXPECT_TRUE(served) << "item " << n << " " << name;
+        ASSERT_NE(sent, plant_.items.end()) << "item " << n << " " << item.serverItem;
+        const Range range = SentRange(*sent);
+        const double low = range.low * item.calibrationSlope + item.calibrationIntercept;
+        const double high = range.high * item.calibrationSlope + item.calibrationIntercept;
+        EXPECT_GE(std::min(low, high), item.LoLimit) << sent->name;
+        EXPECT_LE(std::max(low, high), item.UpLimit) << sent->name;
     }
     EXPECT_EQ(plant_.items.size(), linked);
-}
-
-// A reading outside the validity limits is clamped onto them: a meter would stand still.
-TEST_F(DemoPlant, PlantsimSendsValuesWithinEachItemsLimits) {
-    for (int n = 1; n <= Count(); ++n) {
-        const ItemConfig& item = Item(n);
-        for (const auto& sent : plant_.items) {
-            if (!SameName(sent.name, item.serverItem)) {
-                continue;
-            }
-            const Range range = SentRange(sent);
-            const double low = range.low * item.calibrationSlope + item.calibrationIntercept;
-            const double high = range.high * item.calibrationSlope + item.calibrationIntercept;
-            EXPECT_GE(std::min(low, high), item.LoLimit) << sent.name;
-            EXPECT_LE(std::max(low, high), item.UpLimit) << sent.name;
-        }
-    }
 }
 
 }  // namespace
