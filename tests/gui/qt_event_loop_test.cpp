@@ -8,21 +8,15 @@
 #include "tests/gui/qt_application.h"
 #include "tests/platform/event_loop_contract.h"
 
-namespace tarvedde {
-namespace {
+namespace tarvedde::testing {
 
 struct QtDriver {
-    static constexpr const char* kName = "Qt";
-    QtDriver() { testing::EnsureQtApplication(); }
+    QtDriver() { EnsureQtApplication(); }
     EventLoop& Loop() { return loop; }
     static void Busy(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     QtEventLoop loop;
 };
+INSTANTIATE_TYPED_TEST_SUITE_P(QtLoop, EventLoopContract, QtDriver);
 
-}  // namespace
-}  // namespace tarvedde
-
-namespace tarvedde::testing {
-INSTANTIATE_TYPED_TEST_SUITE_P(EventLoop, EventLoopContract, QtDriver, LoopName);
 }  // namespace tarvedde::testing

@@ -161,12 +161,4 @@ REGISTER_TYPED_TEST_SUITE_P(EventLoopContract, DisabledAndZeroIntervalTimersNeve
                             PostedTasksRunInOrderFromAnyThread,
                             QuitEndsRunAndASelfDisablingTimerFiresOnce);
 
-// Names the instances after Driver::kName.
-struct LoopName {
-    template <class Driver>
-    static std::string GetName(int /*index*/) {
-        return Driver::kName;
-    }
-};
-
 }  // namespace tarvedde::testing

@@ -10,27 +10,31 @@
 
 #include "tests/platform/event_loop_contract.h"
 
-namespace tarvedde {
-namespace {
-
-using testing::Lines;
+namespace tarvedde::testing {
 
 struct PollDriver {
-    static constexpr const char* kName = "Poll";
     EventLoop& Loop() { return *loop; }
     static void Busy(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
     std::unique_ptr<Clock> clock = MakeSystemClock();
     std::unique_ptr<PollEventLoop> loop = PollEventLoop::Create(*clock).value();
 };
+INSTANTIATE_TYPED_TEST_SUITE_P(PollLoop, EventLoopContract, PollDriver);
 
-class PollEventLoopTest : public testing::EventLoopContract<PollDriver> {
+}  // namespace tarvedde::testing
+
+namespace tarvedde {
+namespace {
+
+using testing::Lines;
+
+class PollEventLoopTest : public testing::EventLoopContract<testing::PollDriver> {
 protected:
     PollEventLoop& Poll() { return *driver_.loop; }
     // Runs `action` on another thread while the loop waits with nothing due.
     bool RunWhile(const std::function<void()>& action) {
         std::thread other([&] {
-            PollDriver::Busy(20);
+            testing::PollDriver::Busy(20);
             action();
         });
         const bool quit = RunAtMost(kBound);
@@ -92,7 +96,3 @@ TEST_F(PollEventLoopTest, ProcessPendingEventsDoesNotWait) {
 
 }  // namespace
 }  // namespace tarvedde
-
-namespace tarvedde::testing {
-INSTANTIATE_TYPED_TEST_SUITE_P(EventLoop, EventLoopContract, PollDriver, LoopName);
-}  // namespace tarvedde::testing

@@ -8,19 +8,23 @@
 
 #include "tests/platform/event_loop_contract.h"
 
-namespace tarvedde {
-namespace {
-
-using testing::Lines;
+namespace tarvedde::testing {
 
 struct VirtualDriver {
-    static constexpr const char* kName = "Virtual";
     EventLoop& Loop() { return loop; }
     void Busy(int ms) { clock.AdvanceMs(ms); }
 
     VirtualClock clock;
     VirtualEventLoop loop{clock};
 };
+INSTANTIATE_TYPED_TEST_SUITE_P(VirtualLoop, EventLoopContract, VirtualDriver);
+
+}  // namespace tarvedde::testing
+
+namespace tarvedde {
+namespace {
+
+using testing::Lines;
 
 class VirtualEventLoopTest : public ::testing::Test {
 protected:
@@ -206,7 +210,3 @@ TEST(VirtualEventLoopLifetime, TimerHandlesMayOutliveTheLoop) {
 
 }  // namespace
 }  // namespace tarvedde
-
-namespace tarvedde::testing {
-INSTANTIATE_TYPED_TEST_SUITE_P(EventLoop, EventLoopContract, VirtualDriver, LoopName);
-}  // namespace tarvedde::testing
