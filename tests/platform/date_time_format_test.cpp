@@ -87,6 +87,8 @@ TEST(FormatDateTimeTest, NestedFormatsStopAtTheSecondLevel) {
     locale.shortDateFormat = "ddddd|";
     EXPECT_EQ(FormatDateTime("ddddd", kWithParts, locale), "|");
     EXPECT_EQ(FormatDateTime("c", kWithParts, locale), "| 07:08:09");
+    locale.longDateFormat = "dddddd!";
+    EXPECT_EQ(FormatDateTime("dddddd", kWithParts, locale), "!");
 }
 
 }  // namespace
