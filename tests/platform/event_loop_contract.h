@@ -153,12 +153,23 @@ TYPED_TEST_P(EventLoopContract, QuitEndsRunAndASelfDisablingTimerFiresOnce) {
     EXPECT_FALSE(once->Enabled());
 }
 
+TYPED_TEST_P(EventLoopContract, ProcessPendingEventsRunsPostedTasksAndDueTimers) {
+    auto due = this->Started("due", this->kTick);
+    auto later = this->Started("later", this->kBound);
+    this->Loop().Post(this->Log("posted"));
+    this->driver_.Busy(2 * this->kTick);
+    this->Loop().ProcessPendingEvents();
+    std::sort(this->log_.begin(), this->log_.end());  // Qt may take either first
+    EXPECT_EQ(this->log_, (Lines{"due", "posted"}));
+}
+
 REGISTER_TYPED_TEST_SUITE_P(EventLoopContract, DisabledAndZeroIntervalTimersNeverFire,
                             EnablingADisabledTimerStartsAFreshInterval,
                             ChangingTheIntervalOfAnEnabledTimerStartsAFreshInterval,
                             ReenablingOrSettingTheSameIntervalKeepsTheCountdown,
                             AHandlerThatProcessesEventsRunsOthersButIsNeverReentered,
                             PostedTasksRunInOrderFromAnyThread,
+                            ProcessPendingEventsRunsPostedTasksAndDueTimers,
                             QuitEndsRunAndASelfDisablingTimerFiresOnce);
 
 }  // namespace tarvedde::testing
