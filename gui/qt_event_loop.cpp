@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 
 namespace tarvedde {
 namespace {
@@ -11,30 +12,40 @@ namespace {
 class QtTimer final : public Timer {
 public:
     QtTimer(std::string name, int intervalMs, std::function<void()> onTimer)
-        : name_(std::move(name)), onTimer_(std::move(onTimer)) {
+        : name_(std::move(name)), onTimer_(std::move(onTimer)), interval_(std::max(intervalMs, 0)) {
         timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(intervalMs);
         QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
     }
 
+    // As with window timers, only a real change restarts the countdown: QTimer::start()
+    // and QTimer::setInterval() restart it even when nothing changes.
     void SetEnabled(bool enabled) override {
-        enabled_ = enabled;
-        if (enabled && timer_.interval() > 0) {
-            timer_.start();
-        } else {
-            timer_.stop();
+        if (enabled != enabled_) {
+            enabled_ = enabled;
+            Restart();
         }
     }
     bool Enabled() const override { return enabled_; }
 
     void SetInterval(int intervalMs) override {
-        timer_.setInterval(intervalMs);
-        SetEnabled(enabled_);
+        intervalMs = std::max(intervalMs, 0);
+        if (intervalMs != interval_) {
+            interval_ = intervalMs;
+            Restart();
+        }
     }
-    int Interval() const override { return timer_.interval(); }
+    int Interval() const override { return interval_; }
     const std::string& Name() const override { return name_; }
 
 private:
+    void Restart() {
+        if (enabled_ && interval_ > 0) {
+            timer_.start(interval_);
+        } else {
+            timer_.stop();
+        }
+    }
+
     // Window timers never re-enter a running handler, also when it processes events.
     void Fire() {
         if (running_) {
@@ -48,6 +59,7 @@ private:
     std::string name_;
     std::function<void()> onTimer_;
     QTimer timer_;
+    int interval_;
     bool enabled_ = false;
     bool running_ = false;
 };

@@ -2,26 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include "tests/engine/engine_test_host.h"
+#include "tests/gui/qt_application.h"
 
 namespace tarvedde {
 namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "gui_tests";
-        static char* argv[] = {name, nullptr};
-        static QApplication application(argc, argv);
-    }
+    static void SetUpTestSuite() { testing::EnsureQtApplication(); }
 
     StartOptions Options() const {
         StartOptions options;

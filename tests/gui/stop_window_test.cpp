@@ -2,24 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include "tests/engine/engine_test_host.h"
+#include "tests/gui/qt_application.h"
 
 namespace tarvedde {
 namespace {
 
 class StopWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "gui_tests";
-        static char* argv[] = {name, nullptr};
-        static QApplication application(argc, argv);
-    }
+    static void SetUpTestSuite() { testing::EnsureQtApplication(); }
 
     StopWindowTest() {
         env_.WriteText("TARVEDDE.INI",

@@ -48,21 +48,15 @@ TEST(BinaryWriter, SmallRecordGoldenBytes) {
 }
 
 TEST(BinaryWriter, ShortTextIsWindows1252CutToCapacityAndPadded) {
-    BinaryWriter writer;
-    writer.ShortText("Größe", 10);
-    EXPECT_EQ(Hex(writer.Data()), "05 47 72 F6 DF 65 00 00 00 00 00");
-
-    BinaryWriter exact;
-    exact.ShortText("Zulauf", 6);
-    EXPECT_EQ(Hex(exact.Data()), "06 5A 75 6C 61 75 66");
-
-    BinaryWriter cut;
-    cut.ShortText("Zulauf", 5);
-    EXPECT_EQ(Hex(cut.Data()), "05 5A 75 6C 61 75");
-
-    BinaryWriter empty;
-    empty.ShortText("", 3);
-    EXPECT_EQ(Hex(empty.Data()), "00 00 00 00");
+    const auto shortText = [](std::string_view text, int capacity) {
+        BinaryWriter writer;
+        writer.ShortText(text, capacity);
+        return Hex(writer.Data());
+    };
+    EXPECT_EQ(shortText("Größe", 10), "05 47 72 F6 DF 65 00 00 00 00 00");
+    EXPECT_EQ(shortText("Zulauf", 6), "06 5A 75 6C 61 75 66");
+    EXPECT_EQ(shortText("Zulauf", 5), "05 5A 75 6C 61 75");
+    EXPECT_EQ(shortText("", 3), "00 00 00 00");
 }
 
 TEST(BinaryReader, ReadsWhatTheWriterWrote) {

@@ -66,30 +66,19 @@ TEST(ExtendedFloat, GoldenBytes) {
 
 TEST(ExtendedFloat, RandomFiniteDoublesRoundTripBitExact) {
     std::mt19937_64 random(20240611);
-    int checked = 0;
     for (int i = 0; i < 100'000; ++i) {
-        const std::uint64_t bits = random();
+        std::uint64_t bits = random();
+        if (i % 4 == 0) {  // a subnormal, its leading bit at every position in turn
+            const std::uint64_t significand = 0x000F'FFFF'FFFF'FFFF >> (i / 4 % 52);
+            bits &= significand | 0x8000'0000'0000'0000;
+        }
         const double value = std::bit_cast<double>(bits);
         if (!std::isfinite(value)) {
             continue;
         }
-        ++checked;
         const std::uint64_t back = Bits(ExtendedToDouble(DoubleToExtended(value)));
         if (back != bits) {
             FAIL() << std::hex << "0x" << bits << " came back as 0x" << back;
-        }
-    }
-    EXPECT_GT(checked, 99'000);
-}
-
-TEST(ExtendedFloat, EverySubnormalBitPositionRoundTrips) {
-    for (int bit = 0; bit < 52; ++bit) {
-        for (std::uint64_t low : {std::uint64_t{0}, std::uint64_t{1}}) {
-            const std::uint64_t bits = (std::uint64_t{1} << bit) | low;
-            for (std::uint64_t sign : {std::uint64_t{0}, kOne}) {
-                const double value = std::bit_cast<double>(bits | sign);
-                EXPECT_EQ(Bits(ExtendedToDouble(DoubleToExtended(value))), bits | sign);
-            }
         }
     }
 }

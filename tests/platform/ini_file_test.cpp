@@ -236,37 +236,6 @@ TEST_F(IniFileTest, BadInputReadsAsNotThere) {
     EXPECT_EQ(Bytes(), "[A]\r\nx=1\r\n");
 }
 
-std::string ItemIni() {
-    std::string text = "[DDE]\r\nItemcount=180\r\n";
-    for (const char* section : {"Items", "Itemnames", "Einheit", "Grafik"}) {
-        text += "\r\n[" + std::string(section) + "]\r\n";
-        for (int n = 1; n <= 180; ++n) {
-            text += "Item" + std::to_string(n) + "=Wert " + std::to_string(n) + "\r\n";
-        }
-    }
-    for (int n = 1; n <= 180; ++n) {
-        text += "\r\n[Item_" + std::to_string(n) + "]\r\n";
-        for (int k = 0; k < 20; ++k) {
-            text +=
-                "Schl\xFC"
-                "ssel" +
-                std::to_string(k) + "=" + std::to_string(n * k) + "\r\n";
-        }
-    }
-    return text;
-}
-
-// How fast this runs is measured in bench/ini_file_bench.cpp.
-TEST_F(IniFileTest, ReadsEveryKeyOfALargeFile) {
-    Put(ItemIni());
-    for (int i = 0; i < 10000; ++i) {
-        const int n = i % 180 + 1;
-        ASSERT_EQ(
-            ini_.ReadInteger("ITEM_" + std::to_string(n), "schlüssel" + std::to_string(i % 20), -1),
-            n * (i % 20));
-    }
-}
-
 TEST(IniFileRealTest, InstancesSeeEachOthersWritesOnDisk) {
     std::string dir = (std::filesystem::temp_directory_path() / "tarvedde-XXXXXX").string();
     ASSERT_NE(mkdtemp(dir.data()), nullptr);

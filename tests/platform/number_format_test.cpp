@@ -17,57 +17,41 @@ Locale DotLocale() {
     return locale;
 }
 
-TEST(FormatFixedTest, KnownTexts) {
+// The oracles below check the rest; these are the texts the program shows and the edges
+// the random values do not reach.
+TEST(FormatFixedTest, KnownTextsAndEdges) {
     EXPECT_EQ(FormatFixed(1234.5, 14, 3), "1234,500");
     EXPECT_EQ(FormatFixed(40.608, 12, 2), "40,61");
-    EXPECT_EQ(FormatFixed(-999999.9, 12, 2), "-999999,90");
-    EXPECT_EQ(FormatFixed(1234.5678, 6, 3), "1234,570");
     EXPECT_EQ(FormatFixed(0.000123456, 2, 8), "0,00012000");
     EXPECT_EQ(FormatFixed(1.5, 12, 1, DotLocale()), "1.5");
-}
-
-TEST(FormatFixedTest, RoundsHalfAwayFromZeroOnTheExactValue) {
-    // 0.125 and 2.5 are exact ties; to_chars alone would round them to even.
-    EXPECT_EQ(FormatFixed(std::nextafter(0.125, 0.0), 12, 2), "0,12");
-    EXPECT_EQ(FormatFixed(0.125, 12, 2), "0,13");
+    // 0.125 is an exact tie (to_chars alone would round it to even); 1.005 is stored below.
     EXPECT_EQ(FormatFixed(-0.125, 12, 2), "-0,13");
-    EXPECT_EQ(FormatFixed(2.5, 12, 0), "3");
-    EXPECT_EQ(FormatFixed(-2.5, 12, 0), "-3");
-    // 1.005 is stored as 1.00499999999999989...; the next double is above the half.
     EXPECT_EQ(FormatFixed(1.005, 12, 2), "1,00");
-    EXPECT_EQ(FormatFixed(std::nextafter(1.005, 2.0), 12, 2), "1,01");
-    EXPECT_EQ(FormatFixed(2.0049999, 12, 2), "2,00");
-    EXPECT_EQ(FormatFixed(-0.005, 12, 2), "-0,01");  // -0.00500000000000000010...
     EXPECT_EQ(FormatFixed(9.9999, 12, 2), "10,00");
-}
-
-TEST(FormatFixedTest, PrecisionWinsWhenCoarser) {
-    EXPECT_EQ(FormatFixed(1234.5, 4, 2), "1235,00");  // tie at the units
-    EXPECT_EQ(FormatFixed(1234.4999, 4, 2), "1234,00");
+    EXPECT_EQ(FormatFixed(1234.5, 4, 2), "1235,00");              // precision wins
     EXPECT_EQ(FormatFixed(0.1, 30, 25), "0,100000000000000006");  // clamped to 18/18
     EXPECT_EQ(FormatFixed(2.5, 0, -3), "3");                      // clamped to 1/0
-}
-
-TEST(FormatFixedTest, ExponentFormBeyondPrecisionIntegerDigits) {
-    EXPECT_EQ(FormatFixed(999999999999.0, 12, 2), "999999999999,00");
-    EXPECT_EQ(FormatFixed(1000000000000.0, 12, 2), "1E12");
     EXPECT_EQ(FormatFixed(999999999999.4, 12, 2), "999999999999,00");
     EXPECT_EQ(FormatFixed(999999999999.5, 12, 2), "1E12");  // the carry adds the 13th digit
-    EXPECT_EQ(FormatFixed(123456789012345.0, 12, 2), "1,23456789012E14");
     EXPECT_EQ(FormatFixed(-123456789012345.0, 12, 2), "-1,23456789012E14");
-    EXPECT_EQ(FormatFixed(99.96, 2, 1), "1E2");
-    EXPECT_EQ(FormatFixed(125.0, 2, 0), "1,3E2");  // tie at the tens
     EXPECT_EQ(FormatFixed(1e20, 15, 2), "1E20");
-    EXPECT_EQ(FormatFixed(1e18, 18, 0), "1E18");
     EXPECT_EQ(FormatFixed(-2.5e100, 12, 3), "-2,5E100");
+    EXPECT_EQ(FormatFixed(-0.004, 12, 2), "0,00");  // zero never has a sign
+    EXPECT_EQ(FormatFixed(-1e-300, 12, 0), "0");
+    EXPECT_EQ(FormatFixed(-0.5, 12, 0), "-1");
 }
 
-TEST(FormatFixedTest, ZeroNeverHasASign) {
-    EXPECT_EQ(FormatFixed(-0.0, 12, 2), "0,00");
-    EXPECT_EQ(FormatFixed(-0.004, 12, 2), "0,00");
-    EXPECT_EQ(FormatFixed(-1e-300, 12, 0), "0");
-    EXPECT_EQ(FormatFixed(-0.4, 12, 0), "0");
-    EXPECT_EQ(FormatFixed(-0.5, 12, 0), "-1");
+TEST(FormatGeneralTest, KnownTextsAndEdges) {
+    EXPECT_EQ(FormatGeneral(42075.5), "42075,5");
+    EXPECT_EQ(FormatGeneral(-0.0), "0");
+    EXPECT_EQ(FormatGeneral(2.0 / 3), "0,666666666666667");
+    EXPECT_EQ(FormatGeneral(0.1 + 0.2), "0,3");
+    EXPECT_EQ(FormatGeneral(999999999999999.0), "999999999999999");
+    EXPECT_EQ(FormatGeneral(999999999999999.9), "1E15");
+    EXPECT_EQ(FormatGeneral(0.0001), "0,0001");
+    EXPECT_EQ(FormatGeneral(0.000099999), "9,9999E-5");
+    EXPECT_EQ(FormatGeneral(-100000000000000.5), "-100000000000001");  // a 15-digit tie
+    EXPECT_EQ(FormatGeneral(std::nextafter(100000000000000.5, 0.0)), "100000000000000");
 }
 
 TEST(FormatFixedTest, NonFiniteValues) {
@@ -76,35 +60,6 @@ TEST(FormatFixedTest, NonFiniteValues) {
     EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 12, 2), "-INF");
     EXPECT_EQ(FormatGeneral(std::numeric_limits<double>::quiet_NaN()), "NAN");
     EXPECT_EQ(FormatGeneral(-std::numeric_limits<double>::infinity()), "-INF");
-}
-
-TEST(FormatGeneralTest, KnownTexts) {
-    EXPECT_EQ(FormatGeneral(42075.5), "42075,5");
-    EXPECT_EQ(FormatGeneral(0.0), "0");
-    EXPECT_EQ(FormatGeneral(-0.0), "0");
-    EXPECT_EQ(FormatGeneral(0.1), "0,1");
-    EXPECT_EQ(FormatGeneral(1.0 / 3), "0,333333333333333");
-    EXPECT_EQ(FormatGeneral(2.0 / 3), "0,666666666666667");
-    EXPECT_EQ(FormatGeneral(0.1 + 0.2), "0,3");
-    EXPECT_EQ(FormatGeneral(-17.0), "-17");
-    EXPECT_EQ(FormatGeneral(-2.5e100), "-2,5E100");
-    EXPECT_EQ(FormatGeneral(1.5e-5), "1,5E-5");
-}
-
-TEST(FormatGeneralTest, ExponentFormBoundaries) {
-    EXPECT_EQ(FormatGeneral(123456789012345.0), "123456789012345");
-    EXPECT_EQ(FormatGeneral(999999999999999.0), "999999999999999");
-    EXPECT_EQ(FormatGeneral(1e15), "1E15");
-    EXPECT_EQ(FormatGeneral(999999999999999.9), "1E15");
-    EXPECT_EQ(FormatGeneral(0.0001), "0,0001");
-    EXPECT_EQ(FormatGeneral(0.000099999), "9,9999E-5");
-    EXPECT_EQ(FormatGeneral(0.00001), "1E-5");
-}
-
-TEST(FormatGeneralTest, FifteenDigitTiesRoundAwayFromZero) {
-    EXPECT_EQ(FormatGeneral(100000000000000.5), "100000000000001");
-    EXPECT_EQ(FormatGeneral(-100000000000000.5), "-100000000000001");
-    EXPECT_EQ(FormatGeneral(std::nextafter(100000000000000.5, 0.0)), "100000000000000");
 }
 
 // A slow oracle: exact digits of the double, rounded by "next digit >= 5".

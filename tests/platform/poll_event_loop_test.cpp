@@ -1,110 +1,68 @@
-// Real-time tests: bounded waits with generous limits, never exact timing.
+// Real time: what ends a Run here must wake the loop, or the 5 s bound ends it and fails.
 #include "platform/poll_event_loop.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
+
+#include "tests/platform/event_loop_contract.h"
+
+namespace tarvedde::testing {
+
+struct PollDriver {
+    EventLoop& Loop() { return *loop; }
+    static void Busy(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+    std::unique_ptr<Clock> clock = MakeSystemClock();
+    std::unique_ptr<PollEventLoop> loop = PollEventLoop::Create(*clock).value();
+};
+INSTANTIATE_TYPED_TEST_SUITE_P(PollLoop, EventLoopContract, PollDriver);
+
+}  // namespace tarvedde::testing
 
 namespace tarvedde {
 namespace {
 
-class PollEventLoopTest : public ::testing::Test {
+using testing::Lines;
+
+class PollEventLoopTest : public testing::EventLoopContract<testing::PollDriver> {
 protected:
-    void SetUp() override {
-        auto created = PollEventLoop::Create(*clock);
-        ASSERT_TRUE(created.ok()) << created.error().message;
-        loop = std::move(created).value();
-    }
-
-    // Runs the loop; a watchdog quits it after 5 s so a broken loop fails instead of hanging.
-    void RunBounded() {
-        std::atomic<bool> done{false};
-        std::thread watchdog([&] {
-            for (int i = 0; i < 500 && !done; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-            if (!done) {
-                watchdogFired = true;
-                loop->Quit();
-            }
+    PollEventLoop& Poll() { return *driver_.loop; }
+    // Runs `action` on another thread while the loop waits with nothing due.
+    bool RunWhile(const std::function<void()>& action) {
+        std::thread other([&] {
+            testing::PollDriver::Busy(20);
+            action();
         });
-        loop->Run();
-        done = true;
-        watchdog.join();
-        EXPECT_FALSE(watchdogFired) << "the loop did not return by itself";
+        const bool quit = RunAtMost(kBound);
+        other.join();
+        return quit;
     }
-
-    std::unique_ptr<Clock> clock = MakeSystemClock();
-    std::unique_ptr<PollEventLoop> loop;
-    std::atomic<bool> watchdogFired{false};
 };
 
-TEST_F(PollEventLoopTest, TwentyMillisecondTimerFiresRepeatedly) {
-    int fired = 0;
-    const std::int64_t start = clock->ElapsedMs();
-    auto timer = loop->CreateTimer("tick", 20, [&] {
-        if (++fired == 5) {
-            loop->Quit();
-        }
-    });
-    timer->SetEnabled(true);
-    RunBounded();
-    const std::int64_t elapsed = clock->ElapsedMs() - start;
-    EXPECT_EQ(fired, 5);
-    EXPECT_GE(elapsed, 100);  // five deadlines 20 ms apart, never early
-    EXPECT_LT(elapsed, 3000);
-}
-
-TEST_F(PollEventLoopTest, SelfDisablingTimerFiresOnceAndTheLoopKeepsServingOthers) {
-    int once = 0;
-    int ticks = 0;
-    std::unique_ptr<Timer> single;
-    single = loop->CreateTimer("single", 10, [&] {
-        single->SetEnabled(false);
-        ++once;
-    });
-    auto ticker = loop->CreateTimer("tick", 15, [&] {
-        if (++ticks == 4) {
-            loop->Quit();
-        }
-    });
-    single->SetEnabled(true);
-    ticker->SetEnabled(true);
-    RunBounded();
-    EXPECT_EQ(once, 1);
-    EXPECT_EQ(ticks, 4);
-}
-
 TEST_F(PollEventLoopTest, PostFromAnotherThreadWakesTheLoop) {
-    bool ran = false;
-    std::thread poster([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        loop->Post([&] {
-            ran = true;
-            loop->Quit();
-        });
-    });
-    RunBounded();  // no timer: the loop sleeps until the post arrives
-    poster.join();
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(RunWhile([&] { Loop().Post(Log("posted", 1)); }));
+    EXPECT_EQ(log_, Lines{"posted"});
 }
 
-TEST_F(PollEventLoopTest, QuitRequestFromAnotherThreadEndsRun) {
-    std::thread requester([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        loop->RequestQuitFromSignal();
+TEST_F(PollEventLoopTest, WatchedPipeWakesTheLoop) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string received;
+    auto watch = Loop().WatchReadable(fds[0], [&] {
+        char buffer[16];
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        received.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (received == "ping") {
+            Loop().Quit();
+        }
     });
-    RunBounded();
-    requester.join();
-}
-
-TEST_F(PollEventLoopTest, QuitRequestedBeforeRunIsNotLost) {
-    loop->RequestQuitFromSignal();
-    RunBounded();
+    EXPECT_TRUE(RunWhile([&] { EXPECT_EQ(write(fds[1], "ping", 4), 4); }));
+    close(fds[0]);
+    close(fds[1]);
 }
 
 PollEventLoop* signalledLoop = nullptr;
@@ -113,57 +71,27 @@ void OnSignal(int /*signal*/) {
     signalledLoop->RequestQuitFromSignal();
 }
 
-TEST_F(PollEventLoopTest, SignalHandlerEndsRun) {
-    signalledLoop = loop.get();
+TEST_F(PollEventLoopTest, QuitFromASignalHandlerEndsRunAndIsKeptUntilRun) {
+    signalledLoop = &Poll();
     struct sigaction action {};
     struct sigaction previous {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     ASSERT_EQ(sigaction(SIGUSR2, &action, &previous), 0);
-    std::thread signaller([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        kill(getpid(), SIGUSR2);
-    });
-    RunBounded();
-    signaller.join();
+    EXPECT_TRUE(RunWhile([] { kill(getpid(), SIGUSR2); }));
+    kill(getpid(), SIGUSR2);
+    EXPECT_TRUE(RunAtMost(kBound));
     sigaction(SIGUSR2, &previous, nullptr);
     signalledLoop = nullptr;
 }
 
-TEST_F(PollEventLoopTest, WatchedPipeWakesTheLoop) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    std::string received;
-    auto watch = loop->WatchReadable(fds[0], [&] {
-        char buffer[16];
-        const ssize_t n = read(fds[0], buffer, sizeof buffer);
-        if (n > 0) {
-            received.append(buffer, static_cast<std::size_t>(n));
-        }
-        if (received == "ping") {
-            loop->Quit();
-        }
-    });
-    std::thread writer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        EXPECT_EQ(write(fds[1], "ping", 4), 4);
-    });
-    RunBounded();
-    writer.join();
-    EXPECT_EQ(received, "ping");
-    close(fds[0]);
-    close(fds[1]);
-}
-
 TEST_F(PollEventLoopTest, ProcessPendingEventsDoesNotWait) {
-    int ran = 0;
-    loop->Post([&] { ++ran; });
-    auto slow = loop->CreateTimer("slow", 60'000, [&] { ++ran; });
-    slow->SetEnabled(true);
-    const std::int64_t start = clock->ElapsedMs();
-    loop->ProcessPendingEvents();
-    EXPECT_EQ(ran, 1);
-    EXPECT_LT(clock->ElapsedMs() - start, 1000);
+    Loop().Post(Log("posted"));
+    auto slow = Started("slow", 60'000);
+    const std::int64_t start = driver_.clock->ElapsedMs();
+    Loop().ProcessPendingEvents();
+    EXPECT_EQ(log_, Lines{"posted"});
+    EXPECT_LT(driver_.clock->ElapsedMs() - start, 1000);
 }
 
 }  // namespace
