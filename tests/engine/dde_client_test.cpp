@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/operator_transcript.h"
-#include "tests/engine/processing_fixture.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -14,9 +14,10 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class DdeClientTest : public ProcessingFixture {
+class DdeClientTest : public EngineFixture {
 protected:
     DdeClientTest() {
+        SetItemCount(3);
         state_.settings.ddeService = "PLS";
         state_.settings.ddeTopic = "Werte";
         for (int n = 1; n <= 3; ++n) {

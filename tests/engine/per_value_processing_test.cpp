@@ -10,9 +10,9 @@
 
 #include "engine/per_value_processing.h"
 #include "platform/ini_file.h"
-#include "tests/engine/processing_fixture.h"
+#include "tests/engine/engine_fixture.h"
 
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -20,7 +20,7 @@ using ::testing::IsEmpty;
 
 constexpr double kHuge = std::numeric_limits<double>::max();
 
-class PerValueProcessingTest : public testing::ProcessingFixture {
+class PerValueProcessingTest : public EngineFixture {
 protected:
     PerValueProcessingTest() { SetItemCount(1); }
 
@@ -480,4 +480,4 @@ TEST_F(PerValueProcessingTest, ThreeItemsFiveCyclesCellByCell) {
 }
 
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing
