@@ -9,7 +9,6 @@
 namespace tarvedde::testing {
 namespace {
 
-using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -33,15 +32,24 @@ TEST_F(ProgramStartTest, FirstStartLogsProgramDirectoryAndLockName) {
     EXPECT_EQ(State().window.lb_StartDir, "/plant/");
 }
 
+// Each text of a '|'-separated list.
+Lines Split(const std::string& list) {
+    Lines parts;
+    for (std::size_t start = 0, end = 0; end != std::string::npos && !list.empty();
+         start = end + 1) {
+        end = list.find('|', start);
+        parts.push_back(list.substr(start, end - start));
+    }
+    return parts;
+}
+
 struct GuardCase {
     const char* name;
-    bool lockHeld;
-    bool markerLeft;  // $dde_activ of a client that did not close
-    bool autoStart;
-    std::optional<Answer> answer;
+    bool lockHeld, markerLeft, autoStart;  // markerLeft: $dde_activ of a client that died
     SourceKind kind;
+    const char* message;  // shown before the question; nullptr: nothing asked
+    Answer answer;
     bool starts;
-    Lines asked;
     const char* logged;
 };
 
@@ -59,88 +67,46 @@ TEST_P(InstanceGuardTest, StartsOrAbandonsAsTheOperatorAndAutoStartSay) {
     if (c.autoStart) {
         WriteIni("[DDE]\nAutoStart=1\n");
     }
-    if (c.answer) {
-        env_.person.QueueAnswer(*c.answer);
+    Lines asked;
+    if (c.message != nullptr) {
+        env_.person.QueueAnswer(c.answer);
+        asked = {std::string("MESSAGE ") + c.message,
+                 std::string("QUESTION Programmstart abbrechen ? -> ") +
+                     (c.answer == Answer::Yes ? "Yes" : "No")};
     }
     EXPECT_EQ(Create(c.kind), c.starts);
     EXPECT_EQ(Main().StartAborted(), !c.starts);
     EXPECT_EQ(env_.shell.terminated(), !c.starts);
-    EXPECT_THAT(Transcript(), ElementsAreArray(c.asked));
+    EXPECT_EQ(Transcript(), asked);
     EXPECT_THAT(LogAll(), HasSubstr(c.logged));
 }
 
-const char kRunsOnThePc[] =
-    "MESSAGE Die Anwendung Tarvewater_DDE_CLient läuft bereits auf dem PC !";
-const char kAbort[] = "QUESTION Programmstart abbrechen ? -> ";
+const char kRunsOnThePc[] = "Die Anwendung Tarvewater_DDE_CLient läuft bereits auf dem PC !";
+constexpr SourceKind kDde = SourceKind::Dde;
+constexpr Answer kYes = Answer::Yes;
+constexpr Answer kNo = Answer::No;
 
 INSTANTIATE_TEST_SUITE_P(
     Start, InstanceGuardTest,
     ::testing::Values(
-        GuardCase{"LockAndMarkerAbandonWithoutAsking",
-                  true,
-                  true,
-                  true,
-                  {},
-                  SourceKind::Dde,
-                  false,
-                  {},
+        GuardCase{"LockAndMarkerAbandonWithoutAsking", true, true, true, kDde, nullptr, kNo, false,
                   "Mutex und $dde_activ in /plant/ schon vorhanden. Start abgebrochen !"},
-        GuardCase{"LockWithAutoStartGoesOn",
-                  true,
-                  false,
-                  true,
-                  {},
-                  SourceKind::Dde,
-                  true,
-                  {},
+        GuardCase{"LockWithAutoStartGoesOn", true, false, true, kDde, nullptr, kNo, true,
                   "Mutex schon vorhanden. Autostart in /plant/ trotzdem durchgeführt !"},
-        GuardCase{"LockAnsweredYesAbandons",
-                  true,
-                  false,
-                  false,
-                  Answer::Yes,
-                  SourceKind::Dde,
-                  false,
-                  {kRunsOnThePc, std::string(kAbort) + "Yes"},
+        GuardCase{"LockAnsweredYesAbandons", true, false, false, kDde, kRunsOnThePc, kYes, false,
                   "Mutex = tarvedde"},
-        GuardCase{"LockAnsweredNoStartsASecondClient",
+        GuardCase{"LockAnsweredNoStartsASecondClient", true, false, false, kDde, kRunsOnThePc, kNo,
                   true,
-                  false,
-                  false,
-                  Answer::No,
-                  SourceKind::Dde,
-                  true,
-                  {kRunsOnThePc, std::string(kAbort) + "No"},
                   "Mutex schon vorhanden. Trotzdem startet der Anwender in /plant/ den Client !"},
-        GuardCase{"OpcNamesItselfInTheQuestion",
-                  true,
-                  false,
-                  false,
-                  Answer::Yes,
-                  SourceKind::Opc,
-                  false,
-                  {"MESSAGE Die Anwendung Tarvewater_OPC_CLient läuft bereits auf dem PC !",
-                   std::string(kAbort) + "Yes"},
+        GuardCase{"OpcNamesItselfInTheQuestion", true, false, false, SourceKind::Opc,
+                  "Die Anwendung Tarvewater_OPC_CLient läuft bereits auf dem PC !", kYes, false,
                   "Mutex = tarvedde"},
-        GuardCase{"MarkerWithAutoStartAfterACrashGoesOn",
-                  false,
-                  true,
-                  true,
-                  {},
-                  SourceKind::Dde,
-                  true,
-                  {},
-                  "$dde_activ in /plant/ noch vorhanden. Autostart trotzdem durchgeführt !"},
-        GuardCase{"MarkerAsksNamingTheDirectory",
-                  false,
-                  true,
-                  false,
-                  Answer::No,
-                  SourceKind::Dde,
-                  true,
-                  {"MESSAGE Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n Verzeichnis "
-                   "/plant/ aktiv zu sein !",
-                   std::string(kAbort) + "No"},
+        GuardCase{"MarkerWithAutoStartAfterACrashGoesOn", false, true, true, kDde, nullptr, kNo,
+                  true, "$dde_activ in /plant/ noch vorhanden. Autostart trotzdem durchgeführt !"},
+        GuardCase{"MarkerAsksNamingTheDirectory", false, true, false, kDde,
+                  "Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n Verzeichnis /plant/ aktiv "
+                  "zu sein !",
+                  kNo, true,
                   "$dde_activ in /plant/ schon vorhanden. Trotzdem startet der Anwender den "
                   "Client !"}),
     [](const auto& c) { return std::string(c.param.name); });
@@ -172,19 +138,14 @@ struct StartCase {
     const char* name;
     const char* clean;  // $clean's text; nullptr: missing
     const char* savedDay;
-    bool nullStart;
-    bool trusted;
+    bool nullStart, trusted;
     int flags;
     bool accumulators, mirror;  // restored from the first run's save
-    Lines logged, notLogged;
+    const char* logged;         // '|'-separated, as the two below
+    const char* notLogged;
 };
 
 class WarmColdStartTest : public StateStartTest, public ::testing::WithParamInterface<StartCase> {};
-
-const char kSaveError[] =
-    "Beim Speichern der Zwischendaten war ein Fehler \r\naufgetreten ! Bitte überprüfen Sie "
-    "Ihre Messwerte.";
-const char kConfigBlamed[] = "Ihre DDE-Konfiguration könnte fehlerhaft sein !";
 
 TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
     const StartCase& c = GetParam();
@@ -207,10 +168,10 @@ TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
     EXPECT_EQ(Exists("$clean"), c.clean != nullptr && std::string(c.savedDay) == "05.03.2024");
     EXPECT_THAT(Read(kMainIniFile), HasSubstr("AktuTag=05.03.2024\r\n"));
     const std::string log = LogAll().substr(before);
-    for (const std::string& text : c.logged) {
+    for (const std::string& text : Split(c.logged)) {
         EXPECT_THAT(log, HasSubstr(text));
     }
-    for (const std::string& text : c.notLogged) {
+    for (const std::string& text : Split(c.notLogged)) {
         EXPECT_THAT(log, Not(HasSubstr(text)));
     }
     EXPECT_THAT(log, HasSubstr(std::string(kStamp) + "Neustart\r\n" +
@@ -218,102 +179,38 @@ TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
     Main().FormClose();
 }
 
-const Lines kReinitialised = {"neu initialisiert", "Differenzdatei initialisiert",
-                              "Daten werden initialisiert", "neu erzeugt", "Zwischendaten"};
+#define SAVE_ERROR                                                                              \
+    "Beim Speichern der Zwischendaten war ein Fehler \r\naufgetreten ! Bitte überprüfen Sie " \
+    "Ihre Messwerte."
+#define CONFIG_BLAMED "Ihre DDE-Konfiguration könnte fehlerhaft sein !"
+const char kToday[] = "05.03.2024";
 
 INSTANTIATE_TEST_SUITE_P(
     Start, WarmColdStartTest,
-    ::testing::Values(StartCase{"CleanStateOfTodayContinuesTheDay",
-                                "0\n",
-                                "05.03.2024",
-                                false,
-                                true,
-                                0,
-                                true,
-                                true,
-                                {},
-                                kReinitialised},
-                      StartCase{"MissingMarkerStartsFromZero",
-                                nullptr,
-                                "05.03.2024",
-                                false,
-                                false,
-                                0,
-                                false,
-                                false,
-                                {"Differenzdatei initialisiert."},
-                                {"Zwischendaten"}},
-                      StartCase{"StateOfYesterdayIsNeverRestored",
-                                "0\n",
-                                "04.03.2024",
-                                false,
-                                false,
-                                0,
-                                false,
-                                false,
-                                {"Kein Tageswechsel registriert. Daten werden initialisiert."},
-                                {}},
-                      StartCase{"MissingSavedDayCountsAsAnotherDay",
-                                "0\n",
-                                "",
-                                false,
-                                false,
-                                0,
-                                false,
-                                false,
-                                {"Kein Tageswechsel registriert."},
-                                {}},
-                      StartCase{"ConfigurationBitIsNamed",
-                                "20\n",
-                                "05.03.2024",
-                                false,
-                                true,
-                                20,
-                                false,
-                                false,
-                                {kSaveError, kConfigBlamed, "TARVEDDE.COF wird neu erzeugt."},
-                                {}},
-                      StartCase{"LowerBitsOnlyWarn",
-                                "4\n",
-                                "05.03.2024",
-                                false,
-                                true,
-                                4,
-                                true,
-                                false,
-                                {kSaveError, "Spiegelsummen-Offsets neu initialisiert."},
-                                {kConfigBlamed}},
-                      StartCase{"ColdStartDoesNotBlameTheConfiguration",
-                                "20\n",
-                                "05.03.2024",
-                                true,
-                                true,
-                                20,
-                                false,
-                                false,
-                                {kSaveError},
-                                {kConfigBlamed}},
-                      StartCase{"FailedWholeSaveIsNotTrusted",
-                                "-1\n",
-                                "05.03.2024",
-                                false,
-                                false,
-                                -1,
-                                false,
-                                false,
-                                {},
-                                {"Zwischendaten"}},
-                      StartCase{"UnreadableMarkerIsIgnored",
-                                "\x01garbage\n",
-                                "05.03.2024",
-                                false,
-                                false,
-                                0,
-                                false,
-                                false,
-                                {},
-                                {}}),
+    ::testing::Values(
+        StartCase{"CleanStateOfTodayContinuesTheDay", "0\n", kToday, false, true, 0, true, true, "",
+                  "neu initialisiert|Differenzdatei initialisiert|Daten werden "
+                  "initialisiert|neu erzeugt|Zwischendaten"},
+        StartCase{"MissingMarkerStartsFromZero", nullptr, kToday, false, false, 0, false, false,
+                  "Differenzdatei initialisiert.", "Zwischendaten"},
+        StartCase{"StateOfYesterdayIsNeverRestored", "0\n", "04.03.2024", false, false, 0, false,
+                  false, "Kein Tageswechsel registriert. Daten werden initialisiert.", ""},
+        StartCase{"MissingSavedDayCountsAsAnotherDay", "0\n", "", false, false, 0, false, false,
+                  "Kein Tageswechsel registriert.", ""},
+        StartCase{"ConfigurationBitIsNamed", "20\n", kToday, false, true, 20, false, false,
+                  SAVE_ERROR "|" CONFIG_BLAMED "|TARVEDDE.COF wird neu erzeugt.", ""},
+        StartCase{"LowerBitsOnlyWarn", "4\n", kToday, false, true, 4, true, false,
+                  SAVE_ERROR "|Spiegelsummen-Offsets neu initialisiert.", CONFIG_BLAMED},
+        StartCase{"ColdStartDoesNotBlameTheConfiguration", "20\n", kToday, true, true, 20, false,
+                  false, SAVE_ERROR, CONFIG_BLAMED},
+        StartCase{"FailedWholeSaveIsNotTrusted", "-1\n", kToday, false, false, -1, false, false, "",
+                  "Zwischendaten"},
+        StartCase{"UnreadableMarkerIsIgnored", "\x01garbage\n", kToday, false, false, 0, false,
+                  false, "", ""}),
     [](const auto& c) { return std::string(c.param.name); });
+
+#undef SAVE_ERROR
+#undef CONFIG_BLAMED
 
 // The request acts once: the next start restores the reset accumulators of the cold start.
 TEST_F(StateStartTest, StaleLockFilesGoAndTheColdStartRequestActsOnce) {
