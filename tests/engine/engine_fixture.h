@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,9 +111,9 @@ protected:
     }
     TarveddeMain& Main() { return *main_; }
     void Advance(std::int64_t ms) { env_.loop.AdvanceBy(ms); }
-    // Another client holds the single-instance lock while the result lives.
-    InstanceLock HoldLock() const {
-        return InstanceLock::AcquireIn(TestLockDirectory(), kLockName);
+    // Another client holds the single-instance lock until the test ends.
+    void HoldLock() {
+        otherClient_.emplace(InstanceLock::AcquireIn(TestLockDirectory(), kLockName));
     }
     static constexpr char kLockName[] = "tarvedde";
 
@@ -149,6 +150,9 @@ protected:
     CounterDifferenceState& Counter(int n) { return At(State().counterDifferences, n); }
     ItemLogFlags& Flags(int n) { return At(State().logFlags, n); }
     int ProtocolOrder(int n) { return At(State().protocolOrder, n); }
+    void Convert(int n, double factor, double divisor, int timeBase) {
+        Item(n).valueConversion = {true, "", "", factor, divisor, timeBase};
+    }
     // Validity limits live in the statistics record, as the configuration loader puts them.
     void SetLimits(int n, double lower, double upper) {
         Stats(n).LoLimit = lower;
@@ -179,6 +183,7 @@ protected:
     EngineState& state_ = bare_.state;
     ProgramLog& log_ = bare_.log;
     std::unique_ptr<Timer> timer_ = env_.loop.CreateTimer("TimerDDE", 10000, [] {});
+    std::optional<InstanceLock> otherClient_;
     std::unique_ptr<TarveddeMain> main_;
     int cyclesEnded_ = 0;
     std::size_t seen_ = 0;

@@ -29,13 +29,6 @@ protected:
         Item(n).mirror.mirrorOn = true;
         Item(n).mirror.sourceItem = source;
     }
-    void Convert(int n, double factor, double divisor, int timeBase) {
-        ValueConversion& conversion = Item(n).valueConversion;
-        conversion.conversionOn = true;
-        conversion.conversionFactor = factor;
-        conversion.conversionDivisor = divisor;
-        conversion.timeBase = timeBase;
-    }
 };
 
 TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {

@@ -23,14 +23,6 @@ constexpr double kHuge = std::numeric_limits<double>::max();
 class PerValueProcessingTest : public EngineFixture {
 protected:
     PerValueProcessingTest() { SetItemCount(1); }
-
-    void Convert(int n, double factor, double divisor, int timeBase) {
-        ValueConversion& conversion = Item(n).valueConversion;
-        conversion.conversionOn = true;
-        conversion.conversionFactor = factor;
-        conversion.conversionDivisor = divisor;
-        conversion.timeBase = timeBase;
-    }
 };
 
 TEST_F(PerValueProcessingTest, EmptyTextIsZeroAndGarbageMinusOneBeforeCalibration) {

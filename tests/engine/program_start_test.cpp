@@ -57,9 +57,8 @@ class InstanceGuardTest : public EngineFixture, public ::testing::WithParamInter
 
 TEST_P(InstanceGuardTest, StartsOrAbandonsAsTheOperatorAndAutoStartSay) {
     const GuardCase& c = GetParam();
-    std::optional<InstanceLock> other;
     if (c.lockHeld) {
-        other.emplace(HoldLock());
+        HoldLock();
     }
     if (c.markerLeft) {
         Write("$dde_activ", "");
