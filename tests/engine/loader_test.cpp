@@ -176,6 +176,17 @@ TEST_F(LoaderTest, BrokenFilesNeverBreakTheLoad) {
     }
 }
 
+// A reload reads each conversion afresh: one switched off takes the item's unit again.
+TEST_F(LoaderTest, AReloadForgetsTheConversionUnit) {
+    const std::string ini = "[DDE]\nItemcount=1\n[Items]\nItem1=A\n[Einheiten]\nItem1=l/s\n";
+    WriteIni(ini + "[Umrechnung]\nItem1=1|X|m3|1|1|1\n");
+    Load();
+    ASSERT_EQ(Item(1).valueConversion.conversionUnit, "m3");
+    WriteIni(ini + "[Umrechnung]\nItem1=0|X|m3|1|1|1\n");
+    Load();
+    EXPECT_EQ(Item(1).valueConversion.conversionUnit, "l/s");
+}
+
 // A missing table or list file keeps what an earlier load read.
 TEST_F(LoaderTest, MissingTableAndListFilesKeepWhatWasRead) {
     BuildValueDelimiters(state_);
