@@ -4,17 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/tarvedde_main.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::EngineTestHost;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using ::testing::StartsWith;
 
 constexpr char kFiveItems[] =
     "Itemcount=5\nIntervall=10\nEinheit=0\nAutoStart=1\nPuffer=8\nAktuTag=05.03.2024\n"
@@ -23,16 +20,6 @@ constexpr char kFiveItems[] =
     "Item5=Sauerstoff\n[Grafiktyp]\nItem2=2\n";
 constexpr char kHeaderStart[] = "5\r\nQ\r\nP\r\nT\r\nL\r\nS\r\n\r\n10000\r\n\r\n";
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (auto end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 std::string TimeText(int secondsOfDay) {
     char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", secondsOfDay / 3600, secondsOfDay / 60 % 60,
@@ -40,57 +27,47 @@ std::string TimeText(int secondsOfDay) {
     return text;
 }
 
-class DayFilesEngineTest : public ::testing::Test {
+class DayFilesEngineTest : public EngineFixture {
 protected:
-    // `extraDde`: more keys of [DDE].
+    // `extraDde`: more keys of [DDE]; values as SetValues(0) gives them.
     void Create(int hour, int minute, int second, const std::string& extraDde = "") {
-        env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, hour, minute, second, 0));
-        env_.WriteText("TARVEDDE.INI", "[DDE]\n" + extraDde + kFiveItems);
-        StartOptions options;
-        options.programDir = "/plant";
-        options.lockName = "day-files-test";
-        main_ = std::make_unique<TarveddeMain>(env_.host, options);
-        ASSERT_TRUE(main_->FormCreate());
+        SetClock(hour, minute, second);
+        WriteIni("[DDE]\n" + extraDde + kFiveItems);
+        ASSERT_TRUE(EngineFixture::Create());
         SetValues(0);
     }
-    void Start(int hour, int minute, int second) {
+    void Begin(int hour, int minute, int second) {
         Create(hour, minute, second);
-        main_->FormShow();
+        Main().FormShow();
     }
     // Values that differ per item and cycle, so a row in the wrong place shows. Item 1's
     // cell starts with "<cycle>,1" however many decimals the grid shows.
     void SetValues(int cycle) {
         for (int n = 1; n <= 5; ++n) {
-            State().runtime[static_cast<std::size_t>(n)].newestText =
-                std::to_string(cycle) + "," + std::to_string(n);
+            Runtime(n).newestText = std::to_string(cycle) + "," + std::to_string(n);
         }
     }
     // Runs `cycles` further cycles, each with its own values.
     void RunCycles(int cycles) {
         for (int i = 0; i < cycles; ++i) {
             SetValues(++cycle_);
-            env_.loop.AdvanceBy(10000);
+            Advance(10000);
         }
     }
     std::string CurrentGridRow(const std::string& date, const std::string& time) {
         std::string row = date + ";" + time;
         for (int n = 1; n <= 5; ++n) {
-            row += ";" + State().grid.Cell(n, State().grid.CurrentRow());
+            row += ";" + Shown(n);
         }
         return row;
     }
-    std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
-    EngineState& State() { return main_->State(); }
-
-    EngineTestHost env_;
-    std::unique_ptr<TarveddeMain> main_;
     int cycle_ = 0;
 };
 
 TEST_F(DayFilesEngineTest, AnHourOfCyclesLeavesOneRowPerCycleAndAMatchingHeader) {
-    Start(7, 0, 0);
+    Begin(7, 0, 0);
     RunCycles(360);
-    const std::vector<std::string> rows = Lines(env_.ReadText("20240305.DAT"));
+    const std::vector<std::string> rows = Unstamped(Read("20240305.DAT"));
     ASSERT_EQ(rows.size(), 361u);
     for (std::size_t k = 0; k < rows.size(); ++k) {
         const std::string expected = "2024.3.5;" + TimeText(7 * 3600 + 10 * static_cast<int>(k)) +
@@ -98,64 +75,64 @@ TEST_F(DayFilesEngineTest, AnHourOfCyclesLeavesOneRowPerCycleAndAMatchingHeader)
         ASSERT_EQ(rows[k].substr(0, expected.size()), expected) << k;
     }
     EXPECT_EQ(rows.back(), CurrentGridRow("2024.3.5", "08:00:00"));
-    EXPECT_EQ(env_.ReadText("20240305.SMP"), env_.ReadText("20240305.DAT"));
-    EXPECT_EQ(Lines(env_.ReadText("AKTDAT.TVV")).size(), 5u);
-    EXPECT_FALSE(env_.Exists("AKTDAT.TVV.tmp"));
+    EXPECT_EQ(Read("20240305.SMP"), Read("20240305.DAT"));
+    EXPECT_EQ(Unstamped(Read("AKTDAT.TVV")).size(), 5u);
+    EXPECT_FALSE(Exists("AKTDAT.TVV.tmp"));
     for (const char* lock : {"$lock_TVV", "$lock_SMP", "$lock_DAT"}) {
-        EXPECT_FALSE(env_.Exists(lock)) << lock;
+        EXPECT_FALSE(Exists(lock)) << lock;
     }
 
-    const std::string header = env_.ReadText("20240305.AQH");
+    const std::string header = Read("20240305.AQH");
     EXPECT_EQ(header.substr(0, sizeof kHeaderStart - 1), kHeaderStart);
     EXPECT_THAT(header, HasSubstr("\r\nLeitfähigkeit\r\n1\r\n"));
     // A restart with the same configuration goes on with the same files.
-    main_->FormClose();
+    Main().FormClose();
     main_.reset();
-    Start(8, 0, 5);
+    Begin(8, 0, 5);
     EXPECT_THAT(LogAll(), Not(HasSubstr("Geänderte Konfiguration")));
-    EXPECT_EQ(env_.ReadText("20240305.AQH"), header);
-    EXPECT_EQ(Lines(env_.ReadText("20240305.DAT")).size(), 362u);
-    EXPECT_FALSE(env_.Exists("20240305_1.DAT"));
+    EXPECT_EQ(Read("20240305.AQH"), header);
+    EXPECT_EQ(Unstamped(Read("20240305.DAT")).size(), 362u);
+    EXPECT_FALSE(Exists("20240305_1.DAT"));
 }
 
 TEST_F(DayFilesEngineTest, RowsAfterMidnightGoToTheNewDaysFiles) {
-    Start(23, 59, 30);
+    Begin(23, 59, 30);
     RunCycles(6);  // up to 00:00:30
-    EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")),
+    EXPECT_THAT(Unstamped(Read("20240305.DAT")),
                 ElementsAre(HasSubstr("2024.3.5;23:59:30;0,1"), HasSubstr("2024.3.5;23:59:40;1,1"),
                             HasSubstr("2024.3.5;23:59:50;2,1")));
     EXPECT_THAT(
-        Lines(env_.ReadText("20240306.DAT")),
+        Unstamped(Read("20240306.DAT")),
         ElementsAre(HasSubstr("2024.3.6;00:00:00;3,1"), HasSubstr("2024.3.6;00:00:10;4,1"),
                     HasSubstr("2024.3.6;00:00:20;5,1"), HasSubstr("2024.3.6;00:00:30;6,1")));
-    EXPECT_EQ(env_.ReadText("20240305.SMP"), env_.ReadText("20240305.DAT"));
-    EXPECT_EQ(env_.ReadText("20240306.SMP"), env_.ReadText("20240306.DAT"));
-    EXPECT_EQ(env_.ReadText("20240306.AQH"), env_.ReadText("20240305.AQH"));
+    EXPECT_EQ(Read("20240305.SMP"), Read("20240305.DAT"));
+    EXPECT_EQ(Read("20240306.SMP"), Read("20240306.DAT"));
+    EXPECT_EQ(Read("20240306.AQH"), Read("20240305.AQH"));
     EXPECT_EQ((State().currentDay), (DateParts{2024, 3, 6}));
 }
 
 TEST_F(DayFilesEngineTest, WithoutTheViewerOptionOnlyTheDayFilesAreWritten) {
     Create(7, 0, 0, "Tarveview=0\n");
-    main_->FormShow();
+    Main().FormShow();
     RunCycles(2);
-    EXPECT_EQ(Lines(env_.ReadText("20240305.DAT")).size(), 3u);
-    EXPECT_FALSE(env_.Exists("20240305.SMP"));
-    EXPECT_FALSE(env_.Exists("AKTDAT.TVV"));
+    EXPECT_EQ(Unstamped(Read("20240305.DAT")).size(), 3u);
+    EXPECT_FALSE(Exists("20240305.SMP"));
+    EXPECT_FALSE(Exists("AKTDAT.TVV"));
 }
 
 TEST_F(DayFilesEngineTest, ChangedConfigurationStartsTheNextVersionOfTheDaysFiles) {
-    env_.WriteText("20240305.AQH", "5\nQ\nP\nT\nL\nS\n\n60000\n\n");
-    env_.WriteText("20240305.DAT", "2024.3.5;06:00:00;1;2;3;4;5\n");
-    env_.WriteText("20240305_1.AQH", "");
-    env_.WriteText("20240305_3.AQH", "");
-    env_.WriteText("TARVEDDE.COF", "");
-    env_.WriteText("TARVEDDE_NACHT.TVW", "");
+    Write("20240305.AQH", "5\nQ\nP\nT\nL\nS\n\n60000\n\n");
+    Write("20240305.DAT", "2024.3.5;06:00:00;1;2;3;4;5\n");
+    Write("20240305_1.AQH", "");
+    Write("20240305_3.AQH", "");
+    Write("TARVEDDE.COF", "");
+    Write("TARVEDDE_NACHT.TVW", "");
     Create(7, 0, 0);
     int configFiles = 0;
     int nightFiles = 0;
     State().stateFileHooks.createConfigFile = [&] { ++configFiles; };
     State().stateFileHooks.createNightFile = [&] { ++nightFiles; };
-    main_->FormShow();
+    Main().FormShow();
 
     const std::string log = LogAll();
     EXPECT_THAT(log, HasSubstr("05.Mrz.24, 07:00:00 > Konfiguration : Intervall (alt) 60000 <> "
@@ -165,10 +142,10 @@ TEST_F(DayFilesEngineTest, ChangedConfigurationStartsTheNextVersionOfTheDaysFile
                                "05.Mrz.24, 07:00:00 > 20240305.AQH in 20240305_4.AQH umbenannt.\r\n"
                                "05.Mrz.24, 07:00:00 > 20240305.DAT in 20240305_4.DAT umbenannt.\r\n"
                                "05.Mrz.24, 07:00:00 > Neustart : Neue Headerdatei erzeugt.\r\n"));
-    EXPECT_EQ(env_.ReadText("20240305_4.AQH"), "5\r\nQ\r\nP\r\nT\r\nL\r\nS\r\n\r\n60000\r\n\r\n");
-    EXPECT_EQ(env_.ReadText("20240305_4.DAT"), "2024.3.5;06:00:00;1;2;3;4;5\r\n");
-    EXPECT_EQ(env_.ReadText("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
-    EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")), ElementsAre(HasSubstr("2024.3.5;07:00:00;")));
+    EXPECT_EQ(Read("20240305_4.AQH"), "5\r\nQ\r\nP\r\nT\r\nL\r\nS\r\n\r\n60000\r\n\r\n");
+    EXPECT_EQ(Read("20240305_4.DAT"), "2024.3.5;06:00:00;1;2;3;4;5\r\n");
+    EXPECT_EQ(Read("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
+    EXPECT_THAT(Unstamped(Read("20240305.DAT")), ElementsAre(HasSubstr("2024.3.5;07:00:00;")));
     EXPECT_EQ(configFiles, 1);
     EXPECT_EQ(nightFiles, 1);
 }
@@ -176,70 +153,23 @@ TEST_F(DayFilesEngineTest, ChangedConfigurationStartsTheNextVersionOfTheDaysFile
 // A header created but never written (the program died in between) keeps the day's data
 // and state: it is written, not taken for another configuration.
 TEST_F(DayFilesEngineTest, AnEmptyHeaderIsWrittenWithoutANewVersion) {
-    env_.WriteText("20240305.AQH", "");
-    env_.WriteText("20240305.DAT", "2024.3.5;06:00:00;1;2;3;4;5\n");
-    env_.WriteText("TARVEDDE.COF", "");
-    env_.WriteText("TARVEDDE_NACHT.TVW", "");
+    Write("20240305.AQH", "");
+    Write("20240305.DAT", "2024.3.5;06:00:00;1;2;3;4;5\n");
+    Write("TARVEDDE.COF", "");
+    Write("TARVEDDE_NACHT.TVW", "");
     Create(7, 0, 0);
     int configFiles = 0;
     State().stateFileHooks.createConfigFile = [&] { ++configFiles; };
-    main_->FormShow();
+    Main().FormShow();
     EXPECT_THAT(LogAll(), Not(HasSubstr("Geänderte Konfiguration")));
-    EXPECT_EQ(env_.ReadText("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
-    EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")).front(), HasSubstr("06:00:00"));
-    EXPECT_FALSE(env_.Exists("20240305_1.AQH"));
+    EXPECT_EQ(Read("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
+    EXPECT_THAT(Unstamped(Read("20240305.DAT")).front(), HasSubstr("06:00:00"));
+    EXPECT_FALSE(Exists("20240305_1.AQH"));
     EXPECT_EQ(configFiles, 0);
 }
 
-TEST_F(DayFilesEngineTest, BlockModeWritesTheEightRollingRowsOnEveryEighthCycle) {
-    Start(7, 0, 0);  // the first cycle went out at once, in every-cycle mode
-    State().datEveryCycle = false;
-    State().writeOutputsEveryCycle = false;
-    ASSERT_TRUE(env_.files.Remove("/plant/AKTDAT.TVV"));
-    RunCycles(6);  // 07:01:00, rolling row 12 of 6..13
-    EXPECT_EQ(Lines(env_.ReadText("20240305.DAT")).size(), 1u);
-    EXPECT_FALSE(env_.Exists("AKTDAT.TVV"));
-    RunCycles(1);  // 07:01:10, the last rolling row
-    std::vector<std::string> rows = Lines(env_.ReadText("20240305.DAT"));
-    ASSERT_EQ(rows.size(), 9u);
-    for (int k = 0; k < 8; ++k) {
-        EXPECT_THAT(
-            rows[static_cast<std::size_t>(k + 1)],
-            HasSubstr("2024.3.5;" + TimeText(7 * 3600 + 10 * k) + ";" + std::to_string(k) + ",1"));
-    }
-    EXPECT_EQ(rows.back(), CurrentGridRow("2024.3.5", "07:01:10"));
-    EXPECT_TRUE(env_.Exists("AKTDAT.TVV"));
-    RunCycles(7);
-    EXPECT_EQ(Lines(env_.ReadText("20240305.DAT")).size(), 9u);
-    RunCycles(1);  // 07:02:30
-    rows = Lines(env_.ReadText("20240305.DAT"));
-    ASSERT_EQ(rows.size(), 17u);
-    EXPECT_THAT(rows[9], HasSubstr("2024.3.5;07:01:20;8,1"));
-    EXPECT_THAT(rows[16], HasSubstr("2024.3.5;07:02:30;15,1"));
-    // The sample file gets its row every cycle.
-    EXPECT_EQ(Lines(env_.ReadText("20240305.SMP")).size(), 16u);
-}
-
-TEST_F(DayFilesEngineTest, TheViewersLockSuppressesOnlyTheViewerFile) {
-    Start(7, 0, 0);
-    const FileStamp snapshot = env_.files.Stamp("/plant/AKTDAT.TVV").value();
-    env_.WriteText("$lock_TVV", "");
-    RunCycles(1);
-    EXPECT_EQ(env_.files.Stamp("/plant/AKTDAT.TVV").value(), snapshot);
-    EXPECT_THAT(LogAll(), HasSubstr("07:00:10 > Main : TarveView liest gerade Statistik-Daten."));
-    EXPECT_EQ(Lines(env_.ReadText("20240305.DAT")).size(), 2u);
-    EXPECT_EQ(Lines(env_.ReadText("20240305.SMP")).size(), 2u);
-    ASSERT_TRUE(env_.files.Remove("/plant/$lock_TVV"));
-    RunCycles(1);
-    EXPECT_NE(env_.files.Stamp("/plant/AKTDAT.TVV").value(), snapshot);
-    const LiveGrid& grid = State().grid;
-    EXPECT_THAT(Lines(env_.ReadText("AKTDAT.TVV")).front(),
-                StartsWith(grid.Cell(1, 1) + ";" + grid.Cell(1, 2) + ";" + grid.Cell(1, 3) + ";" +
-                           grid.Cell(1, 4) + ";"));
-}
-
 TEST_F(DayFilesEngineTest, AFailingDayFileIsLoggedAndTheNextCycleWritesAgain) {
-    Start(7, 0, 0);
+    Begin(7, 0, 0);
     env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Append && path == "/plant/20240305.DAT";
     });
@@ -249,45 +179,44 @@ TEST_F(DayFilesEngineTest, AFailingDayFileIsLoggedAndTheNextCycleWritesAgain) {
     EXPECT_TRUE(State().cycleComplete);
     env_.files.SetFailurePolicy(nullptr);
     RunCycles(1);
-    EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")),
+    EXPECT_THAT(Unstamped(Read("20240305.DAT")),
                 ElementsAre(HasSubstr("07:00:00;0,1"), HasSubstr("07:00:20;2,1")));
 }
 
 TEST_F(DayFilesEngineTest, DeletingAllDayDataStartsTheNextVersionOnYesOnly) {
-    env_.WriteText("GLEITBUF.TVW", "x");
-    env_.WriteText("DIFFBUF.TVW", "x");
-    Start(7, 0, 0);
+    Write("GLEITBUF.TVW", "x");
+    Write("DIFFBUF.TVW", "x");
+    Begin(7, 0, 0);
     int configFiles = 0;
     State().stateFileHooks.createConfigFile = [&] { ++configFiles; };
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->MenuClick("Tagesdatenloeschen1"));
-    EXPECT_FALSE(env_.Exists("20240305_1.AQH"));
-    EXPECT_TRUE(env_.Exists("GLEITBUF.TVW"));
+    ASSERT_TRUE(Main().MenuClick("Tagesdatenloeschen1"));
+    EXPECT_FALSE(Exists("20240305_1.AQH"));
+    EXPECT_TRUE(Exists("GLEITBUF.TVW"));
 
     env_.person.QueueAnswer(Answer::Yes);
-    ASSERT_TRUE(main_->MenuClick("Tagesdatenloeschen1"));
-    EXPECT_EQ(env_.person.Transcript().back(),
+    ASSERT_TRUE(Main().MenuClick("Tagesdatenloeschen1"));
+    EXPECT_EQ(Transcript().back(),
               "QUESTION Neue Dateien erzeugen und Statistik initialisieren ? -> Yes");
-    EXPECT_THAT(Lines(env_.ReadText("20240305_1.DAT")), ElementsAre(HasSubstr("07:00:00")));
-    EXPECT_EQ(env_.ReadText("20240305_1.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
-    EXPECT_EQ(env_.ReadText("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
-    EXPECT_EQ(env_.ReadText("20240305.DAT"), "");
-    EXPECT_FALSE(env_.Exists("GLEITBUF.TVW"));
-    EXPECT_FALSE(env_.Exists("DIFFBUF.TVW"));
+    EXPECT_THAT(Unstamped(Read("20240305_1.DAT")), ElementsAre(HasSubstr("07:00:00")));
+    EXPECT_EQ(Read("20240305_1.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
+    EXPECT_EQ(Read("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
+    EXPECT_EQ(Read("20240305.DAT"), "");
+    EXPECT_FALSE(Exists("GLEITBUF.TVW"));
+    EXPECT_FALSE(Exists("DIFFBUF.TVW"));
     EXPECT_EQ(configFiles, 1);
     RunCycles(1);
-    EXPECT_THAT(Lines(env_.ReadText("20240305.DAT")), ElementsAre(HasSubstr("07:00:10")));
+    EXPECT_THAT(Unstamped(Read("20240305.DAT")), ElementsAre(HasSubstr("07:00:10")));
 
-    env_.WriteText("SPIEGELDATEN.TVW", "x");
+    Write("SPIEGELDATEN.TVW", "x");
     env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Remove && path == "/plant/SPIEGELDATEN.TVW";
     });
     env_.person.QueueAnswer(Answer::Yes);
-    ASSERT_TRUE(main_->MenuClick("Tagesdatenloeschen1"));
-    EXPECT_EQ(env_.person.Transcript().back(),
-              "MESSAGE Fehler beim Löschen von Zwischenspeicher-Dateien !");
-    EXPECT_TRUE(env_.Exists("20240305_2.AQH"));
+    ASSERT_TRUE(Main().MenuClick("Tagesdatenloeschen1"));
+    EXPECT_EQ(Transcript().back(), "MESSAGE Fehler beim Löschen von Zwischenspeicher-Dateien !");
+    EXPECT_TRUE(Exists("20240305_2.AQH"));
 }
 
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

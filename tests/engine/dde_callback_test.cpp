@@ -8,7 +8,7 @@
 #include "engine/dde_client.h"
 #include "platform/number_format.h"
 #include "platform/operator_transcript.h"
-#include "tests/engine/processing_fixture.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -18,9 +18,10 @@ using ::testing::IsEmpty;
 
 constexpr std::int64_t kHourMs = 3600000;
 
-class DdeCallbackTest : public ProcessingFixture {
+class DdeCallbackTest : public EngineFixture {
 protected:
     DdeCallbackTest() {
+        SetItemCount(3);
         for (int n = 1; n <= 3; ++n) {
             Item(n).serverItem = "Item" + std::to_string(n);
             SetLimits(n, -1000.0, 100000.0);
@@ -90,7 +91,7 @@ protected:
         Item(1).Integral = true;
         Item(1).IntegralLimit = 0.0;
         Item(1).IntegralBezug = bezug;
-        state_.logFlags[1].logIntegral = true;
+        Flags(1).logIntegral = true;
         Link();
     }
 };
@@ -158,7 +159,7 @@ TEST_F(IntegralTest, UnparseableTextEntersAsMarkerAfterScaling) {
 }
 
 TEST_F(IntegralTest, IntegralExportNeedsTheIntegralSetting) {
-    state_.logFlags[2].logIntegral = true;
+    Flags(2).logIntegral = true;
     SetUpIntegral(1);
     Send(2, "5");
     EXPECT_EQ(Export("Integral", 2), "<missing>");
@@ -230,7 +231,7 @@ TEST_F(DigitalTest, OffPeriodIgnoresAClockStep) {
 class DifferenceTest : public DdeCallbackTest {
 protected:
     DifferenceTest() {
-        state_.logFlags[1].logCounterDifference = true;
+        Flags(1).logCounterDifference = true;
         SetLimits(1, 0.0, 1000.0);
     }
 };
@@ -265,7 +266,7 @@ TEST_F(DdeCallbackTest, SingleValuesAreScaledAndWrittenUnlimited) {
     Item(1).calibrationSlope = 2.0;
     Item(1).calibrationIntercept = 1.0;
     SetLimits(1, 0.0, 10.0);
-    state_.logFlags[1].logSingleValues = true;
+    Flags(1).logSingleValues = true;
     Link();
     Send(1, "Wert 12,5\r\n");
     const std::string first = Stamp() + ";26,00\r\n";
@@ -275,10 +276,10 @@ TEST_F(DdeCallbackTest, SingleValuesAreScaledAndWrittenUnlimited) {
 
 TEST_F(DdeCallbackTest, FactorZeroWritesNeitherDifferenceNorSingleValues) {
     Item(1).calibrationSlope = 0.0;
-    state_.logFlags[1].logSingleValues = true;
-    state_.logFlags[1].logCounterDifference = true;
+    Flags(1).logSingleValues = true;
+    Flags(1).logCounterDifference = true;
     Item(2).calibrationSlope = 0.01;
-    state_.logFlags[2].logSingleValues = true;
+    Flags(2).logSingleValues = true;
     Link();
     Send(1, "5");
     Send(2, "5");
@@ -289,8 +290,8 @@ TEST_F(DdeCallbackTest, FactorZeroWritesNeitherDifferenceNorSingleValues) {
 }
 
 TEST_F(DdeCallbackTest, FailedExportIsLoggedAndTheNextStillRuns) {
-    state_.logFlags[1].logCounterDifference = true;
-    state_.logFlags[1].logSingleValues = true;
+    Flags(1).logCounterDifference = true;
+    Flags(1).logSingleValues = true;
     Link();
     env_.files.SetFailurePolicy([](FileOp, const std::string& path) {
         return path.find("_Differenz_") != std::string::npos;

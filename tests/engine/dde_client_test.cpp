@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/operator_transcript.h"
-#include "tests/engine/processing_fixture.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -14,9 +14,10 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class DdeClientTest : public ProcessingFixture {
+class DdeClientTest : public EngineFixture {
 protected:
     DdeClientTest() {
+        SetItemCount(3);
         state_.settings.ddeService = "PLS";
         state_.settings.ddeTopic = "Werte";
         for (int n = 1; n <= 3; ++n) {
@@ -26,6 +27,14 @@ protected:
             SetLimits(n, 0.0, 500.0);
         }
         env_.Serve("PLS", "Werte", {"Item1", "Item2", "Item3"});
+    }
+
+    // Initialises and links the items as configured now; the log lines of the linking.
+    Lines Link() {
+        EXPECT_TRUE(client_.InitDDE());
+        NewLogLines();
+        client_.LinkItems();
+        return NewLogLines();
     }
 
     DdeClient client_{&env_.dde, state_};
@@ -50,20 +59,17 @@ TEST_F(DdeClientTest, InitialiseLogsOnceAndReportsFailures) {
 }
 
 TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
-    ASSERT_TRUE(client_.InitDDE());
-    NewLogLines();
     state_.connectionLost = true;
-    client_.LinkItems();
+    const Lines lines = Link();
     EXPECT_TRUE(state_.itemsLinked);
     EXPECT_FALSE(state_.connectionLost);
     EXPECT_THAT(env_.ddeCalls, ElementsAre("Connect PLS Werte", "AdvStart Item1 5000",
                                            "AdvStart Item2 5000", "AdvStart Item3 5000"));
-    EXPECT_THAT(
-        NewLogLines(),
-        ElementsAre("Verbindung zum Server \"PLS\" / Topic \"Werte\" aufgebaut.",
-                    "Zulauf1[l/s] : Grenzwerte = 0,00 / 500,00",
-                    "Zulauf2[l/s] : Grenzwerte = 0,00 / 500,00",
-                    "Zulauf3[l/s] : Grenzwerte = 0,00 / 500,00", "3 Werte werden übertragen."));
+    EXPECT_THAT(lines, ElementsAre("Verbindung zum Server \"PLS\" / Topic \"Werte\" aufgebaut.",
+                                   "Zulauf1[l/s] : Grenzwerte = 0,00 / 500,00",
+                                   "Zulauf2[l/s] : Grenzwerte = 0,00 / 500,00",
+                                   "Zulauf3[l/s] : Grenzwerte = 0,00 / 500,00",
+                                   "3 Werte werden übertragen."));
     EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
     EXPECT_EQ(state_.window.lbWarnungColor, "green");
     EXPECT_NE(Runtime(1).itemHandle, 0);
@@ -71,14 +77,11 @@ TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
 
 TEST_F(DdeClientTest, UnknownItemStaysUnlinkedAndTurnsTheLabelRed) {
     Item(2).serverItem = "Unbekannt";
-    ASSERT_TRUE(client_.InitDDE());
-    NewLogLines();
-    client_.LinkItems();
+    const Lines lines = Link();
     EXPECT_TRUE(state_.itemsLinked);
     EXPECT_EQ(Runtime(2).itemHandle, 0);
     EXPECT_EQ(env_.dde.LiveStringHandle("Unbekannt"), 0u);  // released, not leaked
     EXPECT_NE(env_.dde.LiveStringHandle("Item3"), 0u);
-    const auto lines = NewLogLines();
     EXPECT_EQ(lines[3], "***** Fehler ! Advise Item 2: DDE-Fehler: $00004009");
     EXPECT_EQ(lines.back(), "Achtung ! Nur 2 von 3 Werten werden übertragen.");
     EXPECT_EQ(state_.window.lbWarnung, "Erfasse nur 2 von 3 Werten !");
@@ -89,12 +92,9 @@ TEST_F(DdeClientTest, MirroredAndSwitchedOffItemsAreCountedNotLinked) {
     Item(2).mirror.mirrorOn = true;
     Item(2).mirror.sourceItem = 1;
     Item(3).mirror.mirrorOn = true;
-    ASSERT_TRUE(client_.InitDDE());
-    NewLogLines();
-    client_.LinkItems();
+    const Lines lines = Link();
     EXPECT_THAT(env_.ddeCalls, ElementsAre("Connect PLS Werte", "AdvStart Item1 5000"));
-    const auto lines = NewLogLines();
-    EXPECT_THAT(std::vector<std::string>(lines.end() - 3, lines.end()),
+    EXPECT_THAT(Lines(lines.end() - 3, lines.end()),
                 ElementsAre("1 Werte werden übertragen.", "1 Werte werden gespiegelt.",
                             "1 Werte wurden abgeschaltet."));
     EXPECT_EQ(state_.window.lbWarnungColor, "green");
@@ -109,9 +109,7 @@ TEST_F(DdeClientTest, ItemSetUpCopiesCalibrationAndLimits) {
     Item(2).calibrationSlope = 4.0;
     Item(2).calibrationIntercept = 1.0;
     Item(3).calibrationSlope = 0.000000005;  // inside the "very small" band
-    ASSERT_TRUE(client_.InitDDE());
-    NewLogLines();
-    client_.LinkItems();
+    const Lines lines = Link();
     EXPECT_EQ(Runtime(1).factor, 2.0);
     EXPECT_EQ(Runtime(1).offset, 3.0);
     EXPECT_TRUE(Runtime(1).isIntegral);
@@ -122,7 +120,6 @@ TEST_F(DdeClientTest, ItemSetUpCopiesCalibrationAndLimits) {
     EXPECT_FALSE(Runtime(2).isIntegral);
     EXPECT_EQ(Runtime(2).lowerBound, 0.0);
     EXPECT_EQ(Runtime(1).sourceName, "Item1");
-    const auto lines = NewLogLines();
     EXPECT_EQ(lines[1], "Zulauf1[l/s] : Grenzwerte = 0,50 / 500,00");
     EXPECT_EQ(lines[3], "Warnung für Item 3 : Steigung M ist sehr klein !");
 }
@@ -131,11 +128,8 @@ TEST_F(DdeClientTest, SmallSlopeBandHasBoundsOfDifferentSize) {
     Item(1).calibrationSlope = -0.0000001;  // on the lower bound: not warned
     Item(2).calibrationSlope = -0.00000009;
     Item(3).calibrationSlope = 0.00000001;  // on the upper bound: not warned
-    ASSERT_TRUE(client_.InitDDE());
-    NewLogLines();
-    client_.LinkItems();
     int warnings = 0;
-    for (const std::string& line : NewLogLines()) {
+    for (const std::string& line : Link()) {
         warnings += line.starts_with("Warnung für Item ") ? 1 : 0;
         EXPECT_NE(line, "Warnung für Item 1 : Steigung M ist sehr klein !");
     }
@@ -148,10 +142,7 @@ TEST_F(DdeClientTest, LimitLineCutsNameUnitAndText) {
     Item(2).unit = std::string(40, 'E');
     Item(3).itemName = "Äußerer Zulauf";  // umlauts count as one character each
     Item(3).unit = std::string(30, 'u');
-    ASSERT_TRUE(client_.InitDDE());
-    NewLogLines();
-    client_.LinkItems();
-    const auto lines = NewLogLines();
+    const Lines lines = Link();
     EXPECT_EQ(lines[1], std::string(31, 'N') + "l/s] : Grenzwerte = 0,00 / 500,00");
     EXPECT_EQ(lines[2], "Ablauf[" + std::string(34, 'E') + "] : Grenzwerte = 0,00 / 500,00");
     EXPECT_EQ(lines[3],
@@ -161,14 +152,11 @@ TEST_F(DdeClientTest, LimitLineCutsNameUnitAndText) {
 
 TEST_F(DdeClientTest, ServerNotRunningMarksTheConnectionLost) {
     env_.ddeServer.SetDown(true);
-    ASSERT_TRUE(client_.InitDDE());
-    NewLogLines();
-    client_.LinkItems();
+    const Lines lines = Link();
     EXPECT_FALSE(state_.itemsLinked);
     EXPECT_TRUE(state_.connectionLost);
-    EXPECT_THAT(NewLogLines(),
-                ElementsAre("ConnectDDE: DDE-Fehler: DMLERR_NO_CONV_ESTABLISHED",
-                            "DDE-Server \"PLS\" / \"Werte\" überprüfen. Gestartet ?"));
+    EXPECT_THAT(lines, ElementsAre("ConnectDDE: DDE-Fehler: DMLERR_NO_CONV_ESTABLISHED",
+                                   "DDE-Server \"PLS\" / \"Werte\" überprüfen. Gestartet ?"));
     client_.LinkItems();  // retries are quiet
     EXPECT_THAT(NewLogLines(), IsEmpty());
 }

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "engine/per_value_processing.h"
-#include "tests/engine/processing_fixture.h"
+#include "tests/engine/engine_fixture.h"
 
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -17,7 +17,7 @@ using ::testing::IsEmpty;
 constexpr double kHuge = std::numeric_limits<double>::max();
 
 // Item 1 is the source, item 2 mirrors it.
-class MirroredItemsTest : public testing::ProcessingFixture {
+class MirroredItemsTest : public EngineFixture {
 protected:
     MirroredItemsTest() {
         SetItemCount(2);
@@ -28,13 +28,6 @@ protected:
     void Mirror(int n, int source) {
         Item(n).mirror.mirrorOn = true;
         Item(n).mirror.sourceItem = source;
-    }
-    void Convert(int n, double factor, double divisor, int timeBase) {
-        ValueConversion& conversion = Item(n).valueConversion;
-        conversion.conversionOn = true;
-        conversion.conversionFactor = factor;
-        conversion.conversionDivisor = divisor;
-        conversion.timeBase = timeBase;
     }
 };
 
@@ -242,4 +235,4 @@ TEST_F(MirroredItemsTest, TheGridAdvancesWhenTheFirstItemComes) {
 }
 
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

@@ -10,9 +10,9 @@
 
 #include "engine/per_value_processing.h"
 #include "platform/ini_file.h"
-#include "tests/engine/processing_fixture.h"
+#include "tests/engine/engine_fixture.h"
 
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -20,17 +20,9 @@ using ::testing::IsEmpty;
 
 constexpr double kHuge = std::numeric_limits<double>::max();
 
-class PerValueProcessingTest : public testing::ProcessingFixture {
+class PerValueProcessingTest : public EngineFixture {
 protected:
     PerValueProcessingTest() { SetItemCount(1); }
-
-    void Convert(int n, double factor, double divisor, int timeBase) {
-        ValueConversion& conversion = Item(n).valueConversion;
-        conversion.conversionOn = true;
-        conversion.conversionFactor = factor;
-        conversion.conversionDivisor = divisor;
-        conversion.timeBase = timeBase;
-    }
 };
 
 TEST_F(PerValueProcessingTest, EmptyTextIsZeroAndGarbageMinusOneBeforeCalibration) {
@@ -480,4 +472,4 @@ TEST_F(PerValueProcessingTest, ThreeItemsFiveCyclesCellByCell) {
 }
 
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

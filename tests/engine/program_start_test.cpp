@@ -1,262 +1,293 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+// The program's start in one place: the single-instance guard, the warm, cold and
+// outdated starts that $clean and the saved day decide, and the whole start's log.
+#include <fstream>
+#include <optional>
+#include <sstream>
 
-#include "engine/tarvedde_main.h"
-#include "platform/instance_locks.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
-using ::testing::ElementsAre;
-using testing::EngineTestHost;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
 const char kStamp[] = "05.Mrz.24, 07:00:00 > ";
+const std::string kData = std::string(TARVEDDE_TEST_DATA) + "/engine/start_three_items/";
 
-class ProgramStartTest : public ::testing::Test {
-protected:
-    StartOptions Options() const {
-        StartOptions options;
-        options.programDir = "/plant";
-        options.lockName = lockName_;
-        return options;
-    }
+std::string ReadBinary(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
 
-    // Another client holds the single-instance lock.
-    std::unique_ptr<InstanceLockShare> HoldLock() { return env_.locks.Acquire(lockName_); }
-
-    std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
-
-    EngineTestHost env_;
-    // The engine names the lock in lower case, as the executable's file name.
-    std::string lockName_ = [] {
-        std::string name =
-            std::string("start-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : name) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        return name;
-    }();
-};
+using ProgramStartTest = EngineFixture;
 
 TEST_F(ProgramStartTest, FirstStartLogsProgramDirectoryAndLockName) {
-    TarveddeMain main(env_.host, Options());
-    ASSERT_TRUE(main.FormCreate());
+    ASSERT_TRUE(Create());
     EXPECT_EQ(LogAll(), std::string(kStamp) + "Programmstart in /plant/\r\n" + kStamp +
-                            "Mutex = " + lockName_ + "\r\n");
-    EXPECT_TRUE(env_.person.Transcript().empty());
-    EXPECT_EQ(main.State().window.lb_StartDir, "/plant/");
+                            "Mutex = " + kLockName + "\r\n");
+    EXPECT_TRUE(Transcript().empty());
+    EXPECT_EQ(State().window.lb_StartDir, "/plant/");
 }
 
-TEST_F(ProgramStartTest, LockAndMarkerTogetherAbandonTheStartWithoutAsking) {
-    const auto other = HoldLock();
-    env_.WriteText("$dde_activ", "");
-    env_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=1\n");
-    TarveddeMain main(env_.host, Options());
-    EXPECT_FALSE(main.FormCreate());
-    EXPECT_TRUE(main.StartAborted());
-    EXPECT_TRUE(env_.shell.terminated());
-    EXPECT_TRUE(env_.person.Transcript().empty());
-    EXPECT_THAT(LogAll(), HasSubstr("Mutex und $dde_activ in /plant/ schon vorhanden. Start "
-                                    "abgebrochen !\r\n"));
-}
-
-TEST_F(ProgramStartTest, LockOnlyWithAutoStartGoesOn) {
-    const auto other = HoldLock();
-    env_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=1\n");
-    TarveddeMain main(env_.host, Options());
-    EXPECT_TRUE(main.FormCreate());
-    EXPECT_THAT(LogAll(),
-                HasSubstr("Mutex schon vorhanden. Autostart in /plant/ trotzdem durchgeführt !"));
-    EXPECT_TRUE(env_.person.Transcript().empty());
-}
-
-TEST_F(ProgramStartTest, LockOnlyAsksAndYesAbandonsTheStart) {
-    const auto other = HoldLock();
-    env_.person.QueueAnswer(Answer::Yes);
-    TarveddeMain main(env_.host, Options());
-    EXPECT_FALSE(main.FormCreate());
-    EXPECT_TRUE(env_.shell.terminated());
-    EXPECT_THAT(
-        env_.person.Transcript(),
-        ElementsAre("MESSAGE Die Anwendung Tarvewater_DDE_CLient läuft bereits auf dem PC !",
-                    "QUESTION Programmstart abbrechen ? -> Yes"));
-}
-
-TEST_F(ProgramStartTest, LockOnlyAnsweredNoStartsASecondClient) {
-    const auto other = HoldLock();
-    env_.person.QueueAnswer(Answer::No);
-    TarveddeMain main(env_.host, Options());
-    EXPECT_TRUE(main.FormCreate());
-    EXPECT_FALSE(env_.shell.terminated());
-    EXPECT_THAT(LogAll(), HasSubstr("Mutex schon vorhanden. Trotzdem startet der Anwender in "
-                                    "/plant/ den Client !"));
-}
-
-TEST_F(ProgramStartTest, MarkerOnlyWithAutoStartAfterACrashGoesOn) {
-    env_.WriteText("$dde_activ", "");
-    env_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=1\n");
-    TarveddeMain main(env_.host, Options());
-    EXPECT_TRUE(main.FormCreate());
-    EXPECT_THAT(LogAll(), HasSubstr("$dde_activ in /plant/ noch vorhanden. Autostart trotzdem "
-                                    "durchgeführt !"));
-}
-
-TEST_F(ProgramStartTest, MarkerOnlyAsksNamingTheDirectory) {
-    env_.WriteText("$dde_activ", "");
-    env_.person.QueueAnswer(Answer::No);
-    TarveddeMain main(env_.host, Options());
-    EXPECT_TRUE(main.FormCreate());
-    EXPECT_THAT(env_.person.Transcript(),
-                ElementsAre("MESSAGE Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n "
-                            "Verzeichnis /plant/ aktiv zu sein !",
-                            "QUESTION Programmstart abbrechen ? -> No"));
-    EXPECT_THAT(LogAll(), HasSubstr("$dde_activ in /plant/ schon vorhanden. Trotzdem startet der "
-                                    "Anwender den Client !"));
-}
-
-TEST_F(ProgramStartTest, OpcInstallationNamesItselfInTheQuestion) {
-    const auto other = HoldLock();
-    env_.person.QueueAnswer(Answer::Yes);
-    StartOptions options = Options();
-    options.sourceKind = SourceKind::Opc;
-    TarveddeMain main(env_.host, options);
-    EXPECT_FALSE(main.FormCreate());
-    ASSERT_FALSE(env_.person.Transcript().empty());
-    EXPECT_EQ(env_.person.Transcript().front(),
-              "MESSAGE Die Anwendung Tarvewater_OPC_CLient läuft bereits auf dem PC !");
-}
-
-TEST_F(ProgramStartTest, StaleLockFilesGoAndTheColdStartRequestActsOnce) {
-    for (const char* name : {"$lock_SMP", "$lock_TVV", "$lock_TVI", "$lock_DAT"}) {
-        env_.WriteText(name, "");
+// Each text of a '|'-separated list.
+Lines Split(const std::string& list) {
+    Lines parts;
+    for (std::size_t start = 0, end = 0; end != std::string::npos && !list.empty();
+         start = end + 1) {
+        end = list.find('|', start);
+        parts.push_back(list.substr(start, end - start));
     }
-    env_.WriteText("TARVEDDE.INI", "[DDE]\nNullstart=1\n");
-    TarveddeMain main(env_.host, Options());
-    ASSERT_TRUE(main.FormCreate());
-    for (const char* name : {"$lock_SMP", "$lock_TVV", "$lock_TVI", "$lock_DAT"}) {
-        EXPECT_FALSE(env_.Exists(name)) << name;
-    }
-    EXPECT_TRUE(main.State().settings.nullStart);
-    EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("Nullstart=0\r\n"));
+    return parts;
 }
 
-}  // namespace
-}  // namespace tarvedde
-
-namespace tarvedde {
-namespace {
-
-class StartSequenceTest : public ProgramStartTest {
-protected:
-    // Runs creation and the first showing on the files prepared so far.
-    TarveddeMain& Start() {
-        main_ = std::make_unique<TarveddeMain>(env_.host, Options());
-        EXPECT_TRUE(main_->FormCreate());
-        main_->FormShow();
-        return *main_;
-    }
-
-    std::unique_ptr<TarveddeMain> main_;
+struct GuardCase {
+    const char* name;
+    bool lockHeld, markerLeft, autoStart;  // markerLeft: $dde_activ of a client that died
+    SourceKind kind;
+    const char* message;  // shown before the question; nullptr: nothing asked
+    Answer answer;
+    bool starts;
+    const char* logged;
 };
 
-constexpr char kTodayIni[] = "[DDE]\nAktuTag=05.03.2024\n";
-constexpr char kSaveErrorLine[] =
-    "Beim Speichern der Zwischendaten war ein Fehler \r\naufgetreten ! Bitte überprüfen Sie "
-    "Ihre Messwerte.";
+class InstanceGuardTest : public EngineFixture, public ::testing::WithParamInterface<GuardCase> {};
 
-TEST_F(StartSequenceTest, CleanStateOfTodayIsTrusted) {
-    env_.WriteText("TARVEDDE.INI", kTodayIni);
-    env_.WriteText("$clean", "0\n");
-    TarveddeMain& main = Start();
-    EXPECT_TRUE(main.StateClean());
-    EXPECT_EQ(main.StateFlags(), 0);
-    EXPECT_TRUE(env_.Exists("$clean"));
-    EXPECT_THAT(LogAll(), Not(HasSubstr("Kein Tageswechsel")));
-    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Neustart\r\n"));
+TEST_P(InstanceGuardTest, StartsOrAbandonsAsTheOperatorAndAutoStartSay) {
+    const GuardCase& c = GetParam();
+    if (c.lockHeld) {
+        HoldLock();
+    }
+    if (c.markerLeft) {
+        Write("$dde_activ", "");
+    }
+    if (c.autoStart) {
+        WriteIni("[DDE]\nAutoStart=1\n");
+    }
+    Lines asked;
+    if (c.message != nullptr) {
+        env_.person.QueueAnswer(c.answer);
+        asked = {std::string("MESSAGE ") + c.message,
+                 std::string("QUESTION Programmstart abbrechen ? -> ") +
+                     (c.answer == Answer::Yes ? "Yes" : "No")};
+    }
+    EXPECT_EQ(Create(c.kind), c.starts);
+    EXPECT_EQ(Main().StartAborted(), !c.starts);
+    EXPECT_EQ(env_.shell.terminated(), !c.starts);
+    EXPECT_EQ(Transcript(), asked);
+    EXPECT_THAT(LogAll(), HasSubstr(c.logged));
 }
 
-TEST_F(StartSequenceTest, StateOfYesterdayIsNeverRestored) {
-    env_.WriteText("TARVEDDE.INI", "[DDE]\nAktuTag=04.03.2024\n");
-    env_.WriteText("$clean", "0\n");
-    TarveddeMain& main = Start();
-    EXPECT_FALSE(main.StateClean());
-    EXPECT_FALSE(env_.Exists("$clean"));
-    EXPECT_THAT(LogAll(), HasSubstr("Kein Tageswechsel registriert. Daten werden initialisiert."));
-    EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("AktuTag=05.03.2024\r\n"));
-}
+const char kRunsOnThePc[] = "Die Anwendung Tarvewater_DDE_CLient läuft bereits auf dem PC !";
+constexpr SourceKind kDde = SourceKind::Dde;
+constexpr Answer kYes = Answer::Yes;
+constexpr Answer kNo = Answer::No;
 
-TEST_F(StartSequenceTest, MissingSavedDayCountsAsAnotherDay) {
-    env_.WriteText("$clean", "0\n");
-    TarveddeMain& main = Start();
-    EXPECT_FALSE(main.StateClean());
-    EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("AktuTag=05.03.2024\r\n"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Start, InstanceGuardTest,
+    ::testing::Values(
+        GuardCase{"LockAndMarkerAbandonWithoutAsking", true, true, true, kDde, nullptr, kNo, false,
+                  "Mutex und $dde_activ in /plant/ schon vorhanden. Start abgebrochen !"},
+        GuardCase{"LockWithAutoStartGoesOn", true, false, true, kDde, nullptr, kNo, true,
+                  "Mutex schon vorhanden. Autostart in /plant/ trotzdem durchgeführt !"},
+        GuardCase{"LockAnsweredYesAbandons", true, false, false, kDde, kRunsOnThePc, kYes, false,
+                  "Mutex = tarvedde"},
+        GuardCase{"LockAnsweredNoStartsASecondClient", true, false, false, kDde, kRunsOnThePc, kNo,
+                  true,
+                  "Mutex schon vorhanden. Trotzdem startet der Anwender in /plant/ den Client !"},
+        GuardCase{"OpcNamesItselfInTheQuestion", true, false, false, SourceKind::Opc,
+                  "Die Anwendung Tarvewater_OPC_CLient läuft bereits auf dem PC !", kYes, false,
+                  "Mutex = tarvedde"},
+        GuardCase{"MarkerWithAutoStartAfterACrashGoesOn", false, true, true, kDde, nullptr, kNo,
+                  true, "$dde_activ in /plant/ noch vorhanden. Autostart trotzdem durchgeführt !"},
+        GuardCase{"MarkerAsksNamingTheDirectory", false, true, false, kDde,
+                  "Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n Verzeichnis /plant/ aktiv "
+                  "zu sein !",
+                  kNo, true,
+                  "$dde_activ in /plant/ schon vorhanden. Trotzdem startet der Anwender den "
+                  "Client !"}),
+    [](const auto& c) { return std::string(c.param.name); });
 
-TEST_F(StartSequenceTest, ErrorBitsAreReportedAndAConfigurationErrorNamed) {
-    env_.WriteText("TARVEDDE.INI", kTodayIni);
-    env_.WriteText("$clean", "20\n");
-    TarveddeMain& main = Start();
-    EXPECT_TRUE(main.StateClean());
-    EXPECT_EQ(main.StateFlags(), 20);
-    EXPECT_THAT(LogAll(), HasSubstr(kSaveErrorLine));
-    EXPECT_THAT(LogAll(), HasSubstr("Ihre DDE-Konfiguration könnte fehlerhaft sein !"));
-}
+// A first run on the three-item plant leaves a day's state behind, saved at close; the
+// second start finds $clean, the saved day and the cold-start request as a case sets them.
+class StateStartTest : public EngineFixture {
+protected:
+    StateStartTest() {
+        EXPECT_TRUE(
+            env_.files.WriteAll(env_.dir + kMainIniFile, ReadBinary(kData + kMainIniFile), false));
+        // No cycle may run: the values at start are the restored ones.
+        EXPECT_TRUE(Ini().WriteBool("DDE", "AutoStart", false));
+        env_.ServeConfiguredItems();
+        Start();
+        State().itemsLinked = true;
+        Stats(1).count = 42.0;
+        Stats(1).average = 3.5;
+        Counter(3).lastReading = 12.5;
+        Item(2).mirror.mirrorSumOffset = 0.25;
+        EXPECT_EQ(SaveIntermediateState(State(), true), 0);
+        Main().FormClose();
+        main_.reset();
+    }
+    IniFile Ini() { return IniFile(env_.files, env_.dir + kMainIniFile); }
+};
 
-TEST_F(StartSequenceTest, ErrorBitsBelowTheConfigurationBitOnlyWarn) {
-    env_.WriteText("TARVEDDE.INI", kTodayIni);
-    env_.WriteText("$clean", "4\n");
+struct StartCase {
+    const char* name;
+    const char* clean;  // $clean's text; nullptr: missing
+    const char* savedDay;
+    bool nullStart, trusted;
+    int flags;
+    bool accumulators, mirror;  // restored from the first run's save
+    const char* logged;         // '|'-separated, as the two below
+    const char* notLogged;
+};
+
+class WarmColdStartTest : public StateStartTest, public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
+    const StartCase& c = GetParam();
+    if (c.clean != nullptr) {
+        Write("$clean", c.clean);
+    } else {
+        Remove("$clean");
+    }
+    ASSERT_TRUE(Ini().WriteString("DDE", "AktuTag", c.savedDay));
+    ASSERT_TRUE(Ini().WriteBool("DDE", "Nullstart", c.nullStart));
+    const std::size_t before = LogAll().size();
     Start();
-    EXPECT_THAT(LogAll(), HasSubstr(kSaveErrorLine));
-    EXPECT_THAT(LogAll(), Not(HasSubstr("könnte fehlerhaft")));
+    EXPECT_EQ(Main().StateClean(), c.trusted);
+    EXPECT_EQ(Main().StateFlags(), c.flags);
+    EXPECT_EQ(Stats(1).count, c.accumulators ? 42.0 : 0.0);
+    EXPECT_EQ(Stats(1).average, c.accumulators ? 3.5 : 0.0);
+    EXPECT_EQ(Item(2).mirror.mirrorSumOffset, c.mirror ? 0.25 : 0.0);
+    EXPECT_EQ(Counter(3).lastReading, c.trusted ? 12.5 : 0.0);
+    // A state of another day is gone for good.
+    EXPECT_EQ(Exists("$clean"), c.clean != nullptr && std::string(c.savedDay) == "05.03.2024");
+    EXPECT_THAT(Read(kMainIniFile), HasSubstr("AktuTag=05.03.2024\r\n"));
+    const std::string log = LogAll().substr(before);
+    for (const std::string& text : Split(c.logged)) {
+        EXPECT_THAT(log, HasSubstr(text));
+    }
+    for (const std::string& text : Split(c.notLogged)) {
+        EXPECT_THAT(log, Not(HasSubstr(text)));
+    }
+    EXPECT_THAT(log, HasSubstr(std::string(kStamp) + "Neustart\r\n" +
+                               (c.nullStart ? std::string(kStamp) + "Nullstart\r\n" : "")));
+    Main().FormClose();
 }
 
-TEST_F(StartSequenceTest, ColdStartDoesNotBlameTheConfiguration) {
-    env_.WriteText("TARVEDDE.INI", "[DDE]\nAktuTag=05.03.2024\nNullstart=1\n");
-    env_.WriteText("$clean", "20\n");
+#define SAVE_ERROR                                                                              \
+    "Beim Speichern der Zwischendaten war ein Fehler \r\naufgetreten ! Bitte überprüfen Sie " \
+    "Ihre Messwerte."
+#define CONFIG_BLAMED "Ihre DDE-Konfiguration könnte fehlerhaft sein !"
+const char kToday[] = "05.03.2024";
+
+INSTANTIATE_TEST_SUITE_P(
+    Start, WarmColdStartTest,
+    ::testing::Values(
+        StartCase{"CleanStateOfTodayContinuesTheDay", "0\n", kToday, false, true, 0, true, true, "",
+                  "neu initialisiert|Differenzdatei initialisiert|Daten werden "
+                  "initialisiert|neu erzeugt|Zwischendaten"},
+        StartCase{"MissingMarkerStartsFromZero", nullptr, kToday, false, false, 0, false, false,
+                  "Differenzdatei initialisiert.", "Zwischendaten"},
+        StartCase{"StateOfYesterdayIsNeverRestored", "0\n", "04.03.2024", false, false, 0, false,
+                  false, "Kein Tageswechsel registriert. Daten werden initialisiert.", ""},
+        StartCase{"MissingSavedDayCountsAsAnotherDay", "0\n", "", false, false, 0, false, false,
+                  "Kein Tageswechsel registriert.", ""},
+        StartCase{"ConfigurationBitIsNamed", "20\n", kToday, false, true, 20, false, false,
+                  SAVE_ERROR "|" CONFIG_BLAMED "|TARVEDDE.COF wird neu erzeugt.", ""},
+        StartCase{"LowerBitsOnlyWarn", "4\n", kToday, false, true, 4, true, false,
+                  SAVE_ERROR "|Spiegelsummen-Offsets neu initialisiert.", CONFIG_BLAMED},
+        StartCase{"ColdStartDoesNotBlameTheConfiguration", "20\n", kToday, true, true, 20, false,
+                  false, SAVE_ERROR, CONFIG_BLAMED},
+        StartCase{"FailedWholeSaveIsNotTrusted", "-1\n", kToday, false, false, -1, false, false, "",
+                  "Zwischendaten"},
+        StartCase{"UnreadableMarkerIsIgnored", "\x01garbage\n", kToday, false, false, 0, false,
+                  false, "", ""}),
+    [](const auto& c) { return std::string(c.param.name); });
+
+#undef SAVE_ERROR
+#undef CONFIG_BLAMED
+
+// The request acts once: the next start restores the reset accumulators of the cold start.
+TEST_F(StateStartTest, StaleLockFilesGoAndTheColdStartRequestActsOnce) {
+    for (const char* name : {"$lock_SMP", "$lock_TVV", "$lock_TVI", "$lock_DAT"}) {
+        Write(name, "");
+    }
+    ASSERT_TRUE(Ini().WriteBool("DDE", "Nullstart", true));
     Start();
-    EXPECT_THAT(LogAll(),
-                HasSubstr(std::string(kStamp) + "Neustart\r\n" + kStamp + "Nullstart\r\n"));
-    EXPECT_THAT(LogAll(), Not(HasSubstr("könnte fehlerhaft")));
+    EXPECT_TRUE(State().settings.nullStart);
+    EXPECT_EQ(Stats(1).count, 0.0);
+    EXPECT_EQ(Counter(3).lastReading, 12.5);
+    EXPECT_THAT(Read(kMainIniFile), HasSubstr("Nullstart=0\r\n"));
+    for (const char* name : {"$lock_SMP", "$lock_TVV", "$lock_TVI", "$lock_DAT"}) {
+        EXPECT_FALSE(Exists(name)) << name;
+    }
+    Restart();
+    EXPECT_FALSE(State().settings.nullStart);
+    EXPECT_EQ(Stats(1).minimum, 99999.0);
+    Main().FormClose();
 }
 
-TEST_F(StartSequenceTest, FailedWholeSaveIsNotTrusted) {
-    env_.WriteText("TARVEDDE.INI", kTodayIni);
-    env_.WriteText("$clean", "-1\n");
-    TarveddeMain& main = Start();
-    EXPECT_FALSE(main.StateClean());
-    EXPECT_EQ(main.StateFlags(), -1);
-    EXPECT_THAT(LogAll(), Not(HasSubstr("Zwischendaten")));
+TEST_F(StateStartTest, RestartMenuAsksAndWritesTheColdStartRequest) {
+    Start();
+    env_.person.QueueAnswer(Answer::No);
+    ASSERT_TRUE(Main().MenuClick("Neustart1"));
+    EXPECT_FALSE(State().restartAfterDayChange);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "0");
+
+    env_.person.QueueAnswer(Answer::Yes);
+    ASSERT_TRUE(Main().MenuClick("Neustart1"));
+    EXPECT_TRUE(State().restartAfterDayChange);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "1");
+    ASSERT_GE(Transcript().size(), 2U);
+    EXPECT_THAT(Transcript()[Transcript().size() - 2],
+                HasSubstr("Wirklich nach 00:00:00 beenden ?"));
+    EXPECT_THAT(Transcript().back(), HasSubstr("DDE-WACHE.EXE muss gestartet sein !"));
+
+    ASSERT_TRUE(Main().MenuClick("Neustart1"));
+    EXPECT_FALSE(State().restartAfterDayChange);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "0");
+    Main().FormClose();
 }
 
-TEST_F(StartSequenceTest, UnreadableCleanMarkerIsIgnored) {
-    env_.WriteText("TARVEDDE.INI", kTodayIni);
-    env_.WriteText("$clean", "\x01garbage\n");
-    TarveddeMain& main = Start();
-    EXPECT_FALSE(main.StateClean());
-}
-
-TEST_F(StartSequenceTest, CaptionsNameTheSourceKindAndTheMarkerLivesUntilClose) {
-    TarveddeMain& main = Start();
-    const MainWindowModel& window = main.State().window;
+TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheMarkerLivesUntilClose) {
+    Start();
+    const MainWindowModel& window = State().window;
     EXPECT_EQ(window.caption, "Tarvewater Online DDE-Client - Version 7.26");
     EXPECT_EQ(window.btStartDDE, "DDE starten");
     EXPECT_EQ(window.btStoppen, "DDE stoppen");
     EXPECT_EQ(window.lbAus, "DDE nicht gestartet");
     EXPECT_FALSE(window.MenuEnabled("OPC1"));
     EXPECT_FALSE(window.MenuEnabled("AqasysAbrufen1"));
-    EXPECT_TRUE(env_.Exists("$dde_activ"));
-    ASSERT_FALSE(main.StatisticsText().Paragraphs().empty());
-    const RichParagraph& heading = main.StatisticsText().Paragraphs().front();
+    EXPECT_TRUE(Exists("$dde_activ"));
+    ASSERT_FALSE(Main().StatisticsText().Paragraphs().empty());
+    const RichParagraph& heading = Main().StatisticsText().Paragraphs().front();
     EXPECT_EQ(heading.text, "Neustart: Übersicht für Dienstag, 5. März 2024 (07:00)");
     EXPECT_TRUE(heading.attributes.bold);
     EXPECT_EQ(heading.attributes.alignment, TextAlignment::Center);
-    main.FormClose();
-    EXPECT_FALSE(env_.Exists("$dde_activ"));
-    EXPECT_THAT(env_.ReadText("_TARVEDDE_LOG.TXT"), HasSubstr("Programmstart in /plant/"));
+    Main().FormClose();
+    EXPECT_FALSE(Exists("$dde_activ"));
+    EXPECT_THAT(Read("_TARVEDDE_LOG.TXT"), HasSubstr("Programmstart in /plant/"));
+}
+
+// The operator's record of a whole start, byte for byte.
+TEST_F(ProgramStartTest, ThreeItemStartWritesTheGoldenLog) {
+    ASSERT_TRUE(
+        env_.files.WriteAll(env_.dir + kMainIniFile, ReadBinary(kData + kMainIniFile), false));
+    env_.ServeConfiguredItems();
+    Start();
+    Advance(20000);
+    const std::string actual = env_.files.ReadAll(env_.dir + kLogAllFile).value_or("");
+    if (actual != ReadBinary(kData + kLogAllFile)) {
+        std::ofstream(::testing::TempDir() + "start_three_items_LOGALL.TXT", std::ios::binary)
+            << actual;
+    }
+    EXPECT_EQ(actual, ReadBinary(kData + kLogAllFile))
+        << "actual log left in " << ::testing::TempDir();
 }
 
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

@@ -1,57 +1,180 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+// The running program: the acquisition cycle on its timer, the day change, time-outs and
+// lost connections, and the operator's start, stop and close.
+#include <algorithm>
 
-#include "engine/tarvedde_main.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::EngineTestHost;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 
 constexpr char kTwoItems[] =
-    "Itemcount=2\nIntervall=10\nEinheit=0\nAktuTag=05.03.2024\n"
-    "[Items]\nItem1=Q\nItem2=P\n[Itemnames]\nItem1=Zulauf\nItem2=Pumpe\n";
-
+    "Itemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
+    "[Items]\nItem1=Q\nItem2=P\n[Itemnames]\nItem1=Zulauf\nItem2=Pumpe\n"
+    "[Grafiktyp]\nItem2=2\n";
 constexpr char kCycleRunning[] =
     "QUESTION DDE-Daten noch nicht vollständig. Wirklich stoppen ? -> ";
 constexpr char kKeepRunning[] = "QUESTION Datenerfassung weiter arbeiten lassen ? -> ";
 
-class RunControlTest : public ::testing::Test {
-protected:
-    void Start(const std::string& extraIni = "AutoStart=1\n", SourceKind kind = SourceKind::Dde) {
-        env_.WriteText("TARVEDDE.INI", "[DDE]\n" + extraIni + kTwoItems);
-        StartOptions options;
-        options.sourceKind = kind;
-        options.programDir = "/plant";
-        options.lockName = "run-control-test";
-        main_ = std::make_unique<TarveddeMain>(env_.host, options);
-        ASSERT_TRUE(main_->FormCreate());
-        main_->FormShow();
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
     }
+    return n;
+}
 
-    std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
-    EngineState& State() { return main_->State(); }
-    const std::vector<std::string>& Transcript() const { return env_.person.Transcript(); }
-
-    EngineTestHost env_;
-    std::unique_ptr<TarveddeMain> main_;
+class RunControlTest : public EngineFixture {
+protected:
+    // `extra` keys of [DDE] come first and win over the two items' defaults.
+    void Begin(const std::string& extra = "", int hour = 7, int minute = 0, int second = 0,
+               SourceKind kind = SourceKind::Dde) {
+        SetClock(hour, minute, second);
+        WriteIni("[DDE]\n" + extra + kTwoItems);
+        Start(kind);
+    }
 };
 
+TEST_F(RunControlTest, AutomaticStartRunsTheFirstCycleAtOnceAndThenEveryInterval) {
+    Begin();
+    EXPECT_THAT(LogAll(), HasSubstr("Datenerfassung gestartet."));
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    EXPECT_TRUE(State().cycleComplete);
+    Advance(9999);
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    Advance(1);
+    EXPECT_EQ(State().window.lbDT, "07:00:10");
+    EXPECT_FALSE(State().window.btStartDDEEnabled);
+    EXPECT_TRUE(State().window.btStoppenEnabled);
+}
+
+TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) {
+    Begin("", 23, 59, 45);
+    Advance(10000);  // 23:59:55
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Tageswechsel")));
+    Advance(10000);  // 00:00:05
+    const std::string log = LogAll();
+    EXPECT_THAT(log, HasSubstr("06.Mrz.24, 00:00:05 > ****** Tageswechsel erkannt !\r\n"
+                               "06.Mrz.24, 00:00:05 > Alle Zeittabellen auf Index 1 gesetzt. "
+                               "Nächster Zwischenwert nach 0 Uhr.\r\n"
+                               "06.Mrz.24, 00:00:05 > Tageswechselstatistik ausgegeben.\r\n"
+                               "06.Mrz.24, 00:00:05 > Dateien für neuen Tag erzeugt.\r\n"));
+    EXPECT_THAT(Read("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024\r\n"));
+    Advance(60000);
+    EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
+    EXPECT_EQ(State().window.lbDT, "00:01:05");
+}
+
+TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTime) {
+    Begin("CustomIni=1\nCustomTime=06:00:00\n", 23, 59, 50);
+    Advance(10000);  // 00:00:00
+    EXPECT_THAT(LogAll(), HasSubstr("Neuer Tag. Flag für späteren Wechsel (06:00:00) gesetzt."));
+    EXPECT_THAT(Read("TARVEDDE.INI"), HasSubstr("CustomNewDay=1\r\n"));
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (6 * 3600 - 10) * 1000);  // 05:59:50
+    EXPECT_THAT(LogAll(), Not(HasSubstr("verspätetem")));
+    Advance(10000);  // 06:00:00
+    EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 06:00:00 > Statistik bei verspätetem "
+                                    "Tageswechsel (06:00:00).\r\n"));
+    EXPECT_THAT(Read("TARVEDDE.INI"), HasSubstr("CustomNewDay=0\r\n"));
+    EXPECT_EQ(Count(LogAll(), "Neuer Tag. Flag"), 1);
+    EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
+}
+
+TEST_F(RunControlTest, RestartBeforeThePostponedTimeStillWritesTheStatistics) {
+    Write("$clean", "0\n");
+    Begin("CustomIni=1\nCustomTime=06:00:00\nCustomNewDay=1\n", 3, 0, 0);
+    EXPECT_TRUE(State().settings.customNewDay);
+    Advance(3 * 3600 * 1000 - 10000);  // 05:59:50
+    EXPECT_THAT(LogAll(), Not(HasSubstr("verspätetem")));
+    Advance(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("Statistik bei verspätetem Tageswechsel (06:00:00)."));
+}
+
+TEST_F(RunControlTest, TickDuringAnUnfinishedCycleIsATimeout) {
+    Begin();
+    State().cycleComplete = false;
+    Advance(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:10 > *** TimeOut\r\n"));
+    EXPECT_TRUE(State().window.lbTimeoutVisible);
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    State().cycleComplete = true;
+    Advance(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:20 > *** Nächster Messwert.\r\n"));
+    EXPECT_FALSE(State().window.lbTimeoutVisible);
+    EXPECT_EQ(State().window.lbDT, "07:00:20");
+}
+
+TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
+    Begin();
+    Advance(5000);
+    env_.ddeServer.SetDown(true);
+    EXPECT_TRUE(State().connectionLost);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:05 > Callback : Konversation abgebrochen !\r\n"
+                                    "05.Mrz.24, 07:00:05 > Verbindung zum Server abgebaut.\r\n"
+                                    "05.Mrz.24, 07:00:05 > Es wird versucht, die Verbindung "
+                                    "wiederherzustellen...\r\n"));
+    Advance(5000);  // the cycle hands over to the retry timer
+    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    Advance(3000);  // three quiet retries
+    EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Connect Anwendung Thema"),
+              1 + 3);
+    EXPECT_THAT(LogAll(), Not(HasSubstr("07:00:11 > ")));
+    env_.ddeServer.SetDown(false);
+    Advance(1000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server \"Anwendung\" / Topic "
+                                    "\"Thema\" aufgebaut.\r\n"));
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server hergestellt.\r\n"));
+    EXPECT_EQ(State().window.lbDT, "07:00:14");
+    EXPECT_NE(Runtime(1).itemHandle, 0);
+}
+
+TEST_F(RunControlTest, ServerValuesReachTheCycleThroughTheDataNotification) {
+    Begin();
+    EXPECT_EQ(env_.Publish("Q", "\r\n12,5\r\n"), 1);
+    Advance(10000);
+    EXPECT_EQ(Stats(1).currentValue, 12.5);
+}
+
+TEST_F(RunControlTest, ClosingEndsLinksAndTheDdeInstance) {
+    Begin();
+    Main().StopAcquisition();
+    ASSERT_TRUE(Main().FormClose());
+    EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
+    EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Uninitialize"), 1);
+    EXPECT_EQ(Runtime(2).itemHandle, 0);
+}
+
+TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
+    Begin("Itemcount=3\n");  // item 3 is not defined: the first Itemcount wins
+    ASSERT_EQ(State().settings.itemCount, 3);
+    EXPECT_FALSE(State().settings.configValid);
+    const std::string before = LogAll();
+    Advance(60000);
+    EXPECT_EQ(LogAll(), before);
+    EXPECT_EQ(State().window.lbDT, "00:00:00");
+}
+
+TEST_F(RunControlTest, StartKnowsTheItemCountBeforeTheConfigurationLoad) {
+    Begin();
+    EXPECT_EQ(ProtocolOrder(1), 1);
+    EXPECT_EQ(ProtocolOrder(2), 2);
+    EXPECT_EQ(ProtocolOrder(3), -1);
+}
+
 TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
-    Start();
+    Begin();
     State().cycleComplete = false;
     env_.person.QueueAnswer(Answer::Yes);
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
     EXPECT_THAT(Transcript(),
                 ElementsAre(std::string(kCycleRunning) + "Yes", std::string(kKeepRunning) + "No"));
-    EXPECT_TRUE(main_->Stopped());
-    EXPECT_FALSE(main_->AcquisitionStarted());
+    EXPECT_TRUE(Main().Stopped());
+    EXPECT_FALSE(Main().AcquisitionStarted());
     // A forced stop does not wait: the label shows no pass of the wait.
     EXPECT_EQ(State().window.lbTimeout, "Gestoppt");
     EXPECT_THAT(LogAll(), HasSubstr("07:00:00 > Datenerfassung beendet.\r\n"));
@@ -61,107 +184,107 @@ TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
 }
 
 TEST_F(RunControlTest, StopAnsweredToGoOnKeepsAcquisitionRunning) {
-    Start();
+    Begin();
     State().cycleComplete = false;
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
     EXPECT_THAT(Transcript(), ElementsAre(std::string(kCycleRunning) + "No"));
     State().cycleComplete = true;
     env_.person.QueueAnswer(Answer::Yes);
-    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
     EXPECT_EQ(Transcript().back(), std::string(kKeepRunning) + "Yes");
-    EXPECT_FALSE(main_->Stopped());
+    EXPECT_FALSE(Main().Stopped());
     EXPECT_THAT(LogAll(), Not(HasSubstr("Datenerfassung beendet.")));
-    env_.loop.AdvanceBy(10000);
+    Advance(10000);
     EXPECT_EQ(State().window.lbDT, "07:00:10");
 }
 
 TEST_F(RunControlTest, AStopAfterTheStopOnlyStopsAgain) {
-    Start();
+    Begin();
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->MenuClick("DDEOPCstoppen1"));
-    ASSERT_TRUE(main_->Stopped());
+    ASSERT_TRUE(Main().MenuClick("DDEOPCstoppen1"));
+    ASSERT_TRUE(Main().Stopped());
     // The menu now starts again; the stop button would be disabled.
-    ASSERT_TRUE(main_->MenuClick("DDEOPCstoppen1"));
-    EXPECT_FALSE(main_->Stopped());
+    ASSERT_TRUE(Main().MenuClick("DDEOPCstoppen1"));
+    EXPECT_FALSE(Main().Stopped());
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
     const std::size_t questions = Transcript().size();
-    main_->StopAcquisition();
+    Main().StopAcquisition();
     EXPECT_EQ(Transcript().size(), questions);
-    EXPECT_TRUE(main_->Stopped());
-    env_.loop.AdvanceBy(60000);
+    EXPECT_TRUE(Main().Stopped());
+    Advance(60000);
     EXPECT_EQ(State().window.lbDT, "07:00:00");
 }
 
 // Nothing on this thread can finish a cycle that the wait interrupted: the wait gives up.
 TEST_F(RunControlTest, TheWaitForAnUnfinishedCycleIsBounded) {
-    Start();
+    Begin();
     State().cycleComplete = false;
-    main_->StopAcquisition();
-    EXPECT_TRUE(main_->Stopped());
+    Main().StopAcquisition();
+    EXPECT_TRUE(Main().Stopped());
     EXPECT_EQ(State().window.lbTimeout, "Gestoppt" + std::string(1000, '.'));
     EXPECT_FALSE(State().timerDDE->Enabled());
 }
 
 TEST_F(RunControlTest, BlockwiseDayDataWarnsWhenTheBufferIsNotFull) {
-    Start("AutoStart=1\nPuffer=3\n");
+    Begin("AutoStart=1\nPuffer=3\n");
     State().datEveryCycle = false;
-    main_->StopAcquisition();
+    Main().StopAcquisition();
     EXPECT_THAT(LogAll(),
                 HasSubstr("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !"));
 }
 
 TEST_F(RunControlTest, BeendenWhileStoppedClosesWithoutAQuestion) {
-    Start("AutoStart=0\n");
-    ASSERT_TRUE(main_->MenuClick("Beenden1"));
+    Begin("AutoStart=0\n");
+    ASSERT_TRUE(Main().MenuClick("Beenden1"));
     EXPECT_THAT(Transcript(), IsEmpty());
-    EXPECT_TRUE(main_->CloseRequested());
+    EXPECT_TRUE(Main().CloseRequested());
     EXPECT_THAT(LogAll(), HasSubstr("> Manuelle Anforderung zum Beenden des Programms...\r\n"
                                     "05.Mrz.24, 07:00:00 > Programm wird manuell beendet !\r\n"));
-    ASSERT_TRUE(main_->FormClose());
-    EXPECT_TRUE(main_->Closed());
-    EXPECT_FALSE(env_.Exists("$dde_activ"));
-    EXPECT_TRUE(env_.Exists("_TARVEDDE_LOG.TXT"));
-    EXPECT_TRUE(env_.Exists("ddeLogKonfig.tvw"));
-    EXPECT_THAT(env_.ReadText("DDE-Info.TXT"),
+    ASSERT_TRUE(Main().FormClose());
+    EXPECT_TRUE(Main().Closed());
+    EXPECT_FALSE(Exists("$dde_activ"));
+    EXPECT_TRUE(Exists("_TARVEDDE_LOG.TXT"));
+    EXPECT_TRUE(Exists("ddeLogKonfig.tvw"));
+    EXPECT_THAT(Read("DDE-Info.TXT"),
                 HasSubstr("------------------------------ Programm beendet.  "));
     // Closed once: a later close writes nothing more.
     const std::string log = LogAll();
-    EXPECT_TRUE(main_->FormClose());
+    EXPECT_TRUE(Main().FormClose());
     EXPECT_EQ(LogAll(), log);
 }
 
 TEST_F(RunControlTest, BeendenWhileRunningAsksAndACloseIsRefused) {
-    Start();
+    Begin();
     env_.person.QueueAnswer(Answer::Yes);
-    ASSERT_TRUE(main_->MenuClick("Beenden1"));
+    ASSERT_TRUE(Main().MenuClick("Beenden1"));
     EXPECT_THAT(Transcript(), ElementsAre("QUESTION Programm weiter arbeiten lassen ? -> Yes"));
     EXPECT_THAT(LogAll(), Not(HasSubstr("manuell beendet")));
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->MenuClick("Beenden1"));
+    ASSERT_TRUE(Main().MenuClick("Beenden1"));
     EXPECT_THAT(LogAll(),
                 HasSubstr("Programm wird manuell beendet !\r\n05.Mrz.24, 07:00:00 > "
                           "Stop-Aufforderung wird aktiviert, 10s für manuelles Eingreifen "
                           "....\r\n"));
-    EXPECT_FALSE(main_->CloseRequested());
-    EXPECT_FALSE(main_->FormClose());
-    EXPECT_FALSE(main_->Closed());
-    EXPECT_TRUE(env_.Exists("$dde_activ"));
-    env_.loop.AdvanceBy(10000);
+    EXPECT_FALSE(Main().CloseRequested());
+    EXPECT_FALSE(Main().FormClose());
+    EXPECT_FALSE(Main().Closed());
+    EXPECT_TRUE(Exists("$dde_activ"));
+    Advance(10000);
     EXPECT_EQ(State().window.lbDT, "07:00:10");
 }
 
 TEST_F(RunControlTest, ProgramEndWritesTheEndStatisticsHeading) {
-    Start();
+    Begin();
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
     env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 5, 0, 0));
-    ASSERT_TRUE(main_->FormClose());
-    EXPECT_THAT(env_.ReadText("DDE-Info.TXT"),
+    ASSERT_TRUE(Main().FormClose());
+    EXPECT_THAT(Read("DDE-Info.TXT"),
                 HasSubstr("----------------- Programm wird beendet :  Dienstag, 5. März "
                           "2024,07:05:00  -----------------"));
-    const auto& lines = main_->StatisticsText().Paragraphs();
+    const auto& lines = Main().StatisticsText().Paragraphs();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().text,
               "Programmende: Zwischen-Statistik für Dienstag, 5. März 2024 "
@@ -171,69 +294,69 @@ TEST_F(RunControlTest, ProgramEndWritesTheEndStatisticsHeading) {
 }
 
 TEST_F(RunControlTest, HeartbeatDeletesTheWatchdogFileEveryTenSeconds) {
-    Start("AutoStart=0\nCheck_tot=1\n");
-    env_.WriteText("$dde_client_tot", "");
-    env_.loop.AdvanceBy(9999);
-    EXPECT_TRUE(env_.Exists("$dde_client_tot"));
-    env_.loop.AdvanceBy(1);
-    EXPECT_FALSE(env_.Exists("$dde_client_tot"));
-    env_.WriteText("$dde_client_tot", "");
-    env_.loop.AdvanceBy(10000);
-    EXPECT_FALSE(env_.Exists("$dde_client_tot"));
-    EXPECT_TRUE(main_->TimerTot().Enabled());
+    Begin("AutoStart=0\nCheck_tot=1\n");
+    Write("$dde_client_tot", "");
+    Advance(9999);
+    EXPECT_TRUE(Exists("$dde_client_tot"));
+    Advance(1);
+    EXPECT_FALSE(Exists("$dde_client_tot"));
+    Write("$dde_client_tot", "");
+    Advance(10000);
+    EXPECT_FALSE(Exists("$dde_client_tot"));
+    EXPECT_TRUE(Main().TimerTot().Enabled());
 }
 
 TEST_F(RunControlTest, HeartbeatOffStopsAfterItsFirstTick) {
-    Start("AutoStart=0\nCheck_tot=0\n");
-    env_.WriteText("$dde_client_tot", "");
-    EXPECT_TRUE(main_->TimerTot().Enabled());
-    env_.loop.AdvanceBy(10000);
-    EXPECT_FALSE(main_->TimerTot().Enabled());
-    EXPECT_TRUE(env_.Exists("$dde_client_tot"));
+    Begin("AutoStart=0\nCheck_tot=0\n");
+    Write("$dde_client_tot", "");
+    EXPECT_TRUE(Main().TimerTot().Enabled());
+    Advance(10000);
+    EXPECT_FALSE(Main().TimerTot().Enabled());
+    EXPECT_TRUE(Exists("$dde_client_tot"));
 }
 
 TEST_F(RunControlTest, OperatingHoursPerCycleComeFromWholeSeconds) {
-    Start();
+    Begin();
     EXPECT_DOUBLE_EQ(State().operatingHoursPerCycle, 10.0 / 3600.0);
 }
 
 // A process that dies runs no close path: destroying the engine writes nothing.
 TEST_F(RunControlTest, DestroyingTheEngineLeavesEveryFileAsItIs) {
-    Start();
+    Begin();
     const std::string log = LogAll();
     main_.reset();
-    EXPECT_TRUE(env_.Exists("$dde_activ"));
-    EXPECT_FALSE(env_.Exists("_TARVEDDE_LOG.TXT"));
+    EXPECT_TRUE(Exists("$dde_activ"));
+    EXPECT_FALSE(Exists("_TARVEDDE_LOG.TXT"));
     EXPECT_EQ(LogAll(), log);
     EXPECT_FALSE(env_.loop.NextDeadline().has_value());
 }
 
 TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
-    Start("Server=Kestrom\nTopic=AQASYS\n", SourceKind::Aqasys);
+    Begin("AutoStart=0\nServer=Kestrom\nTopic=AQASYS\n", 7, 0, 0, SourceKind::Aqasys);
     env_.ddeServer.SetDown(true);
-    ASSERT_TRUE(main_->ButtonClick("btStartDDE"));
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_THAT(Transcript().back(), HasSubstr("Kestrom / AQASYS sind nicht gestartet"));
-    EXPECT_TRUE(main_->Stopped());
-    EXPECT_FALSE(main_->TimerAqasys1().Enabled());
+    EXPECT_TRUE(Main().Stopped());
+    EXPECT_FALSE(Main().TimerAqasys1().Enabled());
 
     env_.ddeServer.SetDown(false);
-    ASSERT_TRUE(main_->ButtonClick("btStartDDE"));
-    EXPECT_FALSE(main_->Stopped());
-    EXPECT_TRUE(main_->TimerAqasys1().Enabled());
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    EXPECT_FALSE(Main().Stopped());
+    EXPECT_TRUE(Main().TimerAqasys1().Enabled());
     EXPECT_TRUE(State().window.btStoppenEnabled);
     EXPECT_FALSE(State().window.lbAusVisible);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:00 > AQASYS-Daten werden übertragen....\r\n"));
 
     env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
-    EXPECT_FALSE(main_->Stopped());
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
+    EXPECT_FALSE(Main().Stopped());
     env_.person.QueueAnswer(Answer::Yes);
-    ASSERT_TRUE(main_->ButtonClick("btStoppen"));
-    EXPECT_TRUE(main_->Stopped());
-    EXPECT_FALSE(main_->TimerAqasys1().Enabled());
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
+    EXPECT_TRUE(Main().Stopped());
+    EXPECT_FALSE(Main().TimerAqasys1().Enabled());
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
     EXPECT_TRUE(State().window.lbAusVisible);
 }
 
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

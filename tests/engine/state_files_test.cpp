@@ -1,117 +1,206 @@
-// The running day's state files: save and restore round trips, the start paths that
-// $clean decides, damaged files, and failures at every single file operation of a save.
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+// The running day's state files between two engines on one directory: the first saves, the
+// second restores as after a restart. Round trips, what a marker lets through, damaged
+// files, and failures at every single file operation of a save.
+#include <cctype>
+#include <map>
 
-#include <string>
+#include "engine/state_files.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+#include "tests/engine/engine_fixture.h"
 
-#include "tests/engine/state_files_fixture.h"
-
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+// Three items in permanent mode with their items linked; item 2 integral, item 3 mirrored.
+struct Plant : BareEngine {
+    explicit Plant(EngineTestHost& host) : BareEngine(host), env(host) {
+        state.settings.itemCount = 3;
+        state.itemsLinked = true;
+        state.settings.savedDay = "05.03.2024";
+        At(state.items, 2).Integral = true;
+        At(state.items, 3).mirror = MirrorSetting{true, 1, 0.0};
+        At(state.items, 3).itemName = "Ablauf";
+        for (int n = 1; n <= 3; ++n) {
+            At(state.configRecords, n).serverItem = "Item." + std::to_string(n);
+        }
+    }
+
+    // Distinct values in every restored field; `base` tells two sets apart.
+    void Fill(double base) {
+        for (int n = 1; n <= 3; ++n) {
+            const double v = base + n;
+            ItemStatistics& s = At(state.statistics, n);
+            s.minimum = v - 0.5;
+            s.maximum = v + 0.5;
+            s.average = v;
+            s.count = 10.0 * v;
+            s.sum = 100.0 * v;
+            At(state.runtime, n).runningSum = 1000.0 * v;
+            At(state.nightSums, n) = NightSumRecord{n == 2, v, v + 1, v + 2, v + 3, v + 4, v + 5};
+        }
+        At(state.items, 3).mirror.mirrorSumOffset = base + 0.25;
+        At(state.items, 180).mirror.mirrorSumOffset = base + 0.75;
+        At(state.counterDifferences, 1) = {base + 0.1, base + 0.2, base + 0.3, base + 0.4};
+        At(state.counterDifferences, 180) = {base + 1.1, base + 1.2, base + 1.3, base + 1.4};
+    }
+    void RestoreAll(StateMarker marker) {
+        RestoreMirrorOffsets(state, marker);
+        RestoreCounterDifferences(state, marker);
+        RestoreDayAccumulators(state, marker);
+        RestoreNightSums(state, marker);
+    }
+    // The marker as a restart reads it from $clean.
+    StateMarker Marker() const {
+        const std::string text = Clean();
+        if (text == "<missing>") {
+            return {};
+        }
+        const int flags = StrToInt(text.substr(0, text.find('\r'))).value();
+        return {flags >= 0, flags};
+    }
+    std::string LogText() const { return env.ReadText(kLogAllFile); }
+    std::string Clean() const { return env.ReadText(kCleanMarkerFile); }
+
+    EngineTestHost& env;
+};
+
+class StateFilesTest : public EngineFixture {
+protected:
+    StateFilesTest() {
+        EXPECT_TRUE(CreateConfigFile(before_.state));
+        EXPECT_TRUE(CreateNightFile(before_.state));
+    }
+    int SaveFilled(double base, bool finalSave = false) {
+        before_.Fill(base);
+        return SaveIntermediateState(before_.state, finalSave);
+    }
+    void PutBytes(const std::string& name, const std::string& bytes) {
+        ASSERT_TRUE(env_.files.WriteAll(env_.dir + name, bytes, false));
+    }
+    std::string Bytes(const std::string& name) const {
+        return env_.files.ReadAll(env_.dir + name).value_or("");
+    }
+    std::size_t SizeOf(const std::string& name) const { return Bytes(name).size(); }
+    void ExpectWholeSet() const {
+        EXPECT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
+        EXPECT_EQ(SizeOf(kNightStateFile), 3 * 131U);
+        EXPECT_EQ(SizeOf(kMirrorStateFile), 180 * 13U);
+        EXPECT_EQ(SizeOf(kCounterStateFile), 180 * 46U);
+    }
+    // Whether `plant` holds the values Fill(base) gave the first engine.
+    static void ExpectRestored(Plant& plant, double base, bool accumulators, bool night,
+                               bool mirror, bool counter) {
+        EngineState& s = plant.state;
+        EXPECT_EQ(At(s.statistics, 1).average == base + 1, accumulators) << base;
+        EXPECT_EQ(At(s.runtime, 2).runningSum == 1000.0 * (base + 2), accumulators) << base;
+        EXPECT_EQ(At(s.nightSums, 1).ntSum == base + 3, night) << base;
+        EXPECT_EQ(At(s.items, 3).mirror.mirrorSumOffset == base + 0.25, mirror) << base;
+        EXPECT_EQ(At(s.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
+    }
+
+    Plant before_{env_};
+    Plant after_{env_};
+};
+
 TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     EXPECT_EQ(before_.Clean(), "0\r\n");
-    EXPECT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
-    EXPECT_EQ(SizeOf(kNightStateFile), 3 * 131U);
-    EXPECT_EQ(SizeOf(kMirrorStateFile), 180 * 13U);
-    EXPECT_EQ(SizeOf(kCounterStateFile), 180 * 46U);
-    EXPECT_FALSE(host_.Exists(kFifteenMinuteStateFile));
-    EXPECT_FALSE(host_.Exists(kMovingStateFile));
+    ExpectWholeSet();
+    EXPECT_FALSE(Exists(kFifteenMinuteStateFile));
+    EXPECT_FALSE(Exists(kMovingStateFile));
 
-    after_.state.items[2].Integral = true;
-    RestoreAll({true, 0});
+    after_.RestoreAll({true, 0});
     const EngineState& s = after_.state;
     for (int n = 1; n <= 3; ++n) {
-        const ItemStatistics& want = before_.state.statistics[At(n)];
-        const ItemStatistics& got = s.statistics[At(n)];
+        const ItemStatistics& want = At(before_.state.statistics, n);
+        const ItemStatistics& got = At(s.statistics, n);
         EXPECT_EQ(got.minimum, want.minimum);
         EXPECT_EQ(got.correctionMinimum, want.minimum);
         EXPECT_EQ(got.maximum, want.maximum);
         EXPECT_EQ(got.average, want.average);
         EXPECT_EQ(got.count, want.count);
         EXPECT_EQ(got.correctionCount, want.count);
-        EXPECT_EQ(s.runtime[At(n)].lastSampleTime, -1.0);
-        const NightSumRecord& night = s.nightSums[At(n)];
-        EXPECT_EQ(night.NTadd, n == 2);
-        EXPECT_EQ(night.htCount, before_.state.nightSums[At(n)].htCount);
+        EXPECT_EQ(At(s.runtime, n).lastSampleTime, -1.0);
+        EXPECT_EQ(At(s.nightSums, n).NTadd, n == 2);
+        EXPECT_EQ(At(s.nightSums, n).htCount, At(before_.state.nightSums, n).htCount);
     }
     // The integral item's sum is its running sum; the others keep the day sum.
-    EXPECT_EQ(s.statistics[1].sum, 600.0);
-    EXPECT_EQ(s.runtime[2].runningSum, 7000.0);
-    EXPECT_EQ(s.statistics[2].sum, 0.0);
-    EXPECT_EQ(s.items[180].mirror.mirrorSumOffset, 5.75);
-    EXPECT_EQ(s.counterDifferences[1].lastReadingTime, 5.4);
-    EXPECT_EQ(s.counterDifferences[180].difference, 6.2);
-    // The record's static part stays as the file was created.
-    const auto cof = host_.files.ReadAll(host_.dir + kConfigStateFile);
-    EXPECT_THAT(cof.value(), HasSubstr("Item.3"));
+    EXPECT_EQ(At(s.statistics, 1).sum, 600.0);
+    EXPECT_EQ(At(s.runtime, 2).runningSum, 7000.0);
+    EXPECT_EQ(At(s.statistics, 2).sum, 0.0);
+    EXPECT_EQ(At(s.items, 180).mirror.mirrorSumOffset, 5.75);
+    EXPECT_EQ(At(s.counterDifferences, 1).lastReadingTime, 5.4);
+    EXPECT_EQ(At(s.counterDifferences, 180).difference, 6.2);
+    EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Item.3"));  // static part as created
 }
 
 TEST_F(StateFilesTest, SaveNeedsLinkedItemsInPermanentMode) {
     before_.state.itemsLinked = false;
     EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(host_.Exists(kCleanMarkerFile));
+    EXPECT_FALSE(Exists(kCleanMarkerFile));
     before_.state.itemsLinked = true;
     before_.state.settings.permanentMode = false;
     EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(host_.Exists(kCleanMarkerFile));
+    EXPECT_FALSE(Exists(kCleanMarkerFile));
 }
 
-TEST_F(StateFilesTest, ErrorBitsReinitialiseTheirFilesOnly) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    RestoreAll({true, 4});
-    ExpectRestored(5.0, true, true, false, true);
-    EXPECT_THAT(after_.LogText(), HasSubstr("Spiegelsummen-Offsets neu initialisiert."));
+struct MarkerCase {
+    const char* name;
+    bool trusted;
+    int flags;
+    bool nullStart;
+    bool accumulators, night, mirror, counter;
+    const char* logged;  // '|'-separated
+};
 
-    Plant third{host_};
-    third.state.items[2].Integral = true;
-    RestoreDayAccumulators(third.state, {true, 20});
-    RestoreNightSums(third.state, {true, 20});
-    EXPECT_THAT(third.LogText(), HasSubstr("Ihre DDE-Konfiguration könnte fehlerhaft sein !\r\n"
-                                           "TARVEDDE.COF wird neu erzeugt."));
-    EXPECT_EQ(third.state.statistics[1].average, 0.0);
-    EXPECT_EQ(third.state.nightSums[1].ntSum, 8.0);
-    // The new file holds reset accumulators.
-    Plant fourth{host_};
-    RestoreDayAccumulators(fourth.state, {true, 0});
-    EXPECT_EQ(fourth.state.statistics[3].minimum, 99999.0);
-    EXPECT_EQ(fourth.state.statistics[3].maximum, -99999.0);
-}
+class RestoreByMarkerTest : public StateFilesTest,
+                            public ::testing::WithParamInterface<MarkerCase> {};
 
-// -1 (the save failed as a whole) and a missing $clean both say: trust nothing.
-TEST_F(StateFilesTest, UncleanStartReinitialisesEveryFile) {
+// What a restart takes back of a day's save: the start paths that $clean decides. A file
+// not taken back is created anew with reset accumulators.
+TEST_P(RestoreByMarkerTest, TakesBackWhatTheMarkerTrusts) {
+    const MarkerCase& c = GetParam();
     ASSERT_EQ(SaveFilled(5.0), 0);
-    after_.state.counterDifferences[180].lastReading = 9.0;
-    RestoreAll({false, -1});
-    ExpectRestored(5.0, false, false, false, false);
-    EXPECT_EQ(after_.state.counterDifferences[180].lastReadingTime, -1.0);
-    EXPECT_EQ(after_.state.counterDifferences[180].lastReading, 9.0);
+    At(after_.state.counterDifferences, 180).lastReading = 9.0;
+    after_.state.settings.nullStart = c.nullStart;
+    after_.RestoreAll({c.trusted, c.flags});
+    ExpectRestored(after_, 5.0, c.accumulators, c.night, c.mirror, c.counter);
+    EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReadingTime, c.counter ? 6.4 : -1.0);
+    EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReading, c.counter ? 6.1 : 9.0);
     const std::string log = after_.LogText();
-    EXPECT_THAT(log, HasSubstr("Spiegelsummen-Offsets neu initialisiert."));
-    EXPECT_THAT(log, HasSubstr("Differenzdatei initialisiert."));
-    EXPECT_THAT(log, HasSubstr("TARVEDDE.COF wird neu erzeugt."));
-    EXPECT_THAT(log, HasSubstr("TARVEDDE_NACHT.TVW wird neu erzeugt."));
-    EXPECT_EQ(SizeOf(kNightStateFile), 3 * 131U);
+    for (std::size_t start = 0, end = 0; end != std::string::npos && *c.logged; start = end + 1) {
+        end = std::string(c.logged).find('|', start);
+        EXPECT_THAT(log, HasSubstr(std::string(c.logged).substr(start, end - start)));
+    }
+    ExpectWholeSet();
+    Plant third{env_};
+    third.RestoreAll({true, 0});
+    EXPECT_EQ(At(third.state.statistics, 3).minimum, c.accumulators ? 7.5 : 99999.0);
+    EXPECT_EQ(At(third.state.statistics, 3).maximum, c.accumulators ? 8.5 : -99999.0);
+    EXPECT_EQ(At(third.state.nightSums, 1).ntMinimum, c.night ? 6.0 : 99999.0);
 }
 
-TEST_F(StateFilesTest, ColdStartCreatesAccumulatorFilesAnew) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    after_.state.settings.nullStart = true;
-    RestoreAll({true, 0});
-    ExpectRestored(5.0, false, false, true, true);
-    Plant third{host_};
-    RestoreDayAccumulators(third.state, {true, 0});
-    RestoreNightSums(third.state, {true, 0});
-    EXPECT_EQ(third.state.statistics[1].count, 0.0);
-    EXPECT_EQ(third.state.nightSums[1].ntMinimum, 99999.0);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Restart, RestoreByMarkerTest,
+    ::testing::Values(
+        MarkerCase{"Clean", true, 0, false, true, true, true, true, ""},
+        MarkerCase{"MirrorBit", true, kMirrorFailedBit, false, true, true, false, true,
+                   "Spiegelsummen-Offsets neu initialisiert."},
+        MarkerCase{"ConfigurationBit", true, kConfigFailedBit | kMirrorFailedBit, false, false,
+                   true, false, true,
+                   "Ihre DDE-Konfiguration könnte fehlerhaft sein !\r\nTARVEDDE.COF wird neu "
+                   "erzeugt."},
+        MarkerCase{"WholeSaveFailed", false, -1, false, false, false, false, false,
+                   "Spiegelsummen-Offsets neu initialisiert.|Differenzdatei initialisiert.|"
+                   "TARVEDDE.COF wird neu erzeugt.|TARVEDDE_NACHT.TVW wird neu erzeugt."},
+        MarkerCase{"ColdStart", true, 0, true, false, false, true, true, ""}),
+    [](const auto& c) { return std::string(c.param.name); });
 
-TEST_F(StateFilesTest, LegacyConfigFileIsConverted) {
+TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords) {
     BinaryWriter legacy;
     for (int n = 1; n <= 3; ++n) {
         ConfigRecord record;
@@ -123,47 +212,42 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConverted) {
     ConvertConfigFile(after_.state);
     ASSERT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
     EXPECT_THAT(after_.LogText(), HasSubstr("Konfigurations-Datei (.COF) wird konvertiert...."));
-    const auto bytes = host_.files.ReadAll(host_.dir + kConfigStateFile);
-    BinaryReader in(bytes.value());
+    const std::string converted = Bytes(kConfigStateFile);
+    BinaryReader in(converted);
     for (int n = 1; n <= 3; ++n) {
         const auto record = DecodeConfigRecord(in);
         ASSERT_TRUE(record);
         EXPECT_EQ(record->serverItem, "Alt." + std::to_string(n));
         EXPECT_EQ(record->average, n);
     }
-}
-
-// 114 legacy records are 79 current ones: such a file counts as converted.
-TEST_F(StateFilesTest, LegacySizeThatIsAWholeNumberOfRecordsStays) {
+    // 114 legacy records are 79 current ones: such a file counts as converted.
     const std::string bytes(114 * 158, '\0');
     PutBytes(kConfigStateFile, bytes);
+    const std::size_t logged = after_.LogText().size();
     ConvertConfigFile(after_.state);
-    EXPECT_EQ(host_.files.ReadAll(host_.dir + kConfigStateFile).value(), bytes);
-    EXPECT_THAT(after_.LogText(), Not(HasSubstr("konvertiert")));
+    EXPECT_EQ(Bytes(kConfigStateFile), bytes);
+    EXPECT_THAT(after_.LogText().substr(logged), Not(HasSubstr("konvertiert")));
 }
 
 TEST_F(StateFilesTest, ConfigFileShorterThanTheItemsIsRecreated) {
     ASSERT_EQ(SaveFilled(5.0), 0);
-    const std::string cof = host_.files.ReadAll(host_.dir + kConfigStateFile).value();
-    PutBytes(kConfigStateFile, cof.substr(0, 2 * 228));
-    after_.state.items[2].Integral = true;
+    PutBytes(kConfigStateFile, Bytes(kConfigStateFile).substr(0, 2 * 228));
     RestoreDayAccumulators(after_.state, {true, 0});
-    EXPECT_THAT(host_.person.Transcript().back(),
-                HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
+    EXPECT_THAT(Transcript().back(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
-    EXPECT_EQ(after_.state.statistics[1].average, 6.0);  // read before the failure
-    EXPECT_EQ(after_.state.statistics[3].average, 0.0);
+    EXPECT_EQ(At(after_.state.statistics, 1).average, 6.0);  // read before the failure
+    EXPECT_EQ(At(after_.state.statistics, 3).average, 0.0);
     EXPECT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
 }
 
 TEST_F(StateFilesTest, BrokenSizesAreReinitialisedNotHalfRead) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     for (const char* name : {kConfigStateFile, kNightStateFile, kMirrorStateFile}) {
-        PutBytes(name, host_.files.ReadAll(host_.dir + name).value() + "x");
+        PutBytes(name, Bytes(name) + "x");
     }
     PutBytes(kCounterStateFile, std::string(2 * 46 + 1, '\0'));
-    RestoreAll({true, 0});
-    ExpectRestored(5.0, false, false, false, false);
+    after_.RestoreAll({true, 0});
+    ExpectRestored(after_, 5.0, false, false, false, false);
     const std::string log = after_.LogText();
     EXPECT_THAT(log, HasSubstr("Spiegelsummen-Dateigröße 0 ! Neu initialisiert."));
     EXPECT_THAT(log, HasSubstr("Fehler beim Lesen der Differenzdatei !"));
@@ -179,18 +263,18 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
     }
     PutBytes(kCounterStateFile, full.Data());
     RestoreCounterDifferences(after_.state, {true, 0});
-    EXPECT_EQ(after_.state.counterDifferences[180].lastReading, 180.0);
+    EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReading, 180.0);
 
     EncodeCounterRecord(full, {181.0, 0.0, 0.0, 1.0});
     PutBytes(kCounterStateFile, full.Data());
-    Plant third{host_};
+    Plant third{env_};
     RestoreCounterDifferences(third.state, {true, 0});
     EXPECT_THAT(third.LogText(), HasSubstr("Fehler beim Lesen der Differenzdatei !"));
     EXPECT_THAT(third.LogText(), HasSubstr("Differenzdatei neu initialisiert."));
-    EXPECT_EQ(third.state.counterDifferences[1].lastReadingTime, -1.0);
+    EXPECT_EQ(At(third.state.counterDifferences, 1).lastReadingTime, -1.0);
 
     PutBytes(kCounterStateFile, "");
-    Plant fourth{host_};
+    Plant fourth{env_};
     RestoreCounterDifferences(fourth.state, {true, 0});
     EXPECT_THAT(fourth.LogText(), HasSubstr("Differenzdatei=0 ! Neu initialisiert."));
 }
@@ -209,5 +293,202 @@ TEST_F(StateFilesTest, SavesAreFlushedAtCloseAndOncePerDay) {
     EXPECT_FALSE(SaveIsDurable(s, false));
 }
 
+struct FileCase {
+    const char* name;
+    int bit;
+    const char* message;
+};
+
+class FailedFileTest : public StateFilesTest, public ::testing::WithParamInterface<FileCase> {};
+
+// The failed file keeps the previous save's content and a restart trusts all others.
+TEST_P(FailedFileTest, LeavesPreviousFileAndItsBit) {
+    const FileCase& c = GetParam();
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    const std::string target = env_.dir + c.name + ".tmp";
+    env_.files.SetFailurePolicy(
+        [&](FileOp op, const std::string& path) { return op == FileOp::Write && path == target; });
+    EXPECT_EQ(SaveFilled(7.0), c.bit);
+    env_.files.SetFailurePolicy(nullptr);
+    EXPECT_THAT(before_.LogText(), HasSubstr(c.message));
+    EXPECT_EQ(before_.Clean(), std::to_string(c.bit) + "\r\n");
+    after_.RestoreAll(after_.Marker());
+    ExpectRestored(after_, 7.0, c.bit != kConfigFailedBit, c.bit != kNightFailedBit,
+                   c.bit != kMirrorFailedBit, c.bit != kCounterFailedBit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachFile, FailedFileTest,
+    ::testing::Values(
+        FileCase{kCounterStateFile, kCounterFailedBit, "Fehler beim Speichern von DIFFBUF.TVW"},
+        FileCase{kMirrorStateFile, kMirrorFailedBit, "Fehler beim Speichern von SPIEGELDATEN.TVW"},
+        FileCase{kNightStateFile, kNightFailedBit,
+                 "Fehler beim Speichern von TARVEDDE_NACHT.TVW !"},
+        FileCase{kConfigStateFile, kConfigFailedBit, "Fehler beim Speichern von TARVEDDE.COF !"}),
+    [](const auto& c) {
+        std::string name;
+        for (const char ch : std::string(c.param.name)) {
+            name += std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
+        }
+        return name;
+    });
+
+TEST_F(StateFilesTest, CleanMarkerThatCannotBeWrittenKeepsTheOldOne) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    const std::string target = env_.dir + kCleanMarkerFile + ".tmp";
+    env_.files.SetFailurePolicy(
+        [&](FileOp op, const std::string& path) { return op == FileOp::Write && path == target; });
+    EXPECT_EQ(SaveFilled(7.0), 0);
+    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Schreiben der CLEAN-Datei !"));
+    EXPECT_EQ(before_.Clean(), "0\r\n");
+}
+
+// A process that dies while the save writes its files must find the previous set whole
+// and consistent: nothing of the set is replaced before every file is written.
+TEST_F(StateFilesTest, NoFileIsReplacedBeforeTheWholeSetIsWritten) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    const char* set[] = {kCounterStateFile, kMirrorStateFile, kNightStateFile, kConfigStateFile};
+    std::map<std::string, std::string> previous, seenAtLastWrite;
+    for (const char* name : set) {
+        previous[name] = Bytes(name);
+    }
+    const std::string last = env_.dir + kConfigStateFile + ".tmp";
+    env_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
+        for (const char* name : set) {
+            if (op == FileOp::Write && path == last) {
+                seenAtLastWrite[name] = Bytes(name);
+            }
+        }
+        return false;
+    });
+    ASSERT_EQ(SaveFilled(7.0), 0);
+    env_.files.SetFailurePolicy(nullptr);
+    EXPECT_EQ(seenAtLastWrite, previous);
+    EXPECT_NE(Bytes(kCounterStateFile), previous[kCounterStateFile]);
+}
+
+// A crash or failure at any single operation of a save: every state file is whole,
+// and each is either the old or the new one.
+TEST_F(StateFilesTest, FailureAtAnyOperationLeavesAReadableSet) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    const int start = env_.files.OperationCount();
+    ASSERT_EQ(SaveFilled(7.0), 0);
+    const int operations = env_.files.OperationCount() - start;
+    ASSERT_GT(operations, 10);
+    for (int k = 1; k <= operations; ++k) {
+        ASSERT_EQ(SaveFilled(5.0), 0);
+        env_.files.FailNthOperation(k);
+        EXPECT_GE(SaveFilled(7.0), 0) << k;
+        ExpectWholeSet();
+        Plant restarted{env_};
+        const StateMarker marker = restarted.Marker();
+        RestoreCounterDifferences(restarted.state, marker);
+        const double reading = At(restarted.state.counterDifferences, 180).lastReading;
+        if (marker.Trusts(kCounterFailedBit)) {
+            EXPECT_TRUE(reading == 6.1 || reading == 8.1) << k << " " << reading;
+        } else {
+            EXPECT_EQ(reading, 0.0) << k;
+        }
+    }
+}
+
+class WindowBufferTest : public StateFilesTest {
+protected:
+    // Item 1 owns fifteen-minute row 0, item 3 row 1; item 2 owns moving row 0.
+    static void Build(EngineState& state) {
+        At(state.fifteenMinute, 1).m15Row = 0;
+        At(state.fifteenMinute, 3).m15Row = 1;
+        At(state.moving, 2).movingRow = 0;
+        state.m15Buffers.assign(2, std::vector<double>(15, -999.0));
+        state.movingBuffers.assign(1, std::vector<double>(360, -999.0));
+        state.m15BuffersExist = state.movingBuffersExist = true;
+    }
+    WindowBufferTest() {
+        Build(before_.state);
+        Build(after_.state);
+        EngineState& s = before_.state;
+        s.m15Buffers[1][14] = 3.25;
+        At(s.fifteenMinute, 3) = {1, 14, 1.5, 9.5, 45356.25, 45356.5};
+        s.movingBuffers[0][359] = 0.1;
+        At(s.moving, 2) = {0, 359, 4.75, -2.5, 8.0};
+    }
+    FifteenMinuteState& M15(int n) { return At(after_.state.fifteenMinute, n); }
+};
+
+TEST_F(WindowBufferTest, RowsSurviveARestart) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_EQ(SizeOf(kFifteenMinuteStateFile), 2 * 182U);
+    EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
+    RestoreFifteenMinuteBuffers(after_.state, {true, 0});
+    RestoreMovingAverageBuffers(after_.state, {true, 0});
+    const EngineState& s = after_.state;
+    EXPECT_EQ(s.m15Buffers[1][14], 3.25);
+    EXPECT_EQ(s.m15Buffers[0][0], -999.0);
+    EXPECT_EQ(M15(3).m15Index, 14);
+    EXPECT_EQ(M15(3).m15Maximum, 9.5);
+    EXPECT_EQ(M15(3).m15MaximumTime, 45356.5);
+    EXPECT_EQ(s.movingBuffers[0][359], 0.1);
+    EXPECT_EQ(At(s.moving, 2).ringIndex, 359);
+    EXPECT_EQ(At(s.moving, 2).movingAverage, 4.75);
+    EXPECT_EQ(At(s.moving, 2).movingMinimum, -2.5);
+}
+
+TEST_F(WindowBufferTest, ErrorBitsAndUncleanStartRestoreNothing) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    RestoreFifteenMinuteBuffers(after_.state, {true, kFifteenMinuteFailedBit});
+    RestoreMovingAverageBuffers(after_.state, {false, 0});
+    EXPECT_EQ(after_.state.m15Buffers[1][14], -999.0);
+    EXPECT_EQ(after_.state.movingBuffers[0][359], -999.0);
+}
+
+// Item 3 lost its row since the save: its record no longer matches row 1.
+TEST_F(WindowBufferTest, RowOfAnotherItemIsNotTaken) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    M15(3).m15Row = -1;
+    M15(2).m15Row = 1;
+    RestoreFifteenMinuteBuffers(after_.state, {true, 0});
+    EXPECT_THAT(after_.LogText(), HasSubstr("Falscher Index in M15-Datei !"));
+    EXPECT_EQ(after_.state.m15Buffers[1][14], -999.0);
+    EXPECT_EQ(M15(2).m15Index, 0);
+}
+
+TEST_F(WindowBufferTest, RowWithoutItemIsMarkedAndEndsTheReading) {
+    At(before_.state.fifteenMinute, 1).m15Row = -1;
+    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
+    EXPECT_THAT(before_.LogText(), HasSubstr("Falscher Index beim Speichern der M15-Werte !"));
+    RestoreFifteenMinuteBuffers(after_.state, {true, 0});
+    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
+    EXPECT_EQ(after_.state.m15Buffers[1][14], -999.0);  // reading ended at row 0
+}
+
+TEST_F(WindowBufferTest, RowLongerThanTheRecordIsAFillFailure) {
+    before_.state.m15Buffers[0].resize(17, 1.0);
+    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
+    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Speichern der M15-Werte !"));
+    before_.state.m15Buffers[0].resize(16);
+    EXPECT_EQ(SaveFilled(5.0), 0);
+}
+
+TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
+    before_.log.Settings().debugLog = true;
+    ASSERT_EQ(SaveFilled(5.0, true), 0);
+    EXPECT_FALSE(before_.state.m15BuffersExist);
+    EXPECT_TRUE(before_.state.movingBuffers.empty());
+    EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
+    EXPECT_THAT(before_.LogText(), HasSubstr("Nachtsummen speichern :"));
+    EXPECT_THAT(before_.LogText(), HasSubstr("8,000"));
+    // The next save has no buffers left to write and leaves their files alone.
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
+}
+
+TEST_F(WindowBufferTest, BrokenBufferFileIsNotHalfRead) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
+    RestoreMovingAverageBuffers(after_.state, {true, 0});
+    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
+    EXPECT_EQ(after_.state.movingBuffers[0][359], -999.0);
+}
+
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

@@ -6,9 +6,9 @@
 
 #include "engine/per_value_processing.h"
 #include "engine/value_steps.h"
-#include "tests/engine/processing_fixture.h"
+#include "tests/engine/engine_fixture.h"
 
-namespace tarvedde {
+namespace tarvedde::testing {
 namespace {
 
 using ::testing::ElementsAre;
@@ -94,10 +94,10 @@ TEST(DayMatchesTest, BitOfTheWeekday) {
     EXPECT_FALSE(DayMatches(8, 255));
 }
 
-class ConvertByTableTest : public testing::ProcessingFixture {
+class ConvertByTableTest : public EngineFixture {
 protected:
     void SetTable(int t, std::vector<double> x, std::vector<double> y) {
-        ConversionTable& table = state_.tables[static_cast<std::size_t>(t)];
+        ConversionTable& table = state_.tables.at(static_cast<std::size_t>(t));
         table.pointCount = static_cast<int>(x.size());
         for (std::size_t n = 0; n < x.size(); ++n) {
             table.x[n + 1] = x[n];
@@ -178,4 +178,4 @@ TEST_F(ConvertByTableTest, PointCountBeyondTheTableStopsAtTheLastPoint) {
 }
 
 }  // namespace
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

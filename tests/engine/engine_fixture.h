@@ -1,0 +1,189 @@
+// The one fixture of the engine tests, on EngineTestHost. Two modes: a bare EngineState
+// (`state_`, for the loader, per-value processing, the DDE client and the state files) or
+// a whole TarveddeMain that Start() creates and shows. Tests reach the per-item records and
+// the single-instance lock only through this file, so a change of those engine types is
+// merged here alone.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/configuration_loader.h"
+#include "engine/engine_state.h"
+#include "engine/per_value_processing.h"
+#include "engine/tarvedde_main.h"
+#include "outputs/program_log.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/instance_locks.h"
+#include "tests/engine/engine_test_host.h"
+
+namespace tarvedde::testing {
+
+using Lines = std::vector<std::string>;
+
+// Record n of any per-item array.
+template <class PerItemArray>
+auto& At(PerItemArray& records, int n) {
+    return records[static_cast<std::size_t>(n)];
+}
+
+// The lines of a CR LF text, each without its time stamp.
+inline Lines Unstamped(const std::string& text) {
+    Lines lines;
+    for (std::size_t start = 0, end; start < text.size(); start = end + 2) {
+        end = std::min(text.find("\r\n", start), text.size());
+        const std::string line = text.substr(start, end - start);
+        const std::size_t stamp = line.find(" > ");
+        lines.push_back(stamp == std::string::npos ? line : line.substr(stamp + 3));
+    }
+    return lines;
+}
+
+// An engine state of its own on a host, as a second engine that restores what another saved.
+struct BareEngine {
+    explicit BareEngine(EngineTestHost& env)
+        : log(env.files, env.clock, GermanLocale()), state(env.host, log, GermanLocale()) {
+        log.SetProgramDir(env.dir);
+        state.programDir = env.dir;
+    }
+    ProgramLog log;
+    EngineState state;
+};
+
+class EngineFixture : public ::testing::Test {
+protected:
+    EngineFixture() {
+        state_.timerDDE = timer_.get();
+        state_.hooks.endOfCycle = [this] {  // what the acquisition cycle does after the last item
+            state_.previousCycleTime = state_.cycleTime;
+            state_.previousCycleElapsedMs = state_.cycleElapsedMs;
+            state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycleTime);
+            ++cyclesEnded_;
+        };
+    }
+
+    // Settings and other files of the program directory, written as UTF-8 lines.
+    void Write(const std::string& name, const std::string& text) { env_.WriteText(name, text); }
+    void WriteIni(const std::string& text) { env_.WriteText(kMainIniFile, text); }
+    std::string Read(const std::string& name) const { return env_.ReadText(name); }
+    std::string IniValue(const std::string& file, const std::string& section,
+                         const std::string& key) {
+        return IniFile(env_.files, env_.dir + file).ReadString(section, key, "<none>");
+    }
+    bool Exists(const std::string& name) const { return env_.Exists(name); }
+    void Remove(const std::string& name) { ASSERT_TRUE(env_.files.Remove(env_.dir + name)); }
+
+    // The whole program: created (and shown) on 5 March 2024 at the clock's time.
+    void SetClock(int hour, int minute, int second, int day = 5) {
+        env_.clock.SetLocalTime(EncodeDateTime(2024, 3, day, hour, minute, second, 0));
+    }
+    StartOptions Options(SourceKind kind = SourceKind::Dde) const {
+        StartOptions options;
+        options.programDir = "/plant";
+        options.sourceKind = kind;
+        options.lockName = kLockName;
+        return options;
+    }
+    bool Create(SourceKind kind = SourceKind::Dde) {
+        main_.reset();
+        main_ = std::make_unique<TarveddeMain>(env_.host, Options(kind));
+        return main_->FormCreate();
+    }
+    TarveddeMain& Start(SourceKind kind = SourceKind::Dde) {
+        EXPECT_TRUE(Create(kind));
+        main_->FormShow();
+        return *main_;
+    }
+    // Closes the program as the operator does and starts it again.
+    TarveddeMain& Restart(SourceKind kind = SourceKind::Dde) {
+        main_->FormClose();
+        main_.reset();
+        return Start(kind);
+    }
+    TarveddeMain& Main() { return *main_; }
+    void Advance(std::int64_t ms) { env_.loop.AdvanceBy(ms); }
+    // Another client holds the single-instance lock until the test ends.
+    void HoldLock() { otherClient_ = env_.locks.Acquire(kLockName); }
+    static constexpr char kLockName[] = "tarvedde";
+
+    // The bare state: configuration load and per-value processing.
+    void Load(SourceKind kind = SourceKind::Dde) {
+        state_.settings.sourceKind = kind;
+        LoadConfiguration(state_);
+    }
+    void SetItemCount(int count, int bufferRows = 3) {
+        state_.settings.itemCount = count;
+        state_.grid.Resize(count + 1, bufferRows + 6);
+    }
+    // One cycle `stepMs` after the previous one; item n gets texts[n-1] first.
+    void RunCycle(const Lines& texts, std::int64_t stepMs = 10000) {
+        for (std::size_t n = 0; n < texts.size(); ++n) {
+            Runtime(static_cast<int>(n) + 1).newestText = texts[n];
+        }
+        env_.clock.AdvanceMs(stepMs);
+        state_.cycleTime = env_.clock.Now();
+        state_.cycleElapsedMs = env_.clock.ElapsedMs();
+        state_.currentItem = 0;
+        const int endedBefore = cyclesEnded_;
+        for (int call = 0; call <= maxItems && !ProcessNextItem(state_); ++call) {
+        }
+        ASSERT_EQ(cyclesEnded_, endedBefore + 1) << "the cycle did not end";
+    }
+
+    // The program's state once started, else the bare one, and its per-item records.
+    EngineState& State() { return main_ ? main_->State() : state_; }
+    ItemConfig& Item(int n) { return At(State().items, n); }
+    ItemStatistics& Stats(int n) { return At(State().statistics, n); }
+    ItemRuntime& Runtime(int n) { return At(State().runtime, n); }
+    ConfigRecord& Record(int n) { return At(State().configRecords, n); }
+    CounterDifferenceState& Counter(int n) { return At(State().counterDifferences, n); }
+    ItemLogFlags& Flags(int n) { return At(State().logFlags, n); }
+    int ProtocolOrder(int n) { return At(State().protocolOrder, n); }
+    void Convert(int n, double factor, double divisor, int timeBase) {
+        Item(n).valueConversion = {true, "", "", factor, divisor, timeBase};
+    }
+    // Validity limits live in the statistics record, as the configuration loader puts them.
+    void SetLimits(int n, double lower, double upper) {
+        Stats(n).LoLimit = lower;
+        Stats(n).UpLimit = upper;
+    }
+    // Item n's cell of the grid's current row, and of a given row.
+    std::string Shown(int n) { return State().grid.Cell(n, State().grid.CurrentRow()); }
+    std::string Row(int n, int row) { return State().grid.Cell(n, row); }
+
+    // The program log: whole, as lines without time stamps, and the lines since the last call.
+    std::string LogAll() const { return env_.ReadText(kLogAllFile); }
+    Lines LogLines() const { return LogAll() == "<missing>" ? Lines{} : Unstamped(LogAll()); }
+    Lines NewLogLines() {
+        const Lines all = LogLines();
+        const Lines fresh(all.begin() + static_cast<std::ptrdiff_t>(std::min(seen_, all.size())),
+                          all.end());
+        seen_ = all.size();
+        return fresh;
+    }
+    bool Logged(const std::string& line) const {
+        const Lines all = LogLines();
+        return std::find(all.begin(), all.end(), line) != all.end();
+    }
+    const Lines& Transcript() const { return env_.person.Transcript(); }
+
+    EngineTestHost env_;
+    BareEngine bare_{env_};
+    EngineState& state_ = bare_.state;
+    ProgramLog& log_ = bare_.log;
+    std::unique_ptr<Timer> timer_ = env_.loop.CreateTimer("TimerDDE", 10000, [] {});
+    std::unique_ptr<InstanceLockShare> otherClient_;
+    std::unique_ptr<TarveddeMain> main_;
+    int cyclesEnded_ = 0;
+    std::size_t seen_ = 0;
+};
+
+}  // namespace tarvedde::testing
