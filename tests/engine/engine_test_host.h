@@ -39,7 +39,7 @@ struct EngineTestHost {
     RecordingShell shell;
     MemoryInstanceLocks locks;
     InMemoryDdeServer ddeServer;
-    InMemoryDdeTransport dde{ddeServer};
+    InMemoryDdeTransport dde{ddeServer, &loop};
     std::vector<std::string> ddeCalls;
     Host host{files, clock, loop, person, shell, locks};
     std::string dir = "/plant/";
