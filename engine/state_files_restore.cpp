@@ -50,7 +50,9 @@ void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) 
     statistics.minimum = statistics.correctionMinimum = record.minimum;
     statistics.maximum = record.maximum;
     statistics.average = record.average;
-    statistics.count = statistics.correctionCount = record.count;
+    statistics.count = record.count;
+    // Without a value yet (as in a state created afresh) there is no minimum to keep.
+    statistics.correctionCount = record.count > 0.0 ? record.count : -2.0;
     if (state.items[At(n)].Integral) {
         runtime.runningSum = record.sum;
     } else {
