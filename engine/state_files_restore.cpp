@@ -44,6 +44,19 @@ void ClearMirrorOffsets(EngineState& state) {
     }
 }
 
+// The item's sums start here again. A sample that came before (a server sends an item's
+// current value as its link starts, and the start links the items before it reads or
+// creates the state) stays the start of the sample chain, counted from now: dropping it
+// would lose a pump's whole ON period, as a pump that stays ON sends nothing more.
+void RestartSampleChain(EngineState& state, ItemRuntime& runtime) {
+    if (runtime.lastSampleTime < 0.0) {
+        return;
+    }
+    const double now = state.host.clock.Now();
+    runtime.lastSampleTime = now;
+    runtime.lastSampleMark = ElapsedMark{state.host.clock.ElapsedMs(), now};
+}
+
 void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) {
     ItemStatistics& statistics = state.statistics[At(n)];
     ItemRuntime& runtime = state.runtime[At(n)];
@@ -58,7 +71,7 @@ void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) 
     } else {
         statistics.sum = record.sum;
     }
-    runtime.lastSampleTime = -1.0;
+    RestartSampleChain(state, runtime);
 }
 
 // Reads the accumulators of items 1.. as far as whole records reach; false when the file
@@ -107,7 +120,7 @@ bool CreateConfigFile(EngineState& state) {
         record.minimum = 99999.0;
         record.maximum = -99999.0;
         state.runtime[At(n)].runningSum = 0.0;
-        state.runtime[At(n)].lastSampleTime = -1.0;
+        RestartSampleChain(state, state.runtime[At(n)]);
         EncodeConfigRecord(out, record);
     }
     if (!WriteStateFile(state, kConfigStateFile, out)) {
