@@ -5,7 +5,6 @@
 // nothing more, so losing that sample would lose its whole first ON period.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 
@@ -30,57 +29,51 @@ constexpr char kIni[] =
     "[Grafiktyp]\r\nItem1=2\r\n[Integral]\r\nItem1=1\r\nItem2=1\r\n"
     "[IntegralBezug]\r\nItem1=3600\r\nItem2=1\r\n";
 
+// Sends an item's current value as its advise link starts.
 class SendingOnLinkTransport final : public InMemoryDdeTransport {
 public:
-    SendingOnLinkTransport(InMemoryDdeServer& server,
-                           const std::map<std::string, std::string>& values)
-        : InMemoryDdeTransport(server), server_(server), values_(values) {}
+    explicit SendingOnLinkTransport(InMemoryDdeServer& server)
+        : InMemoryDdeTransport(server), server_(server) {}
 
     std::optional<std::string> ClientTransaction(DdeHandle conversation, DdeHandle item,
                                                  std::uint32_t format, std::uint32_t type,
                                                  int timeoutMs) override {
         auto answer =
             InMemoryDdeTransport::ClientTransaction(conversation, item, format, type, timeoutMs);
-        const auto name = atoms_.Text(item);
-        if (answer && type == kXtypAdvStart && name && values_.count(*name) > 0) {
-            server_.Publish(kService, kTopic, *name, values_.at(*name));
+        const std::string name = atoms_.Text(item).value_or("");
+        std::string value;
+        if (answer && type == kXtypAdvStart &&
+            server_.Transact(conversation, name, kXtypRequest, value) == kDmlErrNoError) {
+            server_.Publish(kService, kTopic, name, value.substr(0, value.find('\0')));
         }
         return answer;
     }
 
 private:
     InMemoryDdeServer& server_;
-    const std::map<std::string, std::string>& values_;
 };
 
 class StartSampleChain : public ::testing::Test {
 protected:
-    StartSampleChain() {
-        clock_.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 0, 0, 0));
-        (void)files_.WriteAll("/plant/TARVEDDE.INI", kIni, false);
-        server_.SetRequestText(kService, kTopic, "P", "");
-        server_.SetRequestText(kService, kTopic, "Q", "");
-    }
-
-    // A program life: a new process with its own DDE library; an earlier one died and
-    // left its marker, so the start asks "Programmstart abbrechen ?".
+    // A program life with its own DDE library; an earlier life died and left its
+    // marker, so the start asks "Programmstart abbrechen ?".
     void Start() {
         if (main_) {
             main_.reset();
             person_.QueueAnswer(Answer::No);
+        } else {
+            clock_.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 0, 0, 0));
+            (void)files_.WriteAll("/plant/TARVEDDE.INI", kIni, false);
         }
-        dde_ = std::make_unique<SendingOnLinkTransport>(server_, values_);
+        dde_ = std::make_unique<SendingOnLinkTransport>(server_);
         host_.dde = dde_.get();
-        StartOptions options;
-        options.programDir = "/plant/";
-        options.lockName = "start-sample-chain-test";
-        options.lockDirectory = ::testing::TempDir();
+        StartOptions options{"/plant/", SourceKind::Dde, "start-sample-chain-test",
+                             ::testing::TempDir()};
         main_ = std::make_unique<TarveddeMain>(host_, options);
         ASSERT_TRUE(main_->FormCreate());
         main_->FormShow();
     }
     void Send(const std::string& item, const std::string& text) {
-        values_[item] = text;
         server_.Publish(kService, kTopic, item, text);
     }
     // The live grid's integral column after the next cycle.
@@ -95,14 +88,14 @@ protected:
     ScriptedOperator person_;
     RecordingShell shell_;
     InMemoryDdeServer server_;
-    std::map<std::string, std::string> values_;
     std::unique_ptr<SendingOnLinkTransport> dde_;
     Host host_{files_, clock_, loop_, person_, shell_};
     std::unique_ptr<TarveddeMain> main_;
 };
 
 TEST_F(StartSampleChain, TheValueSentAsTheLinkStartsBeginsTheIntegralOnFreshAndRestoredState) {
-    values_ = {{"P", "1"}, {"Q", "10"}};
+    Send("P", "1");
+    Send("Q", "10");
     Start();  // no saved state: TARVEDDE.COF is created afresh
     loop_.AdvanceBy(3'600'000);
     Send("P", "0");
@@ -110,7 +103,8 @@ TEST_F(StartSampleChain, TheValueSentAsTheLinkStartsBeginsTheIntegralOnFreshAndR
     EXPECT_EQ(IntegralShown(1), "1,000");
     EXPECT_EQ(main_->State().grid.Cell(2, 5), "36000,000");
 
-    values_ = {{"P", "1"}, {"Q", "10"}};
+    Send("P", "1");
+    Send("Q", "10");
     Start();  // the state saved by the last cycle is restored
     loop_.AdvanceBy(3'600'000);
     Send("P", "0");
