@@ -61,12 +61,19 @@ void TarveddeMain::WerteLesen() {
     const std::int64_t tickElapsedMs = host_.clock.ElapsedMs();
     const DateParts date = DecodeDate(state_.tickTime);
     const TimeParts time = DecodeTime(state_.tickTime);
-    if (state_.settings.customNewDay) {
-        RunPostponedDayChange(time);
-    }
-    if (date.year != state_.currentDay.year || date.month != state_.currentDay.month ||
-        date.day != state_.currentDay.day) {
-        DetectDayChange(date);
+    const DateParts& day = state_.currentDay;
+    // The day only moves forward: the running day's statistics, files and AktuTag stay
+    // while a clock set back stands before it, and its rows go to the running day's files.
+    if (DateOf(state_.tickTime) < EncodeDate(day.year, day.month, day.day)) {
+        NoteClockSetBack();
+    } else {
+        clockSetBack_ = false;
+        if (state_.settings.customNewDay) {
+            RunPostponedDayChange(time);
+        }
+        if (date != state_.currentDay) {
+            DetectDayChange(date);
+        }
     }
     if (state_.timeoutCounter > 0) {
         if (state_.timeoutCounter == 1) {
@@ -110,6 +117,18 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
         log_.WriteLog("Beenden für Neustart....");
         Close();
     }
+}
+
+void TarveddeMain::NoteClockSetBack() {
+    if (clockSetBack_) {
+        return;
+    }
+    clockSetBack_ = true;
+    const DateParts& day = state_.currentDay;
+    log_.WriteLog(
+        "Uhr zurückgestellt: " + FormatDateTime("dd.mm.yyyy hh:nn:ss", state_.tickTime, locale_) +
+        " liegt vor dem Tag " +
+        FormatDateTime("dd.mm.yyyy", EncodeDate(day.year, day.month, day.day), locale_) + ".");
 }
 
 void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {

@@ -134,6 +134,8 @@ private:
     void WerteLesen();
     void RunPostponedDayChange(const TimeParts& time);
     void DetectDayChange(const DateParts& date);
+    // Logs a clock that stands before the running day, once until it is back.
+    void NoteClockSetBack();
     void CreateNewDayFiles();
     void RunDayChangeStatistics();
     void ResetTimeTables();
@@ -173,6 +175,7 @@ private:
     bool stateClean_ = false;
     int stateFlags_ = 0;
     bool newDayFileCreated_ = false;
+    bool clockSetBack_ = false;
 };
 
 }  // namespace tarvedde

@@ -7,7 +7,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
-    clang-format tzdata
+    clang-format tzdata gcovr
 )
 
 missing=()

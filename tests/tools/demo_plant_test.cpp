@@ -9,11 +9,13 @@
 #include <functional>
 
 #include "platform/file_system.h"
-#include "tests/engine/loader_fixture.h"
+#include "tests/engine/engine_fixture.h"
 #include "tools/plantsim/plantsim_items.h"
 
 namespace tarvedde {
 namespace {
+
+using testing::Lines;
 
 const std::filesystem::path kToolsDir = TARVEDDE_TOOLS_DIR;
 
@@ -54,11 +56,15 @@ Range SentRange(const plantsim::ItemConfig& item) {
     }
 }
 
-class DemoPlant : public LoaderTest {
+class DemoPlant : public testing::EngineFixture {
 protected:
     void SetUp() override {
         for (const auto& entry : std::filesystem::directory_iterator(kToolsDir / "demo-plant")) {
-            Put(entry.path().filename().string(), ReadUtf8Lines(entry.path()));
+            std::string text;
+            for (const std::string& line : ReadUtf8Lines(entry.path())) {
+                text += line + "\n";
+            }
+            Write(entry.path().filename().string(), text);
         }
         Load();
         auto files = MakeRealFileSystem();
@@ -85,8 +91,8 @@ protected:
 TEST_F(DemoPlant, LoadsAtLeastTwentyItemsWithoutComplaint) {
     EXPECT_GE(Count(), 20);
     EXPECT_TRUE(state_.settings.configValid);
-    EXPECT_TRUE(Shown().empty()) << Shown().front();
-    for (const std::string& line : LogTexts()) {
+    EXPECT_TRUE(Transcript().empty()) << Transcript().front();
+    for (const std::string& line : LogLines()) {
         EXPECT_EQ(line.find("Fehler"), std::string::npos) << line;
         EXPECT_EQ(line.find("fehlt"), std::string::npos) << line;
     }
