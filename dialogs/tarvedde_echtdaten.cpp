@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/settings_schema.h"
 #include "platform/ini_file.h"
 
 namespace tarvedde {
@@ -10,8 +11,8 @@ TFo_Echtdaten::TFo_Echtdaten(EngineState& state) : state_(state) {}
 
 void TFo_Echtdaten::FormCreate() {
     IniFile ini(state_.host.files, state_.PathOf(kMainIniFile));
-    spPR = std::clamp(ini.ReadInteger("Formate", "PR", 12), 8, 18);
-    spNK = std::clamp(ini.ReadInteger("Formate", "NK", 3), 0, 10);
+    spPR = std::clamp(schema::ReadRaw(ini, schema::kFormatPR), 8, 18);
+    spNK = std::clamp(schema::ReadRaw(ini, schema::kFormatNK), 0, 10);
 }
 
 void TFo_Echtdaten::FormShow() {
@@ -35,8 +36,8 @@ void TFo_Echtdaten::spNKChange(int value) {
 
 void TFo_Echtdaten::FormClose() {
     IniFile ini(state_.host.files, state_.PathOf(kMainIniFile));
-    if (!ini.WriteInteger("Formate", "PR", state_.settings.formatPrecision).ok() ||
-        !ini.WriteInteger("Formate", "NK", state_.settings.formatDecimals).ok()) {
+    if (!schema::Write(ini, schema::kFormatPR, state_.settings.formatPrecision).ok() ||
+        !schema::Write(ini, schema::kFormatNK, state_.settings.formatDecimals).ok()) {
         state_.log.WriteLog("Echtdatenfenster : Fehler beim Schreiben der .INI-Datei !");
     }
 }

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "engine/per_value_processing.h"
+#include "engine/settings_schema.h"
 #include "engine/state_files.h"
 #include "engine/tarvedde_main.h"
 #include "platform/date_time.h"
@@ -89,7 +90,7 @@ void TarveddeMain::WerteLesen() {
     for (int n = 1; n <= state_.settings.itemCount; ++n) {
         if (state_.items[n].IsDigital()) {
             state_.statistics[n].MaxAusZeit_anzeigen =
-                ini.ReadBool("MaxAusZeit_anzeigen", "Item" + std::to_string(n), false);
+                schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
         }
     }
     state_.currentItem = 0;
@@ -107,7 +108,8 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     DistrustSavedState(state_);
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
     state_.settings.customNewDay = false;
-    WriteIniFailure(ini.WriteBool("DDE", "CustomNewDay", false), "DDE-INI Schreiben : Fehler 1");
+    WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
+                    "DDE-INI Schreiben : Fehler 1");
     RunDayChangeStatistics();
     state_.currentDay = DecodeDate(state_.tickTime);
     log_.WriteLogDetail("Statistik bei verspätetem Tageswechsel (" +
@@ -141,7 +143,7 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
         FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
     if (!state_.settings.customDayChange) {
         DistrustSavedState(state_);
-        WriteIniFailure(ini.WriteString("DDE", "AktuTag", day), "DDE-INI Schreiben : Fehler 2");
+        WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
         state_.settings.savedDay = day;
         RunDayChangeStatistics();
         log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
@@ -159,8 +161,9 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
     // The running day goes on until CustomTime, so its saved state stays good for the new
     // date, but only with the flag that brings its statistics: the flag goes first.
     state_.settings.customNewDay = true;
-    WriteIniFailure(ini.WriteBool("DDE", "CustomNewDay", true), "DDE-INI Schreiben : Fehler 3");
-    WriteIniFailure(ini.WriteString("DDE", "AktuTag", day), "DDE-INI Schreiben : Fehler 4");
+    WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, true),
+                    "DDE-INI Schreiben : Fehler 3");
+    WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 4");
     state_.settings.savedDay = day;
     log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
     CreateNewDayFiles();
