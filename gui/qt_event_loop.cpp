@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 
 namespace tarvedde {
 namespace {
@@ -46,14 +47,19 @@ private:
         }
     }
 
-    // Window timers never re-enter a running handler, also when it processes events.
+    // Window timers never re-enter a running handler, also when it processes events. The
+    // handler may destroy this timer: after it, only what outlives the timer is touched.
     void Fire() {
         if (running_) {
             return;
         }
         running_ = true;
-        onTimer_();
-        running_ = false;
+        const std::weak_ptr<bool> alive = alive_;
+        const std::function<void()> handler = onTimer_;
+        handler();
+        if (!alive.expired()) {
+            running_ = false;
+        }
     }
 
     std::string name_;
@@ -62,6 +68,7 @@ private:
     int interval_;
     bool enabled_ = false;
     bool running_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 class QtFdWatch final : public FdWatch {

@@ -163,6 +163,19 @@ TYPED_TEST_P(EventLoopContract, ProcessPendingEventsRunsPostedTasksAndDueTimers)
     EXPECT_EQ(this->log_, (Lines{"due", "posted"}));
 }
 
+// A dialog's timer may close the dialog, and with it the timer, from its own handler.
+TYPED_TEST_P(EventLoopContract, AHandlerMayDestroyItsOwnTimer) {
+    std::unique_ptr<Timer> self;
+    self = this->Loop().CreateTimer("self", this->kTick, [this, &self] {
+        self.reset();
+        this->log_.push_back("self");
+    });
+    self->SetEnabled(true);
+    auto after = this->Started("after", 3 * this->kTick, 1);
+    ASSERT_TRUE(this->RunAtMost(this->kBound));
+    EXPECT_EQ(this->log_, (Lines{"self", "after"}));
+}
+
 REGISTER_TYPED_TEST_SUITE_P(EventLoopContract, DisabledAndZeroIntervalTimersNeverFire,
                             EnablingADisabledTimerStartsAFreshInterval,
                             ChangingTheIntervalOfAnEnabledTimerStartsAFreshInterval,
@@ -170,6 +183,7 @@ REGISTER_TYPED_TEST_SUITE_P(EventLoopContract, DisabledAndZeroIntervalTimersNeve
                             AHandlerThatProcessesEventsRunsOthersButIsNeverReentered,
                             PostedTasksRunInOrderFromAnyThread,
                             ProcessPendingEventsRunsPostedTasksAndDueTimers,
-                            QuitEndsRunAndASelfDisablingTimerFiresOnce);
+                            QuitEndsRunAndASelfDisablingTimerFiresOnce,
+                            AHandlerMayDestroyItsOwnTimer);
 
 }  // namespace tarvedde::testing
