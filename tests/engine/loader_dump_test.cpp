@@ -87,7 +87,11 @@ std::string DumpModel(EngineState& s, const Timer& timer) {
         }
         out << "\n";
     }
+    // A long list repeats itself: the first eight items and the last stand for it.
     for (int n = 1; n <= g.itemCount; ++n) {
+        if (n > 8 && n < g.itemCount) {
+            continue;
+        }
         const ItemConfig& i = At(s.items, n);
         out << "item " << n << "\n";
         FIELD(i, serverItem), FIELD(i, itemName), FIELD(i, unit), FIELD(i, Warnung);
