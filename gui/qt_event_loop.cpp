@@ -13,7 +13,9 @@ namespace {
 class QtTimer final : public Timer {
 public:
     QtTimer(std::string name, int intervalMs, std::function<void()> onTimer)
-        : name_(std::move(name)), onTimer_(std::move(onTimer)), interval_(std::max(intervalMs, 0)) {
+        : name_(std::move(name)),
+          onTimer_(std::make_shared<std::function<void()>>(std::move(onTimer))),
+          interval_(std::max(intervalMs, 0)) {
         timer_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
     }
@@ -55,15 +57,16 @@ private:
         }
         running_ = true;
         const std::weak_ptr<bool> alive = alive_;
-        const std::function<void()> handler = onTimer_;
-        handler();
+        const std::shared_ptr<std::function<void()>> handler = onTimer_;
+        (*handler)();
         if (!alive.expired()) {
             running_ = false;
         }
     }
 
     std::string name_;
-    std::function<void()> onTimer_;
+    // Shared, so a handler that destroys its timer still runs to its end.
+    std::shared_ptr<std::function<void()>> onTimer_;
     QTimer timer_;
     int interval_;
     bool enabled_ = false;
