@@ -117,9 +117,8 @@ private:
     std::unique_ptr<ClientSession> session_;
 };
 
-// The whole program: reads the script, runs it with a private lock directory that is
-// removed afterwards. 0 on success; 2 for a wrong script with "line N: ..." on `errors`;
-// 1 when the directory or the script cannot be used.
+// The whole program: reads the script and runs it. 0 on success; 2 for a wrong script with "line N:
+// ..." on `errors`; 1 when the directory or the script cannot be used.
 int RunScenarioFile(const std::string& programDir, const std::string& scriptPath,
                     std::ostream& errors);
 
