@@ -9,6 +9,7 @@
 namespace tarvedde::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -271,6 +272,19 @@ TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheMarkerLivesUntilClose) {
     Main().FormClose();
     EXPECT_FALSE(Exists("$dde_activ"));
     EXPECT_THAT(Read("_TARVEDDE_LOG.TXT"), HasSubstr("Programmstart in /plant/"));
+}
+
+// A negative item count is no items, also when the day's state files of a configuration
+// with items are there: nothing of them is taken for damaged.
+TEST_F(ProgramStartTest, ANegativeItemCountIsNoItems) {
+    WriteIni("[DDE]\nItemcount=1\nAktuTag=05.03.2024\n[Items]\nItem1=Q\n");
+    Start();
+    Main().FormClose();
+    ASSERT_EQ(Read("$clean"), "0\r\n");
+    WriteIni("[DDE]\nItemcount=-5\nAktuTag=05.03.2024\n");
+    Start();
+    EXPECT_THAT(Transcript(), Contains("MESSAGE Keine Items definiert !"));
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Fehler beim Lesen")));
 }
 
 // The operator's record of a whole start, byte for byte.
