@@ -267,10 +267,7 @@ void ScenarioRunner::AnnounceConfiguredItems() {
         schema::ReadDdeServerNames(IniFile(*files_, options_.programDir + kMainIniFile));
     ddeService_ = names.service;
     ddeTopic_ = names.topic;
-    ddeServer_.AddTopic(ddeService_, ddeTopic_);
-    for (const std::string& item : names.items) {
-        ddeServer_.SetRequestText(ddeService_, ddeTopic_, item, "");
-    }
+    ddeServer_.ServeItems(ddeService_, ddeTopic_, names.items);
 }
 
 // Work the command left for the loop runs before the next command, as a real loop would

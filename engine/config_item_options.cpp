@@ -16,7 +16,6 @@
 namespace tarvedde {
 namespace {
 
-using config::ItemKey;
 using config::ItemSection;
 
 template <class Step>

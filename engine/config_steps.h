@@ -15,9 +15,6 @@ namespace tarvedde::config {
 
 inline constexpr char kProtocolOrderFile[] = "ProtoReihe.TVW";
 
-// "Item3", the key of item 3 in a per-property section, and also the name of the item's
-// section for the second warning condition.
-std::string ItemKey(int n);
 // "Item_3", the item's own section.
 std::string ItemSection(int n);
 // The first `maxChars` characters (not bytes) of a UTF-8 text.

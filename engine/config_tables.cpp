@@ -14,10 +14,6 @@
 namespace tarvedde {
 namespace config {
 
-std::string ItemKey(int n) {
-    return "Item" + std::to_string(n);
-}
-
 std::string ItemSection(int n) {
     return "Item_" + std::to_string(n);
 }

@@ -37,6 +37,14 @@ void InMemoryDdeServer::AddTopic(const std::string& service, const std::string& 
     topics_[TopicKey(service, topic)];
 }
 
+void InMemoryDdeServer::ServeItems(const std::string& service, const std::string& topic,
+                                   const std::vector<std::string>& items) {
+    AddTopic(service, topic);
+    for (const std::string& item : items) {
+        SetRequestText(service, topic, item, "");
+    }
+}
+
 int InMemoryDdeServer::Publish(const std::string& service, const std::string& topic,
                                const std::string& item, const std::string& text) {
     ItemOf(service, topic, item).value = text;

@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/event_loop.h"
 #include "sources/dde_atom_table.h"
@@ -39,6 +40,9 @@ public:
 
     // Makes service/topic answer connects (Publish and SetRequestText do so too).
     void AddTopic(const std::string& service, const std::string& topic);
+    // Answers service/topic and knows the items, none with a value yet.
+    void ServeItems(const std::string& service, const std::string& topic,
+                    const std::vector<std::string>& items);
     // Sets the item's value (known from now on) and sends text + NUL to its hot links;
     // returns how many of them acknowledged it.
     int Publish(const std::string& service, const std::string& topic, const std::string& item,

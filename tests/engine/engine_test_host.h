@@ -51,10 +51,7 @@ struct EngineTestHost {
                const std::vector<std::string>& items) {
         ddeService = service;
         ddeTopic = topic;
-        ddeServer.AddTopic(service, topic);
-        for (const std::string& item : items) {
-            ddeServer.SetRequestText(service, topic, item, "");
-        }
+        ddeServer.ServeItems(service, topic, items);
     }
 
     // Serves what TARVEDDE.INI names, as the plant's server would.
