@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dialogs/tarvedde_stop.h"
-#include "engine/tarvedde_main.h"
+#include "engine/frame/tarvedde_main.h"
 
 namespace tarvedde {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/item_model.h"
+#include "engine/model/item_model.h"
 #include "platform/file_system.h"
 #include "platform/result.h"
 

@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "engine/settings_schema.h"
+#include "engine/config/settings_schema.h"
 #include "platform/civil_time.h"
 #include "platform/ini_file.h"
 #include "platform/text_encoding.h"

@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/item_model.h"
+#include "engine/model/item_model.h"
 #include "platform/operator.h"
 #include "platform/result.h"
 

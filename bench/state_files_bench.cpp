@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/state_files.h"
+#include "engine/persistence/state_files.h"
 #include "platform/recording_shell.h"
 #include "platform/scripted_operator.h"
 #include "platform/virtual_clock.h"

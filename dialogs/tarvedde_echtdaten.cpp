@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/settings_schema.h"
+#include "engine/config/settings_schema.h"
 #include "platform/ini_file.h"
 
 namespace tarvedde {

@@ -2,7 +2,7 @@
 // edits that set the precision and decimals of every number text of the program.
 #pragma once
 
-#include "engine/engine_state.h"
+#include "engine/model/engine_state.h"
 
 namespace tarvedde {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "engine/model/engine_state.h"
 #include "outputs/item_log_flags.h"
 
 namespace tarvedde {

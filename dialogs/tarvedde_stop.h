@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/tarvedde_main.h"
+#include "engine/frame/tarvedde_main.h"
 
 namespace tarvedde {
 

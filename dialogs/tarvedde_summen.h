@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "engine/model/engine_state.h"
 
 namespace tarvedde {
 

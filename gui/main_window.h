@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "dialogs/tarvedde_echtdaten.h"
-#include "engine/tarvedde_main.h"
+#include "engine/frame/tarvedde_main.h"
 #include "gui/live_data_window.h"
 
 namespace tarvedde {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/tarvedde_main.h"
+#include "engine/frame/tarvedde_main.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/memory_file_system.h"

@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/state_records.h"
+#include "engine/persistence/state_records.h"
 #include "platform/file_system.h"
 #include "platform/text_encoding.h"
 #include "tests/e2e/exec_child.h"

@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/dde_client.h"
+#include "engine/acquisition/dde_client.h"
 #include "platform/number_format.h"
 #include "platform/operator_transcript.h"
 #include "tests/engine/engine_fixture.h"

@@ -1,6 +1,6 @@
 // The DDE client's connection half against the in-memory server: initialise, connect,
 // link summary and log lines, unlink and close, the OPC short cuts and error names.
-#include "engine/dde_client.h"
+#include "engine/acquisition/dde_client.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

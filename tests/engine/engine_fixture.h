@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/configuration_loader.h"
-#include "engine/engine_state.h"
-#include "engine/per_value_processing.h"
-#include "engine/tarvedde_main.h"
+#include "engine/config/configuration_loader.h"
+#include "engine/frame/tarvedde_main.h"
+#include "engine/model/engine_state.h"
+#include "engine/processing/per_value_processing.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"

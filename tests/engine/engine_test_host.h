@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/host.h"
-#include "engine/item_model.h"
-#include "engine/settings_schema.h"
+#include "engine/config/settings_schema.h"
+#include "engine/model/host.h"
+#include "engine/model/item_model.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/instance_locks.h"

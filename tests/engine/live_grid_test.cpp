@@ -1,4 +1,4 @@
-#include "engine/live_grid.h"
+#include "engine/model/live_grid.h"
 
 #include <gtest/gtest.h>
 

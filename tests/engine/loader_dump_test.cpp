@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/configuration_loader.h"
+#include "engine/config/configuration_loader.h"
 #include "platform/number_format.h"
 #include "tests/engine/engine_fixture.h"
 

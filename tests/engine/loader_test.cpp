@@ -1,6 +1,6 @@
 // What the loader does beyond the model that the golden dumps show: the timer, the order of
 // loads, guarded steps that fail, and files that break.
-#include "engine/configuration_loader.h"
+#include "engine/config/configuration_loader.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace tarvedde::testing {

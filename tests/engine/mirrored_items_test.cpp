@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/per_value_processing.h"
+#include "engine/processing/per_value_processing.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace tarvedde::testing {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/per_value_processing.h"
+#include "engine/processing/per_value_processing.h"
 #include "platform/ini_file.h"
 #include "tests/engine/engine_fixture.h"
 

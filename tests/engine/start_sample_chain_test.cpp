@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/tarvedde_main.h"
+#include "engine/frame/tarvedde_main.h"
 #include "platform/date_time.h"
 #include "platform/instance_locks.h"
 #include "platform/memory_file_system.h"

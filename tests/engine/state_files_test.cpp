@@ -4,7 +4,7 @@
 #include <cctype>
 #include <map>
 
-#include "engine/state_files.h"
+#include "engine/persistence/state_files.h"
 #include "platform/number_format.h"
 #include "platform/text_file.h"
 #include "tests/engine/engine_fixture.h"

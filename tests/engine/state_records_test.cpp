@@ -8,7 +8,7 @@ using namespace std::string_literals;
 #include <utility>
 #include <vector>
 
-#include "engine/state_records.h"
+#include "engine/persistence/state_records.h"
 
 namespace tarvedde {
 namespace {

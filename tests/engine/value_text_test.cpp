@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/per_value_processing.h"
-#include "engine/value_steps.h"
+#include "engine/processing/per_value_processing.h"
+#include "engine/processing/value_steps.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace tarvedde::testing {

@@ -1,0 +1,77 @@
+// The DDE client: one conversation with the plant's server (service and topic from the
+// settings), a hot advise link per item, and the data notification that stores each
+// item's newest value text, advances integrals, digital on/off times and counter
+// differences, and writes the value exports. Runs on the event loop's thread only;
+// the transport calls back on it, also during a synchronous transaction.
+// Guarantees: no failure of the transport or of an export stops acquisition: each is
+// logged and the next step runs. Durations come from the elapsed clock, so clock steps
+// and daylight-saving changes never add or remove integrated time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/model/engine_state.h"
+#include "sources/dde_transport.h"
+
+namespace tarvedde {
+
+class DdeClient {
+public:
+    // Without a transport (nullptr), and for an OPC installation, the connection steps
+    // succeed at once without a server, so LinkItems only sets up the items.
+    DdeClient(DdeTransport* transport, EngineState& state);
+    DdeClient(const DdeClient&) = delete;
+    DdeClient& operator=(const DdeClient&) = delete;
+
+    bool InitDDE();
+    bool ConnectDDE();
+    // The connect check of an AQASYS start, with its own messages.
+    bool CheckServer();
+    bool AdviseItem(int item);
+    // Outcome in state.connectionLost and state.itemsLinked.
+    void LinkItems();
+    bool StopAdvise(int item);
+    void UnlinkItems();
+    void DisconnectDDE();
+    void CloseDDE();
+    // Logs the instance's last DDE error after `context`.
+    void DDECheck(std::string_view context);
+
+    // The transport's notification entry: data, disconnect and anything else.
+    std::uint32_t Callback(const DdeNotification& notification);
+
+    DdeHandle Conversation() const { return conversation_; }
+    std::int32_t Instance() const { return instance_; }
+
+private:
+    bool ShortCut() const;
+    DdeHandle OpenConversation();
+    void SetUpItem(int item, int& mirrored, int& switchedOff, bool& skip);
+    void LogItemLimits(int item);
+    void ShowLinkSummary(int linked, int mirrored, int switchedOff);
+    void OnDisconnect();
+    void OnData(const DdeNotification& notification);
+    int FindItem(DdeHandle itemHandle) const;
+    double ParseScaled(int item, const std::string& text, double marker) const;
+    bool IntegralStep(int item, double now, std::int64_t nowMs, double& value);
+    void DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta);
+    void DifferenceStep(int item, double now, std::int64_t nowMs, double value);
+    void WriteLog(std::string_view text);
+
+    DdeTransport* transport_;
+    EngineState& state_;
+    std::int32_t instance_ = 0;
+    DdeHandle serviceHandle_ = 0;
+    DdeHandle topicHandle_ = 0;
+    DdeHandle conversation_ = 0;
+};
+
+// The name of a DDE error code as the log shows it ("DMLERR_..." or "$" + 8 hex digits).
+std::string DdeErrorName(std::uint32_t code);
+
+// "$" and the value as 8 upper-case hexadecimal digits.
+std::string DollarHex8(std::uint32_t value);
+
+}  // namespace tarvedde

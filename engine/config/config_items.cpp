@@ -1,0 +1,242 @@
+// The item list of TARVEDDE.INI: one pass over items 1..itemCount that fills each item's
+// configuration, statistics limits and TARVEDDE.COF record and rebuilds the item lists of
+// the main window and the dialogs. At most 180 items of some 30 keys each; the INI file
+// is parsed once and cached. Guarantees: an item is loaded completely or the pass stops
+// at it; a missing item on DDE stops the pass with configValid false; a bad limit or a
+// failed write ends the pass with a failure the caller reports.
+#include <algorithm>
+
+#include "engine/config/config_steps.h"
+#include "engine/config/configuration_loader.h"
+#include "engine/config/settings_schema.h"
+#include "platform/date_time.h"
+#include "platform/number_format.h"
+
+namespace tarvedde::config {
+namespace {
+
+constexpr std::size_t kMaxServerItem = 100;
+constexpr std::size_t kMaxName = 30;
+constexpr std::size_t kMaxUnit = 10;
+
+Result<double> ReadLimit(const EngineState& state, const IniFile& ini,
+                         const schema::ItemKey<schema::TextKey>& key, int n) {
+    const std::string text = schema::Read(ini, key, n);
+    if (const auto value = ParseNormalized(text, state.locale)) {
+        return *value;
+    }
+    const schema::Location at = schema::Locate(key, n);
+    return Error{"[" + at.section + "] " + at.name + " = " + text};
+}
+
+Status LoadLimits(EngineState& state, const IniFile& ini, int n) {
+    ItemConfig& item = state.items[n];
+    item.Warnung = schema::Read(ini, schema::kWarnung, n);
+    double* const targets[] = {&item.UpWarn, &item.LoWarn, &item.UpLimit, &item.LoLimit,
+                               &item.IntegralLimit};
+    const schema::ItemKey<schema::TextKey>* const keys[] = {&schema::kUpWarn, &schema::kLoWarn,
+                                                            &schema::kUpLimit, &schema::kLoLimit,
+                                                            &schema::kIntegralLimit};
+    for (std::size_t i = 0; i < std::size(targets); ++i) {
+        const Result<double> value = ReadLimit(state, ini, *keys[i], n);
+        if (!value) {
+            return value.error();
+        }
+        *targets[i] = value.value();
+    }
+    item.IntegralBezug = schema::Read(ini, schema::kIntegralBezug, n);
+    ItemStatistics& statistics = state.statistics[n];
+    statistics.Warnung = item.Warnung;
+    statistics.UpWarn = item.UpWarn;
+    statistics.LoWarn = item.LoWarn;
+    statistics.UpLimit = item.UpLimit;
+    statistics.LoLimit = item.LoLimit;
+    return {};
+}
+
+double TimeOrZero(std::string_view text, const Locale& locale) {
+    return StrToTime(text, locale).value_or(0.0);
+}
+
+void ParseTimeFrame(std::string_view text, const Locale& locale, TimeFrame& frame) {
+    frame.on = Teilstring(text, 1) != "0";
+    frame.frameStart = frame.on ? TimeOrZero(Teilstring(text, 2), locale) : 0.0;
+    frame.frameEnd = frame.on ? TimeOrZero(Teilstring(text, 3), locale) : 0.0;
+}
+
+// False when factor or divisor is not a number; both are then 1.0.
+bool ParseValueConversion(std::string_view text, const Locale& locale, ValueConversion& conv) {
+    conv.conversionUnit.clear();
+    conv.conversionOn = Teilstring(text, 1) != "0";
+    if (!conv.conversionOn) {
+        return true;
+    }
+    conv.varName = CutText(Teilstring(text, 2), kMaxName);
+    conv.conversionUnit = CutText(Teilstring(text, 3), kMaxUnit);
+    conv.timeBase = StrToIntDef(Teilstring(text, 6), 0);
+    const auto factor = ParseNumber(Teilstring(text, 4), locale);
+    const auto divisor = ParseNumber(Teilstring(text, 5), locale);
+    conv.conversionFactor = factor && divisor ? *factor : 1.0;
+    conv.conversionDivisor = factor && divisor ? *divisor : 1.0;
+    return factor && divisor;
+}
+
+void ParseMirrorSetting(std::string_view text, MirrorSetting& mirror) {
+    mirror.mirrorOn = Teilstring(text, 1) != "0";
+    if (!mirror.mirrorOn) {
+        return;
+    }
+    mirror.sourceItem = StrToIntDef(Teilstring(text, 2), -1);
+    mirror.mirrorOn = mirror.sourceItem >= 0;
+}
+
+void LoadFieldTexts(EngineState& state, const IniFile& ini, int n) {
+    ItemConfig& item = state.items[n];
+    ParseTimeFrame(schema::Read(ini, schema::kZeitrahmen, n), state.locale, item.timeFrame);
+    if (!ParseValueConversion(schema::Read(ini, schema::kUmrechnung, n), state.locale,
+                              item.valueConversion)) {
+        state.log.WriteLog("Fehler im Umrechnungs-String !");
+    }
+    ParseMirrorSetting(schema::Read(ini, schema::kSpiegelung, n), item.mirror);
+}
+
+Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
+    ItemConfig& item = state.items[n];
+    item.Gleitend = schema::Read(ini, schema::kGleitend, n);
+    item.Differenz = schema::Read(ini, schema::kDifferenz, n);
+    item.Grafikanzeige = schema::Read(ini, schema::kGrafikanzeige, n);
+    item.GrafikRef = schema::Read(ini, schema::kGrafikRef, n);
+    item.Grafiktyp = schema::Read(ini, schema::kGrafiktyp, n);
+    if (item.Grafikanzeige) {
+        state.analogViewerItems += item.Grafiktyp == 1 ? 1 : 0;
+        state.digitalViewerItems += item.Grafiktyp == 2 ? 1 : 0;
+    }
+    ConfigRecord& record = state.configRecords[n];
+    record.serverItem = CutText(item.serverItem, kMaxServerItem);
+    record.itemName = CutText(item.itemName, kMaxName);
+    record.GrafikRef = item.GrafikRef;
+    record.Grafiktyp = item.Grafiktyp;
+    // Fifteen-minute values of an on/off signal mean nothing.
+    if (item.IsDigital()) {
+        item.M15_berechnen = false;
+    }
+    return schema::Write(ini, schema::kM15Berechnen, n, item.M15_berechnen);
+}
+
+Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
+    ItemConfig& item = state.items[n];
+    ItemStatistics& statistics = state.statistics[n];
+    ConfigRecord& record = state.configRecords[n];
+    item.unit = CutText(schema::Read(ini, schema::kEinheiten, n), kMaxUnit);
+    item.Integral = schema::Read(ini, schema::kIntegral, n);
+    item.Tagesauswahl = schema::Read(ini, schema::kTagesauswahl, n);
+    record.unit = item.unit;
+    record.Integral = item.Integral;
+    record.Tagesauswahl = item.Tagesauswahl;
+    record.UpLimit = item.UpLimit;
+    record.LoLimit = item.LoLimit;
+    if (item.IsDigital()) {
+        item.MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
+        statistics.MaxAusZeit_anzeigen = item.MaxAusZeit_anzeigen;
+        if (Status written =
+                schema::Write(ini, schema::kMaxAusZeitAnzeigen, n, item.MaxAusZeit_anzeigen);
+            !written) {
+            return written;
+        }
+    } else if (item.mirror.mirrorOn) {
+        item.Ganglinie = schema::Read(ini, schema::kGanglinie, n);
+        statistics.Ganglinie = item.Ganglinie;
+        if (Status written = schema::Write(ini, schema::kGanglinie, n, item.Ganglinie); !written) {
+            return written;
+        }
+    }
+    std::string& conversionUnit = item.valueConversion.conversionUnit;
+    if (conversionUnit.empty()) {
+        conversionUnit = item.unit;
+    }
+    return schema::Write(ini, schema::kGrafikEinheit, n, conversionUnit);
+}
+
+void LoadSumUnits(EngineState& state, const IniFile& ini, int n) {
+    ItemConfig& item = state.items[n];
+    const auto divisor = [&](const schema::ItemKey<schema::TextKey>& key) {
+        return ParseNumber(schema::Read(ini, key, n), state.locale).value_or(1.0);
+    };
+    item.sumUnit = CutText(schema::Read(ini, schema::kSummenEinheiten, n, item.unit), kMaxUnit);
+    item.sumDivisor = divisor(schema::kSummenTeiler);
+    item.viewerSumUnit =
+        CutText(schema::Read(ini, schema::kGrafikSumEinheit, n, item.unit), kMaxUnit);
+    item.viewerSumDivisor = divisor(schema::kGrafikSumTeiler);
+}
+
+// False when the item is not defined on a source that needs every item (the pass stops).
+Result<bool> LoadItem(EngineState& state, IniFile& ini, int n) {
+    ItemConfig& item = state.items[n];
+    item.M15_berechnen = schema::Read(ini, schema::kM15Berechnen, n);
+    LoadItemTable(state, ini, n);
+    item.serverItem = schema::Read(ini, schema::kItems, n);
+    item.itemName = schema::Read(ini, schema::kItemnames, n, "undefiniert_" + std::to_string(n));
+    state.window.it1.push_back(ItemListRow{item.serverItem, {}});
+    // OPC items are browsed and added by the server's identifiers, so a gap is no error
+    // there; a DDE link needs every item string.
+    const bool missing = item.serverItem == "0" || item.itemName.empty();
+    if (missing && static_cast<int>(state.settings.sourceKind) < 3) {
+        state.log.WriteLog("DDE-Item Nr." + std::to_string(n) + " fehlt !");
+        state.settings.configValid = false;
+        return false;
+    }
+    if (Status limits = LoadLimits(state, ini, n); !limits) {
+        return limits.error();
+    }
+    LoadFieldTexts(state, ini, n);
+    if (Status viewer = LoadViewerSettings(state, ini, n); !viewer) {
+        return viewer.error();
+    }
+    if (Status options = LoadRecordAndOptions(state, ini, n); !options) {
+        return options.error();
+    }
+    LoadSumUnits(state, ini, n);
+    state.dialogLists.itemNames.push_back(item.itemName);
+    state.dialogLists.diaryItemChoice.push_back(item.itemName);
+    return true;
+}
+
+void ClearItemLists(EngineState& state) {
+    state.analogViewerItems = 0;
+    state.digitalViewerItems = 0;
+    state.dialogLists.itemNames.clear();
+    state.dialogLists.diaryItemChoice.assign({"undefiniert"});
+    state.window.it1.clear();
+}
+
+}  // namespace
+
+Status LoadItemList(EngineState& state, IniFile& ini) {
+    GeneralSettings& settings = state.settings;
+    const int configured = schema::ReadRaw(ini, schema::kItemcount);
+    settings.itemCount = schema::kItemcount.Clamp(configured);
+    if (configured > maxItems) {
+        state.host.op.ShowMessage("Sie haben mehr als " + std::to_string(maxItems) +
+                                  " Items definiert !");
+    }
+    state.settingsForm.spItems = settings.itemCount;
+    if (settings.itemCount <= 0) {
+        state.host.op.ShowMessage("Keine Items definiert !");
+        settings.configValid = false;
+        settings.autoStart = false;
+        return {};
+    }
+    ClearItemLists(state);
+    for (int n = 1; n <= settings.itemCount; ++n) {
+        const Result<bool> loaded = LoadItem(state, ini, n);
+        if (!loaded) {
+            return loaded.error();
+        }
+        if (!loaded.value()) {
+            break;
+        }
+    }
+    return {};
+}
+
+}  // namespace tarvedde::config

@@ -1,0 +1,24 @@
+// Loader steps whose work lives in parts of the program that are not built yet. They sit
+// here, in one place, so wiring each of them is a one-line change; until then they do
+// nothing and the loader runs on without that work.
+#include "engine/config/config_steps.h"
+
+namespace tarvedde::config {
+
+// Will read the diary-interface keys (the TARVEGET binding and transfer settings) into
+// the diary dialog and the engine.
+void LoadDiarySettings(EngineState& /*state*/) {}
+
+// Will select the printer of `printerIndex` for the automatic day protocol print.
+void SelectPrinter(EngineState& /*state*/) {}
+
+// Will load the item's time table file ("TT_" + item string + "_" + name + ".tvw") and
+// report whether the item has one.
+bool LoadTimeTable(EngineState& /*state*/, int /*n*/) {
+    return false;
+}
+
+// Will clear the item's limit-warning state (active warning, warning window entry).
+void ClearWarningState(EngineState& /*state*/, int /*n*/) {}
+
+}  // namespace tarvedde::config

@@ -1,0 +1,162 @@
+// The loader's text helpers and its small tables: the protocol order, the two conversion
+// tables, the value delimiters and the field splitter Teilstring. Runs once per load on
+// at most a few hundred short lines. Guarantees: any file content, however broken, gives
+// a table within its fixed bounds (180 order entries, 50 points per conversion table).
+#include <algorithm>
+
+#include "engine/config/config_steps.h"
+#include "engine/config/configuration_loader.h"
+#include "engine/config/settings_schema.h"
+#include "platform/number_format.h"
+#include "platform/text_encoding.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace config {
+
+std::string ItemSection(int n) {
+    return "Item_" + std::to_string(n);
+}
+
+std::string CutText(std::string_view utf8, std::size_t maxChars) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const bool continuation = (static_cast<unsigned char>(utf8[i]) & 0xC0u) == 0x80u;
+        if (!continuation && chars++ == maxChars) {
+            return std::string(utf8.substr(0, i));
+        }
+    }
+    return std::string(utf8);
+}
+
+std::optional<double> ParseNumber(std::string_view text, const Locale& locale) {
+    const Result<double> value = StrToFloat(text, locale);
+    if (!value) {
+        return std::nullopt;
+    }
+    return value.value();
+}
+
+std::optional<double> ParseNormalized(std::string_view text, const Locale& locale) {
+    return ParseNumber(NormalizeDecimal(text, locale), locale);
+}
+
+// Without ProtoReihe.TVW the items print in their own order. An entry that names no
+// item prints item 1 rather than leaving a hole in the report.
+void LoadProtocolOrder(EngineState& state) {
+    const int count = std::clamp(state.settings.itemCount, 0, maxItems);
+    std::vector<std::string> lines;
+    const std::string path = state.PathOf(kProtocolOrderFile);
+    if (state.host.files.Exists(path)) {
+        lines = ReadLines(state.host.files, path).value_or({});
+    } else {
+        for (int i = 1; i <= count; ++i) {
+            lines.push_back(std::to_string(i));
+        }
+    }
+    for (int i = 1; i <= maxItems; ++i) {
+        int entry = -1;
+        if (i <= count) {
+            const auto line = static_cast<std::size_t>(i - 1);
+            entry = line < lines.size() ? StrToIntDef(lines[line], i) : i;
+            entry = entry < 0 || entry > count ? 1 : entry;
+        }
+        state.protocolOrder[static_cast<std::size_t>(i)] = entry;
+    }
+}
+
+void ReadConversionTable(const std::vector<std::string>& lines, const Locale& locale,
+                         ConversionTable& table) {
+    table.pointCount = 0;
+    for (const std::string& line : lines) {
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string::npos || table.pointCount >= maxTablePoints) {
+            return;
+        }
+        const auto x = ParseNumber(std::string_view(line).substr(0, tab), locale);
+        const auto y = ParseNumber(std::string_view(line).substr(tab + 1), locale);
+        if (!x || !y) {
+            return;
+        }
+        ++table.pointCount;
+        table.x[static_cast<std::size_t>(table.pointCount)] = *x;
+        table.y[static_cast<std::size_t>(table.pointCount)] = *y;
+    }
+}
+
+namespace {
+
+// Table names are written by hand; a relative one means the program directory.
+std::string TablePath(const EngineState& state, const std::string& name) {
+    return name.front() == '/' ? name : state.PathOf(name);
+}
+
+}  // namespace
+
+void LoadItemTable(EngineState& state, const IniFile& ini, int n) {
+    ItemConfig& item = state.items[n];
+    int k = schema::Read(ini, schema::kTabelleBenutzen, n);
+    if (k > 2) {
+        state.log.WriteLog("Tabellenberechnung für mehr als 2 Items ist nicht möglich!");
+        k = 0;
+    }
+    item.Tabelle_benutzen = std::max(k, 0);
+    if (item.Tabelle_benutzen == 0) {
+        return;
+    }
+    const std::string name = ini.ReadString(schema::TableSection(k), schema::kTableName, "");
+    if (name.empty()) {
+        item.Tabelle_benutzen = 0;
+        return;
+    }
+    const std::string path = TablePath(state, name);
+    if (!state.host.files.Exists(path)) {
+        return;
+    }
+    state.log.WriteLog("Tabellenberechnung für " + ItemSection(n) +
+                       " aktiviert. Tabellendatei: " + name);
+    ConversionTable& table = state.tables[static_cast<std::size_t>(k)];
+    ReadConversionTable(ReadLines(state.host.files, path).value_or({}), state.locale, table);
+    state.log.WriteLog("Es wurden " + std::to_string(table.pointCount) + " Wertepaare gelesen.");
+}
+
+}  // namespace config
+
+namespace {
+
+// A delimiter line is a character code; the file holds 1252 codes, memory holds UTF-8.
+std::string DelimiterChars(const std::vector<std::string>& lines) {
+    std::string chars;
+    for (const std::string& line : lines) {
+        const auto code = static_cast<unsigned>(StrToIntDef(line, '0'));
+        const char byte = static_cast<char>(code & 0xFFu);
+        chars += Cp1252ToUtf8(std::string_view(&byte, 1));
+    }
+    return chars;
+}
+
+}  // namespace
+
+void BuildValueDelimiters(EngineState& state) {
+    state.settings.valuePrefix = DelimiterChars(state.settingsForm.M1);
+    state.settings.valueSuffix = DelimiterChars(state.settingsForm.M2);
+}
+
+std::string Teilstring(std::string_view text, int k) {
+    if (text.empty() || k < 1) {
+        return "";
+    }
+    while (true) {
+        const std::size_t bar = text.find('|');
+        if (bar == std::string_view::npos) {
+            return std::string(text);
+        }
+        const std::string_view field = bar == 0 ? std::string_view("?") : text.substr(0, bar);
+        text.remove_prefix(bar + 1);
+        if (--k == 0) {
+            return std::string(field);
+        }
+    }
+}
+
+}  // namespace tarvedde

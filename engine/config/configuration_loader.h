@@ -1,0 +1,26 @@
+// Turns the settings files (TARVEDDE.INI, EICH.INI, VAR.INI, TARVEDDE_VAR.INI, the
+// delimiter lists, the conversion tables and the protocol order) into the item model.
+// Runs at program start and whenever the general settings dialog opens. Each group of
+// steps is guarded: a failure ends that group, logs or shows its message, and keeps
+// what was read; nothing is rolled back and nothing throws out of these functions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/model/engine_state.h"
+
+namespace tarvedde {
+
+void LoadConfiguration(EngineState& state);
+// The second loading step at program start and at acquisition start: logging flags,
+// delimiters, time tables, OPC watchdog keys, warnings, counter readings.
+void LoadItemOptions(EngineState& state);
+// Stops the acquisition timer and sets its interval from the settings form.
+void ApplyCycleInterval(EngineState& state);
+void BuildValueDelimiters(EngineState& state);
+
+// Field k (k >= 1) of a "|"-separated configuration text.
+std::string Teilstring(std::string_view text, int k);
+
+}  // namespace tarvedde

@@ -1,0 +1,231 @@
+// The acquisition cycle: every TimerDDE tick checks the previous cycle and the
+// connection, detects the change of day (at midnight, or with the postponed day change
+// at CustomTime), passes every item through per-value processing and ends with the
+// output files and the state save. Ticks never overlap: the timer is off during a tick.
+#include <exception>
+
+#include "engine/config/settings_schema.h"
+#include "engine/frame/tarvedde_main.h"
+#include "engine/persistence/state_files.h"
+#include "engine/processing/per_value_processing.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+// The saved state belongs to the day that ends here, and only the save at the end of this
+// cycle replaces it. A crash before then must not let the next start take it for the new
+// day's: without $clean the start trusts none of the state files.
+void DistrustSavedState(EngineState& state) {
+    (void)DeleteIfExists(state.host.files, state.PathOf(kCleanMarkerFile));
+}
+
+}  // namespace
+
+// A failure that escapes a cycle must neither end the program nor leave the cycle marked
+// as running, which would turn every later tick into a timeout.
+void TarveddeMain::TimerDDETimer() {
+    try {
+        RunCycleTick();
+    } catch (const std::exception&) {
+        log_.WriteLog("Main : Exception (1)");
+        state_.cycleComplete = true;
+        timerDDE_->SetEnabled(!stopped_);
+    }
+}
+
+void TarveddeMain::RunCycleTick() {
+    timerDDE_->SetEnabled(false);
+    if (state_.connectionLost) {
+        timerAuto_->SetEnabled(true);
+        return;
+    }
+    state_.tickTime = host_.clock.Now();
+    if (!state_.cycleComplete) {
+        timerDDE_->SetEnabled(true);
+        state_.window.lbTimeoutVisible = true;
+        state_.window.Changed();
+        log_.WriteLog("*** TimeOut");
+        state_.timeoutCounter = 1;
+        return;
+    }
+    WerteLesen();
+    timerDDE_->SetEnabled(true);
+    (void)SaveIntermediateState(state_, false);
+}
+
+void TarveddeMain::WerteLesen() {
+    state_.cycleComplete = false;
+    const std::int64_t tickElapsedMs = host_.clock.ElapsedMs();
+    const DateParts date = DecodeDate(state_.tickTime);
+    const TimeParts time = DecodeTime(state_.tickTime);
+    const DateParts& day = state_.currentDay;
+    // The day only moves forward: the running day's statistics, files and AktuTag stay
+    // while a clock set back stands before it, and its rows go to the running day's files.
+    if (DateOf(state_.tickTime) < EncodeDate(day.year, day.month, day.day)) {
+        NoteClockSetBack();
+    } else {
+        clockSetBack_ = false;
+        if (state_.settings.customNewDay) {
+            RunPostponedDayChange(time);
+        }
+        if (date != state_.currentDay) {
+            DetectDayChange(date);
+        }
+    }
+    if (state_.timeoutCounter > 0) {
+        if (state_.timeoutCounter == 1) {
+            log_.WriteLog("*** Nächster Messwert.");
+        }
+        --state_.timeoutCounter;
+    }
+    state_.window.lbTimeoutVisible = false;
+    state_.window.lbGetDDEItemsVisible = true;
+    state_.window.Changed();
+
+    IniFile& ini = state_.KeptIniFile(state_.cycleIniFile, kMainIniFile);
+    for (int n = 1; n <= state_.settings.itemCount; ++n) {
+        if (state_.items[n].IsDigital()) {
+            state_.statistics[n].MaxAusZeit_anzeigen =
+                schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
+        }
+    }
+    state_.currentItem = 0;
+    state_.cycleTime = state_.tickTime;
+    state_.cycleElapsedMs = tickElapsedMs;
+    while (!ProcessNextItem(state_)) {
+    }
+}
+
+void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
+    const double timeOfDay = EncodeTime(time.hour, time.minute, time.second, time.millisecond);
+    if (timeOfDay < state_.settings.customDayChangeTime) {
+        return;
+    }
+    DistrustSavedState(state_);
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    state_.settings.customNewDay = false;
+    WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
+                    "DDE-INI Schreiben : Fehler 1");
+    RunDayChangeStatistics();
+    state_.currentDay = DecodeDate(state_.tickTime);
+    log_.WriteLogDetail("Statistik bei verspätetem Tageswechsel (" +
+                        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_) +
+                        ").");
+    if (state_.restartAfterDayChange) {
+        log_.WriteLog("Beenden für Neustart....");
+        Close();
+    }
+}
+
+void TarveddeMain::NoteClockSetBack() {
+    if (clockSetBack_) {
+        return;
+    }
+    clockSetBack_ = true;
+    const DateParts& day = state_.currentDay;
+    log_.WriteLog(
+        "Uhr zurückgestellt: " + FormatDateTime("dd.mm.yyyy hh:nn:ss", state_.tickTime, locale_) +
+        " liegt vor dem Tag " +
+        FormatDateTime("dd.mm.yyyy", EncodeDate(day.year, day.month, day.day), locale_) + ".");
+}
+
+void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
+    log_.WriteLogDetail("****** Tageswechsel erkannt !");
+    ResetTimeTables();
+    log_.WriteLogDetail("Alle Zeittabellen auf Index 1 gesetzt. Nächster Zwischenwert nach 0 Uhr.");
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    const std::string day = FormatDateTime("dd.mm.yyyy", state_.tickTime, locale_);
+    const std::string customTime =
+        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
+    if (!state_.settings.customDayChange) {
+        DistrustSavedState(state_);
+        WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
+        state_.settings.savedDay = day;
+        RunDayChangeStatistics();
+        log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
+        CreateNewDayFiles();
+        log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+        if (state_.restartAfterDayChange) {
+            log_.WriteLog("Beenden für Neustart....");
+            Close();
+        }
+        return;
+    }
+    if (state_.settings.customNewDay) {
+        return;
+    }
+    // The running day goes on until CustomTime, so its saved state stays good for the new
+    // date, but only with the flag that brings its statistics: the flag goes first.
+    state_.settings.customNewDay = true;
+    WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, true),
+                    "DDE-INI Schreiben : Fehler 3");
+    WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 4");
+    state_.settings.savedDay = day;
+    log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
+    CreateNewDayFiles();
+    log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+}
+
+void TarveddeMain::WriteIniFailure(Status status, const char* failureText) {
+    if (!status.ok()) {
+        log_.WriteLog(failureText);
+    }
+}
+
+void TarveddeMain::EndOfCycle() {
+    state_.previousCycleTime = state_.cycleTime;
+    state_.previousCycleElapsedMs = state_.cycleElapsedMs;
+    state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycleTime, locale_);
+    state_.window.lbGetDDEItemsVisible = false;
+    state_.window.Changed();
+    if (log_.Settings().debugLog) {
+        const LiveGrid& grid = state_.grid;
+        for (int n = 1; n <= state_.settings.itemCount; ++n) {
+            const ItemConfig& item = state_.items[n];
+            if (item.Grafiktyp == 1) {
+                log_.WriteLogDebug("+ " + item.itemName + "  Anz=" + grid.Cell(n, 4) +
+                                   "  Mit=" + grid.Cell(n, 1) + "  Sum=" + grid.Cell(n, 5));
+            } else {
+                log_.WriteLogDebug("+ " + item.itemName + "  Sum=" + grid.Cell(n, 4));
+            }
+        }
+    }
+    if (state_.writeOutputsEveryCycle || state_.grid.CurrentRow() == state_.grid.LastRow()) {
+        WriteDiaryAndViewerFiles();
+    }
+    WriteSampleAndDayRecords();
+    state_.grid.NotifyChanged();
+    state_.cycleComplete = true;
+}
+
+void TarveddeMain::TimerAutoTimer() {
+    try {
+        RetryConnection();
+    } catch (const std::exception&) {
+        log_.WriteLog("Main : Exception (3)");
+        timerAuto_->SetEnabled(true);
+    }
+}
+
+void TarveddeMain::RetryConnection() {
+    timerAuto_->SetEnabled(false);
+    LinkItems();
+    if (!state_.connectionLost) {
+        StartAcquisition();
+        log_.WriteLog("Verbindung zum Server hergestellt.");
+        return;
+    }
+    host_.op.Beep();
+    timerAuto_->SetEnabled(true);
+}
+
+// Steps that belong to the day-change statistics and the time tables; they run without effect until
+// those parts of the program exist.
+void TarveddeMain::RunDayChangeStatistics() {}
+void TarveddeMain::ResetTimeTables() {}
+
+}  // namespace tarvedde

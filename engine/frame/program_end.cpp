@@ -1,0 +1,156 @@
+// The program end: the close request with its countdown, the end-of-program statistics,
+// the final state save and the release of the marker and the lock; and the heartbeat for
+// the outside watchdog. Each end step is guarded on its own, so a failing step never keeps
+// the intermediate state from being saved or the marker from being deleted.
+#include <algorithm>
+#include <exception>
+
+#include "engine/config/settings_schema.h"
+#include "engine/frame/tarvedde_main.h"
+#include "engine/processing/per_value_processing.h"
+#include "outputs/item_log_flags.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {}  // namespace
+
+bool TarveddeMain::FormClose() {
+    if (closed_) {
+        return true;
+    }
+    closeRequested_ = false;
+    if (!CloseQuery()) {
+        return false;
+    }
+    closed_ = true;
+    CloseMain();
+    DestroyMain();
+    return true;
+}
+
+// The engine's own close goes through the host, which owns the window and the loop.
+void TarveddeMain::Close() {
+    if (closed_ || !CloseQuery()) {
+        return;
+    }
+    RequestClose();
+}
+
+void TarveddeMain::RequestClose() {
+    closeRequested_ = true;
+    host_.loop.Quit();
+}
+
+bool TarveddeMain::CloseQuery() {
+    if (stopped_) {
+        return true;
+    }
+    log_.WriteLog("Stop-Aufforderung wird aktiviert, 10s für manuelles Eingreifen ....");
+    if (showStopCountdown_) {
+        showStopCountdown_();
+    }
+    return false;
+}
+
+void TarveddeMain::CloseMain() {
+    timerTot_->SetEnabled(false);
+    DeactivateOpcClient();
+    if (!state_.settings.permanentMode) {
+        return;
+    }
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    (void)schema::Write(ini, schema::kProtoFontsize, state_.settings.reportFontSize);
+    log_.WriteDDEInfo("----------------- Programm wird beendet :  " +
+                      FormatDateTime("dddddd,hh:nn:ss", host_.clock.Now(), locale_) +
+                      "  -----------------");
+    WriteProgramEndStatistics();
+}
+
+void TarveddeMain::WriteProgramEndStatistics() {
+    try {
+        EndConversationAtProgramEnd();
+    } catch (const std::exception&) {
+        log_.WriteLog("Programmende : Exception bei StopConversation");
+    }
+    try {
+        PrintIntermediateStatisticsAtEnd();
+    } catch (const std::exception&) {
+        log_.WriteLog("Programmende : Exception bei Itemorder[ki]");
+    }
+    try {
+        SaveAtProgramEnd();
+    } catch (const std::exception&) {
+        log_.WriteLog("Programmende : Exception be spSichernClick");
+    }
+}
+
+void TarveddeMain::EndConversationAtProgramEnd() {
+    if (state_.settings.sourceKind != SourceKind::Dde) {
+        return;
+    }
+    UnlinkItems();
+    SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
+    memo2_.Append("");
+    AppendStatisticsHeading("Programmende: Zwischen-Statistik für " +
+                            FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
+}
+
+// Items whose time frame applies today get their statistics from the time frame.
+void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
+    const int weekday = DayOfWeek(state_.cycleTime);
+    const int count = std::min(state_.settings.itemCount, maxItems);
+    for (int k = 1; k <= count; ++k) {
+        const int item = state_.protocolOrder[static_cast<std::size_t>(k)];
+        if (item < 1 || item > maxItems) {
+            continue;
+        }
+        const ItemConfig& config = state_.items[item];
+        if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
+            continue;
+        }
+        try {
+            PrintIntermediateStatistics(item);
+        } catch (const std::exception&) {
+        }
+    }
+}
+
+void TarveddeMain::SaveAtProgramEnd() {
+    SaveStatisticsReport();
+    if (SaveIntermediateState(state_, true) != 0) {
+        log_.WriteLog(
+            "Beim Speichern der Zwischenwerte sind Fehler \r\naufgetreten ! Bitte prüfen Sie "
+            "die Log-Datei.");
+    }
+    log_.WriteDDEInfo("------------------------------ Programm beendet.  ");
+    (void)log_.FlushDDEInfo();
+}
+
+void TarveddeMain::DestroyMain() {
+    if (!startAborted_ && state_.settings.sourceKind != SourceKind::Opc) {
+        CloseDDE();
+    }
+    log_.FlushMessageListAtEnd();
+    instanceLock_.reset();
+    if (!startAborted_) {
+        DeleteIfExists(host_.files, state_.PathOf(kActiveMarkerFile));
+    }
+}
+
+// The outside watchdog creates the file and restarts the client when it stays.
+void TarveddeMain::Timer_totTimer() {
+    if (!state_.settings.checkDead) {
+        timerTot_->SetEnabled(false);
+        return;
+    }
+    DeleteIfExists(host_.files, state_.PathOf(kDeadMarkerFile));
+}
+
+// The intermediate statistics print and the statistics report belong to the report
+// module; until it exists these steps have no effect.
+void TarveddeMain::PrintIntermediateStatistics(int /*item*/) {}
+void TarveddeMain::SaveStatisticsReport() {}
+
+}  // namespace tarvedde

@@ -1,0 +1,283 @@
+// Starting and stopping acquisition, and the operator's commands that do it. The buffers
+// of the moving averages and fifteen-minute values, OPC and AQASYS join here as those
+// parts of the program arrive. A stop never loses data: a running cycle is waited for,
+// but only within a bound, so a cycle that cannot finish never hangs the program.
+#include "engine/config/configuration_loader.h"
+#include "engine/config/settings_schema.h"
+#include "engine/frame/tarvedde_main.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+
+namespace tarvedde {
+namespace {
+
+// The cycle runs on this thread, so a cycle that has not finished while the stop waits is
+// one the wait itself interrupted (a message box inside the cycle): waiting longer cannot
+// help. Pending work gets these chances, within this much time, to finish it.
+constexpr int kStopWaitPasses = 1000;
+constexpr std::int64_t kStopWaitMs = 10'000;
+
+}  // namespace
+
+void TarveddeMain::StartAcquisition() {
+    LoadItemOptions(state_);
+    GeneralSettings& settings = state_.settings;
+    if (settings.permanentMode) {
+        SyncTimeFrames();
+    }
+    if (settings.customDayChange) {
+        log_.WriteLog("Geänderte Tageswechsel-Initialisierung um " +
+                      FormatDateTime("hh:nn:ss", settings.customDayChangeTime, locale_));
+    }
+    if (!settings.permanentMode) {
+        StartAqasysRetrieval();
+        return;
+    }
+    state_.operatingHoursPerCycle = (settings.cycleIntervalMs / 1000) / 3600.0;
+    if (!(settings.configValid && state_.cycleComplete && state_.itemsLinked &&
+          !state_.connectionLost)) {
+        if (settings.autoStart) {
+            log_.WriteLog("Es wird versucht, die Verbindung herzustellen...");
+            timerAuto_->SetEnabled(true);
+        } else {
+            host_.op.ShowMessage(
+                "Wichtiger Hinweis :\r\n <Einstellungen>\r\n  <Datenerfassung>\r\n   "
+                "<Automatisch starten>\r\nist nicht ausgewählt !");
+        }
+        return;
+    }
+    MainWindowModel& window = state_.window;
+    state_.timeoutCounter = 0;
+    window.lbTimeout = "TimeOut";
+    window.lbTimeoutVisible = false;
+    window.menuEnabled["Info1"] = false;
+    window.menuEnabled["Einstellungen1"] = false;
+    timerDDE_->SetInterval(settings.cycleIntervalMs);
+    timerDDE_->SetEnabled(true);
+    state_.cycleTime = host_.clock.Now();
+    state_.previousCycleTime = state_.cycleTime;
+    state_.cycleElapsedMs = host_.clock.ElapsedMs();
+    state_.previousCycleElapsedMs = state_.cycleElapsedMs;
+    window.lbAusVisible = false;
+    if (settings.sourceKind == SourceKind::Dde) {
+        log_.WriteLog("Datenerfassung gestartet.");
+    }
+    stopped_ = false;
+    window.btStartDDEEnabled = false;
+    window.btStoppenEnabled = true;
+    state_.acquisitionStarted = true;
+    window.Changed();
+    TimerDDETimer();
+}
+
+void TarveddeMain::StartAqasysRetrieval() {
+    if (!dde_.CheckServer()) {
+        timerAqasys1_->SetEnabled(false);
+        return;
+    }
+    MainWindowModel& window = state_.window;
+    stopped_ = false;
+    window.btStartDDEEnabled = false;
+    window.btStoppenEnabled = true;
+    window.lbAusVisible = false;
+    log_.WriteLog("AQASYS-Daten werden übertragen....");
+    window.pb1Position = 0;
+    window.Changed();
+    timerAqasys1_->SetEnabled(true);
+    TransferTick();
+}
+
+// Fetching the logger's days one per tick is not part of this program yet: the timer
+// runs, the transfer does nothing.
+void TarveddeMain::TransferTick() {}
+
+bool TarveddeMain::MenuClick(const std::string& name) {
+    if (name == "Beenden1") {
+        Beenden1Click();
+        return true;
+    }
+    if (name == "DDEOPCstoppen1") {
+        DDEOPCstoppen1Click();
+        return true;
+    }
+    if (name == "Tagesdatenloeschen1") {
+        Tagesdatenloeschen1Click();
+        return true;
+    }
+    if (name == "Neustart1") {
+        Neustart1Click();
+        return true;
+    }
+    return false;
+}
+
+bool TarveddeMain::ButtonClick(const std::string& name) {
+    // A disabled button cannot be clicked.
+    if (name == "btStartDDE") {
+        if (state_.window.btStartDDEEnabled) {
+            StartAcquisition();
+        }
+        return true;
+    }
+    if (name == "btStoppen") {
+        if (state_.window.btStoppenEnabled) {
+            StopButton();
+        }
+        return true;
+    }
+    return false;
+}
+
+void TarveddeMain::StopButton() {
+    forcedStop_ = false;
+    const bool opc = state_.settings.sourceKind == SourceKind::Opc;
+    if (!state_.settings.permanentMode) {
+        StopAqasysRetrieval();
+        return;
+    }
+    if (!ConfirmStop()) {
+        return;
+    }
+    if (opc && !DisconnectOpcGroup().ok()) {
+        log_.WriteLog("DisconnectGroups: RPC-Server nicht verfügbar !");
+    }
+    StopAcquisition();
+    if (opc) {
+        if (!DisconnectOpcGroup().ok()) {
+            log_.WriteLog("DisconnectGroups: RPC-Server nicht verfügbar !");
+        }
+        if (!DisconnectOpcClient().ok()) {
+            log_.WriteLog("OPCclient.Disconnect: RPC-Server nicht verfügbar !");
+        }
+    }
+}
+
+// Both questions run when a cycle is unfinished during acquisition; either answer that
+// keeps acquisition running ends the stop.
+bool TarveddeMain::ConfirmStop() {
+    if (!state_.cycleComplete) {
+        if (host_.op.Ask("DDE-Daten noch nicht vollständig. Wirklich stoppen ?",
+                         QuestionButtons::YesNo) != Answer::Yes) {
+            return false;
+        }
+        forcedStop_ = true;
+    }
+    if (!stopped_) {
+        if (host_.op.Ask("Datenerfassung weiter arbeiten lassen ?", QuestionButtons::YesNo) !=
+            Answer::No) {
+            return false;
+        }
+        forcedStop_ = true;
+    }
+    return true;
+}
+
+void TarveddeMain::StopAqasysRetrieval() {
+    if (!stopped_ &&
+        host_.op.Ask("Datenerfassung wirklich beenden ?", QuestionButtons::YesNo) == Answer::No) {
+        return;
+    }
+    stopped_ = true;
+    state_.window.btStartDDEEnabled = true;
+    state_.window.btStoppenEnabled = false;
+    timerAqasys1_->SetEnabled(false);
+    dde_.DisconnectDDE();
+    state_.window.lbAusVisible = true;
+    state_.window.Changed();
+}
+
+void TarveddeMain::StopAcquisition() {
+    MainWindowModel& window = state_.window;
+    stopped_ = true;
+    window.lbTimeout = "Gestoppt";
+    window.Changed();
+    if (!forcedStop_) {
+        WaitForRunningCycle();
+    }
+    timerDDE_->SetEnabled(false);
+    log_.WriteLog("Datenerfassung beendet.");
+    state_.grid.SetCell(0, state_.grid.CurrentRow(), window.lbDT);
+    state_.grid.NotifyChanged();
+    window.menuEnabled["Info1"] = true;
+    window.menuEnabled["Einstellungen1"] = true;
+    window.btStartDDEEnabled = true;
+    window.btStoppenEnabled = false;
+    if (!state_.datEveryCycle && state_.grid.CurrentRow() != state_.grid.LastRow()) {
+        log_.WriteLog("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !");
+    }
+    timerAuto_->SetEnabled(false);
+    state_.connectionLost = false;
+    state_.acquisitionStarted = false;
+    window.Changed();
+}
+
+void TarveddeMain::WaitForRunningCycle() {
+    const std::int64_t startMs = host_.clock.ElapsedMs();
+    for (int pass = 0; !state_.cycleComplete && pass < kStopWaitPasses; ++pass) {
+        if (host_.clock.ElapsedMs() - startMs >= kStopWaitMs) {
+            break;
+        }
+        host_.loop.ProcessPendingEvents();
+        state_.window.lbTimeout += ".";
+        state_.window.Changed();
+    }
+}
+
+void TarveddeMain::Beenden1Click() {
+    log_.WriteLog("Manuelle Anforderung zum Beenden des Programms...");
+    if (!stopped_ &&
+        host_.op.Ask("Programm weiter arbeiten lassen ?", QuestionButtons::YesNo) != Answer::No) {
+        return;
+    }
+    log_.WriteLog("Programm wird manuell beendet !");
+    Close();
+}
+
+void TarveddeMain::DDEOPCstoppen1Click() {
+    if (state_.window.btStoppenEnabled) {
+        StopButton();
+    } else if (state_.window.btStartDDEEnabled) {
+        StartAcquisition();
+    }
+}
+
+// An incomplete configuration counts as a lost connection without asking the server:
+// the retry timer then only beeps, instead of restarting acquisition (and logging) every
+// second.
+void TarveddeMain::LinkItems() {
+    if (!state_.settings.configValid) {
+        state_.itemsLinked = false;
+        state_.connectionLost = true;
+        return;
+    }
+    dde_.LinkItems();
+}
+
+// The OPC client is not part of this program yet.
+Status TarveddeMain::DisconnectOpcGroup() {
+    return {};
+}
+Status TarveddeMain::DisconnectOpcClient() {
+    return {};
+}
+void TarveddeMain::DeactivateOpcClient() {}
+void TarveddeMain::UnlinkItems() {
+    dde_.UnlinkItems();
+    state_.itemsLinked = false;
+}
+void TarveddeMain::CloseDDE() {
+    dde_.CloseDDE();
+}
+
+void TarveddeMain::CreateLiveDataWindow() {
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    // The window's own default buffer differs from the configuration load's.
+    const int bufferSize = schema::Read(ini, schema::kPuffer, 8);
+    const int itemCount = schema::Read(ini, schema::kItemcount);
+    // The configuration load at start relies on this count (the protocol order).
+    state_.settings.itemCount = itemCount;
+    state_.grid.Resize(itemCount + 1, std::clamp(bufferSize, 0, 10000) + 6);
+    state_.grid.SetCurrentRow(5);
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,224 @@
+// The start-up sequence of the main window's first showing: source initialisation,
+// the running day's state, the configuration, the day files and the automatic start.
+#include "engine/config/configuration_loader.h"
+#include "engine/config/settings_schema.h"
+#include "engine/frame/tarvedde_main.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr char kVersion[] = "Version 7.26";
+
+}  // namespace
+
+void TarveddeMain::FormShow() {
+    StartSequenceHeader();
+    if (!InitDDE()) {
+        state_.itemsLinked = false;
+        host_.op.ShowMessage("DDE-System kann nicht initialisiert werden !");
+        state_.window.btStartDDEEnabled = false;
+        state_.window.Changed();
+        return;
+    }
+    (void)CreateEmptyFile(host_.files, state_.PathOf(kActiveMarkerFile));
+    stateClean_ = false;
+    state_.settings.opcCloseCount = 5;
+    if (permanentAtCreation_) {
+        ReadSavedDay();
+    }
+    ReadCleanMarker();
+    ShowRestartHeading();
+    if (state_.settings.sourceKind == SourceKind::Aqasys) {
+        state_.window.menuEnabled["Einzel1"] = false;
+        state_.window.menuEnabled["Integral1"] = false;
+    } else {
+        state_.window.menuEnabled["AqasysAbrufen1"] = false;
+    }
+    if (permanentAtCreation_) {
+        RestoreMirrorOffsets(state_, Marker());
+    }
+    ConvertConfigFile(state_);
+    LoadConfiguration(state_);
+    LoadItemOptions(state_);
+    const GeneralSettings& settings = state_.settings;
+    if (settings.sourceKind == SourceKind::Opc) {
+        state_.window.eHost = settings.opcHost;
+        log_.WriteLog("OPC-Host : " + settings.opcHost);
+        log_.WriteLog("OPC-ProgID : " + settings.opcServer);
+    }
+    if (settings.permanentMode) {
+        SyncTimeFrames();
+    }
+    state_.window.lbAus = std::string(SourceKindName(settings.sourceKind)) + " nicht gestartet";
+    state_.window.groupBox1Visible = settings.permanentMode;
+    state_.window.groupBox2Visible = !settings.permanentMode;
+    if (settings.permanentMode) {
+        PermanentModeStart();
+    } else {
+        AqasysModeStart();
+    }
+    state_.window.Changed();
+}
+
+void TarveddeMain::StartSequenceHeader() {
+    const std::string kindName = SourceKindName(state_.settings.sourceKind);
+    MainWindowModel& window = state_.window;
+    window.caption = "Tarvewater Online " + kindName + "-Client - " + kVersion;
+    window.menuCaption["Grafik1"] = kindName + "-Werte einstellen";
+    window.menuEnabled["OPC1"] = state_.settings.sourceKind == SourceKind::Opc;
+    window.btStartDDE = kindName + " starten";
+    window.btStoppen = kindName + " stoppen";
+    log_.WriteLog("Neustart");
+    if (state_.settings.nullStart) {
+        log_.WriteLog("Nullstart");
+    }
+}
+
+// AktuTag names the day whose data the state files hold; state of another day must
+// never be restored, so $clean goes and the day starts from zero.
+void TarveddeMain::ReadSavedDay() {
+    GeneralSettings& settings = state_.settings;
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    (void)schema::Write(ini, schema::kOpcCloseCount, 5);
+    const std::string today = FormatDateTime("dd.mm.yyyy", state_.cycleTime, locale_);
+    const std::string yesterday = FormatDateTime("dd.mm.yyyy", state_.cycleTime - 1.0, locale_);
+    settings.savedDay = schema::Read(ini, schema::kAktuTag, yesterday);
+    settings.fifteenMinuteSpan = schema::Read(ini, schema::kM15Minutes);
+    (void)schema::Write(ini, schema::kM15Minutes, settings.fifteenMinuteSpan);
+    settings.maxReportSize = schema::Read(ini, schema::kMaxRTF);
+    (void)schema::Write(ini, schema::kMaxRTF, settings.maxReportSize);
+    settings.reportFontSize = schema::Read(ini, schema::kProtoFontsize);
+    (void)schema::Write(ini, schema::kProtoFontsize, settings.reportFontSize);
+
+    const auto savedDate = StrToDate(settings.savedDay, locale_);
+    if (!savedDate || savedDate.value() != DateOf(state_.cycleTime)) {
+        DeleteIfExists(host_.files, state_.PathOf(kCleanMarkerFile));
+        log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
+        (void)schema::Write(ini, schema::kAktuTag, today);
+        settings.savedDay = today;
+    }
+}
+
+void TarveddeMain::ReadCleanMarker() {
+    const GeneralSettings& settings = state_.settings;
+    const auto lines = ReadLines(host_.files, state_.PathOf(kCleanMarkerFile));
+    if (!lines || lines.value().empty()) {
+        return;
+    }
+    const auto flags = StrToInt(lines.value().front());
+    if (!flags) {
+        return;
+    }
+    stateFlags_ = flags.value();
+    stateClean_ = stateFlags_ >= 0;
+    if (stateFlags_ > 0) {
+        log_.WriteLog(
+            "Beim Speichern der Zwischendaten war ein Fehler \r\naufgetreten ! Bitte überprüfen "
+            "Sie Ihre Messwerte.");
+    }
+    if (stateFlags_ > 15 && !settings.nullStart) {
+        log_.WriteLog("Ihre " + std::string(SourceKindName(settings.sourceKind)) +
+                      "-Konfiguration könnte fehlerhaft sein !");
+    }
+}
+
+void TarveddeMain::ShowRestartHeading() {
+    state_.cycleTime = host_.clock.Now();
+    state_.window.piDate1 = state_.cycleTime;
+    AppendStatisticsHeading("Neustart: Übersicht für " +
+                            FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
+}
+
+// A centred blue heading, bold and underlined; the text after it is plain again.
+void TarveddeMain::AppendStatisticsHeading(const std::string& text) {
+    TextAttributes heading;
+    heading.bold = true;
+    heading.underline = true;
+    heading.color = "blue";
+    heading.alignment = TextAlignment::Center;
+    memo2_.SetAttributes(heading);
+    memo2_.Append(text);
+    memo2_.SetAttributes(TextAttributes{});
+}
+
+void TarveddeMain::PermanentModeStart() {
+    OpenDayFiles();
+    RestoreCounterDifferences(state_, Marker());
+    if (state_.settings.configValid) {
+        InitialiseItemsAtStart();
+    }
+    ApplyCycleInterval(state_);
+    RestoreDayAccumulators(state_, Marker());
+    RestoreNightSums(state_, Marker());
+    memo2_.Append("");
+    log_.StatisticsSnapshot().Clear();
+    log_.SaveStatisticsSnapshot();
+    if (!state_.settings.autoStart) {
+        return;
+    }
+    if (state_.connectionLost) {
+        log_.WriteLog("Es wird versucht, die Verbindung herzustellen...");
+        timerAuto_->SetEnabled(true);
+        return;
+    }
+    StartAcquisition();
+}
+
+void TarveddeMain::InitialiseItemsAtStart() {
+    state_.writeOutputsEveryCycle = true;
+    state_.datEveryCycle = true;
+    log_.WriteLog("Initialisierung beim Start...");
+    for (int n = 1; n <= maxItems; ++n) {
+        ItemStatistics& statistics = state_.statistics[n];
+        statistics.count = 0.0;
+        statistics.minimum = kMinimumReset;
+        statistics.maximum = kMaximumReset;
+        statistics.sum = 0.0;
+        statistics.previousValue = 8886.0;
+        ItemRuntime& runtime = state_.runtime[n];
+        runtime.runningSum = 0.0;
+        runtime.secondSum = 0.0;
+        runtime.lastSampleTime = -1.0;
+    }
+    if (state_.settings.sourceKind == SourceKind::Dde) {
+        LinkItems();
+    }
+}
+
+// The retrieval of an AQASYS logger's stored values is not part of this program yet.
+void TarveddeMain::AqasysModeStart() {
+    log_.WriteLog("AQASYS-Datenabruf ist in dieser Version noch nicht verfügbar.");
+}
+
+// The next start after the day change is a cold start: the outside watchdog starts the
+// program again once it closed after the day's statistics.
+void TarveddeMain::Neustart1Click() {
+    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    if (state_.restartAfterDayChange) {
+        state_.restartAfterDayChange = false;
+        (void)schema::Write(ini, schema::kNullstart, false);
+        return;
+    }
+    const std::string time =
+        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
+    if (host_.op.Ask("Wirklich nach " + time + " beenden ?", QuestionButtons::YesNo) !=
+        Answer::Yes) {
+        return;
+    }
+    state_.restartAfterDayChange = true;
+    (void)schema::Write(ini, schema::kNullstart, true);
+    host_.op.ShowMessage("DDE-WACHE.EXE muss gestartet sein !");
+}
+
+// Not yet connected to a data source, time frames: these steps run
+// without effect until those parts of the program exist.
+bool TarveddeMain::InitDDE() {
+    return dde_.InitDDE();
+}
+void TarveddeMain::SyncTimeFrames() {}
+
+}  // namespace tarvedde

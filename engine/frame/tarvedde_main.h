@@ -1,0 +1,181 @@
+// The engine half of the main window: it owns the item model, the timers and the models
+// of every visible text, and runs program start, configuration, acquisition and the
+// program end. A view only displays its models and forwards clicks. Destroying the object
+// writes nothing: a process that dies leaves its files as they were.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/acquisition/dde_client.h"
+#include "engine/model/engine_state.h"
+#include "engine/model/host.h"
+#include "engine/persistence/state_files.h"
+#include "outputs/program_log.h"
+#include "platform/instance_locks.h"
+#include "platform/locale.h"
+#include "platform/rich_text_model.h"
+
+namespace tarvedde {
+
+struct StartOptions {
+    // The program directory; a trailing separator is added when missing.
+    std::string programDir;
+    SourceKind sourceKind = SourceKind::Dde;
+    // Name of the system-wide single-instance lock (the executable's file name).
+    std::string lockName = "tarvedde";
+};
+
+class TarveddeMain {
+public:
+    TarveddeMain(Host& host, StartOptions options, const Locale& locale = GermanLocale());
+    ~TarveddeMain();
+    TarveddeMain(const TarveddeMain&) = delete;
+    TarveddeMain& operator=(const TarveddeMain&) = delete;
+
+    // Main window creation: start settings, single-instance guard, stale lock files.
+    // False when the start was abandoned; the caller then ends the program.
+    bool FormCreate();
+    // The first showing of the main window: the whole start-up sequence.
+    void FormShow();
+    // The host's single entry for "the window closes" (its close button, the end of a
+    // signal or script, or after CloseRequested()). While acquisition runs the close is
+    // refused: the stop countdown starts and false comes back; the engine asks again when
+    // the countdown has stopped acquisition. Otherwise the end-of-program statistics are
+    // written, the state saved, the marker deleted and the lock released; true, also on
+    // every later call.
+    bool FormClose();
+    bool Closed() const { return closed_; }
+
+    // The operator's commands by component name (main menu items such as "Beenden1",
+    // buttons "btStartDDE", "btStoppen"). False when the name is unknown or the command
+    // does not exist yet in this program.
+    bool MenuClick(const std::string& name);
+    bool ButtonClick(const std::string& name);
+    // Set when the program wants its window closed (menu, end of the countdown, restart
+    // after the day change); the engine has quit the loop, and the host calls FormClose().
+    bool CloseRequested() const { return closeRequested_; }
+
+    // The window's own close: refused with the countdown while acquisition runs,
+    // otherwise a close request to the host.
+    void Close();
+    // Stops the cycle; waits for a running cycle unless the operator forced the stop.
+    void StopAcquisition();
+    // The stop countdown window; without one a close during acquisition is only refused.
+    void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
+    bool Stopped() const { return stopped_; }
+    bool AcquisitionStarted() const { return state_.acquisitionStarted; }
+    const Timer& TimerTot() const { return *timerTot_; }
+    const Timer& TimerAqasys1() const { return *timerAqasys1_; }
+
+    bool StartAborted() const { return startAborted_; }
+    // What the start read from $clean: the last save's error bits, and whether to trust it.
+    bool StateClean() const { return stateClean_; }
+    int StateFlags() const { return stateFlags_; }
+    EngineState& State() { return state_; }
+    DdeClient& Dde() { return dde_; }
+    ProgramLog& Log() { return log_; }
+    RichTextModel& StatisticsText() { return memo2_; }
+
+private:
+    void ReadStartSettings();
+    bool RunInstanceGuard();
+    bool AskAbortStart(const std::string& message);
+    void DeleteStaleLockFiles();
+    void StartSequenceHeader();
+    void ReadSavedDay();
+    void ReadCleanMarker();
+    // What $clean said, for the restores of the state files.
+    StateMarker Marker() const { return {stateClean_, stateFlags_}; }
+    void ShowRestartHeading();
+    void AppendStatisticsHeading(const std::string& text);
+    void PermanentModeStart();
+    void AqasysModeStart();
+    void InitialiseItemsAtStart();
+
+    // Steps that belong to later parts of the program; each does what is needed so far.
+    bool InitDDE();
+    void SyncTimeFrames();
+    void OpenDayFiles();
+    void LinkItems();
+    void StartAcquisition();
+    void StartAqasysRetrieval();
+    void TransferTick();
+
+    // Run control and the program end.
+    void StopButton();
+    bool ConfirmStop();
+    void StopAqasysRetrieval();
+    void WaitForRunningCycle();
+    void Beenden1Click();
+    void DDEOPCstoppen1Click();
+    bool CloseQuery();
+    void CloseMain();
+    void WriteProgramEndStatistics();
+    void EndConversationAtProgramEnd();
+    void PrintIntermediateStatisticsAtEnd();
+    void SaveAtProgramEnd();
+    void DestroyMain();
+    void Timer_totTimer();
+    void RequestClose();
+    Status DisconnectOpcGroup();
+    Status DisconnectOpcClient();
+    void DeactivateOpcClient();
+    void UnlinkItems();
+    void CloseDDE();
+    void PrintIntermediateStatistics(int item);
+    void SaveStatisticsReport();
+
+    // The acquisition cycle.
+    void TimerDDETimer();
+    void RunCycleTick();
+    void WerteLesen();
+    void RunPostponedDayChange(const TimeParts& time);
+    void DetectDayChange(const DateParts& date);
+    // Logs a clock that stands before the running day, once until it is back.
+    void NoteClockSetBack();
+    void CreateNewDayFiles();
+    void RunDayChangeStatistics();
+    void ResetTimeTables();
+    void EndOfCycle();
+    void WriteDiaryAndViewerFiles();
+    void WriteSampleAndDayRecords();
+    void TimerAutoTimer();
+    void RetryConnection();
+    void WriteIniFailure(Status status, const char* failureText);
+    // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
+    void Tagesdatenloeschen1Click();
+    // Menu "Neustart nach Tageswechsel-Statistik": close after the day change, cold start.
+    void Neustart1Click();
+    // The live data window's creation: the grid sized from the settings file.
+    void CreateLiveDataWindow();
+
+    Host& host_;
+    StartOptions options_;
+    const Locale& locale_;
+    ProgramLog log_;
+    EngineState state_;
+    DdeClient dde_{host_.dde, state_};
+    RichTextModel memo2_;
+    std::unique_ptr<InstanceLockShare> instanceLock_;
+    std::unique_ptr<Timer> timerDDE_;
+    std::unique_ptr<Timer> timerAuto_;
+    std::unique_ptr<Timer> timerTot_;
+    std::unique_ptr<Timer> timerAqasys1_;
+    std::function<void()> showStopCountdown_;
+
+    bool stopped_ = true;
+    bool startAborted_ = false;
+    bool closeRequested_ = false;
+    bool closed_ = false;
+    bool forcedStop_ = false;
+    bool permanentAtCreation_ = true;
+    bool stateClean_ = false;
+    int stateFlags_ = 0;
+    bool newDayFileCreated_ = false;
+    bool clockSetBack_ = false;
+};
+
+}  // namespace tarvedde

@@ -1,0 +1,278 @@
+// The in-memory item model: engine-wide settings and the per-item records, held in
+// fixed arrays indexed by item number 1..180 for the whole program run (index 0 is
+// unused, so item n is always at position n).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tarvedde {
+
+inline constexpr int maxItems = 180;
+inline constexpr int maxTablePoints = 50;
+
+// One record per item, indexed by item number 1..180; index 0 exists and is unused.
+// The size_t overloads serve loops over the whole array.
+template <class T>
+class PerItem {
+public:
+    T& operator[](int n) { return items_[static_cast<std::size_t>(n)]; }
+    const T& operator[](int n) const { return items_[static_cast<std::size_t>(n)]; }
+    T& operator[](std::size_t n) { return items_[n]; }
+    const T& operator[](std::size_t n) const { return items_[n]; }
+
+private:
+    std::array<T, maxItems + 1> items_{};
+};
+
+// Reset values of the day accumulators.
+inline constexpr double kMinimumReset = 999999.9;
+inline constexpr double kMaximumReset = -999999.9;
+inline constexpr double kMissingValue = -999.0;
+
+enum class SourceKind : int { Dde = 1, Aqasys = 2, Opc = 3 };
+
+// [Fremdwasser] keys of the extraneous-water calculation.
+struct ExtraneousWaterSettings {
+    int ZulaufMin_ls_index = 0;
+    int ZulaufSumme_qbm_index = 0;
+    double Zulauf_EwInd_ls = 3.0;  // estimated night inflow of residents and industry, l/s
+};
+
+struct GeneralSettings {
+    SourceKind sourceKind = SourceKind::Dde;
+    bool permanentMode = true;
+    int itemCount = 0;
+    int intervalCount = 10;
+    int intervalUnit = 0;  // 0 seconds, 1 minutes
+    int cycleIntervalMs = 10000;
+    int bufferSize = 5;
+    int movingBufferSize = 360;
+    int movingIntervalMs = 10000;
+    bool autoStart = false;
+    std::string opcHost;
+    std::string opcServer;
+    std::string ddeService = "Anwendung";
+    std::string ddeTopic = "Thema";
+    bool saveRawData = false;
+    bool viewerOutput = true;
+    bool diaryOutput = true;
+    int printerIndex = -1;
+    bool printAtMidnight = false;
+    bool customDayChange = false;
+    bool customNewDay = false;
+    double customDayChangeTime = 0.0;
+    bool varIniScaling = false;
+    int formatPrecision = 12;
+    int formatDecimals = 3;
+    bool firstRun = true;
+    bool nullStart = false;
+    bool checkDead = true;
+    int fifteenMinuteSpan = 15;
+    int maxReportSize = 100000;
+    int reportFontSize = 10;
+    std::string savedDay;
+    int opcDeadSeconds = 180;
+    int opcCloseCount = 4;
+    std::string valuePrefix = "\r\n";
+    std::string valueSuffix = "\r\n";
+    ExtraneousWaterSettings extraneousWater;
+    bool configValid = false;
+};
+
+inline const char* SourceKindName(SourceKind kind) {
+    return kind == SourceKind::Opc ? "OPC" : "DDE";
+}
+
+struct TimeFrame {
+    bool on = false;
+    double frameStart = 0.0;
+    double frameEnd = 0.0;
+};
+
+struct ValueConversion {
+    bool conversionOn = false;
+    std::string varName;
+    std::string conversionUnit;
+    double conversionFactor = 1.0;
+    double conversionDivisor = 1.0;
+    int timeBase = 0;  // 0 none, 1 per second, 2 per minute, 3 per hour, 4 per day
+};
+
+struct MirrorSetting {
+    bool mirrorOn = false;
+    int sourceItem = 0;
+    double mirrorSumOffset = 0.0;
+};
+
+struct ItemConfig {
+    std::string serverItem = "0";
+    std::string itemName;
+    std::string unit;
+    bool Warnung = false;
+    double UpWarn = 0.0;
+    double LoWarn = 0.0;
+    double UpLimit = 100000.0;
+    double LoLimit = -100000.0;
+    double IntegralLimit = 0.01;
+    int IntegralBezug = 1;
+    int WarnFlag2 = 0;
+    bool WarnComp2 = true;
+    double WarnLevel2 = 0.5;
+    bool M15_berechnen = true;
+    int Tabelle_benutzen = 0;
+    TimeFrame timeFrame;
+    ValueConversion valueConversion;
+    MirrorSetting mirror;
+    bool Gleitend = false;
+    bool Differenz = false;
+    bool Grafikanzeige = true;
+    int GrafikRef = 0;
+    int Grafiktyp = 1;  // 1 analog, 2 digital
+    bool Integral = false;
+    int Tagesauswahl = 127;
+    bool MaxAusZeit_anzeigen = false;
+    int Ganglinie = 0;
+    std::string sumUnit;
+    double sumDivisor = 1.0;
+    std::string viewerSumUnit;
+    double viewerSumDivisor = 1.0;
+    double calibrationSlope = 1.0;
+    double calibrationDivisor = 1.0;
+    double calibrationIntercept = 0.0;
+    double MinForUser = 0.0;
+    double MaxForUser = 0.0;
+    int MinForSPS = 0;
+    int MaxForSPS = 0;
+    bool Fortlaufend_summieren = false;
+    bool Tagesmengen_protokollieren = true;
+    double counterReading = 0.0;
+    bool maintenanceOn = false;
+
+    bool IsDigital() const { return Grafiktyp == 2; }
+};
+
+struct ItemStatistics {
+    double currentValue = 0.0;
+    double minimum = kMinimumReset;
+    double maximum = kMaximumReset;
+    double average = 0.0;
+    double UpLimit = 100000.0;
+    double LoLimit = -100000.0;
+    double UpWarn = 0.0;
+    double LoWarn = 0.0;
+    bool Warnung = false;
+    double count = 0.0;
+    double sum = 0.0;
+    bool MaxAusZeit_anzeigen = false;
+    int Ganglinie = 0;
+    double previousValue = 0.0;
+    int WarnFlag2 = 0;
+    bool WarnComp2 = true;
+    double WarnLevel2 = 0.5;
+    double correctionMinimum = 0.0;
+    // -2.0: no restored count waits for its first value (a start without restored state).
+    double correctionCount = -2.0;
+};
+
+// The per-item record of TARVEDDE.COF: the configuration the day was recorded with and
+// the day accumulators.
+struct ConfigRecord {
+    std::string serverItem;
+    std::string itemName;
+    std::string unit;
+    int GrafikRef = 0;
+    int Grafiktyp = 1;
+    bool Integral = false;
+    int Tagesauswahl = 127;
+    double UpLimit = 0.0;
+    double LoLimit = 0.0;
+    double calibrationSlope = 1.0;
+    double calibrationIntercept = 0.0;
+    double minimum = kMinimumReset;
+    double maximum = kMaximumReset;
+    double average = 0.0;
+    double sum = 0.0;
+    double count = 0.0;
+};
+
+// An elapsed-clock reading paired with the wall time it was taken at. It measures the
+// time since that wall time only while the wall field still holds that value: a wall
+// time restored from a file or reset by another module has no elapsed reading.
+struct ElapsedMark {
+    std::int64_t elapsedMs = -1;
+    double wallTime = -1.0;
+};
+
+// Per-item data-source state.
+struct ItemRuntime {
+    std::string sourceName;
+    std::string newestText;
+    long itemHandle = 0;
+    bool isIntegral = false;
+    double runningSum = 0.0;
+    double secondSum = 0.0;
+    double lastSampleTime = -1.0;
+    double lastSampleValue = 0.0;
+    double factor = 1.0;
+    double offset = 0.0;
+    double lowerBound = 0.0;
+    double switchOnTime = 0.0;
+    double switchOffTime = 0.0;
+    double maxOffDuration = 0.0;
+    double lastOffDuration = 0.0;
+    double maxOffEnd = 0.0;
+    double maxOffStart = 0.0;
+    // Elapsed companions of lastSampleTime and switchOffTime: durations come from these,
+    // so a clock step or a daylight-saving change adds exactly the time that passed.
+    ElapsedMark lastSampleMark;
+    ElapsedMark switchOffMark;
+};
+
+// Counter state of a counter-difference item, kept across restarts.
+struct CounterDifferenceState {
+    double lastReading = 0.0;
+    double difference = 0.0;
+    double previousReadingTime = -1.0;
+    double lastReadingTime = -1.0;  // negative: not initialised
+};
+
+// Fifteen-minute window of an item: the day's lowest and highest level held through a
+// whole window, with the cycle times they were reached.
+struct FifteenMinuteState {
+    int m15Row = -1;
+    int m15Index = 0;
+    double m15Minimum = kMinimumReset;
+    double m15Maximum = kMaximumReset;
+    double m15MinimumTime = 0.0;
+    double m15MaximumTime = 0.0;
+};
+
+// Moving average of an item over its ring buffer, with the day's extremes of the mean.
+struct MovingAverageState {
+    int movingRow = -1;
+    int ringIndex = 0;
+    double movingAverage = 0.0;
+    double movingMinimum = kMinimumReset;
+    double movingMaximum = kMaximumReset;
+};
+
+// Night and day sums of an item for the extraneous-water share of the inflow.
+struct NightSumRecord {
+    bool NTadd = false;
+    double ntMinimum = 99999.0;
+    double ntMaximum = -99999.0;
+    double ntSum = 0.0;
+    double ntCount = 0.0;
+    double htSum = 0.0;
+    double htCount = 0.0;
+};
+
+struct ConversionTable {
+    int pointCount = 0;
+    std::array<double, maxTablePoints + 1> x{};  // 1-based like the items
+    std::array<double, maxTablePoints + 1> y{};
+};
+
+}  // namespace tarvedde

@@ -1,0 +1,57 @@
+// The running day's state files: the save at the end of every cycle and at close, the
+// restores at start and at the acquisition start, and the re-creation of the two files
+// that hold the day accumulators and night sums.
+//
+// Load: the whole set (up to 633 240 bytes with 180 items) is rewritten every cycle.
+// Guarantees: every file is written under a temporary name; once all are written they are
+// renamed into place one after the other, and $clean is replaced last the same way. A
+// crash while the files are written leaves the previous complete set with its $clean; only
+// a crash between two of the renames (microseconds) leaves files of two cycles. A restore never
+// reads past a file's end, never half reads a file whose size is not a whole number of records and
+// checks every item number and row against the model before it uses it.
+#pragma once
+
+#include "engine/model/engine_state.h"
+#include "engine/persistence/state_records.h"
+
+namespace tarvedde {
+
+// Error bits of a save, one per file.
+inline constexpr int kMovingFailedBit = 1;
+inline constexpr int kCounterFailedBit = 2;
+inline constexpr int kMirrorFailedBit = 4;
+inline constexpr int kNightFailedBit = 8;
+inline constexpr int kConfigFailedBit = 16;
+inline constexpr int kFifteenMinuteFailedBit = 32;
+
+// What the start read from $clean.
+struct StateMarker {
+    bool clean = false;
+    int flags = 0;
+    bool Trusts(int bit) const { return clean && (flags & bit) == 0; }
+};
+
+// Saves every file and replaces $clean with the flags, which it returns (0 all saved,
+// the sum of the failed files' bits, -1 the save failed as a whole). Does nothing and
+// returns 0 unless the items are linked in permanent mode. `finalSave` (program close)
+// also writes the diagnostics and releases both buffer sets. Files are flushed to disk
+// at close and at the first save of a new day (see SaveIsDurable).
+int SaveIntermediateState(EngineState& state, bool finalSave);
+bool SaveIsDurable(const EngineState& state, bool finalSave);
+
+// TARVEDDE.COF and TARVEDDE_NACHT.TVW anew with reset accumulators; false on failure.
+bool CreateConfigFile(EngineState& state);
+bool CreateNightFile(EngineState& state);
+// Rewrites a TARVEDDE.COF of the older record layout in the current one.
+void ConvertConfigFile(EngineState& state);
+
+// Start, in this order.
+void RestoreMirrorOffsets(EngineState& state, StateMarker marker);
+void RestoreCounterDifferences(EngineState& state, StateMarker marker);
+void RestoreDayAccumulators(EngineState& state, StateMarker marker);
+void RestoreNightSums(EngineState& state, StateMarker marker);
+// Acquisition start, right after the buffers were created for this program run.
+void RestoreMovingAverageBuffers(EngineState& state, StateMarker marker);
+void RestoreFifteenMinuteBuffers(EngineState& state, StateMarker marker);
+
+}  // namespace tarvedde

@@ -1,0 +1,102 @@
+// Restore of the fifteen-minute and moving-average rows at the first acquisition start.
+// Records are matched by position and item number, so a configuration that changed which
+// items keep rows restores only the rows that still match.
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "engine/persistence/state_files.h"
+
+namespace tarvedde {
+namespace {
+
+struct BufferRestoreText {
+    const char* fileName;
+    const char* wrongRow;
+    const char* readFailure;
+    int bit;
+    std::size_t recordSize;
+};
+
+int RowOf(const EngineState& state, int item, bool fifteenMinute) {
+    const auto n = static_cast<std::size_t>(item);
+    return fifteenMinute ? state.fifteenMinute[n].m15Row : state.moving[n].movingRow;
+}
+
+void TakeWindowState(EngineState& state, const WindowBufferRecord& record, bool fifteenMinute) {
+    const auto n = static_cast<std::size_t>(record.item);
+    if (fifteenMinute) {
+        FifteenMinuteState& m15 = state.fifteenMinute[n];
+        m15.m15Index = record.index;
+        m15.m15Minimum = record.minimum;
+        m15.m15Maximum = record.maximum;
+        m15.m15MinimumTime = record.minimumTime;
+        m15.m15MaximumTime = record.maximumTime;
+    } else {
+        MovingAverageState& moving = state.moving[n];
+        moving.ringIndex = record.index;
+        moving.movingAverage = record.average;
+        moving.movingMinimum = record.minimum;
+        moving.movingMaximum = record.maximum;
+    }
+}
+
+// False when the record cannot be taken at all (the reading ends there).
+bool RestoreRow(EngineState& state, const WindowBufferRecord& record, std::size_t j,
+                bool fifteenMinute, const BufferRestoreText& text) {
+    std::vector<double>& row = (fifteenMinute ? state.m15Buffers : state.movingBuffers)[j];
+    const bool indexFits =
+        record.index >= 0 && static_cast<std::size_t>(record.index) <= row.size();
+    if (record.item < 1 || record.item > maxItems || row.size() > record.values.size() ||
+        !indexFits) {
+        return false;
+    }
+    if (RowOf(state, record.item, fifteenMinute) != static_cast<int>(j)) {
+        state.log.WriteLog(text.wrongRow);
+        return true;
+    }
+    std::copy_n(record.values.begin(), row.size(), row.begin());
+    TakeWindowState(state, record, fifteenMinute);
+    return true;
+}
+
+void RestoreBufferSet(EngineState& state, StateMarker marker, bool fifteenMinute,
+                      const BufferRestoreText& text) {
+    const bool exist = fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist;
+    const std::string path = state.PathOf(text.fileName);
+    if (!exist || !marker.Trusts(text.bit) || !state.host.files.Exists(path)) {
+        return;
+    }
+    const auto bytes = state.host.files.ReadAll(path);
+    if (!bytes || bytes.value().size() % text.recordSize != 0) {
+        state.log.WriteLog(text.readFailure);
+        return;
+    }
+    const std::size_t rowCount = (fifteenMinute ? state.m15Buffers : state.movingBuffers).size();
+    BinaryReader in(bytes.value());
+    for (std::size_t j = 0; in.Remaining() > 0 && j < rowCount; ++j) {
+        const auto record = fifteenMinute ? DecodeFifteenMinuteRecord(in) : DecodeMovingRecord(in);
+        if (!record || !RestoreRow(state, *record, j, fifteenMinute, text)) {
+            state.log.WriteLog(text.readFailure);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void RestoreFifteenMinuteBuffers(EngineState& state, StateMarker marker) {
+    RestoreBufferSet(
+        state, marker, true,
+        {kFifteenMinuteStateFile, "Falscher Index in M15-Datei !",
+         "Fehler beim Lesen der M15-Datei !", kFifteenMinuteFailedBit, kFifteenMinuteRecordSize});
+}
+
+void RestoreMovingAverageBuffers(EngineState& state, StateMarker marker) {
+    RestoreBufferSet(state, marker, false,
+                     {kMovingStateFile, "Falscher Index bei gleit.Mittelwert !",
+                      "Fehler beim Lesen der gleitenden Mittelwert-Datei !", kMovingFailedBit,
+                      kMovingRecordSize});
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,250 @@
+// The restores of the running day's state and the re-creation of the accumulator files.
+// A file is taken only when its size is a whole number of records; otherwise it is
+// treated as unreadable and re-initialised with its message, never half read.
+#include <optional>
+#include <string>
+
+#include "engine/persistence/state_files.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
+
+// The file's bytes when it exists and holds whole records only.
+std::optional<std::string> ReadRecords(const EngineState& state, const char* name,
+                                       std::size_t recordSize) {
+    auto bytes = state.host.files.ReadAll(state.PathOf(name));
+    if (!bytes || bytes.value().size() % recordSize != 0) {
+        return std::nullopt;
+    }
+    return std::move(bytes.value());
+}
+
+bool WriteStateFile(EngineState& state, const char* name, const BinaryWriter& out) {
+    return WriteFileAtomic(state.host.files, state.PathOf(name), out.Data(), true).ok();
+}
+
+void InitialiseCounterDifferences(EngineState& state) {
+    for (std::size_t n = 1; n <= kAllItems; ++n) {
+        state.counterDifferences[n].previousReadingTime = -1.0;
+        state.counterDifferences[n].lastReadingTime = -1.0;
+    }
+}
+
+void ClearMirrorOffsets(EngineState& state) {
+    for (std::size_t n = 1; n <= kAllItems; ++n) {
+        state.items[n].mirror.mirrorSumOffset = 0.0;
+    }
+}
+
+// The item's sums start here again. A sample that came before (a server sends an item's
+// current value as its link starts, and the start links the items before it reads or
+// creates the state) stays the start of the sample chain, counted from now: dropping it
+// would lose a pump's whole ON period, as a pump that stays ON sends nothing more.
+void RestartSampleChain(EngineState& state, ItemRuntime& runtime) {
+    if (runtime.lastSampleTime < 0.0) {
+        return;
+    }
+    const double now = state.host.clock.Now();
+    runtime.lastSampleTime = now;
+    runtime.lastSampleMark = ElapsedMark{state.host.clock.ElapsedMs(), now};
+}
+
+void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) {
+    ItemStatistics& statistics = state.statistics[n];
+    ItemRuntime& runtime = state.runtime[n];
+    statistics.minimum = statistics.correctionMinimum = record.minimum;
+    statistics.maximum = record.maximum;
+    statistics.average = record.average;
+    statistics.count = record.count;
+    // Without a value yet (as in a state created afresh) there is no minimum to keep.
+    statistics.correctionCount = record.count > 0.0 ? record.count : -2.0;
+    if (state.items[n].Integral) {
+        runtime.runningSum = record.sum;
+    } else {
+        statistics.sum = record.sum;
+    }
+    RestartSampleChain(state, runtime);
+}
+
+// Reads the accumulators of items 1.. as far as whole records reach; false when the file
+// did not hold all items (those read stay in force).
+bool ReadDayAccumulators(EngineState& state) {
+    const auto bytes = ReadRecords(state, kConfigStateFile, kConfigRecordSize);
+    if (!bytes) {
+        return false;
+    }
+    BinaryReader in(*bytes);
+    for (int n = 1; n <= state.settings.itemCount; ++n) {
+        const auto record = DecodeConfigRecord(in);
+        if (!record) {
+            return false;
+        }
+        TakeDayAccumulators(state, n, *record);
+    }
+    return true;
+}
+
+bool ReadNightSums(EngineState& state) {
+    const GeneralSettings& settings = state.settings;
+    const auto bytes = ReadRecords(state, kNightStateFile, kNightRecordSize);
+    if (!bytes || bytes->size() < static_cast<std::size_t>(settings.itemCount) * kNightRecordSize) {
+        return false;
+    }
+    state.log.WriteLogDebug("Nachtsummen lesen :");
+    BinaryReader in(*bytes);
+    for (int n = 1; n <= settings.itemCount; ++n) {
+        state.nightSums[n] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
+        state.log.WriteLogDebug(FormatFixed(state.nightSums[n].ntSum, settings.formatPrecision,
+                                            settings.formatDecimals, state.locale));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CreateConfigFile(EngineState& state) {
+    BinaryWriter out;
+    for (int n = 1; n <= state.settings.itemCount; ++n) {
+        ConfigRecord& record = state.configRecords[n];
+        record.count = 0.0;
+        record.average = 0.0;
+        record.sum = 0.0;
+        record.minimum = 99999.0;
+        record.maximum = -99999.0;
+        state.runtime[n].runningSum = 0.0;
+        RestartSampleChain(state, state.runtime[n]);
+        EncodeConfigRecord(out, record);
+    }
+    if (!WriteStateFile(state, kConfigStateFile, out)) {
+        state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE.COF !");
+        return false;
+    }
+    return true;
+}
+
+bool CreateNightFile(EngineState& state) {
+    BinaryWriter out;
+    for (int n = 1; n <= state.settings.itemCount; ++n) {
+        state.nightSums[n] = NightSumRecord{};
+        EncodeNightSumRecord(out, state.nightSums[n]);
+    }
+    if (!WriteStateFile(state, kNightStateFile, out)) {
+        state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !");
+        return false;
+    }
+    return true;
+}
+
+void ConvertConfigFile(EngineState& state) {
+    const auto size = state.host.files.Size(state.PathOf(kConfigStateFile));
+    if (!size || size.value() % kConfigRecordSize == 0) {
+        return;
+    }
+    state.log.WriteLog("Konfigurations-Datei (.COF) wird konvertiert....");
+    const auto bytes = ReadRecords(state, kConfigStateFile, kLegacyConfigRecordSize);
+    BinaryReader in(bytes ? std::string_view(*bytes) : std::string_view());
+    BinaryWriter out;
+    bool complete = bytes.has_value();
+    for (int n = 1; complete && n <= state.settings.itemCount; ++n) {
+        const auto record = DecodeLegacyConfigRecord(in);
+        complete = record.has_value();
+        if (complete) {
+            EncodeConfigRecord(out, *record);
+        }
+    }
+    if (!complete || !WriteStateFile(state, kConfigStateFile, out)) {
+        state.log.WriteLog("Fehler bei Konvertierung der .COF -Datei !");
+        return;
+    }
+    state.log.WriteLog("ok.");
+}
+
+// Only the offsets carry state: the configuration load sets the rest of each record.
+void RestoreMirrorOffsets(EngineState& state, StateMarker marker) {
+    if (!state.host.files.Exists(state.PathOf(kMirrorStateFile)) ||
+        !marker.Trusts(kMirrorFailedBit)) {
+        ClearMirrorOffsets(state);
+        state.log.WriteLog("Spiegelsummen-Offsets neu initialisiert.");
+        return;
+    }
+    const auto bytes = ReadRecords(state, kMirrorStateFile, kMirrorRecordSize);
+    if (!bytes || bytes->size() < kAllItems * kMirrorRecordSize) {
+        ClearMirrorOffsets(state);
+        state.log.WriteLog("Spiegelsummen-Dateigröße 0 ! Neu initialisiert.");
+        return;
+    }
+    BinaryReader in(*bytes);
+    for (std::size_t n = 1; n <= kAllItems; ++n) {
+        state.items[n].mirror.mirrorSumOffset = DecodeMirrorRecord(in).value().mirrorSumOffset;
+    }
+}
+
+void RestoreCounterDifferences(EngineState& state, StateMarker marker) {
+    if (!state.host.files.Exists(state.PathOf(kCounterStateFile)) ||
+        !marker.Trusts(kCounterFailedBit)) {
+        InitialiseCounterDifferences(state);
+        state.log.WriteLog("Differenzdatei initialisiert.");
+        return;
+    }
+    const auto bytes = ReadRecords(state, kCounterStateFile, kCounterRecordSize);
+    if (bytes && bytes->empty()) {
+        InitialiseCounterDifferences(state);
+        state.log.WriteLog("Differenzdatei=0 ! Neu initialisiert.");
+        return;
+    }
+    if (!bytes || bytes->size() > kAllItems * kCounterRecordSize) {
+        state.log.WriteLog("Fehler beim Lesen der Differenzdatei !");
+        InitialiseCounterDifferences(state);
+        state.log.WriteLog("Differenzdatei neu initialisiert.");
+        return;
+    }
+    BinaryReader in(*bytes);
+    for (std::size_t n = 1; in.Remaining() > 0; ++n) {
+        state.counterDifferences[n] = DecodeCounterRecord(in).value();
+    }
+}
+
+void RestoreDayAccumulators(EngineState& state, StateMarker marker) {
+    if (state.settings.nullStart) {
+        (void)CreateConfigFile(state);
+        return;
+    }
+    if (!marker.Trusts(kConfigFailedBit)) {
+        state.log.WriteLog("Ihre " + std::string(SourceKindName(state.settings.sourceKind)) +
+                           "-Konfiguration könnte fehlerhaft sein !\r\nTARVEDDE.COF wird neu "
+                           "erzeugt.");
+        (void)CreateConfigFile(state);
+        return;
+    }
+    if (!ReadDayAccumulators(state)) {
+        state.host.op.ShowMessage(
+            "Fehler beim Lesen von TARVEDDE.COF !\r\nDie Datei wird jetzt neu erzeugt.");
+        state.log.WriteLog("Fehler beim Lesen von TARVEDDE.COF !");
+        (void)CreateConfigFile(state);
+    }
+}
+
+void RestoreNightSums(EngineState& state, StateMarker marker) {
+    if (state.settings.nullStart) {
+        (void)CreateNightFile(state);
+        return;
+    }
+    if (!state.host.files.Exists(state.PathOf(kNightStateFile)) ||
+        !marker.Trusts(kNightFailedBit)) {
+        state.log.WriteLog("TARVEDDE_NACHT.TVW wird neu erzeugt.");
+        (void)CreateNightFile(state);
+        return;
+    }
+    if (!ReadNightSums(state)) {
+        state.host.op.ShowMessage(
+            "Fehler beim Lesen von TARVEDDE_NACHT.TVW !\r\nDie Datei wird jetzt neu erzeugt.");
+        state.log.WriteLog("Fehler beim Lesen von TARVEDDE_NACHT.TVW !");
+        (void)CreateNightFile(state);
+    }
+}
+
+}  // namespace tarvedde

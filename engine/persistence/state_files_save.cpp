@@ -1,0 +1,272 @@
+// The save of the running day's state: one guarded step per file, each setting its own
+// error bit, then $clean with the flags. No step deletes anything first: every file goes
+// to a temporary name, and the set is renamed into place once all are written.
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "engine/persistence/state_files.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
+
+struct SaveContext {
+    struct Staged {
+        std::string temporary;
+        std::string path;
+        std::string_view failureText;
+        int bit;
+    };
+
+    EngineState& state;
+    bool finalSave;
+    bool durable;
+    int flags = 0;
+    std::vector<Staged> staged;
+
+    // Writes the file under its temporary name; CommitStaged renames the whole set.
+    void Write(const char* name, std::string_view bytes, std::string_view failureText, int bit) {
+        std::string path = state.PathOf(name);
+        std::string temporary = path + ".tmp";
+        if (!state.host.files.WriteAll(temporary, bytes, durable).ok()) {
+            (void)state.host.files.Remove(temporary);
+            Fail(failureText, bit);
+            return;
+        }
+        staged.push_back({std::move(temporary), std::move(path), failureText, bit});
+    }
+    // The renames follow one another once every file is written, so a crash leaves a
+    // mixed set only in the moment of the renames, not for the length of the save.
+    void CommitStaged() {
+        for (const Staged& file : staged) {
+            if (!state.host.files.Rename(file.temporary, file.path).ok()) {
+                (void)state.host.files.Remove(file.temporary);
+                Fail(file.failureText, file.bit);
+            }
+        }
+        staged.clear();
+    }
+    void Fail(std::string_view message, int bit) {
+        state.log.WriteLog(message);
+        flags |= bit;
+    }
+};
+
+struct BufferSetText {
+    const char* fileName;
+    const char* wrongRow;
+    const char* fillFailure;
+    const char* fileFailure;
+    int bit;
+    std::size_t slotCapacity;
+};
+
+// The first item whose row is `row`, or 0.
+int ItemOfRow(const EngineState& state, int row, bool fifteenMinute) {
+    for (int n = 1; n <= state.settings.itemCount; ++n) {
+        const int itemRow =
+            fifteenMinute ? state.fifteenMinute[n].m15Row : state.moving[n].movingRow;
+        if (itemRow == row) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+WindowBufferRecord BufferRecordOf(const EngineState& state, int item, bool fifteenMinute,
+                                  const std::vector<double>& row) {
+    WindowBufferRecord record;
+    record.item = item;
+    record.values = row;
+    if (fifteenMinute) {
+        const FifteenMinuteState& m15 = state.fifteenMinute[item];
+        record.index = m15.m15Index;
+        record.minimum = m15.m15Minimum;
+        record.maximum = m15.m15Maximum;
+        record.minimumTime = m15.m15MinimumTime;
+        record.maximumTime = m15.m15MaximumTime;
+    } else {
+        const MovingAverageState& moving = state.moving[item];
+        record.index = moving.ringIndex;
+        record.average = moving.movingAverage;
+        record.minimum = moving.movingMinimum;
+        record.maximum = moving.movingMaximum;
+    }
+    return record;
+}
+
+void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& text) {
+    EngineState& state = save.state;
+    std::vector<std::vector<double>>& rows = fifteenMinute ? state.m15Buffers : state.movingBuffers;
+    BinaryWriter out;
+    for (std::size_t j = 0; j < rows.size(); ++j) {
+        const int item = ItemOfRow(state, static_cast<int>(j), fifteenMinute);
+        WindowBufferRecord record;
+        if (item == 0) {
+            save.Fail(text.wrongRow, text.bit);
+        } else if (rows[j].size() > text.slotCapacity) {
+            save.Fail(text.fillFailure, text.bit);
+        } else {
+            record = BufferRecordOf(state, item, fifteenMinute, rows[j]);
+        }
+        if (fifteenMinute) {
+            EncodeFifteenMinuteRecord(out, record);
+        } else {
+            EncodeMovingRecord(out, record);
+        }
+        if (save.finalSave) {
+            rows[j] = {};
+        }
+    }
+    if (save.finalSave) {
+        rows.clear();
+        (fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist) = false;
+    }
+    save.Write(text.fileName, out.Data(), text.fileFailure, text.bit);
+}
+
+void SaveWindowBuffers(SaveContext& save) {
+    if (save.state.m15BuffersExist) {
+        SaveBufferSet(
+            save, true,
+            {kFifteenMinuteStateFile, "Falscher Index beim Speichern der M15-Werte !",
+             "Fehler beim Speichern der M15-Werte !", "Fehler beim Speichern von M15BUF.TVW",
+             kFifteenMinuteFailedBit, static_cast<std::size_t>(kFifteenMinuteSlots)});
+    }
+    if (save.state.movingBuffersExist) {
+        SaveBufferSet(save, false,
+                      {kMovingStateFile, "Falscher Index beim Speichern der gleit. Mittelwerte !",
+                       "Fehler beim Speichern der gleit. Mittelwerte !",
+                       "Fehler beim Speichern von GLEITBUF.TVW", kMovingFailedBit,
+                       static_cast<std::size_t>(kMovingSlots)});
+    }
+}
+
+void SaveCounterDifferences(SaveContext& save) {
+    BinaryWriter out;
+    for (std::size_t n = 1; n <= kAllItems; ++n) {
+        EncodeCounterRecord(out, save.state.counterDifferences[n]);
+    }
+    save.Write(kCounterStateFile, out.Data(), "Fehler beim Speichern von DIFFBUF.TVW",
+               kCounterFailedBit);
+}
+
+void WriteMirrorStatistics(EngineState& state, int n) {
+    const GeneralSettings& settings = state.settings;
+    const ItemStatistics& statistics = state.statistics[n];
+    const auto format = [&](double value) {
+        return FormatFixed(value, settings.formatPrecision, settings.formatDecimals, state.locale);
+    };
+    state.log.WriteDDEInfo("++++++++++ Statistik für " + state.items[n].itemName +
+                           " (gespiegelt) :  ++++++++++");
+    state.log.WriteDDEInfo("Anzahl=" + FormatFixed(statistics.count, 8, 0, state.locale) +
+                           "  Mittel=" + format(statistics.average));
+    state.log.WriteDDEInfo("Summe/Integral=" + format(statistics.sum));
+}
+
+void SaveMirrorOffsets(SaveContext& save) {
+    BinaryWriter out;
+    for (int n = 1; n <= maxItems; ++n) {
+        const MirrorSetting& mirror = save.state.items[n].mirror;
+        EncodeMirrorRecord(out, mirror);
+        if (save.finalSave && mirror.mirrorOn) {
+            WriteMirrorStatistics(save.state, n);
+        }
+    }
+    save.Write(kMirrorStateFile, out.Data(), "Fehler beim Speichern von SPIEGELDATEN.TVW",
+               kMirrorFailedBit);
+}
+
+void SaveNightSums(SaveContext& save) {
+    EngineState& state = save.state;
+    const GeneralSettings& settings = state.settings;
+    if (save.finalSave) {
+        state.log.WriteLogDebug("Nachtsummen speichern :");
+    }
+    BinaryWriter out;
+    for (int n = 1; n <= settings.itemCount; ++n) {
+        const NightSumRecord& night = state.nightSums[n];
+        EncodeNightSumRecord(out, night);
+        if (save.finalSave) {
+            state.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
+                                                settings.formatDecimals, state.locale));
+        }
+    }
+    save.Write(kNightStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE_NACHT.TVW !",
+               kNightFailedBit);
+}
+
+// The static part of every record stays as the file holds it: it names the configuration
+// the day was recorded with.
+void SaveDayAccumulators(SaveContext& save) {
+    EngineState& state = save.state;
+    const int itemCount = state.settings.itemCount;
+    if (itemCount <= 0) {
+        return;
+    }
+    const auto bytes = state.host.files.ReadAll(state.PathOf(kConfigStateFile));
+    BinaryReader in(bytes ? std::string_view(bytes.value()) : std::string_view());
+    BinaryWriter out;
+    for (int n = 1; n <= itemCount; ++n) {
+        auto record = DecodeConfigRecord(in);
+        if (!record) {
+            save.Fail("Fehler beim Lesen von TARVEDDE.COF !", kConfigFailedBit);
+            return;
+        }
+        const ItemStatistics& statistics = state.statistics[n];
+        record->minimum = statistics.minimum;
+        record->maximum = statistics.maximum;
+        record->average = statistics.average;
+        record->count = statistics.count;
+        record->sum = state.items[n].Integral ? state.runtime[n].runningSum : statistics.sum;
+        EncodeConfigRecord(out, *record);
+    }
+    save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",
+               kConfigFailedBit);
+}
+
+void SaveAllFiles(SaveContext& save) {
+    try {
+        SaveWindowBuffers(save);
+        SaveCounterDifferences(save);
+        SaveMirrorOffsets(save);
+        SaveNightSums(save);
+        SaveDayAccumulators(save);
+    } catch (const std::exception&) {
+        save.flags = -1;
+    }
+    save.CommitStaged();
+}
+
+}  // namespace
+
+// Flushing the whole set of 180 items costs about 60 ms more per save on a virtual disk
+// (bench/state_files_bench.cpp: 75 ms without, 137 ms with), too much for every cycle of
+// a one-second interval. Every cycle relies on the rename, which keeps the old or the new
+// file whole; the close and the first save of a day (or of a program run) are flushed,
+// since they carry the day's result.
+bool SaveIsDurable(const EngineState& state, bool finalSave) {
+    return finalSave || state.settings.savedDay != state.durableSaveDay;
+}
+
+int SaveIntermediateState(EngineState& state, bool finalSave) {
+    if (!state.itemsLinked || !state.settings.permanentMode) {
+        return 0;
+    }
+    SaveContext save{state, finalSave, SaveIsDurable(state, finalSave), 0, {}};
+    SaveAllFiles(save);
+    const Status written = WriteLines(state.host.files, state.PathOf(kCleanMarkerFile),
+                                      {std::to_string(save.flags)}, save.durable);
+    if (!written.ok()) {
+        state.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
+    } else if (save.durable) {
+        state.durableSaveDay = state.settings.savedDay;
+    }
+    return save.flags;
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,229 @@
+// Record layouts of the state files; the sizes are checked by the golden-byte tests.
+#include "engine/persistence/state_records.h"
+
+#include <algorithm>
+
+namespace tarvedde {
+namespace {
+
+constexpr int kServerItemCapacity = 100;
+constexpr int kLegacyServerItemCapacity = 30;
+constexpr int kItemNameCapacity = 30;
+constexpr int kUnitCapacity = 10;
+constexpr std::size_t kNightReserved = 74;
+
+void EncodeConfigFields(BinaryWriter& out, const ConfigRecord& record, int serverCapacity) {
+    out.ShortText(record.serverItem, serverCapacity);
+    out.ShortText(record.itemName, kItemNameCapacity);
+    out.ShortText(record.unit, kUnitCapacity);
+    out.Int32(record.GrafikRef);
+    out.Int32(record.Grafiktyp);
+    out.Bool(record.Integral);
+    out.Int32(record.Tagesauswahl);
+    out.Double(record.UpLimit);
+    out.Double(record.LoLimit);
+    out.Double(record.calibrationSlope);
+    out.Double(record.calibrationIntercept);
+    out.Double(record.minimum);
+    out.Double(record.maximum);
+    out.Double(record.average);
+    out.Double(record.sum);
+    out.Double(record.count);
+}
+
+std::optional<ConfigRecord> DecodeConfigFields(BinaryReader& in, int serverCapacity,
+                                               std::size_t size) {
+    if (in.Remaining() < size) {
+        return std::nullopt;
+    }
+    ConfigRecord record;
+    record.serverItem = in.ShortText(serverCapacity).value_or("");
+    record.itemName = in.ShortText(kItemNameCapacity).value_or("");
+    record.unit = in.ShortText(kUnitCapacity).value_or("");
+    record.GrafikRef = in.Int32().value_or(0);
+    record.Grafiktyp = in.Int32().value_or(0);
+    record.Integral = in.Bool().value_or(false);
+    record.Tagesauswahl = in.Int32().value_or(0);
+    record.UpLimit = in.Double().value_or(0.0);
+    record.LoLimit = in.Double().value_or(0.0);
+    record.calibrationSlope = in.Double().value_or(0.0);
+    record.calibrationIntercept = in.Double().value_or(0.0);
+    record.minimum = in.Double().value_or(0.0);
+    record.maximum = in.Double().value_or(0.0);
+    record.average = in.Double().value_or(0.0);
+    record.sum = in.Double().value_or(0.0);
+    record.count = in.Double().value_or(0.0);
+    if (in.Failed()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+void EncodeSlots(BinaryWriter& out, const std::vector<double>& slots, int capacity) {
+    const auto capacitySize = static_cast<std::size_t>(capacity);
+    const std::size_t used = std::min(slots.size(), capacitySize);
+    for (std::size_t k = 0; k < used; ++k) {
+        out.Double(slots[k]);
+    }
+    out.Zeros((capacitySize - used) * sizeof(double));
+}
+
+std::vector<double> DecodeSlots(BinaryReader& in, int capacity) {
+    std::vector<double> slots(static_cast<std::size_t>(capacity));
+    for (double& slot : slots) {
+        slot = in.Double().value_or(0.0);
+    }
+    return slots;
+}
+
+}  // namespace
+
+void EncodeConfigRecord(BinaryWriter& out, const ConfigRecord& record) {
+    EncodeConfigFields(out, record, kServerItemCapacity);
+}
+
+std::optional<ConfigRecord> DecodeConfigRecord(BinaryReader& in) {
+    return DecodeConfigFields(in, kServerItemCapacity, kConfigRecordSize);
+}
+
+void EncodeLegacyConfigRecord(BinaryWriter& out, const ConfigRecord& record) {
+    EncodeConfigFields(out, record, kLegacyServerItemCapacity);
+}
+
+std::optional<ConfigRecord> DecodeLegacyConfigRecord(BinaryReader& in) {
+    return DecodeConfigFields(in, kLegacyServerItemCapacity, kLegacyConfigRecordSize);
+}
+
+void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record) {
+    out.Bool(record.NTadd);
+    out.Double(record.ntMinimum);
+    out.Double(record.ntMaximum);
+    out.Double(0.0);
+    out.Double(record.ntSum);
+    out.Double(record.ntCount);
+    out.Double(record.htSum);
+    out.Double(record.htCount);
+    out.Zeros(kNightReserved);
+}
+
+std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in) {
+    if (in.Remaining() < kNightRecordSize) {
+        return std::nullopt;
+    }
+    NightSumRecord record;
+    record.NTadd = in.Bool().value_or(false);
+    record.ntMinimum = in.Double().value_or(0.0);
+    record.ntMaximum = in.Double().value_or(0.0);
+    (void)in.Skip(sizeof(double));
+    record.ntSum = in.Double().value_or(0.0);
+    record.ntCount = in.Double().value_or(0.0);
+    record.htSum = in.Double().value_or(0.0);
+    record.htCount = in.Double().value_or(0.0);
+    (void)in.Skip(kNightReserved);
+    if (in.Failed()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+void EncodeMirrorRecord(BinaryWriter& out, const MirrorSetting& record) {
+    out.Bool(record.mirrorOn);
+    out.Int32(record.sourceItem);
+    out.Double(record.mirrorSumOffset);
+}
+
+std::optional<MirrorSetting> DecodeMirrorRecord(BinaryReader& in) {
+    if (in.Remaining() < kMirrorRecordSize) {
+        return std::nullopt;
+    }
+    MirrorSetting record;
+    record.mirrorOn = in.Bool().value_or(false);
+    record.sourceItem = in.Int32().value_or(0);
+    record.mirrorSumOffset = in.Double().value_or(0.0);
+    if (in.Failed()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+void EncodeCounterRecord(BinaryWriter& out, const CounterDifferenceState& record) {
+    out.Extended(0.0);
+    out.Extended(record.lastReading);
+    out.Extended(record.difference);
+    out.Double(record.previousReadingTime);
+    out.Double(record.lastReadingTime);
+}
+
+std::optional<CounterDifferenceState> DecodeCounterRecord(BinaryReader& in) {
+    if (in.Remaining() < kCounterRecordSize) {
+        return std::nullopt;
+    }
+    CounterDifferenceState record;
+    (void)in.Skip(10);
+    record.lastReading = in.Extended().value_or(0.0);
+    record.difference = in.Extended().value_or(0.0);
+    record.previousReadingTime = in.Double().value_or(0.0);
+    record.lastReadingTime = in.Double().value_or(0.0);
+    if (in.Failed()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+void EncodeFifteenMinuteRecord(BinaryWriter& out, const WindowBufferRecord& record) {
+    out.Int32(record.item);
+    EncodeSlots(out, record.values, kFifteenMinuteSlots);
+    out.Int32(record.index);
+    out.Extended(0.0);
+    out.Extended(record.minimum);
+    out.Extended(record.maximum);
+    out.Double(record.minimumTime);
+    out.Double(record.maximumTime);
+}
+
+std::optional<WindowBufferRecord> DecodeFifteenMinuteRecord(BinaryReader& in) {
+    if (in.Remaining() < kFifteenMinuteRecordSize) {
+        return std::nullopt;
+    }
+    WindowBufferRecord record;
+    record.item = in.Int32().value_or(0);
+    record.values = DecodeSlots(in, kFifteenMinuteSlots);
+    record.index = in.Int32().value_or(0);
+    (void)in.Skip(10);
+    record.minimum = in.Extended().value_or(0.0);
+    record.maximum = in.Extended().value_or(0.0);
+    record.minimumTime = in.Double().value_or(0.0);
+    record.maximumTime = in.Double().value_or(0.0);
+    if (in.Failed()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+void EncodeMovingRecord(BinaryWriter& out, const WindowBufferRecord& record) {
+    out.Int32(record.item);
+    EncodeSlots(out, record.values, kMovingSlots);
+    out.Int32(record.index);
+    out.Extended(record.average);
+    out.Extended(record.minimum);
+    out.Extended(record.maximum);
+}
+
+std::optional<WindowBufferRecord> DecodeMovingRecord(BinaryReader& in) {
+    if (in.Remaining() < kMovingRecordSize) {
+        return std::nullopt;
+    }
+    WindowBufferRecord record;
+    record.item = in.Int32().value_or(0);
+    record.values = DecodeSlots(in, kMovingSlots);
+    record.index = in.Int32().value_or(0);
+    record.average = in.Extended().value_or(0.0);
+    record.minimum = in.Extended().value_or(0.0);
+    record.maximum = in.Extended().value_or(0.0);
+    if (in.Failed()) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,62 @@
+// The record layouts of the running day's state files, byte for byte as the older Windows
+// build wrote them, so files of either build restore in the other. Each Encode appends
+// exactly one record of its fixed size; each Decode reads one record or returns nullopt
+// without reading past the data (a short or damaged record is never half taken).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/model/item_model.h"
+#include "platform/binary_records.h"
+
+namespace tarvedde {
+
+inline constexpr std::size_t kConfigRecordSize = 228;
+inline constexpr std::size_t kLegacyConfigRecordSize = 158;
+inline constexpr std::size_t kNightRecordSize = 131;
+inline constexpr std::size_t kMirrorRecordSize = 13;
+inline constexpr std::size_t kCounterRecordSize = 46;
+inline constexpr std::size_t kFifteenMinuteRecordSize = 182;
+inline constexpr std::size_t kMovingRecordSize = 2918;
+inline constexpr int kFifteenMinuteSlots = 16;
+inline constexpr int kMovingSlots = 360;
+
+// One row of a window buffer file: the item it belongs to (0: none) and its state.
+struct WindowBufferRecord {
+    int item = 0;
+    std::vector<double> values;  // at most the record's slot count
+    int index = 0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+    double average = 0.0;      // moving average only
+    double minimumTime = 0.0;  // fifteen-minute only
+    double maximumTime = 0.0;  // fifteen-minute only
+};
+
+void EncodeConfigRecord(BinaryWriter& out, const ConfigRecord& record);
+std::optional<ConfigRecord> DecodeConfigRecord(BinaryReader& in);
+// The older layout with a 30-character server item.
+void EncodeLegacyConfigRecord(BinaryWriter& out, const ConfigRecord& record);
+std::optional<ConfigRecord> DecodeLegacyConfigRecord(BinaryReader& in);
+
+void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record);
+std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in);
+
+void EncodeMirrorRecord(BinaryWriter& out, const MirrorSetting& record);
+std::optional<MirrorSetting> DecodeMirrorRecord(BinaryReader& in);
+
+void EncodeCounterRecord(BinaryWriter& out, const CounterDifferenceState& record);
+std::optional<CounterDifferenceState> DecodeCounterRecord(BinaryReader& in);
+
+// Slots beyond the record's capacity are the caller's error: Encode writes at most
+// kFifteenMinuteSlots / kMovingSlots of them. Decode returns all slots of the record.
+void EncodeFifteenMinuteRecord(BinaryWriter& out, const WindowBufferRecord& record);
+std::optional<WindowBufferRecord> DecodeFifteenMinuteRecord(BinaryReader& in);
+void EncodeMovingRecord(BinaryWriter& out, const WindowBufferRecord& record);
+std::optional<WindowBufferRecord> DecodeMovingRecord(BinaryReader& in);
+
+}  // namespace tarvedde

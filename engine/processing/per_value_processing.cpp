@@ -1,0 +1,309 @@
+// One item per call of ProcessNextItem: the newest value text becomes a number that is
+// calibrated, clamped, converted and differentiated, then checked against the limits,
+// folded into the day statistics and written to the item's column of the live grid.
+// Runs for up to 180 items every cycle. A failure in one item is logged and never stops
+// the cycle; no value that is not finite reaches a statistic, the grid or a file.
+#include "engine/processing/per_value_processing.h"
+
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "engine/processing/value_steps.h"
+#include "platform/number_format.h"
+
+namespace tarvedde {
+namespace {
+
+// The reading as a number: cleaned text, calibration, clamping and the conversion table.
+double ReadValue(EngineState& state, int item) {
+    const ItemConfig& config = state.items[item];
+    const ItemStatistics& statistics = state.statistics[item];
+    const GeneralSettings& settings = state.settings;
+    const std::string text =
+        CleanValueText(state.runtime[item].newestText, settings.valuePrefix, settings.valueSuffix);
+    double value = ParseValueText(text, state.locale);
+    value = Finite(value * config.calibrationSlope + config.calibrationIntercept);
+    if (value < statistics.LoLimit) {
+        value = statistics.LoLimit;
+    }
+    if (value > statistics.UpLimit) {
+        value = statistics.UpLimit;
+    }
+    if (config.Tabelle_benutzen > 0 && !ConvertByTable(state, config.Tabelle_benutzen, value, 0)) {
+        throw ArithmeticFailure();
+    }
+    return value;
+}
+
+void LimitDigitalValue(EngineState& state, int item, double& value) {
+    if (state.items[item].Grafiktyp != 2 || !(value > 1.01)) {
+        return;
+    }
+    state.log.WriteLogDetail("Digitaler Neuwert (> 1 !) = " +
+                             FormatFixed(value, 5, 2, state.locale));
+    value = 1.0;
+}
+
+void ConvertValue(EngineState& state, int item, double& value) {
+    const ValueConversion& conversion = state.items[item].valueConversion;
+    if (!conversion.conversionOn) {
+        return;
+    }
+    if (const auto converted = ConvertUnit(conversion, value)) {
+        value = *converted;
+    } else {
+        state.log.WriteLog("Fehler bei Umrechnung des Wertes !");
+    }
+    if (conversion.timeBase <= 0) {
+        return;
+    }
+    if (const auto rate = RateOf(value, conversion.timeBase, ElapsedCycleDays(state), 8888.0)) {
+        value = *rate;
+    } else {
+        state.log.WriteLog("Fehler bei Umrechnung des Wertes !");
+    }
+}
+
+void TakeDifference(EngineState& state, int item, double& value) {
+    auto& counter = state.counterDifferences[item];
+    const auto step = TakeCounterDifference(counter, value, state.cycleTime);
+    if (!step) {
+        throw ArithmeticFailure();
+    }
+    const std::string number = std::to_string(item);
+    if (step->event == CounterEvent::kInitialised) {
+        state.log.WriteLogDetail("Differenz für Item " + number + " neu initialisiert.");
+    } else if (step->event == CounterEvent::kReset) {
+        state.log.WriteLogDetail("SPS : Differenz für Item " + number + " neu initialisiert !");
+    }
+    value = step->value;
+}
+
+void CheckWarning(EngineState& state, int item, double value) {
+    const ItemStatistics& statistics = state.statistics[item];
+    if (!(statistics.UpWarn > 0.001 || statistics.UpWarn < -0.001)) {
+        return;
+    }
+    if (!(value > statistics.UpWarn || value < statistics.LoWarn)) {
+        return;
+    }
+    if (const int other = statistics.WarnFlag2; other > 0) {
+        if (other > maxItems) {
+            return;
+        }
+        const double otherValue = state.statistics[other].currentValue;
+        const bool met = statistics.WarnComp2 ? otherValue > statistics.WarnLevel2
+                                              : otherValue < statistics.WarnLevel2;
+        if (!met) {
+            return;
+        }
+    }
+    if (state.hooks.checkLimitWarning) {
+        state.hooks.checkLimitWarning(item, value);
+    }
+}
+
+void AccumulateAnalog(EngineState& state, int item, double value) {
+    ItemStatistics& statistics = state.statistics[item];
+    statistics.previousValue = statistics.currentValue;
+    statistics.currentValue = value;
+    statistics.count += 1.0;
+    if (state.log.Settings().debugLog) {
+        state.log.WriteLogDebug("Item " + std::to_string(item) +
+                                " : Anz = " + FormatFixed(statistics.count, 5, 0, state.locale));
+    }
+    statistics.sum += value;
+    if (!std::isfinite(statistics.sum)) {
+        state.log.WriteLog("Überlauf bei Summe ! Zurückgesetzt.");
+        statistics.sum = 0.0;
+    }
+    UpdateAverage(statistics, value);
+}
+
+void CorrectMinimumAfterRestart(EngineState& state, int item) {
+    ItemStatistics& statistics = state.statistics[item];
+    if (statistics.correctionCount + 1.0 != statistics.count) {
+        return;
+    }
+    state.log.WriteLog("****** Korrektur: Item " + std::to_string(item) + " .Min => " +
+                       LogNumber(state, statistics.correctionMinimum) +
+                       "(alt: " + LogNumber(state, statistics.minimum) + ")");
+    statistics.minimum = statistics.correctionMinimum;
+    statistics.correctionCount = -2.0;
+}
+
+// Limits, warning and the day statistics; an item in maintenance or a value outside the
+// limits is not counted and ends as 0.0.
+void AcceptValue(EngineState& state, int item, double& value) {
+    const ItemConfig& config = state.items[item];
+    ItemStatistics& statistics = state.statistics[item];
+    const bool withinLimits = statistics.LoLimit <= value && value <= statistics.UpLimit;
+    if (!withinLimits || config.maintenanceOn) {
+        state.log.WriteLog("****** Grenzwertüberschreitung: Item " + std::to_string(item) + " = " +
+                           LogNumber(state, value));
+        value = 0.0;
+        return;
+    }
+    CheckWarning(state, item, value);
+    if (config.Grafiktyp == 1) {
+        AccumulateAnalog(state, item, value);
+    } else if (value > 0.5) {
+        statistics.count += state.operatingHoursPerCycle;
+        statistics.sum = statistics.count;
+    }
+    UpdateExtremes(statistics, value);
+    CorrectMinimumAfterRestart(state, item);
+}
+
+// Rows 2 and 3: the fifteen-minute extremes when the item keeps them, else the day's.
+std::pair<double, double> ShownExtremes(EngineState& state, int item) {
+    const ItemStatistics& statistics = state.statistics[item];
+    if (state.items[item].M15_berechnen && state.hooks.fifteenMinuteExtremes) {
+        if (const auto window = state.hooks.fifteenMinuteExtremes(item)) {
+            if (window->minimum < window->maximum) {
+                return {window->minimum, window->maximum};
+            }
+            return {window->maximum, window->minimum};
+        }
+    }
+    return {statistics.minimum, statistics.maximum};
+}
+
+void WriteGridColumn(EngineState& state, int item, double value) {
+    const ItemConfig& config = state.items[item];
+    const ItemStatistics& statistics = state.statistics[item];
+    LiveGrid& grid = state.grid;
+    const bool analog = config.Grafiktyp == 1;
+    const auto [shownMinimum, shownMaximum] = ShownExtremes(state, item);
+    grid.SetCell(item, grid.CurrentRow(), GridText(state, value));
+    grid.SetCell(item, 1, GridText(state, statistics.average));
+    grid.SetCell(item, 2, GridText(state, shownMinimum));
+    grid.SetCell(item, 3, GridText(state, shownMaximum));
+    grid.SetCell(item, 4,
+                 analog ? GridText(state, statistics.count, 0) : GridText(state, statistics.count));
+    if (!analog) {
+        grid.SetCell(item, 5, GridText(state, statistics.count));
+    }
+    if (config.Differenz) {
+        grid.SetCell(item, 5, GridText(state, statistics.sum));
+    }
+    if (config.Integral) {
+        grid.SetCell(item, 5, GridText(state, state.runtime[item].runningSum));
+    }
+}
+
+void WriteDayCounter(EngineState& state, int item) {
+    // A counter that cannot be written is shown again next cycle; nothing to report.
+    (void)state.KeptIniFile(state.counterIniFile, kCounterIniFile)
+        .WriteString("Item_" + std::to_string(item), "Tageszähler", state.grid.Cell(item, 5));
+}
+
+void ShowMovingAverage(EngineState& state, int item) {
+    if (!state.hooks.movingAverage) {
+        return;
+    }
+    const auto moving = state.hooks.movingAverage(item);
+    if (!moving) {
+        return;
+    }
+    LiveGrid& grid = state.grid;
+    grid.SetCell(item, grid.CurrentRow(), GridText(state, moving->average));
+    // A minimum this high means the window is not full yet: no extremes to show.
+    const bool windowFull = !(moving->minimum > 999999.0);
+    grid.SetCell(item, 2, GridText(state, windowFull ? moving->minimum : 0.0));
+    grid.SetCell(item, 3, GridText(state, windowFull ? moving->maximum : moving->average));
+}
+
+void WriteDebugLine(EngineState& state, int item) {
+    const LiveGrid& grid = state.grid;
+    const std::string& current = grid.Cell(item, grid.CurrentRow());
+    const std::string& name = state.items[item].itemName;
+    if (state.items[item].Grafiktyp == 1) {
+        state.log.WriteLogDebug("*** " + name + "  Anz=" + grid.Cell(item, 4) +
+                                "   Wert=" + current);
+    } else {
+        state.log.WriteLogDebug("*** " + name + "  Wert=" + current);
+    }
+}
+
+void ProcessItem(EngineState& state, int item, int weekday) {
+    const ItemConfig& config = state.items[item];
+    if (config.mirror.mirrorOn) {
+        return;
+    }
+    if (state.settings.saveRawData) {
+        state.log.WriteRawData(state.runtime[item].newestText, ';');
+    }
+    double value = ReadValue(state, item);
+    LimitDigitalValue(state, item, value);
+    ConvertValue(state, item, value);
+    if (config.Differenz) {
+        TakeDifference(state, item, value);
+    }
+    if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl) &&
+        state.hooks.checkTimeFrame) {
+        state.hooks.checkTimeFrame(item);
+    }
+    ItemStatistics& statistics = state.statistics[item];
+    if (config.maintenanceOn) {
+        statistics.currentValue = statistics.previousValue;
+    }
+    AcceptValue(state, item, value);
+    if (config.maintenanceOn) {
+        value = statistics.previousValue;
+    }
+    if (state.hooks.updateFifteenMinuteValues) {
+        state.hooks.updateFifteenMinuteValues(item, value);
+    }
+    WriteGridColumn(state, item, value);
+    if (config.Fortlaufend_summieren) {
+        WriteDayCounter(state, item);
+    }
+    if (config.Gleitend) {
+        ShowMovingAverage(state, item);
+    }
+    if (state.log.Settings().debugLog) {
+        WriteDebugLine(state, item);
+    }
+}
+
+// Work after the last item must not escape either: an exception here would leave the
+// cycle unfinished and every later tick would count as a timeout.
+template <class Work>
+void Guarded(EngineState& state, Work&& work) {
+    try {
+        work();
+    } catch (...) {
+        state.log.WriteLog("Main : Exception (2)");
+    }
+}
+
+void FinishCycle(EngineState& state) {
+    Guarded(state, [&] { ProcessMirroredItems(state); });
+    if (state.hooks.checkTimeTables) {
+        Guarded(state, [&] { state.hooks.checkTimeTables(); });
+    }
+    state.grid.NotifyChanged();
+    if (state.hooks.endOfCycle) {
+        Guarded(state, [&] { state.hooks.endOfCycle(); });
+    }
+}
+
+}  // namespace
+
+bool ProcessNextItem(EngineState& state) {
+    const int weekday = DayOfWeek(state.cycleTime);
+    ++state.currentItem;
+    if (state.currentItem == 1) {
+        state.grid.AdvanceRow(state.window.lbDT);
+    }
+    if (state.currentItem > state.settings.itemCount || state.currentItem > maxItems) {
+        FinishCycle(state);
+        return true;
+    }
+    Guarded(state, [&] { ProcessItem(state, state.currentItem, weekday); });
+    return false;
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,174 @@
+// Shared arithmetic of per-value processing, the conversion tables and the weekday mask.
+// Runs for every item every cycle: no allocation beyond the texts it returns, and every
+// result is either finite or reported as a failure.
+#include "engine/processing/value_steps.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/processing/per_value_processing.h"
+#include "platform/number_format.h"
+
+namespace tarvedde {
+namespace {
+
+const char* const kTableModeTexts[] = {"Einzelw. Tab.: ", "Integral Tab.: ", "Gleitend Tab.: "};
+
+std::string_view TableModeText(int mode) {
+    return mode >= 0 && mode <= 2 ? kTableModeTexts[mode] : "";
+}
+
+void LogTableStep(EngineState& state, int t, int mode, int k, double original, double result) {
+    const ConversionTable& table = state.tables[static_cast<std::size_t>(t)];
+    const auto x = [&](int n) { return LogNumber(state, table.x[static_cast<std::size_t>(n)]); };
+    const auto y = [&](int n) { return LogNumber(state, table.y[static_cast<std::size_t>(n)]); };
+    const std::string head = std::string(TableModeText(mode)) + std::to_string(t);
+    state.log.WriteLog(head + " --> Orig.= " + LogNumber(state, original) + " x1= " + x(k - 1) +
+                       " x2= " + x(k));
+    state.log.WriteLog(head + " -->  Neu = " + LogNumber(state, result) + " y1= " + y(k - 1) +
+                       " y2= " + y(k));
+}
+
+}  // namespace
+
+double Finite(double value) {
+    if (!std::isfinite(value)) {
+        throw ArithmeticFailure();
+    }
+    return value;
+}
+
+double ElapsedCycleDays(const EngineState& state) {
+    return static_cast<double>(state.cycleElapsedMs - state.previousCycleElapsedMs) /
+           static_cast<double>(kMsPerDay);
+}
+
+std::optional<double> ConvertUnit(const ValueConversion& conversion, double value) {
+    const double converted = value * conversion.conversionFactor / conversion.conversionDivisor;
+    if (!std::isfinite(converted)) {
+        return std::nullopt;
+    }
+    return converted;
+}
+
+std::optional<double> RateOf(double value, int timeBase, double dtDays, double marker) {
+    if (!(dtDays > kHalfSecondDays)) {
+        return 0.0;
+    }
+    double rate = marker;
+    switch (timeBase) {
+        case 1:
+            rate = value / (dtDays * 86400.0);
+            break;
+        case 2:
+            rate = value / (dtDays * 1440.0);
+            break;
+        case 3:
+            rate = value / (dtDays * 24.0);
+            break;
+        case 4:
+            rate = value / dtDays;
+            break;
+        default:
+            break;
+    }
+    if (!std::isfinite(rate)) {
+        return std::nullopt;
+    }
+    return rate;
+}
+
+std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter, double reading,
+                                                 double cycleTime) {
+    if (!(reading > 0.0)) {
+        return CounterStep{reading, CounterEvent::kNone};
+    }
+    if (counter.lastReadingTime < 0.0) {
+        counter.difference = 0.0;
+        counter.lastReading = reading;
+        counter.lastReadingTime = cycleTime;
+        return CounterStep{0.0, CounterEvent::kInitialised};
+    }
+    CounterStep step{reading - counter.lastReading, CounterEvent::kNone};
+    if (!std::isfinite(step.value)) {
+        return std::nullopt;
+    }
+    if (step.value < 0.0) {  // the counter was reset or wrapped
+        step = CounterStep{reading, CounterEvent::kReset};
+    }
+    counter.difference = step.value;
+    counter.lastReading = reading;
+    counter.previousReadingTime = counter.lastReadingTime;
+    counter.lastReadingTime = cycleTime;
+    return step;
+}
+
+void UpdateAverage(ItemStatistics& statistics, double value) {
+    const double average =
+        ((statistics.count - 1.0) * statistics.average + value) / statistics.count;
+    statistics.average = std::isfinite(average) ? average : 0.0;
+}
+
+void UpdateExtremes(ItemStatistics& statistics, double value) {
+    if (value > statistics.maximum) {
+        statistics.maximum = value;
+    }
+    if (value < statistics.minimum) {
+        statistics.minimum = value;
+    }
+}
+
+std::string GridText(const EngineState& state, double value) {
+    return GridText(state, value, state.settings.formatDecimals);
+}
+
+std::string GridText(const EngineState& state, double value, int decimals) {
+    return FormatFixed(Finite(value), state.settings.formatPrecision, decimals, state.locale);
+}
+
+std::string LogNumber(const EngineState& state, double value) {
+    return FormatFixed(value, 15, 2, state.locale);
+}
+
+bool ConvertByTable(EngineState& state, int tableNumber, double& value, int mode) {
+    if (tableNumber < 1 || tableNumber > 2) {
+        return false;
+    }
+    const ConversionTable& table = state.tables[static_cast<std::size_t>(tableNumber)];
+    const int pointCount = std::min(table.pointCount, maxTablePoints);
+    const auto x = [&](int n) { return table.x[static_cast<std::size_t>(n)]; };
+    const auto y = [&](int n) { return table.y[static_cast<std::size_t>(n)]; };
+    int k = 1;
+    while (value > x(k)) {
+        ++k;
+        if (pointCount <= k) {
+            value = y(k);
+            return true;
+        }
+    }
+    if (k == 1) {
+        value = 0.0;
+        return true;
+    }
+    // The loop stopped at x[k-1] < value <= x[k], so the two never coincide here.
+    const double slope = (y(k) - y(k - 1)) / (x(k) - x(k - 1));
+    const double intercept = y(k - 1) - slope * x(k - 1);
+    const double result = value * slope + intercept;
+    if (!std::isfinite(result)) {
+        return false;
+    }
+    if (state.log.Settings().tabelLog) {
+        LogTableStep(state, tableNumber, mode, k, value, result);
+    }
+    value = result;
+    return true;
+}
+
+bool DayMatches(int dayOfWeek, int mask) {
+    if (dayOfWeek < 1 || dayOfWeek > 7) {
+        return false;
+    }
+    return (static_cast<unsigned>(mask) >> (dayOfWeek - 1) & 1U) != 0;
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,67 @@
+// Arithmetic steps that normal and mirrored items share: unit conversion, rates,
+// counter differences, the running mean and the number texts of the grid and the log.
+// The processor's float exceptions are modelled by finiteness: a step whose result is not
+// a finite number has failed, and no such number ever reaches a statistic, a grid cell or
+// a file.
+#pragma once
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/model/engine_state.h"
+
+namespace tarvedde {
+
+// Thrown inside the processing of one item when a step without a failure text of its own
+// gets a result that is not finite; the item's guard logs it.
+class ArithmeticFailure : public std::exception {
+public:
+    const char* what() const noexcept override { return "arithmetic failure"; }
+};
+
+// `value` itself, or ArithmeticFailure.
+double Finite(double value);
+
+// 0.0 for an empty text, -1.0 for one that does not parse with the locale's separator.
+double ParseValueText(std::string_view text, const Locale& locale);
+
+// Rates over less than this are 0: two cycles closer than half a second carry no rate.
+inline constexpr double kHalfSecondDays = 5.787037037037037e-06;
+
+// Days between the two cycles by the elapsed clock, so clock steps never show.
+double ElapsedCycleDays(const EngineState& state);
+
+// value × factor / divisor; nullopt when that is not finite.
+std::optional<double> ConvertUnit(const ValueConversion& conversion, double value);
+
+// `value` per time base (1 second, 2 minute, 3 hour, 4 day) over `dtDays`; 0.0 when
+// `dtDays` is not above half a second (also negative or NaN), `marker` for any other
+// time base; nullopt when the rate is not finite.
+std::optional<double> RateOf(double value, int timeBase, double dtDays, double marker);
+
+enum class CounterEvent { kNone, kInitialised, kReset };
+
+struct CounterStep {
+    double value = 0.0;
+    CounterEvent event = CounterEvent::kNone;
+};
+
+// The counter difference for a positive reading (other readings pass unchanged and leave
+// the state alone). nullopt, with the state untouched, when the difference is not finite.
+std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter, double reading,
+                                                 double cycleTime);
+
+// ((count − 1) × average + value) / count, 0.0 when that is not finite; count is already
+// increased.
+void UpdateAverage(ItemStatistics& statistics, double value);
+void UpdateExtremes(ItemStatistics& statistics, double value);
+
+// Output number format of the grid; ArithmeticFailure for a value that is not finite.
+std::string GridText(const EngineState& state, double value);
+std::string GridText(const EngineState& state, double value, int decimals);
+// Numbers in log lines: precision 15, 2 decimals.
+std::string LogNumber(const EngineState& state, double value);
+
+}  // namespace tarvedde
