@@ -231,13 +231,6 @@ Status LoadItemPart(EngineState& state, IniFile& ini) {
 
 bool FinishModeSetup(EngineState& state) {
     if (state.settings.permanentMode) {
-        const StateFileHooks& hooks = state.stateFileHooks;
-        if (!state.host.files.Exists(state.PathOf(kConfigStateFile)) && hooks.createConfigFile) {
-            hooks.createConfigFile();
-        }
-        if (!state.host.files.Exists(state.PathOf(kNightStateFile)) && hooks.createNightFile) {
-            hooks.createNightFile();
-        }
         return true;
     }
     GeneralSettingsForm& form = state.settingsForm;
@@ -247,7 +240,7 @@ bool FinishModeSetup(EngineState& state) {
     return true;
 }
 
-void LoadConfigurationSteps(EngineState& state) {
+bool LoadConfigurationSteps(EngineState& state) {
     IniFile ini(state.host.files, state.PathOf(kMainIniFile));
     Guarded([&] {
         config::LoadProtocolOrder(state);
@@ -260,7 +253,7 @@ void LoadConfigurationSteps(EngineState& state) {
         return true;
     });
     if (!Guarded([&] { return SetOperatingMode(state); })) {
-        return;
+        return false;
     }
     Guarded([&] { return LoadDayChangeAndCount(state, ini); });
     if (state.settings.permanentMode) {
@@ -277,6 +270,7 @@ void LoadConfigurationSteps(EngineState& state) {
         state.host.op.ShowMessage("Fehler beim Ausführen der .INI-Datei !");
     }
     Guarded([&] { return FinishModeSetup(state); });
+    return state.settings.permanentMode;
 }
 
 }  // namespace
@@ -301,11 +295,8 @@ void SetCycleInterval(EngineState& state) {
 
 }  // namespace config
 
-void LoadConfiguration(EngineState& state) {
-    Guarded([&] {
-        LoadConfigurationSteps(state);
-        return true;
-    });
+bool LoadConfiguration(EngineState& state) {
+    return Guarded([&] { return LoadConfigurationSteps(state); });
 }
 
 void ApplyCycleInterval(EngineState& state) {

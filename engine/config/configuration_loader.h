@@ -12,7 +12,9 @@
 
 namespace tarvedde {
 
-void LoadConfiguration(EngineState& state);
+// True when the load reached the end of the permanent mode's set-up: the running day's
+// state files must exist from then on, and the caller creates the missing ones.
+bool LoadConfiguration(EngineState& state);
 // The second loading step at program start and at acquisition start: logging flags,
 // delimiters, time tables, OPC watchdog keys, warnings, counter readings.
 void LoadItemOptions(EngineState& state);

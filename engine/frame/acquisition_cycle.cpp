@@ -96,7 +96,15 @@ void TarveddeMain::WerteLesen() {
     state_.currentItem = 0;
     state_.cycleTime = state_.tickTime;
     state_.cycleElapsedMs = tickElapsedMs;
-    while (!ProcessNextItem(state_)) {
+    while (!processor_.ProcessNextItem()) {
+    }
+    processor_.FinishItems();
+    // An exception here would leave the cycle unfinished: every later tick would count
+    // as a timeout.
+    try {
+        EndOfCycle();
+    } catch (...) {
+        log_.WriteLog("Main : Exception (2)");
     }
 }
 

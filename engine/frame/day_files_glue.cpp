@@ -68,12 +68,8 @@ ViewerItem ViewerItemOf(const EngineState& state, int n) {
 }
 
 void RecreateCumulativeStateFiles(EngineState& state) {
-    if (state.stateFileHooks.createConfigFile) {
-        state.stateFileHooks.createConfigFile();
-    }
-    if (state.stateFileHooks.createNightFile) {
-        state.stateFileHooks.createNightFile();
-    }
+    (void)CreateConfigFile(state);
+    (void)CreateNightFile(state);
 }
 
 // The old header and day data keep the same version number, so they stay a pair.
@@ -114,6 +110,15 @@ void TarveddeMain::OpenDayFiles() {
     log_.WriteLog("****** Neustart : Geänderte Konfiguration festgestellt !");
     StartNextFileVersion(state_, header);
     log_.WriteLog("Neustart : Neue Headerdatei erzeugt.");
+}
+
+void TarveddeMain::CreateMissingStateFiles() {
+    if (!host_.files.Exists(state_.PathOf(kConfigStateFile))) {
+        (void)CreateConfigFile(state_);
+    }
+    if (!host_.files.Exists(state_.PathOf(kNightStateFile))) {
+        (void)CreateNightFile(state_);
+    }
 }
 
 void TarveddeMain::CreateNewDayFiles() {

@@ -40,10 +40,7 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
     timerTot_ = host_.loop.CreateTimer("Timer_tot", 10000, [this] { Timer_totTimer(); });
     timerAqasys1_ = host_.loop.CreateTimer("TimerAQASYS_1", 500, [this] { TransferTick(); });
-    state_.hooks.endOfCycle = [this] { EndOfCycle(); };
     state_.timerDDE = timerDDE_.get();
-    state_.stateFileHooks.createConfigFile = [this] { (void)CreateConfigFile(state_); };
-    state_.stateFileHooks.createNightFile = [this] { (void)CreateNightFile(state_); };
 }
 
 TarveddeMain::~TarveddeMain() = default;

@@ -42,7 +42,9 @@ void TarveddeMain::FormShow() {
         RestoreMirrorOffsets(state_, Marker());
     }
     ConvertConfigFile(state_);
-    LoadConfiguration(state_);
+    if (LoadConfiguration(state_)) {
+        CreateMissingStateFiles();
+    }
     LoadItemOptions(state_);
     const GeneralSettings& settings = state_.settings;
     if (settings.sourceKind == SourceKind::Opc) {

@@ -13,6 +13,8 @@
 #include "engine/model/engine_state.h"
 #include "engine/model/host.h"
 #include "engine/persistence/state_files.h"
+#include "engine/processing/per_value_processing.h"
+#include "engine/processing/statistics_joins.h"
 #include "outputs/program_log.h"
 #include "platform/instance_locks.h"
 #include "platform/locale.h"
@@ -137,6 +139,8 @@ private:
     // Logs a clock that stands before the running day, once until it is back.
     void NoteClockSetBack();
     void CreateNewDayFiles();
+    // TARVEDDE.COF and TARVEDDE_NACHT.TVW, each when it is missing.
+    void CreateMissingStateFiles();
     void RunDayChangeStatistics();
     void ResetTimeTables();
     void EndOfCycle();
@@ -158,6 +162,13 @@ private:
     ProgramLog log_;
     EngineState state_;
     DdeClient dde_{host_.dde, state_};
+    // The statistics that join per-value processing; they do nothing until they are built.
+    LimitWarnings limitWarnings_;
+    FifteenMinuteValues fifteenMinuteValues_;
+    MovingAverages movingAverages_;
+    TimeFrames timeFrames_;
+    ValueProcessor processor_{state_,
+                              {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
     RichTextModel memo2_;
     std::unique_ptr<InstanceLockShare> instanceLock_;
     std::unique_ptr<Timer> timerDDE_;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +14,6 @@
 #include "engine/model/live_grid.h"
 #include "engine/model/main_window_model.h"
 #include "engine/model/program_files.h"
-#include "engine/model/state_file_hooks.h"
 #include "outputs/day_file_names.h"
 #include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
@@ -24,31 +22,6 @@
 #include "platform/locale.h"
 
 namespace tarvedde {
-
-// Extremes shown instead of the day's, while a window of values is being kept.
-struct WindowExtremes {
-    double average = 0.0;
-    double minimum = 0.0;
-    double maximum = 0.0;
-};
-
-// Work that per-value processing hands to other modules. An empty hook does nothing;
-// the modules set theirs as they are built.
-struct ProcessingHooks {
-    std::function<void(int item, double value)> checkLimitWarning;
-    std::function<void(int item, double value)> updateFifteenMinuteValues;
-    // Fifteen-minute minimum and maximum of an item, when it keeps them.
-    std::function<std::optional<WindowExtremes>(int item)> fifteenMinuteExtremes;
-    // Moving average, minimum and maximum of an item, when it keeps them.
-    std::function<std::optional<WindowExtremes>(int item)> movingAverage;
-    // Time frame of a normal item, and time table of a mirrored item.
-    std::function<void(int item)> checkTimeFrame;
-    std::function<void(int item)> evaluateTimeTable;
-    // Time tables of all items at the end of the cycle.
-    std::function<void()> checkTimeTables;
-    // Runs when ProcessNextItem passes the last item.
-    std::function<void()> endOfCycle;
-};
 
 struct EngineState {
     EngineState(Host& hostRef, ProgramLog& logRef, const Locale& localeRef)
@@ -91,7 +64,6 @@ struct EngineState {
     MainWindowModel window;
 
     LiveGrid grid;  // grEcht
-    ProcessingHooks hooks;
 
     // Cycle-wide values that the start sets and the acquisition cycle carries on.
     double cycleTime = 0.0;
@@ -122,8 +94,6 @@ struct EngineState {
     // file order; empty: no AQASYS item is defined.
     std::vector<std::string> aqasysCodes;
     std::vector<std::string> aqasysNames;
-
-    StateFileHooks stateFileHooks;
 
     // Settings files used every cycle (TARVEDDE_VAR.INI for the day counters, TARVEDDE.INI
     // re-read for the digital items): one object each keeps the parsed file, revalidated

@@ -120,7 +120,7 @@ void WriteMirrorColumn(EngineState& state, const Mirror& mirror) {
     }
 }
 
-void ProcessMirroredItem(EngineState& state, int item, int weekday) {
+void ProcessMirroredItem(EngineState& state, TimeFrames& timeFrames, int item, int weekday) {
     const ItemConfig& config = state.items[item];
     Mirror mirror{item, config.mirror.sourceItem, false, 0.0};
     if (mirror.source < 1 || mirror.source > state.settings.itemCount || mirror.source > maxItems) {
@@ -137,16 +137,15 @@ void ProcessMirroredItem(EngineState& state, int item, int weekday) {
         TakeMirrorDifference(state, mirror);
     }
     AccumulateMirror(state, mirror);
-    if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl) &&
-        state.hooks.evaluateTimeTable) {
-        state.hooks.evaluateTimeTable(item);
+    if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
+        timeFrames.EvaluateTimeTable(item);
     }
     WriteMirrorColumn(state, mirror);
 }
 
 }  // namespace
 
-void ProcessMirroredItems(EngineState& state) {
+void ProcessMirroredItems(EngineState& state, TimeFrames& timeFrames) {
     const int weekday = DayOfWeek(state.cycleTime);
     const int last = std::min(state.settings.itemCount, maxItems);
     for (int item = 1; item <= last; ++item) {
@@ -154,7 +153,7 @@ void ProcessMirroredItems(EngineState& state) {
             continue;
         }
         try {
-            ProcessMirroredItem(state, item, weekday);
+            ProcessMirroredItem(state, timeFrames, item, weekday);
         } catch (...) {
             state.log.WriteLog("Main : Exception (2)");
         }

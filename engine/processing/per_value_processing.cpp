@@ -80,7 +80,7 @@ void TakeDifference(EngineState& state, int item, double& value) {
     value = step->value;
 }
 
-void CheckWarning(EngineState& state, int item, double value) {
+void CheckWarning(EngineState& state, LimitWarnings& warnings, int item, double value) {
     const ItemStatistics& statistics = state.statistics[item];
     if (!(statistics.UpWarn > 0.001 || statistics.UpWarn < -0.001)) {
         return;
@@ -99,9 +99,7 @@ void CheckWarning(EngineState& state, int item, double value) {
             return;
         }
     }
-    if (state.hooks.checkLimitWarning) {
-        state.hooks.checkLimitWarning(item, value);
-    }
+    warnings.CheckLimitWarning(item, value);
 }
 
 void AccumulateAnalog(EngineState& state, int item, double value) {
@@ -135,7 +133,7 @@ void CorrectMinimumAfterRestart(EngineState& state, int item) {
 
 // Limits, warning and the day statistics; an item in maintenance or a value outside the
 // limits is not counted and ends as 0.0.
-void AcceptValue(EngineState& state, int item, double& value) {
+void AcceptValue(EngineState& state, LimitWarnings& warnings, int item, double& value) {
     const ItemConfig& config = state.items[item];
     ItemStatistics& statistics = state.statistics[item];
     const bool withinLimits = statistics.LoLimit <= value && value <= statistics.UpLimit;
@@ -145,7 +143,7 @@ void AcceptValue(EngineState& state, int item, double& value) {
         value = 0.0;
         return;
     }
-    CheckWarning(state, item, value);
+    CheckWarning(state, warnings, item, value);
     if (config.Grafiktyp == 1) {
         AccumulateAnalog(state, item, value);
     } else if (value > 0.5) {
@@ -157,10 +155,11 @@ void AcceptValue(EngineState& state, int item, double& value) {
 }
 
 // Rows 2 and 3: the fifteen-minute extremes when the item keeps them, else the day's.
-std::pair<double, double> ShownExtremes(EngineState& state, int item) {
+std::pair<double, double> ShownExtremes(EngineState& state, const FifteenMinuteValues& fifteen,
+                                        int item) {
     const ItemStatistics& statistics = state.statistics[item];
-    if (state.items[item].M15_berechnen && state.hooks.fifteenMinuteExtremes) {
-        if (const auto window = state.hooks.fifteenMinuteExtremes(item)) {
+    if (state.items[item].M15_berechnen) {
+        if (const auto window = fifteen.Extremes(item)) {
             if (window->minimum < window->maximum) {
                 return {window->minimum, window->maximum};
             }
@@ -170,12 +169,13 @@ std::pair<double, double> ShownExtremes(EngineState& state, int item) {
     return {statistics.minimum, statistics.maximum};
 }
 
-void WriteGridColumn(EngineState& state, int item, double value) {
+void WriteGridColumn(EngineState& state, const FifteenMinuteValues& fifteen, int item,
+                     double value) {
     const ItemConfig& config = state.items[item];
     const ItemStatistics& statistics = state.statistics[item];
     LiveGrid& grid = state.grid;
     const bool analog = config.Grafiktyp == 1;
-    const auto [shownMinimum, shownMaximum] = ShownExtremes(state, item);
+    const auto [shownMinimum, shownMaximum] = ShownExtremes(state, fifteen, item);
     grid.SetCell(item, grid.CurrentRow(), GridText(state, value));
     grid.SetCell(item, 1, GridText(state, statistics.average));
     grid.SetCell(item, 2, GridText(state, shownMinimum));
@@ -199,11 +199,8 @@ void WriteDayCounter(EngineState& state, int item) {
         .WriteString("Item_" + std::to_string(item), "Tageszähler", state.grid.Cell(item, 5));
 }
 
-void ShowMovingAverage(EngineState& state, int item) {
-    if (!state.hooks.movingAverage) {
-        return;
-    }
-    const auto moving = state.hooks.movingAverage(item);
+void ShowMovingAverage(EngineState& state, const MovingAverages& averages, int item) {
+    const auto moving = averages.Current(item);
     if (!moving) {
         return;
     }
@@ -227,7 +224,7 @@ void WriteDebugLine(EngineState& state, int item) {
     }
 }
 
-void ProcessItem(EngineState& state, int item, int weekday) {
+void ProcessItem(EngineState& state, const StatisticsJoins& joins, int item, int weekday) {
     const ItemConfig& config = state.items[item];
     if (config.mirror.mirrorOn) {
         return;
@@ -241,27 +238,24 @@ void ProcessItem(EngineState& state, int item, int weekday) {
     if (config.Differenz) {
         TakeDifference(state, item, value);
     }
-    if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl) &&
-        state.hooks.checkTimeFrame) {
-        state.hooks.checkTimeFrame(item);
+    if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
+        joins.timeFrames.CheckTimeFrame(item);
     }
     ItemStatistics& statistics = state.statistics[item];
     if (config.maintenanceOn) {
         statistics.currentValue = statistics.previousValue;
     }
-    AcceptValue(state, item, value);
+    AcceptValue(state, joins.limitWarnings, item, value);
     if (config.maintenanceOn) {
         value = statistics.previousValue;
     }
-    if (state.hooks.updateFifteenMinuteValues) {
-        state.hooks.updateFifteenMinuteValues(item, value);
-    }
-    WriteGridColumn(state, item, value);
+    joins.fifteenMinuteValues.UpdateFifteenMinuteValues(item, value);
+    WriteGridColumn(state, joins.fifteenMinuteValues, item, value);
     if (config.Fortlaufend_summieren) {
         WriteDayCounter(state, item);
     }
     if (config.Gleitend) {
-        ShowMovingAverage(state, item);
+        ShowMovingAverage(state, joins.movingAverages, item);
     }
     if (state.log.Settings().debugLog) {
         WriteDebugLine(state, item);
@@ -279,31 +273,28 @@ void Guarded(EngineState& state, Work&& work) {
     }
 }
 
-void FinishCycle(EngineState& state) {
-    Guarded(state, [&] { ProcessMirroredItems(state); });
-    if (state.hooks.checkTimeTables) {
-        Guarded(state, [&] { state.hooks.checkTimeTables(); });
-    }
-    state.grid.NotifyChanged();
-    if (state.hooks.endOfCycle) {
-        Guarded(state, [&] { state.hooks.endOfCycle(); });
-    }
-}
-
 }  // namespace
 
-bool ProcessNextItem(EngineState& state) {
-    const int weekday = DayOfWeek(state.cycleTime);
-    ++state.currentItem;
-    if (state.currentItem == 1) {
-        state.grid.AdvanceRow(state.window.lbDT);
+ValueProcessor::ValueProcessor(EngineState& state, StatisticsJoins joins)
+    : state_(state), joins_(joins) {}
+
+bool ValueProcessor::ProcessNextItem() {
+    const int weekday = DayOfWeek(state_.cycleTime);
+    ++state_.currentItem;
+    if (state_.currentItem == 1) {
+        state_.grid.AdvanceRow(state_.window.lbDT);
     }
-    if (state.currentItem > state.settings.itemCount || state.currentItem > maxItems) {
-        FinishCycle(state);
+    if (state_.currentItem > state_.settings.itemCount || state_.currentItem > maxItems) {
         return true;
     }
-    Guarded(state, [&] { ProcessItem(state, state.currentItem, weekday); });
+    Guarded(state_, [&] { ProcessItem(state_, joins_, state_.currentItem, weekday); });
     return false;
+}
+
+void ValueProcessor::FinishItems() {
+    Guarded(state_, [&] { ProcessMirroredItems(state_, joins_.timeFrames); });
+    Guarded(state_, [&] { joins_.timeFrames.CheckTimeTables(); });
+    state_.grid.NotifyChanged();
 }
 
 }  // namespace tarvedde

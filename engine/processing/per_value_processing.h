@@ -9,14 +9,30 @@
 #include <string_view>
 
 #include "engine/model/engine_state.h"
+#include "engine/processing/statistics_joins.h"
 
 namespace tarvedde {
 
-// Advances state.currentItem and processes that item. Item 1 first moves the live grid's
-// rolling row on (column 0 of the row before gets window.lbDT). Past the item count it
-// processes the mirrored items, runs hooks.checkTimeTables and hooks.endOfCycle and
-// returns true. Rates use the elapsed clock (cycleElapsedMs), never the wall clock.
-bool ProcessNextItem(EngineState& state);
+// Per-value processing of a program run. The statistics that build on the values join
+// through `joins`; rates use the elapsed clock (cycleElapsedMs), never the wall clock.
+class ValueProcessor {
+public:
+    ValueProcessor(EngineState& state, StatisticsJoins joins);
+    ValueProcessor(const ValueProcessor&) = delete;
+    ValueProcessor& operator=(const ValueProcessor&) = delete;
+
+    // Advances state.currentItem and processes that item. Item 1 first moves the live
+    // grid's rolling row on (column 0 of the row before gets window.lbDT). True, with
+    // nothing processed, once the count of items is passed.
+    bool ProcessNextItem();
+    // After the last item: the mirrored items, then every time table; the grid's views
+    // are told of the cycle's changes.
+    void FinishItems();
+
+private:
+    EngineState& state_;
+    StatisticsJoins joins_;
+};
 
 // Keeps the part after the last blank and cuts the configured prefix and suffix.
 std::string CleanValueText(std::string_view text, std::string_view prefix, std::string_view suffix);
@@ -32,6 +48,6 @@ bool ConvertByTable(EngineState& state, int tableNumber, double& value, int mode
 bool DayMatches(int dayOfWeek, int mask);
 
 // The end-of-cycle processing of items that take their value from another item.
-void ProcessMirroredItems(EngineState& state);
+void ProcessMirroredItems(EngineState& state, TimeFrames& timeFrames);
 
 }  // namespace tarvedde

@@ -128,10 +128,6 @@ TEST_F(DayFilesEngineTest, ChangedConfigurationStartsTheNextVersionOfTheDaysFile
     Write("TARVEDDE.COF", "");
     Write("TARVEDDE_NACHT.TVW", "");
     Create(7, 0, 0);
-    int configFiles = 0;
-    int nightFiles = 0;
-    State().stateFileHooks.createConfigFile = [&] { ++configFiles; };
-    State().stateFileHooks.createNightFile = [&] { ++nightFiles; };
     Main().FormShow();
 
     const std::string log = LogAll();
@@ -146,8 +142,8 @@ TEST_F(DayFilesEngineTest, ChangedConfigurationStartsTheNextVersionOfTheDaysFile
     EXPECT_EQ(Read("20240305_4.DAT"), "2024.3.5;06:00:00;1;2;3;4;5\r\n");
     EXPECT_EQ(Read("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
     EXPECT_THAT(Unstamped(Read("20240305.DAT")), ElementsAre(HasSubstr("2024.3.5;07:00:00;")));
-    EXPECT_EQ(configFiles, 1);
-    EXPECT_EQ(nightFiles, 1);
+    EXPECT_EQ(Record(1).minimum, 99999.0) << "TARVEDDE.COF not created anew";
+    EXPECT_EQ(Night(1).ntMinimum, 99999.0) << "TARVEDDE_NACHT.TVW not created anew";
 }
 
 // A header created but never written (the program died in between) keeps the day's data
@@ -158,14 +154,11 @@ TEST_F(DayFilesEngineTest, AnEmptyHeaderIsWrittenWithoutANewVersion) {
     Write("TARVEDDE.COF", "");
     Write("TARVEDDE_NACHT.TVW", "");
     Create(7, 0, 0);
-    int configFiles = 0;
-    State().stateFileHooks.createConfigFile = [&] { ++configFiles; };
     Main().FormShow();
     EXPECT_THAT(LogAll(), Not(HasSubstr("Geänderte Konfiguration")));
     EXPECT_EQ(Read("20240305.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
     EXPECT_THAT(Unstamped(Read("20240305.DAT")).front(), HasSubstr("06:00:00"));
     EXPECT_FALSE(Exists("20240305_1.AQH"));
-    EXPECT_EQ(configFiles, 0);
 }
 
 TEST_F(DayFilesEngineTest, AFailingDayFileIsLoggedAndTheNextCycleWritesAgain) {
@@ -187,12 +180,12 @@ TEST_F(DayFilesEngineTest, DeletingAllDayDataStartsTheNextVersionOnYesOnly) {
     Write("GLEITBUF.TVW", "x");
     Write("DIFFBUF.TVW", "x");
     Begin(7, 0, 0);
-    int configFiles = 0;
-    State().stateFileHooks.createConfigFile = [&] { ++configFiles; };
+    Record(1).minimum = 5.0;
     env_.person.QueueAnswer(Answer::No);
     ASSERT_TRUE(Main().MenuClick("Tagesdatenloeschen1"));
     EXPECT_FALSE(Exists("20240305_1.AQH"));
     EXPECT_TRUE(Exists("GLEITBUF.TVW"));
+    EXPECT_EQ(Record(1).minimum, 5.0);
 
     env_.person.QueueAnswer(Answer::Yes);
     ASSERT_TRUE(Main().MenuClick("Tagesdatenloeschen1"));
@@ -204,7 +197,7 @@ TEST_F(DayFilesEngineTest, DeletingAllDayDataStartsTheNextVersionOnYesOnly) {
     EXPECT_EQ(Read("20240305.DAT"), "");
     EXPECT_FALSE(Exists("GLEITBUF.TVW"));
     EXPECT_FALSE(Exists("DIFFBUF.TVW"));
-    EXPECT_EQ(configFiles, 1);
+    EXPECT_EQ(Record(1).minimum, 99999.0) << "TARVEDDE.COF not created anew";
     RunCycles(1);
     EXPECT_THAT(Unstamped(Read("20240305.DAT")), ElementsAre(HasSubstr("07:00:10")));
 

@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "engine/frame/tarvedde_main.h"
 #include "engine/model/engine_state.h"
 #include "engine/processing/per_value_processing.h"
+#include "engine/processing/statistics_joins.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -58,17 +61,41 @@ struct BareEngine {
     EngineState state;
 };
 
+// The statistics' joins of the bare state: they record what reaches them and answer what
+// a test sets.
+struct JoinRecorder : LimitWarnings, FifteenMinuteValues, MovingAverages, TimeFrames {
+    void CheckLimitWarning(int item, double value) override {
+        warnings.push_back(std::to_string(item) + ":" + std::to_string(value));
+        if (failWarnings) {
+            throw std::runtime_error("warning window");
+        }
+    }
+    std::optional<WindowExtremes> Extremes(int) const override { return fifteenMinute; }
+    std::optional<WindowExtremes> Current(int) const override { return moving; }
+    void CheckTimeFrame(int item) override { calls.push_back("frame " + std::to_string(item)); }
+    void EvaluateTimeTable(int item) override {
+        calls.push_back("table " + std::to_string(item) + (onTimeTable ? onTimeTable(item) : ""));
+    }
+    void CheckTimeTables() override {
+        calls.push_back("tables");
+        if (failTimeTables) {
+            throw std::runtime_error("time tables");
+        }
+    }
+    StatisticsJoins Joins() { return {*this, *this, *this, *this}; }
+
+    Lines warnings;
+    Lines calls;
+    std::optional<WindowExtremes> fifteenMinute;
+    std::optional<WindowExtremes> moving;
+    std::function<std::string(int item)> onTimeTable;
+    bool failTimeTables = false;
+    bool failWarnings = false;
+};
+
 class EngineFixture : public ::testing::Test {
 protected:
-    EngineFixture() {
-        state_.timerDDE = timer_.get();
-        state_.hooks.endOfCycle = [this] {  // what the acquisition cycle does after the last item
-            state_.previousCycleTime = state_.cycleTime;
-            state_.previousCycleElapsedMs = state_.cycleElapsedMs;
-            state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycleTime);
-            ++cyclesEnded_;
-        };
-    }
+    EngineFixture() { state_.timerDDE = timer_.get(); }
 
     // Settings and other files of the program directory, written as UTF-8 lines.
     void Write(const std::string& name, const std::string& text) { env_.WriteText(name, text); }
@@ -115,9 +142,9 @@ protected:
     static constexpr char kLockName[] = "tarvedde";
 
     // The bare state: configuration load and per-value processing.
-    void Load(SourceKind kind = SourceKind::Dde) {
+    bool Load(SourceKind kind = SourceKind::Dde) {
         state_.settings.sourceKind = kind;
-        LoadConfiguration(state_);
+        return LoadConfiguration(state_);
     }
     void SetItemCount(int count, int bufferRows = 3) {
         state_.settings.itemCount = count;
@@ -132,10 +159,16 @@ protected:
         state_.cycleTime = env_.clock.Now();
         state_.cycleElapsedMs = env_.clock.ElapsedMs();
         state_.currentItem = 0;
-        const int endedBefore = cyclesEnded_;
-        for (int call = 0; call <= maxItems && !ProcessNextItem(state_); ++call) {
+        bool passedLast = false;
+        for (int call = 0; call <= maxItems && !passedLast; ++call) {
+            passedLast = processor_.ProcessNextItem();
         }
-        ASSERT_EQ(cyclesEnded_, endedBefore + 1) << "the cycle did not end";
+        ASSERT_TRUE(passedLast) << "the cycle did not end";
+        processor_.FinishItems();
+        // What the acquisition cycle does after the items.
+        state_.previousCycleTime = state_.cycleTime;
+        state_.previousCycleElapsedMs = state_.cycleElapsedMs;
+        state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycleTime);
     }
 
     // The program's state once started, else the bare one, and its per-item records.
@@ -145,6 +178,7 @@ protected:
     ItemRuntime& Runtime(int n) { return At(State().runtime, n); }
     ConfigRecord& Record(int n) { return At(State().configRecords, n); }
     CounterDifferenceState& Counter(int n) { return At(State().counterDifferences, n); }
+    NightSumRecord& Night(int n) { return At(State().nightSums, n); }
     ItemLogFlags& Flags(int n) { return At(State().logFlags, n); }
     int ProtocolOrder(int n) { return At(State().protocolOrder, n); }
     void Convert(int n, double factor, double divisor, int timeBase) {
@@ -182,7 +216,8 @@ protected:
     std::unique_ptr<Timer> timer_ = env_.loop.CreateTimer("TimerDDE", 10000, [] {});
     std::unique_ptr<InstanceLockShare> otherClient_;
     std::unique_ptr<TarveddeMain> main_;
-    int cyclesEnded_ = 0;
+    JoinRecorder joins_;
+    ValueProcessor processor_{state_, joins_.Joins()};
     std::size_t seen_ = 0;
 };
 

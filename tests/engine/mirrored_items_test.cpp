@@ -193,37 +193,25 @@ TEST_F(MirroredItemsTest, ArithmeticFailuresOfDifferenceAndStatistics) {
 
 TEST_F(MirroredItemsTest, EndOfCycleOrder) {
     SetItemCount(3);
-    std::vector<std::string> calls;
     Item(1).timeFrame.on = true;
     Item(3).timeFrame.on = true;
     Mirror(3, 1);
-    state_.hooks.checkTimeFrame = [&](int item) {
-        calls.push_back("frame " + std::to_string(item));
-    };
-    state_.hooks.evaluateTimeTable = [&](int item) {
-        calls.push_back("table " + std::to_string(item) + " " + Shown(item));
-    };
-    state_.hooks.checkTimeTables = [&] { calls.push_back("tables"); };
-    const auto endOfCycle = state_.hooks.endOfCycle;
-    state_.hooks.endOfCycle = [&] {
-        calls.push_back("end");
-        endOfCycle();
-    };
+    joins_.onTimeTable = [&](int item) { return " " + Shown(item); };
     Runtime(1).newestText = "7";
     state_.currentItem = 0;
-    EXPECT_FALSE(ProcessNextItem(state_));
-    EXPECT_FALSE(ProcessNextItem(state_));
-    EXPECT_FALSE(ProcessNextItem(state_));
-    EXPECT_THAT(calls, ElementsAre("frame 1"));
-    EXPECT_TRUE(ProcessNextItem(state_));
-    EXPECT_THAT(calls, ElementsAre("frame 1", "table 3 ", "tables", "end"));
+    EXPECT_FALSE(processor_.ProcessNextItem());
+    EXPECT_FALSE(processor_.ProcessNextItem());
+    EXPECT_FALSE(processor_.ProcessNextItem());
+    EXPECT_THAT(joins_.calls, ElementsAre("frame 1"));
+    EXPECT_TRUE(processor_.ProcessNextItem());
+    processor_.FinishItems();
+    EXPECT_THAT(joins_.calls, ElementsAre("frame 1", "table 3 ", "tables"));
     EXPECT_EQ(Shown(3), "7,000");
 }
 
-TEST_F(MirroredItemsTest, FailuresAtTheEndOfTheCycleStillEndIt) {
-    state_.hooks.checkTimeTables = [] { throw std::runtime_error("time tables"); };
+TEST_F(MirroredItemsTest, AFailureAfterTheItemsIsLogged) {
+    joins_.failTimeTables = true;
     RunCycle({"7"});
-    EXPECT_EQ(cyclesEnded_, 1);
     EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)"));
 }
 

@@ -177,21 +177,17 @@ TEST_F(PerValueProcessingTest, AnItemInMaintenanceShowsItsPreviousValue) {
 class WarningTest : public PerValueProcessingTest {
 protected:
     WarningTest() {
-        state_.hooks.checkLimitWarning = [this](int item, double value) {
-            warnings_.push_back(std::to_string(item) + ":" + std::to_string(value));
-        };
         Stats(1).UpWarn = 50.0;
         Stats(1).LoWarn = 10.0;
     }
     // Which of the values raise a warning.
     std::vector<std::string> Warned(const std::vector<std::string>& texts) {
-        warnings_.clear();
+        joins_.warnings.clear();
         for (const std::string& text : texts) {
             RunCycle({text});
         }
-        return warnings_;
+        return joins_.warnings;
     }
-    std::vector<std::string> warnings_;
 };
 
 TEST_F(WarningTest, OutsideTheWarningRange) {
@@ -289,12 +285,11 @@ TEST_F(PerValueProcessingTest, GridRowsOfAnalogCounterAndIntegralItems) {
 }
 
 TEST_F(PerValueProcessingTest, FifteenMinuteExtremesReplaceTheDaysInOrder) {
-    std::optional<WindowExtremes> window = WindowExtremes{0.0, 9.0, 3.0};
-    state_.hooks.fifteenMinuteExtremes = [&](int) { return window; };
+    joins_.fifteenMinute = WindowExtremes{0.0, 9.0, 3.0};
     RunCycle({"5"});
     EXPECT_EQ(Row(1, 2), "3,000");
     EXPECT_EQ(Row(1, 3), "9,000");
-    window = WindowExtremes{0.0, 2.0, 4.0};
+    joins_.fifteenMinute = WindowExtremes{0.0, 2.0, 4.0};
     RunCycle({"5"});
     EXPECT_EQ(Row(1, 2), "2,000");
     EXPECT_EQ(Row(1, 3), "4,000");
@@ -303,20 +298,19 @@ TEST_F(PerValueProcessingTest, FifteenMinuteExtremesReplaceTheDaysInOrder) {
     EXPECT_EQ(Row(1, 2), "5,000");
     EXPECT_EQ(Row(1, 3), "5,000");
     Item(1).M15_berechnen = true;
-    window.reset();
+    joins_.fifteenMinute.reset();
     RunCycle({"6"});
     EXPECT_EQ(Row(1, 3), "6,000");
 }
 
 TEST_F(PerValueProcessingTest, MovingAverageWhileTheWindowFillsAndWhenFull) {
     Item(1).Gleitend = true;
-    WindowExtremes moving{4.0, 999999.1, -999999.0};
-    state_.hooks.movingAverage = [&](int) { return std::optional<WindowExtremes>(moving); };
+    joins_.moving = WindowExtremes{4.0, 999999.1, -999999.0};
     RunCycle({"5"});
     EXPECT_EQ(Shown(1), "4,000");
     EXPECT_EQ(Row(1, 2), "0,000");
     EXPECT_EQ(Row(1, 3), "4,000");
-    moving = WindowExtremes{4.0, 999999.0, 6.0};
+    joins_.moving = WindowExtremes{4.0, 999999.0, 6.0};
     RunCycle({"5"});
     EXPECT_EQ(Row(1, 2), "999999,000");
     EXPECT_EQ(Row(1, 3), "6,000");
@@ -350,14 +344,12 @@ TEST_F(PerValueProcessingTest, DebugLinesAndRawData) {
 }
 
 TEST_F(PerValueProcessingTest, TimeFrameCheckOnlyOnMatchingDays) {
-    std::vector<int> checked;
-    state_.hooks.checkTimeFrame = [&](int item) { checked.push_back(item); };
     Item(1).timeFrame.on = true;
     Item(1).Tagesauswahl = 4;  // Tuesday; the test clock stands on Tuesday 2024-03-05
     RunCycle({"1"});
     Item(1).Tagesauswahl = 127 - 4;
     RunCycle({"1"});
-    EXPECT_THAT(checked, ElementsAre(1));
+    EXPECT_THAT(joins_.calls, ElementsAre("frame 1", "tables", "tables"));
 }
 
 TEST_F(PerValueProcessingTest, BadTextsNeverStopTheCycleNorReachTheGrid) {
@@ -387,11 +379,7 @@ TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
     EXPECT_EQ(Shown(1), "");
     EXPECT_EQ(Shown(2), "3,000");
     Item(1).calibrationSlope = 1.0;
-    state_.hooks.checkLimitWarning = [](int item, double) {
-        if (item == 1) {
-            throw std::runtime_error("warning window");
-        }
-    };
+    joins_.failWarnings = true;
     Stats(1).UpWarn = 1.0;
     RunCycle({"10", "4"});
     EXPECT_EQ(Shown(2), "4,000");
