@@ -43,7 +43,7 @@ void TarveddeMain::RunCycleTick() {
         timerAuto_->SetEnabled(true);
         return;
     }
-    state_.tickTime = host_.clock.Now();
+    tickTime_ = host_.clock.Now();
     if (!state_.cycleComplete) {
         timerDDE_->SetEnabled(true);
         state_.window.lbTimeoutVisible = true;
@@ -60,19 +60,19 @@ void TarveddeMain::RunCycleTick() {
 void TarveddeMain::WerteLesen() {
     state_.cycleComplete = false;
     const std::int64_t tickElapsedMs = host_.clock.ElapsedMs();
-    const DateParts date = DecodeDate(state_.tickTime);
-    const TimeParts time = DecodeTime(state_.tickTime);
-    const DateParts& day = state_.currentDay;
+    const DateParts date = DecodeDate(tickTime_);
+    const TimeParts time = DecodeTime(tickTime_);
+    const DateParts& day = runningDay_;
     // The day only moves forward: the running day's statistics, files and AktuTag stay
     // while a clock set back stands before it, and its rows go to the running day's files.
-    if (DateOf(state_.tickTime) < EncodeDate(day.year, day.month, day.day)) {
+    if (DateOf(tickTime_) < EncodeDate(day.year, day.month, day.day)) {
         NoteClockSetBack();
     } else {
         clockSetBack_ = false;
         if (state_.settings.customNewDay) {
             RunPostponedDayChange(time);
         }
-        if (date != state_.currentDay) {
+        if (date != runningDay_) {
             DetectDayChange(date);
         }
     }
@@ -94,7 +94,7 @@ void TarveddeMain::WerteLesen() {
         }
     }
     state_.currentItem = 0;
-    state_.cycleTime = state_.tickTime;
+    state_.cycleTime = tickTime_;
     state_.cycleElapsedMs = tickElapsedMs;
     while (!processor_.ProcessNextItem()) {
     }
@@ -119,7 +119,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
                     "DDE-INI Schreiben : Fehler 1");
     RunDayChangeStatistics();
-    state_.currentDay = DecodeDate(state_.tickTime);
+    runningDay_ = DecodeDate(tickTime_);
     log_.WriteLogDetail("Statistik bei verspätetem Tageswechsel (" +
                         FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_) +
                         ").");
@@ -134,9 +134,9 @@ void TarveddeMain::NoteClockSetBack() {
         return;
     }
     clockSetBack_ = true;
-    const DateParts& day = state_.currentDay;
+    const DateParts& day = runningDay_;
     log_.WriteLog(
-        "Uhr zurückgestellt: " + FormatDateTime("dd.mm.yyyy hh:nn:ss", state_.tickTime, locale_) +
+        "Uhr zurückgestellt: " + FormatDateTime("dd.mm.yyyy hh:nn:ss", tickTime_, locale_) +
         " liegt vor dem Tag " +
         FormatDateTime("dd.mm.yyyy", EncodeDate(day.year, day.month, day.day), locale_) + ".");
 }
@@ -146,7 +146,7 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
     ResetTimeTables();
     log_.WriteLogDetail("Alle Zeittabellen auf Index 1 gesetzt. Nächster Zwischenwert nach 0 Uhr.");
     IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    const std::string day = FormatDateTime("dd.mm.yyyy", state_.tickTime, locale_);
+    const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
     const std::string customTime =
         FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
     if (!state_.settings.customDayChange) {
@@ -202,7 +202,7 @@ void TarveddeMain::EndOfCycle() {
             }
         }
     }
-    if (state_.writeOutputsEveryCycle || state_.grid.CurrentRow() == state_.grid.LastRow()) {
+    if (dayFiles_.TransferEveryCycle() || state_.grid.CurrentRow() == state_.grid.LastRow()) {
         WriteDiaryAndViewerFiles();
     }
     WriteSampleAndDayRecords();

@@ -67,7 +67,7 @@ bool TarveddeMain::FormCreate() {
     DeleteStaleLockFiles();
     timerTot_->SetEnabled(true);
     state_.cycleTime = host_.clock.Now();
-    state_.currentDay = DecodeDate(state_.cycleTime);
+    runningDay_ = DecodeDate(state_.cycleTime);
     newDayFileCreated_ = false;
     if (settings.sourceKind == SourceKind::Aqasys) {
         permanentAtCreation_ = false;

@@ -202,7 +202,7 @@ void TarveddeMain::StopAcquisition() {
     window.menuEnabled["Einstellungen1"] = true;
     window.btStartDDEEnabled = true;
     window.btStoppenEnabled = false;
-    if (!state_.datEveryCycle && state_.grid.CurrentRow() != state_.grid.LastRow()) {
+    if (!dayFiles_.DatEveryCycle() && state_.grid.CurrentRow() != state_.grid.LastRow()) {
         log_.WriteLog("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !");
     }
     timerAuto_->SetEnabled(false);

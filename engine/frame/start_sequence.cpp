@@ -171,8 +171,8 @@ void TarveddeMain::PermanentModeStart() {
 }
 
 void TarveddeMain::InitialiseItemsAtStart() {
-    state_.writeOutputsEveryCycle = true;
-    state_.datEveryCycle = true;
+    dayFiles_.SetTransferEveryCycle(true);
+    dayFiles_.SetDatEveryCycle(true);
     log_.WriteLog("Initialisierung beim Start...");
     for (int n = 1; n <= maxItems; ++n) {
         ItemStatistics& statistics = state_.statistics[n];

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/acquisition/dde_client.h"
+#include "engine/frame/day_file_writer.h"
 #include "engine/model/engine_state.h"
 #include "engine/model/host.h"
 #include "engine/persistence/state_files.h"
@@ -77,6 +78,8 @@ public:
     bool StateClean() const { return stateClean_; }
     int StateFlags() const { return stateFlags_; }
     EngineState& State() { return state_; }
+    const DateParts& RunningDay() const { return runningDay_; }
+    DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
@@ -139,8 +142,9 @@ private:
     // Logs a clock that stands before the running day, once until it is back.
     void NoteClockSetBack();
     void CreateNewDayFiles();
-    // TARVEDDE.COF and TARVEDDE_NACHT.TVW, each when it is missing.
+    // TARVEDDE.COF and TARVEDDE_NACHT.TVW, each when it is missing, and both anew.
     void CreateMissingStateFiles();
+    void RecreateCumulativeStateFiles();
     void RunDayChangeStatistics();
     void ResetTimeTables();
     void EndOfCycle();
@@ -169,6 +173,11 @@ private:
     TimeFrames timeFrames_;
     ValueProcessor processor_{state_,
                               {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
+    DayFileWriter dayFiles_{state_, host_.files, log_, locale_};
+    // The day the files are named after (AktuTag); it only ever moves forward.
+    DateParts runningDay_{};
+    // The wall time of the running tick.
+    double tickTime_ = 0.0;
     RichTextModel memo2_;
     std::unique_ptr<InstanceLockShare> instanceLock_;
     std::unique_ptr<Timer> timerDDE_;

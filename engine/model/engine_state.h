@@ -14,7 +14,6 @@
 #include "engine/model/live_grid.h"
 #include "engine/model/main_window_model.h"
 #include "engine/model/program_files.h"
-#include "outputs/day_file_names.h"
 #include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
@@ -25,10 +24,7 @@ namespace tarvedde {
 
 struct EngineState {
     EngineState(Host& hostRef, ProgramLog& logRef, const Locale& localeRef)
-        : host(hostRef),
-          log(logRef),
-          locale(localeRef),
-          dayFiles(hostRef.files, logRef, localeRef) {}
+        : host(hostRef), log(logRef), locale(localeRef) {}
 
     Host& host;
     ProgramLog& log;
@@ -68,7 +64,6 @@ struct EngineState {
     // Cycle-wide values that the start sets and the acquisition cycle carries on.
     double cycleTime = 0.0;
     double previousCycleTime = 0.0;
-    double tickTime = 0.0;
     // Elapsed-clock times of the two cycles: durations come from these, so a clock step or
     // a daylight-saving change never makes a rate jump or go backwards.
     std::int64_t cycleElapsedMs = 0;
@@ -77,13 +72,10 @@ struct EngineState {
     bool cycleComplete = true;
     int timeoutCounter = 0;
     double operatingHoursPerCycle = 0.0;
-    DateParts currentDay{};
     bool connectionLost = false;
     bool itemsLinked = false;
-    bool acquisitionStarted = false;      // set by the acquisition start, cleared by its stop
-    bool writeOutputsEveryCycle = false;  // transferEveryCycle: diary and viewer files
-    bool datEveryCycle = false;           // off: day data rows go out in blocks
-    bool restartAfterDayChange = false;   // menu Neustart1 checked
+    bool acquisitionStarted = false;     // set by the acquisition start, cleared by its stop
+    bool restartAfterDayChange = false;  // menu Neustart1 checked
     int analogViewerItems = 0;
     int digitalViewerItems = 0;
 
@@ -107,9 +99,6 @@ struct EngineState {
         }
         return *kept;
     }
-
-    // The day's data files; the engine names them after currentDay.
-    DayFiles dayFiles;
 };
 
 }  // namespace tarvedde

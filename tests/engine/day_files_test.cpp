@@ -108,7 +108,7 @@ TEST_F(DayFilesEngineTest, RowsAfterMidnightGoToTheNewDaysFiles) {
     EXPECT_EQ(Read("20240305.SMP"), Read("20240305.DAT"));
     EXPECT_EQ(Read("20240306.SMP"), Read("20240306.DAT"));
     EXPECT_EQ(Read("20240306.AQH"), Read("20240305.AQH"));
-    EXPECT_EQ((State().currentDay), (DateParts{2024, 3, 6}));
+    EXPECT_EQ((Main().RunningDay()), (DateParts{2024, 3, 6}));
 }
 
 TEST_F(DayFilesEngineTest, WithoutTheViewerOptionOnlyTheDayFilesAreWritten) {

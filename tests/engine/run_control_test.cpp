@@ -229,7 +229,7 @@ TEST_F(RunControlTest, TheWaitForAnUnfinishedCycleIsBounded) {
 
 TEST_F(RunControlTest, BlockwiseDayDataWarnsWhenTheBufferIsNotFull) {
     Begin("AutoStart=1\nPuffer=3\n");
-    State().datEveryCycle = false;
+    Main().DayFileOutput().SetDatEveryCycle(false);
     Main().StopAcquisition();
     EXPECT_THAT(LogAll(),
                 HasSubstr("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !"));

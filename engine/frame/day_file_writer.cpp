@@ -1,0 +1,136 @@
+#include "engine/frame/day_file_writer.h"
+
+#include <string>
+#include <vector>
+
+#include "outputs/data_files.h"
+
+namespace tarvedde {
+namespace {
+
+class LiveGridTexts final : public GridTexts {
+public:
+    explicit LiveGridTexts(const LiveGrid& grid) : grid_(grid) {}
+    const std::string& Cell(int column, int row) const override { return grid_.Cell(column, row); }
+    int CurrentRow() const override { return grid_.CurrentRow(); }
+    int LastRow() const override { return grid_.LastRow(); }
+
+private:
+    const LiveGrid& grid_;
+};
+
+ViewerItem ViewerItemOf(const EngineState& state, int n) {
+    const ItemConfig& config = state.items[n];
+    const MovingAverageState& moving = state.moving[n];
+    ViewerItem item;
+    item.average = state.grid.Cell(n, 1);
+    item.minimum = state.grid.Cell(n, 2);
+    item.maximum = state.grid.Cell(n, 3);
+    item.count = state.grid.Cell(n, 4);
+    item.sum = state.grid.Cell(n, 5);
+    item.integral = config.Integral;
+    item.mirrored = config.mirror.mirrorOn;
+    item.counter = config.Differenz;
+    item.Grafiktyp = config.Grafiktyp;
+    item.runningIntegral = state.runtime[n].runningSum;
+    item.movingAverages = config.Gleitend;
+    item.movingAverage = moving.movingAverage;
+    item.movingMinimum = moving.movingMinimum;
+    item.movingMaximum = moving.movingMaximum;
+    return item;
+}
+
+}  // namespace
+
+DayFileWriter::DayFileWriter(const EngineState& state, FileSystem& files, ProgramLog& log,
+                             const Locale& locale)
+    : state_(state), log_(log), locale_(locale), files_(files, log, locale) {}
+
+void DayFileWriter::Sync(const DateParts& day) {
+    files_.SetProgramDir(state_.programDir);
+    files_.SetRunningDay(day);
+    files_.SetPostponedDayPending(state_.settings.customNewDay);
+}
+
+HeaderData DayFileWriter::CurrentHeader() const {
+    HeaderData header;
+    header.cycleIntervalMs = state_.settings.cycleIntervalMs;
+    header.permanentMode = state_.settings.permanentMode;
+    for (int n = 1; n <= state_.settings.itemCount; ++n) {
+        const ItemConfig& item = state_.items[n];
+        header.items.push_back({item.serverItem, item.calibrationSlope, item.calibrationIntercept,
+                                item.itemName, item.Grafiktyp, item.GrafikRef,
+                                item.valueConversion.conversionUnit});
+    }
+    return header;
+}
+
+// The old header and day data keep the same version number, so they stay a pair.
+void DayFileWriter::NextVersion(const HeaderData& header) {
+    const int version = files_.HighestRenameNumber('H') + 1;
+    files_.CreateTextFile('H', version);
+    files_.WriteHeaderFile(header);
+    files_.CreateTextFile('D', version);
+}
+
+DayFileWriter::Opened DayFileWriter::Open(const DateParts& day) {
+    Sync(day);
+    Opened opened;
+    opened.dataFileCreated = files_.CreateTextFile('D', 0);
+    if (state_.settings.viewerOutput) {
+        files_.CreateTextFile('S', 0);
+    }
+    const HeaderData header = CurrentHeader();
+    if (files_.CreateTextFile('H', 0) || files_.HeaderIsEmpty()) {
+        files_.WriteHeaderFile(header);
+        return opened;
+    }
+    if (files_.HeaderMatchesConfiguration(header)) {
+        return opened;
+    }
+    log_.WriteLog("****** Neustart : Geänderte Konfiguration festgestellt !");
+    NextVersion(header);
+    opened.newVersion = true;
+    return opened;
+}
+
+void DayFileWriter::CreateForNewDay(const DateParts& day) {
+    Sync(day);
+    files_.CreateTextFile('D', 0);
+    if (state_.settings.viewerOutput) {
+        files_.CreateTextFile('S', 0);
+    }
+    files_.CreateTextFile('H', 0);
+    files_.WriteHeaderFile(CurrentHeader());
+}
+
+void DayFileWriter::StartNextVersion(const DateParts& day) {
+    Sync(day);
+    NextVersion(CurrentHeader());
+}
+
+void DayFileWriter::WriteViewerFile(const DateParts& day) {
+    if (!state_.settings.viewerOutput) {
+        return;
+    }
+    Sync(day);
+    const GeneralSettings& settings = state_.settings;
+    std::vector<std::string> lines;
+    for (int n = 1; n <= settings.itemCount; ++n) {
+        lines.push_back(ViewerLineText(ViewerItemOf(state_, n), settings.formatPrecision,
+                                       settings.formatDecimals, locale_));
+    }
+    WriteViewerDataFile(files_, lines);
+}
+
+void DayFileWriter::WriteCycleRows(const DateParts& day) {
+    Sync(day);
+    CycleRecord cycle;
+    cycle.cycleTime = state_.cycleTime;
+    cycle.itemCount = state_.settings.itemCount;
+    cycle.viewerOutput = state_.settings.viewerOutput;
+    cycle.datEveryCycle = datEveryCycle_;
+    WriteSampleAndDayRows(files_, LiveGridTexts(state_.grid), cycle);
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,62 @@
+// The running day's data files: named after the day the frame runs, a header that
+// describes the configuration, a new version of the day's files when the configuration
+// changed (so one day data file never mixes two column layouts), and at the end of every
+// cycle the live grid and the item statistics in the day, sample and viewer files.
+// Reads the engine's data only; a failing file is logged by the writers and the cycle
+// goes on.
+#pragma once
+
+#include "engine/model/engine_state.h"
+#include "outputs/day_file_names.h"
+#include "outputs/program_log.h"
+#include "platform/date_time.h"
+#include "platform/file_system.h"
+#include "platform/locale.h"
+
+namespace tarvedde {
+
+class DayFileWriter {
+public:
+    DayFileWriter(const EngineState& state, FileSystem& files, ProgramLog& log,
+                  const Locale& locale);
+    DayFileWriter(const DayFileWriter&) = delete;
+    DayFileWriter& operator=(const DayFileWriter&) = delete;
+
+    struct Opened {
+        bool dataFileCreated = false;
+        // The header described another configuration: the day's files went on to a new
+        // version, and the day's accumulated state files must start anew too.
+        bool newVersion = false;
+    };
+    // At the start: the files of `day`, created where missing.
+    Opened Open(const DateParts& day);
+    // At midnight: the new day's files with a fresh header.
+    void CreateForNewDay(const DateParts& day);
+    // The operator's "delete all day data": the next version of the day's files.
+    void StartNextVersion(const DateParts& day);
+
+    // End of a cycle: the viewer file, and the rows of the day data and sample files.
+    void WriteViewerFile(const DateParts& day);
+    void WriteCycleRows(const DateParts& day);
+
+    // The diary and viewer files every cycle, else when the grid's rows are full.
+    void SetTransferEveryCycle(bool everyCycle) { transferEveryCycle_ = everyCycle; }
+    bool TransferEveryCycle() const { return transferEveryCycle_; }
+    // Day data rows every cycle, else in blocks of the grid's rows.
+    void SetDatEveryCycle(bool everyCycle) { datEveryCycle_ = everyCycle; }
+    bool DatEveryCycle() const { return datEveryCycle_; }
+
+private:
+    void Sync(const DateParts& day);
+    HeaderData CurrentHeader() const;
+    void NextVersion(const HeaderData& header);
+
+    const EngineState& state_;
+    ProgramLog& log_;
+    const Locale& locale_;
+    DayFiles files_;
+    bool transferEveryCycle_ = false;
+    bool datEveryCycle_ = false;
+};
+
+}  // namespace tarvedde

@@ -1,0 +1,76 @@
+// The frame's steps around the day files: when they are opened, created for a new day,
+// written at the end of a cycle or versioned by the operator, and the state files that
+// start anew with a new version of the day's files.
+#include "engine/frame/tarvedde_main.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr const char* kBufferFiles[] = {kOldMovingStateFile, kCounterStateFile, kMirrorStateFile};
+
+// The diary interface's data, written with the viewer file; without effect until the
+// diary interface exists.
+void WriteDiaryData(EngineState& /*state*/) {}
+
+// The three manual re-initialisations (mirrored-sum offsets, minima and maxima,
+// averages and sums); without effect until the day statistics exist.
+void ReinitialiseDayStatistics(EngineState& /*state*/) {}
+
+}  // namespace
+
+void TarveddeMain::OpenDayFiles() {
+    const DayFileWriter::Opened opened = dayFiles_.Open(runningDay_);
+    newDayFileCreated_ = opened.dataFileCreated;
+    if (opened.newVersion) {
+        RecreateCumulativeStateFiles();
+        log_.WriteLog("Neustart : Neue Headerdatei erzeugt.");
+    }
+}
+
+void TarveddeMain::RecreateCumulativeStateFiles() {
+    (void)CreateConfigFile(state_);
+    (void)CreateNightFile(state_);
+}
+
+void TarveddeMain::CreateMissingStateFiles() {
+    if (!host_.files.Exists(state_.PathOf(kConfigStateFile))) {
+        (void)CreateConfigFile(state_);
+    }
+    if (!host_.files.Exists(state_.PathOf(kNightStateFile))) {
+        (void)CreateNightFile(state_);
+    }
+}
+
+void TarveddeMain::CreateNewDayFiles() {
+    runningDay_ = DecodeDate(tickTime_);
+    dayFiles_.CreateForNewDay(runningDay_);
+}
+
+void TarveddeMain::WriteDiaryAndViewerFiles() {
+    WriteDiaryData(state_);
+    dayFiles_.WriteViewerFile(runningDay_);
+}
+
+void TarveddeMain::WriteSampleAndDayRecords() {
+    dayFiles_.WriteCycleRows(runningDay_);
+}
+
+void TarveddeMain::Tagesdatenloeschen1Click() {
+    if (host_.op.Ask("Neue Dateien erzeugen und Statistik initialisieren ?",
+                     QuestionButtons::YesNo) != Answer::Yes) {
+        return;
+    }
+    dayFiles_.StartNextVersion(runningDay_);
+    RecreateCumulativeStateFiles();
+    ReinitialiseDayStatistics(state_);
+    bool deleted = true;
+    for (const char* name : kBufferFiles) {
+        deleted = DeleteIfExists(host_.files, state_.PathOf(name)) && deleted;
+    }
+    if (!deleted) {
+        host_.op.ShowMessage("Fehler beim Löschen von Zwischenspeicher-Dateien !");
+    }
+}
+
+}  // namespace tarvedde
