@@ -11,6 +11,7 @@
 namespace tarvedde {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -20,6 +21,10 @@ using testing::TempDir;
 const char kStamp[] = "05.Mrz.24, 07:00:00 > ";
 const char kOneItem[] =
     "[DDE]\nAutoStart=0\nItemcount=1\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
+// Acquisition from the start, a cycle every 10 s.
+const char kAcquiring[] =
+    "[DDE]\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\n"
+    "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
 std::vector<ScenarioCommand> Parse(const std::string& script) {
     auto parsed = ParseScenarioScript(script);
@@ -27,14 +32,20 @@ std::vector<ScenarioCommand> Parse(const std::string& script) {
     return parsed.ok() ? parsed.value() : std::vector<ScenarioCommand>{};
 }
 
-ScenarioCommand Command(const std::string& line) {
-    auto commands = Parse(line);
-    return commands.empty() ? ScenarioCommand{0, "kill", KillCommand{}} : commands.front();
-}
-
 class ScenarioRunnerTest : public testing::ScenarioFixture {
 protected:
-    void SetUp() override { dir_.WriteText("TARVEDDE.INI", kOneItem); }
+    void SetUp() override { Fresh(); }
+    void Fresh(const char* ini = kOneItem) {
+        dir_.Clear();
+        dir_.WriteText("TARVEDDE.INI", ini);
+    }
+
+    // The commands one by one on a runner that goes on; a refusal fails the test.
+    static void Steps(ScenarioRunner& runner, const std::string& script) {
+        for (const ScenarioCommand& command : Parse(script)) {
+            ASSERT_TRUE(runner.Execute(command).ok()) << command.line;
+        }
+    }
 
     int Run(ScenarioRunner& runner, const std::string& script) {
         return runner.Run(Parse(script), errors_);
@@ -52,7 +63,9 @@ protected:
 
 TEST_F(ScenarioRunnerTest, StartLogsTheProgramDirectoryAndTheEndClosesAsTheHostWould) {
     dir_.WriteText("operator.txt", "from an earlier run\n");
-    ASSERT_EQ(Run("start\n"), 0) << errors_.str();
+    ScenarioRunner runner(Options());
+    ASSERT_EQ(Run(runner, "start\nadvance 1h\n"), 0) << errors_.str();
+    EXPECT_EQ(runner.Clock().ElapsedMs(), 3'600'000);
     const auto log = Log();
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[0], std::string(kStamp) + "Programmstart in " + dir_.Path());
@@ -70,7 +83,7 @@ TEST_F(ScenarioRunnerTest, ClockAndSourceShapeTheStart) {
     const auto log = Log();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log[0], "31.Dez.24, 23:59:58 > Programmstart in " + dir_.Path());
-    EXPECT_THAT(log, ::testing::Contains("31.Dez.24, 23:59:58 > OPC-Host : "));
+    EXPECT_THAT(log, Contains("31.Dez.24, 23:59:58 > OPC-Host : "));
     EXPECT_THAT(dir_.Bytes("TARVEDDE.INI"), HasSubstr("AktuTag=31.12.2024\r\n"));
 }
 
@@ -79,19 +92,17 @@ TEST_F(ScenarioRunnerTest, ClockAndTimeZoneMeanTheSameInEitherOrder) {
     for (const char* script : {"timezone Europe/Berlin\nclock 2024-03-31 01:59:59\n",
                                "clock 2024-03-31 01:59:59\ntimezone Europe/Berlin\n"}) {
         ScenarioRunner runner(Options());
-        for (const ScenarioCommand& command : Parse(script)) {
-            ASSERT_TRUE(runner.Execute(command).ok()) << script;
-        }
+        Steps(runner, script);
         EXPECT_EQ(runner.Clock().Now(), beforeChange) << script;
-        ASSERT_TRUE(runner.Execute(Command("advance 1s")).ok());
+        Steps(runner, "advance 1s");
         // Berlin sets its clocks forward at 02:00 that night.
         EXPECT_EQ(runner.Clock().Now(), EncodeDateTime(2024, 3, 31, 3, 0, 0, 0)) << script;
-        ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-31 04:00:00")).ok());
+        Steps(runner, "advance-to 2024-03-31 04:00:00");
         EXPECT_EQ(runner.Clock().ElapsedMs(), 3'601'000) << script;
     }
     ScenarioRunner noZone(Options());
-    ASSERT_TRUE(noZone.Execute(Command("clock 2024-03-31 01:59:59")).ok());
-    ASSERT_TRUE(noZone.Execute(Command("advance 1s")).ok());
+    Steps(noZone, "clock 2024-03-31 01:59:59");
+    Steps(noZone, "advance 1s");
     EXPECT_EQ(noZone.Clock().Now(), EncodeDateTime(2024, 3, 31, 2, 0, 0, 0));
 }
 
@@ -106,28 +117,30 @@ TEST_F(ScenarioRunnerTest, TimersFireUpToAndAtTheEndOfEachAdvanceInElapsedTime) 
     int fired = 0;
     auto timer = runner.Loop().CreateTimer("Test", 1000, [&fired] { ++fired; });
     timer->SetEnabled(true);
-    ASSERT_TRUE(runner.Execute(Command("advance 10s")).ok());
+    Steps(runner, "advance 10s");
     EXPECT_EQ(fired, 10);
-    ASSERT_TRUE(runner.Execute(Command("advance 999ms")).ok());
+    Steps(runner, "advance 999ms");
     EXPECT_EQ(fired, 10);
-    ASSERT_TRUE(runner.Execute(Command("advance 1ms")).ok());
+    Steps(runner, "advance 1ms");
     EXPECT_EQ(fired, 11);
-    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 07:00:15")).ok());
+    Steps(runner, "advance-to 2024-03-05 07:00:15");
     EXPECT_EQ(fired, 15);
     EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
     // A moment in the past moves nothing; a clock step moves the wall clock only.
-    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 07:00:00")).ok());
+    Steps(runner, "advance-to 2024-03-05 07:00:00");
     EXPECT_EQ(fired, 15);
     EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
-    ASSERT_TRUE(runner.Execute(Command("clock-step -1h")).ok());
+    Steps(runner, "clock-step -1h");
     EXPECT_EQ(runner.Clock().Now(), EncodeDateTime(2024, 3, 5, 6, 0, 15, 0));
     EXPECT_EQ(runner.Clock().ElapsedMs(), 15'000);
-    ASSERT_TRUE(runner.Execute(Command("advance-to 2024-03-05 06:30:15")).ok());
+    Steps(runner, "advance-to 2024-03-05 06:30:15");
     EXPECT_EQ(runner.Clock().ElapsedMs(), 1'815'000);
     EXPECT_EQ(fired, 1815);
 }
 
-TEST_F(ScenarioRunnerTest, AQueuedAnswerGoesOnAndIsTranscribed) {
+// A marker or a held lock makes the start ask: a queued answer goes on, an unanswered
+// question takes its default and the program ends where it stands, without FormClose.
+TEST_F(ScenarioRunnerTest, TheStartQuestionTakesTheQueuedAnswerOrEndsTheProgram) {
     dir_.WriteText("$dde_activ", "");
     ASSERT_EQ(Run("answer no\nstart\n"), 0) << errors_.str();
     EXPECT_THAT(Transcript(),
@@ -135,27 +148,33 @@ TEST_F(ScenarioRunnerTest, AQueuedAnswerGoesOnAndIsTranscribed) {
                             "Verzeichnis " +
                                 dir_.Path() + " aktiv zu sein !",
                             "QUESTION Programmstart abbrechen ? -> No"));
-    EXPECT_THAT(Log(), ::testing::Contains(std::string(kStamp) + "Neustart"));
+    EXPECT_THAT(Log(), Contains(std::string(kStamp) + "Neustart"));
     EXPECT_FALSE(dir_.Exists("$dde_activ"));
-}
 
-TEST_F(ScenarioRunnerTest, AnUnansweredStartQuestionEndsTheProgramWhereItStands) {
+    Fresh();
     dir_.WriteText("$dde_activ", "");
-    ScenarioRunner runner(Options());
-    ASSERT_EQ(Run(runner, "start\nadvance 1h\n"), 0) << errors_.str();
+    ScenarioRunner unanswered(Options());
+    ASSERT_EQ(Run(unanswered, "start\nadvance 1h\n"), 0) << errors_.str();
     EXPECT_THAT(Transcript(), ElementsAre(StartsWith("MESSAGE Ein Tarvewater_DDE_CLient"),
                                           "QUESTION Programmstart abbrechen ? -> Yes"));
-    EXPECT_TRUE(runner.Ended());
-    EXPECT_TRUE(runner.Shell().terminated());
-    EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
-    EXPECT_THAT(Log(), Not(::testing::Contains(std::string(kStamp) + "Neustart")));
-    // The process ended without FormClose: its marker stays, as after a real exit.
+    EXPECT_TRUE(unanswered.Ended());
+    EXPECT_TRUE(unanswered.Shell().terminated());
+    EXPECT_EQ(unanswered.Clock().ElapsedMs(), 0);
+    EXPECT_THAT(Log(), Not(Contains(std::string(kStamp) + "Neustart")));
     EXPECT_TRUE(dir_.Exists("$dde_activ"));
+
+    Fresh();
+    ScenarioRunner locked(Options());
+    const auto other = locked.Locks().Acquire("tarvedde");
+    ASSERT_EQ(Run(locked, "answer yes\nstart\n"), 0) << errors_.str();
+    EXPECT_EQ(dir_.Bytes("operator.txt"),
+              "MESSAGE Die Anwendung Tarvewater_DDE_CLient l\xE4uft bereits auf dem PC !\r\n"
+              "QUESTION Programmstart abbrechen ? -> Yes\r\n");
 }
 
 TEST_F(ScenarioRunnerTest, AProgramThatEndsItselfStopsTheAdvanceAtOnce) {
     ScenarioRunner ending(Options());
-    ASSERT_TRUE(ending.Execute(Command("start")).ok());
+    Steps(ending, "start");
     int fired = 0;
     auto timer = ending.Loop().CreateTimer("Test", 1000, [&] {
         if (++fired == 3) {
@@ -163,7 +182,7 @@ TEST_F(ScenarioRunnerTest, AProgramThatEndsItselfStopsTheAdvanceAtOnce) {
         }
     });
     timer->SetEnabled(true);
-    ASSERT_TRUE(ending.Execute(Command("advance 10s")).ok());
+    Steps(ending, "advance 10s");
     EXPECT_EQ(fired, 3);
     EXPECT_EQ(ending.Clock().ElapsedMs(), 3'000);
     EXPECT_TRUE(ending.Ended());
@@ -173,28 +192,19 @@ TEST_F(ScenarioRunnerTest, AProgramThatEndsItselfStopsTheAdvanceAtOnce) {
     EXPECT_TRUE(dir_.Exists("$dde_activ"));
 }
 
-TEST_F(ScenarioRunnerTest, AHeldLockAsksAndTheTranscriptIsWindows1252WithCrLf) {
-    ScenarioRunner runner(Options());
-    const auto other = runner.Locks().Acquire("tarvedde");
-    ASSERT_EQ(Run(runner, "answer yes\nstart\n"), 0) << errors_.str();
-    EXPECT_EQ(dir_.Bytes("operator.txt"),
-              "MESSAGE Die Anwendung Tarvewater_DDE_CLient l\xE4uft bereits auf dem PC !\r\n"
-              "QUESTION Programmstart abbrechen ? -> Yes\r\n");
-}
-
 TEST_F(ScenarioRunnerTest, SetReachesTheItemLinkedToThatServerItem) {
     dir_.WriteText("TARVEDDE.INI",
                    "[DDE]\nAutoStart=0\nItemcount=3\n[Items]\nItem1=Zulauf Q\nItem2=C\n"
                    "Item3=Zulauf Q\n[Itemnames]\nItem1=A\nItem2=B\nItem3=C\n");
     ScenarioRunner runner(Options());
-    ASSERT_TRUE(runner.Execute(Command("start")).ok());
+    Steps(runner, "start");
     EngineState& state = runner.Engine()->State();
-    ASSERT_TRUE(runner.Execute(Command("set \"Zulauf Q\" \"12,5\\xB0\"")).ok());
+    Steps(runner, "set \"Zulauf Q\" \"12,5\\xB0\"");
     EXPECT_EQ(state.runtime[1].newestText, "12,5°");
     EXPECT_EQ(state.runtime[2].newestText, "");
     // The client hands a value to the first item that holds the link, as DDE does.
     EXPECT_EQ(state.runtime[3].newestText, "");
-    EXPECT_EQ(runner.Execute(Command("start")).error().message,
+    EXPECT_EQ(runner.Execute(Parse("start").front()).error().message,
               "line 1: 'start' may come only once");
 }
 
@@ -215,23 +225,17 @@ TEST_F(ScenarioRunnerTest, ServerDownLosesTheConnectionAndServerUpRestoresIt) {
         << log;
 }
 
-TEST_F(ScenarioRunnerTest, MenuBeendenEndsTheProgramAndTheScript) {
+TEST_F(ScenarioRunnerTest, MenuBeendenEndsTheProgramAndTheScriptAnUnknownMenuStopsTheRun) {
     ScenarioRunner runner(Options());
     ASSERT_EQ(Run(runner, "start\nmenu Beenden1\nadvance 1h\n"), 0) << errors_.str();
     EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
     EXPECT_TRUE(dir_.Exists("_TARVEDDE_LOG.TXT"));
     EXPECT_FALSE(dir_.Exists("$dde_activ"));
 
-    ScenarioRunner goesOn(Options());
-    ASSERT_EQ(Run(goesOn, "start\nadvance 1h\n"), 0) << errors_.str();
-    EXPECT_EQ(goesOn.Clock().ElapsedMs(), 3'600'000);
-}
-
-TEST_F(ScenarioRunnerTest, AnUnknownMenuStopsTheRunAndClosesTheProgram) {
-    ScenarioRunner runner(Options());
-    EXPECT_EQ(Run(runner, "start\nmenu Datei1\nadvance 1h\n"), 2);
+    ScenarioRunner unknown(Options());
+    EXPECT_EQ(Run(unknown, "start\nmenu Datei1\nadvance 1h\n"), 2);
     EXPECT_EQ(errors_.str(), "line 2: 'menu Datei1' is not yet supported\n");
-    EXPECT_EQ(runner.Clock().ElapsedMs(), 0);
+    EXPECT_EQ(unknown.Clock().ElapsedMs(), 0);
     EXPECT_FALSE(dir_.Exists("$dde_activ"));
     EXPECT_EQ(Run("start\nclick btNichts\n"), 2);
     EXPECT_THAT(errors_.str(), HasSubstr("line 2: 'click btNichts' is not yet supported\n"));
@@ -287,16 +291,13 @@ TEST_F(ScenarioRunnerTest, TheSameDirectoryAndScriptGiveIdenticalFiles) {
 }
 
 TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndAStartGoesOnWithTheDay) {
-    dir_.WriteText("TARVEDDE.INI",
-                   "[DDE]\nAutoStart=1\nIntervall=10\nEinheit=0\n" + std::string(kOneItem + 6));
+    Fresh(kAcquiring);
     ScenarioRunner runner(Options());
-    for (const char* line : {"start", "set Q \"1,5\"", "advance 1m"}) {
-        ASSERT_TRUE(runner.Execute(Command(line)).ok()) << line;
-    }
+    Steps(runner, "start\nset Q \"1,5\"\nadvance 1m\n");
     ASSERT_FALSE(runner.Ended());
     const std::string logBefore = dir_.Bytes("_DDE_OPC_LOGALL.TXT");
     const std::string dayBefore = dir_.Bytes("20240305.DAT");
-    ASSERT_TRUE(runner.Execute(Command("kill")).ok());
+    Steps(runner, "kill");
     EXPECT_EQ(runner.Engine(), nullptr);
     EXPECT_FALSE(runner.Ended());
     EXPECT_EQ(dir_.Bytes("_DDE_OPC_LOGALL.TXT"), logBefore);
@@ -305,16 +306,12 @@ TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndAStartGoesOnWithTheDay) {
     EXPECT_FALSE(dir_.Exists("_TARVEDDE_LOG.TXT"));
     // Nothing of the dead program runs on: a kill ends its DDE conversations as the system
     // ends a dead process's, so the server's outage reaches nobody.
-    for (const char* line :
-         {"advance 30s", "server down", "advance 5s", "server up", "advance 25s"}) {
-        ASSERT_TRUE(runner.Execute(Command(line)).ok()) << line;
-    }
+    Steps(runner, "advance 30s\nserver down\nadvance 5s\nserver up\nadvance 25s\n");
     EXPECT_EQ(dir_.Bytes("_DDE_OPC_LOGALL.TXT"), logBefore);
 
-    ASSERT_TRUE(runner.Execute(Command("start")).ok());
-    ASSERT_TRUE(runner.Execute(Command("set Q \"2,5\"")).ok());
+    Steps(runner, "start\nset Q \"2,5\"\n");
     EXPECT_EQ(runner.Engine()->State().runtime[1].newestText, "2,5");
-    ASSERT_TRUE(runner.Execute(Command("advance 1m")).ok());
+    Steps(runner, "advance 1m");
     runner.Finish();
     const std::string log = dir_.Bytes("_DDE_OPC_LOGALL.TXT");
     const std::string text = Cp1252ToUtf8(log);
@@ -325,13 +322,63 @@ TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndAStartGoesOnWithTheDay) {
     EXPECT_THAT(text, Not(HasSubstr("Mutex schon vorhanden")));
     const auto rows = dir_.Lines("20240305.DAT");
     EXPECT_EQ(dir_.Bytes("20240305.DAT").substr(0, dayBefore.size()), dayBefore);
-    EXPECT_THAT(rows, ::testing::Contains(StartsWith("2024.3.5;07:01:00;")));
-    EXPECT_THAT(rows, ::testing::Contains(StartsWith("2024.3.5;07:02:00;")));
-    EXPECT_THAT(rows, Not(::testing::Contains(StartsWith("2024.3.5;07:01:30;"))));
+    EXPECT_THAT(rows, Contains(StartsWith("2024.3.5;07:01:00;")));
+    EXPECT_THAT(rows, Contains(StartsWith("2024.3.5;07:02:00;")));
+    EXPECT_THAT(rows, Not(Contains(StartsWith("2024.3.5;07:01:30;"))));
     EXPECT_FALSE(dir_.Exists("20240305_1.DAT"));
     // The end of the script closes the running program through the countdown.
     EXPECT_THAT(text, HasSubstr("05.Mrz.24, 07:03:08 > Programm wird jetzt unsauber beendet."));
     EXPECT_FALSE(dir_.Exists("$dde_activ"));
+}
+
+// A wall clock set back across midnight: the day only moves forward. The step back is
+// logged once, the day change runs once, and the cycles before midnight on the set-back
+// clock write their rows into the running day's files.
+TEST_F(ScenarioRunnerTest, AClockSetBackAcrossMidnightChangesTheDayOnce) {
+    Fresh(kAcquiring);
+    ASSERT_EQ(Run("clock 2024-03-05 23:59:35\nstart\nset Q \"12,5\"\nadvance 50s\n"
+                  "clock-step -1m\nadvance 90s\n"),
+              0)
+        << errors_.str();
+    const auto log = Log();
+    EXPECT_THAT(log, Contains(HasSubstr("Tageswechsel erkannt")).Times(1));
+    EXPECT_THAT(log, Contains(HasSubstr("Uhr zurückgestellt")).Times(1));
+    EXPECT_THAT(log, Contains("05.Mrz.24, 23:59:35 > Uhr zurückgestellt: 05.03.2024 23:59:35 "
+                              "liegt vor dem Tag 06.03.2024."));
+    EXPECT_THAT(dir_.Bytes("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024\r\n"));
+    EXPECT_THAT(dir_.Lines("20240305.DAT"),
+                ElementsAre("2024.3.5;23:59:35;0,000", "2024.3.5;23:59:45;12,500",
+                            "2024.3.5;23:59:55;12,500"));
+    // The set-back cycles keep the clock's time; 00:00:05 to 00:00:25 come twice, once
+    // before and once after the step back.
+    EXPECT_THAT(dir_.Lines("20240306.DAT"),
+                ElementsAre("2024.3.6;00:00:05;12,500", "2024.3.6;00:00:15;12,500",
+                            "2024.3.6;00:00:25;12,500", "2024.3.5;23:59:35;12,500",
+                            "2024.3.5;23:59:45;12,500", "2024.3.5;23:59:55;12,500",
+                            "2024.3.6;00:00:05;12,500", "2024.3.6;00:00:15;12,500",
+                            "2024.3.6;00:00:25;12,500", "2024.3.6;00:00:35;12,500",
+                            "2024.3.6;00:00:45;12,500", "2024.3.6;00:00:55;12,500"));
+}
+
+// A start after a change of the calibration factor begins a new version of the day's
+// files with a state created afresh: there is no restored minimum to keep, so the day's
+// first value counts like any other.
+TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeKeepsTheDaysFirstValueAsMinimum) {
+    Fresh(kAcquiring);
+    dir_.WriteText("EICH.INI", "[Zulauf]\nM=1\nT=0\nD=1\n");
+    ScenarioRunner runner(Options());
+    // The server's value stands at 0 when the program is killed, so the next start's
+    // first cycle reads 0 whether or not the server sends it as the link starts.
+    Steps(runner, "start\nset Q \"7\"\nadvance 20s\nset Q \"0\"\nadvance 5s\nkill\n");
+    dir_.WriteText("EICH.INI", "[Zulauf]\nM=2\nT=0\nD=1\n");
+    Steps(runner, "answer no\nstart\nadvance 5s\nset Q \"7\"\nadvance 10s\n");
+    ASSERT_THAT(Log(), Contains("05.Mrz.24, 07:00:25 > Neustart : Neue Headerdatei erzeugt."));
+    EXPECT_THAT(Log(), Not(Contains(HasSubstr("Korrektur"))));
+    const ItemStatistics& zulauf = runner.Engine()->State().statistics[1];
+    EXPECT_EQ(zulauf.count, 2.0);
+    EXPECT_EQ(zulauf.minimum, 0.0);
+    EXPECT_EQ(zulauf.maximum, 14.0);
+    EXPECT_EQ(runner.Engine()->State().grid.Cell(1, 2), "0,000");
 }
 
 TEST(ScenarioFile, RunsWithAPrivateLockDirectoryAndRemovesIt) {
@@ -351,8 +398,7 @@ TEST(ScenarioFile, RunsWithAPrivateLockDirectoryAndRemovesIt) {
     }
     EXPECT_EQ(status, 0) << errors.str();
     EXPECT_FALSE(leftOver);
-    EXPECT_THAT(dir.Lines("_DDE_OPC_LOGALL.TXT"),
-                ::testing::Contains(HasSubstr("Mutex = tarvedde")));
+    EXPECT_THAT(dir.Lines("_DDE_OPC_LOGALL.TXT"), Contains(HasSubstr("Mutex = tarvedde")));
 }
 
 TEST(ScenarioFile, ReportsWhatCannotBeUsed) {

@@ -1,4 +1,5 @@
-// Real directories for the scenario tests: the runner works on disk, as its users do.
+// Real directories for the scenario and end-to-end tests: the programs work on disk, as
+// their users do.
 #pragma once
 
 #include <gtest/gtest.h>

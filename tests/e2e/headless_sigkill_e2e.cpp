@@ -22,8 +22,7 @@
 #include <vector>
 
 #include "engine/persistence/state_records.h"
-#include "platform/file_system.h"
-#include "platform/text_encoding.h"
+#include "tests/app/scenario_test_files.h"
 #include "tests/e2e/exec_child.h"
 
 namespace tarvedde {
@@ -36,7 +35,6 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr int kKills = 10;
 constexpr int kAimedKills = 7;
 constexpr int kItems = 3;
-constexpr char kLogFile[] = "_DDE_OPC_LOGALL.TXT";
 constexpr char kStartLine[] = "Programmstart in ";
 
 // What a start logs when it could not take over a state file or the day, or gave up.
@@ -56,10 +54,6 @@ constexpr const char* kReinitialisations[] = {
     "Start abgebrochen !",
 };
 
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 std::size_t CountRows(const std::string& bytes) {
     return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
 }
@@ -68,9 +62,9 @@ std::size_t CountRows(const std::string& bytes) {
 // within microseconds rather than a polling interval.
 class DayRowWatch {
 public:
-    DayRowWatch(FileSystem& files, const std::string& dir)
-        : files_(files), dir_(dir), fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        ok_ = fd_ >= 0 && inotify_add_watch(fd_, dir.c_str(), IN_MODIFY) >= 0;
+    DayRowWatch(const testing::TempDir& root, const std::string& dir)
+        : root_(root), dir_(dir), fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        ok_ = fd_ >= 0 && inotify_add_watch(fd_, (root.Path() + dir).c_str(), IN_MODIFY) >= 0;
     }
     ~DayRowWatch() { close(fd_); }
     bool ok() const { return ok_; }
@@ -78,9 +72,7 @@ public:
     bool DayChanged() const { return dayChanged_; }
 
     std::size_t Rows() const {
-        const auto bytes =
-            dayFile_.empty() ? Result<std::string>(std::string()) : files_.ReadAll(dir_ + dayFile_);
-        return bytes ? CountRows(bytes.value()) : 0;
+        return dayFile_.empty() ? 0 : CountRows(root_.Bytes(dir_ + dayFile_));
     }
 
     // True as soon as the day file holds `rows` rows or the day changed; false after `limit`.
@@ -117,7 +109,7 @@ private:
         }
     }
 
-    FileSystem& files_;
+    const testing::TempDir& root_;
     std::string dir_;
     int fd_;
     bool ok_ = false;
@@ -128,30 +120,26 @@ private:
 class HeadlessSigkill : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/sigkill-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        plant_ = root_ + "/plant/";
         std::filesystem::create_directories(plant_);
-        std::filesystem::create_directories(root_ + "/tmp");
+        std::filesystem::create_directories(root_.Path() + "tmp");
         // Rising values, a counter whose differences the client keeps across restarts and
         // an on/off signal.
-        WriteText(root_ + "/plantsim.ini",
-                  "[Service]\r\nName=PlantSim\r\nTopic=Werte\r\n[Items]\r\nCount=3\r\n"
-                  "[Item1]\r\nName=Zulauf\r\nGenerator=counter\r\nIntervalMs=250\r\nValue=10\r\n"
-                  "Step=0,5\r\nMax=90000\r\nDecimals=1\r\n"
-                  "[Item2]\r\nName=Strom\r\nGenerator=counter\r\nIntervalMs=500\r\n"
-                  "Value=12000\r\nStep=0,25\r\nWrap=0\r\n"
-                  "[Item3]\r\nName=Pumpe\r\nGenerator=digital\r\nIntervalMs=700\r\n");
-        WriteText(plant_ + "TARVEDDE.INI",
-                  "[DDE]\r\nItemcount=3\r\nIntervall=1\r\nAutoStart=1\r\nServer=PlantSim\r\n"
-                  "Topic=Werte\r\n[Items]\r\nItem1=Zulauf\r\nItem2=Strom\r\nItem3=Pumpe\r\n"
-                  "[Itemnames]\r\nItem1=Zulauf\r\nItem2=Strom\r\nItem3=Pumpe\r\n"
-                  "[Differenz]\r\nItem2=1\r\n[Grafiktyp]\r\nItem3=2\r\n");
-        watch_ = std::make_unique<DayRowWatch>(*files_, plant_);
+        root_.WriteText("plantsim.ini",
+                        "[Service]\nName=PlantSim\nTopic=Werte\n[Items]\nCount=3\n"
+                        "[Item1]\nName=Zulauf\nGenerator=counter\nIntervalMs=250\nValue=10\n"
+                        "Step=0,5\nMax=90000\nDecimals=1\n"
+                        "[Item2]\nName=Strom\nGenerator=counter\nIntervalMs=500\nValue=12000\n"
+                        "Step=0,25\nWrap=0\n"
+                        "[Item3]\nName=Pumpe\nGenerator=digital\nIntervalMs=700\n");
+        root_.WriteText("plant/TARVEDDE.INI",
+                        "[DDE]\nItemcount=3\nIntervall=1\nAutoStart=1\nServer=PlantSim\n"
+                        "Topic=Werte\n[Items]\nItem1=Zulauf\nItem2=Strom\nItem3=Pumpe\n"
+                        "[Itemnames]\nItem1=Zulauf\nItem2=Strom\nItem3=Pumpe\n"
+                        "[Differenz]\nItem2=1\n[Grafiktyp]\nItem3=2\n");
+        watch_ = std::make_unique<DayRowWatch>(root_, "plant/");
         ASSERT_TRUE(watch_->ok());
-        plantsim_ = Spawn({PLANTSIM_PATH, "--config", root_ + "/plantsim.ini", "--dde-dir",
-                           root_ + "/dde", "--seed", "11"},
+        plantsim_ = Spawn({PLANTSIM_PATH, "--config", root_.Path() + "plantsim.ini", "--dde-dir",
+                           root_.Path() + "dde", "--seed", "11"},
                           "plantsim.err");
     }
 
@@ -162,19 +150,17 @@ protected:
                 waitpid(pid, nullptr, 0);
             }
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
     }
 
     pid_t Spawn(std::vector<std::string> args, const std::string& output) {
-        const std::string outputPath = root_ + "/" + output;
+        const std::string outputPath = root_.Path() + output;
         const pid_t pid = fork();
         if (pid != 0) {
             return pid;
         }
         // A private lock directory and socket directory: other tests run beside this one.
-        setenv("TMPDIR", (root_ + "/tmp").c_str(), 1);
-        setenv("TARVEDDE_DDE_DIR", (root_ + "/dde").c_str(), 1);
+        setenv("TMPDIR", (root_.Path() + "tmp").c_str(), 1);
+        setenv("TARVEDDE_DDE_DIR", (root_.Path() + "dde").c_str(), 1);
         if (FILE* out = std::freopen(outputPath.c_str(), "a", stderr)) {
             dup2(fileno(out), STDOUT_FILENO);
         }
@@ -198,8 +184,8 @@ protected:
     }
 
     std::vector<ConfigRecord> DayAccumulators() const {
-        const auto bytes = files_->ReadAll(plant_ + "TARVEDDE.COF");
-        BinaryReader in(bytes ? std::string_view(bytes.value()) : std::string_view());
+        const std::string bytes = root_.Bytes("plant/TARVEDDE.COF");
+        BinaryReader in(bytes);
         std::vector<ConfigRecord> records;
         while (auto record = DecodeConfigRecord(in)) {
             records.push_back(*record);
@@ -213,10 +199,7 @@ protected:
         return static_cast<double>(watch_->Rows()) - (records.empty() ? 0.0 : records[0].count);
     }
 
-    std::string Log() const {
-        const auto bytes = files_->ReadAll(plant_ + kLogFile);
-        return bytes ? Cp1252ToUtf8(bytes.value()) : std::string();
-    }
+    std::string Log() const { return Cp1252ToUtf8(root_.Bytes("plant/_DDE_OPC_LOGALL.TXT")); }
 
     // An aimed kill follows the 1st to 3rd new day row by less than a save takes; the
     // others fall anywhere in the first 2.5 s, the start included.
@@ -266,9 +249,8 @@ protected:
                   << '\n';
     }
 
-    std::unique_ptr<FileSystem> files_ = MakeRealFileSystem();
-    std::string root_;
-    std::string plant_;
+    testing::TempDir root_;
+    const std::string plant_ = root_.Path() + "plant/";
     std::unique_ptr<DayRowWatch> watch_;
     int kills_ = 0;
     double lag_ = 0.0;  // day rows the saved count misses after the kills so far
@@ -339,7 +321,7 @@ TEST_F(HeadlessSigkill, EveryRestartTakesTheDayOverAndAKillCostsTheCountAtMostOn
     std::cout << "day rows " << watch_->Rows() << ", day count " << records[0].count << '\n';
     EXPECT_EQ(CountLag(), lag_);
     EXPECT_EQ(records[1].count, records[0].count);
-    EXPECT_EQ(files_->ReadAll(plant_ + "$clean").value(), "0\r\n");
+    EXPECT_EQ(root_.Bytes("plant/$clean"), "0\r\n");
 }
 
 }  // namespace

@@ -14,61 +14,57 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-ItemConfig Item(GeneratorKind kind, double min, double max, int decimals = 0) {
+// Ticks 1 s apart, periods of 4 s; whole numbers without a delimiter unless asked for.
+ItemConfig Item(GeneratorKind kind, double min, double max, double value = 0, bool wrap = true,
+                const char* pattern = "01", int decimals = 0, bool delimiter = false) {
     ItemConfig item;
     item.kind = kind;
     item.intervalMs = 1000;
     item.periodMs = 4000;
     item.min = min;
     item.max = max;
+    item.value = value;
+    item.wrap = wrap;
+    item.pattern = pattern;
     item.decimals = decimals;
-    item.delimiter = false;
+    item.delimiter = delimiter;
     return item;
 }
 
-Texts Ticks(const ItemConfig& item, int count, std::uint32_t seed = 1) {
+Texts Ticks(const ItemConfig& item, std::size_t count, std::uint32_t seed = 1) {
     Generator generator(item, seed);
     Texts texts;
-    for (int i = 0; i < count; ++i) {
+    while (texts.size() < count) {
         texts.push_back(generator.Next());
     }
     return texts;
 }
 
-TEST(PlantsimGenerator, ValueTextHasTheDecimalCommaAndCrLfUnlessTheDelimiterIsOff) {
-    ItemConfig item = Item(GeneratorKind::kConstant, 0, 100, 2);
-    item.value = -12.5;
-    item.delimiter = true;
-    EXPECT_EQ(Ticks(item, 2), (Texts{"-12,50\r\n", "-12,50\r\n"}));
-    item.delimiter = false;
-    item.decimals = 0;
-    item.value = 12.4;
-    EXPECT_EQ(Ticks(item, 1), (Texts{"12"}));
-}
-
-TEST(PlantsimGenerator, SineStartsInTheMiddleAndSpansMinToMaxOverOnePeriod) {
-    EXPECT_EQ(Ticks(Item(GeneratorKind::kSine, 20, 80), 5), (Texts{"50", "80", "50", "20", "50"}));
-}
-
-TEST(PlantsimGenerator, RampSawtoothRestartsAtThePeriodAndTriangleTurnsBack) {
-    ItemConfig item = Item(GeneratorKind::kRamp, 0, 100);
-    EXPECT_EQ(Ticks(item, 6), (Texts{"0", "25", "50", "75", "0", "25"}));
-    item.wrap = false;
-    EXPECT_EQ(Ticks(item, 6), (Texts{"0", "50", "100", "50", "0", "50"}));
-}
-
-TEST(PlantsimGenerator, CounterRestartsAtMinOnlyAboveMaxAndOnlyWithWrap) {
-    ItemConfig item = Item(GeneratorKind::kCounter, 0, 10);
-    item.value = 8;
-    item.step = 1;
-    EXPECT_EQ(Ticks(item, 5), (Texts{"8", "9", "10", "0", "1"}));
-    item.wrap = false;
-    EXPECT_EQ(Ticks(item, 5), (Texts{"8", "9", "10", "11", "12"}));
+TEST(PlantsimGenerator, EachKindTickByTick) {
+    using K = GeneratorKind;
+    const std::pair<ItemConfig, Texts> cases[] = {
+        // A sine starts in the middle and spans min to max over one period.
+        {Item(K::kSine, 20, 80), {"50", "80", "50", "20", "50"}},
+        // A ramp restarts at the period; without wrap it turns back.
+        {Item(K::kRamp, 0, 100), {"0", "25", "50", "75", "0", "25"}},
+        {Item(K::kRamp, 0, 100, 0, false), {"0", "50", "100", "50", "0", "50"}},
+        // A counter restarts at min only above max and only with wrap.
+        {Item(K::kCounter, 0, 10, 8), {"8", "9", "10", "0", "1"}},
+        {Item(K::kCounter, 0, 10, 8, false), {"8", "9", "10", "11", "12"}},
+        // A digital item cycles through its pattern; anything but 0 is on.
+        {Item(K::kDigital, 0, 1, 0, true, "1x0"), {"1", "1", "0", "1", "1", "0", "1"}},
+        {Item(K::kDigital, 0, 1, 0, true, ""), {"0", "0", "0"}},
+        // The decimal comma, and CR LF unless the delimiter is off.
+        {Item(K::kConstant, 0, 100, -12.5, true, "", 2, true), {"-12,50\r\n", "-12,50\r\n"}},
+        {Item(K::kConstant, 0, 100, 12.4), {"12"}},
+    };
+    for (const auto& [item, ticks] : cases) {
+        EXPECT_EQ(Ticks(item, ticks.size()), ticks);
+    }
 }
 
 TEST(PlantsimGenerator, RandomWalkStartsAtValueStaysWithinBoundsAndRepeatsPerSeed) {
-    ItemConfig item = Item(GeneratorKind::kRandomWalk, 0, 1, 3);
-    item.value = 0.5;
+    ItemConfig item = Item(GeneratorKind::kRandomWalk, 0, 1, 0.5, true, "", 3);
     item.step = 0.4;
     const Texts walk = Ticks(item, 2000);
     EXPECT_EQ(walk.front(), "0,500");
@@ -85,14 +81,6 @@ TEST(PlantsimGenerator, RandomWalkStartsAtValueStaysWithinBoundsAndRepeatsPerSee
     EXPECT_TRUE(reachedMin && reachedMax);
     EXPECT_EQ(Ticks(item, 2000), walk);
     EXPECT_NE(Ticks(item, 2000, 2), walk);
-}
-
-TEST(PlantsimGenerator, DigitalCyclesThroughThePatternAndAnythingButZeroIsOn) {
-    ItemConfig item = Item(GeneratorKind::kDigital, 0, 1);
-    item.pattern = "1x0";
-    EXPECT_EQ(Ticks(item, 7), (Texts{"1", "1", "0", "1", "1", "0", "1"}));
-    item.pattern.clear();
-    EXPECT_EQ(Ticks(item, 3), (Texts{"0", "0", "0"}));
 }
 
 class PlantsimConfig : public ::testing::Test {
