@@ -219,7 +219,6 @@ Status LoadItemList(EngineState& state, IniFile& ini) {
         state.host.op.ShowMessage("Sie haben mehr als " + std::to_string(maxItems) +
                                   " Items definiert !");
     }
-    state.settingsForm.spItems = settings.itemCount;
     if (settings.itemCount <= 0) {
         state.host.op.ShowMessage("Keine Items definiert !");
         settings.configValid = false;

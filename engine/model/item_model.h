@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvedde {
 
@@ -77,6 +78,10 @@ struct GeneralSettings {
     int opcCloseCount = 4;
     std::string valuePrefix = "\r\n";
     std::string valueSuffix = "\r\n";
+    // Character codes of prefix.txt and suffix.txt, one a line; valuePrefix and
+    // valueSuffix are built from them when the item options load.
+    std::vector<std::string> prefixCodes{"13", "10"};
+    std::vector<std::string> suffixCodes{"13", "10"};
     ExtraneousWaterSettings extraneousWater;
     bool configValid = false;
 };
