@@ -115,11 +115,12 @@ struct ItemConfig {
     std::string serverItem = "0";
     std::string itemName;
     std::string unit;
-    bool Warnung = false;
     double UpWarn = 0.0;
     double LoWarn = 0.0;
-    double UpLimit = 100000.0;
-    double LoLimit = -100000.0;
+    // The validity limits values are held to: UpLimit and LoLimit of the settings, on OPC
+    // with scaling the user range MinForUser..MaxForUser instead. Only a load sets them.
+    double effectiveUpLimit = 100000.0;
+    double effectiveLoLimit = -100000.0;
     double IntegralLimit = 0.01;
     int IntegralBezug = 1;
     int WarnFlag2 = 0;
@@ -137,6 +138,7 @@ struct ItemConfig {
     int Grafiktyp = 1;  // 1 analog, 2 digital
     bool Integral = false;
     int Tagesauswahl = 127;
+    // Read again every cycle, so an edit of the settings file shows without a reload.
     bool MaxAusZeit_anzeigen = false;
     int Ganglinie = 0;
     std::string sumUnit;
@@ -163,19 +165,12 @@ struct ItemStatistics {
     double minimum = kMinimumReset;
     double maximum = kMaximumReset;
     double average = 0.0;
-    double UpLimit = 100000.0;
-    double LoLimit = -100000.0;
-    double UpWarn = 0.0;
-    double LoWarn = 0.0;
-    bool Warnung = false;
+    // The item's Warnung switch as the program runs: every load sets it from the settings,
+    // and acknowledging the warning window may switch it off until the next load.
+    bool effectiveWarnung = false;
     double count = 0.0;
     double sum = 0.0;
-    bool MaxAusZeit_anzeigen = false;
-    int Ganglinie = 0;
     double previousValue = 0.0;
-    int WarnFlag2 = 0;
-    bool WarnComp2 = true;
-    double WarnLevel2 = 0.5;
     double correctionMinimum = 0.0;
     // -2.0: no restored count waits for its first value (a start without restored state).
     double correctionCount = -2.0;

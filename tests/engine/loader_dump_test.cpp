@@ -87,8 +87,8 @@ std::string DumpModel(EngineState& s, const Timer& timer) {
         }
         const ItemConfig& i = At(s.items, n);
         out << "item " << n << "\n";
-        FIELD(i, serverItem), FIELD(i, itemName), FIELD(i, unit), FIELD(i, Warnung);
-        FIELD(i, UpWarn), FIELD(i, LoWarn), FIELD(i, UpLimit), FIELD(i, LoLimit);
+        FIELD(i, serverItem), FIELD(i, itemName), FIELD(i, unit);
+        FIELD(i, UpWarn), FIELD(i, LoWarn), FIELD(i, effectiveUpLimit), FIELD(i, effectiveLoLimit);
         FIELD(i, IntegralLimit), FIELD(i, IntegralBezug), FIELD(i, WarnFlag2), FIELD(i, WarnComp2);
         FIELD(i, WarnLevel2), FIELD(i, M15_berechnen), FIELD(i, Tabelle_benutzen);
         FIELD(i, timeFrame.on), FIELD(i, timeFrame.frameStart), FIELD(i, timeFrame.frameEnd);
@@ -106,9 +106,7 @@ std::string DumpModel(EngineState& s, const Timer& timer) {
         FIELD(i, counterReading), FIELD(i, maintenanceOn);
         const ItemStatistics& st = At(s.statistics, n);
         out << " statistics\n";
-        FIELD(st, UpLimit), FIELD(st, LoLimit), FIELD(st, UpWarn), FIELD(st, LoWarn);
-        FIELD(st, Warnung), FIELD(st, MaxAusZeit_anzeigen), FIELD(st, Ganglinie);
-        FIELD(st, WarnFlag2), FIELD(st, WarnComp2), FIELD(st, WarnLevel2);
+        FIELD(st, effectiveWarnung);
         const ConfigRecord& r = At(s.configRecords, n);
         out << " record\n";
         FIELD(r, serverItem), FIELD(r, itemName), FIELD(r, unit), FIELD(r, GrafikRef);

@@ -180,8 +180,8 @@ protected:
         state_.hooks.checkLimitWarning = [this](int item, double value) {
             warnings_.push_back(std::to_string(item) + ":" + std::to_string(value));
         };
-        Stats(1).UpWarn = 50.0;
-        Stats(1).LoWarn = 10.0;
+        Item(1).UpWarn = 50.0;
+        Item(1).LoWarn = 10.0;
     }
     // Which of the values raise a warning.
     std::vector<std::string> Warned(const std::vector<std::string>& texts) {
@@ -199,32 +199,32 @@ TEST_F(WarningTest, OutsideTheWarningRange) {
 }
 
 TEST_F(WarningTest, AnUpperLimitNearZeroSwitchesTheCheckOff) {
-    Stats(1).UpWarn = 0.001;
+    Item(1).UpWarn = 0.001;
     EXPECT_THAT(Warned({"5"}), IsEmpty());
-    Stats(1).UpWarn = -0.001;
+    Item(1).UpWarn = -0.001;
     EXPECT_THAT(Warned({"5"}), IsEmpty());
-    Stats(1).UpWarn = 0.0011;
+    Item(1).UpWarn = 0.0011;
     EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
-    Stats(1).UpWarn = -0.0011;
+    Item(1).UpWarn = -0.0011;
     EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
 }
 
 TEST_F(WarningTest, ASecondItemConditionsTheWarning) {
-    Stats(1).WarnFlag2 = 2;
-    Stats(1).WarnLevel2 = 0.5;
-    Stats(1).WarnComp2 = true;
+    Item(1).WarnFlag2 = 2;
+    Item(1).WarnLevel2 = 0.5;
+    Item(1).WarnComp2 = true;
     Stats(2).currentValue = 0.6;
     EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
     Stats(2).currentValue = 0.5;
     EXPECT_THAT(Warned({"60"}), IsEmpty());
-    Stats(1).WarnComp2 = false;
+    Item(1).WarnComp2 = false;
     EXPECT_THAT(Warned({"60"}), IsEmpty());
     Stats(2).currentValue = 0.4;
     EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
-    Stats(1).WarnFlag2 = 0;
+    Item(1).WarnFlag2 = 0;
     Stats(2).currentValue = 0.5;
     EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
-    Stats(1).WarnFlag2 = maxItems + 1;
+    Item(1).WarnFlag2 = maxItems + 1;
     EXPECT_THAT(Warned({"60"}), IsEmpty());
 }
 
@@ -392,7 +392,7 @@ TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
             throw std::runtime_error("warning window");
         }
     };
-    Stats(1).UpWarn = 1.0;
+    Item(1).UpWarn = 1.0;
     RunCycle({"10", "4"});
     EXPECT_EQ(Shown(2), "4,000");
     EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)", "Main : Exception (2)"));
