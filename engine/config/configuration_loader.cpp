@@ -1,9 +1,8 @@
 // LoadConfiguration: the settings files into the engine-wide settings and (through the
-// step files) the item model. Runs at program start and
-// on every opening of the general settings dialog, so it must leave a running day's
-// state files alone: it only asks for them when they are missing. Each group of steps is
-// guarded: a failure ends its group, the next group runs on what was read, and nothing
-// throws out of here.
+// step files) the item model. Runs at program start and on every opening of the general
+// settings dialog, so it must leave a running day's state files alone: it only asks for
+// them when they are missing. Each group of steps is guarded: a failure ends its group,
+// the next group runs on what was read, and nothing throws out of here.
 #include "engine/config/configuration_loader.h"
 
 #include <algorithm>
