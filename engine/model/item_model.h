@@ -117,8 +117,9 @@ struct ItemConfig {
     std::string unit;
     double UpWarn = 0.0;
     double LoWarn = 0.0;
-    // The validity limits values are held to: UpLimit and LoLimit of the settings, on OPC
-    // with scaling the user range MinForUser..MaxForUser instead. Only a load sets them.
+    // The validity limits a value is held to: the settings' UpLimit and LoLimit, or on OPC
+    // with scaling the user range MinForUser..MaxForUser. Only a load sets them; the
+    // configured limits stay in the settings file.
     double effectiveUpLimit = 100000.0;
     double effectiveLoLimit = -100000.0;
     double IntegralLimit = 0.01;
