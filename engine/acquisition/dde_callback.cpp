@@ -115,10 +115,9 @@ void DdeClient::OnData(const DdeNotification& notification) {
 bool DdeClient::IntegralStep(int item, double now, std::int64_t nowMs, double& value) {
     ItemRuntime& runtime = state_.runtime[item];
     const ItemConfig& config = state_.items[item];
-    const ItemStatistics& statistics = state_.statistics[item];
     value = ParseScaled(item, runtime.newestText, kIntegralMarker);
     value = std::max(value, runtime.lowerBound);
-    value = std::min(value, statistics.UpLimit);
+    value = std::min(value, config.effectiveUpLimit);
     if (config.Tabelle_benutzen > 0 && !ConvertByTable(state_, config.Tabelle_benutzen, value, 1)) {
         return false;
     }
@@ -181,8 +180,8 @@ void DdeClient::DigitalStep(int item, double now, std::int64_t nowMs, double val
 
 void DdeClient::DifferenceStep(int item, double now, std::int64_t nowMs, double value) {
     ItemRuntime& runtime = state_.runtime[item];
-    const ItemStatistics& statistics = state_.statistics[item];
-    if (value < statistics.LoLimit || value > statistics.UpLimit) {
+    const ItemConfig& config = state_.items[item];
+    if (value < config.effectiveLoLimit || value > config.effectiveUpLimit) {
         return;
     }
     if (runtime.lastSampleTime < 0.0) {

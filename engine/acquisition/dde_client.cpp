@@ -154,7 +154,7 @@ void DdeClient::LogItemLimits(int item) {
     line = CutChars(line + config.unit, 41);
     line = CutChars(line + "] : Grenzwerte = ", 58);
     WriteLog(line + FormatFixed(state_.runtime[item].lowerBound, 12, 2, state_.locale) + " / " +
-             FormatFixed(state_.statistics[item].UpLimit, 12, 2, state_.locale));
+             FormatFixed(config.effectiveUpLimit, 12, 2, state_.locale));
 }
 
 // Per-item set-up before the advise link; `skip` for mirrored and switched-off items.
@@ -178,7 +178,7 @@ void DdeClient::SetUpItem(int item, int& mirrored, int& switchedOff, bool& skip)
     runtime.factor = config.calibrationSlope;
     runtime.offset = config.calibrationIntercept;
     runtime.isIntegral = config.Integral;
-    runtime.lowerBound = config.Integral ? config.IntegralLimit : state_.statistics[item].LoLimit;
+    runtime.lowerBound = config.Integral ? config.IntegralLimit : config.effectiveLoLimit;
     LogItemLimits(item);
 }
 

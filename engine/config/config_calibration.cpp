@@ -133,8 +133,8 @@ Status ScaleItem(EngineState& state, IniFile& ini, const IniFile& var, IniFile& 
     }
     ParseUserRange(state, texts, n);
     if (opc) {
-        state.statistics[n].LoLimit = state.configRecords[n].LoLimit = item.MinForUser;
-        state.statistics[n].UpLimit = state.configRecords[n].UpLimit = item.MaxForUser;
+        item.effectiveLoLimit = state.configRecords[n].LoLimit = item.MinForUser;
+        item.effectiveUpLimit = state.configRecords[n].UpLimit = item.MaxForUser;
     }
     if (item.sumUnit.empty()) {
         item.sumUnit = item.unit;

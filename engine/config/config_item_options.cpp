@@ -57,18 +57,14 @@ void LoadWarnings(EngineState& state, const IniFile& ini) {
     for (int n = 1; n <= state.settings.itemCount; ++n) {
         config::ClearWarningState(state, n);
         ItemConfig& item = state.items[n];
-        ItemStatistics& statistics = state.statistics[n];
-        item.Warnung = schema::Read(ini, schema::kWarnung, n);
-        statistics.Warnung = item.Warnung;
-        if (item.Warnung) {
+        bool& warnung = state.statistics[n].effectiveWarnung;
+        warnung = schema::Read(ini, schema::kWarnung, n);
+        if (warnung) {
             item.WarnFlag2 = schema::Read(ini, schema::kWarnFlag2, n);
             item.WarnComp2 = schema::Read(ini, schema::kWarnComp2, n);
             item.WarnLevel2 =
                 config::ParseNumber(schema::Read(ini, schema::kWarnLevel2, n), state.locale)
                     .value_or(0.5);
-            statistics.WarnFlag2 = item.WarnFlag2;
-            statistics.WarnComp2 = item.WarnComp2;
-            statistics.WarnLevel2 = item.WarnLevel2;
         }
         item.M15_berechnen = schema::Read(ini, schema::kM15Berechnen, n);
     }

@@ -1,5 +1,5 @@
 // The item list of TARVEDDE.INI: one pass over items 1..itemCount that fills each item's
-// configuration, statistics limits and TARVEDDE.COF record and rebuilds the item lists of
+// configuration, warning switch and TARVEDDE.COF record and rebuilds the item lists of
 // the main window and the dialogs. At most 180 items of some 30 keys each; the INI file
 // is parsed once and cached. Guarantees: an item is loaded completely or the pass stops
 // at it; a missing item on DDE stops the pass with configValid false; a bad limit or a
@@ -31,9 +31,9 @@ Result<double> ReadLimit(const EngineState& state, const IniFile& ini,
 
 Status LoadLimits(EngineState& state, const IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    item.Warnung = schema::Read(ini, schema::kWarnung, n);
-    double* const targets[] = {&item.UpWarn, &item.LoWarn, &item.UpLimit, &item.LoLimit,
-                               &item.IntegralLimit};
+    state.statistics[n].effectiveWarnung = schema::Read(ini, schema::kWarnung, n);
+    double* const targets[] = {&item.UpWarn, &item.LoWarn, &item.effectiveUpLimit,
+                               &item.effectiveLoLimit, &item.IntegralLimit};
     const schema::ItemKey<schema::TextKey>* const keys[] = {&schema::kUpWarn, &schema::kLoWarn,
                                                             &schema::kUpLimit, &schema::kLoLimit,
                                                             &schema::kIntegralLimit};
@@ -45,12 +45,6 @@ Status LoadLimits(EngineState& state, const IniFile& ini, int n) {
         *targets[i] = value.value();
     }
     item.IntegralBezug = schema::Read(ini, schema::kIntegralBezug, n);
-    ItemStatistics& statistics = state.statistics[n];
-    statistics.Warnung = item.Warnung;
-    statistics.UpWarn = item.UpWarn;
-    statistics.LoWarn = item.LoWarn;
-    statistics.UpLimit = item.UpLimit;
-    statistics.LoLimit = item.LoLimit;
     return {};
 }
 
@@ -125,7 +119,6 @@ Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
 
 Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
     ItemConfig& item = state.items[n];
-    ItemStatistics& statistics = state.statistics[n];
     ConfigRecord& record = state.configRecords[n];
     item.unit = CutText(schema::Read(ini, schema::kEinheiten, n), kMaxUnit);
     item.Integral = schema::Read(ini, schema::kIntegral, n);
@@ -133,11 +126,10 @@ Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
     record.unit = item.unit;
     record.Integral = item.Integral;
     record.Tagesauswahl = item.Tagesauswahl;
-    record.UpLimit = item.UpLimit;
-    record.LoLimit = item.LoLimit;
+    record.UpLimit = item.effectiveUpLimit;
+    record.LoLimit = item.effectiveLoLimit;
     if (item.IsDigital()) {
         item.MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
-        statistics.MaxAusZeit_anzeigen = item.MaxAusZeit_anzeigen;
         if (Status written =
                 schema::Write(ini, schema::kMaxAusZeitAnzeigen, n, item.MaxAusZeit_anzeigen);
             !written) {
@@ -145,7 +137,6 @@ Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
         }
     } else if (item.mirror.mirrorOn) {
         item.Ganglinie = schema::Read(ini, schema::kGanglinie, n);
-        statistics.Ganglinie = item.Ganglinie;
         if (Status written = schema::Write(ini, schema::kGanglinie, n, item.Ganglinie); !written) {
             return written;
         }
@@ -219,7 +210,6 @@ Status LoadItemList(EngineState& state, IniFile& ini) {
         state.host.op.ShowMessage("Sie haben mehr als " + std::to_string(maxItems) +
                                   " Items definiert !");
     }
-    state.settingsForm.spItems = settings.itemCount;
     if (settings.itemCount <= 0) {
         state.host.op.ShowMessage("Keine Items definiert !");
         settings.configValid = false;

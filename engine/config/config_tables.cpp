@@ -138,8 +138,8 @@ std::string DelimiterChars(const std::vector<std::string>& lines) {
 }  // namespace
 
 void BuildValueDelimiters(EngineState& state) {
-    state.settings.valuePrefix = DelimiterChars(state.settingsForm.M1);
-    state.settings.valueSuffix = DelimiterChars(state.settingsForm.M2);
+    state.settings.valuePrefix = DelimiterChars(state.settings.prefixCodes);
+    state.settings.valueSuffix = DelimiterChars(state.settings.suffixCodes);
 }
 
 std::string Teilstring(std::string_view text, int k) {

@@ -1,9 +1,8 @@
-// LoadConfiguration: the settings files into the engine-wide settings, the settings
-// dialog's values and (through the step files) the item model. Runs at program start and
-// on every opening of the general settings dialog, so it must leave a running day's
-// state files alone: it only asks for them when they are missing. Each group of steps is
-// guarded: a failure ends its group, the next group runs on what was read, and nothing
-// throws out of here.
+// LoadConfiguration: the settings files into the engine-wide settings and (through the
+// step files) the item model. Runs at program start and on every opening of the general
+// settings dialog, so it must leave a running day's state files alone: it only asks for
+// them when they are missing. Each group of steps is guarded: a failure ends its group,
+// the next group runs on what was read, and nothing throws out of here.
 #include "engine/config/configuration_loader.h"
 
 #include <algorithm>
@@ -67,8 +66,6 @@ bool SetOperatingMode(EngineState& state) {
             return true;
         case SourceKind::Aqasys:
             settings.permanentMode = false;
-            state.settingsForm.spItemsEnabled = false;
-            state.settingsForm.cbAutoStartEnabled = false;
             return true;
     }
     state.log.WriteLog(
@@ -78,23 +75,17 @@ bool SetOperatingMode(EngineState& state) {
 
 bool LoadDayChangeAndCount(EngineState& state, const IniFile& ini) {
     GeneralSettings& settings = state.settings;
-    GeneralSettingsForm& form = state.settingsForm;
     settings.customDayChange = schema::Read(ini, schema::kCustomIni);
-    form.eTini = "00:00:00";
     if (settings.customDayChange) {
         settings.customNewDay = schema::Read(ini, schema::kCustomNewDay);
-        form.eTini = schema::Read(ini, schema::kCustomTime);
-        const Result<double> time = StrToTime(form.eTini, state.locale);
+        const Result<double> time = StrToTime(schema::Read(ini, schema::kCustomTime), state.locale);
         if (time) {
             settings.customDayChangeTime = time.value();
         } else {
-            form.eTini = "00:00:00";
             settings.customDayChange = false;
         }
     }
-    form.cbIni = settings.customDayChange;
     settings.diaryOutput = schema::Read(ini, schema::kTarveget);
-    form.cbTarveget = settings.diaryOutput;
     settings.itemCount = schema::Read(ini, schema::kItemcount);
     return true;
 }
@@ -124,10 +115,10 @@ bool LoadCounterState(EngineState& state) {
 bool LoadDelimiterLists(EngineState& state) {
     const FileSystem& files = state.host.files;
     if (const auto prefix = ReadLines(files, state.PathOf(kPrefixFile))) {
-        state.settingsForm.M1 = prefix.value();
+        state.settings.prefixCodes = prefix.value();
     }
     if (const auto suffix = ReadLines(files, state.PathOf(kSuffixFile))) {
-        state.settingsForm.M2 = suffix.value();
+        state.settings.suffixCodes = suffix.value();
     }
     return true;
 }
@@ -136,7 +127,6 @@ bool LoadDelimiterLists(EngineState& state) {
 // to the default interval.
 void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
     GeneralSettings& settings = state.settings;
-    GeneralSettingsForm& form = state.settingsForm;
     settings.intervalCount = schema::Read(ini, schema::kIntervall);
     const int unit = schema::Read(ini, schema::kEinheit);
     settings.intervalUnit = unit >= 2 ? 0 : unit;
@@ -147,28 +137,17 @@ void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
     settings.movingIntervalMs = movingMs > INT_MAX || movingMs < INT_MIN
                                     ? kMovingIntervalFallbackMs
                                     : static_cast<int>(movingMs);
-    form.spGleit = settings.movingBufferSize;
-    form.spGleitIntervall = movingSeconds;
-    form.spPuffer = settings.bufferSize;
     state.grid.Resize(state.grid.ColumnCount(), std::clamp(settings.bufferSize, 0, 10000) + 6);
-    form.coIntervall = settings.intervalUnit;
-    form.spIntervall = std::max(settings.intervalCount, 1);
 }
 
 void LoadStartAndOutputKeys(EngineState& state, const IniFile& ini) {
     GeneralSettings& settings = state.settings;
-    GeneralSettingsForm& form = state.settingsForm;
-    form.cbAutoStart = schema::Read(ini, schema::kAutoStart);
-    settings.autoStart = form.cbAutoStart;
+    settings.autoStart = schema::Read(ini, schema::kAutoStart);
     settings.opcServer = schema::Read(ini, schema::kOpcServer);
     settings.ddeService = schema::Read(ini, schema::kDdeServer);
-    form.eService = settings.ddeService;
     settings.ddeTopic = schema::Read(ini, schema::kDdeTopic);
-    form.eTopic = settings.ddeTopic;
     settings.saveRawData = schema::Read(ini, schema::kRohdatenSpeichern);
-    form.cbRohSpeichern = settings.saveRawData;
     settings.viewerOutput = schema::Read(ini, schema::kTarveview);
-    form.cbTarveView = settings.viewerOutput;
     settings.printerIndex = schema::Read(ini, schema::kDrucker);
     settings.printAtMidnight = schema::Read(ini, schema::kDrucken);
     if (settings.printerIndex >= 0 && settings.printAtMidnight) {
@@ -176,7 +155,6 @@ void LoadStartAndOutputKeys(EngineState& state, const IniFile& ini) {
     } else {
         settings.printAtMidnight = false;
     }
-    form.cbDruck = settings.printAtMidnight;
 }
 
 // A blank line in the code list defines no item; its name line is skipped with it.
@@ -223,7 +201,7 @@ Status LoadItemPart(EngineState& state, IniFile& ini) {
         return {};
     }
     config::LoadCalibration(state);
-    if (!state.settingsForm.cb_var) {
+    if (!state.settings.varIniScaling) {
         return {};
     }
     return config::LoadScaling(state, ini);
@@ -233,9 +211,6 @@ bool FinishModeSetup(EngineState& state) {
     if (state.settings.permanentMode) {
         return true;
     }
-    GeneralSettingsForm& form = state.settingsForm;
-    form.cbTarveView = form.cbTarveViewEnabled = false;
-    form.cbDruck = form.cbDruckEnabled = false;
     state.settings.printAtMidnight = false;
     return true;
 }
@@ -249,7 +224,6 @@ bool LoadConfigurationSteps(EngineState& state) {
     Guarded([&] { return LoadExtraneousWaterKeys(state, ini); });
     Guarded([&] {
         state.settings.varIniScaling = schema::Read(ini, schema::kVariniSkalierung);
-        state.settingsForm.cb_var = state.settings.varIniScaling;
         return true;
     });
     if (!Guarded([&] { return SetOperatingMode(state); })) {
@@ -277,15 +251,15 @@ bool LoadConfigurationSteps(EngineState& state) {
 
 namespace config {
 
-// Minutes or seconds of the dialog; any other unit runs every minute.
+// Seconds or minutes, at least one; any other unit runs every minute.
 void SetCycleInterval(EngineState& state) {
-    GeneralSettingsForm& form = state.settingsForm;
-    form.spIntervall = std::max(form.spIntervall, 1);
+    const GeneralSettings& settings = state.settings;
+    const std::int64_t count = std::max(settings.intervalCount, 1);
     std::int64_t intervalMs = 60000;
-    if (form.coIntervall == 0) {
-        intervalMs = std::int64_t{form.spIntervall} * 1000;
-    } else if (form.coIntervall == 1) {
-        intervalMs = std::int64_t{form.spIntervall} * 60000;
+    if (settings.intervalUnit == 0) {
+        intervalMs = count * 1000;
+    } else if (settings.intervalUnit == 1) {
+        intervalMs = count * 60000;
     }
     state.settings.cycleIntervalMs = static_cast<int>(std::min<std::int64_t>(intervalMs, INT_MAX));
     if (state.timerDDE != nullptr) {

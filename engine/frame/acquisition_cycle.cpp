@@ -89,8 +89,7 @@ void TarveddeMain::WerteLesen() {
     IniFile& ini = state_.KeptIniFile(state_.cycleIniFile, kMainIniFile);
     for (int n = 1; n <= state_.settings.itemCount; ++n) {
         if (state_.items[n].IsDigital()) {
-            state_.statistics[n].MaxAusZeit_anzeigen =
-                schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
+            state_.items[n].MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
         }
     }
     state_.currentItem = 0;

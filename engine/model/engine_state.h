@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/model/general_settings_form.h"
+#include "engine/model/dialog_item_lists.h"
 #include "engine/model/host.h"
 #include "engine/model/item_model.h"
 #include "engine/model/live_grid.h"
@@ -55,7 +55,6 @@ struct EngineState {
     std::array<ConversionTable, 3> tables{};  // tables 1 and 2
     std::array<int, maxItems + 1> protocolOrder{};
 
-    GeneralSettingsForm settingsForm;
     DialogItemLists dialogLists;
     MainWindowModel window;
 

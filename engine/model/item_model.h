@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvedde {
 
@@ -77,6 +78,10 @@ struct GeneralSettings {
     int opcCloseCount = 4;
     std::string valuePrefix = "\r\n";
     std::string valueSuffix = "\r\n";
+    // Character codes of prefix.txt and suffix.txt, one a line; valuePrefix and
+    // valueSuffix are built from them when the item options load.
+    std::vector<std::string> prefixCodes{"13", "10"};
+    std::vector<std::string> suffixCodes{"13", "10"};
     ExtraneousWaterSettings extraneousWater;
     bool configValid = false;
 };
@@ -110,11 +115,13 @@ struct ItemConfig {
     std::string serverItem = "0";
     std::string itemName;
     std::string unit;
-    bool Warnung = false;
     double UpWarn = 0.0;
     double LoWarn = 0.0;
-    double UpLimit = 100000.0;
-    double LoLimit = -100000.0;
+    // The validity limits a value is held to: the settings' UpLimit and LoLimit, or on OPC
+    // with scaling the user range MinForUser..MaxForUser. Only a load sets them; the
+    // configured limits stay in the settings file.
+    double effectiveUpLimit = 100000.0;
+    double effectiveLoLimit = -100000.0;
     double IntegralLimit = 0.01;
     int IntegralBezug = 1;
     int WarnFlag2 = 0;
@@ -132,6 +139,7 @@ struct ItemConfig {
     int Grafiktyp = 1;  // 1 analog, 2 digital
     bool Integral = false;
     int Tagesauswahl = 127;
+    // Read again every cycle, so an edit of the settings file shows without a reload.
     bool MaxAusZeit_anzeigen = false;
     int Ganglinie = 0;
     std::string sumUnit;
@@ -158,19 +166,12 @@ struct ItemStatistics {
     double minimum = kMinimumReset;
     double maximum = kMaximumReset;
     double average = 0.0;
-    double UpLimit = 100000.0;
-    double LoLimit = -100000.0;
-    double UpWarn = 0.0;
-    double LoWarn = 0.0;
-    bool Warnung = false;
+    // The item's Warnung switch as the program runs: every load sets it from the settings,
+    // and acknowledging the warning window may switch it off until the next load.
+    bool effectiveWarnung = false;
     double count = 0.0;
     double sum = 0.0;
-    bool MaxAusZeit_anzeigen = false;
-    int Ganglinie = 0;
     double previousValue = 0.0;
-    int WarnFlag2 = 0;
-    bool WarnComp2 = true;
-    double WarnLevel2 = 0.5;
     double correctionMinimum = 0.0;
     // -2.0: no restored count waits for its first value (a start without restored state).
     double correctionCount = -2.0;

@@ -91,7 +91,8 @@ void TakeSum(EngineState& state, const Mirror& mirror) {
 
 void AccumulateMirror(EngineState& state, Mirror& mirror) {
     ItemStatistics& statistics = state.statistics[mirror.item];
-    if (!(statistics.LoLimit <= mirror.value && mirror.value <= statistics.UpLimit)) {
+    const ItemConfig& config = state.items[mirror.item];
+    if (!(config.effectiveLoLimit <= mirror.value && mirror.value <= config.effectiveUpLimit)) {
         mirror.value = 0.0;
         return;
     }

@@ -18,17 +18,16 @@ namespace {
 // The reading as a number: cleaned text, calibration, clamping and the conversion table.
 double ReadValue(EngineState& state, int item) {
     const ItemConfig& config = state.items[item];
-    const ItemStatistics& statistics = state.statistics[item];
     const GeneralSettings& settings = state.settings;
     const std::string text =
         CleanValueText(state.runtime[item].newestText, settings.valuePrefix, settings.valueSuffix);
     double value = ParseValueText(text, state.locale);
     value = Finite(value * config.calibrationSlope + config.calibrationIntercept);
-    if (value < statistics.LoLimit) {
-        value = statistics.LoLimit;
+    if (value < config.effectiveLoLimit) {
+        value = config.effectiveLoLimit;
     }
-    if (value > statistics.UpLimit) {
-        value = statistics.UpLimit;
+    if (value > config.effectiveUpLimit) {
+        value = config.effectiveUpLimit;
     }
     if (config.Tabelle_benutzen > 0 && !ConvertByTable(state, config.Tabelle_benutzen, value, 0)) {
         throw ArithmeticFailure();
@@ -81,20 +80,20 @@ void TakeDifference(EngineState& state, int item, double& value) {
 }
 
 void CheckWarning(EngineState& state, LimitWarnings& warnings, int item, double value) {
-    const ItemStatistics& statistics = state.statistics[item];
-    if (!(statistics.UpWarn > 0.001 || statistics.UpWarn < -0.001)) {
+    const ItemConfig& config = state.items[item];
+    if (!(config.UpWarn > 0.001 || config.UpWarn < -0.001)) {
         return;
     }
-    if (!(value > statistics.UpWarn || value < statistics.LoWarn)) {
+    if (!(value > config.UpWarn || value < config.LoWarn)) {
         return;
     }
-    if (const int other = statistics.WarnFlag2; other > 0) {
+    if (const int other = config.WarnFlag2; other > 0) {
         if (other > maxItems) {
             return;
         }
         const double otherValue = state.statistics[other].currentValue;
-        const bool met = statistics.WarnComp2 ? otherValue > statistics.WarnLevel2
-                                              : otherValue < statistics.WarnLevel2;
+        const bool met =
+            config.WarnComp2 ? otherValue > config.WarnLevel2 : otherValue < config.WarnLevel2;
         if (!met) {
             return;
         }
@@ -136,7 +135,7 @@ void CorrectMinimumAfterRestart(EngineState& state, int item) {
 void AcceptValue(EngineState& state, LimitWarnings& warnings, int item, double& value) {
     const ItemConfig& config = state.items[item];
     ItemStatistics& statistics = state.statistics[item];
-    const bool withinLimits = statistics.LoLimit <= value && value <= statistics.UpLimit;
+    const bool withinLimits = config.effectiveLoLimit <= value && value <= config.effectiveUpLimit;
     if (!withinLimits || config.maintenanceOn) {
         state.log.WriteLog("****** Grenzwertüberschreitung: Item " + std::to_string(item) + " = " +
                            LogNumber(state, value));

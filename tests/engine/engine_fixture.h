@@ -184,10 +184,9 @@ protected:
     void Convert(int n, double factor, double divisor, int timeBase) {
         Item(n).valueConversion = {true, "", "", factor, divisor, timeBase};
     }
-    // Validity limits live in the statistics record, as the configuration loader puts them.
     void SetLimits(int n, double lower, double upper) {
-        Stats(n).LoLimit = lower;
-        Stats(n).UpLimit = upper;
+        Item(n).effectiveLoLimit = lower;
+        Item(n).effectiveUpLimit = upper;
     }
     // Item n's cell of the grid's current row, and of a given row.
     std::string Shown(int n) { return State().grid.Cell(n, State().grid.CurrentRow()); }

@@ -54,17 +54,10 @@ std::string DumpModel(EngineState& s, const Timer& timer) {
     FIELD(g, formatDecimals), FIELD(g, firstRun), FIELD(g, nullStart), FIELD(g, checkDead);
     FIELD(g, fifteenMinuteSpan), FIELD(g, maxReportSize), FIELD(g, reportFontSize);
     FIELD(g, savedDay), FIELD(g, opcDeadSeconds), FIELD(g, opcCloseCount), FIELD(g, valuePrefix);
-    FIELD(g, valueSuffix), FIELD(g, extraneousWater.ZulaufMin_ls_index);
+    FIELD(g, valueSuffix), FIELD(g, prefixCodes), FIELD(g, suffixCodes);
+    FIELD(g, extraneousWater.ZulaufMin_ls_index);
     FIELD(g, extraneousWater.ZulaufSumme_qbm_index), FIELD(g, extraneousWater.Zulauf_EwInd_ls);
     FIELD(g, configValid);
-    const GeneralSettingsForm& f = s.settingsForm;
-    out << "form\n";
-    FIELD(f, cb_var), FIELD(f, cbIni), FIELD(f, eTini), FIELD(f, cbTarveget), FIELD(f, M1);
-    FIELD(f, M2), FIELD(f, spGleit), FIELD(f, spGleitIntervall), FIELD(f, spPuffer);
-    FIELD(f, coIntervall), FIELD(f, spIntervall), FIELD(f, spItems), FIELD(f, spItemsEnabled);
-    FIELD(f, cbAutoStart), FIELD(f, cbAutoStartEnabled), FIELD(f, eService), FIELD(f, eTopic);
-    FIELD(f, cbRohSpeichern), FIELD(f, cbTarveView), FIELD(f, cbTarveViewEnabled);
-    FIELD(f, cbDruck), FIELD(f, cbDruckEnabled);
     out << "lists\n";
     FIELD(s, dialogLists.itemNames), FIELD(s, dialogLists.diaryItemChoice);
     FIELD(s, aqasysCodes), FIELD(s, aqasysNames), FIELD(s, analogViewerItems);
@@ -94,8 +87,8 @@ std::string DumpModel(EngineState& s, const Timer& timer) {
         }
         const ItemConfig& i = At(s.items, n);
         out << "item " << n << "\n";
-        FIELD(i, serverItem), FIELD(i, itemName), FIELD(i, unit), FIELD(i, Warnung);
-        FIELD(i, UpWarn), FIELD(i, LoWarn), FIELD(i, UpLimit), FIELD(i, LoLimit);
+        FIELD(i, serverItem), FIELD(i, itemName), FIELD(i, unit);
+        FIELD(i, UpWarn), FIELD(i, LoWarn), FIELD(i, effectiveUpLimit), FIELD(i, effectiveLoLimit);
         FIELD(i, IntegralLimit), FIELD(i, IntegralBezug), FIELD(i, WarnFlag2), FIELD(i, WarnComp2);
         FIELD(i, WarnLevel2), FIELD(i, M15_berechnen), FIELD(i, Tabelle_benutzen);
         FIELD(i, timeFrame.on), FIELD(i, timeFrame.frameStart), FIELD(i, timeFrame.frameEnd);
@@ -113,9 +106,7 @@ std::string DumpModel(EngineState& s, const Timer& timer) {
         FIELD(i, counterReading), FIELD(i, maintenanceOn);
         const ItemStatistics& st = At(s.statistics, n);
         out << " statistics\n";
-        FIELD(st, UpLimit), FIELD(st, LoLimit), FIELD(st, UpWarn), FIELD(st, LoWarn);
-        FIELD(st, Warnung), FIELD(st, MaxAusZeit_anzeigen), FIELD(st, Ganglinie);
-        FIELD(st, WarnFlag2), FIELD(st, WarnComp2), FIELD(st, WarnLevel2);
+        FIELD(st, effectiveWarnung);
         const ConfigRecord& r = At(s.configRecords, n);
         out << " record\n";
         FIELD(r, serverItem), FIELD(r, itemName), FIELD(r, unit), FIELD(r, GrafikRef);

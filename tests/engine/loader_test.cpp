@@ -51,26 +51,28 @@ TEST_F(LoaderTest, TheCycleTimerTakesTheIntervalAndTheDialogStopsIt) {
     EXPECT_EQ(timer_->Interval(), 5000);
     EXPECT_TRUE(timer_->Enabled());
 
-    state_.settingsForm.spIntervall = 2;
-    state_.settingsForm.coIntervall = 2;
+    GeneralSettings& settings = state_.settings;
+    settings.intervalCount = 2;
+    settings.intervalUnit = 2;
     ApplyCycleInterval(state_);
     EXPECT_FALSE(timer_->Enabled());
     EXPECT_EQ(state_.settings.cycleIntervalMs, 60000);
     EXPECT_EQ(timer_->Interval(), 60000);
 
-    state_.settingsForm.spIntervall = -3;
-    state_.settingsForm.coIntervall = 0;
+    // Fewer than one counts as one, and the setting itself stays as read.
+    settings.intervalCount = -3;
+    settings.intervalUnit = 0;
     ApplyCycleInterval(state_);
-    EXPECT_EQ(state_.settingsForm.spIntervall, 1);
+    EXPECT_EQ(settings.intervalCount, -3);
     EXPECT_EQ(state_.settings.cycleIntervalMs, 1000);
 
-    state_.settingsForm.spIntervall = 59;
-    state_.settingsForm.coIntervall = 1;
+    settings.intervalCount = 59;
+    settings.intervalUnit = 1;
     ApplyCycleInterval(state_);
     EXPECT_EQ(state_.settings.cycleIntervalMs, 3540000);
 
     // More minutes than the timer can count: the longest interval it can run.
-    state_.settingsForm.spIntervall = 40000;
+    settings.intervalCount = 40000;
     ApplyCycleInterval(state_);
     EXPECT_EQ(state_.settings.cycleIntervalMs, 2147483647);
 }
@@ -192,7 +194,7 @@ TEST_F(LoaderTest, MissingTableAndListFilesKeepWhatWasRead) {
     Load();
     EXPECT_EQ(Item(1).Tabelle_benutzen, 1);
     EXPECT_EQ(state_.tables[1].pointCount, 3);
-    EXPECT_EQ(state_.settingsForm.M1, Lines{"34"});
+    EXPECT_EQ(state_.settings.prefixCodes, Lines{"34"});
     const Lines log = LogLines();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Es wurden 3 Wertepaare gelesen."), 1);
 }

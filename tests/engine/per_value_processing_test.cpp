@@ -177,8 +177,8 @@ TEST_F(PerValueProcessingTest, AnItemInMaintenanceShowsItsPreviousValue) {
 class WarningTest : public PerValueProcessingTest {
 protected:
     WarningTest() {
-        Stats(1).UpWarn = 50.0;
-        Stats(1).LoWarn = 10.0;
+        Item(1).UpWarn = 50.0;
+        Item(1).LoWarn = 10.0;
     }
     // Which of the values raise a warning.
     std::vector<std::string> Warned(const std::vector<std::string>& texts) {
@@ -195,32 +195,32 @@ TEST_F(WarningTest, OutsideTheWarningRange) {
 }
 
 TEST_F(WarningTest, AnUpperLimitNearZeroSwitchesTheCheckOff) {
-    Stats(1).UpWarn = 0.001;
+    Item(1).UpWarn = 0.001;
     EXPECT_THAT(Warned({"5"}), IsEmpty());
-    Stats(1).UpWarn = -0.001;
+    Item(1).UpWarn = -0.001;
     EXPECT_THAT(Warned({"5"}), IsEmpty());
-    Stats(1).UpWarn = 0.0011;
+    Item(1).UpWarn = 0.0011;
     EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
-    Stats(1).UpWarn = -0.0011;
+    Item(1).UpWarn = -0.0011;
     EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
 }
 
 TEST_F(WarningTest, ASecondItemConditionsTheWarning) {
-    Stats(1).WarnFlag2 = 2;
-    Stats(1).WarnLevel2 = 0.5;
-    Stats(1).WarnComp2 = true;
+    Item(1).WarnFlag2 = 2;
+    Item(1).WarnLevel2 = 0.5;
+    Item(1).WarnComp2 = true;
     Stats(2).currentValue = 0.6;
     EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
     Stats(2).currentValue = 0.5;
     EXPECT_THAT(Warned({"60"}), IsEmpty());
-    Stats(1).WarnComp2 = false;
+    Item(1).WarnComp2 = false;
     EXPECT_THAT(Warned({"60"}), IsEmpty());
     Stats(2).currentValue = 0.4;
     EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
-    Stats(1).WarnFlag2 = 0;
+    Item(1).WarnFlag2 = 0;
     Stats(2).currentValue = 0.5;
     EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
-    Stats(1).WarnFlag2 = maxItems + 1;
+    Item(1).WarnFlag2 = maxItems + 1;
     EXPECT_THAT(Warned({"60"}), IsEmpty());
 }
 
@@ -380,7 +380,7 @@ TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
     EXPECT_EQ(Shown(2), "3,000");
     Item(1).calibrationSlope = 1.0;
     joins_.failWarnings = true;
-    Stats(1).UpWarn = 1.0;
+    Item(1).UpWarn = 1.0;
     RunCycle({"10", "4"});
     EXPECT_EQ(Shown(2), "4,000");
     EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)", "Main : Exception (2)"));

@@ -52,6 +52,16 @@ TEST_F(RunControlTest, AutomaticStartRunsTheFirstCycleAtOnceAndThenEveryInterval
     EXPECT_TRUE(State().window.btStoppenEnabled);
 }
 
+// Each cycle reads the switch again, so an edit of the file shows without a reload.
+TEST_F(RunControlTest, TheCycleRereadsTheMaxOffTimeSwitchOfDigitalItemsOnly) {
+    Begin();
+    EXPECT_FALSE(Item(2).MaxAusZeit_anzeigen);
+    WriteIni(std::string("[DDE]\n") + kTwoItems + "[MaxAusZeit_anzeigen]\nItem1=1\nItem2=1\n");
+    Advance(10000);
+    EXPECT_TRUE(Item(2).MaxAusZeit_anzeigen);
+    EXPECT_FALSE(Item(1).MaxAusZeit_anzeigen);
+}
+
 TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) {
     Begin("", 23, 59, 45);
     Advance(10000);  // 23:59:55

@@ -131,8 +131,8 @@ TEST_F(DemoPlant, PlantsimServesEveryLinkedItemWithinItsLimitsAndNothingElse) {
         const Range range = SentRange(*sent);
         const double low = range.low * item.calibrationSlope + item.calibrationIntercept;
         const double high = range.high * item.calibrationSlope + item.calibrationIntercept;
-        EXPECT_GE(std::min(low, high), item.LoLimit) << sent->name;
-        EXPECT_LE(std::max(low, high), item.UpLimit) << sent->name;
+        EXPECT_GE(std::min(low, high), item.effectiveLoLimit) << sent->name;
+        EXPECT_LE(std::max(low, high), item.effectiveUpLimit) << sent->name;
     }
     EXPECT_EQ(plant_.items.size(), linked);
 }
