@@ -1,13 +1,12 @@
 #include "app/command_line.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <iostream>
 
 #include "platform/ini_file.h"
+#include "platform/path_names.h"
+#include "platform/process_paths.h"
 
 namespace tarvedde {
 
@@ -28,16 +27,10 @@ std::optional<SourceKind> ParseSourceKind(const std::string& text) {
 }
 
 std::string ExecutableDirectory(const std::string& argv0) {
-    std::array<char, 4096> buffer{};
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    std::filesystem::path exe =
-        n > 0 ? std::filesystem::path(std::string(buffer.data(), static_cast<std::size_t>(n)))
-              : std::filesystem::absolute(argv0);
-    std::string dir = exe.parent_path().string();
-    if (dir.empty() || dir.back() != '/') {
-        dir += '/';
-    }
-    return dir;
+    const std::string path = ExecutablePath();
+    const std::filesystem::path exe =
+        path.empty() ? std::filesystem::absolute(PathFromUtf8(argv0)) : PathFromUtf8(path);
+    return WithTrailingSeparator(Utf8FromPath(exe.parent_path()));
 }
 
 Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
@@ -47,7 +40,8 @@ Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == "--dir" && hasValue) {
-            result.programDir = std::filesystem::absolute(args[++i]).lexically_normal().string();
+            result.programDir =
+                Utf8FromPath(std::filesystem::absolute(PathFromUtf8(args[++i])).lexically_normal());
         } else if (arg == "--source" && hasValue) {
             result.sourceKind = ParseSourceKind(args[++i]);
             if (!result.sourceKind) {
@@ -61,9 +55,7 @@ Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
             return Error{"unknown or incomplete option '" + arg + "'"};
         }
     }
-    if (result.programDir.empty() || result.programDir.back() != '/') {
-        result.programDir += '/';
-    }
+    result.programDir = WithTrailingSeparator(std::move(result.programDir));
     return result;
 }
 

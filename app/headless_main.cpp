@@ -1,10 +1,12 @@
 // tarvedde-headless: the client without a window, for services and the demo.
 #include "app/command_line.h"
 #include "app/headless_runner.h"
+#include "platform/process_paths.h"
 
 int main(int argc, char** argv) {
     tarvedde::CommandLine commandLine;
-    if (const auto status = tarvedde::ParseOrExit({argv, argv + argc}, commandLine)) {
+    if (const auto status =
+            tarvedde::ParseOrExit(tarvedde::ProgramArguments(argc, argv), commandLine)) {
         return *status;
     }
     // Both programs are the same client, so they share one single-instance lock.

@@ -1,6 +1,11 @@
 #include "app/headless_runner.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <csignal>
+#endif
+
 #include <iostream>
 
 #include "platform/operator_transcript.h"
@@ -9,15 +14,35 @@
 namespace tarvedde {
 namespace {
 
-PollEventLoop* signalLoop = nullptr;
+HostEventLoop* signalLoop = nullptr;
 
+#ifdef _WIN32
+// Runs on a thread of its own. Returning TRUE for a close, log-off or shut-down event
+// lets Windows end the process as soon as the handler returns, so the handler waits for
+// the main thread to finish closing (Windows allows about 5 s for those events).
+BOOL WINAPI OnHeadlessConsoleEvent(DWORD event) {
+    if (signalLoop == nullptr) {
+        return FALSE;
+    }
+    signalLoop->RequestQuitFromSignal();
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        Sleep(INFINITE);
+    }
+    return TRUE;
+}
+
+void InstallSignalHandlers(HostEventLoop& loop) {
+    signalLoop = &loop;
+    SetConsoleCtrlHandler(OnHeadlessConsoleEvent, TRUE);
+}
+#else
 extern "C" void OnHeadlessTerminationSignal(int) {
     if (signalLoop != nullptr) {
         signalLoop->RequestQuitFromSignal();
     }
 }
 
-void InstallSignalHandlers(PollEventLoop& loop) {
+void InstallSignalHandlers(HostEventLoop& loop) {
     signalLoop = &loop;
     struct sigaction action {};
     action.sa_handler = OnHeadlessTerminationSignal;
@@ -25,6 +50,7 @@ void InstallSignalHandlers(PollEventLoop& loop) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
+#endif
 
 }  // namespace
 
@@ -32,7 +58,7 @@ Result<std::unique_ptr<HeadlessClient>> HeadlessClient::Create(const StartOption
                                                                const std::string& ddeDirectory,
                                                                const std::string& lockDirectory) {
     auto clock = MakeSystemClock();
-    auto loop = PollEventLoop::Create(*clock);
+    auto loop = HostEventLoop::Create(*clock);
     if (!loop) {
         return loop.error();
     }
@@ -43,7 +69,7 @@ Result<std::unique_ptr<HeadlessClient>> HeadlessClient::Create(const StartOption
 // Nobody is there to answer: messages go to the log, and a start that would put a second
 // client into a working directory is abandoned. Transport problems (a broken peer, a
 // refused frame) go to the program log too.
-HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<PollEventLoop> loop,
+HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<HostEventLoop> loop,
                                const StartOptions& options, const std::string& ddeDirectory,
                                const std::string& lockDirectory)
     : clock_(std::move(clock)),
@@ -61,8 +87,13 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Pol
               logSink_("Meldung: " + text);
           },
           Answer::No),
+#ifdef _WIN32
+      session_(Host{*files_, *clock_, *loop_, person_, *shell_, locks_, nullptr}, options) {
+    static_cast<void>(ddeDirectory);
+#else
       dde_(*loop_, ddeDirectory, logSink_.Function()),
       session_(Host{*files_, *clock_, *loop_, person_, *shell_, locks_, &dde_}, options) {
+#endif
     person_.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
     logSink_.Attach(&session_);
 }
@@ -85,6 +116,11 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     options.programDir = commandLine.programDir;
     options.sourceKind = kind.value();
     options.lockName = lockName;
+#ifdef _WIN32
+    if (options.sourceKind != SourceKind::Opc) {
+        std::cerr << "This Windows build has no DDE transport yet: no values will arrive.\n";
+    }
+#endif
     auto client = HeadlessClient::Create(options, "");
     if (!client) {
         std::cerr << client.error().message << '\n';

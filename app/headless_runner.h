@@ -1,7 +1,10 @@
 // The client without a window: real clock, a poll loop, an operator that never waits, and
 // the plant's DDE server reached through the local socket protocol. RunHeadless is the
 // program; HeadlessClient is the same wiring for a test that drives the loop itself.
-// Ends cleanly on SIGINT or SIGTERM.
+// Ends cleanly on SIGINT or SIGTERM. On Windows the loop is the message loop and a
+// console control event (Ctrl-C, Ctrl-Break, closing the console, log-off, shut-down)
+// ends it the same way; the Windows build has no DDE transport yet, so a DDE installation
+// starts but receives no values there.
 #pragma once
 
 #include <memory>
@@ -9,11 +12,21 @@
 
 #include "app/client_session.h"
 #include "app/command_line.h"
-#include "platform/poll_event_loop.h"
 #include "platform/unattended_operator.h"
+#ifdef _WIN32
+#include "platform/message_event_loop.h"
+#else
+#include "platform/poll_event_loop.h"
 #include "sources/socket_dde_transport.h"
+#endif
 
 namespace tarvedde {
+
+#ifdef _WIN32
+using HostEventLoop = MessageEventLoop;
+#else
+using HostEventLoop = PollEventLoop;
+#endif
 
 class HeadlessClient {
 public:
@@ -27,7 +40,7 @@ public:
     HeadlessClient& operator=(const HeadlessClient&) = delete;
 
     TarveddeMain& Engine() { return session_.Engine(); }
-    PollEventLoop& Loop() { return *loop_; }
+    HostEventLoop& Loop() { return *loop_; }
     // Beeps nobody heard: the retry timer beeps once a second while the server is away,
     // which is counted here instead of filling the log.
     int Beeps() const { return beeps_; }
@@ -37,18 +50,20 @@ public:
     void RunUntilClosed();
 
 private:
-    HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<PollEventLoop> loop,
+    HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<HostEventLoop> loop,
                    const StartOptions& options, const std::string& ddeDirectory,
                    const std::string& lockDirectory);
     int beeps_ = 0;
     SessionLogSink logSink_;
     std::unique_ptr<Clock> clock_;
-    std::unique_ptr<PollEventLoop> loop_;
+    std::unique_ptr<HostEventLoop> loop_;
     std::unique_ptr<FileSystem> files_;
     std::unique_ptr<Shell> shell_;
     SystemInstanceLocks locks_;
     UnattendedOperator person_;
+#ifndef _WIN32
     SocketDdeTransport dde_;
+#endif
     ClientSession session_;
 };
 

@@ -1,10 +1,13 @@
 // tarvedde-scenario: runs a scenario script on a program directory in virtual time.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/scenario_runner.h"
+#include "platform/path_names.h"
+#include "platform/process_paths.h"
 
 namespace {
 
@@ -15,17 +18,15 @@ const char kUsage[] =
     "  directory or the script cannot be used\n";
 
 std::string NormalisedDirectory(const std::string& dir) {
-    std::string path = std::filesystem::absolute(dir).lexically_normal().string();
-    if (path.empty() || path.back() != '/') {
-        path += '/';
-    }
-    return path;
+    return tarvedde::WithTrailingSeparator(tarvedde::Utf8FromPath(
+        std::filesystem::absolute(tarvedde::PathFromUtf8(dir)).lexically_normal()));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = tarvedde::ProgramArguments(argc, argv);
+    args.erase(args.begin(), args.begin() + std::min<std::ptrdiff_t>(1, std::ssize(args)));
     std::string dir;
     std::string script;
     for (std::size_t i = 0; i < args.size(); ++i) {

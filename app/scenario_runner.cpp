@@ -7,19 +7,13 @@
 #include "engine/config/settings_schema.h"
 #include "platform/civil_time.h"
 #include "platform/ini_file.h"
+#include "platform/path_names.h"
 #include "platform/text_encoding.h"
 #include "platform/text_file.h"
 #include "platform/time_zone.h"
 
 namespace tarvedde {
 namespace {
-
-std::string WithTrailingSeparator(std::string dir) {
-    if (dir.empty() || dir.back() != '/') {
-        dir += '/';
-    }
-    return dir;
-}
 
 Error LineError(const ScenarioCommand& command, const std::string& text) {
     return Error{"line " + std::to_string(command.line) + ": " + text};

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/number_format.h"
+#include "platform/path_names.h"
 #include "platform/text_file.h"
 
 namespace tarvedde {
@@ -40,11 +41,6 @@ const char* VersionExtension(char kind) {
         default:
             return ".TVW";
     }
-}
-
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool EndsWithNoCase(const std::string& text, const std::string& end) {

@@ -17,7 +17,7 @@ public:
     virtual std::int64_t ElapsedMs() const = 0;
 };
 
-// Local time from the operating system (honours TZ).
+// Local time from the operating system (honours TZ; on Windows the zone set in Windows).
 std::unique_ptr<Clock> MakeSystemClock();
 
 }  // namespace tarvedde

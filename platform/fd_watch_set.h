@@ -2,7 +2,8 @@
 // (which polls them without waiting) and the poll loop. Loop thread only. A callback is
 // never re-entered; a watch destroyed by a callback gets no further calls; a descriptor
 // reported invalid (closed while watched) is dropped from polling for good, so the loop
-// cannot spin on it.
+// cannot spin on it. Windows has no such descriptors (its sockets are handles): there a
+// watch is kept but never reported readable.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,8 @@
 // flock-based single-instance lock; see instance_lock.h.
 #include "platform/instance_lock.h"
 
+#include "platform/process_paths.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -57,11 +59,7 @@ bool TakeShare(int fd) {
 }  // namespace
 
 std::string InstanceLock::TemporaryDirectory() {
-    const char* directory = std::getenv("TMPDIR");
-    if (directory != nullptr && directory[0] != '\0') {
-        return directory;
-    }
-    return "/tmp";
+    return tarvedde::TemporaryDirectory();
 }
 
 std::string InstanceLock::LockFilePath(const std::string& directory, const std::string& name) {

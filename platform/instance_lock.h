@@ -8,6 +8,10 @@
 // A second holder does not wait and does not fail: it learns ExistedAlready() and owns
 // nothing. Two locks on one name in one process also see each other. When the lock file
 // cannot be opened the lock reports "did not exist" and carries a message for the log.
+//
+// On Windows it is a named mutex, which the system drops with its last holder: Acquire
+// names it <name> itself, AcquireIn after LockFilePath (the directory only keeps tests
+// apart); Path() is that name.
 #pragma once
 
 #include <string>
@@ -20,7 +24,7 @@ public:
     // The same in an explicit directory instead of the system temporary directory.
     static InstanceLock AcquireIn(const std::string& directory, const std::string& name);
     static std::string LockFilePath(const std::string& directory, const std::string& name);
-    // $TMPDIR when set and not empty, else /tmp.
+    // $TMPDIR when set and not empty, else /tmp; the user's temporary directory on Windows.
     static std::string TemporaryDirectory();
 
     InstanceLock(InstanceLock&& other) noexcept;
@@ -32,16 +36,33 @@ public:
     bool ExistedAlready() const { return existedAlready_; }
     // True while this object holds its share of the lock. Every holder, the first and
     // those that found it existing, keeps the lock alive until all of them have ended.
-    bool Owns() const { return fd_ >= 0; }
+#ifdef _WIN32
+    bool Owns() const {
+        return mutex_ != nullptr;
+    }
+#else
+    bool Owns() const {
+        return fd_ >= 0;
+    }
+#endif
     // Empty unless the lock file could not be opened or locked.
-    const std::string& ErrorMessage() const { return errorMessage_; }
-    const std::string& Path() const { return path_; }
+    const std::string& ErrorMessage() const {
+        return errorMessage_;
+    }
+    const std::string& Path() const {
+        return path_;
+    }
     void Release();
 
 private:
     InstanceLock() = default;
 
+#ifdef _WIN32
+    static InstanceLock AcquireNamed(std::string mutexName);
+    void* mutex_ = nullptr;
+#else
     int fd_ = -1;
+#endif
     bool existedAlready_ = false;
     std::string path_;
     std::string errorMessage_;

@@ -3,7 +3,9 @@
 // for long, and without touching SIGCHLD or other children of the process.
 #pragma once
 
+#ifndef _WIN32
 #include <sys/types.h>
+#endif
 
 #include <cstddef>
 #include <memory>
@@ -22,6 +24,8 @@ public:
     SystemShell& operator=(const SystemShell&) = delete;
 
     // Looks `program` up in PATH unless it contains a '/'; args exclude the program name.
+    // On Windows the search is CreateProcess's (the program's folder, the current one, the
+    // system folders, PATH; ".exe" added when the name has no extension).
     bool StartProgram(const std::string& program, const std::vector<std::string>& args) override;
     // Flushes the C and C++ standard streams, then _exit(exitCode): no destructors, no
     // atexit handlers.
@@ -31,7 +35,11 @@ public:
     std::size_t UnreapedChildren();
 
 private:
+#ifdef _WIN32
+    std::vector<void*> children_;  // process handles
+#else
     std::vector<pid_t> children_;
+#endif
 };
 
 std::unique_ptr<Shell> MakeSystemShell();

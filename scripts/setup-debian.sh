@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
     clang-format tzdata gcovr
+    g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

@@ -66,8 +66,8 @@ void DdeClient::OnDisconnect() {
 
 int DdeClient::FindItem(DdeHandle itemHandle) const {
     for (int item = 1; item <= state_.settings.itemCount; ++item) {
-        const long handle = state_.runtime[item].itemHandle;
-        if (handle != 0 && handle == static_cast<long>(itemHandle)) {
+        const DdeHandle handle = state_.runtime[item].itemHandle;
+        if (handle != 0 && handle == itemHandle) {
             return item;
         }
     }

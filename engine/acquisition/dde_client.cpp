@@ -4,11 +4,16 @@
 
 #include <cstdio>
 #include <exception>
+#include <type_traits>
 
 #include "platform/number_format.h"
 #include "platform/text_encoding.h"
 
 namespace tarvedde {
+
+// long was 32 bits on Windows and too narrow for the handle's whole range.
+static_assert(std::is_same_v<decltype(ItemRuntime::itemHandle), DdeHandle>);
+
 namespace {
 
 constexpr int kAdviseStartTimeoutMs = 5000;
@@ -233,7 +238,7 @@ bool DdeClient::StopAdvise(int item) {
     ItemRuntime& runtime = state_.runtime[item];
     const bool conversationStood = conversation_ != 0;
     try {
-        const auto handle = static_cast<DdeHandle>(runtime.itemHandle);
+        const DdeHandle handle = runtime.itemHandle;
         if (conversationStood && handle != 0) {
             (void)transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStop,
                                                 kAdviseStopTimeoutMs);

@@ -8,6 +8,7 @@
 #include "engine/config/configuration_loader.h"
 #include "engine/config/settings_schema.h"
 #include "platform/number_format.h"
+#include "platform/path_names.h"
 #include "platform/text_encoding.h"
 #include "platform/text_file.h"
 
@@ -88,7 +89,7 @@ namespace {
 
 // Table names are written by hand; a relative one means the program directory.
 std::string TablePath(const EngineState& state, const std::string& name) {
-    return name.front() == '/' ? name : state.PathOf(name);
+    return IsAbsolutePath(name) ? name : state.PathOf(name);
 }
 
 }  // namespace

@@ -210,7 +210,7 @@ struct ElapsedMark {
 struct ItemRuntime {
     std::string sourceName;
     std::string newestText;
-    long itemHandle = 0;
+    std::uint32_t itemHandle = 0;  // the DDE transport's handle (DdeHandle); 0 = none
     bool isIntegral = false;
     double runningSum = 0.0;
     double secondSum = 0.0;

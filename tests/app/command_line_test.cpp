@@ -11,7 +11,12 @@ TEST(CommandLineTest, OptionsAndTheirDefaults) {
     auto parsed = ParseCommandLine(
         {"/opt/tarvedde/bin/tarvedde", "--dir", "/plant/a/../b", "--source", "OPC", "--headless"});
     ASSERT_TRUE(parsed) << parsed.error().message;
+#ifdef _WIN32
+    // Absolute on the current drive; the separator added is '/', the one the engine adds.
+    EXPECT_TRUE(parsed.value().programDir.ends_with(":\\plant\\b/")) << parsed.value().programDir;
+#else
     EXPECT_EQ(parsed.value().programDir, "/plant/b/");
+#endif
     EXPECT_EQ(parsed.value().sourceKind, SourceKind::Opc);
     EXPECT_TRUE(parsed.value().headless);
 

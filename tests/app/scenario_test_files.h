@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/scenario_runner.h"
-#include "platform/instance_lock.h"
+#include "platform/process_paths.h"
 #include "platform/text_encoding.h"
 
 namespace tarvedde::testing {
@@ -23,9 +23,8 @@ namespace tarvedde::testing {
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = InstanceLock::TemporaryDirectory() + "/tarvedde-scenario-test-XXXXXX";
-        const char* made = ::mkdtemp(pattern.data());
-        path_ = made != nullptr ? std::string(made) + "/" : std::string();
+        const auto made = MakeTemporaryDirectory("tarvedde-scenario-test-");
+        path_ = made ? made.value() + "/" : std::string();
     }
     ~TempDir() {
         std::error_code ignored;

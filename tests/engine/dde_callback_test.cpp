@@ -306,7 +306,7 @@ TEST_F(DdeCallbackTest, ServerDisconnectUnlinksAndMarksTheLoss) {
     state_.acquisitionStarted = true;
     env_.ddeServer.SetDown(true);
     EXPECT_TRUE(state_.connectionLost);
-    EXPECT_EQ(Runtime(1).itemHandle, 0);
+    EXPECT_EQ(Runtime(1).itemHandle, 0u);
     EXPECT_EQ(client_.Conversation(), 0u);
     EXPECT_THAT(env_.person.Transcript(), ElementsAre(BeepLine()));
     EXPECT_THAT(

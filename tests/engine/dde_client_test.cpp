@@ -72,14 +72,14 @@ TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
                                    "3 Werte werden übertragen."));
     EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
     EXPECT_EQ(state_.window.lbWarnungColor, "green");
-    EXPECT_NE(Runtime(1).itemHandle, 0);
+    EXPECT_NE(Runtime(1).itemHandle, 0u);
 }
 
 TEST_F(DdeClientTest, UnknownItemStaysUnlinkedAndTurnsTheLabelRed) {
     Item(2).serverItem = "Unbekannt";
     const Lines lines = Link();
     EXPECT_TRUE(state_.itemsLinked);
-    EXPECT_EQ(Runtime(2).itemHandle, 0);
+    EXPECT_EQ(Runtime(2).itemHandle, 0u);
     EXPECT_EQ(env_.dde.LiveStringHandle("Unbekannt"), 0u);  // released, not leaked
     EXPECT_NE(env_.dde.LiveStringHandle("Item3"), 0u);
     EXPECT_EQ(lines[3], "***** Fehler ! Advise Item 2: DDE-Fehler: $00004009");
@@ -194,7 +194,7 @@ TEST_F(DdeClientTest, UnlinkStopsLinksOfUnmirroredItemsAndDisconnects) {
     EXPECT_THAT(env_.ddeCalls,
                 ElementsAre("AdvStop Item1 1000", "AdvStop Item2 1000", "Disconnect"));
     EXPECT_EQ(env_.ddeServer.LinkCount("PLS", "Werte", "Item1"), 0);
-    EXPECT_EQ(Runtime(1).itemHandle, 0);
+    EXPECT_EQ(Runtime(1).itemHandle, 0u);
     EXPECT_EQ(client_.Conversation(), 0u);
     EXPECT_THAT(NewLogLines(), ElementsAre("Verbindung zum Server abgebaut."));
     // Without a conversation nothing is stopped, and the result says so.
@@ -208,7 +208,7 @@ TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
     // The instance ends under the client: every release and the close fail.
     ASSERT_TRUE(env_.dde.Uninitialize(client_.Instance()));
     EXPECT_TRUE(client_.StopAdvise(1));
-    EXPECT_EQ(Runtime(1).itemHandle, 0);
+    EXPECT_EQ(Runtime(1).itemHandle, 0u);
     client_.DisconnectDDE();
     EXPECT_EQ(client_.Conversation(), 0u);
     client_.CloseDDE();

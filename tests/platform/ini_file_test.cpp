@@ -1,12 +1,12 @@
 #include "platform/ini_file.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
 
 #include "platform/memory_file_system.h"
+#include "platform/process_paths.h"
 
 namespace tarvedde {
 namespace {
@@ -237,8 +237,9 @@ TEST_F(IniFileTest, BadInputReadsAsNotThere) {
 }
 
 TEST(IniFileRealTest, InstancesSeeEachOthersWritesOnDisk) {
-    std::string dir = (std::filesystem::temp_directory_path() / "tarvedde-XXXXXX").string();
-    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    const auto made = MakeTemporaryDirectory("tarvedde-");
+    ASSERT_TRUE(made) << made.error().message;
+    const std::string dir = made.value();
     auto fs = MakeRealFileSystem();
     const std::string path = dir + "/TARVEDDE_VAR.INI";
     IniFile reader(*fs, path);

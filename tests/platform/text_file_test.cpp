@@ -1,11 +1,12 @@
 #include "platform/text_file.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 
 #include "platform/memory_file_system.h"
+#include "platform/path_names.h"
+#include "platform/process_paths.h"
 
 namespace tarvedde {
 namespace {
@@ -93,9 +94,11 @@ TEST(TextFileTest, CreateEmptyFileKeepsContentAndDeleteIfExistsToleratesMissing)
 }
 
 TEST(TextFileTest, WorksOnARealDirectory) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvedde-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const std::string path = pattern + "/Tagesdaten.txt";
+    const auto made = MakeTemporaryDirectory("tarvedde-");
+    ASSERT_TRUE(made) << made.error().message;
+    const std::string pattern = made.value();
+    // A non-ASCII name finds its file only when names keep their UTF-8 meaning.
+    const std::string path = pattern + "/Tagesdaten-Größe.txt";
     auto fs = MakeRealFileSystem();
 
     ASSERT_TRUE(WriteLines(*fs, path, {"Größe", "x"}, true));
@@ -105,10 +108,10 @@ TEST(TextFileTest, WorksOnARealDirectory) {
     EXPECT_EQ(Content(*fs, path),
               "Gr\xF6\xDF"
               "e\r\ny\r\nz\r\n");
-    EXPECT_EQ(fs->List(pattern), Lines{"Tagesdaten.txt"});
+    EXPECT_EQ(fs->List(pattern), Lines{"Tagesdaten-Größe.txt"});
     EXPECT_TRUE(DeleteIfExists(*fs, path));
     EXPECT_TRUE(DeleteIfExists(*fs, path));
-    std::filesystem::remove_all(pattern);
+    std::filesystem::remove_all(PathFromUtf8(pattern));
 }
 
 }  // namespace

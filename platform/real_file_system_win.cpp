@@ -1,0 +1,208 @@
+// FileSystem on the Win32 API. Names are UTF-8 turned into UTF-16, so "ä" in a name means
+// the same file as in Explorer; contents are always binary (no CR LF translation).
+// Every call opens and closes what it needs and shares the file with readers, writers and
+// deleters, so the viewer or an editor may hold it open meanwhile.
+#include <windows.h>
+// windows.h maps the name to CreateDirectoryW; FileSystem means its own.
+#undef CreateDirectory
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "platform/file_system.h"
+#include "platform/path_names.h"
+#include "platform/wide_text_win.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+Error SystemError(const std::string& what, const std::string& path) {
+    return Error{what + " " + path + ": " + win::ErrorText(GetLastError())};
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (valid()) {
+            CloseHandle(handle_);
+        }
+    }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+    bool Close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return CloseHandle(handle) != 0;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+HANDLE Open(const std::string& path, DWORD access, DWORD disposition) {
+    return CreateFileW(win::Widen(path).c_str(), access, kShareAll, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool WriteFully(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> Attributes(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(win::Widen(path).c_str(), GetFileExInfoStandard, &data)) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+class RealFileSystem final : public FileSystem {
+public:
+    bool Exists(const std::string& path) const override {
+        return GetFileAttributesW(win::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    bool IsDirectory(const std::string& path) const override {
+        const DWORD attributes = GetFileAttributesW(win::Widen(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+
+    Result<std::string> ReadAll(const std::string& path) const override {
+        FileHandle file(Open(path, GENERIC_READ, OPEN_EXISTING));
+        if (!file.valid()) {
+            return SystemError("open", path);
+        }
+        std::string bytes;
+        char buffer[65536];
+        for (;;) {
+            DWORD n = 0;
+            if (!ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
+                return SystemError("read", path);
+            }
+            if (n == 0) {
+                return bytes;
+            }
+            bytes.append(buffer, n);
+        }
+    }
+
+    Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override {
+        FileHandle file(Open(path, GENERIC_WRITE, CREATE_ALWAYS));
+        if (!file.valid()) {
+            return SystemError("open", path);
+        }
+        if (!WriteFully(file.get(), bytes)) {
+            return SystemError("write", path);
+        }
+        if (durable && !FlushFileBuffers(file.get())) {
+            return SystemError("flush", path);
+        }
+        if (!file.Close()) {
+            return SystemError("close", path);
+        }
+        return Status::Ok();
+    }
+
+    // Append-only access puts every write at the end, even when another program appends too.
+    Status Append(const std::string& path, std::string_view bytes) override {
+        FileHandle file(Open(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS));
+        if (!file.valid()) {
+            return SystemError("open", path);
+        }
+        if (!WriteFully(file.get(), bytes)) {
+            return SystemError("write", path);
+        }
+        if (!file.Close()) {
+            return SystemError("close", path);
+        }
+        return Status::Ok();
+    }
+
+    Status Remove(const std::string& path) override {
+        if (!DeleteFileW(win::Widen(path).c_str())) {
+            return SystemError("delete", path);
+        }
+        return Status::Ok();
+    }
+
+    // Replacing the target in one step is what makes the state files' write-then-rename
+    // safe; plain rename() refuses an existing target on Windows.
+    Status Rename(const std::string& from, const std::string& to) override {
+        if (!MoveFileExW(win::Widen(from).c_str(), win::Widen(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return SystemError("rename " + from + " to", to);
+        }
+        return Status::Ok();
+    }
+
+    Result<std::uint64_t> Size(const std::string& path) const override {
+        auto stamp = Stamp(path);
+        if (!stamp) {
+            return stamp.error();
+        }
+        return stamp.value().size;
+    }
+
+    Result<FileStamp> Stamp(const std::string& path) const override {
+        const auto data = Attributes(path);
+        if (!data) {
+            return SystemError("stat", path);
+        }
+        const std::uint64_t size = (std::uint64_t{data->nFileSizeHigh} << 32) | data->nFileSizeLow;
+        const std::uint64_t ticks = (std::uint64_t{data->ftLastWriteTime.dwHighDateTime} << 32) |
+                                    data->ftLastWriteTime.dwLowDateTime;
+        // 100 ns ticks since 1601 to ns since 1970, as the POSIX stamp counts.
+        constexpr std::int64_t kTicks1601To1970 = 116444736000000000;
+        return FileStamp{size, (static_cast<std::int64_t>(ticks) - kTicks1601To1970) * 100};
+    }
+
+    std::vector<std::string> List(const std::string& directory) const override {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAW entry{};
+        const std::string pattern = WithTrailingSeparator(directory) + "*";
+        const HANDLE find = FindFirstFileW(win::Widen(pattern).c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) {
+            return names;
+        }
+        do {
+            const std::wstring_view name = entry.cFileName;
+            if (name != L"." && name != L"..") {
+                names.push_back(win::Narrow(name));
+            }
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+        return names;
+    }
+
+    Status CreateDirectory(const std::string& path) override {
+        std::error_code ec;
+        std::filesystem::create_directories(PathFromUtf8(path), ec);
+        if (ec) {
+            return Error{"create directory " + path + ": " + ec.message()};
+        }
+        return Status::Ok();
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeRealFileSystem() {
+    return std::make_unique<RealFileSystem>();
+}
+
+}  // namespace tarvedde
