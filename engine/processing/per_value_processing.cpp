@@ -21,7 +21,7 @@ double ReadValue(EngineState& state, int item) {
     const ItemStatistics& statistics = state.statistics[item];
     const GeneralSettings& settings = state.settings;
     const std::string text =
-        CleanValueText(state.runtime[item].newestText, settings.valuePrefix, settings.valueSuffix);
+        CleanValueText(state.sources[item].newestText, settings.valuePrefix, settings.valueSuffix);
     double value = ParseValueText(text, state.locale);
     value = Finite(value * config.calibrationSlope + config.calibrationIntercept);
     if (value < statistics.LoLimit) {
@@ -30,7 +30,8 @@ double ReadValue(EngineState& state, int item) {
     if (value > statistics.UpLimit) {
         value = statistics.UpLimit;
     }
-    if (config.Tabelle_benutzen > 0 && !ConvertByTable(state, config.Tabelle_benutzen, value, 0)) {
+    if (config.Tabelle_benutzen > 0 && !ConvertByTable({state.tables, state.log, state.locale},
+                                                       config.Tabelle_benutzen, value, 0)) {
         throw ArithmeticFailure();
     }
     return value;
@@ -189,7 +190,7 @@ void WriteGridColumn(EngineState& state, int item, double value) {
         grid.SetCell(item, 5, GridText(state, statistics.sum));
     }
     if (config.Integral) {
-        grid.SetCell(item, 5, GridText(state, state.runtime[item].runningSum));
+        grid.SetCell(item, 5, GridText(state, state.integration[item].runningSum));
     }
 }
 
@@ -233,7 +234,7 @@ void ProcessItem(EngineState& state, int item, int weekday) {
         return;
     }
     if (state.settings.saveRawData) {
-        state.log.WriteRawData(state.runtime[item].newestText, ';');
+        state.log.WriteRawData(state.sources[item].newestText, ';');
     }
     double value = ReadValue(state, item);
     LimitDigitalValue(state, item, value);

@@ -262,7 +262,7 @@ Figures RestartScenario::RunEvents(std::vector<Event> events, std::int64_t endMs
         figures[static_cast<std::size_t>(n)] = {statistics.count, statistics.sum,
                                                 statistics.minimum, statistics.maximum};
     }
-    figures[kFlow].sum = state.runtime[kFlow].runningSum;
+    figures[kFlow].sum = state.integration[kFlow].runningSum;
     return figures;
 }
 

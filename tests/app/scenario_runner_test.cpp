@@ -190,10 +190,10 @@ TEST_F(ScenarioRunnerTest, SetReachesTheItemLinkedToThatServerItem) {
     ASSERT_TRUE(runner.Execute(Command("start")).ok());
     EngineState& state = runner.Engine()->State();
     ASSERT_TRUE(runner.Execute(Command("set \"Zulauf Q\" \"12,5\\xB0\"")).ok());
-    EXPECT_EQ(state.runtime[1].newestText, "12,5°");
-    EXPECT_EQ(state.runtime[2].newestText, "");
+    EXPECT_EQ(state.sources[1].newestText, "12,5°");
+    EXPECT_EQ(state.sources[2].newestText, "");
     // The client hands a value to the first item that holds the link, as DDE does.
-    EXPECT_EQ(state.runtime[3].newestText, "");
+    EXPECT_EQ(state.sources[3].newestText, "");
     EXPECT_EQ(runner.Execute(Command("start")).error().message,
               "line 1: 'start' may come only once");
 }
@@ -313,7 +313,7 @@ TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndAStartGoesOnWithTheDay) {
 
     ASSERT_TRUE(runner.Execute(Command("start")).ok());
     ASSERT_TRUE(runner.Execute(Command("set Q \"2,5\"")).ok());
-    EXPECT_EQ(runner.Engine()->State().runtime[1].newestText, "2,5");
+    EXPECT_EQ(runner.Engine()->State().sources[1].newestText, "2,5");
     ASSERT_TRUE(runner.Execute(Command("advance 1m")).ok());
     runner.Finish();
     const std::string log = dir_.Bytes("_DDE_OPC_LOGALL.TXT");
