@@ -243,6 +243,7 @@ class SampleIntegrator;
 class IntegrationStates {
 public:
     const IntegrationState& operator[](int n) const { return items_[n]; }
+    const IntegrationState& operator[](std::size_t n) const { return items_[n]; }
 
     // The acquisition start: sums and sample chain begin afresh.
     void ClearForStart(int n) {

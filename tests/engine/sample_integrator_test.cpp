@@ -35,17 +35,11 @@ protected:
     // A sample `afterMs` after the previous one; `wallStepMs` also moves the wall clock.
     std::optional<double> Feed(double value, std::int64_t afterMs = 0,
                                std::int64_t wallStepMs = 0) {
-        Advance(afterMs, wallStepMs);
-        return integrator_.Integrate(1, value, wall_, elapsedMs_);
-    }
-    void FeedDifference(double value, std::int64_t afterMs = 1000) {
-        Advance(afterMs, 0);
-        integrator_.Difference(1, value, wall_, elapsedMs_);
-    }
-    void Advance(std::int64_t afterMs, std::int64_t wallStepMs) {
         elapsedMs_ += afterMs;
         wall_ += static_cast<double>(afterMs + wallStepMs) / 86400000.0;
+        return integrator_.Integrate(1, value, wall_, elapsedMs_);
     }
+    void FeedDifference(double value) { integrator_.Difference(1, value, wall_, elapsedMs_); }
     const IntegrationState& S() { return state_.integration[1]; }
 
     SampleIntegrator integrator_{state_.items, state_.statistics, state_.tables,
@@ -102,6 +96,16 @@ TEST_F(SampleIntegratorTest, DigitalOnTimeIsSummedAndSwitchingLoggedPastExclusiv
     EXPECT_THAT(NewLogLines(), ElementsAre("Dig.Item 1 ein. = 0,56", "Dig.Item 1 aus. = 0,44"));
 }
 
+TEST_F(SampleIntegratorTest, FirstSampleOnAThresholdLeavesTheDigitalItemUndecided) {
+    SetUpIntegral(1, true);
+    for (const auto& [first, next] : {std::pair{0.45, 1.0}, {0.55, 0.0}}) {
+        state_.integration.ClearForStart(1);
+        Feed(first);
+        Feed(next, 1000);
+        EXPECT_EQ(S().lastSampleValue, first);
+    }
+}
+
 TEST_F(SampleIntegratorTest, LongestOffPeriodIsKeptAndLoggedOnlyWhenItGrows) {
     SetUpIntegral(1, true);
     Feed(0.0);
@@ -134,7 +138,6 @@ TEST_F(SampleIntegratorTest, CounterRiseAddsFallRestartsAndOutOfRangeIsIgnored) 
     FeedDifference(2000.0);
     FeedDifference(1000.0);
     EXPECT_EQ(S().runningSum, 50.0 + 10.0 + 870.0);
-    EXPECT_EQ(S().lastSampleValue, 1000.0);
     FeedDifference(0.0);
     EXPECT_EQ(S().lastSampleValue, 0.0);
 }
