@@ -46,7 +46,7 @@ void TFo_Summen::Timer1Timer() {
         const auto n = static_cast<std::size_t>(selectedItem_);
         const ItemConfig& item = state_.items[n];
         const double divisor = item.sumDivisor != 0.0 ? item.sumDivisor : 1.0;
-        lbSum = Number(state_.runtime[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
+        lbSum = Number(state_.integration[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
         if (item.Gleitend) {
             ShowMovingValues(selectedItem_);
         } else if (item.M15_berechnen) {
@@ -87,7 +87,7 @@ void TFo_Summen::ShowFifteenMinuteValues(int item) {
 
 void TFo_Summen::Button1Click() {
     if (selectedItem_ > 0) {
-        state_.runtime[static_cast<std::size_t>(selectedItem_)].runningSum = 0.0;
+        state_.integration.SetSum(selectedItem_, 0.0);
     }
 }
 

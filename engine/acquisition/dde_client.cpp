@@ -7,7 +7,6 @@
 #include <type_traits>
 
 #include "platform/number_format.h"
-#include "platform/text_encoding.h"
 
 namespace tarvedde {
 
@@ -18,13 +17,6 @@ namespace {
 
 constexpr int kAdviseStartTimeoutMs = 5000;
 constexpr int kAdviseStopTimeoutMs = 1000;
-
-// The first `count` characters of a UTF-8 text, counted as the workstation's code page
-// counts them.
-std::string CutChars(const std::string& utf8, std::size_t count) {
-    const std::string bytes = Utf8ToCp1252(utf8);
-    return bytes.size() <= count ? utf8 : Cp1252ToUtf8(bytes.substr(0, count));
-}
 
 }  // namespace
 
@@ -50,7 +42,9 @@ std::string DdeErrorName(std::uint32_t code) {
 }
 
 DdeClient::DdeClient(DdeTransport* transport, EngineState& state)
-    : transport_(transport), state_(state) {}
+    : transport_(transport),
+      state_(state),
+      integrator_(state.items, state.tables, state.log, state.locale, state.integration) {}
 
 bool DdeClient::ShortCut() const {
     return transport_ == nullptr || state_.settings.sourceKind == SourceKind::Opc;
@@ -140,51 +134,17 @@ bool DdeClient::AdviseItem(int item) {
     if (ShortCut()) {
         return true;
     }
-    ItemRuntime& runtime = state_.runtime[item];
-    const DdeHandle handle = transport_->CreateStringHandle(instance_, runtime.sourceName);
-    runtime.itemHandle = handle;
+    ItemSource& source = state_.sources[item];
+    const DdeHandle handle = transport_->CreateStringHandle(instance_, source.sourceName);
+    source.itemHandle = handle;
     if (transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStart,
                                       kAdviseStartTimeoutMs)) {
         return true;
     }
     DDECheck("***** Fehler ! Advise Item " + std::to_string(item));
     transport_->FreeStringHandle(instance_, handle);
-    runtime.itemHandle = 0;
+    source.itemHandle = 0;
     return false;
-}
-
-void DdeClient::LogItemLimits(int item) {
-    const ItemConfig& config = state_.items[item];
-    std::string line = CutChars(config.itemName + "[", 31);
-    line = CutChars(line + config.unit, 41);
-    line = CutChars(line + "] : Grenzwerte = ", 58);
-    WriteLog(line + FormatFixed(state_.runtime[item].lowerBound, 12, 2, state_.locale) + " / " +
-             FormatFixed(config.effectiveUpLimit, 12, 2, state_.locale));
-}
-
-// Per-item set-up before the advise link; `skip` for mirrored and switched-off items.
-void DdeClient::SetUpItem(int item, int& mirrored, int& switchedOff, bool& skip) {
-    ItemConfig& config = state_.items[item];
-    ItemRuntime& runtime = state_.runtime[item];
-    if (config.IsDigital()) {
-        config.calibrationSlope = 1.0;
-        config.calibrationIntercept = 0.0;
-        runtime.factor = 1.0;
-        runtime.offset = 0.0;
-    } else if (config.calibrationSlope > -0.0000001 && config.calibrationSlope < 0.00000001) {
-        WriteLog("Warnung für Item " + std::to_string(item) + " : Steigung M ist sehr klein !");
-    }
-    skip = config.mirror.mirrorOn;
-    if (skip) {
-        ++(config.mirror.sourceItem > 0 ? mirrored : switchedOff);
-        return;
-    }
-    runtime.sourceName = config.serverItem;
-    runtime.factor = config.calibrationSlope;
-    runtime.offset = config.calibrationIntercept;
-    runtime.isIntegral = config.Integral;
-    runtime.lowerBound = config.Integral ? config.IntegralLimit : config.effectiveLoLimit;
-    LogItemLimits(item);
 }
 
 void DdeClient::ShowLinkSummary(int linked, int mirrored, int switchedOff) {
@@ -221,10 +181,19 @@ void DdeClient::LinkItems() {
     int mirrored = 0;
     int switchedOff = 0;
     for (int item = 1; item <= state_.settings.itemCount; ++item) {
-        bool skip = false;
-        SetUpItem(item, mirrored, switchedOff, skip);
-        if (!skip && AdviseItem(item)) {
-            ++linked;
+        switch (integrator_.SetUpItem(item, state_.items[item])) {
+            case ItemSetUp::Mirrored:
+                ++mirrored;
+                break;
+            case ItemSetUp::SwitchedOff:
+                ++switchedOff;
+                break;
+            case ItemSetUp::Acquire:
+                state_.sources[item].sourceName = state_.items[item].serverItem;
+                if (AdviseItem(item)) {
+                    ++linked;
+                }
+                break;
         }
     }
     ShowLinkSummary(linked, mirrored, switchedOff);
@@ -235,10 +204,10 @@ bool DdeClient::StopAdvise(int item) {
     if (ShortCut()) {
         return true;
     }
-    ItemRuntime& runtime = state_.runtime[item];
+    ItemSource& source = state_.sources[item];
     const bool conversationStood = conversation_ != 0;
     try {
-        const DdeHandle handle = runtime.itemHandle;
+        const DdeHandle handle = source.itemHandle;
         if (conversationStood && handle != 0) {
             (void)transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStop,
                                                 kAdviseStopTimeoutMs);
@@ -247,7 +216,7 @@ bool DdeClient::StopAdvise(int item) {
             if (!transport_->FreeStringHandle(instance_, handle)) {
                 DDECheck("StopAdvise");
             }
-            runtime.itemHandle = 0;
+            source.itemHandle = 0;
         }
     } catch (const std::exception&) {
         WriteLog("Fehler in StopAdvise !");

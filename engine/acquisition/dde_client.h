@@ -1,7 +1,7 @@
 // The DDE client: one conversation with the plant's server (service and topic from the
 // settings), a hot advise link per item, and the data notification that stores each
-// item's newest value text, advances integrals, digital on/off times and counter
-// differences, and writes the value exports. Runs on the event loop's thread only;
+// item's newest value text, hands the parsed value to the sample integrator and writes
+// the value exports. Runs on the event loop's thread only;
 // the transport calls back on it, also during a synchronous transaction.
 // Guarantees: no failure of the transport or of an export stops acquisition: each is
 // logged and the next step runs. Durations come from the elapsed clock, so clock steps
@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/acquisition/sample_integrator.h"
 #include "engine/model/engine_state.h"
 #include "sources/dde_transport.h"
 
@@ -48,20 +49,16 @@ public:
 private:
     bool ShortCut() const;
     DdeHandle OpenConversation();
-    void SetUpItem(int item, int& mirrored, int& switchedOff, bool& skip);
-    void LogItemLimits(int item);
     void ShowLinkSummary(int linked, int mirrored, int switchedOff);
     void OnDisconnect();
     void OnData(const DdeNotification& notification);
     int FindItem(DdeHandle itemHandle) const;
     double ParseScaled(int item, const std::string& text, double marker) const;
-    bool IntegralStep(int item, double now, std::int64_t nowMs, double& value);
-    void DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta);
-    void DifferenceStep(int item, double now, std::int64_t nowMs, double value);
     void WriteLog(std::string_view text);
 
     DdeTransport* transport_;
     EngineState& state_;
+    SampleIntegrator integrator_;
     std::int32_t instance_ = 0;
     DdeHandle serviceHandle_ = 0;
     DdeHandle topicHandle_ = 0;

@@ -32,7 +32,7 @@ ViewerItem ViewerItemOf(const EngineState& state, int n) {
     item.mirrored = config.mirror.mirrorOn;
     item.counter = config.Differenz;
     item.Grafiktyp = config.Grafiktyp;
-    item.runningIntegral = state.runtime[n].runningSum;
+    item.runningIntegral = state.integration[n].runningSum;
     item.movingAverages = config.Gleitend;
     item.movingAverage = moving.movingAverage;
     item.movingMinimum = moving.movingMinimum;

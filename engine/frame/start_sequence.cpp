@@ -181,10 +181,7 @@ void TarveddeMain::InitialiseItemsAtStart() {
         statistics.maximum = kMaximumReset;
         statistics.sum = 0.0;
         statistics.previousValue = 8886.0;
-        ItemRuntime& runtime = state_.runtime[n];
-        runtime.runningSum = 0.0;
-        runtime.secondSum = 0.0;
-        runtime.lastSampleTime = -1.0;
+        state_.integration.ClearForStart(n);
     }
     if (state_.settings.sourceKind == SourceKind::Dde) {
         LinkItems();

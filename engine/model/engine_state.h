@@ -37,7 +37,8 @@ struct EngineState {
     GeneralSettings settings;
     PerItem<ItemConfig> items{};
     PerItem<ItemStatistics> statistics{};
-    PerItem<ItemRuntime> runtime{};
+    PerItem<ItemSource> sources{};
+    IntegrationStates integration;
     PerItem<ConfigRecord> configRecords{};
     ItemLogFlagsArray logFlags{};  // item 1..180, as ddeLogKonfig.tvw holds them
     PerItem<CounterDifferenceState> counterDifferences{};
@@ -52,7 +53,7 @@ struct EngineState {
     bool movingBuffersExist = false;
     // The day (AktuTag) of the last state save that was flushed to disk.
     std::string durableSaveDay;
-    std::array<ConversionTable, 3> tables{};  // tables 1 and 2
+    ConversionTables tables{};
     std::array<int, maxItems + 1> protocolOrder{};
 
     DialogItemLists dialogLists;

@@ -206,11 +206,17 @@ struct ElapsedMark {
     double wallTime = -1.0;
 };
 
-// Per-item data-source state.
-struct ItemRuntime {
+// Per-item state of the item's source: the name it is linked under, its newest value
+// text and the transport's handle of the link.
+struct ItemSource {
     std::string sourceName;
     std::string newestText;
     std::uint32_t itemHandle = 0;  // the DDE transport's handle (DdeHandle); 0 = none
+};
+
+// Per-item state of the sample integrator: the scaling and lower bound of the item's
+// set-up, the running sums and the sample chain, and the digital item's switch times.
+struct IntegrationState {
     bool isIntegral = false;
     double runningSum = 0.0;
     double secondSum = 0.0;
@@ -229,6 +235,39 @@ struct ItemRuntime {
     // so a clock step or a daylight-saving change adds exactly the time that passed.
     ElapsedMark lastSampleMark;
     ElapsedMark switchOffMark;
+};
+
+class SampleIntegrator;
+
+// The integration state of every item. The sample integrator writes it; the others read
+// it, and write only through the named steps below (start, restore, operator reset).
+class IntegrationStates {
+public:
+    const IntegrationState& operator[](int n) const { return items_[n]; }
+    const IntegrationState& operator[](std::size_t n) const { return items_[n]; }
+
+    // The acquisition start: sums and sample chain begin afresh.
+    void ClearForStart(int n) {
+        items_[n].runningSum = 0.0;
+        items_[n].secondSum = 0.0;
+        items_[n].lastSampleTime = -1.0;
+    }
+    // A sum restored from the state file, or reset by the operator.
+    void SetSum(int n, double sum) { items_[n].runningSum = sum; }
+    // A sample that came before (a server sends an item's current value as its link
+    // starts) stays the start of the sample chain, counted from now; no sample, no chain.
+    void RestartSampleChain(int n, double now, std::int64_t nowMs) {
+        IntegrationState& state = items_[n];
+        if (state.lastSampleTime < 0.0) {
+            return;
+        }
+        state.lastSampleTime = now;
+        state.lastSampleMark = ElapsedMark{nowMs, now};
+    }
+
+private:
+    friend class SampleIntegrator;
+    PerItem<IntegrationState> items_{};
 };
 
 // Counter state of a counter-difference item, kept across restarts.
@@ -275,5 +314,7 @@ struct ConversionTable {
     std::array<double, maxTablePoints + 1> x{};  // 1-based like the items
     std::array<double, maxTablePoints + 1> y{};
 };
+
+using ConversionTables = std::array<ConversionTable, 3>;  // tables 1 and 2
 
 }  // namespace tarvedde

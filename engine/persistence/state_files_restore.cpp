@@ -40,22 +40,15 @@ void ClearMirrorOffsets(EngineState& state) {
     }
 }
 
-// The item's sums start here again. A sample that came before (a server sends an item's
-// current value as its link starts, and the start links the items before it reads or
-// creates the state) stays the start of the sample chain, counted from now: dropping it
-// would lose a pump's whole ON period, as a pump that stays ON sends nothing more.
-void RestartSampleChain(EngineState& state, ItemRuntime& runtime) {
-    if (runtime.lastSampleTime < 0.0) {
-        return;
-    }
-    const double now = state.host.clock.Now();
-    runtime.lastSampleTime = now;
-    runtime.lastSampleMark = ElapsedMark{state.host.clock.ElapsedMs(), now};
+// The item's sums start here again. The start links the items before it reads or creates
+// the state, so a sample may have come already: dropping it would lose a pump's whole ON
+// period, as a pump that stays ON sends nothing more.
+void RestartSampleChain(EngineState& state, int n) {
+    state.integration.RestartSampleChain(n, state.host.clock.Now(), state.host.clock.ElapsedMs());
 }
 
 void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) {
     ItemStatistics& statistics = state.statistics[n];
-    ItemRuntime& runtime = state.runtime[n];
     statistics.minimum = statistics.correctionMinimum = record.minimum;
     statistics.maximum = record.maximum;
     statistics.average = record.average;
@@ -63,11 +56,11 @@ void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) 
     // Without a value yet (as in a state created afresh) there is no minimum to keep.
     statistics.correctionCount = record.count > 0.0 ? record.count : -2.0;
     if (state.items[n].Integral) {
-        runtime.runningSum = record.sum;
+        state.integration.SetSum(n, record.sum);
     } else {
         statistics.sum = record.sum;
     }
-    RestartSampleChain(state, runtime);
+    RestartSampleChain(state, n);
 }
 
 // Reads the accumulators of items 1.. as far as whole records reach; false when the file
@@ -115,8 +108,8 @@ bool CreateConfigFile(EngineState& state) {
         record.sum = 0.0;
         record.minimum = 99999.0;
         record.maximum = -99999.0;
-        state.runtime[n].runningSum = 0.0;
-        RestartSampleChain(state, state.runtime[n]);
+        state.integration.SetSum(n, 0.0);
+        RestartSampleChain(state, n);
         EncodeConfigRecord(out, record);
     }
     if (!WriteStateFile(state, kConfigStateFile, out)) {

@@ -222,7 +222,7 @@ void SaveDayAccumulators(SaveContext& save) {
         record->maximum = statistics.maximum;
         record->average = statistics.average;
         record->count = statistics.count;
-        record->sum = state.items[n].Integral ? state.runtime[n].runningSum : statistics.sum;
+        record->sum = state.items[n].Integral ? state.integration[n].runningSum : statistics.sum;
         EncodeConfigRecord(out, *record);
     }
     save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",

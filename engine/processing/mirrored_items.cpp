@@ -79,7 +79,7 @@ void TakeSum(EngineState& state, const Mirror& mirror) {
         return;
     }
     double& offset = state.items[mirror.item].mirror.mirrorSumOffset;
-    const double runningSum = state.runtime[mirror.source].runningSum;
+    const double runningSum = state.integration[mirror.source].runningSum;
     // The source's integral restarted below the offset: the offset belongs to an old day.
     if (offset - runningSum > 1.0) {
         offset = 0.0;

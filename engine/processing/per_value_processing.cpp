@@ -20,7 +20,7 @@ double ReadValue(EngineState& state, int item) {
     const ItemConfig& config = state.items[item];
     const GeneralSettings& settings = state.settings;
     const std::string text =
-        CleanValueText(state.runtime[item].newestText, settings.valuePrefix, settings.valueSuffix);
+        CleanValueText(state.sources[item].newestText, settings.valuePrefix, settings.valueSuffix);
     double value = ParseValueText(text, state.locale);
     value = Finite(value * config.calibrationSlope + config.calibrationIntercept);
     if (value < config.effectiveLoLimit) {
@@ -29,7 +29,8 @@ double ReadValue(EngineState& state, int item) {
     if (value > config.effectiveUpLimit) {
         value = config.effectiveUpLimit;
     }
-    if (config.Tabelle_benutzen > 0 && !ConvertByTable(state, config.Tabelle_benutzen, value, 0)) {
+    if (config.Tabelle_benutzen > 0 && !ConvertByTable({state.tables, state.log, state.locale},
+                                                       config.Tabelle_benutzen, value, 0)) {
         throw ArithmeticFailure();
     }
     return value;
@@ -188,7 +189,7 @@ void WriteGridColumn(EngineState& state, const FifteenMinuteValues& fifteen, int
         grid.SetCell(item, 5, GridText(state, statistics.sum));
     }
     if (config.Integral) {
-        grid.SetCell(item, 5, GridText(state, state.runtime[item].runningSum));
+        grid.SetCell(item, 5, GridText(state, state.integration[item].runningSum));
     }
 }
 
@@ -229,7 +230,7 @@ void ProcessItem(EngineState& state, const StatisticsJoins& joins, int item, int
         return;
     }
     if (state.settings.saveRawData) {
-        state.log.WriteRawData(state.runtime[item].newestText, ';');
+        state.log.WriteRawData(state.sources[item].newestText, ';');
     }
     double value = ReadValue(state, item);
     LimitDigitalValue(state, item, value);

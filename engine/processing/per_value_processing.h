@@ -37,12 +37,19 @@ private:
 // Keeps the part after the last blank and cuts the configured prefix and suffix.
 std::string CleanValueText(std::string_view text, std::string_view prefix, std::string_view suffix);
 
+// What a table conversion reads and where it writes its trace lines.
+struct TableConversion {
+    const ConversionTables& tables;
+    ProgramLog& log;
+    const Locale& locale;
+};
+
 // Table conversion of `value` with table 1 or 2; `mode` names the use in the trace lines
 // (0 single values, 1 integral, 2 moving average). At or below x[1] the value becomes 0,
 // above x[pointCount - 1] y[pointCount]. False, with `value` unchanged, for a table
 // number other than 1 or 2 or an interpolation whose result is not finite: the caller
 // treats that as the failure of its step.
-bool ConvertByTable(EngineState& state, int tableNumber, double& value, int mode);
+bool ConvertByTable(const TableConversion& conversion, int tableNumber, double& value, int mode);
 
 // True when bit (dayOfWeek - 1) of mask is set; dayOfWeek 1 = Sunday .. 7 = Saturday.
 bool DayMatches(int dayOfWeek, int mask);

@@ -18,15 +18,17 @@ std::string_view TableModeText(int mode) {
     return mode >= 0 && mode <= 2 ? kTableModeTexts[mode] : "";
 }
 
-void LogTableStep(EngineState& state, int t, int mode, int k, double original, double result) {
-    const ConversionTable& table = state.tables[static_cast<std::size_t>(t)];
-    const auto x = [&](int n) { return LogNumber(state, table.x[static_cast<std::size_t>(n)]); };
-    const auto y = [&](int n) { return LogNumber(state, table.y[static_cast<std::size_t>(n)]); };
+void LogTableStep(const TableConversion& conversion, int t, int mode, int k, double original,
+                  double result) {
+    const ConversionTable& table = conversion.tables[static_cast<std::size_t>(t)];
+    const auto number = [&](double value) { return FormatFixed(value, 15, 2, conversion.locale); };
+    const auto x = [&](int n) { return number(table.x[static_cast<std::size_t>(n)]); };
+    const auto y = [&](int n) { return number(table.y[static_cast<std::size_t>(n)]); };
     const std::string head = std::string(TableModeText(mode)) + std::to_string(t);
-    state.log.WriteLog(head + " --> Orig.= " + LogNumber(state, original) + " x1= " + x(k - 1) +
-                       " x2= " + x(k));
-    state.log.WriteLog(head + " -->  Neu = " + LogNumber(state, result) + " y1= " + y(k - 1) +
-                       " y2= " + y(k));
+    conversion.log.WriteLog(head + " --> Orig.= " + number(original) + " x1= " + x(k - 1) +
+                            " x2= " + x(k));
+    conversion.log.WriteLog(head + " -->  Neu = " + number(result) + " y1= " + y(k - 1) +
+                            " y2= " + y(k));
 }
 
 }  // namespace
@@ -130,11 +132,11 @@ std::string LogNumber(const EngineState& state, double value) {
     return FormatFixed(value, 15, 2, state.locale);
 }
 
-bool ConvertByTable(EngineState& state, int tableNumber, double& value, int mode) {
+bool ConvertByTable(const TableConversion& conversion, int tableNumber, double& value, int mode) {
     if (tableNumber < 1 || tableNumber > 2) {
         return false;
     }
-    const ConversionTable& table = state.tables[static_cast<std::size_t>(tableNumber)];
+    const ConversionTable& table = conversion.tables[static_cast<std::size_t>(tableNumber)];
     const int pointCount = std::min(table.pointCount, maxTablePoints);
     const auto x = [&](int n) { return table.x[static_cast<std::size_t>(n)]; };
     const auto y = [&](int n) { return table.y[static_cast<std::size_t>(n)]; };
@@ -157,8 +159,8 @@ bool ConvertByTable(EngineState& state, int tableNumber, double& value, int mode
     if (!std::isfinite(result)) {
         return false;
     }
-    if (state.log.Settings().tabelLog) {
-        LogTableStep(state, tableNumber, mode, k, value, result);
+    if (conversion.log.Settings().tabelLog) {
+        LogTableStep(conversion, tableNumber, mode, k, value, result);
     }
     value = result;
     return true;

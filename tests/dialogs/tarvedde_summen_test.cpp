@@ -63,7 +63,7 @@ TEST_F(SummenTest, WithoutSuitableItemsNothingIsSelectedOrShown) {
 }
 
 TEST_F(SummenTest, EverySecondShowsTheSumInItsUnit) {
-    state_.runtime[1].runningSum = 12345.0;
+    state_.integration.SetSum(1, 12345.0);
     form_.FormShow();
     env_.loop.AdvanceBy(999);
     EXPECT_EQ(form_.lbSum, "");

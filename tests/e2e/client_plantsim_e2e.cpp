@@ -127,9 +127,7 @@ protected:
         client_->Engine().FormShow();
     }
     EngineState& State() { return client_->Engine().State(); }
-    const std::string& NewestText(int item) {
-        return State().runtime[static_cast<std::size_t>(item)].newestText;
-    }
+    const std::string& NewestText(int item) { return State().sources[item].newestText; }
     // The value the last cycle wrote for the item into the live grid.
     const std::string& GridValue(int item) {
         return State().grid.Cell(item, State().grid.CurrentRow());

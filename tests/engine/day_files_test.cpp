@@ -44,7 +44,7 @@ protected:
     // cell starts with "<cycle>,1" however many decimals the grid shows.
     void SetValues(int cycle) {
         for (int n = 1; n <= 5; ++n) {
-            Runtime(n).newestText = std::to_string(cycle) + "," + std::to_string(n);
+            Source(n).newestText = std::to_string(cycle) + "," + std::to_string(n);
         }
     }
     // Runs `cycles` further cycles, each with its own values.

@@ -72,14 +72,14 @@ TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
                                    "3 Werte werden übertragen."));
     EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
     EXPECT_EQ(state_.window.lbWarnungColor, "green");
-    EXPECT_NE(Runtime(1).itemHandle, 0u);
+    EXPECT_NE(Source(1).itemHandle, 0u);
 }
 
 TEST_F(DdeClientTest, UnknownItemStaysUnlinkedAndTurnsTheLabelRed) {
     Item(2).serverItem = "Unbekannt";
     const Lines lines = Link();
     EXPECT_TRUE(state_.itemsLinked);
-    EXPECT_EQ(Runtime(2).itemHandle, 0u);
+    EXPECT_EQ(Source(2).itemHandle, 0u);
     EXPECT_EQ(env_.dde.LiveStringHandle("Unbekannt"), 0u);  // released, not leaked
     EXPECT_NE(env_.dde.LiveStringHandle("Item3"), 0u);
     EXPECT_EQ(lines[3], "***** Fehler ! Advise Item 2: DDE-Fehler: $00004009");
@@ -110,16 +110,16 @@ TEST_F(DdeClientTest, ItemSetUpCopiesCalibrationAndLimits) {
     Item(2).calibrationIntercept = 1.0;
     Item(3).calibrationSlope = 0.000000005;  // inside the "very small" band
     const Lines lines = Link();
-    EXPECT_EQ(Runtime(1).factor, 2.0);
-    EXPECT_EQ(Runtime(1).offset, 3.0);
-    EXPECT_TRUE(Runtime(1).isIntegral);
-    EXPECT_EQ(Runtime(1).lowerBound, 0.5);
+    EXPECT_EQ(Integration(1).factor, 2.0);
+    EXPECT_EQ(Integration(1).offset, 3.0);
+    EXPECT_TRUE(Integration(1).isIntegral);
+    EXPECT_EQ(Integration(1).lowerBound, 0.5);
     EXPECT_EQ(Item(2).calibrationSlope, 1.0);
     EXPECT_EQ(Item(2).calibrationIntercept, 0.0);
-    EXPECT_EQ(Runtime(2).factor, 1.0);
-    EXPECT_FALSE(Runtime(2).isIntegral);
-    EXPECT_EQ(Runtime(2).lowerBound, 0.0);
-    EXPECT_EQ(Runtime(1).sourceName, "Item1");
+    EXPECT_EQ(Integration(2).factor, 1.0);
+    EXPECT_FALSE(Integration(2).isIntegral);
+    EXPECT_EQ(Integration(2).lowerBound, 0.0);
+    EXPECT_EQ(Source(1).sourceName, "Item1");
     EXPECT_EQ(lines[1], "Zulauf1[l/s] : Grenzwerte = 0,50 / 500,00");
     EXPECT_EQ(lines[3], "Warnung für Item 3 : Steigung M ist sehr klein !");
 }
@@ -194,7 +194,7 @@ TEST_F(DdeClientTest, UnlinkStopsLinksOfUnmirroredItemsAndDisconnects) {
     EXPECT_THAT(env_.ddeCalls,
                 ElementsAre("AdvStop Item1 1000", "AdvStop Item2 1000", "Disconnect"));
     EXPECT_EQ(env_.ddeServer.LinkCount("PLS", "Werte", "Item1"), 0);
-    EXPECT_EQ(Runtime(1).itemHandle, 0u);
+    EXPECT_EQ(Source(1).itemHandle, 0u);
     EXPECT_EQ(client_.Conversation(), 0u);
     EXPECT_THAT(NewLogLines(), ElementsAre("Verbindung zum Server abgebaut."));
     // Without a conversation nothing is stopped, and the result says so.
@@ -208,7 +208,7 @@ TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
     // The instance ends under the client: every release and the close fail.
     ASSERT_TRUE(env_.dde.Uninitialize(client_.Instance()));
     EXPECT_TRUE(client_.StopAdvise(1));
-    EXPECT_EQ(Runtime(1).itemHandle, 0u);
+    EXPECT_EQ(Source(1).itemHandle, 0u);
     client_.DisconnectDDE();
     EXPECT_EQ(client_.Conversation(), 0u);
     client_.CloseDDE();
@@ -228,7 +228,7 @@ TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
     EXPECT_THAT(env_.ddeCalls, IsEmpty());
     EXPECT_TRUE(state_.itemsLinked);
     EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
-    EXPECT_EQ(Runtime(2).sourceName, "Item2");
+    EXPECT_EQ(Source(2).sourceName, "Item2");
 }
 
 TEST_F(DdeClientTest, WithoutTransportTheClientShortCutsAsForOpc) {

@@ -153,7 +153,7 @@ protected:
     // One cycle `stepMs` after the previous one; item n gets texts[n-1] first.
     void RunCycle(const Lines& texts, std::int64_t stepMs = 10000) {
         for (std::size_t n = 0; n < texts.size(); ++n) {
-            Runtime(static_cast<int>(n) + 1).newestText = texts[n];
+            Source(static_cast<int>(n) + 1).newestText = texts[n];
         }
         env_.clock.AdvanceMs(stepMs);
         state_.cycleTime = env_.clock.Now();
@@ -175,7 +175,8 @@ protected:
     EngineState& State() { return main_ ? main_->State() : state_; }
     ItemConfig& Item(int n) { return At(State().items, n); }
     ItemStatistics& Stats(int n) { return At(State().statistics, n); }
-    ItemRuntime& Runtime(int n) { return At(State().runtime, n); }
+    ItemSource& Source(int n) { return At(State().sources, n); }
+    const IntegrationState& Integration(int n) { return State().integration[n]; }
     ConfigRecord& Record(int n) { return At(State().configRecords, n); }
     CounterDifferenceState& Counter(int n) { return At(State().counterDifferences, n); }
     NightSumRecord& Night(int n) { return At(State().nightSums, n); }

@@ -33,7 +33,7 @@ protected:
 
 TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
     Item(1).Integral = true;
-    Runtime(1).runningSum = 100.0;
+    State().integration.SetSum(1, 100.0);
     Item(2).mirror.mirrorSumOffset = 30.0;
     RunCycle({"7", "ignored"});
     const std::vector<std::string> column = {"7,000", "7,000", "7,000", "1", "70,000"};
@@ -41,7 +41,7 @@ TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
         EXPECT_EQ(Row(2, row), column[static_cast<std::size_t>(row - 1)]) << row;
     }
     EXPECT_EQ(Shown(2), "7,000");
-    Runtime(1).runningSum = 29.0;  // 1.0 below the offset: still taken
+    State().integration.SetSum(1, 29.0);  // 1.0 below the offset: still taken
     RunCycle({"7"});
     EXPECT_EQ(Row(2, 5), "-1,000");
     EXPECT_THAT(NewLogLines(), IsEmpty());
@@ -49,10 +49,10 @@ TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
 
 TEST_F(MirroredItemsTest, AnOffsetAboveTheSourcesSumIsReset) {
     Item(1).Integral = true;
-    Runtime(1).runningSum = 100.0;
+    State().integration.SetSum(1, 100.0);
     Item(2).mirror.mirrorSumOffset = 30.0;
     RunCycle({"7"});
-    Runtime(1).runningSum = 10.0;
+    State().integration.SetSum(1, 10.0);
     RunCycle({"7"});
     EXPECT_EQ(Item(2).mirror.mirrorSumOffset, 0.0);
     EXPECT_EQ(Stats(2).sum, 70.0);
@@ -83,7 +83,7 @@ TEST_F(MirroredItemsTest, ASourceOutsideTheItemsIsSkipped) {
 }
 
 TEST_F(MirroredItemsTest, MirroredItemsAreNotReadThemselves) {
-    Runtime(2).newestText = "99";
+    Source(2).newestText = "99";
     state_.settings.saveRawData = true;
     RunCycle({"7"});
     EXPECT_EQ(Shown(2), "7,000");
@@ -135,7 +135,7 @@ TEST_F(MirroredItemsTest, CounterDifferenceOfTheMirror) {
 
 TEST_F(MirroredItemsTest, ADifferenceOfAnIntegralSourceIsAConfigurationError) {
     Item(1).Integral = true;
-    Runtime(1).runningSum = 500.0;
+    State().integration.SetSum(1, 500.0);
     Item(2).Differenz = true;
     RunCycle({"5"});
     RunCycle({"8"});
@@ -184,7 +184,7 @@ TEST_F(MirroredItemsTest, ArithmeticFailuresOfDifferenceAndStatistics) {
                                            "Überlauf bei Summe (Spiegelung) ! Zurückgesetzt."));
     Item(2).Differenz = false;
     Item(1).Integral = true;
-    Runtime(1).runningSum = 1.7e308;
+    State().integration.SetSum(1, 1.7e308);
     Item(2).mirror.mirrorSumOffset = -1.7e308;
     RunCycle({"1"});
     EXPECT_EQ(Stats(2).sum, 0.0);
@@ -197,7 +197,7 @@ TEST_F(MirroredItemsTest, EndOfCycleOrder) {
     Item(3).timeFrame.on = true;
     Mirror(3, 1);
     joins_.onTimeTable = [&](int item) { return " " + Shown(item); };
-    Runtime(1).newestText = "7";
+    Source(1).newestText = "7";
     state_.currentItem = 0;
     EXPECT_FALSE(processor_.ProcessNextItem());
     EXPECT_FALSE(processor_.ProcessNextItem());

@@ -139,7 +139,7 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
                                     "\"Thema\" aufgebaut.\r\n"));
     EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server hergestellt.\r\n"));
     EXPECT_EQ(State().window.lbDT, "07:00:14");
-    EXPECT_NE(Runtime(1).itemHandle, 0u);
+    EXPECT_NE(Source(1).itemHandle, 0u);
 }
 
 TEST_F(RunControlTest, ServerValuesReachTheCycleThroughTheDataNotification) {
@@ -155,7 +155,7 @@ TEST_F(RunControlTest, ClosingEndsLinksAndTheDdeInstance) {
     ASSERT_TRUE(Main().FormClose());
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
     EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Uninitialize"), 1);
-    EXPECT_EQ(Runtime(2).itemHandle, 0u);
+    EXPECT_EQ(Source(2).itemHandle, 0u);
 }
 
 TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {

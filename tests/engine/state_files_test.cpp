@@ -39,7 +39,7 @@ struct Plant : BareEngine {
             s.average = v;
             s.count = 10.0 * v;
             s.sum = 100.0 * v;
-            At(state.runtime, n).runningSum = 1000.0 * v;
+            state.integration.SetSum(n, 1000.0 * v);
             At(state.nightSums, n) = NightSumRecord{n == 2, v, v + 1, v + 2, v + 3, v + 4, v + 5};
         }
         At(state.items, 3).mirror.mirrorSumOffset = base + 0.25;
@@ -96,7 +96,7 @@ protected:
                                bool mirror, bool counter) {
         EngineState& s = plant.state;
         EXPECT_EQ(At(s.statistics, 1).average == base + 1, accumulators) << base;
-        EXPECT_EQ(At(s.runtime, 2).runningSum == 1000.0 * (base + 2), accumulators) << base;
+        EXPECT_EQ(s.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
         EXPECT_EQ(At(s.nightSums, 1).ntSum == base + 3, night) << base;
         EXPECT_EQ(At(s.items, 3).mirror.mirrorSumOffset == base + 0.25, mirror) << base;
         EXPECT_EQ(At(s.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
@@ -124,13 +124,13 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
         EXPECT_EQ(got.average, want.average);
         EXPECT_EQ(got.count, want.count);
         EXPECT_EQ(got.correctionCount, want.count);
-        EXPECT_EQ(At(s.runtime, n).lastSampleTime, -1.0);
+        EXPECT_EQ(s.integration[n].lastSampleTime, -1.0);
         EXPECT_EQ(At(s.nightSums, n).NTadd, n == 2);
         EXPECT_EQ(At(s.nightSums, n).htCount, At(before_.state.nightSums, n).htCount);
     }
     // The integral item's sum is its running sum; the others keep the day sum.
     EXPECT_EQ(At(s.statistics, 1).sum, 600.0);
-    EXPECT_EQ(At(s.runtime, 2).runningSum, 7000.0);
+    EXPECT_EQ(s.integration[2].runningSum, 7000.0);
     EXPECT_EQ(At(s.statistics, 2).sum, 0.0);
     EXPECT_EQ(At(s.items, 180).mirror.mirrorSumOffset, 5.75);
     EXPECT_EQ(At(s.counterDifferences, 1).lastReadingTime, 5.4);

@@ -104,8 +104,9 @@ protected:
             table.y[n + 1] = y[n];
         }
     }
+    TableConversion Tables() { return {state_.tables, state_.log, state_.locale}; }
     double Convert(int t, double value, int mode = 0) {
-        EXPECT_TRUE(ConvertByTable(state_, t, value, mode));
+        EXPECT_TRUE(ConvertByTable(Tables(), t, value, mode));
         return value;
     }
 };
@@ -158,11 +159,11 @@ TEST_F(ConvertByTableTest, EqualSupportPointsNeverDivideByZero) {
 TEST_F(ConvertByTableTest, FailsWithoutTouchingTheValue) {
     SetTable(1, {-1e308, 1e308, 1e308}, {-1e308, 1e308, 0});
     double value = 0.0;
-    EXPECT_FALSE(ConvertByTable(state_, 1, value, 0));  // the slope is inf / inf
+    EXPECT_FALSE(ConvertByTable(Tables(), 1, value, 0));  // the slope is inf / inf
     EXPECT_EQ(value, 0.0);
     value = 7.0;
-    EXPECT_FALSE(ConvertByTable(state_, 3, value, 0));
-    EXPECT_FALSE(ConvertByTable(state_, 0, value, 0));
+    EXPECT_FALSE(ConvertByTable(Tables(), 3, value, 0));
+    EXPECT_FALSE(ConvertByTable(Tables(), 0, value, 0));
     EXPECT_EQ(value, 7.0);
 }
 

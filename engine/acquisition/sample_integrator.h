@@ -1,0 +1,58 @@
+// The sample integrator: per received sample of an item, the integral, the digital
+// item's on/off times and the counter difference, and before acquisition the item's
+// set-up (scaling, lower bound, the limits line of the log). Source-neutral: every source
+// kind (DDE today, OPC later) feeds it. A source hands it, per sample, the item number,
+// the value already scaled with Scaled (a text that does not parse enters as the step's
+// marker, 8888 for the integral and 8889 for the difference, before scaling), the wall
+// time (day number) and the elapsed clock in ms of the moment the sample arrived.
+// Guarantees: durations come from the elapsed clock, so clock steps and daylight-saving
+// changes never add or remove integrated time; a wall time without its elapsed reading
+// is measured by the wall clock and never counts negative.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/model/item_model.h"
+#include "outputs/program_log.h"
+#include "platform/locale.h"
+
+namespace tarvedde {
+
+enum class ItemSetUp { Acquire, Mirrored, SwitchedOff };
+
+class SampleIntegrator {
+public:
+    // Limits are the items' effective limits.
+    SampleIntegrator(const PerItem<ItemConfig>& items, const ConversionTables& tables,
+                     ProgramLog& log, const Locale& locale, IntegrationStates& states);
+
+    // Before the item's link. `config` is the item's own configuration: a digital item's
+    // calibration becomes 1 and 0 there, as per-value processing reads it. Mirrored and
+    // switched-off items are not acquired and keep their scaling.
+    ItemSetUp SetUpItem(int item, ItemConfig& config);
+
+    // The source's raw number with the item's set-up scaling.
+    double Scaled(int item, double raw) const;
+
+    // Integral and digital step of an integral item. Returns the value it took (bounded,
+    // table-converted, held in maintenance), or nothing when the table conversion failed:
+    // the sample is then left out of the integral.
+    std::optional<double> Integrate(int item, double value, double now, std::int64_t nowMs);
+
+    // Counter difference: a rise within the limits adds to the sum, a fall restarts from
+    // the new reading; a value outside the limits is ignored.
+    void Difference(int item, double value, double now, std::int64_t nowMs);
+
+private:
+    void DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta);
+    void LogItemLimits(int item);
+
+    const PerItem<ItemConfig>& items_;
+    const ConversionTables& tables_;
+    ProgramLog& log_;
+    const Locale& locale_;
+    PerItem<IntegrationState>& states_;
+};
+
+}  // namespace tarvedde

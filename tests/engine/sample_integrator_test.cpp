@@ -1,0 +1,146 @@
+// The sample integrator fed directly with (item, value, wall time, elapsed ms): integral
+// sums, digital on/off times and their log lines, counter differences.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "engine/acquisition/sample_integrator.h"
+#include "tests/engine/engine_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+constexpr std::int64_t kHourMs = 3600000;
+
+class SampleIntegratorTest : public EngineFixture {
+protected:
+    SampleIntegratorTest() {
+        SetItemCount(1);
+        log_.Settings().debugLog = true;
+    }
+
+    // Item 1 as an integral item over `bezug` seconds; digital: an on/off item.
+    void SetUpIntegral(int bezug, bool digital = false) {
+        Item(1).Integral = true;
+        Item(1).IntegralLimit = 0.0;
+        Item(1).IntegralBezug = bezug;
+        Item(1).Grafiktyp = digital ? 2 : 1;
+        ASSERT_EQ(integrator_.SetUpItem(1, Item(1)), ItemSetUp::Acquire);
+        NewLogLines();
+    }
+
+    // A sample `afterMs` after the previous one; `wallStepMs` also moves the wall clock.
+    std::optional<double> Feed(double value, std::int64_t afterMs = 0,
+                               std::int64_t wallStepMs = 0) {
+        elapsedMs_ += afterMs;
+        wall_ += static_cast<double>(afterMs + wallStepMs) / 86400000.0;
+        return integrator_.Integrate(1, value, wall_, elapsedMs_);
+    }
+    void FeedDifference(double value) { integrator_.Difference(1, value, wall_, elapsedMs_); }
+    const IntegrationState& S() { return state_.integration[1]; }
+
+    SampleIntegrator integrator_{state_.items, state_.statistics, state_.tables,
+                                 state_.log,   state_.locale,     state_.integration};
+    double wall_ = 45356.5;
+    std::int64_t elapsedMs_ = 5000;
+};
+
+TEST_F(SampleIntegratorTest, EachValueHoldsUntilTheNextSampleByElapsedTime) {
+    SetUpIntegral(3600);
+    Feed(36.0);
+    Feed(72.0, kHourMs);
+    EXPECT_DOUBLE_EQ(S().runningSum, 36.0);
+    Feed(72.0, kHourMs / 2, kHourMs);  // clocks go forward: only half an hour passed
+    Feed(0.0, kHourMs / 2, -2 * kHourMs);
+    EXPECT_DOUBLE_EQ(S().runningSum, 36.0 + 36.0 + 36.0);
+}
+
+TEST_F(SampleIntegratorTest, ValueIsBoundedConvertedAndHeldInMaintenance) {
+    SetUpIntegral(0);  // a time base below one second counts as seconds
+    Item(1).IntegralLimit = 5.0;
+    SetLimits(1, -1000.0, 50.0);
+    ASSERT_EQ(integrator_.SetUpItem(1, Item(1)), ItemSetUp::Acquire);
+    EXPECT_EQ(Feed(3.0), 5.0);
+    EXPECT_EQ(Feed(81.0, 1000), 50.0);
+    Item(1).maintenanceOn = true;
+    EXPECT_EQ(Feed(10.0, 1000), 50.0);
+    EXPECT_DOUBLE_EQ(S().runningSum, 5.0 + 50.0);
+    Item(1).maintenanceOn = false;
+    Item(1).Tabelle_benutzen = 1;
+    state_.tables[1].pointCount = 4;
+    state_.tables[1].x = {0, 0, 10, 20, 30};
+    state_.tables[1].y = {0, 0, 100, 300, 400};
+    log_.Settings().tabelLog = true;
+    NewLogLines();
+    EXPECT_EQ(Feed(15.0, 1000), 200.0);
+    EXPECT_THAT(NewLogLines(), Contains(StartsWith("Integral Tab.: 1 --> Orig.=")));
+    Item(1).Tabelle_benutzen = 3;  // a failing conversion leaves the sample out
+    EXPECT_EQ(Feed(15.0, 1000), std::nullopt);
+    EXPECT_DOUBLE_EQ(S().runningSum, 5.0 + 50.0 + 50.0);
+}
+
+TEST_F(SampleIntegratorTest, DigitalOnTimeIsSummedAndSwitchingLoggedPastExclusiveThresholds) {
+    SetUpIntegral(1, true);
+    Feed(0.0);  // first sample: time and value only
+    Feed(0.55, 1000);
+    Feed(0.56, 10000);
+    Feed(1.0, 20000);
+    EXPECT_DOUBLE_EQ(S().runningSum, 20.0);
+    Feed(0.45, 10000);  // neither: nothing changes
+    Feed(0.44, 5000);   // the 0,45 time counts as ON, the signal was ON before
+    EXPECT_DOUBLE_EQ(S().runningSum, 35.0);
+    EXPECT_EQ(S().switchOffTime, wall_);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Dig.Item 1 ein. = 0,56", "Dig.Item 1 aus. = 0,44"));
+}
+
+TEST_F(SampleIntegratorTest, FirstSampleOnAThresholdLeavesTheDigitalItemUndecided) {
+    SetUpIntegral(1, true);
+    for (const auto& [first, next] : {std::pair{0.45, 1.0}, {0.55, 0.0}}) {
+        state_.integration.ClearForStart(1);
+        Feed(first);
+        Feed(next, 1000);
+        EXPECT_EQ(S().lastSampleValue, first);
+    }
+}
+
+TEST_F(SampleIntegratorTest, LongestOffPeriodIsKeptAndLoggedOnlyWhenItGrows) {
+    SetUpIntegral(1, true);
+    Feed(0.0);
+    Feed(1.0, 60000);  // the first OFF period has no switch-off time: not measured
+    Feed(0.0, 1000);
+    const double offAt = wall_;
+    Feed(1.0, 90000, kHourMs);  // a clock step inside the OFF period does not count
+    EXPECT_DOUBLE_EQ(S().lastOffDuration * 86400.0, 90.0);
+    EXPECT_EQ(S().maxOffStart, offAt);
+    EXPECT_EQ(S().maxOffEnd, wall_);
+    Feed(0.0, 1000);
+    Feed(1.0, 30000);  // shorter: no new maximum
+    EXPECT_DOUBLE_EQ(S().maxOffDuration * 86400.0, 90.0);
+    EXPECT_DOUBLE_EQ(S().lastOffDuration * 86400.0, 30.0);
+    EXPECT_THAT(NewLogLines(),
+                ElementsAre("Dig.Item 1 ein. = 1", "Dig.Item 1 aus. = 0", "Dig.Item 1 ein. = 1",
+                            "Neue max. Auszeit für Item 1 :00:01:30", "Dig.Item 1 aus. = 0",
+                            "Dig.Item 1 ein. = 1"));
+}
+
+TEST_F(SampleIntegratorTest, CounterRiseAddsFallRestartsAndOutOfRangeIsIgnored) {
+    SetLimits(1, 0.0, 1000.0);
+    state_.integration.SetSum(1, 7.0);
+    FeedDifference(-5.0);  // out of range: the counter does not start
+    FeedDifference(100.0);
+    EXPECT_EQ(S().runningSum, 0.0);
+    FeedDifference(150.0);
+    FeedDifference(120.0);  // reset: nothing added
+    FeedDifference(130.0);
+    FeedDifference(2000.0);
+    FeedDifference(1000.0);
+    EXPECT_EQ(S().runningSum, 50.0 + 10.0 + 870.0);
+    FeedDifference(0.0);
+    EXPECT_EQ(S().lastSampleValue, 0.0);
+}
+
+}  // namespace
+}  // namespace tarvedde::testing
