@@ -11,7 +11,7 @@
 namespace tarvedde {
 
 // long was 32 bits on Windows and too narrow for the handle's whole range.
-static_assert(std::is_same_v<decltype(ItemRuntime::itemHandle), DdeHandle>);
+static_assert(std::is_same_v<decltype(ItemSource::itemHandle), DdeHandle>);
 
 namespace {
 

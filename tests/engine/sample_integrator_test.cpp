@@ -42,8 +42,8 @@ protected:
     void FeedDifference(double value) { integrator_.Difference(1, value, wall_, elapsedMs_); }
     const IntegrationState& S() { return state_.integration[1]; }
 
-    SampleIntegrator integrator_{state_.items, state_.statistics, state_.tables,
-                                 state_.log,   state_.locale,     state_.integration};
+    SampleIntegrator integrator_{state_.items, state_.tables, state_.log, state_.locale,
+                                 state_.integration};
     double wall_ = 45356.5;
     std::int64_t elapsedMs_ = 5000;
 };
