@@ -23,10 +23,6 @@ std::optional<double> ParseNumber(std::string_view text, const Locale& locale);
 // Operators type either "." or ",": both count as the decimal separator.
 std::optional<double> ParseNormalized(std::string_view text, const Locale& locale);
 
-// The acquisition timer's interval from the dialog's interval fields; the timer keeps
-// running or stopped as it was.
-void SetCycleInterval(EngineState& state);
-
 // Protocol order from ProtoReihe.TVW for the item count known before the load.
 void LoadProtocolOrder(EngineState& state);
 // The item's conversion table number and, when it names a file, the table's points.

@@ -188,7 +188,7 @@ void LoadAqasysItems(EngineState& state) {
 
 Status LoadItemPart(EngineState& state, IniFile& ini) {
     LoadIntervalSettings(state, ini);
-    config::SetCycleInterval(state);
+    config::SetCycleInterval(state.settings);
     LoadStartAndOutputKeys(state, ini);
     if (!state.settings.permanentMode) {
         LoadAqasysItems(state);
@@ -252,8 +252,7 @@ bool LoadConfigurationSteps(EngineState& state) {
 namespace config {
 
 // Seconds or minutes, at least one; any other unit runs every minute.
-void SetCycleInterval(EngineState& state) {
-    const GeneralSettings& settings = state.settings;
+void SetCycleInterval(GeneralSettings& settings) {
     const std::int64_t count = std::max(settings.intervalCount, 1);
     std::int64_t intervalMs = 60000;
     if (settings.intervalUnit == 0) {
@@ -261,23 +260,13 @@ void SetCycleInterval(EngineState& state) {
     } else if (settings.intervalUnit == 1) {
         intervalMs = count * 60000;
     }
-    state.settings.cycleIntervalMs = static_cast<int>(std::min<std::int64_t>(intervalMs, INT_MAX));
-    if (state.timerDDE != nullptr) {
-        state.timerDDE->SetInterval(state.settings.cycleIntervalMs);
-    }
+    settings.cycleIntervalMs = static_cast<int>(std::min<std::int64_t>(intervalMs, INT_MAX));
 }
 
 }  // namespace config
 
 bool LoadConfiguration(EngineState& state) {
     return Guarded([&] { return LoadConfigurationSteps(state); });
-}
-
-void ApplyCycleInterval(EngineState& state) {
-    if (state.timerDDE != nullptr) {
-        state.timerDDE->SetEnabled(false);
-    }
-    config::SetCycleInterval(state);
 }
 
 }  // namespace tarvedde

@@ -18,11 +18,14 @@ bool LoadConfiguration(EngineState& state);
 // The second loading step at program start and at acquisition start: logging flags,
 // delimiters, time tables, OPC watchdog keys, warnings, counter readings.
 void LoadItemOptions(EngineState& state);
-// Stops the acquisition timer and sets its interval from the settings form.
-void ApplyCycleInterval(EngineState& state);
 void BuildValueDelimiters(EngineState& state);
 
 // Field k (k >= 1) of a "|"-separated configuration text.
 std::string Teilstring(std::string_view text, int k);
+
+namespace config {
+// The cycle interval (cycleIntervalMs) from the interval count and unit.
+void SetCycleInterval(GeneralSettings& settings);
+}  // namespace config
 
 }  // namespace tarvedde

@@ -40,7 +40,6 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
     timerTot_ = host_.loop.CreateTimer("Timer_tot", 10000, [this] { Timer_totTimer(); });
     timerAqasys1_ = host_.loop.CreateTimer("TimerAQASYS_1", 500, [this] { TransferTick(); });
-    state_.timerDDE = timerDDE_.get();
 }
 
 TarveddeMain::~TarveddeMain() = default;

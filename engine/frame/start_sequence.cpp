@@ -45,6 +45,7 @@ void TarveddeMain::FormShow() {
     if (LoadConfiguration(state_)) {
         CreateMissingStateFiles();
     }
+    timerDDE_->SetInterval(state_.settings.cycleIntervalMs);
     LoadItemOptions(state_);
     const GeneralSettings& settings = state_.settings;
     if (settings.sourceKind == SourceKind::Opc) {
@@ -153,7 +154,9 @@ void TarveddeMain::PermanentModeStart() {
     if (state_.settings.configValid) {
         InitialiseItemsAtStart();
     }
-    ApplyCycleInterval(state_);
+    timerDDE_->SetEnabled(false);
+    config::SetCycleInterval(state_.settings);
+    timerDDE_->SetInterval(state_.settings.cycleIntervalMs);
     RestoreDayAccumulators(state_, Marker());
     RestoreNightSums(state_, Marker());
     memo2_.Append("");

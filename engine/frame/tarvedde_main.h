@@ -70,6 +70,7 @@ public:
     void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
     bool Stopped() const { return stopped_; }
     bool AcquisitionStarted() const { return state_.acquisitionStarted; }
+    const Timer& TimerDDE() const { return *timerDDE_; }
     const Timer& TimerTot() const { return *timerTot_; }
     const Timer& TimerAqasys1() const { return *timerAqasys1_; }
 

@@ -79,9 +79,6 @@ struct EngineState {
     int analogViewerItems = 0;
     int digitalViewerItems = 0;
 
-    // The acquisition timer; owned by the main engine, stopped by ApplyCycleInterval.
-    Timer* timerDDE = nullptr;
-
     // AQASYS parameter codes (AQASYSITEMS.TXT) and their names (AQASYSNAMES.TXT), in
     // file order; empty: no AQASYS item is defined.
     std::vector<std::string> aqasysCodes;

@@ -95,8 +95,6 @@ struct JoinRecorder : LimitWarnings, FifteenMinuteValues, MovingAverages, TimeFr
 
 class EngineFixture : public ::testing::Test {
 protected:
-    EngineFixture() { state_.timerDDE = timer_.get(); }
-
     // Settings and other files of the program directory, written as UTF-8 lines.
     void Write(const std::string& name, const std::string& text) { env_.WriteText(name, text); }
     void WriteIni(const std::string& text) { env_.WriteText(kMainIniFile, text); }
@@ -213,7 +211,6 @@ protected:
     BareEngine bare_{env_};
     EngineState& state_ = bare_.state;
     ProgramLog& log_ = bare_.log;
-    std::unique_ptr<Timer> timer_ = env_.loop.CreateTimer("TimerDDE", 10000, [] {});
     std::unique_ptr<InstanceLockShare> otherClient_;
     std::unique_ptr<TarveddeMain> main_;
     JoinRecorder joins_;

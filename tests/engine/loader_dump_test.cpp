@@ -40,7 +40,7 @@ std::string Text(const Lines& lines) {
 
 #define FIELD(record, name) out << "  " #name "=" << Text(record.name) << "\n"
 
-std::string DumpModel(EngineState& s, const Timer& timer) {
+std::string DumpModel(EngineState& s) {
     std::ostringstream out;
     const GeneralSettings& g = s.settings;
     out << "settings\n  sourceKind=" << static_cast<int>(g.sourceKind) << "\n";
@@ -70,7 +70,7 @@ std::string DumpModel(EngineState& s, const Timer& timer) {
     for (int n = 1; n <= std::min(g.itemCount + 1, maxItems); ++n) {
         out << At(s.protocolOrder, n) << " ";
     }
-    out << "\n  timer=" << timer.Interval() << (timer.Enabled() ? " on" : " off") << "\n";
+    out << "\n";
     for (int t = 1; t <= 2; ++t) {
         const ConversionTable& table = s.tables[static_cast<std::size_t>(t)];
         out << "table " << t << "\n  points=" << table.pointCount << "\n ";
@@ -148,7 +148,7 @@ TEST_P(LoaderDumpTest, LoadedModelMatchesTheGoldenDump) {
     LoadItemOptions(state_);
     BuildValueDelimiters(state_);
 
-    std::string dump = DumpModel(state_, *timer_);
+    std::string dump = DumpModel(state_);
     dump += "log\n";
     for (const std::string& line : LogLines()) {
         dump += "  " + line + "\n";

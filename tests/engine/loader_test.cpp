@@ -44,37 +44,33 @@ TEST_F(LoaderTest, A180ItemListLoadsWithoutAMessage) {
     EXPECT_EQ(IniValue(kCounterIniFile, "Item_181", "Zählerstand"), "<none>");
 }
 
-TEST_F(LoaderTest, TheCycleTimerTakesTheIntervalAndTheDialogStopsIt) {
-    timer_->SetEnabled(true);
+TEST_F(LoaderTest, TheCycleIntervalComesFromCountAndUnit) {
     WriteIni("[DDE]\nIntervall=5\n");
     Load();
-    EXPECT_EQ(timer_->Interval(), 5000);
-    EXPECT_TRUE(timer_->Enabled());
+    EXPECT_EQ(state_.settings.cycleIntervalMs, 5000);
 
     GeneralSettings& settings = state_.settings;
     settings.intervalCount = 2;
     settings.intervalUnit = 2;
-    ApplyCycleInterval(state_);
-    EXPECT_FALSE(timer_->Enabled());
-    EXPECT_EQ(state_.settings.cycleIntervalMs, 60000);
-    EXPECT_EQ(timer_->Interval(), 60000);
+    config::SetCycleInterval(settings);
+    EXPECT_EQ(settings.cycleIntervalMs, 60000);
 
     // Fewer than one counts as one, and the setting itself stays as read.
     settings.intervalCount = -3;
     settings.intervalUnit = 0;
-    ApplyCycleInterval(state_);
+    config::SetCycleInterval(settings);
     EXPECT_EQ(settings.intervalCount, -3);
-    EXPECT_EQ(state_.settings.cycleIntervalMs, 1000);
+    EXPECT_EQ(settings.cycleIntervalMs, 1000);
 
     settings.intervalCount = 59;
     settings.intervalUnit = 1;
-    ApplyCycleInterval(state_);
-    EXPECT_EQ(state_.settings.cycleIntervalMs, 3540000);
+    config::SetCycleInterval(settings);
+    EXPECT_EQ(settings.cycleIntervalMs, 3540000);
 
     // More minutes than the timer can count: the longest interval it can run.
     settings.intervalCount = 40000;
-    ApplyCycleInterval(state_);
-    EXPECT_EQ(state_.settings.cycleIntervalMs, 2147483647);
+    config::SetCycleInterval(settings);
+    EXPECT_EQ(settings.cycleIntervalMs, 2147483647);
 }
 
 TEST_F(LoaderTest, ProtocolOrderUsesTheItemCountKnownBeforeTheLoad) {

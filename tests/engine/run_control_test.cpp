@@ -190,7 +190,7 @@ TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
     EXPECT_THAT(LogAll(), HasSubstr("07:00:00 > Datenerfassung beendet.\r\n"));
     EXPECT_TRUE(State().window.btStartDDEEnabled);
     EXPECT_FALSE(State().window.btStoppenEnabled);
-    EXPECT_FALSE(State().timerDDE->Enabled());
+    EXPECT_FALSE(Main().TimerDDE().Enabled());
 }
 
 TEST_F(RunControlTest, StopAnsweredToGoOnKeepsAcquisitionRunning) {
@@ -234,7 +234,7 @@ TEST_F(RunControlTest, TheWaitForAnUnfinishedCycleIsBounded) {
     Main().StopAcquisition();
     EXPECT_TRUE(Main().Stopped());
     EXPECT_EQ(State().window.lbTimeout, "Gestoppt" + std::string(1000, '.'));
-    EXPECT_FALSE(State().timerDDE->Enabled());
+    EXPECT_FALSE(Main().TimerDDE().Enabled());
 }
 
 TEST_F(RunControlTest, BlockwiseDayDataWarnsWhenTheBufferIsNotFull) {
