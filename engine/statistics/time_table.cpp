@@ -37,7 +37,7 @@ std::string FileNamePart(std::string_view text) {
 }
 
 std::string TimeTableFileName(const ItemConfig& config) {
-    return FileNamePart("TT_" + config.serverItem + "_" + config.itemName + ".tvw");
+    return "TT_" + FileNamePart(config.serverItem) + "_" + FileNamePart(config.itemName) + ".tvw";
 }
 
 std::string LoadTimeTable(TimeTable& table, const ItemConfig& config, double timeOfDay,

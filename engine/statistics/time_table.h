@@ -32,7 +32,7 @@ struct TimeTable {
 // "/", "\" and ":" become "-", and ".." becomes "--".
 std::string FileNamePart(std::string_view text);
 
-// "TT_" + source item + "_" + item name + ".tvw", mapped by FileNamePart.
+// "TT_" + source item + "_" + item name + ".tvw", both names mapped by FileNamePart.
 std::string TimeTableFileName(const ItemConfig& config);
 
 struct TimeTableFiles {
