@@ -1,0 +1,38 @@
+// The day protocol files JJJJMMDD.RTF: the statistics window's text saved at the day
+// change under the day it describes, and loaded back at start when the running day
+// already has one. A protocol grown past 5000 lines is dropped rather than saved, and a
+// file that is empty or larger than MaxRTF is deleted rather than loaded, so one runaway
+// day cannot block the window at every later start.
+#pragma once
+
+#include <string>
+
+#include "outputs/program_log.h"
+#include "platform/file_system.h"
+#include "platform/rich_text_model.h"
+
+namespace tarvedde {
+
+inline constexpr std::size_t kDayProtocolLineLimit = 5000;
+
+struct DayProtocolFiles {
+    FileSystem& files;
+    ProgramLog& log;
+    std::string programDir;  // with the trailing separator
+    int fontSize = 10;       // ProtoFontsize: the size of paragraphs without their own
+};
+
+// "20240305.RTF" for any time of 2024-03-05.
+std::string DayProtocolName(double day);
+
+// Saves `memo2` as the protocol of the day before `runningDay`; above 5000 lines logs the
+// loss and clears `memo2` instead. False when nothing was saved.
+bool SaveDayProtocol(RichTextModel& memo2, double runningDay, const DayProtocolFiles& files);
+
+// Loads the running day's protocol into `memo2` when it exists. Its size in 128-byte
+// units must be 1..maxRtf (MaxRTF); otherwise the file is deleted and that is logged.
+// Read failures leave `memo2` as it was.
+void LoadDayProtocol(RichTextModel& memo2, double runningDay, int maxRtf,
+                     const DayProtocolFiles& files);
+
+}  // namespace tarvedde
