@@ -1,5 +1,5 @@
 // A rich text the engine owns (the statistics window's day protocol): paragraphs with
-// the few attributes the program uses. The view renders it; the RTF writer saves it.
+// the few attributes the program uses. The view renders it; platform/rtf_text saves and loads it.
 #pragma once
 
 #include <functional>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "engine/statistics/rtf_text.h"
+#include "platform/rtf_text.h"
 #include "outputs/day_file_names.h"
 #include "platform/date_time.h"
 #include "platform/text_file.h"

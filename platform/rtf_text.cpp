@@ -1,4 +1,4 @@
-#include "engine/statistics/rtf_text.h"
+#include "platform/rtf_text.h"
 
 #include <array>
 #include <cstdint>
