@@ -124,11 +124,6 @@ protected:
         cycle_.itemCount = 3;
     }
     bool WriteRows() { return WriteSampleAndDayRows(files_, grid_, cycle_); }
-    void FailOn(FileOp failing, const std::string& name) {
-        fs_.SetFailurePolicy([failing, path = kDir + name](FileOp op, const std::string& p) {
-            return op == failing && p == path;
-        });
-    }
     // The file's text in UTF-8, or "<missing>".
     std::string Text(const std::string& name) const { return Cp1252ToUtf8(File(name)); }
 

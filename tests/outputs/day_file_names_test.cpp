@@ -76,9 +76,7 @@ TEST_F(DayFilesTest, CreateTextFileNeverEmptiesAnExistingFileAndLogsAFailedCreat
     EXPECT_FALSE(files_.CreateTextFile('S', 0));
     EXPECT_EQ(files_.SamplePath(), "/prog/20240305.SMP");
     EXPECT_EQ(File("20240305.SMP"), "2024.3.5;07:00:00;1\r\n");
-    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
-        return op == FileOp::Append && path == "/prog/20240305.DAT";
-    });
+    FailOn(FileOp::Append, "20240305.DAT");
     EXPECT_FALSE(files_.CreateTextFile('D', 0));
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "CreateTextFile : Fehler (1) .DAT\r\n"));
 }
@@ -143,9 +141,7 @@ TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFilesOnly) {
 TEST_F(DayFilesTest, AssignTextFileCreatesAMissingIntermediateValuesFile) {
     EXPECT_TRUE(files_.AssignTextFile('S'));
     EXPECT_EQ(File("20240305.TVS"), "");
-    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
-        return op == FileOp::Append && path == "/prog/20240306.TVS";
-    });
+    FailOn(FileOp::Append, "20240306.TVS");
     files_.SetRunningDay({2024, 3, 6});
     EXPECT_FALSE(files_.AssignTextFile('S'));
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Fehler in AssignTextFile - S\r\n"));
