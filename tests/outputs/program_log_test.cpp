@@ -50,16 +50,16 @@ TEST_F(ProgramLogTest, MessageListOf200IsKeptAndOf201MovesToTheHistoryFile) {
 }
 
 TEST_F(ProgramLogTest, AMessageWithALineBreakCountsAsTheLinesItShows) {
-    for (int i = 0; i < 199; ++i) {
+    for (int i = 0; i < 198; ++i) {
         log_.MessageList().Append("m");
     }
-    log_.WriteLog("Fehler \r\naufgetreten !");
+    const std::string message = "Fehler \r\nin Zeile 2\r\naufgetreten !";
+    log_.WriteLog(message);
     EXPECT_EQ(log_.MessageList().Count(), 201u);
-    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Fehler \r\naufgetreten !\r\n");
+    EXPECT_EQ(File(kLogAllFile), kStamp + message + "\r\n");
 
     log_.WriteLog("danach");
-    EXPECT_EQ(File(kMessageHistoryFile),
-              Repeat("m\r\n", 199) + kStamp + "Fehler \r\naufgetreten !\r\n");
+    EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 198) + kStamp + message + "\r\n");
 }
 
 // A failing history file loses the old lines but not the new one.
