@@ -43,7 +43,7 @@ private:
     std::string empty_;
 };
 
-TEST(CycleTextTest, DateWithoutLeadingZerosAndTimeWithThem) {
+TEST(CycleTextTest, DateWithoutLeadingZerosTimeWithThemAndRowsWithoutATrailingSeparator) {
     const double at = EncodeDateTime(2024, 3, 5, 7, 5, 0, 0);
     EXPECT_EQ(CycleDateText(at).value(), "2024.3.5");
     EXPECT_EQ(CycleDateText(EncodeDateTime(2024, 12, 31, 23, 59, 59, 0)).value(), "2024.12.31");
@@ -51,9 +51,6 @@ TEST(CycleTextTest, DateWithoutLeadingZerosAndTimeWithThem) {
     EXPECT_EQ(CycleTimeText(EncodeDateTime(2024, 3, 5, 23, 9, 8, 0)), "23:09:08");
     EXPECT_FALSE(CycleDateText(kNaN).ok());
     EXPECT_FALSE(CycleDateText(1e9).ok());
-}
-
-TEST(DataRowTextTest, FieldsJoinedWithoutATrailingSeparator) {
     FakeGrid grid;
     grid.Set(7, ">>>", {"12,345", "0,000"});
     EXPECT_EQ(DataRowText("2024.3.5", "07:05:00", grid, 7, 2), "2024.3.5;07:05:00;12,345;0,000");
@@ -96,19 +93,15 @@ std::vector<std::string> FiveViewerLines() {
     return lines;
 }
 
-TEST(ViewerLineTest, MirroredIntegralShowsTheGridSum) {
+// A mirrored integral shows the grid's sum; a number that cannot be shown ends the line.
+TEST(ViewerLineTest, MirroredIntegralAndNumbersThatCannotBeShown) {
     ViewerItem item = Cells("1,000", "0,000", "2,000", "88,000");
     item.integral = true;
     item.mirrored = true;
-    item.runningIntegral = 5.0;
+    item.runningIntegral = kNaN;
     EXPECT_EQ(ViewerLineText(item, 12, 3, GermanLocale()),
               "1,000;0,000;2,000;360;88,000;n.v.;n.v.;n.v.;");
-}
-
-TEST(ViewerLineTest, ANumberThatCannotBeShownEndsTheLine) {
-    ViewerItem item = Cells("1,000", "0,000", "2,000", "88,000");
-    item.integral = true;
-    item.runningIntegral = kNaN;
+    item.mirrored = false;
     EXPECT_EQ(ViewerLineText(item, 12, 3, GermanLocale()), "1,000;0,000;2,000;360;-999.0;");
     item.integral = false;
     item.movingAverages = true;
@@ -131,11 +124,6 @@ protected:
         cycle_.itemCount = 3;
     }
     bool WriteRows() { return WriteSampleAndDayRows(files_, grid_, cycle_); }
-    void FailOn(FileOp failing, const std::string& name) {
-        fs_.SetFailurePolicy([failing, path = kDir + name](FileOp op, const std::string& p) {
-            return op == failing && p == path;
-        });
-    }
     // The file's text in UTF-8, or "<missing>".
     std::string Text(const std::string& name) const { return Cp1252ToUtf8(File(name)); }
 
@@ -144,14 +132,24 @@ protected:
     CycleRecord cycle_;
 };
 
-TEST_F(DataFilesTest, BlockModeWritesTheRollingRowsWhenTheLastIsReached) {
+// Block mode writes the rolling rows when the last is reached; the sample file gets the
+// current row every cycle.
+TEST_F(DataFilesTest, BlockModeWritesAtTheLastRowAndTheSampleFileEveryCycle) {
     grid_.currentRow = 7;
+    cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 4, 50, 0);
     ASSERT_TRUE(WriteRows());
     EXPECT_EQ(File("20240305.DAT"), "");
     grid_.currentRow = 8;
+    cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 5, 0, 0);
     ASSERT_TRUE(WriteRows());
     EXPECT_EQ(File("20240305.DAT"), GoldenBytes("day_rows_block.DAT"));
+    EXPECT_EQ(File("20240305.SMP"), GoldenBytes("sample_rows.SMP"));
     EXPECT_EQ(File("$lock_DAT"), "<missing>");
+    EXPECT_EQ(File("$lock_SMP"), "<missing>");
+    cycle_.viewerOutput = false;
+    files_.SetRunningDay({2024, 3, 6});
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240306.SMP"), "<missing>");
 }
 
 TEST_F(DataFilesTest, EveryCycleModeWritesOnlyTheCurrentRow) {
@@ -164,21 +162,6 @@ TEST_F(DataFilesTest, EveryCycleModeWritesOnlyTheCurrentRow) {
               "2024.3.5;07:05:00;12,400;1,000;\r\n2024.3.5;07:05:00;12,500;1,000;n.v.\r\n");
 }
 
-TEST_F(DataFilesTest, SampleFileGetsTheCurrentRowEveryCycle) {
-    grid_.currentRow = 7;
-    cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 4, 50, 0);
-    ASSERT_TRUE(WriteRows());
-    grid_.currentRow = 8;
-    cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 5, 0, 0);
-    ASSERT_TRUE(WriteRows());
-    EXPECT_EQ(File("20240305.SMP"), GoldenBytes("sample_rows.SMP"));
-    EXPECT_EQ(File("$lock_SMP"), "<missing>");
-    cycle_.viewerOutput = false;
-    files_.SetRunningDay({2024, 3, 6});
-    ASSERT_TRUE(WriteRows());
-    EXPECT_EQ(File("20240306.SMP"), "<missing>");
-}
-
 TEST_F(DataFilesTest, ACycleTimeThatIsNoDateWritesNothing) {
     cycle_.cycleTime = kNaN;
     cycle_.datEveryCycle = true;
@@ -188,22 +171,18 @@ TEST_F(DataFilesTest, ACycleTimeThatIsNoDateWritesNothing) {
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Fehler bei DecodeDate.\r\n"));
 }
 
-TEST_F(DataFilesTest, SampleLockOfTheViewerSkipsOnlyTheSampleRow) {
+// The viewer's sample lock skips only the sample row; a day data lock left by another
+// program does not stop the row.
+TEST_F(DataFilesTest, LocksOfOtherProgramsOnlyEverSkipTheSampleRow) {
     cycle_.datEveryCycle = true;
     Put("$lock_SMP", "");
+    Put("$lock_DAT", "");
     ASSERT_TRUE(WriteRows());
     EXPECT_EQ(File("20240305.SMP"), "<missing>");
     EXPECT_EQ(File("$lock_SMP"), "");
-    EXPECT_THAT(File("20240305.DAT"), HasSubstr("07:05:00"));
+    EXPECT_EQ(Text("20240305.DAT"), "2024.3.5;07:05:00;12,345;0,000;Störung\r\n");
     EXPECT_THAT(LogAll(),
                 HasSubstr(std::string(kStamp) + "Main : TarveView liest gerade Sample-Daten.\r\n"));
-}
-
-TEST_F(DataFilesTest, ADayDataLockLeftByAnotherProgramDoesNotStopTheRow) {
-    cycle_.datEveryCycle = true;
-    Put("$lock_DAT", "");
-    ASSERT_TRUE(WriteRows());
-    EXPECT_EQ(Text("20240305.DAT"), "2024.3.5;07:05:00;12,345;0,000;Störung\r\n");
     EXPECT_THAT(LogAll(), Not(HasSubstr("Sperren")));
 }
 
@@ -269,13 +248,6 @@ protected:
     void Write() { WriteViewerDataFile(files_, FiveViewerLines()); }
 };
 
-TEST_F(ViewerFileTest, SnapshotMatchesTheGoldenBytes) {
-    Write();
-    EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
-    EXPECT_EQ(File("$lock_TVV"), "<missing>");
-    EXPECT_EQ(File("AKTDAT.TVV.tmp"), "<missing>");
-}
-
 TEST_F(ViewerFileTest, TheViewersLockSkipsTheSnapshotAndStays) {
     Put("AKTDAT.TVV", "old\r\n");
     Put("$lock_TVV", "");
@@ -310,6 +282,8 @@ TEST_F(ViewerFileTest, AReaderSeesTheOldOrTheNewSnapshotNeverAMix) {
     }
     EXPECT_EQ(seen.back(), newSnapshot);
     EXPECT_EQ(directWrites, 0);
+    EXPECT_EQ(File("$lock_TVV"), "<missing>");
+    EXPECT_EQ(File("AKTDAT.TVV.tmp"), "<missing>");
 }
 
 TEST_F(ViewerFileTest, WriteFailuresKeepTheOldSnapshotAndTheNextCycleWritesAgain) {

@@ -29,9 +29,7 @@ TEST(DayDateTextTest, FourDigitYearAndTwoDigitMonthAndDay) {
     EXPECT_EQ(texts.year, "2024");
     EXPECT_EQ(texts.month, "11");
     EXPECT_EQ(texts.day, "09");
-}
-
-TEST(DayDateTextTest, ShortYearsTakeTheCenturyFromSeventy) {
+    // Short years take the century from seventy.
     EXPECT_EQ(DayDateTexts({5, 1, 1}).year, "205");
     EXPECT_EQ(DayDateTexts({69, 1, 1}).year, "2069");
     EXPECT_EQ(DayDateTexts({70, 1, 1}).year, "1970");
@@ -73,22 +71,19 @@ TEST_F(DayFilesTest, CreateTextFileNamesEachKindAfterTheRunningDay) {
     EXPECT_EQ(File("20240305.TVW"), "");
 }
 
-TEST_F(DayFilesTest, CreateTextFileNeverEmptiesAnExistingFile) {
-    Put("20240305.DAT", "2024.3.5;07:00:00;1\r\n");
-    EXPECT_FALSE(files_.CreateTextFile('D', 0));
-    EXPECT_EQ(files_.DayDataPath(), "/prog/20240305.DAT");
-    EXPECT_EQ(File("20240305.DAT"), "2024.3.5;07:00:00;1\r\n");
-}
-
-TEST_F(DayFilesTest, CreateTextFileThatCannotCreateLogsTheExtension) {
-    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
-        return op == FileOp::Append && path == "/prog/20240305.DAT";
-    });
+TEST_F(DayFilesTest, CreateTextFileNeverEmptiesAnExistingFileAndLogsAFailedCreation) {
+    Put("20240305.SMP", "2024.3.5;07:00:00;1\r\n");
+    EXPECT_FALSE(files_.CreateTextFile('S', 0));
+    EXPECT_EQ(files_.SamplePath(), "/prog/20240305.SMP");
+    EXPECT_EQ(File("20240305.SMP"), "2024.3.5;07:00:00;1\r\n");
+    FailOn(FileOp::Append, "20240305.DAT");
     EXPECT_FALSE(files_.CreateTextFile('D', 0));
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "CreateTextFile : Fehler (1) .DAT\r\n"));
 }
 
-TEST_F(DayFilesTest, RenamingMovesTheBoundFileToTheVersionAndStartsAnEmptyOne) {
+// Renaming never overwrites an earlier version (that would destroy a part of the day's
+// record), and a failed renaming keeps the old file in use.
+TEST_F(DayFilesTest, RenamingMovesTheBoundFileToANewVersionAndStartsAnEmptyOne) {
     Put("20240305.AQH", "old header");
     ASSERT_FALSE(files_.CreateTextFile('H', 0));
     EXPECT_TRUE(files_.CreateTextFile('H', 4));
@@ -96,10 +91,7 @@ TEST_F(DayFilesTest, RenamingMovesTheBoundFileToTheVersionAndStartsAnEmptyOne) {
     EXPECT_EQ(File("20240305.AQH"), "");
     EXPECT_THAT(LogAll(),
                 HasSubstr(std::string(kStamp) + "20240305.AQH in 20240305_4.AQH umbenannt.\r\n"));
-}
 
-// Replacing an earlier version would destroy a part of the day's record.
-TEST_F(DayFilesTest, RenamingNeverOverwritesAnEarlierVersion) {
     Put("20240305.DAT", "today");
     Put("20240305_2.DAT", "earlier");
     ASSERT_FALSE(files_.CreateTextFile('D', 0));
@@ -107,18 +99,13 @@ TEST_F(DayFilesTest, RenamingNeverOverwritesAnEarlierVersion) {
     EXPECT_EQ(File("20240305_2.DAT"), "earlier");
     EXPECT_EQ(File("20240305.DAT"), "today");
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) +
-                                    "CreateTextFile : Fehler bei Namensänderung ! .DAT"));
-}
+                                    "CreateTextFile : Fehler bei Namensänderung ! .DAT\r\n"));
 
-TEST_F(DayFilesTest, AFailedRenamingKeepsTheOldFileInUse) {
-    Put("20240305.DAT", "today");
-    ASSERT_FALSE(files_.CreateTextFile('D', 0));
     fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Rename; });
     EXPECT_FALSE(files_.CreateTextFile('D', 1));
     EXPECT_EQ(File("20240305.DAT"), "today");
     EXPECT_EQ(File("20240305_1.DAT"), "<missing>");
     EXPECT_EQ(files_.DayDataPath(), "/prog/20240305.DAT");
-    EXPECT_THAT(LogAll(), HasSubstr("CreateTextFile : Fehler bei Namensänderung ! .DAT\r\n"));
 }
 
 TEST_F(DayFilesTest, HighestRenameNumberReadsTheVersionsOfTheKindAndDay) {
@@ -135,7 +122,7 @@ TEST_F(DayFilesTest, HighestRenameNumberReadsTheVersionsOfTheKindAndDay) {
     EXPECT_EQ(files_.HighestRenameNumber('S'), 0);
 }
 
-TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFiles) {
+TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFilesOnly) {
     EXPECT_TRUE(files_.AssignTextFile('I'));
     EXPECT_EQ(files_.DiaryDataPath(), "/prog/20240305.TVI");
     EXPECT_EQ(File("20240305.TVI"), "<missing>");
@@ -146,23 +133,18 @@ TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFiles) {
     EXPECT_TRUE(files_.AssignTextFile('S'));
     EXPECT_EQ(files_.IntermediateValuesPath(), "/prog/20240305.TVS");
     EXPECT_EQ(File("20240305.TVS"), "kept");
+    EXPECT_FALSE(files_.AssignTextFile('D'));
+    EXPECT_EQ(files_.RememberedName(), "Fehler !");
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "AssignTextFile : Fehler !\r\n"));
 }
 
 TEST_F(DayFilesTest, AssignTextFileCreatesAMissingIntermediateValuesFile) {
     EXPECT_TRUE(files_.AssignTextFile('S'));
     EXPECT_EQ(File("20240305.TVS"), "");
-    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
-        return op == FileOp::Append && path == "/prog/20240306.TVS";
-    });
+    FailOn(FileOp::Append, "20240306.TVS");
     files_.SetRunningDay({2024, 3, 6});
     EXPECT_FALSE(files_.AssignTextFile('S'));
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Fehler in AssignTextFile - S\r\n"));
-}
-
-TEST_F(DayFilesTest, AssignTextFileRefusesAnUnknownKind) {
-    EXPECT_FALSE(files_.AssignTextFile('D'));
-    EXPECT_EQ(files_.RememberedName(), "Fehler !");
-    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "AssignTextFile : Fehler !\r\n"));
 }
 
 // At 03:00 on 6 March, with the statistics of the 5th still due at a later time.
@@ -184,20 +166,6 @@ TEST_F(DayFilesTest, PendingPostponedDayChangeKeepsDiaryAndIntermediateValuesOnT
     EXPECT_EQ(files_.DiaryDataPath(), "/prog/20240301.TVI");
 }
 
-TEST_F(DayFilesTest, HeaderFileMatchesTheGoldenBytes) {
-    ASSERT_TRUE(files_.CreateTextFile('H', 0));
-    files_.WriteHeaderFile(ThreeItems());
-    EXPECT_EQ(File("20240305.AQH"), GoldenBytes("header_three_items.AQH"));
-}
-
-TEST_F(DayFilesTest, HeaderOutsidePermanentModeHasNoCalibrationOrItemPart) {
-    ASSERT_TRUE(files_.CreateTextFile('H', 0));
-    HeaderData header = ThreeItems();
-    header.permanentMode = false;
-    files_.WriteHeaderFile(header);
-    EXPECT_EQ(File("20240305.AQH"), "3\r\nQ\r\nP\r\nR\r\n\r\n10000\r\n\r\n");
-}
-
 class HeaderComparisonTest : public DayFilesTest {
 protected:
     HeaderComparisonTest() {
@@ -205,6 +173,15 @@ protected:
         files_.WriteHeaderFile(ThreeItems());
     }
     bool Matches(const HeaderData& header) { return files_.HeaderMatchesConfiguration(header); }
+    // One item whose factor goes from `before` to `after`.
+    bool SlopeChangeMatches(double before, double after) {
+        const auto header = [](double slope) {
+            return HeaderData{1000, true, {{"A", slope, 0.0, "A", 1, 0, ""}}};
+        };
+        Put("20240305.AQH", "");
+        files_.WriteHeaderFile(header(before));
+        return Matches(header(after));
+    }
     // ThreeItems() with one item's slope (M) or intercept (T) changed.
     HeaderData With(int item, double HeaderItem::*field, double value) {
         HeaderData header = ThreeItems();
@@ -213,12 +190,20 @@ protected:
     }
 };
 
-TEST_F(HeaderComparisonTest, TheConfigurationItWasWrittenWithMatches) {
+// Names and graphics references are no part of the comparison; with no items, the
+// interval is the last line compared.
+TEST_F(HeaderComparisonTest, TheGoldenHeaderMatchesTheConfigurationItWasWrittenWith) {
+    EXPECT_EQ(File("20240305.AQH"), GoldenBytes("header_three_items.AQH"));
     EXPECT_TRUE(Matches(ThreeItems()));
     HeaderData renamed = ThreeItems();
     renamed.items[0].itemName = "Anders";
     renamed.items[0].GrafikRef = 5;
     EXPECT_TRUE(Matches(renamed));
+    HeaderData none;
+    none.cycleIntervalMs = 1000;
+    Put("20240305.AQH", "");
+    files_.WriteHeaderFile(none);
+    EXPECT_TRUE(Matches(none));
     EXPECT_EQ(LogAll(), "<missing>");
 }
 
@@ -253,24 +238,8 @@ TEST_F(HeaderComparisonTest, CalibrationChangesWithinHalfAPercentDoNotCount) {
     EXPECT_THAT(LogAll(), HasSubstr("Konfiguration Item R : T(alt)=  1234,5000000000 <> 1241\r\n"));
 }
 
-// One item whose factor goes from `before` to `after`.
-bool SlopeChangeMatches(double before, double after) {
-    MemoryFileSystem fs;
-    VirtualClock clock;
-    ProgramLog log(fs, clock, GermanLocale());
-    DayFiles files(fs, log, GermanLocale());
-    files.SetProgramDir("/p/");
-    files.SetRunningDay({2024, 3, 5});
-    const auto header = [](double slope) {
-        return HeaderData{1000, true, {{"A", slope, 0.0, "A", 1, 0, ""}}};
-    };
-    EXPECT_TRUE(files.CreateTextFile('H', 0));
-    files.WriteHeaderFile(header(before));
-    return files.HeaderMatchesConfiguration(header(after));
-}
-
 // A tolerance of 0.001 or less is none at all: small values may change freely.
-TEST(HeaderToleranceTest, HalfAPercentCountsOnlyAboveAThousandth) {
+TEST_F(HeaderComparisonTest, HalfAPercentCountsOnlyAboveAThousandth) {
     EXPECT_TRUE(SlopeChangeMatches(2.0, 2.009));
     EXPECT_FALSE(SlopeChangeMatches(2.0, 2.011));
     EXPECT_TRUE(SlopeChangeMatches(0.1, 0.5));
@@ -285,22 +254,14 @@ TEST_F(DayFilesTest, AMissingEmptyOrBrokenHeaderDiffers) {
     Put("20240305.AQH", "-1\r\n");
     EXPECT_FALSE(files_.HeaderMatchesConfiguration(ThreeItems()));
     EXPECT_EQ(LogAll(), "<missing>");
-    // Written outside permanent mode: no calibration lines to compare with.
+    // Written outside permanent mode: no calibration or item part to compare with.
     HeaderData header = ThreeItems();
     header.permanentMode = false;
     Put("20240305.AQH", "");
     files_.WriteHeaderFile(header);
+    EXPECT_EQ(File("20240305.AQH"), "3\r\nQ\r\nP\r\nR\r\n\r\n10000\r\n\r\n");
     EXPECT_FALSE(files_.HeaderMatchesConfiguration(ThreeItems()));
     EXPECT_THAT(LogAll(), HasSubstr("Konfiguration Item Q : M(alt)= <> 1\r\n"));
-}
-
-TEST_F(DayFilesTest, NoItemsMatchAfterTheInterval) {
-    HeaderData header;
-    header.cycleIntervalMs = 1000;
-    ASSERT_TRUE(files_.CreateTextFile('H', 0));
-    files_.WriteHeaderFile(header);
-    EXPECT_TRUE(files_.HeaderMatchesConfiguration(header));
-    EXPECT_EQ(LogAll(), "<missing>");
 }
 
 }  // namespace

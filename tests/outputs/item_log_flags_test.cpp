@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "tests/outputs/log_fixture.h"
@@ -25,77 +26,57 @@ ItemLogFlagsArray GoldenFlags() {
 
 class ItemLogFlagsTest : public LogFixture {
 protected:
-    void Put(const std::string& bytes) { LogFixture::Put(kItemLogFlagsFile, bytes); }
+    // Loads `bytes` (nullopt: no file) over flags that have item 4's integral on.
+    ItemLogFlagsArray Load(const std::optional<std::string>& bytes) {
+        if (bytes) {
+            Put(kItemLogFlagsFile, *bytes);
+        }
+        ItemLogFlagsArray flags{};
+        flags[4].logIntegral = true;
+        LoadItemLogFlags(fs_, kPath, flags, log_);
+        return flags;
+    }
     std::string LastLine() const {
         return log_.MessageList().Empty() ? "<none>" : log_.MessageList().Lines().back();
     }
-
-    ItemLogFlagsArray flags_{};
 };
 
-TEST_F(ItemLogFlagsTest, SaveWritesTheGoldenBytes) {
+TEST_F(ItemLogFlagsTest, SaveWritesAndLoadReadsTheGoldenBytesWithoutAMessage) {
     EXPECT_TRUE(SaveItemLogFlags(fs_, kPath, GoldenFlags(), log_));
     EXPECT_EQ(File(kItemLogFlagsFile), GoldenBytes(kItemLogFlagsFile));
+    EXPECT_EQ(Load(std::nullopt), GoldenFlags());
     EXPECT_TRUE(log_.MessageList().Empty());
 }
 
-TEST_F(ItemLogFlagsTest, LoadReadsTheGoldenFileWithoutAMessage) {
-    Put(GoldenBytes(kItemLogFlagsFile));
-    LoadItemLogFlags(fs_, kPath, flags_, log_);
-    EXPECT_EQ(flags_, GoldenFlags());
-    EXPECT_TRUE(log_.MessageList().Empty());
-}
-
-TEST_F(ItemLogFlagsTest, MissingFileChangesNothing) {
-    flags_[4].logIntegral = true;
-    LoadItemLogFlags(fs_, kPath, flags_, log_);
+// Reading stops at the end of the file or at the first record it cannot read: the
+// items read so far keep their new flags, later items keep theirs.
+TEST_F(ItemLogFlagsTest, ReadingKeepsWhatWasReadAndNamesTheRecordThatFailed) {
     ItemLogFlagsArray expected{};
     expected[4].logIntegral = true;
-    EXPECT_EQ(flags_, expected);
-    EXPECT_TRUE(log_.MessageList().Empty());
-}
+    EXPECT_EQ(Load(std::nullopt), expected);
+    expected[1] = {true, true, false, false};  // any non-zero byte is on
+    expected[2] = {false, false, false, true};
+    EXPECT_EQ(Load(std::string("\x01\xFF\x00\x00\x00\x00\x00\x02", 8)), expected);
+    EXPECT_EQ(LastLine(), "<none>");
 
-TEST_F(ItemLogFlagsTest, ShortFileSetsOnlyTheItemsItCovers) {
-    Put(std::string("\x01\xFF\x00\x00\x00\x00\x00\x02", 8));  // any non-zero byte is on
-    LoadItemLogFlags(fs_, kPath, flags_, log_);
-    EXPECT_EQ(flags_[1], (ItemLogFlags{true, true, false, false}));
-    EXPECT_EQ(flags_[2], (ItemLogFlags{false, false, false, true}));
-    for (std::size_t item = 3; item <= 180; ++item) {
-        EXPECT_FALSE(flags_[item].Any()) << item;
-    }
-    EXPECT_TRUE(log_.MessageList().Empty());
-}
-
-TEST_F(ItemLogFlagsTest, A181stRecordIsAReadFailureAfterKeepingTheFirst180) {
-    std::string bytes = GoldenBytes(kItemLogFlagsFile);
-    ASSERT_EQ(bytes.size(), 720u);
-    Put(bytes + std::string("\x01\x01\x01\x01", 4));
-    LoadItemLogFlags(fs_, kPath, flags_, log_);
-    EXPECT_EQ(flags_, GoldenFlags());
-    EXPECT_EQ(LastLine(), std::string(kStamp) + "Fehler 181 beim Lesen der /prog/ddeLogKonfig.tvw");
-}
-
-TEST_F(ItemLogFlagsTest, ACutRecordStopsTheReadingAndNamesItsNumber) {
-    Put(
-        std::string("\x01\x00\x00\x00"
-                    "\x01\x01",
-                    6));
-    LoadItemLogFlags(fs_, kPath, flags_, log_);
-    EXPECT_TRUE(flags_[1].logSingleValues);
-    EXPECT_FALSE(flags_[2].Any());
+    expected[1] = {true, false, false, false};
+    expected[2] = {};
+    EXPECT_EQ(Load(std::string("\x01\x00\x00\x00\x01\x01", 6)), expected);
     EXPECT_EQ(LastLine(), std::string(kStamp) + "Fehler 2 beim Lesen der /prog/ddeLogKonfig.tvw");
-}
 
-TEST_F(ItemLogFlagsTest, AnUnreadableFileFailsAtTheFirstRecord) {
-    Put(GoldenBytes(kItemLogFlagsFile));
+    const std::string golden = GoldenBytes(kItemLogFlagsFile);
+    ASSERT_EQ(golden.size(), 720u);
+    EXPECT_EQ(Load(golden + std::string("\x01\x01\x01\x01", 4)), GoldenFlags());
+    EXPECT_EQ(LastLine(), std::string(kStamp) + "Fehler 181 beim Lesen der /prog/ddeLogKonfig.tvw");
+
     fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Read; });
-    LoadItemLogFlags(fs_, kPath, flags_, log_);
-    EXPECT_FALSE(flags_[1].Any());
+    expected[1] = {};
+    EXPECT_EQ(Load(golden), expected);
     EXPECT_EQ(LastLine(), std::string(kStamp) + "Fehler 1 beim Lesen der /prog/ddeLogKonfig.tvw");
 }
 
 TEST_F(ItemLogFlagsTest, WriteFailureIsLoggedAndKeepsTheOldFile) {
-    Put("alt");
+    Put(kItemLogFlagsFile, "alt");
     fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Write; });
     EXPECT_FALSE(SaveItemLogFlags(fs_, kPath, GoldenFlags(), log_));
     EXPECT_EQ(LastLine(), std::string(kStamp) + "Fehler beim Schreiben der /prog/ddeLogKonfig.tvw");

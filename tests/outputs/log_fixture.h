@@ -41,6 +41,12 @@ protected:
     }
     // The main log in UTF-8, as the texts stand in the code.
     std::string LogAll() const { return Cp1252ToUtf8(File(kLogAllFile)); }
+    // Makes `failing` fail on the program directory's file `name`.
+    void FailOn(FileOp failing, const std::string& name) {
+        fs_.SetFailurePolicy([failing, path = kDir + name](FileOp op, const std::string& p) {
+            return op == failing && p == path;
+        });
+    }
     void FailAppendsTo(const std::string& name) {
         fs_.SetFailurePolicy([path = kDir + name](FileOp op, const std::string& p) {
             return (op == FileOp::Append || op == FileOp::Write) && p == path;

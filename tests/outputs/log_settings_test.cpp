@@ -14,10 +14,8 @@ using Strings = std::vector<std::string>;
 
 class LogSettingsTest : public LogFixture {
 protected:
-    void Ini(const std::string& ddeKeys) {
-        ASSERT_TRUE(fs_.WriteAll("/prog/TARVEDDE.INI", "[DDE]\r\n" + ddeKeys, false));
-    }
-    LogSettings Load() {
+    LogSettings Load(const std::string& ddeKeys) {
+        EXPECT_TRUE(fs_.WriteAll("/prog/TARVEDDE.INI", "[DDE]\r\n" + ddeKeys, false));
         log_.MessageList().Clear();
         LoadLogSettings(ini_, log_);
         return log_.Settings();
@@ -34,7 +32,7 @@ protected:
 };
 
 TEST_F(LogSettingsTest, MissingKeysGiveAllOffAndOneLogLinePerSetting) {
-    const LogSettings s = Load();
+    const LogSettings s = Load("");
     EXPECT_FALSE(s.detailLog || s.debugLog || s.tabelLog);
     EXPECT_EQ(s.logLevel, 0);
     EXPECT_EQ(Shown(),
@@ -44,8 +42,7 @@ TEST_F(LogSettingsTest, MissingKeysGiveAllOffAndOneLogLinePerSetting) {
 }
 
 TEST_F(LogSettingsTest, BothSwitchesBelowLevelThreeGiveLevelTwoWithBothOn) {
-    Ini("LogLevel=0\r\nDetailLog=1\r\nDebugLog=1\r\nTabelLog=1\r\n");
-    const LogSettings s = Load();
+    const LogSettings s = Load("LogLevel=0\r\nDetailLog=1\r\nDebugLog=1\r\nTabelLog=1\r\n");
     EXPECT_EQ(s.logLevel, 2);
     EXPECT_TRUE(s.detailLog && s.debugLog && s.tabelLog);
     EXPECT_EQ(Shown(),
@@ -53,35 +50,28 @@ TEST_F(LogSettingsTest, BothSwitchesBelowLevelThreeGiveLevelTwoWithBothOn) {
                        "[DDE] TabelLog=1 (eingeschaltet).", "[DDE] LogLevel=2"}));
 }
 
-TEST_F(LogSettingsTest, LevelsOneAndTwoSwitchTheirLogOn) {
-    Ini("LogLevel=1\r\n");
-    LogSettings s = Load();
-    EXPECT_TRUE(s.detailLog);
-    EXPECT_FALSE(s.debugLog);
-
-    Ini("LogLevel=2\r\n");
-    s = Load();
-    EXPECT_FALSE(s.detailLog);
-    EXPECT_TRUE(s.debugLog);
-    EXPECT_EQ(s.logLevel, 2);
-}
-
-TEST_F(LogSettingsTest, LevelThreeAndAboveRunWithBothSwitchesOff) {
-    Ini("LogLevel=4\r\nDetailLog=1\r\nDebugLog=1\r\n");
-    const LogSettings s = Load();
-    EXPECT_EQ(s.logLevel, 4);
-    EXPECT_FALSE(s.detailLog || s.debugLog);
+// Levels 1 and 2 switch their log on; from 3 up both switches are off.
+TEST_F(LogSettingsTest, TheLevelDecidesTheSwitchesFromOneUp) {
+    struct Case {
+        const char* keys;
+        int level;
+        bool detail, debug;
+    };
+    for (const Case& c :
+         {Case{"LogLevel=1\r\n", 1, true, false}, Case{"LogLevel=2\r\n", 2, false, true},
+          Case{"LogLevel=3\r\nDetailLog=1\r\n", 3, false, false},
+          Case{"LogLevel=4\r\nDetailLog=1\r\nDebugLog=1\r\n", 4, false, false}}) {
+        const LogSettings s = Load(c.keys);
+        EXPECT_EQ(s.logLevel, c.level) << c.keys;
+        EXPECT_EQ(s.detailLog, c.detail) << c.keys;
+        EXPECT_EQ(s.debugLog, c.debug) << c.keys;
+    }
     EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
     EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "gespiegelt");
-
-    Ini("LogLevel=3\r\nDetailLog=1\r\n");
-    EXPECT_EQ(Load().logLevel, 3);
-    EXPECT_FALSE(log_.Settings().detailLog);
 }
 
 TEST_F(LogSettingsTest, SavingLevelZeroSwitchesBothOffInFileAndMemory) {
-    Ini("LogLevel=2\r\nDetailLog=1\r\nDebugLog=1\r\n");
-    Load();
+    Load("LogLevel=2\r\nDetailLog=1\r\nDebugLog=1\r\n");
     SaveLogSettings(ini_, log_, 0, true);
     EXPECT_EQ(File("TARVEDDE.INI"),
               "[DDE]\r\nLogLevel=0\r\nDetailLog=0\r\nDebugLog=0\r\nTabelLog=1\r\n");
@@ -91,16 +81,14 @@ TEST_F(LogSettingsTest, SavingLevelZeroSwitchesBothOffInFileAndMemory) {
     EXPECT_TRUE(s.tabelLog);
 }
 
-TEST_F(LogSettingsTest, SavingClampsTheLevelAndLogsTheReloadedValues) {
+// The level is clamped; a switch that is on keeps its level below 3, so going from 1 to
+// 2 needs a 0 between.
+TEST_F(LogSettingsTest, SavingClampsTheLevelAndTheReloadKeepsASwitchThatIsOn) {
     SaveLogSettings(ini_, log_, 11, false);
     EXPECT_EQ(log_.Settings().logLevel, 10);
     EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "[DDE] LogLevel=10");
-}
 
-// A switch that is on keeps its level below 3, so going from 1 to 2 needs a 0 between.
-TEST_F(LogSettingsTest, SavingLevelTwoOverLevelOneStaysAtOne) {
-    Ini("LogLevel=1\r\n");
-    Load();
+    Load("LogLevel=1\r\n");
     SaveLogSettings(ini_, log_, 2, false);
     EXPECT_EQ(log_.Settings().logLevel, 1);
     EXPECT_TRUE(log_.Settings().detailLog);

@@ -30,9 +30,7 @@ TEST_F(ProgramLogTest, WriteLogStampsShowsAndAppendsIn1252WithCrLf) {
               "alt\r\n05.Mrz.24, 07:08:09 > Z\xE4hlerstand \xFC"
               "bernommen\r\n");
     EXPECT_EQ(log_.MessageList().Lines(), Strings{"05.Mrz.24, 07:08:09 > Zählerstand übernommen"});
-}
-
-TEST_F(ProgramLogTest, StampUsesTwentyFourHoursAndMinutesAfterTheHour) {
+    // Twenty-four hours, and minutes after the hour.
     clock_.SetLocalTime(EncodeDateTime(2025, 12, 31, 23, 59, 58, 7));
     EXPECT_EQ(log_.Stamp(), "31.Dez.25, 23:59:58 > ");
     EXPECT_EQ(log_.DebugStamp(), "31.Dez.25, 23:59:58:007 > ");
@@ -52,18 +50,19 @@ TEST_F(ProgramLogTest, MessageListOf200IsKeptAndOf201MovesToTheHistoryFile) {
 }
 
 TEST_F(ProgramLogTest, AMessageWithALineBreakCountsAsTheLinesItShows) {
-    for (int i = 0; i < 199; ++i) {
+    for (int i = 0; i < 198; ++i) {
         log_.MessageList().Append("m");
     }
-    log_.WriteLog("Fehler \r\naufgetreten !");
+    const std::string message = "Fehler \r\nin Zeile 2\r\naufgetreten !";
+    log_.WriteLog(message);
     EXPECT_EQ(log_.MessageList().Count(), 201u);
-    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Fehler \r\naufgetreten !\r\n");
+    EXPECT_EQ(File(kLogAllFile), kStamp + message + "\r\n");
 
     log_.WriteLog("danach");
-    EXPECT_EQ(File(kMessageHistoryFile),
-              Repeat("m\r\n", 199) + kStamp + "Fehler \r\naufgetreten !\r\n");
+    EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 198) + kStamp + message + "\r\n");
 }
 
+// A failing history file loses the old lines but not the new one.
 TEST_F(ProgramLogTest, EveryWriterFlushesTheFullMessageListBeforeShowingItsLine) {
     log_.Settings().logLevel = 4;
     for (int i = 0; i < 201; ++i) {
@@ -72,16 +71,14 @@ TEST_F(ProgramLogTest, EveryWriterFlushesTheFullMessageListBeforeShowingItsLine)
     EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
     EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "gespiegelt"});
     EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 201));
-}
 
-TEST_F(ProgramLogTest, AFailingHistoryFileLosesTheOldLinesButNotTheNewOne) {
-    for (int i = 0; i < 201; ++i) {
-        log_.MessageList().Append("m");
+    for (int i = 0; i < 200; ++i) {
+        log_.MessageList().Append("n");
     }
     FailAppendsTo(kMessageHistoryFile);
     EXPECT_TRUE(log_.WriteLog("weiter"));
     EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "weiter"});
-    EXPECT_EQ(File(kMessageHistoryFile), "<missing>");
+    EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 201));
 }
 
 TEST_F(ProgramLogTest, AFailingLogFileReportsFalseAndTheNextLineGetsThrough) {
@@ -97,25 +94,21 @@ TEST_F(ProgramLogTest, AFailingLogFileReportsFalseAndTheNextLineGetsThrough) {
     EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "wieder da\r\n");
 }
 
-TEST_F(ProgramLogTest, LevelLinesOnlyForTheExactLevel) {
+// Level lines only for the exact level; detail lines always go to the file and on screen
+// only with DetailLog.
+TEST_F(ProgramLogTest, LevelAndDetailLines) {
     log_.Settings().logLevel = 3;
     EXPECT_TRUE(log_.WriteLogLevel(5, "Tagebuch"));
     EXPECT_EQ(File(kLogAllFile), "<missing>");
-    EXPECT_TRUE(log_.MessageList().Empty());
-
     EXPECT_TRUE(log_.WriteLogLevel(3, "NT/HT"));
-    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "NT/HT\r\n");
-    EXPECT_EQ(log_.MessageList().Count(), 1u);
-}
-
-TEST_F(ProgramLogTest, DetailLinesAlwaysGoToTheFileAndOnScreenOnlyWithDetailLog) {
     EXPECT_TRUE(log_.WriteLogDetail("leise"));
-    EXPECT_TRUE(log_.MessageList().Empty());
     log_.Settings().detailLog = true;
     EXPECT_TRUE(log_.WriteLogDetail("laut"));
 
-    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "leise\r\n" + kStamp + "laut\r\n");
-    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "laut"});
+    EXPECT_EQ(File(kLogAllFile),
+              std::string(kStamp) + "NT/HT\r\n" + kStamp + "leise\r\n" + kStamp + "laut\r\n");
+    EXPECT_EQ(log_.MessageList().Lines(),
+              (Strings{std::string(kStamp) + "NT/HT", std::string(kStamp) + "laut"}));
 }
 
 TEST_F(ProgramLogTest, DebugLinesCarryMillisecondsAndNeedDebugLog) {

@@ -81,12 +81,9 @@ TEST(BinaryReader, ReadsWhatTheWriterWrote) {
     EXPECT_EQ(reader.ShortText(20), "Nachklärbecken 2");
     EXPECT_EQ(reader.Remaining(), 0u);
     EXPECT_FALSE(reader.Failed());
-}
-
-TEST(BinaryReader, AnyNonZeroByteIsTrue) {
-    BinaryReader reader(std::string_view("\x00\x01\x02\xFF", 4));
+    BinaryReader bools(std::string_view("\x00\x01\x02\xFF", 4));  // any non-zero byte is true
     for (const bool expected : {false, true, true, true}) {
-        EXPECT_EQ(reader.Bool(), expected);
+        EXPECT_EQ(bools.Bool(), expected);
     }
 }
 

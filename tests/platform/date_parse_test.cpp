@@ -5,15 +5,13 @@
 namespace tarvedde {
 namespace {
 
-TEST(StrToTimeTest, HoursMinutesSeconds) {
+TEST(StrToTimeTest, HoursMinutesSecondsAndLenientForms) {
     EXPECT_EQ(StrToTime("07:30").value(), EncodeTime(7, 30, 0, 0));
     EXPECT_EQ(StrToTime("7:5").value(), EncodeTime(7, 5, 0, 0));
     EXPECT_EQ(StrToTime(" 07:30:15 ").value(), EncodeTime(7, 30, 15, 0));
     EXPECT_EQ(StrToTime("0:00").value(), 0.0);
     EXPECT_EQ(StrToTime("23:59:59").value(), EncodeTime(23, 59, 59, 0));
-}
-
-TEST(StrToTimeTest, DelphisLenientForms) {
+    // Delphi's lenient forms.
     EXPECT_EQ(StrToTime("7").value(), EncodeTime(7, 0, 0, 0));
     EXPECT_EQ(StrToTime("7 : 30").value(), EncodeTime(7, 30, 0, 0));
     EXPECT_EQ(StrToTime("07:00:00,5").value(), EncodeTime(7, 0, 0, 5));
@@ -30,16 +28,14 @@ TEST(StrToTimeTest, RejectsOutOfRangeAndOtherText) {
     EXPECT_EQ(StrToTime("24:00").error().message, "'24:00' ist keine gültige Zeit");
 }
 
-TEST(StrToDateTest, DayMonthYear) {
+TEST(StrToDateTest, DayMonthYearTwoDigitYearsAndMissingYear) {
     EXPECT_EQ(StrToDate("05.03.2024").value(), EncodeDate(2024, 3, 5));
     EXPECT_EQ(StrToDate("5.3.2024").value(), EncodeDate(2024, 3, 5));
     EXPECT_EQ(StrToDate(" 05.03.2024 ").value(), EncodeDate(2024, 3, 5));
     EXPECT_EQ(StrToDate("05.03.2024.").value(), EncodeDate(2024, 3, 5));
     EXPECT_EQ(StrToDate("29.02.2024").value(), EncodeDate(2024, 2, 29));
     EXPECT_EQ(StrToDate("30.12.1899").value(), 0.0);
-}
-
-TEST(StrToDateTest, TwoDigitYearsAndMissingYear) {
+    // Two-digit years and a missing year.
     EXPECT_EQ(StrToDate("05.03.24").value(), EncodeDate(2024, 3, 5));
     EXPECT_EQ(StrToDate("05.03.49").value(), EncodeDate(2049, 3, 5));
     EXPECT_EQ(StrToDate("05.03.50").value(), EncodeDate(1950, 3, 5));

@@ -18,13 +18,9 @@ void PrintTo(const TimeParts& t, std::ostream* out) {
 
 namespace {
 
-TEST(DateTimeTest, KnownDayNumbers) {
-    EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
-    EXPECT_EQ(EncodeDate(1899, 12, 31), 1.0);
-    EXPECT_EQ(EncodeDate(1900, 3, 1), 61.0);
+// Days -2000..80000 are checked against the standard calendar below.
+TEST(DateTimeTest, KnownDayNumbersAndTheirParts) {
     EXPECT_EQ(EncodeDate(1970, 1, 1), kUnixEpochDay);
-    EXPECT_EQ(EncodeDate(2000, 2, 29), 36585.0);
-    EXPECT_EQ(EncodeDate(2024, 3, 5), 45356.0);
     EXPECT_EQ(EncodeDate(9999, 12, 31), 2958465.0);
     EXPECT_EQ(EncodeDate(1, 1, 1), -693593.0);
     EXPECT_EQ(EncodeDateTime(2024, 3, 5, 18, 0, 0, 0), 45356.75);
@@ -32,6 +28,9 @@ TEST(DateTimeTest, KnownDayNumbers) {
     EXPECT_EQ(EncodeDateTime(1899, 12, 29, 6, 0, 0, 0), -1.25);
     EXPECT_EQ(DecodeDate(-1.25), (DateParts{1899, 12, 29}));
     EXPECT_EQ(DecodeTime(-1.25), (TimeParts{6, 0, 0, 0}));
+    EXPECT_EQ(DateOf(45356.75), 45356.0);
+    EXPECT_EQ(TimeOf(45356.75), 0.75);
+    EXPECT_EQ(DateOf(-1.25), -1.0);
 }
 
 TEST(DateTimeTest, RoundTripsEveryDayAgainstTheStandardCalendar) {
@@ -94,12 +93,6 @@ TEST(DateTimeTest, OutsideTheCalendarDecodesAsZeros) {
     EXPECT_EQ(DecodeDate(-693594.0), (DateParts{}));
     EXPECT_EQ(DayOfWeek(1e300), 0);
     EXPECT_EQ(FormatDateTime("dd.mmm.yyyy ddd", 1e300), "00..0000 ");
-}
-
-TEST(DateTimeTest, DateOfAndTimeOfTruncate) {
-    EXPECT_EQ(DateOf(45356.75), 45356.0);
-    EXPECT_EQ(TimeOf(45356.75), 0.75);
-    EXPECT_EQ(DateOf(-1.25), -1.0);
 }
 
 TEST(DateTimeTest, UnixMillisecondsRoundTripExactly) {

@@ -39,6 +39,9 @@ TEST(FormatFixedTest, KnownTextsAndEdges) {
     EXPECT_EQ(FormatFixed(-0.004, 12, 2), "0,00");  // zero never has a sign
     EXPECT_EQ(FormatFixed(-1e-300, 12, 0), "0");
     EXPECT_EQ(FormatFixed(-0.5, 12, 0), "-1");
+    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::quiet_NaN(), 12, 2), "NAN");
+    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 12, 2), "INF");
+    EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 12, 2), "-INF");
 }
 
 TEST(FormatGeneralTest, KnownTextsAndEdges) {
@@ -52,12 +55,6 @@ TEST(FormatGeneralTest, KnownTextsAndEdges) {
     EXPECT_EQ(FormatGeneral(0.000099999), "9,9999E-5");
     EXPECT_EQ(FormatGeneral(-100000000000000.5), "-100000000000001");  // a 15-digit tie
     EXPECT_EQ(FormatGeneral(std::nextafter(100000000000000.5, 0.0)), "100000000000000");
-}
-
-TEST(FormatFixedTest, NonFiniteValues) {
-    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::quiet_NaN(), 12, 2), "NAN");
-    EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 12, 2), "INF");
-    EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 12, 2), "-INF");
     EXPECT_EQ(FormatGeneral(std::numeric_limits<double>::quiet_NaN()), "NAN");
     EXPECT_EQ(FormatGeneral(-std::numeric_limits<double>::infinity()), "-INF");
 }
@@ -241,7 +238,7 @@ TEST(StrToFloatTest, ReadsBackWhatFormatGeneralWrites) {
     }
 }
 
-TEST(StrToIntTest, DecimalAndHexadecimal) {
+TEST(StrToIntTest, DecimalAndHexadecimalWithinTheRange) {
     EXPECT_EQ(StrToInt("42").value(), 42);
     EXPECT_EQ(StrToInt("  -17").value(), -17);
     EXPECT_EQ(StrToInt("+5").value(), 5);
@@ -250,9 +247,7 @@ TEST(StrToIntTest, DecimalAndHexadecimal) {
     EXPECT_EQ(StrToInt("x10").value(), 16);
     EXPECT_EQ(StrToInt("-$10").value(), -16);
     EXPECT_EQ(StrToInt("$FFFFFFFF").value(), -1);
-}
-
-TEST(StrToIntTest, RangeBoundaries) {
+    // The range's edges.
     EXPECT_EQ(StrToInt("2147483647").value(), 2147483647);
     EXPECT_FALSE(StrToInt("2147483648").ok());
     EXPECT_EQ(StrToInt("-2147483648").value(), -2147483647 - 1);

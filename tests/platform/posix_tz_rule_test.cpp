@@ -23,11 +23,14 @@ void ExpectChange(const PosixTzRule& rule, std::int64_t at, std::int32_t before,
     EXPECT_EQ(rule.OffsetSeconds(at), after) << at;
 }
 
-TEST(PosixTzRule, StandardTimeOnly) {
+TEST(PosixTzRule, StandardTimeOnlyAndAnExplicitDaylightOffset) {
     const PosixTzRule rule = Parsed("<+0530>-5:30");
     EXPECT_FALSE(rule.HasDaylightSaving());
     EXPECT_EQ(rule.OffsetSeconds(0), 5 * kHour + 1800);
     EXPECT_EQ(Parsed("EST5").OffsetSeconds(0), -5 * kHour);
+    const PosixTzRule explicitDaylight = Parsed("LHST-10:30LHDT-11,M10.1.0,M4.1.0");
+    EXPECT_EQ(explicitDaylight.StandardOffset(), 10 * kHour + 1800);
+    EXPECT_EQ(explicitDaylight.OffsetSeconds(2'240'568'000), 11 * kHour);
 }
 
 TEST(PosixTzRule, SouthernHemisphereDaylightTimeSpansNewYear) {
@@ -68,12 +71,6 @@ TEST(PosixTzRule, DaylightNameWithoutRulesTakesUsRules) {
     const PosixTzRule rule = Parsed("EST5EDT");
     ExpectChange(rule, (19723 + 69) * 86400LL + 7 * kHour, -5 * kHour, -4 * kHour);
     ExpectChange(rule, (19723 + 307) * 86400LL + 6 * kHour, -4 * kHour, -5 * kHour);
-}
-
-TEST(PosixTzRule, ExplicitDaylightOffset) {
-    const PosixTzRule rule = Parsed("LHST-10:30LHDT-11,M10.1.0,M4.1.0");
-    EXPECT_EQ(rule.StandardOffset(), 10 * kHour + 1800);
-    EXPECT_EQ(rule.OffsetSeconds(2'240'568'000), 11 * kHour);
 }
 
 TEST(PosixTzRule, MalformedRulesAreErrors) {

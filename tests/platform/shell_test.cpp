@@ -53,15 +53,11 @@ TEST_F(SystemShellTest, StartsAProgramWithArgumentsWithoutWaiting) {
     EXPECT_TRUE(Eventually([&] { return Contents(out) == "eins zwei|drei"; })) << Contents(out);
 }
 
-TEST_F(SystemShellTest, ReportsAProgramThatCannotStart) {
+TEST_F(SystemShellTest, ReportsAProgramThatCannotStartAndReapsEndedChildren) {
     SystemShell shell;
     EXPECT_FALSE(shell.StartProgram("tarvedde-no-such-program", {}));
     EXPECT_FALSE(shell.StartProgram((dir_ / "missing").string(), {}));
     EXPECT_EQ(shell.UnreapedChildren(), 0u);
-}
-
-TEST_F(SystemShellTest, EndedChildrenAreReaped) {
-    SystemShell shell;
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(shell.StartProgram("true", {}));
     }

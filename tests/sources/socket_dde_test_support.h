@@ -32,7 +32,6 @@ public:
     }
     ~TempDdeDirectory() { std::system(("rm -rf '" + root_ + "'").c_str()); }
     const std::string& path() const { return path_; }
-    const std::string& root() const { return root_; }
 
 private:
     std::string root_;
@@ -67,7 +66,6 @@ public:
         }
         thread_.join();
     }
-    bool started() const { return started_; }
     // Runs `work` with the server on the server's thread and waits for it.
     void Do(const std::function<void(SocketDdeServer&)>& work) {
         std::promise<void> done;

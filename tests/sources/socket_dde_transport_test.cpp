@@ -15,6 +15,23 @@ using testing::RawPeer;
 using testing::ServerThread;
 using testing::TempDdeDirectory;
 
+// A raw peer that answers the connect, runs `then` on the client's next frame and stays
+// until the client goes.
+RawPeer PeerAfterConnect(const std::string& path,
+                         std::function<void(int fd, const DdeMessage&)> then) {
+    return RawPeer(path, [then = std::move(then)](int fd) {
+        DdeFrameDecoder decoder;
+        DdeMessage m;
+        if (!RawPeer::ReadFrame(fd, decoder, m))
+            return;
+        RawPeer::Write(fd, RawPeer::ReplyFrame(m.sequence));
+        if (!RawPeer::ReadFrame(fd, decoder, m))
+            return;
+        then(fd, m);
+        RawPeer::ReadFrame(fd, decoder, m);
+    });
+}
+
 // What only the socket transport has: frames, their limits and the DDE directory. The
 // behaviour both transports share is in dde_transport_contract_test.cpp.
 class SocketDdeTest : public ::testing::Test {
@@ -57,18 +74,10 @@ TEST_F(SocketDdeTest, GarbageFromTheServerEndsTheConversationWithALogLine) {
 }
 
 TEST_F(SocketDdeTest, DataDuringATransactionReachesTheCallbackBeforeItReturns) {
-    RawPeer peer(RawPath(), [](int fd) {
-        DdeFrameDecoder decoder;
-        DdeMessage m;
-        if (!RawPeer::ReadFrame(fd, decoder, m))
-            return;
-        RawPeer::Write(fd, RawPeer::ReplyFrame(m.sequence));
-        if (!RawPeer::ReadFrame(fd, decoder, m))
-            return;
+    RawPeer peer = PeerAfterConnect(RawPath(), [](int fd, const DdeMessage& m) {
         RawPeer::Write(fd, EncodeDdeFrame({DdeFrameType::kData, 0, 0, "Q", "7\r\n"}) +
                                RawPeer::ReplyFrame(m.sequence, "x") +
                                EncodeDdeFrame({DdeFrameType::kData, 0, 0, "Q", "8\r\n"}));
-        RawPeer::ReadFrame(fd, decoder, m);  // until the client goes
     });
     DdeHandle conv = Open();
     ASSERT_NE(conv, 0u);
@@ -82,17 +91,9 @@ TEST_F(SocketDdeTest, DataDuringATransactionReachesTheCallbackBeforeItReturns) {
 }
 
 TEST_F(SocketDdeTest, OversizedFrameDuringATransactionEndsTheConversation) {
-    RawPeer peer(RawPath(), [](int fd) {
-        DdeFrameDecoder decoder;
-        DdeMessage m;
-        if (!RawPeer::ReadFrame(fd, decoder, m))
-            return;
-        RawPeer::Write(fd, RawPeer::ReplyFrame(m.sequence));
-        if (!RawPeer::ReadFrame(fd, decoder, m))
-            return;
+    RawPeer peer = PeerAfterConnect(RawPath(), [](int fd, const DdeMessage&) {
         std::string header("\x01\x00\x01\x00\x06", 5);  // 65537 bytes announced
         RawPeer::Write(fd, header + std::string(100, 'x'));
-        RawPeer::ReadFrame(fd, decoder, m);
     });
     DdeHandle conv = Open();
     ASSERT_NE(conv, 0u);
