@@ -18,10 +18,10 @@ struct BenchPlant {
     BenchPlant() {
         std::string pattern = "/var/tmp/tarvedde-state-bench-XXXXXX";
         const char* made = ::mkdtemp(pattern.data());
-        state.programDir = std::string(made != nullptr ? made : "/var/tmp") + "/";
-        state.settings.itemCount = maxItems;
+        config.SetProgramDir(std::string(made != nullptr ? made : "/var/tmp") + "/");
+        config.SetItemCount(maxItems);
         state.itemsLinked = true;
-        state.settings.savedDay = "05.03.2024";
+        config.SetSavedDay("05.03.2024");
         for (int n = 1; n <= maxItems; ++n) {
             state.fifteenMinute[static_cast<std::size_t>(n)].m15Row = n - 1;
             state.moving[static_cast<std::size_t>(n)].movingRow = n - 1;
@@ -29,7 +29,7 @@ struct BenchPlant {
         state.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
         state.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
         state.m15BuffersExist = state.movingBuffersExist = true;
-        (void)CreateConfigFile(state);
+        (void)CreateConfigFile(config, state);
     }
 
     std::unique_ptr<FileSystem> files = MakeRealFileSystem();
@@ -40,6 +40,7 @@ struct BenchPlant {
     MemoryInstanceLocks locks;
     Host host{*files, clock, loop, person, shell, locks};
     ProgramLog log{*files, clock, GermanLocale()};
+    Configuration config{host, log, GermanLocale()};
     EngineState state{host, log, GermanLocale()};
 };
 
@@ -47,8 +48,8 @@ void BM_SaveState(benchmark::State& run, bool durable) {
     BenchPlant plant;
     for (auto _ : run) {
         // A save is durable when the day it was last flushed for is not the current one.
-        plant.state.durableSaveDay = durable ? "" : plant.state.settings.savedDay;
-        benchmark::DoNotOptimize(SaveIntermediateState(plant.state, false));
+        plant.state.durableSaveDay = durable ? "" : plant.config.Settings().savedDay;
+        benchmark::DoNotOptimize(SaveIntermediateState(plant.config, plant.state, false));
     }
 }
 BENCHMARK_CAPTURE(BM_SaveState, rename_only, false)->Unit(benchmark::kMillisecond);

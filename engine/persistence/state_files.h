@@ -11,6 +11,7 @@
 // checks every item number and row against the model before it uses it.
 #pragma once
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 #include "engine/persistence/state_records.h"
 
@@ -36,22 +37,24 @@ struct StateMarker {
 // returns 0 unless the items are linked in permanent mode. `finalSave` (program close)
 // also writes the diagnostics and releases both buffer sets. Files are flushed to disk
 // at close and at the first save of a new day (see SaveIsDurable).
-int SaveIntermediateState(EngineState& state, bool finalSave);
-bool SaveIsDurable(const EngineState& state, bool finalSave);
+int SaveIntermediateState(const Configuration& config, EngineState& state, bool finalSave);
+bool SaveIsDurable(const Configuration& config, const EngineState& state, bool finalSave);
 
 // TARVEDDE.COF and TARVEDDE_NACHT.TVW anew with reset accumulators; false on failure.
-bool CreateConfigFile(EngineState& state);
-bool CreateNightFile(EngineState& state);
+bool CreateConfigFile(const Configuration& config, EngineState& state);
+bool CreateNightFile(const Configuration& config, EngineState& state);
 // Rewrites a TARVEDDE.COF of the older record layout in the current one.
-void ConvertConfigFile(EngineState& state);
+void ConvertConfigFile(const Configuration& config, EngineState& state);
 
 // Start, in this order.
-void RestoreMirrorOffsets(EngineState& state, StateMarker marker);
-void RestoreCounterDifferences(EngineState& state, StateMarker marker);
-void RestoreDayAccumulators(EngineState& state, StateMarker marker);
-void RestoreNightSums(EngineState& state, StateMarker marker);
+void RestoreMirrorOffsets(const Configuration& config, EngineState& state, StateMarker marker);
+void RestoreCounterDifferences(const Configuration& config, EngineState& state, StateMarker marker);
+void RestoreDayAccumulators(const Configuration& config, EngineState& state, StateMarker marker);
+void RestoreNightSums(const Configuration& config, EngineState& state, StateMarker marker);
 // Acquisition start, right after the buffers were created for this program run.
-void RestoreMovingAverageBuffers(EngineState& state, StateMarker marker);
-void RestoreFifteenMinuteBuffers(EngineState& state, StateMarker marker);
+void RestoreMovingAverageBuffers(const Configuration& config, EngineState& state,
+                                 StateMarker marker);
+void RestoreFifteenMinuteBuffers(const Configuration& config, EngineState& state,
+                                 StateMarker marker);
 
 }  // namespace tarvedde

@@ -60,10 +60,10 @@ bool RestoreRow(EngineState& state, const WindowBufferRecord& record, std::size_
     return true;
 }
 
-void RestoreBufferSet(EngineState& state, StateMarker marker, bool fifteenMinute,
-                      const BufferRestoreText& text) {
+void RestoreBufferSet(const Configuration& config, EngineState& state, StateMarker marker,
+                      bool fifteenMinute, const BufferRestoreText& text) {
     const bool exist = fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist;
-    const std::string path = state.PathOf(text.fileName);
+    const std::string path = config.PathOf(text.fileName);
     if (!exist || !marker.Trusts(text.bit) || !state.host.files.Exists(path)) {
         return;
     }
@@ -85,15 +85,17 @@ void RestoreBufferSet(EngineState& state, StateMarker marker, bool fifteenMinute
 
 }  // namespace
 
-void RestoreFifteenMinuteBuffers(EngineState& state, StateMarker marker) {
+void RestoreFifteenMinuteBuffers(const Configuration& config, EngineState& state,
+                                 StateMarker marker) {
     RestoreBufferSet(
-        state, marker, true,
+        config, state, marker, true,
         {kFifteenMinuteStateFile, "Falscher Index in M15-Datei !",
          "Fehler beim Lesen der M15-Datei !", kFifteenMinuteFailedBit, kFifteenMinuteRecordSize});
 }
 
-void RestoreMovingAverageBuffers(EngineState& state, StateMarker marker) {
-    RestoreBufferSet(state, marker, false,
+void RestoreMovingAverageBuffers(const Configuration& config, EngineState& state,
+                                 StateMarker marker) {
+    RestoreBufferSet(config, state, marker, false,
                      {kMovingStateFile, "Falscher Index bei gleit.Mittelwert !",
                       "Fehler beim Lesen der gleitenden Mittelwert-Datei !", kMovingFailedBit,
                       kMovingRecordSize});
