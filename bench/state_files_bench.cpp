@@ -10,6 +10,7 @@
 #include "platform/scripted_operator.h"
 #include "platform/virtual_clock.h"
 #include "platform/virtual_event_loop.h"
+#include "tests/engine/state_store_test_access.h"
 
 namespace tarvedde {
 namespace {
@@ -26,10 +27,11 @@ struct BenchPlant {
             state.fifteenMinute[static_cast<std::size_t>(n)].m15Row = n - 1;
             state.moving[static_cast<std::size_t>(n)].movingRow = n - 1;
         }
-        state.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
-        state.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
-        state.m15BuffersExist = state.movingBuffersExist = true;
-        (void)CreateConfigFile(config, state);
+        StoredState& stored = StateStoreTestAccess::Stored(store);
+        stored.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
+        stored.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
+        stored.m15BuffersExist = stored.movingBuffersExist = true;
+        (void)store.CreateConfigFile(config, state);
     }
 
     std::unique_ptr<FileSystem> files = MakeRealFileSystem();
@@ -42,14 +44,17 @@ struct BenchPlant {
     ProgramLog log{*files, clock, GermanLocale()};
     Configuration config{host, log, GermanLocale()};
     EngineState state{host, log, GermanLocale()};
+    StateStore store;
 };
 
 void BM_SaveState(benchmark::State& run, bool durable) {
     BenchPlant plant;
     for (auto _ : run) {
         // A save is durable when the day it was last flushed for is not the current one.
-        plant.state.durableSaveDay = durable ? "" : plant.config.Settings().savedDay;
-        benchmark::DoNotOptimize(SaveIntermediateState(plant.config, plant.state, false));
+        StateStoreTestAccess::Stored(plant.store).durableSaveDay =
+            durable ? "" : plant.config.Settings().savedDay;
+        benchmark::DoNotOptimize(
+            plant.store.SaveIntermediateState(plant.config, plant.state, false));
     }
 }
 BENCHMARK_CAPTURE(BM_SaveState, rename_only, false)->Unit(benchmark::kMillisecond);

@@ -54,7 +54,7 @@ void TarveddeMain::RunCycleTick() {
     }
     WerteLesen();
     timerDDE_->SetEnabled(true);
-    (void)SaveIntermediateState(config_, state_, false);
+    (void)store_.SaveIntermediateState(config_, state_, false);
 }
 
 void TarveddeMain::WerteLesen() {

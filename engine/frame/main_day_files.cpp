@@ -29,16 +29,16 @@ void TarveddeMain::OpenDayFiles() {
 }
 
 void TarveddeMain::RecreateCumulativeStateFiles() {
-    (void)CreateConfigFile(config_, state_);
-    (void)CreateNightFile(config_, state_);
+    (void)store_.CreateConfigFile(config_, state_);
+    (void)store_.CreateNightFile(config_, state_);
 }
 
 void TarveddeMain::CreateMissingStateFiles() {
     if (!host_.files.Exists(config_.PathOf(kConfigStateFile))) {
-        (void)CreateConfigFile(config_, state_);
+        (void)store_.CreateConfigFile(config_, state_);
     }
     if (!host_.files.Exists(config_.PathOf(kNightStateFile))) {
-        (void)CreateNightFile(config_, state_);
+        (void)store_.CreateNightFile(config_, state_);
     }
 }
 

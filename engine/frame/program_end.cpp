@@ -119,7 +119,7 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
 
 void TarveddeMain::SaveAtProgramEnd() {
     SaveStatisticsReport();
-    if (SaveIntermediateState(config_, state_, true) != 0) {
+    if (store_.SaveIntermediateState(config_, state_, true) != 0) {
         log_.WriteLog(
             "Beim Speichern der Zwischenwerte sind Fehler \r\naufgetreten ! Bitte prüfen Sie "
             "die Log-Datei.");

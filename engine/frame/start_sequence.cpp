@@ -39,10 +39,10 @@ void TarveddeMain::FormShow() {
         state_.window.menuEnabled["AqasysAbrufen1"] = false;
     }
     if (permanentAtCreation_) {
-        RestoreMirrorOffsets(config_, state_, Marker());
+        store_.RestoreMirrorOffsets(config_, state_, Marker());
     }
-    ConvertConfigFile(config_, state_);
-    if (config_.Load({state_.configRecords, state_.window.it1, state_.grid})) {
+    store_.ConvertConfigFile(config_, state_);
+    if (config_.Load({store_.ConfigRecordsToLoad(), state_.window.it1, state_.grid})) {
         CreateMissingStateFiles();
     }
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
@@ -141,15 +141,15 @@ void TarveddeMain::AppendStatisticsHeading(const std::string& text) {
 
 void TarveddeMain::PermanentModeStart() {
     OpenDayFiles();
-    RestoreCounterDifferences(config_, state_, Marker());
+    store_.RestoreCounterDifferences(config_, state_, Marker());
     if (config_.Settings().configValid) {
         InitialiseItemsAtStart();
     }
     timerDDE_->SetEnabled(false);
     config_.UpdateCycleInterval();
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
-    RestoreDayAccumulators(config_, state_, Marker());
-    RestoreNightSums(config_, state_, Marker());
+    store_.RestoreDayAccumulators(config_, state_, Marker());
+    store_.RestoreNightSums(config_, state_, Marker());
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
     log_.SaveStatisticsSnapshot();

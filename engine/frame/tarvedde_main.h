@@ -82,6 +82,7 @@ public:
     EngineState& State() { return state_; }
     const Configuration& Config() const { return config_; }
     Configuration& Config() { return config_; }
+    StateStore& Store() { return store_; }
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
@@ -169,6 +170,7 @@ private:
     ProgramLog log_;
     Configuration config_{host_, log_, locale_};
     EngineState state_;
+    StateStore store_;
     DdeClient dde_{host_.dde, config_, state_};
     // The statistics that join per-value processing; they do nothing until they are built.
     LimitWarnings limitWarnings_;

@@ -31,22 +31,12 @@ struct EngineState {
     PerItem<ItemStatistics> statistics{};
     PerItem<ItemSource> sources{};
     IntegrationStates integration;
-    PerItem<ConfigRecord> configRecords{};
     PerItem<CounterDifferenceState> counterDifferences{};
     PerItem<FifteenMinuteState> fifteenMinute{};
     PerItem<MovingAverageState> moving{};
-    PerItem<NightSumRecord> nightSums{};
     // Per mirrored item of an integral source: the source's integral where the mirrored
     // day sum starts (SPIEGELDATEN.TVW keeps it across restarts).
     PerItem<double> mirrorSumOffsets{};
-    // Row j of the fifteen-minute and the moving-average buffers; they exist from the
-    // first acquisition start of a program run until the close.
-    std::vector<std::vector<double>> m15Buffers;
-    std::vector<std::vector<double>> movingBuffers;
-    bool m15BuffersExist = false;
-    bool movingBuffersExist = false;
-    // The day (AktuTag) of the last state save that was flushed to disk.
-    std::string durableSaveDay;
     MainWindowModel window;
 
     LiveGrid grid;  // grEcht

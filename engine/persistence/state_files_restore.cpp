@@ -83,7 +83,7 @@ bool ReadDayAccumulators(const Configuration& config, EngineState& state) {
     return true;
 }
 
-bool ReadNightSums(const Configuration& config, EngineState& state) {
+bool ReadNightSums(const Configuration& config, StoredState& stored, EngineState& state) {
     const GeneralSettings& settings = config.Settings();
     const auto bytes = ReadRecords(config, state, kNightStateFile, kNightRecordSize);
     if (!bytes || bytes->size() < static_cast<std::size_t>(settings.itemCount) * kNightRecordSize) {
@@ -92,8 +92,8 @@ bool ReadNightSums(const Configuration& config, EngineState& state) {
     state.log.WriteLogDebug("Nachtsummen lesen :");
     BinaryReader in(*bytes);
     for (int n = 1; n <= settings.itemCount; ++n) {
-        state.nightSums[n] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
-        state.log.WriteLogDebug(FormatFixed(state.nightSums[n].ntSum, settings.formatPrecision,
+        stored.nightSums[n] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
+        state.log.WriteLogDebug(FormatFixed(stored.nightSums[n].ntSum, settings.formatPrecision,
                                             settings.formatDecimals, state.locale));
     }
     return true;
@@ -101,10 +101,10 @@ bool ReadNightSums(const Configuration& config, EngineState& state) {
 
 }  // namespace
 
-bool CreateConfigFile(const Configuration& config, EngineState& state) {
+bool StateStore::CreateConfigFile(const Configuration& config, EngineState& state) {
     BinaryWriter out;
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
-        ConfigRecord& record = state.configRecords[n];
+        ConfigRecord& record = stored_.configRecords[n];
         record.count = 0.0;
         record.average = 0.0;
         record.sum = 0.0;
@@ -121,11 +121,11 @@ bool CreateConfigFile(const Configuration& config, EngineState& state) {
     return true;
 }
 
-bool CreateNightFile(const Configuration& config, EngineState& state) {
+bool StateStore::CreateNightFile(const Configuration& config, EngineState& state) {
     BinaryWriter out;
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
-        state.nightSums[n] = NightSumRecord{};
-        EncodeNightSumRecord(out, state.nightSums[n]);
+        stored_.nightSums[n] = NightSumRecord{};
+        EncodeNightSumRecord(out, stored_.nightSums[n]);
     }
     if (!WriteStateFile(config, state, kNightStateFile, out)) {
         state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !");
@@ -134,7 +134,7 @@ bool CreateNightFile(const Configuration& config, EngineState& state) {
     return true;
 }
 
-void ConvertConfigFile(const Configuration& config, EngineState& state) {
+void StateStore::ConvertConfigFile(const Configuration& config, EngineState& state) {
     const auto size = state.host.files.Size(config.PathOf(kConfigStateFile));
     if (!size || size.value() % kConfigRecordSize == 0) {
         return;
@@ -159,7 +159,8 @@ void ConvertConfigFile(const Configuration& config, EngineState& state) {
 }
 
 // Only the offsets carry state: the configuration load sets the rest of each record.
-void RestoreMirrorOffsets(const Configuration& config, EngineState& state, StateMarker marker) {
+void StateStore::RestoreMirrorOffsets(const Configuration& config, EngineState& state,
+                                      StateMarker marker) {
     if (!state.host.files.Exists(config.PathOf(kMirrorStateFile)) ||
         !marker.Trusts(kMirrorFailedBit)) {
         ClearMirrorOffsets(state);
@@ -178,8 +179,8 @@ void RestoreMirrorOffsets(const Configuration& config, EngineState& state, State
     }
 }
 
-void RestoreCounterDifferences(const Configuration& config, EngineState& state,
-                               StateMarker marker) {
+void StateStore::RestoreCounterDifferences(const Configuration& config, EngineState& state,
+                                           StateMarker marker) {
     if (!state.host.files.Exists(config.PathOf(kCounterStateFile)) ||
         !marker.Trusts(kCounterFailedBit)) {
         InitialiseCounterDifferences(state);
@@ -204,7 +205,8 @@ void RestoreCounterDifferences(const Configuration& config, EngineState& state,
     }
 }
 
-void RestoreDayAccumulators(const Configuration& config, EngineState& state, StateMarker marker) {
+void StateStore::RestoreDayAccumulators(const Configuration& config, EngineState& state,
+                                        StateMarker marker) {
     if (config.Settings().nullStart) {
         (void)CreateConfigFile(config, state);
         return;
@@ -224,7 +226,8 @@ void RestoreDayAccumulators(const Configuration& config, EngineState& state, Sta
     }
 }
 
-void RestoreNightSums(const Configuration& config, EngineState& state, StateMarker marker) {
+void StateStore::RestoreNightSums(const Configuration& config, EngineState& state,
+                                  StateMarker marker) {
     if (config.Settings().nullStart) {
         (void)CreateNightFile(config, state);
         return;
@@ -235,7 +238,7 @@ void RestoreNightSums(const Configuration& config, EngineState& state, StateMark
         (void)CreateNightFile(config, state);
         return;
     }
-    if (!ReadNightSums(config, state)) {
+    if (!ReadNightSums(config, stored_, state)) {
         state.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE_NACHT.TVW !\r\nDie Datei wird jetzt neu erzeugt.");
         state.log.WriteLog("Fehler beim Lesen von TARVEDDE_NACHT.TVW !");

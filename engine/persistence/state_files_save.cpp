@@ -23,6 +23,7 @@ struct SaveContext {
     };
 
     const Configuration& config;
+    StoredState& stored;
     EngineState& state;
     bool finalSave;
     bool durable;
@@ -102,8 +103,10 @@ WindowBufferRecord BufferRecordOf(const EngineState& state, int item, bool fifte
 
 void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& text) {
     const Configuration& config = save.config;
+    StoredState& stored = save.stored;
     EngineState& state = save.state;
-    std::vector<std::vector<double>>& rows = fifteenMinute ? state.m15Buffers : state.movingBuffers;
+    std::vector<std::vector<double>>& rows =
+        fifteenMinute ? stored.m15Buffers : stored.movingBuffers;
     BinaryWriter out;
     for (std::size_t j = 0; j < rows.size(); ++j) {
         const int item = ItemOfRow(config, state, static_cast<int>(j), fifteenMinute);
@@ -126,20 +129,20 @@ void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& t
     }
     if (save.finalSave) {
         rows.clear();
-        (fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist) = false;
+        (fifteenMinute ? stored.m15BuffersExist : stored.movingBuffersExist) = false;
     }
     save.Write(text.fileName, out.Data(), text.fileFailure, text.bit);
 }
 
 void SaveWindowBuffers(SaveContext& save) {
-    if (save.state.m15BuffersExist) {
+    if (save.stored.m15BuffersExist) {
         SaveBufferSet(
             save, true,
             {kFifteenMinuteStateFile, "Falscher Index beim Speichern der M15-Werte !",
              "Fehler beim Speichern der M15-Werte !", "Fehler beim Speichern von M15BUF.TVW",
              kFifteenMinuteFailedBit, static_cast<std::size_t>(kFifteenMinuteSlots)});
     }
-    if (save.state.movingBuffersExist) {
+    if (save.stored.movingBuffersExist) {
         SaveBufferSet(save, false,
                       {kMovingStateFile, "Falscher Index beim Speichern der gleit. Mittelwerte !",
                        "Fehler beim Speichern der gleit. Mittelwerte !",
@@ -186,6 +189,7 @@ void SaveMirrorOffsets(SaveContext& save) {
 
 void SaveNightSums(SaveContext& save) {
     const Configuration& config = save.config;
+    StoredState& stored = save.stored;
     EngineState& state = save.state;
     const GeneralSettings& settings = config.Settings();
     if (save.finalSave) {
@@ -193,7 +197,7 @@ void SaveNightSums(SaveContext& save) {
     }
     BinaryWriter out;
     for (int n = 1; n <= settings.itemCount; ++n) {
-        const NightSumRecord& night = state.nightSums[n];
+        const NightSumRecord& night = stored.nightSums[n];
         EncodeNightSumRecord(out, night);
         if (save.finalSave) {
             state.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
@@ -254,22 +258,23 @@ void SaveAllFiles(SaveContext& save) {
 // a one-second interval. Every cycle relies on the rename, which keeps the old or the new
 // file whole; the close and the first save of a day (or of a program run) are flushed,
 // since they carry the day's result.
-bool SaveIsDurable(const Configuration& config, const EngineState& state, bool finalSave) {
-    return finalSave || config.Settings().savedDay != state.durableSaveDay;
+bool StateStore::SaveIsDurable(const Configuration& config, bool finalSave) const {
+    return finalSave || config.Settings().savedDay != stored_.durableSaveDay;
 }
 
-int SaveIntermediateState(const Configuration& config, EngineState& state, bool finalSave) {
+int StateStore::SaveIntermediateState(const Configuration& config, EngineState& state,
+                                      bool finalSave) {
     if (!state.itemsLinked || !config.Settings().permanentMode) {
         return 0;
     }
-    SaveContext save{config, state, finalSave, SaveIsDurable(config, state, finalSave), 0, {}};
+    SaveContext save{config, stored_, state, finalSave, SaveIsDurable(config, finalSave), 0, {}};
     SaveAllFiles(save);
     const Status written = WriteLines(state.host.files, config.PathOf(kCleanMarkerFile),
                                       {std::to_string(save.flags)}, save.durable);
     if (!written.ok()) {
         state.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
     } else if (save.durable) {
-        state.durableSaveDay = config.Settings().savedDay;
+        stored_.durableSaveDay = config.Settings().savedDay;
     }
     return save.flags;
 }

@@ -28,6 +28,7 @@
 #include "platform/instance_locks.h"
 #include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
+#include "tests/engine/state_store_test_access.h"
 
 namespace tarvedde::testing {
 
@@ -63,10 +64,12 @@ struct BareEngine {
     GeneralSettings& Settings() { return ConfigurationTestAccess::Settings(config); }
     ItemConfig& Item(int n) { return ConfigurationTestAccess::Item(config, n); }
     // What the program's configuration load writes outside the configuration.
-    LoadTargets Targets() { return {state.configRecords, state.window.it1, state.grid}; }
+    LoadTargets Targets() { return {store.ConfigRecordsToLoad(), state.window.it1, state.grid}; }
     ProgramLog log;
     Configuration config;
     EngineState state;
+    StateStore store;
+    StoredState& stored = StateStoreTestAccess::Stored(store);
 };
 
 // The statistics' joins of the bare state: they record what reaches them and answer what
@@ -185,9 +188,12 @@ protected:
     ItemStatistics& Stats(int n) { return At(State().statistics, n); }
     ItemSource& Source(int n) { return At(State().sources, n); }
     const IntegrationState& Integration(int n) { return State().integration[n]; }
-    ConfigRecord& Record(int n) { return At(State().configRecords, n); }
+    StateStore& Store() { return main_ ? main_->Store() : bare_.store; }
+    ConfigRecord& Record(int n) {
+        return At(StateStoreTestAccess::Stored(Store()).configRecords, n);
+    }
     CounterDifferenceState& Counter(int n) { return At(State().counterDifferences, n); }
-    NightSumRecord& Night(int n) { return At(State().nightSums, n); }
+    NightSumRecord& Night(int n) { return At(StateStoreTestAccess::Stored(Store()).nightSums, n); }
     ItemLogFlags& Flags(int n) { return At(ConfigurationTestAccess::LogFlags(Config()), n); }
     double& MirrorOffset(int n) { return At(State().mirrorSumOffsets, n); }
     int ProtocolOrder(int n) { return At(Config().ItemProtocolOrder(), n); }

@@ -41,7 +41,7 @@ std::string Text(const Lines& lines) {
 #define FIELD(record, name) out << "  " #name "=" << Text(record.name) << "\n"
 #define VALUE(label, value) out << "  " label "=" << Text(value) << "\n"
 
-std::string DumpModel(const Configuration& c, const EngineState& s) {
+std::string DumpModel(const Configuration& c, const StateStore& store, const EngineState& s) {
     std::ostringstream out;
     const GeneralSettings& g = c.Settings();
     out << "settings\n  sourceKind=" << static_cast<int>(g.sourceKind) << "\n";
@@ -110,7 +110,7 @@ std::string DumpModel(const Configuration& c, const EngineState& s) {
         FIELD(i, counterReading), FIELD(i, maintenanceOn);
         out << " statistics\n";
         FIELD(i, effectiveWarnung);
-        const ConfigRecord& r = s.configRecords[n];
+        const ConfigRecord& r = store.ConfigRecords()[n];
         out << " record\n";
         FIELD(r, serverItem), FIELD(r, itemName), FIELD(r, unit), FIELD(r, GrafikRef);
         FIELD(r, Grafiktyp), FIELD(r, Integral), FIELD(r, Tagesauswahl), FIELD(r, UpLimit);
@@ -152,7 +152,7 @@ TEST_P(LoaderDumpTest, LoadedModelMatchesTheGoldenDump) {
     config_.LoadItemOptions();
     config_.BuildValueDelimiters();
 
-    std::string dump = DumpModel(config_, state_);
+    std::string dump = DumpModel(config_, bare_.store, state_);
     dump += "log\n";
     for (const std::string& line : LogLines()) {
         dump += "  " + line + "\n";
