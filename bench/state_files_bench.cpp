@@ -10,6 +10,7 @@
 #include "platform/scripted_operator.h"
 #include "platform/virtual_clock.h"
 #include "platform/virtual_event_loop.h"
+#include "tests/engine/state_store_test_access.h"
 
 namespace tarvedde {
 namespace {
@@ -18,18 +19,19 @@ struct BenchPlant {
     BenchPlant() {
         std::string pattern = "/var/tmp/tarvedde-state-bench-XXXXXX";
         const char* made = ::mkdtemp(pattern.data());
-        state.programDir = std::string(made != nullptr ? made : "/var/tmp") + "/";
-        state.settings.itemCount = maxItems;
+        config.SetProgramDir(std::string(made != nullptr ? made : "/var/tmp") + "/");
+        config.SetItemCount(maxItems);
         state.itemsLinked = true;
-        state.settings.savedDay = "05.03.2024";
+        config.SetSavedDay("05.03.2024");
         for (int n = 1; n <= maxItems; ++n) {
             state.fifteenMinute[static_cast<std::size_t>(n)].m15Row = n - 1;
             state.moving[static_cast<std::size_t>(n)].movingRow = n - 1;
         }
-        state.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
-        state.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
-        state.m15BuffersExist = state.movingBuffersExist = true;
-        (void)CreateConfigFile(state);
+        StoredState& stored = StateStoreTestAccess::Stored(store);
+        stored.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
+        stored.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
+        stored.m15BuffersExist = stored.movingBuffersExist = true;
+        (void)store.CreateConfigFile(config, state);
     }
 
     std::unique_ptr<FileSystem> files = MakeRealFileSystem();
@@ -40,15 +42,19 @@ struct BenchPlant {
     MemoryInstanceLocks locks;
     Host host{*files, clock, loop, person, shell, locks};
     ProgramLog log{*files, clock, GermanLocale()};
+    Configuration config{host, log, GermanLocale()};
     EngineState state{host, log, GermanLocale()};
+    StateStore store;
 };
 
 void BM_SaveState(benchmark::State& run, bool durable) {
     BenchPlant plant;
     for (auto _ : run) {
         // A save is durable when the day it was last flushed for is not the current one.
-        plant.state.durableSaveDay = durable ? "" : plant.state.settings.savedDay;
-        benchmark::DoNotOptimize(SaveIntermediateState(plant.state, false));
+        StateStoreTestAccess::Stored(plant.store).durableSaveDay =
+            durable ? "" : plant.config.Settings().savedDay;
+        benchmark::DoNotOptimize(
+            plant.store.SaveIntermediateState(plant.config, plant.state, false));
     }
 }
 BENCHMARK_CAPTURE(BM_SaveState, rename_only, false)->Unit(benchmark::kMillisecond);

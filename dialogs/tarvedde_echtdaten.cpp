@@ -7,10 +7,11 @@
 
 namespace tarvedde {
 
-TFo_Echtdaten::TFo_Echtdaten(EngineState& state) : state_(state) {}
+TFo_Echtdaten::TFo_Echtdaten(Configuration& config, EngineState& state)
+    : config_(config), state_(state) {}
 
 void TFo_Echtdaten::FormCreate() {
-    IniFile ini(state_.host.files, state_.PathOf(kMainIniFile));
+    IniFile ini(state_.host.files, config_.PathOf(kMainIniFile));
     spPR = std::clamp(schema::ReadRaw(ini, schema::kFormatPR), 8, 18);
     spNK = std::clamp(schema::ReadRaw(ini, schema::kFormatNK), 0, 10);
 }
@@ -18,7 +19,7 @@ void TFo_Echtdaten::FormCreate() {
 void TFo_Echtdaten::FormShow() {
     std::vector<std::string> captions;
     for (int n = 1; n < state_.grid.ColumnCount(); ++n) {
-        const ItemConfig& item = state_.items[static_cast<std::size_t>(n)];
+        const ItemConfig& item = config_.Items()[static_cast<std::size_t>(n)];
         captions.push_back(item.itemName + "  [" + item.unit + "]");
     }
     state_.grid.WriteFixedLabels(captions);
@@ -26,18 +27,18 @@ void TFo_Echtdaten::FormShow() {
 
 void TFo_Echtdaten::spPRChange(int value) {
     spPR = std::clamp(value, 8, 18);
-    state_.settings.formatPrecision = spPR;
+    config_.SetNumberFormat(spPR, config_.Settings().formatDecimals);
 }
 
 void TFo_Echtdaten::spNKChange(int value) {
     spNK = std::clamp(value, 0, 10);
-    state_.settings.formatDecimals = spNK;
+    config_.SetNumberFormat(config_.Settings().formatPrecision, spNK);
 }
 
 void TFo_Echtdaten::FormClose() {
-    IniFile ini(state_.host.files, state_.PathOf(kMainIniFile));
-    if (!schema::Write(ini, schema::kFormatPR, state_.settings.formatPrecision).ok() ||
-        !schema::Write(ini, schema::kFormatNK, state_.settings.formatDecimals).ok()) {
+    IniFile ini(state_.host.files, config_.PathOf(kMainIniFile));
+    if (!schema::Write(ini, schema::kFormatPR, config_.Settings().formatPrecision).ok() ||
+        !schema::Write(ini, schema::kFormatNK, config_.Settings().formatDecimals).ok()) {
         state_.log.WriteLog("Echtdatenfenster : Fehler beim Schreiben der .INI-Datei !");
     }
 }

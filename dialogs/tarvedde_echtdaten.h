@@ -2,13 +2,14 @@
 // edits that set the precision and decimals of every number text of the program.
 #pragma once
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 
 namespace tarvedde {
 
 class TFo_Echtdaten {
 public:
-    explicit TFo_Echtdaten(EngineState& state);
+    TFo_Echtdaten(Configuration& config, EngineState& state);
 
     // Creation: reads the grid size and number format from the settings file.
     void FormCreate();
@@ -22,6 +23,7 @@ public:
     int spNK = 3;   // "Nachkommastellen", 0..10
 
 private:
+    Configuration& config_;
     EngineState& state_;
 };
 

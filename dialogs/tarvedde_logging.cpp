@@ -20,7 +20,7 @@ std::size_t At(int item) {
 }  // namespace
 
 int TFo_Logging::ItemCount() const {
-    return std::clamp(state_.settings.itemCount, 0, maxItems);
+    return std::clamp(config_.Settings().itemCount, 0, maxItems);
 }
 
 int TFo_Logging::SelectedItem() const {
@@ -38,13 +38,13 @@ void TFo_Logging::ShowLogSettings() {
 
 void TFo_Logging::FormShow() {
     visible = true;
-    std::copy_n(state_.logFlags.begin() + 1, ItemCount(), working_.begin() + 1);
-    lbDDEItems = state_.dialogLists.itemNames;
+    std::copy_n(config_.LogFlags().begin() + 1, ItemCount(), working_.begin() + 1);
+    lbDDEItems = config_.DialogLists().itemNames;
     if (lbDDEItemIndex >= static_cast<int>(lbDDEItems.size())) {
         lbDDEItemIndex = -1;
     }
     ignoreClicks_ = true;
-    LoadLogSettings(IniFile(state_.host.files, state_.PathOf(kMainIniFile)), state_.log);
+    LoadLogSettings(IniFile(state_.host.files, config_.PathOf(kMainIniFile)), state_.log);
     ShowLogSettings();
 }
 
@@ -57,7 +57,7 @@ void TFo_Logging::lbDDEClick() {
     cbEinzel = false;
     cbGleitLog = false;
     cbSumLog = false;
-    if (state_.items[At(item)].mirror.mirrorOn) {
+    if (config_.Items()[At(item)].mirror.mirrorOn) {
         // The clicks stay ignored: nothing of a mirrored item is exported on its own.
         Label1Visible = true;
         cbGleitLogEnabled = false;
@@ -70,7 +70,7 @@ void TFo_Logging::lbDDEClick() {
 }
 
 void TFo_Logging::ShowItem(int item) {
-    const ItemConfig& config = state_.items[At(item)];
+    const ItemConfig& config = config_.Items()[At(item)];
     const ItemLogFlags& flags = working_[At(item)];
     Label1Visible = false;
     cbEinzel = flags.logSingleValues;
@@ -124,7 +124,7 @@ void TFo_Logging::cbSumLogClick() {
         flags.logCounterDifference = false;
         return;
     }
-    const bool counter = state_.items[At(item)].Differenz;
+    const bool counter = config_.Items()[At(item)].Differenz;
     ShowSumLabel(counter);
     (counter ? flags.logCounterDifference : flags.logIntegral) = true;
 }
@@ -140,7 +140,7 @@ void TFo_Logging::BitBtn1Click() {
 
 void TFo_Logging::Button1Click() {
     SpinEdit1 = std::clamp(SpinEdit1, 0, kMaxLogLevel);
-    IniFile ini(state_.host.files, state_.PathOf(kMainIniFile));
+    IniFile ini(state_.host.files, config_.PathOf(kMainIniFile));
     SaveLogSettings(ini, state_.log, SpinEdit1, cbTabelLog);
     ShowLogSettings();
     FormClose();
@@ -152,10 +152,10 @@ void TFo_Logging::FormClose() {
     }
     visible = false;
     const int count = ItemCount();
-    std::copy_n(working_.begin() + 1, count, state_.logFlags.begin() + 1);
+    config_.SetLogFlags(working_, count);
     for (int item = 1; item <= count; ++item) {
-        if (state_.logFlags[At(item)].Any()) {
-            state_.log.WriteLog(state_.items[At(item)].itemName + " : Logging eingeschaltet.");
+        if (config_.LogFlags()[At(item)].Any()) {
+            state_.log.WriteLog(config_.Items()[At(item)].itemName + " : Logging eingeschaltet.");
         }
     }
     state_.log.Settings().tabelLog = cbTabelLog;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 #include "outputs/item_log_flags.h"
 
@@ -18,7 +19,7 @@ namespace tarvedde {
 
 class TFo_Logging {
 public:
-    explicit TFo_Logging(EngineState& state) : state_(state) {}
+    TFo_Logging(Configuration& config, EngineState& state) : config_(config), state_(state) {}
 
     // Control values.
     const std::string caption = " Logbuch einstellen";
@@ -60,6 +61,7 @@ private:
     void ShowItem(int item);
     void ShowSumLabel(bool counter);
 
+    Configuration& config_;
     EngineState& state_;
     ItemLogFlagsArray working_{};
     bool ignoreClicks_ = true;

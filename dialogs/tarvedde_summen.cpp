@@ -4,12 +4,13 @@
 
 namespace tarvedde {
 
-TFo_Summen::TFo_Summen(EngineState& state) : state_(state) {
+TFo_Summen::TFo_Summen(const Configuration& config, EngineState& state)
+    : config_(config), state_(state) {
     timer1_ = state_.host.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); });
 }
 
 std::string TFo_Summen::Number(double value) const {
-    return FormatFixed(value, state_.settings.formatPrecision, state_.settings.formatDecimals,
+    return FormatFixed(value, config_.Settings().formatPrecision, config_.Settings().formatDecimals,
                        state_.locale);
 }
 
@@ -19,7 +20,7 @@ void TFo_Summen::FormShow() {
     listToItem_.clear();
     lbNamesItemIndex = -1;
     for (int n = 1; n <= maxItems; ++n) {
-        const ItemConfig& item = state_.items[static_cast<std::size_t>(n)];
+        const ItemConfig& item = config_.Items()[static_cast<std::size_t>(n)];
         if (item.Integral || item.Gleitend || item.M15_berechnen) {
             lbNames.push_back(item.itemName + " [" + item.unit + "]");
             listToItem_.push_back(n);
@@ -44,7 +45,7 @@ void TFo_Summen::Timer1Timer() {
     timer1_->SetEnabled(false);
     if (selectedItem_ > 0) {
         const auto n = static_cast<std::size_t>(selectedItem_);
-        const ItemConfig& item = state_.items[n];
+        const ItemConfig& item = config_.Items()[n];
         const double divisor = item.sumDivisor != 0.0 ? item.sumDivisor : 1.0;
         lbSum = Number(state_.integration[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
         if (item.Gleitend) {

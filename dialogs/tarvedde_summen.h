@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 
 namespace tarvedde {
 
 class TFo_Summen {
 public:
-    explicit TFo_Summen(EngineState& state);
+    TFo_Summen(const Configuration& config, EngineState& state);
 
     void FormShow();
     void lbNamesClick(int index);
@@ -45,6 +46,7 @@ private:
     void ShowMovingValues(int item);
     void ShowFifteenMinuteValues(int item);
 
+    const Configuration& config_;
     EngineState& state_;
     std::unique_ptr<Timer> timer1_;
     std::vector<int> listToItem_;

@@ -18,7 +18,7 @@ QString ToQt(const std::string& text) {
 
 MainWindow::MainWindow(TarveddeMain& engine)
     : engine_(engine),
-      echtdatenForm_(engine.State()),
+      echtdatenForm_(engine.Config(), engine.State()),
       liveDataWindow_(new LiveDataWindow(engine.State(), echtdatenForm_, this)),
       memF_(new QPlainTextEdit),
       lbStartDir_(new QLabel),

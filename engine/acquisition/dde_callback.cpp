@@ -46,7 +46,7 @@ void DdeClient::OnDisconnect() {
 }
 
 int DdeClient::FindItem(DdeHandle itemHandle) const {
-    for (int item = 1; item <= state_.settings.itemCount; ++item) {
+    for (int item = 1; item <= config_.Settings().itemCount; ++item) {
         const DdeHandle handle = state_.sources[item].itemHandle;
         if (handle != 0 && handle == itemHandle) {
             return item;
@@ -56,7 +56,7 @@ int DdeClient::FindItem(DdeHandle itemHandle) const {
 }
 
 double DdeClient::ParseScaled(int item, const std::string& text, double marker) const {
-    const GeneralSettings& settings = state_.settings;
+    const GeneralSettings& settings = config_.Settings();
     const std::string cleaned = CleanValueText(text, settings.valuePrefix, settings.valueSuffix);
     const Result<double> parsed = StrToFloat(cleaned, state_.locale);
     return integrator_.Scaled(item, parsed ? parsed.value() : marker);
@@ -74,8 +74,9 @@ void DdeClient::OnData(const DdeNotification& notification) {
     ItemSource& source = state_.sources[item];
     source.newestText = Cp1252ToUtf8(bytes);
     const IntegrationState& integration = state_.integration[item];
-    const ItemLogFlags& flags = state_.logFlags[static_cast<std::size_t>(item)];
-    const ValueExportTarget target{state_.host.files, state_.log, state_.locale, state_.programDir};
+    const ItemLogFlags& flags = config_.LogFlags()[static_cast<std::size_t>(item)];
+    const ValueExportTarget target{state_.host.files, state_.log, state_.locale,
+                                   config_.ProgramDir()};
     if (integration.isIntegral) {
         const double value = ParseScaled(item, source.newestText, kIntegralMarker);
         const std::optional<double> taken = integrator_.Integrate(item, value, now, nowMs);

@@ -41,13 +41,14 @@ std::string DdeErrorName(std::uint32_t code) {
     }
 }
 
-DdeClient::DdeClient(DdeTransport* transport, EngineState& state)
+DdeClient::DdeClient(DdeTransport* transport, Configuration& config, EngineState& state)
     : transport_(transport),
+      config_(config),
       state_(state),
-      integrator_(state.items, state.tables, state.log, state.locale, state.integration) {}
+      integrator_(config.Items(), config.Tables(), state.log, state.locale, state.integration) {}
 
 bool DdeClient::ShortCut() const {
-    return transport_ == nullptr || state_.settings.sourceKind == SourceKind::Opc;
+    return transport_ == nullptr || config_.Settings().sourceKind == SourceKind::Opc;
 }
 
 void DdeClient::WriteLog(std::string_view text) {
@@ -87,8 +88,8 @@ DdeHandle DdeClient::OpenConversation() {
     if (topicHandle_ != 0) {
         transport_->FreeStringHandle(instance_, topicHandle_);
     }
-    serviceHandle_ = transport_->CreateStringHandle(instance_, state_.settings.ddeService);
-    topicHandle_ = transport_->CreateStringHandle(instance_, state_.settings.ddeTopic);
+    serviceHandle_ = transport_->CreateStringHandle(instance_, config_.Settings().ddeService);
+    topicHandle_ = transport_->CreateStringHandle(instance_, config_.Settings().ddeTopic);
     return transport_->Connect(instance_, serviceHandle_, topicHandle_);
 }
 
@@ -100,8 +101,8 @@ bool DdeClient::ConnectDDE() {
         WriteLog("DDEConnect : DDE-Konversation schon vorhanden !");
         return false;
     }
-    const std::string& service = state_.settings.ddeService;
-    const std::string& topic = state_.settings.ddeTopic;
+    const std::string& service = config_.Settings().ddeService;
+    const std::string& topic = config_.Settings().ddeTopic;
     conversation_ = OpenConversation();
     if (conversation_ != 0) {
         WriteLog("Verbindung zum Server \"" + service + "\" / Topic \"" + topic + "\" aufgebaut.");
@@ -122,8 +123,8 @@ bool DdeClient::CheckServer() {
     if (conversation_ != 0) {
         return true;
     }
-    const std::string& service = state_.settings.ddeService;
-    const std::string& topic = state_.settings.ddeTopic;
+    const std::string& service = config_.Settings().ddeService;
+    const std::string& topic = config_.Settings().ddeTopic;
     state_.host.op.ShowMessage("Server/Topic > " + service + " / " + topic +
                                " sind nicht gestartet bzw. nicht korrekt eingestellt !");
     WriteLog(service + " / " + topic + " sind nicht vorhanden !");
@@ -148,7 +149,7 @@ bool DdeClient::AdviseItem(int item) {
 }
 
 void DdeClient::ShowLinkSummary(int linked, int mirrored, int switchedOff) {
-    const int count = state_.settings.itemCount;
+    const int count = config_.Settings().itemCount;
     MainWindowModel& window = state_.window;
     if (count - mirrored - switchedOff != linked) {
         window.lbWarnung =
@@ -180,8 +181,9 @@ void DdeClient::LinkItems() {
     int linked = 0;
     int mirrored = 0;
     int switchedOff = 0;
-    for (int item = 1; item <= state_.settings.itemCount; ++item) {
-        switch (integrator_.SetUpItem(item, state_.items[item])) {
+    for (int item = 1; item <= config_.Settings().itemCount; ++item) {
+        config_.UseRawDigitalValue(item);
+        switch (integrator_.SetUpItem(item, config_.Item(item))) {
             case ItemSetUp::Mirrored:
                 ++mirrored;
                 break;
@@ -189,7 +191,7 @@ void DdeClient::LinkItems() {
                 ++switchedOff;
                 break;
             case ItemSetUp::Acquire:
-                state_.sources[item].sourceName = state_.items[item].serverItem;
+                state_.sources[item].sourceName = config_.Items()[item].serverItem;
                 if (AdviseItem(item)) {
                     ++linked;
                 }
@@ -225,8 +227,8 @@ bool DdeClient::StopAdvise(int item) {
 }
 
 void DdeClient::UnlinkItems() {
-    for (int item = 1; item <= state_.settings.itemCount; ++item) {
-        if (!state_.items[item].mirror.mirrorOn) {
+    for (int item = 1; item <= config_.Settings().itemCount; ++item) {
+        if (!config_.Items()[item].mirror.mirrorOn) {
             StopAdvise(item);
         }
     }

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "engine/acquisition/sample_integrator.h"
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 #include "sources/dde_transport.h"
 
@@ -22,7 +23,7 @@ class DdeClient {
 public:
     // Without a transport (nullptr), and for an OPC installation, the connection steps
     // succeed at once without a server, so LinkItems only sets up the items.
-    DdeClient(DdeTransport* transport, EngineState& state);
+    DdeClient(DdeTransport* transport, Configuration& config, EngineState& state);
     DdeClient(const DdeClient&) = delete;
     DdeClient& operator=(const DdeClient&) = delete;
 
@@ -57,6 +58,8 @@ private:
     void WriteLog(std::string_view text);
 
     DdeTransport* transport_;
+    // Written only where an item's link sets up its scaling.
+    Configuration& config_;
     EngineState& state_;
     SampleIntegrator integrator_;
     std::int32_t instance_ = 0;

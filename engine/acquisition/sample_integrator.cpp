@@ -52,11 +52,9 @@ void SampleIntegrator::LogItemLimits(int item) {
                   FormatFixed(items_[item].effectiveUpLimit, 12, 2, locale_));
 }
 
-ItemSetUp SampleIntegrator::SetUpItem(int item, ItemConfig& config) {
+ItemSetUp SampleIntegrator::SetUpItem(int item, const ItemConfig& config) {
     IntegrationState& state = states_[item];
     if (config.IsDigital()) {
-        config.calibrationSlope = 1.0;
-        config.calibrationIntercept = 0.0;
         state.factor = 1.0;
         state.offset = 0.0;
     } else if (config.calibrationSlope > -0.0000001 && config.calibrationSlope < 0.00000001) {

@@ -27,10 +27,11 @@ public:
     SampleIntegrator(const PerItem<ItemConfig>& items, const ConversionTables& tables,
                      ProgramLog& log, const Locale& locale, IntegrationStates& states);
 
-    // Before the item's link. `config` is the item's own configuration: a digital item's
-    // calibration becomes 1 and 0 there, as per-value processing reads it. Mirrored and
-    // switched-off items are not acquired and keep their scaling.
-    ItemSetUp SetUpItem(int item, ItemConfig& config);
+    // Before the item's link, with the item's own configuration: a digital item is
+    // acquired unscaled (its calibration is 1 and 0 by then, see
+    // Configuration::UseRawDigitalValue). Mirrored and switched-off items are not
+    // acquired and keep their scaling.
+    ItemSetUp SetUpItem(int item, const ItemConfig& config);
 
     // The source's raw number with the item's set-up scaling.
     double Scaled(int item, double raw) const;

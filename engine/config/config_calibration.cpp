@@ -17,10 +17,10 @@ constexpr double kBadRangeMax = 99998.0;
 constexpr double kMissingRangeMax = 99999.0;
 
 // False at the first constant that is not a number; the ones before it are kept.
-bool LoadItemCalibration(EngineState& state, const IniFile& eich, int n) {
-    ItemConfig& item = state.items[n];
+bool LoadItemCalibration(LoadScope& load, const LoadTargets& out, const IniFile& eich, int n) {
+    ItemConfig& item = load.items[n];
     const auto read = [&](const char* key, const char* defaultText) {
-        return ParseNormalized(eich.ReadString(item.itemName, key, defaultText), state.locale);
+        return ParseNormalized(eich.ReadString(item.itemName, key, defaultText), load.locale);
     };
     const auto intercept = read("T", "0");
     if (!intercept) {
@@ -37,8 +37,8 @@ bool LoadItemCalibration(EngineState& state, const IniFile& eich, int n) {
         return false;
     }
     item.calibrationDivisor = *divisor;
-    state.configRecords[n].calibrationSlope = item.calibrationSlope;
-    state.configRecords[n].calibrationIntercept = item.calibrationIntercept;
+    out.records[n].calibrationSlope = item.calibrationSlope;
+    out.records[n].calibrationIntercept = item.calibrationIntercept;
     return true;
 }
 
@@ -53,8 +53,8 @@ struct UserRangeTexts {
 
 // TARVEDDE.INI holds the range when the calibration dialog set it; otherwise VAR.INI,
 // the controller's export, does.
-UserRangeTexts ReadUserRange(EngineState& state, const IniFile& ini, const IniFile& var, int n) {
-    const ItemConfig& item = state.items[n];
+UserRangeTexts ReadUserRange(LoadScope& load, const IniFile& ini, const IniFile& var, int n) {
+    const ItemConfig& item = load.items[n];
     UserRangeTexts range{schema::Read(ini, schema::kMinForUser, n),
                          schema::Read(ini, schema::kMaxForUser, n)};
     if (range.min == kMissingText || range.max == kMissingText) {
@@ -62,42 +62,42 @@ UserRangeTexts ReadUserRange(EngineState& state, const IniFile& ini, const IniFi
                 var.ReadString(item.itemName, "MaxForUser", "99999")};
     }
     if (!(item.mirror.mirrorOn && item.mirror.sourceItem < 1)) {
-        state.log.WriteLog(ItemSection(n) + " / " + item.itemName +
-                           " : Min/MaxForUser = " + range.min + "/" + range.max);
+        load.log.WriteLog(ItemSection(n) + " / " + item.itemName +
+                          " : Min/MaxForUser = " + range.min + "/" + range.max);
     }
     return range;
 }
 
 // On OPC the controller's export also names the item's unit and its OPC identifier.
-void TakeOpcNames(EngineState& state, const IniFile& var, int n) {
-    ItemConfig& item = state.items[n];
+void TakeOpcNames(LoadScope& load, const LoadTargets& out, const IniFile& var, int n) {
+    ItemConfig& item = load.items[n];
     item.unit = CutText(var.ReadString(item.itemName, "SPSUserEinheit", item.unit), 10);
     item.serverItem = var.ReadString(item.itemName, "Komkey", item.serverItem);
     const auto row = static_cast<std::size_t>(n - 1);
-    if (row < state.window.it1.size()) {
-        state.window.it1[row].caption = item.serverItem;
+    if (row < out.itemList.size()) {
+        out.itemList[row].caption = item.serverItem;
     }
-    state.configRecords[n].serverItem = CutText(item.serverItem, 100);
+    out.records[n].serverItem = CutText(item.serverItem, 100);
 }
 
-void ParseUserRange(EngineState& state, const UserRangeTexts& texts, int n) {
-    ItemConfig& item = state.items[n];
-    const auto min = ParseNormalized(texts.min, state.locale);
-    const auto max = ParseNormalized(texts.max, state.locale);
+void ParseUserRange(LoadScope& load, const UserRangeTexts& texts, int n) {
+    ItemConfig& item = load.items[n];
+    const auto min = ParseNormalized(texts.min, load.locale);
+    const auto max = ParseNormalized(texts.max, load.locale);
     item.MinForUser = min && max ? *min : 0.0;
     item.MaxForUser = min && max ? *max : kBadRangeMax;
     if (!IsAnalogNotMirrored(item)) {
         return;
     }
     if (!min || !max) {
-        state.log.WriteLog("***** var.ini : Fehler bei Parameter " + item.itemName);
+        load.log.WriteLog("***** var.ini : Fehler bei Parameter " + item.itemName);
     } else if (item.MaxForUser == kMissingRangeMax) {
-        state.log.WriteLog("***** var.ini : Parameter fehlt : " + item.itemName);
+        load.log.WriteLog("***** var.ini : Parameter fehlt : " + item.itemName);
     }
 }
 
-void ReadRawRange(EngineState& state, const IniFile& ini, const IniFile& var, int n) {
-    ItemConfig& item = state.items[n];
+void ReadRawRange(LoadScope& load, const IniFile& ini, const IniFile& var, int n) {
+    ItemConfig& item = load.items[n];
     item.MinForSPS = schema::Read(ini, schema::kMinForSPS, n);
     item.MaxForSPS = schema::Read(ini, schema::kMaxForSPS, n);
     if (item.MinForSPS < -90000 || item.MaxForSPS < 0) {
@@ -108,33 +108,34 @@ void ReadRawRange(EngineState& state, const IniFile& ini, const IniFile& var, in
 
 // A raw range of at most one step cannot carry a linear scale; the item keeps the
 // constants of EICH.INI then.
-void ComputeCalibration(EngineState& state, IniFile& eich, int n) {
-    ItemConfig& item = state.items[n];
+void ComputeCalibration(LoadScope& load, const LoadTargets& out, IniFile& eich, int n) {
+    ItemConfig& item = load.items[n];
     if (item.MaxForSPS <= 1 || item.MaxForSPS <= item.MinForSPS) {
         return;
     }
     const double rawSpan = static_cast<double>(item.MaxForSPS) - item.MinForSPS;
     item.calibrationSlope = (item.MaxForUser - item.MinForUser) / rawSpan;
     item.calibrationIntercept = item.MinForUser - item.MinForSPS * item.calibrationSlope;
-    state.configRecords[n].calibrationSlope = item.calibrationSlope;
-    state.configRecords[n].calibrationIntercept = item.calibrationIntercept;
+    out.records[n].calibrationSlope = item.calibrationSlope;
+    out.records[n].calibrationIntercept = item.calibrationIntercept;
     (void)eich.WriteString(item.itemName, "M",
-                           FormatFixed(item.calibrationSlope, 14, 10, state.locale));
+                           FormatFixed(item.calibrationSlope, 14, 10, load.locale));
     (void)eich.WriteString(item.itemName, "T",
-                           FormatFixed(item.calibrationIntercept, 14, 10, state.locale));
+                           FormatFixed(item.calibrationIntercept, 14, 10, load.locale));
 }
 
-Status ScaleItem(EngineState& state, IniFile& ini, const IniFile& var, IniFile& eich, int n) {
-    ItemConfig& item = state.items[n];
-    const bool opc = state.settings.sourceKind == SourceKind::Opc;
-    const UserRangeTexts texts = ReadUserRange(state, ini, var, n);
+Status ScaleItem(LoadScope& load, const LoadTargets& out, IniFile& ini, const IniFile& var,
+                 IniFile& eich, int n) {
+    ItemConfig& item = load.items[n];
+    const bool opc = load.settings.sourceKind == SourceKind::Opc;
+    const UserRangeTexts texts = ReadUserRange(load, ini, var, n);
     if (opc) {
-        TakeOpcNames(state, var, n);
+        TakeOpcNames(load, out, var, n);
     }
-    ParseUserRange(state, texts, n);
+    ParseUserRange(load, texts, n);
     if (opc) {
-        item.effectiveLoLimit = state.configRecords[n].LoLimit = item.MinForUser;
-        item.effectiveUpLimit = state.configRecords[n].UpLimit = item.MaxForUser;
+        item.effectiveLoLimit = out.records[n].LoLimit = item.MinForUser;
+        item.effectiveUpLimit = out.records[n].UpLimit = item.MaxForUser;
     }
     if (item.sumUnit.empty()) {
         item.sumUnit = item.unit;
@@ -142,8 +143,8 @@ Status ScaleItem(EngineState& state, IniFile& ini, const IniFile& var, IniFile& 
     if (item.viewerSumUnit.empty()) {
         item.viewerSumUnit = item.unit;
     }
-    ReadRawRange(state, ini, var, n);
-    ComputeCalibration(state, eich, n);
+    ReadRawRange(load, ini, var, n);
+    ComputeCalibration(load, out, eich, n);
     if (Status written = schema::Write(ini, schema::kItems, n, item.serverItem); !written) {
         return written;
     }
@@ -156,24 +157,24 @@ Status ScaleItem(EngineState& state, IniFile& ini, const IniFile& var, IniFile& 
 
 }  // namespace
 
-void LoadCalibration(EngineState& state) {
-    const IniFile eich(state.host.files, state.PathOf(kCalibrationIniFile));
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        if (!LoadItemCalibration(state, eich, n)) {
-            state.host.op.ShowMessage("Fehler bei Verarbeitung der EICH.INI ! Item : " +
-                                      state.items[n].itemName);
+void LoadCalibration(LoadScope& load, const LoadTargets& out) {
+    const IniFile eich(load.host.files, load.PathOf(kCalibrationIniFile));
+    for (int n = 1; n <= load.settings.itemCount; ++n) {
+        if (!LoadItemCalibration(load, out, eich, n)) {
+            load.host.op.ShowMessage("Fehler bei Verarbeitung der EICH.INI ! Item : " +
+                                     load.items[n].itemName);
         }
     }
 }
 
-Status LoadScaling(EngineState& state, IniFile& ini) {
-    state.log.WriteLog(
+Status LoadScaling(LoadScope& load, const LoadTargets& out, IniFile& ini) {
+    load.log.WriteLog(
         "Eichkonstanten werden aus Sektion [Item_x] MinForUser..MaxForSPS (bzw. var.ini) "
         "berechnet.");
-    const IniFile var(state.host.files, state.PathOf(kScalingIniFile));
-    IniFile eich(state.host.files, state.PathOf(kCalibrationIniFile));
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        if (Status scaled = ScaleItem(state, ini, var, eich, n); !scaled) {
+    const IniFile var(load.host.files, load.PathOf(kScalingIniFile));
+    IniFile eich(load.host.files, load.PathOf(kCalibrationIniFile));
+    for (int n = 1; n <= load.settings.itemCount; ++n) {
+        if (Status scaled = ScaleItem(load, out, ini, var, eich, n); !scaled) {
             return scaled;
         }
     }

@@ -17,6 +17,7 @@ namespace tarvedde {
 namespace {
 
 using config::ItemSection;
+using config::LoadScope;
 
 template <class Step>
 void Guarded(Step&& step) {
@@ -27,43 +28,43 @@ void Guarded(Step&& step) {
     }
 }
 
-// The per-item export flags first, then the log levels, which log their state.
-void LoadLoggingOptions(EngineState& state) {
-    LoadItemLogFlags(state.host.files, state.PathOf(kItemLogFlagsFile), state.logFlags, state.log);
-    const IniFile ini(state.host.files, state.PathOf(kMainIniFile));
-    LoadLogSettings(ini, state.log);
+// The per-item export flags first, then the log levels, which log their load.
+void LoadLoggingOptions(LoadScope& load) {
+    LoadItemLogFlags(load.host.files, load.PathOf(kItemLogFlagsFile), load.logFlags, load.log);
+    const IniFile ini(load.host.files, load.PathOf(kMainIniFile));
+    LoadLogSettings(ini, load.log);
 }
 
-void LoadTimeTables(EngineState& state) {
-    state.settings.itemCount = std::min(state.settings.itemCount, maxItems);
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        if (config::LoadTimeTable(state, n)) {
-            state.log.WriteLog("Zeittabelle für " + state.items[n].itemName + " geladen.");
+void LoadTimeTables(LoadScope& load) {
+    load.settings.itemCount = std::min(load.settings.itemCount, maxItems);
+    for (int n = 1; n <= load.settings.itemCount; ++n) {
+        if (config::LoadTimeTable(load, n)) {
+            load.log.WriteLog("Zeittabelle für " + load.items[n].itemName + " geladen.");
         }
     }
 }
 
-void LoadOpcWatchdogKeys(EngineState& state, IniFile& ini) {
-    GeneralSettings& settings = state.settings;
+void LoadOpcWatchdogKeys(LoadScope& load, IniFile& ini) {
+    GeneralSettings& settings = load.settings;
     settings.opcDeadSeconds = schema::Read(ini, schema::kOpcDeadSeconds);
     if (!schema::Write(ini, schema::kOpcDeadSeconds, settings.opcDeadSeconds)) {
         return;
     }
-    state.log.WriteLog("OPC_tot-Zeit in Sekunden: " + std::to_string(settings.opcDeadSeconds));
+    load.log.WriteLog("OPC_tot-Zeit in Sekunden: " + std::to_string(settings.opcDeadSeconds));
     settings.opcCloseCount = schema::Read(ini, schema::kOpcCloseCount);
 }
 
-void LoadWarnings(EngineState& state, const IniFile& ini) {
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        config::ClearWarningState(state, n);
-        ItemConfig& item = state.items[n];
-        bool& warnung = state.statistics[n].effectiveWarnung;
+void LoadWarnings(LoadScope& load, const IniFile& ini) {
+    for (int n = 1; n <= load.settings.itemCount; ++n) {
+        config::ClearWarningState(load, n);
+        ItemConfig& item = load.items[n];
+        bool& warnung = item.effectiveWarnung;
         warnung = schema::Read(ini, schema::kWarnung, n);
         if (warnung) {
             item.WarnFlag2 = schema::Read(ini, schema::kWarnFlag2, n);
             item.WarnComp2 = schema::Read(ini, schema::kWarnComp2, n);
             item.WarnLevel2 =
-                config::ParseNumber(schema::Read(ini, schema::kWarnLevel2, n), state.locale)
+                config::ParseNumber(schema::Read(ini, schema::kWarnLevel2, n), load.locale)
                     .value_or(0.5);
         }
         item.M15_berechnen = schema::Read(ini, schema::kM15Berechnen, n);
@@ -72,38 +73,39 @@ void LoadWarnings(EngineState& state, const IniFile& ini) {
 
 // A failed write ends the step: the counter file is then not writable for the later
 // items either.
-void LoadCounterReadings(EngineState& state) {
-    IniFile var(state.host.files, state.PathOf(kCounterIniFile));
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        ItemConfig& item = state.items[n];
+void LoadCounterReadings(LoadScope& load) {
+    IniFile var(load.host.files, load.PathOf(kCounterIniFile));
+    for (int n = 1; n <= load.settings.itemCount; ++n) {
+        ItemConfig& item = load.items[n];
         item.counterReading =
-            config::ParseNumber(var.ReadString(ItemSection(n), "Zählerstand", "0.0"), state.locale)
+            config::ParseNumber(var.ReadString(ItemSection(n), "Zählerstand", "0.0"), load.locale)
                 .value_or(0.0);
         if (!var.WriteString(ItemSection(n), "Zählerstand",
-                             FormatFixed(item.counterReading, 14, 3, state.locale))) {
+                             FormatFixed(item.counterReading, 14, 3, load.locale))) {
             return;
         }
     }
 }
 
-void LoadItemOptionSteps(EngineState& state) {
-    IniFile ini(state.host.files, state.PathOf(kMainIniFile));
-    Guarded([&] { LoadLoggingOptions(state); });
-    Guarded([&] { BuildValueDelimiters(state); });
-    Guarded([&] { LoadTimeTables(state); });
-    if (state.settings.sourceKind == SourceKind::Opc) {
-        Guarded([&] { LoadOpcWatchdogKeys(state, ini); });
+void LoadItemOptionSteps(LoadScope& load) {
+    IniFile ini(load.host.files, load.PathOf(kMainIniFile));
+    Guarded([&] { LoadLoggingOptions(load); });
+    Guarded([&] { config::BuildValueDelimiters(load); });
+    Guarded([&] { LoadTimeTables(load); });
+    if (load.settings.sourceKind == SourceKind::Opc) {
+        Guarded([&] { LoadOpcWatchdogKeys(load, ini); });
     }
-    Guarded([&] { LoadWarnings(state, ini); });
-    Guarded([&] { LoadCounterReadings(state); });
-    state.log.WriteLog(state.settings.printAtMidnight ? "Protokollausdruck eingeschaltet"
-                                                      : "Protokollausdruck ausgeschaltet.");
+    Guarded([&] { LoadWarnings(load, ini); });
+    Guarded([&] { LoadCounterReadings(load); });
+    load.log.WriteLog(load.settings.printAtMidnight ? "Protokollausdruck eingeschaltet"
+                                                    : "Protokollausdruck ausgeschaltet.");
 }
 
 }  // namespace
 
-void LoadItemOptions(EngineState& state) {
-    Guarded([&] { LoadItemOptionSteps(state); });
+void Configuration::LoadItemOptions() {
+    config::LoadScope load = Scope();
+    Guarded([&] { LoadItemOptionSteps(load); });
 }
 
 }  // namespace tarvedde

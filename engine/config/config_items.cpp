@@ -19,26 +19,26 @@ constexpr std::size_t kMaxServerItem = 100;
 constexpr std::size_t kMaxName = 30;
 constexpr std::size_t kMaxUnit = 10;
 
-Result<double> ReadLimit(const EngineState& state, const IniFile& ini,
+Result<double> ReadLimit(const LoadScope& load, const IniFile& ini,
                          const schema::ItemKey<schema::TextKey>& key, int n) {
     const std::string text = schema::Read(ini, key, n);
-    if (const auto value = ParseNormalized(text, state.locale)) {
+    if (const auto value = ParseNormalized(text, load.locale)) {
         return *value;
     }
     const schema::Location at = schema::Locate(key, n);
     return Error{"[" + at.section + "] " + at.name + " = " + text};
 }
 
-Status LoadLimits(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = state.items[n];
-    state.statistics[n].effectiveWarnung = schema::Read(ini, schema::kWarnung, n);
+Status LoadLimits(LoadScope& load, const IniFile& ini, int n) {
+    ItemConfig& item = load.items[n];
+    item.effectiveWarnung = schema::Read(ini, schema::kWarnung, n);
     double* const targets[] = {&item.UpWarn, &item.LoWarn, &item.effectiveUpLimit,
                                &item.effectiveLoLimit, &item.IntegralLimit};
     const schema::ItemKey<schema::TextKey>* const keys[] = {&schema::kUpWarn, &schema::kLoWarn,
                                                             &schema::kUpLimit, &schema::kLoLimit,
                                                             &schema::kIntegralLimit};
     for (std::size_t i = 0; i < std::size(targets); ++i) {
-        const Result<double> value = ReadLimit(state, ini, *keys[i], n);
+        const Result<double> value = ReadLimit(load, ini, *keys[i], n);
         if (!value) {
             return value.error();
         }
@@ -84,28 +84,28 @@ void ParseMirrorSetting(std::string_view text, MirrorSetting& mirror) {
     mirror.mirrorOn = mirror.sourceItem >= 0;
 }
 
-void LoadFieldTexts(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = state.items[n];
-    ParseTimeFrame(schema::Read(ini, schema::kZeitrahmen, n), state.locale, item.timeFrame);
-    if (!ParseValueConversion(schema::Read(ini, schema::kUmrechnung, n), state.locale,
+void LoadFieldTexts(LoadScope& load, const IniFile& ini, int n) {
+    ItemConfig& item = load.items[n];
+    ParseTimeFrame(schema::Read(ini, schema::kZeitrahmen, n), load.locale, item.timeFrame);
+    if (!ParseValueConversion(schema::Read(ini, schema::kUmrechnung, n), load.locale,
                               item.valueConversion)) {
-        state.log.WriteLog("Fehler im Umrechnungs-String !");
+        load.log.WriteLog("Fehler im Umrechnungs-String !");
     }
     ParseMirrorSetting(schema::Read(ini, schema::kSpiegelung, n), item.mirror);
 }
 
-Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
-    ItemConfig& item = state.items[n];
+Status LoadViewerSettings(LoadScope& load, const LoadTargets& out, IniFile& ini, int n) {
+    ItemConfig& item = load.items[n];
     item.Gleitend = schema::Read(ini, schema::kGleitend, n);
     item.Differenz = schema::Read(ini, schema::kDifferenz, n);
     item.Grafikanzeige = schema::Read(ini, schema::kGrafikanzeige, n);
     item.GrafikRef = schema::Read(ini, schema::kGrafikRef, n);
     item.Grafiktyp = schema::Read(ini, schema::kGrafiktyp, n);
     if (item.Grafikanzeige) {
-        state.analogViewerItems += item.Grafiktyp == 1 ? 1 : 0;
-        state.digitalViewerItems += item.Grafiktyp == 2 ? 1 : 0;
+        load.analogViewerItems += item.Grafiktyp == 1 ? 1 : 0;
+        load.digitalViewerItems += item.Grafiktyp == 2 ? 1 : 0;
     }
-    ConfigRecord& record = state.configRecords[n];
+    ConfigRecord& record = out.records[n];
     record.serverItem = CutText(item.serverItem, kMaxServerItem);
     record.itemName = CutText(item.itemName, kMaxName);
     record.GrafikRef = item.GrafikRef;
@@ -117,9 +117,9 @@ Status LoadViewerSettings(EngineState& state, IniFile& ini, int n) {
     return schema::Write(ini, schema::kM15Berechnen, n, item.M15_berechnen);
 }
 
-Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
-    ItemConfig& item = state.items[n];
-    ConfigRecord& record = state.configRecords[n];
+Status LoadRecordAndOptions(LoadScope& load, const LoadTargets& out, IniFile& ini, int n) {
+    ItemConfig& item = load.items[n];
+    ConfigRecord& record = out.records[n];
     item.unit = CutText(schema::Read(ini, schema::kEinheiten, n), kMaxUnit);
     item.Integral = schema::Read(ini, schema::kIntegral, n);
     item.Tagesauswahl = schema::Read(ini, schema::kTagesauswahl, n);
@@ -148,10 +148,10 @@ Status LoadRecordAndOptions(EngineState& state, IniFile& ini, int n) {
     return schema::Write(ini, schema::kGrafikEinheit, n, conversionUnit);
 }
 
-void LoadSumUnits(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = state.items[n];
+void LoadSumUnits(LoadScope& load, const IniFile& ini, int n) {
+    ItemConfig& item = load.items[n];
     const auto divisor = [&](const schema::ItemKey<schema::TextKey>& key) {
-        return ParseNumber(schema::Read(ini, key, n), state.locale).value_or(1.0);
+        return ParseNumber(schema::Read(ini, key, n), load.locale).value_or(1.0);
     };
     item.sumUnit = CutText(schema::Read(ini, schema::kSummenEinheiten, n, item.unit), kMaxUnit);
     item.sumDivisor = divisor(schema::kSummenTeiler);
@@ -161,64 +161,64 @@ void LoadSumUnits(EngineState& state, const IniFile& ini, int n) {
 }
 
 // False when the item is not defined on a source that needs every item (the pass stops).
-Result<bool> LoadItem(EngineState& state, IniFile& ini, int n) {
-    ItemConfig& item = state.items[n];
+Result<bool> LoadItem(LoadScope& load, const LoadTargets& out, IniFile& ini, int n) {
+    ItemConfig& item = load.items[n];
     item.M15_berechnen = schema::Read(ini, schema::kM15Berechnen, n);
-    LoadItemTable(state, ini, n);
+    LoadItemTable(load, ini, n);
     item.serverItem = schema::Read(ini, schema::kItems, n);
     item.itemName = schema::Read(ini, schema::kItemnames, n, "undefiniert_" + std::to_string(n));
-    state.window.it1.push_back(ItemListRow{item.serverItem, {}});
+    out.itemList.push_back(ItemListRow{item.serverItem, {}});
     // OPC items are browsed and added by the server's identifiers, so a gap is no error
     // there; a DDE link needs every item string.
     const bool missing = item.serverItem == "0" || item.itemName.empty();
-    if (missing && static_cast<int>(state.settings.sourceKind) < 3) {
-        state.log.WriteLog("DDE-Item Nr." + std::to_string(n) + " fehlt !");
-        state.settings.configValid = false;
+    if (missing && static_cast<int>(load.settings.sourceKind) < 3) {
+        load.log.WriteLog("DDE-Item Nr." + std::to_string(n) + " fehlt !");
+        load.settings.configValid = false;
         return false;
     }
-    if (Status limits = LoadLimits(state, ini, n); !limits) {
+    if (Status limits = LoadLimits(load, ini, n); !limits) {
         return limits.error();
     }
-    LoadFieldTexts(state, ini, n);
-    if (Status viewer = LoadViewerSettings(state, ini, n); !viewer) {
+    LoadFieldTexts(load, ini, n);
+    if (Status viewer = LoadViewerSettings(load, out, ini, n); !viewer) {
         return viewer.error();
     }
-    if (Status options = LoadRecordAndOptions(state, ini, n); !options) {
+    if (Status options = LoadRecordAndOptions(load, out, ini, n); !options) {
         return options.error();
     }
-    LoadSumUnits(state, ini, n);
-    state.dialogLists.itemNames.push_back(item.itemName);
-    state.dialogLists.diaryItemChoice.push_back(item.itemName);
+    LoadSumUnits(load, ini, n);
+    load.dialogLists.itemNames.push_back(item.itemName);
+    load.dialogLists.diaryItemChoice.push_back(item.itemName);
     return true;
 }
 
-void ClearItemLists(EngineState& state) {
-    state.analogViewerItems = 0;
-    state.digitalViewerItems = 0;
-    state.dialogLists.itemNames.clear();
-    state.dialogLists.diaryItemChoice.assign({"undefiniert"});
-    state.window.it1.clear();
+void ClearItemLists(LoadScope& load, const LoadTargets& out) {
+    load.analogViewerItems = 0;
+    load.digitalViewerItems = 0;
+    load.dialogLists.itemNames.clear();
+    load.dialogLists.diaryItemChoice.assign({"undefiniert"});
+    out.itemList.clear();
 }
 
 }  // namespace
 
-Status LoadItemList(EngineState& state, IniFile& ini) {
-    GeneralSettings& settings = state.settings;
+Status LoadItemList(LoadScope& load, const LoadTargets& out, IniFile& ini) {
+    GeneralSettings& settings = load.settings;
     const int configured = schema::ReadRaw(ini, schema::kItemcount);
     settings.itemCount = schema::kItemcount.Clamp(configured);
     if (configured > maxItems) {
-        state.host.op.ShowMessage("Sie haben mehr als " + std::to_string(maxItems) +
-                                  " Items definiert !");
+        load.host.op.ShowMessage("Sie haben mehr als " + std::to_string(maxItems) +
+                                 " Items definiert !");
     }
     if (settings.itemCount <= 0) {
-        state.host.op.ShowMessage("Keine Items definiert !");
+        load.host.op.ShowMessage("Keine Items definiert !");
         settings.configValid = false;
         settings.autoStart = false;
         return {};
     }
-    ClearItemLists(state);
+    ClearItemLists(load, out);
     for (int n = 1; n <= settings.itemCount; ++n) {
-        const Result<bool> loaded = LoadItem(state, ini, n);
+        const Result<bool> loaded = LoadItem(load, out, ini, n);
         if (!loaded) {
             return loaded.error();
         }

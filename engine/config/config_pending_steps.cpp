@@ -7,18 +7,18 @@ namespace tarvedde::config {
 
 // Will read the diary-interface keys (the TARVEGET binding and transfer settings) into
 // the diary dialog and the engine.
-void LoadDiarySettings(EngineState& /*state*/) {}
+void LoadDiarySettings(LoadScope& /*load*/) {}
 
 // Will select the printer of `printerIndex` for the automatic day protocol print.
-void SelectPrinter(EngineState& /*state*/) {}
+void SelectPrinter(LoadScope& /*load*/) {}
 
 // Will load the item's time table file ("TT_" + item string + "_" + name + ".tvw") and
 // report whether the item has one.
-bool LoadTimeTable(EngineState& /*state*/, int /*n*/) {
+bool LoadTimeTable(LoadScope& /*load*/, int /*n*/) {
     return false;
 }
 
 // Will clear the item's limit-warning state (active warning, warning window entry).
-void ClearWarningState(EngineState& /*state*/, int /*n*/) {}
+void ClearWarningState(LoadScope& /*load*/, int /*n*/) {}
 
 }  // namespace tarvedde::config

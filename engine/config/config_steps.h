@@ -7,13 +7,34 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/model/engine_state.h"
+#include "engine/config/configuration.h"
 #include "platform/ini_file.h"
 #include "platform/result.h"
 
 namespace tarvedde::config {
 
 inline constexpr char kProtocolOrderFile[] = "ProtoReihe.TVW";
+
+// The configuration's own fields as one load works on them, with the services it uses.
+// Lives for one load only.
+struct LoadScope {
+    Host& host;
+    ProgramLog& log;
+    const Locale& locale;
+    const std::string& programDir;
+    GeneralSettings& settings;
+    PerItem<ItemConfig>& items;
+    ConversionTables& tables;
+    ProtocolOrder& protocolOrder;
+    ItemLogFlagsArray& logFlags;
+    DialogItemLists& dialogLists;
+    std::vector<std::string>& aqasysCodes;
+    std::vector<std::string>& aqasysNames;
+    int& analogViewerItems;
+    int& digitalViewerItems;
+
+    std::string PathOf(std::string_view name) const { return programDir + std::string(name); }
+};
 
 // "Item_3", the item's own section.
 std::string ItemSection(int n);
@@ -23,28 +44,29 @@ std::optional<double> ParseNumber(std::string_view text, const Locale& locale);
 // Operators type either "." or ",": both count as the decimal separator.
 std::optional<double> ParseNormalized(std::string_view text, const Locale& locale);
 
+void BuildValueDelimiters(LoadScope& load);
 // Protocol order from ProtoReihe.TVW for the item count known before the load.
-void LoadProtocolOrder(EngineState& state);
+void LoadProtocolOrder(LoadScope& load);
 // The item's conversion table number and, when it names a file, the table's points.
-void LoadItemTable(EngineState& state, const IniFile& ini, int n);
+void LoadItemTable(LoadScope& load, const IniFile& ini, int n);
 // Points of a table file: "x<TAB>y" per line, up to the first bad line or 50 points.
 void ReadConversionTable(const std::vector<std::string>& lines, const Locale& locale,
                          ConversionTable& table);
 
 // The item list of the permanent mode (loader step "item list").
-Status LoadItemList(EngineState& state, IniFile& ini);
+Status LoadItemList(LoadScope& load, const LoadTargets& out, IniFile& ini);
 // Calibration constants from EICH.INI.
-void LoadCalibration(EngineState& state);
+void LoadCalibration(LoadScope& load, const LoadTargets& out);
 // Calibration constants from the scaling ranges; fails only when TARVEDDE.INI cannot be
 // written.
-Status LoadScaling(EngineState& state, IniFile& ini);
+Status LoadScaling(LoadScope& load, const LoadTargets& out, IniFile& ini);
 
 // Steps whose work belongs to parts of the program that are not built yet; each is
 // called where that work must happen and does nothing so far.
-void LoadDiarySettings(EngineState& state);
-void SelectPrinter(EngineState& state);
+void LoadDiarySettings(LoadScope& load);
+void SelectPrinter(LoadScope& load);
 // True when the item has a time table and it was loaded.
-bool LoadTimeTable(EngineState& state, int n);
-void ClearWarningState(EngineState& state, int n);
+bool LoadTimeTable(LoadScope& load, int n);
+void ClearWarningState(LoadScope& load, int n);
 
 }  // namespace tarvedde::config

@@ -44,12 +44,12 @@ std::optional<double> ParseNormalized(std::string_view text, const Locale& local
 
 // Without ProtoReihe.TVW the items print in their own order. An entry that names no
 // item prints item 1 rather than leaving a hole in the report.
-void LoadProtocolOrder(EngineState& state) {
-    const int count = std::clamp(state.settings.itemCount, 0, maxItems);
+void LoadProtocolOrder(LoadScope& load) {
+    const int count = std::clamp(load.settings.itemCount, 0, maxItems);
     std::vector<std::string> lines;
-    const std::string path = state.PathOf(kProtocolOrderFile);
-    if (state.host.files.Exists(path)) {
-        lines = ReadLines(state.host.files, path).value_or({});
+    const std::string path = load.PathOf(kProtocolOrderFile);
+    if (load.host.files.Exists(path)) {
+        lines = ReadLines(load.host.files, path).value_or({});
     } else {
         for (int i = 1; i <= count; ++i) {
             lines.push_back(std::to_string(i));
@@ -62,7 +62,7 @@ void LoadProtocolOrder(EngineState& state) {
             entry = line < lines.size() ? StrToIntDef(lines[line], i) : i;
             entry = entry < 0 || entry > count ? 1 : entry;
         }
-        state.protocolOrder[static_cast<std::size_t>(i)] = entry;
+        load.protocolOrder[static_cast<std::size_t>(i)] = entry;
     }
 }
 
@@ -88,17 +88,17 @@ void ReadConversionTable(const std::vector<std::string>& lines, const Locale& lo
 namespace {
 
 // Table names are written by hand; a relative one means the program directory.
-std::string TablePath(const EngineState& state, const std::string& name) {
-    return IsAbsolutePath(name) ? name : state.PathOf(name);
+std::string TablePath(const LoadScope& load, const std::string& name) {
+    return IsAbsolutePath(name) ? name : load.PathOf(name);
 }
 
 }  // namespace
 
-void LoadItemTable(EngineState& state, const IniFile& ini, int n) {
-    ItemConfig& item = state.items[n];
+void LoadItemTable(LoadScope& load, const IniFile& ini, int n) {
+    ItemConfig& item = load.items[n];
     int k = schema::Read(ini, schema::kTabelleBenutzen, n);
     if (k > 2) {
-        state.log.WriteLog("Tabellenberechnung für mehr als 2 Items ist nicht möglich!");
+        load.log.WriteLog("Tabellenberechnung für mehr als 2 Items ist nicht möglich!");
         k = 0;
     }
     item.Tabelle_benutzen = std::max(k, 0);
@@ -110,15 +110,15 @@ void LoadItemTable(EngineState& state, const IniFile& ini, int n) {
         item.Tabelle_benutzen = 0;
         return;
     }
-    const std::string path = TablePath(state, name);
-    if (!state.host.files.Exists(path)) {
+    const std::string path = TablePath(load, name);
+    if (!load.host.files.Exists(path)) {
         return;
     }
-    state.log.WriteLog("Tabellenberechnung für " + ItemSection(n) +
-                       " aktiviert. Tabellendatei: " + name);
-    ConversionTable& table = state.tables[static_cast<std::size_t>(k)];
-    ReadConversionTable(ReadLines(state.host.files, path).value_or({}), state.locale, table);
-    state.log.WriteLog("Es wurden " + std::to_string(table.pointCount) + " Wertepaare gelesen.");
+    load.log.WriteLog("Tabellenberechnung für " + ItemSection(n) +
+                      " aktiviert. Tabellendatei: " + name);
+    ConversionTable& table = load.tables[static_cast<std::size_t>(k)];
+    ReadConversionTable(ReadLines(load.host.files, path).value_or({}), load.locale, table);
+    load.log.WriteLog("Es wurden " + std::to_string(table.pointCount) + " Wertepaare gelesen.");
 }
 
 }  // namespace config
@@ -138,9 +138,14 @@ std::string DelimiterChars(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-void BuildValueDelimiters(EngineState& state) {
-    state.settings.valuePrefix = DelimiterChars(state.settings.prefixCodes);
-    state.settings.valueSuffix = DelimiterChars(state.settings.suffixCodes);
+void Configuration::BuildValueDelimiters() {
+    config::LoadScope load = Scope();
+    config::BuildValueDelimiters(load);
+}
+
+void config::BuildValueDelimiters(LoadScope& load) {
+    load.settings.valuePrefix = DelimiterChars(load.settings.prefixCodes);
+    load.settings.valueSuffix = DelimiterChars(load.settings.suffixCodes);
 }
 
 std::string Teilstring(std::string_view text, int k) {

@@ -20,6 +20,7 @@ namespace tarvedde {
 namespace {
 
 using config::ItemSection;
+using config::LoadScope;
 
 constexpr char kPrefixFile[] = "prefix.txt";
 constexpr char kSuffixFile[] = "suffix.txt";
@@ -37,28 +38,28 @@ bool Guarded(Steps&& steps) {
     }
 }
 
-bool LoadExtraneousWaterKeys(EngineState& state, IniFile& ini) {
-    ExtraneousWaterSettings& water = state.settings.extraneousWater;
+bool LoadExtraneousWaterKeys(LoadScope& load, IniFile& ini) {
+    ExtraneousWaterSettings& water = load.settings.extraneousWater;
     water.ZulaufMin_ls_index = schema::Read(ini, schema::kZulaufMinIndex);
     water.ZulaufSumme_qbm_index = schema::Read(ini, schema::kZulaufSummeIndex);
     const auto inflow =
-        config::ParseNormalized(schema::Read(ini, schema::kZulaufEwInd), state.locale);
+        config::ParseNormalized(schema::Read(ini, schema::kZulaufEwInd), load.locale);
     water.Zulauf_EwInd_ls = inflow.value_or(1.0);
     if (inflow) {
-        state.log.WriteLog("Fremdwasserberechnung: Geschätzter Nachtzulauf EW+Ind in l/s = " +
-                           FormatFixed(*inflow, 8, 2, state.locale));
+        load.log.WriteLog("Fremdwasserberechnung: Geschätzter Nachtzulauf EW+Ind in l/s = " +
+                          FormatFixed(*inflow, 8, 2, load.locale));
     } else {
-        state.log.WriteLog("Fehlerhafter Wert für [Fremdwasser] Zulauf_EwInd_ls  !");
+        load.log.WriteLog("Fehlerhafter Wert für [Fremdwasser] Zulauf_EwInd_ls  !");
     }
     return schema::Write(ini, schema::kZulaufMinIndex, water.ZulaufMin_ls_index) &&
            schema::Write(ini, schema::kZulaufSummeIndex, water.ZulaufSumme_qbm_index) &&
            schema::Write(ini, schema::kZulaufEwInd,
-                         FormatGeneral(water.Zulauf_EwInd_ls, state.locale));
+                         FormatGeneral(water.Zulauf_EwInd_ls, load.locale));
 }
 
 // False for a source kind the program does not know: nothing else may be loaded then.
-bool SetOperatingMode(EngineState& state) {
-    GeneralSettings& settings = state.settings;
+bool SetOperatingMode(LoadScope& load) {
+    GeneralSettings& settings = load.settings;
     switch (settings.sourceKind) {
         case SourceKind::Dde:
         case SourceKind::Opc:
@@ -68,17 +69,17 @@ bool SetOperatingMode(EngineState& state) {
             settings.permanentMode = false;
             return true;
     }
-    state.log.WriteLog(
-        "Fehler. DDE-Typ = " + std::to_string(static_cast<int>(settings.sourceKind)) + " !");
+    load.log.WriteLog("Fehler. DDE-Typ = " + std::to_string(static_cast<int>(settings.sourceKind)) +
+                      " !");
     return false;
 }
 
-bool LoadDayChangeAndCount(EngineState& state, const IniFile& ini) {
-    GeneralSettings& settings = state.settings;
+bool LoadDayChangeAndCount(LoadScope& load, const IniFile& ini) {
+    GeneralSettings& settings = load.settings;
     settings.customDayChange = schema::Read(ini, schema::kCustomIni);
     if (settings.customDayChange) {
         settings.customNewDay = schema::Read(ini, schema::kCustomNewDay);
-        const Result<double> time = StrToTime(schema::Read(ini, schema::kCustomTime), state.locale);
+        const Result<double> time = StrToTime(schema::Read(ini, schema::kCustomTime), load.locale);
         if (time) {
             settings.customDayChangeTime = time.value();
         } else {
@@ -90,19 +91,19 @@ bool LoadDayChangeAndCount(EngineState& state, const IniFile& ini) {
     return true;
 }
 
-bool LoadCounterState(EngineState& state) {
-    IniFile var(state.host.files, state.PathOf(kCounterIniFile));
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        ItemConfig& item = state.items[n];
+bool LoadCounterState(LoadScope& load) {
+    IniFile var(load.host.files, load.PathOf(kCounterIniFile));
+    for (int n = 1; n <= load.settings.itemCount; ++n) {
+        ItemConfig& item = load.items[n];
         const std::string section = ItemSection(n);
         item.counterReading =
-            config::ParseNumber(var.ReadString(section, "Zählerstand", "0,0"), state.locale)
+            config::ParseNumber(var.ReadString(section, "Zählerstand", "0,0"), load.locale)
                 .value_or(0.0);
         item.Fortlaufend_summieren = var.ReadBool(section, "Fortlaufend_summieren", false);
         item.Tagesmengen_protokollieren = var.ReadBool(section, "Tagesmengen_protokollieren", true);
         const bool written =
             var.WriteString(section, "Zählerstand",
-                            FormatFixed(item.counterReading, 14, 3, state.locale)) &&
+                            FormatFixed(item.counterReading, 14, 3, load.locale)) &&
             var.WriteBool(section, "Fortlaufend_summieren", item.Fortlaufend_summieren) &&
             var.WriteBool(section, "Tagesmengen_protokollieren", item.Tagesmengen_protokollieren);
         if (!written) {
@@ -112,21 +113,21 @@ bool LoadCounterState(EngineState& state) {
     return true;
 }
 
-bool LoadDelimiterLists(EngineState& state) {
-    const FileSystem& files = state.host.files;
-    if (const auto prefix = ReadLines(files, state.PathOf(kPrefixFile))) {
-        state.settings.prefixCodes = prefix.value();
+bool LoadDelimiterLists(LoadScope& load) {
+    const FileSystem& files = load.host.files;
+    if (const auto prefix = ReadLines(files, load.PathOf(kPrefixFile))) {
+        load.settings.prefixCodes = prefix.value();
     }
-    if (const auto suffix = ReadLines(files, state.PathOf(kSuffixFile))) {
-        state.settings.suffixCodes = suffix.value();
+    if (const auto suffix = ReadLines(files, load.PathOf(kSuffixFile))) {
+        load.settings.suffixCodes = suffix.value();
     }
     return true;
 }
 
 // The moving-average interval is kept in ms; seconds that overflow the ms count fall back
 // to the default interval.
-void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
-    GeneralSettings& settings = state.settings;
+void LoadIntervalSettings(LoadScope& load, const LoadTargets& out, const IniFile& ini) {
+    GeneralSettings& settings = load.settings;
     settings.intervalCount = schema::Read(ini, schema::kIntervall);
     const int unit = schema::Read(ini, schema::kEinheit);
     settings.intervalUnit = unit >= 2 ? 0 : unit;
@@ -137,11 +138,11 @@ void LoadIntervalSettings(EngineState& state, const IniFile& ini) {
     settings.movingIntervalMs = movingMs > INT_MAX || movingMs < INT_MIN
                                     ? kMovingIntervalFallbackMs
                                     : static_cast<int>(movingMs);
-    state.grid.Resize(state.grid.ColumnCount(), std::clamp(settings.bufferSize, 0, 10000) + 6);
+    out.grid.Resize(out.grid.ColumnCount(), std::clamp(settings.bufferSize, 0, 10000) + 6);
 }
 
-void LoadStartAndOutputKeys(EngineState& state, const IniFile& ini) {
-    GeneralSettings& settings = state.settings;
+void LoadStartAndOutputKeys(LoadScope& load, const IniFile& ini) {
+    GeneralSettings& settings = load.settings;
     settings.autoStart = schema::Read(ini, schema::kAutoStart);
     settings.opcServer = schema::Read(ini, schema::kOpcServer);
     settings.ddeService = schema::Read(ini, schema::kDdeServer);
@@ -151,100 +152,100 @@ void LoadStartAndOutputKeys(EngineState& state, const IniFile& ini) {
     settings.printerIndex = schema::Read(ini, schema::kDrucker);
     settings.printAtMidnight = schema::Read(ini, schema::kDrucken);
     if (settings.printerIndex >= 0 && settings.printAtMidnight) {
-        config::SelectPrinter(state);
+        config::SelectPrinter(load);
     } else {
         settings.printAtMidnight = false;
     }
 }
 
 // A blank line in the code list defines no item; its name line is skipped with it.
-void ReadAqasysItems(EngineState& state) {
-    const FileSystem& files = state.host.files;
-    const auto codes = ReadLines(files, state.PathOf(kAqasysCodesFile)).value_or({});
-    const auto names = ReadLines(files, state.PathOf(kAqasysNamesFile)).value_or({});
-    state.aqasysCodes.clear();
-    state.aqasysNames.clear();
+void ReadAqasysItems(LoadScope& load) {
+    const FileSystem& files = load.host.files;
+    const auto codes = ReadLines(files, load.PathOf(kAqasysCodesFile)).value_or({});
+    const auto names = ReadLines(files, load.PathOf(kAqasysNamesFile)).value_or({});
+    load.aqasysCodes.clear();
+    load.aqasysNames.clear();
     for (std::size_t i = 0; i < codes.size(); ++i) {
         if (codes[i].find_first_not_of(" \t") == std::string::npos) {
             continue;
         }
-        state.aqasysCodes.push_back(codes[i]);
-        state.aqasysNames.push_back(i < names.size() ? names[i] : codes[i]);
+        load.aqasysCodes.push_back(codes[i]);
+        load.aqasysNames.push_back(i < names.size() ? names[i] : codes[i]);
     }
 }
 
-void LoadAqasysItems(EngineState& state) {
-    state.settings.autoStart = false;
-    ReadAqasysItems(state);
-    if (state.aqasysCodes.empty()) {
-        state.host.op.ShowMessage("Keine AQASYS DDE-Items definiert !");
-        state.settings.configValid = false;
+void LoadAqasysItems(LoadScope& load) {
+    load.settings.autoStart = false;
+    ReadAqasysItems(load);
+    if (load.aqasysCodes.empty()) {
+        load.host.op.ShowMessage("Keine AQASYS DDE-Items definiert !");
+        load.settings.configValid = false;
         return;
     }
-    std::vector<std::string>& choice = state.dialogLists.diaryItemChoice;
+    std::vector<std::string>& choice = load.dialogLists.diaryItemChoice;
     choice.assign({"undefiniert"});
-    choice.insert(choice.end(), state.aqasysNames.begin(), state.aqasysNames.end());
+    choice.insert(choice.end(), load.aqasysNames.begin(), load.aqasysNames.end());
 }
 
-Status LoadItemPart(EngineState& state, IniFile& ini) {
-    LoadIntervalSettings(state, ini);
-    config::SetCycleInterval(state.settings);
-    LoadStartAndOutputKeys(state, ini);
-    if (!state.settings.permanentMode) {
-        LoadAqasysItems(state);
+Status LoadItemPart(LoadScope& load, const LoadTargets& out, IniFile& ini) {
+    LoadIntervalSettings(load, out, ini);
+    config::SetCycleInterval(load.settings);
+    LoadStartAndOutputKeys(load, ini);
+    if (!load.settings.permanentMode) {
+        LoadAqasysItems(load);
         return {};
     }
-    if (Status items = config::LoadItemList(state, ini); !items) {
+    if (Status items = config::LoadItemList(load, out, ini); !items) {
         return items;
     }
-    if (!state.settings.configValid) {
+    if (!load.settings.configValid) {
         return {};
     }
-    config::LoadCalibration(state);
-    if (!state.settings.varIniScaling) {
+    config::LoadCalibration(load, out);
+    if (!load.settings.varIniScaling) {
         return {};
     }
-    return config::LoadScaling(state, ini);
+    return config::LoadScaling(load, out, ini);
 }
 
-bool FinishModeSetup(EngineState& state) {
-    if (state.settings.permanentMode) {
+bool FinishModeSetup(LoadScope& load) {
+    if (load.settings.permanentMode) {
         return true;
     }
-    state.settings.printAtMidnight = false;
+    load.settings.printAtMidnight = false;
     return true;
 }
 
-bool LoadConfigurationSteps(EngineState& state) {
-    IniFile ini(state.host.files, state.PathOf(kMainIniFile));
+bool LoadConfigurationSteps(LoadScope& load, const LoadTargets& out) {
+    IniFile ini(load.host.files, load.PathOf(kMainIniFile));
     Guarded([&] {
-        config::LoadProtocolOrder(state);
+        config::LoadProtocolOrder(load);
         return true;
     });
-    Guarded([&] { return LoadExtraneousWaterKeys(state, ini); });
+    Guarded([&] { return LoadExtraneousWaterKeys(load, ini); });
     Guarded([&] {
-        state.settings.varIniScaling = schema::Read(ini, schema::kVariniSkalierung);
+        load.settings.varIniScaling = schema::Read(ini, schema::kVariniSkalierung);
         return true;
     });
-    if (!Guarded([&] { return SetOperatingMode(state); })) {
+    if (!Guarded([&] { return SetOperatingMode(load); })) {
         return false;
     }
-    Guarded([&] { return LoadDayChangeAndCount(state, ini); });
-    if (state.settings.permanentMode) {
-        Guarded([&] { return LoadCounterState(state); });
+    Guarded([&] { return LoadDayChangeAndCount(load, ini); });
+    if (load.settings.permanentMode) {
+        Guarded([&] { return LoadCounterState(load); });
     }
     Guarded([&] {
-        config::LoadDiarySettings(state);
+        config::LoadDiarySettings(load);
         return true;
     });
-    Guarded([&] { return LoadDelimiterLists(state); });
-    state.settings.configValid = true;
-    const bool itemPartDone = Guarded([&] { return LoadItemPart(state, ini).ok(); });
+    Guarded([&] { return LoadDelimiterLists(load); });
+    load.settings.configValid = true;
+    const bool itemPartDone = Guarded([&] { return LoadItemPart(load, out, ini).ok(); });
     if (!itemPartDone) {
-        state.host.op.ShowMessage("Fehler beim Ausführen der .INI-Datei !");
+        load.host.op.ShowMessage("Fehler beim Ausführen der .INI-Datei !");
     }
-    Guarded([&] { return FinishModeSetup(state); });
-    return state.settings.permanentMode;
+    Guarded([&] { return FinishModeSetup(load); });
+    return load.settings.permanentMode;
 }
 
 }  // namespace
@@ -265,8 +266,26 @@ void SetCycleInterval(GeneralSettings& settings) {
 
 }  // namespace config
 
-bool LoadConfiguration(EngineState& state) {
-    return Guarded([&] { return LoadConfigurationSteps(state); });
+bool Configuration::Load(const LoadTargets& targets) {
+    config::LoadScope load = Scope();
+    return Guarded([&] { return LoadConfigurationSteps(load, targets); });
+}
+
+config::LoadScope Configuration::Scope() {
+    return {host_,
+            log_,
+            locale_,
+            programDir_,
+            settings_,
+            items_,
+            tables_,
+            protocolOrder_,
+            logFlags_,
+            dialogLists_,
+            aqasysCodes_,
+            aqasysNames_,
+            analogViewerItems_,
+            digitalViewerItems_};
 }
 
 }  // namespace tarvedde

@@ -1,24 +1,21 @@
 // Turns the settings files (TARVEDDE.INI, EICH.INI, VAR.INI, TARVEDDE_VAR.INI, the
-// delimiter lists, the conversion tables and the protocol order) into the item model.
-// Runs at program start and whenever the general settings dialog opens. Each group of
-// steps is guarded: a failure ends that group, logs or shows its message, and keeps
-// what was read; nothing is rolled back and nothing throws out of these functions.
+// delimiter lists, the conversion tables and the protocol order) into the item model:
+// Configuration::Load, LoadItemOptions and BuildValueDelimiters.
+// Load runs at program start and whenever the general settings dialog opens; it returns
+// true when it reached the end of the permanent mode's set-up: the running day's state
+// files must exist from then on, and the caller creates the missing ones.
+// LoadItemOptions is the second loading step at program start and at acquisition start:
+// logging flags, delimiters, time tables, OPC watchdog keys, warnings, counter readings.
+// Each group of steps is guarded: a failure ends that group, logs or shows its message,
+// and keeps what was read; nothing is rolled back and nothing throws out of these.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "engine/model/engine_state.h"
+#include "engine/config/configuration.h"
 
 namespace tarvedde {
-
-// True when the load reached the end of the permanent mode's set-up: the running day's
-// state files must exist from then on, and the caller creates the missing ones.
-bool LoadConfiguration(EngineState& state);
-// The second loading step at program start and at acquisition start: logging flags,
-// delimiters, time tables, OPC watchdog keys, warnings, counter readings.
-void LoadItemOptions(EngineState& state);
-void BuildValueDelimiters(EngineState& state);
 
 // Field k (k >= 1) of a "|"-separated configuration text.
 std::string Teilstring(std::string_view text, int k);

@@ -19,8 +19,8 @@ namespace {
 // The saved state belongs to the day that ends here, and only the save at the end of this
 // cycle replaces it. A crash before then must not let the next start take it for the new
 // day's: without $clean the start trusts none of the state files.
-void DistrustSavedState(EngineState& state) {
-    (void)DeleteIfExists(state.host.files, state.PathOf(kCleanMarkerFile));
+void DistrustSavedState(FileSystem& files, const Configuration& config) {
+    (void)DeleteIfExists(files, config.PathOf(kCleanMarkerFile));
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ void TarveddeMain::RunCycleTick() {
     }
     WerteLesen();
     timerDDE_->SetEnabled(true);
-    (void)SaveIntermediateState(state_, false);
+    (void)store_.SaveIntermediateState(config_, state_, false);
 }
 
 void TarveddeMain::WerteLesen() {
@@ -69,7 +69,7 @@ void TarveddeMain::WerteLesen() {
         NoteClockSetBack();
     } else {
         clockSetBack_ = false;
-        if (state_.settings.customNewDay) {
+        if (config_.Settings().customNewDay) {
             RunPostponedDayChange(time);
         }
         if (date != runningDay_) {
@@ -86,12 +86,8 @@ void TarveddeMain::WerteLesen() {
     state_.window.lbGetDDEItemsVisible = true;
     state_.window.Changed();
 
-    IniFile& ini = state_.KeptIniFile(state_.cycleIniFile, kMainIniFile);
-    for (int n = 1; n <= state_.settings.itemCount; ++n) {
-        if (state_.items[n].IsDigital()) {
-            state_.items[n].MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
-        }
-    }
+    config_.RereadMaxOffTimeSwitches(
+        state_.KeptIniFile(state_.cycleIniFile, config_.PathOf(kMainIniFile)));
     state_.currentItem = 0;
     state_.cycleTime = tickTime_;
     state_.cycleElapsedMs = tickElapsedMs;
@@ -109,19 +105,19 @@ void TarveddeMain::WerteLesen() {
 
 void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     const double timeOfDay = EncodeTime(time.hour, time.minute, time.second, time.millisecond);
-    if (timeOfDay < state_.settings.customDayChangeTime) {
+    if (timeOfDay < config_.Settings().customDayChangeTime) {
         return;
     }
-    DistrustSavedState(state_);
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    state_.settings.customNewDay = false;
+    DistrustSavedState(host_.files, config_);
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    config_.SetCustomNewDay(false);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
                     "DDE-INI Schreiben : Fehler 1");
     RunDayChangeStatistics();
     runningDay_ = DecodeDate(tickTime_);
-    log_.WriteLogDetail("Statistik bei verspätetem Tageswechsel (" +
-                        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_) +
-                        ").");
+    log_.WriteLogDetail(
+        "Statistik bei verspätetem Tageswechsel (" +
+        FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_) + ").");
     if (state_.restartAfterDayChange) {
         log_.WriteLog("Beenden für Neustart....");
         Close();
@@ -144,14 +140,14 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
     log_.WriteLogDetail("****** Tageswechsel erkannt !");
     ResetTimeTables();
     log_.WriteLogDetail("Alle Zeittabellen auf Index 1 gesetzt. Nächster Zwischenwert nach 0 Uhr.");
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
     const std::string customTime =
-        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
-    if (!state_.settings.customDayChange) {
-        DistrustSavedState(state_);
+        FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_);
+    if (!config_.Settings().customDayChange) {
+        DistrustSavedState(host_.files, config_);
         WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
-        state_.settings.savedDay = day;
+        config_.SetSavedDay(day);
         RunDayChangeStatistics();
         log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
         CreateNewDayFiles();
@@ -162,16 +158,16 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
         }
         return;
     }
-    if (state_.settings.customNewDay) {
+    if (config_.Settings().customNewDay) {
         return;
     }
     // The running day goes on until CustomTime, so its saved state stays good for the new
     // date, but only with the flag that brings its statistics: the flag goes first.
-    state_.settings.customNewDay = true;
+    config_.SetCustomNewDay(true);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, true),
                     "DDE-INI Schreiben : Fehler 3");
     WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 4");
-    state_.settings.savedDay = day;
+    config_.SetSavedDay(day);
     log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
     CreateNewDayFiles();
     log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
@@ -191,8 +187,8 @@ void TarveddeMain::EndOfCycle() {
     state_.window.Changed();
     if (log_.Settings().debugLog) {
         const LiveGrid& grid = state_.grid;
-        for (int n = 1; n <= state_.settings.itemCount; ++n) {
-            const ItemConfig& item = state_.items[n];
+        for (int n = 1; n <= config_.Settings().itemCount; ++n) {
+            const ItemConfig& item = config_.Items()[n];
             if (item.Grafiktyp == 1) {
                 log_.WriteLogDebug("+ " + item.itemName + "  Anz=" + grid.Cell(n, 4) +
                                    "  Mit=" + grid.Cell(n, 1) + "  Sum=" + grid.Cell(n, 5));

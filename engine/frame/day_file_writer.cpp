@@ -19,8 +19,8 @@ private:
     const LiveGrid& grid_;
 };
 
-ViewerItem ViewerItemOf(const EngineState& state, int n) {
-    const ItemConfig& config = state.items[n];
+ViewerItem ViewerItemOf(const Configuration& config, const EngineState& state, int n) {
+    const ItemConfig& itemConfig = config.Items()[n];
     const MovingAverageState& moving = state.moving[n];
     ViewerItem item;
     item.average = state.grid.Cell(n, 1);
@@ -28,12 +28,12 @@ ViewerItem ViewerItemOf(const EngineState& state, int n) {
     item.maximum = state.grid.Cell(n, 3);
     item.count = state.grid.Cell(n, 4);
     item.sum = state.grid.Cell(n, 5);
-    item.integral = config.Integral;
-    item.mirrored = config.mirror.mirrorOn;
-    item.counter = config.Differenz;
-    item.Grafiktyp = config.Grafiktyp;
+    item.integral = itemConfig.Integral;
+    item.mirrored = itemConfig.mirror.mirrorOn;
+    item.counter = itemConfig.Differenz;
+    item.Grafiktyp = itemConfig.Grafiktyp;
     item.runningIntegral = state.integration[n].runningSum;
-    item.movingAverages = config.Gleitend;
+    item.movingAverages = itemConfig.Gleitend;
     item.movingAverage = moving.movingAverage;
     item.movingMinimum = moving.movingMinimum;
     item.movingMaximum = moving.movingMaximum;
@@ -42,22 +42,22 @@ ViewerItem ViewerItemOf(const EngineState& state, int n) {
 
 }  // namespace
 
-DayFileWriter::DayFileWriter(const EngineState& state, FileSystem& files, ProgramLog& log,
-                             const Locale& locale)
-    : state_(state), log_(log), locale_(locale), files_(files, log, locale) {}
+DayFileWriter::DayFileWriter(const Configuration& config, const EngineState& state,
+                             FileSystem& files, ProgramLog& log, const Locale& locale)
+    : config_(config), state_(state), log_(log), locale_(locale), files_(files, log, locale) {}
 
 void DayFileWriter::Sync(const DateParts& day) {
-    files_.SetProgramDir(state_.programDir);
+    files_.SetProgramDir(config_.ProgramDir());
     files_.SetRunningDay(day);
-    files_.SetPostponedDayPending(state_.settings.customNewDay);
+    files_.SetPostponedDayPending(config_.Settings().customNewDay);
 }
 
 HeaderData DayFileWriter::CurrentHeader() const {
     HeaderData header;
-    header.cycleIntervalMs = state_.settings.cycleIntervalMs;
-    header.permanentMode = state_.settings.permanentMode;
-    for (int n = 1; n <= state_.settings.itemCount; ++n) {
-        const ItemConfig& item = state_.items[n];
+    header.cycleIntervalMs = config_.Settings().cycleIntervalMs;
+    header.permanentMode = config_.Settings().permanentMode;
+    for (int n = 1; n <= config_.Settings().itemCount; ++n) {
+        const ItemConfig& item = config_.Items()[n];
         header.items.push_back({item.serverItem, item.calibrationSlope, item.calibrationIntercept,
                                 item.itemName, item.Grafiktyp, item.GrafikRef,
                                 item.valueConversion.conversionUnit});
@@ -77,7 +77,7 @@ DayFileWriter::Opened DayFileWriter::Open(const DateParts& day) {
     Sync(day);
     Opened opened;
     opened.dataFileCreated = files_.CreateTextFile('D', 0);
-    if (state_.settings.viewerOutput) {
+    if (config_.Settings().viewerOutput) {
         files_.CreateTextFile('S', 0);
     }
     const HeaderData header = CurrentHeader();
@@ -97,7 +97,7 @@ DayFileWriter::Opened DayFileWriter::Open(const DateParts& day) {
 void DayFileWriter::CreateForNewDay(const DateParts& day) {
     Sync(day);
     files_.CreateTextFile('D', 0);
-    if (state_.settings.viewerOutput) {
+    if (config_.Settings().viewerOutput) {
         files_.CreateTextFile('S', 0);
     }
     files_.CreateTextFile('H', 0);
@@ -110,14 +110,14 @@ void DayFileWriter::StartNextVersion(const DateParts& day) {
 }
 
 void DayFileWriter::WriteViewerFile(const DateParts& day) {
-    if (!state_.settings.viewerOutput) {
+    if (!config_.Settings().viewerOutput) {
         return;
     }
     Sync(day);
-    const GeneralSettings& settings = state_.settings;
+    const GeneralSettings& settings = config_.Settings();
     std::vector<std::string> lines;
     for (int n = 1; n <= settings.itemCount; ++n) {
-        lines.push_back(ViewerLineText(ViewerItemOf(state_, n), settings.formatPrecision,
+        lines.push_back(ViewerLineText(ViewerItemOf(config_, state_, n), settings.formatPrecision,
                                        settings.formatDecimals, locale_));
     }
     WriteViewerDataFile(files_, lines);
@@ -127,8 +127,8 @@ void DayFileWriter::WriteCycleRows(const DateParts& day) {
     Sync(day);
     CycleRecord cycle;
     cycle.cycleTime = state_.cycleTime;
-    cycle.itemCount = state_.settings.itemCount;
-    cycle.viewerOutput = state_.settings.viewerOutput;
+    cycle.itemCount = config_.Settings().itemCount;
+    cycle.viewerOutput = config_.Settings().viewerOutput;
     cycle.datEveryCycle = datEveryCycle_;
     WriteSampleAndDayRows(files_, LiveGridTexts(state_.grid), cycle);
 }

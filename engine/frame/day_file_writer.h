@@ -6,6 +6,7 @@
 // goes on.
 #pragma once
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 #include "outputs/day_file_names.h"
 #include "outputs/program_log.h"
@@ -17,8 +18,8 @@ namespace tarvedde {
 
 class DayFileWriter {
 public:
-    DayFileWriter(const EngineState& state, FileSystem& files, ProgramLog& log,
-                  const Locale& locale);
+    DayFileWriter(const Configuration& config, const EngineState& state, FileSystem& files,
+                  ProgramLog& log, const Locale& locale);
     DayFileWriter(const DayFileWriter&) = delete;
     DayFileWriter& operator=(const DayFileWriter&) = delete;
 
@@ -51,6 +52,7 @@ private:
     HeaderData CurrentHeader() const;
     void NextVersion(const HeaderData& header);
 
+    const Configuration& config_;
     const EngineState& state_;
     ProgramLog& log_;
     const Locale& locale_;

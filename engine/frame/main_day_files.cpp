@@ -29,16 +29,16 @@ void TarveddeMain::OpenDayFiles() {
 }
 
 void TarveddeMain::RecreateCumulativeStateFiles() {
-    (void)CreateConfigFile(state_);
-    (void)CreateNightFile(state_);
+    (void)store_.CreateConfigFile(config_, state_);
+    (void)store_.CreateNightFile(config_, state_);
 }
 
 void TarveddeMain::CreateMissingStateFiles() {
-    if (!host_.files.Exists(state_.PathOf(kConfigStateFile))) {
-        (void)CreateConfigFile(state_);
+    if (!host_.files.Exists(config_.PathOf(kConfigStateFile))) {
+        (void)store_.CreateConfigFile(config_, state_);
     }
-    if (!host_.files.Exists(state_.PathOf(kNightStateFile))) {
-        (void)CreateNightFile(state_);
+    if (!host_.files.Exists(config_.PathOf(kNightStateFile))) {
+        (void)store_.CreateNightFile(config_, state_);
     }
 }
 
@@ -66,7 +66,7 @@ void TarveddeMain::Tagesdatenloeschen1Click() {
     ReinitialiseDayStatistics(state_);
     bool deleted = true;
     for (const char* name : kBufferFiles) {
-        deleted = DeleteIfExists(host_.files, state_.PathOf(name)) && deleted;
+        deleted = DeleteIfExists(host_.files, config_.PathOf(name)) && deleted;
     }
     if (!deleted) {
         host_.op.ShowMessage("Fehler beim Löschen von Zwischenspeicher-Dateien !");

@@ -57,11 +57,11 @@ bool TarveddeMain::CloseQuery() {
 void TarveddeMain::CloseMain() {
     timerTot_->SetEnabled(false);
     DeactivateOpcClient();
-    if (!state_.settings.permanentMode) {
+    if (!config_.Settings().permanentMode) {
         return;
     }
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    (void)schema::Write(ini, schema::kProtoFontsize, state_.settings.reportFontSize);
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    (void)schema::Write(ini, schema::kProtoFontsize, config_.Settings().reportFontSize);
     log_.WriteDDEInfo("----------------- Programm wird beendet :  " +
                       FormatDateTime("dddddd,hh:nn:ss", host_.clock.Now(), locale_) +
                       "  -----------------");
@@ -87,11 +87,11 @@ void TarveddeMain::WriteProgramEndStatistics() {
 }
 
 void TarveddeMain::EndConversationAtProgramEnd() {
-    if (state_.settings.sourceKind != SourceKind::Dde) {
+    if (config_.Settings().sourceKind != SourceKind::Dde) {
         return;
     }
     UnlinkItems();
-    SaveItemLogFlags(host_.files, state_.PathOf(kItemLogFlagsFile), state_.logFlags, log_);
+    SaveItemLogFlags(host_.files, config_.PathOf(kItemLogFlagsFile), config_.LogFlags(), log_);
     memo2_.Append("");
     AppendStatisticsHeading("Programmende: Zwischen-Statistik für " +
                             FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
@@ -100,13 +100,13 @@ void TarveddeMain::EndConversationAtProgramEnd() {
 // Items whose time frame applies today get their statistics from the time frame.
 void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
     const int weekday = DayOfWeek(state_.cycleTime);
-    const int count = std::min(state_.settings.itemCount, maxItems);
+    const int count = std::min(config_.Settings().itemCount, maxItems);
     for (int k = 1; k <= count; ++k) {
-        const int item = state_.protocolOrder[static_cast<std::size_t>(k)];
+        const int item = config_.ItemProtocolOrder()[static_cast<std::size_t>(k)];
         if (item < 1 || item > maxItems) {
             continue;
         }
-        const ItemConfig& config = state_.items[item];
+        const ItemConfig& config = config_.Items()[item];
         if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
             continue;
         }
@@ -119,7 +119,7 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
 
 void TarveddeMain::SaveAtProgramEnd() {
     SaveStatisticsReport();
-    if (SaveIntermediateState(state_, true) != 0) {
+    if (store_.SaveIntermediateState(config_, state_, true) != 0) {
         log_.WriteLog(
             "Beim Speichern der Zwischenwerte sind Fehler \r\naufgetreten ! Bitte prüfen Sie "
             "die Log-Datei.");
@@ -129,23 +129,23 @@ void TarveddeMain::SaveAtProgramEnd() {
 }
 
 void TarveddeMain::DestroyMain() {
-    if (!startAborted_ && state_.settings.sourceKind != SourceKind::Opc) {
+    if (!startAborted_ && config_.Settings().sourceKind != SourceKind::Opc) {
         CloseDDE();
     }
     log_.FlushMessageListAtEnd();
     instanceLock_.reset();
     if (!startAborted_) {
-        DeleteIfExists(host_.files, state_.PathOf(kActiveMarkerFile));
+        DeleteIfExists(host_.files, config_.PathOf(kActiveMarkerFile));
     }
 }
 
 // The outside watchdog creates the file and restarts the client when it stays.
 void TarveddeMain::Timer_totTimer() {
-    if (!state_.settings.checkDead) {
+    if (!config_.Settings().checkDead) {
         timerTot_->SetEnabled(false);
         return;
     }
-    DeleteIfExists(host_.files, state_.PathOf(kDeadMarkerFile));
+    DeleteIfExists(host_.files, config_.PathOf(kDeadMarkerFile));
 }
 
 // The intermediate statistics print and the statistics report belong to the report

@@ -35,7 +35,7 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
       locale_(locale),
       log_(host.files, host.clock, locale),
       state_(host, log_, locale) {
-    timerDDE_ = host_.loop.CreateTimer("TimerDDE", state_.settings.cycleIntervalMs,
+    timerDDE_ = host_.loop.CreateTimer("TimerDDE", config_.Settings().cycleIntervalMs,
                                        [this] { TimerDDETimer(); });
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
     timerTot_ = host_.loop.CreateTimer("Timer_tot", 10000, [this] { Timer_totTimer(); });
@@ -45,21 +45,16 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
 TarveddeMain::~TarveddeMain() = default;
 
 bool TarveddeMain::FormCreate() {
-    GeneralSettings& settings = state_.settings;
-    settings.sourceKind = options_.sourceKind;
-    settings.itemCount = std::min(settings.itemCount, maxItems);
-    settings.customDayChange = false;
-    settings.customNewDay = false;
-    settings.firstRun = false;
+    config_.BeginProgramStart(options_.sourceKind);
     startAborted_ = false;
     state_.connectionLost = false;
 
-    state_.programDir = WithTrailingSeparator(options_.programDir);
-    log_.SetProgramDir(state_.programDir);
-    state_.window.lb_StartDir = state_.programDir;
-    log_.WriteLog("Programmstart in " + state_.programDir);
+    config_.SetProgramDir(WithTrailingSeparator(options_.programDir));
+    log_.SetProgramDir(config_.ProgramDir());
+    state_.window.lb_StartDir = config_.ProgramDir();
+    log_.WriteLog("Programmstart in " + config_.ProgramDir());
 
-    ReadStartSettings();
+    permanentAtCreation_ = config_.ReadStartSettings();
     if (!RunInstanceGuard()) {
         return false;
     }
@@ -68,33 +63,14 @@ bool TarveddeMain::FormCreate() {
     state_.cycleTime = host_.clock.Now();
     runningDay_ = DecodeDate(state_.cycleTime);
     newDayFileCreated_ = false;
-    if (settings.sourceKind == SourceKind::Aqasys) {
+    if (config_.Settings().sourceKind == SourceKind::Aqasys) {
         permanentAtCreation_ = false;
-        settings.permanentMode = false;
+        config_.SwitchToRetrievalMode();
         state_.window.menuEnabled["Initialisierung1"] = false;
     }
     state_.window.Changed();
     CreateLiveDataWindow();
     return true;
-}
-
-void TarveddeMain::ReadStartSettings() {
-    GeneralSettings& settings = state_.settings;
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    settings.opcHost = schema::Read(ini, schema::kOpcHost);
-    settings.opcServer = schema::Read(ini, schema::kOpcServer);
-    permanentAtCreation_ = schema::Read(ini, schema::kPermanent);
-    settings.permanentMode = permanentAtCreation_;
-    settings.formatPrecision = schema::Read(ini, schema::kFormatPR);
-    settings.formatDecimals = schema::Read(ini, schema::kFormatNK);
-    settings.firstRun = schema::Read(ini, schema::kFirstRun);
-    settings.nullStart = schema::Read(ini, schema::kNullstart);
-    // The guard treats a missing AutoStart as off; the configuration load later as on.
-    settings.autoStart = schema::Read(ini, schema::kAutoStart, false);
-    (void)schema::Write(ini, schema::kNullstart, false);
-    settings.checkDead = schema::Read(ini, schema::kCheckTot);
-    (void)schema::Write(ini, schema::kCheckTot, settings.checkDead);
-    settings.varIniScaling = schema::Read(ini, schema::kVariniSkalierung);
 }
 
 bool TarveddeMain::AskAbortStart(const std::string& message) {
@@ -108,8 +84,8 @@ bool TarveddeMain::AskAbortStart(const std::string& message) {
 }
 
 bool TarveddeMain::RunInstanceGuard() {
-    const std::string& dir = state_.programDir;
-    const std::string appName = state_.settings.sourceKind == SourceKind::Opc
+    const std::string& dir = config_.ProgramDir();
+    const std::string appName = config_.Settings().sourceKind == SourceKind::Opc
                                     ? "Tarvewater_OPC_CLient"
                                     : "Tarvewater_DDE_CLient";
     std::string lockName = options_.lockName;
@@ -121,7 +97,7 @@ bool TarveddeMain::RunInstanceGuard() {
         log_.WriteLog(instanceLock_->ErrorMessage());
     }
     const bool mutexExists = instanceLock_->ExistedAlready();
-    const bool markerExists = host_.files.Exists(state_.PathOf(kActiveMarkerFile));
+    const bool markerExists = host_.files.Exists(config_.PathOf(kActiveMarkerFile));
 
     if (mutexExists && markerExists) {
         startAborted_ = true;
@@ -129,7 +105,7 @@ bool TarveddeMain::RunInstanceGuard() {
         host_.shell.TerminateProcess(0);
         return false;
     }
-    const bool autoStart = state_.settings.autoStart;
+    const bool autoStart = config_.Settings().autoStart;
     if (mutexExists) {
         if (autoStart) {
             log_.WriteLog("Mutex schon vorhanden. Autostart in " + dir +
@@ -161,7 +137,7 @@ bool TarveddeMain::RunInstanceGuard() {
 
 void TarveddeMain::DeleteStaleLockFiles() {
     for (const char* name : kLockFiles) {
-        DeleteIfExists(host_.files, state_.PathOf(name));
+        DeleteIfExists(host_.files, config_.PathOf(name));
     }
 }
 

@@ -20,8 +20,8 @@ constexpr std::int64_t kStopWaitMs = 10'000;
 }  // namespace
 
 void TarveddeMain::StartAcquisition() {
-    LoadItemOptions(state_);
-    GeneralSettings& settings = state_.settings;
+    config_.LoadItemOptions();
+    const GeneralSettings& settings = config_.Settings();
     if (settings.permanentMode) {
         SyncTimeFrames();
     }
@@ -130,8 +130,8 @@ bool TarveddeMain::ButtonClick(const std::string& name) {
 
 void TarveddeMain::StopButton() {
     forcedStop_ = false;
-    const bool opc = state_.settings.sourceKind == SourceKind::Opc;
-    if (!state_.settings.permanentMode) {
+    const bool opc = config_.Settings().sourceKind == SourceKind::Opc;
+    if (!config_.Settings().permanentMode) {
         StopAqasysRetrieval();
         return;
     }
@@ -245,7 +245,7 @@ void TarveddeMain::DDEOPCstoppen1Click() {
 // the retry timer then only beeps, instead of restarting acquisition (and logging) every
 // second.
 void TarveddeMain::LinkItems() {
-    if (!state_.settings.configValid) {
+    if (!config_.Settings().configValid) {
         state_.itemsLinked = false;
         state_.connectionLost = true;
         return;
@@ -270,12 +270,12 @@ void TarveddeMain::CloseDDE() {
 }
 
 void TarveddeMain::CreateLiveDataWindow() {
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     // The window's own default buffer differs from the configuration load's.
     const int bufferSize = schema::Read(ini, schema::kPuffer, 8);
     const int itemCount = schema::Read(ini, schema::kItemcount);
     // The configuration load at start relies on this count (the protocol order).
-    state_.settings.itemCount = itemCount;
+    config_.SetItemCount(itemCount);
     state_.grid.Resize(itemCount + 1, std::clamp(bufferSize, 0, 10000) + 6);
     state_.grid.SetCurrentRow(5);
 }

@@ -24,30 +24,30 @@ void TarveddeMain::FormShow() {
         state_.window.Changed();
         return;
     }
-    (void)CreateEmptyFile(host_.files, state_.PathOf(kActiveMarkerFile));
+    (void)CreateEmptyFile(host_.files, config_.PathOf(kActiveMarkerFile));
     stateClean_ = false;
-    state_.settings.opcCloseCount = 5;
+    config_.SetOpcCloseCount(5);
     if (permanentAtCreation_) {
         ReadSavedDay();
     }
     ReadCleanMarker();
     ShowRestartHeading();
-    if (state_.settings.sourceKind == SourceKind::Aqasys) {
+    if (config_.Settings().sourceKind == SourceKind::Aqasys) {
         state_.window.menuEnabled["Einzel1"] = false;
         state_.window.menuEnabled["Integral1"] = false;
     } else {
         state_.window.menuEnabled["AqasysAbrufen1"] = false;
     }
     if (permanentAtCreation_) {
-        RestoreMirrorOffsets(state_, Marker());
+        store_.RestoreMirrorOffsets(config_, state_, Marker());
     }
-    ConvertConfigFile(state_);
-    if (LoadConfiguration(state_)) {
+    store_.ConvertConfigFile(config_, state_);
+    if (config_.Load({store_.ConfigRecordsToLoad(), state_.window.it1, state_.grid})) {
         CreateMissingStateFiles();
     }
-    timerDDE_->SetInterval(state_.settings.cycleIntervalMs);
-    LoadItemOptions(state_);
-    const GeneralSettings& settings = state_.settings;
+    timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
+    config_.LoadItemOptions();
+    const GeneralSettings& settings = config_.Settings();
     if (settings.sourceKind == SourceKind::Opc) {
         state_.window.eHost = settings.opcHost;
         log_.WriteLog("OPC-Host : " + settings.opcHost);
@@ -68,15 +68,15 @@ void TarveddeMain::FormShow() {
 }
 
 void TarveddeMain::StartSequenceHeader() {
-    const std::string kindName = SourceKindName(state_.settings.sourceKind);
+    const std::string kindName = SourceKindName(config_.Settings().sourceKind);
     MainWindowModel& window = state_.window;
     window.caption = "Tarvewater Online " + kindName + "-Client - " + kVersion;
     window.menuCaption["Grafik1"] = kindName + "-Werte einstellen";
-    window.menuEnabled["OPC1"] = state_.settings.sourceKind == SourceKind::Opc;
+    window.menuEnabled["OPC1"] = config_.Settings().sourceKind == SourceKind::Opc;
     window.btStartDDE = kindName + " starten";
     window.btStoppen = kindName + " stoppen";
     log_.WriteLog("Neustart");
-    if (state_.settings.nullStart) {
+    if (config_.Settings().nullStart) {
         log_.WriteLog("Nullstart");
     }
 }
@@ -84,31 +84,22 @@ void TarveddeMain::StartSequenceHeader() {
 // AktuTag names the day whose data the state files hold; state of another day must
 // never be restored, so $clean goes and the day starts from zero.
 void TarveddeMain::ReadSavedDay() {
-    GeneralSettings& settings = state_.settings;
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
-    (void)schema::Write(ini, schema::kOpcCloseCount, 5);
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     const std::string today = FormatDateTime("dd.mm.yyyy", state_.cycleTime, locale_);
     const std::string yesterday = FormatDateTime("dd.mm.yyyy", state_.cycleTime - 1.0, locale_);
-    settings.savedDay = schema::Read(ini, schema::kAktuTag, yesterday);
-    settings.fifteenMinuteSpan = schema::Read(ini, schema::kM15Minutes);
-    (void)schema::Write(ini, schema::kM15Minutes, settings.fifteenMinuteSpan);
-    settings.maxReportSize = schema::Read(ini, schema::kMaxRTF);
-    (void)schema::Write(ini, schema::kMaxRTF, settings.maxReportSize);
-    settings.reportFontSize = schema::Read(ini, schema::kProtoFontsize);
-    (void)schema::Write(ini, schema::kProtoFontsize, settings.reportFontSize);
-
-    const auto savedDate = StrToDate(settings.savedDay, locale_);
+    config_.ReadSavedDayKeys(ini, yesterday);
+    const auto savedDate = StrToDate(config_.Settings().savedDay, locale_);
     if (!savedDate || savedDate.value() != DateOf(state_.cycleTime)) {
-        DeleteIfExists(host_.files, state_.PathOf(kCleanMarkerFile));
+        DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
         log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
         (void)schema::Write(ini, schema::kAktuTag, today);
-        settings.savedDay = today;
+        config_.SetSavedDay(today);
     }
 }
 
 void TarveddeMain::ReadCleanMarker() {
-    const GeneralSettings& settings = state_.settings;
-    const auto lines = ReadLines(host_.files, state_.PathOf(kCleanMarkerFile));
+    const GeneralSettings& settings = config_.Settings();
+    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
     if (!lines || lines.value().empty()) {
         return;
     }
@@ -150,19 +141,19 @@ void TarveddeMain::AppendStatisticsHeading(const std::string& text) {
 
 void TarveddeMain::PermanentModeStart() {
     OpenDayFiles();
-    RestoreCounterDifferences(state_, Marker());
-    if (state_.settings.configValid) {
+    store_.RestoreCounterDifferences(config_, state_, Marker());
+    if (config_.Settings().configValid) {
         InitialiseItemsAtStart();
     }
     timerDDE_->SetEnabled(false);
-    config::SetCycleInterval(state_.settings);
-    timerDDE_->SetInterval(state_.settings.cycleIntervalMs);
-    RestoreDayAccumulators(state_, Marker());
-    RestoreNightSums(state_, Marker());
+    config_.UpdateCycleInterval();
+    timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
+    store_.RestoreDayAccumulators(config_, state_, Marker());
+    store_.RestoreNightSums(config_, state_, Marker());
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
     log_.SaveStatisticsSnapshot();
-    if (!state_.settings.autoStart) {
+    if (!config_.Settings().autoStart) {
         return;
     }
     if (state_.connectionLost) {
@@ -186,7 +177,7 @@ void TarveddeMain::InitialiseItemsAtStart() {
         statistics.previousValue = 8886.0;
         state_.integration.ClearForStart(n);
     }
-    if (state_.settings.sourceKind == SourceKind::Dde) {
+    if (config_.Settings().sourceKind == SourceKind::Dde) {
         LinkItems();
     }
 }
@@ -199,14 +190,14 @@ void TarveddeMain::AqasysModeStart() {
 // The next start after the day change is a cold start: the outside watchdog starts the
 // program again once it closed after the day's statistics.
 void TarveddeMain::Neustart1Click() {
-    IniFile ini(host_.files, state_.PathOf(kMainIniFile));
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     if (state_.restartAfterDayChange) {
         state_.restartAfterDayChange = false;
         (void)schema::Write(ini, schema::kNullstart, false);
         return;
     }
     const std::string time =
-        FormatDateTime("hh:nn:ss", state_.settings.customDayChangeTime, locale_);
+        FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_);
     if (host_.op.Ask("Wirklich nach " + time + " beenden ?", QuestionButtons::YesNo) !=
         Answer::Yes) {
         return;

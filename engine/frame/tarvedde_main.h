@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/acquisition/dde_client.h"
+#include "engine/config/configuration.h"
 #include "engine/frame/day_file_writer.h"
 #include "engine/model/engine_state.h"
 #include "engine/model/host.h"
@@ -79,6 +80,9 @@ public:
     bool StateClean() const { return stateClean_; }
     int StateFlags() const { return stateFlags_; }
     EngineState& State() { return state_; }
+    const Configuration& Config() const { return config_; }
+    Configuration& Config() { return config_; }
+    StateStore& Store() { return store_; }
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
@@ -86,7 +90,6 @@ public:
     RichTextModel& StatisticsText() { return memo2_; }
 
 private:
-    void ReadStartSettings();
     bool RunInstanceGuard();
     bool AskAbortStart(const std::string& message);
     void DeleteStaleLockFiles();
@@ -165,16 +168,18 @@ private:
     StartOptions options_;
     const Locale& locale_;
     ProgramLog log_;
+    Configuration config_{host_, log_, locale_};
     EngineState state_;
-    DdeClient dde_{host_.dde, state_};
+    StateStore store_;
+    DdeClient dde_{host_.dde, config_, state_};
     // The statistics that join per-value processing; they do nothing until they are built.
     LimitWarnings limitWarnings_;
     FifteenMinuteValues fifteenMinuteValues_;
     MovingAverages movingAverages_;
     TimeFrames timeFrames_;
-    ValueProcessor processor_{state_,
-                              {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
-    DayFileWriter dayFiles_{state_, host_.files, log_, locale_};
+    ValueProcessor processor_{
+        config_, state_, {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
+    DayFileWriter dayFiles_{config_, state_, host_.files, log_, locale_};
     // The day the files are named after (AktuTag); it only ever moves forward.
     DateParts runningDay_{};
     // The wall time of the running tick.

@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/model/dialog_item_lists.h"
 #include "engine/model/host.h"
 #include "engine/model/item_model.h"
 #include "engine/model/live_grid.h"
 #include "engine/model/main_window_model.h"
 #include "engine/model/program_files.h"
-#include "outputs/item_log_flags.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -30,33 +28,15 @@ struct EngineState {
     ProgramLog& log;
     const Locale& locale;
 
-    // Directory of every file of the program, with the trailing separator.
-    std::string programDir;
-    std::string PathOf(std::string_view name) const { return programDir + std::string(name); }
-
-    GeneralSettings settings;
-    PerItem<ItemConfig> items{};
     PerItem<ItemStatistics> statistics{};
     PerItem<ItemSource> sources{};
     IntegrationStates integration;
-    PerItem<ConfigRecord> configRecords{};
-    ItemLogFlagsArray logFlags{};  // item 1..180, as ddeLogKonfig.tvw holds them
     PerItem<CounterDifferenceState> counterDifferences{};
     PerItem<FifteenMinuteState> fifteenMinute{};
     PerItem<MovingAverageState> moving{};
-    PerItem<NightSumRecord> nightSums{};
-    // Row j of the fifteen-minute and the moving-average buffers; they exist from the
-    // first acquisition start of a program run until the close.
-    std::vector<std::vector<double>> m15Buffers;
-    std::vector<std::vector<double>> movingBuffers;
-    bool m15BuffersExist = false;
-    bool movingBuffersExist = false;
-    // The day (AktuTag) of the last state save that was flushed to disk.
-    std::string durableSaveDay;
-    ConversionTables tables{};
-    std::array<int, maxItems + 1> protocolOrder{};
-
-    DialogItemLists dialogLists;
+    // Per mirrored item of an integral source: the source's integral where the mirrored
+    // day sum starts (SPIEGELDATEN.TVW keeps it across restarts).
+    PerItem<double> mirrorSumOffsets{};
     MainWindowModel window;
 
     LiveGrid grid;  // grEcht
@@ -76,21 +56,13 @@ struct EngineState {
     bool itemsLinked = false;
     bool acquisitionStarted = false;     // set by the acquisition start, cleared by its stop
     bool restartAfterDayChange = false;  // menu Neustart1 checked
-    int analogViewerItems = 0;
-    int digitalViewerItems = 0;
-
-    // AQASYS parameter codes (AQASYSITEMS.TXT) and their names (AQASYSNAMES.TXT), in
-    // file order; empty: no AQASYS item is defined.
-    std::vector<std::string> aqasysCodes;
-    std::vector<std::string> aqasysNames;
 
     // Settings files used every cycle (TARVEDDE_VAR.INI for the day counters, TARVEDDE.INI
     // re-read for the digital items): one object each keeps the parsed file, revalidated
     // by size and time, so a cycle parses a file only when it changed.
     std::optional<IniFile> counterIniFile;
     std::optional<IniFile> cycleIniFile;
-    IniFile& KeptIniFile(std::optional<IniFile>& kept, std::string_view name) {
-        std::string path = PathOf(name);
+    IniFile& KeptIniFile(std::optional<IniFile>& kept, std::string path) {
         if (!kept || kept->path() != path) {
             kept.emplace(host.files, std::move(path));
         }

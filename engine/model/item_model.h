@@ -108,7 +108,6 @@ struct ValueConversion {
 struct MirrorSetting {
     bool mirrorOn = false;
     int sourceItem = 0;
-    double mirrorSumOffset = 0.0;
 };
 
 struct ItemConfig {
@@ -117,6 +116,9 @@ struct ItemConfig {
     std::string unit;
     double UpWarn = 0.0;
     double LoWarn = 0.0;
+    // The item's Warnung switch as the program runs: every load sets it from the settings,
+    // and acknowledging the warning window may switch it off until the next load.
+    bool effectiveWarnung = false;
     // The validity limits a value is held to: the settings' UpLimit and LoLimit, or on OPC
     // with scaling the user range MinForUser..MaxForUser. Only a load sets them; the
     // configured limits stay in the settings file.
@@ -166,9 +168,6 @@ struct ItemStatistics {
     double minimum = kMinimumReset;
     double maximum = kMaximumReset;
     double average = 0.0;
-    // The item's Warnung switch as the program runs: every load sets it from the settings,
-    // and acknowledging the warning window may switch it off until the next load.
-    bool effectiveWarnung = false;
     double count = 0.0;
     double sum = 0.0;
     double previousValue = 0.0;

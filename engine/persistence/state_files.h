@@ -11,6 +11,7 @@
 // checks every item number and row against the model before it uses it.
 #pragma once
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 #include "engine/persistence/state_records.h"
 
@@ -31,27 +32,61 @@ struct StateMarker {
     bool Trusts(int bit) const { return clean && (flags & bit) == 0; }
 };
 
-// Saves every file and replaces $clean with the flags, which it returns (0 all saved,
-// the sum of the failed files' bits, -1 the save failed as a whole). Does nothing and
-// returns 0 unless the items are linked in permanent mode. `finalSave` (program close)
-// also writes the diagnostics and releases both buffer sets. Files are flushed to disk
-// at close and at the first save of a new day (see SaveIsDurable).
-int SaveIntermediateState(EngineState& state, bool finalSave);
-bool SaveIsDurable(const EngineState& state, bool finalSave);
+// What the state files hold beyond the other subsystems' state: the records of
+// TARVEDDE.COF and TARVEDDE_NACHT.TVW, the fifteen-minute and moving-average buffers and
+// the day of the last flushed save. Only StateStore holds one.
+struct StoredState {
+    PerItem<ConfigRecord> configRecords{};
+    PerItem<NightSumRecord> nightSums{};
+    // Row j of the fifteen-minute and the moving-average buffers; they exist from the
+    // first acquisition start of a program run until the close.
+    std::vector<std::vector<double>> m15Buffers;
+    std::vector<std::vector<double>> movingBuffers;
+    bool m15BuffersExist = false;
+    bool movingBuffersExist = false;
+    // The day (AktuTag) of the last state save that was flushed to disk.
+    std::string durableSaveDay;
+};
 
-// TARVEDDE.COF and TARVEDDE_NACHT.TVW anew with reset accumulators; false on failure.
-bool CreateConfigFile(EngineState& state);
-bool CreateNightFile(EngineState& state);
-// Rewrites a TARVEDDE.COF of the older record layout in the current one.
-void ConvertConfigFile(EngineState& state);
+// The state store: the running day's state files and the records only they need. It
+// reads the configuration and reads and restores the running state it is handed.
+class StateStore {
+public:
+    // Saves every file and replaces $clean with the flags, which it returns (0 all saved,
+    // the sum of the failed files' bits, -1 the save failed as a whole). Does nothing and
+    // returns 0 unless the items are linked in permanent mode. `finalSave` (program close)
+    // also writes the diagnostics and releases both buffer sets. Files are flushed to disk
+    // at close and at the first save of a new day (see SaveIsDurable).
+    int SaveIntermediateState(const Configuration& config, EngineState& state, bool finalSave);
+    bool SaveIsDurable(const Configuration& config, bool finalSave) const;
 
-// Start, in this order.
-void RestoreMirrorOffsets(EngineState& state, StateMarker marker);
-void RestoreCounterDifferences(EngineState& state, StateMarker marker);
-void RestoreDayAccumulators(EngineState& state, StateMarker marker);
-void RestoreNightSums(EngineState& state, StateMarker marker);
-// Acquisition start, right after the buffers were created for this program run.
-void RestoreMovingAverageBuffers(EngineState& state, StateMarker marker);
-void RestoreFifteenMinuteBuffers(EngineState& state, StateMarker marker);
+    // TARVEDDE.COF and TARVEDDE_NACHT.TVW anew with reset accumulators; false on failure.
+    bool CreateConfigFile(const Configuration& config, EngineState& state);
+    bool CreateNightFile(const Configuration& config, EngineState& state);
+    // Rewrites a TARVEDDE.COF of the older record layout in the current one.
+    void ConvertConfigFile(const Configuration& config, EngineState& state);
+
+    // Start, in this order.
+    void RestoreMirrorOffsets(const Configuration& config, EngineState& state, StateMarker marker);
+    void RestoreCounterDifferences(const Configuration& config, EngineState& state,
+                                   StateMarker marker);
+    void RestoreDayAccumulators(const Configuration& config, EngineState& state,
+                                StateMarker marker);
+    void RestoreNightSums(const Configuration& config, EngineState& state, StateMarker marker);
+    // Acquisition start, right after the buffers were created for this program run.
+    void RestoreMovingAverageBuffers(const Configuration& config, EngineState& state,
+                                     StateMarker marker);
+    void RestoreFifteenMinuteBuffers(const Configuration& config, EngineState& state,
+                                     StateMarker marker);
+
+    const PerItem<ConfigRecord>& ConfigRecords() const { return stored_.configRecords; }
+    // The configuration load writes the configuration part of each record (LoadTargets).
+    PerItem<ConfigRecord>& ConfigRecordsToLoad() { return stored_.configRecords; }
+    const PerItem<NightSumRecord>& NightSums() const { return stored_.nightSums; }
+
+private:
+    friend struct StateStoreTestAccess;
+    StoredState stored_;
+};
 
 }  // namespace tarvedde

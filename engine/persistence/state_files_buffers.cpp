@@ -42,9 +42,9 @@ void TakeWindowState(EngineState& state, const WindowBufferRecord& record, bool 
 }
 
 // False when the record cannot be taken at all (the reading ends there).
-bool RestoreRow(EngineState& state, const WindowBufferRecord& record, std::size_t j,
-                bool fifteenMinute, const BufferRestoreText& text) {
-    std::vector<double>& row = (fifteenMinute ? state.m15Buffers : state.movingBuffers)[j];
+bool RestoreRow(StoredState& stored, EngineState& state, const WindowBufferRecord& record,
+                std::size_t j, bool fifteenMinute, const BufferRestoreText& text) {
+    std::vector<double>& row = (fifteenMinute ? stored.m15Buffers : stored.movingBuffers)[j];
     const bool indexFits =
         record.index >= 0 && static_cast<std::size_t>(record.index) <= row.size();
     if (record.item < 1 || record.item > maxItems || row.size() > record.values.size() ||
@@ -60,10 +60,10 @@ bool RestoreRow(EngineState& state, const WindowBufferRecord& record, std::size_
     return true;
 }
 
-void RestoreBufferSet(EngineState& state, StateMarker marker, bool fifteenMinute,
-                      const BufferRestoreText& text) {
-    const bool exist = fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist;
-    const std::string path = state.PathOf(text.fileName);
+void RestoreBufferSet(const Configuration& config, StoredState& stored, EngineState& state,
+                      StateMarker marker, bool fifteenMinute, const BufferRestoreText& text) {
+    const bool exist = fifteenMinute ? stored.m15BuffersExist : stored.movingBuffersExist;
+    const std::string path = config.PathOf(text.fileName);
     if (!exist || !marker.Trusts(text.bit) || !state.host.files.Exists(path)) {
         return;
     }
@@ -72,11 +72,11 @@ void RestoreBufferSet(EngineState& state, StateMarker marker, bool fifteenMinute
         state.log.WriteLog(text.readFailure);
         return;
     }
-    const std::size_t rowCount = (fifteenMinute ? state.m15Buffers : state.movingBuffers).size();
+    const std::size_t rowCount = (fifteenMinute ? stored.m15Buffers : stored.movingBuffers).size();
     BinaryReader in(bytes.value());
     for (std::size_t j = 0; in.Remaining() > 0 && j < rowCount; ++j) {
         const auto record = fifteenMinute ? DecodeFifteenMinuteRecord(in) : DecodeMovingRecord(in);
-        if (!record || !RestoreRow(state, *record, j, fifteenMinute, text)) {
+        if (!record || !RestoreRow(stored, state, *record, j, fifteenMinute, text)) {
             state.log.WriteLog(text.readFailure);
             return;
         }
@@ -85,15 +85,17 @@ void RestoreBufferSet(EngineState& state, StateMarker marker, bool fifteenMinute
 
 }  // namespace
 
-void RestoreFifteenMinuteBuffers(EngineState& state, StateMarker marker) {
+void StateStore::RestoreFifteenMinuteBuffers(const Configuration& config, EngineState& state,
+                                             StateMarker marker) {
     RestoreBufferSet(
-        state, marker, true,
+        config, stored_, state, marker, true,
         {kFifteenMinuteStateFile, "Falscher Index in M15-Datei !",
          "Fehler beim Lesen der M15-Datei !", kFifteenMinuteFailedBit, kFifteenMinuteRecordSize});
 }
 
-void RestoreMovingAverageBuffers(EngineState& state, StateMarker marker) {
-    RestoreBufferSet(state, marker, false,
+void StateStore::RestoreMovingAverageBuffers(const Configuration& config, EngineState& state,
+                                             StateMarker marker) {
+    RestoreBufferSet(config, stored_, state, marker, false,
                      {kMovingStateFile, "Falscher Index bei gleit.Mittelwert !",
                       "Fehler beim Lesen der gleitenden Mittelwert-Datei !", kMovingFailedBit,
                       kMovingRecordSize});

@@ -14,17 +14,18 @@ namespace {
 constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
 
 // The file's bytes when it exists and holds whole records only.
-std::optional<std::string> ReadRecords(const EngineState& state, const char* name,
-                                       std::size_t recordSize) {
-    auto bytes = state.host.files.ReadAll(state.PathOf(name));
+std::optional<std::string> ReadRecords(const Configuration& config, const EngineState& state,
+                                       const char* name, std::size_t recordSize) {
+    auto bytes = state.host.files.ReadAll(config.PathOf(name));
     if (!bytes || bytes.value().size() % recordSize != 0) {
         return std::nullopt;
     }
     return std::move(bytes.value());
 }
 
-bool WriteStateFile(EngineState& state, const char* name, const BinaryWriter& out) {
-    return WriteFileAtomic(state.host.files, state.PathOf(name), out.Data(), true).ok();
+bool WriteStateFile(const Configuration& config, EngineState& state, const char* name,
+                    const BinaryWriter& out) {
+    return WriteFileAtomic(state.host.files, config.PathOf(name), out.Data(), true).ok();
 }
 
 void InitialiseCounterDifferences(EngineState& state) {
@@ -36,7 +37,7 @@ void InitialiseCounterDifferences(EngineState& state) {
 
 void ClearMirrorOffsets(EngineState& state) {
     for (std::size_t n = 1; n <= kAllItems; ++n) {
-        state.items[n].mirror.mirrorSumOffset = 0.0;
+        state.mirrorSumOffsets[n] = 0.0;
     }
 }
 
@@ -47,7 +48,8 @@ void RestartSampleChain(EngineState& state, int n) {
     state.integration.RestartSampleChain(n, state.host.clock.Now(), state.host.clock.ElapsedMs());
 }
 
-void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) {
+void TakeDayAccumulators(const Configuration& config, EngineState& state, int n,
+                         const ConfigRecord& record) {
     ItemStatistics& statistics = state.statistics[n];
     statistics.minimum = statistics.correctionMinimum = record.minimum;
     statistics.maximum = record.maximum;
@@ -55,7 +57,7 @@ void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) 
     statistics.count = record.count;
     // Without a value yet (as in a state created afresh) there is no minimum to keep.
     statistics.correctionCount = record.count > 0.0 ? record.count : -2.0;
-    if (state.items[n].Integral) {
+    if (config.Items()[n].Integral) {
         state.integration.SetSum(n, record.sum);
     } else {
         statistics.sum = record.sum;
@@ -65,33 +67,33 @@ void TakeDayAccumulators(EngineState& state, int n, const ConfigRecord& record) 
 
 // Reads the accumulators of items 1.. as far as whole records reach; false when the file
 // did not hold all items (those read stay in force).
-bool ReadDayAccumulators(EngineState& state) {
-    const auto bytes = ReadRecords(state, kConfigStateFile, kConfigRecordSize);
+bool ReadDayAccumulators(const Configuration& config, EngineState& state) {
+    const auto bytes = ReadRecords(config, state, kConfigStateFile, kConfigRecordSize);
     if (!bytes) {
         return false;
     }
     BinaryReader in(*bytes);
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
+    for (int n = 1; n <= config.Settings().itemCount; ++n) {
         const auto record = DecodeConfigRecord(in);
         if (!record) {
             return false;
         }
-        TakeDayAccumulators(state, n, *record);
+        TakeDayAccumulators(config, state, n, *record);
     }
     return true;
 }
 
-bool ReadNightSums(EngineState& state) {
-    const GeneralSettings& settings = state.settings;
-    const auto bytes = ReadRecords(state, kNightStateFile, kNightRecordSize);
+bool ReadNightSums(const Configuration& config, StoredState& stored, EngineState& state) {
+    const GeneralSettings& settings = config.Settings();
+    const auto bytes = ReadRecords(config, state, kNightStateFile, kNightRecordSize);
     if (!bytes || bytes->size() < static_cast<std::size_t>(settings.itemCount) * kNightRecordSize) {
         return false;
     }
     state.log.WriteLogDebug("Nachtsummen lesen :");
     BinaryReader in(*bytes);
     for (int n = 1; n <= settings.itemCount; ++n) {
-        state.nightSums[n] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
-        state.log.WriteLogDebug(FormatFixed(state.nightSums[n].ntSum, settings.formatPrecision,
+        stored.nightSums[n] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
+        state.log.WriteLogDebug(FormatFixed(stored.nightSums[n].ntSum, settings.formatPrecision,
                                             settings.formatDecimals, state.locale));
     }
     return true;
@@ -99,10 +101,10 @@ bool ReadNightSums(EngineState& state) {
 
 }  // namespace
 
-bool CreateConfigFile(EngineState& state) {
+bool StateStore::CreateConfigFile(const Configuration& config, EngineState& state) {
     BinaryWriter out;
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        ConfigRecord& record = state.configRecords[n];
+    for (int n = 1; n <= config.Settings().itemCount; ++n) {
+        ConfigRecord& record = stored_.configRecords[n];
         record.count = 0.0;
         record.average = 0.0;
         record.sum = 0.0;
@@ -112,44 +114,44 @@ bool CreateConfigFile(EngineState& state) {
         RestartSampleChain(state, n);
         EncodeConfigRecord(out, record);
     }
-    if (!WriteStateFile(state, kConfigStateFile, out)) {
+    if (!WriteStateFile(config, state, kConfigStateFile, out)) {
         state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE.COF !");
         return false;
     }
     return true;
 }
 
-bool CreateNightFile(EngineState& state) {
+bool StateStore::CreateNightFile(const Configuration& config, EngineState& state) {
     BinaryWriter out;
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
-        state.nightSums[n] = NightSumRecord{};
-        EncodeNightSumRecord(out, state.nightSums[n]);
+    for (int n = 1; n <= config.Settings().itemCount; ++n) {
+        stored_.nightSums[n] = NightSumRecord{};
+        EncodeNightSumRecord(out, stored_.nightSums[n]);
     }
-    if (!WriteStateFile(state, kNightStateFile, out)) {
+    if (!WriteStateFile(config, state, kNightStateFile, out)) {
         state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !");
         return false;
     }
     return true;
 }
 
-void ConvertConfigFile(EngineState& state) {
-    const auto size = state.host.files.Size(state.PathOf(kConfigStateFile));
+void StateStore::ConvertConfigFile(const Configuration& config, EngineState& state) {
+    const auto size = state.host.files.Size(config.PathOf(kConfigStateFile));
     if (!size || size.value() % kConfigRecordSize == 0) {
         return;
     }
     state.log.WriteLog("Konfigurations-Datei (.COF) wird konvertiert....");
-    const auto bytes = ReadRecords(state, kConfigStateFile, kLegacyConfigRecordSize);
+    const auto bytes = ReadRecords(config, state, kConfigStateFile, kLegacyConfigRecordSize);
     BinaryReader in(bytes ? std::string_view(*bytes) : std::string_view());
     BinaryWriter out;
     bool complete = bytes.has_value();
-    for (int n = 1; complete && n <= state.settings.itemCount; ++n) {
+    for (int n = 1; complete && n <= config.Settings().itemCount; ++n) {
         const auto record = DecodeLegacyConfigRecord(in);
         complete = record.has_value();
         if (complete) {
             EncodeConfigRecord(out, *record);
         }
     }
-    if (!complete || !WriteStateFile(state, kConfigStateFile, out)) {
+    if (!complete || !WriteStateFile(config, state, kConfigStateFile, out)) {
         state.log.WriteLog("Fehler bei Konvertierung der .COF -Datei !");
         return;
     }
@@ -157,14 +159,15 @@ void ConvertConfigFile(EngineState& state) {
 }
 
 // Only the offsets carry state: the configuration load sets the rest of each record.
-void RestoreMirrorOffsets(EngineState& state, StateMarker marker) {
-    if (!state.host.files.Exists(state.PathOf(kMirrorStateFile)) ||
+void StateStore::RestoreMirrorOffsets(const Configuration& config, EngineState& state,
+                                      StateMarker marker) {
+    if (!state.host.files.Exists(config.PathOf(kMirrorStateFile)) ||
         !marker.Trusts(kMirrorFailedBit)) {
         ClearMirrorOffsets(state);
         state.log.WriteLog("Spiegelsummen-Offsets neu initialisiert.");
         return;
     }
-    const auto bytes = ReadRecords(state, kMirrorStateFile, kMirrorRecordSize);
+    const auto bytes = ReadRecords(config, state, kMirrorStateFile, kMirrorRecordSize);
     if (!bytes || bytes->size() < kAllItems * kMirrorRecordSize) {
         ClearMirrorOffsets(state);
         state.log.WriteLog("Spiegelsummen-Dateigröße 0 ! Neu initialisiert.");
@@ -172,18 +175,19 @@ void RestoreMirrorOffsets(EngineState& state, StateMarker marker) {
     }
     BinaryReader in(*bytes);
     for (std::size_t n = 1; n <= kAllItems; ++n) {
-        state.items[n].mirror.mirrorSumOffset = DecodeMirrorRecord(in).value().mirrorSumOffset;
+        state.mirrorSumOffsets[n] = DecodeMirrorRecord(in).value().mirrorSumOffset;
     }
 }
 
-void RestoreCounterDifferences(EngineState& state, StateMarker marker) {
-    if (!state.host.files.Exists(state.PathOf(kCounterStateFile)) ||
+void StateStore::RestoreCounterDifferences(const Configuration& config, EngineState& state,
+                                           StateMarker marker) {
+    if (!state.host.files.Exists(config.PathOf(kCounterStateFile)) ||
         !marker.Trusts(kCounterFailedBit)) {
         InitialiseCounterDifferences(state);
         state.log.WriteLog("Differenzdatei initialisiert.");
         return;
     }
-    const auto bytes = ReadRecords(state, kCounterStateFile, kCounterRecordSize);
+    const auto bytes = ReadRecords(config, state, kCounterStateFile, kCounterRecordSize);
     if (bytes && bytes->empty()) {
         InitialiseCounterDifferences(state);
         state.log.WriteLog("Differenzdatei=0 ! Neu initialisiert.");
@@ -201,42 +205,44 @@ void RestoreCounterDifferences(EngineState& state, StateMarker marker) {
     }
 }
 
-void RestoreDayAccumulators(EngineState& state, StateMarker marker) {
-    if (state.settings.nullStart) {
-        (void)CreateConfigFile(state);
+void StateStore::RestoreDayAccumulators(const Configuration& config, EngineState& state,
+                                        StateMarker marker) {
+    if (config.Settings().nullStart) {
+        (void)CreateConfigFile(config, state);
         return;
     }
     if (!marker.Trusts(kConfigFailedBit)) {
-        state.log.WriteLog("Ihre " + std::string(SourceKindName(state.settings.sourceKind)) +
+        state.log.WriteLog("Ihre " + std::string(SourceKindName(config.Settings().sourceKind)) +
                            "-Konfiguration könnte fehlerhaft sein !\r\nTARVEDDE.COF wird neu "
                            "erzeugt.");
-        (void)CreateConfigFile(state);
+        (void)CreateConfigFile(config, state);
         return;
     }
-    if (!ReadDayAccumulators(state)) {
+    if (!ReadDayAccumulators(config, state)) {
         state.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE.COF !\r\nDie Datei wird jetzt neu erzeugt.");
         state.log.WriteLog("Fehler beim Lesen von TARVEDDE.COF !");
-        (void)CreateConfigFile(state);
+        (void)CreateConfigFile(config, state);
     }
 }
 
-void RestoreNightSums(EngineState& state, StateMarker marker) {
-    if (state.settings.nullStart) {
-        (void)CreateNightFile(state);
+void StateStore::RestoreNightSums(const Configuration& config, EngineState& state,
+                                  StateMarker marker) {
+    if (config.Settings().nullStart) {
+        (void)CreateNightFile(config, state);
         return;
     }
-    if (!state.host.files.Exists(state.PathOf(kNightStateFile)) ||
+    if (!state.host.files.Exists(config.PathOf(kNightStateFile)) ||
         !marker.Trusts(kNightFailedBit)) {
         state.log.WriteLog("TARVEDDE_NACHT.TVW wird neu erzeugt.");
-        (void)CreateNightFile(state);
+        (void)CreateNightFile(config, state);
         return;
     }
-    if (!ReadNightSums(state)) {
+    if (!ReadNightSums(config, stored_, state)) {
         state.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE_NACHT.TVW !\r\nDie Datei wird jetzt neu erzeugt.");
         state.log.WriteLog("Fehler beim Lesen von TARVEDDE_NACHT.TVW !");
-        (void)CreateNightFile(state);
+        (void)CreateNightFile(config, state);
     }
 }
 

@@ -22,6 +22,8 @@ struct SaveContext {
         int bit;
     };
 
+    const Configuration& config;
+    StoredState& stored;
     EngineState& state;
     bool finalSave;
     bool durable;
@@ -30,7 +32,7 @@ struct SaveContext {
 
     // Writes the file under its temporary name; CommitStaged renames the whole set.
     void Write(const char* name, std::string_view bytes, std::string_view failureText, int bit) {
-        std::string path = state.PathOf(name);
+        std::string path = config.PathOf(name);
         std::string temporary = path + ".tmp";
         if (!state.host.files.WriteAll(temporary, bytes, durable).ok()) {
             (void)state.host.files.Remove(temporary);
@@ -66,8 +68,8 @@ struct BufferSetText {
 };
 
 // The first item whose row is `row`, or 0.
-int ItemOfRow(const EngineState& state, int row, bool fifteenMinute) {
-    for (int n = 1; n <= state.settings.itemCount; ++n) {
+int ItemOfRow(const Configuration& config, const EngineState& state, int row, bool fifteenMinute) {
+    for (int n = 1; n <= config.Settings().itemCount; ++n) {
         const int itemRow =
             fifteenMinute ? state.fifteenMinute[n].m15Row : state.moving[n].movingRow;
         if (itemRow == row) {
@@ -100,11 +102,14 @@ WindowBufferRecord BufferRecordOf(const EngineState& state, int item, bool fifte
 }
 
 void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& text) {
+    const Configuration& config = save.config;
+    StoredState& stored = save.stored;
     EngineState& state = save.state;
-    std::vector<std::vector<double>>& rows = fifteenMinute ? state.m15Buffers : state.movingBuffers;
+    std::vector<std::vector<double>>& rows =
+        fifteenMinute ? stored.m15Buffers : stored.movingBuffers;
     BinaryWriter out;
     for (std::size_t j = 0; j < rows.size(); ++j) {
-        const int item = ItemOfRow(state, static_cast<int>(j), fifteenMinute);
+        const int item = ItemOfRow(config, state, static_cast<int>(j), fifteenMinute);
         WindowBufferRecord record;
         if (item == 0) {
             save.Fail(text.wrongRow, text.bit);
@@ -124,20 +129,20 @@ void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& t
     }
     if (save.finalSave) {
         rows.clear();
-        (fifteenMinute ? state.m15BuffersExist : state.movingBuffersExist) = false;
+        (fifteenMinute ? stored.m15BuffersExist : stored.movingBuffersExist) = false;
     }
     save.Write(text.fileName, out.Data(), text.fileFailure, text.bit);
 }
 
 void SaveWindowBuffers(SaveContext& save) {
-    if (save.state.m15BuffersExist) {
+    if (save.stored.m15BuffersExist) {
         SaveBufferSet(
             save, true,
             {kFifteenMinuteStateFile, "Falscher Index beim Speichern der M15-Werte !",
              "Fehler beim Speichern der M15-Werte !", "Fehler beim Speichern von M15BUF.TVW",
              kFifteenMinuteFailedBit, static_cast<std::size_t>(kFifteenMinuteSlots)});
     }
-    if (save.state.movingBuffersExist) {
+    if (save.stored.movingBuffersExist) {
         SaveBufferSet(save, false,
                       {kMovingStateFile, "Falscher Index beim Speichern der gleit. Mittelwerte !",
                        "Fehler beim Speichern der gleit. Mittelwerte !",
@@ -155,13 +160,13 @@ void SaveCounterDifferences(SaveContext& save) {
                kCounterFailedBit);
 }
 
-void WriteMirrorStatistics(EngineState& state, int n) {
-    const GeneralSettings& settings = state.settings;
+void WriteMirrorStatistics(const Configuration& config, EngineState& state, int n) {
+    const GeneralSettings& settings = config.Settings();
     const ItemStatistics& statistics = state.statistics[n];
     const auto format = [&](double value) {
         return FormatFixed(value, settings.formatPrecision, settings.formatDecimals, state.locale);
     };
-    state.log.WriteDDEInfo("++++++++++ Statistik für " + state.items[n].itemName +
+    state.log.WriteDDEInfo("++++++++++ Statistik für " + config.Items()[n].itemName +
                            " (gespiegelt) :  ++++++++++");
     state.log.WriteDDEInfo("Anzahl=" + FormatFixed(statistics.count, 8, 0, state.locale) +
                            "  Mittel=" + format(statistics.average));
@@ -171,10 +176,11 @@ void WriteMirrorStatistics(EngineState& state, int n) {
 void SaveMirrorOffsets(SaveContext& save) {
     BinaryWriter out;
     for (int n = 1; n <= maxItems; ++n) {
-        const MirrorSetting& mirror = save.state.items[n].mirror;
-        EncodeMirrorRecord(out, mirror);
+        const MirrorSetting& mirror = save.config.Items()[n].mirror;
+        EncodeMirrorRecord(out,
+                           {mirror.mirrorOn, mirror.sourceItem, save.state.mirrorSumOffsets[n]});
         if (save.finalSave && mirror.mirrorOn) {
-            WriteMirrorStatistics(save.state, n);
+            WriteMirrorStatistics(save.config, save.state, n);
         }
     }
     save.Write(kMirrorStateFile, out.Data(), "Fehler beim Speichern von SPIEGELDATEN.TVW",
@@ -182,14 +188,16 @@ void SaveMirrorOffsets(SaveContext& save) {
 }
 
 void SaveNightSums(SaveContext& save) {
+    const Configuration& config = save.config;
+    StoredState& stored = save.stored;
     EngineState& state = save.state;
-    const GeneralSettings& settings = state.settings;
+    const GeneralSettings& settings = config.Settings();
     if (save.finalSave) {
         state.log.WriteLogDebug("Nachtsummen speichern :");
     }
     BinaryWriter out;
     for (int n = 1; n <= settings.itemCount; ++n) {
-        const NightSumRecord& night = state.nightSums[n];
+        const NightSumRecord& night = stored.nightSums[n];
         EncodeNightSumRecord(out, night);
         if (save.finalSave) {
             state.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
@@ -203,12 +211,13 @@ void SaveNightSums(SaveContext& save) {
 // The static part of every record stays as the file holds it: it names the configuration
 // the day was recorded with.
 void SaveDayAccumulators(SaveContext& save) {
+    const Configuration& config = save.config;
     EngineState& state = save.state;
-    const int itemCount = state.settings.itemCount;
+    const int itemCount = config.Settings().itemCount;
     if (itemCount <= 0) {
         return;
     }
-    const auto bytes = state.host.files.ReadAll(state.PathOf(kConfigStateFile));
+    const auto bytes = state.host.files.ReadAll(config.PathOf(kConfigStateFile));
     BinaryReader in(bytes ? std::string_view(bytes.value()) : std::string_view());
     BinaryWriter out;
     for (int n = 1; n <= itemCount; ++n) {
@@ -222,7 +231,7 @@ void SaveDayAccumulators(SaveContext& save) {
         record->maximum = statistics.maximum;
         record->average = statistics.average;
         record->count = statistics.count;
-        record->sum = state.items[n].Integral ? state.integration[n].runningSum : statistics.sum;
+        record->sum = config.Items()[n].Integral ? state.integration[n].runningSum : statistics.sum;
         EncodeConfigRecord(out, *record);
     }
     save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",
@@ -249,22 +258,23 @@ void SaveAllFiles(SaveContext& save) {
 // a one-second interval. Every cycle relies on the rename, which keeps the old or the new
 // file whole; the close and the first save of a day (or of a program run) are flushed,
 // since they carry the day's result.
-bool SaveIsDurable(const EngineState& state, bool finalSave) {
-    return finalSave || state.settings.savedDay != state.durableSaveDay;
+bool StateStore::SaveIsDurable(const Configuration& config, bool finalSave) const {
+    return finalSave || config.Settings().savedDay != stored_.durableSaveDay;
 }
 
-int SaveIntermediateState(EngineState& state, bool finalSave) {
-    if (!state.itemsLinked || !state.settings.permanentMode) {
+int StateStore::SaveIntermediateState(const Configuration& config, EngineState& state,
+                                      bool finalSave) {
+    if (!state.itemsLinked || !config.Settings().permanentMode) {
         return 0;
     }
-    SaveContext save{state, finalSave, SaveIsDurable(state, finalSave), 0, {}};
+    SaveContext save{config, stored_, state, finalSave, SaveIsDurable(config, finalSave), 0, {}};
     SaveAllFiles(save);
-    const Status written = WriteLines(state.host.files, state.PathOf(kCleanMarkerFile),
+    const Status written = WriteLines(state.host.files, config.PathOf(kCleanMarkerFile),
                                       {std::to_string(save.flags)}, save.durable);
     if (!written.ok()) {
         state.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
     } else if (save.durable) {
-        state.durableSaveDay = state.settings.savedDay;
+        stored_.durableSaveDay = config.Settings().savedDay;
     }
     return save.flags;
 }

@@ -126,17 +126,17 @@ std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in) {
     return record;
 }
 
-void EncodeMirrorRecord(BinaryWriter& out, const MirrorSetting& record) {
+void EncodeMirrorRecord(BinaryWriter& out, const MirrorRecord& record) {
     out.Bool(record.mirrorOn);
     out.Int32(record.sourceItem);
     out.Double(record.mirrorSumOffset);
 }
 
-std::optional<MirrorSetting> DecodeMirrorRecord(BinaryReader& in) {
+std::optional<MirrorRecord> DecodeMirrorRecord(BinaryReader& in) {
     if (in.Remaining() < kMirrorRecordSize) {
         return std::nullopt;
     }
-    MirrorSetting record;
+    MirrorRecord record;
     record.mirrorOn = in.Bool().value_or(false);
     record.sourceItem = in.Int32().value_or(0);
     record.mirrorSumOffset = in.Double().value_or(0.0);

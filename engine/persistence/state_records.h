@@ -46,8 +46,14 @@ std::optional<ConfigRecord> DecodeLegacyConfigRecord(BinaryReader& in);
 void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record);
 std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in);
 
-void EncodeMirrorRecord(BinaryWriter& out, const MirrorSetting& record);
-std::optional<MirrorSetting> DecodeMirrorRecord(BinaryReader& in);
+// A mirrored item's record of SPIEGELDATEN.TVW: its setting and its sum's offset.
+struct MirrorRecord {
+    bool mirrorOn = false;
+    int sourceItem = 0;
+    double mirrorSumOffset = 0.0;
+};
+void EncodeMirrorRecord(BinaryWriter& out, const MirrorRecord& record);
+std::optional<MirrorRecord> DecodeMirrorRecord(BinaryReader& in);
 
 void EncodeCounterRecord(BinaryWriter& out, const CounterDifferenceState& record);
 std::optional<CounterDifferenceState> DecodeCounterRecord(BinaryReader& in);

@@ -21,16 +21,16 @@ struct Mirror {
 
 // The source's counter keeps wall times across restarts, so a clock step can make the
 // span negative: that counts as no span at all.
-double RateSpanDays(const EngineState& state, int source) {
-    if (!state.items[source].Differenz) {
+double RateSpanDays(const Configuration& config, const EngineState& state, int source) {
+    if (!config.Items()[source].Differenz) {
         return ElapsedCycleDays(state);
     }
     const auto& counter = state.counterDifferences[source];
     return state.cycleTime - counter.previousReadingTime;
 }
 
-void ConvertMirrorValue(EngineState& state, Mirror& mirror) {
-    const ValueConversion& conversion = state.items[mirror.item].valueConversion;
+void ConvertMirrorValue(const Configuration& config, EngineState& state, Mirror& mirror) {
+    const ValueConversion& conversion = config.Items()[mirror.item].valueConversion;
     if (!conversion.conversionOn) {
         return;
     }
@@ -42,7 +42,7 @@ void ConvertMirrorValue(EngineState& state, Mirror& mirror) {
     if (conversion.timeBase <= 0) {
         return;
     }
-    const double span = RateSpanDays(state, mirror.source);
+    const double span = RateSpanDays(config, state, mirror.source);
     if (const auto rate = RateOf(mirror.value, conversion.timeBase, span, 8884.0)) {
         mirror.value = *rate;
     } else {
@@ -78,7 +78,7 @@ void TakeSum(EngineState& state, const Mirror& mirror) {
         }
         return;
     }
-    double& offset = state.items[mirror.item].mirror.mirrorSumOffset;
+    double& offset = state.mirrorSumOffsets[mirror.item];
     const double runningSum = state.integration[mirror.source].runningSum;
     // The source's integral restarted below the offset: the offset belongs to an old day.
     if (offset - runningSum > 1.0) {
@@ -89,10 +89,11 @@ void TakeSum(EngineState& state, const Mirror& mirror) {
     statistics.sum = Finite(runningSum - offset);
 }
 
-void AccumulateMirror(EngineState& state, Mirror& mirror) {
+void AccumulateMirror(const Configuration& config, EngineState& state, Mirror& mirror) {
     ItemStatistics& statistics = state.statistics[mirror.item];
-    const ItemConfig& config = state.items[mirror.item];
-    if (!(config.effectiveLoLimit <= mirror.value && mirror.value <= config.effectiveUpLimit)) {
+    const ItemConfig& itemConfig = config.Items()[mirror.item];
+    if (!(itemConfig.effectiveLoLimit <= mirror.value &&
+          mirror.value <= itemConfig.effectiveUpLimit)) {
         mirror.value = 0.0;
         return;
     }
@@ -107,54 +108,56 @@ void AccumulateMirror(EngineState& state, Mirror& mirror) {
     }
 }
 
-void WriteMirrorColumn(EngineState& state, const Mirror& mirror) {
+void WriteMirrorColumn(const Configuration& config, EngineState& state, const Mirror& mirror) {
     const ItemStatistics& statistics = state.statistics[mirror.item];
     LiveGrid& grid = state.grid;
     const int column = mirror.item;
-    grid.SetCell(column, grid.CurrentRow(), GridText(state, mirror.value));
-    grid.SetCell(column, 1, GridText(state, statistics.average));
-    grid.SetCell(column, 2, GridText(state, statistics.minimum));
-    grid.SetCell(column, 3, GridText(state, statistics.maximum));
-    grid.SetCell(column, 4, GridText(state, statistics.count, 0));
-    if (state.items[column].Differenz || mirror.integralSource) {
-        grid.SetCell(column, 5, GridText(state, statistics.sum));
+    grid.SetCell(column, grid.CurrentRow(), GridText(config, state, mirror.value));
+    grid.SetCell(column, 1, GridText(config, state, statistics.average));
+    grid.SetCell(column, 2, GridText(config, state, statistics.minimum));
+    grid.SetCell(column, 3, GridText(config, state, statistics.maximum));
+    grid.SetCell(column, 4, GridText(config, state, statistics.count, 0));
+    if (config.Items()[column].Differenz || mirror.integralSource) {
+        grid.SetCell(column, 5, GridText(config, state, statistics.sum));
     }
 }
 
-void ProcessMirroredItem(EngineState& state, TimeFrames& timeFrames, int item, int weekday) {
-    const ItemConfig& config = state.items[item];
-    Mirror mirror{item, config.mirror.sourceItem, false, 0.0};
-    if (mirror.source < 1 || mirror.source > state.settings.itemCount || mirror.source > maxItems) {
+void ProcessMirroredItem(const Configuration& config, EngineState& state, TimeFrames& timeFrames,
+                         int item, int weekday) {
+    const ItemConfig& itemConfig = config.Items()[item];
+    Mirror mirror{item, itemConfig.mirror.sourceItem, false, 0.0};
+    if (mirror.source < 1 || mirror.source > config.Settings().itemCount ||
+        mirror.source > maxItems) {
         return;
     }
     mirror.value = state.statistics[mirror.source].currentValue;
-    mirror.integralSource = state.items[mirror.source].Integral;
-    ConvertMirrorValue(state, mirror);
-    if (config.Differenz && mirror.integralSource) {
+    mirror.integralSource = config.Items()[mirror.source].Integral;
+    ConvertMirrorValue(config, state, mirror);
+    if (itemConfig.Differenz && mirror.integralSource) {
         state.log.WriteLog("Konfigurationsfehler ! Spiegel-Quelle : Integralberechnung aktiviert.");
         mirror.integralSource = false;
     }
-    if (config.Differenz) {
+    if (itemConfig.Differenz) {
         TakeMirrorDifference(state, mirror);
     }
-    AccumulateMirror(state, mirror);
-    if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
+    AccumulateMirror(config, state, mirror);
+    if (itemConfig.timeFrame.on && DayMatches(weekday, itemConfig.Tagesauswahl)) {
         timeFrames.EvaluateTimeTable(item);
     }
-    WriteMirrorColumn(state, mirror);
+    WriteMirrorColumn(config, state, mirror);
 }
 
 }  // namespace
 
-void ProcessMirroredItems(EngineState& state, TimeFrames& timeFrames) {
+void ProcessMirroredItems(const Configuration& config, EngineState& state, TimeFrames& timeFrames) {
     const int weekday = DayOfWeek(state.cycleTime);
-    const int last = std::min(state.settings.itemCount, maxItems);
+    const int last = std::min(config.Settings().itemCount, maxItems);
     for (int item = 1; item <= last; ++item) {
-        if (!state.items[item].mirror.mirrorOn) {
+        if (!config.Items()[item].mirror.mirrorOn) {
             continue;
         }
         try {
-            ProcessMirroredItem(state, timeFrames, item, weekday);
+            ProcessMirroredItem(config, state, timeFrames, item, weekday);
         } catch (...) {
             state.log.WriteLog("Main : Exception (2)");
         }

@@ -16,9 +16,9 @@ namespace tarvedde {
 namespace {
 
 // The reading as a number: cleaned text, calibration, clamping and the conversion table.
-double ReadValue(EngineState& state, int item) {
-    const ItemConfig& config = state.items[item];
-    const GeneralSettings& settings = state.settings;
+double ReadValue(const Configuration& configuration, EngineState& state, int item) {
+    const ItemConfig& config = configuration.Items()[item];
+    const GeneralSettings& settings = configuration.Settings();
     const std::string text =
         CleanValueText(state.sources[item].newestText, settings.valuePrefix, settings.valueSuffix);
     double value = ParseValueText(text, state.locale);
@@ -29,15 +29,17 @@ double ReadValue(EngineState& state, int item) {
     if (value > config.effectiveUpLimit) {
         value = config.effectiveUpLimit;
     }
-    if (config.Tabelle_benutzen > 0 && !ConvertByTable({state.tables, state.log, state.locale},
-                                                       config.Tabelle_benutzen, value, 0)) {
+    if (config.Tabelle_benutzen > 0 &&
+        !ConvertByTable({configuration.Tables(), state.log, state.locale}, config.Tabelle_benutzen,
+                        value, 0)) {
         throw ArithmeticFailure();
     }
     return value;
 }
 
-void LimitDigitalValue(EngineState& state, int item, double& value) {
-    if (state.items[item].Grafiktyp != 2 || !(value > 1.01)) {
+void LimitDigitalValue(const Configuration& configuration, EngineState& state, int item,
+                       double& value) {
+    if (configuration.Items()[item].Grafiktyp != 2 || !(value > 1.01)) {
         return;
     }
     state.log.WriteLogDetail("Digitaler Neuwert (> 1 !) = " +
@@ -45,8 +47,8 @@ void LimitDigitalValue(EngineState& state, int item, double& value) {
     value = 1.0;
 }
 
-void ConvertValue(EngineState& state, int item, double& value) {
-    const ValueConversion& conversion = state.items[item].valueConversion;
+void ConvertValue(const Configuration& configuration, EngineState& state, int item, double& value) {
+    const ValueConversion& conversion = configuration.Items()[item].valueConversion;
     if (!conversion.conversionOn) {
         return;
     }
@@ -80,8 +82,9 @@ void TakeDifference(EngineState& state, int item, double& value) {
     value = step->value;
 }
 
-void CheckWarning(EngineState& state, LimitWarnings& warnings, int item, double value) {
-    const ItemConfig& config = state.items[item];
+void CheckWarning(const Configuration& configuration, EngineState& state, LimitWarnings& warnings,
+                  int item, double value) {
+    const ItemConfig& config = configuration.Items()[item];
     if (!(config.UpWarn > 0.001 || config.UpWarn < -0.001)) {
         return;
     }
@@ -133,8 +136,9 @@ void CorrectMinimumAfterRestart(EngineState& state, int item) {
 
 // Limits, warning and the day statistics; an item in maintenance or a value outside the
 // limits is not counted and ends as 0.0.
-void AcceptValue(EngineState& state, LimitWarnings& warnings, int item, double& value) {
-    const ItemConfig& config = state.items[item];
+void AcceptValue(const Configuration& configuration, EngineState& state, LimitWarnings& warnings,
+                 int item, double& value) {
+    const ItemConfig& config = configuration.Items()[item];
     ItemStatistics& statistics = state.statistics[item];
     const bool withinLimits = config.effectiveLoLimit <= value && value <= config.effectiveUpLimit;
     if (!withinLimits || config.maintenanceOn) {
@@ -143,7 +147,7 @@ void AcceptValue(EngineState& state, LimitWarnings& warnings, int item, double& 
         value = 0.0;
         return;
     }
-    CheckWarning(state, warnings, item, value);
+    CheckWarning(configuration, state, warnings, item, value);
     if (config.Grafiktyp == 1) {
         AccumulateAnalog(state, item, value);
     } else if (value > 0.5) {
@@ -155,10 +159,10 @@ void AcceptValue(EngineState& state, LimitWarnings& warnings, int item, double& 
 }
 
 // Rows 2 and 3: the fifteen-minute extremes when the item keeps them, else the day's.
-std::pair<double, double> ShownExtremes(EngineState& state, const FifteenMinuteValues& fifteen,
-                                        int item) {
+std::pair<double, double> ShownExtremes(const Configuration& configuration, EngineState& state,
+                                        const FifteenMinuteValues& fifteen, int item) {
     const ItemStatistics& statistics = state.statistics[item];
-    if (state.items[item].M15_berechnen) {
+    if (configuration.Items()[item].M15_berechnen) {
         if (const auto window = fifteen.Extremes(item)) {
             if (window->minimum < window->maximum) {
                 return {window->minimum, window->maximum};
@@ -169,54 +173,57 @@ std::pair<double, double> ShownExtremes(EngineState& state, const FifteenMinuteV
     return {statistics.minimum, statistics.maximum};
 }
 
-void WriteGridColumn(EngineState& state, const FifteenMinuteValues& fifteen, int item,
-                     double value) {
-    const ItemConfig& config = state.items[item];
+void WriteGridColumn(const Configuration& configuration, EngineState& state,
+                     const FifteenMinuteValues& fifteen, int item, double value) {
+    const ItemConfig& config = configuration.Items()[item];
     const ItemStatistics& statistics = state.statistics[item];
     LiveGrid& grid = state.grid;
     const bool analog = config.Grafiktyp == 1;
-    const auto [shownMinimum, shownMaximum] = ShownExtremes(state, fifteen, item);
-    grid.SetCell(item, grid.CurrentRow(), GridText(state, value));
-    grid.SetCell(item, 1, GridText(state, statistics.average));
-    grid.SetCell(item, 2, GridText(state, shownMinimum));
-    grid.SetCell(item, 3, GridText(state, shownMaximum));
+    const auto [shownMinimum, shownMaximum] = ShownExtremes(configuration, state, fifteen, item);
+    grid.SetCell(item, grid.CurrentRow(), GridText(configuration, state, value));
+    grid.SetCell(item, 1, GridText(configuration, state, statistics.average));
+    grid.SetCell(item, 2, GridText(configuration, state, shownMinimum));
+    grid.SetCell(item, 3, GridText(configuration, state, shownMaximum));
     grid.SetCell(item, 4,
-                 analog ? GridText(state, statistics.count, 0) : GridText(state, statistics.count));
+                 analog ? GridText(configuration, state, statistics.count, 0)
+                        : GridText(configuration, state, statistics.count));
     if (!analog) {
-        grid.SetCell(item, 5, GridText(state, statistics.count));
+        grid.SetCell(item, 5, GridText(configuration, state, statistics.count));
     }
     if (config.Differenz) {
-        grid.SetCell(item, 5, GridText(state, statistics.sum));
+        grid.SetCell(item, 5, GridText(configuration, state, statistics.sum));
     }
     if (config.Integral) {
-        grid.SetCell(item, 5, GridText(state, state.integration[item].runningSum));
+        grid.SetCell(item, 5, GridText(configuration, state, state.integration[item].runningSum));
     }
 }
 
-void WriteDayCounter(EngineState& state, int item) {
+void WriteDayCounter(const Configuration& configuration, EngineState& state, int item) {
     // A counter that cannot be written is shown again next cycle; nothing to report.
-    (void)state.KeptIniFile(state.counterIniFile, kCounterIniFile)
+    (void)state.KeptIniFile(state.counterIniFile, configuration.PathOf(kCounterIniFile))
         .WriteString("Item_" + std::to_string(item), "Tageszähler", state.grid.Cell(item, 5));
 }
 
-void ShowMovingAverage(EngineState& state, const MovingAverages& averages, int item) {
+void ShowMovingAverage(const Configuration& configuration, EngineState& state,
+                       const MovingAverages& averages, int item) {
     const auto moving = averages.Current(item);
     if (!moving) {
         return;
     }
     LiveGrid& grid = state.grid;
-    grid.SetCell(item, grid.CurrentRow(), GridText(state, moving->average));
+    grid.SetCell(item, grid.CurrentRow(), GridText(configuration, state, moving->average));
     // A minimum this high means the window is not full yet: no extremes to show.
     const bool windowFull = !(moving->minimum > 999999.0);
-    grid.SetCell(item, 2, GridText(state, windowFull ? moving->minimum : 0.0));
-    grid.SetCell(item, 3, GridText(state, windowFull ? moving->maximum : moving->average));
+    grid.SetCell(item, 2, GridText(configuration, state, windowFull ? moving->minimum : 0.0));
+    grid.SetCell(item, 3,
+                 GridText(configuration, state, windowFull ? moving->maximum : moving->average));
 }
 
-void WriteDebugLine(EngineState& state, int item) {
+void WriteDebugLine(const Configuration& configuration, EngineState& state, int item) {
     const LiveGrid& grid = state.grid;
     const std::string& current = grid.Cell(item, grid.CurrentRow());
-    const std::string& name = state.items[item].itemName;
-    if (state.items[item].Grafiktyp == 1) {
+    const std::string& name = configuration.Items()[item].itemName;
+    if (configuration.Items()[item].Grafiktyp == 1) {
         state.log.WriteLogDebug("*** " + name + "  Anz=" + grid.Cell(item, 4) +
                                 "   Wert=" + current);
     } else {
@@ -224,17 +231,18 @@ void WriteDebugLine(EngineState& state, int item) {
     }
 }
 
-void ProcessItem(EngineState& state, const StatisticsJoins& joins, int item, int weekday) {
-    const ItemConfig& config = state.items[item];
+void ProcessItem(const Configuration& configuration, EngineState& state,
+                 const StatisticsJoins& joins, int item, int weekday) {
+    const ItemConfig& config = configuration.Items()[item];
     if (config.mirror.mirrorOn) {
         return;
     }
-    if (state.settings.saveRawData) {
+    if (configuration.Settings().saveRawData) {
         state.log.WriteRawData(state.sources[item].newestText, ';');
     }
-    double value = ReadValue(state, item);
-    LimitDigitalValue(state, item, value);
-    ConvertValue(state, item, value);
+    double value = ReadValue(configuration, state, item);
+    LimitDigitalValue(configuration, state, item, value);
+    ConvertValue(configuration, state, item, value);
     if (config.Differenz) {
         TakeDifference(state, item, value);
     }
@@ -245,20 +253,20 @@ void ProcessItem(EngineState& state, const StatisticsJoins& joins, int item, int
     if (config.maintenanceOn) {
         statistics.currentValue = statistics.previousValue;
     }
-    AcceptValue(state, joins.limitWarnings, item, value);
+    AcceptValue(configuration, state, joins.limitWarnings, item, value);
     if (config.maintenanceOn) {
         value = statistics.previousValue;
     }
     joins.fifteenMinuteValues.UpdateFifteenMinuteValues(item, value);
-    WriteGridColumn(state, joins.fifteenMinuteValues, item, value);
+    WriteGridColumn(configuration, state, joins.fifteenMinuteValues, item, value);
     if (config.Fortlaufend_summieren) {
-        WriteDayCounter(state, item);
+        WriteDayCounter(configuration, state, item);
     }
     if (config.Gleitend) {
-        ShowMovingAverage(state, joins.movingAverages, item);
+        ShowMovingAverage(configuration, state, joins.movingAverages, item);
     }
     if (state.log.Settings().debugLog) {
-        WriteDebugLine(state, item);
+        WriteDebugLine(configuration, state, item);
     }
 }
 
@@ -275,8 +283,9 @@ void Guarded(EngineState& state, Work&& work) {
 
 }  // namespace
 
-ValueProcessor::ValueProcessor(EngineState& state, StatisticsJoins joins)
-    : state_(state), joins_(joins) {}
+ValueProcessor::ValueProcessor(const Configuration& config, EngineState& state,
+                               StatisticsJoins joins)
+    : config_(config), state_(state), joins_(joins) {}
 
 bool ValueProcessor::ProcessNextItem() {
     const int weekday = DayOfWeek(state_.cycleTime);
@@ -284,15 +293,15 @@ bool ValueProcessor::ProcessNextItem() {
     if (state_.currentItem == 1) {
         state_.grid.AdvanceRow(state_.window.lbDT);
     }
-    if (state_.currentItem > state_.settings.itemCount || state_.currentItem > maxItems) {
+    if (state_.currentItem > config_.Settings().itemCount || state_.currentItem > maxItems) {
         return true;
     }
-    Guarded(state_, [&] { ProcessItem(state_, joins_, state_.currentItem, weekday); });
+    Guarded(state_, [&] { ProcessItem(config_, state_, joins_, state_.currentItem, weekday); });
     return false;
 }
 
 void ValueProcessor::FinishItems() {
-    Guarded(state_, [&] { ProcessMirroredItems(state_, joins_.timeFrames); });
+    Guarded(state_, [&] { ProcessMirroredItems(config_, state_, joins_.timeFrames); });
     Guarded(state_, [&] { joins_.timeFrames.CheckTimeTables(); });
     state_.grid.NotifyChanged();
 }

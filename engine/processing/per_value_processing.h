@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 #include "engine/processing/statistics_joins.h"
 
@@ -17,7 +18,7 @@ namespace tarvedde {
 // through `joins`; rates use the elapsed clock (cycleElapsedMs), never the wall clock.
 class ValueProcessor {
 public:
-    ValueProcessor(EngineState& state, StatisticsJoins joins);
+    ValueProcessor(const Configuration& config, EngineState& state, StatisticsJoins joins);
     ValueProcessor(const ValueProcessor&) = delete;
     ValueProcessor& operator=(const ValueProcessor&) = delete;
 
@@ -30,6 +31,7 @@ public:
     void FinishItems();
 
 private:
+    const Configuration& config_;
     EngineState& state_;
     StatisticsJoins joins_;
 };
@@ -55,6 +57,6 @@ bool ConvertByTable(const TableConversion& conversion, int tableNumber, double& 
 bool DayMatches(int dayOfWeek, int mask);
 
 // The end-of-cycle processing of items that take their value from another item.
-void ProcessMirroredItems(EngineState& state, TimeFrames& timeFrames);
+void ProcessMirroredItems(const Configuration& config, EngineState& state, TimeFrames& timeFrames);
 
 }  // namespace tarvedde

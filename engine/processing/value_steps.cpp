@@ -120,12 +120,13 @@ void UpdateExtremes(ItemStatistics& statistics, double value) {
     }
 }
 
-std::string GridText(const EngineState& state, double value) {
-    return GridText(state, value, state.settings.formatDecimals);
+std::string GridText(const Configuration& config, const EngineState& state, double value) {
+    return GridText(config, state, value, config.Settings().formatDecimals);
 }
 
-std::string GridText(const EngineState& state, double value, int decimals) {
-    return FormatFixed(Finite(value), state.settings.formatPrecision, decimals, state.locale);
+std::string GridText(const Configuration& config, const EngineState& state, double value,
+                     int decimals) {
+    return FormatFixed(Finite(value), config.Settings().formatPrecision, decimals, state.locale);
 }
 
 std::string LogNumber(const EngineState& state, double value) {

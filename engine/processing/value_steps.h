@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/config/configuration.h"
 #include "engine/model/engine_state.h"
 
 namespace tarvedde {
@@ -59,8 +60,9 @@ void UpdateAverage(ItemStatistics& statistics, double value);
 void UpdateExtremes(ItemStatistics& statistics, double value);
 
 // Output number format of the grid; ArithmeticFailure for a value that is not finite.
-std::string GridText(const EngineState& state, double value);
-std::string GridText(const EngineState& state, double value, int decimals);
+std::string GridText(const Configuration& config, const EngineState& state, double value);
+std::string GridText(const Configuration& config, const EngineState& state, double value,
+                     int decimals);
 // Numbers in log lines: precision 15, 2 decimals.
 std::string LogNumber(const EngineState& state, double value);
 

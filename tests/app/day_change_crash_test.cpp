@@ -90,7 +90,7 @@ protected:
             next.person.QueueAnswer(Answer::No);  // "Programmstart abbrechen ?": the marker stayed
             next.Start();
             const double restored = next.Zulauf().count;
-            const bool pending = next.main->State().settings.customNewDay;
+            const bool pending = next.main->Config().Settings().customNewDay;
             EXPECT_TRUE(restored == 0.0 || restored == after || (restored == before && pending))
                 << "crash before change " << k << " of the cycle at "
                 << FormatDateTime("hh:nn:ss", cycleTime, GermanLocale()) << ": count " << restored

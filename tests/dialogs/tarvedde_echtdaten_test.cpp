@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
 
 namespace tarvedde {
@@ -12,12 +13,15 @@ using ::testing::HasSubstr;
 
 class EchtdatenTest : public ::testing::Test {
 protected:
-    EchtdatenTest() { state_.programDir = env_.dir; }
+    EchtdatenTest() { config_.SetProgramDir(env_.dir); }
 
     testing::EngineTestHost env_;
     ProgramLog log_{env_.files, env_.clock, GermanLocale()};
+    Configuration config_{env_.host, log_, GermanLocale()};
+    GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
+    PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
     EngineState state_{env_.host, log_, GermanLocale()};
-    TFo_Echtdaten form_{state_};
+    TFo_Echtdaten form_{config_, state_};
 };
 
 TEST_F(EchtdatenTest, NumberFormatChangesAtOnceAndIsSavedOnClose) {
@@ -26,18 +30,18 @@ TEST_F(EchtdatenTest, NumberFormatChangesAtOnceAndIsSavedOnClose) {
     EXPECT_EQ(form_.spPR, 14);
     EXPECT_EQ(form_.spNK, 2);
     form_.spNKChange(5);
-    EXPECT_EQ(state_.settings.formatDecimals, 5);
+    EXPECT_EQ(settings_.formatDecimals, 5);
     form_.spPRChange(30);
-    EXPECT_EQ(state_.settings.formatPrecision, 18);
+    EXPECT_EQ(settings_.formatPrecision, 18);
     form_.FormClose();
     EXPECT_THAT(env_.ReadText("TARVEDDE.INI"), HasSubstr("PR=18\r\nNK=5\r\n"));
 }
 
 TEST_F(EchtdatenTest, ShowingWritesTheRowLabelsAndItemCaptions) {
     state_.grid.Resize(3, 14);
-    state_.items[1].itemName = "Zulauf";
-    state_.items[1].unit = "l/s";
-    state_.items[2].itemName = "Pumpe";
+    items_[1].itemName = "Zulauf";
+    items_[1].unit = "l/s";
+    items_[2].itemName = "Pumpe";
     form_.FormShow();
     EXPECT_EQ(state_.grid.Cell(0, 0), "Zeit");
     EXPECT_EQ(state_.grid.Cell(0, 5), "Summe");

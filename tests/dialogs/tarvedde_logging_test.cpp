@@ -11,6 +11,7 @@
 #include "platform/scripted_operator.h"
 #include "platform/virtual_clock.h"
 #include "platform/virtual_event_loop.h"
+#include "tests/engine/configuration_test_access.h"
 
 namespace tarvedde {
 namespace {
@@ -24,19 +25,19 @@ class LoggingDialogTest : public ::testing::Test {
 protected:
     LoggingDialogTest() {
         clock_.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 8, 9, 0));
-        state_.programDir = "/prog/";
+        config_.SetProgramDir("/prog/");
         log_.SetProgramDir("/prog/");
-        state_.settings.itemCount = 5;
+        settings_.itemCount = 5;
         const Strings names{"Zulauf", "O2 Becken", "Menge", "Zaehler", "Kopie"};
         for (std::size_t n = 1; n <= names.size(); ++n) {
-            state_.items[n].itemName = names[n - 1];
+            items_[n].itemName = names[n - 1];
         }
-        state_.dialogLists.itemNames = names;
-        state_.items[2].Gleitend = true;
-        state_.items[3].Integral = true;
-        state_.items[3].Gleitend = true;
-        state_.items[4].Differenz = true;
-        state_.items[5].mirror.mirrorOn = true;
+        dialogLists_.itemNames = names;
+        items_[2].Gleitend = true;
+        items_[3].Integral = true;
+        items_[3].Gleitend = true;
+        items_[4].Differenz = true;
+        items_[5].mirror.mirrorOn = true;
     }
 
     void Select(int item) {
@@ -61,8 +62,13 @@ protected:
     MemoryInstanceLocks locks_;
     Host host_{fs_, clock_, loop_, operator_, shell_, locks_};
     ProgramLog log_{fs_, clock_, GermanLocale()};
+    Configuration config_{host_, log_, GermanLocale()};
+    GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
+    PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
+    ItemLogFlagsArray& logFlags_ = ConfigurationTestAccess::LogFlags(config_);
+    DialogItemLists& dialogLists_ = ConfigurationTestAccess::DialogLists(config_);
     EngineState state_{host_, log_, GermanLocale()};
-    TFo_Logging form_{state_};
+    TFo_Logging form_{config_, state_};
 };
 
 TEST_F(LoggingDialogTest, ShowLoadsTheSettingsIntoTheControlsAndLogsThem) {
@@ -74,7 +80,7 @@ TEST_F(LoggingDialogTest, ShowLoadsTheSettingsIntoTheControlsAndLogsThem) {
     EXPECT_FALSE(form_.cbDebugLog);
     EXPECT_EQ(form_.SpinEdit1, 1);
     EXPECT_TRUE(form_.cbTabelLog);
-    EXPECT_EQ(form_.lbDDEItems, state_.dialogLists.itemNames);
+    EXPECT_EQ(form_.lbDDEItems, dialogLists_.itemNames);
     EXPECT_EQ(Shown(),
               (Strings{"[DDE] DetailLog=1 (eingeschaltet).", "[DDE] DebugLog=0 (ausgeschaltet).",
                        "[DDE] TabelLog=1 (eingeschaltet).", "[DDE] LogLevel=1"}));
@@ -91,7 +97,7 @@ TEST_F(LoggingDialogTest, ClicksBeforeAnySelectionChangeNothing) {
 }
 
 TEST_F(LoggingDialogTest, PlainItemOffersSingleValuesOnly) {
-    state_.logFlags[1].logSingleValues = true;
+    logFlags_[1].logSingleValues = true;
     form_.FormShow();
     Select(1);
     EXPECT_TRUE(form_.cbEinzel && form_.cbEinzelEnabled);
@@ -100,12 +106,12 @@ TEST_F(LoggingDialogTest, PlainItemOffersSingleValuesOnly) {
     form_.cbEinzel = false;
     form_.cbEinzelClick();
     EXPECT_FALSE(form_.WorkingFlags()[1].logSingleValues);
-    EXPECT_TRUE(state_.logFlags[1].logSingleValues);  // live only on close
+    EXPECT_TRUE(logFlags_[1].logSingleValues);  // live only on close
 }
 
 TEST_F(LoggingDialogTest, MovingAverageBoxFollowsTheItemsConfiguration) {
-    state_.logFlags[1].logMovingAverage = true;  // stale flag of an item without them
-    state_.logFlags[2].logMovingAverage = true;
+    logFlags_[1].logMovingAverage = true;  // stale flag of an item without them
+    logFlags_[2].logMovingAverage = true;
     form_.FormShow();
     Select(1);
     EXPECT_FALSE(form_.cbGleitLog || form_.cbGleitLogEnabled);
@@ -118,7 +124,7 @@ TEST_F(LoggingDialogTest, MovingAverageBoxFollowsTheItemsConfiguration) {
 }
 
 TEST_F(LoggingDialogTest, IntegralItemShowsItsSumAsIntegral) {
-    state_.logFlags[3].logIntegral = true;
+    logFlags_[3].logIntegral = true;
     form_.FormShow();
     Select(3);
     EXPECT_TRUE(form_.cbSumLog && form_.cbSumLogEnabled);
@@ -152,8 +158,8 @@ TEST_F(LoggingDialogTest, CounterItemSumSetsTheDifferenceFlag) {
 }
 
 TEST_F(LoggingDialogTest, MirroredItemIsLockedUntilAnotherItemIsSelected) {
-    state_.logFlags[5].logSingleValues = true;
-    state_.logFlags[3].logIntegral = true;
+    logFlags_[5].logSingleValues = true;
+    logFlags_[3].logIntegral = true;
     form_.FormShow();
     Select(3);
     Select(5);
@@ -175,8 +181,8 @@ TEST_F(LoggingDialogTest, MirroredItemIsLockedUntilAnotherItemIsSelected) {
 }
 
 TEST_F(LoggingDialogTest, SwitchAllOffClearsEveryItemAndLogsIt) {
-    state_.logFlags[1].logSingleValues = true;
-    state_.logFlags[4].logCounterDifference = true;
+    logFlags_[1].logSingleValues = true;
+    logFlags_[4].logCounterDifference = true;
     form_.FormShow();
     Select(4);
     Shown();
@@ -188,13 +194,13 @@ TEST_F(LoggingDialogTest, SwitchAllOffClearsEveryItemAndLogsIt) {
     EXPECT_EQ(Shown(), Strings{"Logging für alle abgeschaltet."});
 
     form_.FormClose();
-    EXPECT_FALSE(state_.logFlags[1].Any() || state_.logFlags[4].Any());
+    EXPECT_FALSE(logFlags_[1].Any() || logFlags_[4].Any());
     EXPECT_TRUE(Shown().empty());
 }
 
 TEST_F(LoggingDialogTest, CloseCopiesTheFlagsBackAndNamesEveryLoggedItem) {
-    state_.logFlags[2].logMovingAverage = true;
-    state_.logFlags[6].logSingleValues = true;  // beyond the item count: left alone
+    logFlags_[2].logMovingAverage = true;
+    logFlags_[6].logSingleValues = true;  // beyond the item count: left alone
     form_.FormShow();
     Select(4);
     form_.cbSumLog = true;
@@ -204,8 +210,8 @@ TEST_F(LoggingDialogTest, CloseCopiesTheFlagsBackAndNamesEveryLoggedItem) {
 
     form_.FormClose();
     EXPECT_FALSE(form_.visible);
-    EXPECT_EQ(state_.logFlags[4].logCounterDifference, true);
-    EXPECT_TRUE(state_.logFlags[6].logSingleValues);
+    EXPECT_EQ(logFlags_[4].logCounterDifference, true);
+    EXPECT_TRUE(logFlags_[6].logSingleValues);
     EXPECT_TRUE(log_.Settings().tabelLog);
     EXPECT_EQ(Shown(),
               (Strings{"O2 Becken : Logging eingeschaltet.", "Zaehler : Logging eingeschaltet."}));
@@ -216,7 +222,7 @@ TEST_F(LoggingDialogTest, CloseCopiesTheFlagsBackAndNamesEveryLoggedItem) {
 }
 
 TEST_F(LoggingDialogTest, SaveButtonWritesReloadsAndCloses) {
-    state_.logFlags[1].logSingleValues = true;
+    logFlags_[1].logSingleValues = true;
     form_.FormShow();
     Shown();
     form_.SpinEdit1 = 4;

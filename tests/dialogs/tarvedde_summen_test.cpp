@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
 
 namespace tarvedde {
@@ -13,9 +14,9 @@ using ::testing::ElementsAre;
 class SummenTest : public ::testing::Test {
 protected:
     SummenTest() {
-        state_.settings.itemCount = 3;
+        settings_.itemCount = 3;
         for (int n = 1; n <= maxItems; ++n) {
-            state_.items[static_cast<std::size_t>(n)].M15_berechnen = false;
+            items_[static_cast<std::size_t>(n)].M15_berechnen = false;
         }
         Item(1) = Config("Zulauf", "l/s");
         Item(2) = Config("Gebläse", "");
@@ -25,8 +26,8 @@ protected:
         Item(1).sumDivisor = 1000.0;
         Item(3).Gleitend = true;
         Item(2).M15_berechnen = false;
-        state_.settings.formatPrecision = 12;
-        state_.settings.formatDecimals = 2;
+        settings_.formatPrecision = 12;
+        settings_.formatDecimals = 2;
     }
 
     static ItemConfig Config(const std::string& name, const std::string& unit) {
@@ -36,12 +37,15 @@ protected:
         config.M15_berechnen = false;
         return config;
     }
-    ItemConfig& Item(int n) { return state_.items[static_cast<std::size_t>(n)]; }
+    ItemConfig& Item(int n) { return items_[static_cast<std::size_t>(n)]; }
 
     testing::EngineTestHost env_;
     ProgramLog log_{env_.files, env_.clock, GermanLocale()};
+    Configuration config_{env_.host, log_, GermanLocale()};
+    GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
+    PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
     EngineState state_{env_.host, log_, GermanLocale()};
-    TFo_Summen form_{state_};
+    TFo_Summen form_{config_, state_};
 };
 
 TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndSelectsTheFirst) {

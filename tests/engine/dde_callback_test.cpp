@@ -25,8 +25,7 @@ protected:
             SetLimits(n, -1000.0, 100000.0);
         }
         log_.Settings().debugLog = true;
-        env_.Serve(state_.settings.ddeService, state_.settings.ddeTopic,
-                   {"Item1", "Item2", "Item3"});
+        env_.Serve(settings_.ddeService, settings_.ddeTopic, {"Item1", "Item2", "Item3"});
     }
 
     // Links the items as configured now and forgets the log lines of linking.
@@ -48,7 +47,7 @@ protected:
     }
     std::string Stamp() const { return FormatGeneral(env_.clock.Now()); }
 
-    DdeClient client_{&env_.dde, state_};
+    DdeClient client_{&env_.dde, config_, state_};
 };
 
 TEST_F(DdeCallbackTest, TextIsCutAt201BytesAndAtTheFirstNul) {

@@ -18,8 +18,8 @@ class DdeClientTest : public EngineFixture {
 protected:
     DdeClientTest() {
         SetItemCount(3);
-        state_.settings.ddeService = "PLS";
-        state_.settings.ddeTopic = "Werte";
+        settings_.ddeService = "PLS";
+        settings_.ddeTopic = "Werte";
         for (int n = 1; n <= 3; ++n) {
             Item(n).serverItem = "Item" + std::to_string(n);
             Item(n).itemName = "Zulauf" + std::to_string(n);
@@ -37,7 +37,7 @@ protected:
         return NewLogLines();
     }
 
-    DdeClient client_{&env_.dde, state_};
+    DdeClient client_{&env_.dde, config_, state_};
 };
 
 TEST_F(DdeClientTest, InitialiseLogsOnceAndReportsFailures) {
@@ -218,7 +218,7 @@ TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
 }
 
 TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
-    state_.settings.sourceKind = SourceKind::Opc;
+    settings_.sourceKind = SourceKind::Opc;
     EXPECT_TRUE(client_.InitDDE());
     EXPECT_TRUE(client_.ConnectDDE());
     EXPECT_TRUE(client_.ConnectDDE());
@@ -232,7 +232,7 @@ TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
 }
 
 TEST_F(DdeClientTest, WithoutTransportTheClientShortCutsAsForOpc) {
-    DdeClient bare(nullptr, state_);
+    DdeClient bare(nullptr, config_, state_);
     EXPECT_TRUE(bare.InitDDE());
     bare.LinkItems();
     bare.UnlinkItems();

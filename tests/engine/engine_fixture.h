@@ -1,7 +1,7 @@
-// The one fixture of the engine tests, on EngineTestHost. Two modes: a bare EngineState
-// (`state_`, for the loader, per-value processing, the DDE client and the state files) or
-// a whole TarveddeMain that Start() creates and shows. Tests reach the per-item records and
-// the single-instance lock only through this file, so a change of those engine types is
+// The one fixture of the engine tests, on EngineTestHost. Two modes: a bare configuration
+// and EngineState (`config_`, `state_`, for the loader, per-value processing, the DDE client and
+// the state files) or a whole TarveddeMain that Start() creates and shows. Tests reach the per-item
+// records and the single-instance lock only through this file, so a change of those engine types is
 // merged here alone.
 #pragma once
 
@@ -26,7 +26,9 @@
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/instance_locks.h"
+#include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
+#include "tests/engine/state_store_test_access.h"
 
 namespace tarvedde::testing {
 
@@ -53,12 +55,21 @@ inline Lines Unstamped(const std::string& text) {
 // An engine state of its own on a host, as a second engine that restores what another saved.
 struct BareEngine {
     explicit BareEngine(EngineTestHost& env)
-        : log(env.files, env.clock, GermanLocale()), state(env.host, log, GermanLocale()) {
+        : log(env.files, env.clock, GermanLocale()),
+          config(env.host, log, GermanLocale()),
+          state(env.host, log, GermanLocale()) {
         log.SetProgramDir(env.dir);
-        state.programDir = env.dir;
+        config.SetProgramDir(env.dir);
     }
+    GeneralSettings& Settings() { return ConfigurationTestAccess::Settings(config); }
+    ItemConfig& Item(int n) { return ConfigurationTestAccess::Item(config, n); }
+    // What the program's configuration load writes outside the configuration.
+    LoadTargets Targets() { return {store.ConfigRecordsToLoad(), state.window.it1, state.grid}; }
     ProgramLog log;
+    Configuration config;
     EngineState state;
+    StateStore store;
+    StoredState& stored = StateStoreTestAccess::Stored(store);
 };
 
 // The statistics' joins of the bare state: they record what reaches them and answer what
@@ -141,11 +152,11 @@ protected:
 
     // The bare state: configuration load and per-value processing.
     bool Load(SourceKind kind = SourceKind::Dde) {
-        state_.settings.sourceKind = kind;
-        return LoadConfiguration(state_);
+        settings_.sourceKind = kind;
+        return config_.Load(bare_.Targets());
     }
     void SetItemCount(int count, int bufferRows = 3) {
-        state_.settings.itemCount = count;
+        settings_.itemCount = count;
         state_.grid.Resize(count + 1, bufferRows + 6);
     }
     // One cycle `stepMs` after the previous one; item n gets texts[n-1] first.
@@ -171,15 +182,21 @@ protected:
 
     // The program's state once started, else the bare one, and its per-item records.
     EngineState& State() { return main_ ? main_->State() : state_; }
-    ItemConfig& Item(int n) { return At(State().items, n); }
+    Configuration& Config() { return main_ ? main_->Config() : config_; }
+    GeneralSettings& Settings() { return ConfigurationTestAccess::Settings(Config()); }
+    ItemConfig& Item(int n) { return ConfigurationTestAccess::Item(Config(), n); }
     ItemStatistics& Stats(int n) { return At(State().statistics, n); }
     ItemSource& Source(int n) { return At(State().sources, n); }
     const IntegrationState& Integration(int n) { return State().integration[n]; }
-    ConfigRecord& Record(int n) { return At(State().configRecords, n); }
+    StateStore& Store() { return main_ ? main_->Store() : bare_.store; }
+    ConfigRecord& Record(int n) {
+        return At(StateStoreTestAccess::Stored(Store()).configRecords, n);
+    }
     CounterDifferenceState& Counter(int n) { return At(State().counterDifferences, n); }
-    NightSumRecord& Night(int n) { return At(State().nightSums, n); }
-    ItemLogFlags& Flags(int n) { return At(State().logFlags, n); }
-    int ProtocolOrder(int n) { return At(State().protocolOrder, n); }
+    NightSumRecord& Night(int n) { return At(StateStoreTestAccess::Stored(Store()).nightSums, n); }
+    ItemLogFlags& Flags(int n) { return At(ConfigurationTestAccess::LogFlags(Config()), n); }
+    double& MirrorOffset(int n) { return At(State().mirrorSumOffsets, n); }
+    int ProtocolOrder(int n) { return At(Config().ItemProtocolOrder(), n); }
     void Convert(int n, double factor, double divisor, int timeBase) {
         Item(n).valueConversion = {true, "", "", factor, divisor, timeBase};
     }
@@ -209,12 +226,15 @@ protected:
 
     EngineTestHost env_;
     BareEngine bare_{env_};
+    Configuration& config_ = bare_.config;
+    GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
+    ConversionTables& tables_ = ConfigurationTestAccess::Tables(config_);
     EngineState& state_ = bare_.state;
     ProgramLog& log_ = bare_.log;
     std::unique_ptr<InstanceLockShare> otherClient_;
     std::unique_ptr<TarveddeMain> main_;
     JoinRecorder joins_;
-    ValueProcessor processor_{state_, joins_.Joins()};
+    ValueProcessor processor_{config_, state_, joins_.Joins()};
     std::size_t seen_ = 0;
 };
 

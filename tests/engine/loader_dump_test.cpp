@@ -39,10 +39,11 @@ std::string Text(const Lines& lines) {
 }
 
 #define FIELD(record, name) out << "  " #name "=" << Text(record.name) << "\n"
+#define VALUE(label, value) out << "  " label "=" << Text(value) << "\n"
 
-std::string DumpModel(EngineState& s) {
+std::string DumpModel(const Configuration& c, const StateStore& store, const EngineState& s) {
     std::ostringstream out;
-    const GeneralSettings& g = s.settings;
+    const GeneralSettings& g = c.Settings();
     out << "settings\n  sourceKind=" << static_cast<int>(g.sourceKind) << "\n";
     FIELD(g, permanentMode), FIELD(g, itemCount), FIELD(g, intervalCount);
     FIELD(g, intervalUnit), FIELD(g, cycleIntervalMs), FIELD(g, bufferSize);
@@ -59,20 +60,22 @@ std::string DumpModel(EngineState& s) {
     FIELD(g, extraneousWater.ZulaufSumme_qbm_index), FIELD(g, extraneousWater.Zulauf_EwInd_ls);
     FIELD(g, configValid);
     out << "lists\n";
-    FIELD(s, dialogLists.itemNames), FIELD(s, dialogLists.diaryItemChoice);
-    FIELD(s, aqasysCodes), FIELD(s, aqasysNames), FIELD(s, analogViewerItems);
-    FIELD(s, digitalViewerItems);
+    VALUE("dialogLists.itemNames", c.DialogLists().itemNames);
+    VALUE("dialogLists.diaryItemChoice", c.DialogLists().diaryItemChoice);
+    VALUE("aqasysCodes", c.AqasysCodes()), VALUE("aqasysNames", c.AqasysNames());
+    VALUE("analogViewerItems", c.AnalogViewerItems());
+    VALUE("digitalViewerItems", c.DigitalViewerItems());
     out << "  it1=";
     for (const ItemListRow& row : s.window.it1) {
         out << Text(row.caption) << "|";
     }
     out << "\n  protocolOrder=";
     for (int n = 1; n <= std::min(g.itemCount + 1, maxItems); ++n) {
-        out << At(s.protocolOrder, n) << " ";
+        out << c.ItemProtocolOrder()[static_cast<std::size_t>(n)] << " ";
     }
     out << "\n";
     for (int t = 1; t <= 2; ++t) {
-        const ConversionTable& table = s.tables[static_cast<std::size_t>(t)];
+        const ConversionTable& table = c.Tables()[static_cast<std::size_t>(t)];
         out << "table " << t << "\n  points=" << table.pointCount << "\n ";
         for (int p = 1; p <= maxTablePoints; ++p) {
             const auto i = static_cast<std::size_t>(p);
@@ -85,7 +88,7 @@ std::string DumpModel(EngineState& s) {
         if (n > 8 && n < g.itemCount) {
             continue;
         }
-        const ItemConfig& i = At(s.items, n);
+        const ItemConfig& i = c.Item(n);
         out << "item " << n << "\n";
         FIELD(i, serverItem), FIELD(i, itemName), FIELD(i, unit);
         FIELD(i, UpWarn), FIELD(i, LoWarn), FIELD(i, effectiveUpLimit), FIELD(i, effectiveLoLimit);
@@ -95,7 +98,8 @@ std::string DumpModel(EngineState& s) {
         FIELD(i, valueConversion.conversionOn), FIELD(i, valueConversion.varName);
         FIELD(i, valueConversion.conversionUnit), FIELD(i, valueConversion.conversionFactor);
         FIELD(i, valueConversion.conversionDivisor), FIELD(i, valueConversion.timeBase);
-        FIELD(i, mirror.mirrorOn), FIELD(i, mirror.sourceItem), FIELD(i, mirror.mirrorSumOffset);
+        FIELD(i, mirror.mirrorOn), FIELD(i, mirror.sourceItem),
+            VALUE("mirror.mirrorSumOffset", s.mirrorSumOffsets[n]);
         FIELD(i, Gleitend), FIELD(i, Differenz), FIELD(i, Grafikanzeige), FIELD(i, GrafikRef);
         FIELD(i, Grafiktyp), FIELD(i, Integral), FIELD(i, Tagesauswahl);
         FIELD(i, MaxAusZeit_anzeigen), FIELD(i, Ganglinie), FIELD(i, sumUnit);
@@ -104,10 +108,9 @@ std::string DumpModel(EngineState& s) {
         FIELD(i, MinForUser), FIELD(i, MaxForUser), FIELD(i, MinForSPS), FIELD(i, MaxForSPS);
         FIELD(i, Fortlaufend_summieren), FIELD(i, Tagesmengen_protokollieren);
         FIELD(i, counterReading), FIELD(i, maintenanceOn);
-        const ItemStatistics& st = At(s.statistics, n);
         out << " statistics\n";
-        FIELD(st, effectiveWarnung);
-        const ConfigRecord& r = At(s.configRecords, n);
+        FIELD(i, effectiveWarnung);
+        const ConfigRecord& r = store.ConfigRecords()[n];
         out << " record\n";
         FIELD(r, serverItem), FIELD(r, itemName), FIELD(r, unit), FIELD(r, GrafikRef);
         FIELD(r, Grafiktyp), FIELD(r, Integral), FIELD(r, Tagesauswahl), FIELD(r, UpLimit);
@@ -117,6 +120,7 @@ std::string DumpModel(EngineState& s) {
 }
 
 #undef FIELD
+#undef VALUE
 
 std::string ReadBinary(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -145,10 +149,10 @@ TEST_P(LoaderDumpTest, LoadedModelMatchesTheGoldenDump) {
     }
     std::sort(names.begin(), names.end());
     Load(GetParam().kind);
-    LoadItemOptions(state_);
-    BuildValueDelimiters(state_);
+    config_.LoadItemOptions();
+    config_.BuildValueDelimiters();
 
-    std::string dump = DumpModel(state_);
+    std::string dump = DumpModel(config_, bare_.store, state_);
     dump += "log\n";
     for (const std::string& line : LogLines()) {
         dump += "  " + line + "\n";

@@ -30,16 +30,16 @@ TEST_F(LoaderTest, A180ItemListLoadsWithoutAMessage) {
     }
     WriteIni(ini);
     Load();
-    EXPECT_TRUE(state_.settings.configValid);
+    EXPECT_TRUE(settings_.configValid);
     EXPECT_EQ(state_.window.it1.size(), 180u);
     EXPECT_EQ(Item(180).serverItem, "S180");
     EXPECT_EQ(Record(180).itemName, "undefiniert_180");
     EXPECT_EQ(IniValue(kMainIniFile, "GrafikEinheit", "Item180"), "");
     EXPECT_TRUE(Transcript().empty());
 
-    state_.settings.itemCount = 181;
-    LoadItemOptions(state_);
-    EXPECT_EQ(state_.settings.itemCount, 180);
+    settings_.itemCount = 181;
+    config_.LoadItemOptions();
+    EXPECT_EQ(settings_.itemCount, 180);
     EXPECT_EQ(IniValue(kCounterIniFile, "Item_180", "Zählerstand"), "0,000");
     EXPECT_EQ(IniValue(kCounterIniFile, "Item_181", "Zählerstand"), "<none>");
 }
@@ -47,9 +47,9 @@ TEST_F(LoaderTest, A180ItemListLoadsWithoutAMessage) {
 TEST_F(LoaderTest, TheCycleIntervalComesFromCountAndUnit) {
     WriteIni("[DDE]\nIntervall=5\n");
     Load();
-    EXPECT_EQ(state_.settings.cycleIntervalMs, 5000);
+    EXPECT_EQ(settings_.cycleIntervalMs, 5000);
 
-    GeneralSettings& settings = state_.settings;
+    GeneralSettings& settings = settings_;
     settings.intervalCount = 2;
     settings.intervalUnit = 2;
     config::SetCycleInterval(settings);
@@ -74,7 +74,7 @@ TEST_F(LoaderTest, TheCycleIntervalComesFromCountAndUnit) {
 }
 
 TEST_F(LoaderTest, ProtocolOrderUsesTheItemCountKnownBeforeTheLoad) {
-    state_.settings.itemCount = 3;
+    settings_.itemCount = 3;
     WriteIni("[DDE]\nItemcount=5\n");
     Load();
     EXPECT_EQ(ProtocolOrder(1), 1);
@@ -119,7 +119,7 @@ TEST_F(LoaderTest, UnreadableFilesGiveDefaults) {
         return op == FileOp::Read && path.find("EICH") != std::string::npos;
     });
     Load();
-    EXPECT_TRUE(state_.settings.configValid);
+    EXPECT_TRUE(settings_.configValid);
     EXPECT_EQ(Item(1).calibrationSlope, 1.0);
     EXPECT_TRUE(Transcript().empty());
 }
@@ -148,18 +148,18 @@ TEST_F(LoaderTest, BrokenFilesNeverBreakTheLoad) {
     for (const std::string& bytes : contents) {
         put(kMainIniFile, bytes);
         Load(SourceKind::Opc);
-        LoadItemOptions(state_);
-        EXPECT_GE(state_.settings.itemCount, 0);
-        EXPECT_LE(state_.settings.itemCount, 180);
+        config_.LoadItemOptions();
+        EXPECT_GE(settings_.itemCount, 0);
+        EXPECT_LE(settings_.itemCount, 180);
 
         put(kMainIniFile, tableIni);
         for (const char* file : others) {
             put(file, bytes);
         }
         Load(SourceKind::Opc);
-        LoadItemOptions(state_);
-        EXPECT_EQ(state_.settings.itemCount, 2);
-        EXPECT_LE(state_.tables[1].pointCount, 50);
+        config_.LoadItemOptions();
+        EXPECT_EQ(settings_.itemCount, 2);
+        EXPECT_LE(tables_[1].pointCount, 50);
     }
 }
 
@@ -176,9 +176,9 @@ TEST_F(LoaderTest, AReloadForgetsTheConversionUnit) {
 
 // A missing table or list file keeps what an earlier load read.
 TEST_F(LoaderTest, MissingTableAndListFilesKeepWhatWasRead) {
-    BuildValueDelimiters(state_);
-    EXPECT_EQ(state_.settings.valuePrefix, "\r\n");
-    EXPECT_EQ(state_.settings.valueSuffix, "\r\n");
+    config_.BuildValueDelimiters();
+    EXPECT_EQ(settings_.valuePrefix, "\r\n");
+    EXPECT_EQ(settings_.valueSuffix, "\r\n");
     WriteIni(
         "[DDE]\nItemcount=1\n[Items]\nItem1=A\n[Item_1]\nTabelle_benutzen=1\n"
         "[Tabelle_1]\nName=tab.txt\n");
@@ -189,8 +189,8 @@ TEST_F(LoaderTest, MissingTableAndListFilesKeepWhatWasRead) {
     Remove("prefix.txt");
     Load();
     EXPECT_EQ(Item(1).Tabelle_benutzen, 1);
-    EXPECT_EQ(state_.tables[1].pointCount, 3);
-    EXPECT_EQ(state_.settings.prefixCodes, Lines{"34"});
+    EXPECT_EQ(tables_[1].pointCount, 3);
+    EXPECT_EQ(settings_.prefixCodes, Lines{"34"});
     const Lines log = LogLines();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Es wurden 3 Wertepaare gelesen."), 1);
 }

@@ -34,7 +34,7 @@ protected:
 TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
     Item(1).Integral = true;
     State().integration.SetSum(1, 100.0);
-    Item(2).mirror.mirrorSumOffset = 30.0;
+    MirrorOffset(2) = 30.0;
     RunCycle({"7", "ignored"});
     const std::vector<std::string> column = {"7,000", "7,000", "7,000", "1", "70,000"};
     for (int row = 1; row <= 5; ++row) {
@@ -50,11 +50,11 @@ TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
 TEST_F(MirroredItemsTest, AnOffsetAboveTheSourcesSumIsReset) {
     Item(1).Integral = true;
     State().integration.SetSum(1, 100.0);
-    Item(2).mirror.mirrorSumOffset = 30.0;
+    MirrorOffset(2) = 30.0;
     RunCycle({"7"});
     State().integration.SetSum(1, 10.0);
     RunCycle({"7"});
-    EXPECT_EQ(Item(2).mirror.mirrorSumOffset, 0.0);
+    EXPECT_EQ(MirrorOffset(2), 0.0);
     EXPECT_EQ(Stats(2).sum, 70.0);
     EXPECT_EQ(Stats(2).count, 2.0);
     RunCycle({"7"});
@@ -84,7 +84,7 @@ TEST_F(MirroredItemsTest, ASourceOutsideTheItemsIsSkipped) {
 
 TEST_F(MirroredItemsTest, MirroredItemsAreNotReadThemselves) {
     Source(2).newestText = "99";
-    state_.settings.saveRawData = true;
+    settings_.saveRawData = true;
     RunCycle({"7"});
     EXPECT_EQ(Shown(2), "7,000");
     EXPECT_EQ(env_.ReadText("_ROH_LOG.TXT"), "55;\r\n");
@@ -185,7 +185,7 @@ TEST_F(MirroredItemsTest, ArithmeticFailuresOfDifferenceAndStatistics) {
     Item(2).Differenz = false;
     Item(1).Integral = true;
     State().integration.SetSum(1, 1.7e308);
-    Item(2).mirror.mirrorSumOffset = -1.7e308;
+    MirrorOffset(2) = -1.7e308;
     RunCycle({"1"});
     EXPECT_EQ(Stats(2).sum, 0.0);
     EXPECT_THAT(NewLogLines(), ElementsAre("Main-Statistik : Fehler beim Spiegeln !"));

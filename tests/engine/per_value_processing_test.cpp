@@ -336,7 +336,7 @@ TEST_F(PerValueProcessingTest, DebugLinesAndRawData) {
     Item(2).itemName = "Pumpe";
     Item(2).Grafiktyp = 2;
     log_.Settings().debugLog = true;
-    state_.settings.saveRawData = true;
+    settings_.saveRawData = true;
     RunCycle({"12", "1"});
     EXPECT_THAT(NewLogLines(), ElementsAre("Item 1 : Anz = 1", "*** Zulauf  Anz=1   Wert=12,000",
                                            "*** Pumpe  Wert=1,000"));
@@ -410,7 +410,7 @@ TEST_F(PerValueProcessingTest, AnOverflowingCounterFailsTheItemAndKeepsItsState)
 
 TEST_F(PerValueProcessingTest, TableConversionOfTheValue) {
     Item(1).Tabelle_benutzen = 2;
-    ConversionTable& table = state_.tables[2];
+    ConversionTable& table = tables_[2];
     table.pointCount = 3;
     table.x = {0, 0, 10, 20};
     table.y = {0, 0, 50, 80};

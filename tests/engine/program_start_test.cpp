@@ -126,8 +126,8 @@ protected:
         Stats(1).count = 42.0;
         Stats(1).average = 3.5;
         Counter(3).lastReading = 12.5;
-        Item(2).mirror.mirrorSumOffset = 0.25;
-        EXPECT_EQ(SaveIntermediateState(State(), true), 0);
+        MirrorOffset(2) = 0.25;
+        EXPECT_EQ(Store().SaveIntermediateState(Config(), State(), true), 0);
         Main().FormClose();
         main_.reset();
     }
@@ -162,7 +162,7 @@ TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
     EXPECT_EQ(Main().StateFlags(), c.flags);
     EXPECT_EQ(Stats(1).count, c.accumulators ? 42.0 : 0.0);
     EXPECT_EQ(Stats(1).average, c.accumulators ? 3.5 : 0.0);
-    EXPECT_EQ(Item(2).mirror.mirrorSumOffset, c.mirror ? 0.25 : 0.0);
+    EXPECT_EQ(MirrorOffset(2), c.mirror ? 0.25 : 0.0);
     EXPECT_EQ(Counter(3).lastReading, c.trusted ? 12.5 : 0.0);
     // A state of another day is gone for good.
     EXPECT_EQ(Exists("$clean"), c.clean != nullptr && std::string(c.savedDay) == "05.03.2024");
@@ -219,7 +219,7 @@ TEST_F(StateStartTest, StaleLockFilesGoAndTheColdStartRequestActsOnce) {
     }
     ASSERT_TRUE(Ini().WriteBool("DDE", "Nullstart", true));
     Start();
-    EXPECT_TRUE(State().settings.nullStart);
+    EXPECT_TRUE(Settings().nullStart);
     EXPECT_EQ(Stats(1).count, 0.0);
     EXPECT_EQ(Counter(3).lastReading, 12.5);
     EXPECT_THAT(Read(kMainIniFile), HasSubstr("Nullstart=0\r\n"));
@@ -227,7 +227,7 @@ TEST_F(StateStartTest, StaleLockFilesGoAndTheColdStartRequestActsOnce) {
         EXPECT_FALSE(Exists(name)) << name;
     }
     Restart();
-    EXPECT_FALSE(State().settings.nullStart);
+    EXPECT_FALSE(Settings().nullStart);
     EXPECT_EQ(Stats(1).minimum, 99999.0);
     Main().FormClose();
 }

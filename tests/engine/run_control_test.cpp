@@ -97,7 +97,7 @@ TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTime)
 TEST_F(RunControlTest, RestartBeforeThePostponedTimeStillWritesTheStatistics) {
     Write("$clean", "0\n");
     Begin("CustomIni=1\nCustomTime=06:00:00\nCustomNewDay=1\n", 3, 0, 0);
-    EXPECT_TRUE(State().settings.customNewDay);
+    EXPECT_TRUE(Settings().customNewDay);
     Advance(3 * 3600 * 1000 - 10000);  // 05:59:50
     EXPECT_THAT(LogAll(), Not(HasSubstr("verspätetem")));
     Advance(10000);
@@ -160,8 +160,8 @@ TEST_F(RunControlTest, ClosingEndsLinksAndTheDdeInstance) {
 
 TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
     Begin("Itemcount=3\n");  // item 3 is not defined: the first Itemcount wins
-    ASSERT_EQ(State().settings.itemCount, 3);
-    EXPECT_FALSE(State().settings.configValid);
+    ASSERT_EQ(Settings().itemCount, 3);
+    EXPECT_FALSE(Settings().configValid);
     const std::string before = LogAll();
     Advance(60000);
     EXPECT_EQ(LogAll(), before);

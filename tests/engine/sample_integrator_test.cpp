@@ -42,7 +42,7 @@ protected:
     void FeedDifference(double value) { integrator_.Difference(1, value, wall_, elapsedMs_); }
     const IntegrationState& S() { return state_.integration[1]; }
 
-    SampleIntegrator integrator_{state_.items, state_.tables, state_.log, state_.locale,
+    SampleIntegrator integrator_{config_.Items(), config_.Tables(), state_.log, state_.locale,
                                  state_.integration};
     double wall_ = 45356.5;
     std::int64_t elapsedMs_ = 5000;
@@ -70,9 +70,9 @@ TEST_F(SampleIntegratorTest, ValueIsBoundedConvertedAndHeldInMaintenance) {
     EXPECT_DOUBLE_EQ(S().runningSum, 5.0 + 50.0);
     Item(1).maintenanceOn = false;
     Item(1).Tabelle_benutzen = 1;
-    state_.tables[1].pointCount = 4;
-    state_.tables[1].x = {0, 0, 10, 20, 30};
-    state_.tables[1].y = {0, 0, 100, 300, 400};
+    tables_[1].pointCount = 4;
+    tables_[1].x = {0, 0, 10, 20, 30};
+    tables_[1].y = {0, 0, 100, 300, 400};
     log_.Settings().tabelLog = true;
     NewLogLines();
     EXPECT_EQ(Feed(15.0, 1000), 200.0);

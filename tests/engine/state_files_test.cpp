@@ -18,14 +18,14 @@ using ::testing::Not;
 // Three items in permanent mode with their items linked; item 2 integral, item 3 mirrored.
 struct Plant : BareEngine {
     explicit Plant(EngineTestHost& host) : BareEngine(host), env(host) {
-        state.settings.itemCount = 3;
+        Settings().itemCount = 3;
         state.itemsLinked = true;
-        state.settings.savedDay = "05.03.2024";
-        At(state.items, 2).Integral = true;
-        At(state.items, 3).mirror = MirrorSetting{true, 1, 0.0};
-        At(state.items, 3).itemName = "Ablauf";
+        Settings().savedDay = "05.03.2024";
+        Item(2).Integral = true;
+        Item(3).mirror = MirrorSetting{true, 1};
+        Item(3).itemName = "Ablauf";
         for (int n = 1; n <= 3; ++n) {
-            At(state.configRecords, n).serverItem = "Item." + std::to_string(n);
+            At(stored.configRecords, n).serverItem = "Item." + std::to_string(n);
         }
     }
 
@@ -40,18 +40,18 @@ struct Plant : BareEngine {
             s.count = 10.0 * v;
             s.sum = 100.0 * v;
             state.integration.SetSum(n, 1000.0 * v);
-            At(state.nightSums, n) = NightSumRecord{n == 2, v, v + 1, v + 2, v + 3, v + 4, v + 5};
+            At(stored.nightSums, n) = NightSumRecord{n == 2, v, v + 1, v + 2, v + 3, v + 4, v + 5};
         }
-        At(state.items, 3).mirror.mirrorSumOffset = base + 0.25;
-        At(state.items, 180).mirror.mirrorSumOffset = base + 0.75;
+        At(state.mirrorSumOffsets, 3) = base + 0.25;
+        At(state.mirrorSumOffsets, 180) = base + 0.75;
         At(state.counterDifferences, 1) = {base + 0.1, base + 0.2, base + 0.3, base + 0.4};
         At(state.counterDifferences, 180) = {base + 1.1, base + 1.2, base + 1.3, base + 1.4};
     }
     void RestoreAll(StateMarker marker) {
-        RestoreMirrorOffsets(state, marker);
-        RestoreCounterDifferences(state, marker);
-        RestoreDayAccumulators(state, marker);
-        RestoreNightSums(state, marker);
+        store.RestoreMirrorOffsets(config, state, marker);
+        store.RestoreCounterDifferences(config, state, marker);
+        store.RestoreDayAccumulators(config, state, marker);
+        store.RestoreNightSums(config, state, marker);
     }
     // The marker as a restart reads it from $clean.
     StateMarker Marker() const {
@@ -71,12 +71,12 @@ struct Plant : BareEngine {
 class StateFilesTest : public EngineFixture {
 protected:
     StateFilesTest() {
-        EXPECT_TRUE(CreateConfigFile(before_.state));
-        EXPECT_TRUE(CreateNightFile(before_.state));
+        EXPECT_TRUE(before_.store.CreateConfigFile(before_.config, before_.state));
+        EXPECT_TRUE(before_.store.CreateNightFile(before_.config, before_.state));
     }
     int SaveFilled(double base, bool finalSave = false) {
         before_.Fill(base);
-        return SaveIntermediateState(before_.state, finalSave);
+        return before_.store.SaveIntermediateState(before_.config, before_.state, finalSave);
     }
     void PutBytes(const std::string& name, const std::string& bytes) {
         ASSERT_TRUE(env_.files.WriteAll(env_.dir + name, bytes, false));
@@ -97,8 +97,8 @@ protected:
         EngineState& s = plant.state;
         EXPECT_EQ(At(s.statistics, 1).average == base + 1, accumulators) << base;
         EXPECT_EQ(s.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
-        EXPECT_EQ(At(s.nightSums, 1).ntSum == base + 3, night) << base;
-        EXPECT_EQ(At(s.items, 3).mirror.mirrorSumOffset == base + 0.25, mirror) << base;
+        EXPECT_EQ(At(plant.stored.nightSums, 1).ntSum == base + 3, night) << base;
+        EXPECT_EQ(At(s.mirrorSumOffsets, 3) == base + 0.25, mirror) << base;
         EXPECT_EQ(At(s.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
     }
 
@@ -125,14 +125,14 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
         EXPECT_EQ(got.count, want.count);
         EXPECT_EQ(got.correctionCount, want.count);
         EXPECT_EQ(s.integration[n].lastSampleTime, -1.0);
-        EXPECT_EQ(At(s.nightSums, n).NTadd, n == 2);
-        EXPECT_EQ(At(s.nightSums, n).htCount, At(before_.state.nightSums, n).htCount);
+        EXPECT_EQ(At(after_.stored.nightSums, n).NTadd, n == 2);
+        EXPECT_EQ(At(after_.stored.nightSums, n).htCount, At(before_.stored.nightSums, n).htCount);
     }
     // The integral item's sum is its running sum; the others keep the day sum.
     EXPECT_EQ(At(s.statistics, 1).sum, 600.0);
     EXPECT_EQ(s.integration[2].runningSum, 7000.0);
     EXPECT_EQ(At(s.statistics, 2).sum, 0.0);
-    EXPECT_EQ(At(s.items, 180).mirror.mirrorSumOffset, 5.75);
+    EXPECT_EQ(At(s.mirrorSumOffsets, 180), 5.75);
     EXPECT_EQ(At(s.counterDifferences, 1).lastReadingTime, 5.4);
     EXPECT_EQ(At(s.counterDifferences, 180).difference, 6.2);
     EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Item.3"));  // static part as created
@@ -143,7 +143,7 @@ TEST_F(StateFilesTest, SaveNeedsLinkedItemsInPermanentMode) {
     EXPECT_EQ(SaveFilled(1.0), 0);
     EXPECT_FALSE(Exists(kCleanMarkerFile));
     before_.state.itemsLinked = true;
-    before_.state.settings.permanentMode = false;
+    before_.Settings().permanentMode = false;
     EXPECT_EQ(SaveFilled(1.0), 0);
     EXPECT_FALSE(Exists(kCleanMarkerFile));
 }
@@ -166,7 +166,7 @@ TEST_P(RestoreByMarkerTest, TakesBackWhatTheMarkerTrusts) {
     const MarkerCase& c = GetParam();
     ASSERT_EQ(SaveFilled(5.0), 0);
     At(after_.state.counterDifferences, 180).lastReading = 9.0;
-    after_.state.settings.nullStart = c.nullStart;
+    after_.Settings().nullStart = c.nullStart;
     after_.RestoreAll({c.trusted, c.flags});
     ExpectRestored(after_, 5.0, c.accumulators, c.night, c.mirror, c.counter);
     EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReadingTime, c.counter ? 6.4 : -1.0);
@@ -181,7 +181,7 @@ TEST_P(RestoreByMarkerTest, TakesBackWhatTheMarkerTrusts) {
     third.RestoreAll({true, 0});
     EXPECT_EQ(At(third.state.statistics, 3).minimum, c.accumulators ? 7.5 : 99999.0);
     EXPECT_EQ(At(third.state.statistics, 3).maximum, c.accumulators ? 8.5 : -99999.0);
-    EXPECT_EQ(At(third.state.nightSums, 1).ntMinimum, c.night ? 6.0 : 99999.0);
+    EXPECT_EQ(At(third.stored.nightSums, 1).ntMinimum, c.night ? 6.0 : 99999.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -209,7 +209,7 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
         EncodeLegacyConfigRecord(legacy, record);
     }
     PutBytes(kConfigStateFile, legacy.Data());
-    ConvertConfigFile(after_.state);
+    after_.store.ConvertConfigFile(after_.config, after_.state);
     ASSERT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
     EXPECT_THAT(after_.LogText(), HasSubstr("Konfigurations-Datei (.COF) wird konvertiert...."));
     const std::string converted = Bytes(kConfigStateFile);
@@ -224,7 +224,7 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
     const std::string bytes(114 * 158, '\0');
     PutBytes(kConfigStateFile, bytes);
     const std::size_t logged = after_.LogText().size();
-    ConvertConfigFile(after_.state);
+    after_.store.ConvertConfigFile(after_.config, after_.state);
     EXPECT_EQ(Bytes(kConfigStateFile), bytes);
     EXPECT_THAT(after_.LogText().substr(logged), Not(HasSubstr("konvertiert")));
 }
@@ -232,7 +232,7 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
 TEST_F(StateFilesTest, ConfigFileShorterThanTheItemsIsRecreated) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     PutBytes(kConfigStateFile, Bytes(kConfigStateFile).substr(0, 2 * 228));
-    RestoreDayAccumulators(after_.state, {true, 0});
+    after_.store.RestoreDayAccumulators(after_.config, after_.state, {true, 0});
     EXPECT_THAT(Transcript().back(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
     EXPECT_EQ(At(after_.state.statistics, 1).average, 6.0);  // read before the failure
@@ -262,35 +262,35 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
         EncodeCounterRecord(full, {n * 1.0, 0.0, 0.0, 1.0});
     }
     PutBytes(kCounterStateFile, full.Data());
-    RestoreCounterDifferences(after_.state, {true, 0});
+    after_.store.RestoreCounterDifferences(after_.config, after_.state, {true, 0});
     EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReading, 180.0);
 
     EncodeCounterRecord(full, {181.0, 0.0, 0.0, 1.0});
     PutBytes(kCounterStateFile, full.Data());
     Plant third{env_};
-    RestoreCounterDifferences(third.state, {true, 0});
+    third.store.RestoreCounterDifferences(third.config, third.state, {true, 0});
     EXPECT_THAT(third.LogText(), HasSubstr("Fehler beim Lesen der Differenzdatei !"));
     EXPECT_THAT(third.LogText(), HasSubstr("Differenzdatei neu initialisiert."));
     EXPECT_EQ(At(third.state.counterDifferences, 1).lastReadingTime, -1.0);
 
     PutBytes(kCounterStateFile, "");
     Plant fourth{env_};
-    RestoreCounterDifferences(fourth.state, {true, 0});
+    fourth.store.RestoreCounterDifferences(fourth.config, fourth.state, {true, 0});
     EXPECT_THAT(fourth.LogText(), HasSubstr("Differenzdatei=0 ! Neu initialisiert."));
 }
 
 // Flushing costs tens of milliseconds per save: only the close and the first save of a
 // day (and of a program run) wait for the disk.
 TEST_F(StateFilesTest, SavesAreFlushedAtCloseAndOncePerDay) {
-    EngineState& s = before_.state;
-    EXPECT_TRUE(SaveIsDurable(s, false));
+    const Configuration& c = before_.config;
+    EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
     ASSERT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(SaveIsDurable(s, false));
-    EXPECT_TRUE(SaveIsDurable(s, true));
-    s.settings.savedDay = "06.03.2024";
-    EXPECT_TRUE(SaveIsDurable(s, false));
+    EXPECT_FALSE(before_.store.SaveIsDurable(c, false));
+    EXPECT_TRUE(before_.store.SaveIsDurable(c, true));
+    before_.Settings().savedDay = "06.03.2024";
+    EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
     ASSERT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(SaveIsDurable(s, false));
+    EXPECT_FALSE(before_.store.SaveIsDurable(c, false));
 }
 
 struct FileCase {
@@ -382,7 +382,7 @@ TEST_F(StateFilesTest, FailureAtAnyOperationLeavesAReadableSet) {
         ExpectWholeSet();
         Plant restarted{env_};
         const StateMarker marker = restarted.Marker();
-        RestoreCounterDifferences(restarted.state, marker);
+        restarted.store.RestoreCounterDifferences(restarted.config, restarted.state, marker);
         const double reading = At(restarted.state.counterDifferences, 180).lastReading;
         if (marker.Trusts(kCounterFailedBit)) {
             EXPECT_TRUE(reading == 6.1 || reading == 8.1) << k << " " << reading;
@@ -395,21 +395,23 @@ TEST_F(StateFilesTest, FailureAtAnyOperationLeavesAReadableSet) {
 class WindowBufferTest : public StateFilesTest {
 protected:
     // Item 1 owns fifteen-minute row 0, item 3 row 1; item 2 owns moving row 0.
-    static void Build(EngineState& state) {
+    static void Build(BareEngine& plant) {
+        EngineState& state = plant.state;
+        StoredState& stored = plant.stored;
         At(state.fifteenMinute, 1).m15Row = 0;
         At(state.fifteenMinute, 3).m15Row = 1;
         At(state.moving, 2).movingRow = 0;
-        state.m15Buffers.assign(2, std::vector<double>(15, -999.0));
-        state.movingBuffers.assign(1, std::vector<double>(360, -999.0));
-        state.m15BuffersExist = state.movingBuffersExist = true;
+        stored.m15Buffers.assign(2, std::vector<double>(15, -999.0));
+        stored.movingBuffers.assign(1, std::vector<double>(360, -999.0));
+        stored.m15BuffersExist = stored.movingBuffersExist = true;
     }
     WindowBufferTest() {
-        Build(before_.state);
-        Build(after_.state);
+        Build(before_);
+        Build(after_);
         EngineState& s = before_.state;
-        s.m15Buffers[1][14] = 3.25;
+        before_.stored.m15Buffers[1][14] = 3.25;
         At(s.fifteenMinute, 3) = {1, 14, 1.5, 9.5, 45356.25, 45356.5};
-        s.movingBuffers[0][359] = 0.1;
+        before_.stored.movingBuffers[0][359] = 0.1;
         At(s.moving, 2) = {0, 359, 4.75, -2.5, 8.0};
     }
     FifteenMinuteState& M15(int n) { return At(after_.state.fifteenMinute, n); }
@@ -419,15 +421,15 @@ TEST_F(WindowBufferTest, RowsSurviveARestart) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     EXPECT_EQ(SizeOf(kFifteenMinuteStateFile), 2 * 182U);
     EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
-    RestoreFifteenMinuteBuffers(after_.state, {true, 0});
-    RestoreMovingAverageBuffers(after_.state, {true, 0});
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
+    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {true, 0});
     const EngineState& s = after_.state;
-    EXPECT_EQ(s.m15Buffers[1][14], 3.25);
-    EXPECT_EQ(s.m15Buffers[0][0], -999.0);
+    EXPECT_EQ(after_.stored.m15Buffers[1][14], 3.25);
+    EXPECT_EQ(after_.stored.m15Buffers[0][0], -999.0);
     EXPECT_EQ(M15(3).m15Index, 14);
     EXPECT_EQ(M15(3).m15Maximum, 9.5);
     EXPECT_EQ(M15(3).m15MaximumTime, 45356.5);
-    EXPECT_EQ(s.movingBuffers[0][359], 0.1);
+    EXPECT_EQ(after_.stored.movingBuffers[0][359], 0.1);
     EXPECT_EQ(At(s.moving, 2).ringIndex, 359);
     EXPECT_EQ(At(s.moving, 2).movingAverage, 4.75);
     EXPECT_EQ(At(s.moving, 2).movingMinimum, -2.5);
@@ -435,10 +437,11 @@ TEST_F(WindowBufferTest, RowsSurviveARestart) {
 
 TEST_F(WindowBufferTest, ErrorBitsAndUncleanStartRestoreNothing) {
     ASSERT_EQ(SaveFilled(5.0), 0);
-    RestoreFifteenMinuteBuffers(after_.state, {true, kFifteenMinuteFailedBit});
-    RestoreMovingAverageBuffers(after_.state, {false, 0});
-    EXPECT_EQ(after_.state.m15Buffers[1][14], -999.0);
-    EXPECT_EQ(after_.state.movingBuffers[0][359], -999.0);
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state,
+                                             {true, kFifteenMinuteFailedBit});
+    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {false, 0});
+    EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);
+    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
 }
 
 // Item 3 lost its row since the save: its record no longer matches row 1.
@@ -446,9 +449,9 @@ TEST_F(WindowBufferTest, RowOfAnotherItemIsNotTaken) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     M15(3).m15Row = -1;
     M15(2).m15Row = 1;
-    RestoreFifteenMinuteBuffers(after_.state, {true, 0});
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Falscher Index in M15-Datei !"));
-    EXPECT_EQ(after_.state.m15Buffers[1][14], -999.0);
+    EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);
     EXPECT_EQ(M15(2).m15Index, 0);
 }
 
@@ -456,24 +459,24 @@ TEST_F(WindowBufferTest, RowWithoutItemIsMarkedAndEndsTheReading) {
     At(before_.state.fifteenMinute, 1).m15Row = -1;
     EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
     EXPECT_THAT(before_.LogText(), HasSubstr("Falscher Index beim Speichern der M15-Werte !"));
-    RestoreFifteenMinuteBuffers(after_.state, {true, 0});
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
-    EXPECT_EQ(after_.state.m15Buffers[1][14], -999.0);  // reading ended at row 0
+    EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);  // reading ended at row 0
 }
 
 TEST_F(WindowBufferTest, RowLongerThanTheRecordIsAFillFailure) {
-    before_.state.m15Buffers[0].resize(17, 1.0);
+    before_.stored.m15Buffers[0].resize(17, 1.0);
     EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
     EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Speichern der M15-Werte !"));
-    before_.state.m15Buffers[0].resize(16);
+    before_.stored.m15Buffers[0].resize(16);
     EXPECT_EQ(SaveFilled(5.0), 0);
 }
 
 TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
     before_.log.Settings().debugLog = true;
     ASSERT_EQ(SaveFilled(5.0, true), 0);
-    EXPECT_FALSE(before_.state.m15BuffersExist);
-    EXPECT_TRUE(before_.state.movingBuffers.empty());
+    EXPECT_FALSE(before_.stored.m15BuffersExist);
+    EXPECT_TRUE(before_.stored.movingBuffers.empty());
     EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
     EXPECT_THAT(before_.LogText(), HasSubstr("Nachtsummen speichern :"));
     EXPECT_THAT(before_.LogText(), HasSubstr("8,000"));
@@ -485,9 +488,9 @@ TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
 TEST_F(WindowBufferTest, BrokenBufferFileIsNotHalfRead) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
-    RestoreMovingAverageBuffers(after_.state, {true, 0});
+    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
-    EXPECT_EQ(after_.state.movingBuffers[0][359], -999.0);
+    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST(StateRecords, NightMirrorAndCounterLayouts) {
                                        {49, D(1.5)}}));
 
     BinaryWriter mirror;
-    EncodeMirrorRecord(mirror, MirrorSetting{true, 5, 1.0});
+    EncodeMirrorRecord(mirror, MirrorRecord{true, 5, 1.0});
     EXPECT_EQ(mirror.Data(), Golden(13, {{0, "\x01"}, {1, I(5)}, {5, D(1.0)}}));
 
     BinaryWriter counter;

@@ -97,14 +97,14 @@ TEST(DayMatchesTest, BitOfTheWeekday) {
 class ConvertByTableTest : public EngineFixture {
 protected:
     void SetTable(int t, std::vector<double> x, std::vector<double> y) {
-        ConversionTable& table = state_.tables.at(static_cast<std::size_t>(t));
+        ConversionTable& table = tables_.at(static_cast<std::size_t>(t));
         table.pointCount = static_cast<int>(x.size());
         for (std::size_t n = 0; n < x.size(); ++n) {
             table.x[n + 1] = x[n];
             table.y[n + 1] = y[n];
         }
     }
-    TableConversion Tables() { return {state_.tables, state_.log, state_.locale}; }
+    TableConversion Tables() { return {tables_, state_.log, state_.locale}; }
     double Convert(int t, double value, int mode = 0) {
         EXPECT_TRUE(ConvertByTable(Tables(), t, value, mode));
         return value;
@@ -168,7 +168,7 @@ TEST_F(ConvertByTableTest, FailsWithoutTouchingTheValue) {
 }
 
 TEST_F(ConvertByTableTest, PointCountBeyondTheTableStopsAtTheLastPoint) {
-    ConversionTable& table = state_.tables[1];
+    ConversionTable& table = tables_[1];
     table.pointCount = 500;
     for (int n = 1; n <= maxTablePoints; ++n) {
         table.x[static_cast<std::size_t>(n)] = n;

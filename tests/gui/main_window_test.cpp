@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
 #include "tests/gui/qt_application.h"
 
@@ -63,8 +64,9 @@ namespace {
 
 TEST_F(MainWindowTest, LiveDataWindowShowsTheGridAndFollowsIt) {
     engine_.State().grid.Resize(2, 7);
-    engine_.State().items[1].itemName = "Zulauf";
-    engine_.State().items[1].unit = "l/s";
+    ItemConfig& zulauf = ConfigurationTestAccess::Item(engine_.Config(), 1);
+    zulauf.itemName = "Zulauf";
+    zulauf.unit = "l/s";
     QAction* einzel = window_.findChild<QAction*>("Einzel1");
     ASSERT_NE(einzel, nullptr);
     einzel->trigger();

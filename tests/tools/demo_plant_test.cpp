@@ -61,7 +61,7 @@ protected:
         plant_ = std::move(plant).value();
     }
 
-    int Count() const { return state_.settings.itemCount; }
+    int Count() const { return settings_.itemCount; }
 
     bool Any(const std::function<bool(const ItemConfig&)>& feature) {
         for (int n = 1; n <= Count(); ++n) {
@@ -77,7 +77,7 @@ protected:
 
 TEST_F(DemoPlant, LoadsAtLeastTwentyItemsWithEveryFeatureTheDemoShows) {
     EXPECT_GE(Count(), 20);
-    EXPECT_TRUE(state_.settings.configValid);
+    EXPECT_TRUE(settings_.configValid);
     EXPECT_TRUE(Transcript().empty()) << Transcript().front();
     for (const std::string& line : LogLines()) {
         EXPECT_EQ(line.find("Fehler"), std::string::npos) << line;
@@ -95,12 +95,12 @@ TEST_F(DemoPlant, LoadsAtLeastTwentyItemsWithEveryFeatureTheDemoShows) {
         return i.mirror.mirrorOn && i.mirror.sourceItem >= 1 && i.mirror.sourceItem <= count;
     })) << "mirrored item";
     EXPECT_TRUE(Any([](const ItemConfig& i) { return i.Gleitend; })) << "moving average";
-    EXPECT_GT(state_.settings.movingBufferSize, 1);
+    EXPECT_GT(settings_.movingBufferSize, 1);
     EXPECT_TRUE(Any([](const ItemConfig& i) { return i.M15_berechnen && !i.IsDigital(); }))
         << "fifteen-minute values";
     EXPECT_TRUE(Any([this](const ItemConfig& i) {
         return i.Tabelle_benutzen > 0 &&
-               state_.tables[static_cast<std::size_t>(i.Tabelle_benutzen)].pointCount >= 2;
+               tables_[static_cast<std::size_t>(i.Tabelle_benutzen)].pointCount >= 2;
     })) << "table conversion with its table file";
     EXPECT_TRUE(Any([](const ItemConfig& i) {
         return i.valueConversion.conversionOn && !i.mirror.mirrorOn &&
@@ -124,8 +124,8 @@ TEST_F(DemoPlant, PlantsimServesEveryLinkedItemWithinItsLimitsAndNothingElse) {
         const auto sent = std::find_if(plant_.items.begin(), plant_.items.end(), [&](auto& s) {
             const auto& service = services[static_cast<std::size_t>(s.service - 1)];
             return SameName(s.name, item.serverItem) &&
-                   SameName(service.name, state_.settings.ddeService) &&
-                   SameName(service.topic, state_.settings.ddeTopic);
+                   SameName(service.name, settings_.ddeService) &&
+                   SameName(service.topic, settings_.ddeTopic);
         });
         ASSERT_NE(sent, plant_.items.end()) << "item " << n << " " << item.serverItem;
         const Range range = SentRange(*sent);

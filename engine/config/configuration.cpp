@@ -1,0 +1,75 @@
+// The configuration's writes from outside the loader: each is one moment of the program
+// (the start, the day change, a dialog, an item's link) that changes a setting.
+#include "engine/config/configuration.h"
+
+#include <algorithm>
+
+#include "engine/config/configuration_loader.h"
+#include "engine/config/settings_schema.h"
+#include "engine/model/program_files.h"
+#include "platform/ini_file.h"
+
+namespace tarvedde {
+
+void Configuration::BeginProgramStart(SourceKind kind) {
+    settings_.sourceKind = kind;
+    settings_.itemCount = std::min(settings_.itemCount, maxItems);
+    settings_.customDayChange = false;
+    settings_.customNewDay = false;
+    settings_.firstRun = false;
+}
+
+bool Configuration::ReadStartSettings() {
+    IniFile ini(host_.files, PathOf(kMainIniFile));
+    settings_.opcHost = schema::Read(ini, schema::kOpcHost);
+    settings_.opcServer = schema::Read(ini, schema::kOpcServer);
+    settings_.permanentMode = schema::Read(ini, schema::kPermanent);
+    settings_.formatPrecision = schema::Read(ini, schema::kFormatPR);
+    settings_.formatDecimals = schema::Read(ini, schema::kFormatNK);
+    settings_.firstRun = schema::Read(ini, schema::kFirstRun);
+    settings_.nullStart = schema::Read(ini, schema::kNullstart);
+    // The guard treats a missing AutoStart as off; the configuration load later as on.
+    settings_.autoStart = schema::Read(ini, schema::kAutoStart, false);
+    (void)schema::Write(ini, schema::kNullstart, false);
+    settings_.checkDead = schema::Read(ini, schema::kCheckTot);
+    (void)schema::Write(ini, schema::kCheckTot, settings_.checkDead);
+    settings_.varIniScaling = schema::Read(ini, schema::kVariniSkalierung);
+    return settings_.permanentMode;
+}
+
+void Configuration::ReadSavedDayKeys(IniFile& ini, const std::string& yesterday) {
+    (void)schema::Write(ini, schema::kOpcCloseCount, 5);
+    settings_.savedDay = schema::Read(ini, schema::kAktuTag, yesterday);
+    settings_.fifteenMinuteSpan = schema::Read(ini, schema::kM15Minutes);
+    (void)schema::Write(ini, schema::kM15Minutes, settings_.fifteenMinuteSpan);
+    settings_.maxReportSize = schema::Read(ini, schema::kMaxRTF);
+    (void)schema::Write(ini, schema::kMaxRTF, settings_.maxReportSize);
+    settings_.reportFontSize = schema::Read(ini, schema::kProtoFontsize);
+    (void)schema::Write(ini, schema::kProtoFontsize, settings_.reportFontSize);
+}
+
+void Configuration::RereadMaxOffTimeSwitches(const IniFile& ini) {
+    for (int n = 1; n <= settings_.itemCount; ++n) {
+        if (items_[n].IsDigital()) {
+            items_[n].MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
+        }
+    }
+}
+
+void Configuration::UpdateCycleInterval() {
+    config::SetCycleInterval(settings_);
+}
+
+void Configuration::SetLogFlags(const ItemLogFlagsArray& flags, int count) {
+    std::copy_n(flags.begin() + 1, count, logFlags_.begin() + 1);
+}
+
+void Configuration::UseRawDigitalValue(int n) {
+    ItemConfig& item = items_[n];
+    if (item.IsDigital()) {
+        item.calibrationSlope = 1.0;
+        item.calibrationIntercept = 0.0;
+    }
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,118 @@
+// The configuration: the general settings, the item model and the tables and lists the
+// settings files define, loaded by the configuration loader. Everyone else reads it
+// through the const accessors; the few writes from outside (the start's settings, the
+// day change's keys, the operator's number format and export switches, the set-up of a
+// digital item) go through the named methods below, so every writer can be found.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/model/dialog_item_lists.h"
+#include "engine/model/host.h"
+#include "engine/model/item_model.h"
+#include "engine/model/live_grid.h"
+#include "engine/model/main_window_model.h"
+#include "engine/model/program_files.h"
+#include "outputs/item_log_flags.h"
+#include "outputs/program_log.h"
+#include "platform/ini_file.h"
+#include "platform/locale.h"
+
+namespace tarvedde {
+
+using ProtocolOrder = std::array<int, maxItems + 1>;
+
+namespace config {
+struct LoadScope;
+}  // namespace config
+
+// What a configuration load writes outside the configuration: the records of
+// TARVEDDE.COF (the configuration the day is recorded with), the main window's item
+// list and the live grid's rows.
+struct LoadTargets {
+    PerItem<ConfigRecord>& records;
+    std::vector<ItemListRow>& itemList;
+    LiveGrid& grid;
+};
+
+class Configuration {
+public:
+    Configuration(Host& host, ProgramLog& log, const Locale& locale)
+        : host_(host), log_(log), locale_(locale) {}
+    Configuration(const Configuration&) = delete;
+    Configuration& operator=(const Configuration&) = delete;
+
+    const GeneralSettings& Settings() const { return settings_; }
+    const PerItem<ItemConfig>& Items() const { return items_; }
+    const ItemConfig& Item(int n) const { return items_[n]; }
+    const ConversionTables& Tables() const { return tables_; }
+    const ProtocolOrder& ItemProtocolOrder() const { return protocolOrder_; }
+    const ItemLogFlagsArray& LogFlags() const { return logFlags_; }
+    const DialogItemLists& DialogLists() const { return dialogLists_; }
+    // AQASYS parameter codes (AQASYSITEMS.TXT) and their names (AQASYSNAMES.TXT), in
+    // file order; empty: no AQASYS item is defined.
+    const std::vector<std::string>& AqasysCodes() const { return aqasysCodes_; }
+    const std::vector<std::string>& AqasysNames() const { return aqasysNames_; }
+    int AnalogViewerItems() const { return analogViewerItems_; }
+    int DigitalViewerItems() const { return digitalViewerItems_; }
+
+    // Directory of every file of the program, with the trailing separator.
+    const std::string& ProgramDir() const { return programDir_; }
+    std::string PathOf(std::string_view name) const { return programDir_ + std::string(name); }
+    void SetProgramDir(std::string dir) { programDir_ = std::move(dir); }
+
+    // The settings files into the model (see configuration_loader.h).
+    bool Load(const LoadTargets& targets);
+    void LoadItemOptions();
+    void BuildValueDelimiters();
+
+    // Main window creation: the source kind of the command line, a fresh day change.
+    void BeginProgramStart(SourceKind kind);
+    // The keys the start reads before the configuration load; returns Permanent.
+    bool ReadStartSettings();
+    void SwitchToRetrievalMode() { settings_.permanentMode = false; }
+    // AktuTag as `ini` (TARVEDDE.INI) holds it (`yesterday` when missing), with the
+    // report keys that are read with it; the file's OPC close count starts at 5.
+    void ReadSavedDayKeys(IniFile& ini, const std::string& yesterday);
+    void SetSavedDay(std::string day) { settings_.savedDay = std::move(day); }
+    void SetCustomNewDay(bool pending) { settings_.customNewDay = pending; }
+    void SetOpcCloseCount(int count) { settings_.opcCloseCount = count; }
+    // The live window's own reading of Itemcount, which the start's load relies on.
+    void SetItemCount(int count) { settings_.itemCount = count; }
+    void UpdateCycleInterval();
+    // The digital items' MaxAusZeit_anzeigen, read every cycle from `ini` (TARVEDDE.INI).
+    void RereadMaxOffTimeSwitches(const IniFile& ini);
+    // The live data window's number format.
+    void SetNumberFormat(int precision, int decimals) {
+        settings_.formatPrecision = precision;
+        settings_.formatDecimals = decimals;
+    }
+    // The logging dialog's export switches of items 1..count.
+    void SetLogFlags(const ItemLogFlagsArray& flags, int count);
+    // A digital item is acquired as 0/1: its calibration becomes 1 and 0 at its link.
+    void UseRawDigitalValue(int n);
+
+private:
+    friend struct ConfigurationTestAccess;
+    config::LoadScope Scope();
+
+    Host& host_;
+    ProgramLog& log_;
+    const Locale& locale_;
+    std::string programDir_;
+    GeneralSettings settings_;
+    PerItem<ItemConfig> items_{};
+    ConversionTables tables_{};
+    ProtocolOrder protocolOrder_{};
+    ItemLogFlagsArray logFlags_{};  // item 1..180, as ddeLogKonfig.tvw holds them
+    DialogItemLists dialogLists_;
+    std::vector<std::string> aqasysCodes_;
+    std::vector<std::string> aqasysNames_;
+    int analogViewerItems_ = 0;
+    int digitalViewerItems_ = 0;
+};
+
+}  // namespace tarvedde
