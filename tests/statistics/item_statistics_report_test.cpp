@@ -63,7 +63,7 @@ TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
     water_.SetProgramDir(kDir);
     water_.SetSettings({1, 2, 3.0});
     for (int n = 1; n <= 6; ++n) {
-        stats_[n] = {0, 50, 60, 55, false, 3, 0, 0, 0, 0};
+        stats_[n] = {0, 50, 60, 55, 3, 0, 0, 0, 0};
         items_[n].unit = "l/s";
     }
     ItemConfig& volume = items_[2];
@@ -76,7 +76,7 @@ TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
     Sample(2, 0.5, 7, 7, 59);  // held 10 s until the block: +5
     integration_.SetSum(2, 10000);
     items_[3].Integral = true;
-    items_[3].mirror = {true, 2, 0.0};
+    items_[3].mirror = {true, 2};
     items_[3].sumDivisor = 1000;
     stats_[3].sum = 250;
     items_[4].Differenz = items_[4].Fortlaufend_summieren = true;
@@ -93,7 +93,7 @@ TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
     items_[6].Grafiktyp = 2;
     items_[6].Fortlaufend_summieren = true;
     items_[6].counterReading = 100;
-    items_[7].mirror = {true, 0, 0.0};
+    items_[7].mirror = {true, 0};
     for (int item = 0; item <= 9; ++item) {
         Build(item);
     }
