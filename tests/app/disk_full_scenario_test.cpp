@@ -2,7 +2,8 @@
 // every write takes 5 bytes and fails), and has room again for the next cycle. Every day
 // and sample file must hold whole rows only, the log whole lines only, and no row of the
 // day may be lost without a trace: a row a file missed stands in the log, or the log says
-// how many of its lines it lost; and the log says when a file takes rows again.
+// how many of its lines it lost; and the log says when a file takes rows again. The state
+// files are as if nothing had happened.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -107,6 +108,9 @@ void ExpectWholeRowsOfEveryCycle(const std::string& name, const std::string& fil
 TEST(DiskFullScenario, EveryWriteOfACycleCutShortLeavesWholeRowsAndLinesAndTheLogTells) {
     const std::vector<Write> writes = DiskFullRun().CycleWrites();
     ASSERT_GE(writes.size(), 6u);
+    DiskFullRun unharmed;
+    unharmed.Do("advance 10s\nadvance 10s\n");
+    ASSERT_NE(unharmed.Text("TARVEDDE.COF"), "");
     const std::regex stamp(R"(\d\d\.\w{3}\.\d\d, \d\d:\d\d:\d\d > )");
     for (std::size_t k = 1; k <= writes.size(); ++k) {
         SCOPED_TRACE("disk full from write " + std::to_string(k) + " to " + writes[k - 1].path);
@@ -120,6 +124,11 @@ TEST(DiskFullScenario, EveryWriteOfACycleCutShortLeavesWholeRowsAndLinesAndTheLo
         for (const std::string& line : SplitLines(log)) {
             EXPECT_TRUE(line.empty() || !std::regex_search(line.begin() + 1, line.end(), stamp))
                 << line;
+        }
+        // The day stayed in memory: the next cycle's save brought every state file up to date.
+        for (const char* name : {"TARVEDDE.COF", "TARVEDDE_NACHT.TVW", "DIFFBUF.TVW",
+                                 "SPIEGELDATEN.TVW", "$clean", "AKTDAT.TVV"}) {
+            EXPECT_EQ(run.Text(name), unharmed.Text(name)) << name;
         }
         for (const std::string name : {"20240305.DAT", "20240305.SMP"}) {
             ExpectWholeRowsOfEveryCycle(name, run.Text(name), log);
