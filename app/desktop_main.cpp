@@ -50,6 +50,29 @@ std::unique_ptr<tarvedde::FdWatch> WatchTerminationSignals(tarvedde::EventLoop& 
     });
 }
 
+// The operator hears when the program log cannot be written and when it can again. The
+// message waits for the event loop, so no dialog opens in the middle of a cycle.
+class OperatorLogWatcher final : public tarvedde::LogFileWatcher {
+public:
+    explicit OperatorLogWatcher(tarvedde::Operator& person) : person_(person) {}
+    void LogFileFailed(const std::string& reason) override {
+        Tell(
+            "Das Programmprotokoll kann nicht geschrieben werden, seine Zeilen gehen "
+            "verloren !\r\n" +
+            reason);
+    }
+    void LogFileRecovered(int lostLines) override {
+        Tell("Das Programmprotokoll wird wieder geschrieben, " + std::to_string(lostLines) +
+             " Zeilen fehlen.");
+    }
+
+private:
+    void Tell(const std::string& text) {
+        QTimer::singleShot(0, [this, text] { person_.ShowMessage(text); });
+    }
+    tarvedde::Operator& person_;
+};
+
 int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) {
     using namespace tarvedde;
     QApplication application(argc, argv);
@@ -75,6 +98,8 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     options.sourceKind = kind.value();
     ClientSession session(Host{*files, *clock, loop, person, *shell, locks, &dde}, options);
     logSink.Attach(&session);
+    OperatorLogWatcher logWatcher(person);
+    session.Engine().Log().SetWatcher(&logWatcher);
     TarveddeMain& engine = session.Engine();
     if (!session.Create()) {
         return 0;

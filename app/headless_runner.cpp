@@ -88,14 +88,36 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Hos
           },
           Answer::No),
 #ifdef _WIN32
-      session_(Host{*files_, *clock_, *loop_, person_, *shell_, locks_, nullptr}, options) {
+      session_(Host{*files_, *clock_, *loop_, person_, shell_, locks_, nullptr}, options) {
     static_cast<void>(ddeDirectory);
 #else
       dde_(*loop_, ddeDirectory, logSink_.Function()),
-      session_(Host{*files_, *clock_, *loop_, person_, *shell_, locks_, &dde_}, options) {
+      session_(Host{*files_, *clock_, *loop_, person_, shell_, locks_, &dde_}, options) {
 #endif
     person_.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
     logSink_.Attach(&session_);
+    session_.Engine().Log().SetWatcher(&watcher_);
+}
+
+void HeadlessClient::StderrLogWatcher::LogFileFailed(const std::string& reason) {
+    everFailed_ = true;
+    std::cerr << "The program log cannot be written, its lines are lost until it can: " << reason
+              << std::endl;
+}
+
+void HeadlessClient::StderrLogWatcher::LogFileRecovered(int lostLines) {
+    std::cerr << "The program log is written again; " << lostLines << " lines were lost."
+              << std::endl;
+}
+
+// The guard's last log line says why: both marks found, or the question it answered.
+HeadlessExitStatus HeadlessClient::Create() {
+    if (session_.Create()) {
+        return kExitDone;
+    }
+    const auto& lines = Engine().Log().MessageList().Lines();
+    std::cerr << "Start abandoned: " << (lines.empty() ? std::string() : lines.back()) << std::endl;
+    return kExitStartAbandoned;
 }
 
 void HeadlessClient::RunUntilClosed() {
@@ -110,7 +132,7 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     const auto kind = ResolveSourceKind(commandLine, *files);
     if (!kind) {
         std::cerr << kind.error().message << '\n';
-        return 2;
+        return kExitUsage;
     }
     StartOptions options;
     options.programDir = commandLine.programDir;
@@ -124,17 +146,16 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     auto client = HeadlessClient::Create(options, "");
     if (!client) {
         std::cerr << client.error().message << '\n';
-        return 1;
+        return kExitCannotRun;
     }
-    TarveddeMain& main = client.value()->Engine();
-    if (!main.FormCreate()) {
-        return 0;
+    if (const HeadlessExitStatus created = client.value()->Create(); created != kExitDone) {
+        return created;
     }
     InstallSignalHandlers(client.value()->Loop());
-    main.FormShow();
+    client.value()->Engine().FormShow();
     client.value()->RunUntilClosed();
     signalLoop = nullptr;
-    return 0;
+    return client.value()->EndStatus();
 }
 
 }  // namespace tarvedde

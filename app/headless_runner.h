@@ -12,6 +12,8 @@
 
 #include "app/client_session.h"
 #include "app/command_line.h"
+#include "outputs/program_log.h"
+#include "platform/shell.h"
 #include "platform/unattended_operator.h"
 #ifdef _WIN32
 #include "platform/message_event_loop.h"
@@ -28,10 +30,19 @@ using HostEventLoop = MessageEventLoop;
 using HostEventLoop = PollEventLoop;
 #endif
 
+// The headless program's exit statuses, so that a service manager sees a failure.
+enum HeadlessExitStatus : int {
+    kExitDone = 0,            // closed, and every line of the program log was written
+    kExitCannotRun = 1,       // the event loop could not be made
+    kExitUsage = 2,           // wrong command line or installation file
+    kExitStartAbandoned = 3,  // the single-instance guard ended the start
+    kExitLogLost = 4,         // ran and closed, but lines of the program log were lost
+};
+
 class HeadlessClient {
 public:
-    // `ddeDirectory` empty: the default DDE directory; `lockDirectory` empty: the system's
-    // temporary directory. Fails only when the event loop cannot be created (out of
+    // `ddeDirectory` empty: the default DDE directory; `lockDirectory` empty: the user's
+    // runtime directory. Fails only when the event loop cannot be created (out of
     // descriptors).
     static Result<std::unique_ptr<HeadlessClient>> Create(const StartOptions& options,
                                                           const std::string& ddeDirectory,
@@ -48,8 +59,43 @@ public:
     // the window: while acquisition runs the close is refused and the stop countdown runs
     // out unanswered (8 s); the engine then quits the loop again, stopped.
     void RunUntilClosed();
+    // The window's creation, with the guard's verdict on stderr when the start is
+    // abandoned; kExitDone to go on.
+    HeadlessExitStatus Create();
+    // kExitLogLost when a log line could not be written at some time, else kExitDone.
+    HeadlessExitStatus EndStatus() const {
+        return watcher_.EverFailed() ? kExitLogLost : kExitDone;
+    }
 
 private:
+    // Nobody watches the log of a service: stderr (the journal) hears when it cannot be
+    // written, once, and again when it can.
+    class StderrLogWatcher final : public LogFileWatcher {
+    public:
+        void LogFileFailed(const std::string& reason) override;
+        void LogFileRecovered(int lostLines) override;
+        bool EverFailed() const { return everFailed_; }
+
+    private:
+        bool everFailed_ = false;
+    };
+    // The guard's end of the process becomes Create's status, so the reason reaches
+    // stderr and the status the service manager.
+    class GuardShell final : public Shell {
+    public:
+        explicit GuardShell(std::unique_ptr<Shell> system) : system_(std::move(system)) {}
+        bool StartProgram(const std::string& program,
+                          const std::vector<std::string>& args) override {
+            return system_->StartProgram(program, args);
+        }
+        void TerminateProcess(int) override { terminated_ = true; }
+        bool Terminated() const { return terminated_; }
+
+    private:
+        std::unique_ptr<Shell> system_;
+        bool terminated_ = false;
+    };
+
     HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<HostEventLoop> loop,
                    const StartOptions& options, const std::string& ddeDirectory,
                    const std::string& lockDirectory);
@@ -58,7 +104,8 @@ private:
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<HostEventLoop> loop_;
     std::unique_ptr<FileSystem> files_;
-    std::unique_ptr<Shell> shell_;
+    GuardShell shell_;
+    StderrLogWatcher watcher_;
     SystemInstanceLocks locks_;
     UnattendedOperator person_;
 #ifndef _WIN32

@@ -66,7 +66,8 @@ private:
 
 ScenarioRunner::ScenarioRunner(ScenarioOptions options)
     : options_(std::move(options)),
-      files_(MakeRealFileSystem()),
+      realFiles_(options_.files == nullptr ? MakeRealFileSystem() : nullptr),
+      files_(options_.files == nullptr ? realFiles_.get() : options_.files),
       endingShell_(std::make_unique<EndingShell>(shell_, loop_)),
       host_{*files_, clock_, loop_, person_, *endingShell_, locks_, nullptr} {
     options_.programDir = WithTrailingSeparator(options_.programDir);

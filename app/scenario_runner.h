@@ -31,6 +31,8 @@ inline constexpr char kOperatorTranscriptFile[] = "operator.txt";
 struct ScenarioOptions {
     // A trailing separator is added when missing.
     std::string programDir;
+    // Not owned; null: the real file system. A test puts a failing one underneath.
+    FileSystem* files = nullptr;
 };
 
 class ScenarioRunner {
@@ -89,7 +91,8 @@ private:
     void RecordTranscriptLine(const std::string& line);
 
     ScenarioOptions options_;
-    std::unique_ptr<FileSystem> files_;
+    std::unique_ptr<FileSystem> realFiles_;
+    FileSystem* files_;
     VirtualClock clock_;
     VirtualEventLoop loop_{clock_};
     ScenarioOperator person_;

@@ -32,3 +32,21 @@ void BM_IniReadKeys(benchmark::State& state) {
 BENCHMARK(BM_IniReadKeys);
 
 }  // namespace
+
+// A 10 MB settings file (a hostile or neglected one): the engine opens an IniFile per
+// task and reads a few keys from it, so each opening must not parse the whole file again.
+void BM_IniOpenLargeFileAndReadAKey(benchmark::State& state) {
+    std::string text = "[DDE]\r\nItemcount=2\r\n";
+    for (int n = 0; text.size() < 10'000'000; ++n) {
+        text += n % 1000 == 0 ? "[Abschnitt" + std::to_string(n) + "]\r\n"
+                              : "Schluessel" + std::to_string(n) + "=Wert " + std::to_string(n) +
+                                    " ein wenig Text\r\n";
+    }
+    tarvedde::MemoryFileSystem files;
+    (void)files.WriteAll("/plant/TARVEDDE.INI", text, false);
+    for (auto _ : state) {
+        const tarvedde::IniFile ini(files, "/plant/TARVEDDE.INI");
+        benchmark::DoNotOptimize(ini.ReadInteger("DDE", "Itemcount", 0));
+    }
+}
+BENCHMARK(BM_IniOpenLargeFileAndReadAKey)->Unit(benchmark::kMillisecond);

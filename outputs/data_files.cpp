@@ -4,6 +4,7 @@
 
 #include "platform/date_time.h"
 #include "platform/number_format.h"
+#include "platform/path_names.h"
 #include "platform/text_encoding.h"
 #include "platform/text_file.h"
 
@@ -50,17 +51,25 @@ std::vector<std::string> DayDataRows(const GridTexts& grid, const CycleRecord& c
 }
 
 // Appending creates a file deleted during the day again, so the rest of the day is
-// kept. A failure counts as failed opening when the file is not there afterwards.
+// kept. A failure counts as failed opening when the file is not there afterwards. The
+// rows a failure loses go to the log, which may still take them (another disk, or freed
+// space), and the first rows that land again end the gap in the log.
 void AppendRows(DayFiles& dayFiles, const std::string& path, const std::vector<std::string>& rows,
                 const char* writeFailure, const char* openFailure) {
     FileSystem& files = dayFiles.Files();
-    if (path.empty()) {
-        dayFiles.Log().WriteLog(openFailure);
+    ProgramLog& log = dayFiles.Log();
+    const std::string name = FileNameOf(path);
+    if (!path.empty() && AppendLines(files, path, rows)) {
+        if (dayFiles.NoteAppend(path, true)) {
+            log.WriteLog(name + " wird wieder geschrieben.");
+        }
         return;
     }
-    if (!AppendLines(files, path, rows)) {
-        dayFiles.Log().WriteLog(files.Exists(path) ? writeFailure : openFailure);
+    log.WriteLog(!path.empty() && files.Exists(path) ? writeFailure : openFailure);
+    for (const std::string& row : rows) {
+        log.WriteLog("Nicht gespeichert in " + name + " : " + row);
     }
+    dayFiles.NoteAppend(path, false);
 }
 
 void WriteSampleRow(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord& cycle,

@@ -104,6 +104,14 @@ std::string HeaderNumberText(double value) {
 DayFiles::DayFiles(FileSystem& files, ProgramLog& log, const Locale& locale)
     : files_(files), log_(log), locale_(locale) {}
 
+bool DayFiles::NoteAppend(const std::string& path, bool written) {
+    if (!written) {
+        failingAppends_.insert(path);
+        return false;
+    }
+    return failingAppends_.erase(path) != 0;
+}
+
 std::string& DayFiles::BoundPath(char kind) {
     switch (kind) {
         case 'D':

@@ -8,6 +8,7 @@
 // reported through the return value.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,10 @@ public:
     const std::string& RememberedName() const { return rememberedName_; }
     const std::string& RememberedPattern() const { return rememberedPattern_; }
 
+    // Which files' rows failed to append: the first row that lands again is worth a line
+    // in the log. NoteAppend gives true for that first row.
+    bool NoteAppend(const std::string& path, bool written);
+
     FileSystem& Files() { return files_; }
     ProgramLog& Log() { return log_; }
     std::string PathOf(const std::string& name) const { return programDir_ + name; }
@@ -129,6 +134,7 @@ private:
     std::string viewerPath_;
     std::string rememberedName_;
     std::string rememberedPattern_;
+    std::set<std::string> failingAppends_;
 };
 
 }  // namespace tarvedde

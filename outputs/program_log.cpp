@@ -1,5 +1,7 @@
 #include "outputs/program_log.h"
 
+#include <utility>
+
 #include "platform/date_time.h"
 #include "platform/text_encoding.h"
 #include "platform/text_file.h"
@@ -37,7 +39,27 @@ std::string ProgramLog::PathOf(std::string_view fileName) const {
 }
 
 bool ProgramLog::AppendToLogAll(const std::string& line) {
-    return AppendLine(files_, PathOf(kLogAllFile), line).ok();
+    if (lostLines_ == 0) {
+        const Status written = AppendLine(files_, PathOf(kLogAllFile), line);
+        if (!written) {
+            lostLines_ = 1;
+            if (watcher_ != nullptr) {
+                watcher_->LogFileFailed(written.error().message);
+            }
+        }
+        return written.ok();
+    }
+    const std::string gap = Stamp() + "Protokoll war nicht beschreibbar, " +
+                            std::to_string(lostLines_) + " Zeilen fehlen.";
+    if (!AppendLines(files_, PathOf(kLogAllFile), {gap, line})) {
+        ++lostLines_;
+        return false;
+    }
+    const int lost = std::exchange(lostLines_, 0);
+    if (watcher_ != nullptr) {
+        watcher_->LogFileRecovered(lost);
+    }
+    return true;
 }
 
 bool ProgramLog::WriteLog(std::string_view text) {

@@ -2,7 +2,8 @@
 // open/append/close, so another program may read or copy the file between two lines;
 // the message list keeps the recent lines and moves older ones to _TARVEDDE_LOG.TXT.
 // A log file that cannot be written never stops the caller: the operations report it
-// with their return value and go on.
+// with their return value and go on; the first line that lands again is preceded by one
+// that counts the lines lost.
 #pragma once
 
 #include <string>
@@ -30,6 +31,15 @@ inline constexpr char kMessageHistoryFile[] = "_TARVEDDE_LOG.TXT";
 inline constexpr char kStatisticsInfoFile[] = "DDE-Info.TXT";
 inline constexpr char kRawDataFile[] = "_ROH_LOG.TXT";
 
+// Told when _DDE_OPC_LOGALL.TXT stops taking lines and when it takes them again, so the
+// program can tell someone: the headless program its stderr, the desktop its operator.
+class LogFileWatcher {
+public:
+    virtual ~LogFileWatcher() = default;
+    virtual void LogFileFailed(const std::string& reason) = 0;
+    virtual void LogFileRecovered(int lostLines) = 0;
+};
+
 class ProgramLog {
 public:
     ProgramLog(FileSystem& files, const Clock& clock, const Locale& locale);
@@ -37,6 +47,9 @@ public:
     // Directory of every log file, with the trailing separator.
     void SetProgramDir(std::string programDir) { programDir_ = std::move(programDir); }
     const std::string& ProgramDir() const { return programDir_; }
+
+    // Not owned; null: nobody is told.
+    void SetWatcher(LogFileWatcher* watcher) { watcher_ = watcher; }
 
     LogSettings& Settings() { return settings_; }
     const LogSettings& Settings() const { return settings_; }
@@ -84,6 +97,8 @@ private:
     LinesModel messageList_;
     LinesModel statisticsInfo_;
     LinesModel statisticsSnapshot_;
+    LogFileWatcher* watcher_ = nullptr;
+    int lostLines_ = 0;  // since the log file last took a line
 };
 
 }  // namespace tarvedde

@@ -31,7 +31,9 @@ public:
     virtual Result<std::string> ReadAll(const std::string& path) const = 0;
     // Creates or truncates, then writes; with `durable` the data reach the disk before return.
     virtual Status WriteAll(const std::string& path, std::string_view bytes, bool durable) = 0;
-    // Creates the file when missing; never truncates.
+    // Creates the file when missing; never truncates. Lands whole or not at all: a write
+    // cut short (disk full) is cut off again, so the file keeps its old bytes (a file the
+    // call created stays, empty).
     virtual Status Append(const std::string& path, std::string_view bytes) = 0;
     // A missing file is a failure; callers that do not care ignore the status.
     virtual Status Remove(const std::string& path) = 0;

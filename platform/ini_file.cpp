@@ -39,6 +39,42 @@ private:
     }
 };
 
+// The parsed files of the process, one per file system and path. A document is taken
+// only for the very same bytes, so a file system that reuses an address or a stamp can
+// never be served another file's content.
+class SharedDocuments {
+public:
+    static std::shared_ptr<const IniDocument> For(const FileSystem& fs, const std::string& path,
+                                                  std::string bytes) {
+        {
+            const std::lock_guard lock(Mutex());
+            const auto it = Documents().find({&fs, path});
+            if (it != Documents().end() && it->second->bytes() == bytes) {
+                return it->second;
+            }
+        }
+        auto document = std::make_shared<const IniDocument>(std::move(bytes));
+        const std::lock_guard lock(Mutex());
+        Documents()[{&fs, path}] = document;
+        return document;
+    }
+    static std::shared_ptr<const IniDocument> Empty() {
+        static const auto empty = std::make_shared<const IniDocument>();
+        return empty;
+    }
+
+private:
+    using Key = std::pair<const FileSystem*, std::string>;
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::map<Key, std::shared_ptr<const IniDocument>>& Documents() {
+        static std::map<Key, std::shared_ptr<const IniDocument>> documents;
+        return documents;
+    }
+};
+
 bool IsValidSection(std::string_view name) {
     return name.find_first_of("\r\n]") == std::string_view::npos;
 }
@@ -92,7 +128,7 @@ std::optional<int> ParseIniInteger(std::string_view text) {
 }
 
 IniFile::IniFile(FileSystem& fs, std::string path, bool durable)
-    : fs_(fs), path_(std::move(path)), durable_(durable) {}
+    : fs_(fs), path_(std::move(path)), durable_(durable), document_(SharedDocuments::Empty()) {}
 
 Error IniFile::Failure(const std::string& what) const {
     return Error{"INI " + path_ + ": " + what};
@@ -102,7 +138,7 @@ Status IniFile::Refresh() const {
     const std::uint64_t generation = WriteCounts::Get(fs_, path_);
     auto stamp = fs_.Stamp(path_);
     if (!stamp) {
-        document_ = IniDocument();
+        document_ = SharedDocuments::Empty();
         stamp_.reset();
         if (fs_.Exists(path_)) {
             return stamp.error();
@@ -114,11 +150,11 @@ Status IniFile::Refresh() const {
     }
     auto bytes = fs_.ReadAll(path_);
     if (!bytes) {
-        document_ = IniDocument();
+        document_ = SharedDocuments::Empty();
         stamp_.reset();
         return bytes.error();
     }
-    document_ = IniDocument(std::move(bytes).value());
+    document_ = SharedDocuments::For(fs_, path_, std::move(bytes).value());
     stamp_ = stamp.value();
     generation_ = generation;
     return Status::Ok();
@@ -126,11 +162,11 @@ Status IniFile::Refresh() const {
 
 const IniDocument& IniFile::Document() const {
     (void)Refresh();  // an unreadable file reads as empty
-    return document_;
+    return *document_;
 }
 
 Status IniFile::Store(std::string bytes) {
-    if (bytes == document_.bytes() && stamp_) {
+    if (bytes == document_->bytes() && stamp_) {
         return Status::Ok();  // the loader writes back what it read; spare the disk
     }
     const Status written = WriteFileAtomic(fs_, path_, bytes, durable_);
@@ -140,7 +176,7 @@ Status IniFile::Store(std::string bytes) {
         return written;
     }
     auto stamp = fs_.Stamp(path_);
-    document_ = IniDocument(std::move(bytes));
+    document_ = SharedDocuments::For(fs_, path_, std::move(bytes));
     stamp_.reset();
     if (stamp) {
         stamp_ = stamp.value();
@@ -218,7 +254,7 @@ Status IniFile::WriteString(std::string_view section, std::string_view key,
     if (Status status = Refresh(); !status) {
         return status;
     }
-    return Store(document_.WithValue(sectionName, keyName, bytes));
+    return Store(document_->WithValue(sectionName, keyName, bytes));
 }
 
 Status IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -233,7 +269,7 @@ Status IniFile::EraseSection(std::string_view section) {
     if (Status status = Refresh(); !status) {
         return status;
     }
-    std::optional<std::string> bytes = document_.WithoutSection(Utf8ToCp1252(section));
+    std::optional<std::string> bytes = document_->WithoutSection(Utf8ToCp1252(section));
     return bytes ? Store(std::move(*bytes)) : Status::Ok();
 }
 
@@ -242,7 +278,7 @@ Status IniFile::DeleteKey(std::string_view section, std::string_view key) {
         return status;
     }
     std::optional<std::string> bytes =
-        document_.WithoutKey(Utf8ToCp1252(section), Utf8ToCp1252(key));
+        document_->WithoutKey(Utf8ToCp1252(section), Utf8ToCp1252(key));
     return bytes ? Store(std::move(*bytes)) : Status::Ok();
 }
 

@@ -10,7 +10,9 @@
 // when they keep size and modification time (file times tick in milliseconds); an
 // outside program's same-size edit within one tick of the previous change can be missed
 // until the next change. Each write re-parses the file: fine for settings and counters,
-// not meant for hundreds of changed keys per second.
+// not meant for hundreds of changed keys per second. The parsed form is shared by every
+// IniFile of the process on the same file with the same bytes, so a large file is read
+// again when it changed but parsed once, not once per IniFile or per write of another.
 //
 // Guarantees: every write goes to the file at once, through a temporary file and a
 // rename, so a crash leaves the old or the new file, never half of one. A write changes
@@ -20,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,7 +89,7 @@ private:
     FileSystem& fs_;
     std::string path_;
     bool durable_;
-    mutable IniDocument document_;
+    mutable std::shared_ptr<const IniDocument> document_;
     mutable std::optional<FileStamp> stamp_;  // of the cached content; none: reread
     mutable std::uint64_t generation_ = 0;    // of the in-process write counter
 };

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace tarvedde {
@@ -74,8 +75,18 @@ std::string InstanceLock::LockFilePath(const std::string& directory, const std::
     return directory + "/" + fileName;
 }
 
+// In a shared directory anyone could hold the lock first and so stop or mislead our start.
 InstanceLock InstanceLock::Acquire(const std::string& name) {
-    return AcquireIn(TemporaryDirectory(), name);
+    auto directory = UserRuntimeDirectory();
+    if (!directory) {
+        InstanceLock lock;
+        lock.path_ =
+            LockFilePath(TemporaryDirectory() + "/tarvedde-" + std::to_string(getuid()), name);
+        lock.errorMessage_ =
+            "Sperrdatei " + lock.path_ + " nicht anzulegen: " + directory.error().message;
+        return lock;
+    }
+    return AcquireIn(directory.value(), name);
 }
 
 InstanceLock InstanceLock::AcquireIn(const std::string& directory, const std::string& name) {

@@ -1,8 +1,11 @@
 // The single-instance lock: a system-wide named lock that tells whether another holder
 // already had it, as the Windows program learns from CreateMutex + ERROR_ALREADY_EXISTS.
 //
-// On Linux it is an flock on "<tmp>/tarvedde-instance-<name>.lock", where <tmp> is
-// $TMPDIR or /tmp and <name> keeps only [A-Za-z0-9._-] (anything else becomes '_').
+// On Linux it is an flock on "<dir>/tarvedde-instance-<name>.lock", where <dir> is the
+// user's runtime directory (UserRuntimeDirectory: $XDG_RUNTIME_DIR, else a private
+// "$TMPDIR/tarvedde-<uid>"), so no other user can hold it, and <name> keeps only
+// [A-Za-z0-9._-] (anything else becomes '_'). Without a private directory the lock
+// reports "did not exist" with a message.
 // The kernel drops the lock when the holder ends or dies, so a crash leaves no stale
 // lock; the file itself stays (removing it would let two holders lock different files).
 // A second holder does not wait and does not fail: it learns ExistedAlready() and owns
@@ -21,7 +24,7 @@ namespace tarvedde {
 class InstanceLock {
 public:
     static InstanceLock Acquire(const std::string& name);
-    // The same in an explicit directory instead of the system temporary directory.
+    // The same in an explicit directory instead of the user's runtime directory.
     static InstanceLock AcquireIn(const std::string& directory, const std::string& name);
     static std::string LockFilePath(const std::string& directory, const std::string& name);
     // $TMPDIR when set and not empty, else /tmp; the user's temporary directory on Windows.

@@ -25,7 +25,8 @@ public:
     virtual std::unique_ptr<InstanceLockShare> Acquire(const std::string& name) = 0;
 };
 
-// flock files in `directory`; empty: the system's temporary directory.
+// flock files in `directory`; empty: the user's runtime directory (named mutexes on
+// Windows).
 class SystemInstanceLocks final : public InstanceLocks {
 public:
     explicit SystemInstanceLocks(std::string directory = "") : directory_(std::move(directory)) {}

@@ -1,5 +1,7 @@
 #include "platform/memory_file_system.h"
 
+#include <algorithm>
+
 namespace tarvedde {
 namespace {
 
@@ -19,6 +21,21 @@ std::string StripTrailingSlash(std::string path) {
 
 void MemoryFileSystem::FailNthOperation(int n) {
     failAt_ = operationCount_ + n;
+}
+
+void MemoryFileSystem::FillDiskAtWrite(int n, std::size_t bytes) {
+    writesUntilFull_ = n;
+    bytesPerWriteWhenFull_ = bytes;
+}
+
+std::size_t MemoryFileSystem::WritableBytes(std::size_t others, std::size_t wanted) {
+    std::size_t writable = capacity_ > others ? capacity_ - others : 0;
+    if (writesUntilFull_ > 1) {
+        --writesUntilFull_;
+    } else if (writesUntilFull_ == 1) {
+        writable = std::min(writable, bytesPerWriteWhenFull_);
+    }
+    return std::min(writable, wanted);
 }
 
 bool MemoryFileSystem::ShouldFail(FileOp op, const std::string& path) const {
@@ -73,13 +90,13 @@ Status MemoryFileSystem::WriteAll(const std::string& path, std::string_view byte
     }
     const auto it = files_.find(path);
     const std::size_t others = TotalBytes() - (it == files_.end() ? 0 : it->second.bytes.size());
+    const std::size_t writable = WritableBytes(others, bytes.size());
     Entry& entry = files_[path];
     entry.version = nextVersion_++;
-    if (others + bytes.size() > capacity_) {
-        entry.bytes.assign(bytes.substr(0, capacity_ > others ? capacity_ - others : 0));
+    entry.bytes.assign(bytes.substr(0, writable));
+    if (writable < bytes.size()) {
         return Error{"write " + path + ": No space left on device"};
     }
-    entry.bytes.assign(bytes);
     return Status::Ok();
 }
 
@@ -87,11 +104,11 @@ Status MemoryFileSystem::Append(const std::string& path, std::string_view bytes)
     if (ShouldFail(FileOp::Append, path)) {
         return Error{"write " + path + ": injected failure"};
     }
-    const std::size_t total = TotalBytes();
+    const std::size_t writable = WritableBytes(TotalBytes(), bytes.size());
     Entry& entry = files_[path];
     entry.version = nextVersion_++;
-    if (total + bytes.size() > capacity_) {
-        entry.bytes.append(bytes.substr(0, capacity_ > total ? capacity_ - total : 0));
+    // The bytes that made it are cut off again, as the real file systems do.
+    if (writable < bytes.size()) {
         return Error{"write " + path + ": No space left on device"};
     }
     entry.bytes.append(bytes);

@@ -22,6 +22,10 @@ public:
     void FailNthOperation(int n);
     // Writes and appends stop at `bytes` total file content and then fail, as on a full disk.
     void SetCapacity(std::size_t bytes) { capacity_ = bytes; }
+    // From the n-th (1-based) write or append from now on, each takes only its first
+    // `bytes` bytes and fails, as on a disk that filled up, until FreeDisk.
+    void FillDiskAtWrite(int n, std::size_t bytes);
+    void FreeDisk() { writesUntilFull_ = 0; }
     int OperationCount() const { return operationCount_; }
 
     bool Exists(const std::string& path) const override;
@@ -44,6 +48,8 @@ private:
 
     bool ShouldFail(FileOp op, const std::string& path) const;
     std::size_t TotalBytes() const;
+    // How many of `wanted` bytes a write may put down before it stops.
+    std::size_t WritableBytes(std::size_t others, std::size_t wanted);
 
     std::map<std::string, Entry> files_;
     std::set<std::string> directories_;
@@ -52,6 +58,8 @@ private:
     std::int64_t nextVersion_ = 1;
     mutable int operationCount_ = 0;
     mutable int failAt_ = 0;
+    int writesUntilFull_ = 0;  // 1: full already
+    std::size_t bytesPerWriteWhenFull_ = 0;
 };
 
 }  // namespace tarvedde

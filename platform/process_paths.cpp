@@ -1,5 +1,6 @@
 #include "platform/process_paths.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -33,6 +34,32 @@ Result<std::string> MakeTemporaryDirectory(const std::string& prefix) {
         return Error{"cannot create a directory " + pattern + ": " + std::strerror(errno)};
     }
     return pattern;
+}
+
+Result<std::string> PreparePrivateDirectory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        return Error{"directory " + path + ": " + std::strerror(errno)};
+    }
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return Error{"directory " + path + ": " + std::strerror(errno)};
+    }
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid() || (info.st_mode & 077) != 0) {
+        return Error{"directory " + path +
+                     " is not a directory of this user closed to group and others"};
+    }
+    return path;
+}
+
+Result<std::string> UserRuntimeDirectory() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && runtime[0] != '\0') {
+        if (auto directory = PreparePrivateDirectory(runtime)) {
+            return directory;
+        }
+    }
+    return PreparePrivateDirectory(TemporaryDirectory() + "/tarvedde-" +
+                                   std::to_string(::getuid()));
 }
 
 }  // namespace tarvedde

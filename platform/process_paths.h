@@ -21,4 +21,15 @@ std::string TemporaryDirectory();
 // trailing separator.
 Result<std::string> MakeTemporaryDirectory(const std::string& prefix);
 
+#ifndef _WIN32
+// A directory only this user may use: made with mode 0700 when missing; refused when it
+// is no directory (a symbolic link counts as none), belongs to another user, or grants
+// group or others any permission, since whoever may enter it could squat or swap what
+// lies there. The path as given.
+Result<std::string> PreparePrivateDirectory(const std::string& path);
+// The user's runtime directory: $XDG_RUNTIME_DIR when it is set and private, else
+// TemporaryDirectory() + "/tarvedde-<uid>", made private when missing.
+Result<std::string> UserRuntimeDirectory();
+#endif
+
 }  // namespace tarvedde

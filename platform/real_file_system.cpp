@@ -105,13 +105,22 @@ public:
         return Status::Ok();
     }
 
+    // A full disk may take part of the bytes: they are cut off again, so a later append
+    // never glues a new line to a fragment.
     Status Append(const std::string& path, std::string_view bytes) override {
         FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
         if (fd.get() < 0) {
             return SystemError("open", path);
         }
+        struct stat before {};
+        if (::fstat(fd.get(), &before) != 0) {
+            return SystemError("stat", path);
+        }
         if (!WriteFully(fd.get(), bytes)) {
-            return SystemError("write", path);
+            Error failure = SystemError("write", path);
+            while (::ftruncate(fd.get(), before.st_size) != 0 && errno == EINTR) {
+            }
+            return failure;
         }
         if (!fd.Close()) {
             return SystemError("close", path);

@@ -119,13 +119,27 @@ public:
     }
 
     // Append-only access puts every write at the end, even when another program appends too.
+    // A full disk may take part of the bytes: a second handle cuts them off again, as the
+    // append-only one cannot move the end of the file.
     Status Append(const std::string& path, std::string_view bytes) override {
-        FileHandle file(Open(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS));
+        FileHandle file(
+            Open(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, OPEN_ALWAYS));
         if (!file.valid()) {
             return SystemError("open", path);
         }
+        LARGE_INTEGER before{};
+        if (!GetFileSizeEx(file.get(), &before)) {
+            return SystemError("size", path);
+        }
         if (!WriteFully(file.get(), bytes)) {
-            return SystemError("write", path);
+            Error failure = SystemError("write", path);
+            FileHandle cut(Open(path, FILE_WRITE_DATA, OPEN_EXISTING));
+            FILE_END_OF_FILE_INFO end{};
+            end.EndOfFile = before;
+            if (cut.valid()) {
+                SetFileInformationByHandle(cut.get(), FileEndOfFileInfo, &end, sizeof end);
+            }
+            return failure;
         }
         if (!file.Close()) {
             return SystemError("close", path);

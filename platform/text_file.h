@@ -15,7 +15,7 @@
 namespace tarvedde {
 
 // Appends the line and CR LF; creates the file when missing. A CR or LF inside the line
-// is written as it is. A failed append may leave part of the line (disk full).
+// is written as it is. A failed append leaves the file as it was.
 Status AppendLine(FileSystem& fs, const std::string& path, std::string_view utf8Line);
 
 // All lines in one append (no lines: only creates the file when missing).

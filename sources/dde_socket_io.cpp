@@ -3,7 +3,6 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -11,6 +10,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/process_paths.h"
 
 namespace tarvedde {
 namespace {
@@ -39,17 +40,10 @@ std::string Errno(const std::string& what) {
 }  // namespace
 
 Result<std::string> PrepareDdeDirectory(const std::string& explicitDirectory) {
-    std::string dir = explicitDirectory.empty() ? DefaultDirectory() : explicitDirectory;
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-        return Error{Errno("DDE directory " + dir)};
-    }
-    struct stat info {};
-    if (lstat(dir.c_str(), &info) != 0) {
-        return Error{Errno("DDE directory " + dir)};
-    }
-    if (!S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 022) != 0) {
-        return Error{"DDE directory " + dir +
-                     " is not a directory of this user closed to group and others"};
+    const std::string dir = explicitDirectory.empty() ? DefaultDirectory() : explicitDirectory;
+    auto prepared = PreparePrivateDirectory(dir);
+    if (!prepared) {
+        return Error{"DDE " + prepared.error().message};
     }
     return dir;
 }

@@ -16,7 +16,7 @@ using DdeLogSink = std::function<void(const std::string&)>;
 
 // `explicitDirectory` when given, else $TARVEDDE_DDE_DIR, else $XDG_RUNTIME_DIR/tarvedde-dde,
 // else /tmp/tarvedde-dde-<uid>. Creates the last component with mode 0700 when missing;
-// fails for one that is not a directory of ours or that group or others may write.
+// fails for one that is not a directory of ours or that grants group or others anything.
 Result<std::string> PrepareDdeDirectory(const std::string& explicitDirectory);
 
 // The socket path of a service: letters upper-cased (names compare without case), every

@@ -7,6 +7,7 @@ root="$1"
 build="$2"
 work="$(mktemp -d)"
 export TMPDIR="$work/tmp"  # a private single-instance lock for this test
+unset XDG_RUNTIME_DIR
 mkdir -p "$TMPDIR"
 demo="$work/demo"
 log="$demo/_DDE_OPC_LOGALL.TXT"

@@ -160,6 +160,7 @@ protected:
         }
         // A private lock directory and socket directory: other tests run beside this one.
         setenv("TMPDIR", (root_.Path() + "tmp").c_str(), 1);
+        unsetenv("XDG_RUNTIME_DIR");
         setenv("TARVEDDE_DDE_DIR", (root_.Path() + "dde").c_str(), 1);
         if (FILE* out = std::freopen(outputPath.c_str(), "a", stderr)) {
             dup2(fileno(out), STDOUT_FILENO);

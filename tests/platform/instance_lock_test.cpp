@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace tarvedde {
@@ -134,6 +136,64 @@ TEST(InstanceLockPath, NameKeepsOnlyPortableCharacters) {
     EXPECT_EQ(InstanceLock::LockFilePath("/tmp", "Global\\Tarve wasser/ü-1.0_x"),
               "/tmp/tarvedde-instance-Global_Tarve_wasser___-1.0_x.lock");
     EXPECT_EQ(InstanceLock::LockFilePath("/var/tmp/", "a"), "/var/tmp/tarvedde-instance-a.lock");
+}
+
+// Sets an environment variable for the scope; unset when `value` is null.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* saved = std::getenv(name);
+        saved_ = saved != nullptr ? std::optional<std::string>(saved) : std::nullopt;
+        Set(value);
+    }
+    ~ScopedEnv() { Set(saved_ ? saved_->c_str() : nullptr); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    void Set(const char* value) const {
+        if (value != nullptr) {
+            setenv(name_, value, 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+// The shared temporary directory lets anyone hold the lock first; the lock lives where
+// only the user may create files, and a place someone else prepared is refused.
+TEST_F(InstanceLockTest, LivesInAPrivateDirectoryOfTheUser) {
+    const std::string runtime = directory_ + "/run";
+    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
+    {
+        ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.c_str());
+        EXPECT_EQ(InstanceLock::Acquire("tarvedde").Path(),
+                  runtime + "/tarvedde-instance-tarvedde.lock");
+    }
+    ScopedEnv tmp("TMPDIR", directory_.c_str());
+    const std::string own = directory_ + "/tarvedde-" + std::to_string(getuid());
+    for (const char* xdg : {static_cast<const char*>(nullptr), "", "/nonexistent/run"}) {
+        ScopedEnv unset("XDG_RUNTIME_DIR", xdg);
+        InstanceLock lock = InstanceLock::Acquire("tarvedde");
+        EXPECT_EQ(lock.Path(), own + "/tarvedde-instance-tarvedde.lock");
+        EXPECT_TRUE(lock.Owns());
+        struct stat info {};
+        ASSERT_EQ(lstat(own.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u);
+    }
+    ScopedEnv unset("XDG_RUNTIME_DIR", nullptr);
+    for (const mode_t squatted : {0777u, 0755u, 0710u}) {
+        chmod(own.c_str(), squatted);
+        InstanceLock lock = InstanceLock::Acquire("tarvedde");
+        EXPECT_FALSE(lock.Owns()) << std::oct << squatted;
+        EXPECT_NE(lock.ErrorMessage().find("closed to group and others"), std::string::npos)
+            << lock.ErrorMessage();
+    }
+    std::filesystem::remove_all(own);
+    ASSERT_EQ(symlink(runtime.c_str(), own.c_str()), 0);
+    EXPECT_FALSE(InstanceLock::Acquire("tarvedde").Owns());
 }
 
 TEST(InstanceLockPath, TemporaryDirectoryComesFromTmpdir) {

@@ -1,0 +1,163 @@
+// The disk fills in the middle of a cycle, at each of its writes in turn (from there on
+// every write takes 5 bytes and fails), and has room again for the next cycle. Every day
+// and sample file must hold whole rows only, the log whole lines only, and no row of the
+// day may be lost without a trace: a row a file missed stands in the log, or the log says
+// how many of its lines it lost; and the log says when a file takes rows again. The state
+// files are as if nothing had happened.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <set>
+
+#include "app/scenario_runner.h"
+#include "platform/memory_file_system.h"
+#include "platform/text_encoding.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+constexpr char kDir[] = "/prog/";
+const char kIni[] =
+    "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\n"
+    "[Items]\r\nItem1=Q\r\nItem2=T\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Temperatur\r\n";
+const char* const kCycleTimes[] = {"07:00:00", "07:00:10", "07:00:20", "07:00:30"};
+
+struct Write {
+    FileOp op;
+    std::string path;
+};
+
+class DiskFullRun {
+public:
+    DiskFullRun() {
+        (void)files_.WriteAll(std::string(kDir) + "TARVEDDE.INI", kIni, false);
+        runner_ = std::make_unique<ScenarioRunner>(ScenarioOptions{kDir, &files_});
+        Do("start\nset Q \"12,5\"\nset T \"8,25\"\nadvance 10s\n");
+    }
+    void Do(const std::string& script) {
+        const auto commands = ParseScenarioScript(script);
+        ASSERT_TRUE(commands.ok());
+        for (const ScenarioCommand& command : commands.value()) {
+            ASSERT_TRUE(runner_->Execute(command).ok());
+        }
+    }
+    // Writes and appends of the next cycle, in order.
+    std::vector<Write> CycleWrites() {
+        std::vector<Write> writes;
+        files_.SetFailurePolicy([&writes](FileOp op, const std::string& path) {
+            if (op == FileOp::Write || op == FileOp::Append) {
+                writes.push_back({op, path});
+            }
+            return false;
+        });
+        Do("advance 10s\n");
+        files_.SetFailurePolicy(nullptr);
+        return writes;
+    }
+    MemoryFileSystem& Files() { return files_; }
+    std::string Text(const std::string& name) const {
+        auto bytes = files_.ReadAll(kDir + name);
+        return bytes.ok() ? Cp1252ToUtf8(bytes.value()) : "";
+    }
+
+private:
+    MemoryFileSystem files_;
+    std::unique_ptr<ScenarioRunner> runner_;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    if (start < text.size()) {
+        lines.push_back(text.substr(start) + "<no CR LF>");
+    }
+    return lines;
+}
+
+constexpr char kLogGap[] = "Protokoll war nicht beschreibbar, ";
+
+// Whole rows of date, time and two cells; a cycle's row missing there stands in the log,
+// or the log itself lost lines.
+void ExpectWholeRowsOfEveryCycle(const std::string& name, const std::string& file,
+                                 const std::string& log) {
+    std::set<std::string> times;
+    for (const std::string& row : SplitLines(file)) {
+        EXPECT_EQ(std::count(row.begin(), row.end(), ';'), 3) << name << ": " << row;
+        times.insert(row.substr(row.find(';') + 1, 8));
+    }
+    const std::string missed = "Nicht gespeichert in " + name + " : 2024.3.5;";
+    for (std::size_t at = log.find(missed); at != std::string::npos;
+         at = log.find(missed, at + 1)) {
+        times.insert(log.substr(at + missed.size(), 8));
+    }
+    if (log.find(kLogGap) == std::string::npos) {
+        for (const char* time : kCycleTimes) {
+            EXPECT_THAT(times, Contains(time)) << name;
+        }
+    }
+}
+
+TEST(DiskFullScenario, EveryWriteOfACycleCutShortLeavesWholeRowsAndLinesAndTheLogTells) {
+    const std::vector<Write> writes = DiskFullRun().CycleWrites();
+    ASSERT_GE(writes.size(), 6u);
+    DiskFullRun unharmed;
+    unharmed.Do("advance 10s\nadvance 10s\n");
+    ASSERT_NE(unharmed.Text("TARVEDDE.COF"), "");
+    const std::regex stamp(R"(\d\d\.\w{3}\.\d\d, \d\d:\d\d:\d\d > )");
+    for (std::size_t k = 1; k <= writes.size(); ++k) {
+        SCOPED_TRACE("disk full from write " + std::to_string(k) + " to " + writes[k - 1].path);
+        DiskFullRun run;
+        run.Files().FillDiskAtWrite(static_cast<int>(k), 5);
+        run.Do("advance 10s\n");
+        run.Files().FreeDisk();
+        run.Do("advance 10s\n");
+
+        const std::string log = run.Text("_DDE_OPC_LOGALL.TXT");
+        for (const std::string& line : SplitLines(log)) {
+            EXPECT_TRUE(line.empty() || !std::regex_search(line.begin() + 1, line.end(), stamp))
+                << line;
+        }
+        // The day stayed in memory: the next cycle's save brought every state file up to date.
+        for (const char* name : {"TARVEDDE.COF", "TARVEDDE_NACHT.TVW", "DIFFBUF.TVW",
+                                 "SPIEGELDATEN.TVW", "$clean", "AKTDAT.TVV"}) {
+            EXPECT_EQ(run.Text(name), unharmed.Text(name)) << name;
+        }
+        for (const std::string name : {"20240305.DAT", "20240305.SMP"}) {
+            ExpectWholeRowsOfEveryCycle(name, run.Text(name), log);
+            const auto append = std::find_if(writes.begin(), writes.end(), [&](const Write& w) {
+                return w.op == FileOp::Append && w.path == kDir + name;
+            });
+            ASSERT_NE(append, writes.end());
+            if (static_cast<std::size_t>(append - writes.begin()) >= k - 1) {
+                EXPECT_THAT(log, HasSubstr(name + " wird wieder geschrieben.\r\n"));
+                EXPECT_THAT(log, HasSubstr(kLogGap));
+            }
+        }
+    }
+
+    // Only the day data file fails: the log takes its row.
+    DiskFullRun run;
+    run.Files().SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op == FileOp::Append && path == std::string(kDir) + "20240305.DAT";
+    });
+    run.Do("advance 10s\n");
+    run.Files().SetFailurePolicy(nullptr);
+    run.Do("advance 10s\n");
+    const std::string log = run.Text("_DDE_OPC_LOGALL.TXT");
+    EXPECT_THAT(log, HasSubstr("05.Mrz.24, 07:00:20 > Main : Fehler bei Schreiben von .DAT (1i)\r\n"
+                               "05.Mrz.24, 07:00:20 > Nicht gespeichert in 20240305.DAT : "
+                               "2024.3.5;07:00:20;12,500;8,250\r\n"
+                               "05.Mrz.24, 07:00:30 > 20240305.DAT wird wieder geschrieben.\r\n"));
+    ExpectWholeRowsOfEveryCycle("20240305.DAT", run.Text("20240305.DAT"), log);
+}
+
+}  // namespace
+}  // namespace tarvedde
