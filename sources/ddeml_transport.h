@@ -69,6 +69,7 @@ private:
     struct Pending {
         void* hconv = nullptr;
         unsigned long id = 0;
+        bool request = false;
         bool done = false;
         bool accepted = false;
         std::string data;

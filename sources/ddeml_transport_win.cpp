@@ -180,6 +180,7 @@ std::optional<std::string> DdemlTransport::ClientTransaction(DdeHandle conversat
     pending_.emplace();
     pending_->hconv = conv.hconv;
     pending_->id = id;
+    pending_->request = type == kXtypRequest;
     const bool answered = Wait(conversation, timeoutMs);
     Pending pending = std::move(*pending_);
     pending_.reset();
@@ -298,8 +299,8 @@ std::uintptr_t DdemlTransport::OnNotification(unsigned type, unsigned format, Co
         if (pending_ && pending_->hconv == conv.hconv && pending_->id == id) {
             pending_->done = true;
             pending_->accepted = data != nullptr;
-            if (data != nullptr && format == CF_TEXT && pending_->id != 0 &&
-                reinterpret_cast<std::uintptr_t>(data) != TRUE) {
+            // An advise's completion carries TRUE, not data.
+            if (data != nullptr && pending_->request) {
                 pending_->data = DataBytes(static_cast<HDDEDATA>(data));
             }
         }
