@@ -88,11 +88,13 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Hos
           },
           Answer::No),
 #ifdef _WIN32
-      session_(Host{*files_, *clock_, *loop_, person_, shell_, locks_, nullptr}, options) {
-    static_cast<void>(ddeDirectory);
+      dde_(*loop_, logSink_.Function()),
 #else
       dde_(*loop_, ddeDirectory, logSink_.Function()),
+#endif
       session_(Host{*files_, *clock_, *loop_, person_, shell_, locks_, &dde_}, options) {
+#ifdef _WIN32
+    static_cast<void>(ddeDirectory);
 #endif
     person_.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
     logSink_.Attach(&session_);
@@ -138,11 +140,6 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     options.programDir = commandLine.programDir;
     options.sourceKind = kind.value();
     options.lockName = lockName;
-#ifdef _WIN32
-    if (options.sourceKind != SourceKind::Opc) {
-        std::cerr << "This Windows build has no DDE transport yet: no values will arrive.\n";
-    }
-#endif
     auto client = HeadlessClient::Create(options, "");
     if (!client) {
         std::cerr << client.error().message << '\n';

@@ -1,10 +1,9 @@
 // The client without a window: real clock, a poll loop, an operator that never waits, and
 // the plant's DDE server reached through the local socket protocol. RunHeadless is the
 // program; HeadlessClient is the same wiring for a test that drives the loop itself.
-// Ends cleanly on SIGINT or SIGTERM. On Windows the loop is the message loop and a
-// console control event (Ctrl-C, Ctrl-Break, closing the console, log-off, shut-down)
-// ends it the same way; the Windows build has no DDE transport yet, so a DDE installation
-// starts but receives no values there.
+// Ends cleanly on SIGINT or SIGTERM. On Windows the loop is the message loop, the plant's
+// DDE server is reached through DDEML itself, and a console control event (Ctrl-C,
+// Ctrl-Break, closing the console, log-off, shut-down) ends it the same way.
 #pragma once
 
 #include <memory>
@@ -17,6 +16,7 @@
 #include "platform/unattended_operator.h"
 #ifdef _WIN32
 #include "platform/message_event_loop.h"
+#include "sources/ddeml_transport.h"
 #else
 #include "platform/poll_event_loop.h"
 #include "sources/socket_dde_transport.h"
@@ -41,9 +41,9 @@ enum HeadlessExitStatus : int {
 
 class HeadlessClient {
 public:
-    // `ddeDirectory` empty: the default DDE directory; `lockDirectory` empty: the user's
-    // runtime directory. Fails only when the event loop cannot be created (out of
-    // descriptors).
+    // `ddeDirectory` empty: the default DDE directory (not used on Windows);
+    // `lockDirectory` empty: the user's runtime directory. Fails only when the event loop
+    // cannot be created (out of descriptors).
     static Result<std::unique_ptr<HeadlessClient>> Create(const StartOptions& options,
                                                           const std::string& ddeDirectory,
                                                           const std::string& lockDirectory = "");
@@ -108,7 +108,9 @@ private:
     StderrLogWatcher watcher_;
     SystemInstanceLocks locks_;
     UnattendedOperator person_;
-#ifndef _WIN32
+#ifdef _WIN32
+    DdemlTransport dde_;
+#else
     SocketDdeTransport dde_;
 #endif
     ClientSession session_;

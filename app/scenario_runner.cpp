@@ -235,7 +235,12 @@ void ScenarioRunner::AdvanceToElapsed(std::int64_t elapsedMs) {
 Status ScenarioRunner::SetTimeZone(const std::string& name) {
     auto zone = TimeZone::Load(name);
     if (!zone) {
-        return Error{"time zone '" + name + "': " + zone.error().message};
+        // Windows has no zone files: there a POSIX rule names the zone.
+        auto rule = TimeZone::FromPosixRule(name);
+        if (!rule) {
+            return Error{"time zone '" + name + "': " + zone.error().message};
+        }
+        zone = std::move(rule);
     }
     const double localNow = clock_.Now();
     clock_.SetTimeZone(std::move(zone).value());

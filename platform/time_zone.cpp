@@ -242,6 +242,18 @@ Result<TimeZone> TimeZone::Load(const std::string& name, const FileSystem& fileS
     return Parse(bytes.value(), name);
 }
 
+Result<TimeZone> TimeZone::FromPosixRule(std::string_view rule) {
+    auto parsed = PosixTzRule::Parse(rule);
+    if (!parsed) {
+        return parsed.error();
+    }
+    TimeZone zone;
+    zone.name_ = std::string(rule);
+    zone.initialOffset_ = parsed.value().StandardOffset();
+    zone.footer_ = std::move(parsed).value();
+    return zone;
+}
+
 TimeZone TimeZone::Fixed(int offsetMinutes, std::string name) {
     TimeZone zone;
     zone.name_ = std::move(name);

@@ -26,6 +26,9 @@ public:
                                  const std::string& zoneDirectory = "/usr/share/zoneinfo");
     // TZif file contents. Leap-second records are read past and ignored.
     static Result<TimeZone> Parse(std::string_view tzif, std::string name);
+    // A zone given by its POSIX TZ rule alone ("CET-1CEST,M3.5.0,M10.5.0/3"), for where no
+    // zone files are (Windows); named after the rule. Fails where the rule does not parse.
+    static Result<TimeZone> FromPosixRule(std::string_view rule);
     // Minutes east of UTC, clamped to about -25 h .. +26 h.
     static TimeZone Fixed(int offsetMinutes, std::string name);
     static TimeZone Utc();

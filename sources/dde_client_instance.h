@@ -25,6 +25,7 @@ protected:
     // Ends every conversation of the instance; runs when the instance is uninitialised.
     virtual void EndConversations() = 0;
     bool Valid(std::int32_t instance) const { return instance_ != 0 && instance == instance_; }
+    std::int32_t CurrentInstance() const { return instance_; }
     // The callback's answer, 0 without one. The callback may uninitialise the instance: it
     // is called on a copy.
     std::uint32_t Notify(const DdeNotification& notification);
