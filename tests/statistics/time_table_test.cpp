@@ -55,7 +55,7 @@ TEST_F(TimeTableTest, LoadCurveFileGetsItsHeaderOnceAndOneLinePerPoint) {
     config_.unit = "l/s";
     config_.sumUnit = "m³";
     config_.sumDivisor = 1000;
-    ItemStatistics statistics{0, 1.5, 30.25, 12.125, false, 0, 12340};
+    ItemStatistics statistics{0, 1.5, 30.25, 12.125, 0, 12340};
     LoadCurveFiles files{fs_, log_, GermanLocale(), kDir, 12, 2};
     ASSERT_TRUE(
         AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 8, 0, 0, 0), files));
