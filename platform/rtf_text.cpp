@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/lines_model.h"
 #include "platform/text_encoding.h"
 
@@ -89,19 +90,6 @@ bool IsLetter(char c) {
 }
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int HexValue(char c) {
-    if (IsDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // Formatting and destination state of one group; a nested group starts as a copy.
@@ -198,8 +186,8 @@ private:
                 Text(std::string(1, c));
                 break;
             case '\'': {
-                const int high = pos_ < in_.size() ? HexValue(in_[pos_]) : -1;
-                const int low = pos_ + 1 < in_.size() ? HexValue(in_[pos_ + 1]) : -1;
+                const int high = pos_ < in_.size() ? HexDigitValue(in_[pos_]) : -1;
+                const int low = pos_ + 1 < in_.size() ? HexDigitValue(in_[pos_ + 1]) : -1;
                 if (high >= 0 && low >= 0) {
                     pos_ += 2;
                     Text(Cp1252ToUtf8(std::string(1, static_cast<char>(high * 16 + low))));
