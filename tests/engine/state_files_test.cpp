@@ -15,6 +15,7 @@
 namespace tarvedde::testing {
 namespace {
 
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -570,30 +571,20 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
     Main().FormClose();
     main_.reset();
     Poison(c);
-    (void)NewLogLines();
 
     SetClock(7, 5, 0);
     Start();
     const std::string name = *c.itemName ? std::string(" (") + c.itemName + ")" : "";
     EXPECT_TRUE(Logged("Ungültige Zahl in " + std::string(c.file) + " bei Item " +
-                       std::to_string(c.item) + name + " ! Neu initialisiert."))
-        << ::testing::PrintToString(NewLogLines());
+                       std::to_string(c.item) + name + " ! Neu initialisiert."));
     EXPECT_TRUE(c.afresh(Main().State(), Main().Store()));
     RunCycles(2);
     Lines outputs = Unstamped(Read("AKTDAT.TVV"));
     outputs.push_back(Unstamped(Read("20240305.DAT")).back());
     for (const std::string& line : outputs) {
-        std::string lower = line;
-        for (char& ch : lower) {
-            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        }
-        EXPECT_THAT(lower, Not(HasSubstr("nan")));
-        EXPECT_THAT(lower, Not(HasSubstr("inf")));
-        EXPECT_THAT(lower, Not(HasSubstr("e308")));
-        EXPECT_THAT(lower, Not(HasSubstr(";;")));
+        EXPECT_THAT(line, Not(ContainsRegex("[Nn][Aa][Nn]|[Ii][Nn][Ff]|[Ee]308|;;")));
     }
-    EXPECT_THAT(LogAll(), Not(HasSubstr("Exception")));
-    EXPECT_THAT(LogAll(), Not(HasSubstr("Fehler beim Spiegeln")));
+    EXPECT_THAT(LogAll(), Not(ContainsRegex("Exception|Fehler beim Spiegeln")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
