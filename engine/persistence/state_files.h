@@ -89,4 +89,7 @@ private:
     StoredState stored_;
 };
 
+// The log line of a restored record that held a NaN or an infinity; item n starts afresh.
+void LogDamagedRecord(const Configuration& config, EngineState& state, const char* fileName, int n);
+
 }  // namespace tarvedde

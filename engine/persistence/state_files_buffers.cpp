@@ -75,7 +75,15 @@ void RestoreBufferSet(const Configuration& config, StoredState& stored, EngineSt
     const std::size_t rowCount = (fifteenMinute ? stored.m15Buffers : stored.movingBuffers).size();
     BinaryReader in(bytes.value());
     for (std::size_t j = 0; in.Remaining() > 0 && j < rowCount; ++j) {
+        const std::size_t before = in.Position();
         const auto record = fifteenMinute ? DecodeFifteenMinuteRecord(in) : DecodeMovingRecord(in);
+        if (!record && in.Position() != before) {
+            // A NaN or an infinity: the row stays as created; the next record is whole.
+            BinaryReader itemField(std::string_view(bytes.value()).substr(before));
+            LogDamagedRecord(config, state, text.fileName, itemField.Int32().value_or(0));
+            state.log.WriteLog(text.readFailure);
+            continue;
+        }
         if (!record || !RestoreRow(stored, state, *record, j, fifteenMinute, text)) {
             state.log.WriteLog(text.readFailure);
             return;

@@ -48,6 +48,19 @@ void RestartSampleChain(EngineState& state, int n) {
     state.integration.RestartSampleChain(n, state.host.clock.Now(), state.host.clock.ElapsedMs());
 }
 
+void ResetAccumulators(ConfigRecord& record) {
+    record.count = 0.0;
+    record.average = 0.0;
+    record.sum = 0.0;
+    record.minimum = 99999.0;
+    record.maximum = -99999.0;
+}
+
+// A decode that returned nullopt but consumed its record met a NaN or an infinity.
+bool Damaged(const BinaryReader& in, std::size_t before) {
+    return in.Position() != before;
+}
+
 void TakeDayAccumulators(const Configuration& config, EngineState& state, int n,
                          const ConfigRecord& record) {
     ItemStatistics& statistics = state.statistics[n];
@@ -66,24 +79,31 @@ void TakeDayAccumulators(const Configuration& config, EngineState& state, int n,
 }
 
 // Reads the accumulators of items 1.. as far as whole records reach; false when the file
-// did not hold all items (those read stay in force).
-bool ReadDayAccumulators(const Configuration& config, EngineState& state) {
+// did not hold all items (those read stay in force). A damaged item starts afresh.
+bool ReadDayAccumulators(const Configuration& config, EngineState& state, bool& damaged) {
     const auto bytes = ReadRecords(config, state, kConfigStateFile, kConfigRecordSize);
     if (!bytes) {
         return false;
     }
     BinaryReader in(*bytes);
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
-        const auto record = DecodeConfigRecord(in);
-        if (!record) {
+        const std::size_t before = in.Position();
+        auto record = DecodeConfigRecord(in);
+        if (!record && !Damaged(in, before)) {
             return false;
+        }
+        if (!record) {
+            LogDamagedRecord(config, state, kConfigStateFile, n);
+            damaged = true;
+            ResetAccumulators(record.emplace());
         }
         TakeDayAccumulators(config, state, n, *record);
     }
     return true;
 }
 
-bool ReadNightSums(const Configuration& config, StoredState& stored, EngineState& state) {
+bool ReadNightSums(const Configuration& config, StoredState& stored, EngineState& state,
+                   bool& damaged) {
     const GeneralSettings& settings = config.Settings();
     const auto bytes = ReadRecords(config, state, kNightStateFile, kNightRecordSize);
     if (!bytes || bytes->size() < static_cast<std::size_t>(settings.itemCount) * kNightRecordSize) {
@@ -92,7 +112,13 @@ bool ReadNightSums(const Configuration& config, StoredState& stored, EngineState
     state.log.WriteLogDebug("Nachtsummen lesen :");
     BinaryReader in(*bytes);
     for (int n = 1; n <= settings.itemCount; ++n) {
-        stored.nightSums[n] = DecodeNightSumRecord(in).value_or(NightSumRecord{});
+        const std::size_t before = in.Position();
+        const auto record = DecodeNightSumRecord(in);
+        if (!record && Damaged(in, before)) {
+            LogDamagedRecord(config, state, kNightStateFile, n);
+            damaged = true;
+        }
+        stored.nightSums[n] = record.value_or(NightSumRecord{});
         state.log.WriteLogDebug(FormatFixed(stored.nightSums[n].ntSum, settings.formatPrecision,
                                             settings.formatDecimals, state.locale));
     }
@@ -101,15 +127,21 @@ bool ReadNightSums(const Configuration& config, StoredState& stored, EngineState
 
 }  // namespace
 
+void LogDamagedRecord(const Configuration& config, EngineState& state, const char* fileName,
+                      int n) {
+    // A buffer record's item number comes from the damaged file itself; the mirror offsets
+    // are restored before the configuration load has named the items.
+    const bool known = n >= 1 && n <= maxItems && !config.Items()[n].itemName.empty();
+    const std::string name = known ? " (" + config.Items()[n].itemName + ")" : std::string();
+    state.log.WriteLog("Ungültige Zahl in " + std::string(fileName) + " bei Item " +
+                       std::to_string(n) + name + " ! Neu initialisiert.");
+}
+
 bool StateStore::CreateConfigFile(const Configuration& config, EngineState& state) {
     BinaryWriter out;
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
         ConfigRecord& record = stored_.configRecords[n];
-        record.count = 0.0;
-        record.average = 0.0;
-        record.sum = 0.0;
-        record.minimum = 99999.0;
-        record.maximum = -99999.0;
+        ResetAccumulators(record);
         state.integration.SetSum(n, 0.0);
         RestartSampleChain(state, n);
         EncodeConfigRecord(out, record);
@@ -175,7 +207,11 @@ void StateStore::RestoreMirrorOffsets(const Configuration& config, EngineState& 
     }
     BinaryReader in(*bytes);
     for (std::size_t n = 1; n <= kAllItems; ++n) {
-        state.mirrorSumOffsets[n] = DecodeMirrorRecord(in).value().mirrorSumOffset;
+        const auto record = DecodeMirrorRecord(in);
+        if (!record) {
+            LogDamagedRecord(config, state, kMirrorStateFile, static_cast<int>(n));
+        }
+        state.mirrorSumOffsets[n] = record ? record->mirrorSumOffset : 0.0;
     }
 }
 
@@ -200,8 +236,17 @@ void StateStore::RestoreCounterDifferences(const Configuration& config, EngineSt
         return;
     }
     BinaryReader in(*bytes);
+    bool damaged = false;
     for (std::size_t n = 1; in.Remaining() > 0; ++n) {
-        state.counterDifferences[n] = DecodeCounterRecord(in).value();
+        const auto record = DecodeCounterRecord(in);
+        if (!record) {
+            LogDamagedRecord(config, state, kCounterStateFile, static_cast<int>(n));
+            damaged = true;
+        }
+        state.counterDifferences[n] = record.value_or(CounterDifferenceState{});
+    }
+    if (damaged) {
+        state.log.WriteLog("Fehler beim Lesen der Differenzdatei !");
     }
 }
 
@@ -218,10 +263,14 @@ void StateStore::RestoreDayAccumulators(const Configuration& config, EngineState
         (void)CreateConfigFile(config, state);
         return;
     }
-    if (!ReadDayAccumulators(config, state)) {
+    bool damaged = false;
+    const bool complete = ReadDayAccumulators(config, state, damaged);
+    if (!complete || damaged) {
         state.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE.COF !\r\nDie Datei wird jetzt neu erzeugt.");
         state.log.WriteLog("Fehler beim Lesen von TARVEDDE.COF !");
+    }
+    if (!complete) {
         (void)CreateConfigFile(config, state);
     }
 }
@@ -238,10 +287,14 @@ void StateStore::RestoreNightSums(const Configuration& config, EngineState& stat
         (void)CreateNightFile(config, state);
         return;
     }
-    if (!ReadNightSums(config, stored_, state)) {
+    bool damaged = false;
+    const bool complete = ReadNightSums(config, stored_, state, damaged);
+    if (!complete || damaged) {
         state.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE_NACHT.TVW !\r\nDie Datei wird jetzt neu erzeugt.");
         state.log.WriteLog("Fehler beim Lesen von TARVEDDE_NACHT.TVW !");
+    }
+    if (!complete) {
         (void)CreateNightFile(config, state);
     }
 }

@@ -2,6 +2,7 @@
 #include "engine/persistence/state_records.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarvedde {
 namespace {
@@ -11,6 +12,20 @@ constexpr int kLegacyServerItemCapacity = 30;
 constexpr int kItemNameCapacity = 30;
 constexpr int kUnitCapacity = 10;
 constexpr std::size_t kNightReserved = 74;
+
+// Every number a restore takes passes here: a NaN or an infinity damages its record, as
+// it would otherwise spread through every statistic, cell and file it reaches.
+struct NumberReader {
+    BinaryReader& in;
+    bool damaged = false;
+    double Take(std::optional<double> value) {
+        damaged = damaged || (value && !std::isfinite(*value));
+        return value.value_or(0.0);
+    }
+    double Double() { return Take(in.Double()); }
+    double Extended() { return Take(in.Extended()); }
+    bool Sound() const { return !in.Failed() && !damaged; }
+};
 
 void EncodeConfigFields(BinaryWriter& out, const ConfigRecord& record, int serverCapacity) {
     out.ShortText(record.serverItem, serverCapacity);
@@ -36,6 +51,7 @@ std::optional<ConfigRecord> DecodeConfigFields(BinaryReader& in, int serverCapac
     if (in.Remaining() < size) {
         return std::nullopt;
     }
+    NumberReader numbers{in};
     ConfigRecord record;
     record.serverItem = in.ShortText(serverCapacity).value_or("");
     record.itemName = in.ShortText(kItemNameCapacity).value_or("");
@@ -44,16 +60,16 @@ std::optional<ConfigRecord> DecodeConfigFields(BinaryReader& in, int serverCapac
     record.Grafiktyp = in.Int32().value_or(0);
     record.Integral = in.Bool().value_or(false);
     record.Tagesauswahl = in.Int32().value_or(0);
-    record.UpLimit = in.Double().value_or(0.0);
-    record.LoLimit = in.Double().value_or(0.0);
-    record.calibrationSlope = in.Double().value_or(0.0);
-    record.calibrationIntercept = in.Double().value_or(0.0);
-    record.minimum = in.Double().value_or(0.0);
-    record.maximum = in.Double().value_or(0.0);
-    record.average = in.Double().value_or(0.0);
-    record.sum = in.Double().value_or(0.0);
-    record.count = in.Double().value_or(0.0);
-    if (in.Failed()) {
+    record.UpLimit = numbers.Double();
+    record.LoLimit = numbers.Double();
+    record.calibrationSlope = numbers.Double();
+    record.calibrationIntercept = numbers.Double();
+    record.minimum = numbers.Double();
+    record.maximum = numbers.Double();
+    record.average = numbers.Double();
+    record.sum = numbers.Double();
+    record.count = numbers.Double();
+    if (!numbers.Sound()) {
         return std::nullopt;
     }
     return record;
@@ -68,10 +84,10 @@ void EncodeSlots(BinaryWriter& out, const std::vector<double>& slots, int capaci
     out.Zeros((capacitySize - used) * sizeof(double));
 }
 
-std::vector<double> DecodeSlots(BinaryReader& in, int capacity) {
+std::vector<double> DecodeSlots(NumberReader& numbers, int capacity) {
     std::vector<double> slots(static_cast<std::size_t>(capacity));
     for (double& slot : slots) {
-        slot = in.Double().value_or(0.0);
+        slot = numbers.Double();
     }
     return slots;
 }
@@ -110,17 +126,18 @@ std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in) {
     if (in.Remaining() < kNightRecordSize) {
         return std::nullopt;
     }
+    NumberReader numbers{in};
     NightSumRecord record;
     record.NTadd = in.Bool().value_or(false);
-    record.ntMinimum = in.Double().value_or(0.0);
-    record.ntMaximum = in.Double().value_or(0.0);
+    record.ntMinimum = numbers.Double();
+    record.ntMaximum = numbers.Double();
     (void)in.Skip(sizeof(double));
-    record.ntSum = in.Double().value_or(0.0);
-    record.ntCount = in.Double().value_or(0.0);
-    record.htSum = in.Double().value_or(0.0);
-    record.htCount = in.Double().value_or(0.0);
+    record.ntSum = numbers.Double();
+    record.ntCount = numbers.Double();
+    record.htSum = numbers.Double();
+    record.htCount = numbers.Double();
     (void)in.Skip(kNightReserved);
-    if (in.Failed()) {
+    if (!numbers.Sound()) {
         return std::nullopt;
     }
     return record;
@@ -136,11 +153,12 @@ std::optional<MirrorRecord> DecodeMirrorRecord(BinaryReader& in) {
     if (in.Remaining() < kMirrorRecordSize) {
         return std::nullopt;
     }
+    NumberReader numbers{in};
     MirrorRecord record;
     record.mirrorOn = in.Bool().value_or(false);
     record.sourceItem = in.Int32().value_or(0);
-    record.mirrorSumOffset = in.Double().value_or(0.0);
-    if (in.Failed()) {
+    record.mirrorSumOffset = numbers.Double();
+    if (!numbers.Sound()) {
         return std::nullopt;
     }
     return record;
@@ -158,13 +176,14 @@ std::optional<CounterDifferenceState> DecodeCounterRecord(BinaryReader& in) {
     if (in.Remaining() < kCounterRecordSize) {
         return std::nullopt;
     }
+    NumberReader numbers{in};
     CounterDifferenceState record;
     (void)in.Skip(10);
-    record.lastReading = in.Extended().value_or(0.0);
-    record.difference = in.Extended().value_or(0.0);
-    record.previousReadingTime = in.Double().value_or(0.0);
-    record.lastReadingTime = in.Double().value_or(0.0);
-    if (in.Failed()) {
+    record.lastReading = numbers.Extended();
+    record.difference = numbers.Extended();
+    record.previousReadingTime = numbers.Double();
+    record.lastReadingTime = numbers.Double();
+    if (!numbers.Sound()) {
         return std::nullopt;
     }
     return record;
@@ -185,16 +204,17 @@ std::optional<WindowBufferRecord> DecodeFifteenMinuteRecord(BinaryReader& in) {
     if (in.Remaining() < kFifteenMinuteRecordSize) {
         return std::nullopt;
     }
+    NumberReader numbers{in};
     WindowBufferRecord record;
     record.item = in.Int32().value_or(0);
-    record.values = DecodeSlots(in, kFifteenMinuteSlots);
+    record.values = DecodeSlots(numbers, kFifteenMinuteSlots);
     record.index = in.Int32().value_or(0);
     (void)in.Skip(10);
-    record.minimum = in.Extended().value_or(0.0);
-    record.maximum = in.Extended().value_or(0.0);
-    record.minimumTime = in.Double().value_or(0.0);
-    record.maximumTime = in.Double().value_or(0.0);
-    if (in.Failed()) {
+    record.minimum = numbers.Extended();
+    record.maximum = numbers.Extended();
+    record.minimumTime = numbers.Double();
+    record.maximumTime = numbers.Double();
+    if (!numbers.Sound()) {
         return std::nullopt;
     }
     return record;
@@ -213,14 +233,15 @@ std::optional<WindowBufferRecord> DecodeMovingRecord(BinaryReader& in) {
     if (in.Remaining() < kMovingRecordSize) {
         return std::nullopt;
     }
+    NumberReader numbers{in};
     WindowBufferRecord record;
     record.item = in.Int32().value_or(0);
-    record.values = DecodeSlots(in, kMovingSlots);
+    record.values = DecodeSlots(numbers, kMovingSlots);
     record.index = in.Int32().value_or(0);
-    record.average = in.Extended().value_or(0.0);
-    record.minimum = in.Extended().value_or(0.0);
-    record.maximum = in.Extended().value_or(0.0);
-    if (in.Failed()) {
+    record.average = numbers.Extended();
+    record.minimum = numbers.Extended();
+    record.maximum = numbers.Extended();
+    if (!numbers.Sound()) {
         return std::nullopt;
     }
     return record;

@@ -1,7 +1,9 @@
 // The record layouts of the running day's state files, byte for byte as the older Windows
 // build wrote them, so files of either build restore in the other. Each Encode appends
 // exactly one record of its fixed size; each Decode reads one record or returns nullopt
-// without reading past the data (a short or damaged record is never half taken).
+// without reading past the data (a short or damaged record is never half taken). A record
+// holding a NaN or an infinity is damaged: Decode consumes it and returns nullopt, so the
+// reader's position tells it from a short one.
 #pragma once
 
 #include <cstddef>

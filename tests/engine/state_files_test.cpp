@@ -2,6 +2,9 @@
 // second restores as after a restart. Round trips, what a marker lets through, damaged
 // files, and failures at every single file operation of a save.
 #include <cctype>
+#include <cmath>
+#include <functional>
+#include <limits>
 #include <map>
 
 #include "engine/persistence/state_files.h"
@@ -12,6 +15,7 @@
 namespace tarvedde::testing {
 namespace {
 
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -485,6 +489,30 @@ TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
     EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
 }
 
+// The running program does not create the buffers yet, so the poisoned-state test above
+// cannot reach their files: a damaged row stays as created and the next row is taken.
+TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    std::string m15 = Bytes(kFifteenMinuteStateFile);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    m15.replace(4, sizeof nan, reinterpret_cast<const char*>(&nan), sizeof nan);
+    PutBytes(kFifteenMinuteStateFile, m15);
+    std::string moving = Bytes(kMovingStateFile);
+    moving.replace(2888, 10, std::string("\0\0\0\0\0\0\0\x80\xFF\x7F", 10));  // infinity
+    PutBytes(kMovingStateFile, moving);
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
+    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {true, 0});
+    EXPECT_THAT(after_.LogText(),
+                HasSubstr("Ungültige Zahl in M15BUF.TVW bei Item 1 ! Neu initialisiert.\r\n"));
+    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
+    EXPECT_THAT(after_.LogText(),
+                HasSubstr("Ungültige Zahl in GLEITBUF2.TVW bei Item 2 ! Neu initialisiert.\r\n"));
+    EXPECT_EQ(after_.stored.m15Buffers[0][0], -999.0);
+    EXPECT_EQ(after_.stored.m15Buffers[1][14], 3.25);
+    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
+    EXPECT_EQ(At(after_.state.moving, 2).movingAverage, 0.0);
+}
+
 TEST_F(WindowBufferTest, BrokenBufferFileIsNotHalfRead) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
@@ -492,6 +520,100 @@ TEST_F(WindowBufferTest, BrokenBufferFileIsNotHalfRead) {
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
     EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
 }
+
+// A NaN or an infinity in any state file damages that item's record: the item starts
+// afresh, the log names item and file, and the next cycle's viewer lines and day-file row
+// hold numbers only. Item 1 is mirrored by item 3 and keeps a moving average, item 2 is a
+// meter.
+struct PoisonCase {
+    const char* file;
+    std::size_t offset;
+    bool extended;  // an Extended field, else a Double
+    int item;
+    const char* itemName;
+    std::function<bool(const EngineState&, const StateStore&)> afresh;
+};
+
+class PoisonedStateTest : public EngineFixture, public ::testing::WithParamInterface<PoisonCase> {
+protected:
+    void RunCycles(int cycles) {
+        for (int i = 0; i < cycles; ++i) {
+            ++cycle_;
+            Source(1).newestText = std::to_string(10 + cycle_) + ",5";
+            Source(2).newestText = std::to_string(4000 + 7 * cycle_);
+            Advance(10000);
+        }
+    }
+    void Poison(const PoisonCase& c) {
+        std::string bytes = env_.files.ReadAll(env_.dir + c.file).value_or("");
+        const double bad = c.offset % 2 == 0 ? std::numeric_limits<double>::quiet_NaN()
+                                             : std::numeric_limits<double>::infinity();
+        // An Extended infinity or NaN: all exponent bits and the integer bit set.
+        const std::string field =
+            c.extended ? std::string("\0\0\0\0\0\0\0\xC0\xFF\x7F", 10)
+                       : std::string(reinterpret_cast<const char*>(&bad), sizeof bad);
+        ASSERT_LE(c.offset + field.size(), bytes.size()) << c.file;
+        bytes.replace(c.offset, field.size(), field);
+        ASSERT_TRUE(env_.files.WriteAll(env_.dir + c.file, bytes, false));
+    }
+    int cycle_ = 0;
+};
+
+TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
+    const PoisonCase& c = GetParam();
+    WriteIni(
+        "[DDE]\nItemcount=3\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
+        "[Items]\nItem1=Q\nItem2=Z\nItem3=S\n[Itemnames]\nItem1=Zulauf\nItem2=Strom\n"
+        "Item3=Spiegel\n[Differenz]\nItem2=1\n[Spiegelung]\nItem3=1|1\n[Gleitend]\nItem1=1\n");
+    SetClock(7, 0, 0);
+    Start();
+    RunCycles(6);
+    Main().FormClose();
+    main_.reset();
+    Poison(c);
+
+    SetClock(7, 5, 0);
+    Start();
+    const std::string name = *c.itemName ? std::string(" (") + c.itemName + ")" : "";
+    EXPECT_TRUE(Logged("Ungültige Zahl in " + std::string(c.file) + " bei Item " +
+                       std::to_string(c.item) + name + " ! Neu initialisiert."));
+    EXPECT_TRUE(c.afresh(Main().State(), Main().Store()));
+    RunCycles(2);
+    Lines outputs = Unstamped(Read("AKTDAT.TVV"));
+    outputs.push_back(Unstamped(Read("20240305.DAT")).back());
+    for (const std::string& line : outputs) {
+        EXPECT_THAT(line, Not(ContainsRegex("[Nn][Aa][Nn]|[Ii][Nn][Ff]|[Ee]308|;;")));
+    }
+    EXPECT_THAT(LogAll(), Not(ContainsRegex("Exception|Fehler beim Spiegeln")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFile, PoisonedStateTest,
+    ::testing::Values(PoisonCase{kConfigStateFile, 204, false, 1, "Zulauf",
+                                 [](const EngineState& s, const StateStore&) {
+                                     return At(s.statistics, 1).count <= 1.0 &&
+                                            std::isfinite(At(s.statistics, 1).average);
+                                 }},
+                      PoisonCase{kNightStateFile, 131 + 25, false, 2, "Strom",
+                                 [](const EngineState&, const StateStore& store) {
+                                     return At(store.NightSums(), 2).ntSum == 0.0;
+                                 }},
+                      PoisonCase{kMirrorStateFile, 2 * 13 + 5, false, 3, "",
+                                 [](const EngineState& s, const StateStore&) {
+                                     return At(s.mirrorSumOffsets, 3) == 0.0;
+                                 }},
+                      PoisonCase{kCounterStateFile, 46 + 10, true, 2, "Strom",
+                                 [](const EngineState& s, const StateStore&) {
+                                     return std::isfinite(At(s.counterDifferences, 2).lastReading);
+                                 }}),
+    [](const auto& param) {
+        std::string name = param.param.file;
+        name.erase(
+            std::remove_if(name.begin(), name.end(),
+                           [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }),
+            name.end());
+        return name;
+    });
 
 }  // namespace
 }  // namespace tarvedde::testing
