@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <regex>
 
 #include "engine/persistence/state_files.h"
 #include "platform/number_format.h"
@@ -15,7 +16,6 @@
 namespace tarvedde::testing {
 namespace {
 
-using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -582,9 +582,12 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
     Lines outputs = Unstamped(Read("AKTDAT.TVV"));
     outputs.push_back(Unstamped(Read("20240305.DAT")).back());
     for (const std::string& line : outputs) {
-        EXPECT_THAT(line, Not(ContainsRegex("[Nn][Aa][Nn]|[Ii][Nn][Ff]|[Ee]308|;;")));
+        // std::regex: gtest's own regex on Windows has no character classes.
+        EXPECT_FALSE(std::regex_search(line, std::regex("nan|inf|e308|;;", std::regex::icase)))
+            << line;
     }
-    EXPECT_THAT(LogAll(), Not(ContainsRegex("Exception|Fehler beim Spiegeln")));
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Exception")));
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Fehler beim Spiegeln")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
