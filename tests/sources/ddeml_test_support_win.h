@@ -15,19 +15,10 @@
 
 #include "platform/event_loop.h"
 #include "sources/ddeml_transport.h"
+#include "tests/sources/pump_until.h"
 #include "tools/ddeml-testserver/ddeml_test_server.h"
 
 namespace tarvedde::testing {
-
-// Runs the client's loop until `done` holds or `limitMs` passes; returns `done()`.
-inline bool PumpUntil(EventLoop& loop, const std::function<bool()>& done, int limitMs = 3000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        loop.ProcessPendingEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return done();
-}
 
 class DdemlSide {
 public:

@@ -20,6 +20,7 @@
 #include "sources/dde_socket_io.h"
 #include "sources/dde_wire_protocol.h"
 #include "sources/socket_dde_server.h"
+#include "tests/sources/pump_until.h"
 
 namespace tarvedde::testing {
 
@@ -152,15 +153,5 @@ private:
     int listenFd_ = -1;
     std::thread thread_;
 };
-
-// Runs the client's loop until `done` holds or `limitMs` passes; returns `done()`.
-inline bool PumpUntil(EventLoop& loop, const std::function<bool()>& done, int limitMs = 3000) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        loop.ProcessPendingEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return done();
-}
 
 }  // namespace tarvedde::testing
