@@ -21,17 +21,17 @@ struct BenchPlant {
         const char* made = ::mkdtemp(pattern.data());
         config.SetProgramDir(std::string(made != nullptr ? made : "/var/tmp") + "/");
         config.SetItemCount(maxItems);
+        StoredState& stored = StateStoreTestAccess::Stored(store);
         state.itemsLinked = true;
         config.SetSavedDay("05.03.2024");
         for (int n = 1; n <= maxItems; ++n) {
-            state.fifteenMinute[static_cast<std::size_t>(n)].m15Row = n - 1;
-            state.moving[static_cast<std::size_t>(n)].movingRow = n - 1;
+            stored.fifteenMinute[n].m15Row = n - 1;
+            stored.moving[n].movingRow = n - 1;
         }
-        StoredState& stored = StateStoreTestAccess::Stored(store);
         stored.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
         stored.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
         stored.m15BuffersExist = stored.movingBuffersExist = true;
-        (void)store.CreateConfigFile(config, state);
+        (void)store.CreateConfigFile(config, state.integration);
     }
 
     std::unique_ptr<FileSystem> files = MakeRealFileSystem();
@@ -44,7 +44,8 @@ struct BenchPlant {
     ProgramLog log{*files, clock, GermanLocale()};
     Configuration config{host, log, GermanLocale()};
     EngineState state{host, log, GermanLocale()};
-    StateStore store;
+    ProcessedValues values;
+    StateStore store{host, log, GermanLocale()};
 };
 
 void BM_SaveState(benchmark::State& run, bool durable) {
@@ -53,8 +54,8 @@ void BM_SaveState(benchmark::State& run, bool durable) {
         // A save is durable when the day it was last flushed for is not the current one.
         StateStoreTestAccess::Stored(plant.store).durableSaveDay =
             durable ? "" : plant.config.Settings().savedDay;
-        benchmark::DoNotOptimize(
-            plant.store.SaveIntermediateState(plant.config, plant.state, false));
+        benchmark::DoNotOptimize(plant.store.SaveIntermediateState(
+            plant.config, plant.values, plant.state.integration, plant.state.itemsLinked, false));
     }
 }
 BENCHMARK_CAPTURE(BM_SaveState, rename_only, false)->Unit(benchmark::kMillisecond);

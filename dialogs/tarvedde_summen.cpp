@@ -4,14 +4,15 @@
 
 namespace tarvedde {
 
-TFo_Summen::TFo_Summen(const Configuration& config, EngineState& state)
-    : config_(config), state_(state) {
-    timer1_ = state_.host.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); });
+TFo_Summen::TFo_Summen(const Configuration& config, Host& host, const Locale& locale,
+                       IntegrationStates& integration, StateStore& store)
+    : config_(config), host_(host), locale_(locale), integration_(integration), store_(store) {
+    timer1_ = host_.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); });
 }
 
 std::string TFo_Summen::Number(double value) const {
     return FormatFixed(value, config_.Settings().formatPrecision, config_.Settings().formatDecimals,
-                       state_.locale);
+                       locale_);
 }
 
 void TFo_Summen::FormShow() {
@@ -47,7 +48,7 @@ void TFo_Summen::Timer1Timer() {
         const auto n = static_cast<std::size_t>(selectedItem_);
         const ItemConfig& item = config_.Items()[n];
         const double divisor = item.sumDivisor != 0.0 ? item.sumDivisor : 1.0;
-        lbSum = Number(state_.integration[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
+        lbSum = Number(integration_[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
         if (item.Gleitend) {
             ShowMovingValues(selectedItem_);
         } else if (item.M15_berechnen) {
@@ -63,7 +64,7 @@ void TFo_Summen::Timer1Timer() {
 }
 
 void TFo_Summen::ShowMovingValues(int item) {
-    const MovingAverageState& moving = state_.moving[static_cast<std::size_t>(item)];
+    const MovingAverageState& moving = store_.Moving()[item];
     lbMittel = "Gleit.Mittelwert";
     lbMinimum = "Gleit. Minimum";
     lbMaximum = "Gleit. Maximum";
@@ -75,7 +76,7 @@ void TFo_Summen::ShowMovingValues(int item) {
 }
 
 void TFo_Summen::ShowFifteenMinuteValues(int item) {
-    const FifteenMinuteState& m15 = state_.fifteenMinute[static_cast<std::size_t>(item)];
+    const FifteenMinuteState& m15 = store_.FifteenMinute()[item];
     lbMittel.clear();
     lbMit.clear();
     BitBtn1Enabled = false;
@@ -88,7 +89,7 @@ void TFo_Summen::ShowFifteenMinuteValues(int item) {
 
 void TFo_Summen::Button1Click() {
     if (selectedItem_ > 0) {
-        state_.integration.SetSum(selectedItem_, 0.0);
+        integration_.SetSum(selectedItem_, 0.0);
     }
 }
 
@@ -97,15 +98,13 @@ void TFo_Summen::BitBtn1Click() {
     if (selectedItem_ <= 0) {
         return;
     }
-    const auto minimum = StrToFloat(Edit1, state_.locale);
-    const auto maximum = StrToFloat(Edit2, state_.locale);
+    const auto minimum = StrToFloat(Edit1, locale_);
+    const auto maximum = StrToFloat(Edit2, locale_);
     if (!minimum || !maximum) {
-        state_.host.op.ShowMessage(!minimum ? minimum.error().message : maximum.error().message);
+        host_.op.ShowMessage(!minimum ? minimum.error().message : maximum.error().message);
         return;
     }
-    MovingAverageState& moving = state_.moving[static_cast<std::size_t>(selectedItem_)];
-    moving.movingMinimum = minimum.value();
-    moving.movingMaximum = maximum.value();
+    store_.SetMovingExtremes(selectedItem_, minimum.value(), maximum.value());
 }
 
 void TFo_Summen::FormClose() {

@@ -7,13 +7,17 @@
 #include <vector>
 
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/host.h"
+#include "engine/persistence/state_files.h"
+#include "platform/locale.h"
 
 namespace tarvedde {
 
 class TFo_Summen {
 public:
-    TFo_Summen(const Configuration& config, EngineState& state);
+    // The sum reset writes the item's integral; the extremes go to the moving-average state.
+    TFo_Summen(const Configuration& config, Host& host, const Locale& locale,
+               IntegrationStates& integration, StateStore& store);
 
     void FormShow();
     void lbNamesClick(int index);
@@ -47,7 +51,10 @@ private:
     void ShowFifteenMinuteValues(int item);
 
     const Configuration& config_;
-    EngineState& state_;
+    Host& host_;
+    const Locale& locale_;
+    IntegrationStates& integration_;
+    StateStore& store_;
     std::unique_ptr<Timer> timer1_;
     std::vector<int> listToItem_;
     int selectedItem_ = 0;

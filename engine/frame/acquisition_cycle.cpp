@@ -6,6 +6,7 @@
 
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
+#include "engine/model/kept_ini_file.h"
 #include "engine/persistence/state_files.h"
 #include "engine/processing/per_value_processing.h"
 #include "platform/date_time.h"
@@ -54,7 +55,8 @@ void TarveddeMain::RunCycleTick() {
     }
     WerteLesen();
     timerDDE_->SetEnabled(true);
-    (void)store_.SaveIntermediateState(config_, state_, false);
+    (void)store_.SaveIntermediateState(config_, processor_.Values(), state_.integration,
+                                       state_.itemsLinked, false);
 }
 
 void TarveddeMain::WerteLesen() {
@@ -87,13 +89,15 @@ void TarveddeMain::WerteLesen() {
     state_.window.Changed();
 
     config_.RereadMaxOffTimeSwitches(
-        state_.KeptIniFile(state_.cycleIniFile, config_.PathOf(kMainIniFile)));
-    state_.currentItem = 0;
-    state_.cycleTime = tickTime_;
-    state_.cycleElapsedMs = tickElapsedMs;
-    while (!processor_.ProcessNextItem()) {
+        KeptIniFile(state_.cycleIniFile, host_.files, config_.PathOf(kMainIniFile)));
+    processor_.BeginCycle();
+    state_.cycle.cycleTime = tickTime_;
+    state_.cycle.cycleElapsedMs = tickElapsedMs;
+    const CycleData cycle{state_.cycle, state_.window.lbDT, state_.sources, state_.integration,
+                          state_.grid};
+    while (!processor_.ProcessNextItem(cycle)) {
     }
-    processor_.FinishItems();
+    processor_.FinishItems(cycle);
     // An exception here would leave the cycle unfinished: every later tick would count
     // as a timeout.
     try {
@@ -180,9 +184,9 @@ void TarveddeMain::WriteIniFailure(Status status, const char* failureText) {
 }
 
 void TarveddeMain::EndOfCycle() {
-    state_.previousCycleTime = state_.cycleTime;
-    state_.previousCycleElapsedMs = state_.cycleElapsedMs;
-    state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycleTime, locale_);
+    state_.cycle.previousCycleTime = state_.cycle.cycleTime;
+    state_.cycle.previousCycleElapsedMs = state_.cycle.cycleElapsedMs;
+    state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycle.cycleTime, locale_);
     state_.window.lbGetDDEItemsVisible = false;
     state_.window.Changed();
     if (log_.Settings().debugLog) {

@@ -19,20 +19,21 @@ private:
     const LiveGrid& grid_;
 };
 
-ViewerItem ViewerItemOf(const Configuration& config, const EngineState& state, int n) {
+ViewerItem ViewerItemOf(const Configuration& config, const DayFileWriter::ViewerInputs& inputs,
+                        int n) {
     const ItemConfig& itemConfig = config.Items()[n];
-    const MovingAverageState& moving = state.moving[n];
+    const MovingAverageState& moving = inputs.moving[n];
     ViewerItem item;
-    item.average = state.grid.Cell(n, 1);
-    item.minimum = state.grid.Cell(n, 2);
-    item.maximum = state.grid.Cell(n, 3);
-    item.count = state.grid.Cell(n, 4);
-    item.sum = state.grid.Cell(n, 5);
+    item.average = inputs.grid.Cell(n, 1);
+    item.minimum = inputs.grid.Cell(n, 2);
+    item.maximum = inputs.grid.Cell(n, 3);
+    item.count = inputs.grid.Cell(n, 4);
+    item.sum = inputs.grid.Cell(n, 5);
     item.integral = itemConfig.Integral;
     item.mirrored = itemConfig.mirror.mirrorOn;
     item.counter = itemConfig.Differenz;
     item.Grafiktyp = itemConfig.Grafiktyp;
-    item.runningIntegral = state.integration[n].runningSum;
+    item.runningIntegral = inputs.integration[n].runningSum;
     item.movingAverages = itemConfig.Gleitend;
     item.movingAverage = moving.movingAverage;
     item.movingMinimum = moving.movingMinimum;
@@ -42,9 +43,9 @@ ViewerItem ViewerItemOf(const Configuration& config, const EngineState& state, i
 
 }  // namespace
 
-DayFileWriter::DayFileWriter(const Configuration& config, const EngineState& state,
-                             FileSystem& files, ProgramLog& log, const Locale& locale)
-    : config_(config), state_(state), log_(log), locale_(locale), files_(files, log, locale) {}
+DayFileWriter::DayFileWriter(const Configuration& config, FileSystem& files, ProgramLog& log,
+                             const Locale& locale)
+    : config_(config), log_(log), locale_(locale), files_(files, log, locale) {}
 
 void DayFileWriter::Sync(const DateParts& day) {
     files_.SetProgramDir(config_.ProgramDir());
@@ -109,7 +110,7 @@ void DayFileWriter::StartNextVersion(const DateParts& day) {
     NextVersion(CurrentHeader());
 }
 
-void DayFileWriter::WriteViewerFile(const DateParts& day) {
+void DayFileWriter::WriteViewerFile(const DateParts& day, const ViewerInputs& inputs) {
     if (!config_.Settings().viewerOutput) {
         return;
     }
@@ -117,20 +118,20 @@ void DayFileWriter::WriteViewerFile(const DateParts& day) {
     const GeneralSettings& settings = config_.Settings();
     std::vector<std::string> lines;
     for (int n = 1; n <= settings.itemCount; ++n) {
-        lines.push_back(ViewerLineText(ViewerItemOf(config_, state_, n), settings.formatPrecision,
+        lines.push_back(ViewerLineText(ViewerItemOf(config_, inputs, n), settings.formatPrecision,
                                        settings.formatDecimals, locale_));
     }
     WriteViewerDataFile(files_, lines);
 }
 
-void DayFileWriter::WriteCycleRows(const DateParts& day) {
+void DayFileWriter::WriteCycleRows(const DateParts& day, const LiveGrid& grid, double cycleTime) {
     Sync(day);
     CycleRecord cycle;
-    cycle.cycleTime = state_.cycleTime;
+    cycle.cycleTime = cycleTime;
     cycle.itemCount = config_.Settings().itemCount;
     cycle.viewerOutput = config_.Settings().viewerOutput;
     cycle.datEveryCycle = datEveryCycle_;
-    WriteSampleAndDayRows(files_, LiveGridTexts(state_.grid), cycle);
+    WriteSampleAndDayRows(files_, LiveGridTexts(grid), cycle);
 }
 
 }  // namespace tarvedde

@@ -7,7 +7,8 @@
 #pragma once
 
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/item_model.h"
+#include "engine/model/live_grid.h"
 #include "outputs/day_file_names.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
@@ -18,8 +19,8 @@ namespace tarvedde {
 
 class DayFileWriter {
 public:
-    DayFileWriter(const Configuration& config, const EngineState& state, FileSystem& files,
-                  ProgramLog& log, const Locale& locale);
+    DayFileWriter(const Configuration& config, FileSystem& files, ProgramLog& log,
+                  const Locale& locale);
     DayFileWriter(const DayFileWriter&) = delete;
     DayFileWriter& operator=(const DayFileWriter&) = delete;
 
@@ -36,9 +37,15 @@ public:
     // The operator's "delete all day data": the next version of the day's files.
     void StartNextVersion(const DateParts& day);
 
+    // What the viewer file shows of each item.
+    struct ViewerInputs {
+        const LiveGrid& grid;
+        const IntegrationStates& integration;
+        const PerItem<MovingAverageState>& moving;
+    };
     // End of a cycle: the viewer file, and the rows of the day data and sample files.
-    void WriteViewerFile(const DateParts& day);
-    void WriteCycleRows(const DateParts& day);
+    void WriteViewerFile(const DateParts& day, const ViewerInputs& inputs);
+    void WriteCycleRows(const DateParts& day, const LiveGrid& grid, double cycleTime);
 
     // The diary and viewer files every cycle, else when the grid's rows are full.
     void SetTransferEveryCycle(bool everyCycle) { transferEveryCycle_ = everyCycle; }
@@ -53,7 +60,6 @@ private:
     void NextVersion(const HeaderData& header);
 
     const Configuration& config_;
-    const EngineState& state_;
     ProgramLog& log_;
     const Locale& locale_;
     DayFiles files_;

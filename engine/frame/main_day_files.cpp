@@ -11,11 +11,11 @@ constexpr const char* kBufferFiles[] = {kOldMovingStateFile, kCounterStateFile, 
 
 // The diary interface's data, written with the viewer file; without effect until the
 // diary interface exists.
-void WriteDiaryData(EngineState& /*state*/) {}
+void WriteDiaryData() {}
 
 // The three manual re-initialisations (mirrored-sum offsets, minima and maxima,
 // averages and sums); without effect until the day statistics exist.
-void ReinitialiseDayStatistics(EngineState& /*state*/) {}
+void ReinitialiseDayStatistics() {}
 
 }  // namespace
 
@@ -29,16 +29,16 @@ void TarveddeMain::OpenDayFiles() {
 }
 
 void TarveddeMain::RecreateCumulativeStateFiles() {
-    (void)store_.CreateConfigFile(config_, state_);
-    (void)store_.CreateNightFile(config_, state_);
+    (void)store_.CreateConfigFile(config_, state_.integration);
+    (void)store_.CreateNightFile(config_);
 }
 
 void TarveddeMain::CreateMissingStateFiles() {
     if (!host_.files.Exists(config_.PathOf(kConfigStateFile))) {
-        (void)store_.CreateConfigFile(config_, state_);
+        (void)store_.CreateConfigFile(config_, state_.integration);
     }
     if (!host_.files.Exists(config_.PathOf(kNightStateFile))) {
-        (void)store_.CreateNightFile(config_, state_);
+        (void)store_.CreateNightFile(config_);
     }
 }
 
@@ -48,12 +48,12 @@ void TarveddeMain::CreateNewDayFiles() {
 }
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {
-    WriteDiaryData(state_);
-    dayFiles_.WriteViewerFile(runningDay_);
+    WriteDiaryData();
+    dayFiles_.WriteViewerFile(runningDay_, {state_.grid, state_.integration, store_.Moving()});
 }
 
 void TarveddeMain::WriteSampleAndDayRecords() {
-    dayFiles_.WriteCycleRows(runningDay_);
+    dayFiles_.WriteCycleRows(runningDay_, state_.grid, state_.cycle.cycleTime);
 }
 
 void TarveddeMain::Tagesdatenloeschen1Click() {
@@ -63,7 +63,7 @@ void TarveddeMain::Tagesdatenloeschen1Click() {
     }
     dayFiles_.StartNextVersion(runningDay_);
     RecreateCumulativeStateFiles();
-    ReinitialiseDayStatistics(state_);
+    ReinitialiseDayStatistics();
     bool deleted = true;
     for (const char* name : kBufferFiles) {
         deleted = DeleteIfExists(host_.files, config_.PathOf(name)) && deleted;

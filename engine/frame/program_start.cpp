@@ -60,8 +60,8 @@ bool TarveddeMain::FormCreate() {
     }
     DeleteStaleLockFiles();
     timerTot_->SetEnabled(true);
-    state_.cycleTime = host_.clock.Now();
-    runningDay_ = DecodeDate(state_.cycleTime);
+    state_.cycle.cycleTime = host_.clock.Now();
+    runningDay_ = DecodeDate(state_.cycle.cycleTime);
     newDayFileCreated_ = false;
     if (config_.Settings().sourceKind == SourceKind::Aqasys) {
         permanentAtCreation_ = false;

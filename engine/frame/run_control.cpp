@@ -33,7 +33,7 @@ void TarveddeMain::StartAcquisition() {
         StartAqasysRetrieval();
         return;
     }
-    state_.operatingHoursPerCycle = (settings.cycleIntervalMs / 1000) / 3600.0;
+    processor_.SetOperatingHoursPerCycle((settings.cycleIntervalMs / 1000) / 3600.0);
     if (!(settings.configValid && state_.cycleComplete && state_.itemsLinked &&
           !state_.connectionLost)) {
         if (settings.autoStart) {
@@ -54,10 +54,10 @@ void TarveddeMain::StartAcquisition() {
     window.menuEnabled["Einstellungen1"] = false;
     timerDDE_->SetInterval(settings.cycleIntervalMs);
     timerDDE_->SetEnabled(true);
-    state_.cycleTime = host_.clock.Now();
-    state_.previousCycleTime = state_.cycleTime;
-    state_.cycleElapsedMs = host_.clock.ElapsedMs();
-    state_.previousCycleElapsedMs = state_.cycleElapsedMs;
+    state_.cycle.cycleTime = host_.clock.Now();
+    state_.cycle.previousCycleTime = state_.cycle.cycleTime;
+    state_.cycle.cycleElapsedMs = host_.clock.ElapsedMs();
+    state_.cycle.previousCycleElapsedMs = state_.cycle.cycleElapsedMs;
     window.lbAusVisible = false;
     if (settings.sourceKind == SourceKind::Dde) {
         log_.WriteLog("Datenerfassung gestartet.");

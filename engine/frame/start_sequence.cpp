@@ -39,9 +39,10 @@ void TarveddeMain::FormShow() {
         state_.window.menuEnabled["AqasysAbrufen1"] = false;
     }
     if (permanentAtCreation_) {
-        store_.RestoreMirrorOffsets(config_, state_, Marker());
+        store_.RestoreMirrorOffsets(config_, processor_.ValuesToRestore().mirrorSumOffsets,
+                                    Marker());
     }
-    store_.ConvertConfigFile(config_, state_);
+    store_.ConvertConfigFile(config_);
     if (config_.Load({store_.ConfigRecordsToLoad(), state_.window.it1, state_.grid})) {
         CreateMissingStateFiles();
     }
@@ -85,11 +86,12 @@ void TarveddeMain::StartSequenceHeader() {
 // never be restored, so $clean goes and the day starts from zero.
 void TarveddeMain::ReadSavedDay() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
-    const std::string today = FormatDateTime("dd.mm.yyyy", state_.cycleTime, locale_);
-    const std::string yesterday = FormatDateTime("dd.mm.yyyy", state_.cycleTime - 1.0, locale_);
+    const std::string today = FormatDateTime("dd.mm.yyyy", state_.cycle.cycleTime, locale_);
+    const std::string yesterday =
+        FormatDateTime("dd.mm.yyyy", state_.cycle.cycleTime - 1.0, locale_);
     config_.ReadSavedDayKeys(ini, yesterday);
     const auto savedDate = StrToDate(config_.Settings().savedDay, locale_);
-    if (!savedDate || savedDate.value() != DateOf(state_.cycleTime)) {
+    if (!savedDate || savedDate.value() != DateOf(state_.cycle.cycleTime)) {
         DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
         log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
         (void)schema::Write(ini, schema::kAktuTag, today);
@@ -121,10 +123,10 @@ void TarveddeMain::ReadCleanMarker() {
 }
 
 void TarveddeMain::ShowRestartHeading() {
-    state_.cycleTime = host_.clock.Now();
-    state_.window.piDate1 = state_.cycleTime;
+    state_.cycle.cycleTime = host_.clock.Now();
+    state_.window.piDate1 = state_.cycle.cycleTime;
     AppendStatisticsHeading("Neustart: Übersicht für " +
-                            FormatDateTime("dddddd (t)", state_.cycleTime, locale_));
+                            FormatDateTime("dddddd (t)", state_.cycle.cycleTime, locale_));
 }
 
 // A centred blue heading, bold and underlined; the text after it is plain again.
@@ -141,15 +143,17 @@ void TarveddeMain::AppendStatisticsHeading(const std::string& text) {
 
 void TarveddeMain::PermanentModeStart() {
     OpenDayFiles();
-    store_.RestoreCounterDifferences(config_, state_, Marker());
+    store_.RestoreCounterDifferences(config_, processor_.ValuesToRestore().counterDifferences,
+                                     Marker());
     if (config_.Settings().configValid) {
         InitialiseItemsAtStart();
     }
     timerDDE_->SetEnabled(false);
     config_.UpdateCycleInterval();
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
-    store_.RestoreDayAccumulators(config_, state_, Marker());
-    store_.RestoreNightSums(config_, state_, Marker());
+    store_.RestoreDayAccumulators(config_, processor_.ValuesToRestore().statistics,
+                                  state_.integration, Marker());
+    store_.RestoreNightSums(config_, Marker());
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
     log_.SaveStatisticsSnapshot();
@@ -168,13 +172,8 @@ void TarveddeMain::InitialiseItemsAtStart() {
     dayFiles_.SetTransferEveryCycle(true);
     dayFiles_.SetDatEveryCycle(true);
     log_.WriteLog("Initialisierung beim Start...");
+    processor_.ResetDayStatistics();
     for (int n = 1; n <= maxItems; ++n) {
-        ItemStatistics& statistics = state_.statistics[n];
-        statistics.count = 0.0;
-        statistics.minimum = kMinimumReset;
-        statistics.maximum = kMaximumReset;
-        statistics.sum = 0.0;
-        statistics.previousValue = 8886.0;
         state_.integration.ClearForStart(n);
     }
     if (config_.Settings().sourceKind == SourceKind::Dde) {

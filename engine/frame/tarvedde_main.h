@@ -83,6 +83,7 @@ public:
     const Configuration& Config() const { return config_; }
     Configuration& Config() { return config_; }
     StateStore& Store() { return store_; }
+    const ValueProcessor& Processor() const { return processor_; }
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
@@ -90,6 +91,8 @@ public:
     RichTextModel& StatisticsText() { return memo2_; }
 
 private:
+    friend struct TarveddeMainTestAccess;
+
     bool RunInstanceGuard();
     bool AskAbortStart(const std::string& message);
     void DeleteStaleLockFiles();
@@ -170,16 +173,19 @@ private:
     ProgramLog log_;
     Configuration config_{host_, log_, locale_};
     EngineState state_;
-    StateStore store_;
+    StateStore store_{host_, log_, locale_};
     DdeClient dde_{host_.dde, config_, state_};
     // The statistics that join per-value processing; they do nothing until they are built.
     LimitWarnings limitWarnings_;
     FifteenMinuteValues fifteenMinuteValues_;
     MovingAverages movingAverages_;
     TimeFrames timeFrames_;
-    ValueProcessor processor_{
-        config_, state_, {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
-    DayFileWriter dayFiles_{config_, state_, host_.files, log_, locale_};
+    ValueProcessor processor_{config_,
+                              host_.files,
+                              log_,
+                              locale_,
+                              {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
+    DayFileWriter dayFiles_{config_, host_.files, log_, locale_};
     // The day the files are named after (AktuTag); it only ever moves forward.
     DateParts runningDay_{};
     // The wall time of the running tick.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/model/cycle_times.h"
 #include "engine/model/host.h"
 #include "engine/model/item_model.h"
 #include "engine/model/live_grid.h"
@@ -28,46 +29,22 @@ struct EngineState {
     ProgramLog& log;
     const Locale& locale;
 
-    PerItem<ItemStatistics> statistics{};
     PerItem<ItemSource> sources{};
     IntegrationStates integration;
-    PerItem<CounterDifferenceState> counterDifferences{};
-    PerItem<FifteenMinuteState> fifteenMinute{};
-    PerItem<MovingAverageState> moving{};
-    // Per mirrored item of an integral source: the source's integral where the mirrored
-    // day sum starts (SPIEGELDATEN.TVW keeps it across restarts).
-    PerItem<double> mirrorSumOffsets{};
     MainWindowModel window;
 
     LiveGrid grid;  // grEcht
 
-    // Cycle-wide values that the start sets and the acquisition cycle carries on.
-    double cycleTime = 0.0;
-    double previousCycleTime = 0.0;
-    // Elapsed-clock times of the two cycles: durations come from these, so a clock step or
-    // a daylight-saving change never makes a rate jump or go backwards.
-    std::int64_t cycleElapsedMs = 0;
-    std::int64_t previousCycleElapsedMs = 0;
-    int currentItem = 0;
+    CycleTimes cycle;
     bool cycleComplete = true;
     int timeoutCounter = 0;
-    double operatingHoursPerCycle = 0.0;
     bool connectionLost = false;
     bool itemsLinked = false;
     bool acquisitionStarted = false;     // set by the acquisition start, cleared by its stop
     bool restartAfterDayChange = false;  // menu Neustart1 checked
 
-    // Settings files used every cycle (TARVEDDE_VAR.INI for the day counters, TARVEDDE.INI
-    // re-read for the digital items): one object each keeps the parsed file, revalidated
-    // by size and time, so a cycle parses a file only when it changed.
-    std::optional<IniFile> counterIniFile;
+    // TARVEDDE.INI, re-read every cycle for the digital items.
     std::optional<IniFile> cycleIniFile;
-    IniFile& KeptIniFile(std::optional<IniFile>& kept, std::string path) {
-        if (!kept || kept->path() != path) {
-            kept.emplace(host.files, std::move(path));
-        }
-        return *kept;
-    }
 };
 
 }  // namespace tarvedde

@@ -12,8 +12,11 @@
 #pragma once
 
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/host.h"
+#include "engine/model/processed_values.h"
 #include "engine/persistence/state_records.h"
+#include "outputs/program_log.h"
+#include "platform/locale.h"
 
 namespace tarvedde {
 
@@ -44,52 +47,76 @@ struct StoredState {
     std::vector<std::vector<double>> movingBuffers;
     bool m15BuffersExist = false;
     bool movingBuffersExist = false;
+    // The windows' running state beside their buffers, until the fifteen-minute values and
+    // the moving averages are built and own it.
+    PerItem<FifteenMinuteState> fifteenMinute{};
+    PerItem<MovingAverageState> moving{};
     // The day (AktuTag) of the last state save that was flushed to disk.
     std::string durableSaveDay;
 };
 
+// Where the store reads and writes files, logs and asks.
+struct StoreServices {
+    Host& host;
+    ProgramLog& log;
+    const Locale& locale;
+};
+
 // The state store: the running day's state files and the records only they need. It
-// reads the configuration and reads and restores the running state it is handed.
+// reads the configuration; the running values it saves and restores into are handed to
+// each call.
 class StateStore {
 public:
+    StateStore(Host& host, ProgramLog& log, const Locale& locale) : io_{host, log, locale} {}
+
     // Saves every file and replaces $clean with the flags, which it returns (0 all saved,
     // the sum of the failed files' bits, -1 the save failed as a whole). Does nothing and
     // returns 0 unless the items are linked in permanent mode. `finalSave` (program close)
     // also writes the diagnostics and releases both buffer sets. Files are flushed to disk
     // at close and at the first save of a new day (see SaveIsDurable).
-    int SaveIntermediateState(const Configuration& config, EngineState& state, bool finalSave);
+    int SaveIntermediateState(const Configuration& config, const ProcessedValues& values,
+                              const IntegrationStates& integration, bool itemsLinked,
+                              bool finalSave);
     bool SaveIsDurable(const Configuration& config, bool finalSave) const;
 
-    // TARVEDDE.COF and TARVEDDE_NACHT.TVW anew with reset accumulators; false on failure.
-    bool CreateConfigFile(const Configuration& config, EngineState& state);
-    bool CreateNightFile(const Configuration& config, EngineState& state);
+    // TARVEDDE.COF and TARVEDDE_NACHT.TVW anew with reset accumulators (the integrals
+    // restart with them); false on failure.
+    bool CreateConfigFile(const Configuration& config, IntegrationStates& integration);
+    bool CreateNightFile(const Configuration& config);
     // Rewrites a TARVEDDE.COF of the older record layout in the current one.
-    void ConvertConfigFile(const Configuration& config, EngineState& state);
+    void ConvertConfigFile(const Configuration& config);
 
     // Start, in this order.
-    void RestoreMirrorOffsets(const Configuration& config, EngineState& state, StateMarker marker);
-    void RestoreCounterDifferences(const Configuration& config, EngineState& state,
-                                   StateMarker marker);
-    void RestoreDayAccumulators(const Configuration& config, EngineState& state,
-                                StateMarker marker);
-    void RestoreNightSums(const Configuration& config, EngineState& state, StateMarker marker);
+    void RestoreMirrorOffsets(const Configuration& config, PerItem<double>& offsets,
+                              StateMarker marker);
+    void RestoreCounterDifferences(const Configuration& config,
+                                   PerItem<CounterDifferenceState>& counters, StateMarker marker);
+    void RestoreDayAccumulators(const Configuration& config, PerItem<ItemStatistics>& statistics,
+                                IntegrationStates& integration, StateMarker marker);
+    void RestoreNightSums(const Configuration& config, StateMarker marker);
     // Acquisition start, right after the buffers were created for this program run.
-    void RestoreMovingAverageBuffers(const Configuration& config, EngineState& state,
-                                     StateMarker marker);
-    void RestoreFifteenMinuteBuffers(const Configuration& config, EngineState& state,
-                                     StateMarker marker);
+    void RestoreMovingAverageBuffers(const Configuration& config, StateMarker marker);
+    void RestoreFifteenMinuteBuffers(const Configuration& config, StateMarker marker);
 
     const PerItem<ConfigRecord>& ConfigRecords() const { return stored_.configRecords; }
     // The configuration load writes the configuration part of each record (LoadTargets).
     PerItem<ConfigRecord>& ConfigRecordsToLoad() { return stored_.configRecords; }
     const PerItem<NightSumRecord>& NightSums() const { return stored_.nightSums; }
+    const PerItem<FifteenMinuteState>& FifteenMinute() const { return stored_.fifteenMinute; }
+    const PerItem<MovingAverageState>& Moving() const { return stored_.moving; }
+    // The operator's new start for an item's moving extremes.
+    void SetMovingExtremes(int item, double minimum, double maximum) {
+        stored_.moving[item].movingMinimum = minimum;
+        stored_.moving[item].movingMaximum = maximum;
+    }
 
 private:
     friend struct StateStoreTestAccess;
+    StoreServices io_;
     StoredState stored_;
 };
 
 // The log line of a restored record that held a NaN or an infinity; item n starts afresh.
-void LogDamagedRecord(const Configuration& config, EngineState& state, const char* fileName, int n);
+void LogDamagedRecord(const Configuration& config, ProgramLog& log, const char* fileName, int n);
 
 }  // namespace tarvedde

@@ -18,22 +18,21 @@ struct BufferRestoreText {
     std::size_t recordSize;
 };
 
-int RowOf(const EngineState& state, int item, bool fifteenMinute) {
-    const auto n = static_cast<std::size_t>(item);
-    return fifteenMinute ? state.fifteenMinute[n].m15Row : state.moving[n].movingRow;
+int RowOf(const StoredState& stored, int item, bool fifteenMinute) {
+    return fifteenMinute ? stored.fifteenMinute[item].m15Row : stored.moving[item].movingRow;
 }
 
-void TakeWindowState(EngineState& state, const WindowBufferRecord& record, bool fifteenMinute) {
-    const auto n = static_cast<std::size_t>(record.item);
+void TakeWindowState(StoredState& stored, const WindowBufferRecord& record, bool fifteenMinute) {
+    const int n = record.item;
     if (fifteenMinute) {
-        FifteenMinuteState& m15 = state.fifteenMinute[n];
+        FifteenMinuteState& m15 = stored.fifteenMinute[n];
         m15.m15Index = record.index;
         m15.m15Minimum = record.minimum;
         m15.m15Maximum = record.maximum;
         m15.m15MinimumTime = record.minimumTime;
         m15.m15MaximumTime = record.maximumTime;
     } else {
-        MovingAverageState& moving = state.moving[n];
+        MovingAverageState& moving = stored.moving[n];
         moving.ringIndex = record.index;
         moving.movingAverage = record.average;
         moving.movingMinimum = record.minimum;
@@ -42,7 +41,7 @@ void TakeWindowState(EngineState& state, const WindowBufferRecord& record, bool 
 }
 
 // False when the record cannot be taken at all (the reading ends there).
-bool RestoreRow(StoredState& stored, EngineState& state, const WindowBufferRecord& record,
+bool RestoreRow(StoredState& stored, ProgramLog& log, const WindowBufferRecord& record,
                 std::size_t j, bool fifteenMinute, const BufferRestoreText& text) {
     std::vector<double>& row = (fifteenMinute ? stored.m15Buffers : stored.movingBuffers)[j];
     const bool indexFits =
@@ -51,25 +50,25 @@ bool RestoreRow(StoredState& stored, EngineState& state, const WindowBufferRecor
         !indexFits) {
         return false;
     }
-    if (RowOf(state, record.item, fifteenMinute) != static_cast<int>(j)) {
-        state.log.WriteLog(text.wrongRow);
+    if (RowOf(stored, record.item, fifteenMinute) != static_cast<int>(j)) {
+        log.WriteLog(text.wrongRow);
         return true;
     }
     std::copy_n(record.values.begin(), row.size(), row.begin());
-    TakeWindowState(state, record, fifteenMinute);
+    TakeWindowState(stored, record, fifteenMinute);
     return true;
 }
 
-void RestoreBufferSet(const Configuration& config, StoredState& stored, EngineState& state,
+void RestoreBufferSet(const Configuration& config, StoredState& stored, const StoreServices& io,
                       StateMarker marker, bool fifteenMinute, const BufferRestoreText& text) {
     const bool exist = fifteenMinute ? stored.m15BuffersExist : stored.movingBuffersExist;
     const std::string path = config.PathOf(text.fileName);
-    if (!exist || !marker.Trusts(text.bit) || !state.host.files.Exists(path)) {
+    if (!exist || !marker.Trusts(text.bit) || !io.host.files.Exists(path)) {
         return;
     }
-    const auto bytes = state.host.files.ReadAll(path);
+    const auto bytes = io.host.files.ReadAll(path);
     if (!bytes || bytes.value().size() % text.recordSize != 0) {
-        state.log.WriteLog(text.readFailure);
+        io.log.WriteLog(text.readFailure);
         return;
     }
     const std::size_t rowCount = (fifteenMinute ? stored.m15Buffers : stored.movingBuffers).size();
@@ -80,12 +79,12 @@ void RestoreBufferSet(const Configuration& config, StoredState& stored, EngineSt
         if (!record && in.Position() != before) {
             // A NaN or an infinity: the row stays as created; the next record is whole.
             BinaryReader itemField(std::string_view(bytes.value()).substr(before));
-            LogDamagedRecord(config, state, text.fileName, itemField.Int32().value_or(0));
-            state.log.WriteLog(text.readFailure);
+            LogDamagedRecord(config, io.log, text.fileName, itemField.Int32().value_or(0));
+            io.log.WriteLog(text.readFailure);
             continue;
         }
-        if (!record || !RestoreRow(stored, state, *record, j, fifteenMinute, text)) {
-            state.log.WriteLog(text.readFailure);
+        if (!record || !RestoreRow(stored, io.log, *record, j, fifteenMinute, text)) {
+            io.log.WriteLog(text.readFailure);
             return;
         }
     }
@@ -93,17 +92,15 @@ void RestoreBufferSet(const Configuration& config, StoredState& stored, EngineSt
 
 }  // namespace
 
-void StateStore::RestoreFifteenMinuteBuffers(const Configuration& config, EngineState& state,
-                                             StateMarker marker) {
+void StateStore::RestoreFifteenMinuteBuffers(const Configuration& config, StateMarker marker) {
     RestoreBufferSet(
-        config, stored_, state, marker, true,
+        config, stored_, io_, marker, true,
         {kFifteenMinuteStateFile, "Falscher Index in M15-Datei !",
          "Fehler beim Lesen der M15-Datei !", kFifteenMinuteFailedBit, kFifteenMinuteRecordSize});
 }
 
-void StateStore::RestoreMovingAverageBuffers(const Configuration& config, EngineState& state,
-                                             StateMarker marker) {
-    RestoreBufferSet(config, stored_, state, marker, false,
+void StateStore::RestoreMovingAverageBuffers(const Configuration& config, StateMarker marker) {
+    RestoreBufferSet(config, stored_, io_, marker, false,
                      {kMovingStateFile, "Falscher Index bei gleit.Mittelwert !",
                       "Fehler beim Lesen der gleitenden Mittelwert-Datei !", kMovingFailedBit,
                       kMovingRecordSize});

@@ -14,38 +14,38 @@ namespace {
 constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
 
 // The file's bytes when it exists and holds whole records only.
-std::optional<std::string> ReadRecords(const Configuration& config, const EngineState& state,
+std::optional<std::string> ReadRecords(const Configuration& config, const StoreServices& io,
                                        const char* name, std::size_t recordSize) {
-    auto bytes = state.host.files.ReadAll(config.PathOf(name));
+    auto bytes = io.host.files.ReadAll(config.PathOf(name));
     if (!bytes || bytes.value().size() % recordSize != 0) {
         return std::nullopt;
     }
     return std::move(bytes.value());
 }
 
-bool WriteStateFile(const Configuration& config, EngineState& state, const char* name,
+bool WriteStateFile(const Configuration& config, const StoreServices& io, const char* name,
                     const BinaryWriter& out) {
-    return WriteFileAtomic(state.host.files, config.PathOf(name), out.Data(), true).ok();
+    return WriteFileAtomic(io.host.files, config.PathOf(name), out.Data(), true).ok();
 }
 
-void InitialiseCounterDifferences(EngineState& state) {
+void InitialiseCounterDifferences(PerItem<CounterDifferenceState>& counters) {
     for (std::size_t n = 1; n <= kAllItems; ++n) {
-        state.counterDifferences[n].previousReadingTime = -1.0;
-        state.counterDifferences[n].lastReadingTime = -1.0;
+        counters[n].previousReadingTime = -1.0;
+        counters[n].lastReadingTime = -1.0;
     }
 }
 
-void ClearMirrorOffsets(EngineState& state) {
+void ClearMirrorOffsets(PerItem<double>& offsets) {
     for (std::size_t n = 1; n <= kAllItems; ++n) {
-        state.mirrorSumOffsets[n] = 0.0;
+        offsets[n] = 0.0;
     }
 }
 
 // The item's sums start here again. The start links the items before it reads or creates
 // the state, so a sample may have come already: dropping it would lose a pump's whole ON
 // period, as a pump that stays ON sends nothing more.
-void RestartSampleChain(EngineState& state, int n) {
-    state.integration.RestartSampleChain(n, state.host.clock.Now(), state.host.clock.ElapsedMs());
+void RestartSampleChain(const StoreServices& io, IntegrationStates& integration, int n) {
+    integration.RestartSampleChain(n, io.host.clock.Now(), io.host.clock.ElapsedMs());
 }
 
 void ResetAccumulators(ConfigRecord& record) {
@@ -61,9 +61,15 @@ bool Damaged(const BinaryReader& in, std::size_t before) {
     return in.Position() != before;
 }
 
-void TakeDayAccumulators(const Configuration& config, EngineState& state, int n,
-                         const ConfigRecord& record) {
-    ItemStatistics& statistics = state.statistics[n];
+// Where a restore of the day accumulators writes.
+struct DayAccumulators {
+    PerItem<ItemStatistics>& statistics;
+    IntegrationStates& integration;
+};
+
+void TakeDayAccumulators(const Configuration& config, const StoreServices& io,
+                         const DayAccumulators& into, int n, const ConfigRecord& record) {
+    ItemStatistics& statistics = into.statistics[n];
     statistics.minimum = statistics.correctionMinimum = record.minimum;
     statistics.maximum = record.maximum;
     statistics.average = record.average;
@@ -71,17 +77,18 @@ void TakeDayAccumulators(const Configuration& config, EngineState& state, int n,
     // Without a value yet (as in a state created afresh) there is no minimum to keep.
     statistics.correctionCount = record.count > 0.0 ? record.count : -2.0;
     if (config.Items()[n].Integral) {
-        state.integration.SetSum(n, record.sum);
+        into.integration.SetSum(n, record.sum);
     } else {
         statistics.sum = record.sum;
     }
-    RestartSampleChain(state, n);
+    RestartSampleChain(io, into.integration, n);
 }
 
 // Reads the accumulators of items 1.. as far as whole records reach; false when the file
 // did not hold all items (those read stay in force). A damaged item starts afresh.
-bool ReadDayAccumulators(const Configuration& config, EngineState& state, bool& damaged) {
-    const auto bytes = ReadRecords(config, state, kConfigStateFile, kConfigRecordSize);
+bool ReadDayAccumulators(const Configuration& config, const StoreServices& io,
+                         const DayAccumulators& into, bool& damaged) {
+    const auto bytes = ReadRecords(config, io, kConfigStateFile, kConfigRecordSize);
     if (!bytes) {
         return false;
     }
@@ -93,86 +100,85 @@ bool ReadDayAccumulators(const Configuration& config, EngineState& state, bool& 
             return false;
         }
         if (!record) {
-            LogDamagedRecord(config, state, kConfigStateFile, n);
+            LogDamagedRecord(config, io.log, kConfigStateFile, n);
             damaged = true;
             ResetAccumulators(record.emplace());
         }
-        TakeDayAccumulators(config, state, n, *record);
+        TakeDayAccumulators(config, io, into, n, *record);
     }
     return true;
 }
 
-bool ReadNightSums(const Configuration& config, StoredState& stored, EngineState& state,
+bool ReadNightSums(const Configuration& config, StoredState& stored, const StoreServices& io,
                    bool& damaged) {
     const GeneralSettings& settings = config.Settings();
-    const auto bytes = ReadRecords(config, state, kNightStateFile, kNightRecordSize);
+    const auto bytes = ReadRecords(config, io, kNightStateFile, kNightRecordSize);
     if (!bytes || bytes->size() < static_cast<std::size_t>(settings.itemCount) * kNightRecordSize) {
         return false;
     }
-    state.log.WriteLogDebug("Nachtsummen lesen :");
+    io.log.WriteLogDebug("Nachtsummen lesen :");
     BinaryReader in(*bytes);
     for (int n = 1; n <= settings.itemCount; ++n) {
         const std::size_t before = in.Position();
         const auto record = DecodeNightSumRecord(in);
         if (!record && Damaged(in, before)) {
-            LogDamagedRecord(config, state, kNightStateFile, n);
+            LogDamagedRecord(config, io.log, kNightStateFile, n);
             damaged = true;
         }
         stored.nightSums[n] = record.value_or(NightSumRecord{});
-        state.log.WriteLogDebug(FormatFixed(stored.nightSums[n].ntSum, settings.formatPrecision,
-                                            settings.formatDecimals, state.locale));
+        io.log.WriteLogDebug(FormatFixed(stored.nightSums[n].ntSum, settings.formatPrecision,
+                                         settings.formatDecimals, io.locale));
     }
     return true;
 }
 
 }  // namespace
 
-void LogDamagedRecord(const Configuration& config, EngineState& state, const char* fileName,
-                      int n) {
+void LogDamagedRecord(const Configuration& config, ProgramLog& log, const char* fileName, int n) {
     // A buffer record's item number comes from the damaged file itself; the mirror offsets
     // are restored before the configuration load has named the items.
     const bool known = n >= 1 && n <= maxItems && !config.Items()[n].itemName.empty();
     const std::string name = known ? " (" + config.Items()[n].itemName + ")" : std::string();
-    state.log.WriteLog("Ungültige Zahl in " + std::string(fileName) + " bei Item " +
-                       std::to_string(n) + name + " ! Neu initialisiert.");
+    log.WriteLog("Ungültige Zahl in " + std::string(fileName) + " bei Item " + std::to_string(n) +
+                 name + " ! Neu initialisiert.");
 }
 
-bool StateStore::CreateConfigFile(const Configuration& config, EngineState& state) {
+bool StateStore::CreateConfigFile(const Configuration& config, IntegrationStates& integration) {
     BinaryWriter out;
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
         ConfigRecord& record = stored_.configRecords[n];
         ResetAccumulators(record);
-        state.integration.SetSum(n, 0.0);
-        RestartSampleChain(state, n);
+        integration.SetSum(n, 0.0);
+        RestartSampleChain(io_, integration, n);
         EncodeConfigRecord(out, record);
     }
-    if (!WriteStateFile(config, state, kConfigStateFile, out)) {
-        state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE.COF !");
+    if (!WriteStateFile(config, io_, kConfigStateFile, out)) {
+        io_.log.WriteLog("Fehler beim Erzeugen von TARVEDDE.COF !");
         return false;
     }
     return true;
 }
 
-bool StateStore::CreateNightFile(const Configuration& config, EngineState& state) {
+bool StateStore::CreateNightFile(const Configuration& config) {
     BinaryWriter out;
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
         stored_.nightSums[n] = NightSumRecord{};
         EncodeNightSumRecord(out, stored_.nightSums[n]);
     }
-    if (!WriteStateFile(config, state, kNightStateFile, out)) {
-        state.log.WriteLog("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !");
+    if (!WriteStateFile(config, io_, kNightStateFile, out)) {
+        io_.log.WriteLog("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !");
         return false;
     }
     return true;
 }
 
-void StateStore::ConvertConfigFile(const Configuration& config, EngineState& state) {
-    const auto size = state.host.files.Size(config.PathOf(kConfigStateFile));
+void StateStore::ConvertConfigFile(const Configuration& config) {
+    const auto size = io_.host.files.Size(config.PathOf(kConfigStateFile));
     if (!size || size.value() % kConfigRecordSize == 0) {
         return;
     }
-    state.log.WriteLog("Konfigurations-Datei (.COF) wird konvertiert....");
-    const auto bytes = ReadRecords(config, state, kConfigStateFile, kLegacyConfigRecordSize);
+    io_.log.WriteLog("Konfigurations-Datei (.COF) wird konvertiert....");
+    const auto bytes = ReadRecords(config, io_, kConfigStateFile, kLegacyConfigRecordSize);
     BinaryReader in(bytes ? std::string_view(*bytes) : std::string_view());
     BinaryWriter out;
     bool complete = bytes.has_value();
@@ -183,56 +189,57 @@ void StateStore::ConvertConfigFile(const Configuration& config, EngineState& sta
             EncodeConfigRecord(out, *record);
         }
     }
-    if (!complete || !WriteStateFile(config, state, kConfigStateFile, out)) {
-        state.log.WriteLog("Fehler bei Konvertierung der .COF -Datei !");
+    if (!complete || !WriteStateFile(config, io_, kConfigStateFile, out)) {
+        io_.log.WriteLog("Fehler bei Konvertierung der .COF -Datei !");
         return;
     }
-    state.log.WriteLog("ok.");
+    io_.log.WriteLog("ok.");
 }
 
 // Only the offsets carry state: the configuration load sets the rest of each record.
-void StateStore::RestoreMirrorOffsets(const Configuration& config, EngineState& state,
+void StateStore::RestoreMirrorOffsets(const Configuration& config, PerItem<double>& offsets,
                                       StateMarker marker) {
-    if (!state.host.files.Exists(config.PathOf(kMirrorStateFile)) ||
+    if (!io_.host.files.Exists(config.PathOf(kMirrorStateFile)) ||
         !marker.Trusts(kMirrorFailedBit)) {
-        ClearMirrorOffsets(state);
-        state.log.WriteLog("Spiegelsummen-Offsets neu initialisiert.");
+        ClearMirrorOffsets(offsets);
+        io_.log.WriteLog("Spiegelsummen-Offsets neu initialisiert.");
         return;
     }
-    const auto bytes = ReadRecords(config, state, kMirrorStateFile, kMirrorRecordSize);
+    const auto bytes = ReadRecords(config, io_, kMirrorStateFile, kMirrorRecordSize);
     if (!bytes || bytes->size() < kAllItems * kMirrorRecordSize) {
-        ClearMirrorOffsets(state);
-        state.log.WriteLog("Spiegelsummen-Dateigröße 0 ! Neu initialisiert.");
+        ClearMirrorOffsets(offsets);
+        io_.log.WriteLog("Spiegelsummen-Dateigröße 0 ! Neu initialisiert.");
         return;
     }
     BinaryReader in(*bytes);
     for (std::size_t n = 1; n <= kAllItems; ++n) {
         const auto record = DecodeMirrorRecord(in);
         if (!record) {
-            LogDamagedRecord(config, state, kMirrorStateFile, static_cast<int>(n));
+            LogDamagedRecord(config, io_.log, kMirrorStateFile, static_cast<int>(n));
         }
-        state.mirrorSumOffsets[n] = record ? record->mirrorSumOffset : 0.0;
+        offsets[n] = record ? record->mirrorSumOffset : 0.0;
     }
 }
 
-void StateStore::RestoreCounterDifferences(const Configuration& config, EngineState& state,
+void StateStore::RestoreCounterDifferences(const Configuration& config,
+                                           PerItem<CounterDifferenceState>& counters,
                                            StateMarker marker) {
-    if (!state.host.files.Exists(config.PathOf(kCounterStateFile)) ||
+    if (!io_.host.files.Exists(config.PathOf(kCounterStateFile)) ||
         !marker.Trusts(kCounterFailedBit)) {
-        InitialiseCounterDifferences(state);
-        state.log.WriteLog("Differenzdatei initialisiert.");
+        InitialiseCounterDifferences(counters);
+        io_.log.WriteLog("Differenzdatei initialisiert.");
         return;
     }
-    const auto bytes = ReadRecords(config, state, kCounterStateFile, kCounterRecordSize);
+    const auto bytes = ReadRecords(config, io_, kCounterStateFile, kCounterRecordSize);
     if (bytes && bytes->empty()) {
-        InitialiseCounterDifferences(state);
-        state.log.WriteLog("Differenzdatei=0 ! Neu initialisiert.");
+        InitialiseCounterDifferences(counters);
+        io_.log.WriteLog("Differenzdatei=0 ! Neu initialisiert.");
         return;
     }
     if (!bytes || bytes->size() > kAllItems * kCounterRecordSize) {
-        state.log.WriteLog("Fehler beim Lesen der Differenzdatei !");
-        InitialiseCounterDifferences(state);
-        state.log.WriteLog("Differenzdatei neu initialisiert.");
+        io_.log.WriteLog("Fehler beim Lesen der Differenzdatei !");
+        InitialiseCounterDifferences(counters);
+        io_.log.WriteLog("Differenzdatei neu initialisiert.");
         return;
     }
     BinaryReader in(*bytes);
@@ -240,62 +247,61 @@ void StateStore::RestoreCounterDifferences(const Configuration& config, EngineSt
     for (std::size_t n = 1; in.Remaining() > 0; ++n) {
         const auto record = DecodeCounterRecord(in);
         if (!record) {
-            LogDamagedRecord(config, state, kCounterStateFile, static_cast<int>(n));
+            LogDamagedRecord(config, io_.log, kCounterStateFile, static_cast<int>(n));
             damaged = true;
         }
-        state.counterDifferences[n] = record.value_or(CounterDifferenceState{});
+        counters[n] = record.value_or(CounterDifferenceState{});
     }
     if (damaged) {
-        state.log.WriteLog("Fehler beim Lesen der Differenzdatei !");
+        io_.log.WriteLog("Fehler beim Lesen der Differenzdatei !");
     }
 }
 
-void StateStore::RestoreDayAccumulators(const Configuration& config, EngineState& state,
-                                        StateMarker marker) {
+void StateStore::RestoreDayAccumulators(const Configuration& config,
+                                        PerItem<ItemStatistics>& statistics,
+                                        IntegrationStates& integration, StateMarker marker) {
     if (config.Settings().nullStart) {
-        (void)CreateConfigFile(config, state);
+        (void)CreateConfigFile(config, integration);
         return;
     }
     if (!marker.Trusts(kConfigFailedBit)) {
-        state.log.WriteLog("Ihre " + std::string(SourceKindName(config.Settings().sourceKind)) +
-                           "-Konfiguration könnte fehlerhaft sein !\r\nTARVEDDE.COF wird neu "
-                           "erzeugt.");
-        (void)CreateConfigFile(config, state);
+        io_.log.WriteLog("Ihre " + std::string(SourceKindName(config.Settings().sourceKind)) +
+                         "-Konfiguration könnte fehlerhaft sein !\r\nTARVEDDE.COF wird neu "
+                         "erzeugt.");
+        (void)CreateConfigFile(config, integration);
         return;
     }
     bool damaged = false;
-    const bool complete = ReadDayAccumulators(config, state, damaged);
+    const bool complete = ReadDayAccumulators(config, io_, {statistics, integration}, damaged);
     if (!complete || damaged) {
-        state.host.op.ShowMessage(
+        io_.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE.COF !\r\nDie Datei wird jetzt neu erzeugt.");
-        state.log.WriteLog("Fehler beim Lesen von TARVEDDE.COF !");
+        io_.log.WriteLog("Fehler beim Lesen von TARVEDDE.COF !");
     }
     if (!complete) {
-        (void)CreateConfigFile(config, state);
+        (void)CreateConfigFile(config, integration);
     }
 }
 
-void StateStore::RestoreNightSums(const Configuration& config, EngineState& state,
-                                  StateMarker marker) {
+void StateStore::RestoreNightSums(const Configuration& config, StateMarker marker) {
     if (config.Settings().nullStart) {
-        (void)CreateNightFile(config, state);
+        (void)CreateNightFile(config);
         return;
     }
-    if (!state.host.files.Exists(config.PathOf(kNightStateFile)) ||
-        !marker.Trusts(kNightFailedBit)) {
-        state.log.WriteLog("TARVEDDE_NACHT.TVW wird neu erzeugt.");
-        (void)CreateNightFile(config, state);
+    if (!io_.host.files.Exists(config.PathOf(kNightStateFile)) || !marker.Trusts(kNightFailedBit)) {
+        io_.log.WriteLog("TARVEDDE_NACHT.TVW wird neu erzeugt.");
+        (void)CreateNightFile(config);
         return;
     }
     bool damaged = false;
-    const bool complete = ReadNightSums(config, stored_, state, damaged);
+    const bool complete = ReadNightSums(config, stored_, io_, damaged);
     if (!complete || damaged) {
-        state.host.op.ShowMessage(
+        io_.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE_NACHT.TVW !\r\nDie Datei wird jetzt neu erzeugt.");
-        state.log.WriteLog("Fehler beim Lesen von TARVEDDE_NACHT.TVW !");
+        io_.log.WriteLog("Fehler beim Lesen von TARVEDDE_NACHT.TVW !");
     }
     if (!complete) {
-        (void)CreateNightFile(config, state);
+        (void)CreateNightFile(config);
     }
 }
 

@@ -24,7 +24,9 @@ struct SaveContext {
 
     const Configuration& config;
     StoredState& stored;
-    EngineState& state;
+    const StoreServices& io;
+    const ProcessedValues& values;
+    const IntegrationStates& integration;
     bool finalSave;
     bool durable;
     int flags = 0;
@@ -34,8 +36,8 @@ struct SaveContext {
     void Write(const char* name, std::string_view bytes, std::string_view failureText, int bit) {
         std::string path = config.PathOf(name);
         std::string temporary = path + ".tmp";
-        if (!state.host.files.WriteAll(temporary, bytes, durable).ok()) {
-            (void)state.host.files.Remove(temporary);
+        if (!io.host.files.WriteAll(temporary, bytes, durable).ok()) {
+            (void)io.host.files.Remove(temporary);
             Fail(failureText, bit);
             return;
         }
@@ -45,15 +47,15 @@ struct SaveContext {
     // mixed set only in the moment of the renames, not for the length of the save.
     void CommitStaged() {
         for (const Staged& file : staged) {
-            if (!state.host.files.Rename(file.temporary, file.path).ok()) {
-                (void)state.host.files.Remove(file.temporary);
+            if (!io.host.files.Rename(file.temporary, file.path).ok()) {
+                (void)io.host.files.Remove(file.temporary);
                 Fail(file.failureText, file.bit);
             }
         }
         staged.clear();
     }
     void Fail(std::string_view message, int bit) {
-        state.log.WriteLog(message);
+        io.log.WriteLog(message);
         flags |= bit;
     }
 };
@@ -68,10 +70,10 @@ struct BufferSetText {
 };
 
 // The first item whose row is `row`, or 0.
-int ItemOfRow(const Configuration& config, const EngineState& state, int row, bool fifteenMinute) {
+int ItemOfRow(const Configuration& config, const StoredState& stored, int row, bool fifteenMinute) {
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
         const int itemRow =
-            fifteenMinute ? state.fifteenMinute[n].m15Row : state.moving[n].movingRow;
+            fifteenMinute ? stored.fifteenMinute[n].m15Row : stored.moving[n].movingRow;
         if (itemRow == row) {
             return n;
         }
@@ -79,20 +81,20 @@ int ItemOfRow(const Configuration& config, const EngineState& state, int row, bo
     return 0;
 }
 
-WindowBufferRecord BufferRecordOf(const EngineState& state, int item, bool fifteenMinute,
+WindowBufferRecord BufferRecordOf(const StoredState& stored, int item, bool fifteenMinute,
                                   const std::vector<double>& row) {
     WindowBufferRecord record;
     record.item = item;
     record.values = row;
     if (fifteenMinute) {
-        const FifteenMinuteState& m15 = state.fifteenMinute[item];
+        const FifteenMinuteState& m15 = stored.fifteenMinute[item];
         record.index = m15.m15Index;
         record.minimum = m15.m15Minimum;
         record.maximum = m15.m15Maximum;
         record.minimumTime = m15.m15MinimumTime;
         record.maximumTime = m15.m15MaximumTime;
     } else {
-        const MovingAverageState& moving = state.moving[item];
+        const MovingAverageState& moving = stored.moving[item];
         record.index = moving.ringIndex;
         record.average = moving.movingAverage;
         record.minimum = moving.movingMinimum;
@@ -104,19 +106,18 @@ WindowBufferRecord BufferRecordOf(const EngineState& state, int item, bool fifte
 void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& text) {
     const Configuration& config = save.config;
     StoredState& stored = save.stored;
-    EngineState& state = save.state;
     std::vector<std::vector<double>>& rows =
         fifteenMinute ? stored.m15Buffers : stored.movingBuffers;
     BinaryWriter out;
     for (std::size_t j = 0; j < rows.size(); ++j) {
-        const int item = ItemOfRow(config, state, static_cast<int>(j), fifteenMinute);
+        const int item = ItemOfRow(config, stored, static_cast<int>(j), fifteenMinute);
         WindowBufferRecord record;
         if (item == 0) {
             save.Fail(text.wrongRow, text.bit);
         } else if (rows[j].size() > text.slotCapacity) {
             save.Fail(text.fillFailure, text.bit);
         } else {
-            record = BufferRecordOf(state, item, fifteenMinute, rows[j]);
+            record = BufferRecordOf(stored, item, fifteenMinute, rows[j]);
         }
         if (fifteenMinute) {
             EncodeFifteenMinuteRecord(out, record);
@@ -154,23 +155,25 @@ void SaveWindowBuffers(SaveContext& save) {
 void SaveCounterDifferences(SaveContext& save) {
     BinaryWriter out;
     for (std::size_t n = 1; n <= kAllItems; ++n) {
-        EncodeCounterRecord(out, save.state.counterDifferences[n]);
+        EncodeCounterRecord(out, save.values.counterDifferences[n]);
     }
     save.Write(kCounterStateFile, out.Data(), "Fehler beim Speichern von DIFFBUF.TVW",
                kCounterFailedBit);
 }
 
-void WriteMirrorStatistics(const Configuration& config, EngineState& state, int n) {
+void WriteMirrorStatistics(const SaveContext& save, int n) {
+    const Configuration& config = save.config;
+    const StoreServices& io = save.io;
     const GeneralSettings& settings = config.Settings();
-    const ItemStatistics& statistics = state.statistics[n];
+    const ItemStatistics& statistics = save.values.statistics[n];
     const auto format = [&](double value) {
-        return FormatFixed(value, settings.formatPrecision, settings.formatDecimals, state.locale);
+        return FormatFixed(value, settings.formatPrecision, settings.formatDecimals, io.locale);
     };
-    state.log.WriteDDEInfo("++++++++++ Statistik für " + config.Items()[n].itemName +
-                           " (gespiegelt) :  ++++++++++");
-    state.log.WriteDDEInfo("Anzahl=" + FormatFixed(statistics.count, 8, 0, state.locale) +
-                           "  Mittel=" + format(statistics.average));
-    state.log.WriteDDEInfo("Summe/Integral=" + format(statistics.sum));
+    io.log.WriteDDEInfo("++++++++++ Statistik für " + config.Items()[n].itemName +
+                        " (gespiegelt) :  ++++++++++");
+    io.log.WriteDDEInfo("Anzahl=" + FormatFixed(statistics.count, 8, 0, io.locale) +
+                        "  Mittel=" + format(statistics.average));
+    io.log.WriteDDEInfo("Summe/Integral=" + format(statistics.sum));
 }
 
 void SaveMirrorOffsets(SaveContext& save) {
@@ -178,9 +181,9 @@ void SaveMirrorOffsets(SaveContext& save) {
     for (int n = 1; n <= maxItems; ++n) {
         const MirrorSetting& mirror = save.config.Items()[n].mirror;
         EncodeMirrorRecord(out,
-                           {mirror.mirrorOn, mirror.sourceItem, save.state.mirrorSumOffsets[n]});
+                           {mirror.mirrorOn, mirror.sourceItem, save.values.mirrorSumOffsets[n]});
         if (save.finalSave && mirror.mirrorOn) {
-            WriteMirrorStatistics(save.config, save.state, n);
+            WriteMirrorStatistics(save, n);
         }
     }
     save.Write(kMirrorStateFile, out.Data(), "Fehler beim Speichern von SPIEGELDATEN.TVW",
@@ -190,18 +193,18 @@ void SaveMirrorOffsets(SaveContext& save) {
 void SaveNightSums(SaveContext& save) {
     const Configuration& config = save.config;
     StoredState& stored = save.stored;
-    EngineState& state = save.state;
+    const StoreServices& io = save.io;
     const GeneralSettings& settings = config.Settings();
     if (save.finalSave) {
-        state.log.WriteLogDebug("Nachtsummen speichern :");
+        io.log.WriteLogDebug("Nachtsummen speichern :");
     }
     BinaryWriter out;
     for (int n = 1; n <= settings.itemCount; ++n) {
         const NightSumRecord& night = stored.nightSums[n];
         EncodeNightSumRecord(out, night);
         if (save.finalSave) {
-            state.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
-                                                settings.formatDecimals, state.locale));
+            io.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
+                                             settings.formatDecimals, io.locale));
         }
     }
     save.Write(kNightStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE_NACHT.TVW !",
@@ -212,12 +215,12 @@ void SaveNightSums(SaveContext& save) {
 // the day was recorded with.
 void SaveDayAccumulators(SaveContext& save) {
     const Configuration& config = save.config;
-    EngineState& state = save.state;
+    const StoreServices& io = save.io;
     const int itemCount = config.Settings().itemCount;
     if (itemCount <= 0) {
         return;
     }
-    const auto bytes = state.host.files.ReadAll(config.PathOf(kConfigStateFile));
+    const auto bytes = io.host.files.ReadAll(config.PathOf(kConfigStateFile));
     BinaryReader in(bytes ? std::string_view(bytes.value()) : std::string_view());
     BinaryWriter out;
     for (int n = 1; n <= itemCount; ++n) {
@@ -226,12 +229,12 @@ void SaveDayAccumulators(SaveContext& save) {
             save.Fail("Fehler beim Lesen von TARVEDDE.COF !", kConfigFailedBit);
             return;
         }
-        const ItemStatistics& statistics = state.statistics[n];
+        const ItemStatistics& statistics = save.values.statistics[n];
         record->minimum = statistics.minimum;
         record->maximum = statistics.maximum;
         record->average = statistics.average;
         record->count = statistics.count;
-        record->sum = config.Items()[n].Integral ? state.integration[n].runningSum : statistics.sum;
+        record->sum = config.Items()[n].Integral ? save.integration[n].runningSum : statistics.sum;
         EncodeConfigRecord(out, *record);
     }
     save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",
@@ -262,17 +265,20 @@ bool StateStore::SaveIsDurable(const Configuration& config, bool finalSave) cons
     return finalSave || config.Settings().savedDay != stored_.durableSaveDay;
 }
 
-int StateStore::SaveIntermediateState(const Configuration& config, EngineState& state,
+int StateStore::SaveIntermediateState(const Configuration& config, const ProcessedValues& values,
+                                      const IntegrationStates& integration, bool itemsLinked,
                                       bool finalSave) {
-    if (!state.itemsLinked || !config.Settings().permanentMode) {
+    if (!itemsLinked || !config.Settings().permanentMode) {
         return 0;
     }
-    SaveContext save{config, stored_, state, finalSave, SaveIsDurable(config, finalSave), 0, {}};
+    SaveContext save{
+        config, stored_, io_, values, integration, finalSave, SaveIsDurable(config, finalSave),
+        0,      {}};
     SaveAllFiles(save);
-    const Status written = WriteLines(state.host.files, config.PathOf(kCleanMarkerFile),
+    const Status written = WriteLines(io_.host.files, config.PathOf(kCleanMarkerFile),
                                       {std::to_string(save.flags)}, save.durable);
     if (!written.ok()) {
-        state.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
+        io_.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
     } else if (save.durable) {
         stored_.durableSaveDay = config.Settings().savedDay;
     }

@@ -6,8 +6,9 @@
 #include <cmath>
 #include <string>
 
-#include "engine/processing/per_value_processing.h"
+#include "engine/processing/processing_pass.h"
 #include "engine/processing/value_steps.h"
+#include "platform/date_time.h"
 
 namespace tarvedde {
 namespace {
@@ -21,77 +22,77 @@ struct Mirror {
 
 // The source's counter keeps wall times across restarts, so a clock step can make the
 // span negative: that counts as no span at all.
-double RateSpanDays(const Configuration& config, const EngineState& state, int source) {
-    if (!config.Items()[source].Differenz) {
-        return ElapsedCycleDays(state);
+double RateSpanDays(const ProcessingPass& pass, int source) {
+    if (!pass.config.Items()[source].Differenz) {
+        return ElapsedCycleDays(pass.cycle.times);
     }
-    const auto& counter = state.counterDifferences[source];
-    return state.cycleTime - counter.previousReadingTime;
+    const auto& counter = pass.values.counterDifferences[source];
+    return pass.cycle.times.cycleTime - counter.previousReadingTime;
 }
 
-void ConvertMirrorValue(const Configuration& config, EngineState& state, Mirror& mirror) {
-    const ValueConversion& conversion = config.Items()[mirror.item].valueConversion;
+void ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
+    const ValueConversion& conversion = pass.config.Items()[mirror.item].valueConversion;
     if (!conversion.conversionOn) {
         return;
     }
     if (const auto converted = ConvertUnit(conversion, mirror.value)) {
         mirror.value = *converted;
     } else {
-        state.log.WriteLog("Fehler bei Umrechnung des gespiegelten Wertes !");
+        pass.log.WriteLog("Fehler bei Umrechnung des gespiegelten Wertes !");
     }
     if (conversion.timeBase <= 0) {
         return;
     }
-    const double span = RateSpanDays(config, state, mirror.source);
+    const double span = RateSpanDays(pass, mirror.source);
     if (const auto rate = RateOf(mirror.value, conversion.timeBase, span, 8884.0)) {
         mirror.value = *rate;
     } else {
-        state.log.WriteLog("Main-Umrech : Fehler beim Spiegeln !");
+        pass.log.WriteLog("Main-Umrech : Fehler beim Spiegeln !");
     }
 }
 
-void TakeMirrorDifference(EngineState& state, Mirror& mirror) {
-    auto& counter = state.counterDifferences[mirror.item];
-    const auto step = TakeCounterDifference(counter, mirror.value, state.cycleTime);
+void TakeMirrorDifference(const ProcessingPass& pass, Mirror& mirror) {
+    auto& counter = pass.values.counterDifferences[mirror.item];
+    const auto step = TakeCounterDifference(counter, mirror.value, pass.cycle.times.cycleTime);
     if (!step) {
-        state.log.WriteLog("Main-DiffBer : Fehler beim Spiegeln !");
+        pass.log.WriteLog("Main-DiffBer : Fehler beim Spiegeln !");
         return;
     }
     const std::string number = std::to_string(mirror.item);
     if (step->event == CounterEvent::kInitialised) {
-        state.log.WriteLogLevel(
-            4, "Differenz für gespiegeltes Item " + number + " neu initialisiert.");
+        pass.log.WriteLogLevel(4,
+                               "Differenz für gespiegeltes Item " + number + " neu initialisiert.");
     } else if (step->event == CounterEvent::kReset) {
-        state.log.WriteLogLevel(
+        pass.log.WriteLogLevel(
             4, "SPS : Differenz für gespiegeltes Item " + number + " neu initialisiert !");
     }
     mirror.value = step->value;
 }
 
-void TakeSum(EngineState& state, const Mirror& mirror) {
-    ItemStatistics& statistics = state.statistics[mirror.item];
+void TakeSum(const ProcessingPass& pass, const Mirror& mirror) {
+    ItemStatistics& statistics = pass.values.statistics[mirror.item];
     if (!mirror.integralSource) {
         statistics.sum += mirror.value;
         if (!std::isfinite(statistics.sum)) {
-            state.log.WriteLog("Überlauf bei Summe (Spiegelung) ! Zurückgesetzt.");
+            pass.log.WriteLog("Überlauf bei Summe (Spiegelung) ! Zurückgesetzt.");
             statistics.sum = 0.0;
         }
         return;
     }
-    double& offset = state.mirrorSumOffsets[mirror.item];
-    const double runningSum = state.integration[mirror.source].runningSum;
+    double& offset = pass.values.mirrorSumOffsets[mirror.item];
+    const double runningSum = pass.cycle.integration[mirror.source].runningSum;
     // The source's integral restarted below the offset: the offset belongs to an old day.
     if (offset - runningSum > 1.0) {
         offset = 0.0;
-        state.log.WriteLogLevel(4, "Spiegelsummen-Offset zurückgesetzt.");
+        pass.log.WriteLogLevel(4, "Spiegelsummen-Offset zurückgesetzt.");
         return;
     }
     statistics.sum = Finite(runningSum - offset);
 }
 
-void AccumulateMirror(const Configuration& config, EngineState& state, Mirror& mirror) {
-    ItemStatistics& statistics = state.statistics[mirror.item];
-    const ItemConfig& itemConfig = config.Items()[mirror.item];
+void AccumulateMirror(const ProcessingPass& pass, Mirror& mirror) {
+    ItemStatistics& statistics = pass.values.statistics[mirror.item];
+    const ItemConfig& itemConfig = pass.config.Items()[mirror.item];
     if (!(itemConfig.effectiveLoLimit <= mirror.value &&
           mirror.value <= itemConfig.effectiveUpLimit)) {
         mirror.value = 0.0;
@@ -100,66 +101,66 @@ void AccumulateMirror(const Configuration& config, EngineState& state, Mirror& m
     try {
         statistics.currentValue = mirror.value;
         statistics.count += 1.0;
-        TakeSum(state, mirror);
+        TakeSum(pass, mirror);
         UpdateAverage(statistics, mirror.value);
         UpdateExtremes(statistics, mirror.value);
     } catch (const ArithmeticFailure&) {
-        state.log.WriteLog("Main-Statistik : Fehler beim Spiegeln !");
+        pass.log.WriteLog("Main-Statistik : Fehler beim Spiegeln !");
     }
 }
 
-void WriteMirrorColumn(const Configuration& config, EngineState& state, const Mirror& mirror) {
-    const ItemStatistics& statistics = state.statistics[mirror.item];
-    LiveGrid& grid = state.grid;
+void WriteMirrorColumn(const ProcessingPass& pass, const Mirror& mirror) {
+    const ItemStatistics& statistics = pass.values.statistics[mirror.item];
+    LiveGrid& grid = pass.cycle.grid;
     const int column = mirror.item;
-    grid.SetCell(column, grid.CurrentRow(), GridText(config, state, mirror.value));
-    grid.SetCell(column, 1, GridText(config, state, statistics.average));
-    grid.SetCell(column, 2, GridText(config, state, statistics.minimum));
-    grid.SetCell(column, 3, GridText(config, state, statistics.maximum));
-    grid.SetCell(column, 4, GridText(config, state, statistics.count, 0));
-    if (config.Items()[column].Differenz || mirror.integralSource) {
-        grid.SetCell(column, 5, GridText(config, state, statistics.sum));
+    grid.SetCell(column, grid.CurrentRow(), GridText(pass.config, pass.locale, mirror.value));
+    grid.SetCell(column, 1, GridText(pass.config, pass.locale, statistics.average));
+    grid.SetCell(column, 2, GridText(pass.config, pass.locale, statistics.minimum));
+    grid.SetCell(column, 3, GridText(pass.config, pass.locale, statistics.maximum));
+    grid.SetCell(column, 4, GridText(pass.config, pass.locale, statistics.count, 0));
+    if (pass.config.Items()[column].Differenz || mirror.integralSource) {
+        grid.SetCell(column, 5, GridText(pass.config, pass.locale, statistics.sum));
     }
 }
 
-void ProcessMirroredItem(const Configuration& config, EngineState& state, TimeFrames& timeFrames,
-                         int item, int weekday) {
-    const ItemConfig& itemConfig = config.Items()[item];
+void ProcessMirroredItem(const ProcessingPass& pass, TimeFrames& timeFrames, int item,
+                         int weekday) {
+    const ItemConfig& itemConfig = pass.config.Items()[item];
     Mirror mirror{item, itemConfig.mirror.sourceItem, false, 0.0};
-    if (mirror.source < 1 || mirror.source > config.Settings().itemCount ||
+    if (mirror.source < 1 || mirror.source > pass.config.Settings().itemCount ||
         mirror.source > maxItems) {
         return;
     }
-    mirror.value = state.statistics[mirror.source].currentValue;
-    mirror.integralSource = config.Items()[mirror.source].Integral;
-    ConvertMirrorValue(config, state, mirror);
+    mirror.value = pass.values.statistics[mirror.source].currentValue;
+    mirror.integralSource = pass.config.Items()[mirror.source].Integral;
+    ConvertMirrorValue(pass, mirror);
     if (itemConfig.Differenz && mirror.integralSource) {
-        state.log.WriteLog("Konfigurationsfehler ! Spiegel-Quelle : Integralberechnung aktiviert.");
+        pass.log.WriteLog("Konfigurationsfehler ! Spiegel-Quelle : Integralberechnung aktiviert.");
         mirror.integralSource = false;
     }
     if (itemConfig.Differenz) {
-        TakeMirrorDifference(state, mirror);
+        TakeMirrorDifference(pass, mirror);
     }
-    AccumulateMirror(config, state, mirror);
+    AccumulateMirror(pass, mirror);
     if (itemConfig.timeFrame.on && DayMatches(weekday, itemConfig.Tagesauswahl)) {
         timeFrames.EvaluateTimeTable(item);
     }
-    WriteMirrorColumn(config, state, mirror);
+    WriteMirrorColumn(pass, mirror);
 }
 
 }  // namespace
 
-void ProcessMirroredItems(const Configuration& config, EngineState& state, TimeFrames& timeFrames) {
-    const int weekday = DayOfWeek(state.cycleTime);
-    const int last = std::min(config.Settings().itemCount, maxItems);
+void ProcessMirroredItems(const ProcessingPass& pass, TimeFrames& timeFrames) {
+    const int weekday = DayOfWeek(pass.cycle.times.cycleTime);
+    const int last = std::min(pass.config.Settings().itemCount, maxItems);
     for (int item = 1; item <= last; ++item) {
-        if (!config.Items()[item].mirror.mirrorOn) {
+        if (!pass.config.Items()[item].mirror.mirrorOn) {
             continue;
         }
         try {
-            ProcessMirroredItem(config, state, timeFrames, item, weekday);
+            ProcessMirroredItem(pass, timeFrames, item, weekday);
         } catch (...) {
-            state.log.WriteLog("Main : Exception (2)");
+            pass.log.WriteLog("Main : Exception (2)");
         }
     }
 }

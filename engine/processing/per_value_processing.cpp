@@ -9,19 +9,22 @@
 #include <string>
 #include <utility>
 
+#include "engine/model/kept_ini_file.h"
+#include "engine/processing/processing_pass.h"
 #include "engine/processing/value_steps.h"
+#include "platform/date_time.h"
 #include "platform/number_format.h"
 
 namespace tarvedde {
 namespace {
 
 // The reading as a number: cleaned text, calibration, clamping and the conversion table.
-double ReadValue(const Configuration& configuration, EngineState& state, int item) {
-    const ItemConfig& config = configuration.Items()[item];
-    const GeneralSettings& settings = configuration.Settings();
-    const std::string text =
-        CleanValueText(state.sources[item].newestText, settings.valuePrefix, settings.valueSuffix);
-    double value = ParseValueText(text, state.locale);
+double ReadValue(const ProcessingPass& pass, int item) {
+    const ItemConfig& config = pass.config.Items()[item];
+    const GeneralSettings& settings = pass.config.Settings();
+    const std::string text = CleanValueText(pass.cycle.sources[item].newestText,
+                                            settings.valuePrefix, settings.valueSuffix);
+    double value = ParseValueText(text, pass.locale);
     value = Finite(value * config.calibrationSlope + config.calibrationIntercept);
     if (value < config.effectiveLoLimit) {
         value = config.effectiveLoLimit;
@@ -30,61 +33,59 @@ double ReadValue(const Configuration& configuration, EngineState& state, int ite
         value = config.effectiveUpLimit;
     }
     if (config.Tabelle_benutzen > 0 &&
-        !ConvertByTable({configuration.Tables(), state.log, state.locale}, config.Tabelle_benutzen,
+        !ConvertByTable({pass.config.Tables(), pass.log, pass.locale}, config.Tabelle_benutzen,
                         value, 0)) {
         throw ArithmeticFailure();
     }
     return value;
 }
 
-void LimitDigitalValue(const Configuration& configuration, EngineState& state, int item,
-                       double& value) {
-    if (configuration.Items()[item].Grafiktyp != 2 || !(value > 1.01)) {
+void LimitDigitalValue(const ProcessingPass& pass, int item, double& value) {
+    if (pass.config.Items()[item].Grafiktyp != 2 || !(value > 1.01)) {
         return;
     }
-    state.log.WriteLogDetail("Digitaler Neuwert (> 1 !) = " +
-                             FormatFixed(value, 5, 2, state.locale));
+    pass.log.WriteLogDetail("Digitaler Neuwert (> 1 !) = " + FormatFixed(value, 5, 2, pass.locale));
     value = 1.0;
 }
 
-void ConvertValue(const Configuration& configuration, EngineState& state, int item, double& value) {
-    const ValueConversion& conversion = configuration.Items()[item].valueConversion;
+void ConvertValue(const ProcessingPass& pass, int item, double& value) {
+    const ValueConversion& conversion = pass.config.Items()[item].valueConversion;
     if (!conversion.conversionOn) {
         return;
     }
     if (const auto converted = ConvertUnit(conversion, value)) {
         value = *converted;
     } else {
-        state.log.WriteLog("Fehler bei Umrechnung des Wertes !");
+        pass.log.WriteLog("Fehler bei Umrechnung des Wertes !");
     }
     if (conversion.timeBase <= 0) {
         return;
     }
-    if (const auto rate = RateOf(value, conversion.timeBase, ElapsedCycleDays(state), 8888.0)) {
+    if (const auto rate =
+            RateOf(value, conversion.timeBase, ElapsedCycleDays(pass.cycle.times), 8888.0)) {
         value = *rate;
     } else {
-        state.log.WriteLog("Fehler bei Umrechnung des Wertes !");
+        pass.log.WriteLog("Fehler bei Umrechnung des Wertes !");
     }
 }
 
-void TakeDifference(EngineState& state, int item, double& value) {
-    auto& counter = state.counterDifferences[item];
-    const auto step = TakeCounterDifference(counter, value, state.cycleTime);
+void TakeDifference(const ProcessingPass& pass, int item, double& value) {
+    auto& counter = pass.values.counterDifferences[item];
+    const auto step = TakeCounterDifference(counter, value, pass.cycle.times.cycleTime);
     if (!step) {
         throw ArithmeticFailure();
     }
     const std::string number = std::to_string(item);
     if (step->event == CounterEvent::kInitialised) {
-        state.log.WriteLogDetail("Differenz für Item " + number + " neu initialisiert.");
+        pass.log.WriteLogDetail("Differenz für Item " + number + " neu initialisiert.");
     } else if (step->event == CounterEvent::kReset) {
-        state.log.WriteLogDetail("SPS : Differenz für Item " + number + " neu initialisiert !");
+        pass.log.WriteLogDetail("SPS : Differenz für Item " + number + " neu initialisiert !");
     }
     value = step->value;
 }
 
-void CheckWarning(const Configuration& configuration, EngineState& state, LimitWarnings& warnings,
-                  int item, double value) {
-    const ItemConfig& config = configuration.Items()[item];
+void CheckWarning(const ProcessingPass& pass, LimitWarnings& warnings, int item, double value) {
+    const ItemConfig& config = pass.config.Items()[item];
     if (!(config.UpWarn > 0.001 || config.UpWarn < -0.001)) {
         return;
     }
@@ -95,7 +96,7 @@ void CheckWarning(const Configuration& configuration, EngineState& state, LimitW
         if (other > maxItems) {
             return;
         }
-        const double otherValue = state.statistics[other].currentValue;
+        const double otherValue = pass.values.statistics[other].currentValue;
         const bool met =
             config.WarnComp2 ? otherValue > config.WarnLevel2 : otherValue < config.WarnLevel2;
         if (!met) {
@@ -105,64 +106,63 @@ void CheckWarning(const Configuration& configuration, EngineState& state, LimitW
     warnings.CheckLimitWarning(item, value);
 }
 
-void AccumulateAnalog(EngineState& state, int item, double value) {
-    ItemStatistics& statistics = state.statistics[item];
+void AccumulateAnalog(const ProcessingPass& pass, int item, double value) {
+    ItemStatistics& statistics = pass.values.statistics[item];
     statistics.previousValue = statistics.currentValue;
     statistics.currentValue = value;
     statistics.count += 1.0;
-    if (state.log.Settings().debugLog) {
-        state.log.WriteLogDebug("Item " + std::to_string(item) +
-                                " : Anz = " + FormatFixed(statistics.count, 5, 0, state.locale));
+    if (pass.log.Settings().debugLog) {
+        pass.log.WriteLogDebug("Item " + std::to_string(item) +
+                               " : Anz = " + FormatFixed(statistics.count, 5, 0, pass.locale));
     }
     statistics.sum += value;
     if (!std::isfinite(statistics.sum)) {
-        state.log.WriteLog("Überlauf bei Summe ! Zurückgesetzt.");
+        pass.log.WriteLog("Überlauf bei Summe ! Zurückgesetzt.");
         statistics.sum = 0.0;
     }
     UpdateAverage(statistics, value);
 }
 
-void CorrectMinimumAfterRestart(EngineState& state, int item) {
-    ItemStatistics& statistics = state.statistics[item];
+void CorrectMinimumAfterRestart(const ProcessingPass& pass, int item) {
+    ItemStatistics& statistics = pass.values.statistics[item];
     if (statistics.correctionCount + 1.0 != statistics.count) {
         return;
     }
-    state.log.WriteLog("****** Korrektur: Item " + std::to_string(item) + " .Min => " +
-                       LogNumber(state, statistics.correctionMinimum) +
-                       "(alt: " + LogNumber(state, statistics.minimum) + ")");
+    pass.log.WriteLog("****** Korrektur: Item " + std::to_string(item) + " .Min => " +
+                      LogNumber(pass.locale, statistics.correctionMinimum) +
+                      "(alt: " + LogNumber(pass.locale, statistics.minimum) + ")");
     statistics.minimum = statistics.correctionMinimum;
     statistics.correctionCount = -2.0;
 }
 
 // Limits, warning and the day statistics; an item in maintenance or a value outside the
 // limits is not counted and ends as 0.0.
-void AcceptValue(const Configuration& configuration, EngineState& state, LimitWarnings& warnings,
-                 int item, double& value) {
-    const ItemConfig& config = configuration.Items()[item];
-    ItemStatistics& statistics = state.statistics[item];
+void AcceptValue(const ProcessingPass& pass, LimitWarnings& warnings, int item, double& value) {
+    const ItemConfig& config = pass.config.Items()[item];
+    ItemStatistics& statistics = pass.values.statistics[item];
     const bool withinLimits = config.effectiveLoLimit <= value && value <= config.effectiveUpLimit;
     if (!withinLimits || config.maintenanceOn) {
-        state.log.WriteLog("****** Grenzwertüberschreitung: Item " + std::to_string(item) + " = " +
-                           LogNumber(state, value));
+        pass.log.WriteLog("****** Grenzwertüberschreitung: Item " + std::to_string(item) + " = " +
+                          LogNumber(pass.locale, value));
         value = 0.0;
         return;
     }
-    CheckWarning(configuration, state, warnings, item, value);
+    CheckWarning(pass, warnings, item, value);
     if (config.Grafiktyp == 1) {
-        AccumulateAnalog(state, item, value);
+        AccumulateAnalog(pass, item, value);
     } else if (value > 0.5) {
-        statistics.count += state.operatingHoursPerCycle;
+        statistics.count += pass.operatingHoursPerCycle;
         statistics.sum = statistics.count;
     }
     UpdateExtremes(statistics, value);
-    CorrectMinimumAfterRestart(state, item);
+    CorrectMinimumAfterRestart(pass, item);
 }
 
 // Rows 2 and 3: the fifteen-minute extremes when the item keeps them, else the day's.
-std::pair<double, double> ShownExtremes(const Configuration& configuration, EngineState& state,
+std::pair<double, double> ShownExtremes(const ProcessingPass& pass,
                                         const FifteenMinuteValues& fifteen, int item) {
-    const ItemStatistics& statistics = state.statistics[item];
-    if (configuration.Items()[item].M15_berechnen) {
+    const ItemStatistics& statistics = pass.values.statistics[item];
+    if (pass.config.Items()[item].M15_berechnen) {
         if (const auto window = fifteen.Extremes(item)) {
             if (window->minimum < window->maximum) {
                 return {window->minimum, window->maximum};
@@ -173,137 +173,155 @@ std::pair<double, double> ShownExtremes(const Configuration& configuration, Engi
     return {statistics.minimum, statistics.maximum};
 }
 
-void WriteGridColumn(const Configuration& configuration, EngineState& state,
-                     const FifteenMinuteValues& fifteen, int item, double value) {
-    const ItemConfig& config = configuration.Items()[item];
-    const ItemStatistics& statistics = state.statistics[item];
-    LiveGrid& grid = state.grid;
+void WriteGridColumn(const ProcessingPass& pass, const FifteenMinuteValues& fifteen, int item,
+                     double value) {
+    const ItemConfig& config = pass.config.Items()[item];
+    const ItemStatistics& statistics = pass.values.statistics[item];
+    LiveGrid& grid = pass.cycle.grid;
     const bool analog = config.Grafiktyp == 1;
-    const auto [shownMinimum, shownMaximum] = ShownExtremes(configuration, state, fifteen, item);
-    grid.SetCell(item, grid.CurrentRow(), GridText(configuration, state, value));
-    grid.SetCell(item, 1, GridText(configuration, state, statistics.average));
-    grid.SetCell(item, 2, GridText(configuration, state, shownMinimum));
-    grid.SetCell(item, 3, GridText(configuration, state, shownMaximum));
+    const auto [shownMinimum, shownMaximum] = ShownExtremes(pass, fifteen, item);
+    grid.SetCell(item, grid.CurrentRow(), GridText(pass.config, pass.locale, value));
+    grid.SetCell(item, 1, GridText(pass.config, pass.locale, statistics.average));
+    grid.SetCell(item, 2, GridText(pass.config, pass.locale, shownMinimum));
+    grid.SetCell(item, 3, GridText(pass.config, pass.locale, shownMaximum));
     grid.SetCell(item, 4,
-                 analog ? GridText(configuration, state, statistics.count, 0)
-                        : GridText(configuration, state, statistics.count));
+                 analog ? GridText(pass.config, pass.locale, statistics.count, 0)
+                        : GridText(pass.config, pass.locale, statistics.count));
     if (!analog) {
-        grid.SetCell(item, 5, GridText(configuration, state, statistics.count));
+        grid.SetCell(item, 5, GridText(pass.config, pass.locale, statistics.count));
     }
     if (config.Differenz) {
-        grid.SetCell(item, 5, GridText(configuration, state, statistics.sum));
+        grid.SetCell(item, 5, GridText(pass.config, pass.locale, statistics.sum));
     }
     if (config.Integral) {
-        grid.SetCell(item, 5, GridText(configuration, state, state.integration[item].runningSum));
+        grid.SetCell(item, 5,
+                     GridText(pass.config, pass.locale, pass.cycle.integration[item].runningSum));
     }
 }
 
-void WriteDayCounter(const Configuration& configuration, EngineState& state, int item) {
+void WriteDayCounter(const ProcessingPass& pass, int item) {
     // A counter that cannot be written is shown again next cycle; nothing to report.
-    (void)state.KeptIniFile(state.counterIniFile, configuration.PathOf(kCounterIniFile))
-        .WriteString("Item_" + std::to_string(item), "Tageszähler", state.grid.Cell(item, 5));
+    (void)KeptIniFile(pass.counterIniFile, pass.files, pass.config.PathOf(kCounterIniFile))
+        .WriteString("Item_" + std::to_string(item), "Tageszähler", pass.cycle.grid.Cell(item, 5));
 }
 
-void ShowMovingAverage(const Configuration& configuration, EngineState& state,
-                       const MovingAverages& averages, int item) {
+void ShowMovingAverage(const ProcessingPass& pass, const MovingAverages& averages, int item) {
     const auto moving = averages.Current(item);
     if (!moving) {
         return;
     }
-    LiveGrid& grid = state.grid;
-    grid.SetCell(item, grid.CurrentRow(), GridText(configuration, state, moving->average));
+    LiveGrid& grid = pass.cycle.grid;
+    grid.SetCell(item, grid.CurrentRow(), GridText(pass.config, pass.locale, moving->average));
     // A minimum this high means the window is not full yet: no extremes to show.
     const bool windowFull = !(moving->minimum > 999999.0);
-    grid.SetCell(item, 2, GridText(configuration, state, windowFull ? moving->minimum : 0.0));
-    grid.SetCell(item, 3,
-                 GridText(configuration, state, windowFull ? moving->maximum : moving->average));
+    grid.SetCell(item, 2, GridText(pass.config, pass.locale, windowFull ? moving->minimum : 0.0));
+    grid.SetCell(
+        item, 3,
+        GridText(pass.config, pass.locale, windowFull ? moving->maximum : moving->average));
 }
 
-void WriteDebugLine(const Configuration& configuration, EngineState& state, int item) {
-    const LiveGrid& grid = state.grid;
+void WriteDebugLine(const ProcessingPass& pass, int item) {
+    const LiveGrid& grid = pass.cycle.grid;
     const std::string& current = grid.Cell(item, grid.CurrentRow());
-    const std::string& name = configuration.Items()[item].itemName;
-    if (configuration.Items()[item].Grafiktyp == 1) {
-        state.log.WriteLogDebug("*** " + name + "  Anz=" + grid.Cell(item, 4) +
-                                "   Wert=" + current);
+    const std::string& name = pass.config.Items()[item].itemName;
+    if (pass.config.Items()[item].Grafiktyp == 1) {
+        pass.log.WriteLogDebug("*** " + name + "  Anz=" + grid.Cell(item, 4) +
+                               "   Wert=" + current);
     } else {
-        state.log.WriteLogDebug("*** " + name + "  Wert=" + current);
+        pass.log.WriteLogDebug("*** " + name + "  Wert=" + current);
     }
 }
 
-void ProcessItem(const Configuration& configuration, EngineState& state,
-                 const StatisticsJoins& joins, int item, int weekday) {
-    const ItemConfig& config = configuration.Items()[item];
+void ProcessItem(const ProcessingPass& pass, const StatisticsJoins& joins, int item, int weekday) {
+    const ItemConfig& config = pass.config.Items()[item];
     if (config.mirror.mirrorOn) {
         return;
     }
-    if (configuration.Settings().saveRawData) {
-        state.log.WriteRawData(state.sources[item].newestText, ';');
+    if (pass.config.Settings().saveRawData) {
+        pass.log.WriteRawData(pass.cycle.sources[item].newestText, ';');
     }
-    double value = ReadValue(configuration, state, item);
-    LimitDigitalValue(configuration, state, item, value);
-    ConvertValue(configuration, state, item, value);
+    double value = ReadValue(pass, item);
+    LimitDigitalValue(pass, item, value);
+    ConvertValue(pass, item, value);
     if (config.Differenz) {
-        TakeDifference(state, item, value);
+        TakeDifference(pass, item, value);
     }
     if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
         joins.timeFrames.CheckTimeFrame(item);
     }
-    ItemStatistics& statistics = state.statistics[item];
+    ItemStatistics& statistics = pass.values.statistics[item];
     if (config.maintenanceOn) {
         statistics.currentValue = statistics.previousValue;
     }
-    AcceptValue(configuration, state, joins.limitWarnings, item, value);
+    AcceptValue(pass, joins.limitWarnings, item, value);
     if (config.maintenanceOn) {
         value = statistics.previousValue;
     }
     joins.fifteenMinuteValues.UpdateFifteenMinuteValues(item, value);
-    WriteGridColumn(configuration, state, joins.fifteenMinuteValues, item, value);
+    WriteGridColumn(pass, joins.fifteenMinuteValues, item, value);
     if (config.Fortlaufend_summieren) {
-        WriteDayCounter(configuration, state, item);
+        WriteDayCounter(pass, item);
     }
     if (config.Gleitend) {
-        ShowMovingAverage(configuration, state, joins.movingAverages, item);
+        ShowMovingAverage(pass, joins.movingAverages, item);
     }
-    if (state.log.Settings().debugLog) {
-        WriteDebugLine(configuration, state, item);
+    if (pass.log.Settings().debugLog) {
+        WriteDebugLine(pass, item);
     }
 }
 
 // Work after the last item must not escape either: an exception here would leave the
 // cycle unfinished and every later tick would count as a timeout.
 template <class Work>
-void Guarded(EngineState& state, Work&& work) {
+void Guarded(ProgramLog& log, Work&& work) {
     try {
         work();
     } catch (...) {
-        state.log.WriteLog("Main : Exception (2)");
+        log.WriteLog("Main : Exception (2)");
     }
 }
 
 }  // namespace
 
-ValueProcessor::ValueProcessor(const Configuration& config, EngineState& state,
-                               StatisticsJoins joins)
-    : config_(config), state_(state), joins_(joins) {}
+ValueProcessor::ValueProcessor(const Configuration& config, FileSystem& files, ProgramLog& log,
+                               const Locale& locale, StatisticsJoins joins)
+    : config_(config), files_(files), log_(log), locale_(locale), joins_(joins) {}
 
-bool ValueProcessor::ProcessNextItem() {
-    const int weekday = DayOfWeek(state_.cycleTime);
-    ++state_.currentItem;
-    if (state_.currentItem == 1) {
-        state_.grid.AdvanceRow(state_.window.lbDT);
+bool ValueProcessor::ProcessNextItem(const CycleData& cycle) {
+    const int weekday = DayOfWeek(cycle.times.cycleTime);
+    ++currentItem_;
+    if (currentItem_ == 1) {
+        cycle.grid.AdvanceRow(cycle.previousCycleText);
     }
-    if (state_.currentItem > config_.Settings().itemCount || state_.currentItem > maxItems) {
+    if (currentItem_ > config_.Settings().itemCount || currentItem_ > maxItems) {
         return true;
     }
-    Guarded(state_, [&] { ProcessItem(config_, state_, joins_, state_.currentItem, weekday); });
+    const ProcessingPass pass = Pass(cycle);
+    Guarded(log_, [&] { ProcessItem(pass, joins_, currentItem_, weekday); });
     return false;
 }
 
-void ValueProcessor::FinishItems() {
-    Guarded(state_, [&] { ProcessMirroredItems(config_, state_, joins_.timeFrames); });
-    Guarded(state_, [&] { joins_.timeFrames.CheckTimeTables(); });
-    state_.grid.NotifyChanged();
+void ValueProcessor::FinishItems(const CycleData& cycle) {
+    const ProcessingPass pass = Pass(cycle);
+    Guarded(log_, [&] { ProcessMirroredItems(pass, joins_.timeFrames); });
+    Guarded(log_, [&] { joins_.timeFrames.CheckTimeTables(); });
+    cycle.grid.NotifyChanged();
+}
+
+ProcessingPass ValueProcessor::Pass(const CycleData& cycle) {
+    return {config_,         values_, cycle, operatingHoursPerCycle_,
+            counterIniFile_, files_,  log_,  locale_};
+}
+
+void ValueProcessor::ResetDayStatistics() {
+    for (int n = 1; n <= maxItems; ++n) {
+        ItemStatistics& statistics = values_.statistics[n];
+        statistics.count = 0.0;
+        statistics.minimum = kMinimumReset;
+        statistics.maximum = kMaximumReset;
+        statistics.sum = 0.0;
+        statistics.previousValue = 8886.0;
+    }
 }
 
 }  // namespace tarvedde

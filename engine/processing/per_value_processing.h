@@ -5,35 +5,75 @@
 // next item runs.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/cycle_times.h"
+#include "engine/model/live_grid.h"
+#include "engine/model/processed_values.h"
 #include "engine/processing/statistics_joins.h"
+#include "platform/ini_file.h"
 
 namespace tarvedde {
 
-// Per-value processing of a program run. The statistics that build on the values join
-// through `joins`; rates use the elapsed clock (cycleElapsedMs), never the wall clock.
+struct ProcessingPass;
+
+// What a cycle hands the processor: its times, each item's newest value text and
+// integral as acquisition left them, and the live grid the values are shown in.
+struct CycleData {
+    const CycleTimes& times;
+    // The previous cycle's time (lbDT), column 0 of the row the grid moves on from.
+    const std::string& previousCycleText;
+    const PerItem<ItemSource>& sources;
+    const IntegrationStates& integration;
+    LiveGrid& grid;
+};
+
+// Per-value processing of a program run: it owns the day statistics, the counters of
+// difference items and the mirrored sums' offsets. The statistics that build on the values
+// join through `joins`; rates use the elapsed clock, never the wall clock.
 class ValueProcessor {
 public:
-    ValueProcessor(const Configuration& config, EngineState& state, StatisticsJoins joins);
+    ValueProcessor(const Configuration& config, FileSystem& files, ProgramLog& log,
+                   const Locale& locale, StatisticsJoins joins);
     ValueProcessor(const ValueProcessor&) = delete;
     ValueProcessor& operator=(const ValueProcessor&) = delete;
 
-    // Advances state.currentItem and processes that item. Item 1 first moves the live
-    // grid's rolling row on (column 0 of the row before gets window.lbDT). True, with
-    // nothing processed, once the count of items is passed.
-    bool ProcessNextItem();
+    // The next ProcessNextItem takes item 1.
+    void BeginCycle() { currentItem_ = 0; }
+    // Advances to the next item and processes it. Item 1 first moves the live grid's
+    // rolling row on. True, with nothing processed, once the count of items is passed.
+    bool ProcessNextItem(const CycleData& cycle);
     // After the last item: the mirrored items, then every time table; the grid's views
     // are told of the cycle's changes.
-    void FinishItems();
+    void FinishItems(const CycleData& cycle);
+
+    // A digital item's operating hours grow by this for every cycle it is on.
+    void SetOperatingHoursPerCycle(double hours) { operatingHoursPerCycle_ = hours; }
+    double OperatingHoursPerCycle() const { return operatingHoursPerCycle_; }
+    // The start before the state is restored: every item's day statistics afresh.
+    void ResetDayStatistics();
+
+    const ProcessedValues& Values() const { return values_; }
+    // The one way in for the state files' restores, which the frame runs at the start.
+    ProcessedValues& ValuesToRestore() { return values_; }
 
 private:
+    friend struct ValueProcessorTestAccess;
+    ProcessingPass Pass(const CycleData& cycle);
+
     const Configuration& config_;
-    EngineState& state_;
+    FileSystem& files_;
+    ProgramLog& log_;
+    const Locale& locale_;
     StatisticsJoins joins_;
+    ProcessedValues values_;
+    int currentItem_ = 0;
+    double operatingHoursPerCycle_ = 0.0;
+    // TARVEDDE_VAR.INI, written every cycle with the day counters.
+    std::optional<IniFile> counterIniFile_;
 };
 
 // Keeps the part after the last blank and cuts the configured prefix and suffix.
@@ -55,8 +95,5 @@ bool ConvertByTable(const TableConversion& conversion, int tableNumber, double& 
 
 // True when bit (dayOfWeek - 1) of mask is set; dayOfWeek 1 = Sunday .. 7 = Saturday.
 bool DayMatches(int dayOfWeek, int mask);
-
-// The end-of-cycle processing of items that take their value from another item.
-void ProcessMirroredItems(const Configuration& config, EngineState& state, TimeFrames& timeFrames);
 
 }  // namespace tarvedde

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/processing/per_value_processing.h"
+#include "platform/date_time.h"
 #include "platform/number_format.h"
 
 namespace tarvedde {
@@ -40,8 +41,8 @@ double Finite(double value) {
     return value;
 }
 
-double ElapsedCycleDays(const EngineState& state) {
-    return static_cast<double>(state.cycleElapsedMs - state.previousCycleElapsedMs) /
+double ElapsedCycleDays(const CycleTimes& cycle) {
+    return static_cast<double>(cycle.cycleElapsedMs - cycle.previousCycleElapsedMs) /
            static_cast<double>(kMsPerDay);
 }
 
@@ -120,17 +121,17 @@ void UpdateExtremes(ItemStatistics& statistics, double value) {
     }
 }
 
-std::string GridText(const Configuration& config, const EngineState& state, double value) {
-    return GridText(config, state, value, config.Settings().formatDecimals);
+std::string GridText(const Configuration& config, const Locale& locale, double value) {
+    return GridText(config, locale, value, config.Settings().formatDecimals);
 }
 
-std::string GridText(const Configuration& config, const EngineState& state, double value,
+std::string GridText(const Configuration& config, const Locale& locale, double value,
                      int decimals) {
-    return FormatFixed(Finite(value), config.Settings().formatPrecision, decimals, state.locale);
+    return FormatFixed(Finite(value), config.Settings().formatPrecision, decimals, locale);
 }
 
-std::string LogNumber(const EngineState& state, double value) {
-    return FormatFixed(value, 15, 2, state.locale);
+std::string LogNumber(const Locale& locale, double value) {
+    return FormatFixed(value, 15, 2, locale);
 }
 
 bool ConvertByTable(const TableConversion& conversion, int tableNumber, double& value, int mode) {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/cycle_times.h"
 
 namespace tarvedde {
 
@@ -32,7 +32,7 @@ double ParseValueText(std::string_view text, const Locale& locale);
 inline constexpr double kHalfSecondDays = 5.787037037037037e-06;
 
 // Days between the two cycles by the elapsed clock, so clock steps never show.
-double ElapsedCycleDays(const EngineState& state);
+double ElapsedCycleDays(const CycleTimes& cycle);
 
 // value × factor / divisor; nullopt when that is not finite.
 std::optional<double> ConvertUnit(const ValueConversion& conversion, double value);
@@ -60,10 +60,9 @@ void UpdateAverage(ItemStatistics& statistics, double value);
 void UpdateExtremes(ItemStatistics& statistics, double value);
 
 // Output number format of the grid; ArithmeticFailure for a value that is not finite.
-std::string GridText(const Configuration& config, const EngineState& state, double value);
-std::string GridText(const Configuration& config, const EngineState& state, double value,
-                     int decimals);
+std::string GridText(const Configuration& config, const Locale& locale, double value);
+std::string GridText(const Configuration& config, const Locale& locale, double value, int decimals);
 // Numbers in log lines: precision 15, 2 decimals.
-std::string LogNumber(const EngineState& state, double value);
+std::string LogNumber(const Locale& locale, double value);
 
 }  // namespace tarvedde

@@ -42,7 +42,7 @@ struct Plant {
         ASSERT_TRUE(main->FormCreate());
         main->FormShow();
     }
-    const ItemStatistics& Zulauf() { return main->State().statistics[1]; }
+    const ItemStatistics& Zulauf() { return main->Processor().Values().statistics[1]; }
 
     MemoryFileSystem files;
     VirtualClock clock;

@@ -174,7 +174,7 @@ protected:
             return figures;
         }
         for (int n = 1; n <= kItemCount; ++n) {
-            const ItemStatistics& s = runner.Engine()->State().statistics[std::size_t(n)];
+            const ItemStatistics& s = runner.Engine()->Processor().Values().statistics[n];
             figures.push_back({s.count, s.sum, s.minimum, s.maximum});
         }
         return figures;

@@ -377,7 +377,7 @@ TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeKeepsTheDaysFirstValue
     Steps(runner, "answer no\nstart\nadvance 5s\nset Q \"7\"\nadvance 10s\n");
     ASSERT_THAT(Log(), Contains("05.Mrz.24, 07:00:25 > Neustart : Neue Headerdatei erzeugt."));
     EXPECT_THAT(Log(), Not(Contains(HasSubstr("Korrektur"))));
-    const ItemStatistics& zulauf = runner.Engine()->State().statistics[1];
+    const ItemStatistics& zulauf = runner.Engine()->Processor().Values().statistics[1];
     EXPECT_EQ(zulauf.count, 2.0);
     EXPECT_EQ(zulauf.minimum, 0.0);
     EXPECT_EQ(zulauf.maximum, 14.0);

@@ -5,6 +5,7 @@
 
 #include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
+#include "tests/engine/state_store_test_access.h"
 
 namespace tarvedde {
 namespace {
@@ -44,8 +45,11 @@ protected:
     Configuration config_{env_.host, log_, GermanLocale()};
     GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
     PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
-    EngineState state_{env_.host, log_, GermanLocale()};
-    TFo_Summen form_{config_, state_};
+    StoredState& Stored() { return StateStoreTestAccess::Stored(store_); }
+
+    IntegrationStates integration_;
+    StateStore store_{env_.host, log_, GermanLocale()};
+    TFo_Summen form_{config_, env_.host, GermanLocale(), integration_, store_};
 };
 
 TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndSelectsTheFirst) {
@@ -67,7 +71,7 @@ TEST_F(SummenTest, WithoutSuitableItemsNothingIsSelectedOrShown) {
 }
 
 TEST_F(SummenTest, EverySecondShowsTheSumInItsUnit) {
-    state_.integration.SetSum(1, 12345.0);
+    integration_.SetSum(1, 12345.0);
     form_.FormShow();
     env_.loop.AdvanceBy(999);
     EXPECT_EQ(form_.lbSum, "");
@@ -82,10 +86,10 @@ TEST_F(SummenTest, EverySecondShowsTheSumInItsUnit) {
 }
 
 TEST_F(SummenTest, MovingExtremesShowNotAvailableUntilTheBufferIsFull) {
-    state_.moving[3].movingAverage = 4.5;
-    state_.moving[3].movingMinimum = 999999.0;   // exactly the limit: not yet computed
-    state_.moving[3].movingMaximum = -999999.0;  // the test is strictly below
-    state_.moving[3].ringIndex = 17;
+    Stored().moving[3].movingAverage = 4.5;
+    Stored().moving[3].movingMinimum = 999999.0;   // exactly the limit: not yet computed
+    Stored().moving[3].movingMaximum = -999999.0;  // the test is strictly below
+    Stored().moving[3].ringIndex = 17;
     form_.FormShow();
     form_.lbNamesClick(1);
     form_.Timer1Timer();
@@ -98,8 +102,8 @@ TEST_F(SummenTest, MovingExtremesShowNotAvailableUntilTheBufferIsFull) {
 
 TEST_F(SummenTest, FifteenMinuteItemsShowTheirExtremesInstead) {
     Item(2).M15_berechnen = true;
-    state_.fifteenMinute[2].m15Minimum = 3.25;
-    state_.fifteenMinute[2].m15Index = 4;
+    Stored().fifteenMinute[2].m15Minimum = 3.25;
+    Stored().fifteenMinute[2].m15Index = 4;
     form_.FormShow();
     form_.lbNamesClick(1);
     form_.Timer1Timer();
@@ -116,11 +120,11 @@ TEST_F(SummenTest, SettingTheExtremesRestartsThemAndRefusesBadNumbers) {
     form_.FormShow();
     form_.lbNamesClick(1);
     form_.BitBtn1Click();
-    EXPECT_EQ(state_.moving[3].movingMinimum, 99999.0);
-    EXPECT_EQ(state_.moving[3].movingMaximum, -99999.0);
+    EXPECT_EQ(Stored().moving[3].movingMinimum, 99999.0);
+    EXPECT_EQ(Stored().moving[3].movingMaximum, -99999.0);
     form_.Edit1 = "abc";
     form_.BitBtn1Click();
-    EXPECT_EQ(state_.moving[3].movingMinimum, 99999.0);
+    EXPECT_EQ(Stored().moving[3].movingMinimum, 99999.0);
     EXPECT_THAT(env_.person.Transcript(),
                 ElementsAre("MESSAGE 'abc' ist kein gültiger Gleitkommawert"));
 }

@@ -29,6 +29,8 @@
 #include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
 #include "tests/engine/state_store_test_access.h"
+#include "tests/engine/tarvedde_main_test_access.h"
+#include "tests/engine/value_processor_test_access.h"
 
 namespace tarvedde::testing {
 
@@ -57,7 +59,8 @@ struct BareEngine {
     explicit BareEngine(EngineTestHost& env)
         : log(env.files, env.clock, GermanLocale()),
           config(env.host, log, GermanLocale()),
-          state(env.host, log, GermanLocale()) {
+          state(env.host, log, GermanLocale()),
+          store(env.host, log, GermanLocale()) {
         log.SetProgramDir(env.dir);
         config.SetProgramDir(env.dir);
     }
@@ -68,6 +71,8 @@ struct BareEngine {
     ProgramLog log;
     Configuration config;
     EngineState state;
+    // What the store saves and restores into, as the value processor holds it.
+    ProcessedValues values;
     StateStore store;
     StoredState& stored = StateStoreTestAccess::Stored(store);
 };
@@ -165,19 +170,23 @@ protected:
             Source(static_cast<int>(n) + 1).newestText = texts[n];
         }
         env_.clock.AdvanceMs(stepMs);
-        state_.cycleTime = env_.clock.Now();
-        state_.cycleElapsedMs = env_.clock.ElapsedMs();
-        state_.currentItem = 0;
+        CycleTimes& times = state_.cycle;
+        times.cycleTime = env_.clock.Now();
+        times.cycleElapsedMs = env_.clock.ElapsedMs();
+        processor_.BeginCycle();
         bool passedLast = false;
         for (int call = 0; call <= maxItems && !passedLast; ++call) {
-            passedLast = processor_.ProcessNextItem();
+            passedLast = processor_.ProcessNextItem(BareCycle());
         }
         ASSERT_TRUE(passedLast) << "the cycle did not end";
-        processor_.FinishItems();
+        processor_.FinishItems(BareCycle());
         // What the acquisition cycle does after the items.
-        state_.previousCycleTime = state_.cycleTime;
-        state_.previousCycleElapsedMs = state_.cycleElapsedMs;
-        state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycleTime);
+        times.previousCycleTime = times.cycleTime;
+        times.previousCycleElapsedMs = times.cycleElapsedMs;
+        state_.window.lbDT = FormatDateTime("hh:nn:ss", times.cycleTime);
+    }
+    CycleData BareCycle() {
+        return {state_.cycle, state_.window.lbDT, state_.sources, state_.integration, state_.grid};
     }
 
     // The program's state once started, else the bare one, and its per-item records.
@@ -185,17 +194,22 @@ protected:
     Configuration& Config() { return main_ ? main_->Config() : config_; }
     GeneralSettings& Settings() { return ConfigurationTestAccess::Settings(Config()); }
     ItemConfig& Item(int n) { return ConfigurationTestAccess::Item(Config(), n); }
-    ItemStatistics& Stats(int n) { return At(State().statistics, n); }
+    // The running program's value processor, else the bare one.
+    ProcessedValues& Values() {
+        return ValueProcessorTestAccess::Values(main_ ? TarveddeMainTestAccess::Processor(*main_)
+                                                      : processor_);
+    }
+    ItemStatistics& Stats(int n) { return At(Values().statistics, n); }
     ItemSource& Source(int n) { return At(State().sources, n); }
     const IntegrationState& Integration(int n) { return State().integration[n]; }
     StateStore& Store() { return main_ ? main_->Store() : bare_.store; }
     ConfigRecord& Record(int n) {
         return At(StateStoreTestAccess::Stored(Store()).configRecords, n);
     }
-    CounterDifferenceState& Counter(int n) { return At(State().counterDifferences, n); }
+    CounterDifferenceState& Counter(int n) { return At(Values().counterDifferences, n); }
     NightSumRecord& Night(int n) { return At(StateStoreTestAccess::Stored(Store()).nightSums, n); }
     ItemLogFlags& Flags(int n) { return At(ConfigurationTestAccess::LogFlags(Config()), n); }
-    double& MirrorOffset(int n) { return At(State().mirrorSumOffsets, n); }
+    double& MirrorOffset(int n) { return At(Values().mirrorSumOffsets, n); }
     int ProtocolOrder(int n) { return At(Config().ItemProtocolOrder(), n); }
     void Convert(int n, double factor, double divisor, int timeBase) {
         Item(n).valueConversion = {true, "", "", factor, divisor, timeBase};
@@ -234,7 +248,7 @@ protected:
     std::unique_ptr<InstanceLockShare> otherClient_;
     std::unique_ptr<TarveddeMain> main_;
     JoinRecorder joins_;
-    ValueProcessor processor_{config_, state_, joins_.Joins()};
+    ValueProcessor processor_{config_, env_.files, log_, GermanLocale(), joins_.Joins()};
     std::size_t seen_ = 0;
 };
 

@@ -41,7 +41,8 @@ std::string Text(const Lines& lines) {
 #define FIELD(record, name) out << "  " #name "=" << Text(record.name) << "\n"
 #define VALUE(label, value) out << "  " label "=" << Text(value) << "\n"
 
-std::string DumpModel(const Configuration& c, const StateStore& store, const EngineState& s) {
+std::string DumpModel(const Configuration& c, const StateStore& store, const EngineState& s,
+                      const ProcessedValues& values) {
     std::ostringstream out;
     const GeneralSettings& g = c.Settings();
     out << "settings\n  sourceKind=" << static_cast<int>(g.sourceKind) << "\n";
@@ -99,7 +100,7 @@ std::string DumpModel(const Configuration& c, const StateStore& store, const Eng
         FIELD(i, valueConversion.conversionUnit), FIELD(i, valueConversion.conversionFactor);
         FIELD(i, valueConversion.conversionDivisor), FIELD(i, valueConversion.timeBase);
         FIELD(i, mirror.mirrorOn), FIELD(i, mirror.sourceItem),
-            VALUE("mirror.mirrorSumOffset", s.mirrorSumOffsets[n]);
+            VALUE("mirror.mirrorSumOffset", values.mirrorSumOffsets[n]);
         FIELD(i, Gleitend), FIELD(i, Differenz), FIELD(i, Grafikanzeige), FIELD(i, GrafikRef);
         FIELD(i, Grafiktyp), FIELD(i, Integral), FIELD(i, Tagesauswahl);
         FIELD(i, MaxAusZeit_anzeigen), FIELD(i, Ganglinie), FIELD(i, sumUnit);
@@ -152,7 +153,7 @@ TEST_P(LoaderDumpTest, LoadedModelMatchesTheGoldenDump) {
     config_.LoadItemOptions();
     config_.BuildValueDelimiters();
 
-    std::string dump = DumpModel(config_, bare_.store, state_);
+    std::string dump = DumpModel(config_, bare_.store, state_, Values());
     dump += "log\n";
     for (const std::string& line : LogLines()) {
         dump += "  " + line + "\n";

@@ -198,13 +198,13 @@ TEST_F(MirroredItemsTest, EndOfCycleOrder) {
     Mirror(3, 1);
     joins_.onTimeTable = [&](int item) { return " " + Shown(item); };
     Source(1).newestText = "7";
-    state_.currentItem = 0;
-    EXPECT_FALSE(processor_.ProcessNextItem());
-    EXPECT_FALSE(processor_.ProcessNextItem());
-    EXPECT_FALSE(processor_.ProcessNextItem());
+    processor_.BeginCycle();
+    EXPECT_FALSE(processor_.ProcessNextItem(BareCycle()));
+    EXPECT_FALSE(processor_.ProcessNextItem(BareCycle()));
+    EXPECT_FALSE(processor_.ProcessNextItem(BareCycle()));
     EXPECT_THAT(joins_.calls, ElementsAre("frame 1"));
-    EXPECT_TRUE(processor_.ProcessNextItem());
-    processor_.FinishItems();
+    EXPECT_TRUE(processor_.ProcessNextItem(BareCycle()));
+    processor_.FinishItems(BareCycle());
     EXPECT_THAT(joins_.calls, ElementsAre("frame 1", "table 3 ", "tables"));
     EXPECT_EQ(Shown(3), "7,000");
 }

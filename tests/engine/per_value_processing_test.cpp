@@ -70,7 +70,7 @@ TEST_F(PerValueProcessingTest, LimitsAreInclusiveOnBothSides) {
 TEST_F(PerValueProcessingTest, CounterDifferences) {
     Item(1).Differenz = true;
     RunCycle({"1000"});
-    const double first = state_.cycleTime;
+    const double first = state_.cycle.cycleTime;
     EXPECT_EQ(Shown(1), "0,000");
     EXPECT_EQ(Counter(1).lastReading, 1000.0);
     EXPECT_EQ(Counter(1).lastReadingTime, first);
@@ -78,7 +78,7 @@ TEST_F(PerValueProcessingTest, CounterDifferences) {
     RunCycle({"1005"});
     EXPECT_EQ(Shown(1), "5,000");
     EXPECT_EQ(Counter(1).previousReadingTime, first);
-    EXPECT_EQ(Counter(1).lastReadingTime, state_.cycleTime);
+    EXPECT_EQ(Counter(1).lastReadingTime, state_.cycle.cycleTime);
     RunCycle({"5"});  // the counter was reset
     EXPECT_EQ(Shown(1), "5,000");
     const CounterDifferenceState afterReset = Counter(1);
@@ -141,7 +141,7 @@ TEST_F(PerValueProcessingTest, ADivisorOfZeroLeavesTheValueAndTheRateStillApplie
 
 TEST_F(PerValueProcessingTest, DigitalValuesAndOperatingHours) {
     Item(1).Grafiktyp = 2;
-    state_.operatingHoursPerCycle = 10 / 3600.0;
+    processor_.SetOperatingHoursPerCycle(10 / 3600.0);
     RunCycle({"1,005"});
     EXPECT_EQ(Shown(1), "1,005");
     EXPECT_EQ(Row(1, 4), "0,003");
@@ -428,7 +428,7 @@ TEST_F(PerValueProcessingTest, ThreeItemsFiveCyclesCellByCell) {
     SetItemCount(3);
     Item(2).Grafiktyp = 2;
     Item(3).Differenz = true;
-    state_.operatingHoursPerCycle = 10 / 3600.0;
+    processor_.SetOperatingHoursPerCycle(10 / 3600.0);
     RunCycle({"10", "1", "1000"});
     RunCycle({"20", "0", "1010"});
     RunCycle({"30", "1", "1025"});

@@ -127,7 +127,9 @@ protected:
         Stats(1).average = 3.5;
         Counter(3).lastReading = 12.5;
         MirrorOffset(2) = 0.25;
-        EXPECT_EQ(Store().SaveIntermediateState(Config(), State(), true), 0);
+        EXPECT_EQ(Store().SaveIntermediateState(Config(), Values(), State().integration,
+                                                State().itemsLinked, true),
+                  0);
         Main().FormClose();
         main_.reset();
     }

@@ -327,7 +327,7 @@ TEST_F(RunControlTest, HeartbeatOffStopsAfterItsFirstTick) {
 
 TEST_F(RunControlTest, OperatingHoursPerCycleComeFromWholeSeconds) {
     Begin();
-    EXPECT_DOUBLE_EQ(State().operatingHoursPerCycle, 10.0 / 3600.0);
+    EXPECT_DOUBLE_EQ(Main().Processor().OperatingHoursPerCycle(), 10.0 / 3600.0);
 }
 
 // A process that dies runs no close path: destroying the engine writes nothing.

@@ -37,7 +37,7 @@ struct Plant : BareEngine {
     void Fill(double base) {
         for (int n = 1; n <= 3; ++n) {
             const double v = base + n;
-            ItemStatistics& s = At(state.statistics, n);
+            ItemStatistics& s = At(values.statistics, n);
             s.minimum = v - 0.5;
             s.maximum = v + 0.5;
             s.average = v;
@@ -46,16 +46,16 @@ struct Plant : BareEngine {
             state.integration.SetSum(n, 1000.0 * v);
             At(stored.nightSums, n) = NightSumRecord{n == 2, v, v + 1, v + 2, v + 3, v + 4, v + 5};
         }
-        At(state.mirrorSumOffsets, 3) = base + 0.25;
-        At(state.mirrorSumOffsets, 180) = base + 0.75;
-        At(state.counterDifferences, 1) = {base + 0.1, base + 0.2, base + 0.3, base + 0.4};
-        At(state.counterDifferences, 180) = {base + 1.1, base + 1.2, base + 1.3, base + 1.4};
+        At(values.mirrorSumOffsets, 3) = base + 0.25;
+        At(values.mirrorSumOffsets, 180) = base + 0.75;
+        At(values.counterDifferences, 1) = {base + 0.1, base + 0.2, base + 0.3, base + 0.4};
+        At(values.counterDifferences, 180) = {base + 1.1, base + 1.2, base + 1.3, base + 1.4};
     }
     void RestoreAll(StateMarker marker) {
-        store.RestoreMirrorOffsets(config, state, marker);
-        store.RestoreCounterDifferences(config, state, marker);
-        store.RestoreDayAccumulators(config, state, marker);
-        store.RestoreNightSums(config, state, marker);
+        store.RestoreMirrorOffsets(config, values.mirrorSumOffsets, marker);
+        store.RestoreCounterDifferences(config, values.counterDifferences, marker);
+        store.RestoreDayAccumulators(config, values.statistics, state.integration, marker);
+        store.RestoreNightSums(config, marker);
     }
     // The marker as a restart reads it from $clean.
     StateMarker Marker() const {
@@ -75,12 +75,14 @@ struct Plant : BareEngine {
 class StateFilesTest : public EngineFixture {
 protected:
     StateFilesTest() {
-        EXPECT_TRUE(before_.store.CreateConfigFile(before_.config, before_.state));
-        EXPECT_TRUE(before_.store.CreateNightFile(before_.config, before_.state));
+        EXPECT_TRUE(before_.store.CreateConfigFile(before_.config, before_.state.integration));
+        EXPECT_TRUE(before_.store.CreateNightFile(before_.config));
     }
     int SaveFilled(double base, bool finalSave = false) {
         before_.Fill(base);
-        return before_.store.SaveIntermediateState(before_.config, before_.state, finalSave);
+        return before_.store.SaveIntermediateState(before_.config, before_.values,
+                                                   before_.state.integration,
+                                                   before_.state.itemsLinked, finalSave);
     }
     void PutBytes(const std::string& name, const std::string& bytes) {
         ASSERT_TRUE(env_.files.WriteAll(env_.dir + name, bytes, false));
@@ -98,12 +100,12 @@ protected:
     // Whether `plant` holds the values Fill(base) gave the first engine.
     static void ExpectRestored(Plant& plant, double base, bool accumulators, bool night,
                                bool mirror, bool counter) {
-        EngineState& s = plant.state;
-        EXPECT_EQ(At(s.statistics, 1).average == base + 1, accumulators) << base;
-        EXPECT_EQ(s.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
+        const Plant& s = plant;
+        EXPECT_EQ(At(s.values.statistics, 1).average == base + 1, accumulators) << base;
+        EXPECT_EQ(s.state.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
         EXPECT_EQ(At(plant.stored.nightSums, 1).ntSum == base + 3, night) << base;
-        EXPECT_EQ(At(s.mirrorSumOffsets, 3) == base + 0.25, mirror) << base;
-        EXPECT_EQ(At(s.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
+        EXPECT_EQ(At(s.values.mirrorSumOffsets, 3) == base + 0.25, mirror) << base;
+        EXPECT_EQ(At(s.values.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
     }
 
     Plant before_{env_};
@@ -118,27 +120,27 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
     EXPECT_FALSE(Exists(kMovingStateFile));
 
     after_.RestoreAll({true, 0});
-    const EngineState& s = after_.state;
+    const Plant& s = after_;
     for (int n = 1; n <= 3; ++n) {
-        const ItemStatistics& want = At(before_.state.statistics, n);
-        const ItemStatistics& got = At(s.statistics, n);
+        const ItemStatistics& want = At(before_.values.statistics, n);
+        const ItemStatistics& got = At(s.values.statistics, n);
         EXPECT_EQ(got.minimum, want.minimum);
         EXPECT_EQ(got.correctionMinimum, want.minimum);
         EXPECT_EQ(got.maximum, want.maximum);
         EXPECT_EQ(got.average, want.average);
         EXPECT_EQ(got.count, want.count);
         EXPECT_EQ(got.correctionCount, want.count);
-        EXPECT_EQ(s.integration[n].lastSampleTime, -1.0);
+        EXPECT_EQ(s.state.integration[n].lastSampleTime, -1.0);
         EXPECT_EQ(At(after_.stored.nightSums, n).NTadd, n == 2);
         EXPECT_EQ(At(after_.stored.nightSums, n).htCount, At(before_.stored.nightSums, n).htCount);
     }
     // The integral item's sum is its running sum; the others keep the day sum.
-    EXPECT_EQ(At(s.statistics, 1).sum, 600.0);
-    EXPECT_EQ(s.integration[2].runningSum, 7000.0);
-    EXPECT_EQ(At(s.statistics, 2).sum, 0.0);
-    EXPECT_EQ(At(s.mirrorSumOffsets, 180), 5.75);
-    EXPECT_EQ(At(s.counterDifferences, 1).lastReadingTime, 5.4);
-    EXPECT_EQ(At(s.counterDifferences, 180).difference, 6.2);
+    EXPECT_EQ(At(s.values.statistics, 1).sum, 600.0);
+    EXPECT_EQ(s.state.integration[2].runningSum, 7000.0);
+    EXPECT_EQ(At(s.values.statistics, 2).sum, 0.0);
+    EXPECT_EQ(At(s.values.mirrorSumOffsets, 180), 5.75);
+    EXPECT_EQ(At(s.values.counterDifferences, 1).lastReadingTime, 5.4);
+    EXPECT_EQ(At(s.values.counterDifferences, 180).difference, 6.2);
     EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Item.3"));  // static part as created
 }
 
@@ -169,12 +171,12 @@ class RestoreByMarkerTest : public StateFilesTest,
 TEST_P(RestoreByMarkerTest, TakesBackWhatTheMarkerTrusts) {
     const MarkerCase& c = GetParam();
     ASSERT_EQ(SaveFilled(5.0), 0);
-    At(after_.state.counterDifferences, 180).lastReading = 9.0;
+    At(after_.values.counterDifferences, 180).lastReading = 9.0;
     after_.Settings().nullStart = c.nullStart;
     after_.RestoreAll({c.trusted, c.flags});
     ExpectRestored(after_, 5.0, c.accumulators, c.night, c.mirror, c.counter);
-    EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReadingTime, c.counter ? 6.4 : -1.0);
-    EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReading, c.counter ? 6.1 : 9.0);
+    EXPECT_EQ(At(after_.values.counterDifferences, 180).lastReadingTime, c.counter ? 6.4 : -1.0);
+    EXPECT_EQ(At(after_.values.counterDifferences, 180).lastReading, c.counter ? 6.1 : 9.0);
     const std::string log = after_.LogText();
     for (std::size_t start = 0, end = 0; end != std::string::npos && *c.logged; start = end + 1) {
         end = std::string(c.logged).find('|', start);
@@ -183,8 +185,8 @@ TEST_P(RestoreByMarkerTest, TakesBackWhatTheMarkerTrusts) {
     ExpectWholeSet();
     Plant third{env_};
     third.RestoreAll({true, 0});
-    EXPECT_EQ(At(third.state.statistics, 3).minimum, c.accumulators ? 7.5 : 99999.0);
-    EXPECT_EQ(At(third.state.statistics, 3).maximum, c.accumulators ? 8.5 : -99999.0);
+    EXPECT_EQ(At(third.values.statistics, 3).minimum, c.accumulators ? 7.5 : 99999.0);
+    EXPECT_EQ(At(third.values.statistics, 3).maximum, c.accumulators ? 8.5 : -99999.0);
     EXPECT_EQ(At(third.stored.nightSums, 1).ntMinimum, c.night ? 6.0 : 99999.0);
 }
 
@@ -213,7 +215,7 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
         EncodeLegacyConfigRecord(legacy, record);
     }
     PutBytes(kConfigStateFile, legacy.Data());
-    after_.store.ConvertConfigFile(after_.config, after_.state);
+    after_.store.ConvertConfigFile(after_.config);
     ASSERT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
     EXPECT_THAT(after_.LogText(), HasSubstr("Konfigurations-Datei (.COF) wird konvertiert...."));
     const std::string converted = Bytes(kConfigStateFile);
@@ -228,7 +230,7 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
     const std::string bytes(114 * 158, '\0');
     PutBytes(kConfigStateFile, bytes);
     const std::size_t logged = after_.LogText().size();
-    after_.store.ConvertConfigFile(after_.config, after_.state);
+    after_.store.ConvertConfigFile(after_.config);
     EXPECT_EQ(Bytes(kConfigStateFile), bytes);
     EXPECT_THAT(after_.LogText().substr(logged), Not(HasSubstr("konvertiert")));
 }
@@ -236,11 +238,12 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
 TEST_F(StateFilesTest, ConfigFileShorterThanTheItemsIsRecreated) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     PutBytes(kConfigStateFile, Bytes(kConfigStateFile).substr(0, 2 * 228));
-    after_.store.RestoreDayAccumulators(after_.config, after_.state, {true, 0});
+    after_.store.RestoreDayAccumulators(after_.config, after_.values.statistics,
+                                        after_.state.integration, {true, 0});
     EXPECT_THAT(Transcript().back(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
-    EXPECT_EQ(At(after_.state.statistics, 1).average, 6.0);  // read before the failure
-    EXPECT_EQ(At(after_.state.statistics, 3).average, 0.0);
+    EXPECT_EQ(At(after_.values.statistics, 1).average, 6.0);  // read before the failure
+    EXPECT_EQ(At(after_.values.statistics, 3).average, 0.0);
     EXPECT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
 }
 
@@ -266,20 +269,22 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
         EncodeCounterRecord(full, {n * 1.0, 0.0, 0.0, 1.0});
     }
     PutBytes(kCounterStateFile, full.Data());
-    after_.store.RestoreCounterDifferences(after_.config, after_.state, {true, 0});
-    EXPECT_EQ(At(after_.state.counterDifferences, 180).lastReading, 180.0);
+    after_.store.RestoreCounterDifferences(after_.config, after_.values.counterDifferences,
+                                           {true, 0});
+    EXPECT_EQ(At(after_.values.counterDifferences, 180).lastReading, 180.0);
 
     EncodeCounterRecord(full, {181.0, 0.0, 0.0, 1.0});
     PutBytes(kCounterStateFile, full.Data());
     Plant third{env_};
-    third.store.RestoreCounterDifferences(third.config, third.state, {true, 0});
+    third.store.RestoreCounterDifferences(third.config, third.values.counterDifferences, {true, 0});
     EXPECT_THAT(third.LogText(), HasSubstr("Fehler beim Lesen der Differenzdatei !"));
     EXPECT_THAT(third.LogText(), HasSubstr("Differenzdatei neu initialisiert."));
-    EXPECT_EQ(At(third.state.counterDifferences, 1).lastReadingTime, -1.0);
+    EXPECT_EQ(At(third.values.counterDifferences, 1).lastReadingTime, -1.0);
 
     PutBytes(kCounterStateFile, "");
     Plant fourth{env_};
-    fourth.store.RestoreCounterDifferences(fourth.config, fourth.state, {true, 0});
+    fourth.store.RestoreCounterDifferences(fourth.config, fourth.values.counterDifferences,
+                                           {true, 0});
     EXPECT_THAT(fourth.LogText(), HasSubstr("Differenzdatei=0 ! Neu initialisiert."));
 }
 
@@ -386,8 +391,9 @@ TEST_F(StateFilesTest, FailureAtAnyOperationLeavesAReadableSet) {
         ExpectWholeSet();
         Plant restarted{env_};
         const StateMarker marker = restarted.Marker();
-        restarted.store.RestoreCounterDifferences(restarted.config, restarted.state, marker);
-        const double reading = At(restarted.state.counterDifferences, 180).lastReading;
+        restarted.store.RestoreCounterDifferences(restarted.config,
+                                                  restarted.values.counterDifferences, marker);
+        const double reading = At(restarted.values.counterDifferences, 180).lastReading;
         if (marker.Trusts(kCounterFailedBit)) {
             EXPECT_TRUE(reading == 6.1 || reading == 8.1) << k << " " << reading;
         } else {
@@ -400,11 +406,10 @@ class WindowBufferTest : public StateFilesTest {
 protected:
     // Item 1 owns fifteen-minute row 0, item 3 row 1; item 2 owns moving row 0.
     static void Build(BareEngine& plant) {
-        EngineState& state = plant.state;
         StoredState& stored = plant.stored;
-        At(state.fifteenMinute, 1).m15Row = 0;
-        At(state.fifteenMinute, 3).m15Row = 1;
-        At(state.moving, 2).movingRow = 0;
+        At(stored.fifteenMinute, 1).m15Row = 0;
+        At(stored.fifteenMinute, 3).m15Row = 1;
+        At(stored.moving, 2).movingRow = 0;
         stored.m15Buffers.assign(2, std::vector<double>(15, -999.0));
         stored.movingBuffers.assign(1, std::vector<double>(360, -999.0));
         stored.m15BuffersExist = stored.movingBuffersExist = true;
@@ -412,22 +417,22 @@ protected:
     WindowBufferTest() {
         Build(before_);
         Build(after_);
-        EngineState& s = before_.state;
+        StoredState& s = before_.stored;
         before_.stored.m15Buffers[1][14] = 3.25;
         At(s.fifteenMinute, 3) = {1, 14, 1.5, 9.5, 45356.25, 45356.5};
         before_.stored.movingBuffers[0][359] = 0.1;
         At(s.moving, 2) = {0, 359, 4.75, -2.5, 8.0};
     }
-    FifteenMinuteState& M15(int n) { return At(after_.state.fifteenMinute, n); }
+    FifteenMinuteState& M15(int n) { return At(after_.stored.fifteenMinute, n); }
 };
 
 TEST_F(WindowBufferTest, RowsSurviveARestart) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     EXPECT_EQ(SizeOf(kFifteenMinuteStateFile), 2 * 182U);
     EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
-    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {true, 0});
-    const EngineState& s = after_.state;
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
+    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
+    const StoredState& s = after_.stored;
     EXPECT_EQ(after_.stored.m15Buffers[1][14], 3.25);
     EXPECT_EQ(after_.stored.m15Buffers[0][0], -999.0);
     EXPECT_EQ(M15(3).m15Index, 14);
@@ -441,9 +446,8 @@ TEST_F(WindowBufferTest, RowsSurviveARestart) {
 
 TEST_F(WindowBufferTest, ErrorBitsAndUncleanStartRestoreNothing) {
     ASSERT_EQ(SaveFilled(5.0), 0);
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state,
-                                             {true, kFifteenMinuteFailedBit});
-    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {false, 0});
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, kFifteenMinuteFailedBit});
+    after_.store.RestoreMovingAverageBuffers(after_.config, {false, 0});
     EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);
     EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
 }
@@ -453,17 +457,17 @@ TEST_F(WindowBufferTest, RowOfAnotherItemIsNotTaken) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     M15(3).m15Row = -1;
     M15(2).m15Row = 1;
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Falscher Index in M15-Datei !"));
     EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);
     EXPECT_EQ(M15(2).m15Index, 0);
 }
 
 TEST_F(WindowBufferTest, RowWithoutItemIsMarkedAndEndsTheReading) {
-    At(before_.state.fifteenMinute, 1).m15Row = -1;
+    At(before_.stored.fifteenMinute, 1).m15Row = -1;
     EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
     EXPECT_THAT(before_.LogText(), HasSubstr("Falscher Index beim Speichern der M15-Werte !"));
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
     EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);  // reading ended at row 0
 }
@@ -500,8 +504,8 @@ TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
     std::string moving = Bytes(kMovingStateFile);
     moving.replace(2888, 10, std::string("\0\0\0\0\0\0\0\x80\xFF\x7F", 10));  // infinity
     PutBytes(kMovingStateFile, moving);
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, after_.state, {true, 0});
-    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {true, 0});
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
+    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(),
                 HasSubstr("Ungültige Zahl in M15BUF.TVW bei Item 1 ! Neu initialisiert.\r\n"));
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
@@ -510,13 +514,13 @@ TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
     EXPECT_EQ(after_.stored.m15Buffers[0][0], -999.0);
     EXPECT_EQ(after_.stored.m15Buffers[1][14], 3.25);
     EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
-    EXPECT_EQ(At(after_.state.moving, 2).movingAverage, 0.0);
+    EXPECT_EQ(At(after_.stored.moving, 2).movingAverage, 0.0);
 }
 
 TEST_F(WindowBufferTest, BrokenBufferFileIsNotHalfRead) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
-    after_.store.RestoreMovingAverageBuffers(after_.config, after_.state, {true, 0});
+    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
     EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
 }
@@ -531,7 +535,7 @@ struct PoisonCase {
     bool extended;  // an Extended field, else a Double
     int item;
     const char* itemName;
-    std::function<bool(const EngineState&, const StateStore&)> afresh;
+    std::function<bool(const ProcessedValues&, const StateStore&)> afresh;
 };
 
 class PoisonedStateTest : public EngineFixture, public ::testing::WithParamInterface<PoisonCase> {
@@ -577,7 +581,7 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
     const std::string name = *c.itemName ? std::string(" (") + c.itemName + ")" : "";
     EXPECT_TRUE(Logged("Ungültige Zahl in " + std::string(c.file) + " bei Item " +
                        std::to_string(c.item) + name + " ! Neu initialisiert."));
-    EXPECT_TRUE(c.afresh(Main().State(), Main().Store()));
+    EXPECT_TRUE(c.afresh(Main().Processor().Values(), Main().Store()));
     RunCycles(2);
     Lines outputs = Unstamped(Read("AKTDAT.TVV"));
     outputs.push_back(Unstamped(Read("20240305.DAT")).back());
@@ -593,20 +597,20 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
 INSTANTIATE_TEST_SUITE_P(
     EveryFile, PoisonedStateTest,
     ::testing::Values(PoisonCase{kConfigStateFile, 204, false, 1, "Zulauf",
-                                 [](const EngineState& s, const StateStore&) {
+                                 [](const ProcessedValues& s, const StateStore&) {
                                      return At(s.statistics, 1).count <= 1.0 &&
                                             std::isfinite(At(s.statistics, 1).average);
                                  }},
                       PoisonCase{kNightStateFile, 131 + 25, false, 2, "Strom",
-                                 [](const EngineState&, const StateStore& store) {
+                                 [](const ProcessedValues&, const StateStore& store) {
                                      return At(store.NightSums(), 2).ntSum == 0.0;
                                  }},
                       PoisonCase{kMirrorStateFile, 2 * 13 + 5, false, 3, "",
-                                 [](const EngineState& s, const StateStore&) {
+                                 [](const ProcessedValues& s, const StateStore&) {
                                      return At(s.mirrorSumOffsets, 3) == 0.0;
                                  }},
                       PoisonCase{kCounterStateFile, 46 + 10, true, 2, "Strom",
-                                 [](const EngineState& s, const StateStore&) {
+                                 [](const ProcessedValues& s, const StateStore&) {
                                      return std::isfinite(At(s.counterDifferences, 2).lastReading);
                                  }}),
     [](const auto& param) {

@@ -1,0 +1,13 @@
+// Tests reach the frame's subsystems and flags directly, where the program changes them
+// only through its own steps.
+#pragma once
+
+#include "engine/frame/tarvedde_main.h"
+
+namespace tarvedde {
+
+struct TarveddeMainTestAccess {
+    static ValueProcessor& Processor(TarveddeMain& main) { return main.processor_; }
+};
+
+}  // namespace tarvedde
