@@ -22,7 +22,6 @@ struct BenchPlant {
         config.SetProgramDir(std::string(made != nullptr ? made : "/var/tmp") + "/");
         config.SetItemCount(maxItems);
         StoredState& stored = StateStoreTestAccess::Stored(store);
-        state.itemsLinked = true;
         config.SetSavedDay("05.03.2024");
         for (int n = 1; n <= maxItems; ++n) {
             stored.fifteenMinute[n].m15Row = n - 1;
@@ -31,7 +30,7 @@ struct BenchPlant {
         stored.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
         stored.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
         stored.m15BuffersExist = stored.movingBuffersExist = true;
-        (void)store.CreateConfigFile(config, state.integration);
+        (void)store.CreateConfigFile(config, integration);
     }
 
     std::unique_ptr<FileSystem> files = MakeRealFileSystem();
@@ -43,8 +42,8 @@ struct BenchPlant {
     Host host{*files, clock, loop, person, shell, locks};
     ProgramLog log{*files, clock, GermanLocale()};
     Configuration config{host, log, GermanLocale()};
-    EngineState state{host, log, GermanLocale()};
     ProcessedValues values;
+    IntegrationStates integration;
     StateStore store{host, log, GermanLocale()};
 };
 
@@ -54,8 +53,8 @@ void BM_SaveState(benchmark::State& run, bool durable) {
         // A save is durable when the day it was last flushed for is not the current one.
         StateStoreTestAccess::Stored(plant.store).durableSaveDay =
             durable ? "" : plant.config.Settings().savedDay;
-        benchmark::DoNotOptimize(plant.store.SaveIntermediateState(
-            plant.config, plant.values, plant.state.integration, plant.state.itemsLinked, false));
+        benchmark::DoNotOptimize(plant.store.SaveIntermediateState(plant.config, plant.values,
+                                                                   plant.integration, true, false));
     }
 }
 BENCHMARK_CAPTURE(BM_SaveState, rename_only, false)->Unit(benchmark::kMillisecond);

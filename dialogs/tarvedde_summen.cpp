@@ -5,8 +5,8 @@
 namespace tarvedde {
 
 TFo_Summen::TFo_Summen(const Configuration& config, Host& host, const Locale& locale,
-                       IntegrationStates& integration, StateStore& store)
-    : config_(config), host_(host), locale_(locale), integration_(integration), store_(store) {
+                       SampleIntegrator& integrator, StateStore& store)
+    : config_(config), host_(host), locale_(locale), integrator_(integrator), store_(store) {
     timer1_ = host_.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); });
 }
 
@@ -48,7 +48,7 @@ void TFo_Summen::Timer1Timer() {
         const auto n = static_cast<std::size_t>(selectedItem_);
         const ItemConfig& item = config_.Items()[n];
         const double divisor = item.sumDivisor != 0.0 ? item.sumDivisor : 1.0;
-        lbSum = Number(integration_[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
+        lbSum = Number(integrator_.States()[n].runningSum / divisor) + "  [" + item.sumUnit + "]";
         if (item.Gleitend) {
             ShowMovingValues(selectedItem_);
         } else if (item.M15_berechnen) {
@@ -89,7 +89,7 @@ void TFo_Summen::ShowFifteenMinuteValues(int item) {
 
 void TFo_Summen::Button1Click() {
     if (selectedItem_ > 0) {
-        integration_.SetSum(selectedItem_, 0.0);
+        integrator_.ResetSum(selectedItem_);
     }
 }
 

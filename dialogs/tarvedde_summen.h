@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
 #include "engine/persistence/state_files.h"
@@ -15,9 +16,9 @@ namespace tarvedde {
 
 class TFo_Summen {
 public:
-    // The sum reset writes the item's integral; the extremes go to the moving-average state.
+    // The sum reset goes to the item's integral; the extremes to the moving-average state.
     TFo_Summen(const Configuration& config, Host& host, const Locale& locale,
-               IntegrationStates& integration, StateStore& store);
+               SampleIntegrator& integrator, StateStore& store);
 
     void FormShow();
     void lbNamesClick(int index);
@@ -53,7 +54,7 @@ private:
     const Configuration& config_;
     Host& host_;
     const Locale& locale_;
-    IntegrationStates& integration_;
+    SampleIntegrator& integrator_;
     StateStore& store_;
     std::unique_ptr<Timer> timer1_;
     std::vector<int> listToItem_;

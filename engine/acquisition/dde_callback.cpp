@@ -38,16 +38,16 @@ std::uint32_t DdeClient::Callback(const DdeNotification& notification) {
 void DdeClient::OnDisconnect() {
     WriteLog("Callback : Konversation abgebrochen !");
     UnlinkItems();
-    state_.connectionLost = true;
-    state_.host.op.Beep();
-    if (state_.acquisitionStarted) {
+    connectionLost_ = true;
+    host_.op.Beep();
+    if (acquisitionStarted_) {
         WriteLog("Es wird versucht, die Verbindung wiederherzustellen...");
     }
 }
 
 int DdeClient::FindItem(DdeHandle itemHandle) const {
     for (int item = 1; item <= config_.Settings().itemCount; ++item) {
-        const DdeHandle handle = state_.sources[item].itemHandle;
+        const DdeHandle handle = sources_[item].itemHandle;
         if (handle != 0 && handle == itemHandle) {
             return item;
         }
@@ -58,7 +58,7 @@ int DdeClient::FindItem(DdeHandle itemHandle) const {
 double DdeClient::ParseScaled(int item, const std::string& text, double marker) const {
     const GeneralSettings& settings = config_.Settings();
     const std::string cleaned = CleanValueText(text, settings.valuePrefix, settings.valueSuffix);
-    const Result<double> parsed = StrToFloat(cleaned, state_.locale);
+    const Result<double> parsed = StrToFloat(cleaned, locale_);
     return integrator_.Scaled(item, parsed ? parsed.value() : marker);
 }
 
@@ -69,14 +69,13 @@ void DdeClient::OnData(const DdeNotification& notification) {
     if (item == 0) {
         return;
     }
-    const double now = state_.host.clock.Now();
-    const std::int64_t nowMs = state_.host.clock.ElapsedMs();
-    ItemSource& source = state_.sources[item];
+    const double now = host_.clock.Now();
+    const std::int64_t nowMs = host_.clock.ElapsedMs();
+    ItemSource& source = sources_[item];
     source.newestText = Cp1252ToUtf8(bytes);
-    const IntegrationState& integration = state_.integration[item];
+    const IntegrationState& integration = integrator_.States()[item];
     const ItemLogFlags& flags = config_.LogFlags()[static_cast<std::size_t>(item)];
-    const ValueExportTarget target{state_.host.files, state_.log, state_.locale,
-                                   config_.ProgramDir()};
+    const ValueExportTarget target{host_.files, log_, locale_, config_.ProgramDir()};
     if (integration.isIntegral) {
         const double value = ParseScaled(item, source.newestText, kIntegralMarker);
         const std::optional<double> taken = integrator_.Integrate(item, value, now, nowMs);

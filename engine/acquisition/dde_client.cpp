@@ -41,18 +41,22 @@ std::string DdeErrorName(std::uint32_t code) {
     }
 }
 
-DdeClient::DdeClient(DdeTransport* transport, Configuration& config, EngineState& state)
+DdeClient::DdeClient(DdeTransport* transport, Configuration& config, SampleIntegrator& integrator,
+                     Host& host, ProgramLog& log, const Locale& locale, MainWindowModel& window)
     : transport_(transport),
       config_(config),
-      state_(state),
-      integrator_(config.Items(), config.Tables(), state.log, state.locale, state.integration) {}
+      integrator_(integrator),
+      host_(host),
+      log_(log),
+      locale_(locale),
+      window_(window) {}
 
 bool DdeClient::ShortCut() const {
     return transport_ == nullptr || config_.Settings().sourceKind == SourceKind::Opc;
 }
 
 void DdeClient::WriteLog(std::string_view text) {
-    state_.log.WriteLog(text);
+    log_.WriteLog(text);
 }
 
 bool DdeClient::InitDDE() {
@@ -68,12 +72,12 @@ bool DdeClient::InitDDE() {
         return false;
     }
     if (result == kDmlErrNoError) {
-        if (!state_.connectionLost) {
+        if (!connectionLost_) {
             WriteLog("DDE initialisiert.");
         }
         return true;
     }
-    if (!state_.connectionLost) {
+    if (!connectionLost_) {
         DDECheck("InitDDE");
     }
     return false;
@@ -108,7 +112,7 @@ bool DdeClient::ConnectDDE() {
         WriteLog("Verbindung zum Server \"" + service + "\" / Topic \"" + topic + "\" aufgebaut.");
         return true;
     }
-    if (!state_.connectionLost) {
+    if (!connectionLost_) {
         DDECheck("ConnectDDE");
         WriteLog("DDE-Server \"" + service + "\" / \"" + topic + "\" überprüfen. Gestartet ?");
     }
@@ -125,8 +129,8 @@ bool DdeClient::CheckServer() {
     }
     const std::string& service = config_.Settings().ddeService;
     const std::string& topic = config_.Settings().ddeTopic;
-    state_.host.op.ShowMessage("Server/Topic > " + service + " / " + topic +
-                               " sind nicht gestartet bzw. nicht korrekt eingestellt !");
+    host_.op.ShowMessage("Server/Topic > " + service + " / " + topic +
+                         " sind nicht gestartet bzw. nicht korrekt eingestellt !");
     WriteLog(service + " / " + topic + " sind nicht vorhanden !");
     return false;
 }
@@ -135,7 +139,7 @@ bool DdeClient::AdviseItem(int item) {
     if (ShortCut()) {
         return true;
     }
-    ItemSource& source = state_.sources[item];
+    ItemSource& source = sources_[item];
     const DdeHandle handle = transport_->CreateStringHandle(instance_, source.sourceName);
     source.itemHandle = handle;
     if (transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStart,
@@ -150,7 +154,7 @@ bool DdeClient::AdviseItem(int item) {
 
 void DdeClient::ShowLinkSummary(int linked, int mirrored, int switchedOff) {
     const int count = config_.Settings().itemCount;
-    MainWindowModel& window = state_.window;
+    MainWindowModel& window = window_;
     if (count - mirrored - switchedOff != linked) {
         window.lbWarnung =
             "Erfasse nur " + std::to_string(linked) + " von " + std::to_string(count) + " Werten !";
@@ -173,11 +177,11 @@ void DdeClient::ShowLinkSummary(int linked, int mirrored, int switchedOff) {
 
 void DdeClient::LinkItems() {
     if (!ConnectDDE()) {
-        state_.itemsLinked = false;
-        state_.connectionLost = true;
+        itemsLinked_ = false;
+        connectionLost_ = true;
         return;
     }
-    state_.connectionLost = false;
+    connectionLost_ = false;
     int linked = 0;
     int mirrored = 0;
     int switchedOff = 0;
@@ -191,7 +195,7 @@ void DdeClient::LinkItems() {
                 ++switchedOff;
                 break;
             case ItemSetUp::Acquire:
-                state_.sources[item].sourceName = config_.Items()[item].serverItem;
+                sources_[item].sourceName = config_.Items()[item].serverItem;
                 if (AdviseItem(item)) {
                     ++linked;
                 }
@@ -199,14 +203,14 @@ void DdeClient::LinkItems() {
         }
     }
     ShowLinkSummary(linked, mirrored, switchedOff);
-    state_.itemsLinked = true;
+    itemsLinked_ = true;
 }
 
 bool DdeClient::StopAdvise(int item) {
     if (ShortCut()) {
         return true;
     }
-    ItemSource& source = state_.sources[item];
+    ItemSource& source = sources_[item];
     const bool conversationStood = conversation_ != 0;
     try {
         const DdeHandle handle = source.itemHandle;
@@ -242,7 +246,7 @@ void DdeClient::DisconnectDDE() {
     try {
         if (!transport_->Disconnect(conversation_)) {
             DDECheck("DisconnectDDE");
-        } else if (!state_.connectionLost) {
+        } else if (!connectionLost_) {
             WriteLog("Verbindung zum Server abgebaut.");
         }
     } catch (const std::exception&) {

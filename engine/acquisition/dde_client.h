@@ -14,7 +14,8 @@
 
 #include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/host.h"
+#include "engine/model/main_window_model.h"
 #include "sources/dde_transport.h"
 
 namespace tarvedde {
@@ -22,8 +23,10 @@ namespace tarvedde {
 class DdeClient {
 public:
     // Without a transport (nullptr), and for an OPC installation, the connection steps
-    // succeed at once without a server, so LinkItems only sets up the items.
-    DdeClient(DdeTransport* transport, Configuration& config, EngineState& state);
+    // succeed at once without a server, so LinkItems only sets up the items. Received
+    // samples go to `integrator`; the link summary is shown in `window`.
+    DdeClient(DdeTransport* transport, Configuration& config, SampleIntegrator& integrator,
+              Host& host, ProgramLog& log, const Locale& locale, MainWindowModel& window);
     DdeClient(const DdeClient&) = delete;
     DdeClient& operator=(const DdeClient&) = delete;
 
@@ -32,7 +35,7 @@ public:
     // The connect check of an AQASYS start, with its own messages.
     bool CheckServer();
     bool AdviseItem(int item);
-    // Outcome in state.connectionLost and state.itemsLinked.
+    // Outcome in ConnectionLost() and ItemsLinked().
     void LinkItems();
     bool StopAdvise(int item);
     void UnlinkItems();
@@ -47,7 +50,29 @@ public:
     DdeHandle Conversation() const { return conversation_; }
     std::int32_t Instance() const { return instance_; }
 
+    // Each item's link: the server item, its handle and the newest value text.
+    const PerItem<ItemSource>& Sources() const { return sources_; }
+    bool ConnectionLost() const { return connectionLost_; }
+    bool ItemsLinked() const { return itemsLinked_; }
+    // Set by the acquisition start, cleared by its stop.
+    bool AcquisitionStarted() const { return acquisitionStarted_; }
+    void MarkAcquisitionStarted() { acquisitionStarted_ = true; }
+    // The acquisition's stop: a lost connection is no longer retried.
+    void MarkAcquisitionStopped() {
+        connectionLost_ = false;
+        acquisitionStarted_ = false;
+    }
+    // The frame's verdicts without the server: links ended, or an incomplete configuration
+    // that counts as a lost connection.
+    void MarkUnlinked() { itemsLinked_ = false; }
+    void MarkUnreachable() {
+        itemsLinked_ = false;
+        connectionLost_ = true;
+    }
+
 private:
+    friend struct DdeClientTestAccess;
+
     bool ShortCut() const;
     DdeHandle OpenConversation();
     void ShowLinkSummary(int linked, int mirrored, int switchedOff);
@@ -60,8 +85,15 @@ private:
     DdeTransport* transport_;
     // Written only where an item's link sets up its scaling.
     Configuration& config_;
-    EngineState& state_;
-    SampleIntegrator integrator_;
+    SampleIntegrator& integrator_;
+    Host& host_;
+    ProgramLog& log_;
+    const Locale& locale_;
+    MainWindowModel& window_;
+    PerItem<ItemSource> sources_{};
+    bool connectionLost_ = false;
+    bool itemsLinked_ = false;
+    bool acquisitionStarted_ = false;
     std::int32_t instance_ = 0;
     DdeHandle serviceHandle_ = 0;
     DdeHandle topicHandle_ = 0;

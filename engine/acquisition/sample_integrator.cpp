@@ -40,8 +40,8 @@ std::string CutChars(const std::string& utf8, std::size_t count) {
 }  // namespace
 
 SampleIntegrator::SampleIntegrator(const PerItem<ItemConfig>& items, const ConversionTables& tables,
-                                   ProgramLog& log, const Locale& locale, IntegrationStates& states)
-    : items_(items), tables_(tables), log_(log), locale_(locale), states_(states.items_) {}
+                                   ProgramLog& log, const Locale& locale)
+    : items_(items), tables_(tables), log_(log), locale_(locale) {}
 
 void SampleIntegrator::LogItemLimits(int item) {
     const ItemConfig& config = items_[item];
@@ -53,7 +53,7 @@ void SampleIntegrator::LogItemLimits(int item) {
 }
 
 ItemSetUp SampleIntegrator::SetUpItem(int item, const ItemConfig& config) {
-    IntegrationState& state = states_[item];
+    IntegrationState& state = states_.items_[item];
     if (config.IsDigital()) {
         state.factor = 1.0;
         state.offset = 0.0;
@@ -78,7 +78,7 @@ double SampleIntegrator::Scaled(int item, double raw) const {
 
 std::optional<double> SampleIntegrator::Integrate(int item, double value, double now,
                                                   std::int64_t nowMs) {
-    IntegrationState& state = states_[item];
+    IntegrationState& state = states_.items_[item];
     const ItemConfig& config = items_[item];
     value = std::max(value, state.lowerBound);
     value = std::min(value, config.effectiveUpLimit);
@@ -106,7 +106,7 @@ std::optional<double> SampleIntegrator::Integrate(int item, double value, double
 
 void SampleIntegrator::DigitalStep(int item, double now, std::int64_t nowMs, double value,
                                    double delta) {
-    IntegrationState& state = states_[item];
+    IntegrationState& state = states_.items_[item];
     const bool wasOn = state.lastSampleValue > kSwitchOnAbove;
     const bool wasOff = state.lastSampleValue < kSwitchOffBelow;
     const bool isOn = value > kSwitchOnAbove;
@@ -141,7 +141,7 @@ void SampleIntegrator::DigitalStep(int item, double now, std::int64_t nowMs, dou
 }
 
 void SampleIntegrator::Difference(int item, double value, double now, std::int64_t nowMs) {
-    IntegrationState& state = states_[item];
+    IntegrationState& state = states_.items_[item];
     const ItemConfig& config = items_[item];
     if (value < config.effectiveLoLimit || value > config.effectiveUpLimit) {
         return;

@@ -25,7 +25,7 @@ class SampleIntegrator {
 public:
     // Limits are the items' effective limits.
     SampleIntegrator(const PerItem<ItemConfig>& items, const ConversionTables& tables,
-                     ProgramLog& log, const Locale& locale, IntegrationStates& states);
+                     ProgramLog& log, const Locale& locale);
 
     // Before the item's link, with the item's own configuration: a digital item is
     // acquired unscaled (its calibration is 1 and 0 by then, see
@@ -45,6 +45,14 @@ public:
     // the new reading; a value outside the limits is ignored.
     void Difference(int item, double value, double now, std::int64_t nowMs);
 
+    const IntegrationStates& States() const { return states_; }
+    // The acquisition start: the item's sums and sample chain begin afresh.
+    void ClearForStart(int item) { states_.ClearForStart(item); }
+    // The operator's reset of the item's sum.
+    void ResetSum(int item) { states_.SetSum(item, 0.0); }
+    // The one way in for the state files' restores and re-creations, run by the frame.
+    IntegrationStates& StatesToRestore() { return states_; }
+
 private:
     void DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta);
     void LogItemLimits(int item);
@@ -53,7 +61,7 @@ private:
     const ConversionTables& tables_;
     ProgramLog& log_;
     const Locale& locale_;
-    PerItem<IntegrationState>& states_;
+    IntegrationStates states_;
 };
 
 }  // namespace tarvedde

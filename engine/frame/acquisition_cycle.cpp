@@ -40,7 +40,7 @@ void TarveddeMain::TimerDDETimer() {
 
 void TarveddeMain::RunCycleTick() {
     timerDDE_->SetEnabled(false);
-    if (state_.connectionLost) {
+    if (dde_.ConnectionLost()) {
         timerAuto_->SetEnabled(true);
         return;
     }
@@ -55,8 +55,8 @@ void TarveddeMain::RunCycleTick() {
     }
     WerteLesen();
     timerDDE_->SetEnabled(true);
-    (void)store_.SaveIntermediateState(config_, processor_.Values(), state_.integration,
-                                       state_.itemsLinked, false);
+    (void)store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
+                                       dde_.ItemsLinked(), false);
 }
 
 void TarveddeMain::WerteLesen() {
@@ -93,7 +93,7 @@ void TarveddeMain::WerteLesen() {
     processor_.BeginCycle();
     state_.cycle.cycleTime = tickTime_;
     state_.cycle.cycleElapsedMs = tickElapsedMs;
-    const CycleData cycle{state_.cycle, state_.window.lbDT, state_.sources, state_.integration,
+    const CycleData cycle{state_.cycle, state_.window.lbDT, dde_.Sources(), integrator_.States(),
                           state_.grid};
     while (!processor_.ProcessNextItem(cycle)) {
     }
@@ -221,7 +221,7 @@ void TarveddeMain::TimerAutoTimer() {
 void TarveddeMain::RetryConnection() {
     timerAuto_->SetEnabled(false);
     LinkItems();
-    if (!state_.connectionLost) {
+    if (!dde_.ConnectionLost()) {
         StartAcquisition();
         log_.WriteLog("Verbindung zum Server hergestellt.");
         return;

@@ -29,13 +29,13 @@ void TarveddeMain::OpenDayFiles() {
 }
 
 void TarveddeMain::RecreateCumulativeStateFiles() {
-    (void)store_.CreateConfigFile(config_, state_.integration);
+    (void)store_.CreateConfigFile(config_, integrator_.StatesToRestore());
     (void)store_.CreateNightFile(config_);
 }
 
 void TarveddeMain::CreateMissingStateFiles() {
     if (!host_.files.Exists(config_.PathOf(kConfigStateFile))) {
-        (void)store_.CreateConfigFile(config_, state_.integration);
+        (void)store_.CreateConfigFile(config_, integrator_.StatesToRestore());
     }
     if (!host_.files.Exists(config_.PathOf(kNightStateFile))) {
         (void)store_.CreateNightFile(config_);
@@ -49,7 +49,7 @@ void TarveddeMain::CreateNewDayFiles() {
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {
     WriteDiaryData();
-    dayFiles_.WriteViewerFile(runningDay_, {state_.grid, state_.integration, store_.Moving()});
+    dayFiles_.WriteViewerFile(runningDay_, {state_.grid, integrator_.States(), store_.Moving()});
 }
 
 void TarveddeMain::WriteSampleAndDayRecords() {

@@ -119,8 +119,8 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
 
 void TarveddeMain::SaveAtProgramEnd() {
     SaveStatisticsReport();
-    if (store_.SaveIntermediateState(config_, processor_.Values(), state_.integration,
-                                     state_.itemsLinked, true) != 0) {
+    if (store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
+                                     dde_.ItemsLinked(), true) != 0) {
         log_.WriteLog(
             "Beim Speichern der Zwischenwerte sind Fehler \r\naufgetreten ! Bitte prüfen Sie "
             "die Log-Datei.");

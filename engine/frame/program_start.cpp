@@ -47,7 +47,6 @@ TarveddeMain::~TarveddeMain() = default;
 bool TarveddeMain::FormCreate() {
     config_.BeginProgramStart(options_.sourceKind);
     startAborted_ = false;
-    state_.connectionLost = false;
 
     config_.SetProgramDir(WithTrailingSeparator(options_.programDir));
     log_.SetProgramDir(config_.ProgramDir());

@@ -34,8 +34,8 @@ void TarveddeMain::StartAcquisition() {
         return;
     }
     processor_.SetOperatingHoursPerCycle((settings.cycleIntervalMs / 1000) / 3600.0);
-    if (!(settings.configValid && state_.cycleComplete && state_.itemsLinked &&
-          !state_.connectionLost)) {
+    if (!(settings.configValid && state_.cycleComplete && dde_.ItemsLinked() &&
+          !dde_.ConnectionLost())) {
         if (settings.autoStart) {
             log_.WriteLog("Es wird versucht, die Verbindung herzustellen...");
             timerAuto_->SetEnabled(true);
@@ -65,7 +65,7 @@ void TarveddeMain::StartAcquisition() {
     stopped_ = false;
     window.btStartDDEEnabled = false;
     window.btStoppenEnabled = true;
-    state_.acquisitionStarted = true;
+    dde_.MarkAcquisitionStarted();
     window.Changed();
     TimerDDETimer();
 }
@@ -206,8 +206,7 @@ void TarveddeMain::StopAcquisition() {
         log_.WriteLog("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !");
     }
     timerAuto_->SetEnabled(false);
-    state_.connectionLost = false;
-    state_.acquisitionStarted = false;
+    dde_.MarkAcquisitionStopped();
     window.Changed();
 }
 
@@ -246,8 +245,7 @@ void TarveddeMain::DDEOPCstoppen1Click() {
 // second.
 void TarveddeMain::LinkItems() {
     if (!config_.Settings().configValid) {
-        state_.itemsLinked = false;
-        state_.connectionLost = true;
+        dde_.MarkUnreachable();
         return;
     }
     dde_.LinkItems();
@@ -263,7 +261,7 @@ Status TarveddeMain::DisconnectOpcClient() {
 void TarveddeMain::DeactivateOpcClient() {}
 void TarveddeMain::UnlinkItems() {
     dde_.UnlinkItems();
-    state_.itemsLinked = false;
+    dde_.MarkUnlinked();
 }
 void TarveddeMain::CloseDDE() {
     dde_.CloseDDE();

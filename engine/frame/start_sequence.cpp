@@ -18,7 +18,7 @@ constexpr char kVersion[] = "Version 7.26";
 void TarveddeMain::FormShow() {
     StartSequenceHeader();
     if (!InitDDE()) {
-        state_.itemsLinked = false;
+        dde_.MarkUnlinked();
         host_.op.ShowMessage("DDE-System kann nicht initialisiert werden !");
         state_.window.btStartDDEEnabled = false;
         state_.window.Changed();
@@ -152,7 +152,7 @@ void TarveddeMain::PermanentModeStart() {
     config_.UpdateCycleInterval();
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
     store_.RestoreDayAccumulators(config_, processor_.ValuesToRestore().statistics,
-                                  state_.integration, Marker());
+                                  integrator_.StatesToRestore(), Marker());
     store_.RestoreNightSums(config_, Marker());
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
@@ -160,7 +160,7 @@ void TarveddeMain::PermanentModeStart() {
     if (!config_.Settings().autoStart) {
         return;
     }
-    if (state_.connectionLost) {
+    if (dde_.ConnectionLost()) {
         log_.WriteLog("Es wird versucht, die Verbindung herzustellen...");
         timerAuto_->SetEnabled(true);
         return;
@@ -174,7 +174,7 @@ void TarveddeMain::InitialiseItemsAtStart() {
     log_.WriteLog("Initialisierung beim Start...");
     processor_.ResetDayStatistics();
     for (int n = 1; n <= maxItems; ++n) {
-        state_.integration.ClearForStart(n);
+        integrator_.ClearForStart(n);
     }
     if (config_.Settings().sourceKind == SourceKind::Dde) {
         LinkItems();

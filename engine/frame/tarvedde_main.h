@@ -70,7 +70,7 @@ public:
     // The stop countdown window; without one a close during acquisition is only refused.
     void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
     bool Stopped() const { return stopped_; }
-    bool AcquisitionStarted() const { return state_.acquisitionStarted; }
+    bool AcquisitionStarted() const { return dde_.AcquisitionStarted(); }
     const Timer& TimerDDE() const { return *timerDDE_; }
     const Timer& TimerTot() const { return *timerTot_; }
     const Timer& TimerAqasys1() const { return *timerAqasys1_; }
@@ -84,6 +84,7 @@ public:
     Configuration& Config() { return config_; }
     StateStore& Store() { return store_; }
     const ValueProcessor& Processor() const { return processor_; }
+    const SampleIntegrator& Integrator() const { return integrator_; }
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
@@ -174,7 +175,9 @@ private:
     Configuration config_{host_, log_, locale_};
     EngineState state_;
     StateStore store_{host_, log_, locale_};
-    DdeClient dde_{host_.dde, config_, state_};
+    // One integrator for every source kind's samples.
+    SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, locale_};
+    DdeClient dde_{host_.dde, config_, integrator_, host_, log_, locale_, state_.window};
     // The statistics that join per-value processing; they do nothing until they are built.
     LimitWarnings limitWarnings_;
     FifteenMinuteValues fifteenMinuteValues_;

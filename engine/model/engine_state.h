@@ -29,8 +29,6 @@ struct EngineState {
     ProgramLog& log;
     const Locale& locale;
 
-    PerItem<ItemSource> sources{};
-    IntegrationStates integration;
     MainWindowModel window;
 
     LiveGrid grid;  // grEcht
@@ -38,9 +36,6 @@ struct EngineState {
     CycleTimes cycle;
     bool cycleComplete = true;
     int timeoutCounter = 0;
-    bool connectionLost = false;
-    bool itemsLinked = false;
-    bool acquisitionStarted = false;     // set by the acquisition start, cleared by its stop
     bool restartAfterDayChange = false;  // menu Neustart1 checked
 
     // TARVEDDE.INI, re-read every cycle for the digital items.

@@ -201,12 +201,12 @@ TEST_F(ScenarioRunnerTest, SetReachesTheItemLinkedToThatServerItem) {
                    "Item3=Zulauf Q\n[Itemnames]\nItem1=A\nItem2=B\nItem3=C\n");
     ScenarioRunner runner(Options());
     Steps(runner, "start");
-    EngineState& state = runner.Engine()->State();
+    const PerItem<ItemSource>& sources = runner.Engine()->Dde().Sources();
     Steps(runner, "set \"Zulauf Q\" \"12,5\\xB0\"");
-    EXPECT_EQ(state.sources[1].newestText, "12,5°");
-    EXPECT_EQ(state.sources[2].newestText, "");
+    EXPECT_EQ(sources[1].newestText, "12,5°");
+    EXPECT_EQ(sources[2].newestText, "");
     // The client hands a value to the first item that holds the link, as DDE does.
-    EXPECT_EQ(state.sources[3].newestText, "");
+    EXPECT_EQ(sources[3].newestText, "");
     EXPECT_EQ(runner.Execute(Parse("start").front()).error().message,
               "line 1: 'start' may come only once");
 }
@@ -313,7 +313,7 @@ TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndAStartGoesOnWithTheDay) {
     EXPECT_EQ(dir_.Bytes("_DDE_OPC_LOGALL.TXT"), logBefore);
 
     Steps(runner, "start\nset Q \"2,5\"\n");
-    EXPECT_EQ(runner.Engine()->State().sources[1].newestText, "2,5");
+    EXPECT_EQ(runner.Engine()->Dde().Sources()[1].newestText, "2,5");
     Steps(runner, "advance 1m");
     runner.Finish();
     const std::string log = dir_.Bytes("_DDE_OPC_LOGALL.TXT");

@@ -47,9 +47,9 @@ protected:
     PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
     StoredState& Stored() { return StateStoreTestAccess::Stored(store_); }
 
-    IntegrationStates integration_;
+    SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, GermanLocale()};
     StateStore store_{env_.host, log_, GermanLocale()};
-    TFo_Summen form_{config_, env_.host, GermanLocale(), integration_, store_};
+    TFo_Summen form_{config_, env_.host, GermanLocale(), integrator_, store_};
 };
 
 TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndSelectsTheFirst) {
@@ -71,7 +71,7 @@ TEST_F(SummenTest, WithoutSuitableItemsNothingIsSelectedOrShown) {
 }
 
 TEST_F(SummenTest, EverySecondShowsTheSumInItsUnit) {
-    integration_.SetSum(1, 12345.0);
+    integrator_.StatesToRestore().SetSum(1, 12345.0);
     form_.FormShow();
     env_.loop.AdvanceBy(999);
     EXPECT_EQ(form_.lbSum, "");

@@ -144,7 +144,9 @@ protected:
         ASSERT_EQ(server_->ReadLine(), "ready");
     }
     EngineState& State() { return client_->Engine().State(); }
-    const std::string& NewestText(int item) { return State().sources[item].newestText; }
+    const std::string& NewestText(int item) {
+        return client_->Engine().Dde().Sources()[item].newestText;
+    }
     const std::string& GridValue(int item) {
         return State().grid.Cell(item, State().grid.CurrentRow());
     }

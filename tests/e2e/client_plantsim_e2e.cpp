@@ -127,7 +127,9 @@ protected:
         client_->Engine().FormShow();
     }
     EngineState& State() { return client_->Engine().State(); }
-    const std::string& NewestText(int item) { return State().sources[item].newestText; }
+    const std::string& NewestText(int item) {
+        return client_->Engine().Dde().Sources()[item].newestText;
+    }
     // The value the last cycle wrote for the item into the live grid.
     const std::string& GridValue(int item) {
         return State().grid.Cell(item, State().grid.CurrentRow());
@@ -166,7 +168,8 @@ protected:
         const std::string shown = GridValue(1);
         return PumpUntil(
             [&] {
-                return !State().connectionLost && NewestText(1) != text && GridValue(1) != shown;
+                return !client_->Engine().Dde().ConnectionLost() && NewestText(1) != text &&
+                       GridValue(1) != shown;
             },
             limitMs);
     }

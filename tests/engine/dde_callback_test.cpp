@@ -32,7 +32,7 @@ protected:
     void Link() {
         ASSERT_TRUE(client_.InitDDE());
         client_.LinkItems();
-        ASSERT_TRUE(state_.itemsLinked);
+        ASSERT_TRUE(client_.ItemsLinked());
         NewLogLines();
     }
 
@@ -47,7 +47,7 @@ protected:
     }
     std::string Stamp() const { return FormatGeneral(env_.clock.Now()); }
 
-    DdeClient client_{&env_.dde, config_, state_};
+    DdeClient& client_ = dde_;
 };
 
 TEST_F(DdeCallbackTest, TextIsCutAt201BytesAndAtTheFirstNul) {
@@ -153,9 +153,9 @@ TEST_F(DdeCallbackTest, FailedExportIsLoggedAndTheNextStillRuns) {
 
 TEST_F(DdeCallbackTest, ServerDisconnectUnlinksAndMarksTheLoss) {
     Link();
-    state_.acquisitionStarted = true;
+    client_.MarkAcquisitionStarted();
     env_.ddeServer.SetDown(true);
-    EXPECT_TRUE(state_.connectionLost);
+    EXPECT_TRUE(client_.ConnectionLost());
     EXPECT_EQ(Source(1).itemHandle, 0u);
     EXPECT_EQ(client_.Conversation(), 0u);
     EXPECT_THAT(env_.person.Transcript(), ElementsAre(BeepLine()));

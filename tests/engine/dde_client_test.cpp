@@ -37,7 +37,7 @@ protected:
         return NewLogLines();
     }
 
-    DdeClient client_{&env_.dde, config_, state_};
+    DdeClient& client_ = dde_;
 };
 
 TEST_F(DdeClientTest, InitialiseLogsOnceAndReportsFailures) {
@@ -49,7 +49,7 @@ TEST_F(DdeClientTest, InitialiseLogsOnceAndReportsFailures) {
     EXPECT_FALSE(client_.InitDDE());
     EXPECT_THAT(NewLogLines(), ElementsAre("InitDDE: DDE-Fehler: DMLERR_DLL_NOT_INITIALIZED"));
 
-    state_.connectionLost = true;  // retries stay quiet
+    client_.MarkUnreachable();  // retries stay quiet
     EXPECT_FALSE(client_.InitDDE());
     EXPECT_THAT(NewLogLines(), IsEmpty());
 
@@ -59,10 +59,10 @@ TEST_F(DdeClientTest, InitialiseLogsOnceAndReportsFailures) {
 }
 
 TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
-    state_.connectionLost = true;
+    client_.MarkUnreachable();
     const Lines lines = Link();
-    EXPECT_TRUE(state_.itemsLinked);
-    EXPECT_FALSE(state_.connectionLost);
+    EXPECT_TRUE(client_.ItemsLinked());
+    EXPECT_FALSE(client_.ConnectionLost());
     EXPECT_THAT(env_.ddeCalls, ElementsAre("Connect PLS Werte", "AdvStart Item1 5000",
                                            "AdvStart Item2 5000", "AdvStart Item3 5000"));
     EXPECT_THAT(lines, ElementsAre("Verbindung zum Server \"PLS\" / Topic \"Werte\" aufgebaut.",
@@ -78,7 +78,7 @@ TEST_F(DdeClientTest, AllItemsLinkedTurnsTheLabelGreen) {
 TEST_F(DdeClientTest, UnknownItemStaysUnlinkedAndTurnsTheLabelRed) {
     Item(2).serverItem = "Unbekannt";
     const Lines lines = Link();
-    EXPECT_TRUE(state_.itemsLinked);
+    EXPECT_TRUE(client_.ItemsLinked());
     EXPECT_EQ(Source(2).itemHandle, 0u);
     EXPECT_EQ(env_.dde.LiveStringHandle("Unbekannt"), 0u);  // released, not leaked
     EXPECT_NE(env_.dde.LiveStringHandle("Item3"), 0u);
@@ -153,8 +153,8 @@ TEST_F(DdeClientTest, LimitLineCutsNameUnitAndText) {
 TEST_F(DdeClientTest, ServerNotRunningMarksTheConnectionLost) {
     env_.ddeServer.SetDown(true);
     const Lines lines = Link();
-    EXPECT_FALSE(state_.itemsLinked);
-    EXPECT_TRUE(state_.connectionLost);
+    EXPECT_FALSE(client_.ItemsLinked());
+    EXPECT_TRUE(client_.ConnectionLost());
     EXPECT_THAT(lines, ElementsAre("ConnectDDE: DDE-Fehler: DMLERR_NO_CONV_ESTABLISHED",
                                    "DDE-Server \"PLS\" / \"Werte\" überprüfen. Gestartet ?"));
     client_.LinkItems();  // retries are quiet
@@ -226,19 +226,19 @@ TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
     EXPECT_TRUE(client_.StopAdvise(1));
     client_.LinkItems();
     EXPECT_THAT(env_.ddeCalls, IsEmpty());
-    EXPECT_TRUE(state_.itemsLinked);
+    EXPECT_TRUE(client_.ItemsLinked());
     EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
     EXPECT_EQ(Source(2).sourceName, "Item2");
 }
 
 TEST_F(DdeClientTest, WithoutTransportTheClientShortCutsAsForOpc) {
-    DdeClient bare(nullptr, config_, state_);
+    DdeClient bare(nullptr, config_, integrator_, env_.host, log_, GermanLocale(), state_.window);
     EXPECT_TRUE(bare.InitDDE());
     bare.LinkItems();
     bare.UnlinkItems();
     bare.CloseDDE();
-    EXPECT_TRUE(state_.itemsLinked);
-    EXPECT_FALSE(state_.connectionLost);
+    EXPECT_TRUE(bare.ItemsLinked());
+    EXPECT_FALSE(bare.ConnectionLost());
 }
 
 TEST(DdeErrorNameTest, KnownCodesByNameOthersAsHex) {

@@ -27,6 +27,7 @@
 #include "platform/ini_file.h"
 #include "platform/instance_locks.h"
 #include "tests/engine/configuration_test_access.h"
+#include "tests/engine/dde_client_test_access.h"
 #include "tests/engine/engine_test_host.h"
 #include "tests/engine/state_store_test_access.h"
 #include "tests/engine/tarvedde_main_test_access.h"
@@ -71,8 +72,11 @@ struct BareEngine {
     ProgramLog log;
     Configuration config;
     EngineState state;
-    // What the store saves and restores into, as the value processor holds it.
+    // What the store saves and restores into, as the value processor, the sample
+    // integrator and the DDE client hold it.
     ProcessedValues values;
+    IntegrationStates integration;
+    bool itemsLinked = false;
     StateStore store;
     StoredState& stored = StateStoreTestAccess::Stored(store);
 };
@@ -186,7 +190,8 @@ protected:
         state_.window.lbDT = FormatDateTime("hh:nn:ss", times.cycleTime);
     }
     CycleData BareCycle() {
-        return {state_.cycle, state_.window.lbDT, state_.sources, state_.integration, state_.grid};
+        return {state_.cycle, state_.window.lbDT, dde_.Sources(), integrator_.States(),
+                state_.grid};
     }
 
     // The program's state once started, else the bare one, and its per-item records.
@@ -200,8 +205,14 @@ protected:
                                                       : processor_);
     }
     ItemStatistics& Stats(int n) { return At(Values().statistics, n); }
-    ItemSource& Source(int n) { return At(State().sources, n); }
-    const IntegrationState& Integration(int n) { return State().integration[n]; }
+    DdeClient& Dde() { return main_ ? main_->Dde() : dde_; }
+    ItemSource& Source(int n) { return At(DdeClientTestAccess::Sources(Dde()), n); }
+    SampleIntegrator& Integrator() {
+        return main_ ? TarveddeMainTestAccess::Integrator(*main_) : integrator_;
+    }
+    const IntegrationState& Integration(int n) { return Integrator().States()[n]; }
+    // Sums as a restore or the operator sets them.
+    IntegrationStates& Integrals() { return Integrator().StatesToRestore(); }
     StateStore& Store() { return main_ ? main_->Store() : bare_.store; }
     ConfigRecord& Record(int n) {
         return At(StateStoreTestAccess::Stored(Store()).configRecords, n);
@@ -249,6 +260,9 @@ protected:
     std::unique_ptr<TarveddeMain> main_;
     JoinRecorder joins_;
     ValueProcessor processor_{config_, env_.files, log_, GermanLocale(), joins_.Joins()};
+    // The bare acquisition: on the in-memory server, not yet initialised.
+    SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, GermanLocale()};
+    DdeClient dde_{&env_.dde, config_, integrator_, env_.host, log_, GermanLocale(), state_.window};
     std::size_t seen_ = 0;
 };
 

@@ -33,7 +33,7 @@ protected:
 
 TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
     Item(1).Integral = true;
-    State().integration.SetSum(1, 100.0);
+    Integrals().SetSum(1, 100.0);
     MirrorOffset(2) = 30.0;
     RunCycle({"7", "ignored"});
     const std::vector<std::string> column = {"7,000", "7,000", "7,000", "1", "70,000"};
@@ -41,7 +41,7 @@ TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
         EXPECT_EQ(Row(2, row), column[static_cast<std::size_t>(row - 1)]) << row;
     }
     EXPECT_EQ(Shown(2), "7,000");
-    State().integration.SetSum(1, 29.0);  // 1.0 below the offset: still taken
+    Integrals().SetSum(1, 29.0);  // 1.0 below the offset: still taken
     RunCycle({"7"});
     EXPECT_EQ(Row(2, 5), "-1,000");
     EXPECT_THAT(NewLogLines(), IsEmpty());
@@ -49,10 +49,10 @@ TEST_F(MirroredItemsTest, IntegralSourceGivesRunningSumLessOffset) {
 
 TEST_F(MirroredItemsTest, AnOffsetAboveTheSourcesSumIsReset) {
     Item(1).Integral = true;
-    State().integration.SetSum(1, 100.0);
+    Integrals().SetSum(1, 100.0);
     MirrorOffset(2) = 30.0;
     RunCycle({"7"});
-    State().integration.SetSum(1, 10.0);
+    Integrals().SetSum(1, 10.0);
     RunCycle({"7"});
     EXPECT_EQ(MirrorOffset(2), 0.0);
     EXPECT_EQ(Stats(2).sum, 70.0);
@@ -135,7 +135,7 @@ TEST_F(MirroredItemsTest, CounterDifferenceOfTheMirror) {
 
 TEST_F(MirroredItemsTest, ADifferenceOfAnIntegralSourceIsAConfigurationError) {
     Item(1).Integral = true;
-    State().integration.SetSum(1, 500.0);
+    Integrals().SetSum(1, 500.0);
     Item(2).Differenz = true;
     RunCycle({"5"});
     RunCycle({"8"});
@@ -184,7 +184,7 @@ TEST_F(MirroredItemsTest, ArithmeticFailuresOfDifferenceAndStatistics) {
                                            "Überlauf bei Summe (Spiegelung) ! Zurückgesetzt."));
     Item(2).Differenz = false;
     Item(1).Integral = true;
-    State().integration.SetSum(1, 1.7e308);
+    Integrals().SetSum(1, 1.7e308);
     MirrorOffset(2) = -1.7e308;
     RunCycle({"1"});
     EXPECT_EQ(Stats(2).sum, 0.0);

@@ -267,7 +267,7 @@ TEST_F(PerValueProcessingTest, GridRowsOfAnalogCounterAndIntegralItems) {
     SetItemCount(3);
     Item(2).Differenz = true;
     Item(3).Integral = true;
-    State().integration.SetSum(3, 123.4567);
+    Integrals().SetSum(3, 123.4567);
     RunCycle({"4", "100", "1"});
     RunCycle({"8", "130", "2"});
     const std::vector<std::vector<std::string>> rows1to5 = {

@@ -122,14 +122,13 @@ protected:
         EXPECT_TRUE(Ini().WriteBool("DDE", "AutoStart", false));
         env_.ServeConfiguredItems();
         Start();
-        State().itemsLinked = true;
         Stats(1).count = 42.0;
         Stats(1).average = 3.5;
         Counter(3).lastReading = 12.5;
         MirrorOffset(2) = 0.25;
-        EXPECT_EQ(Store().SaveIntermediateState(Config(), Values(), State().integration,
-                                                State().itemsLinked, true),
-                  0);
+        EXPECT_EQ(
+            Store().SaveIntermediateState(Config(), Values(), Integrator().States(), true, true),
+            0);
         Main().FormClose();
         main_.reset();
     }

@@ -122,7 +122,7 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     Begin();
     Advance(5000);
     env_.ddeServer.SetDown(true);
-    EXPECT_TRUE(State().connectionLost);
+    EXPECT_TRUE(Main().Dde().ConnectionLost());
     EXPECT_THAT(LogAll(), HasSubstr("07:00:05 > Callback : Konversation abgebrochen !\r\n"
                                     "05.Mrz.24, 07:00:05 > Verbindung zum Server abgebaut.\r\n"
                                     "05.Mrz.24, 07:00:05 > Es wird versucht, die Verbindung "

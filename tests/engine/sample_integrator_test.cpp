@@ -40,10 +40,8 @@ protected:
         return integrator_.Integrate(1, value, wall_, elapsedMs_);
     }
     void FeedDifference(double value) { integrator_.Difference(1, value, wall_, elapsedMs_); }
-    const IntegrationState& S() { return state_.integration[1]; }
+    const IntegrationState& S() { return integrator_.States()[1]; }
 
-    SampleIntegrator integrator_{config_.Items(), config_.Tables(), state_.log, state_.locale,
-                                 state_.integration};
     double wall_ = 45356.5;
     std::int64_t elapsedMs_ = 5000;
 };
@@ -99,7 +97,7 @@ TEST_F(SampleIntegratorTest, DigitalOnTimeIsSummedAndSwitchingLoggedPastExclusiv
 TEST_F(SampleIntegratorTest, FirstSampleOnAThresholdLeavesTheDigitalItemUndecided) {
     SetUpIntegral(1, true);
     for (const auto& [first, next] : {std::pair{0.45, 1.0}, {0.55, 0.0}}) {
-        state_.integration.ClearForStart(1);
+        integrator_.ClearForStart(1);
         Feed(first);
         Feed(next, 1000);
         EXPECT_EQ(S().lastSampleValue, first);
@@ -128,7 +126,7 @@ TEST_F(SampleIntegratorTest, LongestOffPeriodIsKeptAndLoggedOnlyWhenItGrows) {
 
 TEST_F(SampleIntegratorTest, CounterRiseAddsFallRestartsAndOutOfRangeIsIgnored) {
     SetLimits(1, 0.0, 1000.0);
-    state_.integration.SetSum(1, 7.0);
+    integrator_.StatesToRestore().SetSum(1, 7.0);
     FeedDifference(-5.0);  // out of range: the counter does not start
     FeedDifference(100.0);
     EXPECT_EQ(S().runningSum, 0.0);

@@ -23,7 +23,7 @@ using ::testing::Not;
 struct Plant : BareEngine {
     explicit Plant(EngineTestHost& host) : BareEngine(host), env(host) {
         Settings().itemCount = 3;
-        state.itemsLinked = true;
+        itemsLinked = true;
         Settings().savedDay = "05.03.2024";
         Item(2).Integral = true;
         Item(3).mirror = MirrorSetting{true, 1};
@@ -43,7 +43,7 @@ struct Plant : BareEngine {
             s.average = v;
             s.count = 10.0 * v;
             s.sum = 100.0 * v;
-            state.integration.SetSum(n, 1000.0 * v);
+            integration.SetSum(n, 1000.0 * v);
             At(stored.nightSums, n) = NightSumRecord{n == 2, v, v + 1, v + 2, v + 3, v + 4, v + 5};
         }
         At(values.mirrorSumOffsets, 3) = base + 0.25;
@@ -54,7 +54,7 @@ struct Plant : BareEngine {
     void RestoreAll(StateMarker marker) {
         store.RestoreMirrorOffsets(config, values.mirrorSumOffsets, marker);
         store.RestoreCounterDifferences(config, values.counterDifferences, marker);
-        store.RestoreDayAccumulators(config, values.statistics, state.integration, marker);
+        store.RestoreDayAccumulators(config, values.statistics, integration, marker);
         store.RestoreNightSums(config, marker);
     }
     // The marker as a restart reads it from $clean.
@@ -75,14 +75,13 @@ struct Plant : BareEngine {
 class StateFilesTest : public EngineFixture {
 protected:
     StateFilesTest() {
-        EXPECT_TRUE(before_.store.CreateConfigFile(before_.config, before_.state.integration));
+        EXPECT_TRUE(before_.store.CreateConfigFile(before_.config, before_.integration));
         EXPECT_TRUE(before_.store.CreateNightFile(before_.config));
     }
     int SaveFilled(double base, bool finalSave = false) {
         before_.Fill(base);
-        return before_.store.SaveIntermediateState(before_.config, before_.values,
-                                                   before_.state.integration,
-                                                   before_.state.itemsLinked, finalSave);
+        return before_.store.SaveIntermediateState(
+            before_.config, before_.values, before_.integration, before_.itemsLinked, finalSave);
     }
     void PutBytes(const std::string& name, const std::string& bytes) {
         ASSERT_TRUE(env_.files.WriteAll(env_.dir + name, bytes, false));
@@ -102,7 +101,7 @@ protected:
                                bool mirror, bool counter) {
         const Plant& s = plant;
         EXPECT_EQ(At(s.values.statistics, 1).average == base + 1, accumulators) << base;
-        EXPECT_EQ(s.state.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
+        EXPECT_EQ(s.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
         EXPECT_EQ(At(plant.stored.nightSums, 1).ntSum == base + 3, night) << base;
         EXPECT_EQ(At(s.values.mirrorSumOffsets, 3) == base + 0.25, mirror) << base;
         EXPECT_EQ(At(s.values.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
@@ -130,13 +129,13 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
         EXPECT_EQ(got.average, want.average);
         EXPECT_EQ(got.count, want.count);
         EXPECT_EQ(got.correctionCount, want.count);
-        EXPECT_EQ(s.state.integration[n].lastSampleTime, -1.0);
+        EXPECT_EQ(s.integration[n].lastSampleTime, -1.0);
         EXPECT_EQ(At(after_.stored.nightSums, n).NTadd, n == 2);
         EXPECT_EQ(At(after_.stored.nightSums, n).htCount, At(before_.stored.nightSums, n).htCount);
     }
     // The integral item's sum is its running sum; the others keep the day sum.
     EXPECT_EQ(At(s.values.statistics, 1).sum, 600.0);
-    EXPECT_EQ(s.state.integration[2].runningSum, 7000.0);
+    EXPECT_EQ(s.integration[2].runningSum, 7000.0);
     EXPECT_EQ(At(s.values.statistics, 2).sum, 0.0);
     EXPECT_EQ(At(s.values.mirrorSumOffsets, 180), 5.75);
     EXPECT_EQ(At(s.values.counterDifferences, 1).lastReadingTime, 5.4);
@@ -145,10 +144,10 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
 }
 
 TEST_F(StateFilesTest, SaveNeedsLinkedItemsInPermanentMode) {
-    before_.state.itemsLinked = false;
+    before_.itemsLinked = false;
     EXPECT_EQ(SaveFilled(1.0), 0);
     EXPECT_FALSE(Exists(kCleanMarkerFile));
-    before_.state.itemsLinked = true;
+    before_.itemsLinked = true;
     before_.Settings().permanentMode = false;
     EXPECT_EQ(SaveFilled(1.0), 0);
     EXPECT_FALSE(Exists(kCleanMarkerFile));
@@ -238,8 +237,8 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
 TEST_F(StateFilesTest, ConfigFileShorterThanTheItemsIsRecreated) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     PutBytes(kConfigStateFile, Bytes(kConfigStateFile).substr(0, 2 * 228));
-    after_.store.RestoreDayAccumulators(after_.config, after_.values.statistics,
-                                        after_.state.integration, {true, 0});
+    after_.store.RestoreDayAccumulators(after_.config, after_.values.statistics, after_.integration,
+                                        {true, 0});
     EXPECT_THAT(Transcript().back(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
     EXPECT_EQ(At(after_.values.statistics, 1).average, 6.0);  // read before the failure

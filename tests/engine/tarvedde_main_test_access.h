@@ -8,6 +8,7 @@ namespace tarvedde {
 
 struct TarveddeMainTestAccess {
     static ValueProcessor& Processor(TarveddeMain& main) { return main.processor_; }
+    static SampleIntegrator& Integrator(TarveddeMain& main) { return main.integrator_; }
 };
 
 }  // namespace tarvedde
