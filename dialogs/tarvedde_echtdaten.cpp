@@ -7,22 +7,22 @@
 
 namespace tarvedde {
 
-TFo_Echtdaten::TFo_Echtdaten(Configuration& config, EngineState& state)
-    : config_(config), state_(state) {}
+TFo_Echtdaten::TFo_Echtdaten(Configuration& config, Host& host, ProgramLog& log, LiveGrid& grid)
+    : config_(config), host_(host), log_(log), grid_(grid) {}
 
 void TFo_Echtdaten::FormCreate() {
-    IniFile ini(state_.host.files, config_.PathOf(kMainIniFile));
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     spPR = std::clamp(schema::ReadRaw(ini, schema::kFormatPR), 8, 18);
     spNK = std::clamp(schema::ReadRaw(ini, schema::kFormatNK), 0, 10);
 }
 
 void TFo_Echtdaten::FormShow() {
     std::vector<std::string> captions;
-    for (int n = 1; n < state_.grid.ColumnCount(); ++n) {
+    for (int n = 1; n < grid_.ColumnCount(); ++n) {
         const ItemConfig& item = config_.Items()[static_cast<std::size_t>(n)];
         captions.push_back(item.itemName + "  [" + item.unit + "]");
     }
-    state_.grid.WriteFixedLabels(captions);
+    grid_.WriteFixedLabels(captions);
 }
 
 void TFo_Echtdaten::spPRChange(int value) {
@@ -36,10 +36,10 @@ void TFo_Echtdaten::spNKChange(int value) {
 }
 
 void TFo_Echtdaten::FormClose() {
-    IniFile ini(state_.host.files, config_.PathOf(kMainIniFile));
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     if (!schema::Write(ini, schema::kFormatPR, config_.Settings().formatPrecision).ok() ||
         !schema::Write(ini, schema::kFormatNK, config_.Settings().formatDecimals).ok()) {
-        state_.log.WriteLog("Echtdatenfenster : Fehler beim Schreiben der .INI-Datei !");
+        log_.WriteLog("Echtdatenfenster : Fehler beim Schreiben der .INI-Datei !");
     }
 }
 

@@ -3,13 +3,15 @@
 #pragma once
 
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/host.h"
+#include "engine/model/live_grid.h"
+#include "outputs/program_log.h"
 
 namespace tarvedde {
 
 class TFo_Echtdaten {
 public:
-    TFo_Echtdaten(Configuration& config, EngineState& state);
+    TFo_Echtdaten(Configuration& config, Host& host, ProgramLog& log, LiveGrid& grid);
 
     // Creation: reads the grid size and number format from the settings file.
     void FormCreate();
@@ -24,7 +26,9 @@ public:
 
 private:
     Configuration& config_;
-    EngineState& state_;
+    Host& host_;
+    ProgramLog& log_;
+    LiveGrid& grid_;
 };
 
 }  // namespace tarvedde

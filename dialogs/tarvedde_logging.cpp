@@ -29,7 +29,7 @@ int TFo_Logging::SelectedItem() const {
 }
 
 void TFo_Logging::ShowLogSettings() {
-    const LogSettings& s = state_.log.Settings();
+    const LogSettings& s = log_.Settings();
     cbDetailLog = s.detailLog;
     cbDebugLog = s.debugLog;
     SpinEdit1 = s.logLevel;
@@ -44,7 +44,7 @@ void TFo_Logging::FormShow() {
         lbDDEItemIndex = -1;
     }
     ignoreClicks_ = true;
-    LoadLogSettings(IniFile(state_.host.files, config_.PathOf(kMainIniFile)), state_.log);
+    LoadLogSettings(IniFile(host_.files, config_.PathOf(kMainIniFile)), log_);
     ShowLogSettings();
 }
 
@@ -135,13 +135,13 @@ void TFo_Logging::BitBtn1Click() {
     cbSumLog = false;
     lbSumVisible = false;
     working_.fill(ItemLogFlags{});
-    state_.log.WriteLog("Logging für alle abgeschaltet.");
+    log_.WriteLog("Logging für alle abgeschaltet.");
 }
 
 void TFo_Logging::Button1Click() {
     SpinEdit1 = std::clamp(SpinEdit1, 0, kMaxLogLevel);
-    IniFile ini(state_.host.files, config_.PathOf(kMainIniFile));
-    SaveLogSettings(ini, state_.log, SpinEdit1, cbTabelLog);
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    SaveLogSettings(ini, log_, SpinEdit1, cbTabelLog);
     ShowLogSettings();
     FormClose();
 }
@@ -155,10 +155,10 @@ void TFo_Logging::FormClose() {
     config_.SetLogFlags(working_, count);
     for (int item = 1; item <= count; ++item) {
         if (config_.LogFlags()[At(item)].Any()) {
-            state_.log.WriteLog(config_.Items()[At(item)].itemName + " : Logging eingeschaltet.");
+            log_.WriteLog(config_.Items()[At(item)].itemName + " : Logging eingeschaltet.");
         }
     }
-    state_.log.Settings().tabelLog = cbTabelLog;
+    log_.Settings().tabelLog = cbTabelLog;
 }
 
 }  // namespace tarvedde

@@ -12,14 +12,17 @@
 #include <vector>
 
 #include "engine/config/configuration.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/host.h"
+#include "engine/model/live_grid.h"
 #include "outputs/item_log_flags.h"
+#include "outputs/program_log.h"
 
 namespace tarvedde {
 
 class TFo_Logging {
 public:
-    TFo_Logging(Configuration& config, EngineState& state) : config_(config), state_(state) {}
+    TFo_Logging(Configuration& config, Host& host, ProgramLog& log)
+        : config_(config), host_(host), log_(log) {}
 
     // Control values.
     const std::string caption = " Logbuch einstellen";
@@ -62,7 +65,8 @@ private:
     void ShowSumLabel(bool counter);
 
     Configuration& config_;
-    EngineState& state_;
+    Host& host_;
+    ProgramLog& log_;
     ItemLogFlagsArray working_{};
     bool ignoreClicks_ = true;
 };

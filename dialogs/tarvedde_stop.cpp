@@ -5,7 +5,7 @@ namespace tarvedde {
 
 TFo_Stop::TFo_Stop(TarveddeMain& main)
     : main_(main),
-      timer1_(main.State().host.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); })) {
+      timer1_(main.GetHost().loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); })) {
     main_.SetStopCountdown([this] { Show(); });
 }
 

@@ -8,9 +8,9 @@
 
 namespace tarvedde {
 
-LiveDataWindow::LiveDataWindow(EngineState& state, TFo_Echtdaten& form, QWidget* parent)
+LiveDataWindow::LiveDataWindow(LiveGrid& grid, TFo_Echtdaten& form, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      state_(state),
+      grid_(grid),
       form_(form),
       grEcht_(new QTableWidget),
       spPR_(new QSpinBox),
@@ -44,7 +44,7 @@ LiveDataWindow::LiveDataWindow(EngineState& state, TFo_Echtdaten& form, QWidget*
 }
 
 void LiveDataWindow::Refresh() {
-    const LiveGrid& grid = state_.grid;
+    const LiveGrid& grid = grid_;
     grEcht_->setColumnCount(grid.ColumnCount());
     grEcht_->setRowCount(grid.RowCount());
     for (int row = 0; row < grid.RowCount(); ++row) {
@@ -64,13 +64,13 @@ void LiveDataWindow::showEvent(QShowEvent* event) {
     spPR_->setValue(form_.spPR);
     spNK_->setValue(form_.spNK);
     form_.FormShow();
-    state_.grid.SetListener([this] { Refresh(); });
+    grid_.SetListener([this] { Refresh(); });
     Refresh();
     QWidget::showEvent(event);
 }
 
 void LiveDataWindow::closeEvent(QCloseEvent* event) {
-    state_.grid.SetListener({});
+    grid_.SetListener({});
     form_.FormClose();
     event->accept();
 }

@@ -12,7 +12,7 @@ namespace tarvedde {
 
 class LiveDataWindow final : public QWidget {
 public:
-    LiveDataWindow(EngineState& state, TFo_Echtdaten& form, QWidget* parent = nullptr);
+    LiveDataWindow(LiveGrid& grid, TFo_Echtdaten& form, QWidget* parent = nullptr);
 
     void Refresh();
 
@@ -21,7 +21,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    EngineState& state_;
+    LiveGrid& grid_;
     TFo_Echtdaten& form_;
     QTableWidget* grEcht_;
     QSpinBox* spPR_;

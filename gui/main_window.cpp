@@ -18,8 +18,8 @@ QString ToQt(const std::string& text) {
 
 MainWindow::MainWindow(TarveddeMain& engine)
     : engine_(engine),
-      echtdatenForm_(engine.Config(), engine.State()),
-      liveDataWindow_(new LiveDataWindow(engine.State(), echtdatenForm_, this)),
+      echtdatenForm_(engine.Config(), engine.GetHost(), engine.Log(), engine.Grid()),
+      liveDataWindow_(new LiveDataWindow(engine.Grid(), echtdatenForm_, this)),
       memF_(new QPlainTextEdit),
       lbStartDir_(new QLabel),
       lbAus_(new QLabel),
@@ -43,7 +43,7 @@ MainWindow::MainWindow(TarveddeMain& engine)
     resize(900, 600);
 
     engine_.Log().MessageList().SetListener([this] { RefreshMessages(); });
-    engine_.State().window.onChanged = [this] { Refresh(); };
+    engine_.Window().onChanged = [this] { Refresh(); };
     Refresh();
     RefreshMessages();
 }
@@ -91,7 +91,7 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::Refresh() {
-    const MainWindowModel& window = engine_.State().window;
+    const MainWindowModel& window = engine_.Window();
     setWindowTitle(ToQt(window.caption));
     lbStartDir_->setText(ToQt(window.lb_StartDir));
     lbAus_->setText(ToQt(window.lbAus));
@@ -126,7 +126,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     engine_.Log().MessageList().SetListener({});
-    engine_.State().window.onChanged = {};
+    engine_.Window().onChanged = {};
     event->accept();
 }
 

@@ -33,7 +33,7 @@ void TarveddeMain::TimerDDETimer() {
         RunCycleTick();
     } catch (const std::exception&) {
         log_.WriteLog("Main : Exception (1)");
-        state_.cycleComplete = true;
+        cycleComplete_ = true;
         timerDDE_->SetEnabled(!stopped_);
     }
 }
@@ -45,12 +45,12 @@ void TarveddeMain::RunCycleTick() {
         return;
     }
     tickTime_ = host_.clock.Now();
-    if (!state_.cycleComplete) {
+    if (!cycleComplete_) {
         timerDDE_->SetEnabled(true);
-        state_.window.lbTimeoutVisible = true;
-        state_.window.Changed();
+        window_.lbTimeoutVisible = true;
+        window_.Changed();
         log_.WriteLog("*** TimeOut");
-        state_.timeoutCounter = 1;
+        timeoutCounter_ = 1;
         return;
     }
     WerteLesen();
@@ -60,7 +60,7 @@ void TarveddeMain::RunCycleTick() {
 }
 
 void TarveddeMain::WerteLesen() {
-    state_.cycleComplete = false;
+    cycleComplete_ = false;
     const std::int64_t tickElapsedMs = host_.clock.ElapsedMs();
     const DateParts date = DecodeDate(tickTime_);
     const TimeParts time = DecodeTime(tickTime_);
@@ -78,23 +78,22 @@ void TarveddeMain::WerteLesen() {
             DetectDayChange(date);
         }
     }
-    if (state_.timeoutCounter > 0) {
-        if (state_.timeoutCounter == 1) {
+    if (timeoutCounter_ > 0) {
+        if (timeoutCounter_ == 1) {
             log_.WriteLog("*** Nächster Messwert.");
         }
-        --state_.timeoutCounter;
+        --timeoutCounter_;
     }
-    state_.window.lbTimeoutVisible = false;
-    state_.window.lbGetDDEItemsVisible = true;
-    state_.window.Changed();
+    window_.lbTimeoutVisible = false;
+    window_.lbGetDDEItemsVisible = true;
+    window_.Changed();
 
     config_.RereadMaxOffTimeSwitches(
-        KeptIniFile(state_.cycleIniFile, host_.files, config_.PathOf(kMainIniFile)));
+        KeptIniFile(cycleIniFile_, host_.files, config_.PathOf(kMainIniFile)));
     processor_.BeginCycle();
-    state_.cycle.cycleTime = tickTime_;
-    state_.cycle.cycleElapsedMs = tickElapsedMs;
-    const CycleData cycle{state_.cycle, state_.window.lbDT, dde_.Sources(), integrator_.States(),
-                          state_.grid};
+    cycle_.cycleTime = tickTime_;
+    cycle_.cycleElapsedMs = tickElapsedMs;
+    const CycleData cycle{cycle_, window_.lbDT, dde_.Sources(), integrator_.States(), grid_};
     while (!processor_.ProcessNextItem(cycle)) {
     }
     processor_.FinishItems(cycle);
@@ -122,7 +121,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     log_.WriteLogDetail(
         "Statistik bei verspätetem Tageswechsel (" +
         FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_) + ").");
-    if (state_.restartAfterDayChange) {
+    if (restartAfterDayChange_) {
         log_.WriteLog("Beenden für Neustart....");
         Close();
     }
@@ -156,7 +155,7 @@ void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
         log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
         CreateNewDayFiles();
         log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
-        if (state_.restartAfterDayChange) {
+        if (restartAfterDayChange_) {
             log_.WriteLog("Beenden für Neustart....");
             Close();
         }
@@ -184,13 +183,13 @@ void TarveddeMain::WriteIniFailure(Status status, const char* failureText) {
 }
 
 void TarveddeMain::EndOfCycle() {
-    state_.cycle.previousCycleTime = state_.cycle.cycleTime;
-    state_.cycle.previousCycleElapsedMs = state_.cycle.cycleElapsedMs;
-    state_.window.lbDT = FormatDateTime("hh:nn:ss", state_.cycle.cycleTime, locale_);
-    state_.window.lbGetDDEItemsVisible = false;
-    state_.window.Changed();
+    cycle_.previousCycleTime = cycle_.cycleTime;
+    cycle_.previousCycleElapsedMs = cycle_.cycleElapsedMs;
+    window_.lbDT = FormatDateTime("hh:nn:ss", cycle_.cycleTime, locale_);
+    window_.lbGetDDEItemsVisible = false;
+    window_.Changed();
     if (log_.Settings().debugLog) {
-        const LiveGrid& grid = state_.grid;
+        const LiveGrid& grid = grid_;
         for (int n = 1; n <= config_.Settings().itemCount; ++n) {
             const ItemConfig& item = config_.Items()[n];
             if (item.Grafiktyp == 1) {
@@ -201,12 +200,12 @@ void TarveddeMain::EndOfCycle() {
             }
         }
     }
-    if (dayFiles_.TransferEveryCycle() || state_.grid.CurrentRow() == state_.grid.LastRow()) {
+    if (dayFiles_.TransferEveryCycle() || grid_.CurrentRow() == grid_.LastRow()) {
         WriteDiaryAndViewerFiles();
     }
     WriteSampleAndDayRecords();
-    state_.grid.NotifyChanged();
-    state_.cycleComplete = true;
+    grid_.NotifyChanged();
+    cycleComplete_ = true;
 }
 
 void TarveddeMain::TimerAutoTimer() {

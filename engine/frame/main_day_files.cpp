@@ -49,11 +49,11 @@ void TarveddeMain::CreateNewDayFiles() {
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {
     WriteDiaryData();
-    dayFiles_.WriteViewerFile(runningDay_, {state_.grid, integrator_.States(), store_.Moving()});
+    dayFiles_.WriteViewerFile(runningDay_, {grid_, integrator_.States(), store_.Moving()});
 }
 
 void TarveddeMain::WriteSampleAndDayRecords() {
-    dayFiles_.WriteCycleRows(runningDay_, state_.grid, state_.cycle.cycleTime);
+    dayFiles_.WriteCycleRows(runningDay_, grid_, cycle_.cycleTime);
 }
 
 void TarveddeMain::Tagesdatenloeschen1Click() {

@@ -94,12 +94,12 @@ void TarveddeMain::EndConversationAtProgramEnd() {
     SaveItemLogFlags(host_.files, config_.PathOf(kItemLogFlagsFile), config_.LogFlags(), log_);
     memo2_.Append("");
     AppendStatisticsHeading("Programmende: Zwischen-Statistik für " +
-                            FormatDateTime("dddddd (t)", state_.cycle.cycleTime, locale_));
+                            FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
 }
 
 // Items whose time frame applies today get their statistics from the time frame.
 void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
-    const int weekday = DayOfWeek(state_.cycle.cycleTime);
+    const int weekday = DayOfWeek(cycle_.cycleTime);
     const int count = std::min(config_.Settings().itemCount, maxItems);
     for (int k = 1; k <= count; ++k) {
         const int item = config_.ItemProtocolOrder()[static_cast<std::size_t>(k)];

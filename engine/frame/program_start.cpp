@@ -33,8 +33,7 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     : host_(host),
       options_(std::move(options)),
       locale_(locale),
-      log_(host.files, host.clock, locale),
-      state_(host, log_, locale) {
+      log_(host.files, host.clock, locale) {
     timerDDE_ = host_.loop.CreateTimer("TimerDDE", config_.Settings().cycleIntervalMs,
                                        [this] { TimerDDETimer(); });
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
@@ -50,7 +49,7 @@ bool TarveddeMain::FormCreate() {
 
     config_.SetProgramDir(WithTrailingSeparator(options_.programDir));
     log_.SetProgramDir(config_.ProgramDir());
-    state_.window.lb_StartDir = config_.ProgramDir();
+    window_.lb_StartDir = config_.ProgramDir();
     log_.WriteLog("Programmstart in " + config_.ProgramDir());
 
     permanentAtCreation_ = config_.ReadStartSettings();
@@ -59,15 +58,15 @@ bool TarveddeMain::FormCreate() {
     }
     DeleteStaleLockFiles();
     timerTot_->SetEnabled(true);
-    state_.cycle.cycleTime = host_.clock.Now();
-    runningDay_ = DecodeDate(state_.cycle.cycleTime);
+    cycle_.cycleTime = host_.clock.Now();
+    runningDay_ = DecodeDate(cycle_.cycleTime);
     newDayFileCreated_ = false;
     if (config_.Settings().sourceKind == SourceKind::Aqasys) {
         permanentAtCreation_ = false;
         config_.SwitchToRetrievalMode();
-        state_.window.menuEnabled["Initialisierung1"] = false;
+        window_.menuEnabled["Initialisierung1"] = false;
     }
-    state_.window.Changed();
+    window_.Changed();
     CreateLiveDataWindow();
     return true;
 }

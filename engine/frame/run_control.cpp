@@ -34,8 +34,7 @@ void TarveddeMain::StartAcquisition() {
         return;
     }
     processor_.SetOperatingHoursPerCycle((settings.cycleIntervalMs / 1000) / 3600.0);
-    if (!(settings.configValid && state_.cycleComplete && dde_.ItemsLinked() &&
-          !dde_.ConnectionLost())) {
+    if (!(settings.configValid && cycleComplete_ && dde_.ItemsLinked() && !dde_.ConnectionLost())) {
         if (settings.autoStart) {
             log_.WriteLog("Es wird versucht, die Verbindung herzustellen...");
             timerAuto_->SetEnabled(true);
@@ -46,18 +45,18 @@ void TarveddeMain::StartAcquisition() {
         }
         return;
     }
-    MainWindowModel& window = state_.window;
-    state_.timeoutCounter = 0;
+    MainWindowModel& window = window_;
+    timeoutCounter_ = 0;
     window.lbTimeout = "TimeOut";
     window.lbTimeoutVisible = false;
     window.menuEnabled["Info1"] = false;
     window.menuEnabled["Einstellungen1"] = false;
     timerDDE_->SetInterval(settings.cycleIntervalMs);
     timerDDE_->SetEnabled(true);
-    state_.cycle.cycleTime = host_.clock.Now();
-    state_.cycle.previousCycleTime = state_.cycle.cycleTime;
-    state_.cycle.cycleElapsedMs = host_.clock.ElapsedMs();
-    state_.cycle.previousCycleElapsedMs = state_.cycle.cycleElapsedMs;
+    cycle_.cycleTime = host_.clock.Now();
+    cycle_.previousCycleTime = cycle_.cycleTime;
+    cycle_.cycleElapsedMs = host_.clock.ElapsedMs();
+    cycle_.previousCycleElapsedMs = cycle_.cycleElapsedMs;
     window.lbAusVisible = false;
     if (settings.sourceKind == SourceKind::Dde) {
         log_.WriteLog("Datenerfassung gestartet.");
@@ -75,7 +74,7 @@ void TarveddeMain::StartAqasysRetrieval() {
         timerAqasys1_->SetEnabled(false);
         return;
     }
-    MainWindowModel& window = state_.window;
+    MainWindowModel& window = window_;
     stopped_ = false;
     window.btStartDDEEnabled = false;
     window.btStoppenEnabled = true;
@@ -114,13 +113,13 @@ bool TarveddeMain::MenuClick(const std::string& name) {
 bool TarveddeMain::ButtonClick(const std::string& name) {
     // A disabled button cannot be clicked.
     if (name == "btStartDDE") {
-        if (state_.window.btStartDDEEnabled) {
+        if (window_.btStartDDEEnabled) {
             StartAcquisition();
         }
         return true;
     }
     if (name == "btStoppen") {
-        if (state_.window.btStoppenEnabled) {
+        if (window_.btStoppenEnabled) {
             StopButton();
         }
         return true;
@@ -155,7 +154,7 @@ void TarveddeMain::StopButton() {
 // Both questions run when a cycle is unfinished during acquisition; either answer that
 // keeps acquisition running ends the stop.
 bool TarveddeMain::ConfirmStop() {
-    if (!state_.cycleComplete) {
+    if (!cycleComplete_) {
         if (host_.op.Ask("DDE-Daten noch nicht vollständig. Wirklich stoppen ?",
                          QuestionButtons::YesNo) != Answer::Yes) {
             return false;
@@ -178,16 +177,16 @@ void TarveddeMain::StopAqasysRetrieval() {
         return;
     }
     stopped_ = true;
-    state_.window.btStartDDEEnabled = true;
-    state_.window.btStoppenEnabled = false;
+    window_.btStartDDEEnabled = true;
+    window_.btStoppenEnabled = false;
     timerAqasys1_->SetEnabled(false);
     dde_.DisconnectDDE();
-    state_.window.lbAusVisible = true;
-    state_.window.Changed();
+    window_.lbAusVisible = true;
+    window_.Changed();
 }
 
 void TarveddeMain::StopAcquisition() {
-    MainWindowModel& window = state_.window;
+    MainWindowModel& window = window_;
     stopped_ = true;
     window.lbTimeout = "Gestoppt";
     window.Changed();
@@ -196,13 +195,13 @@ void TarveddeMain::StopAcquisition() {
     }
     timerDDE_->SetEnabled(false);
     log_.WriteLog("Datenerfassung beendet.");
-    state_.grid.SetCell(0, state_.grid.CurrentRow(), window.lbDT);
-    state_.grid.NotifyChanged();
+    grid_.SetCell(0, grid_.CurrentRow(), window.lbDT);
+    grid_.NotifyChanged();
     window.menuEnabled["Info1"] = true;
     window.menuEnabled["Einstellungen1"] = true;
     window.btStartDDEEnabled = true;
     window.btStoppenEnabled = false;
-    if (!dayFiles_.DatEveryCycle() && state_.grid.CurrentRow() != state_.grid.LastRow()) {
+    if (!dayFiles_.DatEveryCycle() && grid_.CurrentRow() != grid_.LastRow()) {
         log_.WriteLog("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !");
     }
     timerAuto_->SetEnabled(false);
@@ -212,13 +211,13 @@ void TarveddeMain::StopAcquisition() {
 
 void TarveddeMain::WaitForRunningCycle() {
     const std::int64_t startMs = host_.clock.ElapsedMs();
-    for (int pass = 0; !state_.cycleComplete && pass < kStopWaitPasses; ++pass) {
+    for (int pass = 0; !cycleComplete_ && pass < kStopWaitPasses; ++pass) {
         if (host_.clock.ElapsedMs() - startMs >= kStopWaitMs) {
             break;
         }
         host_.loop.ProcessPendingEvents();
-        state_.window.lbTimeout += ".";
-        state_.window.Changed();
+        window_.lbTimeout += ".";
+        window_.Changed();
     }
 }
 
@@ -233,9 +232,9 @@ void TarveddeMain::Beenden1Click() {
 }
 
 void TarveddeMain::DDEOPCstoppen1Click() {
-    if (state_.window.btStoppenEnabled) {
+    if (window_.btStoppenEnabled) {
         StopButton();
-    } else if (state_.window.btStartDDEEnabled) {
+    } else if (window_.btStartDDEEnabled) {
         StartAcquisition();
     }
 }
@@ -274,8 +273,8 @@ void TarveddeMain::CreateLiveDataWindow() {
     const int itemCount = schema::Read(ini, schema::kItemcount);
     // The configuration load at start relies on this count (the protocol order).
     config_.SetItemCount(itemCount);
-    state_.grid.Resize(itemCount + 1, std::clamp(bufferSize, 0, 10000) + 6);
-    state_.grid.SetCurrentRow(5);
+    grid_.Resize(itemCount + 1, std::clamp(bufferSize, 0, 10000) + 6);
+    grid_.SetCurrentRow(5);
 }
 
 }  // namespace tarvedde

@@ -20,8 +20,8 @@ void TarveddeMain::FormShow() {
     if (!InitDDE()) {
         dde_.MarkUnlinked();
         host_.op.ShowMessage("DDE-System kann nicht initialisiert werden !");
-        state_.window.btStartDDEEnabled = false;
-        state_.window.Changed();
+        window_.btStartDDEEnabled = false;
+        window_.Changed();
         return;
     }
     (void)CreateEmptyFile(host_.files, config_.PathOf(kActiveMarkerFile));
@@ -33,44 +33,44 @@ void TarveddeMain::FormShow() {
     ReadCleanMarker();
     ShowRestartHeading();
     if (config_.Settings().sourceKind == SourceKind::Aqasys) {
-        state_.window.menuEnabled["Einzel1"] = false;
-        state_.window.menuEnabled["Integral1"] = false;
+        window_.menuEnabled["Einzel1"] = false;
+        window_.menuEnabled["Integral1"] = false;
     } else {
-        state_.window.menuEnabled["AqasysAbrufen1"] = false;
+        window_.menuEnabled["AqasysAbrufen1"] = false;
     }
     if (permanentAtCreation_) {
         store_.RestoreMirrorOffsets(config_, processor_.ValuesToRestore().mirrorSumOffsets,
                                     Marker());
     }
     store_.ConvertConfigFile(config_);
-    if (config_.Load({store_.ConfigRecordsToLoad(), state_.window.it1, state_.grid})) {
+    if (config_.Load({store_.ConfigRecordsToLoad(), window_.it1, grid_})) {
         CreateMissingStateFiles();
     }
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
     config_.LoadItemOptions();
     const GeneralSettings& settings = config_.Settings();
     if (settings.sourceKind == SourceKind::Opc) {
-        state_.window.eHost = settings.opcHost;
+        window_.eHost = settings.opcHost;
         log_.WriteLog("OPC-Host : " + settings.opcHost);
         log_.WriteLog("OPC-ProgID : " + settings.opcServer);
     }
     if (settings.permanentMode) {
         SyncTimeFrames();
     }
-    state_.window.lbAus = std::string(SourceKindName(settings.sourceKind)) + " nicht gestartet";
-    state_.window.groupBox1Visible = settings.permanentMode;
-    state_.window.groupBox2Visible = !settings.permanentMode;
+    window_.lbAus = std::string(SourceKindName(settings.sourceKind)) + " nicht gestartet";
+    window_.groupBox1Visible = settings.permanentMode;
+    window_.groupBox2Visible = !settings.permanentMode;
     if (settings.permanentMode) {
         PermanentModeStart();
     } else {
         AqasysModeStart();
     }
-    state_.window.Changed();
+    window_.Changed();
 }
 
 void TarveddeMain::StartSequenceHeader() {
     const std::string kindName = SourceKindName(config_.Settings().sourceKind);
-    MainWindowModel& window = state_.window;
+    MainWindowModel& window = window_;
     window.caption = "Tarvewater Online " + kindName + "-Client - " + kVersion;
     window.menuCaption["Grafik1"] = kindName + "-Werte einstellen";
     window.menuEnabled["OPC1"] = config_.Settings().sourceKind == SourceKind::Opc;
@@ -86,12 +86,11 @@ void TarveddeMain::StartSequenceHeader() {
 // never be restored, so $clean goes and the day starts from zero.
 void TarveddeMain::ReadSavedDay() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
-    const std::string today = FormatDateTime("dd.mm.yyyy", state_.cycle.cycleTime, locale_);
-    const std::string yesterday =
-        FormatDateTime("dd.mm.yyyy", state_.cycle.cycleTime - 1.0, locale_);
+    const std::string today = FormatDateTime("dd.mm.yyyy", cycle_.cycleTime, locale_);
+    const std::string yesterday = FormatDateTime("dd.mm.yyyy", cycle_.cycleTime - 1.0, locale_);
     config_.ReadSavedDayKeys(ini, yesterday);
     const auto savedDate = StrToDate(config_.Settings().savedDay, locale_);
-    if (!savedDate || savedDate.value() != DateOf(state_.cycle.cycleTime)) {
+    if (!savedDate || savedDate.value() != DateOf(cycle_.cycleTime)) {
         DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
         log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
         (void)schema::Write(ini, schema::kAktuTag, today);
@@ -123,10 +122,10 @@ void TarveddeMain::ReadCleanMarker() {
 }
 
 void TarveddeMain::ShowRestartHeading() {
-    state_.cycle.cycleTime = host_.clock.Now();
-    state_.window.piDate1 = state_.cycle.cycleTime;
+    cycle_.cycleTime = host_.clock.Now();
+    window_.piDate1 = cycle_.cycleTime;
     AppendStatisticsHeading("Neustart: Übersicht für " +
-                            FormatDateTime("dddddd (t)", state_.cycle.cycleTime, locale_));
+                            FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
 }
 
 // A centred blue heading, bold and underlined; the text after it is plain again.
@@ -190,8 +189,8 @@ void TarveddeMain::AqasysModeStart() {
 // program again once it closed after the day's statistics.
 void TarveddeMain::Neustart1Click() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
-    if (state_.restartAfterDayChange) {
-        state_.restartAfterDayChange = false;
+    if (restartAfterDayChange_) {
+        restartAfterDayChange_ = false;
         (void)schema::Write(ini, schema::kNullstart, false);
         return;
     }
@@ -201,7 +200,7 @@ void TarveddeMain::Neustart1Click() {
         Answer::Yes) {
         return;
     }
-    state_.restartAfterDayChange = true;
+    restartAfterDayChange_ = true;
     (void)schema::Write(ini, schema::kNullstart, true);
     host_.op.ShowMessage("DDE-WACHE.EXE muss gestartet sein !");
 }

@@ -1,7 +1,9 @@
-// The engine half of the main window: it owns the item model, the timers and the models
-// of every visible text, and runs program start, configuration, acquisition and the
-// program end. A view only displays its models and forwards clicks. Destroying the object
-// writes nothing: a process that dies leaves its files as they were.
+// The engine half of the main window: a coordinator that owns the subsystems
+// (configuration, state store, sample integrator, DDE client, value processor, day files),
+// the models of every visible text and the cycle's own flags, and calls the subsystems in
+// the order the program prescribes: start, run control, the cycle, the end. A view only
+// displays its models and forwards clicks. Destroying the object writes nothing: a process
+// that dies leaves its files as they were.
 #pragma once
 
 #include <functional>
@@ -12,8 +14,10 @@
 #include "engine/acquisition/dde_client.h"
 #include "engine/config/configuration.h"
 #include "engine/frame/day_file_writer.h"
-#include "engine/model/engine_state.h"
+#include "engine/model/cycle_times.h"
 #include "engine/model/host.h"
+#include "engine/model/live_grid.h"
+#include "engine/model/main_window_model.h"
 #include "engine/persistence/state_files.h"
 #include "engine/processing/per_value_processing.h"
 #include "engine/processing/statistics_joins.h"
@@ -79,7 +83,12 @@ public:
     // What the start read from $clean: the last save's error bits, and whether to trust it.
     bool StateClean() const { return stateClean_; }
     int StateFlags() const { return stateFlags_; }
-    EngineState& State() { return state_; }
+    // The models the views show; a view may attach its listener.
+    MainWindowModel& Window() { return window_; }
+    LiveGrid& Grid() { return grid_; }  // grEcht
+    Host& GetHost() { return host_; }
+    // Menu Neustart1 checked: the program closes after the day change.
+    bool RestartAfterDayChange() const { return restartAfterDayChange_; }
     const Configuration& Config() const { return config_; }
     Configuration& Config() { return config_; }
     StateStore& Store() { return store_; }
@@ -94,9 +103,13 @@ public:
 private:
     friend struct TarveddeMainTestAccess;
 
+    // program_start.cpp: creation, the single-instance guard, stale lock files.
     bool RunInstanceGuard();
     bool AskAbortStart(const std::string& message);
     void DeleteStaleLockFiles();
+
+    // start_sequence.cpp: the first showing, the restores of the running day's state and
+    // the automatic start.
     void StartSequenceHeader();
     void ReadSavedDay();
     void ReadCleanMarker();
@@ -107,23 +120,57 @@ private:
     void PermanentModeStart();
     void AqasysModeStart();
     void InitialiseItemsAtStart();
-
-    // Steps that belong to later parts of the program; each does what is needed so far.
     bool InitDDE();
-    void SyncTimeFrames();
-    void OpenDayFiles();
+    void SyncTimeFrames();  // time frames join here
+    // Menu "Neustart nach Tageswechsel-Statistik": close after the day change, cold start.
+    void Neustart1Click();
+
+    // run_control.cpp: start and stop of acquisition, the links, the operator's commands.
     void LinkItems();
     void StartAcquisition();
     void StartAqasysRetrieval();
     void TransferTick();
-
-    // Run control and the program end.
     void StopButton();
     bool ConfirmStop();
     void StopAqasysRetrieval();
     void WaitForRunningCycle();
     void Beenden1Click();
     void DDEOPCstoppen1Click();
+    Status DisconnectOpcGroup();
+    Status DisconnectOpcClient();
+    void DeactivateOpcClient();
+    void UnlinkItems();
+    void CloseDDE();
+    // The live data window's creation: the grid sized from the settings file.
+    void CreateLiveDataWindow();
+
+    // acquisition_cycle.cpp: the cycle, in the order WerteLesen shows, and the retry.
+    void TimerDDETimer();
+    void RunCycleTick();
+    void WerteLesen();
+    void RunPostponedDayChange(const TimeParts& time);
+    void DetectDayChange(const DateParts& date);
+    // Logs a clock that stands before the running day, once until it is back.
+    void NoteClockSetBack();
+    void RunDayChangeStatistics();  // day-change statistics join here
+    void ResetTimeTables();         // time tables join here
+    void EndOfCycle();
+    void TimerAutoTimer();
+    void RetryConnection();
+    void WriteIniFailure(Status status, const char* failureText);
+
+    // main_day_files.cpp: the day files and the state files that start anew with them.
+    void OpenDayFiles();
+    void CreateNewDayFiles();
+    // TARVEDDE.COF and TARVEDDE_NACHT.TVW, each when it is missing, and both anew.
+    void CreateMissingStateFiles();
+    void RecreateCumulativeStateFiles();
+    void WriteDiaryAndViewerFiles();
+    void WriteSampleAndDayRecords();
+    // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
+    void Tagesdatenloeschen1Click();
+
+    // program_end.cpp: the close, the end-of-program statistics and the final save.
     bool CloseQuery();
     void CloseMain();
     void WriteProgramEndStatistics();
@@ -133,51 +180,25 @@ private:
     void DestroyMain();
     void Timer_totTimer();
     void RequestClose();
-    Status DisconnectOpcGroup();
-    Status DisconnectOpcClient();
-    void DeactivateOpcClient();
-    void UnlinkItems();
-    void CloseDDE();
     void PrintIntermediateStatistics(int item);
     void SaveStatisticsReport();
-
-    // The acquisition cycle.
-    void TimerDDETimer();
-    void RunCycleTick();
-    void WerteLesen();
-    void RunPostponedDayChange(const TimeParts& time);
-    void DetectDayChange(const DateParts& date);
-    // Logs a clock that stands before the running day, once until it is back.
-    void NoteClockSetBack();
-    void CreateNewDayFiles();
-    // TARVEDDE.COF and TARVEDDE_NACHT.TVW, each when it is missing, and both anew.
-    void CreateMissingStateFiles();
-    void RecreateCumulativeStateFiles();
-    void RunDayChangeStatistics();
-    void ResetTimeTables();
-    void EndOfCycle();
-    void WriteDiaryAndViewerFiles();
-    void WriteSampleAndDayRecords();
-    void TimerAutoTimer();
-    void RetryConnection();
-    void WriteIniFailure(Status status, const char* failureText);
-    // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
-    void Tagesdatenloeschen1Click();
-    // Menu "Neustart nach Tageswechsel-Statistik": close after the day change, cold start.
-    void Neustart1Click();
-    // The live data window's creation: the grid sized from the settings file.
-    void CreateLiveDataWindow();
 
     Host& host_;
     StartOptions options_;
     const Locale& locale_;
     ProgramLog log_;
+
+    // The models the views show.
+    MainWindowModel window_;
+    LiveGrid grid_;  // grEcht
+    RichTextModel memo2_;
+
+    // The subsystems, in the order they are built.
     Configuration config_{host_, log_, locale_};
-    EngineState state_;
     StateStore store_{host_, log_, locale_};
     // One integrator for every source kind's samples.
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, locale_};
-    DdeClient dde_{host_.dde, config_, integrator_, host_, log_, locale_, state_.window};
+    DdeClient dde_{host_.dde, config_, integrator_, host_, log_, locale_, window_};
     // The statistics that join per-value processing; they do nothing until they are built.
     LimitWarnings limitWarnings_;
     FifteenMinuteValues fifteenMinuteValues_;
@@ -189,28 +210,38 @@ private:
                               locale_,
                               {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
     DayFileWriter dayFiles_{config_, host_.files, log_, locale_};
-    // The day the files are named after (AktuTag); it only ever moves forward.
-    DateParts runningDay_{};
-    // The wall time of the running tick.
-    double tickTime_ = 0.0;
-    RichTextModel memo2_;
-    std::unique_ptr<InstanceLockShare> instanceLock_;
-    std::unique_ptr<Timer> timerDDE_;
-    std::unique_ptr<Timer> timerAuto_;
-    std::unique_ptr<Timer> timerTot_;
-    std::unique_ptr<Timer> timerAqasys1_;
-    std::function<void()> showStopCountdown_;
 
-    bool stopped_ = true;
+    // The start: what $clean said, and whether the program started in permanent mode.
     bool startAborted_ = false;
-    bool closeRequested_ = false;
-    bool closed_ = false;
-    bool forcedStop_ = false;
     bool permanentAtCreation_ = true;
     bool stateClean_ = false;
     int stateFlags_ = 0;
     bool newDayFileCreated_ = false;
+    std::unique_ptr<InstanceLockShare> instanceLock_;
+
+    // The cycle.
+    std::unique_ptr<Timer> timerDDE_;
+    std::unique_ptr<Timer> timerAuto_;
+    std::unique_ptr<Timer> timerAqasys1_;
+    CycleTimes cycle_;
+    // The wall time of the running tick.
+    double tickTime_ = 0.0;
+    bool cycleComplete_ = true;
+    int timeoutCounter_ = 0;
+    // TARVEDDE.INI, re-read every cycle for the digital items.
+    std::optional<IniFile> cycleIniFile_;
+    // The day the files are named after (AktuTag); it only ever moves forward.
+    DateParts runningDay_{};
     bool clockSetBack_ = false;
+    bool restartAfterDayChange_ = false;  // menu Neustart1 checked
+
+    // Run control and the end.
+    std::unique_ptr<Timer> timerTot_;
+    std::function<void()> showStopCountdown_;
+    bool stopped_ = true;
+    bool forcedStop_ = false;
+    bool closeRequested_ = false;
+    bool closed_ = false;
 };
 
 }  // namespace tarvedde

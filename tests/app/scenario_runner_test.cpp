@@ -381,7 +381,7 @@ TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeKeepsTheDaysFirstValue
     EXPECT_EQ(zulauf.count, 2.0);
     EXPECT_EQ(zulauf.minimum, 0.0);
     EXPECT_EQ(zulauf.maximum, 14.0);
-    EXPECT_EQ(runner.Engine()->State().grid.Cell(1, 2), "0,000");
+    EXPECT_EQ(runner.Engine()->Grid().Cell(1, 2), "0,000");
 }
 
 #ifndef _WIN32  // TMPDIR names the temporary directory on POSIX only

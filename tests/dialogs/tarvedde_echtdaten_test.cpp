@@ -20,8 +20,8 @@ protected:
     Configuration config_{env_.host, log_, GermanLocale()};
     GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
     PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
-    EngineState state_{env_.host, log_, GermanLocale()};
-    TFo_Echtdaten form_{config_, state_};
+    LiveGrid grid_;
+    TFo_Echtdaten form_{config_, env_.host, log_, grid_};
 };
 
 TEST_F(EchtdatenTest, NumberFormatChangesAtOnceAndIsSavedOnClose) {
@@ -38,15 +38,15 @@ TEST_F(EchtdatenTest, NumberFormatChangesAtOnceAndIsSavedOnClose) {
 }
 
 TEST_F(EchtdatenTest, ShowingWritesTheRowLabelsAndItemCaptions) {
-    state_.grid.Resize(3, 14);
+    grid_.Resize(3, 14);
     items_[1].itemName = "Zulauf";
     items_[1].unit = "l/s";
     items_[2].itemName = "Pumpe";
     form_.FormShow();
-    EXPECT_EQ(state_.grid.Cell(0, 0), "Zeit");
-    EXPECT_EQ(state_.grid.Cell(0, 5), "Summe");
-    EXPECT_EQ(state_.grid.Cell(1, 0), "Zulauf  [l/s]");
-    EXPECT_EQ(state_.grid.Cell(2, 0), "Pumpe  []");
+    EXPECT_EQ(grid_.Cell(0, 0), "Zeit");
+    EXPECT_EQ(grid_.Cell(0, 5), "Summe");
+    EXPECT_EQ(grid_.Cell(1, 0), "Zulauf  [l/s]");
+    EXPECT_EQ(grid_.Cell(2, 0), "Pumpe  []");
 }
 
 }  // namespace

@@ -67,8 +67,7 @@ protected:
     PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
     ItemLogFlagsArray& logFlags_ = ConfigurationTestAccess::LogFlags(config_);
     DialogItemLists& dialogLists_ = ConfigurationTestAccess::DialogLists(config_);
-    EngineState state_{host_, log_, GermanLocale()};
-    TFo_Logging form_{config_, state_};
+    TFo_Logging form_{config_, host_, log_};
 };
 
 TEST_F(LoggingDialogTest, ShowLoadsTheSettingsIntoTheControlsAndLogsThem) {

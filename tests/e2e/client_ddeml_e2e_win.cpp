@@ -143,12 +143,12 @@ protected:
         ASSERT_TRUE(server_->started());
         ASSERT_EQ(server_->ReadLine(), "ready");
     }
-    EngineState& State() { return client_->Engine().State(); }
+    TarveddeMain& Engine() { return client_->Engine(); }
     const std::string& NewestText(int item) {
         return client_->Engine().Dde().Sources()[item].newestText;
     }
     const std::string& GridValue(int item) {
-        return State().grid.Cell(item, State().grid.CurrentRow());
+        return Engine().Grid().Cell(item, Engine().Grid().CurrentRow());
     }
     bool PumpUntil(const std::function<bool()>& done, int limitMs) {
         const auto start = SteadyClock::now();

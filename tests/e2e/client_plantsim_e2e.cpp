@@ -126,13 +126,13 @@ protected:
         ASSERT_TRUE(client_->Engine().FormCreate());
         client_->Engine().FormShow();
     }
-    EngineState& State() { return client_->Engine().State(); }
+    TarveddeMain& Engine() { return client_->Engine(); }
     const std::string& NewestText(int item) {
         return client_->Engine().Dde().Sources()[item].newestText;
     }
     // The value the last cycle wrote for the item into the live grid.
     const std::string& GridValue(int item) {
-        return State().grid.Cell(item, State().grid.CurrentRow());
+        return Engine().Grid().Cell(item, Engine().Grid().CurrentRow());
     }
 
     // Runs the client's loop until `done` holds or `limitMs` passes; returns `done()`.
@@ -244,8 +244,8 @@ TEST_F(ClientPlantsimE2e, FaultsAreLoggedAndAcquisitionResumesByItselfAfterEach)
 
     // While the plant says nothing the cycles go on with the last values.
     Inject("stall 3000\n");
-    const std::string cycleTime = State().window.lbDT;
-    ASSERT_TRUE(PumpUntil([&] { return State().window.lbDT != cycleTime; }, 5000));
+    const std::string cycleTime = Engine().Window().lbDT;
+    ASSERT_TRUE(PumpUntil([&] { return Engine().Window().lbDT != cycleTime; }, 5000));
     ASSERT_TRUE(WaitForFreshValues(10000));
 
     // A dropped conversation whose reconnects meet a silent plant (each attempt ends by

@@ -168,8 +168,8 @@ TEST_F(DayFilesEngineTest, AFailingDayFileIsLoggedAndTheNextCycleWritesAgain) {
     });
     RunCycles(1);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:10 > Main : Fehler bei Schreiben von .DAT (1i)\r\n"));
-    EXPECT_EQ(State().window.lbDT, "07:00:10");
-    EXPECT_TRUE(State().cycleComplete);
+    EXPECT_EQ(Window().lbDT, "07:00:10");
+    EXPECT_TRUE(TarveddeMainTestAccess::CycleComplete(Main()));
     env_.files.SetFailurePolicy(nullptr);
     RunCycles(1);
     EXPECT_THAT(Unstamped(Read("20240305.DAT")),

@@ -1,5 +1,5 @@
-// The one fixture of the engine tests, on EngineTestHost. Two modes: a bare configuration
-// and EngineState (`config_`, `state_`, for the loader, per-value processing, the DDE client and
+// The one fixture of the engine tests, on EngineTestHost. Two modes: bare subsystems with the
+// frame's models (`config_`, `state_`, for the loader, per-value processing, the DDE client and
 // the state files) or a whole TarveddeMain that Start() creates and shows. Tests reach the per-item
 // records and the single-instance lock only through this file, so a change of those engine types is
 // merged here alone.
@@ -19,7 +19,6 @@
 
 #include "engine/config/configuration_loader.h"
 #include "engine/frame/tarvedde_main.h"
-#include "engine/model/engine_state.h"
 #include "engine/processing/per_value_processing.h"
 #include "engine/processing/statistics_joins.h"
 #include "outputs/program_log.h"
@@ -55,12 +54,18 @@ inline Lines Unstamped(const std::string& text) {
     return lines;
 }
 
-// An engine state of its own on a host, as a second engine that restores what another saved.
+// What the frame owns and hands to the subsystems: its models and the cycle's times.
+struct BareFrame {
+    MainWindowModel window;
+    LiveGrid grid;
+    CycleTimes cycle;
+};
+
+// An engine of its own on a host, as a second engine that restores what another saved.
 struct BareEngine {
     explicit BareEngine(EngineTestHost& env)
         : log(env.files, env.clock, GermanLocale()),
           config(env.host, log, GermanLocale()),
-          state(env.host, log, GermanLocale()),
           store(env.host, log, GermanLocale()) {
         log.SetProgramDir(env.dir);
         config.SetProgramDir(env.dir);
@@ -71,7 +76,7 @@ struct BareEngine {
     LoadTargets Targets() { return {store.ConfigRecordsToLoad(), state.window.it1, state.grid}; }
     ProgramLog log;
     Configuration config;
-    EngineState state;
+    BareFrame state;
     // What the store saves and restores into, as the value processor, the sample
     // integrator and the DDE client hold it.
     ProcessedValues values;
@@ -195,7 +200,8 @@ protected:
     }
 
     // The program's state once started, else the bare one, and its per-item records.
-    EngineState& State() { return main_ ? main_->State() : state_; }
+    MainWindowModel& Window() { return main_ ? main_->Window() : state_.window; }
+    LiveGrid& Grid() { return main_ ? main_->Grid() : state_.grid; }
     Configuration& Config() { return main_ ? main_->Config() : config_; }
     GeneralSettings& Settings() { return ConfigurationTestAccess::Settings(Config()); }
     ItemConfig& Item(int n) { return ConfigurationTestAccess::Item(Config(), n); }
@@ -230,8 +236,8 @@ protected:
         Item(n).effectiveUpLimit = upper;
     }
     // Item n's cell of the grid's current row, and of a given row.
-    std::string Shown(int n) { return State().grid.Cell(n, State().grid.CurrentRow()); }
-    std::string Row(int n, int row) { return State().grid.Cell(n, row); }
+    std::string Shown(int n) { return Grid().Cell(n, Grid().CurrentRow()); }
+    std::string Row(int n, int row) { return Grid().Cell(n, row); }
 
     // The program log: whole, as lines without time stamps, and the lines since the last call.
     std::string LogAll() const { return env_.ReadText(kLogAllFile); }
@@ -254,7 +260,7 @@ protected:
     Configuration& config_ = bare_.config;
     GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
     ConversionTables& tables_ = ConfigurationTestAccess::Tables(config_);
-    EngineState& state_ = bare_.state;
+    BareFrame& state_ = bare_.state;
     ProgramLog& log_ = bare_.log;
     std::unique_ptr<InstanceLockShare> otherClient_;
     std::unique_ptr<TarveddeMain> main_;

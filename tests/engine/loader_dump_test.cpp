@@ -41,7 +41,7 @@ std::string Text(const Lines& lines) {
 #define FIELD(record, name) out << "  " #name "=" << Text(record.name) << "\n"
 #define VALUE(label, value) out << "  " label "=" << Text(value) << "\n"
 
-std::string DumpModel(const Configuration& c, const StateStore& store, const EngineState& s,
+std::string DumpModel(const Configuration& c, const StateStore& store, const BareFrame& s,
                       const ProcessedValues& values) {
     std::ostringstream out;
     const GeneralSettings& g = c.Settings();

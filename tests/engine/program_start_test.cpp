@@ -30,7 +30,7 @@ TEST_F(ProgramStartTest, FirstStartLogsProgramDirectoryAndLockName) {
     EXPECT_EQ(LogAll(), std::string(kStamp) + "Programmstart in /plant/\r\n" + kStamp +
                             "Mutex = " + kLockName + "\r\n");
     EXPECT_TRUE(Transcript().empty());
-    EXPECT_EQ(State().window.lb_StartDir, "/plant/");
+    EXPECT_EQ(Window().lb_StartDir, "/plant/");
 }
 
 // Each text of a '|'-separated list.
@@ -237,12 +237,12 @@ TEST_F(StateStartTest, RestartMenuAsksAndWritesTheColdStartRequest) {
     Start();
     env_.person.QueueAnswer(Answer::No);
     ASSERT_TRUE(Main().MenuClick("Neustart1"));
-    EXPECT_FALSE(State().restartAfterDayChange);
+    EXPECT_FALSE(Main().RestartAfterDayChange());
     EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "0");
 
     env_.person.QueueAnswer(Answer::Yes);
     ASSERT_TRUE(Main().MenuClick("Neustart1"));
-    EXPECT_TRUE(State().restartAfterDayChange);
+    EXPECT_TRUE(Main().RestartAfterDayChange());
     EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "1");
     ASSERT_GE(Transcript().size(), 2U);
     EXPECT_THAT(Transcript()[Transcript().size() - 2],
@@ -250,14 +250,14 @@ TEST_F(StateStartTest, RestartMenuAsksAndWritesTheColdStartRequest) {
     EXPECT_THAT(Transcript().back(), HasSubstr("DDE-WACHE.EXE muss gestartet sein !"));
 
     ASSERT_TRUE(Main().MenuClick("Neustart1"));
-    EXPECT_FALSE(State().restartAfterDayChange);
+    EXPECT_FALSE(Main().RestartAfterDayChange());
     EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "0");
     Main().FormClose();
 }
 
 TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheMarkerLivesUntilClose) {
     Start();
-    const MainWindowModel& window = State().window;
+    const MainWindowModel& window = Window();
     EXPECT_EQ(window.caption, "Tarvewater Online DDE-Client - Version 7.26");
     EXPECT_EQ(window.btStartDDE, "DDE starten");
     EXPECT_EQ(window.btStoppen, "DDE stoppen");

@@ -42,14 +42,14 @@ protected:
 TEST_F(RunControlTest, AutomaticStartRunsTheFirstCycleAtOnceAndThenEveryInterval) {
     Begin();
     EXPECT_THAT(LogAll(), HasSubstr("Datenerfassung gestartet."));
-    EXPECT_EQ(State().window.lbDT, "07:00:00");
-    EXPECT_TRUE(State().cycleComplete);
+    EXPECT_EQ(Window().lbDT, "07:00:00");
+    EXPECT_TRUE(TarveddeMainTestAccess::CycleComplete(Main()));
     Advance(9999);
-    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    EXPECT_EQ(Window().lbDT, "07:00:00");
     Advance(1);
-    EXPECT_EQ(State().window.lbDT, "07:00:10");
-    EXPECT_FALSE(State().window.btStartDDEEnabled);
-    EXPECT_TRUE(State().window.btStoppenEnabled);
+    EXPECT_EQ(Window().lbDT, "07:00:10");
+    EXPECT_FALSE(Window().btStartDDEEnabled);
+    EXPECT_TRUE(Window().btStoppenEnabled);
 }
 
 // Each cycle reads the switch again, so an edit of the file shows without a reload.
@@ -76,7 +76,7 @@ TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) 
     EXPECT_THAT(Read("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024\r\n"));
     Advance(60000);
     EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
-    EXPECT_EQ(State().window.lbDT, "00:01:05");
+    EXPECT_EQ(Window().lbDT, "00:01:05");
 }
 
 TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTime) {
@@ -106,16 +106,16 @@ TEST_F(RunControlTest, RestartBeforeThePostponedTimeStillWritesTheStatistics) {
 
 TEST_F(RunControlTest, TickDuringAnUnfinishedCycleIsATimeout) {
     Begin();
-    State().cycleComplete = false;
+    TarveddeMainTestAccess::CycleComplete(Main()) = false;
     Advance(10000);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:10 > *** TimeOut\r\n"));
-    EXPECT_TRUE(State().window.lbTimeoutVisible);
-    EXPECT_EQ(State().window.lbDT, "07:00:00");
-    State().cycleComplete = true;
+    EXPECT_TRUE(Window().lbTimeoutVisible);
+    EXPECT_EQ(Window().lbDT, "07:00:00");
+    TarveddeMainTestAccess::CycleComplete(Main()) = true;
     Advance(10000);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:20 > *** Nächster Messwert.\r\n"));
-    EXPECT_FALSE(State().window.lbTimeoutVisible);
-    EXPECT_EQ(State().window.lbDT, "07:00:20");
+    EXPECT_FALSE(Window().lbTimeoutVisible);
+    EXPECT_EQ(Window().lbDT, "07:00:20");
 }
 
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
@@ -128,7 +128,7 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
                                     "05.Mrz.24, 07:00:05 > Es wird versucht, die Verbindung "
                                     "wiederherzustellen...\r\n"));
     Advance(5000);  // the cycle hands over to the retry timer
-    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    EXPECT_EQ(Window().lbDT, "07:00:00");
     Advance(3000);  // three quiet retries
     EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Connect Anwendung Thema"),
               1 + 3);
@@ -138,7 +138,7 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server \"Anwendung\" / Topic "
                                     "\"Thema\" aufgebaut.\r\n"));
     EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server hergestellt.\r\n"));
-    EXPECT_EQ(State().window.lbDT, "07:00:14");
+    EXPECT_EQ(Window().lbDT, "07:00:14");
     EXPECT_NE(Source(1).itemHandle, 0u);
 }
 
@@ -165,7 +165,7 @@ TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
     const std::string before = LogAll();
     Advance(60000);
     EXPECT_EQ(LogAll(), before);
-    EXPECT_EQ(State().window.lbDT, "00:00:00");
+    EXPECT_EQ(Window().lbDT, "00:00:00");
 }
 
 TEST_F(RunControlTest, StartKnowsTheItemCountBeforeTheConfigurationLoad) {
@@ -177,7 +177,7 @@ TEST_F(RunControlTest, StartKnowsTheItemCountBeforeTheConfigurationLoad) {
 
 TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
     Begin();
-    State().cycleComplete = false;
+    TarveddeMainTestAccess::CycleComplete(Main()) = false;
     env_.person.QueueAnswer(Answer::Yes);
     env_.person.QueueAnswer(Answer::No);
     ASSERT_TRUE(Main().ButtonClick("btStoppen"));
@@ -186,27 +186,27 @@ TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
     EXPECT_TRUE(Main().Stopped());
     EXPECT_FALSE(Main().AcquisitionStarted());
     // A forced stop does not wait: the label shows no pass of the wait.
-    EXPECT_EQ(State().window.lbTimeout, "Gestoppt");
+    EXPECT_EQ(Window().lbTimeout, "Gestoppt");
     EXPECT_THAT(LogAll(), HasSubstr("07:00:00 > Datenerfassung beendet.\r\n"));
-    EXPECT_TRUE(State().window.btStartDDEEnabled);
-    EXPECT_FALSE(State().window.btStoppenEnabled);
+    EXPECT_TRUE(Window().btStartDDEEnabled);
+    EXPECT_FALSE(Window().btStoppenEnabled);
     EXPECT_FALSE(Main().TimerDDE().Enabled());
 }
 
 TEST_F(RunControlTest, StopAnsweredToGoOnKeepsAcquisitionRunning) {
     Begin();
-    State().cycleComplete = false;
+    TarveddeMainTestAccess::CycleComplete(Main()) = false;
     env_.person.QueueAnswer(Answer::No);
     ASSERT_TRUE(Main().ButtonClick("btStoppen"));
     EXPECT_THAT(Transcript(), ElementsAre(std::string(kCycleRunning) + "No"));
-    State().cycleComplete = true;
+    TarveddeMainTestAccess::CycleComplete(Main()) = true;
     env_.person.QueueAnswer(Answer::Yes);
     ASSERT_TRUE(Main().ButtonClick("btStoppen"));
     EXPECT_EQ(Transcript().back(), std::string(kKeepRunning) + "Yes");
     EXPECT_FALSE(Main().Stopped());
     EXPECT_THAT(LogAll(), Not(HasSubstr("Datenerfassung beendet.")));
     Advance(10000);
-    EXPECT_EQ(State().window.lbDT, "07:00:10");
+    EXPECT_EQ(Window().lbDT, "07:00:10");
 }
 
 TEST_F(RunControlTest, AStopAfterTheStopOnlyStopsAgain) {
@@ -224,16 +224,16 @@ TEST_F(RunControlTest, AStopAfterTheStopOnlyStopsAgain) {
     EXPECT_EQ(Transcript().size(), questions);
     EXPECT_TRUE(Main().Stopped());
     Advance(60000);
-    EXPECT_EQ(State().window.lbDT, "07:00:00");
+    EXPECT_EQ(Window().lbDT, "07:00:00");
 }
 
 // Nothing on this thread can finish a cycle that the wait interrupted: the wait gives up.
 TEST_F(RunControlTest, TheWaitForAnUnfinishedCycleIsBounded) {
     Begin();
-    State().cycleComplete = false;
+    TarveddeMainTestAccess::CycleComplete(Main()) = false;
     Main().StopAcquisition();
     EXPECT_TRUE(Main().Stopped());
-    EXPECT_EQ(State().window.lbTimeout, "Gestoppt" + std::string(1000, '.'));
+    EXPECT_EQ(Window().lbTimeout, "Gestoppt" + std::string(1000, '.'));
     EXPECT_FALSE(Main().TimerDDE().Enabled());
 }
 
@@ -282,7 +282,7 @@ TEST_F(RunControlTest, BeendenWhileRunningAsksAndACloseIsRefused) {
     EXPECT_FALSE(Main().Closed());
     EXPECT_TRUE(Exists("$dde_activ"));
     Advance(10000);
-    EXPECT_EQ(State().window.lbDT, "07:00:10");
+    EXPECT_EQ(Window().lbDT, "07:00:10");
 }
 
 TEST_F(RunControlTest, ProgramEndWritesTheEndStatisticsHeading) {
@@ -353,8 +353,8 @@ TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_FALSE(Main().Stopped());
     EXPECT_TRUE(Main().TimerAqasys1().Enabled());
-    EXPECT_TRUE(State().window.btStoppenEnabled);
-    EXPECT_FALSE(State().window.lbAusVisible);
+    EXPECT_TRUE(Window().btStoppenEnabled);
+    EXPECT_FALSE(Window().lbAusVisible);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:00 > AQASYS-Daten werden übertragen....\r\n"));
 
     env_.person.QueueAnswer(Answer::No);
@@ -365,7 +365,7 @@ TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
     EXPECT_TRUE(Main().Stopped());
     EXPECT_FALSE(Main().TimerAqasys1().Enabled());
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
-    EXPECT_TRUE(State().window.lbAusVisible);
+    EXPECT_TRUE(Window().lbAusVisible);
 }
 
 }  // namespace

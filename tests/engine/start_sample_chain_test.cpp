@@ -57,7 +57,7 @@ protected:
     // The live grid's integral column after the next cycle.
     std::string IntegralShown(int item) {
         loop_.AdvanceBy(10'000);
-        return main_->State().grid.Cell(item, 5);
+        return main_->Grid().Cell(item, 5);
     }
 
     MemoryFileSystem files_;
@@ -80,7 +80,7 @@ TEST_F(StartSampleChain, TheValueSentAsTheLinkStartsBeginsTheIntegralOnFreshAndR
     Send("P", "0");
     Send("Q", "20");
     EXPECT_EQ(IntegralShown(1), "1,000");
-    EXPECT_EQ(main_->State().grid.Cell(2, 5), "36000,000");
+    EXPECT_EQ(main_->Grid().Cell(2, 5), "36000,000");
 
     Send("P", "1");
     Send("Q", "10");
@@ -89,7 +89,7 @@ TEST_F(StartSampleChain, TheValueSentAsTheLinkStartsBeginsTheIntegralOnFreshAndR
     Send("P", "0");
     Send("Q", "0");
     EXPECT_EQ(IntegralShown(1), "2,000");
-    EXPECT_EQ(main_->State().grid.Cell(2, 5), "72000,000");
+    EXPECT_EQ(main_->Grid().Cell(2, 5), "72000,000");
 }
 
 }  // namespace

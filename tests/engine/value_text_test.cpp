@@ -104,7 +104,7 @@ protected:
             table.y[n + 1] = y[n];
         }
     }
-    TableConversion Tables() { return {tables_, state_.log, state_.locale}; }
+    TableConversion Tables() { return {tables_, log_, GermanLocale()}; }
     double Convert(int t, double value, int mode = 0) {
         EXPECT_TRUE(ConvertByTable(Tables(), t, value, mode));
         return value;

@@ -44,7 +44,7 @@ TEST_F(MainWindowTest, ShowsTheLogLinesAsTheyAreWritten) {
 }
 
 TEST_F(MainWindowTest, FollowsTheStatusModel) {
-    MainWindowModel& model = engine_.State().window;
+    MainWindowModel& model = engine_.Window();
     model.btStartDDE = "DDE starten";
     model.btStoppenEnabled = true;
     model.lbDT = "07:00:10";
@@ -63,7 +63,7 @@ namespace tarvedde {
 namespace {
 
 TEST_F(MainWindowTest, LiveDataWindowShowsTheGridAndFollowsIt) {
-    engine_.State().grid.Resize(2, 7);
+    engine_.Grid().Resize(2, 7);
     ItemConfig& zulauf = ConfigurationTestAccess::Item(engine_.Config(), 1);
     zulauf.itemName = "Zulauf";
     zulauf.unit = "l/s";
@@ -74,8 +74,8 @@ TEST_F(MainWindowTest, LiveDataWindowShowsTheGridAndFollowsIt) {
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->columnCount(), 2);
     EXPECT_EQ(grid->item(0, 1)->text(), "Zulauf  [l/s]");
-    engine_.State().grid.SetCell(1, 6, "12,500");
-    engine_.State().grid.NotifyChanged();
+    engine_.Grid().SetCell(1, 6, "12,500");
+    engine_.Grid().NotifyChanged();
     EXPECT_EQ(grid->item(6, 1)->text(), "12,500");
 }
 
