@@ -45,9 +45,9 @@ public:
     PerItem<ItemStatistics> stats_;
     PerItem<FifteenMinuteState> m15_;
     PerItem<MovingAverageState> moving_;
-    IntegrationStates integration_;
     ConversionTables tables_{};
-    SampleIntegrator integrator_{items_, tables_, log_, GermanLocale(), integration_};
+    SampleIntegrator integrator_{items_, tables_, log_, GermanLocale()};
+    IntegrationStates& integration_ = integrator_.StatesToRestore();
     RichTextModel memo2_;
     LinesModel memoStat_;
     ExtraneousWater water_{fs_, log_, GermanLocale()};
