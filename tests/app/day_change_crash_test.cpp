@@ -8,15 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/frame/tarvedde_main.h"
+#include "app/scenario_runner.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/memory_file_system.h"
-#include "platform/recording_shell.h"
-#include "platform/scripted_operator.h"
-#include "platform/virtual_clock.h"
-#include "platform/virtual_event_loop.h"
-#include "sources/in_memory_dde_server.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
@@ -27,34 +22,16 @@ constexpr char kIni[] =
     "[Items]\r\nItem1=Q\r\n[Itemnames]\r\nItem1=Zulauf\r\n";
 constexpr char kPostponed[] = "CustomIni=1\r\nCustomTime=00:01:00\r\n";
 
-// One program directory in memory with a host in virtual time.
+// One program directory in memory, run from `clock`.
 struct Plant {
-    Plant(const MemoryFileSystem& image, double localTime, const char* lockName) : files(image) {
+    Plant(const MemoryFileSystem& image, const std::string& clock) : files(image) {
         files.SetFailurePolicy(nullptr);
-        clock.SetLocalTime(localTime);
-        server.SetRequestText("Anwendung", "Thema", "Q", "");
-        options.programDir = "/plant/";
-        options.lockName = lockName;
+        testing::Steps(runner, "clock " + clock);
     }
-
-    void Start() {
-        main = std::make_unique<TarveddeMain>(host, options);
-        ASSERT_TRUE(main->FormCreate());
-        main->FormShow();
-    }
-    const ItemStatistics& Zulauf() { return main->Processor().Values().statistics[1]; }
+    double ZulaufCount() { return runner.Engine()->Processor().Values().statistics[1].count; }
 
     MemoryFileSystem files;
-    VirtualClock clock;
-    VirtualEventLoop loop{clock};
-    ScriptedOperator person;
-    RecordingShell shell;
-    InMemoryDdeServer server;
-    InMemoryDdeTransport dde{server, &loop};
-    MemoryInstanceLocks locks;
-    Host host{files, clock, loop, person, shell, locks, &dde};
-    StartOptions options;
-    std::unique_ptr<TarveddeMain> main;
+    ScenarioRunner runner{ScenarioOptions{"/plant/", &files}};
 };
 
 // The file system as a crash before each of its changes during the next `ms` would leave
@@ -68,64 +45,54 @@ std::vector<MemoryFileSystem> CrashImages(Plant& plant, std::int64_t ms) {
         }
         return false;
     });
-    plant.loop.AdvanceBy(ms);
+    testing::Steps(plant.runner, "advance " + std::to_string(ms) + "ms");
     plant.files.SetFailurePolicy(nullptr);
     images.push_back(plant.files);
     return images;
 }
 
-class DayChangeCrash : public ::testing::Test {
-protected:
-    // Every crash image of the cycle at `cycleTime` must start as the top says; the start
-    // runs no cycle of its own, so its figures are what it restored.
-    void CheckEveryCrash(Plant& plant, double cycleTime) {
-        const double before = plant.Zulauf().count;
-        const std::vector<MemoryFileSystem> images = CrashImages(plant, 10'000);
-        const double after = plant.Zulauf().count;
-        ASSERT_NE(before, after);
-        ASSERT_GT(images.size(), 10u);
-        for (std::size_t k = 0; k < images.size(); ++k) {
-            Plant next(images[k], cycleTime + EncodeTime(0, 0, 2, 0), "after-crash");
-            (void)IniFile(next.files, "/plant/TARVEDDE.INI").WriteBool("DDE", "AutoStart", false);
-            next.person.QueueAnswer(Answer::No);  // "Programmstart abbrechen ?": the marker stayed
-            next.Start();
-            const double restored = next.Zulauf().count;
-            const bool pending = next.main->Config().Settings().customNewDay;
-            EXPECT_TRUE(restored == 0.0 || restored == after || (restored == before && pending))
-                << "crash before change " << k << " of the cycle at "
-                << FormatDateTime("hh:nn:ss", cycleTime, GermanLocale()) << ": count " << restored
-                << " (before the cycle " << before << ", after it " << after << ")"
-                << (pending ? ", day change pending" : "");
-        }
+// Every crash image of the cycle at `cycleTime` must start as the top says; the start
+// runs no cycle of its own, so its figures are what it restored.
+void CheckEveryCrash(Plant& plant, const std::string& cycleTime) {
+    const double before = plant.ZulaufCount();
+    const std::vector<MemoryFileSystem> images = CrashImages(plant, 10'000);
+    const double after = plant.ZulaufCount();
+    ASSERT_NE(before, after);
+    ASSERT_GT(images.size(), 10u);
+    for (std::size_t k = 0; k < images.size(); ++k) {
+        Plant next(images[k], "2024-03-06 " + cycleTime);
+        (void)IniFile(next.files, "/plant/TARVEDDE.INI").WriteBool("DDE", "AutoStart", false);
+        // "Programmstart abbrechen ?": the marker stayed.
+        testing::Steps(next.runner, "advance 2s\nanswer no\nstart");
+        const double restored = next.ZulaufCount();
+        const bool pending = next.runner.Engine()->Config().Settings().customNewDay;
+        EXPECT_TRUE(restored == 0.0 || restored == after || (restored == before && pending))
+            << "crash before change " << k << " of the cycle at " << cycleTime << ": count "
+            << restored << " (before the cycle " << before << ", after it " << after << ")"
+            << (pending ? ", day change pending" : "");
     }
+}
 
-    // Started at 23:59:45 with a value, two cycles before midnight.
-    std::unique_ptr<Plant> Running(const std::string& extraIni) {
-        MemoryFileSystem empty;
-        auto plant =
-            std::make_unique<Plant>(empty, EncodeDateTime(2024, 3, 5, 23, 59, 45, 0), "crashing");
-        std::string ini = kIni;
-        ini.insert(ini.find("[Items]"), extraIni);
-        EXPECT_TRUE(plant->files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
-        plant->Start();
-        plant->server.Publish("Anwendung", "Thema", "Q", "12,5");
-        plant->loop.AdvanceBy(10'000);
-        return plant;
-    }
-};
+// Started at 23:59:45 with a value, two cycles before midnight.
+std::unique_ptr<Plant> Running(const std::string& extraIni) {
+    auto plant = std::make_unique<Plant>(MemoryFileSystem(), "2024-03-05 23:59:45");
+    std::string ini = kIni;
+    ini.insert(ini.find("[Items]"), extraIni);
+    EXPECT_TRUE(plant->files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
+    testing::Steps(plant->runner, "start\nset Q \"12,5\"\nadvance 10s");
+    return plant;
+}
 
-TEST_F(DayChangeCrash, AnyCrashPointStartsWithTheRightDaysState) {
-    const double midnightCycle = EncodeDateTime(2024, 3, 6, 0, 0, 5, 0);
+TEST(DayChangeCrash, AnyCrashPointStartsWithTheRightDaysState) {
     {
         SCOPED_TRACE("day change at midnight");
-        auto plant = Running("");
-        CheckEveryCrash(*plant, midnightCycle);
+        CheckEveryCrash(*Running(""), "00:00:05");
     }
     SCOPED_TRACE("postponed day change");
     auto plant = Running(kPostponed);
-    CheckEveryCrash(*plant, midnightCycle);
-    plant->loop.AdvanceBy(50'000);  // 00:00:55
-    CheckEveryCrash(*plant, EncodeDateTime(2024, 3, 6, 0, 1, 5, 0));
+    CheckEveryCrash(*plant, "00:00:05");
+    testing::Steps(plant->runner, "advance 50s");  // 00:00:55
+    CheckEveryCrash(*plant, "00:01:05");
 }
 
 }  // namespace

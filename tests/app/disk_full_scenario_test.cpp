@@ -14,6 +14,7 @@
 #include "app/scenario_runner.h"
 #include "platform/memory_file_system.h"
 #include "platform/text_encoding.h"
+#include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
 namespace {
@@ -39,13 +40,7 @@ public:
         runner_ = std::make_unique<ScenarioRunner>(ScenarioOptions{kDir, &files_});
         Do("start\nset Q \"12,5\"\nset T \"8,25\"\nadvance 10s\n");
     }
-    void Do(const std::string& script) {
-        const auto commands = ParseScenarioScript(script);
-        ASSERT_TRUE(commands.ok());
-        for (const ScenarioCommand& command : commands.value()) {
-            ASSERT_TRUE(runner_->Execute(command).ok());
-        }
-    }
+    void Do(const std::string& script) { testing::Steps(*runner_, script); }
     // Writes and appends of the next cycle, in order.
     std::vector<Write> CycleWrites() {
         std::vector<Write> writes;
@@ -70,18 +65,6 @@ private:
     std::unique_ptr<ScenarioRunner> runner_;
 };
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    if (start < text.size()) {
-        lines.push_back(text.substr(start) + "<no CR LF>");
-    }
-    return lines;
-}
-
 constexpr char kLogGap[] = "Protokoll war nicht beschreibbar, ";
 
 // Whole rows of date, time and two cells; a cycle's row missing there stands in the log,
@@ -89,7 +72,7 @@ constexpr char kLogGap[] = "Protokoll war nicht beschreibbar, ";
 void ExpectWholeRowsOfEveryCycle(const std::string& name, const std::string& file,
                                  const std::string& log) {
     std::set<std::string> times;
-    for (const std::string& row : SplitLines(file)) {
+    for (const std::string& row : testing::CrLfLines(file)) {
         EXPECT_EQ(std::count(row.begin(), row.end(), ';'), 3) << name << ": " << row;
         times.insert(row.substr(row.find(';') + 1, 8));
     }
@@ -121,7 +104,7 @@ TEST(DiskFullScenario, EveryWriteOfACycleCutShortLeavesWholeRowsAndLinesAndTheLo
         run.Do("advance 10s\n");
 
         const std::string log = run.Text("_DDE_OPC_LOGALL.TXT");
-        for (const std::string& line : SplitLines(log)) {
+        for (const std::string& line : testing::CrLfLines(log)) {
             EXPECT_TRUE(line.empty() || !std::regex_search(line.begin() + 1, line.end(), stamp))
                 << line;
         }

@@ -146,7 +146,7 @@ using Figures = std::vector<std::vector<double>>;  // per item: count, sum, mini
 
 class RestartScenario : public testing::ScenarioFixture {
 protected:
-    // Runs the events in time order on a fresh directory; the day figures at `endMs`.
+    // Runs the events in time order on a fresh directory; the day saved at `endMs`.
     Figures RunEvents(std::vector<Event> events, std::int64_t endMs) {
         std::stable_sort(events.begin(), events.end(),
                          [](const Event& a, const Event& b) { return a.atMs < b.atMs; });
@@ -168,16 +168,8 @@ protected:
             }
         }
         advanceTo(endMs);
-        Figures figures;
-        if (runner.Engine() == nullptr) {
-            ADD_FAILURE() << "the program is not running at the end";
-            return figures;
-        }
-        for (int n = 1; n <= kItemCount; ++n) {
-            const ItemStatistics& s = runner.Engine()->Processor().Values().statistics[n];
-            figures.push_back({s.count, s.sum, s.minimum, s.maximum});
-        }
-        return figures;
+        EXPECT_NE(runner.Engine(), nullptr) << "the program is not running at the end";
+        return testing::SavedDayFigures(dir_.Bytes("TARVEDDE.COF"));
     }
 };
 

@@ -1,24 +1,29 @@
 #!/bin/sh
-# Runs tarvedde-scenario on a fresh program directory and checks its exit status; a run
-# that succeeds must have written the program log, a refused one nothing at all.
-exe=$1 script=$2 expected=$3
+# tarvedde-scenario on fresh program directories: a script that runs writes the program
+# log and ends with 0 (its single-instance lock never reaches the temporary directory); a
+# malformed script or a wrong command line ends with 2, a missing directory or script
+# with 1, and neither leaves anything behind.
+exe=$1
 dir=$(mktemp -d) || exit 1
-printf '[DDE]\r\nAutoStart=0\r\n' > "$dir/TARVEDDE.INI"
-"$exe" --dir "$dir" "$script"
-status=$?
-files=$(ls -A "$dir" | wc -l)
-log=no
-[ -s "$dir/_DDE_OPC_LOGALL.TXT" ] && log=yes
-rm -rf "$dir"
-if [ "$status" -ne "$expected" ]; then
-    echo "exit status $status, expected $expected"
-    exit 1
-fi
-if [ "$expected" -eq 0 ] && [ "$log" != yes ]; then
-    echo "no program log written"
-    exit 1
-fi
-if [ "$expected" -ne 0 ] && [ "$files" -ne 1 ]; then
-    echo "a refused script left files behind"
-    exit 1
-fi
+trap 'rm -rf "$dir"' EXIT
+export TMPDIR="$dir/tmp"
+mkdir "$TMPDIR"
+run() {  # run NAME SCRIPT_TEXT EXPECTED_STATUS [OPTION]
+    mkdir -p "$dir/$1" && printf '[DDE]\r\nAutoStart=0\r\n' >"$dir/$1/TARVEDDE.INI"
+    printf "$2" >"$dir/$1.scn"
+    "$exe" --dir "$dir/$1" $4 "$dir/$1.scn"
+    status=$?
+    [ "$status" -eq "$3" ] || { echo "$1: exit status $status, expected $3"; exit 1; }
+}
+run tiny 'start\nadvance 10s\n' 0
+[ -s "$dir/tiny/_DDE_OPC_LOGALL.TXT" ] || { echo "no program log written"; exit 1; }
+run malformed 'start\nadvance ten seconds\n' 2
+run option 'start\n' 2 --fast
+"$exe" --dir "$dir/nowhere" "$dir/tiny.scn" && { echo "ran without a directory"; exit 1; }
+[ $? -eq 1 ] || { echo "no directory: status not 1"; exit 1; }
+"$exe" --dir "$dir/option" "$dir/missing.scn"
+[ $? -eq 1 ] || { echo "no script: status not 1"; exit 1; }
+for name in malformed option tmp; do
+    [ "$(ls -A "$dir/$name")" = "$([ $name = tmp ] || echo TARVEDDE.INI)" ] ||
+        { echo "$name: files left behind"; exit 1; }
+done

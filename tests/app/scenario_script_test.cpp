@@ -56,67 +56,15 @@ TEST(ScenarioScript, SetTakesATextOrATypedValueWithQuality) {
     EXPECT_EQ(text.value, "12,5");
     EXPECT_FALSE(text.typed);
     EXPECT_FALSE(text.quality.has_value());
-
     const SetCommand blanks = As<SetCommand>("set \"Becken 1 O2\" \"\"");
     EXPECT_EQ(blanks.item, "Becken 1 O2");
     EXPECT_EQ(blanks.value, "");
-
     const SetCommand number = As<SetCommand>("set Tag.1 -12.5e3 quality 192");
     EXPECT_TRUE(number.typed);
     EXPECT_EQ(number.value, "-12.5e3");
     EXPECT_EQ(number.quality, "192");
     EXPECT_TRUE(As<SetCommand>("set Pumpe.An true").typed);
     EXPECT_TRUE(As<SetCommand>("set Pumpe.An false").typed);
-
-    EXPECT_EQ(ErrorOf("set Tag.1 12,5"),
-              "line 1: '12,5' is neither a quoted text, a number nor true/false");
-    EXPECT_EQ(ErrorOf("set Tag.1 1 qualitaet 192"), "line 1: expected 'quality Q' after the value");
-    EXPECT_EQ(ErrorOf("set Tag.1"), "line 1: expected 'set ITEM \"TEXT\"'");
-    EXPECT_EQ(ErrorOf("set \"\" \"1\""), "line 1: the item name is empty");
-}
-
-TEST(ScenarioScript, DurationsInEveryUnit) {
-    EXPECT_EQ(ParseDuration("250ms", false).value(), 250);
-    EXPECT_EQ(ParseDuration("10s", false).value(), 10'000);
-    EXPECT_EQ(ParseDuration("15m", false).value(), 900'000);
-    EXPECT_EQ(ParseDuration("2h", false).value(), 7'200'000);
-    EXPECT_EQ(ParseDuration("3d", false).value(), 259'200'000);
-    EXPECT_EQ(ParseDuration("0s", false).value(), 0);
-    EXPECT_EQ(ParseDuration("-90m", true).value(), -5'400'000);
-}
-
-TEST(ScenarioScript, DurationsRefuseWhatTheyWouldHaveToGuess) {
-    for (const char* bad :
-         {"", "10", "s", "ms", "1.5s", "10 s", "+5s", "5sec", "--1h", "1h30m", "-", "0x10s"}) {
-        EXPECT_FALSE(ParseDuration(bad, true).ok()) << bad;
-    }
-    EXPECT_EQ(ParseDuration("-1h", false).error().message,
-              "the duration '-1h' must not be negative");
-    // The largest whole-day count that fits in milliseconds, and one more.
-    const std::int64_t maxDays = std::numeric_limits<std::int64_t>::max() / 86'400'000;
-    EXPECT_TRUE(ParseDuration(std::to_string(maxDays) + "d", false).ok());
-    EXPECT_FALSE(ParseDuration(std::to_string(maxDays + 1) + "d", false).ok());
-    EXPECT_EQ(ErrorOf("advance 5x"),
-              "line 1: bad duration '5x' (a whole number with ms, s, m, h or d)");
-}
-
-TEST(ScenarioScript, DateTimesMustExist) {
-    EXPECT_TRUE(ParseLocalDateTime("2024-02-29", "00:00:00").ok());
-    EXPECT_FALSE(ParseLocalDateTime("2023-02-29", "00:00:00").ok());
-    EXPECT_EQ(ParseLocalDateTime("2024-03-05", "23:59:59.999").value(),
-              EncodeDateTime(2024, 3, 5, 23, 59, 59, 999));
-    EXPECT_FALSE(ParseLocalDateTime("2024-03-05", "24:00:00").ok());
-    EXPECT_FALSE(ParseLocalDateTime("2024-03-05", "07:60:00").ok());
-    for (const char* time :
-         {"7:00:00", "07:00", "07:00:00.5", "07:00:00.0000", "07-00-00", "07:00:00,000"}) {
-        EXPECT_FALSE(ParseLocalDateTime("2024-03-05", time).ok()) << time;
-    }
-    for (const char* date : {"2024-3-5", "24-03-05", "2024/03/05", "2024-13-01", "2024-00-10"}) {
-        EXPECT_FALSE(ParseLocalDateTime(date, "07:00:00").ok()) << date;
-    }
-    EXPECT_EQ(ErrorOf("clock 2024-03-05"), "line 1: expected 'clock YYYY-MM-DD hh:mm:ss'");
-    EXPECT_EQ(ErrorOf("advance-to 2024-03-05 25:00:00"),
-              "line 1: bad date-time '2024-03-05 25:00:00' (YYYY-MM-DD hh:mm:ss[.zzz])");
 }
 
 TEST(ScenarioScript, QuotedTextsKnowTheirEscapes) {
@@ -125,14 +73,6 @@ TEST(ScenarioScript, QuotedTextsKnowTheirEscapes) {
     // \xHH is the Windows-1252 character, held as UTF-8.
     EXPECT_EQ(As<SetCommand>(R"(set A "\xE4\xb0\x80")").value, "ä°€");
     EXPECT_EQ(As<SetCommand>(R"(set A "\x00")").value, std::string(1, '\0'));
-
-    EXPECT_EQ(ErrorOf(R"(set A "\q")"), "line 1: unknown escape '\\q'");
-    EXPECT_EQ(ErrorOf(R"(set A "\xG1")"), "line 1: \\x needs two hexadecimal digits");
-    EXPECT_EQ(ErrorOf(R"(set A "\x4")"), "line 1: \\x needs two hexadecimal digits");
-    EXPECT_EQ(ErrorOf(R"(set A "abc)"), "line 1: unterminated text");
-    EXPECT_EQ(ErrorOf(R"(set A "abc\")"), "line 1: unterminated text");
-    EXPECT_EQ(ErrorOf(R"(set A "a"b)"), "line 1: a blank must follow the closing quote");
-    EXPECT_EQ(ErrorOf(R"(set A b"c")"), "line 1: a quote must start a word");
 }
 
 TEST(ScenarioScript, CommentsBlankLinesAndLineEnds) {
@@ -154,19 +94,72 @@ TEST(ScenarioScript, CommentsBlankLinesAndLineEnds) {
     EXPECT_TRUE(ParseScenarioScript("").value().empty());
 }
 
-TEST(ScenarioScript, MalformedLinesNameTheirLineNumber) {
-    EXPECT_EQ(ErrorOf("start\n\n# c\nadvanse 1s\n"), "line 4: unknown verb 'advanse'");
-    EXPECT_EQ(ErrorOf("start\r\nstart now\r\n"), "line 2: expected 'start'");
-    EXPECT_EQ(ErrorOf("\"start\""), "line 1: unknown verb 'start'");
-    EXPECT_EQ(ErrorOf("source modbus"), "line 1: expected 'source dde|opc|aqasys'");
-    EXPECT_EQ(ErrorOf("answer maybe"), "line 1: expected 'answer yes|no|cancel|\"text\"'");
-    EXPECT_EQ(ErrorOf("menu"), "line 1: expected 'menu NAME'");
-    EXPECT_EQ(ErrorOf("click \"btStartDDE\""), "line 1: expected 'click NAME'");
-    EXPECT_EQ(ErrorOf("server sideways"), "line 1: expected 'server down|up'");
-    EXPECT_EQ(ErrorOf("kill -9"), "line 1: expected 'kill'");
-    EXPECT_EQ(ErrorOf("timezone Europe/Berlin UTC"), "line 1: expected 'timezone ZONE'");
-    EXPECT_EQ(ErrorOf("advance -1s"), "line 1: the duration '-1s' must not be negative");
-    EXPECT_EQ(ErrorOf("Start"), "line 1: unknown verb 'Start'");
+TEST(ScenarioScript, DurationsInEveryUnitAndNothingGuessed) {
+    EXPECT_EQ(ParseDuration("250ms", false).value(), 250);
+    EXPECT_EQ(ParseDuration("10s", false).value(), 10'000);
+    EXPECT_EQ(ParseDuration("15m", false).value(), 900'000);
+    EXPECT_EQ(ParseDuration("2h", false).value(), 7'200'000);
+    EXPECT_EQ(ParseDuration("3d", false).value(), 259'200'000);
+    EXPECT_EQ(ParseDuration("0s", false).value(), 0);
+    EXPECT_EQ(ParseDuration("-90m", true).value(), -5'400'000);
+    for (const char* bad :
+         {"", "10", "s", "ms", "1.5s", "10 s", "+5s", "5sec", "--1h", "1h30m", "-", "0x10s"}) {
+        EXPECT_FALSE(ParseDuration(bad, true).ok()) << bad;
+    }
+    // The largest whole-day count that fits in milliseconds, and one more.
+    const std::int64_t maxDays = std::numeric_limits<std::int64_t>::max() / 86'400'000;
+    EXPECT_TRUE(ParseDuration(std::to_string(maxDays) + "d", false).ok());
+    EXPECT_FALSE(ParseDuration(std::to_string(maxDays + 1) + "d", false).ok());
+}
+
+TEST(ScenarioScript, DateTimesMustExist) {
+    EXPECT_TRUE(ParseLocalDateTime("2024-02-29", "00:00:00").ok());
+    EXPECT_EQ(ParseLocalDateTime("2024-03-05", "23:59:59.999").value(),
+              EncodeDateTime(2024, 3, 5, 23, 59, 59, 999));
+    for (const char* time : {"24:00:00", "07:60:00", "7:00:00", "07:00", "07:00:00.5",
+                             "07:00:00.0000", "07-00-00", "07:00:00,000"}) {
+        EXPECT_FALSE(ParseLocalDateTime("2024-03-05", time).ok()) << time;
+    }
+    for (const char* date :
+         {"2023-02-29", "2024-3-5", "24-03-05", "2024/03/05", "2024-13-01", "2024-00-10"}) {
+        EXPECT_FALSE(ParseLocalDateTime(date, "07:00:00").ok()) << date;
+    }
+}
+
+// Every error names its line.
+TEST(ScenarioScript, MalformedLinesAreRefusedWithTheirReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"start\n\n# c\nadvanse 1s\n", "line 4: unknown verb 'advanse'"},
+        {"start\r\nstart now\r\n", "line 2: expected 'start'"},
+        {"\"start\"", "line 1: unknown verb 'start'"},
+        {"Start", "line 1: unknown verb 'Start'"},
+        {"source modbus", "line 1: expected 'source dde|opc|aqasys'"},
+        {"answer maybe", "line 1: expected 'answer yes|no|cancel|\"text\"'"},
+        {"menu", "line 1: expected 'menu NAME'"},
+        {"click \"btStartDDE\"", "line 1: expected 'click NAME'"},
+        {"server sideways", "line 1: expected 'server down|up'"},
+        {"kill -9", "line 1: expected 'kill'"},
+        {"timezone Europe/Berlin UTC", "line 1: expected 'timezone ZONE'"},
+        {"advance -1s", "line 1: the duration '-1s' must not be negative"},
+        {"advance 5x", "line 1: bad duration '5x' (a whole number with ms, s, m, h or d)"},
+        {"clock 2024-03-05", "line 1: expected 'clock YYYY-MM-DD hh:mm:ss'"},
+        {"advance-to 2024-03-05 25:00:00",
+         "line 1: bad date-time '2024-03-05 25:00:00' (YYYY-MM-DD hh:mm:ss[.zzz])"},
+        {"set Tag.1 12,5", "line 1: '12,5' is neither a quoted text, a number nor true/false"},
+        {"set Tag.1 1 qualitaet 192", "line 1: expected 'quality Q' after the value"},
+        {"set Tag.1", "line 1: expected 'set ITEM \"TEXT\"'"},
+        {"set \"\" \"1\"", "line 1: the item name is empty"},
+        {R"(set A "\q")", "line 1: unknown escape '\\q'"},
+        {R"(set A "\xG1")", "line 1: \\x needs two hexadecimal digits"},
+        {R"(set A "\x4")", "line 1: \\x needs two hexadecimal digits"},
+        {R"(set A "abc)", "line 1: unterminated text"},
+        {R"(set A "abc\")", "line 1: unterminated text"},
+        {R"(set A "a"b)", "line 1: a blank must follow the closing quote"},
+        {R"(set A b"c")", "line 1: a quote must start a word"},
+    };
+    for (const auto& [script, message] : cases) {
+        EXPECT_EQ(ErrorOf(script), message) << script;
+    }
 }
 
 }  // namespace

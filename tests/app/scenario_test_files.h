@@ -14,10 +14,34 @@
 #include <vector>
 
 #include "app/scenario_runner.h"
+#include "engine/persistence/state_records.h"
 #include "platform/process_paths.h"
 #include "platform/text_encoding.h"
 
 namespace tarvedde::testing {
+
+// A last line without CR LF is marked, so a cut-off row shows.
+inline std::vector<std::string> CrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    if (start < text.size()) {
+        lines.push_back(text.substr(start) + "<no CR LF>");
+    }
+    return lines;
+}
+
+// The saved day of TARVEDDE.COF, per item: count, sum, minimum, maximum.
+inline std::vector<std::vector<double>> SavedDayFigures(const std::string& cofBytes) {
+    BinaryReader in(cofBytes);
+    std::vector<std::vector<double>> figures;
+    while (const auto record = DecodeConfigRecord(in)) {
+        figures.push_back({record->count, record->sum, record->minimum, record->maximum});
+    }
+    return figures;
+}
 
 // A fresh directory, removed with its contents at the end. Path() ends with '/'.
 class TempDir {
@@ -57,17 +81,7 @@ public:
 
     // Lines in UTF-8 of a CR LF file.
     std::vector<std::string> Lines(const std::string& name) const {
-        std::vector<std::string> lines;
-        const std::string text = Cp1252ToUtf8(Bytes(name));
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos;
-             start = end + 2) {
-            lines.push_back(text.substr(start, end - start));
-        }
-        if (start < text.size()) {
-            lines.push_back(text.substr(start) + "<no CR LF>");
-        }
-        return lines;
+        return CrLfLines(Cp1252ToUtf8(Bytes(name)));
     }
 
     // Every file by name with its bytes.
@@ -89,6 +103,16 @@ public:
 private:
     std::string path_;
 };
+
+// The script's commands one by one on a runner that goes on; a refusal fails the test.
+inline void Steps(ScenarioRunner& runner, const std::string& script) {
+    const auto parsed = ParseScenarioScript(script);
+    ASSERT_TRUE(parsed.ok()) << parsed.error().message;
+    for (const ScenarioCommand& command : parsed.value()) {
+        const Status status = runner.Execute(command);
+        ASSERT_TRUE(status.ok()) << "line " << command.line << ": " << status.error().message;
+    }
+}
 
 // A program directory for one runner at a time.
 class ScenarioFixture : public ::testing::Test {

@@ -1,10 +1,17 @@
-// The headless client against plantsim, killed with SIGKILL at random moments and
-// restarted each time. Most kills follow a day row by at most 1.5 ms, while the state save
-// of that cycle runs. Every restart must take the day over: each kill may cost the saved
-// count the one row whose save it cut off, and nothing else is lost.
+// The headless program against plantsim, as a service manager runs it: a second start in
+// the same directory is abandoned with status 3 and its reason on stderr. Then SIGKILL at
+// random moments, each followed by a start that must take the day over: most kills follow
+// a day row by at most 1.5 ms, while the state save of that cycle runs, and each may cost
+// the saved count the one row whose save it cut off, nothing else. SIGTERM ends it with
+// status 0. Last a hostile start: another user squats a lock in the shared temporary
+// directory, the marker was left behind and the program log cannot be written; the
+// client runs all the same, says so once on stderr and again when the log is back, and
+// ends with status 4.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,7 +19,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -21,7 +27,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/persistence/state_records.h"
 #include "tests/app/scenario_test_files.h"
 #include "tests/e2e/exec_child.h"
 
@@ -54,70 +59,63 @@ constexpr const char* kReinitialisations[] = {
     "Start abgebrochen !",
 };
 
-std::size_t CountRows(const std::string& bytes) {
-    return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-}
-
-// Each new day row wakes the watch at once (inotify), so a kill can follow the row
-// within microseconds rather than a polling interval.
+// Each change in the program directory wakes the watch at once (inotify), so a kill can
+// follow a new day row within microseconds rather than a polling interval.
 class DayRowWatch {
 public:
-    DayRowWatch(const testing::TempDir& root, const std::string& dir)
-        : root_(root), dir_(dir), fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        ok_ = fd_ >= 0 && inotify_add_watch(fd_, (root.Path() + dir).c_str(), IN_MODIFY) >= 0;
+    explicit DayRowWatch(const std::string& dir)
+        : dir_(dir), fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        ok_ = fd_ >= 0 && inotify_add_watch(fd_, dir.c_str(), IN_MODIFY) >= 0;
     }
     ~DayRowWatch() { close(fd_); }
     bool ok() const { return ok_; }
-    // Midnight passed: the rows go to another day file.
-    bool DayChanged() const { return dayChanged_; }
+    // Midnight passed: the rows go to a second day file.
+    bool DayChanged() const { return DayFiles().size() > 1; }
 
     std::size_t Rows() const {
-        return dayFile_.empty() ? 0 : CountRows(root_.Bytes(dir_ + dayFile_));
+        const auto files = DayFiles();
+        if (files.empty()) {
+            return 0;
+        }
+        std::ifstream in(files.back(), std::ios::binary);
+        return static_cast<std::size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
     }
 
     // True as soon as the day file holds `rows` rows or the day changed; false after `limit`.
     bool WaitForRows(std::size_t rows, milliseconds limit) {
         const auto deadline = SteadyClock::now() + limit;
-        while (!dayChanged_ && Rows() < rows) {
+        while (!DayChanged() && Rows() < rows) {
             const auto left =
                 std::chrono::duration_cast<milliseconds>(deadline - SteadyClock::now()).count();
             pollfd watch{fd_, POLLIN, 0};
             if (left <= 0 || poll(&watch, 1, static_cast<int>(left)) < 0) {
                 return false;
             }
-            TakeEvents();
+            alignas(inotify_event) char events[8192];
+            while (read(fd_, events, sizeof events) > 0) {
+            }
         }
         return true;
     }
 
 private:
-    void TakeEvents() {
-        alignas(inotify_event) char buffer[8192];
-        ssize_t length = 0;
-        while ((length = read(fd_, buffer, sizeof buffer)) > 0) {
-            for (std::size_t at = 0; at < static_cast<std::size_t>(length);) {
-                inotify_event event;
-                std::memcpy(&event, buffer + at, sizeof event);
-                const std::string name(buffer + at + sizeof event,
-                                       strnlen(buffer + at + sizeof event, event.len));
-                if (name.size() > 4 && name.compare(name.size() - 4, 4, ".DAT") == 0) {
-                    dayChanged_ = dayChanged_ || (!dayFile_.empty() && name != dayFile_);
-                    dayFile_ = name;
-                }
-                at += sizeof event + event.len;
+    std::vector<std::filesystem::path> DayFiles() const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+            if (entry.path().extension() == ".DAT") {
+                files.push_back(entry.path());
             }
         }
+        std::sort(files.begin(), files.end());
+        return files;
     }
 
-    const testing::TempDir& root_;
     std::string dir_;
     int fd_;
     bool ok_ = false;
-    std::string dayFile_;
-    bool dayChanged_ = false;
 };
 
-class HeadlessSigkill : public ::testing::Test {
+class HeadlessE2e : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(plant_);
@@ -136,7 +134,7 @@ protected:
                         "Topic=Werte\n[Items]\nItem1=Zulauf\nItem2=Strom\nItem3=Pumpe\n"
                         "[Itemnames]\nItem1=Zulauf\nItem2=Strom\nItem3=Pumpe\n"
                         "[Differenz]\nItem2=1\n[Grafiktyp]\nItem3=2\n");
-        watch_ = std::make_unique<DayRowWatch>(root_, "plant/");
+        watch_ = std::make_unique<DayRowWatch>(plant_);
         ASSERT_TRUE(watch_->ok());
         plantsim_ = Spawn({PLANTSIM_PATH, "--config", root_.Path() + "plantsim.ini", "--dde-dir",
                            root_.Path() + "dde", "--seed", "11"},
@@ -158,7 +156,7 @@ protected:
         if (pid != 0) {
             return pid;
         }
-        // A private lock directory and socket directory: other tests run beside this one.
+        // A private temporary and socket directory: other tests run beside this one.
         setenv("TMPDIR", (root_.Path() + "tmp").c_str(), 1);
         unsetenv("XDG_RUNTIME_DIR");
         setenv("TARVEDDE_DDE_DIR", (root_.Path() + "dde").c_str(), 1);
@@ -168,43 +166,50 @@ protected:
         testing::ExecChild(args);
     }
 
-    void StartClient() { client_ = Spawn({HEADLESS_PATH, "--dir", plant_}, "client.err"); }
+    void StartClient(const std::string& output = "client.err") {
+        client_ = Spawn({HEADLESS_PATH, "--dir", plant_}, output);
+    }
 
-    // The exit status, or nothing when the client did not end within the limit.
-    std::optional<int> Reap(milliseconds limit) {
+    // The wait status, or nothing when the process did not end within the limit.
+    static std::optional<int> Reap(pid_t& pid, milliseconds limit) {
         const auto deadline = SteadyClock::now() + limit;
         int status = 0;
-        while (waitpid(client_, &status, WNOHANG) == 0) {
+        while (waitpid(pid, &status, WNOHANG) == 0) {
             if (SteadyClock::now() > deadline) {
                 return std::nullopt;
             }
             std::this_thread::sleep_for(milliseconds(20));
         }
-        client_ = -1;
+        pid = -1;
         return status;
     }
-
-    std::vector<ConfigRecord> DayAccumulators() const {
-        const std::string bytes = root_.Bytes("plant/TARVEDDE.COF");
-        BinaryReader in(bytes);
-        std::vector<ConfigRecord> records;
-        while (auto record = DecodeConfigRecord(in)) {
-            records.push_back(*record);
-        }
-        return records;
+    // The exit status of a program run to its end.
+    int RunToEnd(std::vector<std::string> args, const std::string& output) {
+        pid_t pid = Spawn(std::move(args), output);
+        const auto status = Reap(pid, milliseconds(20000));
+        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    }
+    // SIGTERM; the exit status.
+    int Terminate() {
+        EXPECT_EQ(kill(client_, SIGTERM), 0);
+        const auto status = Reap(client_, milliseconds(40000));
+        EXPECT_TRUE(status) << "no end within 40 s of SIGTERM\n" << Log();
+        return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     }
 
     // How many day rows the saved count of item 1 misses.
     double CountLag() const {
-        const auto records = DayAccumulators();
-        return static_cast<double>(watch_->Rows()) - (records.empty() ? 0.0 : records[0].count);
+        const auto figures = testing::SavedDayFigures(root_.Bytes("plant/TARVEDDE.COF"));
+        return static_cast<double>(watch_->Rows()) - (figures.empty() ? 0.0 : figures[0][0]);
     }
 
     std::string Log() const { return Cp1252ToUtf8(root_.Bytes("plant/_DDE_OPC_LOGALL.TXT")); }
+    std::string Output(const std::string& name) const { return root_.Bytes(name); }
 
     // An aimed kill follows the 1st to 3rd new day row by less than a save takes; the
-    // others fall anywhere in the first 2.5 s, the start included.
-    void KillOnce(bool aimed, std::mt19937& random) {
+    // others fall anywhere in the first 2.5 s, the start included. Each kill may cut off
+    // the save of the cycle whose row it followed, nothing more.
+    void KillAndRestart(bool aimed, std::mt19937& random) {
         const std::size_t rows =
             aimed ? std::uniform_int_distribution<std::size_t>(1, 3)(random) : 0;
         const microseconds delay(aimed ? std::uniform_int_distribution<int>(0, 1500)(random)
@@ -215,45 +220,24 @@ protected:
                 << Log();
         }
         std::this_thread::sleep_for(delay);
-        KillAndRestart((aimed ? std::to_string(rows) + " rows + " : std::string("start + ")) +
-                       std::to_string(delay.count()) + " us");
-    }
-
-    // Acquisition starts again by itself after the last kill; a signal ends it cleanly.
-    void StopCleanly() {
-        ASSERT_TRUE(watch_->WaitForRows(watch_->Rows() + 2, milliseconds(20000))) << Log();
-        ASSERT_EQ(kill(client_, SIGTERM), 0);
-        const auto status = Reap(milliseconds(40000));
-        ASSERT_TRUE(status) << "no end within 40 s of SIGTERM\n" << Log();
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-    }
-
-    // Kills the client, checks what that cost the saved day and starts it again.
-    void KillAndRestart(const std::string& moment) {
         ASSERT_EQ(kill(client_, SIGKILL), 0);
-        const auto status = Reap(milliseconds(10000));
+        const auto status = Reap(client_, milliseconds(10000));
         ASSERT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL)
             << "the client had ended before the kill\n"
             << Log();
         if (!watch_->DayChanged()) {
-            ReportCost(moment);
+            const double cost = CountLag() - lag_;
+            EXPECT_TRUE(cost == 0.0 || cost == 1.0) << "a kill cost the count " << cost << " rows";
+            lag_ += cost;
+            std::cout << "kill " << (aimed ? std::to_string(rows) + " rows + " : "start + ")
+                      << delay.count() << " us" << (cost > 0.0 ? ": cut a save" : "") << '\n';
         }
         StartClient();
-    }
-
-    // A kill may cut off the save of the cycle whose row it followed, nothing more.
-    void ReportCost(const std::string& moment) {
-        const double cost = CountLag() - lag_;
-        EXPECT_TRUE(cost == 0.0 || cost == 1.0) << "a kill cost the count " << cost << " rows";
-        lag_ += cost;
-        std::cout << "kill " << ++kills_ << " " << moment << (cost > 0.0 ? ": cut a save" : "")
-                  << '\n';
     }
 
     testing::TempDir root_;
     const std::string plant_ = root_.Path() + "plant/";
     std::unique_ptr<DayRowWatch> watch_;
-    int kills_ = 0;
     double lag_ = 0.0;  // day rows the saved count misses after the kills so far
     pid_t plantsim_ = -1;
     pid_t client_ = -1;
@@ -268,15 +252,7 @@ std::uint32_t Seed() {
     return seed;
 }
 
-// Which kills are aimed at a save, in random order.
-std::vector<bool> KillPlan(std::mt19937& random) {
-    std::vector<bool> aimed(kKills, false);
-    std::fill_n(aimed.begin(), kAimedKills, true);
-    std::shuffle(aimed.begin(), aimed.end(), random);
-    return aimed;
-}
-
-// The log of every start after the first, one text each.
+// The log of every start after the first and the abandoned second, one text each.
 std::vector<std::string> RestartLogs(const std::string& log) {
     std::vector<std::string> runs;
     for (std::size_t at = log.find(kStartLine); at != std::string::npos;) {
@@ -284,26 +260,42 @@ std::vector<std::string> RestartLogs(const std::string& log) {
         runs.push_back(log.substr(at, next == std::string::npos ? next : next - at));
         at = next;
     }
-    if (!runs.empty()) {
-        runs.erase(runs.begin());
-    }
+    runs.erase(runs.begin(), runs.begin() + std::min<std::ptrdiff_t>(2, std::ssize(runs)));
     return runs;
 }
 
-TEST_F(HeadlessSigkill, EveryRestartTakesTheDayOverAndAKillCostsTheCountAtMostOneRow) {
+TEST_F(HeadlessE2e, AbandonedStartKillsEndsAndAHostileStartEachGiveTheirExitStatus) {
+    EXPECT_EQ(RunToEnd({HEADLESS_PATH, "--dir", plant_, "--source", "modbus"}, "usage.err"), 2);
     std::mt19937 random(Seed());
     StartClient();
     ASSERT_TRUE(watch_->WaitForRows(2, milliseconds(20000))) << Log();
-    for (const bool aimed : KillPlan(random)) {
-        ASSERT_NO_FATAL_FAILURE(KillOnce(aimed, random));
+    const std::string tmp = root_.Path() + "tmp/";
+    EXPECT_TRUE(std::filesystem::exists(tmp + "tarvedde-" + std::to_string(getuid()) +
+                                        "/tarvedde-instance-tarvedde.lock"));
+    EXPECT_EQ(RunToEnd({HEADLESS_PATH, "--dir", plant_}, "second.err"), 3);
+    const std::string abandoned = Output("second.err");
+    EXPECT_NE(abandoned.find("Start abandoned: "), std::string::npos) << abandoned;
+    EXPECT_NE(abandoned.find("Mutex und $dde_activ in " + plant_ +
+                             " schon vorhanden. Start abgebrochen !"),
+              std::string::npos)
+        << abandoned;
+
+    std::vector<bool> aimed(kKills, false);
+    std::fill_n(aimed.begin(), kAimedKills, true);
+    std::shuffle(aimed.begin(), aimed.end(), random);
+    for (const bool aim : aimed) {
+        ASSERT_NO_FATAL_FAILURE(KillAndRestart(aim, random));
     }
-    ASSERT_NO_FATAL_FAILURE(StopCleanly());
+    // Acquisition starts again by itself after the last kill; a signal ends it cleanly.
+    ASSERT_TRUE(watch_->WaitForRows(watch_->Rows() + 2, milliseconds(20000))) << Log();
+    ASSERT_EQ(Terminate(), 0);
+    EXPECT_FALSE(std::filesystem::exists(plant_ + "$dde_activ"));
+    EXPECT_TRUE(std::filesystem::exists(plant_ + "_TARVEDDE_LOG.TXT"));
     if (watch_->DayChanged()) {
         GTEST_SKIP() << "midnight passed during the run";
     }
     std::cout << lag_ << " of " << kKills << " kills cut a save before TARVEDDE.COF was replaced\n";
     EXPECT_GE(lag_, 1.0) << "no kill landed in a save";
-
     const auto restarts = RestartLogs(Log());
     ASSERT_FALSE(restarts.empty());
     for (const std::string& run : restarts) {
@@ -315,14 +307,37 @@ TEST_F(HeadlessSigkill, EveryRestartTakesTheDayOverAndAKillCostsTheCountAtMostOn
                                    " noch vorhanden. Autostart trotzdem durchgeführt !"),
               std::string::npos);
     EXPECT_NE(restarts.back().find("Datenerfassung gestartet."), std::string::npos);
-
     // The clean end saved every row it wrote: only the rows of the cut saves are missing.
-    const auto records = DayAccumulators();
-    ASSERT_EQ(records.size(), static_cast<std::size_t>(kItems));
-    std::cout << "day rows " << watch_->Rows() << ", day count " << records[0].count << '\n';
+    const auto figures = testing::SavedDayFigures(root_.Bytes("plant/TARVEDDE.COF"));
+    ASSERT_EQ(figures.size(), static_cast<std::size_t>(kItems));
     EXPECT_EQ(CountLag(), lag_);
-    EXPECT_EQ(records[1].count, records[0].count);
+    EXPECT_EQ(figures[1][0], figures[0][0]);
     EXPECT_EQ(root_.Bytes("plant/$clean"), "0\r\n");
+
+    std::ofstream(plant_ + "$dde_activ");
+    const int squatted =
+        open((tmp + "tarvedde-instance-tarvedde.lock").c_str(), O_CREAT | O_RDWR, 0644);
+    ASSERT_EQ(flock(squatted, LOCK_EX), 0);
+    const std::string logPath = plant_ + "_DDE_OPC_LOGALL.TXT";
+    std::filesystem::rename(logPath, logPath + ".old");
+    std::filesystem::create_directory(logPath);
+    StartClient("hostile.err");
+    const auto failed = [&] {
+        return Output("hostile.err").find("cannot be written") != std::string::npos;
+    };
+    for (int i = 0; i < 100 && !failed(); ++i) {
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+    ASSERT_TRUE(failed()) << Output("hostile.err");
+    std::this_thread::sleep_for(milliseconds(1000));
+    ASSERT_EQ(waitpid(client_, nullptr, WNOHANG), 0) << "start abandoned beside a squatted lock";
+    std::filesystem::remove(logPath);
+    EXPECT_EQ(Terminate(), 4);
+    close(squatted);
+    EXPECT_NE(Log().find("Protokoll war nicht beschreibbar, "), std::string::npos) << Log();
+    const std::string told = Output("hostile.err");
+    EXPECT_EQ(told.find("cannot be written"), told.rfind("cannot be written")) << told;
+    EXPECT_NE(told.find("The program log is written again; "), std::string::npos) << told;
 }
 
 }  // namespace
