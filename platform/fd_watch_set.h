@@ -29,8 +29,19 @@ public:
     // watches. True when `wakeFd` is readable. An interrupted wait counts as nothing ready.
     bool PollAndDispatch(int timeoutMs, int wakeFd);
 
-    struct Entry;
-    struct State;
+    struct Entry {
+        std::uint64_t id = 0;
+        int fd = -1;
+        bool running = false;
+        bool invalid = false;
+        std::function<void()> onReadable;
+    };
+    // Entries are shared with the watch handles, like the timers, so a callback may drop
+    // its own watch or another one while the set is dispatching.
+    struct State {
+        std::map<std::uint64_t, std::shared_ptr<Entry>> entries;
+        std::uint64_t nextId = 0;
+    };
 
 private:
     std::shared_ptr<State> state_;

@@ -39,22 +39,10 @@ public:
     bool ExistedAlready() const { return existedAlready_; }
     // True while this object holds its share of the lock. Every holder, the first and
     // those that found it existing, keeps the lock alive until all of them have ended.
-#ifdef _WIN32
-    bool Owns() const {
-        return mutex_ != nullptr;
-    }
-#else
-    bool Owns() const {
-        return fd_ >= 0;
-    }
-#endif
+    bool Owns() const { return handle_ != kNoHandle; }
     // Empty unless the lock file could not be opened or locked.
-    const std::string& ErrorMessage() const {
-        return errorMessage_;
-    }
-    const std::string& Path() const {
-        return path_;
-    }
+    const std::string& ErrorMessage() const { return errorMessage_; }
+    const std::string& Path() const { return path_; }
     void Release();
 
 private:
@@ -62,10 +50,13 @@ private:
 
 #ifdef _WIN32
     static InstanceLock AcquireNamed(std::string mutexName);
-    void* mutex_ = nullptr;
+    using Handle = void*;  // the mutex
+    static constexpr Handle kNoHandle = nullptr;
 #else
-    int fd_ = -1;
+    using Handle = int;  // the lock file's descriptor
+    static constexpr Handle kNoHandle = -1;
 #endif
+    Handle handle_ = kNoHandle;
     bool existedAlready_ = false;
     std::string path_;
     std::string errorMessage_;

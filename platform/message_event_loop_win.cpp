@@ -31,15 +31,10 @@ Result<std::unique_ptr<MessageEventLoop>> MessageEventLoop::Create(const Clock& 
 }
 
 MessageEventLoop::MessageEventLoop(const Clock& clock, void* wakeEvent)
-    : clock_(clock), timers_(clock), wakeEvent_(wakeEvent) {}
+    : RealTimeEventLoop(clock), wakeEvent_(wakeEvent) {}
 
 MessageEventLoop::~MessageEventLoop() {
     CloseHandle(wakeEvent_);
-}
-
-std::unique_ptr<Timer> MessageEventLoop::CreateTimer(std::string name, int intervalMs,
-                                                     std::function<void()> onTimer) {
-    return timers_.Create(std::move(name), intervalMs, std::move(onTimer));
 }
 
 std::unique_ptr<FdWatch> MessageEventLoop::WatchReadable(int /*fd*/,
@@ -47,65 +42,34 @@ std::unique_ptr<FdWatch> MessageEventLoop::WatchReadable(int /*fd*/,
     return std::make_unique<InertWatch>(std::move(onReadable));
 }
 
-void MessageEventLoop::Post(std::function<void()> task) {
-    tasks_.Push(std::move(task));
+void MessageEventLoop::Wake() {
     SetEvent(wakeEvent_);
 }
 
-void MessageEventLoop::ProcessPendingEvents() {
-    tasks_.RunQueued();
+void MessageEventLoop::DispatchSystemEvents(bool wait) {
     PumpMessages();
-    timers_.FireAllDue();
-}
-
-void MessageEventLoop::Run() {
-    while (!TakeQuit()) {
-        tasks_.RunQueued();
-        if (quit_) {
-            continue;
-        }
-        timers_.FireEarliestDue();
-        if (quit_) {
-            continue;
-        }
-        PumpMessages();
-        if (quit_) {
-            continue;
-        }
-        // MWMO_INPUTAVAILABLE also wakes for messages that arrived before the wait but were
-        // left in the queue (a PeekMessage elsewhere marks them as seen).
-        MsgWaitForMultipleObjectsEx(1, &wakeEvent_, TimeoutMs(), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (!wait || QuitRequested()) {
+        return;
     }
-}
-
-void MessageEventLoop::Quit() {
-    quit_ = true;
-    SetEvent(wakeEvent_);
+    // INFINITE is 0xFFFFFFFF; a day's wait is far enough, the loop just turns once more.
+    const auto limit = WaitLimitMs();
+    const DWORD timeoutMs =
+        limit ? static_cast<DWORD>(std::min<std::int64_t>(*limit, 86'400'000)) : INFINITE;
+    // MWMO_INPUTAVAILABLE also wakes for messages that arrived before the wait but were
+    // left in the queue (a PeekMessage elsewhere marks them as seen).
+    MsgWaitForMultipleObjectsEx(1, &wakeEvent_, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void MessageEventLoop::PumpMessages() {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
-            quit_ = true;
+            MarkQuit();
             return;
         }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-}
-
-unsigned long MessageEventLoop::TimeoutMs() const {
-    if (!tasks_.Empty()) {
-        return 0;
-    }
-    const auto next = timers_.NextDeadline();
-    if (!next) {
-        return INFINITE;
-    }
-    const std::int64_t wait = *next - clock_.ElapsedMs();
-    // INFINITE is 0xFFFFFFFF; a day's wait is far enough, the loop just turns once more.
-    return static_cast<unsigned long>(std::clamp<std::int64_t>(wait, 0, 86'400'000));
 }
 
 }  // namespace tarvedde

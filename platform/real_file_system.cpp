@@ -1,189 +1,27 @@
-// FileSystem on POSIX calls. Every call opens and closes what it needs, so another
-// program (the viewer, an editor) may touch the files between two calls.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/real_file_system.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <system_error>
 
-#include "platform/file_system.h"
+#include "platform/path_names.h"
 
 namespace tarvedde {
-namespace {
 
-Error SystemError(const std::string& what, const std::string& path) {
-    return Error{what + " " + path + ": " + std::strerror(errno)};
+Result<std::uint64_t> RealFileSystemBase::Size(const std::string& path) const {
+    auto stamp = Stamp(path);
+    if (!stamp) {
+        return stamp.error();
+    }
+    return stamp.value().size;
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+Status RealFileSystemBase::CreateDirectory(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(PathFromUtf8(path), ec);
+    if (ec) {
+        return Error{"create directory " + path + ": " + ec.message()};
     }
-    int get() const { return fd_; }
-    // Closing can report a delayed write error; callers that write must look at it.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteFully(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-class RealFileSystem final : public FileSystem {
-public:
-    bool Exists(const std::string& path) const override {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0;
-    }
-
-    bool IsDirectory(const std::string& path) const override {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    }
-
-    Result<std::string> ReadAll(const std::string& path) const override {
-        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0) {
-            return SystemError("open", path);
-        }
-        std::string bytes;
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return SystemError("read", path);
-            }
-            if (n == 0) {
-                return bytes;
-            }
-            bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-
-    Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override {
-        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (fd.get() < 0) {
-            return SystemError("open", path);
-        }
-        if (!WriteFully(fd.get(), bytes)) {
-            return SystemError("write", path);
-        }
-        if (durable && ::fsync(fd.get()) != 0) {
-            return SystemError("fsync", path);
-        }
-        if (!fd.Close()) {
-            return SystemError("close", path);
-        }
-        return Status::Ok();
-    }
-
-    // A full disk may take part of the bytes: they are cut off again, so a later append
-    // never glues a new line to a fragment.
-    Status Append(const std::string& path, std::string_view bytes) override {
-        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-        if (fd.get() < 0) {
-            return SystemError("open", path);
-        }
-        struct stat before {};
-        if (::fstat(fd.get(), &before) != 0) {
-            return SystemError("stat", path);
-        }
-        if (!WriteFully(fd.get(), bytes)) {
-            Error failure = SystemError("write", path);
-            while (::ftruncate(fd.get(), before.st_size) != 0 && errno == EINTR) {
-            }
-            return failure;
-        }
-        if (!fd.Close()) {
-            return SystemError("close", path);
-        }
-        return Status::Ok();
-    }
-
-    Status Remove(const std::string& path) override {
-        if (::unlink(path.c_str()) != 0) {
-            return SystemError("delete", path);
-        }
-        return Status::Ok();
-    }
-
-    Status Rename(const std::string& from, const std::string& to) override {
-        if (::rename(from.c_str(), to.c_str()) != 0) {
-            return SystemError("rename " + from + " to", to);
-        }
-        return Status::Ok();
-    }
-
-    Result<std::uint64_t> Size(const std::string& path) const override {
-        auto stamp = Stamp(path);
-        if (!stamp) {
-            return stamp.error();
-        }
-        return stamp.value().size;
-    }
-
-    Result<FileStamp> Stamp(const std::string& path) const override {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) {
-            return SystemError("stat", path);
-        }
-        return FileStamp{
-            static_cast<std::uint64_t>(st.st_size),
-            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-    }
-
-    std::vector<std::string> List(const std::string& directory) const override {
-        std::vector<std::string> names;
-        std::error_code ec;
-        for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end;
-             it.increment(ec)) {
-            names.push_back(it->path().filename().string());
-        }
-        return names;
-    }
-
-    Status CreateDirectory(const std::string& path) override {
-        std::error_code ec;
-        std::filesystem::create_directories(path, ec);
-        if (ec) {
-            return Error{"create directory " + path + ": " + ec.message()};
-        }
-        return Status::Ok();
-    }
-};
-
-}  // namespace
-
-std::unique_ptr<FileSystem> MakeRealFileSystem() {
-    return std::make_unique<RealFileSystem>();
+    return Status::Ok();
 }
 
 }  // namespace tarvedde

@@ -7,11 +7,10 @@
 #undef CreateDirectory
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
-#include "platform/file_system.h"
 #include "platform/path_names.h"
+#include "platform/real_file_system.h"
 #include "platform/wide_text_win.h"
 
 namespace tarvedde {
@@ -70,7 +69,7 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> Attributes(const std::string& path) {
     return data;
 }
 
-class RealFileSystem final : public FileSystem {
+class RealFileSystem final : public RealFileSystemBase {
 public:
     bool Exists(const std::string& path) const override {
         return GetFileAttributesW(win::Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -164,14 +163,6 @@ public:
         return Status::Ok();
     }
 
-    Result<std::uint64_t> Size(const std::string& path) const override {
-        auto stamp = Stamp(path);
-        if (!stamp) {
-            return stamp.error();
-        }
-        return stamp.value().size;
-    }
-
     Result<FileStamp> Stamp(const std::string& path) const override {
         const auto data = Attributes(path);
         if (!data) {
@@ -201,15 +192,6 @@ public:
         } while (FindNextFileW(find, &entry));
         FindClose(find);
         return names;
-    }
-
-    Status CreateDirectory(const std::string& path) override {
-        std::error_code ec;
-        std::filesystem::create_directories(PathFromUtf8(path), ec);
-        if (ec) {
-            return Error{"create directory " + path + ": " + ec.message()};
-        }
-        return Status::Ok();
     }
 };
 

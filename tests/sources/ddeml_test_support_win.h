@@ -1,12 +1,9 @@
 // The contract suite's DDEML side: our DDEML test server on a thread of its own in this
-// process, so the transport under test talks to it through real DDEML conversations. The
-// test thread pumps its own messages while it waits for the server, since DDEML ends
-// conversations with messages that both sides must answer.
+// process, so the transport under test talks to it through real DDEML conversations.
 #pragma once
 
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 #include <future>
 #include <memory>
@@ -81,15 +78,15 @@ public:
 
 private:
     // Runs `work` on the server's thread and waits for it, answering this thread's DDE
-    // messages meanwhile.
+    // messages meanwhile: DDEML ends conversations with messages both sides must answer.
     void Do(const std::function<void()>& work) {
         HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         server_->Post([&] {
             work();
             SetEvent(done);
         });
+        MSG message{};
         while (MsgWaitForMultipleObjects(1, &done, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0) {
-            MSG message{};
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageW(&message);
             }
