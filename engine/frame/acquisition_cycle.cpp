@@ -216,7 +216,12 @@ void TarveddeMain::TimerAutoTimer() {
 
 void TarveddeMain::RetryConnection() {
     timerAuto_->SetEnabled(false);
-    LinkItems();
+    if (LinkItems(AfterLinking::RetryOutcome)) {
+        RetryOutcome();
+    }
+}
+
+void TarveddeMain::RetryOutcome() {
     if (!state_.connectionLost) {
         StartAcquisition();
         log_.WriteLog("Verbindung zum Server hergestellt.");

@@ -153,6 +153,12 @@ void TarveddeMain::PermanentModeStart() {
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
     log_.SaveStatisticsSnapshot();
+    if (!dde_.Linking()) {
+        AutoStart();
+    }
+}
+
+void TarveddeMain::AutoStart() {
     if (!config_.Settings().autoStart) {
         return;
     }
@@ -178,7 +184,7 @@ void TarveddeMain::InitialiseItemsAtStart() {
         state_.integration.ClearForStart(n);
     }
     if (config_.Settings().sourceKind == SourceKind::Dde) {
-        LinkItems();
+        (void)LinkItems(AfterLinking::AutoStart);
     }
 }
 

@@ -32,7 +32,7 @@ struct StartOptions {
     std::string lockName = "tarvedde";
 };
 
-class TarveddeMain {
+class TarveddeMain final : private LinkSetUpEnd {
 public:
     TarveddeMain(Host& host, StartOptions options, const Locale& locale = GermanLocale());
     ~TarveddeMain();
@@ -108,7 +108,12 @@ private:
     bool InitDDE();
     void SyncTimeFrames();
     void OpenDayFiles();
-    void LinkItems();
+    // What runs once the link set-up's outcome is known.
+    enum class AfterLinking { AutoStart, RetryOutcome };
+    // True when the outcome is known at return; otherwise `then` runs when the set-up ends.
+    bool LinkItems(AfterLinking then);
+    void LinkSetUpEnded() override;
+    void AutoStart();
     void StartAcquisition();
     void StartAqasysRetrieval();
     void TransferTick();
@@ -133,6 +138,8 @@ private:
     Status DisconnectOpcClient();
     void DeactivateOpcClient();
     void UnlinkItems();
+    // A stop ends a link set-up that is still going on, as it would end the links.
+    void EndLinkSetUp();
     void CloseDDE();
     void PrintIntermediateStatistics(int item);
     void SaveStatisticsReport();
@@ -156,6 +163,7 @@ private:
     void WriteSampleAndDayRecords();
     void TimerAutoTimer();
     void RetryConnection();
+    void RetryOutcome();
     void WriteIniFailure(Status status, const char* failureText);
     // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
     void Tagesdatenloeschen1Click();
@@ -202,6 +210,7 @@ private:
     int stateFlags_ = 0;
     bool newDayFileCreated_ = false;
     bool clockSetBack_ = false;
+    AfterLinking afterLinking_ = AfterLinking::AutoStart;
 };
 
 }  // namespace tarvedde
