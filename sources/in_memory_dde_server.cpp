@@ -162,6 +162,14 @@ std::uint32_t InMemoryDdeServer::Transact(DdeHandle conversation, const std::str
     }
 }
 
+bool InMemoryDdeServer::AwaitLinkAnswer(int timeoutMs) {
+    if (delayClock_ == nullptr) {
+        return true;
+    }
+    delayClock_->AdvanceMs(std::min(linkAnswerDelayMs_, timeoutMs));
+    return linkAnswerDelayMs_ < timeoutMs;
+}
+
 InMemoryDdeTransport::~InMemoryDdeTransport() {
     for (const auto& [conversation, topic] : conversationTopics_) {
         server_.Disconnect(conversation);
@@ -230,6 +238,11 @@ std::optional<std::string> InMemoryDdeTransport::ClientTransaction(DdeHandle con
     }
     if (conversationTopics_.count(conversation) == 0) {
         lastError_ = kDmlErrNoConvEstablished;
+        return std::nullopt;
+    }
+    if (type == kXtypAdvStart && !server_.AwaitLinkAnswer(timeoutMs)) {
+        Lose(conversation);
+        lastError_ = kDmlErrAdvAckTimeout;
         return std::nullopt;
     }
     std::string data;

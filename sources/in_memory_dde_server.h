@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/event_loop.h"
+#include "platform/virtual_clock.h"
 #include "sources/dde_atom_table.h"
 #include "sources/dde_client_instance.h"
 #include "sources/dde_transport.h"
@@ -56,6 +57,13 @@ public:
     // While stalled, transactions go unanswered: a request times out, a link request
     // (advise start or stop) times out and the transport ends the conversation.
     void SetStalled(bool stalled) { stalled_ = stalled; }
+    // From now on each advise start keeps the client's synchronous transaction waiting
+    // `delayMs` of the clock's time before the answer; a delay that reaches the request's
+    // time-out is a time-out, as while stalled.
+    void DelayLinkAnswers(VirtualClock& clock, int delayMs) {
+        delayClock_ = &clock;
+        linkAnswerDelayMs_ = delayMs;
+    }
 
     std::size_t ConversationCount() const { return conversations_.size(); }
     // Hot links on the item over all conversations.
@@ -71,6 +79,9 @@ public:
     std::uint32_t Transact(DdeHandle conversation, const std::string& item, std::uint32_t type,
                            std::string& data);
     bool Exists(DdeHandle conversation) const { return conversations_.count(conversation) > 0; }
+    // Spends an advise start's wait for its answer on the clock; false when the time-out
+    // came first.
+    bool AwaitLinkAnswer(int timeoutMs);
 
 private:
     struct Item {
@@ -93,6 +104,8 @@ private:
     DdeHandle nextConversation_ = 0x1000;
     bool down_ = false;
     bool stalled_ = false;
+    VirtualClock* delayClock_ = nullptr;
+    int linkAnswerDelayMs_ = 0;
 };
 
 // DdeTransport over an InMemoryDdeServer; one instance at a time.

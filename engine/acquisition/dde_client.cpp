@@ -17,6 +17,12 @@ namespace {
 
 constexpr int kAdviseStartTimeoutMs = 5000;
 constexpr int kAdviseStopTimeoutMs = 1000;
+// A server that answers at once gets all its items in one turn of the loop, as ever; once
+// a turn has spent this long, the next item waits for the next turn, so a turn holds the
+// loop for at most this and one request's time-out.
+constexpr std::int64_t kLinkTurnShareMs = 50;
+// The shortest interval that fires: due timers, signals and posted work come first.
+constexpr int kLinkTurnIntervalMs = 1;
 
 }  // namespace
 
@@ -175,35 +181,85 @@ void DdeClient::ShowLinkSummary(int linked, int mirrored, int switchedOff) {
     window.Changed();
 }
 
-void DdeClient::LinkItems() {
+bool DdeClient::LinkItems(LinkSetUpEnd* end) {
     if (!ConnectDDE()) {
         itemsLinked_ = false;
         connectionLost_ = true;
-        return;
+        return true;
     }
     connectionLost_ = false;
-    int linked = 0;
-    int mirrored = 0;
-    int switchedOff = 0;
-    for (int item = 1; item <= config_.Settings().itemCount; ++item) {
+    linkSetUp_ = LinkSetUp{};
+    linkSetUp_->end = end;
+    if (LinkNextItems() != LinkProgress::Yielded) {
+        return true;
+    }
+    if (!linkTimer_) {
+        linkTimer_ =
+            host_.loop.CreateTimer("LinkItems", kLinkTurnIntervalMs, [this] { LinkTurn(); });
+    }
+    linkTimer_->SetEnabled(true);
+    return false;
+}
+
+DdeClient::LinkProgress DdeClient::LinkNextItems() {
+    const std::int64_t turnStartMs = host_.clock.ElapsedMs();
+    for (; linkSetUp_->nextItem <= config_.Settings().itemCount; ++linkSetUp_->nextItem) {
+        if (host_.clock.ElapsedMs() - turnStartMs >= kLinkTurnShareMs) {
+            return LinkProgress::Yielded;
+        }
+        const int item = linkSetUp_->nextItem;
         config_.UseRawDigitalValue(item);
         switch (integrator_.SetUpItem(item, config_.Item(item))) {
             case ItemSetUp::Mirrored:
-                ++mirrored;
+                ++linkSetUp_->mirrored;
                 break;
             case ItemSetUp::SwitchedOff:
-                ++switchedOff;
+                ++linkSetUp_->switchedOff;
                 break;
-            case ItemSetUp::Acquire:
+            case ItemSetUp::Acquire: {
                 sources_[item].sourceName = config_.Items()[item].serverItem;
-                if (AdviseItem(item)) {
-                    ++linked;
+                const bool linked = AdviseItem(item);
+                // What ran during the synchronous wait may have stopped the set-up.
+                if (!linkSetUp_) {
+                    return LinkProgress::Stopped;
                 }
+                linkSetUp_->linked += linked ? 1 : 0;
                 break;
+            }
         }
     }
-    ShowLinkSummary(linked, mirrored, switchedOff);
+    const LinkSetUp done = *linkSetUp_;
+    linkSetUp_.reset();
+    ShowLinkSummary(done.linked, done.mirrored, done.switchedOff);
     itemsLinked_ = true;
+    return LinkProgress::Done;
+}
+
+void DdeClient::LinkTurn() {
+    linkTimer_->SetEnabled(false);
+    if (!linkSetUp_) {
+        return;
+    }
+    LinkSetUpEnd* end = linkSetUp_->end;
+    switch (LinkNextItems()) {
+        case LinkProgress::Yielded:
+            linkTimer_->SetEnabled(true);
+            return;
+        case LinkProgress::Done:
+            if (end != nullptr) {
+                end->LinkSetUpEnded();
+            }
+            return;
+        case LinkProgress::Stopped:
+            return;
+    }
+}
+
+void DdeClient::StopLinking() {
+    linkSetUp_.reset();
+    if (linkTimer_) {
+        linkTimer_->SetEnabled(false);
+    }
 }
 
 bool DdeClient::StopAdvise(int item) {
@@ -257,6 +313,7 @@ void DdeClient::DisconnectDDE() {
 }
 
 void DdeClient::CloseDDE() {
+    StopLinking();
     if (transport_ == nullptr) {
         return;
     }

@@ -4,11 +4,14 @@
 // the value exports. Runs on the event loop's thread only;
 // the transport calls back on it, also during a synchronous transaction.
 // Guarantees: no failure of the transport or of an export stops acquisition: each is
-// logged and the next step runs. Durations come from the elapsed clock, so clock steps
-// and daylight-saving changes never add or remove integrated time.
+// logged and the next step runs. A slow server never holds the loop for long: the link
+// set-up goes on over loop turns once a turn has spent its share. Durations come from the elapsed
+// clock, so clock steps and daylight-saving changes never add or remove integrated time.
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,9 +19,19 @@
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
 #include "engine/model/main_window_model.h"
+#include "platform/event_loop.h"
 #include "sources/dde_transport.h"
 
 namespace tarvedde {
+
+// Told when a link set-up that went on over later loop turns has done its last item.
+class LinkSetUpEnd {
+public:
+    virtual void LinkSetUpEnded() = 0;
+
+protected:
+    ~LinkSetUpEnd() = default;
+};
 
 class DdeClient {
 public:
@@ -35,8 +48,14 @@ public:
     // The connect check of an AQASYS start, with its own messages.
     bool CheckServer();
     bool AdviseItem(int item);
-    // Outcome in ConnectionLost() and ItemsLinked().
-    void LinkItems();
+    // Outcome in ConnectionLost() and ItemsLinked(). True when it is known at
+    // return. A server that answers slowly gets the remaining items one turn of the loop
+    // at a time: false then, and `end` is told once the last item is done.
+    bool LinkItems(LinkSetUpEnd* end = nullptr);
+    bool Linking() const { return linkSetUp_.has_value(); }
+    // Ends a running link set-up before its next item, without its summary and without
+    // telling its end; the items linked so far stay linked until UnlinkItems.
+    void StopLinking();
     bool StopAdvise(int item);
     void UnlinkItems();
     void DisconnectDDE();
@@ -76,6 +95,11 @@ private:
     bool ShortCut() const;
     DdeHandle OpenConversation();
     void ShowLinkSummary(int linked, int mirrored, int switchedOff);
+    enum class LinkProgress { Yielded, Done, Stopped };
+    // Links items from the set-up's next one on until all are done or the turn has spent
+    // its share of time.
+    LinkProgress LinkNextItems();
+    void LinkTurn();
     void OnDisconnect();
     void OnData(const DdeNotification& notification);
     int FindItem(DdeHandle itemHandle) const;
@@ -98,6 +122,17 @@ private:
     DdeHandle serviceHandle_ = 0;
     DdeHandle topicHandle_ = 0;
     DdeHandle conversation_ = 0;
+
+    struct LinkSetUp {
+        int nextItem = 1;
+        int linked = 0;
+        int mirrored = 0;
+        int switchedOff = 0;
+        LinkSetUpEnd* end = nullptr;
+    };
+    std::optional<LinkSetUp> linkSetUp_;
+    // Made at the first set-up that needs a second turn.
+    std::unique_ptr<Timer> linkTimer_;
 };
 
 // The name of a DDE error code as the log shows it ("DMLERR_..." or "$" + 8 hex digits).

@@ -219,7 +219,12 @@ void TarveddeMain::TimerAutoTimer() {
 
 void TarveddeMain::RetryConnection() {
     timerAuto_->SetEnabled(false);
-    LinkItems();
+    if (LinkItems(AfterLinking::RetryOutcome)) {
+        RetryOutcome();
+    }
+}
+
+void TarveddeMain::RetryOutcome() {
     if (!dde_.ConnectionLost()) {
         StartAcquisition();
         log_.WriteLog("Verbindung zum Server hergestellt.");

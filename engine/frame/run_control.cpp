@@ -2,6 +2,8 @@
 // of the moving averages and fifteen-minute values, OPC and AQASYS join here as those
 // parts of the program arrive. A stop never loses data: a running cycle is waited for,
 // but only within a bound, so a cycle that cannot finish never hangs the program.
+#include <exception>
+
 #include "engine/config/configuration_loader.h"
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
@@ -194,6 +196,7 @@ void TarveddeMain::StopAcquisition() {
         WaitForRunningCycle();
     }
     timerDDE_->SetEnabled(false);
+    EndLinkSetUp();
     log_.WriteLog("Datenerfassung beendet.");
     grid_.SetCell(0, grid_.CurrentRow(), window.lbDT);
     grid_.NotifyChanged();
@@ -242,12 +245,30 @@ void TarveddeMain::DDEOPCstoppen1Click() {
 // An incomplete configuration counts as a lost connection without asking the server:
 // the retry timer then only beeps, instead of restarting acquisition (and logging) every
 // second.
-void TarveddeMain::LinkItems() {
+bool TarveddeMain::LinkItems(AfterLinking then) {
     if (!config_.Settings().configValid) {
         dde_.MarkUnreachable();
+        return true;
+    }
+    // A set-up still going on decides with its own end; a second would link twice.
+    if (dde_.Linking()) {
+        return false;
+    }
+    afterLinking_ = then;
+    return dde_.LinkItems(this);
+}
+
+void TarveddeMain::LinkSetUpEnded() {
+    if (afterLinking_ == AfterLinking::AutoStart) {
+        AutoStart();
         return;
     }
-    dde_.LinkItems();
+    try {
+        RetryOutcome();
+    } catch (const std::exception&) {
+        log_.WriteLog("Main : Exception (3)");
+        timerAuto_->SetEnabled(true);
+    }
 }
 
 // The OPC client is not part of this program yet.
@@ -259,8 +280,14 @@ Status TarveddeMain::DisconnectOpcClient() {
 }
 void TarveddeMain::DeactivateOpcClient() {}
 void TarveddeMain::UnlinkItems() {
+    dde_.StopLinking();
     dde_.UnlinkItems();
     dde_.MarkUnlinked();
+}
+void TarveddeMain::EndLinkSetUp() {
+    if (dde_.Linking()) {
+        UnlinkItems();
+    }
 }
 void TarveddeMain::CloseDDE() {
     dde_.CloseDDE();

@@ -156,6 +156,12 @@ void TarveddeMain::PermanentModeStart() {
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
     log_.SaveStatisticsSnapshot();
+    if (!dde_.Linking()) {
+        AutoStart();
+    }
+}
+
+void TarveddeMain::AutoStart() {
     if (!config_.Settings().autoStart) {
         return;
     }
@@ -176,7 +182,7 @@ void TarveddeMain::InitialiseItemsAtStart() {
         integrator_.ClearForStart(n);
     }
     if (config_.Settings().sourceKind == SourceKind::Dde) {
-        LinkItems();
+        (void)LinkItems(AfterLinking::AutoStart);
     }
 }
 

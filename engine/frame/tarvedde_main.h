@@ -36,7 +36,7 @@ struct StartOptions {
     std::string lockName = "tarvedde";
 };
 
-class TarveddeMain {
+class TarveddeMain final : private LinkSetUpEnd {
 public:
     TarveddeMain(Host& host, StartOptions options, const Locale& locale = GermanLocale());
     ~TarveddeMain();
@@ -124,9 +124,15 @@ private:
     void SyncTimeFrames();  // time frames join here
     // Menu "Neustart nach Tageswechsel-Statistik": close after the day change, cold start.
     void Neustart1Click();
+    // The automatic start, once the link set-up's outcome is known.
+    void AutoStart();
 
     // run_control.cpp: start and stop of acquisition, the links, the operator's commands.
-    void LinkItems();
+    // What runs once the link set-up's outcome is known.
+    enum class AfterLinking { AutoStart, RetryOutcome };
+    // True when the outcome is known at return; otherwise `then` runs when the set-up ends.
+    bool LinkItems(AfterLinking then);
+    void LinkSetUpEnded() override;
     void StartAcquisition();
     void StartAqasysRetrieval();
     void TransferTick();
@@ -140,6 +146,8 @@ private:
     Status DisconnectOpcClient();
     void DeactivateOpcClient();
     void UnlinkItems();
+    // A stop ends a link set-up that is still going on, as it would end the links.
+    void EndLinkSetUp();
     void CloseDDE();
     // The live data window's creation: the grid sized from the settings file.
     void CreateLiveDataWindow();
@@ -157,6 +165,7 @@ private:
     void EndOfCycle();
     void TimerAutoTimer();
     void RetryConnection();
+    void RetryOutcome();
     void WriteIniFailure(Status status, const char* failureText);
 
     // main_day_files.cpp: the day files and the state files that start anew with them.
@@ -242,6 +251,7 @@ private:
     bool forcedStop_ = false;
     bool closeRequested_ = false;
     bool closed_ = false;
+    AfterLinking afterLinking_ = AfterLinking::AutoStart;
 };
 
 }  // namespace tarvedde

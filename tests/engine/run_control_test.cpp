@@ -1,6 +1,7 @@
 // The running program: the acquisition cycle on its timer, the day change, time-outs and
 // lost connections, and the operator's start, stop and close.
 #include <algorithm>
+#include <iterator>
 
 #include "tests/engine/engine_fixture.h"
 
@@ -36,6 +37,23 @@ protected:
         SetClock(hour, minute, second);
         WriteIni("[DDE]\n" + extra + kTwoItems);
         Start(kind);
+    }
+    // 21 items of a server that answers each advise start after 4 s, a second short of
+    // its time-out.
+    void StartSlow() {
+        std::string ini = "[DDE]\nItemcount=21\nIntervall=10\nAutoStart=1\n[Items]\n";
+        for (int n = 1; n <= 21; ++n) {
+            ini += "Item" + std::to_string(n) + "=I" + std::to_string(n) + "\n";
+        }
+        WriteIni(ini);
+        env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
+        Start();
+    }
+    Lines Calls(const std::string& kind) const {
+        Lines calls;
+        std::copy_if(env_.ddeCalls.begin(), env_.ddeCalls.end(), std::back_inserter(calls),
+                     [&](const std::string& call) { return call.starts_with(kind); });
+        return calls;
     }
 };
 
@@ -366,6 +384,63 @@ TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
     EXPECT_FALSE(Main().TimerAqasys1().Enabled());
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
     EXPECT_TRUE(Window().lbAusVisible);
+}
+
+// A signal quits the loop and the host closes the window, at once while nothing acquires.
+TEST_F(RunControlTest, ASlowServerIsLinkedOneItemPerLoopTurnAndACloseEndsThatAtOnce) {
+    std::unique_ptr<Timer> signal;
+    signal = env_.loop.CreateTimer("SIGTERM", 10000, [&] {
+        signal->SetEnabled(false);
+        env_.loop.Quit();
+    });
+    signal->SetEnabled(true);
+    StartSlow();
+    EXPECT_EQ(env_.clock.ElapsedMs(), 4000);
+    ASSERT_FALSE(env_.loop.AdvanceBy(100000));
+    EXPECT_LT(env_.clock.ElapsedMs(), 10000 + 5000);
+    NewLogLines();
+    ASSERT_TRUE(Main().FormClose());
+    Advance(100000);
+    EXPECT_EQ(Calls("AdvStart").size(), 3u);
+    EXPECT_THAT(Calls("AdvStop"),
+                ElementsAre("AdvStop I1 1000", "AdvStop I2 1000", "AdvStop I3 1000"));
+    EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Verbindung zum Server abgebaut."));
+
+    // Without a close every item is linked in order, and acquisition starts after the last.
+    env_.ddeCalls.clear();
+    Restart();
+    EXPECT_FALSE(Main().AcquisitionStarted());
+    Advance(100000);
+    Lines all;
+    for (int n = 1; n <= 21; ++n) {
+        all.push_back("AdvStart I" + std::to_string(n) + " 5000");
+    }
+    EXPECT_EQ(Calls("AdvStart"), all);
+    const Lines lines = NewLogLines();
+    const auto summary = std::find(lines.begin(), lines.end(), "21 Werte werden übertragen.");
+    ASSERT_NE(summary, lines.end());
+    EXPECT_EQ(summary[-1], "undefiniert_21[] : Grenzwerte = -100000,00 / 100000,00");
+    EXPECT_EQ(lines.back(), "Datenerfassung gestartet.");
+    EXPECT_TRUE(Main().AcquisitionStarted());
+}
+
+// Acquisition stopped must stay stopped: the set-up must not link on and restart it.
+TEST_F(RunControlTest, AStopDuringASlowReconnectEndsItsLinkSetUp) {
+    Begin();
+    env_.ddeServer.SetDown(true);
+    env_.ddeServer.SetDown(false);
+    env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
+    env_.ddeCalls.clear();
+    Advance(11000);  // the cycle hands over to the retry, which links Q until 15 s
+    EXPECT_THAT(Calls("AdvStart"), ElementsAre("AdvStart Q 5000"));
+    env_.person.QueueAnswer(Answer::No);
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
+    Advance(60000);
+    EXPECT_THAT(Calls("AdvStart"), ElementsAre("AdvStart Q 5000"));
+    EXPECT_THAT(Calls("AdvStop"), ElementsAre("AdvStop Q 1000"));
+    EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
+    EXPECT_FALSE(Main().AcquisitionStarted());
 }
 
 }  // namespace
