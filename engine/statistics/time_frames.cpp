@@ -82,6 +82,27 @@ double TimeFrameStatistics::SetAsideValue(int item) const {
     return config.Grafiktyp == 1 ? statistics.sum : statistics.count;
 }
 
+// The first time keeps the night's values, the second the day's totals.
+void TimeFrameStatistics::SetAside(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    const ItemStatistics& statistics = state_.statistics[item];
+    NightSumRecord& night = state_.nightSums[item];
+    const double value = SetAsideValue(item);
+    if (night.NTadd) {
+        night.htSum = value;
+        night.htCount = statistics.count;
+        out_.log.WriteLogLevel(kTimeFrameLevel, "HT-Summe (" + F(value) + ") gespeichert.");
+        return;
+    }
+    night.ntSum = value;
+    night.ntMinimum = statistics.minimum;
+    night.ntMaximum = statistics.maximum;
+    night.ntCount = statistics.count;
+    out_.log.WriteLogLevel(
+        kTimeFrameLevel,
+        (config.Integral ? "NT-Integralsumme (" : "NT-Zähler (") + F(value) + ") gespeichert.");
+}
+
 void TimeFrameStatistics::RestoreSetAsideValue(int item) {
     const ItemConfig& config = config_.Items()[item];
     const NightSumRecord& night = state_.nightSums[item];
@@ -127,23 +148,10 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     NightSumRecord& night = state_.nightSums[item];
     ItemStatistics& statistics = state_.statistics[item];
     ProgramLog& log = out_.log;
-    const std::string itemText = "Item " + std::to_string(item);
     log.WriteLogLevel(kTimeFrameLevel, "***** Zeitrahmen für " + config.itemName);
-    log.WriteLogLevel(kTimeFrameLevel, itemText + " : *** NTadd=" + (night.NTadd ? "1" : "0"));
-    const double setAside = SetAsideValue(item);
-    if (!night.NTadd) {
-        night.ntSum = setAside;
-        night.ntMinimum = statistics.minimum;
-        night.ntMaximum = statistics.maximum;
-        night.ntCount = statistics.count;
-        log.WriteLogLevel(kTimeFrameLevel,
-                          (config.Integral ? "NT-Integralsumme (" : "NT-Zähler (") + F(setAside) +
-                              ") gespeichert.");
-    } else {
-        night.htSum = setAside;
-        night.htCount = statistics.count;
-        log.WriteLogLevel(kTimeFrameLevel, "HT-Summe (" + F(night.htSum) + ") gespeichert.");
-    }
+    log.WriteLogLevel(kTimeFrameLevel,
+                      "Item " + std::to_string(item) + " : *** NTadd=" + (night.NTadd ? "1" : "0"));
+    SetAside(item);
     AppendStatisticsHeading(out_.memo2, "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
     AppendItemBlock(item);
     statistics.sum = 0.0;

@@ -104,6 +104,7 @@ public:
 
 private:
     double SetAsideValue(int item) const;
+    void SetAside(int item);
     void RestoreSetAsideValue(int item);
     void AppendItemBlock(int item);
     void WriteTableStatistics(int item, double timeOfDay);
