@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/rtf_text.h"
 #include "outputs/day_file_names.h"
 #include "platform/date_time.h"
+#include "platform/rtf_text.h"
 #include "platform/text_file.h"
 
 namespace tarvedde {
@@ -22,6 +22,16 @@ bool SaveDayProtocol(RichTextModel& memo2, double runningDay, const DayProtocolF
     }
     const std::string path = files.programDir + DayProtocolName(DateOf(runningDay) - 1.0);
     return WriteFileAtomic(files.files, path, WriteRtf(memo2, files.fontSize), false).ok();
+}
+
+bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
+                          const DayProtocolFiles& files) {
+    const std::string path = files.programDir + DayProtocolName(runningDay);
+    if (!WriteFileAtomic(files.files, path, WriteRtf(memo2, files.fontSize), false).ok()) {
+        return false;
+    }
+    files.log.WriteLogDetail("Statistik (.RTF) gesichert.");
+    return true;
 }
 
 void LoadDayProtocol(RichTextModel& memo2, double runningDay, int maxRtf,

@@ -29,6 +29,11 @@ std::string DayProtocolName(double day);
 // loss and clears `memo2` instead. False when nothing was saved.
 bool SaveDayProtocol(RichTextModel& memo2, double runningDay, const DayProtocolFiles& files);
 
+// Saves `memo2` as the running day's protocol, as the statistics window's "Speichern"
+// does; logged when saved. False when it could not be written.
+bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
+                          const DayProtocolFiles& files);
+
 // Loads the running day's protocol into `memo2` when it exists. Its size in 128-byte
 // units must be 1..maxRtf (MaxRTF); otherwise the file is deleted and that is logged.
 // Read failures leave `memo2` as it was.

@@ -1,0 +1,200 @@
+#include "engine/statistics/day_change_statistics.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "engine/model/program_files.h"
+#include "engine/processing/per_value_processing.h"
+#include "engine/statistics/day_protocol.h"
+#include "engine/statistics/item_statistics_report.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+
+namespace tarvedde {
+
+DayStatistics::DayStatistics(const Configuration& config, StatisticsState state,
+                             StatisticsOutputs outputs, TimeFrameStatistics& timeFrames,
+                             DayChangeHost& host)
+    : config_(config), state_(state), out_(outputs), timeFrames_(timeFrames), host_(host) {}
+
+int DayStatistics::ItemCount() const {
+    return std::clamp(config_.Settings().itemCount, 0, maxItems);
+}
+
+std::string DayStatistics::F(double value) const {
+    const GeneralSettings& s = config_.Settings();
+    return FormatFixed(value, s.formatPrecision, s.formatDecimals, out_.locale);
+}
+
+void DayStatistics::DayChangeStatistics(double tickTime) {
+    WriteEndedDay(tickTime);
+    out_.memo2.Clear();
+    AppendStatisticsHeading(out_.memo2, "Tageswechsel: Übersicht für " +
+                                            FormatDateTime("dddddd (t)", tickTime, out_.locale));
+    for (int k = 1; k <= ItemCount(); ++k) {
+        const ItemConfig& config = config_.Items()[k];
+        if (config.mirror.mirrorOn && config.mirror.sourceItem < 1) {
+            continue;
+        }
+        CloseItemDay(k);
+    }
+    (void)out_.log.FlushDDEInfo();
+    out_.log.WriteDDEInfo("***************** " + FormatDateTime("dddddd", tickTime, out_.locale) +
+                          "*****************");
+    if (config_.Settings().permanentMode) {
+        timeFrames_.SyncTimeFrames(TimeOfDayOf(out_.clock.Now()));
+    }
+    host_.ClearDiaryValues();
+}
+
+// Items whose frame was on yesterday reported at their frame times instead.
+void DayStatistics::WriteEndedDay(double tickTime) {
+    const double endedDay = tickTime - 1.0;
+    RichTextModel& memo2 = out_.memo2;
+    TextAttributes heading;
+    heading.bold = true;
+    heading.color = "blue";
+    heading.alignment = TextAlignment::Center;
+    memo2.SetAttributes(heading);
+    memo2.Append(" ");
+    heading.underline = true;
+    memo2.SetAttributes(heading);
+    memo2.Append("Statistik für " + FormatDateTime("dddddd (t)", endedDay, out_.locale));
+    memo2.SetAttributes(TextAttributes{});
+    LinesModel& snapshot = out_.log.StatisticsSnapshot();
+    snapshot.Clear();
+
+    StatisticsRun run{memo2,       snapshot,         out_.extraneousWater,
+                      out_.locale, out_.clock.Now(), out_.clock.ElapsedMs(),
+                      tickTime,    ItemCount()};
+    const int weekday = DayOfWeek(endedDay);
+    for (int position = 1; position <= ItemCount(); ++position) {
+        const int k = config_.ItemProtocolOrder()[static_cast<std::size_t>(position)];
+        if (k < 1 || k > maxItems) {
+            continue;
+        }
+        const ItemConfig& config = config_.Items()[k];
+        if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
+            continue;
+        }
+        try {
+            BuildItemStatistics(k,
+                                {config, state_.statistics[k], state_.fifteenMinute[k],
+                                 state_.moving[k], state_.integration},
+                                run);
+        } catch (const std::exception&) {
+        }
+    }
+    (void)out_.log.SaveStatisticsSnapshot();
+    const GeneralSettings& settings = config_.Settings();
+    (void)SaveDayProtocol(memo2, tickTime,
+                          {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize});
+    if (settings.printAtMidnight) {
+        host_.PrintStatistics();
+    }
+}
+
+void DayStatistics::CloseItemDay(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    const ItemStatistics& statistics = state_.statistics[item];
+    NightSumRecord& night = state_.nightSums[item];
+    night.htCount += statistics.count;
+    if (config.Integral) {
+        night.htSum += state_.integration[item].runningSum;
+    } else {
+        night.htSum += config.Grafiktyp == 1 ? statistics.sum : statistics.count;
+    }
+    out_.log.WriteLogDebug(">>>> " + config.itemName +
+                           " >>>> Anzahl=" + FormatFixed(night.htCount, 8, 0, out_.locale) +
+                           "     Summe=" + F(night.htSum));
+    if (config.Fortlaufend_summieren) {
+        AddToTotalCounter(item);
+    }
+    ResetItemDay(item);
+}
+
+// The counter reading in the file is the one to grow: the operator's counter dialog
+// and earlier day changes write it there.
+void DayStatistics::AddToTotalCounter(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    IniFile var(out_.files, config_.PathOf(kCounterIniFile));
+    const std::string section = "Item_" + std::to_string(item);
+    const std::string stored = var.ReadString(
+        section, "Zählerstand", FormatFixed(config.counterReading, 14, 3, out_.locale));
+    const double reading = StrToFloat(NormalizeDecimal(stored, out_.locale), out_.locale)
+                               .value_or(config.counterReading);
+    const double daySum = state_.integration[item].isIntegral ? state_.integration[item].runningSum
+                                                              : state_.statistics[item].sum;
+    // A counter that cannot be written keeps its old reading; the day change goes on.
+    (void)var.WriteString(section, "Zählerstand",
+                          FormatFixed(reading + daySum, 14, 3, out_.locale));
+}
+
+void DayStatistics::ResetItemDay(int item) {
+    ItemStatistics& statistics = state_.statistics[item];
+    statistics.count = 0.0;
+    statistics.minimum = kMinimumReset;
+    statistics.maximum = kMaximumReset;
+    statistics.sum = 0.0;
+    state_.integration.ClearForNewDay(item);
+    state_.moving[item].movingMinimum = kMinimumReset;
+    state_.moving[item].movingMaximum = kMaximumReset;
+    state_.fifteenMinute[item].m15Minimum = kMinimumReset;
+    state_.fifteenMinute[item].m15Maximum = kMaximumReset;
+    NightSumRecord& night = state_.nightSums[item];
+    night.ntMinimum = 0.0;
+    night.ntMaximum = 0.0;
+    night.ntSum = 0.0;
+    night.ntCount = 0.0;
+    night.htSum = 0.0;
+    night.htCount = 0.0;
+    state_.mirrorSumOffsets[item] = 0.0;
+}
+
+void DayStatistics::SummenOffsetgespiegelteWerte1Click() {
+    for (int n = 1; n <= maxItems; ++n) {
+        state_.mirrorSumOffsets[n] = 0.0;
+    }
+    out_.log.WriteDDEInfo("Summen-Offset (gespiegelte Werte) neu initialisiert.");
+}
+
+void DayStatistics::WriteDiscardedValues(int item, const std::string& firstLine) {
+    const ItemConfig& config = config_.Items()[item];
+    const ItemStatistics& st = state_.statistics[item];
+    ProgramLog& log = out_.log;
+    log.WriteDDEInfo(firstLine + config.itemName + " um " +
+                     FormatDateTime("tt", out_.clock.Now(), out_.locale) + " neu initialisiert.");
+    log.WriteDDEInfo(
+        "Anzahl=" + FormatFixed(st.count, config_.Settings().formatPrecision, 0, out_.locale) +
+        "  Mittel=" + F(st.average) + "  Min.=" + F(st.minimum) + "  Max.=" + F(st.maximum));
+    if (config.Integral) {
+        log.WriteDDEInfo(config.mirror.mirrorOn
+                             ? "Integral (gespiegelt)=" + F(st.sum)
+                             : "Integral=" + F(state_.integration[item].runningSum));
+    }
+    if (config.Differenz) {
+        log.WriteDDEInfo("Zählerdifferenz/Verbrauch=" + F(st.sum));
+    }
+}
+
+void DayStatistics::MinimaMaxima1Click() {
+    for (int n = 1; n <= ItemCount(); ++n) {
+        WriteDiscardedValues(n, "Minima/Maxima für ");
+        state_.statistics[n].minimum = kMinimumReset;
+        state_.statistics[n].maximum = kMaximumReset;
+    }
+}
+
+// The mean keeps its value: with the count at 0 the next accepted value replaces it.
+void DayStatistics::MittelwerteSummen1Click() {
+    for (int n = 1; n <= ItemCount(); ++n) {
+        WriteDiscardedValues(n, "Summe/Mittelwert für ");
+        out_.log.WriteLog("Manuelle Initialisierung von Item " + std::to_string(n) +
+                          " von Summe und Anzahl.");
+        state_.statistics[n].count = 0.0;
+        state_.statistics[n].sum = 0.0;
+    }
+}
+
+}  // namespace tarvedde

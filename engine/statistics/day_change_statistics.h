@@ -1,0 +1,57 @@
+// The statistics of the day that has ended, and the operator's re-initialisations. At
+// the day change every item's block goes to the statistics window, which is saved as the
+// ended day's protocol, and every item's day accumulators restart for the new day; the
+// three menu entries under "Initialisierung" restart parts of them at any time, each
+// writing the values it discards to DDE-Info.TXT first.
+//
+// A failure in one item's block is passed over so the other items still report and
+// every item still restarts; files that cannot be written are logged where they are
+// written and never stop the day change.
+#pragma once
+
+#include "engine/config/configuration.h"
+#include "engine/statistics/time_frames.h"
+
+namespace tarvedde {
+
+// What the day change needs of the program frame.
+class DayChangeHost {
+public:
+    virtual ~DayChangeHost() = default;
+    // Prints the statistics window; called only when printing at the day change is on.
+    virtual void PrintStatistics() = 0;
+    // Sets all 300 diary values to "-999.0" for the new day.
+    virtual void ClearDiaryValues() = 0;
+};
+
+class DayStatistics {
+public:
+    DayStatistics(const Configuration& config, StatisticsState state, StatisticsOutputs outputs,
+                  TimeFrameStatistics& timeFrames, DayChangeHost& host);
+
+    // The day change, at the first cycle of the new day (or at CustomTime when the day
+    // change is postponed); `tickTime` is that cycle's time.
+    void DayChangeStatistics(double tickTime);
+
+    // Menu "Initialisierung", on all items at once.
+    void SummenOffsetgespiegelteWerte1Click();  // "Summen-Offset (gespiegelte Werte)"
+    void MinimaMaxima1Click();                  // "Minima / Maxima löschen"
+    void MittelwerteSummen1Click();             // "Mittelwerte / Summen löschen"
+
+private:
+    void WriteEndedDay(double tickTime);
+    void CloseItemDay(int item);
+    void AddToTotalCounter(int item);
+    void ResetItemDay(int item);
+    void WriteDiscardedValues(int item, const std::string& firstLine);
+    int ItemCount() const;
+    std::string F(double value) const;
+
+    const Configuration& config_;
+    StatisticsState state_;
+    StatisticsOutputs out_;
+    TimeFrameStatistics& timeFrames_;
+    DayChangeHost& host_;
+};
+
+}  // namespace tarvedde

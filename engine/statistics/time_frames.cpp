@@ -1,0 +1,370 @@
+#include "engine/statistics/time_frames.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "engine/statistics/day_protocol.h"
+#include "engine/statistics/item_statistics_report.h"
+#include "platform/date_time.h"
+#include "platform/number_format.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr int kNameIndent = 40;
+constexpr int kLineIndent = 80;
+constexpr int kTimeFrameLevel = 3;
+constexpr int kTimeTableLevel = 4;
+
+std::string DisplayUnit(const ItemConfig& config) {
+    return config.valueConversion.conversionOn ? config.valueConversion.conversionUnit
+                                               : config.unit;
+}
+
+}  // namespace
+
+double TimeOfDayOf(double dateTime) {
+    const TimeParts t = DecodeTime(dateTime);
+    return EncodeTime(t.hour, t.minute, t.second, t.millisecond);
+}
+
+void AppendStatisticsHeading(RichTextModel& memo2, const std::string& text) {
+    TextAttributes heading;
+    heading.bold = true;
+    heading.underline = true;
+    heading.color = "blue";
+    heading.alignment = TextAlignment::Center;
+    memo2.SetAttributes(heading);
+    memo2.Append(text);
+    memo2.SetAttributes(TextAttributes{});
+}
+
+TimeFrameStatistics::TimeFrameStatistics(const Configuration& config, StatisticsState state,
+                                         StatisticsOutputs outputs, TimeFrameHost& host,
+                                         DiaryNightSums& diary)
+    : config_(config), state_(state), out_(outputs), host_(host), diary_(diary) {}
+
+std::string TimeFrameStatistics::F(double value) const {
+    const GeneralSettings& s = config_.Settings();
+    return FormatFixed(value, s.formatPrecision, s.formatDecimals, out_.locale);
+}
+
+std::string TimeFrameStatistics::TimeText(double timeOfDay) const {
+    return FormatDateTime("tt", timeOfDay, out_.locale);
+}
+
+void TimeFrameStatistics::LoadTimeFrames(double timeOfDay, Operator& op) {
+    const TimeTableFiles files{out_.files, op, out_.locale, config_.ProgramDir()};
+    const int count = std::min(config_.Settings().itemCount, maxItems);
+    for (int n = 1; n <= maxItems; ++n) {
+        frames_[n] = config_.Items()[n].timeFrame;
+        tables_[n] = TimeTable{};
+        if (n > count) {
+            continue;
+        }
+        const std::string name =
+            LoadTimeTable(tables_[n], config_.Items()[n], timeOfDay, files, nullptr);
+        if (!name.empty()) {
+            out_.log.WriteLog("Zeittabelle für " + name + " geladen.");
+        }
+    }
+}
+
+// The integral for an integral item, the day sum for an analog item, the operating time
+// (count) for any other.
+double TimeFrameStatistics::SetAsideValue(int item) const {
+    const ItemConfig& config = config_.Items()[item];
+    if (config.Integral) {
+        return state_.integration[item].runningSum;
+    }
+    const ItemStatistics& statistics = state_.statistics[item];
+    return config.Grafiktyp == 1 ? statistics.sum : statistics.count;
+}
+
+// The first time keeps the night's values, the second the day's totals.
+void TimeFrameStatistics::SetAside(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    const ItemStatistics& statistics = state_.statistics[item];
+    NightSumRecord& night = state_.nightSums[item];
+    const double value = SetAsideValue(item);
+    if (night.NTadd) {
+        night.htSum = value;
+        night.htCount = statistics.count;
+        out_.log.WriteLogLevel(kTimeFrameLevel, "HT-Summe (" + F(value) + ") gespeichert.");
+        return;
+    }
+    night.ntSum = value;
+    night.ntMinimum = statistics.minimum;
+    night.ntMaximum = statistics.maximum;
+    night.ntCount = statistics.count;
+    out_.log.WriteLogLevel(
+        kTimeFrameLevel,
+        (config.Integral ? "NT-Integralsumme (" : "NT-Zähler (") + F(value) + ") gespeichert.");
+}
+
+void TimeFrameStatistics::RestoreSetAsideValue(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    const NightSumRecord& night = state_.nightSums[item];
+    ItemStatistics& statistics = state_.statistics[item];
+    if (config.Integral) {
+        state_.integration.SetSum(item, night.ntSum);
+        out_.log.WriteLogLevel(kTimeFrameLevel,
+                               "NT-Integralsumme auf " + F(night.ntSum) + " gesetzt.");
+    } else {
+        (config.Grafiktyp == 1 ? statistics.sum : statistics.count) = night.ntSum;
+        out_.log.WriteLogLevel(kTimeFrameLevel, "NT-Zähler auf " + F(night.ntSum) + " gesetzt.");
+    }
+    statistics.count = night.ntCount;
+    statistics.minimum = night.ntMinimum;
+    statistics.maximum = night.ntMaximum;
+}
+
+void TimeFrameStatistics::AppendItemBlock(int item) {
+    StatisticsRun run{out_.memo2,           out_.log.StatisticsSnapshot(),
+                      out_.extraneousWater, out_.locale,
+                      out_.clock.Now(),     out_.clock.ElapsedMs(),
+                      host_.RunningDay(),   config_.Settings().itemCount};
+    BuildItemStatistics(item,
+                        {config_.Items()[item], state_.statistics[item], state_.fifteenMinute[item],
+                         state_.moving[item], state_.integration},
+                        run);
+}
+
+void TimeFrameStatistics::CheckTimeFrame(int item) {
+    const TimeFrame& frame = frames_[item];
+    if (frame.frameStart >= frame.frameEnd) {
+        out_.log.WriteLog("***** Fehlerhafte Rahmeneinstellung ! Item Nr. " + std::to_string(item));
+        return;
+    }
+    const double t = TimeOfDayOf(host_.CycleTime());
+    const double p = TimeOfDayOf(host_.PreviousCycleTime());
+    const bool crossed = (p < frame.frameStart && frame.frameStart <= t) ||
+                         (p < frame.frameEnd && frame.frameEnd <= t);
+    if (!crossed) {
+        return;
+    }
+    const ItemConfig& config = config_.Items()[item];
+    NightSumRecord& night = state_.nightSums[item];
+    ItemStatistics& statistics = state_.statistics[item];
+    ProgramLog& log = out_.log;
+    log.WriteLogLevel(kTimeFrameLevel, "***** Zeitrahmen für " + config.itemName);
+    log.WriteLogLevel(kTimeFrameLevel,
+                      "Item " + std::to_string(item) + " : *** NTadd=" + (night.NTadd ? "1" : "0"));
+    SetAside(item);
+    AppendStatisticsHeading(out_.memo2, "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
+    AppendItemBlock(item);
+    statistics.sum = 0.0;
+    state_.integration.SetSum(item, 0.0);
+    diary_.ApplyDiaryValue(item, t);
+    statistics.count = 0.0;
+    statistics.minimum = kMinimumReset;
+    statistics.maximum = kMaximumReset;
+    state_.moving[item].movingMinimum = kMinimumReset;
+    state_.moving[item].movingMaximum = kMaximumReset;
+    if (night.NTadd) {
+        RestoreSetAsideValue(item);
+    }
+    night.NTadd = !night.NTadd;
+    log.WriteLogLevel(kTimeFrameLevel,
+                      night.NTadd ? "NTadd auf 1 gesetzt." : "NTadd auf 0 gesetzt.");
+}
+
+void TimeFrameStatistics::CheckTimeTable(int item) {
+    try {
+        TimeTable& table = tables_[item];
+        if (table.finished) {
+            return;
+        }
+        const ItemConfig& config = config_.Items()[item];
+        if (table.position == 0) {
+            out_.log.WriteLog("*** Achtung: Fehlt die Datei \"TT_" + config.serverItem + "_" +
+                              config.itemName + "\" ?");
+            return;
+        }
+        const double t = TimeOfDayOf(host_.CycleTime());
+        if (t < table.times[static_cast<std::size_t>(table.position)]) {
+            return;
+        }
+        try {
+            WriteTableStatistics(item, t);
+        } catch (const std::exception&) {
+            out_.log.WriteLog("Main-FlagnachNull-2 : Fehler beim Spiegeln !");
+        }
+        RestartMirroredItem(item);
+        AdvanceTable(item);
+    } catch (const std::exception&) {
+        out_.log.WriteLog("Main-FlagnachNull-1 : Fehler beim Spiegeln !");
+    }
+}
+
+void TimeFrameStatistics::AppendTableLines(int item, RichTextModel* memo2,
+                                           LinesModel* memoStat) const {
+    const ItemConfig& config = config_.Items()[item];
+    const ItemStatistics& st = state_.statistics[item];
+    const int source = config.mirror.sourceItem;
+    const bool integralSource =
+        source >= 1 && source <= maxItems && config_.Items()[source].Integral;
+    std::vector<std::string> lines;
+    if (config.IsDigital()) {
+        lines.push_back("Betriebszeit=" + FormatFixed(st.count, 12, 2, out_.locale) + " h");
+    } else {
+        lines.push_back(FormatFixed(st.count, 8, 0, out_.locale) +
+                        " Meßwerte : " + "   Mittel=" + F(st.average) + "   Min.=" + F(st.minimum) +
+                        "   Max.=" + F(st.maximum) + " [" + DisplayUnit(config) + "]");
+    }
+    const std::string daySum = F(st.sum / config.sumDivisor) + " " + config.sumUnit;
+    if (integralSource) {
+        lines.push_back("Summe=" + daySum);
+    }
+    if (config.Differenz) {
+        lines.push_back("Zählerdifferenz/Verbrauch=" + daySum);
+    }
+    if (config.Gleitend) {
+        const MovingAverageState& moving = state_.moving[item];
+        lines.push_back("Gleitendes Mittel=" + F(moving.movingAverage) + "   Min.=" +
+                        F(moving.movingMinimum) + "   Max.=" + F(moving.movingMaximum));
+    }
+    for (const std::string& line : lines) {
+        if (memo2 != nullptr) {
+            memo2->Append(line);
+        }
+        if (memoStat != nullptr) {
+            memoStat->Append(line);
+        }
+    }
+}
+
+void TimeFrameStatistics::WriteTableStatistics(int item, double timeOfDay) {
+    const ItemConfig& config = config_.Items()[item];
+    RichTextModel& memo2 = out_.memo2;
+    AppendStatisticsHeading(memo2, "* Zwischen-Statistik um " + TimeText(timeOfDay) + " Uhr *");
+    TextAttributes name;
+    name.bold = true;
+    name.indent = kNameIndent;
+    memo2.SetAttributes(name);
+    memo2.Append(config.itemName);
+    TextAttributes lines;
+    lines.indent = kLineIndent;
+    memo2.SetAttributes(lines);
+    AppendTableLines(item, &memo2, nullptr);
+    memo2.SetAttributes(TextAttributes{});
+
+    LinesModel& snapshot = out_.log.StatisticsSnapshot();
+    snapshot.Clear();
+    snapshot.Append("** Zwischen-Statistik für " + config.itemName + " um " + TimeText(timeOfDay) +
+                    " Uhr **");
+    AppendTableLines(item, nullptr, &snapshot);
+    (void)out_.log.SaveStatisticsSnapshot();
+
+    WriteIntermediateValue(item);
+    const GeneralSettings& settings = config_.Settings();
+    if (config.Ganglinie > 0) {
+        (void)AppendLoadCurveLine(config, state_.statistics[item], host_.CycleTime(),
+                                  {out_.files, out_.log, out_.locale, config_.ProgramDir(),
+                                   settings.formatPrecision, settings.formatDecimals});
+    }
+    (void)SaveStatisticsWindow(
+        memo2, host_.RunningDay(),
+        {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize});
+}
+
+void TimeFrameStatistics::WriteIntermediateValue(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    const int source = config.mirror.sourceItem;
+    try {
+        if (source < 1 || source > maxItems || !config_.Items()[source].Integral) {
+            return;
+        }
+        const std::string& path = out_.dayFiles.IntermediateValuesPath();
+        const std::string line = F(state_.statistics[item].sum / config.sumDivisor);
+        if (path.empty() || !AppendLine(out_.files, path, line).ok()) {
+            out_.log.WriteLog("V 7.17: Fehler beim Schreiben der Zwischenwerte-Datei !");
+        }
+    } catch (const std::exception&) {
+        out_.log.WriteLog("Main-QuellIntegral-Stat : Fehler beim Spiegeln !");
+    }
+}
+
+void TimeFrameStatistics::RestartMirroredItem(int item) {
+    out_.log.WriteLogLevel(kTimeTableLevel, "Initialisierung von Item " + std::to_string(item) +
+                                                " (gespiegelt) bei Zwischenstatistik.");
+    const int source = config_.Items()[item].mirror.sourceItem;
+    if (source >= 1 && source <= maxItems) {
+        state_.mirrorSumOffsets[item] = state_.integration[source].runningSum;
+    }
+    ItemStatistics& statistics = state_.statistics[item];
+    statistics.sum = 0.0;
+    statistics.count = 0.0;
+    statistics.minimum = kMinimumReset;
+    statistics.maximum = kMaximumReset;
+    state_.moving[item].movingMinimum = kMinimumReset;
+    state_.moving[item].movingMaximum = kMaximumReset;
+    state_.nightSums[item].NTadd = !state_.nightSums[item].NTadd;
+}
+
+void TimeFrameStatistics::AdvanceTable(int item) {
+    TimeTable& table = tables_[item];
+    table.position += 1;
+    if (table.position > table.entryCount) {
+        table.position = 1;
+        table.finished = true;
+        out_.log.WriteLogLevel(kTimeTableLevel,
+                               "Zeittabelle abgearbeitet. Nächster Zwischenwert nach 0 Uhr.");
+        return;
+    }
+    out_.log.WriteLogLevel(kTimeTableLevel,
+                           "Initialisierungszeit für " + config_.Items()[item].itemName + " auf " +
+                               TimeText(table.times[static_cast<std::size_t>(table.position)]) +
+                               " gesetzt.");
+}
+
+void TimeFrameStatistics::SyncTimeFrames(double timeOfDay) {
+    const int count = std::min(config_.Settings().itemCount, maxItems);
+    for (int n = 1; n <= count; ++n) {
+        const ItemConfig& config = config_.Items()[n];
+        TimeFrame& frame = frames_[n];
+        if (!config.timeFrame.on) {
+            continue;
+        }
+        if (!config.mirror.mirrorOn) {
+            out_.log.WriteLogDetail("Zeitrahmen für Original-Item " + std::to_string(n) + " = " +
+                                    TimeText(frame.frameStart) + " / " + TimeText(frame.frameEnd) +
+                                    " (s. Übergabe zum Tagebuch)");
+            continue;
+        }
+        const TimeTable& table = tables_[n];
+        if (table.entryCount <= 1) {
+            continue;
+        }
+        frame.frameStart = table.times[1];
+        for (int k = 2; k <= table.entryCount; ++k) {
+            const double time = table.times[static_cast<std::size_t>(k)];
+            frame.frameEnd = time;
+            const bool later = timeOfDay > time;
+            if (later && k < table.entryCount) {
+                continue;
+            }
+            if (later) {
+                frame.frameEnd = table.times[2];
+            }
+            out_.log.WriteLogDetail(
+                "Zeitrahmen für gespiegeltes Item " + std::to_string(n) + " = " +
+                TimeText(frame.frameStart) + " / " + TimeText(frame.frameEnd) +
+                (later ? " (erst am nächsten Tag)" : " (nächste Initialisierung)"));
+            break;
+        }
+    }
+}
+
+void TimeFrameStatistics::ResetTimeTablesForNewDay() {
+    for (int n = 1; n <= maxItems; ++n) {
+        TimeTable& table = tables_[n];
+        if (table.position != 0) {
+            table.position = 1;
+            table.finished = false;
+        }
+    }
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,127 @@
+// Intermediate statistics during the day. A normal item's time frame splits its day at two
+// times: at each the item's statistics so far go to the statistics window and its
+// accumulators restart, and what came before the first time (the night, "NT") is set
+// aside and comes back at the second, so the period between the two ("HT") is reported
+// on its own. A mirrored item's time table does the same at up to 96 times a day, each
+// also leaving a line in the day's .TVS file and in its monthly load-curve file.
+//
+// Everything here runs once per cycle on the acquisition thread. A file that cannot be
+// written is logged and the re-initialisation still happens, so a full disk never stops
+// the day's statistics from restarting on time.
+#pragma once
+
+#include <string>
+
+#include "engine/config/configuration.h"
+#include "engine/model/item_model.h"
+#include "engine/processing/statistics_joins.h"
+#include "engine/statistics/extraneous_water.h"
+#include "engine/statistics/time_table.h"
+#include "outputs/day_file_names.h"
+#include "outputs/program_log.h"
+#include "platform/clock.h"
+#include "platform/rich_text_model.h"
+
+namespace tarvedde {
+
+// The per-item state the intermediate and day-change statistics read and restart; each
+// part is owned by another subsystem and handed in.
+struct StatisticsState {
+    PerItem<ItemStatistics>& statistics;
+    IntegrationStates& integration;
+    PerItem<FifteenMinuteState>& fifteenMinute;
+    PerItem<MovingAverageState>& moving;
+    PerItem<double>& mirrorSumOffsets;
+    // Survives restarts in TARVEDDE_NACHT.TVW, which the state store reads and writes.
+    PerItem<NightSumRecord>& nightSums;
+};
+
+// Where the statistics go: the statistics window (Memo2), the log with its snapshot text
+// (memoStat), the day's files, and the extraneous-water inputs the item blocks carry.
+struct StatisticsOutputs {
+    RichTextModel& memo2;
+    ProgramLog& log;
+    ExtraneousWater& extraneousWater;
+    DayFiles& dayFiles;  // its IntermediateValuesPath() is the day's .TVS file
+    FileSystem& files;
+    const Clock& clock;
+    const Locale& locale;
+};
+
+// What only the program frame knows.
+class TimeFrameHost {
+public:
+    virtual ~TimeFrameHost() = default;
+    // The date-time of the cycle being processed.
+    virtual double CycleTime() const = 0;
+    // The date-time of the previous completed cycle.
+    virtual double PreviousCycleTime() const = 0;
+    // The day the day files are named after.
+    virtual double RunningDay() const = 0;
+};
+
+// The diary bindings join here: a binding with date change may replace the sum a frame
+// crossing has just cleared. The default replaces nothing.
+class DiaryNightSums {
+public:
+    virtual ~DiaryNightSums() = default;
+    virtual void ApplyDiaryValue(int /*item*/, double /*timeOfDay*/) {}
+};
+
+// The time of day of a date-time, re-encoded from its hours to milliseconds so that a
+// cycle at 06:00:00 equals the frame time 06:00:00 exactly.
+double TimeOfDayOf(double dateTime);
+
+// The statistics window's heading style: centred, blue, bold and underlined.
+void AppendStatisticsHeading(RichTextModel& memo2, const std::string& text);
+
+class TimeFrameStatistics final : public TimeFrames {
+public:
+    TimeFrameStatistics(const Configuration& config, StatisticsState state,
+                        StatisticsOutputs outputs, TimeFrameHost& host, DiaryNightSums& diary);
+
+    // At configuration load: every item's frame from its settings and its table from its
+    // file ("Zeittabelle für <name> geladen." for each found), positioned after
+    // `timeOfDay`. `op` is shown an invalid table line.
+    void LoadTimeFrames(double timeOfDay, Operator& op);
+
+    // Per-value processing of a normal item whose frame is on today.
+    void CheckTimeFrame(int item) override;
+    // Mirrored-item processing of an item whose frame is on today.
+    void EvaluateTimeTable(int item) override { CheckTimeTable(item); }
+    void CheckTimeTable(int item);
+
+    // Mirrored items' frames from their tables, and every frame logged. At start, at
+    // acquisition start and, in permanent mode, at the day change.
+    void SyncTimeFrames(double timeOfDay);
+    // First cycle of a new day: every loaded table starts again at its first time. A
+    // table that was never loaded keeps position 0, so its missing file is still reported
+    // rather than producing statistics at midnight.
+    void ResetTimeTablesForNewDay();
+
+    const TimeTable& Table(int item) const { return tables_[item]; }
+    const TimeFrame& Frame(int item) const { return frames_[item]; }
+
+private:
+    double SetAsideValue(int item) const;
+    void SetAside(int item);
+    void RestoreSetAsideValue(int item);
+    void AppendItemBlock(int item);
+    void WriteTableStatistics(int item, double timeOfDay);
+    void AppendTableLines(int item, RichTextModel* memo2, LinesModel* memoStat) const;
+    void WriteIntermediateValue(int item);
+    void RestartMirroredItem(int item);
+    void AdvanceTable(int item);
+    std::string F(double value) const;
+    std::string TimeText(double timeOfDay) const;
+
+    const Configuration& config_;
+    StatisticsState state_;
+    StatisticsOutputs out_;
+    TimeFrameHost& host_;
+    DiaryNightSums& diary_;
+    PerItem<TimeFrame> frames_{};
+    PerItem<TimeTable> tables_{};
+};
+
+}  // namespace tarvedde

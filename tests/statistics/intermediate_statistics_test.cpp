@@ -1,0 +1,187 @@
+#include <gmock/gmock.h>
+
+#include "platform/ini_file.h"
+#include "platform/text_file.h"
+#include "tests/statistics/intermediate_statistics_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using ::testing::_;
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+double Time(int h) {
+    return EncodeTime(h, 0, 0, 0);
+}
+
+// 06:00-22:00: the night's values are set aside at 06:00 (reached exactly) and return at
+// 22:00, so between the two the item restarts and afterwards has its night back. A frame
+// the wrong way round only reports itself; midnight never crosses 00:00; a gap over both
+// times counts once.
+TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
+    log_.Settings().logLevel = 3;
+    Item(1).timeFrame = {true, Time(6), Time(22)};
+    Item(2).timeFrame = {true, Time(22), Time(6)};
+    Item(3).timeFrame = {true, Time(0), Time(6)};
+    frames_.LoadTimeFrames(Time(5), op_);
+    stats_[1] = {0, 1, 9, 10, 10, 100};
+    Cycle(5, 59, 50);
+    Cycle(6, 0, 0);
+    frames_.CheckTimeFrame(1);
+    frames_.CheckTimeFrame(2);
+    EXPECT_THAT(LogLines(), ElementsAre("***** Zeitrahmen für Item1", "Item 1 : *** NTadd=0",
+                                        "NT-Zähler (100,000) gespeichert.", "NTadd auf 1 gesetzt.",
+                                        "***** Fehlerhafte Rahmeneinstellung ! Item Nr. 2"));
+    EXPECT_THAT(Memo2(), ElementsAre("*** Zwischen-Statistik um 06:00:00 Uhr ***", "Item1", _));
+    EXPECT_EQ(Day(1), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
+    EXPECT_EQ((std::vector{night_[1].ntSum, night_[1].ntCount, night_[1].ntMinimum}),
+              (std::vector{100.0, 10.0, 1.0}));
+
+    stats_[1] = {0, 3, 7, 10, 5, 50};
+    Cycle(21, 59, 50);
+    frames_.CheckTimeFrame(1);
+    EXPECT_EQ(stats_[1].count, 5.0);
+    Cycle(22, 0, 10);
+    frames_.CheckTimeFrame(1);
+    EXPECT_EQ((std::vector{night_[1].htSum, night_[1].htCount}), (std::vector{50.0, 5.0}));
+    EXPECT_EQ(Day(1), (std::vector{10.0, 100.0, 1.0, 9.0}));
+    EXPECT_FALSE(night_[1].NTadd);
+    EXPECT_THAT(LogLines(), Contains("NT-Zähler auf 100,000 gesetzt."));
+
+    const std::size_t lines = memo2_.Paragraphs().size();
+    Cycle(23, 59, 50);
+    Cycle(0, 0, 10, 6);
+    frames_.CheckTimeFrame(3);
+    EXPECT_EQ(memo2_.Paragraphs().size(), lines);
+    Cycle(5, 0, 0, 6);
+    Cycle(23, 0, 0, 6);
+    frames_.CheckTimeFrame(1);
+    EXPECT_TRUE(night_[1].NTadd);
+}
+
+// Three times a day: each writes the item's lines, its .TVS and load-curve lines, and
+// restarts the item from the source's integral; after the last the table waits for the
+// new day. An item whose table file is missing never reports, not even after midnight.
+TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNextDay) {
+    log_.Settings().logLevel = 4;
+    Item(1).Integral = true;
+    for (int n : {2, 3}) {
+        Item(n).mirror = {true, 1};
+        Item(n).timeFrame.on = true;
+        Item(n).serverItem = "M" + std::to_string(n);
+    }
+    Item(2).Ganglinie = 1;
+    Item(2).sumDivisor = 1000;
+    Item(2).sumUnit = "m³";
+    Item(2).unit = "l/s";
+    ASSERT_TRUE(WriteLines(fs_, kDir + std::string("TT_M2_Item2.tvw"),
+                           {"08:00:00", "12:00:00", "16:00:00"}, false));
+    dayFiles_.SetRunningDay(DecodeDate(cycle_));
+    ASSERT_TRUE(dayFiles_.AssignTextFile('S'));
+    frames_.LoadTimeFrames(Time(7), op_);
+    frames_.SyncTimeFrames(Time(13));
+    frames_.SyncTimeFrames(Time(17));
+    integration_.SetSum(1, 5000);
+    for (int h : {8, 12, 16}) {
+        stats_[2] = {0, 1, 2, 1.5, 4, 1500};
+        Cycle(h - 1, 59, 50);
+        frames_.EvaluateTimeTable(2);
+        EXPECT_EQ(stats_[2].count, 4.0);
+        Cycle(h, 0, 0);
+        frames_.EvaluateTimeTable(2);
+        EXPECT_EQ((std::vector{stats_[2].count, stats_[2].sum, offsets_[2]}),
+                  (std::vector{0.0, 0.0, 5000.0}));
+    }
+    frames_.EvaluateTimeTable(3);
+    EXPECT_EQ(File("20240305.TVS"), "1,500\r\n1,500\r\n1,500\r\n");
+    EXPECT_THAT(File("Ganglinie_Item2_202403.txt"),
+                HasSubstr("m³\tl/s\tl/s\tl/s\r\n2024.03.05\t08:00:00\t1,500\t1,000\t2,000\t1,500"
+                          "\r\n2024.03.05\t12:00:00\t"));
+    EXPECT_THAT(log_.StatisticsSnapshot().Lines(),
+                ElementsAre("** Zwischen-Statistik für Item2 um 16:00:00 Uhr **",
+                            "4 Meßwerte :    Mittel=1,500   Min.=1,000   Max.=2,000 [l/s]",
+                            "Summe=1,500 m³"));
+    EXPECT_EQ(Memo2()[0], "* Zwischen-Statistik um 08:00:00 Uhr *");
+    EXPECT_NE(File("20240305.RTF"), "<missing>");
+    EXPECT_THAT(
+        LogLines(),
+        ::testing::IsSupersetOf(std::vector<std::string>{
+            "Zeitrahmen für gespiegeltes Item 2 = 08:00:00 / 16:00:00 (nächste Initialisierung)",
+            "Zeitrahmen für gespiegeltes Item 2 = 08:00:00 / 12:00:00 (erst am nächsten Tag)",
+            "Zeittabelle abgearbeitet. Nächster Zwischenwert nach 0 Uhr.",
+            "*** Achtung: Fehlt die Datei \"TT_M3_Item3\" ?"}));
+    frames_.ResetTimeTablesForNewDay();
+    EXPECT_EQ((std::pair{frames_.Table(2).position, frames_.Table(2).finished}),
+              (std::pair{1, false}));
+    EXPECT_EQ(frames_.Table(3).position, 0);
+    Cycle(0, 0, 10, 6);
+    const std::size_t lines = memo2_.Paragraphs().size();
+    frames_.EvaluateTimeTable(2);
+    frames_.EvaluateTimeTable(3);
+    EXPECT_EQ(memo2_.Paragraphs().size(), lines);
+}
+
+// Item 1 reports and grows its total counter; item 2 reported at its frame times yesterday
+// and is left out but restarts all the same; item 3 mirrors nothing and keeps its values.
+TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccumulators) {
+    log_.Settings().debugLog = true;
+    Settings().printAtMidnight = true;
+    Item(1).Fortlaufend_summieren = true;
+    Item(2).timeFrame.on = true;
+    Item(3).mirror = {true, 0};
+    ASSERT_TRUE(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
+                    .WriteString("Item_1", "Zählerstand", "1000,000"));
+    stats_[1] = {0, 2, 6, 4, 3, 12.5};
+    stats_[2] = {0, 1, 8, 5, 7, 35};
+    stats_[3] = {0, 1, 8, 5, 9, 45};
+    integration_.SetSum(2, 77);
+    night_[1].ntSum = 40;
+    Cycle(0, 0, 5, 6);
+    day_.DayChangeStatistics(cycle_);
+
+    EXPECT_THAT(Memo2(), ElementsAre("Tageswechsel: Übersicht für Mittwoch, 6. März 2024 (00:00)"));
+    EXPECT_THAT(File("20240305.RTF"),
+                AllOf(HasSubstr("Dienstag, 5. M"), HasSubstr("Item1"), Not(HasSubstr("Item2"))));
+    EXPECT_EQ(log_.StatisticsSnapshot().Lines().front(), "************  Item1");
+    for (int n : {1, 2}) {
+        EXPECT_EQ(Day(n), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
+        EXPECT_EQ(integration_[n].runningSum, 0.0);
+    }
+    EXPECT_EQ(Day(3), (std::vector{9.0, 45.0, 1.0, 8.0}));
+    EXPECT_EQ(night_[1].ntSum, 0.0);
+    EXPECT_EQ(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
+                  .ReadString("Item_1", "Zählerstand", ""),
+              "1012,500");
+    EXPECT_THAT(LogLines(), Contains(">>>> Item1 >>>> Anzahl=3     Summe=12,500"));
+    EXPECT_EQ(log_.StatisticsInfo().Lines().back(),
+              "***************** Mittwoch, 6. März 2024*****************");
+    EXPECT_EQ((std::pair{printed_, diaryCleared_}), (std::pair{1, 1}));
+}
+
+TEST_F(IntermediateStatisticsTest, ClearingMeansAndSumsDocumentsWhatItDiscards) {
+    Settings().itemCount = 2;
+    Item(1).Integral = true;
+    Item(2).Differenz = true;
+    stats_[1] = {0, 2, 6, 4, 3, 10};
+    stats_[2].sum = 7.5;
+    integration_.SetSum(1, 42);
+    offsets_[2] = 5;
+    day_.MittelwerteSummen1Click();
+    day_.SummenOffsetgespiegelteWerte1Click();
+    EXPECT_THAT(log_.StatisticsInfo().Lines(),
+                ElementsAre("Summe/Mittelwert für Item1 um 07:08:09 neu initialisiert.",
+                            "Anzahl=3  Mittel=4,000  Min.=2,000  Max.=6,000", "Integral=42,000",
+                            "Summe/Mittelwert für Item2 um 07:08:09 neu initialisiert.",
+                            "Anzahl=0  Mittel=0,000  Min.=999999,900  Max.=-999999,900",
+                            "Zählerdifferenz/Verbrauch=7,500",
+                            "Summen-Offset (gespiegelte Werte) neu initialisiert."));
+    EXPECT_EQ((std::vector{stats_[1].count, stats_[1].sum, stats_[1].average, offsets_[2]}),
+              (std::vector{0.0, 0.0, 4.0, 0.0}));
+}
+
+}  // namespace
+}  // namespace tarvedde::testing
