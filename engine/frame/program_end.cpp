@@ -48,10 +48,24 @@ bool TarveddeMain::CloseQuery() {
         return true;
     }
     log_.WriteLog("Stop-Aufforderung wird aktiviert, 10s für manuelles Eingreifen ....");
+    // A slow server's reconnect would hold the countdown between its link turns: it ends
+    // now, and the retry takes it up again unless the countdown stops acquisition.
+    if (dde_.Linking()) {
+        EndLinkSetUp();
+        dde_.MarkUnreachable();
+    }
     if (showStopCountdown_) {
         showStopCountdown_();
+    } else {
+        CloseRefused();
     }
     return false;
+}
+
+void TarveddeMain::CloseRefused() {
+    if (!stopped_ && dde_.ConnectionLost()) {
+        timerAuto_->SetEnabled(true);
+    }
 }
 
 void TarveddeMain::CloseMain() {

@@ -73,6 +73,9 @@ public:
     void StopAcquisition();
     // The stop countdown window; without one a close during acquisition is only refused.
     void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
+    // The countdown's "Nein": acquisition goes on, and a reconnect that the close ended
+    // is taken up again by the retry.
+    void CloseRefused();
     bool Stopped() const { return stopped_; }
     bool AcquisitionStarted() const { return dde_.AcquisitionStarted(); }
     const Timer& TimerDDE() const { return *timerDDE_; }

@@ -443,5 +443,29 @@ TEST_F(RunControlTest, AStopDuringASlowReconnectEndsItsLinkSetUp) {
     EXPECT_FALSE(Main().AcquisitionStarted());
 }
 
+// A close ends the set-up at once too, so the countdown is not held between link turns;
+// the countdown's "Nein" hands the reconnect back to the retry.
+TEST_F(RunControlTest, ACloseDuringASlowReconnectEndsItsLinkSetUpUntilTheCountdownIsRefused) {
+    Begin();
+    int countdowns = 0;
+    Main().SetStopCountdown([&] { ++countdowns; });
+    env_.ddeServer.SetDown(true);
+    env_.ddeServer.SetDown(false);
+    env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
+    env_.ddeCalls.clear();
+    Advance(11000);
+    Main().Close();
+    EXPECT_EQ(countdowns, 1);
+    EXPECT_THAT(Calls("AdvStop"), ElementsAre("AdvStop Q 1000"));
+    Advance(20000);
+    EXPECT_THAT(Calls("AdvStart"), ElementsAre("AdvStart Q 5000"));
+    env_.ddeServer.DelayLinkAnswers(env_.clock, 0);
+    Main().CloseRefused();
+    Advance(5000);
+    EXPECT_THAT(Calls("AdvStart"),
+                ElementsAre("AdvStart Q 5000", "AdvStart Q 5000", "AdvStart P 5000"));
+    EXPECT_THAT(LogAll(), HasSubstr("Verbindung zum Server hergestellt."));
+}
+
 }  // namespace
 }  // namespace tarvedde::testing
