@@ -160,8 +160,13 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     EXPECT_NE(Source(1).itemHandle, 0u);
 }
 
-TEST_F(RunControlTest, ServerValuesReachTheCycleThroughTheDataNotification) {
+// The start knows the item count before the configuration load and the operating hours
+// per cycle from whole seconds; server values reach the cycle through the notification.
+TEST_F(RunControlTest, AStartedEngineTakesServerValuesIntoTheNextCycle) {
     Begin();
+    EXPECT_EQ(ProtocolOrder(2), 2);
+    EXPECT_EQ(ProtocolOrder(3), -1);
+    EXPECT_DOUBLE_EQ(Main().Processor().OperatingHoursPerCycle(), 10.0 / 3600.0);
     EXPECT_EQ(env_.Publish("Q", "\r\n12,5\r\n"), 1);
     Advance(10000);
     EXPECT_EQ(Stats(1).currentValue, 12.5);
@@ -184,13 +189,6 @@ TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
     Advance(60000);
     EXPECT_EQ(LogAll(), before);
     EXPECT_EQ(Window().lbDT, "00:00:00");
-}
-
-TEST_F(RunControlTest, StartKnowsTheItemCountBeforeTheConfigurationLoad) {
-    Begin();
-    EXPECT_EQ(ProtocolOrder(1), 1);
-    EXPECT_EQ(ProtocolOrder(2), 2);
-    EXPECT_EQ(ProtocolOrder(3), -1);
 }
 
 TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
@@ -341,11 +339,6 @@ TEST_F(RunControlTest, HeartbeatOffStopsAfterItsFirstTick) {
     Advance(10000);
     EXPECT_FALSE(Main().TimerTot().Enabled());
     EXPECT_TRUE(Exists("$dde_client_tot"));
-}
-
-TEST_F(RunControlTest, OperatingHoursPerCycleComeFromWholeSeconds) {
-    Begin();
-    EXPECT_DOUBLE_EQ(Main().Processor().OperatingHoursPerCycle(), 10.0 / 3600.0);
 }
 
 // A process that dies runs no close path: destroying the engine writes nothing.
