@@ -8,6 +8,7 @@
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
 #include "engine/processing/per_value_processing.h"
+#include "engine/statistics/time_frames.h"
 #include "outputs/item_log_flags.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -107,8 +108,8 @@ void TarveddeMain::EndConversationAtProgramEnd() {
     UnlinkItems();
     SaveItemLogFlags(host_.files, config_.PathOf(kItemLogFlagsFile), config_.LogFlags(), log_);
     memo2_.Append("");
-    AppendStatisticsHeading("Programmende: Zwischen-Statistik für " +
-                            FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
+    AppendStatisticsHeading(memo2_, "Programmende: Zwischen-Statistik für " +
+                                        FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
 }
 
 // Items whose time frame applies today get their statistics from the time frame.

@@ -119,7 +119,6 @@ private:
     // What $clean said, for the restores of the state files.
     StateMarker Marker() const { return {stateClean_, stateFlags_}; }
     void ShowRestartHeading();
-    void AppendStatisticsHeading(const std::string& text);
     void PermanentModeStart();
     void AqasysModeStart();
     void InitialiseItemsAtStart();
