@@ -50,6 +50,7 @@ void TFo_Stop::BitBtn1Click() {
     main_.Log().WriteLog("Manueller Eingriff : Programm wird nicht beendet.");
     visible_ = false;
     Changed();
+    main_.CloseRefused();
 }
 
 void TFo_Stop::Changed() {

@@ -10,6 +10,7 @@
 #include "engine/processing/per_value_processing.h"
 #include "engine/statistics/day_protocol.h"
 #include "engine/statistics/item_statistics_report.h"
+#include "engine/statistics/time_frames.h"
 #include "outputs/item_log_flags.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -50,10 +51,24 @@ bool TarveddeMain::CloseQuery() {
         return true;
     }
     log_.WriteLog("Stop-Aufforderung wird aktiviert, 10s für manuelles Eingreifen ....");
+    // A slow server's reconnect would hold the countdown between its link turns: it ends
+    // now, and the retry takes it up again unless the countdown stops acquisition.
+    if (dde_.Linking()) {
+        EndLinkSetUp();
+        dde_.MarkUnreachable();
+    }
     if (showStopCountdown_) {
         showStopCountdown_();
+    } else {
+        CloseRefused();
     }
     return false;
+}
+
+void TarveddeMain::CloseRefused() {
+    if (!stopped_ && dde_.ConnectionLost()) {
+        timerAuto_->SetEnabled(true);
+    }
 }
 
 void TarveddeMain::CloseMain() {
@@ -95,8 +110,8 @@ void TarveddeMain::EndConversationAtProgramEnd() {
     UnlinkItems();
     SaveItemLogFlags(host_.files, config_.PathOf(kItemLogFlagsFile), config_.LogFlags(), log_);
     memo2_.Append("");
-    AppendStatisticsHeading("Programmende: Zwischen-Statistik für " +
-                            FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
+    AppendStatisticsHeading(memo2_, "Programmende: Zwischen-Statistik für " +
+                                        FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
 }
 
 // Items whose time frame applies today get their statistics from the time frame.

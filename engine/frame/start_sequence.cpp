@@ -3,6 +3,7 @@
 #include "engine/config/configuration_loader.h"
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
+#include "engine/statistics/time_frames.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
@@ -125,20 +126,8 @@ void TarveddeMain::ReadCleanMarker() {
 void TarveddeMain::ShowRestartHeading() {
     cycle_.cycleTime = host_.clock.Now();
     window_.piDate1 = cycle_.cycleTime;
-    AppendStatisticsHeading("Neustart: Übersicht für " +
-                            FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
-}
-
-// A centred blue heading, bold and underlined; the text after it is plain again.
-void TarveddeMain::AppendStatisticsHeading(const std::string& text) {
-    TextAttributes heading;
-    heading.bold = true;
-    heading.underline = true;
-    heading.color = "blue";
-    heading.alignment = TextAlignment::Center;
-    memo2_.SetAttributes(heading);
-    memo2_.Append(text);
-    memo2_.SetAttributes(TextAttributes{});
+    AppendStatisticsHeading(memo2_, "Neustart: Übersicht für " +
+                                        FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
 }
 
 void TarveddeMain::PermanentModeStart() {

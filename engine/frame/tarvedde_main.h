@@ -76,6 +76,9 @@ public:
     void StopAcquisition();
     // The stop countdown window; without one a close during acquisition is only refused.
     void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
+    // The countdown's "Nein": acquisition goes on, and a reconnect that the close ended
+    // is taken up again by the retry.
+    void CloseRefused();
     bool Stopped() const { return stopped_; }
     bool AcquisitionStarted() const { return dde_.AcquisitionStarted(); }
     const Timer& TimerDDE() const { return *timerDDE_; }
@@ -119,7 +122,6 @@ private:
     // What $clean said, for the restores of the state files.
     StateMarker Marker() const { return {stateClean_, stateFlags_}; }
     void ShowRestartHeading();
-    void AppendStatisticsHeading(const std::string& text);
     void PermanentModeStart();
     void AqasysModeStart();
     void InitialiseItemsAtStart();

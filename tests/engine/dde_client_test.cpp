@@ -161,16 +161,13 @@ TEST_F(DdeClientTest, ServerNotRunningMarksTheConnectionLost) {
     EXPECT_THAT(NewLogLines(), IsEmpty());
 }
 
-TEST_F(DdeClientTest, SecondConnectWhileConnectedIsRefused) {
+TEST_F(DdeClientTest, SecondConnectIsRefusedAndCheckServerShowsItsOwnMessages) {
     ASSERT_TRUE(client_.InitDDE());
     ASSERT_TRUE(client_.ConnectDDE());
     NewLogLines();
     EXPECT_FALSE(client_.ConnectDDE());
     EXPECT_THAT(NewLogLines(), ElementsAre("DDEConnect : DDE-Konversation schon vorhanden !"));
-}
-
-TEST_F(DdeClientTest, CheckServerShowsItsOwnMessages) {
-    ASSERT_TRUE(client_.InitDDE());
+    client_.DisconnectDDE();
     NewLogLines();
     EXPECT_TRUE(client_.CheckServer());
     EXPECT_THAT(NewLogLines(), IsEmpty());
@@ -217,7 +214,8 @@ TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
                                            "Fehler DdeUnInitialize"));
 }
 
-TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
+// The OPC kind and a client without transport never touch a DDE transport.
+TEST_F(DdeClientTest, OpcKindAndAMissingTransportShortCutTheLinks) {
     settings_.sourceKind = SourceKind::Opc;
     EXPECT_TRUE(client_.InitDDE());
     EXPECT_TRUE(client_.ConnectDDE());
@@ -229,9 +227,7 @@ TEST_F(DdeClientTest, OpcKindNeverTouchesTheTransport) {
     EXPECT_TRUE(client_.ItemsLinked());
     EXPECT_EQ(state_.window.lbWarnung, "3 Werte werden übertragen.");
     EXPECT_EQ(Source(2).sourceName, "Item2");
-}
-
-TEST_F(DdeClientTest, WithoutTransportTheClientShortCutsAsForOpc) {
+    settings_.sourceKind = SourceKind::Dde;
     DdeClient bare(nullptr, config_, integrator_, env_.host, log_, GermanLocale(), state_.window);
     EXPECT_TRUE(bare.InitDDE());
     bare.LinkItems();

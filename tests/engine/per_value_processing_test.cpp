@@ -25,7 +25,7 @@ protected:
     PerValueProcessingTest() { SetItemCount(1); }
 };
 
-TEST_F(PerValueProcessingTest, EmptyTextIsZeroAndGarbageMinusOneBeforeCalibration) {
+TEST_F(PerValueProcessingTest, EmptyTextIsZeroGarbageMinusOneAndReadingsAreClamped) {
     RunCycle({""});
     EXPECT_EQ(Shown(1), "0,000");
     Item(1).calibrationSlope = 2.0;
@@ -34,16 +34,14 @@ TEST_F(PerValueProcessingTest, EmptyTextIsZeroAndGarbageMinusOneBeforeCalibratio
     EXPECT_EQ(Shown(1), "-1,000");
     RunCycle({"12,5\r\n"});
     EXPECT_EQ(Shown(1), "26,000");
-    EXPECT_EQ(Stats(1).count, 3.0);
-}
-
-TEST_F(PerValueProcessingTest, ReadingsAreClampedToTheLimits) {
+    Item(1).calibrationSlope = 1.0;
+    Item(1).calibrationIntercept = 0.0;
     SetLimits(1, 0.0, 100.0);
     RunCycle({"150"});
     EXPECT_EQ(Shown(1), "100,000");
     RunCycle({"-5"});
     EXPECT_EQ(Shown(1), "0,000");
-    EXPECT_EQ(Stats(1).count, 2.0);
+    EXPECT_EQ(Stats(1).count, 5.0);
     EXPECT_THAT(NewLogLines(), IsEmpty());
 }
 
@@ -109,17 +107,13 @@ TEST_F(PerValueProcessingTest, RatesForEachTimeBase) {
     EXPECT_EQ(Shown(1), "15,000");
 }
 
-TEST_F(PerValueProcessingTest, CyclesHalfASecondApartHaveNoRate) {
+// The rate's time comes from the elapsed milliseconds, never from the wall clock.
+TEST_F(PerValueProcessingTest, RateNeedsMoreThanHalfASecondAndIgnoresWallClockSteps) {
     Convert(1, 1.0, 1.0, 1);
     RunCycle({"10"}, 500);
     EXPECT_EQ(Shown(1), "0,000");
     RunCycle({"10"}, 501);
     EXPECT_EQ(Shown(1), "19,960");
-}
-
-TEST_F(PerValueProcessingTest, AWallClockStepDoesNotChangeTheRate) {
-    Convert(1, 1.0, 1.0, 1);
-    RunCycle({"10"}, 2000);
     env_.clock.StepWallClock(-3600 * 1000);
     RunCycle({"10"}, 2000);
     EXPECT_EQ(Shown(1), "5,000");
@@ -190,11 +184,9 @@ protected:
     }
 };
 
-TEST_F(WarningTest, OutsideTheWarningRange) {
+// Outside the range only; an upper limit near zero switches the check off.
+TEST_F(WarningTest, OutsideTheWarningRangeUnlessTheUpperLimitIsNearZero) {
     EXPECT_THAT(Warned({"60", "50", "30", "10", "5"}), ElementsAre("1:60.000000", "1:5.000000"));
-}
-
-TEST_F(WarningTest, AnUpperLimitNearZeroSwitchesTheCheckOff) {
     Item(1).UpWarn = 0.001;
     EXPECT_THAT(Warned({"5"}), IsEmpty());
     Item(1).UpWarn = -0.001;
@@ -222,14 +214,16 @@ TEST_F(WarningTest, ASecondItemConditionsTheWarning) {
     EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
     Item(1).WarnFlag2 = maxItems + 1;
     EXPECT_THAT(Warned({"60"}), IsEmpty());
-}
-
-TEST_F(WarningTest, RejectedValuesNeverWarn) {
-    Item(1).maintenanceOn = true;
+    Item(1).WarnFlag2 = 0;
+    Item(1).maintenanceOn = true;  // a rejected value never warns
     EXPECT_THAT(Warned({"60"}), IsEmpty());
 }
 
+// The first value after a restart keeps the restored minimum, but only when the count
+// follows the restored one; a start without restored statistics has none to keep.
 TEST_F(PerValueProcessingTest, TheFirstValueAfterARestartKeepsTheRestoredMinimum) {
+    RunCycle({"12"});
+    EXPECT_EQ(Stats(1).minimum, 12.0);
     ItemStatistics& stats = Stats(1);
     stats.count = stats.correctionCount = 10.0;
     stats.minimum = stats.correctionMinimum = 5.0;
@@ -243,17 +237,7 @@ TEST_F(PerValueProcessingTest, TheFirstValueAfterARestartKeepsTheRestoredMinimum
     RunCycle({"2"});
     EXPECT_EQ(stats.minimum, 2.0);
     EXPECT_THAT(NewLogLines(), ElementsAre("****** Korrektur: Item 1 .Min => 5,00(alt: 3,00)"));
-}
 
-// A start without restored statistics has no minimum to restore.
-TEST_F(PerValueProcessingTest, WithoutRestoredStatisticsTheFirstValueIsTheMinimum) {
-    RunCycle({"12"});
-    EXPECT_EQ(Stats(1).minimum, 12.0);
-    EXPECT_THAT(NewLogLines(), IsEmpty());
-}
-
-TEST_F(PerValueProcessingTest, NoCorrectionWhenTheCountDoesNotFollowTheRestoredOne) {
-    ItemStatistics& stats = Stats(1);
     stats.correctionCount = 10.0;
     stats.count = 11.0;
     stats.minimum = stats.correctionMinimum = 5.0;
@@ -395,16 +379,14 @@ TEST_F(PerValueProcessingTest, OverflowsResetTheSumAndTheMean) {
     RunCycle({"1E308"});
     EXPECT_EQ(Stats(1).average, 0.0);
     EXPECT_THAT(NewLogLines(), ElementsAre("Überlauf bei Summe ! Zurückgesetzt."));
-}
-
-TEST_F(PerValueProcessingTest, AnOverflowingCounterFailsTheItemAndKeepsItsState) {
-    SetLimits(1, -kHuge, kHuge);
+    // An overflowing counter fails the item and keeps its state.
     Item(1).Differenz = true;
     Counter(1).lastReading = -1.7e308;
     Counter(1).lastReadingTime = 1.0;
+    const double count = Stats(1).count;
     RunCycle({"1E308"});
     EXPECT_EQ(Counter(1).lastReading, -1.7e308);
-    EXPECT_EQ(Stats(1).count, 0.0);
+    EXPECT_EQ(Stats(1).count, count);
     EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)"));
 }
 

@@ -160,8 +160,13 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     EXPECT_NE(Source(1).itemHandle, 0u);
 }
 
-TEST_F(RunControlTest, ServerValuesReachTheCycleThroughTheDataNotification) {
+// The start knows the item count before the configuration load and the operating hours
+// per cycle from whole seconds; server values reach the cycle through the notification.
+TEST_F(RunControlTest, AStartedEngineTakesServerValuesIntoTheNextCycle) {
     Begin();
+    EXPECT_EQ(ProtocolOrder(2), 2);
+    EXPECT_EQ(ProtocolOrder(3), -1);
+    EXPECT_DOUBLE_EQ(Main().Processor().OperatingHoursPerCycle(), 10.0 / 3600.0);
     EXPECT_EQ(env_.Publish("Q", "\r\n12,5\r\n"), 1);
     Advance(10000);
     EXPECT_EQ(Stats(1).currentValue, 12.5);
@@ -184,13 +189,6 @@ TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
     Advance(60000);
     EXPECT_EQ(LogAll(), before);
     EXPECT_EQ(Window().lbDT, "00:00:00");
-}
-
-TEST_F(RunControlTest, StartKnowsTheItemCountBeforeTheConfigurationLoad) {
-    Begin();
-    EXPECT_EQ(ProtocolOrder(1), 1);
-    EXPECT_EQ(ProtocolOrder(2), 2);
-    EXPECT_EQ(ProtocolOrder(3), -1);
 }
 
 TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
@@ -349,11 +347,6 @@ TEST_F(RunControlTest, HeartbeatOffStopsAfterItsFirstTick) {
     EXPECT_TRUE(Exists("$dde_client_tot"));
 }
 
-TEST_F(RunControlTest, OperatingHoursPerCycleComeFromWholeSeconds) {
-    Begin();
-    EXPECT_DOUBLE_EQ(Main().Processor().OperatingHoursPerCycle(), 10.0 / 3600.0);
-}
-
 // A process that dies runs no close path: destroying the engine writes nothing.
 TEST_F(RunControlTest, DestroyingTheEngineLeavesEveryFileAsItIs) {
     Begin();
@@ -448,6 +441,30 @@ TEST_F(RunControlTest, AStopDuringASlowReconnectEndsItsLinkSetUp) {
     EXPECT_THAT(Calls("AdvStop"), ElementsAre("AdvStop Q 1000"));
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
     EXPECT_FALSE(Main().AcquisitionStarted());
+}
+
+// A close ends the set-up at once too, so the countdown is not held between link turns;
+// the countdown's "Nein" hands the reconnect back to the retry.
+TEST_F(RunControlTest, ACloseDuringASlowReconnectEndsItsLinkSetUpUntilTheCountdownIsRefused) {
+    Begin();
+    int countdowns = 0;
+    Main().SetStopCountdown([&] { ++countdowns; });
+    env_.ddeServer.SetDown(true);
+    env_.ddeServer.SetDown(false);
+    env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
+    env_.ddeCalls.clear();
+    Advance(11000);
+    Main().Close();
+    EXPECT_EQ(countdowns, 1);
+    EXPECT_THAT(Calls("AdvStop"), ElementsAre("AdvStop Q 1000"));
+    Advance(20000);
+    EXPECT_THAT(Calls("AdvStart"), ElementsAre("AdvStart Q 5000"));
+    env_.ddeServer.DelayLinkAnswers(env_.clock, 0);
+    Main().CloseRefused();
+    Advance(5000);
+    EXPECT_THAT(Calls("AdvStart"),
+                ElementsAre("AdvStart Q 5000", "AdvStart Q 5000", "AdvStart P 5000"));
+    EXPECT_THAT(LogAll(), HasSubstr("Verbindung zum Server hergestellt."));
 }
 
 }  // namespace

@@ -302,6 +302,7 @@ TEST_F(StateFilesTest, SavesAreFlushedAtCloseAndOncePerDay) {
 }
 
 struct FileCase {
+    const char* label;
     const char* name;
     int bit;
     const char* message;
@@ -309,7 +310,8 @@ struct FileCase {
 
 class FailedFileTest : public StateFilesTest, public ::testing::WithParamInterface<FileCase> {};
 
-// The failed file keeps the previous save's content and a restart trusts all others.
+// The failed file keeps the previous save's content and a restart trusts all others; a
+// marker that cannot be written keeps the old one.
 TEST_P(FailedFileTest, LeavesPreviousFileAndItsBit) {
     const FileCase& c = GetParam();
     ASSERT_EQ(SaveFilled(5.0), 0);
@@ -325,31 +327,19 @@ TEST_P(FailedFileTest, LeavesPreviousFileAndItsBit) {
                    c.bit != kMirrorFailedBit, c.bit != kCounterFailedBit);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachFile, FailedFileTest,
-    ::testing::Values(
-        FileCase{kCounterStateFile, kCounterFailedBit, "Fehler beim Speichern von DIFFBUF.TVW"},
-        FileCase{kMirrorStateFile, kMirrorFailedBit, "Fehler beim Speichern von SPIEGELDATEN.TVW"},
-        FileCase{kNightStateFile, kNightFailedBit,
-                 "Fehler beim Speichern von TARVEDDE_NACHT.TVW !"},
-        FileCase{kConfigStateFile, kConfigFailedBit, "Fehler beim Speichern von TARVEDDE.COF !"}),
-    [](const auto& c) {
-        std::string name;
-        for (const char ch : std::string(c.param.name)) {
-            name += std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
-        }
-        return name;
-    });
-
-TEST_F(StateFilesTest, CleanMarkerThatCannotBeWrittenKeepsTheOldOne) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    const std::string target = env_.dir + kCleanMarkerFile + ".tmp";
-    env_.files.SetFailurePolicy(
-        [&](FileOp op, const std::string& path) { return op == FileOp::Write && path == target; });
-    EXPECT_EQ(SaveFilled(7.0), 0);
-    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Schreiben der CLEAN-Datei !"));
-    EXPECT_EQ(before_.Clean(), "0\r\n");
-}
+INSTANTIATE_TEST_SUITE_P(EachFile, FailedFileTest,
+                         ::testing::Values(FileCase{"Counter", kCounterStateFile, kCounterFailedBit,
+                                                    "Fehler beim Speichern von DIFFBUF.TVW"},
+                                           FileCase{"Mirror", kMirrorStateFile, kMirrorFailedBit,
+                                                    "Fehler beim Speichern von SPIEGELDATEN.TVW"},
+                                           FileCase{
+                                               "Night", kNightStateFile, kNightFailedBit,
+                                               "Fehler beim Speichern von TARVEDDE_NACHT.TVW !"},
+                                           FileCase{"Config", kConfigStateFile, kConfigFailedBit,
+                                                    "Fehler beim Speichern von TARVEDDE.COF !"},
+                                           FileCase{"CleanMarker", kCleanMarkerFile, 0,
+                                                    "Fehler beim Schreiben der CLEAN-Datei !"}),
+                         [](const auto& c) { return std::string(c.param.label); });
 
 // A process that dies while the save writes its files must find the previous set whole
 // and consistent: nothing of the set is replaced before every file is written.
@@ -443,11 +433,16 @@ TEST_F(WindowBufferTest, RowsSurviveARestart) {
     EXPECT_EQ(At(s.moving, 2).movingMinimum, -2.5);
 }
 
-TEST_F(WindowBufferTest, ErrorBitsAndUncleanStartRestoreNothing) {
+// An error bit, an unclean start or a file of the wrong size restore nothing.
+TEST_F(WindowBufferTest, ErrorBitsUncleanStartAndBrokenFilesRestoreNothing) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, kFifteenMinuteFailedBit});
     after_.store.RestoreMovingAverageBuffers(after_.config, {false, 0});
     EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);
+    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
+    PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
+    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
+    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
     EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
 }
 
@@ -514,14 +509,6 @@ TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
     EXPECT_EQ(after_.stored.m15Buffers[1][14], 3.25);
     EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
     EXPECT_EQ(At(after_.stored.moving, 2).movingAverage, 0.0);
-}
-
-TEST_F(WindowBufferTest, BrokenBufferFileIsNotHalfRead) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
-    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
-    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
-    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
 }
 
 // A NaN or an infinity in any state file damages that item's record: the item starts
