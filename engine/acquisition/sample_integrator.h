@@ -52,6 +52,8 @@ public:
     void ResetSum(int item) { states_.SetSum(item, 0.0); }
     // The one way in for the state files' restores and re-creations, run by the frame.
     IntegrationStates& StatesToRestore() { return states_; }
+    // The day change and the time frames restart the integrals.
+    IntegrationStates& StatesForDayChange() { return states_; }
 
 private:
     void DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta);

@@ -35,13 +35,9 @@ void LoadLoggingOptions(LoadScope& load) {
     LoadLogSettings(ini, load.log);
 }
 
+// The tables themselves are loaded by the frame's time frames after this load.
 void LoadTimeTables(LoadScope& load) {
     load.settings.itemCount = std::min(load.settings.itemCount, maxItems);
-    for (int n = 1; n <= load.settings.itemCount; ++n) {
-        if (config::LoadTimeTable(load, n)) {
-            load.log.WriteLog("Zeittabelle für " + load.items[n].itemName + " geladen.");
-        }
-    }
 }
 
 void LoadOpcWatchdogKeys(LoadScope& load, IniFile& ini) {

@@ -12,12 +12,6 @@ void LoadDiarySettings(LoadScope& /*load*/) {}
 // Will select the printer of `printerIndex` for the automatic day protocol print.
 void SelectPrinter(LoadScope& /*load*/) {}
 
-// Will load the item's time table file ("TT_" + item string + "_" + name + ".tvw") and
-// report whether the item has one.
-bool LoadTimeTable(LoadScope& /*load*/, int /*n*/) {
-    return false;
-}
-
 // Will clear the item's limit-warning state (active warning, warning window entry).
 void ClearWarningState(LoadScope& /*load*/, int /*n*/) {}
 

@@ -65,8 +65,6 @@ Status LoadScaling(LoadScope& load, const LoadTargets& out, IniFile& ini);
 // called where that work must happen and does nothing so far.
 void LoadDiarySettings(LoadScope& load);
 void SelectPrinter(LoadScope& load);
-// True when the item has a time table and it was loaded.
-bool LoadTimeTable(LoadScope& load, int n);
 void ClearWarningState(LoadScope& load, int n);
 
 }  // namespace tarvedde::config

@@ -234,9 +234,12 @@ void TarveddeMain::RetryOutcome() {
     timerAuto_->SetEnabled(true);
 }
 
-// Steps that belong to the day-change statistics and the time tables; they run without effect until
-// those parts of the program exist.
-void TarveddeMain::RunDayChangeStatistics() {}
-void TarveddeMain::ResetTimeTables() {}
+void TarveddeMain::RunDayChangeStatistics() {
+    dayStatistics_.DayChangeStatistics(tickTime_);
+}
+
+void TarveddeMain::ResetTimeTables() {
+    timeFrameStatistics_.ResetTimeTablesForNewDay();
+}
 
 }  // namespace tarvedde

@@ -53,6 +53,8 @@ public:
     // Day data rows every cycle, else in blocks of the grid's rows.
     void SetDatEveryCycle(bool everyCycle) { datEveryCycle_ = everyCycle; }
     bool DatEveryCycle() const { return datEveryCycle_; }
+    // The day's file names, which the statistics write to as well.
+    DayFiles& Files() { return files_; }
 
 private:
     void Sync(const DateParts& day);

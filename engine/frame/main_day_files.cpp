@@ -13,10 +13,6 @@ constexpr const char* kBufferFiles[] = {kOldMovingStateFile, kCounterStateFile, 
 // diary interface exists.
 void WriteDiaryData() {}
 
-// The three manual re-initialisations (mirrored-sum offsets, minima and maxima,
-// averages and sums); without effect until the day statistics exist.
-void ReinitialiseDayStatistics() {}
-
 }  // namespace
 
 void TarveddeMain::OpenDayFiles() {
@@ -63,7 +59,9 @@ void TarveddeMain::Tagesdatenloeschen1Click() {
     }
     dayFiles_.StartNextVersion(runningDay_);
     RecreateCumulativeStateFiles();
-    ReinitialiseDayStatistics();
+    dayStatistics_.SummenOffsetgespiegelteWerte1Click();
+    dayStatistics_.MinimaMaxima1Click();
+    dayStatistics_.MittelwerteSummen1Click();
     bool deleted = true;
     for (const char* name : kBufferFiles) {
         deleted = DeleteIfExists(host_.files, config_.PathOf(name)) && deleted;

@@ -8,6 +8,8 @@
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
 #include "engine/processing/per_value_processing.h"
+#include "engine/statistics/day_protocol.h"
+#include "engine/statistics/item_statistics_report.h"
 #include "engine/statistics/time_frames.h"
 #include "outputs/item_log_flags.h"
 #include "platform/date_time.h"
@@ -164,9 +166,27 @@ void TarveddeMain::Timer_totTimer() {
     DeleteIfExists(host_.files, config_.PathOf(kDeadMarkerFile));
 }
 
-// The intermediate statistics print and the statistics report belong to the report
-// module; until it exists these steps have no effect.
-void TarveddeMain::PrintIntermediateStatistics(int /*item*/) {}
-void TarveddeMain::SaveStatisticsReport() {}
+void TarveddeMain::PrintIntermediateStatistics(int item) {
+    StatisticsRun run{memo2_,
+                      log_.StatisticsSnapshot(),
+                      extraneousWater_,
+                      locale_,
+                      host_.clock.Now(),
+                      host_.clock.ElapsedMs(),
+                      statisticsHost_.RunningDay(),
+                      std::min(config_.Settings().itemCount, maxItems)};
+    const StateStore::DayChangeBuffers buffers = store_.BuffersForDayChange();
+    BuildItemStatistics(
+        item,
+        {config_.Items()[item], processor_.Values().statistics[item], buffers.fifteenMinute[item],
+         buffers.moving[item], integrator_.StatesForDayChange()},
+        run);
+}
+
+void TarveddeMain::SaveStatisticsReport() {
+    (void)SaveStatisticsWindow(
+        memo2_, statisticsHost_.RunningDay(),
+        {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize});
+}
 
 }  // namespace tarvedde

@@ -34,6 +34,7 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
       options_(std::move(options)),
       locale_(locale),
       log_(host.files, host.clock, locale) {
+    timeFrames_.target = &timeFrameStatistics_;
     timerDDE_ = host_.loop.CreateTimer("TimerDDE", config_.Settings().cycleIntervalMs,
                                        [this] { TimerDDETimer(); });
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
@@ -42,6 +43,22 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
 }
 
 TarveddeMain::~TarveddeMain() = default;
+
+StatisticsState TarveddeMain::StatisticsStateOf() {
+    ProcessedValues& values = processor_.ValuesForDayChange();
+    const StateStore::DayChangeBuffers buffers = store_.BuffersForDayChange();
+    return {values.statistics, integrator_.StatesForDayChange(), buffers.fifteenMinute,
+            buffers.moving,    values.mirrorSumOffsets,          buffers.nightSums};
+}
+
+StatisticsOutputs TarveddeMain::StatisticsOutputsOf() {
+    return {memo2_, log_, extraneousWater_, dayFiles_.Files(), host_.files, host_.clock, locale_};
+}
+
+double TarveddeMain::StatisticsHost::RunningDay() const {
+    const DateParts& day = main_.runningDay_;
+    return EncodeDate(day.year, day.month, day.day);
+}
 
 bool TarveddeMain::FormCreate() {
     config_.BeginProgramStart(options_.sourceKind);

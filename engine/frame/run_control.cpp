@@ -23,6 +23,7 @@ constexpr std::int64_t kStopWaitMs = 10'000;
 
 void TarveddeMain::StartAcquisition() {
     config_.LoadItemOptions();
+    LoadTimeFrames();
     const GeneralSettings& settings = config_.Settings();
     if (settings.permanentMode) {
         SyncTimeFrames();

@@ -49,6 +49,7 @@ void TarveddeMain::FormShow() {
     }
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
     config_.LoadItemOptions();
+    LoadTimeFrames();
     const GeneralSettings& settings = config_.Settings();
     if (settings.sourceKind == SourceKind::Opc) {
         window_.eHost = settings.opcHost;
@@ -205,6 +206,13 @@ void TarveddeMain::Neustart1Click() {
 bool TarveddeMain::InitDDE() {
     return dde_.InitDDE();
 }
-void TarveddeMain::SyncTimeFrames() {}
+void TarveddeMain::SyncTimeFrames() {
+    timeFrameStatistics_.SyncTimeFrames(TimeOfDayOf(host_.clock.Now()));
+}
+
+void TarveddeMain::LoadTimeFrames() {
+    extraneousWater_.SetProgramDir(config_.ProgramDir());
+    timeFrameStatistics_.LoadTimeFrames(TimeOfDayOf(host_.clock.Now()), host_.op);
+}
 
 }  // namespace tarvedde

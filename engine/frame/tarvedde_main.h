@@ -21,6 +21,9 @@
 #include "engine/persistence/state_files.h"
 #include "engine/processing/per_value_processing.h"
 #include "engine/processing/statistics_joins.h"
+#include "engine/statistics/day_change_statistics.h"
+#include "engine/statistics/extraneous_water.h"
+#include "engine/statistics/time_frames.h"
 #include "outputs/program_log.h"
 #include "platform/instance_locks.h"
 #include "platform/locale.h"
@@ -123,7 +126,7 @@ private:
     void AqasysModeStart();
     void InitialiseItemsAtStart();
     bool InitDDE();
-    void SyncTimeFrames();  // time frames join here
+    void SyncTimeFrames();
     // Menu "Neustart nach Tageswechsel-Statistik": close after the day change, cold start.
     void Neustart1Click();
     // The automatic start, once the link set-up's outcome is known.
@@ -162,8 +165,10 @@ private:
     void DetectDayChange(const DateParts& date);
     // Logs a clock that stands before the running day, once until it is back.
     void NoteClockSetBack();
-    void RunDayChangeStatistics();  // day-change statistics join here
-    void ResetTimeTables();         // time tables join here
+    void RunDayChangeStatistics();
+    void ResetTimeTables();
+    // After every configuration load: the time frames and tables anew.
+    void LoadTimeFrames();
     void EndOfCycle();
     void TimerAutoTimer();
     void RetryConnection();
@@ -214,13 +219,46 @@ private:
     LimitWarnings limitWarnings_;
     FifteenMinuteValues fifteenMinuteValues_;
     MovingAverages movingAverages_;
-    TimeFrames timeFrames_;
+    // The processor is built before the time frames that restart its statistics, so it
+    // reaches them through this relay.
+    class TimeFramesRelay final : public TimeFrames {
+    public:
+        TimeFrames* target = nullptr;
+        void CheckTimeFrame(int item) override { target->CheckTimeFrame(item); }
+        void EvaluateTimeTable(int item) override { target->EvaluateTimeTable(item); }
+        void CheckTimeTables() override { target->CheckTimeTables(); }
+    };
+    TimeFramesRelay timeFrames_;
     ValueProcessor processor_{config_,
                               host_.files,
                               log_,
                               locale_,
                               {limitWarnings_, fifteenMinuteValues_, movingAverages_, timeFrames_}};
     DayFileWriter dayFiles_{config_, host_.files, log_, locale_};
+
+    // What the intermediate and day-change statistics ask of the frame.
+    class StatisticsHost final : public TimeFrameHost, public DayChangeHost {
+    public:
+        explicit StatisticsHost(const TarveddeMain& main) : main_(main) {}
+        double CycleTime() const override { return main_.cycle_.cycleTime; }
+        double PreviousCycleTime() const override { return main_.cycle_.previousCycleTime; }
+        double RunningDay() const override;
+        // Neither a printer nor the diary interface exists in this program yet.
+        void PrintStatistics() override {}
+        void ClearDiaryValues() override {}
+
+    private:
+        const TarveddeMain& main_;
+    };
+    StatisticsHost statisticsHost_{*this};
+    DiaryNightSums diaryNightSums_;
+    ExtraneousWater extraneousWater_{host_.files, log_, locale_};
+    StatisticsState StatisticsStateOf();
+    StatisticsOutputs StatisticsOutputsOf();
+    TimeFrameStatistics timeFrameStatistics_{config_, StatisticsStateOf(), StatisticsOutputsOf(),
+                                             statisticsHost_, diaryNightSums_};
+    DayStatistics dayStatistics_{config_, StatisticsStateOf(), StatisticsOutputsOf(),
+                                 timeFrameStatistics_, statisticsHost_};
 
     // The start: what $clean said, and whether the program started in permanent mode.
     bool startAborted_ = false;

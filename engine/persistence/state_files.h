@@ -104,6 +104,16 @@ public:
     const PerItem<NightSumRecord>& NightSums() const { return stored_.nightSums; }
     const PerItem<FifteenMinuteState>& FifteenMinute() const { return stored_.fifteenMinute; }
     const PerItem<MovingAverageState>& Moving() const { return stored_.moving; }
+    // The day change and the time frames restart these; the night sums they change reach
+    // the next save of TARVEDDE_NACHT.TVW.
+    struct DayChangeBuffers {
+        PerItem<FifteenMinuteState>& fifteenMinute;
+        PerItem<MovingAverageState>& moving;
+        PerItem<NightSumRecord>& nightSums;
+    };
+    DayChangeBuffers BuffersForDayChange() {
+        return {stored_.fifteenMinute, stored_.moving, stored_.nightSums};
+    }
     // The operator's new start for an item's moving extremes.
     void SetMovingExtremes(int item, double minimum, double maximum) {
         stored_.moving[item].movingMinimum = minimum;

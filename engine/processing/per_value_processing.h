@@ -59,6 +59,8 @@ public:
     const ProcessedValues& Values() const { return values_; }
     // The one way in for the state files' restores, which the frame runs at the start.
     ProcessedValues& ValuesToRestore() { return values_; }
+    // The day change and the time frames restart the statistics.
+    ProcessedValues& ValuesForDayChange() { return values_; }
 
 private:
     friend struct ValueProcessorTestAccess;

@@ -311,12 +311,18 @@ TEST_F(RunControlTest, ProgramEndWritesTheEndStatisticsHeading) {
                 HasSubstr("----------------- Programm wird beendet :  Dienstag, 5. März "
                           "2024,07:05:00  -----------------"));
     const auto& lines = Main().StatisticsText().Paragraphs();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().text,
+    const auto heading = std::find_if(lines.begin(), lines.end(), [](const RichParagraph& line) {
+        return line.text.starts_with("Programmende");
+    });
+    ASSERT_NE(heading, lines.end());
+    EXPECT_EQ(heading->text,
               "Programmende: Zwischen-Statistik für Dienstag, 5. März 2024 "
               "(07:00)");
-    EXPECT_TRUE(lines.back().attributes.bold);
-    EXPECT_EQ(lines.back().attributes.alignment, TextAlignment::Center);
+    EXPECT_TRUE(heading->attributes.bold);
+    EXPECT_EQ(heading->attributes.alignment, TextAlignment::Center);
+    // The items' blocks follow, and the window is kept as the running day's protocol.
+    EXPECT_GT(lines.end() - heading, 1);
+    EXPECT_TRUE(Exists("20240305.RTF"));
 }
 
 TEST_F(RunControlTest, HeartbeatDeletesTheWatchdogFileEveryTenSeconds) {
@@ -398,7 +404,8 @@ TEST_F(RunControlTest, ASlowServerIsLinkedOneItemPerLoopTurnAndACloseEndsThatAtO
     EXPECT_THAT(Calls("AdvStop"),
                 ElementsAre("AdvStop I1 1000", "AdvStop I2 1000", "AdvStop I3 1000"));
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
-    EXPECT_THAT(NewLogLines(), ElementsAre("Verbindung zum Server abgebaut."));
+    EXPECT_THAT(NewLogLines(),
+                ElementsAre("Verbindung zum Server abgebaut.", "Statistik (.RTF) gesichert."));
 
     // Without a close every item is linked in order, and acquisition starts after the last.
     env_.ddeCalls.clear();
