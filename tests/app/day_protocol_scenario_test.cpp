@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -208,20 +207,6 @@ TEST_F(DayProtocolScenario, DISABLED_EachTableTimeLeavesItsSumInTheIntermediateV
     EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2880,000", "1440,000", "1440,000"));
 }
 
-// Blanks collapse and line ends are trimmed: unrtf's text output keeps one blank of a run.
-std::string Words(const std::string& line) {
-    std::string out;
-    for (char c : line) {
-        if (c != ' ' || (!out.empty() && out.back() != ' ')) {
-            out += c;
-        }
-    }
-    while (!out.empty() && out.back() == ' ') {
-        out.pop_back();
-    }
-    return out;
-}
-
 TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {
 #ifdef _WIN32
     GTEST_SKIP() << "unrtf is a Debian program; the Linux build runs this test";
@@ -246,15 +231,28 @@ TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {
     if (start < all.size()) {
         read.push_back(all.substr(start));
     }
+    // unrtf keeps one blank of a run; line ends are trimmed.
+    const auto words = [](const std::string& line) {
+        std::string out;
+        for (char c : line) {
+            if (c != ' ' || (!out.empty() && out.back() != ' ')) {
+                out += c;
+            }
+        }
+        while (!out.empty() && out.back() == ' ') {
+            out.pop_back();
+        }
+        return out;
+    };
     const auto body = std::find(read.begin(), read.end(), "-----------------");
     ASSERT_NE(body, read.end()) << all;
     std::vector<std::string> got;
     for (auto line = body + 1; line != read.end(); ++line) {
-        got.push_back(Words(*line));
+        got.push_back(words(*line));
     }
     std::vector<std::string> expected;
     for (const std::string& line : kProtocol) {
-        expected.push_back(Words(line));
+        expected.push_back(words(line));
     }
     EXPECT_THAT(got, ElementsAreArray(expected));
 #endif
