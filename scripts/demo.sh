@@ -27,6 +27,16 @@ for template in tools/demo-plant/*; do
     fi
 done
 
+# The inflow per hour reports its intermediate statistics at the times of its time table.
+# A plant's table holds up to 96 fixed times of day; the demo's is written anew at every
+# run, a time every two minutes from half a minute after the start on (about three hours,
+# in the order of the day), so that even a run of a minute crosses one.
+table="$demo/TT_Spiegel_Zulauf_Zulauf Stunde.tvw"
+start=$(date +%s)
+for k in $(seq 0 95); do
+    date -d "@$((start + 30 + 120 * k))" +%H:%M:%S
+done | sort | sed 's/$/\r/' > "$table"
+
 # The client and the simulator meet in a private socket directory of the demo. The
 # simulator gets a session of its own, so Ctrl-C reaches only the client: the client
 # stops with its server still answering, and the simulator ends after it. Its meters
