@@ -94,6 +94,8 @@ public:
     void SetLogFlags(const ItemLogFlagsArray& flags, int count);
     // A digital item is acquired as 0/1: its calibration becomes 1 and 0 at its link.
     void UseRawDigitalValue(int n);
+    // The day change grows an item's total counter; the next protocol must show it.
+    void SetCounterReading(int n, double reading) { items_[n].counterReading = reading; }
 
 private:
     friend struct ConfigurationTestAccess;

@@ -13,7 +13,7 @@
 
 namespace tarvedde {
 
-DayStatistics::DayStatistics(const Configuration& config, StatisticsState state,
+DayStatistics::DayStatistics(Configuration& config, StatisticsState state,
                              StatisticsOutputs outputs, TimeFrameStatistics& timeFrames,
                              DayChangeHost& host)
     : config_(config), state_(state), out_(outputs), timeFrames_(timeFrames), host_(host) {}
@@ -127,8 +127,10 @@ void DayStatistics::AddToTotalCounter(int item) {
     const double daySum = state_.integration[item].isIntegral ? state_.integration[item].runningSum
                                                               : state_.statistics[item].sum;
     // A counter that cannot be written keeps its old reading; the day change goes on.
-    (void)var.WriteString(section, "Zählerstand",
-                          FormatFixed(reading + daySum, 14, 3, out_.locale));
+    if (var.WriteString(section, "Zählerstand", FormatFixed(reading + daySum, 14, 3, out_.locale))
+            .ok()) {
+        config_.SetCounterReading(item, reading + daySum);
+    }
 }
 
 void DayStatistics::ResetItemDay(int item) {

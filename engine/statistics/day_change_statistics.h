@@ -26,7 +26,7 @@ public:
 
 class DayStatistics {
 public:
-    DayStatistics(const Configuration& config, StatisticsState state, StatisticsOutputs outputs,
+    DayStatistics(Configuration& config, StatisticsState state, StatisticsOutputs outputs,
                   TimeFrameStatistics& timeFrames, DayChangeHost& host);
 
     // The day change, at the first cycle of the new day (or at CustomTime when the day
@@ -47,7 +47,7 @@ private:
     int ItemCount() const;
     std::string F(double value) const;
 
-    const Configuration& config_;
+    Configuration& config_;
     StatisticsState state_;
     StatisticsOutputs out_;
     TimeFrameStatistics& timeFrames_;

@@ -183,9 +183,12 @@ private:
                Unit() + "]";
     }
 
+    // The time up to now is counted here, so the next sample must count only from now:
+    // else a day change or a time frame that restarts the sum gives that time twice.
     void BringIntegralUpToNow() {
         const double sum = IntegralUpTo(cfg_, in_.integration[item_], run_.now, nowMs_);
         in_.integration.SetSum(item_, sum);
+        in_.integration.RestartSampleChain(item_, run_.now, nowMs_);
     }
 
     void Add(std::string line) { run_.memo2.Append(std::move(line)); }

@@ -276,9 +276,11 @@ void TimeFrameStatistics::WriteIntermediateValue(int item) {
         if (source < 1 || source > maxItems || !config_.Items()[source].Integral) {
             return;
         }
+        // Bound for each line: the running day, and so the file's name, may have changed.
+        const bool bound = out_.dayFiles.AssignTextFile('S');
         const std::string& path = out_.dayFiles.IntermediateValuesPath();
         const std::string line = F(state_.statistics[item].sum / config.sumDivisor);
-        if (path.empty() || !AppendLine(out_.files, path, line).ok()) {
+        if (!bound || path.empty() || !AppendLine(out_.files, path, line).ok()) {
             out_.log.WriteLog("V 7.17: Fehler beim Schreiben der Zwischenwerte-Datei !");
         }
     } catch (const std::exception&) {
