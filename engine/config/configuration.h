@@ -68,6 +68,9 @@ public:
     bool Load(const LoadTargets& targets);
     void LoadItemOptions();
     void BuildValueDelimiters();
+    // Only the [Fremdwasser] keys, read, logged and written back as the load does; the
+    // operator's calculation starts with them.
+    const ExtraneousWaterSettings& LoadExtraneousWaterSettings();
 
     // Main window creation: the source kind of the command line, a fresh day change.
     void BeginProgramStart(SourceKind kind);

@@ -271,6 +271,13 @@ bool Configuration::Load(const LoadTargets& targets) {
     return Guarded([&] { return LoadConfigurationSteps(load, targets); });
 }
 
+const ExtraneousWaterSettings& Configuration::LoadExtraneousWaterSettings() {
+    config::LoadScope load = Scope();
+    IniFile ini(host_.files, load.PathOf(kMainIniFile));
+    Guarded([&] { return LoadExtraneousWaterKeys(load, ini); });
+    return settings_.extraneousWater;
+}
+
 config::LoadScope Configuration::Scope() {
     return {host_,
             log_,

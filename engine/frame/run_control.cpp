@@ -110,6 +110,14 @@ bool TarveddeMain::MenuClick(const std::string& name) {
         Neustart1Click();
         return true;
     }
+    if (name == "Fremdwasser1") {
+        Fremdwasser1Click();
+        return true;
+    }
+    if (name == "NachtzulaufEWIndeingeben1") {
+        NachtzulaufEWIndeingeben1Click();
+        return true;
+    }
     return false;
 }
 

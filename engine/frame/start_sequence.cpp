@@ -3,6 +3,7 @@
 #include "engine/config/configuration_loader.h"
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
+#include "engine/statistics/day_protocol.h"
 #include "engine/statistics/time_frames.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
@@ -32,6 +33,7 @@ void TarveddeMain::FormShow() {
         ReadSavedDay();
     }
     ReadCleanMarker();
+    LoadRunningDayProtocol();
     ShowRestartHeading();
     if (config_.Settings().sourceKind == SourceKind::Aqasys) {
         window_.menuEnabled["Einzel1"] = false;
@@ -44,7 +46,7 @@ void TarveddeMain::FormShow() {
                                     Marker());
     }
     store_.ConvertConfigFile(config_);
-    if (config_.Load({store_.ConfigRecordsToLoad(), window_.it1, grid_})) {
+    if (LoadConfiguration()) {
         CreateMissingStateFiles();
     }
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
@@ -123,11 +125,25 @@ void TarveddeMain::ReadCleanMarker() {
     }
 }
 
+// A start during the day goes on with the day's protocol; otherwise the next save would
+// replace the file with only what came after the start.
+void TarveddeMain::LoadRunningDayProtocol() {
+    const GeneralSettings& settings = config_.Settings();
+    LoadDayProtocol(memo2_, statisticsHost_.RunningDay(), settings.maxReportSize,
+                    {host_.files, log_, config_.ProgramDir(), settings.reportFontSize});
+}
+
 void TarveddeMain::ShowRestartHeading() {
     cycle_.cycleTime = host_.clock.Now();
     window_.piDate1 = cycle_.cycleTime;
     AppendStatisticsHeading(memo2_, "Neustart: Übersicht für " +
                                         FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
+}
+
+bool TarveddeMain::LoadConfiguration() {
+    const bool permanent = config_.Load({store_.ConfigRecordsToLoad(), window_.it1, grid_});
+    extraneousWater_.SetSettings(config_.Settings().extraneousWater);
+    return permanent;
 }
 
 void TarveddeMain::PermanentModeStart() {

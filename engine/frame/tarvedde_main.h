@@ -14,6 +14,7 @@
 #include "engine/acquisition/dde_client.h"
 #include "engine/config/configuration.h"
 #include "engine/frame/day_file_writer.h"
+#include "engine/frame/extraneous_water_frame_host.h"
 #include "engine/model/cycle_times.h"
 #include "engine/model/host.h"
 #include "engine/model/live_grid.h"
@@ -121,7 +122,10 @@ private:
     void ReadCleanMarker();
     // What $clean said, for the restores of the state files.
     StateMarker Marker() const { return {stateClean_, stateFlags_}; }
+    void LoadRunningDayProtocol();
     void ShowRestartHeading();
+    // Configuration::Load, then the loaded keys to the subsystems that keep a copy.
+    bool LoadConfiguration();
     void PermanentModeStart();
     void AqasysModeStart();
     void InitialiseItemsAtStart();
@@ -185,6 +189,10 @@ private:
     void WriteSampleAndDayRecords();
     // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
     void Tagesdatenloeschen1Click();
+
+    // extraneous_water_frame_host.cpp: the operator's extraneous-water menu entries.
+    void Fremdwasser1Click();
+    void NachtzulaufEWIndeingeben1Click();
 
     // program_end.cpp: the close, the end-of-program statistics and the final save.
     bool CloseQuery();
@@ -253,6 +261,8 @@ private:
     StatisticsHost statisticsHost_{*this};
     DiaryNightSums diaryNightSums_;
     ExtraneousWater extraneousWater_{host_.files, log_, locale_};
+    ExtraneousWaterFrameHost extraneousWaterHost_{config_, processor_, store_, integrator_,
+                                                  host_.files};
     StatisticsState StatisticsStateOf();
     StatisticsOutputs StatisticsOutputsOf();
     TimeFrameStatistics timeFrameStatistics_{config_, StatisticsStateOf(), StatisticsOutputsOf(),

@@ -119,6 +119,10 @@ public:
         stored_.moving[item].movingMinimum = minimum;
         stored_.moving[item].movingMaximum = maximum;
     }
+    // The operator's corrected night minimum of the extraneous-water calculation.
+    void SetFifteenMinuteMinimum(int item, double minimum) {
+        stored_.fifteenMinute[item].m15Minimum = minimum;
+    }
 
 private:
     friend struct StateStoreTestAccess;

@@ -61,6 +61,8 @@ public:
     ProcessedValues& ValuesToRestore() { return values_; }
     // The day change and the time frames restart the statistics.
     ProcessedValues& ValuesForDayChange() { return values_; }
+    // The operator's corrected night minimum of the extraneous-water calculation.
+    void SetDayMinimum(int item, double minimum) { values_.statistics[item].minimum = minimum; }
 
 private:
     friend struct ValueProcessorTestAccess;

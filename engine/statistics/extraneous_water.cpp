@@ -82,8 +82,7 @@ void ExtraneousWater::EnterMinimumInflow(ExtraneousWaterHost& host, Operator& op
     if (item < 1) {
         return;
     }
-    double& stored = host.MinimumInflow(item);
-    minimumInflow_ = stored;
+    minimumInflow_ = host.MinimumInflow(item);
     const auto text = op.InputBox("Min. Zulauf ändern", "Neuer Wert [l/s] ?",
                                   FormatFixed(minimumInflow_, 12, 1, locale_));
     if (!text) {
@@ -94,7 +93,7 @@ void ExtraneousWater::EnterMinimumInflow(ExtraneousWaterHost& host, Operator& op
         return;
     }
     minimumInflow_ = *value;
-    stored = *value;
+    host.StoreMinimumInflow(item, *value);
     log_.WriteLog("Min. Zulauf gesetzt auf: " + *text);
 }
 

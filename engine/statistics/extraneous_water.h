@@ -33,8 +33,9 @@ public:
     // Stores the operator's text as [Fremdwasser] Zulauf_EwInd_ls.
     virtual void SaveNightInflowText(const std::string& text) = 0;
     // The item's 15-minute minimum when 15-minute values are on for it, else its day
-    // minimum; the operator's correction is written there.
-    virtual double& MinimumInflow(int item) = 0;
+    // minimum; StoreMinimumInflow puts the operator's correction in the same place.
+    virtual double MinimumInflow(int item) = 0;
+    virtual void StoreMinimumInflow(int item, double value) = 0;
     // The item's integral divided by its SummenTeiler (InflowVolumeOf).
     virtual double InflowVolume(int item) = 0;
 };

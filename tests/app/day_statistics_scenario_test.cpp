@@ -1,30 +1,36 @@
-// A plant over 22:00 and midnight: a time frame item's day sums survive a kill, the day
-// change writes the ended day's protocol without the framed item and both items start
-// the new day from nothing.
+// Plants over midnight. One with a time frame item over 22:00: its day sums survive a
+// kill, the day change writes the ended day's protocol without the framed item and both
+// items start the new day from nothing. One with the extraneous-water calculation,
+// restarted in the morning: the day protocol keeps what the first run wrote, the day
+// change reports the share once and the operator's menus recompute it.
 #include <gmock/gmock.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/scenario_runner.h"
 #include "platform/memory_file_system.h"
+#include "platform/rtf_text.h"
+#include "platform/text_encoding.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
 namespace {
 
 using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr char kIni[] =
+constexpr char kFrameIni[] =
     "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
     "[Items]\r\nItem1=Q\r\nItem2=P\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Druck\r\n"
     "[Zeitrahmen]\r\nItem1=1|06:00:00|22:00:00\r\n";
 
 TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndResets) {
     MemoryFileSystem files;
-    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kIni, false).ok());
+    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kFrameIni, false).ok());
     auto runner = std::make_unique<ScenarioRunner>(ScenarioOptions{"/plant/", &files});
     testing::Steps(*runner,
                    "clock 2024-03-05 21:59:35\nstart\nset Q \"12,5\"\nset P \"4\"\n"
@@ -59,6 +65,71 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     EXPECT_THAT(protocol, HasSubstr("Druck"));
     EXPECT_THAT(protocol, Not(HasSubstr("Zulauf")));
     EXPECT_THAT(runner->Engine()->Log().StatisticsSnapshot().Lines(), Contains(HasSubstr("Druck")));
+}
+
+// Q_Nacht never reads below its limit of 50 l/s, not even as a start's first cycle's 0;
+// Q_Menge is a flow in m³/h whose integral is the day's volume.
+constexpr char kWaterIni[] =
+    "[DDE]\r\nItemcount=3\r\nIntervall=1\r\nEinheit=1\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
+    "[Items]\r\nItem1=Q_Nacht\r\nItem2=Q_Menge\r\nItem3=T\r\n"
+    "[Itemnames]\r\nItem1=Zulauf\r\nItem2=Zulaufmenge\r\nItem3=Temperatur\r\n"
+    "[LoLimit]\r\nItem1=50\r\n[Integral]\r\nItem2=1\r\n[IntegralBezug]\r\nItem2=3600\r\n"
+    "[Item_1]\r\nM15_berechnen=0\r\n"
+    "[Fremdwasser]\r\nZulaufMin_ls_index=1\r\nZulaufSumme_qbm_index=2\r\n";
+
+std::string Text(const MemoryFileSystem& files, const std::string& name) {
+    return Cp1252ToUtf8(files.ReadAll("/plant/" + name).value_or("<missing>"));
+}
+
+// The ended day's headings and extraneous-water lines, in order.
+std::vector<std::string> ProtocolMarks(const MemoryFileSystem& files) {
+    RichTextModel protocol;
+    ReadRtf(files.ReadAll("/plant/20240305.RTF").value_or(""), 10, protocol);
+    std::vector<std::string> marks;
+    for (const RichParagraph& line : protocol.Paragraphs()) {
+        if (line.text.find("für") != std::string::npos || line.text.starts_with("Fremdwasser")) {
+            marks.push_back(line.text);
+        }
+    }
+    return marks;
+}
+
+TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsTheProtocol) {
+    MemoryFileSystem files;
+    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kWaterIni, false).ok());
+    {
+        ScenarioRunner morning(ScenarioOptions{"/plant/", &files});
+        testing::Steps(morning,
+                       "clock 2024-03-05 05:59:30\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"0\"\n"
+                       "advance-to 2024-03-05 07:00:00");
+        morning.Finish();
+    }
+    ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+    // 10 h at 1000 m³/h, and a night minimum of 50 l/s: (50 - 3) x 8640 / 10000 = 40.608.
+    testing::Steps(runner,
+                   "clock 2024-03-05 07:05:00\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"0\"\n"
+                   "advance-to 2024-03-05 08:00:00\nset Q_Menge \"1000\"\n"
+                   "advance-to 2024-03-05 18:00:00\nset Q_Menge \"0\"\nset Q_Nacht \"50\"\n"
+                   "advance 1h\nset Q_Nacht \"55\"\nadvance-to 2024-03-06 00:01:00");
+    EXPECT_EQ(Text(files, "Fremdwasser.txt"),
+              "05.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
+              "Gesamtzulauf = 10000,0 m³\r\n");
+    EXPECT_THAT(ProtocolMarks(files),
+                ElementsAre("Neustart: Übersicht für Dienstag, 5. März 2024 (05:59)",
+                            "Programmende: Zwischen-Statistik für Dienstag, 5. März 2024 (06:59)",
+                            "Neustart: Übersicht für Dienstag, 5. März 2024 (07:05)",
+                            "Statistik für Dienstag, 5. März 2024 (00:00)",
+                            "Fremdwasser bei 3,00 l/s EW+Ind: 40,61 %"));
+
+    testing::Steps(runner, "answer \"2.5\"\nmenu NachtzulaufEWIndeingeben1");
+    EXPECT_THAT(Text(files, "TARVEDDE.INI"), HasSubstr("Zulauf_EwInd_ls=2.5\r\n"));
+    // The operator lowers the minimum, keeps the estimate the calculation read back and
+    // enters the volume: (47 - 2.5) x 8640 / 9000 = 42.72.
+    testing::Steps(runner, "answer \"47\"\nanswer yes\nanswer \"9000\"\nmenu Fremdwasser1");
+    EXPECT_EQ(Text(files, "Fremdwasser_Manuell.txt"),
+              "05.03.2024 : Fremdwasser = 42,7 %, Min.Zulauf = 47,0 l/s, EW+Ind = 2,5 l/s, "
+              "Gesamtzulauf = 9000,0 m³\r\n");
+    EXPECT_EQ(runner.Engine()->Processor().Values().statistics[1].minimum, 47.0);
 }
 
 }  // namespace

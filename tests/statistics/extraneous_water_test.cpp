@@ -12,7 +12,8 @@ class FakeWaterHost : public ExtraneousWaterHost {
 public:
     ExtraneousWaterSettings ReloadSettings() override { return settings; }
     void SaveNightInflowText(const std::string& text) override { saved.push_back(text); }
-    double& MinimumInflow(int item) override { return minima[item]; }
+    double MinimumInflow(int item) override { return minima[item]; }
+    void StoreMinimumInflow(int item, double value) override { minima[item] = value; }
     double InflowVolume(int item) override { return item == 2 ? volume : -5.0; }
 
     ExtraneousWaterSettings settings{1, 2, 3.0};

@@ -1,0 +1,69 @@
+// The extraneous-water calculation in the running program: the host that the manual
+// calculation reads and corrects through, and the operator's two menu entries.
+#include "engine/frame/extraneous_water_frame_host.h"
+
+#include "engine/config/settings_schema.h"
+#include "engine/frame/tarvedde_main.h"
+#include "engine/model/program_files.h"
+#include "platform/ini_file.h"
+
+namespace tarvedde {
+namespace {
+
+// The indexes come from the settings file unchecked; one past the item arrays has no
+// values to read or correct.
+bool HasValues(int item) {
+    return item >= 1 && item <= maxItems;
+}
+
+}  // namespace
+
+ExtraneousWaterSettings ExtraneousWaterFrameHost::ReloadSettings() {
+    return config_.LoadExtraneousWaterSettings();
+}
+
+// A failed write leaves the old estimate for the next start; the running calculation
+// already has the new one.
+void ExtraneousWaterFrameHost::SaveNightInflowText(const std::string& text) {
+    IniFile ini(files_, config_.PathOf(kMainIniFile));
+    (void)schema::Write(ini, schema::kZulaufEwInd, text);
+}
+
+double ExtraneousWaterFrameHost::MinimumInflow(int item) {
+    if (!HasValues(item)) {
+        return -1.0;
+    }
+    if (config_.Item(item).M15_berechnen) {
+        return store_.FifteenMinute()[item].m15Minimum;
+    }
+    return processor_.Values().statistics[item].minimum;
+}
+
+void ExtraneousWaterFrameHost::StoreMinimumInflow(int item, double value) {
+    if (!HasValues(item)) {
+        return;
+    }
+    if (config_.Item(item).M15_berechnen) {
+        store_.SetFifteenMinuteMinimum(item, value);
+        return;
+    }
+    processor_.SetDayMinimum(item, value);
+}
+
+double ExtraneousWaterFrameHost::InflowVolume(int item) {
+    if (!HasValues(item)) {
+        return -1.0;
+    }
+    return InflowVolumeOf(config_.Item(item), integrator_.States()[item].runningSum);
+}
+
+void TarveddeMain::Fremdwasser1Click() {
+    extraneousWater_.RunManualCalculation(extraneousWaterHost_, host_.op,
+                                          statisticsHost_.RunningDay());
+}
+
+void TarveddeMain::NachtzulaufEWIndeingeben1Click() {
+    extraneousWater_.EnterNightInflow(extraneousWaterHost_, host_.op, true);
+}
+
+}  // namespace tarvedde
