@@ -2,138 +2,73 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "tests/engine/engine_test_host.h"
 
 namespace tarvedde {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-constexpr int kItems = 12;
-
-std::string Golden() {
-    std::ifstream in(std::string(TARVEDDE_TEST_DATA) + "/dialogs/ProtoReihe.TVW", std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+std::vector<int> Order(const Configuration& config) {
+    const ProtocolOrder& order = config.ItemProtocolOrder();
+    return {order.begin() + 1, order.begin() + 14};
 }
 
-// Twelve items named "Messwert <n>", loaded as at program start: the live window has
-// read the item count before the load reads the protocol order.
-class ProtocolOrderDialogTest : public ::testing::Test {
-protected:
-    ProtocolOrderDialogTest() {
-        std::string ini = "[DDE]\nItemcount=12\n[Items]\n";
-        for (int n = 1; n <= kItems; ++n) {
-            ini += "Item" + std::to_string(n) + "=Q" + std::to_string(n) + "\n";
-        }
-        ini += "[Itemnames]\n";
-        for (int n = 1; n <= kItems; ++n) {
-            ini += "Item" + std::to_string(n) + "=" + Name(n) + "\n";
-        }
-        env_.WriteText("TARVEDDE.INI", ini);
-        config_.SetProgramDir(env_.dir);
-        log_.SetProgramDir(env_.dir);
+// As at the start: the live window has read the item count before the load.
+std::vector<int> LoadOrder(Configuration& config) {
+    PerItem<ConfigRecord> records{};
+    std::vector<ItemListRow> rows;
+    LiveGrid grid;
+    config.SetItemCount(12);
+    (void)config.Load({records, rows, grid});
+    return Order(config);
+}
+
+TEST(ProtocolOrderDialogTest, SessionReordersUsesTheOrderAtOnceAndWritesWhatTheLoaderReads) {
+    testing::EngineTestHost env;
+    std::string items = "[DDE]\nItemcount=12\n[Items]\n";
+    std::string names = "[Itemnames]\n";
+    for (int n = 1; n <= 12; ++n) {
+        items += "Item" + std::to_string(n) + "=Q\n";
+        names += "Item" + std::to_string(n) + "=M" + std::to_string(n) + "\n";
     }
+    env.WriteText("TARVEDDE.INI", items + names);
+    ProgramLog log{env.files, env.clock, GermanLocale()};
+    Configuration config{env.host, log, GermanLocale()};
+    config.SetProgramDir(env.dir);
+    ASSERT_EQ(LoadOrder(config), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, -1}));
 
-    static std::string Name(int n) { return "Messwert " + std::to_string(n); }
-
-    void Load(Configuration& config) {
-        PerItem<ConfigRecord> records{};
-        std::vector<ItemListRow> itemList;
-        LiveGrid grid;
-        config.SetItemCount(kItems);
-        (void)config.Load({records, itemList, grid});
-    }
-
-    std::vector<int> Order(const Configuration& config) const {
-        const ProtocolOrder& order = config.ItemProtocolOrder();
-        return {order.begin() + 1, order.end()};
-    }
-
-    std::vector<int> Expected(std::vector<int> places) const {
-        places.resize(maxItems, -1);
-        return places;
-    }
-
-    void Select(int position) { form_.lbnamItemIndex = position; }
-
-    testing::EngineTestHost env_;
-    ProgramLog log_{env_.files, env_.clock, GermanLocale()};
-    Configuration config_{env_.host, log_, GermanLocale()};
-    TFo_Reihenfolge form_{config_};
-};
-
-TEST_F(ProtocolOrderDialogTest, SessionReordersUsesTheOrderAtOnceAndWritesTheFileTheLoaderReads) {
-    Load(config_);
-    const std::vector<int> initial = Expected({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    ASSERT_EQ(Order(config_), initial);
-    form_.FormShow();
-    ASSERT_EQ(form_.lbnam.size(), 12U);
-    EXPECT_EQ(form_.lbnam.front(), Name(1));
-    EXPECT_EQ(form_.lbnam.back(), Name(12));
-
-    const Strings shown = form_.lbnam;
-    form_.btUpClick();  // nothing selected
-    Select(0);
-    form_.btUpClick();
-    EXPECT_EQ(form_.lbnamItemIndex, 0);
-    Select(11);
-    form_.btDownClick();
-    EXPECT_EQ(form_.lbnamItemIndex, 11);
-    EXPECT_EQ(form_.lbnam, shown);
-
-    // The last item climbs to the top, staying selected on the way.
+    TFo_Reihenfolge form{config};
+    form.FormShow();
+    form.btUpClick();  // nothing selected
+    form.lbnamItemIndex = 0;
+    form.btUpClick();
+    form.lbnamItemIndex = 11;
+    form.btDownClick();
+    // The last entry climbs to the top, staying selected; the twelfth click finds it first.
     for (int click = 1; click <= 12; ++click) {
-        form_.btUpClick();
-        EXPECT_EQ(form_.lbnamItemIndex, std::max(11 - click, 0)) << click;
+        form.btUpClick();
     }
-    Select(5);
-    form_.btDownClick();
-    EXPECT_EQ(form_.lbnamItemIndex, 6);
-    EXPECT_EQ(form_.lbnam[0], Name(12));
-    EXPECT_EQ(form_.lbnam[5], Name(6));
-    EXPECT_EQ(form_.lbnam[6], Name(5));
-    EXPECT_EQ(Order(config_), initial);  // the working copy only
-    EXPECT_FALSE(env_.Exists("ProtoReihe.TVW"));
+    EXPECT_EQ(form.lbnamItemIndex, 0);
+    form.lbnamItemIndex = 5;
+    form.btDownClick();
+    EXPECT_EQ(form.lbnamItemIndex, 6);
+    EXPECT_EQ(form.lbnam, (std::vector<std::string>{"M12", "M1", "M2", "M3", "M4", "M6", "M5", "M7",
+                                                    "M8", "M9", "M10", "M11"}));
+    EXPECT_EQ(Order(config)[0], 1);  // a working copy until the form closes
 
-    form_.FormClose();
-    const std::vector<int> moved = Expected({12, 1, 2, 3, 4, 6, 5, 7, 8, 9, 10, 11});
-    EXPECT_EQ(Order(config_), moved);
-    EXPECT_EQ(env_.files.ReadAll(env_.dir + "ProtoReihe.TVW").value_or("<missing>"), Golden());
-
-    // A view's own close event after the form closed writes nothing again.
-    ASSERT_TRUE(env_.files.Remove(env_.dir + "ProtoReihe.TVW"));
-    form_.FormClose();
-    EXPECT_FALSE(env_.Exists("ProtoReihe.TVW"));
-
-    // Read back by the loader, as the next start does.
-    ASSERT_TRUE(env_.files.WriteAll(env_.dir + "ProtoReihe.TVW", Golden(), false));
-    Configuration restarted{env_.host, log_, GermanLocale()};
-    restarted.SetProgramDir(env_.dir);
-    Load(restarted);
-    EXPECT_EQ(Order(restarted), moved);
-
-    form_.FormShow();
-    EXPECT_EQ(form_.lbnam[0], Name(12));
-    EXPECT_EQ(form_.lbnam[11], Name(11));
-}
-
-TEST_F(ProtocolOrderDialogTest, FailedWriteStillChangesTheRunningOrder) {
-    Load(config_);
-    env_.files.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Write; });
-    form_.FormShow();
-    Select(1);
-    form_.btUpClick();
-    form_.FormClose();
-    EXPECT_EQ(Order(config_), Expected({2, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    EXPECT_FALSE(env_.Exists("ProtoReihe.TVW"));
+    form.FormClose();
+    const std::vector<int> moved{12, 1, 2, 3, 4, 6, 5, 7, 8, 9, 10, 11, -1};
+    EXPECT_EQ(Order(config), moved);
+    std::ifstream golden(std::string(TARVEDDE_TEST_DATA) + "/dialogs/ProtoReihe.TVW",
+                         std::ios::binary);
+    std::ostringstream bytes;
+    bytes << golden.rdbuf();
+    EXPECT_EQ(env.files.ReadAll(env.dir + "ProtoReihe.TVW").value_or(""), bytes.str());
+    Configuration restarted{env.host, log, GermanLocale()};
+    restarted.SetProgramDir(env.dir);
+    EXPECT_EQ(LoadOrder(restarted), moved);
 }
 
 }  // namespace
