@@ -1,8 +1,8 @@
 // The loader's text helpers and its small tables: the protocol order (read here and, for
 // its dialog, written here), the two conversion tables, the value delimiters and the
-// field splitter Teilstring. Runs once per load on
-// at most a few hundred short lines. Guarantees: any file content, however broken, gives
-// a table within its fixed bounds (180 order entries, 50 points per conversion table).
+// field splitter Teilstring. Runs once per load on at most a few hundred short lines.
+// Guarantees: any file content, however broken, gives a table within its fixed bounds
+// (180 order entries, 50 points per conversion table).
 #include <algorithm>
 
 #include "engine/config/config_steps.h"
