@@ -47,6 +47,8 @@ std::optional<double> ParseNormalized(std::string_view text, const Locale& local
 void BuildValueDelimiters(LoadScope& load);
 // Protocol order from ProtoReihe.TVW for the item count known before the load.
 void LoadProtocolOrder(LoadScope& load);
+// Takes `order` for the item count and writes it as LoadProtocolOrder reads it.
+Status SaveProtocolOrder(LoadScope& load, const ProtocolOrder& order);
 // The item's conversion table number and, when it names a file, the table's points.
 void LoadItemTable(LoadScope& load, const IniFile& ini, int n);
 // Points of a table file: "x<TAB>y" per line, up to the first bad line or 50 points.

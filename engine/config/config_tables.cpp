@@ -1,7 +1,8 @@
-// The loader's text helpers and its small tables: the protocol order, the two conversion
-// tables, the value delimiters and the field splitter Teilstring. Runs once per load on
-// at most a few hundred short lines. Guarantees: any file content, however broken, gives
-// a table within its fixed bounds (180 order entries, 50 points per conversion table).
+// The loader's text helpers and its small tables: the protocol order (read here and, for
+// its dialog, written here), the two conversion tables, the value delimiters and the
+// field splitter Teilstring. Runs once per load on at most a few hundred short lines.
+// Guarantees: any file content, however broken, gives a table within its fixed bounds
+// (180 order entries, 50 points per conversion table).
 #include <algorithm>
 
 #include "engine/config/config_steps.h"
@@ -64,6 +65,20 @@ void LoadProtocolOrder(LoadScope& load) {
         }
         load.protocolOrder[static_cast<std::size_t>(i)] = entry;
     }
+}
+
+// One line per item number and nothing else, so a reload gives back exactly this order.
+Status SaveProtocolOrder(LoadScope& load, const ProtocolOrder& order) {
+    const int count = std::clamp(load.settings.itemCount, 0, maxItems);
+    std::vector<std::string> lines;
+    for (int i = 1; i <= maxItems; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        load.protocolOrder[at] = i <= count ? order[at] : -1;
+        if (i <= count) {
+            lines.push_back(std::to_string(order[at]));
+        }
+    }
+    return WriteLines(load.host.files, load.PathOf(kProtocolOrderFile), lines, false);
 }
 
 void ReadConversionTable(const std::vector<std::string>& lines, const Locale& locale,
@@ -137,6 +152,11 @@ std::string DelimiterChars(const std::vector<std::string>& lines) {
 }
 
 }  // namespace
+
+Status Configuration::SetProtocolOrder(const ProtocolOrder& order) {
+    config::LoadScope load = Scope();
+    return config::SaveProtocolOrder(load, order);
+}
 
 void Configuration::BuildValueDelimiters() {
     config::LoadScope load = Scope();

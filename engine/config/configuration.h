@@ -20,6 +20,7 @@
 #include "outputs/program_log.h"
 #include "platform/ini_file.h"
 #include "platform/locale.h"
+#include "platform/result.h"
 
 namespace tarvedde {
 
@@ -95,6 +96,10 @@ public:
     }
     // The logging dialog's export switches of items 1..count.
     void SetLogFlags(const ItemLogFlagsArray& flags, int count);
+    // The protocol order dialog's order: entries 1..item count are in use at once and
+    // written to ProtoReihe.TVW, the rest become -1. A failed write keeps the new order
+    // for this run only.
+    Status SetProtocolOrder(const ProtocolOrder& order);
     // A digital item is acquired as 0/1: its calibration becomes 1 and 0 at its link.
     void UseRawDigitalValue(int n);
     // The day change grows an item's total counter; the next protocol must show it.

@@ -90,6 +90,7 @@ inline constexpr BoolKey kRohdatenSpeichern{"DDE", "RohdatenSpeichern", false};
 inline constexpr BoolKey kTarveview{"DDE", "Tarveview", true};
 inline constexpr BoolKey kTarveget{"DDE", "Tarveget", true};
 inline constexpr IntKey kDrucker{"DDE", "Drucker", -1};
+inline constexpr TextKey kDruckername{"DDE", "Druckername", ""};
 inline constexpr BoolKey kDrucken{"DDE", "Drucken", false};
 inline constexpr BoolKey kCustomIni{"DDE", "CustomIni", false};
 inline constexpr BoolKey kCustomNewDay{"DDE", "CustomNewDay", false};
