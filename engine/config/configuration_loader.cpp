@@ -54,7 +54,7 @@ bool LoadExtraneousWaterKeys(LoadScope& load, IniFile& ini) {
     return schema::Write(ini, schema::kZulaufMinIndex, water.ZulaufMin_ls_index) &&
            schema::Write(ini, schema::kZulaufSummeIndex, water.ZulaufSumme_qbm_index) &&
            schema::Write(ini, schema::kZulaufEwInd,
-                         FormatGeneral(water.Zulauf_EwInd_ls, load.locale));
+                         FormatFixed(water.Zulauf_EwInd_ls, 8, 2, load.locale));
 }
 
 // False for a source kind the program does not know: nothing else may be loaded then.

@@ -75,6 +75,10 @@ void ExtraneousWater::RunManualCalculation(ExtraneousWaterHost& host, Operator& 
         log_.WriteLog("Keine Fremdwasserberechnung möglich !");
     }
     AppendResultLine(kManualExtraneousWaterFile, runningDay);
+    // The operator's figures are for this line only: the day change takes its inputs
+    // from the day's blocks, and would otherwise compute with these first.
+    minimumInflow_ = -1.0;
+    inflowVolume_ = -1.0;
 }
 
 void ExtraneousWater::EnterMinimumInflow(ExtraneousWaterHost& host, Operator& op) {

@@ -34,13 +34,15 @@ protected:
 
 // The operator corrects the minimum to 50 and enters EW+Ind with a dot, then with a
 // comma; the volume box keeps its preset: (50 - 2.5) x 8640 / 10000 = 41.04. A third run
-// without a volume computes nothing and repeats the last result in its line.
+// without a volume computes nothing and repeats the last result in its line. The day
+// change never computes with the operator's figures.
 TEST_F(ManualExtraneousWater, InputsWithDotOrCommaGiveTheSameResultLine) {
     for (const char* nightInflow : {"2.5", "2,5"}) {
         op_.QueueText("50");
         op_.QueueText(nightInflow);
         Run();
     }
+    EXPECT_FALSE(water_.TakeDayResult(EncodeDate(2024, 3, 6)).has_value());
     host_.volume = 0;
     op_.QueueInputCancel();
     op_.QueueInputCancel();
