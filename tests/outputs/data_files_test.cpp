@@ -152,16 +152,6 @@ TEST_F(DataFilesTest, BlockModeWritesAtTheLastRowAndTheSampleFileEveryCycle) {
     EXPECT_EQ(File("20240306.SMP"), "<missing>");
 }
 
-TEST_F(DataFilesTest, EveryCycleModeWritesOnlyTheCurrentRow) {
-    cycle_.datEveryCycle = true;
-    grid_.currentRow = 7;
-    ASSERT_TRUE(WriteRows());
-    grid_.currentRow = 8;
-    ASSERT_TRUE(WriteRows());
-    EXPECT_EQ(File("20240305.DAT"),
-              "2024.3.5;07:05:00;12,400;1,000;\r\n2024.3.5;07:05:00;12,500;1,000;n.v.\r\n");
-}
-
 TEST_F(DataFilesTest, ACycleTimeThatIsNoDateWritesNothing) {
     cycle_.cycleTime = kNaN;
     cycle_.datEveryCycle = true;
@@ -172,7 +162,7 @@ TEST_F(DataFilesTest, ACycleTimeThatIsNoDateWritesNothing) {
 }
 
 // The viewer's sample lock skips only the sample row; a day data lock left by another
-// program does not stop the row.
+// program does not stop the row. Every-cycle mode writes only the current row.
 TEST_F(DataFilesTest, LocksOfOtherProgramsOnlyEverSkipTheSampleRow) {
     cycle_.datEveryCycle = true;
     Put("$lock_SMP", "");
@@ -180,16 +170,35 @@ TEST_F(DataFilesTest, LocksOfOtherProgramsOnlyEverSkipTheSampleRow) {
     ASSERT_TRUE(WriteRows());
     EXPECT_EQ(File("20240305.SMP"), "<missing>");
     EXPECT_EQ(File("$lock_SMP"), "");
-    EXPECT_EQ(Text("20240305.DAT"), "2024.3.5;07:05:00;12,345;0,000;Störung\r\n");
     EXPECT_THAT(LogAll(),
                 HasSubstr(std::string(kStamp) + "Main : TarveView liest gerade Sample-Daten.\r\n"));
     EXPECT_THAT(LogAll(), Not(HasSubstr("Sperren")));
+    grid_.currentRow = 7;
+    ASSERT_TRUE(WriteRows());
+    grid_.currentRow = 8;
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(Text("20240305.DAT"),
+              "2024.3.5;07:05:00;12,345;0,000;Störung\r\n"
+              "2024.3.5;07:05:00;12,400;1,000;\r\n"
+              "2024.3.5;07:05:00;12,500;1,000;n.v.\r\n");
 }
 
-TEST_F(DataFilesTest, DayDataThatCannotBeOpenedHasItsOwnMessage) {
-    ASSERT_TRUE(fs_.Remove("/prog/20240305.DAT"));
-    FailOn(FileOp::Append, "20240305.DAT");
+TEST_F(DataFilesTest, DayDataFailuresAreLoggedWithTheirOwnTexts) {
     cycle_.datEveryCycle = true;
+    FailOn(FileOp::Append, "$lock_DAT");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_EQ(File("20240305.DAT"), "");
+    EXPECT_THAT(LogAll(),
+                HasSubstr(std::string(kStamp) + "Main : Fehler bei Sperren von .DAT\r\n"));
+    FailOn(FileOp::Remove, "$lock_DAT");
+    ASSERT_TRUE(WriteRows());
+    EXPECT_THAT(File("20240305.DAT"), HasSubstr("07:05:00"));
+    EXPECT_EQ(File("$lock_DAT"), "");
+
+    fs_.SetFailurePolicy(nullptr);
+    ASSERT_TRUE(fs_.Remove("/prog/20240305.DAT"));
+    ASSERT_TRUE(fs_.Remove("/prog/$lock_DAT"));
+    FailOn(FileOp::Append, "20240305.DAT");
     ASSERT_TRUE(WriteRows());
     EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Schreiben von .DAT (2i)\r\n"));
     cycle_.datEveryCycle = false;
@@ -206,20 +215,6 @@ TEST_F(DataFilesTest, DayDataThatCannotBeOpenedHasItsOwnMessage) {
     cycle_.datEveryCycle = true;
     ASSERT_TRUE(WriteRows());
     EXPECT_THAT(File("20240305.DAT"), HasSubstr("2024.3.5;07:05:00;"));
-}
-
-TEST_F(DataFilesTest, DayDataLockFailuresAreLogged) {
-    cycle_.datEveryCycle = true;
-    FailOn(FileOp::Append, "$lock_DAT");
-    ASSERT_TRUE(WriteRows());
-    EXPECT_EQ(File("20240305.DAT"), "");
-    EXPECT_THAT(LogAll(),
-                HasSubstr(std::string(kStamp) + "Main : Fehler bei Sperren von .DAT\r\n"));
-
-    FailOn(FileOp::Remove, "$lock_DAT");
-    ASSERT_TRUE(WriteRows());
-    EXPECT_THAT(File("20240305.DAT"), HasSubstr("07:05:00"));
-    EXPECT_EQ(File("$lock_DAT"), "");
 }
 
 TEST_F(DataFilesTest, SampleFailuresAreLoggedWithTheirOwnTexts) {
@@ -247,16 +242,6 @@ class ViewerFileTest : public DataFilesTest {
 protected:
     void Write() { WriteViewerDataFile(files_, FiveViewerLines()); }
 };
-
-TEST_F(ViewerFileTest, TheViewersLockSkipsTheSnapshotAndStays) {
-    Put("AKTDAT.TVV", "old\r\n");
-    Put("$lock_TVV", "");
-    Write();
-    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
-    EXPECT_EQ(File("$lock_TVV"), "");
-    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) +
-                                    "Main : TarveView liest gerade Statistik-Daten.\r\n"));
-}
 
 // A reader that ignores the lock must still never see half a snapshot: at every file
 // operation the viewer file is the old snapshot or the whole new one.
@@ -314,12 +299,20 @@ TEST_F(ViewerFileTest, WriteFailuresKeepTheOldSnapshotAndTheNextCycleWritesAgain
     EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
 }
 
-TEST_F(ViewerFileTest, LockFailuresAreLogged) {
+TEST_F(ViewerFileTest, TheViewersLockSkipsTheSnapshotAndLockFailuresAreLogged) {
+    Put("AKTDAT.TVV", "old\r\n");
+    Put("$lock_TVV", "");
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
+    EXPECT_EQ(File("$lock_TVV"), "");
+    EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) +
+                                    "Main : TarveView liest gerade Statistik-Daten.\r\n"));
+
+    ASSERT_TRUE(fs_.Remove("/prog/$lock_TVV"));
     FailOn(FileOp::Append, "$lock_TVV");
     Write();
-    EXPECT_EQ(File("AKTDAT.TVV"), "<missing>");
+    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
     EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Sperren von AKTDAT.TVV\r\n"));
-
     FailOn(FileOp::Remove, "$lock_TVV");
     Write();
     EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));

@@ -56,11 +56,13 @@ protected:
     DayFiles files_{fs_, log_, GermanLocale()};
 };
 
-TEST_F(DayFilesTest, CreateTextFileNamesEachKindAfterTheRunningDay) {
+TEST_F(DayFilesTest, CreateTextFileNamesEachKindAndNeverEmptiesAnExistingFile) {
     EXPECT_TRUE(files_.CreateTextFile('D', 0));
     EXPECT_EQ(files_.DayDataPath(), "/prog/20240305.DAT");
-    EXPECT_TRUE(files_.CreateTextFile('S', 0));
+    Put("20240305.SMP", "2024.3.5;07:00:00;1\r\n");
+    EXPECT_FALSE(files_.CreateTextFile('S', 0));
     EXPECT_EQ(files_.SamplePath(), "/prog/20240305.SMP");
+    EXPECT_EQ(File("20240305.SMP"), "2024.3.5;07:00:00;1\r\n");
     EXPECT_TRUE(files_.CreateTextFile('X', 0));
     EXPECT_EQ(files_.RememberedName(), "20240305.TVW");
     EXPECT_TRUE(files_.CreateTextFile('H', 0));
@@ -69,14 +71,8 @@ TEST_F(DayFilesTest, CreateTextFileNamesEachKindAfterTheRunningDay) {
     EXPECT_EQ(files_.RememberedPattern(), "20240305*.AQH");
     EXPECT_EQ(File("20240305.DAT"), "");
     EXPECT_EQ(File("20240305.TVW"), "");
-}
-
-TEST_F(DayFilesTest, CreateTextFileNeverEmptiesAnExistingFileAndLogsAFailedCreation) {
-    Put("20240305.SMP", "2024.3.5;07:00:00;1\r\n");
-    EXPECT_FALSE(files_.CreateTextFile('S', 0));
-    EXPECT_EQ(files_.SamplePath(), "/prog/20240305.SMP");
-    EXPECT_EQ(File("20240305.SMP"), "2024.3.5;07:00:00;1\r\n");
-    FailOn(FileOp::Append, "20240305.DAT");
+    files_.SetRunningDay({2024, 3, 6});
+    FailOn(FileOp::Append, "20240306.DAT");
     EXPECT_FALSE(files_.CreateTextFile('D', 0));
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "CreateTextFile : Fehler (1) .DAT\r\n"));
 }
@@ -122,6 +118,7 @@ TEST_F(DayFilesTest, HighestRenameNumberReadsTheVersionsOfTheKindAndDay) {
     EXPECT_EQ(files_.HighestRenameNumber('S'), 0);
 }
 
+// The intermediate values file is created when missing.
 TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFilesOnly) {
     EXPECT_TRUE(files_.AssignTextFile('I'));
     EXPECT_EQ(files_.DiaryDataPath(), "/prog/20240305.TVI");
@@ -129,20 +126,19 @@ TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFilesOnly) {
     EXPECT_TRUE(files_.AssignTextFile('V'));
     EXPECT_EQ(files_.ViewerDataPath(), "/prog/AKTDAT.TVV");
     EXPECT_EQ(files_.RememberedName(), "AKTDAT.TVV");
-    Put("20240305.TVS", "kept");
     EXPECT_TRUE(files_.AssignTextFile('S'));
     EXPECT_EQ(files_.IntermediateValuesPath(), "/prog/20240305.TVS");
-    EXPECT_EQ(File("20240305.TVS"), "kept");
+    EXPECT_EQ(File("20240305.TVS"), "");
     EXPECT_FALSE(files_.AssignTextFile('D'));
     EXPECT_EQ(files_.RememberedName(), "Fehler !");
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "AssignTextFile : Fehler !\r\n"));
-}
 
-TEST_F(DayFilesTest, AssignTextFileCreatesAMissingIntermediateValuesFile) {
-    EXPECT_TRUE(files_.AssignTextFile('S'));
-    EXPECT_EQ(File("20240305.TVS"), "");
-    FailOn(FileOp::Append, "20240306.TVS");
     files_.SetRunningDay({2024, 3, 6});
+    Put("20240306.TVS", "kept");
+    EXPECT_TRUE(files_.AssignTextFile('S'));
+    EXPECT_EQ(File("20240306.TVS"), "kept");
+    files_.SetRunningDay({2024, 3, 7});
+    FailOn(FileOp::Append, "20240307.TVS");
     EXPECT_FALSE(files_.AssignTextFile('S'));
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "Fehler in AssignTextFile - S\r\n"));
 }
@@ -225,6 +221,8 @@ TEST_F(HeaderComparisonTest, CountItemAndIntervalDifferencesAreNamed) {
     EXPECT_THAT(LogAll(), HasSubstr("Konfiguration : Intervall (alt) 10000 <> 60000\r\n"));
 }
 
+// Calibration values differ only beyond half a percent of the old value, and a tolerance
+// of 0.001 or less is none at all: small values may change freely.
 TEST_F(HeaderComparisonTest, CalibrationChangesWithinHalfAPercentDoNotCount) {
     // Item P has M = 2.5: the tolerance is 0.0125.
     EXPECT_TRUE(Matches(With(1, &HeaderItem::calibrationSlope, 2.512)));
@@ -236,10 +234,7 @@ TEST_F(HeaderComparisonTest, CalibrationChangesWithinHalfAPercentDoNotCount) {
     EXPECT_TRUE(Matches(With(2, &HeaderItem::calibrationIntercept, 1240.0)));
     EXPECT_FALSE(Matches(With(2, &HeaderItem::calibrationIntercept, 1241.0)));
     EXPECT_THAT(LogAll(), HasSubstr("Konfiguration Item R : T(alt)=  1234,5000000000 <> 1241\r\n"));
-}
 
-// A tolerance of 0.001 or less is none at all: small values may change freely.
-TEST_F(HeaderComparisonTest, HalfAPercentCountsOnlyAboveAThousandth) {
     EXPECT_TRUE(SlopeChangeMatches(2.0, 2.009));
     EXPECT_FALSE(SlopeChangeMatches(2.0, 2.011));
     EXPECT_TRUE(SlopeChangeMatches(0.1, 0.5));

@@ -31,34 +31,18 @@ protected:
     IniFile ini_{fs_, "/prog/TARVEDDE.INI"};
 };
 
-TEST_F(LogSettingsTest, MissingKeysGiveAllOffAndOneLogLinePerSetting) {
-    const LogSettings s = Load("");
-    EXPECT_FALSE(s.detailLog || s.debugLog || s.tabelLog);
-    EXPECT_EQ(s.logLevel, 0);
-    EXPECT_EQ(Shown(),
-              (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=0 (ausgeschaltet).",
-                       "[DDE] TabelLog=0 (ausgeschaltet).", "[DDE] LogLevel=0"}));
-    EXPECT_EQ(File(kLogAllFile).substr(0, 22), kStamp);
-}
-
-TEST_F(LogSettingsTest, BothSwitchesBelowLevelThreeGiveLevelTwoWithBothOn) {
-    const LogSettings s = Load("LogLevel=0\r\nDetailLog=1\r\nDebugLog=1\r\nTabelLog=1\r\n");
-    EXPECT_EQ(s.logLevel, 2);
-    EXPECT_TRUE(s.detailLog && s.debugLog && s.tabelLog);
-    EXPECT_EQ(Shown(),
-              (Strings{"[DDE] DetailLog=1 (eingeschaltet).", "[DDE] DebugLog=1 (eingeschaltet).",
-                       "[DDE] TabelLog=1 (eingeschaltet).", "[DDE] LogLevel=2"}));
-}
-
-// Levels 1 and 2 switch their log on; from 3 up both switches are off.
-TEST_F(LogSettingsTest, TheLevelDecidesTheSwitchesFromOneUp) {
+// Below level 3 the switches decide the level, DebugLog over DetailLog; levels 1 and 2
+// switch their log on; from 3 up both switches are off.
+TEST_F(LogSettingsTest, TheLevelAndTheSwitchesDecideEachOther) {
     struct Case {
         const char* keys;
         int level;
         bool detail, debug;
     };
     for (const Case& c :
-         {Case{"LogLevel=1\r\n", 1, true, false}, Case{"LogLevel=2\r\n", 2, false, true},
+         {Case{"", 0, false, false},
+          Case{"LogLevel=0\r\nDetailLog=1\r\nDebugLog=1\r\n", 2, true, true},
+          Case{"LogLevel=1\r\n", 1, true, false}, Case{"LogLevel=2\r\n", 2, false, true},
           Case{"LogLevel=3\r\nDetailLog=1\r\n", 3, false, false},
           Case{"LogLevel=4\r\nDetailLog=1\r\nDebugLog=1\r\n", 4, false, false}}) {
         const LogSettings s = Load(c.keys);
@@ -68,6 +52,18 @@ TEST_F(LogSettingsTest, TheLevelDecidesTheSwitchesFromOneUp) {
     }
     EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
     EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "gespiegelt");
+}
+
+TEST_F(LogSettingsTest, LoadingLogsEverySetting) {
+    EXPECT_FALSE(Load("").tabelLog);
+    EXPECT_EQ(Shown(),
+              (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=0 (ausgeschaltet).",
+                       "[DDE] TabelLog=0 (ausgeschaltet).", "[DDE] LogLevel=0"}));
+    EXPECT_EQ(File(kLogAllFile).substr(0, 22), kStamp);
+    EXPECT_TRUE(Load("DebugLog=1\r\nTabelLog=1\r\n").tabelLog);
+    EXPECT_EQ(Shown(),
+              (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=1 (eingeschaltet).",
+                       "[DDE] TabelLog=1 (eingeschaltet).", "[DDE] LogLevel=2"}));
 }
 
 TEST_F(LogSettingsTest, SavingLevelZeroSwitchesBothOffInFileAndMemory) {

@@ -36,49 +36,46 @@ TEST_F(ProgramLogTest, WriteLogStampsShowsAndAppendsIn1252WithCrLf) {
     EXPECT_EQ(log_.DebugStamp(), "31.Dez.25, 23:59:58:007 > ");
 }
 
-TEST_F(ProgramLogTest, MessageListOf200IsKeptAndOf201MovesToTheHistoryFile) {
-    for (int i = 0; i < 201; ++i) {
-        log_.WriteLog("x");
-    }
-    // 200 lines at the start of the 201st entry: nothing moved yet.
-    EXPECT_EQ(log_.MessageList().Count(), 201u);
+// The limit counts the lines shown, so a message with line breaks counts as several; a
+// failing history file loses the old lines but not the new one.
+TEST_F(ProgramLogTest, AFullMessageListMovesToTheHistoryFileBeforeTheNextLine) {
+    const auto append = [this](const std::string& line, int count) {
+        for (int i = 0; i < count; ++i) {
+            log_.MessageList().Append(line);
+        }
+    };
+    log_.FlushMessageListAtEnd();  // nothing shown: no file
+    append("m", 200);
+    log_.WriteLog("x");
+    EXPECT_EQ(log_.MessageList().Count(), 201u);  // 200 lines before it: nothing moved
     EXPECT_EQ(File(kMessageHistoryFile), "<missing>");
+    log_.Settings().logLevel = 4;
+    EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));  // every writer flushes first
+    std::string history = Repeat("m\r\n", 200) + kStamp + "x\r\n";
+    EXPECT_EQ(File(kMessageHistoryFile), history);
+    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "gespiegelt"});
 
-    log_.WriteLog("neu");
-    EXPECT_EQ(File(kMessageHistoryFile), Repeat(std::string(kStamp) + "x\r\n", 201));
-    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "neu"});
-}
-
-TEST_F(ProgramLogTest, AMessageWithALineBreakCountsAsTheLinesItShows) {
-    for (int i = 0; i < 198; ++i) {
-        log_.MessageList().Append("m");
-    }
+    append("n", 197);
     const std::string message = "Fehler \r\nin Zeile 2\r\naufgetreten !";
     log_.WriteLog(message);
-    EXPECT_EQ(log_.MessageList().Count(), 201u);
-    EXPECT_EQ(File(kLogAllFile), kStamp + message + "\r\n");
-
+    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "x\r\n" + kStamp + "gespiegelt\r\n" +
+                                     kStamp + message + "\r\n");
     log_.WriteLog("danach");
-    EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 198) + kStamp + message + "\r\n");
-}
+    history +=
+        kStamp + std::string("gespiegelt\r\n") + Repeat("n\r\n", 197) + kStamp + message + "\r\n";
+    EXPECT_EQ(File(kMessageHistoryFile), history);
 
-// A failing history file loses the old lines but not the new one.
-TEST_F(ProgramLogTest, EveryWriterFlushesTheFullMessageListBeforeShowingItsLine) {
-    log_.Settings().logLevel = 4;
-    for (int i = 0; i < 201; ++i) {
-        log_.MessageList().Append("m");
-    }
-    EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
-    EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "gespiegelt"});
-    EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 201));
-
-    for (int i = 0; i < 200; ++i) {
-        log_.MessageList().Append("n");
-    }
+    append("o", 200);
     FailAppendsTo(kMessageHistoryFile);
     EXPECT_TRUE(log_.WriteLog("weiter"));
     EXPECT_EQ(log_.MessageList().Lines(), Strings{std::string(kStamp) + "weiter"});
-    EXPECT_EQ(File(kMessageHistoryFile), Repeat("m\r\n", 201));
+    EXPECT_EQ(File(kMessageHistoryFile), history);
+
+    // The program end moves every shown line.
+    fs_.SetFailurePolicy(nullptr);
+    log_.FlushMessageListAtEnd();
+    EXPECT_TRUE(log_.MessageList().Empty());
+    EXPECT_EQ(File(kMessageHistoryFile), history + kStamp + "weiter\r\n");
 }
 
 TEST_F(ProgramLogTest, AFailingLogFileReportsFalseAndTheNextLineGetsThrough) {
@@ -98,75 +95,53 @@ TEST_F(ProgramLogTest, AFailingLogFileReportsFalseAndTheNextLineGetsThrough) {
 }
 
 // Level lines only for the exact level; detail lines always go to the file and on screen
-// only with DetailLog.
-TEST_F(ProgramLogTest, LevelAndDetailLines) {
+// only with DetailLog; debug lines carry milliseconds and need DebugLog.
+TEST_F(ProgramLogTest, LevelDetailAndDebugLines) {
     log_.Settings().logLevel = 3;
     EXPECT_TRUE(log_.WriteLogLevel(5, "Tagebuch"));
+    EXPECT_TRUE(log_.WriteLogDebug("aus"));
     EXPECT_EQ(File(kLogAllFile), "<missing>");
     EXPECT_TRUE(log_.WriteLogLevel(3, "NT/HT"));
     EXPECT_TRUE(log_.WriteLogDetail("leise"));
     log_.Settings().detailLog = true;
     EXPECT_TRUE(log_.WriteLogDetail("laut"));
-
-    EXPECT_EQ(File(kLogAllFile),
-              std::string(kStamp) + "NT/HT\r\n" + kStamp + "leise\r\n" + kStamp + "laut\r\n");
-    EXPECT_EQ(log_.MessageList().Lines(),
-              (Strings{std::string(kStamp) + "NT/HT", std::string(kStamp) + "laut"}));
-}
-
-TEST_F(ProgramLogTest, DebugLinesCarryMillisecondsAndNeedDebugLog) {
-    EXPECT_TRUE(log_.WriteLogDebug("aus"));
-    EXPECT_EQ(File(kLogAllFile), "<missing>");
-
     log_.Settings().debugLog = true;
     EXPECT_TRUE(log_.WriteLogDebug("Pumpe ein."));
-    EXPECT_EQ(File(kLogAllFile), "05.Mrz.24, 07:08:09:123 > Pumpe ein.\r\n");
-    EXPECT_EQ(log_.MessageList().Lines(), Strings{"05.Mrz.24, 07:08:09:123 > Pumpe ein."});
+
+    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "NT/HT\r\n" + kStamp + "leise\r\n" + kStamp +
+                                     "laut\r\n05.Mrz.24, 07:08:09:123 > Pumpe ein.\r\n");
+    EXPECT_EQ(log_.MessageList().Lines(),
+              (Strings{std::string(kStamp) + "NT/HT", std::string(kStamp) + "laut",
+                       "05.Mrz.24, 07:08:09:123 > Pumpe ein."}));
 }
 
+// The overflow is cleared even when the file fails; an explicit flush keeps the lines.
 TEST_F(ProgramLogTest, StatisticsInfoOf500IsKeptAndOf501MovesToTheFile) {
+    EXPECT_TRUE(log_.FlushDDEInfo());
+    EXPECT_EQ(File(kStatisticsInfoFile), "<missing>");  // nothing to write, no file
     for (int i = 0; i < 500; ++i) {
         log_.WriteDDEInfo("s");
     }
     EXPECT_EQ(log_.StatisticsInfo().Count(), 500u);
     EXPECT_EQ(File(kStatisticsInfoFile), "<missing>");
-
     log_.WriteDDEInfo("s");
     EXPECT_EQ(File(kStatisticsInfoFile), Repeat("s\r\n", 501));
     EXPECT_TRUE(log_.StatisticsInfo().Empty());
 
-    // The overflow is cleared even when the file fails.
     FailAppendsTo(kStatisticsInfoFile);
-    for (int i = 0; i < 501; ++i) {
+    log_.WriteDDEInfo("Mittel=12,5");
+    EXPECT_FALSE(log_.FlushDDEInfo());
+    EXPECT_EQ(log_.StatisticsInfo().Count(), 1u);
+    for (int i = 0; i < 500; ++i) {
         log_.WriteDDEInfo("t");
     }
     EXPECT_TRUE(log_.StatisticsInfo().Empty());
-}
-
-TEST_F(ProgramLogTest, FlushDDEInfoKeepsTheLinesWhenTheFileFails) {
-    EXPECT_TRUE(log_.FlushDDEInfo());
-    EXPECT_EQ(File(kStatisticsInfoFile), "<missing>");  // nothing to write, no file
-
-    log_.WriteDDEInfo("Mittel=12,5");
-    FailAppendsTo(kStatisticsInfoFile);
-    EXPECT_FALSE(log_.FlushDDEInfo());
-    EXPECT_EQ(log_.StatisticsInfo().Count(), 1u);
 
     fs_.SetFailurePolicy(nullptr);
+    log_.WriteDDEInfo("Mittel=12,5");
     EXPECT_TRUE(log_.FlushDDEInfo());
-    EXPECT_EQ(File(kStatisticsInfoFile), "Mittel=12,5\r\n");
+    EXPECT_EQ(File(kStatisticsInfoFile), Repeat("s\r\n", 501) + "Mittel=12,5\r\n");
     EXPECT_TRUE(log_.StatisticsInfo().Empty());
-}
-
-TEST_F(ProgramLogTest, ProgramEndMovesEveryShownLine) {
-    log_.FlushMessageListAtEnd();
-    EXPECT_EQ(File(kMessageHistoryFile), "<missing>");
-
-    log_.WriteLog("a");
-    log_.WriteLog("b");
-    log_.FlushMessageListAtEnd();
-    EXPECT_EQ(File(kMessageHistoryFile), std::string(kStamp) + "a\r\n" + kStamp + "b\r\n");
-    EXPECT_TRUE(log_.MessageList().Empty());
 }
 
 TEST_F(ProgramLogTest, SnapshotIsNamedToTheMillisecondAndReplacedWithinIt) {

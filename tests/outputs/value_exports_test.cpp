@@ -25,26 +25,19 @@ TEST_F(ValueExportsTest, FileNamesCarryDayKindAndItem) {
               "20150313_Einzelwerte_1.txt");
 }
 
-TEST_F(ValueExportsTest, IntegralLinesAreExactBytes) {
+// 15 significant digits of the time; a value that rounds to zero has no sign; the next
+// day starts a new file.
+TEST_F(ValueExportsTest, LinesAreExactBytesInOneFilePerDay) {
     ASSERT_TRUE(WriteIntegralExport(target_, 3, kNoon, 12.375, 1234.5));
-    // 15 significant digits of the time; a value that rounds to zero has no sign.
     ASSERT_TRUE(WriteIntegralExport(target_, 3, 42075.123456789012, -0.004, 0.0));
+    ASSERT_TRUE(WriteDifferenceExport(target_, 2, kNoon, 17779.0, 60.0));
+    ASSERT_TRUE(WriteSingleValueExport(target_, 2, 42075.99999, 1234567.891));
+    ASSERT_TRUE(WriteSingleValueExport(target_, 2, 42076.0, 2.0));
     EXPECT_EQ(File("20150312_Integral_3.txt"),
               "42075,5;12,38;1234,50\r\n42075,123456789;0,00;0,00\r\n");
-}
-
-TEST_F(ValueExportsTest, DifferenceAndSingleValueFormats) {
-    ASSERT_TRUE(WriteDifferenceExport(target_, 2, kNoon, 17779.0, 60.0));
-    ASSERT_TRUE(WriteSingleValueExport(target_, 2, kNoon, 1234567.891));
     EXPECT_EQ(File("20150312_Differenz_2.txt"), "42075,5;17779,00;60,00\r\n");
-    EXPECT_EQ(File("20150312_Einzelwerte_2.txt"), "42075,5;1234567,89\r\n");
-}
-
-TEST_F(ValueExportsTest, NextDayStartsANewFile) {
-    ASSERT_TRUE(WriteSingleValueExport(target_, 1, 42075.99999, 1.0));
-    ASSERT_TRUE(WriteSingleValueExport(target_, 1, 42076.0, 2.0));
-    EXPECT_EQ(File("20150312_Einzelwerte_1.txt"), "42075,99999;1,00\r\n");
-    EXPECT_EQ(File("20150313_Einzelwerte_1.txt"), "42076;2,00\r\n");
+    EXPECT_EQ(File("20150312_Einzelwerte_2.txt"), "42075,99999;1234567,89\r\n");
+    EXPECT_EQ(File("20150313_Einzelwerte_2.txt"), "42076;2,00\r\n");
 }
 
 TEST_F(ValueExportsTest, FailuresAreLoggedWithTheirOwnText) {

@@ -61,16 +61,6 @@ TEST_F(IniFileTest, FirstDuplicateWinsOnReadAndWrite) {
     EXPECT_EQ(Bytes(), "[S]\r\nk=9\r\nK=2\r\n[s]\r\nk=3\r\nonly=4\r\n");
 }
 
-TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
-    EXPECT_EQ(ini_.ReadString("S", "k", "def"), "def");
-    EXPECT_EQ(ini_.ReadInteger("S", "k", -5), -5);
-    EXPECT_TRUE(ini_.ReadBool("S", "k", true));
-    EXPECT_TRUE(ini_.ReadSections().empty());
-    Put("[S]\r\nk=1\r\n");
-    EXPECT_EQ(ini_.ReadString("T", "k", "def"), "def");
-    EXPECT_EQ(ini_.ReadString("S", "x", "def"), "def");
-}
-
 TEST(ParseIniIntegerTest, ReadsDecimalAndDelphiHexWithinInt32) {
     EXPECT_EQ(ParseIniInteger("42"), 42);
     EXPECT_EQ(ParseIniInteger("+7"), 7);
@@ -90,7 +80,12 @@ TEST(ParseIniIntegerTest, ReadsDecimalAndDelphiHexWithinInt32) {
     }
 }
 
+// A missing file, section or key gives the default too.
 TEST_F(IniFileTest, TypedReadsFallBackToTheDefault) {
+    EXPECT_EQ(ini_.ReadString("S", "k", "def"), "def");
+    EXPECT_EQ(ini_.ReadInteger("S", "k", -5), -5);
+    EXPECT_TRUE(ini_.ReadBool("S", "k", true));
+    EXPECT_TRUE(ini_.ReadSections().empty());
     Put("[S]\r\nn= 12 \r\nbad=12a\r\nhex=0x10\r\nt=2\r\nf=0\r\nneg=-1\r\nja=ja\r\n");
     EXPECT_EQ(ini_.ReadInteger("S", "n", 0), 12);
     EXPECT_EQ(ini_.ReadInteger("S", "bad", 77), 77);
@@ -100,6 +95,8 @@ TEST_F(IniFileTest, TypedReadsFallBackToTheDefault) {
     EXPECT_TRUE(ini_.ReadBool("S", "neg", false));
     EXPECT_TRUE(ini_.ReadBool("S", "ja", true));
     EXPECT_FALSE(ini_.ReadBool("S", "ja", false));
+    EXPECT_EQ(ini_.ReadString("T", "n", "def"), "def");
+    EXPECT_EQ(ini_.ReadString("S", "x", "def"), "def");
 }
 
 TEST_F(IniFileTest, SectionQueries) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tarvedde {
 namespace {
@@ -28,7 +29,7 @@ protected:
     std::string directory_;
 };
 
-TEST_F(InstanceLockTest, SecondLockInTheSameProcessSeesTheFirst) {
+TEST_F(InstanceLockTest, SecondLockInTheSameProcessSeesTheFirstUntilTheLastHolderEnds) {
     InstanceLock first = Acquire();
     EXPECT_FALSE(first.ExistedAlready());
     EXPECT_TRUE(first.Owns());
@@ -47,9 +48,6 @@ TEST_F(InstanceLockTest, SecondLockInTheSameProcessSeesTheFirst) {
     EXPECT_TRUE(Acquire().ExistedAlready());
     second.Release();
     EXPECT_FALSE(Acquire().ExistedAlready());
-}
-
-TEST_F(InstanceLockTest, DestructorReleasesAndMoveHandsOver) {
     {
         InstanceLock moved = [this] { return Acquire(); }();
         InstanceLock target = std::move(moved);
@@ -57,7 +55,7 @@ TEST_F(InstanceLockTest, DestructorReleasesAndMoveHandsOver) {
         EXPECT_FALSE(moved.Owns());  // NOLINT(bugprone-use-after-move): checks the hand-over
         EXPECT_TRUE(Acquire().ExistedAlready());
     }
-    EXPECT_FALSE(Acquire().ExistedAlready());
+    EXPECT_FALSE(Acquire().ExistedAlready());  // the destructor released it
 }
 
 // The child acquires the lock and reports whether it got it, then waits for a byte from
@@ -132,12 +130,6 @@ TEST_F(InstanceLockTest, UnopenableLockFileReportsNotExistingWithAMessage) {
         << lock.ErrorMessage();
 }
 
-TEST(InstanceLockPath, NameKeepsOnlyPortableCharacters) {
-    EXPECT_EQ(InstanceLock::LockFilePath("/tmp", "Global\\Tarve wasser/ü-1.0_x"),
-              "/tmp/tarvedde-instance-Global_Tarve_wasser___-1.0_x.lock");
-    EXPECT_EQ(InstanceLock::LockFilePath("/var/tmp/", "a"), "/var/tmp/tarvedde-instance-a.lock");
-}
-
 // Sets an environment variable for the scope; unset when `value` is null.
 class ScopedEnv {
 public:
@@ -196,17 +188,15 @@ TEST_F(InstanceLockTest, LivesInAPrivateDirectoryOfTheUser) {
     EXPECT_FALSE(InstanceLock::Acquire("tarvedde").Owns());
 }
 
-TEST(InstanceLockPath, TemporaryDirectoryComesFromTmpdir) {
-    const char* saved = std::getenv("TMPDIR");
-    const std::string savedValue = saved != nullptr ? saved : "";
-    setenv("TMPDIR", "/some/where", 1);
-    EXPECT_EQ(InstanceLock::TemporaryDirectory(), "/some/where");
-    setenv("TMPDIR", "", 1);
-    EXPECT_EQ(InstanceLock::TemporaryDirectory(), "/tmp");
-    unsetenv("TMPDIR");
-    EXPECT_EQ(InstanceLock::TemporaryDirectory(), "/tmp");
-    if (saved != nullptr) {
-        setenv("TMPDIR", savedValue.c_str(), 1);
+TEST(InstanceLockPath, NameKeepsOnlyPortableCharactersAndTheDirectoryComesFromTmpdir) {
+    EXPECT_EQ(InstanceLock::LockFilePath("/tmp", "Global\\Tarve wasser/ü-1.0_x"),
+              "/tmp/tarvedde-instance-Global_Tarve_wasser___-1.0_x.lock");
+    EXPECT_EQ(InstanceLock::LockFilePath("/var/tmp/", "a"), "/var/tmp/tarvedde-instance-a.lock");
+    using Case = std::pair<const char*, const char*>;  // TMPDIR, directory
+    for (const auto& [tmpdir, directory] :
+         {Case{"/some/where", "/some/where"}, Case{"", "/tmp"}, Case{nullptr, "/tmp"}}) {
+        ScopedEnv env("TMPDIR", tmpdir);
+        EXPECT_EQ(InstanceLock::TemporaryDirectory(), directory);
     }
 }
 

@@ -22,23 +22,19 @@ Locale DotLocale() {
 TEST(FormatFixedTest, KnownTextsAndEdges) {
     EXPECT_EQ(FormatFixed(1234.5, 14, 3), "1234,500");
     EXPECT_EQ(FormatFixed(40.608, 12, 2), "40,61");
-    EXPECT_EQ(FormatFixed(0.000123456, 2, 8), "0,00012000");
     EXPECT_EQ(FormatFixed(1.5, 12, 1, DotLocale()), "1.5");
     // 0.125 is an exact tie (to_chars alone would round it to even); 1.005 is stored below.
     EXPECT_EQ(FormatFixed(-0.125, 12, 2), "-0,13");
     EXPECT_EQ(FormatFixed(1.005, 12, 2), "1,00");
     EXPECT_EQ(FormatFixed(9.9999, 12, 2), "10,00");
-    EXPECT_EQ(FormatFixed(1234.5, 4, 2), "1235,00");              // precision wins
     EXPECT_EQ(FormatFixed(0.1, 30, 25), "0,100000000000000006");  // clamped to 18/18
     EXPECT_EQ(FormatFixed(2.5, 0, -3), "3");                      // clamped to 1/0
-    EXPECT_EQ(FormatFixed(999999999999.4, 12, 2), "999999999999,00");
-    EXPECT_EQ(FormatFixed(999999999999.5, 12, 2), "1E12");  // the carry adds the 13th digit
+    EXPECT_EQ(FormatFixed(999999999999.5, 12, 2), "1E12");        // the carry adds the 13th digit
     EXPECT_EQ(FormatFixed(-123456789012345.0, 12, 2), "-1,23456789012E14");
     EXPECT_EQ(FormatFixed(1e20, 15, 2), "1E20");
     EXPECT_EQ(FormatFixed(-2.5e100, 12, 3), "-2,5E100");
     EXPECT_EQ(FormatFixed(-0.004, 12, 2), "0,00");  // zero never has a sign
     EXPECT_EQ(FormatFixed(-1e-300, 12, 0), "0");
-    EXPECT_EQ(FormatFixed(-0.5, 12, 0), "-1");
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::quiet_NaN(), 12, 2), "NAN");
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 12, 2), "INF");
     EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 12, 2), "-INF");
@@ -48,10 +44,7 @@ TEST(FormatGeneralTest, KnownTextsAndEdges) {
     EXPECT_EQ(FormatGeneral(42075.5), "42075,5");
     EXPECT_EQ(FormatGeneral(-0.0), "0");
     EXPECT_EQ(FormatGeneral(2.0 / 3), "0,666666666666667");
-    EXPECT_EQ(FormatGeneral(0.1 + 0.2), "0,3");
-    EXPECT_EQ(FormatGeneral(999999999999999.0), "999999999999999");
     EXPECT_EQ(FormatGeneral(999999999999999.9), "1E15");
-    EXPECT_EQ(FormatGeneral(0.0001), "0,0001");
     EXPECT_EQ(FormatGeneral(0.000099999), "9,9999E-5");
     EXPECT_EQ(FormatGeneral(-100000000000000.5), "-100000000000001");  // a 15-digit tie
     EXPECT_EQ(FormatGeneral(std::nextafter(100000000000000.5, 0.0)), "100000000000000");

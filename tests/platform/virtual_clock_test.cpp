@@ -34,7 +34,7 @@ TEST(VirtualClock, StartsOnMarch5At7InUtcAndAdvancesByWholeMillisecondsNeverBack
     EXPECT_DOUBLE_EQ(clock.Now(), kMarch5At7 + 1.0);
 }
 
-TEST(VirtualClock, SteppingOrSettingTheWallClockLeavesElapsedTimeAlone) {
+TEST(VirtualClock, SteppingOrSettingTheWallClockOrZoneLeavesElapsedTimeAlone) {
     VirtualClock clock;
     clock.AdvanceMs(5000);
     clock.StepWallClock(-kHour);
@@ -50,14 +50,12 @@ TEST(VirtualClock, SteppingOrSettingTheWallClockLeavesElapsedTimeAlone) {
     EXPECT_DOUBLE_EQ(clock.Now(), newYear);
     clock.AdvanceMs(999);
     EXPECT_EQ(MsBetween(newYear, clock.Now()), 999);
-}
 
-TEST(VirtualClock, ChangingTheZoneKeepsTheInstant) {
-    VirtualClock clock;
+    // Changing the zone keeps the instant.
     const std::int64_t utc = clock.WallUtcMs();
     clock.SetTimeZone(TimeZone::Fixed(60, "CET"));
     EXPECT_EQ(clock.WallUtcMs(), utc);
-    EXPECT_EQ(MsBetween(kMarch5At7, clock.Now()), kHour);
+    EXPECT_EQ(MsBetween(newYear, clock.Now()), kHour + 999);
 }
 
 TEST(VirtualClock, LocalTimeFollowsDaylightSavingInBerlin) {
@@ -76,18 +74,16 @@ TEST(VirtualClock, LocalTimeFollowsDaylightSavingInBerlin) {
     EXPECT_EQ(clock.ElapsedMs(), 1000);
 }
 
-TEST(CivilTime, DayNumbersOfKnownDates) {
+// Before 1899-12-30 the fraction still counts forward from midnight; within a day every
+// millisecond comes back exactly.
+TEST(CivilTime, DayNumbersOfKnownDatesAndEveryMillisecondBack) {
     EXPECT_EQ(civil::DayNumberFromLocalMs(0), 25569.0);
     EXPECT_EQ(civil::LocalMsFromDayNumber(25569.0), 0);
     EXPECT_EQ(civil::DayNumberFromLocalMs(-25569 * civil::kMsPerDay), 0.0);
-    // Before 1899-12-30 the fraction still counts forward from midnight.
     const std::int64_t dec29At6 = -25570 * civil::kMsPerDay + 6 * kHour;
     EXPECT_EQ(civil::DayNumberFromLocalMs(dec29At6), -1.25);
     EXPECT_EQ(civil::LocalMsFromDayNumber(-1.25), dec29At6);
     EXPECT_EQ(civil::LocalMsFromDayNumber(std::nan("")), -25569 * civil::kMsPerDay);
-}
-
-TEST(CivilTime, DayNumbersRoundTripAcrossADay) {
     const std::int64_t start = 19787 * civil::kMsPerDay;  // 2024-03-05
     for (std::int64_t ms = start; ms < start + civil::kMsPerDay; ms += 997) {
         ASSERT_EQ(civil::LocalMsFromDayNumber(civil::DayNumberFromLocalMs(ms)), ms);

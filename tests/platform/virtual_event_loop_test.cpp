@@ -45,29 +45,23 @@ protected:
     Lines log;
 };
 
-TEST_F(VirtualEventLoopTest, FiresOnEachDeadlineExactlyIncludingTheLast) {
-    auto timer = Start("t", 250);
+// Equal deadlines fire in the order the timers were armed, not created.
+TEST_F(VirtualEventLoopTest, FiresOnEachDeadlineExactlyIncludingTheLastInArmOrder) {
+    auto a = Start("a", 250);
+    auto b = Start("b", 250);
     EXPECT_TRUE(loop.AdvanceTo(249));
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(clock.ElapsedMs(), 249);
-    EXPECT_TRUE(loop.AdvanceTo(1000));
-    EXPECT_EQ(log, (Lines{"t@250", "t@500", "t@750", "t@1000"}));
-    EXPECT_EQ(clock.ElapsedMs(), 1000);
-    EXPECT_EQ(loop.NextDeadline(), 1250);
-}
-
-TEST_F(VirtualEventLoopTest, EqualDeadlinesFireInArmOrder) {
-    auto a = Start("a", 100);
-    auto b = Start("b", 100);
-    ASSERT_TRUE(loop.AdvanceBy(200));
-    EXPECT_EQ(log, (Lines{"a@100", "b@100", "a@200", "b@200"}));
-    // Arming, not creation, decides.
+    EXPECT_TRUE(loop.AdvanceTo(500));
+    EXPECT_EQ(log, (Lines{"a@250", "b@250", "a@500", "b@500"}));
+    EXPECT_EQ(clock.ElapsedMs(), 500);
+    EXPECT_EQ(loop.NextDeadline(), 750);
     a->SetEnabled(false);
     b->SetEnabled(false);
     b->SetEnabled(true);
     a->SetEnabled(true);
-    ASSERT_TRUE(loop.AdvanceBy(100));
-    EXPECT_EQ(log, (Lines{"a@100", "b@100", "a@200", "b@200", "b@300", "a@300"}));
+    ASSERT_TRUE(loop.AdvanceBy(250));
+    EXPECT_EQ(log, (Lines{"a@250", "b@250", "a@500", "b@500", "b@750", "a@750"}));
 }
 
 TEST_F(VirtualEventLoopTest, MissedPeriodsGiveOneCatchUpFiringThenTheGridHolds) {
@@ -106,36 +100,30 @@ TEST_F(VirtualEventLoopTest, AdvanceEndsEvenWhenHandlersKeepMovingTheClock) {
     EXPECT_EQ(loop.NextDeadline(), 500);
 }
 
-// The contract checks a handler that destroys its own timer.
-TEST_F(VirtualEventLoopTest, HandlersMayDestroyOtherTimersDueAtTheSameTime) {
+// The contract checks a handler that destroys its own timer. Posted tasks run at the
+// current time before the next timer.
+TEST_F(VirtualEventLoopTest, HandlersMayDestroyOtherTimersAndPostTasksAtTheSameTime) {
     std::unique_ptr<Timer> sameDeadline;
     auto killer = loop.CreateTimer("killer", 100, [&] {
         Log("killer");
         sameDeadline.reset();
-    });
-    killer->SetEnabled(true);
-    sameDeadline = Start("same", 100);
-    auto pending = Start("pending", 1000);
-    ASSERT_TRUE(loop.AdvanceTo(500));
-    pending.reset();
-    killer.reset();
-    EXPECT_FALSE(loop.NextDeadline().has_value());
-    ASSERT_TRUE(loop.AdvanceTo(2000));
-    EXPECT_EQ(log, (Lines{"killer@100", "killer@200", "killer@300", "killer@400", "killer@500"}));
-}
-
-TEST_F(VirtualEventLoopTest, PostedTasksRunAtTheCurrentTimeBeforeTheNextTimer) {
-    auto a = loop.CreateTimer("a", 100, [&] {
-        Log("a");
         loop.Post([&] {
             Log("task");
             loop.Post([&] { Log("task2"); });
         });
     });
-    a->SetEnabled(true);
-    auto b = Start("b", 100);
-    ASSERT_TRUE(loop.AdvanceTo(100));
-    EXPECT_EQ(log, (Lines{"a@100", "task@100", "task2@100", "b@100"}));
+    killer->SetEnabled(true);
+    sameDeadline = Start("same", 100);
+    auto other = Start("other", 100);
+    auto pending = Start("pending", 1000);
+    ASSERT_TRUE(loop.AdvanceTo(200));
+    other.reset();
+    pending.reset();
+    killer.reset();
+    EXPECT_FALSE(loop.NextDeadline().has_value());
+    ASSERT_TRUE(loop.AdvanceTo(2000));
+    EXPECT_EQ(log, (Lines{"killer@100", "task@100", "task2@100", "other@100", "killer@200",
+                          "task@200", "task2@200", "other@200"}));
 }
 
 TEST_F(VirtualEventLoopTest, RunReturnsWhenIdleAndQuitStopsAtItsTime) {
