@@ -142,16 +142,6 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
     EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Item.3"));  // static part as created
 }
 
-TEST_F(StateFilesTest, SaveNeedsLinkedItemsInPermanentMode) {
-    before_.itemsLinked = false;
-    EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(Exists(kCleanMarkerFile));
-    before_.itemsLinked = true;
-    before_.Settings().permanentMode = false;
-    EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(Exists(kCleanMarkerFile));
-}
-
 TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords) {
     BinaryWriter legacy;
     for (int n = 1; n <= 3; ++n) {
@@ -236,7 +226,15 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
 
 // Flushing costs tens of milliseconds per save: only the close and the first save of a
 // day (and of a program run) wait for the disk.
-TEST_F(StateFilesTest, SavesAreFlushedAtCloseAndOncePerDay) {
+TEST_F(StateFilesTest, SavesNeedLinkedItemsInPermanentModeAndAreFlushedAtCloseAndOncePerDay) {
+    before_.itemsLinked = false;
+    EXPECT_EQ(SaveFilled(1.0), 0);
+    EXPECT_FALSE(Exists(kCleanMarkerFile));
+    before_.itemsLinked = true;
+    before_.Settings().permanentMode = false;
+    EXPECT_EQ(SaveFilled(1.0), 0);
+    EXPECT_FALSE(Exists(kCleanMarkerFile));
+    before_.Settings().permanentMode = true;
     const Configuration& c = before_.config;
     EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
     ASSERT_EQ(SaveFilled(1.0), 0);

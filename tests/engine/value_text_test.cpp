@@ -96,21 +96,20 @@ protected:
     }
 };
 
-TEST_F(ConvertByTableTest, EndsAreZeroAndTheLastPoint) {
+// Between neighbours the value is interpolated; below the table it is 0, above the last
+// but one point the last point's value.
+TEST_F(ConvertByTableTest, InterpolatesBetweenNeighboursEndsAreZeroAndTheLastPoint) {
     SetTable(1, {0, 10, 20, 30}, {4, 100, 150, 170});
     EXPECT_EQ(Convert(1, -5), 0.0);
     EXPECT_EQ(Convert(1, 0), 0.0);  // at x[1]: 0, not y[1]
     EXPECT_DOUBLE_EQ(Convert(1, 0.5), 8.8);
+    EXPECT_DOUBLE_EQ(Convert(1, 10), 100.0);
+    EXPECT_DOUBLE_EQ(Convert(1, 15), 125.0);
     EXPECT_DOUBLE_EQ(Convert(1, 20), 150.0);  // x[pointCount - 1] still interpolates
     EXPECT_EQ(Convert(1, 20.001), 170.0);     // above it: y[pointCount]
     EXPECT_EQ(Convert(1, 1e9), 170.0);
-}
-
-TEST_F(ConvertByTableTest, InterpolatesBetweenNeighbours) {
     SetTable(2, {0, 10, 20, 30}, {0, 100, 150, 170});
     EXPECT_DOUBLE_EQ(Convert(2, 5), 50.0);
-    EXPECT_DOUBLE_EQ(Convert(2, 10), 100.0);
-    EXPECT_DOUBLE_EQ(Convert(2, 15), 125.0);
 }
 
 TEST_F(ConvertByTableTest, TraceLinesOnlyForInterpolationsAndOnlyWithTabelLog) {
@@ -132,6 +131,7 @@ TEST_F(ConvertByTableTest, TraceLinesOnlyForInterpolationsAndOnlyWithTabelLog) {
                             "Einzelw. Tab.: 1 -->  Neu = 50,00 y1= 0,00 y2= 100,00"));
 }
 
+// A point count beyond the table stops at its last point.
 TEST_F(ConvertByTableTest, EqualSupportPointsNeverDivideByZero) {
     SetTable(1, {0, 10, 10, 20, 30}, {0, 5, 7, 9, 11});
     EXPECT_DOUBLE_EQ(Convert(1, 10), 5.0);
@@ -139,6 +139,14 @@ TEST_F(ConvertByTableTest, EqualSupportPointsNeverDivideByZero) {
     SetTable(2, {5, 5, 5}, {1, 2, 3});
     EXPECT_EQ(Convert(2, 5), 0.0);
     EXPECT_EQ(Convert(2, 6), 3.0);
+    ConversionTable& table = tables_[1];
+    table.pointCount = 500;
+    for (int n = 1; n <= maxTablePoints; ++n) {
+        table.x[static_cast<std::size_t>(n)] = n;
+        table.y[static_cast<std::size_t>(n)] = 2.0 * n;
+    }
+    EXPECT_EQ(Convert(1, 1e6), 100.0);
+    EXPECT_DOUBLE_EQ(Convert(1, 2.5), 5.0);
 }
 
 TEST_F(ConvertByTableTest, FailsWithoutTouchingTheValue) {
@@ -150,17 +158,6 @@ TEST_F(ConvertByTableTest, FailsWithoutTouchingTheValue) {
     EXPECT_FALSE(ConvertByTable(Tables(), 3, value, 0));
     EXPECT_FALSE(ConvertByTable(Tables(), 0, value, 0));
     EXPECT_EQ(value, 7.0);
-}
-
-TEST_F(ConvertByTableTest, PointCountBeyondTheTableStopsAtTheLastPoint) {
-    ConversionTable& table = tables_[1];
-    table.pointCount = 500;
-    for (int n = 1; n <= maxTablePoints; ++n) {
-        table.x[static_cast<std::size_t>(n)] = n;
-        table.y[static_cast<std::size_t>(n)] = 2.0 * n;
-    }
-    EXPECT_EQ(Convert(1, 1e6), 100.0);
-    EXPECT_DOUBLE_EQ(Convert(1, 2.5), 5.0);
 }
 
 }  // namespace
