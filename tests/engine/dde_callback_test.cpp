@@ -62,8 +62,9 @@ TEST_F(DdeCallbackTest, TextIsCutAt201BytesAndAtTheFirstNul) {
     EXPECT_EQ(Source(1).newestText, "\r\n4\r\n");  // raw, cleaned only when parsed
 }
 
-// A server sends only what is linked, so these notifications go to the callback directly.
-TEST_F(DdeCallbackTest, UnknownHandleAndNoConversationChangeNothing) {
+// A server sends only what is linked, so these notifications go to the callback directly;
+// other notifications are logged in hex.
+TEST_F(DdeCallbackTest, UnknownHandleAndNoConversationChangeNothingOthersAreLogged) {
     Link();
     Source(1).newestText = "alt";
     const DdeHandle other = env_.dde.CreateStringHandle(client_.Instance(), "Fremd");
@@ -74,10 +75,6 @@ TEST_F(DdeCallbackTest, UnknownHandleAndNoConversationChangeNothing) {
               0u);
     EXPECT_EQ(Source(1).newestText, "alt");
     EXPECT_THAT(NewLogLines(), IsEmpty());
-}
-
-TEST_F(DdeCallbackTest, OtherNotificationsAreLoggedInHex) {
-    Link();
     EXPECT_EQ(client_.Callback({0x10A2, kCfText, client_.Conversation(), 0, 0, ""}), 0u);
     EXPECT_THAT(NewLogLines(), ElementsAre("Callback : Nachricht=$000010A2"));
 }
@@ -116,27 +113,24 @@ TEST_F(DdeCallbackTest, DifferenceExportHoldsEveryReadingAndTheSum) {
     EXPECT_EQ(Export("Differenz", 1), expected);
 }
 
-TEST_F(DdeCallbackTest, SingleValuesAreScaledAndWrittenUnlimited) {
+// A factor of zero writes neither difference nor single values.
+TEST_F(DdeCallbackTest, SingleValuesAreScaledAndWrittenUnlimitedUnlessTheFactorIsZero) {
     Item(1).calibrationSlope = 2.0;
     Item(1).calibrationIntercept = 1.0;
     SetLimits(1, 0.0, 10.0);
     Flags(1).logSingleValues = true;
+    Item(2).calibrationSlope = 0.0;
+    Flags(2).logSingleValues = true;
+    Flags(2).logCounterDifference = true;
     Link();
     Send(1, "Wert 12,5\r\n");
     const std::string first = Stamp() + ";26,00\r\n";
     Send(1, "", 1000);
     EXPECT_EQ(Export("Einzelwerte", 1), first + Stamp() + ";17775,00\r\n");
-}
-
-TEST_F(DdeCallbackTest, FactorZeroWritesNeitherDifferenceNorSingleValues) {
-    Item(1).calibrationSlope = 0.0;
-    Flags(1).logSingleValues = true;
-    Flags(1).logCounterDifference = true;
-    Link();
-    Send(1, "5");
-    EXPECT_EQ(Export("Einzelwerte", 1), "<missing>");
-    EXPECT_EQ(Export("Differenz", 1), "<missing>");
-    EXPECT_EQ(Source(1).newestText, "5");
+    Send(2, "5");
+    EXPECT_EQ(Export("Einzelwerte", 2), "<missing>");
+    EXPECT_EQ(Export("Differenz", 2), "<missing>");
+    EXPECT_EQ(Source(2).newestText, "5");
 }
 
 TEST_F(DdeCallbackTest, FailedExportIsLoggedAndTheNextStillRuns) {

@@ -5,27 +5,7 @@
 namespace tarvedde {
 namespace {
 
-TEST(LiveGridTest, RollingRowsWrapAndCarryThePreviousCycleTime) {
-    LiveGrid grid;
-    grid.Resize(2, 8 + 6);  // buffer of 8 rolling rows: 6..13
-    EXPECT_EQ(grid.CurrentRow(), 5);
-    grid.AdvanceRow("00:00:00");
-    EXPECT_EQ(grid.CurrentRow(), 6);
-    EXPECT_EQ(grid.Cell(0, 6), ">>>>>>>>>>");
-    EXPECT_EQ(grid.Cell(0, 13), "00:00:00");  // the row before 6 is the last row
-    grid.AdvanceRow("07:00:00");
-    EXPECT_EQ(grid.CurrentRow(), 7);
-    EXPECT_EQ(grid.Cell(0, 6), "07:00:00");
-    for (int i = 0; i < 6; ++i) {
-        grid.AdvanceRow("t");
-    }
-    EXPECT_EQ(grid.CurrentRow(), 13);
-    grid.AdvanceRow("07:01:10");
-    EXPECT_EQ(grid.CurrentRow(), 6);
-    EXPECT_EQ(grid.Cell(0, 13), "07:01:10");
-    EXPECT_EQ(grid.Cell(0, 6), ">>>>>>>>>>");
-}
-
+// The rolling rows are checked cell by cell in the per-value processing's tests.
 TEST(LiveGridTest, CellsOutsideTheGridReadEmptyAndResizeKeepsContent) {
     LiveGrid grid;
     grid.Resize(3, 7);

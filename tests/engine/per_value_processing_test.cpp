@@ -93,7 +93,9 @@ TEST_F(PerValueProcessingTest, CounterDifferences) {
                                            "SPS : Differenz für Item 1 neu initialisiert !"));
 }
 
-TEST_F(PerValueProcessingTest, RatesForEachTimeBase) {
+// The rate's time comes from the elapsed milliseconds, never from the wall clock; a
+// divisor of zero leaves the value and the rate still applies.
+TEST_F(PerValueProcessingTest, RatesForEachTimeBaseOverMoreThanHalfASecondOfElapsedTime) {
     SetLimits(1, -1e9, 1e9);
     const std::vector<std::pair<int, double>> cases = {{1, 5.0},      {2, 300.0},  {3, 18000.0},
                                                        {4, 432000.0}, {5, 8888.0}, {-1, 8888.0}};
@@ -105,10 +107,6 @@ TEST_F(PerValueProcessingTest, RatesForEachTimeBase) {
     Convert(1, 3.0, 2.0, 0);
     RunCycle({"10"});
     EXPECT_EQ(Shown(1), "15,000");
-}
-
-// The rate's time comes from the elapsed milliseconds, never from the wall clock.
-TEST_F(PerValueProcessingTest, RateNeedsMoreThanHalfASecondAndIgnoresWallClockSteps) {
     Convert(1, 1.0, 1.0, 1);
     RunCycle({"10"}, 500);
     EXPECT_EQ(Shown(1), "0,000");
@@ -118,17 +116,12 @@ TEST_F(PerValueProcessingTest, RateNeedsMoreThanHalfASecondAndIgnoresWallClockSt
     RunCycle({"10"}, 2000);
     EXPECT_EQ(Shown(1), "5,000");
     env_.clock.StepWallClock(86400 * 1000);
+    Convert(1, 1.0, 0.0, 1);
     RunCycle({"10"}, 4000);
     EXPECT_EQ(Shown(1), "2,500");
-}
-
-TEST_F(PerValueProcessingTest, ADivisorOfZeroLeavesTheValueAndTheRateStillApplies) {
     Convert(1, 1.0, 0.0, 0);
     RunCycle({"10"});
     EXPECT_EQ(Shown(1), "10,000");
-    Convert(1, 1.0, 0.0, 1);
-    RunCycle({"10"}, 2000);
-    EXPECT_EQ(Shown(1), "5,000");
     EXPECT_THAT(NewLogLines(), ElementsAre("Fehler bei Umrechnung des Wertes !",
                                            "Fehler bei Umrechnung des Wertes !"));
 }
@@ -247,27 +240,6 @@ TEST_F(PerValueProcessingTest, TheFirstValueAfterARestartKeepsTheRestoredMinimum
     EXPECT_THAT(NewLogLines(), IsEmpty());
 }
 
-TEST_F(PerValueProcessingTest, GridRowsOfAnalogCounterAndIntegralItems) {
-    SetItemCount(3);
-    Item(2).Differenz = true;
-    Item(3).Integral = true;
-    Integrals().SetSum(3, 123.4567);
-    RunCycle({"4", "100", "1"});
-    RunCycle({"8", "130", "2"});
-    const std::vector<std::vector<std::string>> rows1to5 = {
-        {"6,000", "4,000", "8,000", "2", ""},
-        {"15,000", "0,000", "30,000", "2", "30,000"},
-        {"1,500", "1,000", "2,000", "2", "123,457"}};
-    for (int item = 1; item <= 3; ++item) {
-        for (int row = 1; row <= 5; ++row) {
-            EXPECT_EQ(
-                Row(item, row),
-                rows1to5[static_cast<std::size_t>(item - 1)][static_cast<std::size_t>(row - 1)])
-                << "item " << item << " row " << row;
-        }
-    }
-}
-
 TEST_F(PerValueProcessingTest, FifteenMinuteExtremesReplaceTheDaysInOrder) {
     joins_.fifteenMinute = WindowExtremes{0.0, 9.0, 3.0};
     RunCycle({"5"});
@@ -367,7 +339,21 @@ TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
     Item(1).UpWarn = 1.0;
     RunCycle({"10", "4"});
     EXPECT_EQ(Shown(2), "4,000");
-    EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)", "Main : Exception (2)"));
+    // A table converts the value; one without points fails the item.
+    joins_.failWarnings = false;
+    Item(1).Tabelle_benutzen = 2;
+    ConversionTable& table = tables_[2];
+    table.pointCount = 3;
+    table.x = {0, 0, 10, 20};
+    table.y = {0, 0, 50, 80};
+    RunCycle({"5", "4"});
+    EXPECT_EQ(Shown(1), "25,000");
+    const double count = Stats(1).count;
+    Item(1).Tabelle_benutzen = 3;
+    RunCycle({"5", "4"});
+    EXPECT_EQ(Stats(1).count, count);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)", "Main : Exception (2)",
+                                           "Main : Exception (2)"));
 }
 
 TEST_F(PerValueProcessingTest, OverflowsResetTheSumAndTheMean) {
@@ -390,46 +376,35 @@ TEST_F(PerValueProcessingTest, OverflowsResetTheSumAndTheMean) {
     EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)"));
 }
 
-TEST_F(PerValueProcessingTest, TableConversionOfTheValue) {
-    Item(1).Tabelle_benutzen = 2;
-    ConversionTable& table = tables_[2];
-    table.pointCount = 3;
-    table.x = {0, 0, 10, 20};
-    table.y = {0, 0, 50, 80};
-    RunCycle({"5"});
-    EXPECT_EQ(Shown(1), "25,000");
-    Item(1).Tabelle_benutzen = 3;
-    RunCycle({"5"});
-    EXPECT_EQ(Stats(1).count, 1.0);
-    EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)"));
-}
-
-// Three items of different kinds over five cycles with three rolling rows: the rows wrap
-// in the fourth cycle, column 0 carries the times of the cycles before.
-TEST_F(PerValueProcessingTest, ThreeItemsFiveCyclesCellByCell) {
-    SetItemCount(3);
+// Four items of different kinds over five cycles with three rolling rows: the rows wrap
+// in the fourth cycle, column 0 carries the times of the cycles before, and the integral
+// item's sum row shows its running sum.
+TEST_F(PerValueProcessingTest, FourItemsFiveCyclesCellByCell) {
+    SetItemCount(4);
     Item(2).Grafiktyp = 2;
     Item(3).Differenz = true;
+    Item(4).Integral = true;
+    Integrals().SetSum(4, 123.4567);
     processor_.SetOperatingHoursPerCycle(10 / 3600.0);
-    RunCycle({"10", "1", "1000"});
-    RunCycle({"20", "0", "1010"});
-    RunCycle({"30", "1", "1025"});
-    RunCycle({"40", "1,5", "1025"});
-    RunCycle({"abc", "0", "5"});
+    RunCycle({"10", "1", "1000", "1"});
+    RunCycle({"20", "0", "1010", "2"});
+    RunCycle({"30", "1", "1025", "3"});
+    RunCycle({"40", "1,5", "1025", "4"});
+    RunCycle({"abc", "0", "5", "5"});
     const std::vector<std::vector<std::string>> expected = {
-        {"", "", "", ""},
-        {"", "19,800", "0,000", "6,000"},
-        {"", "-1,000", "0,000", "0,000"},
-        {"", "40,000", "1,000", "15,000"},
-        {"", "5", "0,008", "5"},
-        {"", "", "0,008", "30,000"},
-        {"07:00:40", "40,000", "1,000", "0,000"},
-        {">>>>>>>>>>", "-1,000", "0,000", "5,000"},
-        {"07:00:30", "30,000", "1,000", "15,000"}};
+        {"", "", "", "", ""},
+        {"", "19,800", "0,000", "6,000", "3,000"},
+        {"", "-1,000", "0,000", "0,000", "1,000"},
+        {"", "40,000", "1,000", "15,000", "5,000"},
+        {"", "5", "0,008", "5", "5"},
+        {"", "", "0,008", "30,000", "123,457"},
+        {"07:00:40", "40,000", "1,000", "0,000", "4,000"},
+        {">>>>>>>>>>", "-1,000", "0,000", "5,000", "5,000"},
+        {"07:00:30", "30,000", "1,000", "15,000", "3,000"}};
     ASSERT_EQ(state_.grid.RowCount(), 9);
-    ASSERT_EQ(state_.grid.ColumnCount(), 4);
+    ASSERT_EQ(state_.grid.ColumnCount(), 5);
     for (int row = 0; row < 9; ++row) {
-        for (int column = 0; column < 4; ++column) {
+        for (int column = 0; column < 5; ++column) {
             EXPECT_EQ(state_.grid.Cell(column, row),
                       expected[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)])
                 << "row " << row << " column " << column;

@@ -116,6 +116,8 @@ protected:
         Start();
         Stats(1).count = 42.0;
         Stats(1).average = 3.5;
+        Stats(1).minimum = 2.0;
+        Night(1).ntSum = 7.5;
         Counter(3).lastReading = 12.5;
         MirrorOffset(2) = 0.25;
         EXPECT_EQ(
@@ -133,8 +135,8 @@ struct StartCase {
     const char* savedDay;
     bool nullStart, trusted;
     int flags;
-    bool accumulators, mirror;  // restored from the first run's save
-    const char* logged;         // '|'-separated, as the two below
+    bool accumulators, mirror, night;  // restored from the first run's save
+    const char* logged;                // '|'-separated, as the two below
     const char* notLogged;
 };
 
@@ -155,6 +157,8 @@ TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
     EXPECT_EQ(Main().StateFlags(), c.flags);
     EXPECT_EQ(Stats(1).count, c.accumulators ? 42.0 : 0.0);
     EXPECT_EQ(Stats(1).average, c.accumulators ? 3.5 : 0.0);
+    EXPECT_EQ(Stats(1).minimum == 2.0, c.accumulators);
+    EXPECT_EQ(Night(1).ntSum, c.night ? 7.5 : 0.0);
     EXPECT_EQ(MirrorOffset(2), c.mirror ? 0.25 : 0.0);
     EXPECT_EQ(Counter(3).lastReading, c.trusted ? 12.5 : 0.0);
     // A state of another day is gone for good.
@@ -181,25 +185,29 @@ const char kToday[] = "05.03.2024";
 INSTANTIATE_TEST_SUITE_P(
     Start, WarmColdStartTest,
     ::testing::Values(
-        StartCase{"CleanStateOfTodayContinuesTheDay", "0\n", kToday, false, true, 0, true, true, "",
+        StartCase{"CleanStateOfTodayContinuesTheDay", "0\n", kToday, false, true, 0, true, true,
+                  true, "",
                   "neu initialisiert|Differenzdatei initialisiert|Daten werden "
                   "initialisiert|neu erzeugt|Zwischendaten"},
         StartCase{"MissingMarkerStartsFromZero", nullptr, kToday, false, false, 0, false, false,
-                  "Differenzdatei initialisiert.", "Zwischendaten"},
+                  false, "Differenzdatei initialisiert.", "Zwischendaten"},
         StartCase{"StateOfYesterdayIsNeverRestored", "0\n", "04.03.2024", false, false, 0, false,
-                  false, "Kein Tageswechsel registriert. Daten werden initialisiert.", ""},
+                  false, false, "Kein Tageswechsel registriert. Daten werden initialisiert.", ""},
         StartCase{"MissingSavedDayCountsAsAnotherDay", "0\n", "", false, false, 0, false, false,
-                  "Kein Tageswechsel registriert.", ""},
-        StartCase{"ConfigurationBitIsNamed", "20\n", kToday, false, true, 20, false, false,
+                  false, "Kein Tageswechsel registriert.", ""},
+        StartCase{"ConfigurationBitIsNamed", "20\n", kToday, false, true, 20, false, false, true,
                   SAVE_ERROR "|" CONFIG_BLAMED "|TARVEDDE.COF wird neu erzeugt.", ""},
-        StartCase{"LowerBitsOnlyWarn", "4\n", kToday, false, true, 4, true, false,
+        StartCase{"LowerBitsOnlyWarn", "4\n", kToday, false, true, 4, true, false, true,
                   SAVE_ERROR "|Spiegelsummen-Offsets neu initialisiert.", CONFIG_BLAMED},
         StartCase{"ColdStartDoesNotBlameTheConfiguration", "20\n", kToday, true, true, 20, false,
-                  false, SAVE_ERROR, CONFIG_BLAMED},
-        StartCase{"FailedWholeSaveIsNotTrusted", "-1\n", kToday, false, false, -1, false, false, "",
+                  false, false, SAVE_ERROR, CONFIG_BLAMED},
+        StartCase{"FailedWholeSaveIsNotTrusted", "-1\n", kToday, false, false, -1, false, false,
+                  false,
+                  "Spiegelsummen-Offsets neu initialisiert.|Differenzdatei initialisiert.|"
+                  "TARVEDDE.COF wird neu erzeugt.|TARVEDDE_NACHT.TVW wird neu erzeugt.",
                   "Zwischendaten"},
         StartCase{"UnreadableMarkerIsIgnored", "\x01garbage\n", kToday, false, false, 0, false,
-                  false, "", ""}),
+                  false, false, "", ""}),
     [](const auto& c) { return std::string(c.param.name); });
 
 #undef SAVE_ERROR

@@ -49,6 +49,15 @@ protected:
         env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
         Start();
     }
+    // The server goes down and up again, now answering each advise start after 4 s; the
+    // cycle hands over to the retry, which links Q until 15 s.
+    void SlowReconnect() {
+        env_.ddeServer.SetDown(true);
+        env_.ddeServer.SetDown(false);
+        env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
+        env_.ddeCalls.clear();
+        Advance(11000);
+    }
     Lines Calls(const std::string& kind) const {
         Lines calls;
         std::copy_if(env_.ddeCalls.begin(), env_.ddeCalls.end(), std::back_inserter(calls),
@@ -57,27 +66,41 @@ protected:
     }
 };
 
-TEST_F(RunControlTest, AutomaticStartRunsTheFirstCycleAtOnceAndThenEveryInterval) {
+// The start knows the item count before the configuration load and the operating hours
+// per cycle from whole seconds; server values reach the cycle through the notification,
+// and each cycle reads the max-off-time switch of digital items again, so an edit of the
+// file shows without a reload. A tick during an unfinished cycle is a time-out.
+TEST_F(RunControlTest, AutomaticStartRunsACycleAtOnceThenEveryIntervalWithTheServersValues) {
     Begin();
     EXPECT_THAT(LogAll(), HasSubstr("Datenerfassung gestartet."));
     EXPECT_EQ(Window().lbDT, "07:00:00");
     EXPECT_TRUE(TarveddeMainTestAccess::CycleComplete(Main()));
+    EXPECT_FALSE(Window().btStartDDEEnabled);
+    EXPECT_TRUE(Window().btStoppenEnabled);
+    EXPECT_EQ(ProtocolOrder(2), 2);
+    EXPECT_EQ(ProtocolOrder(3), -1);
+    EXPECT_DOUBLE_EQ(Main().Processor().OperatingHoursPerCycle(), 10.0 / 3600.0);
+    EXPECT_FALSE(Item(2).MaxAusZeit_anzeigen);
+    WriteIni(std::string("[DDE]\n") + kTwoItems + "[MaxAusZeit_anzeigen]\nItem1=1\nItem2=1\n");
+    EXPECT_EQ(env_.Publish("Q", "\r\n12,5\r\n"), 1);
     Advance(9999);
     EXPECT_EQ(Window().lbDT, "07:00:00");
     Advance(1);
     EXPECT_EQ(Window().lbDT, "07:00:10");
-    EXPECT_FALSE(Window().btStartDDEEnabled);
-    EXPECT_TRUE(Window().btStoppenEnabled);
-}
-
-// Each cycle reads the switch again, so an edit of the file shows without a reload.
-TEST_F(RunControlTest, TheCycleRereadsTheMaxOffTimeSwitchOfDigitalItemsOnly) {
-    Begin();
-    EXPECT_FALSE(Item(2).MaxAusZeit_anzeigen);
-    WriteIni(std::string("[DDE]\n") + kTwoItems + "[MaxAusZeit_anzeigen]\nItem1=1\nItem2=1\n");
-    Advance(10000);
+    EXPECT_EQ(Stats(1).currentValue, 12.5);
     EXPECT_TRUE(Item(2).MaxAusZeit_anzeigen);
     EXPECT_FALSE(Item(1).MaxAusZeit_anzeigen);
+
+    TarveddeMainTestAccess::CycleComplete(Main()) = false;
+    Advance(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:20 > *** TimeOut\r\n"));
+    EXPECT_TRUE(Window().lbTimeoutVisible);
+    EXPECT_EQ(Window().lbDT, "07:00:10");
+    TarveddeMainTestAccess::CycleComplete(Main()) = true;
+    Advance(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:30 > *** Nächster Messwert.\r\n"));
+    EXPECT_FALSE(Window().lbTimeoutVisible);
+    EXPECT_EQ(Window().lbDT, "07:00:30");
 }
 
 TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) {
@@ -97,11 +120,15 @@ TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) 
     EXPECT_EQ(Window().lbDT, "00:01:05");
 }
 
-TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTime) {
+// A restart before the configured time still writes the statistics then.
+TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTimeAlsoAfterARestart) {
     Begin("CustomIni=1\nCustomTime=06:00:00\n", 23, 59, 50);
     Advance(10000);  // 00:00:00
     EXPECT_THAT(LogAll(), HasSubstr("Neuer Tag. Flag für späteren Wechsel (06:00:00) gesetzt."));
     EXPECT_THAT(Read("TARVEDDE.INI"), HasSubstr("CustomNewDay=1\r\n"));
+    Main().StopAcquisition();
+    Restart();
+    EXPECT_TRUE(Settings().customNewDay);
     env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (6 * 3600 - 10) * 1000);  // 05:59:50
     EXPECT_THAT(LogAll(), Not(HasSubstr("verspätetem")));
     Advance(10000);  // 06:00:00
@@ -110,30 +137,6 @@ TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTime)
     EXPECT_THAT(Read("TARVEDDE.INI"), HasSubstr("CustomNewDay=0\r\n"));
     EXPECT_EQ(Count(LogAll(), "Neuer Tag. Flag"), 1);
     EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
-}
-
-TEST_F(RunControlTest, RestartBeforeThePostponedTimeStillWritesTheStatistics) {
-    Write("$clean", "0\n");
-    Begin("CustomIni=1\nCustomTime=06:00:00\nCustomNewDay=1\n", 3, 0, 0);
-    EXPECT_TRUE(Settings().customNewDay);
-    Advance(3 * 3600 * 1000 - 10000);  // 05:59:50
-    EXPECT_THAT(LogAll(), Not(HasSubstr("verspätetem")));
-    Advance(10000);
-    EXPECT_THAT(LogAll(), HasSubstr("Statistik bei verspätetem Tageswechsel (06:00:00)."));
-}
-
-TEST_F(RunControlTest, TickDuringAnUnfinishedCycleIsATimeout) {
-    Begin();
-    TarveddeMainTestAccess::CycleComplete(Main()) = false;
-    Advance(10000);
-    EXPECT_THAT(LogAll(), HasSubstr("07:00:10 > *** TimeOut\r\n"));
-    EXPECT_TRUE(Window().lbTimeoutVisible);
-    EXPECT_EQ(Window().lbDT, "07:00:00");
-    TarveddeMainTestAccess::CycleComplete(Main()) = true;
-    Advance(10000);
-    EXPECT_THAT(LogAll(), HasSubstr("07:00:20 > *** Nächster Messwert.\r\n"));
-    EXPECT_FALSE(Window().lbTimeoutVisible);
-    EXPECT_EQ(Window().lbDT, "07:00:20");
 }
 
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
@@ -160,27 +163,6 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     EXPECT_NE(Source(1).itemHandle, 0u);
 }
 
-// The start knows the item count before the configuration load and the operating hours
-// per cycle from whole seconds; server values reach the cycle through the notification.
-TEST_F(RunControlTest, AStartedEngineTakesServerValuesIntoTheNextCycle) {
-    Begin();
-    EXPECT_EQ(ProtocolOrder(2), 2);
-    EXPECT_EQ(ProtocolOrder(3), -1);
-    EXPECT_DOUBLE_EQ(Main().Processor().OperatingHoursPerCycle(), 10.0 / 3600.0);
-    EXPECT_EQ(env_.Publish("Q", "\r\n12,5\r\n"), 1);
-    Advance(10000);
-    EXPECT_EQ(Stats(1).currentValue, 12.5);
-}
-
-TEST_F(RunControlTest, ClosingEndsLinksAndTheDdeInstance) {
-    Begin();
-    Main().StopAcquisition();
-    ASSERT_TRUE(Main().FormClose());
-    EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
-    EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Uninitialize"), 1);
-    EXPECT_EQ(Source(2).itemHandle, 0u);
-}
-
 TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
     Begin("Itemcount=3\n");  // item 3 is not defined: the first Itemcount wins
     ASSERT_EQ(Settings().itemCount, 3);
@@ -191,66 +173,58 @@ TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
     EXPECT_EQ(Window().lbDT, "00:00:00");
 }
 
-TEST_F(RunControlTest, StopDuringARunningCycleAsksTwiceAndStopsWithoutWaiting) {
-    Begin();
-    TarveddeMainTestAccess::CycleComplete(Main()) = false;
-    env_.person.QueueAnswer(Answer::Yes);
-    env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
-    EXPECT_THAT(Transcript(),
-                ElementsAre(std::string(kCycleRunning) + "Yes", std::string(kKeepRunning) + "No"));
-    EXPECT_TRUE(Main().Stopped());
-    EXPECT_FALSE(Main().AcquisitionStarted());
-    // A forced stop does not wait: the label shows no pass of the wait.
-    EXPECT_EQ(Window().lbTimeout, "Gestoppt");
-    EXPECT_THAT(LogAll(), HasSubstr("07:00:00 > Datenerfassung beendet.\r\n"));
-    EXPECT_TRUE(Window().btStartDDEEnabled);
-    EXPECT_FALSE(Window().btStoppenEnabled);
-    EXPECT_FALSE(Main().TimerDDE().Enabled());
-}
-
-TEST_F(RunControlTest, StopAnsweredToGoOnKeepsAcquisitionRunning) {
+// The stop asks while a cycle runs and then whether to go on. Nothing on this thread can
+// finish a cycle that the wait interrupted: the wait gives up. A forced stop does not wait,
+// a stop once stopped asks nothing, and the menu starts and stops.
+TEST_F(RunControlTest, StopAsksTwiceWhileACycleRunsAndOnceStoppedStopsOnlyAgain) {
     Begin();
     TarveddeMainTestAccess::CycleComplete(Main()) = false;
     env_.person.QueueAnswer(Answer::No);
     ASSERT_TRUE(Main().ButtonClick("btStoppen"));
-    EXPECT_THAT(Transcript(), ElementsAre(std::string(kCycleRunning) + "No"));
     TarveddeMainTestAccess::CycleComplete(Main()) = true;
     env_.person.QueueAnswer(Answer::Yes);
     ASSERT_TRUE(Main().ButtonClick("btStoppen"));
-    EXPECT_EQ(Transcript().back(), std::string(kKeepRunning) + "Yes");
     EXPECT_FALSE(Main().Stopped());
-    EXPECT_THAT(LogAll(), Not(HasSubstr("Datenerfassung beendet.")));
     Advance(10000);
     EXPECT_EQ(Window().lbDT, "07:00:10");
-}
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Datenerfassung beendet.")));
 
-TEST_F(RunControlTest, AStopAfterTheStopOnlyStopsAgain) {
-    Begin();
-    env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(Main().MenuClick("DDEOPCstoppen1"));
-    ASSERT_TRUE(Main().Stopped());
-    // The menu now starts again; the stop button would be disabled.
-    ASSERT_TRUE(Main().MenuClick("DDEOPCstoppen1"));
-    EXPECT_FALSE(Main().Stopped());
-    env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
-    const std::size_t questions = Transcript().size();
-    Main().StopAcquisition();
-    EXPECT_EQ(Transcript().size(), questions);
-    EXPECT_TRUE(Main().Stopped());
-    Advance(60000);
-    EXPECT_EQ(Window().lbDT, "07:00:00");
-}
-
-// Nothing on this thread can finish a cycle that the wait interrupted: the wait gives up.
-TEST_F(RunControlTest, TheWaitForAnUnfinishedCycleIsBounded) {
-    Begin();
     TarveddeMainTestAccess::CycleComplete(Main()) = false;
     Main().StopAcquisition();
     EXPECT_TRUE(Main().Stopped());
     EXPECT_EQ(Window().lbTimeout, "Gestoppt" + std::string(1000, '.'));
     EXPECT_FALSE(Main().TimerDDE().Enabled());
+    TarveddeMainTestAccess::CycleComplete(Main()) = true;
+    ASSERT_TRUE(Main().MenuClick("DDEOPCstoppen1"));
+    EXPECT_FALSE(Main().Stopped());
+    Advance(10000);
+
+    TarveddeMainTestAccess::CycleComplete(Main()) = false;
+    env_.person.QueueAnswer(Answer::Yes);
+    env_.person.QueueAnswer(Answer::No);
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
+    EXPECT_THAT(Transcript(),
+                ElementsAre(std::string(kCycleRunning) + "No", std::string(kKeepRunning) + "Yes",
+                            std::string(kCycleRunning) + "Yes", std::string(kKeepRunning) + "No"));
+    EXPECT_TRUE(Main().Stopped());
+    EXPECT_FALSE(Main().AcquisitionStarted());
+    EXPECT_EQ(Window().lbTimeout, "Gestoppt");
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:20 > Datenerfassung beendet.\r\n"));
+    EXPECT_TRUE(Window().btStartDDEEnabled);
+    EXPECT_FALSE(Window().btStoppenEnabled);
+    EXPECT_FALSE(Main().TimerDDE().Enabled());
+    Main().StopAcquisition();
+    EXPECT_EQ(Transcript().size(), 4U);
+    EXPECT_TRUE(Main().Stopped());
+    Advance(60000);
+    EXPECT_EQ(Window().lbDT, "07:00:20");
+
+    TarveddeMainTestAccess::CycleComplete(Main()) = true;
+    ASSERT_TRUE(Main().MenuClick("DDEOPCstoppen1"));
+    EXPECT_FALSE(Main().Stopped());
+    env_.person.QueueAnswer(Answer::No);
+    ASSERT_TRUE(Main().MenuClick("DDEOPCstoppen1"));
+    EXPECT_TRUE(Main().Stopped());
 }
 
 TEST_F(RunControlTest, BlockwiseDayDataWarnsWhenTheBufferIsNotFull) {
@@ -261,8 +235,9 @@ TEST_F(RunControlTest, BlockwiseDayDataWarnsWhenTheBufferIsNotFull) {
                 HasSubstr("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !"));
 }
 
-TEST_F(RunControlTest, BeendenWhileStoppedClosesWithoutAQuestion) {
-    Begin("AutoStart=0\n");
+TEST_F(RunControlTest, BeendenWhileStoppedClosesWithoutAQuestionEndingLinksAndDde) {
+    Begin();
+    Main().StopAcquisition();
     ASSERT_TRUE(Main().MenuClick("Beenden1"));
     EXPECT_THAT(Transcript(), IsEmpty());
     EXPECT_TRUE(Main().CloseRequested());
@@ -270,6 +245,9 @@ TEST_F(RunControlTest, BeendenWhileStoppedClosesWithoutAQuestion) {
                                     "05.Mrz.24, 07:00:00 > Programm wird manuell beendet !\r\n"));
     ASSERT_TRUE(Main().FormClose());
     EXPECT_TRUE(Main().Closed());
+    EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
+    EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Uninitialize"), 1);
+    EXPECT_EQ(Source(2).itemHandle, 0u);
     EXPECT_FALSE(Exists("$dde_activ"));
     EXPECT_TRUE(Exists("_TARVEDDE_LOG.TXT"));
     EXPECT_TRUE(Exists("ddeLogKonfig.tvw"));
@@ -325,26 +303,22 @@ TEST_F(RunControlTest, ProgramEndWritesTheEndStatisticsHeading) {
     EXPECT_TRUE(Exists("20240305.RTF"));
 }
 
-TEST_F(RunControlTest, HeartbeatDeletesTheWatchdogFileEveryTenSeconds) {
-    Begin("AutoStart=0\nCheck_tot=1\n");
-    Write("$dde_client_tot", "");
-    Advance(9999);
-    EXPECT_TRUE(Exists("$dde_client_tot"));
-    Advance(1);
-    EXPECT_FALSE(Exists("$dde_client_tot"));
-    Write("$dde_client_tot", "");
-    Advance(10000);
-    EXPECT_FALSE(Exists("$dde_client_tot"));
-    EXPECT_TRUE(Main().TimerTot().Enabled());
-}
-
-TEST_F(RunControlTest, HeartbeatOffStopsAfterItsFirstTick) {
-    Begin("AutoStart=0\nCheck_tot=0\n");
-    Write("$dde_client_tot", "");
-    EXPECT_TRUE(Main().TimerTot().Enabled());
-    Advance(10000);
-    EXPECT_FALSE(Main().TimerTot().Enabled());
-    EXPECT_TRUE(Exists("$dde_client_tot"));
+// Switched off, the heartbeat stops after its first tick and leaves the file.
+TEST_F(RunControlTest, HeartbeatDeletesTheWatchdogFileEveryTenSecondsUnlessSwitchedOff) {
+    for (const bool on : {true, false}) {
+        Begin(std::string("AutoStart=0\nCheck_tot=") + (on ? "1\n" : "0\n"));
+        Write("$dde_client_tot", "");
+        EXPECT_TRUE(Main().TimerTot().Enabled());
+        Advance(9999);
+        EXPECT_TRUE(Exists("$dde_client_tot"));
+        Advance(1);
+        EXPECT_EQ(Exists("$dde_client_tot"), !on);
+        Write("$dde_client_tot", "");
+        Advance(10000);
+        EXPECT_EQ(Exists("$dde_client_tot"), !on);
+        EXPECT_EQ(Main().TimerTot().Enabled(), on);
+        ASSERT_TRUE(Main().FormClose());
+    }
 }
 
 // A process that dies runs no close path: destroying the engine writes nothing.
@@ -428,11 +402,7 @@ TEST_F(RunControlTest, ASlowServerIsLinkedOneItemPerLoopTurnAndACloseEndsThatAtO
 // Acquisition stopped must stay stopped: the set-up must not link on and restart it.
 TEST_F(RunControlTest, AStopDuringASlowReconnectEndsItsLinkSetUp) {
     Begin();
-    env_.ddeServer.SetDown(true);
-    env_.ddeServer.SetDown(false);
-    env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
-    env_.ddeCalls.clear();
-    Advance(11000);  // the cycle hands over to the retry, which links Q until 15 s
+    SlowReconnect();
     EXPECT_THAT(Calls("AdvStart"), ElementsAre("AdvStart Q 5000"));
     env_.person.QueueAnswer(Answer::No);
     ASSERT_TRUE(Main().ButtonClick("btStoppen"));
@@ -449,11 +419,7 @@ TEST_F(RunControlTest, ACloseDuringASlowReconnectEndsItsLinkSetUpUntilTheCountdo
     Begin();
     int countdowns = 0;
     Main().SetStopCountdown([&] { ++countdowns; });
-    env_.ddeServer.SetDown(true);
-    env_.ddeServer.SetDown(false);
-    env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
-    env_.ddeCalls.clear();
-    Advance(11000);
+    SlowReconnect();
     Main().Close();
     EXPECT_EQ(countdowns, 1);
     EXPECT_THAT(Calls("AdvStop"), ElementsAre("AdvStop Q 1000"));

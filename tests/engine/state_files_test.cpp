@@ -1,7 +1,6 @@
 // The running day's state files between two engines on one directory: the first saves, the
-// second restores as after a restart. Round trips, what a marker lets through, damaged
-// files, and failures at every single file operation of a save.
-#include <cctype>
+// second restores as after a restart. Round trips, damaged files, and failures at every
+// single file operation of a save; what a marker lets through is in the program start's tests.
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -143,68 +142,6 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
     EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Item.3"));  // static part as created
 }
 
-TEST_F(StateFilesTest, SaveNeedsLinkedItemsInPermanentMode) {
-    before_.itemsLinked = false;
-    EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(Exists(kCleanMarkerFile));
-    before_.itemsLinked = true;
-    before_.Settings().permanentMode = false;
-    EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(Exists(kCleanMarkerFile));
-}
-
-struct MarkerCase {
-    const char* name;
-    bool trusted;
-    int flags;
-    bool nullStart;
-    bool accumulators, night, mirror, counter;
-    const char* logged;  // '|'-separated
-};
-
-class RestoreByMarkerTest : public StateFilesTest,
-                            public ::testing::WithParamInterface<MarkerCase> {};
-
-// What a restart takes back of a day's save: the start paths that $clean decides. A file
-// not taken back is created anew with reset accumulators.
-TEST_P(RestoreByMarkerTest, TakesBackWhatTheMarkerTrusts) {
-    const MarkerCase& c = GetParam();
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    At(after_.values.counterDifferences, 180).lastReading = 9.0;
-    after_.Settings().nullStart = c.nullStart;
-    after_.RestoreAll({c.trusted, c.flags});
-    ExpectRestored(after_, 5.0, c.accumulators, c.night, c.mirror, c.counter);
-    EXPECT_EQ(At(after_.values.counterDifferences, 180).lastReadingTime, c.counter ? 6.4 : -1.0);
-    EXPECT_EQ(At(after_.values.counterDifferences, 180).lastReading, c.counter ? 6.1 : 9.0);
-    const std::string log = after_.LogText();
-    for (std::size_t start = 0, end = 0; end != std::string::npos && *c.logged; start = end + 1) {
-        end = std::string(c.logged).find('|', start);
-        EXPECT_THAT(log, HasSubstr(std::string(c.logged).substr(start, end - start)));
-    }
-    ExpectWholeSet();
-    Plant third{env_};
-    third.RestoreAll({true, 0});
-    EXPECT_EQ(At(third.values.statistics, 3).minimum, c.accumulators ? 7.5 : 99999.0);
-    EXPECT_EQ(At(third.values.statistics, 3).maximum, c.accumulators ? 8.5 : -99999.0);
-    EXPECT_EQ(At(third.stored.nightSums, 1).ntMinimum, c.night ? 6.0 : 99999.0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Restart, RestoreByMarkerTest,
-    ::testing::Values(
-        MarkerCase{"Clean", true, 0, false, true, true, true, true, ""},
-        MarkerCase{"MirrorBit", true, kMirrorFailedBit, false, true, true, false, true,
-                   "Spiegelsummen-Offsets neu initialisiert."},
-        MarkerCase{"ConfigurationBit", true, kConfigFailedBit | kMirrorFailedBit, false, false,
-                   true, false, true,
-                   "Ihre DDE-Konfiguration könnte fehlerhaft sein !\r\nTARVEDDE.COF wird neu "
-                   "erzeugt."},
-        MarkerCase{"WholeSaveFailed", false, -1, false, false, false, false, false,
-                   "Spiegelsummen-Offsets neu initialisiert.|Differenzdatei initialisiert.|"
-                   "TARVEDDE.COF wird neu erzeugt.|TARVEDDE_NACHT.TVW wird neu erzeugt."},
-        MarkerCase{"ColdStart", true, 0, true, false, false, true, true, ""}),
-    [](const auto& c) { return std::string(c.param.name); });
-
 TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords) {
     BinaryWriter legacy;
     for (int n = 1; n <= 3; ++n) {
@@ -289,7 +226,15 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
 
 // Flushing costs tens of milliseconds per save: only the close and the first save of a
 // day (and of a program run) wait for the disk.
-TEST_F(StateFilesTest, SavesAreFlushedAtCloseAndOncePerDay) {
+TEST_F(StateFilesTest, SavesNeedLinkedItemsInPermanentModeAndAreFlushedAtCloseAndOncePerDay) {
+    before_.itemsLinked = false;
+    EXPECT_EQ(SaveFilled(1.0), 0);
+    EXPECT_FALSE(Exists(kCleanMarkerFile));
+    before_.itemsLinked = true;
+    before_.Settings().permanentMode = false;
+    EXPECT_EQ(SaveFilled(1.0), 0);
+    EXPECT_FALSE(Exists(kCleanMarkerFile));
+    before_.Settings().permanentMode = true;
     const Configuration& c = before_.config;
     EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
     ASSERT_EQ(SaveFilled(1.0), 0);
@@ -433,8 +378,9 @@ TEST_F(WindowBufferTest, RowsSurviveARestart) {
     EXPECT_EQ(At(s.moving, 2).movingMinimum, -2.5);
 }
 
-// An error bit, an unclean start or a file of the wrong size restore nothing.
-TEST_F(WindowBufferTest, ErrorBitsUncleanStartAndBrokenFilesRestoreNothing) {
+// An error bit, an unclean start, a file of the wrong size or a row that item 3 no longer
+// owns restore nothing.
+TEST_F(WindowBufferTest, ErrorBitsUncleanStartBrokenFilesAndMovedRowsRestoreNothing) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, kFifteenMinuteFailedBit});
     after_.store.RestoreMovingAverageBuffers(after_.config, {false, 0});
@@ -444,11 +390,6 @@ TEST_F(WindowBufferTest, ErrorBitsUncleanStartAndBrokenFilesRestoreNothing) {
     after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
     EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
-}
-
-// Item 3 lost its row since the save: its record no longer matches row 1.
-TEST_F(WindowBufferTest, RowOfAnotherItemIsNotTaken) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
     M15(3).m15Row = -1;
     M15(2).m15Row = 1;
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
@@ -457,21 +398,19 @@ TEST_F(WindowBufferTest, RowOfAnotherItemIsNotTaken) {
     EXPECT_EQ(M15(2).m15Index, 0);
 }
 
-TEST_F(WindowBufferTest, RowWithoutItemIsMarkedAndEndsTheReading) {
+// A row without item or longer than the record fails the save of the set.
+TEST_F(WindowBufferTest, RowWithoutItemOrLongerThanTheRecordIsMarkedAndEndsTheReading) {
+    before_.stored.m15Buffers[0].resize(17, 1.0);
+    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
+    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Speichern der M15-Werte !"));
+    before_.stored.m15Buffers[0].resize(16);
+    EXPECT_EQ(SaveFilled(5.0), 0);
     At(before_.stored.fifteenMinute, 1).m15Row = -1;
     EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
     EXPECT_THAT(before_.LogText(), HasSubstr("Falscher Index beim Speichern der M15-Werte !"));
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
     EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);  // reading ended at row 0
-}
-
-TEST_F(WindowBufferTest, RowLongerThanTheRecordIsAFillFailure) {
-    before_.stored.m15Buffers[0].resize(17, 1.0);
-    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
-    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Speichern der M15-Werte !"));
-    before_.stored.m15Buffers[0].resize(16);
-    EXPECT_EQ(SaveFilled(5.0), 0);
 }
 
 TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
@@ -516,6 +455,7 @@ TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
 // hold numbers only. Item 1 is mirrored by item 3 and keeps a moving average, item 2 is a
 // meter.
 struct PoisonCase {
+    const char* name;
     const char* file;
     std::size_t offset;
     bool extended;  // an Extended field, else a Double
@@ -582,31 +522,24 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryFile, PoisonedStateTest,
-    ::testing::Values(PoisonCase{kConfigStateFile, 204, false, 1, "Zulauf",
+    ::testing::Values(PoisonCase{"Config", kConfigStateFile, 204, false, 1, "Zulauf",
                                  [](const ProcessedValues& s, const StateStore&) {
                                      return At(s.statistics, 1).count <= 1.0 &&
                                             std::isfinite(At(s.statistics, 1).average);
                                  }},
-                      PoisonCase{kNightStateFile, 131 + 25, false, 2, "Strom",
+                      PoisonCase{"Night", kNightStateFile, 131 + 25, false, 2, "Strom",
                                  [](const ProcessedValues&, const StateStore& store) {
                                      return At(store.NightSums(), 2).ntSum == 0.0;
                                  }},
-                      PoisonCase{kMirrorStateFile, 2 * 13 + 5, false, 3, "",
+                      PoisonCase{"Mirror", kMirrorStateFile, 2 * 13 + 5, false, 3, "",
                                  [](const ProcessedValues& s, const StateStore&) {
                                      return At(s.mirrorSumOffsets, 3) == 0.0;
                                  }},
-                      PoisonCase{kCounterStateFile, 46 + 10, true, 2, "Strom",
+                      PoisonCase{"Counter", kCounterStateFile, 46 + 10, true, 2, "Strom",
                                  [](const ProcessedValues& s, const StateStore&) {
                                      return std::isfinite(At(s.counterDifferences, 2).lastReading);
                                  }}),
-    [](const auto& param) {
-        std::string name = param.param.file;
-        name.erase(
-            std::remove_if(name.begin(), name.end(),
-                           [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }),
-            name.end());
-        return name;
-    });
+    [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace
 }  // namespace tarvedde::testing

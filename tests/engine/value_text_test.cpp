@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -16,56 +17,40 @@ using ::testing::IsEmpty;
 
 const char kCrLf[] = "\r\n";
 
-std::string Clean(std::string_view text) {
-    return CleanValueText(text, kCrLf, kCrLf);
-}
-
-TEST(CleanValueTextTest, KeepsThePartAfterTheLastBlank) {
-    EXPECT_EQ(Clean("Wert 12,5"), "12,5");
-    EXPECT_EQ(Clean("a  b 12,5   "), "12,5");
-    EXPECT_EQ(Clean("12,5"), "12,5");
-    EXPECT_EQ(Clean("   "), "");
-    EXPECT_EQ(Clean(""), "");
-}
-
-TEST(CleanValueTextTest, CutsLineEndsBeforeAndAfter) {
-    EXPECT_EQ(Clean("12,5\r\n"), "12,5");
-    EXPECT_EQ(Clean("\r\n12,5"), "12,5");
-    EXPECT_EQ(Clean("\r\n12,5\r\n"), "12,5");
-    EXPECT_EQ(Clean("\r\n\r\n12,5\r\n"), "12,5");
-    EXPECT_EQ(Clean("Wert \r\n12,5\r\n"), "12,5");
-    // With the same prefix and suffix a line end inside the text counts as a prefix.
-    EXPECT_EQ(Clean("12,5\r\nRest"), "Rest");
-    EXPECT_EQ(Clean("\r\n"), "");
-}
-
-TEST(CleanValueTextTest, OtherDelimitersAndEmptyOnes) {
-    EXPECT_EQ(CleanValueText("<12,5>", "<", ">"), "12,5");
-    EXPECT_EQ(CleanValueText("x<y<12,5>z", "<", ">"), "12,5");
-    EXPECT_EQ(CleanValueText("12,5\r\n", "", ""), "12,5\r\n");
-    EXPECT_EQ(CleanValueText("ab12,5", "ab", ""), "12,5");
-}
-
-// When the prefix sits where a final suffix would start, at most 100 characters are cut
-// from the first suffix on.
-TEST(CleanValueTextTest, PrefixAtTheEndCutsAtMostAHundredCharacters) {
-    const std::string text = "12SS" + std::string(150, 'x') + "Ez";
-    EXPECT_EQ(CleanValueText(text, "E", "SS"), "12" + std::string(52, 'x') + "Ez");
-    const std::string plain = "12SS" + std::string(150, 'x');
-    EXPECT_EQ(CleanValueText(plain, "E", "SS"), "12");
-}
-
-TEST(CleanValueTextTest, AnyBytesAndLengths) {
+// The part after the last blank, between the line ends before and after; with the same
+// prefix and suffix a line end inside the text counts as a prefix. When the prefix sits where
+// a final suffix would start, at most 100 characters are cut from the first suffix on.
+TEST(CleanValueTextTest, KeepsThePartBetweenPrefixAndSuffixAfterTheLastBlank) {
     const std::string longText(10000, '7');
-    EXPECT_EQ(Clean(longText + kCrLf), longText);
-    const std::string withNul("1\0 2\0", 5);
-    EXPECT_EQ(Clean(withNul), std::string("2\0", 2));
-    EXPECT_EQ(Clean(std::string(10000, ' ') + "5"), "5");
     std::string lineEnds;
     for (int n = 0; n < 50000; ++n) {
         lineEnds += kCrLf;
     }
-    EXPECT_EQ(Clean(lineEnds + "5\r\n"), "5");
+    const std::vector<std::array<std::string, 4>> cases = {
+        {"Wert 12,5", kCrLf, kCrLf, "12,5"},
+        {"a  b 12,5   ", kCrLf, kCrLf, "12,5"},
+        {"12,5", kCrLf, kCrLf, "12,5"},
+        {"   ", kCrLf, kCrLf, ""},
+        {"", kCrLf, kCrLf, ""},
+        {"12,5\r\n", kCrLf, kCrLf, "12,5"},
+        {"\r\n12,5", kCrLf, kCrLf, "12,5"},
+        {"\r\n\r\n12,5\r\n", kCrLf, kCrLf, "12,5"},
+        {"Wert \r\n12,5\r\n", kCrLf, kCrLf, "12,5"},
+        {"12,5\r\nRest", kCrLf, kCrLf, "Rest"},
+        {"\r\n", kCrLf, kCrLf, ""},
+        {"<12,5>", "<", ">", "12,5"},
+        {"x<y<12,5>z", "<", ">", "12,5"},
+        {"12,5\r\n", "", "", "12,5\r\n"},
+        {"ab12,5", "ab", "", "12,5"},
+        {"12SS" + std::string(150, 'x') + "Ez", "E", "SS", "12" + std::string(52, 'x') + "Ez"},
+        {"12SS" + std::string(150, 'x'), "E", "SS", "12"},
+        {longText + kCrLf, kCrLf, kCrLf, longText},
+        {std::string("1\0 2\0", 5), kCrLf, kCrLf, std::string("2\0", 2)},
+        {std::string(10000, ' ') + "5", kCrLf, kCrLf, "5"},
+        {lineEnds + "5\r\n", kCrLf, kCrLf, "5"}};
+    for (const auto& [text, prefix, suffix, cleaned] : cases) {
+        EXPECT_EQ(CleanValueText(text, prefix, suffix), cleaned) << text.substr(0, 20);
+    }
 }
 
 TEST(ParseValueTextTest, EmptyIsZeroAndGarbageIsMinusOne) {
@@ -111,21 +96,20 @@ protected:
     }
 };
 
-TEST_F(ConvertByTableTest, EndsAreZeroAndTheLastPoint) {
+// Between neighbours the value is interpolated; below the table it is 0, above the last
+// but one point the last point's value.
+TEST_F(ConvertByTableTest, InterpolatesBetweenNeighboursEndsAreZeroAndTheLastPoint) {
     SetTable(1, {0, 10, 20, 30}, {4, 100, 150, 170});
     EXPECT_EQ(Convert(1, -5), 0.0);
     EXPECT_EQ(Convert(1, 0), 0.0);  // at x[1]: 0, not y[1]
     EXPECT_DOUBLE_EQ(Convert(1, 0.5), 8.8);
+    EXPECT_DOUBLE_EQ(Convert(1, 10), 100.0);
+    EXPECT_DOUBLE_EQ(Convert(1, 15), 125.0);
     EXPECT_DOUBLE_EQ(Convert(1, 20), 150.0);  // x[pointCount - 1] still interpolates
     EXPECT_EQ(Convert(1, 20.001), 170.0);     // above it: y[pointCount]
     EXPECT_EQ(Convert(1, 1e9), 170.0);
-}
-
-TEST_F(ConvertByTableTest, InterpolatesBetweenNeighbours) {
     SetTable(2, {0, 10, 20, 30}, {0, 100, 150, 170});
     EXPECT_DOUBLE_EQ(Convert(2, 5), 50.0);
-    EXPECT_DOUBLE_EQ(Convert(2, 10), 100.0);
-    EXPECT_DOUBLE_EQ(Convert(2, 15), 125.0);
 }
 
 TEST_F(ConvertByTableTest, TraceLinesOnlyForInterpolationsAndOnlyWithTabelLog) {
@@ -147,6 +131,7 @@ TEST_F(ConvertByTableTest, TraceLinesOnlyForInterpolationsAndOnlyWithTabelLog) {
                             "Einzelw. Tab.: 1 -->  Neu = 50,00 y1= 0,00 y2= 100,00"));
 }
 
+// A point count beyond the table stops at its last point.
 TEST_F(ConvertByTableTest, EqualSupportPointsNeverDivideByZero) {
     SetTable(1, {0, 10, 10, 20, 30}, {0, 5, 7, 9, 11});
     EXPECT_DOUBLE_EQ(Convert(1, 10), 5.0);
@@ -154,6 +139,14 @@ TEST_F(ConvertByTableTest, EqualSupportPointsNeverDivideByZero) {
     SetTable(2, {5, 5, 5}, {1, 2, 3});
     EXPECT_EQ(Convert(2, 5), 0.0);
     EXPECT_EQ(Convert(2, 6), 3.0);
+    ConversionTable& table = tables_[1];
+    table.pointCount = 500;
+    for (int n = 1; n <= maxTablePoints; ++n) {
+        table.x[static_cast<std::size_t>(n)] = n;
+        table.y[static_cast<std::size_t>(n)] = 2.0 * n;
+    }
+    EXPECT_EQ(Convert(1, 1e6), 100.0);
+    EXPECT_DOUBLE_EQ(Convert(1, 2.5), 5.0);
 }
 
 TEST_F(ConvertByTableTest, FailsWithoutTouchingTheValue) {
@@ -165,17 +158,6 @@ TEST_F(ConvertByTableTest, FailsWithoutTouchingTheValue) {
     EXPECT_FALSE(ConvertByTable(Tables(), 3, value, 0));
     EXPECT_FALSE(ConvertByTable(Tables(), 0, value, 0));
     EXPECT_EQ(value, 7.0);
-}
-
-TEST_F(ConvertByTableTest, PointCountBeyondTheTableStopsAtTheLastPoint) {
-    ConversionTable& table = tables_[1];
-    table.pointCount = 500;
-    for (int n = 1; n <= maxTablePoints; ++n) {
-        table.x[static_cast<std::size_t>(n)] = n;
-        table.y[static_cast<std::size_t>(n)] = 2.0 * n;
-    }
-    EXPECT_EQ(Convert(1, 1e6), 100.0);
-    EXPECT_DOUBLE_EQ(Convert(1, 2.5), 5.0);
 }
 
 }  // namespace
