@@ -5,7 +5,6 @@
 
 #include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
-#include "tests/engine/state_store_test_access.h"
 
 namespace tarvedde {
 namespace {
@@ -45,11 +44,14 @@ protected:
     Configuration config_{env_.host, log_, GermanLocale()};
     GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
     PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
-    StoredState& Stored() { return StateStoreTestAccess::Stored(store_); }
 
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, GermanLocale()};
-    StateStore store_{env_.host, log_, GermanLocale()};
-    TFo_Summen form_{config_, env_.host, GermanLocale(), integrator_, store_};
+    CycleTimes cycle_;
+    FifteenMinuteWindows fifteen_{config_, log_, GermanLocale(), cycle_};
+    MovingAverageRings moving_{config_, env_.files, log_, GermanLocale()};
+    PerItem<FifteenMinuteState>& M15() { return fifteen_.BuffersToStore().items; }
+    PerItem<MovingAverageState>& Moving() { return moving_.BuffersToStore().items; }
+    TFo_Summen form_{config_, env_.host, GermanLocale(), integrator_, fifteen_, moving_};
 };
 
 TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndSelectsTheFirst) {
@@ -86,10 +88,10 @@ TEST_F(SummenTest, EverySecondShowsTheSumInItsUnit) {
 }
 
 TEST_F(SummenTest, MovingExtremesShowNotAvailableUntilTheBufferIsFull) {
-    Stored().moving[3].movingAverage = 4.5;
-    Stored().moving[3].movingMinimum = 999999.0;   // exactly the limit: not yet computed
-    Stored().moving[3].movingMaximum = -999999.0;  // the test is strictly below
-    Stored().moving[3].ringIndex = 17;
+    Moving()[3].movingAverage = 4.5;
+    Moving()[3].movingMinimum = 999999.0;   // exactly the limit: not yet computed
+    Moving()[3].movingMaximum = -999999.0;  // the test is strictly below
+    Moving()[3].ringIndex = 17;
     form_.FormShow();
     form_.lbNamesClick(1);
     form_.Timer1Timer();
@@ -102,8 +104,8 @@ TEST_F(SummenTest, MovingExtremesShowNotAvailableUntilTheBufferIsFull) {
 
 TEST_F(SummenTest, FifteenMinuteItemsShowTheirExtremesInstead) {
     Item(2).M15_berechnen = true;
-    Stored().fifteenMinute[2].m15Minimum = 3.25;
-    Stored().fifteenMinute[2].m15Index = 4;
+    M15()[2].m15Minimum = 3.25;
+    M15()[2].m15Index = 4;
     form_.FormShow();
     form_.lbNamesClick(1);
     form_.Timer1Timer();
@@ -120,11 +122,11 @@ TEST_F(SummenTest, SettingTheExtremesRestartsThemAndRefusesBadNumbers) {
     form_.FormShow();
     form_.lbNamesClick(1);
     form_.BitBtn1Click();
-    EXPECT_EQ(Stored().moving[3].movingMinimum, 99999.0);
-    EXPECT_EQ(Stored().moving[3].movingMaximum, -99999.0);
+    EXPECT_EQ(Moving()[3].movingMinimum, 99999.0);
+    EXPECT_EQ(Moving()[3].movingMaximum, -99999.0);
     form_.Edit1 = "abc";
     form_.BitBtn1Click();
-    EXPECT_EQ(Stored().moving[3].movingMinimum, 99999.0);
+    EXPECT_EQ(Moving()[3].movingMinimum, 99999.0);
     EXPECT_THAT(env_.person.Transcript(),
                 ElementsAre("MESSAGE 'abc' ist kein gültiger Gleitkommawert"));
 }
