@@ -21,15 +21,15 @@ struct BenchPlant {
         const char* made = ::mkdtemp(pattern.data());
         config.SetProgramDir(std::string(made != nullptr ? made : "/var/tmp") + "/");
         config.SetItemCount(maxItems);
-        StoredState& stored = StateStoreTestAccess::Stored(store);
         config.SetSavedDay("05.03.2024");
         for (int n = 1; n <= maxItems; ++n) {
-            stored.fifteenMinute[n].m15Row = n - 1;
-            stored.moving[n].movingRow = n - 1;
+            m15.items[n].m15Row = n - 1;
+            moving.items[n].movingRow = n - 1;
         }
-        stored.m15Buffers.assign(maxItems, std::vector<double>(16, 1.5));
-        stored.movingBuffers.assign(maxItems, std::vector<double>(360, 2.5));
-        stored.m15BuffersExist = stored.movingBuffersExist = true;
+        m15.rows.assign(maxItems, std::vector<double>(16, 1.5));
+        moving.rows.assign(maxItems, std::vector<double>(360, 2.5));
+        m15.exist = moving.exist = true;
+        store.JoinWindowBuffers(m15, moving);
         (void)store.CreateConfigFile(config, integration);
     }
 
@@ -45,6 +45,8 @@ struct BenchPlant {
     ProcessedValues values;
     IntegrationStates integration;
     StateStore store{host, log, GermanLocale()};
+    FifteenMinuteBuffers m15;
+    MovingAverageBuffers moving;
 };
 
 void BM_SaveState(benchmark::State& run, bool durable) {

@@ -5,8 +5,14 @@
 namespace tarvedde {
 
 TFo_Summen::TFo_Summen(const Configuration& config, Host& host, const Locale& locale,
-                       SampleIntegrator& integrator, StateStore& store)
-    : config_(config), host_(host), locale_(locale), integrator_(integrator), store_(store) {
+                       SampleIntegrator& integrator, const FifteenMinuteWindows& fifteenMinute,
+                       MovingAverageRings& moving)
+    : config_(config),
+      host_(host),
+      locale_(locale),
+      integrator_(integrator),
+      fifteenMinute_(fifteenMinute),
+      moving_(moving) {
     timer1_ = host_.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); });
 }
 
@@ -64,7 +70,7 @@ void TFo_Summen::Timer1Timer() {
 }
 
 void TFo_Summen::ShowMovingValues(int item) {
-    const MovingAverageState& moving = store_.Moving()[item];
+    const MovingAverageState& moving = moving_.States()[item];
     lbMittel = "Gleit.Mittelwert";
     lbMinimum = "Gleit. Minimum";
     lbMaximum = "Gleit. Maximum";
@@ -76,7 +82,7 @@ void TFo_Summen::ShowMovingValues(int item) {
 }
 
 void TFo_Summen::ShowFifteenMinuteValues(int item) {
-    const FifteenMinuteState& m15 = store_.FifteenMinute()[item];
+    const FifteenMinuteState& m15 = fifteenMinute_.States()[item];
     lbMittel.clear();
     lbMit.clear();
     BitBtn1Enabled = false;
@@ -104,7 +110,7 @@ void TFo_Summen::BitBtn1Click() {
         host_.op.ShowMessage(!minimum ? minimum.error().message : maximum.error().message);
         return;
     }
-    store_.SetMovingExtremes(selectedItem_, minimum.value(), maximum.value());
+    moving_.SetMovingExtremes(selectedItem_, minimum.value(), maximum.value());
 }
 
 void TFo_Summen::FormClose() {

@@ -9,16 +9,18 @@
 #include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
-#include "engine/persistence/state_files.h"
+#include "engine/statistics/fifteen_minute_values.h"
+#include "engine/statistics/moving_averages.h"
 #include "platform/locale.h"
 
 namespace tarvedde {
 
 class TFo_Summen {
 public:
-    // The sum reset goes to the item's integral; the extremes to the moving-average state.
+    // The sum reset goes to the item's integral; the extremes to its moving average.
     TFo_Summen(const Configuration& config, Host& host, const Locale& locale,
-               SampleIntegrator& integrator, StateStore& store);
+               SampleIntegrator& integrator, const FifteenMinuteWindows& fifteenMinute,
+               MovingAverageRings& moving);
 
     void FormShow();
     void lbNamesClick(int index);
@@ -55,7 +57,8 @@ private:
     Host& host_;
     const Locale& locale_;
     SampleIntegrator& integrator_;
-    StateStore& store_;
+    const FifteenMinuteWindows& fifteenMinute_;
+    MovingAverageRings& moving_;
     std::unique_ptr<Timer> timer1_;
     std::vector<int> listToItem_;
     int selectedItem_ = 0;

@@ -24,6 +24,8 @@ const char* KindInfix(ValueExportKind kind) {
             return "_Differenz_";
         case ValueExportKind::kSingleValues:
             return "_Einzelwerte_";
+        case ValueExportKind::kMovingAverage:
+            return "_GleitMit_";
     }
     return "_";
 }
@@ -36,16 +38,21 @@ const char* FailureText(ValueExportKind kind) {
             return "Fehler beim Speichern der Differenz-Daten !";
         case ValueExportKind::kSingleValues:
             return "Fehler beim Speichern der Einzelwert-Daten !";
+        case ValueExportKind::kMovingAverage:
+            return "Fehler beim Speichern der gleitenden Daten !";
     }
     return "";
 }
 
-bool WriteExportLine(const ValueExportTarget& target, ValueExportKind kind, int item, double time,
-                     const std::string& line) {
+// `line` builds the text inside the guard, so a line that cannot be built is a failed
+// write like any other.
+template <class BuildLine>
+bool WriteExportLine(const ValueExportTarget& target, ValueExportKind kind, int number, double time,
+                     const BuildLine& line) {
     bool written = false;
     try {
-        const std::string path = target.programDir + ValueExportFileName(kind, time, item);
-        written = AppendLine(target.files, path, line).ok();
+        const std::string path = target.programDir + ValueExportFileName(kind, time, number);
+        written = AppendLine(target.files, path, line()).ok();
     } catch (const std::exception&) {
         written = false;
     }
@@ -57,8 +64,8 @@ bool WriteExportLine(const ValueExportTarget& target, ValueExportKind kind, int 
 
 }  // namespace
 
-std::string ValueExportFileName(ValueExportKind kind, double time, int item) {
-    return FormatDateTime("yyyymmdd", time) + KindInfix(kind) + std::to_string(item) + ".txt";
+std::string ValueExportFileName(ValueExportKind kind, double time, int number) {
+    return FormatDateTime("yyyymmdd", time) + KindInfix(kind) + std::to_string(number) + ".txt";
 }
 
 std::string IntegralExportLine(double time, double value, double runningSum, const Locale& locale) {
@@ -71,19 +78,35 @@ std::string SingleValueExportLine(double time, double value, const Locale& local
 
 bool WriteIntegralExport(const ValueExportTarget& target, int item, double time, double value,
                          double runningSum) {
-    return WriteExportLine(target, ValueExportKind::kIntegral, item, time,
-                           IntegralExportLine(time, value, runningSum, target.locale));
+    return WriteExportLine(target, ValueExportKind::kIntegral, item, time, [&] {
+        return IntegralExportLine(time, value, runningSum, target.locale);
+    });
 }
 
 bool WriteDifferenceExport(const ValueExportTarget& target, int item, double time, double value,
                            double runningSum) {
-    return WriteExportLine(target, ValueExportKind::kDifference, item, time,
-                           IntegralExportLine(time, value, runningSum, target.locale));
+    return WriteExportLine(target, ValueExportKind::kDifference, item, time, [&] {
+        return IntegralExportLine(time, value, runningSum, target.locale);
+    });
 }
 
 bool WriteSingleValueExport(const ValueExportTarget& target, int item, double time, double value) {
     return WriteExportLine(target, ValueExportKind::kSingleValues, item, time,
-                           SingleValueExportLine(time, value, target.locale));
+                           [&] { return SingleValueExportLine(time, value, target.locale); });
+}
+
+std::string MovingAverageExportLine(double time, const MovingAverageTick& tick,
+                                    const Locale& locale) {
+    const double newest = tick.ring.at(static_cast<std::size_t>(tick.position));
+    return FormatDateTime("dd.mmm., hh:mm:ss >  ", time, locale) + std::to_string(tick.position) +
+           " : " + Fixed2(newest, locale) + "  -->   " + Fixed2(tick.average, locale) + "  ;  " +
+           Fixed2(tick.minimum, locale) + "  ;  " + Fixed2(tick.maximum, locale);
+}
+
+bool WriteMovingAverageExport(const ValueExportTarget& target, int row, double time,
+                              const MovingAverageTick& tick) {
+    return WriteExportLine(target, ValueExportKind::kMovingAverage, row, time,
+                           [&] { return MovingAverageExportLine(time, tick, target.locale); });
 }
 
 }  // namespace tarvedde

@@ -34,7 +34,7 @@ double ExtraneousWaterFrameHost::MinimumInflow(int item) {
         return -1.0;
     }
     if (config_.Item(item).M15_berechnen) {
-        return store_.FifteenMinute()[item].m15Minimum;
+        return fifteenMinute_.States()[item].m15Minimum;
     }
     return processor_.Values().statistics[item].minimum;
 }
@@ -44,7 +44,7 @@ void ExtraneousWaterFrameHost::StoreMinimumInflow(int item, double value) {
         return;
     }
     if (config_.Item(item).M15_berechnen) {
-        store_.SetFifteenMinuteMinimum(item, value);
+        fifteenMinute_.SetMinimum(item, value);
         return;
     }
     processor_.SetDayMinimum(item, value);

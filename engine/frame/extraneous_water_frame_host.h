@@ -9,19 +9,20 @@
 
 #include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
-#include "engine/persistence/state_files.h"
 #include "engine/processing/per_value_processing.h"
 #include "engine/statistics/extraneous_water.h"
+#include "engine/statistics/fifteen_minute_values.h"
 
 namespace tarvedde {
 
 class ExtraneousWaterFrameHost final : public ExtraneousWaterHost {
 public:
-    ExtraneousWaterFrameHost(Configuration& config, ValueProcessor& processor, StateStore& store,
+    ExtraneousWaterFrameHost(Configuration& config, ValueProcessor& processor,
+                             FifteenMinuteWindows& fifteenMinute,
                              const SampleIntegrator& integrator, FileSystem& files)
         : config_(config),
           processor_(processor),
-          store_(store),
+          fifteenMinute_(fifteenMinute),
           integrator_(integrator),
           files_(files) {}
 
@@ -34,7 +35,7 @@ public:
 private:
     Configuration& config_;
     ValueProcessor& processor_;
-    StateStore& store_;
+    FifteenMinuteWindows& fifteenMinute_;
     const SampleIntegrator& integrator_;
     FileSystem& files_;
 };

@@ -45,7 +45,7 @@ void TarveddeMain::CreateNewDayFiles() {
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {
     WriteDiaryData();
-    dayFiles_.WriteViewerFile(runningDay_, {grid_, integrator_.States(), store_.Moving()});
+    dayFiles_.WriteViewerFile(runningDay_, {grid_, integrator_.States(), movingAverages_.States()});
 }
 
 void TarveddeMain::WriteSampleAndDayRecords() {

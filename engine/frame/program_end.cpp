@@ -108,6 +108,7 @@ void TarveddeMain::EndConversationAtProgramEnd() {
         return;
     }
     UnlinkItems();
+    timerGleitM_->SetEnabled(false);
     SaveItemLogFlags(host_.files, config_.PathOf(kItemLogFlagsFile), config_.LogFlags(), log_);
     memo2_.Append("");
     AppendStatisticsHeading(memo2_, "Programmende: Zwischen-Statistik für " +
@@ -175,12 +176,11 @@ void TarveddeMain::PrintIntermediateStatistics(int item) {
                       host_.clock.ElapsedMs(),
                       statisticsHost_.RunningDay(),
                       std::min(config_.Settings().itemCount, maxItems)};
-    const StateStore::DayChangeBuffers buffers = store_.BuffersForDayChange();
-    BuildItemStatistics(
-        item,
-        {config_.Items()[item], processor_.Values().statistics[item], buffers.fifteenMinute[item],
-         buffers.moving[item], integrator_.StatesForDayChange()},
-        run);
+    BuildItemStatistics(item,
+                        {config_.Items()[item], processor_.Values().statistics[item],
+                         fifteenMinuteValues_.States()[item], movingAverages_.States()[item],
+                         integrator_.StatesForDayChange()},
+                        run);
 }
 
 void TarveddeMain::SaveStatisticsReport() {

@@ -40,15 +40,21 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
     timerTot_ = host_.loop.CreateTimer("Timer_tot", 10000, [this] { Timer_totTimer(); });
     timerAqasys1_ = host_.loop.CreateTimer("TimerAQASYS_1", 500, [this] { TransferTick(); });
+    timerGleitM_ = host_.loop.CreateTimer("TimerGleitM", 60000, [this] { TimerGleitMTimer(); });
+    store_.JoinWindowBuffers(fifteenMinuteValues_.BuffersToStore(),
+                             movingAverages_.BuffersToStore());
 }
 
 TarveddeMain::~TarveddeMain() = default;
 
 StatisticsState TarveddeMain::StatisticsStateOf() {
     ProcessedValues& values = processor_.ValuesForDayChange();
-    const StateStore::DayChangeBuffers buffers = store_.BuffersForDayChange();
-    return {values.statistics, integrator_.StatesForDayChange(), buffers.fifteenMinute,
-            buffers.moving,    values.mirrorSumOffsets,          buffers.nightSums};
+    return {values.statistics,
+            integrator_.StatesForDayChange(),
+            fifteenMinuteValues_.StatesForDayChange(),
+            movingAverages_.StatesForDayChange(),
+            values.mirrorSumOffsets,
+            store_.NightSumsForDayChange()};
 }
 
 StatisticsOutputs TarveddeMain::StatisticsOutputsOf() {

@@ -1,7 +1,7 @@
-// Starting and stopping acquisition, and the operator's commands that do it. The buffers
-// of the moving averages and fifteen-minute values, OPC and AQASYS join here as those
-// parts of the program arrive. A stop never loses data: a running cycle is waited for,
-// but only within a bound, so a cycle that cannot finish never hangs the program.
+// Starting and stopping acquisition, and the operator's commands that do it, with the
+// buffers and the timer of the moving averages and fifteen-minute values. OPC and AQASYS
+// join here as those parts of the program arrive. A stop never loses data: a running cycle is
+// waited for, but only within a bound, so a cycle that cannot finish never hangs the program.
 #include <exception>
 
 #include "engine/config/configuration_loader.h"
@@ -48,6 +48,8 @@ void TarveddeMain::StartAcquisition() {
         }
         return;
     }
+    SetupWindowBuffers();
+    timerGleitM_->SetEnabled(true);
     MainWindowModel& window = window_;
     timeoutCounter_ = 0;
     window.lbTimeout = "TimeOut";
@@ -70,6 +72,24 @@ void TarveddeMain::StartAcquisition() {
     dde_.MarkAcquisitionStarted();
     window.Changed();
     TimerDDETimer();
+}
+
+void TarveddeMain::SetupWindowBuffers() {
+    const bool fifteenMinuteCreated = fifteenMinuteValues_.SetupWindowBuffers();
+    if (movingAverages_.SetupWindowBuffers()) {
+        store_.RestoreMovingAverageBuffers(config_, Marker());
+    }
+    if (fifteenMinuteCreated) {
+        store_.RestoreFifteenMinuteBuffers(config_, Marker());
+    }
+    timerGleitM_->SetInterval(config_.Settings().movingIntervalMs);
+}
+
+// Off while it runs: the next interval counts from the end of a tick, as it always has.
+void TarveddeMain::TimerGleitMTimer() {
+    timerGleitM_->SetEnabled(false);
+    movingAverages_.TimerGleitMTimer(dde_.Sources(), host_.clock.Now());
+    timerGleitM_->SetEnabled(true);
 }
 
 void TarveddeMain::StartAqasysRetrieval() {
@@ -216,6 +236,7 @@ void TarveddeMain::StopAcquisition() {
     if (!dayFiles_.DatEveryCycle() && grid_.CurrentRow() != grid_.LastRow()) {
         log_.WriteLog("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !");
     }
+    timerGleitM_->SetEnabled(false);
     timerAuto_->SetEnabled(false);
     dde_.MarkAcquisitionStopped();
     window.Changed();

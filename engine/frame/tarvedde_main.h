@@ -24,6 +24,8 @@
 #include "engine/processing/statistics_joins.h"
 #include "engine/statistics/day_change_statistics.h"
 #include "engine/statistics/extraneous_water.h"
+#include "engine/statistics/fifteen_minute_values.h"
+#include "engine/statistics/moving_averages.h"
 #include "engine/statistics/time_frames.h"
 #include "outputs/program_log.h"
 #include "platform/instance_locks.h"
@@ -85,6 +87,7 @@ public:
     const Timer& TimerDDE() const { return *timerDDE_; }
     const Timer& TimerTot() const { return *timerTot_; }
     const Timer& TimerAqasys1() const { return *timerAqasys1_; }
+    const Timer& TimerGleitM() const { return *timerGleitM_; }
 
     bool StartAborted() const { return startAborted_; }
     // What the start read from $clean: the last save's error bits, and whether to trust it.
@@ -99,6 +102,8 @@ public:
     const Configuration& Config() const { return config_; }
     Configuration& Config() { return config_; }
     StateStore& Store() { return store_; }
+    FifteenMinuteWindows& FifteenMinuteValuesOf() { return fifteenMinuteValues_; }
+    MovingAverageRings& MovingAveragesOf() { return movingAverages_; }
     const ValueProcessor& Processor() const { return processor_; }
     const SampleIntegrator& Integrator() const { return integrator_; }
     const DateParts& RunningDay() const { return runningDay_; }
@@ -143,6 +148,10 @@ private:
     bool LinkItems(AfterLinking then);
     void LinkSetUpEnded() override;
     void StartAcquisition();
+    // Fixes the fifteen-minute window; at the first start of the run creates both buffer
+    // sets and restores them from the last clean save.
+    void SetupWindowBuffers();
+    void TimerGleitMTimer();
     void StartAqasysRetrieval();
     void TransferTick();
     void StopButton();
@@ -223,10 +232,10 @@ private:
     // One integrator for every source kind's samples.
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, locale_};
     DdeClient dde_{host_.dde, config_, integrator_, host_, log_, locale_, window_};
-    // The statistics that join per-value processing; they do nothing until they are built.
+    // The statistics that join per-value processing; limit warnings do nothing yet.
     LimitWarnings limitWarnings_;
-    FifteenMinuteValues fifteenMinuteValues_;
-    MovingAverages movingAverages_;
+    FifteenMinuteWindows fifteenMinuteValues_{config_, log_, locale_, cycle_};
+    MovingAverageRings movingAverages_{config_, host_.files, log_, locale_};
     // The processor is built before the time frames that restart its statistics, so it
     // reaches them through this relay.
     class TimeFramesRelay final : public TimeFrames {
@@ -261,8 +270,8 @@ private:
     StatisticsHost statisticsHost_{*this};
     DiaryNightSums diaryNightSums_;
     ExtraneousWater extraneousWater_{host_.files, log_, locale_};
-    ExtraneousWaterFrameHost extraneousWaterHost_{config_, processor_, store_, integrator_,
-                                                  host_.files};
+    ExtraneousWaterFrameHost extraneousWaterHost_{config_, processor_, fifteenMinuteValues_,
+                                                  integrator_, host_.files};
     StatisticsState StatisticsStateOf();
     StatisticsOutputs StatisticsOutputsOf();
     TimeFrameStatistics timeFrameStatistics_{config_, StatisticsStateOf(), StatisticsOutputsOf(),
@@ -282,6 +291,7 @@ private:
     std::unique_ptr<Timer> timerDDE_;
     std::unique_ptr<Timer> timerAuto_;
     std::unique_ptr<Timer> timerAqasys1_;
+    std::unique_ptr<Timer> timerGleitM_;
     CycleTimes cycle_;
     // The wall time of the running tick.
     double tickTime_ = 0.0;

@@ -303,6 +303,18 @@ struct MovingAverageState {
     double movingMaximum = kMaximumReset;
 };
 
+// The rows of one kind of window buffer (one row per item that has the feature, -999.0
+// marking an empty slot) and every item's place and running state in them. They exist
+// from the first acquisition start of a program run until the close.
+template <class ItemState>
+struct WindowBufferSet {
+    std::vector<std::vector<double>> rows;
+    bool exist = false;
+    PerItem<ItemState> items{};
+};
+using FifteenMinuteBuffers = WindowBufferSet<FifteenMinuteState>;
+using MovingAverageBuffers = WindowBufferSet<MovingAverageState>;
+
 // Night and day sums of an item for the extraneous-water share of the inflow.
 struct NightSumRecord {
     bool NTadd = false;

@@ -36,21 +36,11 @@ struct StateMarker {
 };
 
 // What the state files hold beyond the other subsystems' state: the records of
-// TARVEDDE.COF and TARVEDDE_NACHT.TVW, the fifteen-minute and moving-average buffers and
-// the day of the last flushed save. Only StateStore holds one.
+// TARVEDDE.COF and TARVEDDE_NACHT.TVW and the day of the last flushed save. Only
+// StateStore holds one.
 struct StoredState {
     PerItem<ConfigRecord> configRecords{};
     PerItem<NightSumRecord> nightSums{};
-    // Row j of the fifteen-minute and the moving-average buffers; they exist from the
-    // first acquisition start of a program run until the close.
-    std::vector<std::vector<double>> m15Buffers;
-    std::vector<std::vector<double>> movingBuffers;
-    bool m15BuffersExist = false;
-    bool movingBuffersExist = false;
-    // The windows' running state beside their buffers, until the fifteen-minute values and
-    // the moving averages are built and own it.
-    PerItem<FifteenMinuteState> fifteenMinute{};
-    PerItem<MovingAverageState> moving{};
     // The day (AktuTag) of the last state save that was flushed to disk.
     std::string durableSaveDay;
 };
@@ -68,6 +58,13 @@ struct StoreServices {
 class StateStore {
 public:
     StateStore(Host& host, ProgramLog& log, const Locale& locale) : io_{host, log, locale} {}
+
+    // The buffers the fifteen-minute values and the moving averages own: the save writes
+    // them (M15BUF.TVW, GLEITBUF2.TVW) and the acquisition start's restores fill them.
+    // Until they are joined neither file is written nor read.
+    void JoinWindowBuffers(FifteenMinuteBuffers& fifteenMinute, MovingAverageBuffers& moving) {
+        windows_ = {&fifteenMinute, &moving};
+    }
 
     // Saves every file and replaces $clean with the flags, which it returns (0 all saved,
     // the sum of the failed files' bits, -1 the save failed as a whole). Does nothing and
@@ -102,32 +99,19 @@ public:
     // The configuration load writes the configuration part of each record (LoadTargets).
     PerItem<ConfigRecord>& ConfigRecordsToLoad() { return stored_.configRecords; }
     const PerItem<NightSumRecord>& NightSums() const { return stored_.nightSums; }
-    const PerItem<FifteenMinuteState>& FifteenMinute() const { return stored_.fifteenMinute; }
-    const PerItem<MovingAverageState>& Moving() const { return stored_.moving; }
-    // The day change and the time frames restart these; the night sums they change reach
-    // the next save of TARVEDDE_NACHT.TVW.
-    struct DayChangeBuffers {
-        PerItem<FifteenMinuteState>& fifteenMinute;
-        PerItem<MovingAverageState>& moving;
-        PerItem<NightSumRecord>& nightSums;
-    };
-    DayChangeBuffers BuffersForDayChange() {
-        return {stored_.fifteenMinute, stored_.moving, stored_.nightSums};
-    }
-    // The operator's new start for an item's moving extremes.
-    void SetMovingExtremes(int item, double minimum, double maximum) {
-        stored_.moving[item].movingMinimum = minimum;
-        stored_.moving[item].movingMaximum = maximum;
-    }
-    // The operator's corrected night minimum of the extraneous-water calculation.
-    void SetFifteenMinuteMinimum(int item, double minimum) {
-        stored_.fifteenMinute[item].m15Minimum = minimum;
-    }
+    // The night sums the day change and the time frames change reach the next save of
+    // TARVEDDE_NACHT.TVW.
+    PerItem<NightSumRecord>& NightSumsForDayChange() { return stored_.nightSums; }
 
 private:
     friend struct StateStoreTestAccess;
     StoreServices io_;
     StoredState stored_;
+    struct WindowBuffers {
+        FifteenMinuteBuffers* fifteenMinute = nullptr;
+        MovingAverageBuffers* moving = nullptr;
+    };
+    WindowBuffers windows_;
 };
 
 // The log line of a restored record that held a NaN or an infinity; item n starts afresh.

@@ -18,52 +18,61 @@ struct BufferRestoreText {
     std::size_t recordSize;
 };
 
-int RowOf(const StoredState& stored, int item, bool fifteenMinute) {
-    return fifteenMinute ? stored.fifteenMinute[item].m15Row : stored.moving[item].movingRow;
+int RowOf(const FifteenMinuteState& state) {
+    return state.m15Row;
+}
+int RowOf(const MovingAverageState& state) {
+    return state.movingRow;
 }
 
-void TakeWindowState(StoredState& stored, const WindowBufferRecord& record, bool fifteenMinute) {
-    const int n = record.item;
-    if (fifteenMinute) {
-        FifteenMinuteState& m15 = stored.fifteenMinute[n];
-        m15.m15Index = record.index;
-        m15.m15Minimum = record.minimum;
-        m15.m15Maximum = record.maximum;
-        m15.m15MinimumTime = record.minimumTime;
-        m15.m15MaximumTime = record.maximumTime;
-    } else {
-        MovingAverageState& moving = stored.moving[n];
-        moving.ringIndex = record.index;
-        moving.movingAverage = record.average;
-        moving.movingMinimum = record.minimum;
-        moving.movingMaximum = record.maximum;
-    }
+void TakeWindowState(FifteenMinuteState& m15, const WindowBufferRecord& record) {
+    m15.m15Index = record.index;
+    m15.m15Minimum = record.minimum;
+    m15.m15Maximum = record.maximum;
+    m15.m15MinimumTime = record.minimumTime;
+    m15.m15MaximumTime = record.maximumTime;
+}
+
+void TakeWindowState(MovingAverageState& moving, const WindowBufferRecord& record) {
+    moving.ringIndex = record.index;
+    moving.movingAverage = record.average;
+    moving.movingMinimum = record.minimum;
+    moving.movingMaximum = record.maximum;
+}
+
+std::optional<WindowBufferRecord> DecodeRecord(BinaryReader& in, const FifteenMinuteState&) {
+    return DecodeFifteenMinuteRecord(in);
+}
+std::optional<WindowBufferRecord> DecodeRecord(BinaryReader& in, const MovingAverageState&) {
+    return DecodeMovingRecord(in);
 }
 
 // False when the record cannot be taken at all (the reading ends there).
-bool RestoreRow(StoredState& stored, ProgramLog& log, const WindowBufferRecord& record,
-                std::size_t j, bool fifteenMinute, const BufferRestoreText& text) {
-    std::vector<double>& row = (fifteenMinute ? stored.m15Buffers : stored.movingBuffers)[j];
+template <class ItemState>
+bool RestoreRow(WindowBufferSet<ItemState>& buffers, ProgramLog& log,
+                const WindowBufferRecord& record, std::size_t j, const BufferRestoreText& text) {
+    std::vector<double>& row = buffers.rows[j];
     const bool indexFits =
         record.index >= 0 && static_cast<std::size_t>(record.index) <= row.size();
     if (record.item < 1 || record.item > maxItems || row.size() > record.values.size() ||
         !indexFits) {
         return false;
     }
-    if (RowOf(stored, record.item, fifteenMinute) != static_cast<int>(j)) {
+    if (RowOf(buffers.items[record.item]) != static_cast<int>(j)) {
         log.WriteLog(text.wrongRow);
         return true;
     }
     std::copy_n(record.values.begin(), row.size(), row.begin());
-    TakeWindowState(stored, record, fifteenMinute);
+    TakeWindowState(buffers.items[record.item], record);
     return true;
 }
 
-void RestoreBufferSet(const Configuration& config, StoredState& stored, const StoreServices& io,
-                      StateMarker marker, bool fifteenMinute, const BufferRestoreText& text) {
-    const bool exist = fifteenMinute ? stored.m15BuffersExist : stored.movingBuffersExist;
+template <class ItemState>
+void RestoreBufferSet(const Configuration& config, WindowBufferSet<ItemState>* buffers,
+                      const StoreServices& io, StateMarker marker, const BufferRestoreText& text) {
     const std::string path = config.PathOf(text.fileName);
-    if (!exist || !marker.Trusts(text.bit) || !io.host.files.Exists(path)) {
+    if (buffers == nullptr || !buffers->exist || !marker.Trusts(text.bit) ||
+        !io.host.files.Exists(path)) {
         return;
     }
     const auto bytes = io.host.files.ReadAll(path);
@@ -71,11 +80,10 @@ void RestoreBufferSet(const Configuration& config, StoredState& stored, const St
         io.log.WriteLog(text.readFailure);
         return;
     }
-    const std::size_t rowCount = (fifteenMinute ? stored.m15Buffers : stored.movingBuffers).size();
     BinaryReader in(bytes.value());
-    for (std::size_t j = 0; in.Remaining() > 0 && j < rowCount; ++j) {
+    for (std::size_t j = 0; in.Remaining() > 0 && j < buffers->rows.size(); ++j) {
         const std::size_t before = in.Position();
-        const auto record = fifteenMinute ? DecodeFifteenMinuteRecord(in) : DecodeMovingRecord(in);
+        const auto record = DecodeRecord(in, ItemState{});
         if (!record && in.Position() != before) {
             // A NaN or an infinity: the row stays as created; the next record is whole.
             BinaryReader itemField(std::string_view(bytes.value()).substr(before));
@@ -83,7 +91,7 @@ void RestoreBufferSet(const Configuration& config, StoredState& stored, const St
             io.log.WriteLog(text.readFailure);
             continue;
         }
-        if (!record || !RestoreRow(stored, io.log, *record, j, fifteenMinute, text)) {
+        if (!record || !RestoreRow(*buffers, io.log, *record, j, text)) {
             io.log.WriteLog(text.readFailure);
             return;
         }
@@ -94,13 +102,13 @@ void RestoreBufferSet(const Configuration& config, StoredState& stored, const St
 
 void StateStore::RestoreFifteenMinuteBuffers(const Configuration& config, StateMarker marker) {
     RestoreBufferSet(
-        config, stored_, io_, marker, true,
+        config, windows_.fifteenMinute, io_, marker,
         {kFifteenMinuteStateFile, "Falscher Index in M15-Datei !",
          "Fehler beim Lesen der M15-Datei !", kFifteenMinuteFailedBit, kFifteenMinuteRecordSize});
 }
 
 void StateStore::RestoreMovingAverageBuffers(const Configuration& config, StateMarker marker) {
-    RestoreBufferSet(config, stored_, io_, marker, false,
+    RestoreBufferSet(config, windows_.moving, io_, marker,
                      {kMovingStateFile, "Falscher Index bei gleit.Mittelwert !",
                       "Fehler beim Lesen der gleitenden Mittelwert-Datei !", kMovingFailedBit,
                       kMovingRecordSize});

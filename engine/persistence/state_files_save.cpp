@@ -24,6 +24,8 @@ struct SaveContext {
 
     const Configuration& config;
     StoredState& stored;
+    FifteenMinuteBuffers* fifteenMinute;
+    MovingAverageBuffers* moving;
     const StoreServices& io;
     const ProcessedValues& values;
     const IntegrationStates& integration;
@@ -69,82 +71,85 @@ struct BufferSetText {
     std::size_t slotCapacity;
 };
 
+int RowOf(const FifteenMinuteState& state) {
+    return state.m15Row;
+}
+int RowOf(const MovingAverageState& state) {
+    return state.movingRow;
+}
+
 // The first item whose row is `row`, or 0.
-int ItemOfRow(const Configuration& config, const StoredState& stored, int row, bool fifteenMinute) {
+template <class ItemState>
+int ItemOfRow(const Configuration& config, const WindowBufferSet<ItemState>& buffers, int row) {
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
-        const int itemRow =
-            fifteenMinute ? stored.fifteenMinute[n].m15Row : stored.moving[n].movingRow;
-        if (itemRow == row) {
+        if (RowOf(buffers.items[n]) == row) {
             return n;
         }
     }
     return 0;
 }
 
-WindowBufferRecord BufferRecordOf(const StoredState& stored, int item, bool fifteenMinute,
-                                  const std::vector<double>& row) {
-    WindowBufferRecord record;
-    record.item = item;
-    record.values = row;
-    if (fifteenMinute) {
-        const FifteenMinuteState& m15 = stored.fifteenMinute[item];
-        record.index = m15.m15Index;
-        record.minimum = m15.m15Minimum;
-        record.maximum = m15.m15Maximum;
-        record.minimumTime = m15.m15MinimumTime;
-        record.maximumTime = m15.m15MaximumTime;
-    } else {
-        const MovingAverageState& moving = stored.moving[item];
-        record.index = moving.ringIndex;
-        record.average = moving.movingAverage;
-        record.minimum = moving.movingMinimum;
-        record.maximum = moving.movingMaximum;
-    }
-    return record;
+void FillRecord(WindowBufferRecord& record, const FifteenMinuteState& m15) {
+    record.index = m15.m15Index;
+    record.minimum = m15.m15Minimum;
+    record.maximum = m15.m15Maximum;
+    record.minimumTime = m15.m15MinimumTime;
+    record.maximumTime = m15.m15MaximumTime;
 }
 
-void SaveBufferSet(SaveContext& save, bool fifteenMinute, const BufferSetText& text) {
-    const Configuration& config = save.config;
-    StoredState& stored = save.stored;
-    std::vector<std::vector<double>>& rows =
-        fifteenMinute ? stored.m15Buffers : stored.movingBuffers;
+void FillRecord(WindowBufferRecord& record, const MovingAverageState& moving) {
+    record.index = moving.ringIndex;
+    record.average = moving.movingAverage;
+    record.minimum = moving.movingMinimum;
+    record.maximum = moving.movingMaximum;
+}
+
+void EncodeRecord(BinaryWriter& out, const WindowBufferRecord& record, const FifteenMinuteState&) {
+    EncodeFifteenMinuteRecord(out, record);
+}
+void EncodeRecord(BinaryWriter& out, const WindowBufferRecord& record, const MovingAverageState&) {
+    EncodeMovingRecord(out, record);
+}
+
+template <class ItemState>
+void SaveBufferSet(SaveContext& save, WindowBufferSet<ItemState>& buffers,
+                   const BufferSetText& text) {
+    std::vector<std::vector<double>>& rows = buffers.rows;
     BinaryWriter out;
     for (std::size_t j = 0; j < rows.size(); ++j) {
-        const int item = ItemOfRow(config, stored, static_cast<int>(j), fifteenMinute);
+        const int item = ItemOfRow(save.config, buffers, static_cast<int>(j));
         WindowBufferRecord record;
         if (item == 0) {
             save.Fail(text.wrongRow, text.bit);
         } else if (rows[j].size() > text.slotCapacity) {
             save.Fail(text.fillFailure, text.bit);
         } else {
-            record = BufferRecordOf(stored, item, fifteenMinute, rows[j]);
+            record.item = item;
+            record.values = rows[j];
+            FillRecord(record, buffers.items[item]);
         }
-        if (fifteenMinute) {
-            EncodeFifteenMinuteRecord(out, record);
-        } else {
-            EncodeMovingRecord(out, record);
-        }
+        EncodeRecord(out, record, ItemState{});
         if (save.finalSave) {
             rows[j] = {};
         }
     }
     if (save.finalSave) {
         rows.clear();
-        (fifteenMinute ? stored.m15BuffersExist : stored.movingBuffersExist) = false;
+        buffers.exist = false;
     }
     save.Write(text.fileName, out.Data(), text.fileFailure, text.bit);
 }
 
 void SaveWindowBuffers(SaveContext& save) {
-    if (save.stored.m15BuffersExist) {
+    if (save.fifteenMinute != nullptr && save.fifteenMinute->exist) {
         SaveBufferSet(
-            save, true,
+            save, *save.fifteenMinute,
             {kFifteenMinuteStateFile, "Falscher Index beim Speichern der M15-Werte !",
              "Fehler beim Speichern der M15-Werte !", "Fehler beim Speichern von M15BUF.TVW",
              kFifteenMinuteFailedBit, static_cast<std::size_t>(kFifteenMinuteSlots)});
     }
-    if (save.stored.movingBuffersExist) {
-        SaveBufferSet(save, false,
+    if (save.moving != nullptr && save.moving->exist) {
+        SaveBufferSet(save, *save.moving,
                       {kMovingStateFile, "Falscher Index beim Speichern der gleit. Mittelwerte !",
                        "Fehler beim Speichern der gleit. Mittelwerte !",
                        "Fehler beim Speichern von GLEITBUF.TVW", kMovingFailedBit,
@@ -271,9 +276,17 @@ int StateStore::SaveIntermediateState(const Configuration& config, const Process
     if (!itemsLinked || !config.Settings().permanentMode) {
         return 0;
     }
-    SaveContext save{
-        config, stored_, io_, values, integration, finalSave, SaveIsDurable(config, finalSave),
-        0,      {}};
+    SaveContext save{config,
+                     stored_,
+                     windows_.fifteenMinute,
+                     windows_.moving,
+                     io_,
+                     values,
+                     integration,
+                     finalSave,
+                     SaveIsDurable(config, finalSave),
+                     0,
+                     {}};
     SaveAllFiles(save);
     const Status written = WriteLines(io_.host.files, config.PathOf(kCleanMarkerFile),
                                       {std::to_string(save.flags)}, save.durable);

@@ -5,7 +5,6 @@
 
 #include "tests/engine/configuration_test_access.h"
 #include "tests/engine/engine_test_host.h"
-#include "tests/engine/state_store_test_access.h"
 
 namespace tarvedde {
 namespace {
@@ -34,7 +33,6 @@ protected:
     }
 
     ItemConfig& Item(int n) { return items_[static_cast<std::size_t>(n)]; }
-    StoredState& Stored() { return StateStoreTestAccess::Stored(store_); }
     // Captions and values of the window: sum | average | minimum | maximum | index.
     std::string Labels() const {
         return form_.lbSum + " | " + form_.lbMittel + " " + form_.lbMit + " | " + form_.lbMinimum +
@@ -48,8 +46,12 @@ protected:
     GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
     PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, GermanLocale()};
-    StateStore store_{env_.host, log_, GermanLocale()};
-    TFo_Summen form_{config_, env_.host, GermanLocale(), integrator_, store_};
+    CycleTimes cycle_;
+    FifteenMinuteWindows fifteen_{config_, log_, GermanLocale(), cycle_};
+    MovingAverageRings moving_{config_, env_.files, log_, GermanLocale()};
+    PerItem<FifteenMinuteState>& M15() { return fifteen_.BuffersToStore().items; }
+    PerItem<MovingAverageState>& Moving() { return moving_.BuffersToStore().items; }
+    TFo_Summen form_{config_, env_.host, GermanLocale(), integrator_, fifteen_, moving_};
 };
 
 TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndShowsTheChosenOneEverySecond) {
@@ -67,10 +69,10 @@ TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndShowsTheChosenOneEverySecond) {
     EXPECT_EQ(form_.lbSum, "0,00  [m3]");
 
     // The moving extremes show "n.v." until the buffer is full: the test is strict below.
-    Stored().moving[3].movingAverage = 4.5;
-    Stored().moving[3].movingMinimum = 999999.0;
-    Stored().moving[3].movingMaximum = -999999.0;
-    Stored().moving[3].ringIndex = 17;
+    Moving()[3].movingAverage = 4.5;
+    Moving()[3].movingMinimum = 999999.0;
+    Moving()[3].movingMaximum = -999999.0;
+    Moving()[3].ringIndex = 17;
     form_.lbNamesClick(1);
     EXPECT_EQ(form_.SelectedItem(), 3);
     env_.loop.AdvanceBy(1000);
@@ -80,12 +82,12 @@ TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndShowsTheChosenOneEverySecond) {
     EXPECT_TRUE(form_.BitBtn1Enabled);
 
     form_.BitBtn1Click();
-    EXPECT_EQ(Stored().moving[3].movingMinimum, 99999.0);
-    EXPECT_EQ(Stored().moving[3].movingMaximum, -99999.0);
+    EXPECT_EQ(Moving()[3].movingMinimum, 99999.0);
+    EXPECT_EQ(Moving()[3].movingMaximum, -99999.0);
     form_.Edit1 = "1";
     form_.Edit2 = "abc";
     form_.BitBtn1Click();
-    EXPECT_EQ(Stored().moving[3].movingMinimum, 99999.0);
+    EXPECT_EQ(Moving()[3].movingMinimum, 99999.0);
     EXPECT_THAT(env_.person.Transcript(),
                 ElementsAre("MESSAGE 'abc' ist kein gültiger Gleitkommawert"));
     form_.FormClose();
@@ -94,8 +96,8 @@ TEST_F(SummenTest, ListsItemsWithSumsOrWindowsAndShowsTheChosenOneEverySecond) {
 
 TEST_F(SummenTest, FifteenMinuteItemsShowTheirExtremesAndWithoutItemsNothingShows) {
     Item(2).M15_berechnen = true;
-    Stored().fifteenMinute[2].m15Minimum = 3.25;
-    Stored().fifteenMinute[2].m15Index = 4;
+    M15()[2].m15Minimum = 3.25;
+    M15()[2].m15Index = 4;
     form_.FormShow();
     form_.lbNamesClick(1);
     form_.Timer1Timer();

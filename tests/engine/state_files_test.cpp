@@ -338,26 +338,31 @@ TEST_F(StateFilesTest, FailureAtAnyOperationLeavesAReadableSet) {
 
 class WindowBufferTest : public StateFilesTest {
 protected:
+    struct Buffers {
+        FifteenMinuteBuffers m15;
+        MovingAverageBuffers moving;
+    };
     // Item 1 owns fifteen-minute row 0, item 3 row 1; item 2 owns moving row 0.
-    static void Build(BareEngine& plant) {
-        StoredState& stored = plant.stored;
-        At(stored.fifteenMinute, 1).m15Row = 0;
-        At(stored.fifteenMinute, 3).m15Row = 1;
-        At(stored.moving, 2).movingRow = 0;
-        stored.m15Buffers.assign(2, std::vector<double>(15, -999.0));
-        stored.movingBuffers.assign(1, std::vector<double>(360, -999.0));
-        stored.m15BuffersExist = stored.movingBuffersExist = true;
+    static void Build(BareEngine& plant, Buffers& buffers) {
+        At(buffers.m15.items, 1).m15Row = 0;
+        At(buffers.m15.items, 3).m15Row = 1;
+        At(buffers.moving.items, 2).movingRow = 0;
+        buffers.m15.rows.assign(2, std::vector<double>(15, -999.0));
+        buffers.moving.rows.assign(1, std::vector<double>(360, -999.0));
+        buffers.m15.exist = buffers.moving.exist = true;
+        plant.store.JoinWindowBuffers(buffers.m15, buffers.moving);
     }
     WindowBufferTest() {
-        Build(before_);
-        Build(after_);
-        StoredState& s = before_.stored;
-        before_.stored.m15Buffers[1][14] = 3.25;
-        At(s.fifteenMinute, 3) = {1, 14, 1.5, 9.5, 45356.25, 45356.5};
-        before_.stored.movingBuffers[0][359] = 0.1;
-        At(s.moving, 2) = {0, 359, 4.75, -2.5, 8.0};
+        Build(before_, saved_);
+        Build(after_, restored_);
+        saved_.m15.rows[1][14] = 3.25;
+        At(saved_.m15.items, 3) = {1, 14, 1.5, 9.5, 45356.25, 45356.5};
+        saved_.moving.rows[0][359] = 0.1;
+        At(saved_.moving.items, 2) = {0, 359, 4.75, -2.5, 8.0};
     }
-    FifteenMinuteState& M15(int n) { return At(after_.stored.fifteenMinute, n); }
+    FifteenMinuteState& M15(int n) { return At(restored_.m15.items, n); }
+    Buffers saved_;
+    Buffers restored_;
 };
 
 TEST_F(WindowBufferTest, RowsSurviveARestart) {
@@ -366,16 +371,15 @@ TEST_F(WindowBufferTest, RowsSurviveARestart) {
     EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
     after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
-    const StoredState& s = after_.stored;
-    EXPECT_EQ(after_.stored.m15Buffers[1][14], 3.25);
-    EXPECT_EQ(after_.stored.m15Buffers[0][0], -999.0);
+    EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
+    EXPECT_EQ(restored_.m15.rows[0][0], -999.0);
     EXPECT_EQ(M15(3).m15Index, 14);
     EXPECT_EQ(M15(3).m15Maximum, 9.5);
     EXPECT_EQ(M15(3).m15MaximumTime, 45356.5);
-    EXPECT_EQ(after_.stored.movingBuffers[0][359], 0.1);
-    EXPECT_EQ(At(s.moving, 2).ringIndex, 359);
-    EXPECT_EQ(At(s.moving, 2).movingAverage, 4.75);
-    EXPECT_EQ(At(s.moving, 2).movingMinimum, -2.5);
+    EXPECT_EQ(restored_.moving.rows[0][359], 0.1);
+    EXPECT_EQ(At(restored_.moving.items, 2).ringIndex, 359);
+    EXPECT_EQ(At(restored_.moving.items, 2).movingAverage, 4.75);
+    EXPECT_EQ(At(restored_.moving.items, 2).movingMinimum, -2.5);
 }
 
 // An error bit, an unclean start, a file of the wrong size or a row that item 3 no longer
@@ -384,40 +388,40 @@ TEST_F(WindowBufferTest, ErrorBitsUncleanStartBrokenFilesAndMovedRowsRestoreNoth
     ASSERT_EQ(SaveFilled(5.0), 0);
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, kFifteenMinuteFailedBit});
     after_.store.RestoreMovingAverageBuffers(after_.config, {false, 0});
-    EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);
-    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
+    EXPECT_EQ(restored_.m15.rows[1][14], -999.0);
+    EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
     PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
     after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
-    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
+    EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
     M15(3).m15Row = -1;
     M15(2).m15Row = 1;
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Falscher Index in M15-Datei !"));
-    EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);
+    EXPECT_EQ(restored_.m15.rows[1][14], -999.0);
     EXPECT_EQ(M15(2).m15Index, 0);
 }
 
 // A row without item or longer than the record fails the save of the set.
 TEST_F(WindowBufferTest, RowWithoutItemOrLongerThanTheRecordIsMarkedAndEndsTheReading) {
-    before_.stored.m15Buffers[0].resize(17, 1.0);
+    saved_.m15.rows[0].resize(17, 1.0);
     EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
     EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Speichern der M15-Werte !"));
-    before_.stored.m15Buffers[0].resize(16);
+    saved_.m15.rows[0].resize(16);
     EXPECT_EQ(SaveFilled(5.0), 0);
-    At(before_.stored.fifteenMinute, 1).m15Row = -1;
+    At(saved_.m15.items, 1).m15Row = -1;
     EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
     EXPECT_THAT(before_.LogText(), HasSubstr("Falscher Index beim Speichern der M15-Werte !"));
     after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
-    EXPECT_EQ(after_.stored.m15Buffers[1][14], -999.0);  // reading ended at row 0
+    EXPECT_EQ(restored_.m15.rows[1][14], -999.0);  // reading ended at row 0
 }
 
 TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
     before_.log.Settings().debugLog = true;
     ASSERT_EQ(SaveFilled(5.0, true), 0);
-    EXPECT_FALSE(before_.stored.m15BuffersExist);
-    EXPECT_TRUE(before_.stored.movingBuffers.empty());
+    EXPECT_FALSE(saved_.m15.exist);
+    EXPECT_TRUE(saved_.moving.rows.empty());
     EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
     EXPECT_THAT(before_.LogText(), HasSubstr("Nachtsummen speichern :"));
     EXPECT_THAT(before_.LogText(), HasSubstr("8,000"));
@@ -426,8 +430,8 @@ TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
     EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
 }
 
-// The running program does not create the buffers yet, so the poisoned-state test above
-// cannot reach their files: a damaged row stays as created and the next row is taken.
+// The poisoned-state test above runs without the buffers: a damaged row stays as created
+// and the next row is taken.
 TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     std::string m15 = Bytes(kFifteenMinuteStateFile);
@@ -444,10 +448,10 @@ TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
     EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
     EXPECT_THAT(after_.LogText(),
                 HasSubstr("Ungültige Zahl in GLEITBUF2.TVW bei Item 2 ! Neu initialisiert.\r\n"));
-    EXPECT_EQ(after_.stored.m15Buffers[0][0], -999.0);
-    EXPECT_EQ(after_.stored.m15Buffers[1][14], 3.25);
-    EXPECT_EQ(after_.stored.movingBuffers[0][359], -999.0);
-    EXPECT_EQ(At(after_.stored.moving, 2).movingAverage, 0.0);
+    EXPECT_EQ(restored_.m15.rows[0][0], -999.0);
+    EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
+    EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
+    EXPECT_EQ(At(restored_.moving.items, 2).movingAverage, 0.0);
 }
 
 // A NaN or an infinity in any state file damages that item's record: the item starts
