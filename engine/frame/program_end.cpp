@@ -168,9 +168,13 @@ void TarveddeMain::Timer_totTimer() {
 }
 
 void TarveddeMain::PrintIntermediateStatistics(int item) {
+    // The extraneous-water share is a whole day's: the day's figures so far would give a
+    // nonsense share, dated the day before, in Fremdwasser.txt. So these blocks hand their
+    // figures to a calculation that is never configured.
+    ExtraneousWater notADay{host_.files, log_, locale_};
     StatisticsRun run{memo2_,
                       log_.StatisticsSnapshot(),
-                      extraneousWater_,
+                      notADay,
                       locale_,
                       host_.clock.Now(),
                       host_.clock.ElapsedMs(),

@@ -99,13 +99,16 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
     ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kWaterIni, false).ok());
     {
         ScenarioRunner morning(ScenarioOptions{"/plant/", &files});
-        testing::Steps(morning,
-                       "clock 2024-03-05 05:59:30\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"0\"\n"
-                       "advance-to 2024-03-05 07:00:00");
+        testing::Steps(
+            morning,
+            "clock 2024-03-05 05:59:30\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"1\"\n"
+            "advance-to 2024-03-05 06:30:00\nset Q_Menge \"0\"\nadvance-to 2024-03-05 07:00:00");
         morning.Finish();
     }
     ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
-    // 10 h at 1000 m³/h, and a night minimum of 50 l/s: (50 - 3) x 8640 / 10000 = 40.608.
+    // The morning's half hour at 1 m³/h and 10 h at 1000 m³/h, and a night minimum of
+    // 50 l/s: (50 - 3) x 8640 / 10000,5 = 40.606. The morning's program end computes no
+    // share from its half day.
     testing::Steps(runner,
                    "clock 2024-03-05 07:05:00\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"0\"\n"
                    "advance-to 2024-03-05 08:00:00\nset Q_Menge \"1000\"\n"
@@ -113,7 +116,7 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
                    "advance 1h\nset Q_Nacht \"55\"\nadvance-to 2024-03-06 00:01:00");
     EXPECT_EQ(Text(files, "Fremdwasser.txt"),
               "05.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
-              "Gesamtzulauf = 10000,0 m³\r\n");
+              "Gesamtzulauf = 10000,5 m³\r\n");
     EXPECT_THAT(ProtocolMarks(files),
                 ElementsAre("Neustart: Übersicht für Dienstag, 5. März 2024 (05:59)",
                             "Programmende: Zwischen-Statistik für Dienstag, 5. März 2024 (06:59)",
