@@ -217,8 +217,6 @@ void TarveddeMain::Neustart1Click() {
     host_.op.ShowMessage("DDE-WACHE.EXE muss gestartet sein !");
 }
 
-// Not yet connected to a data source, time frames: these steps run
-// without effect until those parts of the program exist.
 bool TarveddeMain::InitDDE() {
     return dde_.InitDDE();
 }

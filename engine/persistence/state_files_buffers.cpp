@@ -18,13 +18,6 @@ struct BufferRestoreText {
     std::size_t recordSize;
 };
 
-int RowOf(const FifteenMinuteState& state) {
-    return state.m15Row;
-}
-int RowOf(const MovingAverageState& state) {
-    return state.movingRow;
-}
-
 void TakeWindowState(FifteenMinuteState& m15, const WindowBufferRecord& record) {
     m15.m15Index = record.index;
     m15.m15Minimum = record.minimum;

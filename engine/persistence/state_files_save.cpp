@@ -71,13 +71,6 @@ struct BufferSetText {
     std::size_t slotCapacity;
 };
 
-int RowOf(const FifteenMinuteState& state) {
-    return state.m15Row;
-}
-int RowOf(const MovingAverageState& state) {
-    return state.movingRow;
-}
-
 // The first item whose row is `row`, or 0.
 template <class ItemState>
 int ItemOfRow(const Configuration& config, const WindowBufferSet<ItemState>& buffers, int row) {

@@ -62,6 +62,13 @@ std::optional<CounterDifferenceState> DecodeCounterRecord(BinaryReader& in);
 
 // Slots beyond the record's capacity are the caller's error: Encode writes at most
 // kFifteenMinuteSlots / kMovingSlots of them. Decode returns all slots of the record.
+// The buffer row of a state: the save and the restore match records by it.
+inline int RowOf(const FifteenMinuteState& state) {
+    return state.m15Row;
+}
+inline int RowOf(const MovingAverageState& state) {
+    return state.movingRow;
+}
 void EncodeFifteenMinuteRecord(BinaryWriter& out, const WindowBufferRecord& record);
 std::optional<WindowBufferRecord> DecodeFifteenMinuteRecord(BinaryReader& in);
 void EncodeMovingRecord(BinaryWriter& out, const WindowBufferRecord& record);
