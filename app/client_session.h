@@ -1,13 +1,15 @@
-// One life of the client program: the host the engine sees, the engine and its stop
-// window, wired the same way for the desktop, the headless program and the scenario
-// runner. The runner owns the world around it (clock, loop, operator, transport, locks),
-// which may outlive a session: the scenario runner starts a new session after a kill.
+// One life of the client program: the host the engine sees, the engine and its stop and
+// warning windows, wired the same way for the desktop, the headless program and the
+// scenario runner. The runner owns the world around it (clock, loop, operator, transport,
+// locks), which may outlive a session: the scenario runner starts a new session after a
+// kill.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "dialogs/tarvedde_stop.h"
+#include "dialogs/tarvedde_warnung.h"
 #include "engine/frame/tarvedde_main.h"
 
 namespace tarvedde {
@@ -20,6 +22,7 @@ public:
 
     TarveddeMain& Engine() { return main_; }
     TFo_Stop& StopWindow() { return stopWindow_; }
+    TFo_Warnung& WarningWindow() { return warningWindow_; }
 
     // The window's creation; false when the start was abandoned (the program then ends).
     bool Create() { return main_.FormCreate(); }
@@ -32,6 +35,7 @@ private:
     Host host_;
     TarveddeMain main_;
     TFo_Stop stopWindow_{main_};
+    TFo_Warnung warningWindow_{main_.WarningWindow(), main_.Config(), host_};
 };
 
 // Lines of the transport or the operator that belong in the program log, also those that

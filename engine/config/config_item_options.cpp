@@ -50,9 +50,9 @@ void LoadOpcWatchdogKeys(LoadScope& load, IniFile& ini) {
     settings.opcCloseCount = schema::Read(ini, schema::kOpcCloseCount);
 }
 
+// Reading Warnung again is what ends the warning window's switch-off of every item.
 void LoadWarnings(LoadScope& load, const IniFile& ini) {
     for (int n = 1; n <= load.settings.itemCount; ++n) {
-        config::ClearWarningState(load, n);
         ItemConfig& item = load.items[n];
         bool& warnung = item.effectiveWarnung;
         warnung = schema::Read(ini, schema::kWarnung, n);

@@ -12,7 +12,4 @@ void LoadDiarySettings(LoadScope& /*load*/) {}
 // Will select the printer of `printerIndex` for the automatic day protocol print.
 void SelectPrinter(LoadScope& /*load*/) {}
 
-// Will clear the item's limit-warning state (active warning, warning window entry).
-void ClearWarningState(LoadScope& /*load*/, int /*n*/) {}
-
 }  // namespace tarvedde::config

@@ -67,6 +67,5 @@ Status LoadScaling(LoadScope& load, const LoadTargets& out, IniFile& ini);
 // called where that work must happen and does nothing so far.
 void LoadDiarySettings(LoadScope& load);
 void SelectPrinter(LoadScope& load);
-void ClearWarningState(LoadScope& load, int n);
 
 }  // namespace tarvedde::config

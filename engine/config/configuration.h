@@ -2,7 +2,8 @@
 // settings files define, loaded by the configuration loader. Everyone else reads it
 // through the const accessors; the few writes from outside (the start's settings, the
 // day change's keys, the operator's number format and export switches, the set-up of a
-// digital item) go through the named methods below, so every writer can be found.
+// digital item, the warning window's switch-off) go through the named methods below, so
+// every writer can be found.
 #pragma once
 
 #include <array>
@@ -104,6 +105,12 @@ public:
     void UseRawDigitalValue(int n);
     // The day change grows an item's total counter; the next protocol must show it.
     void SetCounterReading(int n, double reading) { items_[n].counterReading = reading; }
+    // The warning window's acknowledge: no item shows it until Warnung is read again.
+    void SwitchOffWarnings() {
+        for (int n = 1; n <= settings_.itemCount; ++n) {
+            items_[n].effectiveWarnung = false;
+        }
+    }
 
 private:
     friend struct ConfigurationTestAccess;

@@ -19,12 +19,14 @@
 #include "engine/model/host.h"
 #include "engine/model/live_grid.h"
 #include "engine/model/main_window_model.h"
+#include "engine/model/warning_window_model.h"
 #include "engine/persistence/state_files.h"
 #include "engine/processing/per_value_processing.h"
 #include "engine/processing/statistics_joins.h"
 #include "engine/statistics/day_change_statistics.h"
 #include "engine/statistics/extraneous_water.h"
 #include "engine/statistics/fifteen_minute_values.h"
+#include "engine/statistics/limit_warnings.h"
 #include "engine/statistics/moving_averages.h"
 #include "engine/statistics/time_frames.h"
 #include "outputs/program_log.h"
@@ -111,6 +113,8 @@ public:
     DdeClient& Dde() { return dde_; }
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
+    // The warning window TFo_Warnung works on.
+    WarningWindowModel& WarningWindow() { return warningWindow_; }
 
 private:
     friend struct TarveddeMainTestAccess;
@@ -225,6 +229,7 @@ private:
     MainWindowModel window_;
     LiveGrid grid_;  // grEcht
     RichTextModel memo2_;
+    WarningWindowModel warningWindow_;
 
     // The subsystems, in the order they are built.
     Configuration config_{host_, log_, locale_};
@@ -232,8 +237,8 @@ private:
     // One integrator for every source kind's samples.
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, locale_};
     DdeClient dde_{host_.dde, config_, integrator_, host_, log_, locale_, window_};
-    // The statistics that join per-value processing; limit warnings do nothing yet.
-    LimitWarnings limitWarnings_;
+    // The statistics that join per-value processing.
+    LimitWarningDisplay limitWarnings_{config_, locale_, cycle_, memo2_, warningWindow_};
     FifteenMinuteWindows fifteenMinuteValues_{config_, log_, locale_, cycle_};
     MovingAverageRings movingAverages_{config_, host_.files, log_, locale_};
     // The processor is built before the time frames that restart its statistics, so it
