@@ -113,6 +113,9 @@ public:
     DdeClient& Dde() { return dde_; }
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
+    // The time table editor reloads an item's table here.
+    TimeFrameStatistics& TimeFrameStats() { return timeFrameStatistics_; }
+    const Locale& RegionalSettings() const { return locale_; }
     // The warning window TFo_Warnung works on.
     WarningWindowModel& WarningWindow() { return warningWindow_; }
 

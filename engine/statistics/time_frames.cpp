@@ -71,6 +71,12 @@ void TimeFrameStatistics::LoadTimeFrames(double timeOfDay, Operator& op) {
     }
 }
 
+void TimeFrameStatistics::LoadItemTimeTable(int item, double timeOfDay, Operator& op,
+                                            std::vector<std::string>* editorList) {
+    const TimeTableFiles files{out_.files, op, out_.locale, config_.ProgramDir()};
+    LoadTimeTable(tables_[item], config_.Items()[item], timeOfDay, files, editorList);
+}
+
 // The integral for an integral item, the day sum for an analog item, the operating time
 // (count) for any other.
 double TimeFrameStatistics::SetAsideValue(int item) const {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/config/configuration.h"
 #include "engine/model/item_model.h"
@@ -84,6 +85,11 @@ public:
     // file ("Zeittabelle für <name> geladen." for each found), positioned after
     // `timeOfDay`. `op` is shown an invalid table line.
     void LoadTimeFrames(double timeOfDay, Operator& op);
+
+    // One item's table again from its file, positioned after `timeOfDay`, its lines also
+    // into `editorList` when given: the time table editor's show and close.
+    void LoadItemTimeTable(int item, double timeOfDay, Operator& op,
+                           std::vector<std::string>* editorList);
 
     // Per-value processing of a normal item whose frame is on today.
     void CheckTimeFrame(int item) override;
