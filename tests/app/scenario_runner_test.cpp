@@ -118,11 +118,9 @@ TEST_F(ScenarioRunnerTest, VirtualTimeFollowsAdvancesClockStepsAndTimeZones) {
 TEST_F(ScenarioRunnerTest, TheStartQuestionTakesTheQueuedAnswerOrEndsTheProgram) {
     dir_.WriteText("$dde_activ", "");
     ASSERT_EQ(Run("answer no\nstart\n"), 0) << errors_.str();
-    EXPECT_THAT(Transcript(),
-                ElementsAre("MESSAGE Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n "
-                            "Verzeichnis " +
-                                dir_.Path() + " aktiv zu sein !",
-                            "QUESTION Programmstart abbrechen ? -> No"));
+    // The texts are the engine's start test's; the answer is the runner's.
+    EXPECT_THAT(Transcript(), ElementsAre(StartsWith("MESSAGE Ein Tarvewater_DDE_CLient"),
+                                          "QUESTION Programmstart abbrechen ? -> No"));
     EXPECT_THAT(Log(), Contains(std::string(kStamp) + "Neustart"));
     EXPECT_FALSE(dir_.Exists("$dde_activ"));
 
