@@ -65,9 +65,7 @@ TEST(ScenarioScript, SetTakesATextOrATypedValueWithQuality) {
     EXPECT_EQ(number.quality, "192");
     EXPECT_TRUE(As<SetCommand>("set Pumpe.An true").typed);
     EXPECT_TRUE(As<SetCommand>("set Pumpe.An false").typed);
-}
-
-TEST(ScenarioScript, QuotedTextsKnowTheirEscapes) {
+    // Quoted texts know their escapes.
     EXPECT_EQ(As<SetCommand>(R"(set A "a\r\nb\tc\\d\"e")").value, "a\r\nb\tc\\d\"e");
     EXPECT_EQ(As<SetCommand>(R"(set A "\x41\x7e")").value, "A~");
     // \xHH is the Windows-1252 character, held as UTF-8.

@@ -64,11 +64,8 @@ TEST_F(DayFilesTest, CreateTextFileNamesEachKindAndNeverEmptiesAnExistingFile) {
     EXPECT_EQ(files_.SamplePath(), "/prog/20240305.SMP");
     EXPECT_EQ(File("20240305.SMP"), "2024.3.5;07:00:00;1\r\n");
     EXPECT_TRUE(files_.CreateTextFile('X', 0));
-    EXPECT_EQ(files_.RememberedName(), "20240305.TVW");
     EXPECT_TRUE(files_.CreateTextFile('H', 0));
     EXPECT_EQ(files_.HeaderPath(), "/prog/20240305.AQH");
-    EXPECT_EQ(files_.RememberedName(), "20240305.AQH");
-    EXPECT_EQ(files_.RememberedPattern(), "20240305*.AQH");
     EXPECT_EQ(File("20240305.DAT"), "");
     EXPECT_EQ(File("20240305.TVW"), "");
     files_.SetRunningDay({2024, 3, 6});
@@ -125,12 +122,10 @@ TEST_F(DayFilesTest, AssignTextFileBindsDiaryIntermediateAndViewerFilesOnly) {
     EXPECT_EQ(File("20240305.TVI"), "<missing>");
     EXPECT_TRUE(files_.AssignTextFile('V'));
     EXPECT_EQ(files_.ViewerDataPath(), "/prog/AKTDAT.TVV");
-    EXPECT_EQ(files_.RememberedName(), "AKTDAT.TVV");
     EXPECT_TRUE(files_.AssignTextFile('S'));
     EXPECT_EQ(files_.IntermediateValuesPath(), "/prog/20240305.TVS");
     EXPECT_EQ(File("20240305.TVS"), "");
     EXPECT_FALSE(files_.AssignTextFile('D'));
-    EXPECT_EQ(files_.RememberedName(), "Fehler !");
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) + "AssignTextFile : Fehler !\r\n"));
 
     files_.SetRunningDay({2024, 3, 6});
@@ -204,21 +199,17 @@ TEST_F(HeaderComparisonTest, TheGoldenHeaderMatchesTheConfigurationItWasWrittenW
 }
 
 TEST_F(HeaderComparisonTest, CountItemAndIntervalDifferencesAreNamed) {
-    HeaderData header = ThreeItems();
-    header.items.pop_back();
-    EXPECT_FALSE(Matches(header));
-    EXPECT_THAT(LogAll(),
-                HasSubstr(std::string(kStamp) + "Konfiguration : Anzahl (alt) 3 <> 2\r\n"));
-
-    header = ThreeItems();
-    header.items[1].serverItem = "p";
-    EXPECT_FALSE(Matches(header));
-    EXPECT_THAT(LogAll(), HasSubstr("Konfiguration : Item (alt) P <> p\r\n"));
-
-    header = ThreeItems();
-    header.cycleIntervalMs = 60000;
-    EXPECT_FALSE(Matches(header));
-    EXPECT_THAT(LogAll(), HasSubstr("Konfiguration : Intervall (alt) 10000 <> 60000\r\n"));
+    HeaderData fewer = ThreeItems(), renamed = ThreeItems(), slower = ThreeItems();
+    fewer.items.pop_back();
+    renamed.items[1].serverItem = "p";
+    slower.cycleIntervalMs = 60000;
+    for (const auto& [header, logged] : {std::pair{fewer, "Anzahl (alt) 3 <> 2"},
+                                         {renamed, "Item (alt) P <> p"},
+                                         {slower, "Intervall (alt) 10000 <> 60000"}}) {
+        EXPECT_FALSE(Matches(header)) << logged;
+        EXPECT_THAT(LogAll(),
+                    HasSubstr(kStamp + std::string("Konfiguration : ") + logged + "\r\n"));
+    }
 }
 
 // Calibration values differ only beyond half a percent of the old value, and a tolerance

@@ -100,17 +100,16 @@ TEST(BinaryReader, RefusesToReadPastTheEndAndKeepsItsPlace) {
     EXPECT_EQ(reader.Bool(), std::nullopt);
     EXPECT_EQ(reader.Position(), 3u);
     EXPECT_EQ(reader.Remaining(), 0u);
-}
 
-TEST(BinaryReader, FieldThatEndsExactlyAtTheEndFitsOneByteLessDoesNot) {
+    // A field that ends exactly at the end fits, one byte less does not.
     BinaryWriter writer;
     writer.Extended(2.0);
-    const std::string bytes = writer.Take();
-    EXPECT_EQ(BinaryReader(bytes).Extended(), 2.0);
-    EXPECT_EQ(BinaryReader(std::string_view(bytes).substr(0, 9)).Extended(), std::nullopt);
-    EXPECT_EQ(BinaryReader(std::string_view(bytes).substr(0, 7)).Double(), std::nullopt);
+    const std::string two = writer.Take();
+    EXPECT_EQ(BinaryReader(two).Extended(), 2.0);
+    EXPECT_EQ(BinaryReader(std::string_view(two).substr(0, 9)).Extended(), std::nullopt);
+    EXPECT_EQ(BinaryReader(std::string_view(two).substr(0, 7)).Double(), std::nullopt);
 
-    BinaryReader skipper(bytes);
+    BinaryReader skipper(two);
     EXPECT_FALSE(skipper.Skip(11));
     EXPECT_EQ(skipper.Position(), 0u);
     EXPECT_TRUE(skipper.Skip(10));

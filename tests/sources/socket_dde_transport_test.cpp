@@ -145,13 +145,16 @@ TEST_F(SocketDdeTest, AHungServerCostsAConnectItsTimeOutAtMostAndKeepsItsSocket)
     close(listener);
 }
 
-TEST(DdeDirectory, RefusesADirectoryOthersMayWrite) {
+// Whoever may enter the directory could put a socket of their own in a server's place.
+TEST(DdeDirectory, AnyGroupOrOtherBitRefusesTheDirectory) {
     TempDdeDirectory dir;
     ASSERT_TRUE(PrepareDdeDirectory(dir.path()).ok());
-    ASSERT_TRUE(PrepareDdeDirectory(dir.path()).ok());  // existing and private: fine
-    chmod(dir.path().c_str(), 0720);
-    EXPECT_FALSE(PrepareDdeDirectory(dir.path()).ok());
+    for (const mode_t mode : {0720u, 0755u, 0750u, 0701u, 0710u}) {
+        chmod(dir.path().c_str(), mode);
+        EXPECT_FALSE(PrepareDdeDirectory(dir.path()).ok()) << std::oct << mode;
+    }
     chmod(dir.path().c_str(), 0700);
+    EXPECT_TRUE(PrepareDdeDirectory(dir.path()).ok());  // existing and private: fine
     EXPECT_EQ(DdeSocketPath("/d", "Plant Sim/1").value(), "/d/PLANT_SIM_1.dde");
     EXPECT_FALSE(DdeSocketPath("/d", "").ok());
     EXPECT_TRUE(DdeSocketPath("/d", std::string(100, 'a')).ok());
