@@ -109,6 +109,9 @@ public:
     const ValueProcessor& Processor() const { return processor_; }
     const SampleIntegrator& Integrator() const { return integrator_; }
     DiaryInterface& Diary() { return diary_; }
+    // Menu "Übergabe zum Tagebuch": true when the binding dialog of the mode may open;
+    // without positions from TARVEGET the operator is told why not.
+    bool UebergabezumTagebuch1Click();
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
