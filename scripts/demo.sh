@@ -53,7 +53,7 @@ if [ ! -e "$demo/BINDUNG.TVW" ]; then
         binding "Zulaufmenge" 1 1 Zulauf_Q Zulauf 3
         binding "O2 Belebung 1 Mittel" 2 3 Sauerstoff_BB1 "O2 Belebung 1" 0
         binding "Gebläse 1 Laufzeit" 3 5 "Gebläse_1" "Gebläse 1" 3
-        binding "pH Zulauf Maximum" 4 16 pH_Zulauf "pH Zulauf" 2
+        binding "Zulauf Maximum" 4 1 Zulauf_Q Zulauf 2
         binding "Reserve" 5 0 "" "" -1
     } >"$demo/BINDUNG.TVW"
 fi
