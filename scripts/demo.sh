@@ -27,6 +27,37 @@ for template in tools/demo-plant/*; do
     fi
 done
 
+# The diary program's positions (ONLINE.TVW) are bound once, as the operator would bind
+# them: BINDUNG.TVW holds a 212-byte record per position, texts as a length byte and
+# Windows-1252 bytes, numbers as little-endian 32-bit integers (outputs/diary_files.h).
+int32() {
+    local v=$(($1 & 0xFFFFFFFF))
+    printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $((v >> 8 & 255)) \
+        $((v >> 16 & 255)) $((v >> 24 & 255)))"
+}
+short_text() {  # capacity, text
+    local bytes
+    bytes="$(printf %s "$2" | iconv -f UTF-8 -t WINDOWS-1252)"
+    local n
+    n=$(printf %s "$bytes" | wc -c)
+    printf "$(printf '\\x%02x' "$n")%s" "$bytes"
+    head -c $(($1 - n)) /dev/zero
+}
+binding() {  # position, diary index, item, item address, item name, transfer type
+    short_text 30 "$1"; int32 "$2"; int32 "$3"; short_text 100 "$4"; short_text 30 "$5"
+    int32 "$6"; printf '\0'; int32 0; int32 0; int32 0; head -c 24 /dev/zero
+}
+if [ ! -e "$demo/BINDUNG.TVW" ]; then
+    # Transfer types: 0 mean, 2 maximum, 3 operating time or sum; -1 none.
+    {
+        binding "Zulaufmenge" 1 1 Zulauf_Q Zulauf 3
+        binding "O2 Belebung 1 Mittel" 2 3 Sauerstoff_BB1 "O2 Belebung 1" 0
+        binding "Gebläse 1 Laufzeit" 3 5 "Gebläse_1" "Gebläse 1" 3
+        binding "Zulauf Maximum" 4 1 Zulauf_Q Zulauf 2
+        binding "Reserve" 5 0 "" "" -1
+    } >"$demo/BINDUNG.TVW"
+fi
+
 # The inflow per hour reports its intermediate statistics at the times of its time table.
 # A plant's table holds up to 96 fixed times of day; the demo's is written anew at every
 # run, a time every two minutes from half a minute after the start on (about three hours,

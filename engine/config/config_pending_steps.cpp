@@ -5,10 +5,6 @@
 
 namespace tarvedde::config {
 
-// Will read the diary-interface keys (the TARVEGET binding and transfer settings) into
-// the diary dialog and the engine.
-void LoadDiarySettings(LoadScope& /*load*/) {}
-
 // Will select the printer of `printerIndex` for the automatic day protocol print.
 void SelectPrinter(LoadScope& /*load*/) {}
 

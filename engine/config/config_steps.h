@@ -14,6 +14,8 @@
 namespace tarvedde::config {
 
 inline constexpr char kProtocolOrderFile[] = "ProtoReihe.TVW";
+inline constexpr char kAqasysCodesFile[] = "AQASYSITEMS.TXT";
+inline constexpr char kAqasysNamesFile[] = "AQASYSNAMES.TXT";
 
 // The configuration's own fields as one load works on them, with the services it uses.
 // Lives for one load only.
@@ -63,9 +65,11 @@ void LoadCalibration(LoadScope& load, const LoadTargets& out);
 // written.
 Status LoadScaling(LoadScope& load, const LoadTargets& out, IniFile& ini);
 
+// The AQASYS editor's lists (AQASYS mode) and the diary binding.
+void LoadDiarySettings(LoadScope& load, DiaryInterface& diary);
+
 // Steps whose work belongs to parts of the program that are not built yet; each is
 // called where that work must happen and does nothing so far.
-void LoadDiarySettings(LoadScope& load);
 void SelectPrinter(LoadScope& load);
 
 }  // namespace tarvedde::config

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/diary/diary_interface.h"
 #include "engine/model/dialog_item_lists.h"
 #include "engine/model/host.h"
 #include "engine/model/item_model.h"
@@ -33,11 +34,12 @@ struct LoadScope;
 
 // What a configuration load writes outside the configuration: the records of
 // TARVEDDE.COF (the configuration the day is recorded with), the main window's item
-// list and the live grid's rows.
+// list, the live grid's rows and the diary binding.
 struct LoadTargets {
     PerItem<ConfigRecord>& records;
     std::vector<ItemListRow>& itemList;
     LiveGrid& grid;
+    DiaryInterface& diary;
 };
 
 class Configuration {

@@ -24,8 +24,6 @@ using config::LoadScope;
 
 constexpr char kPrefixFile[] = "prefix.txt";
 constexpr char kSuffixFile[] = "suffix.txt";
-constexpr char kAqasysCodesFile[] = "AQASYSITEMS.TXT";
-constexpr char kAqasysNamesFile[] = "AQASYSNAMES.TXT";
 constexpr int kMovingIntervalFallbackMs = 10000;
 
 // Only the standard library can throw here (allocation); such a failure ends the group.
@@ -161,8 +159,8 @@ void LoadStartAndOutputKeys(LoadScope& load, const IniFile& ini) {
 // A blank line in the code list defines no item; its name line is skipped with it.
 void ReadAqasysItems(LoadScope& load) {
     const FileSystem& files = load.host.files;
-    const auto codes = ReadLines(files, load.PathOf(kAqasysCodesFile)).value_or({});
-    const auto names = ReadLines(files, load.PathOf(kAqasysNamesFile)).value_or({});
+    const auto codes = ReadLines(files, load.PathOf(config::kAqasysCodesFile)).value_or({});
+    const auto names = ReadLines(files, load.PathOf(config::kAqasysNamesFile)).value_or({});
     load.aqasysCodes.clear();
     load.aqasysNames.clear();
     for (std::size_t i = 0; i < codes.size(); ++i) {
@@ -235,7 +233,7 @@ bool LoadConfigurationSteps(LoadScope& load, const LoadTargets& out) {
         Guarded([&] { return LoadCounterState(load); });
     }
     Guarded([&] {
-        config::LoadDiarySettings(load);
+        config::LoadDiarySettings(load, out.diary);
         return true;
     });
     Guarded([&] { return LoadDelimiterLists(load); });

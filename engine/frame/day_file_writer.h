@@ -55,6 +55,11 @@ public:
     bool DatEveryCycle() const { return datEveryCycle_; }
     // The day's file names, which the statistics write to as well.
     DayFiles& Files() { return files_; }
+    // The same, named after `day`.
+    DayFiles& FilesFor(const DateParts& day) {
+        Sync(day);
+        return files_;
+    }
 
 private:
     void Sync(const DateParts& day);

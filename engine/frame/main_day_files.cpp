@@ -9,10 +9,6 @@ namespace {
 
 constexpr const char* kBufferFiles[] = {kOldMovingStateFile, kCounterStateFile, kMirrorStateFile};
 
-// The diary interface's data, written with the viewer file; without effect until the
-// diary interface exists.
-void WriteDiaryData() {}
-
 }  // namespace
 
 void TarveddeMain::OpenDayFiles() {
@@ -41,6 +37,17 @@ void TarveddeMain::CreateMissingStateFiles() {
 void TarveddeMain::CreateNewDayFiles() {
     runningDay_ = DecodeDate(tickTime_);
     dayFiles_.CreateForNewDay(runningDay_);
+}
+
+void TarveddeMain::WriteDiaryData() {
+    if (!config_.Settings().diaryOutput) {
+        return;
+    }
+    diary_.TransferDiaryData(
+        dayFiles_.FilesFor(runningDay_),
+        {config_.Items(), config_.Settings().itemCount, grid_, processor_.Values().statistics,
+         integrator_.States(), movingAverages_.States(), locale_, cycle_.cycleTime,
+         host_.clock.Now()});
 }
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {

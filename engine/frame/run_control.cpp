@@ -138,6 +138,20 @@ bool TarveddeMain::MenuClick(const std::string& name) {
         NachtzulaufEWIndeingeben1Click();
         return true;
     }
+    if (name == "UebergabezumTagebuch1") {
+        UebergabezumTagebuch1Click();
+        return true;
+    }
+    return false;
+}
+
+bool TarveddeMain::UebergabezumTagebuch1Click() {
+    if (diary_.OnlineCount() > 0) {
+        return true;
+    }
+    host_.op.ShowMessage(
+        "Datei ONLINE.TVW wurde nicht von TARVEGET erzeugt \r\noder die Anzahl der "
+        "Online-Parameter ist 0 !");
     return false;
 }
 

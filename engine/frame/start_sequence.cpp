@@ -141,7 +141,7 @@ void TarveddeMain::ShowRestartHeading() {
 }
 
 bool TarveddeMain::LoadConfiguration() {
-    const bool permanent = config_.Load({store_.ConfigRecordsToLoad(), window_.it1, grid_});
+    const bool permanent = config_.Load({store_.ConfigRecordsToLoad(), window_.it1, grid_, diary_});
     extraneousWater_.SetSettings(config_.Settings().extraneousWater);
     return permanent;
 }
@@ -187,6 +187,7 @@ void TarveddeMain::InitialiseItemsAtStart() {
     for (int n = 1; n <= maxItems; ++n) {
         integrator_.ClearForStart(n);
     }
+    diary_.ClearValues();
     if (config_.Settings().sourceKind == SourceKind::Dde) {
         (void)LinkItems(AfterLinking::AutoStart);
     }

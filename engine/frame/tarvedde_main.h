@@ -13,6 +13,7 @@
 
 #include "engine/acquisition/dde_client.h"
 #include "engine/config/configuration.h"
+#include "engine/diary/diary_interface.h"
 #include "engine/frame/day_file_writer.h"
 #include "engine/frame/extraneous_water_frame_host.h"
 #include "engine/model/cycle_times.h"
@@ -24,6 +25,7 @@
 #include "engine/processing/per_value_processing.h"
 #include "engine/processing/statistics_joins.h"
 #include "engine/statistics/day_change_statistics.h"
+#include "engine/statistics/diary_night_sums.h"
 #include "engine/statistics/extraneous_water.h"
 #include "engine/statistics/fifteen_minute_values.h"
 #include "engine/statistics/limit_warnings.h"
@@ -108,6 +110,10 @@ public:
     MovingAverageRings& MovingAveragesOf() { return movingAverages_; }
     const ValueProcessor& Processor() const { return processor_; }
     const SampleIntegrator& Integrator() const { return integrator_; }
+    DiaryInterface& Diary() { return diary_; }
+    // Menu "Übergabe zum Tagebuch": true when the binding dialog of the mode may open;
+    // without positions from TARVEGET the operator is told why not.
+    bool UebergabezumTagebuch1Click();
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
@@ -202,6 +208,8 @@ private:
     void CreateMissingStateFiles();
     void RecreateCumulativeStateFiles();
     void WriteDiaryAndViewerFiles();
+    // The bound diary values of the cycle, when the diary transfer is on.
+    void WriteDiaryData();
     void WriteSampleAndDayRecords();
     // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
     void Tagesdatenloeschen1Click();
@@ -236,6 +244,8 @@ private:
 
     // The subsystems, in the order they are built.
     Configuration config_{host_, log_, locale_};
+    // The configuration load fills its binding.
+    DiaryInterface diary_{host_.files, host_.op, log_};
     StateStore store_{host_, log_, locale_};
     // One integrator for every source kind's samples.
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, locale_};
@@ -264,19 +274,19 @@ private:
     // What the intermediate and day-change statistics ask of the frame.
     class StatisticsHost final : public TimeFrameHost, public DayChangeHost {
     public:
-        explicit StatisticsHost(const TarveddeMain& main) : main_(main) {}
+        explicit StatisticsHost(TarveddeMain& main) : main_(main) {}
         double CycleTime() const override { return main_.cycle_.cycleTime; }
         double PreviousCycleTime() const override { return main_.cycle_.previousCycleTime; }
         double RunningDay() const override;
-        // Neither a printer nor the diary interface exists in this program yet.
+        // No printer exists in this program yet.
         void PrintStatistics() override {}
-        void ClearDiaryValues() override {}
+        void ClearDiaryValues() override { main_.diary_.ClearValues(); }
 
     private:
-        const TarveddeMain& main_;
+        TarveddeMain& main_;
     };
     StatisticsHost statisticsHost_{*this};
-    DiaryNightSums diaryNightSums_;
+    BoundDiaryNightSums diaryNightSums_{diary_, config_, StatisticsStateOf(), log_, locale_};
     ExtraneousWater extraneousWater_{host_.files, log_, locale_};
     ExtraneousWaterFrameHost extraneousWaterHost_{config_, processor_, fifteenMinuteValues_,
                                                   integrator_, host_.files};

@@ -162,7 +162,7 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     AppendItemBlock(item);
     statistics.sum = 0.0;
     state_.integration.SetSum(item, 0.0);
-    diary_.ApplyDiaryValue(item, t);
+    diary_.ApplyDiaryValue(item, t, frame.frameEnd);
     statistics.count = 0.0;
     statistics.minimum = kMinimumReset;
     statistics.maximum = kMaximumReset;

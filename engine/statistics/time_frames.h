@@ -66,7 +66,8 @@ public:
 class DiaryNightSums {
 public:
     virtual ~DiaryNightSums() = default;
-    virtual void ApplyDiaryValue(int /*item*/, double /*timeOfDay*/) {}
+    // `frameEnd`: the end of the item's frame as the crossing saw it.
+    virtual void ApplyDiaryValue(int /*item*/, double /*timeOfDay*/, double /*frameEnd*/) {}
 };
 
 // The time of day of a date-time, re-encoded from its hours to milliseconds so that a

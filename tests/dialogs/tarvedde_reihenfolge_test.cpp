@@ -16,12 +16,13 @@ std::vector<int> Order(const Configuration& config) {
 }
 
 // As at the start: the live window has read the item count before the load.
-std::vector<int> LoadOrder(Configuration& config) {
+std::vector<int> LoadOrder(Configuration& config, testing::EngineTestHost& env, ProgramLog& log) {
     PerItem<ConfigRecord> records{};
     std::vector<ItemListRow> rows;
     LiveGrid grid;
+    DiaryInterface diary{env.files, env.host.op, log};
     config.SetItemCount(12);
-    (void)config.Load({records, rows, grid});
+    (void)config.Load({records, rows, grid, diary});
     return Order(config);
 }
 
@@ -37,7 +38,8 @@ TEST(ProtocolOrderDialogTest, SessionReordersUsesTheOrderAtOnceAndWritesWhatTheL
     ProgramLog log{env.files, env.clock, GermanLocale()};
     Configuration config{env.host, log, GermanLocale()};
     config.SetProgramDir(env.dir);
-    ASSERT_EQ(LoadOrder(config), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, -1}));
+    ASSERT_EQ(LoadOrder(config, env, log),
+              (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, -1}));
 
     TFo_Reihenfolge form{config};
     form.FormShow();
@@ -68,7 +70,7 @@ TEST(ProtocolOrderDialogTest, SessionReordersUsesTheOrderAtOnceAndWritesWhatTheL
     EXPECT_EQ(env.files.ReadAll(env.dir + "ProtoReihe.TVW").value_or(""), bytes.str());
     Configuration restarted{env.host, log, GermanLocale()};
     restarted.SetProgramDir(env.dir);
-    EXPECT_EQ(LoadOrder(restarted), moved);
+    EXPECT_EQ(LoadOrder(restarted, env, log), moved);
 }
 
 }  // namespace

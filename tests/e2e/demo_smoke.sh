@@ -50,6 +50,9 @@ wait_until 30 "acquisition not started" logged "Datenerfassung gestartet."
 size="$(day_file_size)"
 day_file_grew() { [ "$(day_file_size)" -gt "$size" ]; }
 wait_until 40 "day file did not grow" day_file_grew
+# The demo's bound diary positions reach the day's diary data file.
+diary_written() { [ -s "$(echo "$demo"/*.TVI)" ]; }
+wait_until 20 "no diary data file" diary_written
 
 kill -INT -- "-$pid"
 wait_until 60 "demo still running after SIGINT" eval '! kill -0 "$pid" 2>/dev/null'

@@ -66,6 +66,7 @@ struct BareEngine {
     explicit BareEngine(EngineTestHost& env)
         : log(env.files, env.clock, GermanLocale()),
           config(env.host, log, GermanLocale()),
+          diary(env.files, env.host.op, log),
           store(env.host, log, GermanLocale()) {
         log.SetProgramDir(env.dir);
         config.SetProgramDir(env.dir);
@@ -73,9 +74,12 @@ struct BareEngine {
     GeneralSettings& Settings() { return ConfigurationTestAccess::Settings(config); }
     ItemConfig& Item(int n) { return ConfigurationTestAccess::Item(config, n); }
     // What the program's configuration load writes outside the configuration.
-    LoadTargets Targets() { return {store.ConfigRecordsToLoad(), state.window.it1, state.grid}; }
+    LoadTargets Targets() {
+        return {store.ConfigRecordsToLoad(), state.window.it1, state.grid, diary};
+    }
     ProgramLog log;
     Configuration config;
+    DiaryInterface diary;
     BareFrame state;
     // What the store saves and restores into, as the value processor, the sample
     // integrator and the DDE client hold it.

@@ -1,0 +1,348 @@
+// The diary binding's load and the transfer of the bound values; see diary_interface.h.
+#include "engine/diary/diary_interface.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "platform/date_time.h"
+#include "platform/number_format.h"
+#include "platform/text_encoding.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr int kTransferLogLevel = 5;
+constexpr char kDamagedBindingFile[] =
+    "Die Bindungsdatei ist fehlerhaft ! Sie müssen\r\ndie Tagebuch-Schnittstelle neu "
+    "konfigurieren !";
+constexpr char kOnlineReadError[] = "Fehler(1) beim Lesen der ONLINE.TVW !";
+
+// The first 30 characters (not bytes) of a UTF-8 text, as the record's field holds it.
+std::string CutName(const std::string& utf8) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80 && ++chars > 30) {
+            return utf8.substr(0, i);
+        }
+    }
+    return utf8;
+}
+
+// Re-encoded from its parts, so 06:00:00 of a cycle equals a frame time of 06:00:00.
+double TimeOfDayOf(double dateTime) {
+    const TimeParts t = DecodeTime(dateTime);
+    return EncodeTime(t.hour, t.minute, t.second, t.millisecond);
+}
+
+bool Bit(int mask, int weekday) {
+    return weekday >= 1 && weekday <= 7 && (mask >> (weekday - 1) & 1) != 0;
+}
+
+}  // namespace
+
+DiaryInterface::DiaryInterface(FileSystem& files, Operator& op, ProgramLog& log)
+    : files_(files), op_(op), log_(log) {
+    ClearValues();
+}
+
+void DiaryInterface::LoadDiaryBinding(const DiaryLoadSettings& settings) {
+    bindingPath_ =
+        settings.programDir + (settings.permanentMode ? kPermanentBindingFile : kAqasysBindingFile);
+    bindings_.clear();
+    positionNames_.clear();
+    if (!ReadOnlineList(settings)) {
+        return;
+    }
+    if (!files_.Exists(bindingPath_)) {
+        (void)RewriteBindingFile();
+        return;
+    }
+    std::vector<DiaryBinding> stored;
+    if (!ReadStoredBindings(stored)) {
+        return;
+    }
+    if (settings.permanentMode) {
+        MergePermanent(stored, settings.nullStart);
+    } else {
+        MergeAqasys(stored, settings.nullStart);
+    }
+}
+
+bool DiaryInterface::ReadOnlineList(const DiaryLoadSettings& settings) {
+    const std::string path = settings.programDir + kOnlineListFile;
+    if (!files_.Exists(path)) {
+        // The interface is off. The hint to start TARVEGET first is held back for now:
+        // every installation without the diary program would get it at each start.
+        return false;
+    }
+    const Result<std::uint64_t> size = files_.Size(path);
+    const auto lines = size.ok() && size.value() <= kMaxDiaryFileBytes
+                           ? ReadLines(files_, path)
+                           : Result<std::vector<std::string>>(Error{"zu groß"});
+    if (!lines.ok()) {
+        op_.ShowMessage(kOnlineReadError);
+        return false;
+    }
+    const OnlineList list = ParseOnlineList(lines.value());
+    if (!settings.permanentMode) {
+        bindings_.resize(kDiaryValueCount);
+    }
+    for (const OnlinePosition& position : list.positions) {
+        TakeOnlinePosition(position, settings.permanentMode);
+    }
+    if (list.tooManyPairs) {
+        op_.ShowMessage(kOnlineReadError);
+    }
+    return true;
+}
+
+void DiaryInterface::TakeOnlinePosition(const OnlinePosition& position, bool permanentMode) {
+    const std::string name = CutName(position.name);
+    positionNames_.push_back(name);
+    const bool valid = ValidDiaryIndex(position.index);
+    if (!permanentMode) {
+        if (!valid) {
+            op_.ShowMessage("Ungültiger Index (" + position.indexText + ") in ONLINE.TVW !");
+            return;
+        }
+        DiaryBinding& record = bindings_[static_cast<std::size_t>(position.index - 1)];
+        record.name = name;
+        record.diaryIndex = position.index;
+        return;
+    }
+    if (!valid) {
+        op_.ShowMessage("Ungültiger Index in ONLINE.TVW !");
+    }
+    DiaryBinding record;
+    record.name = name;
+    record.diaryIndex = valid ? position.index : 0;
+    bindings_.push_back(std::move(record));
+}
+
+bool DiaryInterface::ReadStoredBindings(std::vector<DiaryBinding>& stored) {
+    const Result<std::uint64_t> size = files_.Size(bindingPath_);
+    const Result<std::string> bytes = size.ok() && size.value() <= kMaxDiaryFileBytes
+                                          ? files_.ReadAll(bindingPath_)
+                                          : Result<std::string>(Error{"zu groß"});
+    if (!bytes.ok()) {
+        op_.ShowMessage(kDamagedBindingFile);
+        return false;
+    }
+    DecodedBindings decoded = DecodeBindingFile(bytes.value());
+    if (decoded.legacyLayout) {
+        log_.WriteLog("Tagebuch-Schnittstelle wird konvertiert....");
+        if (!decoded.complete) {
+            op_.ShowMessage(kDamagedBindingFile);
+            return false;
+        }
+        (void)WriteFileAtomic(files_, bindingPath_, EncodeBindingFile(decoded.records), true);
+        log_.WriteLog("ok.");
+    }
+    stored = std::move(decoded.records);
+    return true;
+}
+
+void DiaryInterface::ShowNewPositions(bool nullStart) {
+    if (!nullStart) {
+        op_.ShowMessage(
+            "Neue Tagebuch-Parameter gefunden. Sie müssen\r\ndie Tagebuch-Schnittstelle neu "
+            "konfigurieren !");
+    }
+}
+
+void DiaryInterface::MergePermanent(const std::vector<DiaryBinding>& stored, bool nullStart) {
+    bool rewrite = stored.size() < bindings_.size();
+    for (DiaryBinding& record : bindings_) {
+        const auto found =
+            std::find_if(stored.begin(), stored.end(), [&](const DiaryBinding& candidate) {
+                return candidate.diaryIndex == record.diaryIndex;
+            });
+        if (found == stored.end()) {
+            rewrite = true;
+        } else {
+            record = *found;
+        }
+    }
+    if (rewrite) {
+        ShowNewPositions(nullStart);
+        (void)RewriteBindingFile();
+    }
+}
+
+void DiaryInterface::MergeAqasys(const std::vector<DiaryBinding>& stored, bool nullStart) {
+    bool rewrite = false;
+    if (stored.size() < bindings_.size()) {
+        op_.ShowMessage(
+            "Die Bindungsdatei ist zu klein ! Sie müssen\r\ndie Tagebuch-Schnittstelle neu "
+            "konfigurieren !");
+        rewrite = true;
+    }
+    bool newPositions = false;
+    for (int n = 1; n <= kDiaryValueCount; ++n) {
+        DiaryBinding& record = bindings_[static_cast<std::size_t>(n - 1)];
+        const bool listed = record.diaryIndex == n;
+        const DiaryBinding* old = static_cast<std::size_t>(n) <= stored.size()
+                                      ? &stored[static_cast<std::size_t>(n - 1)]
+                                      : nullptr;
+        if (old == nullptr || (listed && old->diaryIndex == 0)) {
+            newPositions = newPositions || listed;
+            rewrite = rewrite || listed;
+            continue;
+        }
+        if (!listed) {
+            if (old->diaryIndex == n) {
+                log_.WriteLog("Online-Parameter mit Index " + std::to_string(n) +
+                              " wurde entfernt.");
+            }
+            record = *old;
+            continue;
+        }
+        if (old->diaryIndex != n) {
+            op_.ShowMessage(
+                "Achtung : Fehler in Bindungsdatei !\r\nBenachrichtigen Sie Tarvewater Systems.");
+            return;
+        }
+        if (old->name != record.name) {
+            log_.WriteLog("Tagebuchindex " + std::to_string(n) + " : Name wurde von \"" +
+                          old->name + "\" in \"" + record.name + "\" geändert.");
+        }
+        const std::string name = record.name;
+        record = *old;
+        record.name = name;
+    }
+    if (newPositions) {
+        ShowNewPositions(nullStart);
+    }
+    if (rewrite) {
+        (void)RewriteBindingFile();
+    }
+}
+
+Status DiaryInterface::RewriteBindingFile() {
+    if (bindingPath_.empty()) {
+        return Error{"Keine Bindungsdatei geladen"};
+    }
+    return WriteFileAtomic(files_, bindingPath_, EncodeBindingFile(bindings_), true);
+}
+
+void DiaryInterface::ClearValues() {
+    values_.fill(kDiaryMissingValue);
+}
+
+const std::string& DiaryInterface::Value(int diaryIndex) const {
+    return values_[ValidDiaryIndex(diaryIndex) ? static_cast<std::size_t>(diaryIndex) : 0];
+}
+
+void DiaryInterface::SetValue(int diaryIndex, std::string text) {
+    if (ValidDiaryIndex(diaryIndex)) {
+        values_[static_cast<std::size_t>(diaryIndex)] = std::move(text);
+    }
+}
+
+std::string DiaryInterface::CreateDataFile(DayFiles& dayFiles, double now) {
+    if (dayFiles.AssignTextFile('I') && files_.WriteAll(dayFiles.DiaryDataPath(), "", false).ok()) {
+        return dayFiles.DiaryDataPath();
+    }
+    const std::string name = "$$BTB_Daten_" + FormatDateTime("yyyymmdd_hhnnss_zzz", now) + ".log";
+    log_.WriteLog("Ersatzdatei " + name + " für Tagebuchdaten !");
+    const std::string path = dayFiles.PathOf(name);
+    return files_.WriteAll(path, "", false).ok() ? path : std::string();
+}
+
+void DiaryInterface::TransferDiaryData(DayFiles& dayFiles, const DiaryTransferSources& sources) {
+    try {
+        const int weekday = DayOfWeek(sources.cycleTime);
+        const double timeOfDay = TimeOfDayOf(sources.cycleTime);
+        const std::string path = CreateDataFile(dayFiles, sources.now);
+        if (path.empty()) {
+            return;
+        }
+        std::vector<std::pair<int, std::string>> entries;
+        for (const DiaryBinding& binding : bindings_) {
+            if (binding.itemNumber <= 0 || !ValidDiaryIndex(binding.diaryIndex)) {
+                continue;
+            }
+            if (!Active(binding, sources, weekday, timeOfDay)) {
+                log_.WriteLogLevel(kTransferLogLevel,
+                                   "Tagebuchwert NICHT geschrieben für: " + binding.name + "=" +
+                                       Value(binding.diaryIndex));
+                continue;
+            }
+            std::string value = ValueText(binding, sources);
+            SetValue(binding.diaryIndex, value);
+            log_.WriteLogLevel(kTransferLogLevel,
+                               "Tagebuchwert gesetzt: " + binding.name + "=" + value);
+            entries.emplace_back(binding.diaryIndex, std::move(value));
+        }
+        if (!files_.WriteAll(path, Utf8ToCp1252(DiaryDataText(entries)), false).ok()) {
+            log_.WriteLog("Fehler beim Schreiben der Tagebuchdaten !");
+        }
+    } catch (const std::exception&) {
+        log_.WriteLog("Allgemeiner Fehler beim Schreiben der Tagebuchdaten !");
+    }
+}
+
+bool DiaryInterface::Active(const DiaryBinding& binding, const DiaryTransferSources& sources,
+                            int weekday, double timeOfDay) {
+    if (!binding.timeRestricted) {
+        return true;
+    }
+    const bool known = binding.itemNumber <= sources.itemCount && binding.itemNumber <= maxItems;
+    const TimeFrame frame = known ? sources.items[binding.itemNumber].timeFrame : TimeFrame{};
+    double lo = 0.0;
+    double hi = 0.0;
+    if (binding.timeFrameMode == 0) {
+        lo = frame.frameStart;
+        hi = frame.frameEnd;
+    } else if (binding.timeFrameMode == 1) {
+        lo = frame.frameEnd;
+        hi = frame.frameStart;
+    } else {
+        log_.WriteLog("Fehler im Zeitrahmen (Tagebuchübergabe) !");
+    }
+    bool active = hi > lo ? lo <= timeOfDay && timeOfDay < hi : timeOfDay < hi || timeOfDay >= lo;
+    if (Bit(binding.neverMask, weekday)) {
+        active = false;
+    }
+    return active || Bit(binding.allDayMask, weekday);
+}
+
+std::string DiaryInterface::ValueText(const DiaryBinding& binding,
+                                      const DiaryTransferSources& sources) const {
+    const int n = binding.itemNumber;
+    if (n > sources.itemCount || n > maxItems) {
+        return kDiaryMissingValue;
+    }
+    const ItemConfig& item = sources.items[n];
+    const ItemStatistics& statistics = sources.statistics[n];
+    const MovingAverageState& moving = sources.moving[n];
+    const LiveGrid& grid = sources.grid;
+    switch (binding.transferType + 1) {
+        case 1:
+            return grid.Cell(n, 1);
+        case 2:
+            return statistics.minimum < 999999.0 ? grid.Cell(n, 2) : kDiaryMissingValue;
+        case 3:
+            return statistics.maximum > -999999.0 ? grid.Cell(n, 3) : kDiaryMissingValue;
+        case 4:
+            if (item.Integral) {
+                return FormatGeneral(
+                    item.mirror.mirrorOn ? statistics.sum : sources.integration[n].runningSum,
+                    sources.locale);
+            }
+            return grid.Cell(n, item.Grafiktyp == 1 && item.Differenz ? 5 : 4);
+        case 5:
+            return moving.movingMinimum <= 999999.0
+                       ? FormatGeneral(moving.movingMinimum, sources.locale)
+                       : kDiaryMissingValue;
+        case 6:
+            return moving.movingMaximum >= -999999.0
+                       ? FormatGeneral(moving.movingMaximum, sources.locale)
+                       : kDiaryMissingValue;
+        default:
+            return kDiaryMissingValue;
+    }
+}
+
+}  // namespace tarvedde

@@ -1,0 +1,83 @@
+// A plant that hands values to the diary program: every cycle's .TVI holds the active
+// positions' values as the grid and the integrator show them, a position bound with date
+// change carries its sum over the time frame's end, and a position outside its time
+// window drops out of the file but keeps its value.
+#include <gmock/gmock.h>
+
+#include <memory>
+#include <string>
+
+#include "app/scenario_runner.h"
+#include "outputs/diary_files.h"
+#include "platform/memory_file_system.h"
+#include "platform/number_format.h"
+#include "tests/app/scenario_test_files.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr char kDiaryIni[] =
+    "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
+    "[Items]\r\nItem1=Q\r\nItem2=P\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Druck\r\n"
+    "[Integral]\r\nItem1=1\r\n[Zeitrahmen]\r\nItem1=1|06:00:00|22:00:00\r\n"
+    "[Item_2]\r\nM15_berechnen=0\r\n";  // its grid shows the day's maximum
+
+DiaryBinding Position(const std::string& name, int index, int item, int type) {
+    DiaryBinding binding;
+    binding.name = name;
+    binding.diaryIndex = index;
+    binding.itemNumber = item;
+    binding.transferType = type;
+    return binding;
+}
+
+TEST(DiaryScenario, TheDayFileFollowsTheGridAndTheFramesEnd) {
+    MemoryFileSystem files;
+    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kDiaryIni, false).ok());
+    ASSERT_TRUE(files
+                    .WriteAll("/plant/ONLINE.TVW",
+                              "4\r\n7\r\nZulaufsumme\r\n8\r\nFrei\r\n9\r\nZulauf Tag\r\n3\r\n"
+                              "Druck max\r\n",
+                              false)
+                    .ok());
+    DiaryBinding sum = Position("Zulaufsumme", 7, 1, 3);
+    sum.timeFrameMode = 1;  // with date change: the frame's end takes the diary's sum
+    DiaryBinding day = Position("Zulauf Tag", 9, 1, 0);
+    day.timeRestricted = true;
+    day.timeFrameMode = 0;
+    ASSERT_TRUE(files
+                    .WriteAll("/plant/BINDUNG.TVW",
+                              EncodeBindingFile({sum, Position("Frei", 8, 0, -1), day,
+                                                 Position("Druck max", 3, 2, 2)}),
+                              false)
+                    .ok());
+    auto runner = std::make_unique<ScenarioRunner>(ScenarioOptions{"/plant/", &files});
+    // Two samples a minute apart give the integral its first minute.
+    testing::Steps(*runner,
+                   "clock 2024-03-05 21:58:00\nstart\nset Q \"12,5\"\nset P \"4\"\nadvance 60s\n"
+                   "set Q \"12,5\"\nadvance-to 2024-03-05 21:59:55");
+    const TarveddeMain& main = *runner->Engine();
+    const LiveGrid& grid = runner->Engine()->Grid();
+    const double sumBefore = main.Integrator().States()[1].runningSum;
+    ASSERT_GT(sumBefore, 0.0);
+    const std::string sumText = FormatGeneral(sumBefore);
+    const std::string tvi = files.ReadAll("/plant/20240305.TVI").value_or("<missing>");
+    EXPECT_EQ(testing::CrLfLines(tvi),
+              (std::vector<std::string>{"7", sumText, "9", grid.Cell(1, 1), "3", grid.Cell(2, 3)}));
+    EXPECT_EQ(grid.Cell(2, 3), "4,000");
+
+    // 22:00 ends the frame: the sum restarts from the diary's last value, not from 0 nor
+    // from the sample that came after that value; the day position is outside its window
+    // from now on and keeps its last value.
+    const std::string meanBefore = grid.Cell(1, 1);
+    testing::Steps(*runner, "set Q \"20\"\nadvance 30s");
+    const double sumAfter = main.Integrator().States()[1].runningSum;
+    EXPECT_EQ(sumAfter, sumBefore);
+    EXPECT_NE(grid.Cell(1, 1), meanBefore);
+    EXPECT_EQ(runner->Engine()->Diary().Value(9), meanBefore);
+    EXPECT_EQ(testing::CrLfLines(files.ReadAll("/plant/20240305.TVI").value_or("<missing>")),
+              (std::vector<std::string>{"7", FormatGeneral(sumAfter), "3", grid.Cell(2, 3)}));
+}
+
+}  // namespace
+}  // namespace tarvedde

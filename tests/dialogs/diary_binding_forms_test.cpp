@@ -1,0 +1,191 @@
+// The two diary binding dialogs as an operator uses them on the running program: the
+// working copy, the checks of the value choice, the time fields, and the binding file the
+// save leaves for the next start.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "dialogs/tarvedde_bindung.h"
+#include "dialogs/tarvedde_tagebuch.h"
+#include "engine/frame/tarvedde_main.h"
+#include "platform/operator_transcript.h"
+#include "tests/engine/engine_test_host.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// Zulauf: analog with a time frame; Pumpe: digital; Sauerstoff: analog with moving averages.
+constexpr char kIni[] =
+    "[DDE]\nItemcount=3\nAutoStart=1\nAktuTag=05.03.2024\n"
+    "[Items]\nItem1=Q\nItem2=P\nItem3=O2\n[Itemnames]\nItem1=Zulauf\nItem2=Pumpe\nItem3="
+    "Sauerstoff\n"
+    "[Grafiktyp]\nItem2=2\n[Gleitend]\nItem3=1\n[Zeitrahmen]\nItem1=1|06:00:00|22:00:00\n";
+
+std::vector<DiaryBinding> StoredBindings(const testing::EngineTestHost& env,
+                                         const std::string& name) {
+    return DecodeBindingFile(env.files.ReadAll(env.dir + name).value_or("")).records;
+}
+
+TEST(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
+    testing::EngineTestHost env;
+    env.WriteText("TARVEDDE.INI", kIni);
+    env.WriteText("ONLINE.TVW", "2\n11\nZulauf Tag\n12\nPumpe\n");
+    TarveddeMain main(env.host, {"/plant", SourceKind::Dde, "diary-forms-test"});
+    ASSERT_TRUE(main.FormCreate());
+    main.FormShow();
+    const auto& said = env.person.Transcript();
+    TFo_Tagebuch form(main.Diary(), main.Config(), env.person, main.Log());
+
+    ASSERT_TRUE(main.UebergabezumTagebuch1Click());
+    form.FormShow();
+    EXPECT_THAT(form.lbCget, ElementsAre("Zulauf Tag", "Pumpe"));
+    form.lbCgetItemIndex = 0;
+    form.lbCgetClick();
+    EXPECT_EQ(form.lbIndex, "11");
+    form.cbDDEItemIndex = 1;
+    form.cbDDEChange();
+    EXPECT_EQ(form.lbDDE, "Q");
+    form.rgWasItemIndex = 3;
+    form.rgWasClick();
+    EXPECT_EQ(said.back(), MessageLine("Sie haben keine Integral bzw. Differenz-Berechnung für "
+                                       "diesen Wert ausgewählt !"));
+    form.rgWasItemIndex = 4;
+    form.rgWasClick();
+    EXPECT_EQ(said.back(),
+              MessageLine("Für diesen Wert wird kein gleitender Mittelwert berechnet !"));
+    EXPECT_EQ(form.rgWasItemIndex, 0);
+    form.cbZeit = true;
+    form.cbZeitClick();
+    form.rgZeitItemIndex = 1;
+    form.rgZeitClick();
+    EXPECT_EQ(form.eT1, "22:00:00");
+    EXPECT_EQ(form.eT2, "06:00:00");
+    form.cd[1] = true;  // Sunday all day
+    form.cn[7] = true;  // never on Saturday
+    form.DayBoxClick();
+
+    // The digital pump falls back to its operating time; without a time frame the time
+    // restriction undoes itself.
+    form.lbCgetItemIndex = 1;
+    form.lbCgetClick();
+    EXPECT_FALSE(form.cbZeit);
+    form.cbDDEItemIndex = 2;
+    form.cbDDEChange();
+    form.rgWasItemIndex = 5;
+    form.rgWasClick();
+    EXPECT_EQ(form.rgWasItemIndex, 3);
+    form.cbZeit = true;
+    form.cbZeitClick();
+    form.rgZeitItemIndex = 0;
+    form.rgZeitClick();
+    EXPECT_FALSE(form.cbZeit);
+    EXPECT_EQ(form.WorkingCopy()[1].timeFrameMode, -1);
+
+    // Saved: the next start reads what was edited, the renamed position and the bound
+    // item without a value kind are logged.
+    form.lbCget[0] = "Zulauf am Tag";
+    form.btSpeichernClick();
+    const auto logged = main.Log().MessageList().Lines();
+    EXPECT_THAT(logged, Contains(HasSubstr("Zulauf Tag wurde in >Zulauf am Tag< umbenannt.")));
+    const std::vector<DiaryBinding> stored = StoredBindings(env, "BINDUNG.TVW");
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored, main.Diary().Bindings());
+    EXPECT_EQ(stored[0].name, "Zulauf am Tag");
+    EXPECT_EQ(stored[0].itemNumber, 1);
+    EXPECT_EQ(stored[0].transferType, 0);
+    EXPECT_TRUE(stored[0].timeRestricted);
+    EXPECT_EQ(stored[0].timeFrameMode, 1);
+    EXPECT_EQ(stored[0].allDayMask, 1);
+    EXPECT_EQ(stored[0].neverMask, 64);
+    EXPECT_EQ(stored[1].itemName, "Pumpe");
+    EXPECT_EQ(stored[1].transferType, 3);
+
+    // Cancelled: nothing changes. A refused write is told; the program keeps the binding.
+    form.FormShow();
+    form.lbCgetItemIndex = 1;
+    form.lbCgetClick();
+    form.cbDDEItemIndex = 0;
+    form.cbDDEChange();
+    form.btAbbrechenClick();
+    EXPECT_EQ(main.Diary().Bindings()[1].itemNumber, 2);
+    form.FormShow();
+    form.lbCgetItemIndex = 1;
+    form.lbCgetClick();
+    form.cbDDEItemIndex = 0;
+    form.cbDDEChange();
+    form.cbDDEItemIndex = 3;
+    form.cbDDEChange();  // bound, but no value kind chosen
+    env.files.SetFailurePolicy([](FileOp op, const std::string&) { return op != FileOp::Read; });
+    form.btSpeichernClick();
+    EXPECT_EQ(said.back(), MessageLine("Die Bindungsdatei konnte nicht geschrieben werden !"));
+    EXPECT_THAT(main.Log().MessageList().Lines(),
+                Contains(HasSubstr("Übergabetyp an das Tagebuch (2) ist nicht ausgewählt !")));
+    EXPECT_EQ(main.Diary().Bindings()[1].itemNumber, 3);
+}
+
+TEST(DiaryBindingFormsTest, AqasysBindingKeepsThreeHundredRecordsWithTheirHours) {
+    testing::EngineTestHost env;
+    env.WriteText("TARVEDDE.INI", "[DDE]\nItemcount=0\nAutoStart=0\n");
+    env.WriteText("AQASYSITEMS.TXT", "A12\nA13\n");
+    env.WriteText("AQASYSNAMES.TXT", "Regen\nTemperatur\n");
+    env.WriteText("ONLINE.TVW", "2\n5\nRegen Tag\n7\nTemperatur\n");
+    TarveddeMain main(env.host, {"/plant", SourceKind::Aqasys, "diary-forms-test"});
+    ASSERT_TRUE(main.FormCreate());
+    main.FormShow();
+    const auto& said = env.person.Transcript();
+    TFo_bindung form(main.Diary(), main.Config(), env.person, main.Log());
+
+    form.FormShow();
+    form.lbCgetItemIndex = 0;
+    form.lbCgetClick();
+    EXPECT_EQ(form.lbIndex, "5");
+    form.cbDDEItemIndex = 1;
+    form.cbDDEChange();
+    EXPECT_EQ(form.lbDDE, "A12");
+    form.rgWasItemIndex = 4;  // no checks for a logger's parameter
+    form.rgWasClick();
+    form.cbZeit = true;
+    form.spT1 = 30;
+    form.spT2 = 0;
+    form.cbZeitClick();
+    EXPECT_EQ(form.spT1, 23);
+    EXPECT_EQ(form.spT2, 1);
+
+    // A position whose name no record carries selects nothing.
+    form.lbCget[1] = "Unbekannt";
+    form.lbCgetItemIndex = 1;
+    form.lbCgetClick();
+    EXPECT_EQ(said.back(), MessageLine("Der Tagebuchname wurde nicht gefunden !"));
+    EXPECT_EQ(form.lbCgetItemIndex, -1);
+    form.cbDDEChange();
+    EXPECT_EQ(said.back(), MessageLine("Fehlerhafter Tagebuch-Index !"));
+
+    form.btSpeichernClick();
+    const std::vector<DiaryBinding> stored = StoredBindings(env, "AQABIND.TVW");
+    ASSERT_EQ(stored.size(), 300u);
+    const DiaryBinding& regen = stored[4];
+    EXPECT_EQ(regen.itemName, "Regen");
+    EXPECT_EQ(regen.transferType, 4);
+    EXPECT_EQ(regen.timeFrameMode, 23);
+    EXPECT_EQ(regen.allDayMask, 1);
+    EXPECT_EQ(stored[6].timeFrameMode, 0);
+    EXPECT_EQ(stored[6].allDayMask, 24);
+}
+
+TEST(DiaryBindingFormsTest, WithoutPositionsTheMenuSaysWhy) {
+    testing::EngineTestHost env;
+    env.WriteText("TARVEDDE.INI", kIni);
+    TarveddeMain main(env.host, {"/plant", SourceKind::Dde, "diary-forms-test"});
+    ASSERT_TRUE(main.FormCreate());
+    main.FormShow();
+    EXPECT_TRUE(main.MenuClick("UebergabezumTagebuch1"));
+    EXPECT_EQ(env.person.Transcript().back(),
+              MessageLine("Datei ONLINE.TVW wurde nicht von TARVEGET erzeugt \r\noder die "
+                          "Anzahl der Online-Parameter ist 0 !"));
+}
+
+}  // namespace
+}  // namespace tarvedde
