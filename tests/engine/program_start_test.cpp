@@ -93,8 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"OpcNamesItselfInTheQuestion", true, false, false, SourceKind::Opc,
                   "Die Anwendung Tarvewater_OPC_CLient läuft bereits auf dem PC !", kYes, false,
                   "Mutex = tarvedde"},
-        GuardCase{"MarkerWithAutoStartAfterACrashGoesOn", false, true, true, kDde, nullptr, kNo,
-                  true, "$dde_activ in /plant/ noch vorhanden. Autostart trotzdem durchgeführt !"},
         GuardCase{"MarkerAsksNamingTheDirectory", false, true, false, kDde,
                   "Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n Verzeichnis /plant/ aktiv "
                   "zu sein !",
