@@ -247,24 +247,14 @@ TEST(DdeErrorNameTest, KnownCodesByNameOthersAsHex) {
 // the markers of unparseable texts and the exports each writes; the disconnect.
 constexpr std::int64_t kHourMs = 3600000;
 
-class DdeCallbackTest : public EngineFixture {
+// The client's items with wide limits; the log's debug lines on.
+class DdeCallbackTest : public DdeClientTest {
 protected:
     DdeCallbackTest() {
-        SetItemCount(3);
         for (int n = 1; n <= 3; ++n) {
-            Item(n).serverItem = "Item" + std::to_string(n);
             SetLimits(n, -1000.0, 100000.0);
         }
         log_.Settings().debugLog = true;
-        env_.Serve(settings_.ddeService, settings_.ddeTopic, {"Item1", "Item2", "Item3"});
-    }
-
-    // Links the items as configured now and forgets the log lines of linking.
-    void Link() {
-        ASSERT_TRUE(client_.InitDDE());
-        client_.LinkItems();
-        ASSERT_TRUE(client_.ItemsLinked());
-        NewLogLines();
     }
 
     // The server's new value for item n; how many links acknowledged it.
@@ -277,8 +267,6 @@ protected:
         return env_.ReadText("20240305_" + kind + "_" + std::to_string(n) + ".txt");
     }
     std::string Stamp() const { return FormatGeneral(env_.clock.Now()); }
-
-    DdeClient& client_ = dde_;
 };
 
 TEST_F(DdeCallbackTest, TextIsCutAt201BytesAndAtTheFirstNul) {
