@@ -11,6 +11,7 @@ struct ConfigurationTestAccess {
     static PerItem<ItemConfig>& Items(Configuration& config) { return config.items_; }
     static ItemConfig& Item(Configuration& config, int n) { return config.items_[n]; }
     static ConversionTables& Tables(Configuration& config) { return config.tables_; }
+    static ProtocolOrder& Order(Configuration& config) { return config.protocolOrder_; }
     static ItemLogFlagsArray& LogFlags(Configuration& config) { return config.logFlags_; }
     static DialogItemLists& DialogLists(Configuration& config) { return config.dialogLists_; }
 };

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/acquisition/dde_client.h"
 #include "engine/config/configuration_loader.h"
 #include "engine/frame/tarvedde_main.h"
 #include "engine/processing/per_value_processing.h"
@@ -26,11 +27,25 @@
 #include "platform/ini_file.h"
 #include "platform/instance_locks.h"
 #include "tests/engine/configuration_test_access.h"
-#include "tests/engine/dde_client_test_access.h"
 #include "tests/engine/engine_test_host.h"
 #include "tests/engine/state_store_test_access.h"
 #include "tests/engine/tarvedde_main_test_access.h"
-#include "tests/engine/value_processor_test_access.h"
+
+namespace tarvedde {
+
+// Tests put value texts into the items' links directly, where the program receives them
+// from the server.
+struct DdeClientTestAccess {
+    static PerItem<ItemSource>& Sources(DdeClient& client) { return client.sources_; }
+};
+
+// Tests set up day statistics, counters and mirrored offsets directly, where the program
+// fills them through processing and the state files' restores.
+struct ValueProcessorTestAccess {
+    static ProcessedValues& Values(ValueProcessor& processor) { return processor.values_; }
+};
+
+}  // namespace tarvedde
 
 namespace tarvedde::testing {
 

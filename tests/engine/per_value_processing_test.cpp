@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/model/live_grid.h"
 #include "engine/processing/per_value_processing.h"
 #include "platform/ini_file.h"
 #include "tests/engine/engine_fixture.h"
@@ -414,6 +415,19 @@ TEST_F(PerValueProcessingTest, FourItemsFiveCyclesCellByCell) {
     EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 3 neu initialisiert.",
                                            "Digitaler Neuwert (> 1 !) = 1,50",
                                            "SPS : Differenz für Item 3 neu initialisiert !"));
+}
+
+TEST(LiveGridTest, CellsOutsideTheGridReadEmptyAndResizeKeepsContent) {
+    LiveGrid grid;
+    grid.Resize(3, 7);
+    grid.SetCell(2, 6, "1,5");
+    grid.SetCell(3, 6, "lost");
+    grid.SetCell(-1, 0, "lost");
+    EXPECT_EQ(grid.Cell(3, 6), "");
+    EXPECT_EQ(grid.Cell(2, 7), "");
+    grid.Resize(4, 9);
+    EXPECT_EQ(grid.Cell(2, 6), "1,5");
+    EXPECT_EQ(grid.Cell(3, 6), "");
 }
 
 }  // namespace

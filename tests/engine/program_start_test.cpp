@@ -93,8 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"OpcNamesItselfInTheQuestion", true, false, false, SourceKind::Opc,
                   "Die Anwendung Tarvewater_OPC_CLient läuft bereits auf dem PC !", kYes, false,
                   "Mutex = tarvedde"},
-        GuardCase{"MarkerWithAutoStartAfterACrashGoesOn", false, true, true, kDde, nullptr, kNo,
-                  true, "$dde_activ in /plant/ noch vorhanden. Autostart trotzdem durchgeführt !"},
         GuardCase{"MarkerAsksNamingTheDirectory", false, true, false, kDde,
                   "Ein Tarvewater_DDE_CLient scheint bereits im\\r\\n Verzeichnis /plant/ aktiv "
                   "zu sein !",
@@ -255,7 +253,8 @@ TEST_F(StateStartTest, RestartMenuAsksAndWritesTheColdStartRequest) {
     Main().FormClose();
 }
 
-TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheMarkerLivesUntilClose) {
+// The marker's life is the scenario runner's kill and end.
+TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheCloseKeepsTheStartInTheLog) {
     Start();
     const MainWindowModel& window = Window();
     EXPECT_EQ(window.lb_StartDir, "/plant/");
@@ -265,14 +264,12 @@ TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheMarkerLivesUntilClose) {
     EXPECT_EQ(window.lbAus, "DDE nicht gestartet");
     EXPECT_FALSE(window.MenuEnabled("OPC1"));
     EXPECT_FALSE(window.MenuEnabled("AqasysAbrufen1"));
-    EXPECT_TRUE(Exists("$dde_activ"));
     ASSERT_FALSE(Main().StatisticsText().Paragraphs().empty());
     const RichParagraph& heading = Main().StatisticsText().Paragraphs().front();
     EXPECT_EQ(heading.text, "Neustart: Übersicht für Dienstag, 5. März 2024 (07:00)");
     EXPECT_TRUE(heading.attributes.bold);
     EXPECT_EQ(heading.attributes.alignment, TextAlignment::Center);
     Main().FormClose();
-    EXPECT_FALSE(Exists("$dde_activ"));
     EXPECT_THAT(Read("_TARVEDDE_LOG.TXT"), HasSubstr("Programmstart in /plant/"));
 }
 

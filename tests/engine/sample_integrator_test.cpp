@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "engine/acquisition/sample_integrator.h"
 #include "tests/engine/engine_fixture.h"
 
@@ -138,6 +140,65 @@ TEST_F(SampleIntegratorTest, CounterRiseAddsFallRestartsAndOutOfRangeIsIgnored) 
     EXPECT_EQ(S().runningSum, 50.0 + 10.0 + 870.0);
     FeedDifference(0.0);
     EXPECT_EQ(S().lastSampleValue, 0.0);
+}
+
+// The running-time and flow integrals across a start, with a server that sends each
+// item's current value as its advise link starts (as plantsim and a plant's DDE server
+// do): that value arrives while the start links the items, before the day's state is
+// restored or created, and it begins the item's sample chain. A pump that stays ON sends
+// nothing more, so losing that sample would lose its whole first ON period.
+// Item 1 a pump's running time in hours, item 2 a flow in l/s integrated over seconds.
+constexpr char kIni[] =
+    "[DDE]\nItemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\n"
+    "[Items]\nItem1=P\nItem2=Q\n[Itemnames]\nItem1=Pumpe\nItem2=Zulauf\n"
+    "[Grafiktyp]\nItem1=2\n[Integral]\nItem1=1\nItem2=1\n[IntegralBezug]\nItem1=3600\nItem2=1\n";
+
+class StartSampleChain : public EngineFixture {
+protected:
+    // A program life with its own DDE library; an earlier life died and left its
+    // marker, so the start asks "Programmstart abbrechen ?".
+    void StartLife() {
+        if (main_) {
+            main_.reset();
+            env_.person.QueueAnswer(Answer::No);
+        }
+        // Without a loop the server's value arrives inside the advise start, as the socket
+        // transport delivers an item's value while it links the next one.
+        direct_ = std::make_unique<InMemoryDdeTransport>(env_.ddeServer);
+        env_.host.dde = direct_.get();
+        Start();
+    }
+    // The live grid's integral column after the next cycle.
+    std::string IntegralShown(int item) {
+        Advance(10'000);
+        return Row(item, 5);
+    }
+
+    // The program goes before the transport it holds.
+    void TearDown() override { main_.reset(); }
+
+    std::unique_ptr<InMemoryDdeTransport> direct_;
+};
+
+TEST_F(StartSampleChain, TheValueSentAsTheLinkStartsBeginsTheIntegralOnFreshAndRestoredState) {
+    WriteIni(kIni);
+    env_.Publish("P", "1");
+    env_.Publish("Q", "10");
+    StartLife();  // no saved state: TARVEDDE.COF is created afresh
+    Advance(3'600'000);
+    env_.Publish("P", "0");
+    env_.Publish("Q", "20");
+    EXPECT_EQ(IntegralShown(1), "1,000");
+    EXPECT_EQ(Row(2, 5), "36000,000");
+
+    env_.Publish("P", "1");
+    env_.Publish("Q", "10");
+    StartLife();  // the state saved by the last cycle is restored
+    Advance(3'600'000);
+    env_.Publish("P", "0");
+    env_.Publish("Q", "0");
+    EXPECT_EQ(IntegralShown(1), "2,000");
+    EXPECT_EQ(Row(2, 5), "72000,000");
 }
 
 }  // namespace

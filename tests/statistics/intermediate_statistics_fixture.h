@@ -10,18 +10,10 @@
 #include "platform/recording_shell.h"
 #include "platform/scripted_operator.h"
 #include "platform/virtual_event_loop.h"
+#include "tests/engine/configuration_test_access.h"
 #include "tests/statistics/statistics_fixture.h"
 
-namespace tarvedde {
-
-// Reaches the configuration's private model, as the engine tests do.
-struct ConfigurationTestAccess {
-    static GeneralSettings& Settings(Configuration& config) { return config.settings_; }
-    static ItemConfig& Item(Configuration& config, int n) { return config.items_[n]; }
-    static ProtocolOrder& Order(Configuration& config) { return config.protocolOrder_; }
-};
-
-namespace testing {
+namespace tarvedde::testing {
 
 class IntermediateStatisticsTest : public StatisticsFixture,
                                    public TimeFrameHost,
@@ -103,5 +95,4 @@ protected:
     DayStatistics day_{config_, state_, outputs_, frames_, *this};
 };
 
-}  // namespace testing
-}  // namespace tarvedde
+}  // namespace tarvedde::testing

@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 
-#include "platform/ini_file.h"
+#include <tuple>
+
+#include "engine/statistics/time_table.h"
+#include "platform/scripted_operator.h"
 #include "platform/text_file.h"
 #include "tests/statistics/intermediate_statistics_fixture.h"
 
@@ -8,11 +11,8 @@ namespace tarvedde::testing {
 namespace {
 
 using ::testing::_;
-using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 double Time(int h) {
     return EncodeTime(h, 0, 0, 0);
@@ -63,9 +63,10 @@ TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
     EXPECT_TRUE(night_[1].NTadd);
 }
 
-// Three times a day: each writes the item's lines, its .TVS and load-curve lines, and
-// restarts the item from the source's integral; after the last the table waits for the
-// new day. An item whose table file is missing never reports, not even after midnight.
+// Three times a day: each reports the item and restarts it from the source's integral
+// (what a report writes is the day-protocol scenario's); after the last the table waits
+// for the new day. An item whose table file is missing never reports, not even after
+// midnight.
 TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNextDay) {
     log_.Settings().logLevel = 4;
     Item(1).Integral = true;
@@ -74,14 +75,8 @@ TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNe
         Item(n).timeFrame.on = true;
         Item(n).serverItem = "M" + std::to_string(n);
     }
-    Item(2).Ganglinie = 1;
-    Item(2).sumDivisor = 1000;
-    Item(2).sumUnit = "m³";
-    Item(2).unit = "l/s";
     ASSERT_TRUE(WriteLines(fs_, kDir + std::string("TT_M2_Item2.tvw"),
                            {"08:00:00", "12:00:00", "16:00:00"}, false));
-    dayFiles_.SetRunningDay(DecodeDate(cycle_));
-    ASSERT_TRUE(dayFiles_.AssignTextFile('S'));
     frames_.LoadTimeFrames(Time(7), op_);
     frames_.SyncTimeFrames(Time(13));
     frames_.SyncTimeFrames(Time(17));
@@ -97,16 +92,7 @@ TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNe
                   (std::vector{0.0, 0.0, 5000.0}));
     }
     frames_.EvaluateTimeTable(3);
-    EXPECT_EQ(File("20240305.TVS"), "1,500\r\n1,500\r\n1,500\r\n");
-    EXPECT_THAT(File("Ganglinie_Item2_202403.txt"),
-                HasSubstr("m³\tl/s\tl/s\tl/s\r\n2024.03.05\t08:00:00\t1,500\t1,000\t2,000\t1,500"
-                          "\r\n2024.03.05\t12:00:00\t"));
-    EXPECT_THAT(log_.StatisticsSnapshot().Lines(),
-                ElementsAre("** Zwischen-Statistik für Item2 um 16:00:00 Uhr **",
-                            "4 Meßwerte :    Mittel=1,500   Min.=1,000   Max.=2,000 [l/s]",
-                            "Summe=1,500 m³"));
-    EXPECT_EQ(Memo2()[0], "* Zwischen-Statistik um 08:00:00 Uhr *");
-    EXPECT_NE(File("20240305.RTF"), "<missing>");
+    EXPECT_EQ(Memo2().size(), 3 * 4U);  // heading, name, figures, sum at each time
     EXPECT_THAT(
         LogLines(),
         ::testing::IsSupersetOf(std::vector<std::string>{
@@ -125,16 +111,14 @@ TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNe
     EXPECT_EQ(memo2_.Paragraphs().size(), lines);
 }
 
-// Item 1 reports and grows its total counter; item 2 reported at its frame times yesterday
-// and is left out but restarts all the same; item 3 mirrors nothing and keeps its values.
+// Item 1 reports; item 2 reported at its frame times yesterday and is left out but restarts
+// all the same; item 3 mirrors nothing and keeps its values. What the report writes, and
+// the total counter, are the day-protocol scenario's.
 TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccumulators) {
     log_.Settings().debugLog = true;
     Settings().printAtMidnight = true;
-    Item(1).Fortlaufend_summieren = true;
     Item(2).timeFrame.on = true;
     Item(3).mirror = {true, 0};
-    ASSERT_TRUE(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
-                    .WriteString("Item_1", "Zählerstand", "1000,000"));
     stats_[1] = {0, 2, 6, 4, 3, 12.5};
     stats_[2] = {0, 1, 8, 5, 7, 35};
     stats_[3] = {0, 1, 8, 5, 9, 45};
@@ -143,19 +127,12 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     Cycle(0, 0, 5, 6);
     day_.DayChangeStatistics(cycle_);
 
-    EXPECT_THAT(Memo2(), ElementsAre("Tageswechsel: Übersicht für Mittwoch, 6. März 2024 (00:00)"));
-    EXPECT_THAT(File("20240305.RTF"),
-                AllOf(HasSubstr("Dienstag, 5. M"), HasSubstr("Item1"), Not(HasSubstr("Item2"))));
-    EXPECT_EQ(log_.StatisticsSnapshot().Lines().front(), "************  Item1");
     for (int n : {1, 2}) {
         EXPECT_EQ(Day(n), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
         EXPECT_EQ(integration_[n].runningSum, 0.0);
     }
     EXPECT_EQ(Day(3), (std::vector{9.0, 45.0, 1.0, 8.0}));
     EXPECT_EQ(night_[1].ntSum, 0.0);
-    EXPECT_EQ(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
-                  .ReadString("Item_1", "Zählerstand", ""),
-              "1012,500");
     EXPECT_THAT(LogLines(), Contains(">>>> Item1 >>>> Anzahl=3     Summe=12,500"));
     EXPECT_EQ(log_.StatisticsInfo().Lines().back(),
               "***************** Mittwoch, 6. März 2024*****************");
@@ -181,6 +158,75 @@ TEST_F(IntermediateStatisticsTest, ClearingMeansAndSumsDocumentsWhatItDiscards) 
                             "Summen-Offset (gespiegelte Werte) neu initialisiert."));
     EXPECT_EQ((std::vector{stats_[1].count, stats_[1].sum, stats_[1].average, offsets_[2]}),
               (std::vector{0.0, 0.0, 4.0, 0.0}));
+}
+
+class TimeTableTest : public StatisticsFixture {
+protected:
+    TimeTableTest() {
+        config_.serverItem = "SPS:DB1/W4";
+        config_.itemName = "Zulauf/Nacht";
+    }
+    void PutTable(const std::vector<std::string>& lines) {
+        ASSERT_TRUE(
+            WriteLines(fs_, kDir + std::string("TT_SPS-DB1-W4_Zulauf-Nacht.tvw"), lines, false));
+    }
+    std::string Load(double timeOfDay, std::vector<std::string>* editor = nullptr) {
+        return LoadTimeTable(table_, config_, timeOfDay, {fs_, op_, GermanLocale(), kDir}, editor);
+    }
+
+    ItemConfig config_;
+    TimeTable table_;
+    ScriptedOperator op_;
+};
+
+// Loaded at 13:00, a table 08/12/16 starts at 16:00; loaded at 16:00 it waits for the
+// next day. A line that is not a time ends the table there, with the message.
+TEST_F(TimeTableTest, PositionIsTheFirstTimeAfterNowAndAnInvalidLineEndsTheTable) {
+    EXPECT_EQ(Load(0.5), "");
+    EXPECT_EQ(table_.position, 0);
+    PutTable({"08:00:00", "12:00:00", "16:00:00"});
+    std::vector<std::string> editor;
+    EXPECT_EQ(Load(EncodeTime(13, 0, 0, 0), &editor), "Zulauf/Nacht");
+    EXPECT_EQ(editor, (std::vector<std::string>{"08:00:00", "12:00:00", "16:00:00"}));
+    EXPECT_EQ(table_.times[3], EncodeTime(16, 0, 0, 0));
+    EXPECT_EQ((std::tuple{table_.entryCount, table_.position, table_.finished}),
+              std::tuple(3, 3, false));
+    Load(EncodeTime(16, 0, 0, 0));
+    EXPECT_EQ((std::tuple{table_.position, table_.finished}), std::tuple(1, true));
+
+    PutTable({"08:00:00", "12:60:00", "16:00:00"});
+    Load(EncodeTime(7, 0, 0, 0));
+    EXPECT_EQ((std::tuple{table_.entryCount, table_.position}), std::tuple(1, 1));
+    EXPECT_EQ(op_.Transcript(), std::vector<std::string>{"MESSAGE Ungültige Zeitangabe in "
+                                                         "TT_SPS-DB1-W4_Zulauf-Nacht.tvw !"});
+    EXPECT_EQ(FileNamePart("..\\..\\C:/x..y"), "------C--x--y");
+}
+
+TEST_F(TimeTableTest, LoadCurveFileGetsItsHeaderOnceAndOneLinePerPoint) {
+    config_.unit = "l/s";
+    config_.sumUnit = "m³";
+    config_.sumDivisor = 1000;
+    ItemStatistics statistics{0, 1.5, 30.25, 12.125, 0, 12340};
+    LoadCurveFiles files{fs_, log_, GermanLocale(), kDir, 12, 2};
+    ASSERT_TRUE(
+        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 8, 0, 0, 0), files));
+    statistics.sum = 0;
+    ASSERT_TRUE(
+        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 12, 0, 0, 0), files));
+    EXPECT_EQ(File("Ganglinie_Zulauf-Nacht_202403.txt"),
+              "Zulauf/Nacht\tSPS:DB1/W4\r\n"
+              "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert\r\n"
+              "d\th\tm³\tl/s\tl/s\tl/s\r\n"
+              "2024.03.05\t08:00:00\t12,34\t1,50\t30,25\t12,13\r\n"
+              "2024.03.05\t12:00:00\t0,00\t1,50\t30,25\t12,13\r\n");
+
+    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op == FileOp::Append && path.find("Ganglinie") != std::string::npos;
+    });
+    EXPECT_FALSE(
+        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 4, 1, 0, 0, 0, 0), files));
+    EXPECT_NE(LogAll().find("Fehler beim Schreiben der Ganglinie für Zulauf/Nacht"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "engine/acquisition/sample_integrator.h"
+#include "engine/statistics/day_protocol.h"
 #include "tests/statistics/statistics_fixture.h"
 
 namespace tarvedde::testing {
@@ -55,10 +56,10 @@ public:
                        At(7, 8, 9), MsAt(7, 8, 9), At(7, 8, 9), 7};
 };
 
-// One statistics run over an item of every kind, in item order. Item 1 is the inflow
-// minimum (50 l/s), item 2 the inflow volume (10000 m³ when its block starts), EW+Ind
-// 3 l/s: the extraneous-water line, 47 x 8640 / 10000 = 40.608, comes once, in the block
-// that completes the inputs.
+// One statistics run over an item of every kind, in item order (the lines' styles are the
+// day-protocol scenario's). Item 1 is the inflow minimum (50 l/s), item 2 the inflow
+// volume (10000 m³ when its block starts), EW+Ind 3 l/s: the extraneous-water line,
+// 47 x 8640 / 10000 = 40.608, comes once, in the block that completes the inputs.
 TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
     water_.SetProgramDir(kDir);
     water_.SetSettings({1, 2, 3.0});
@@ -135,11 +136,55 @@ TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
     EXPECT_EQ(File(kExtraneousWaterFile),
               "04.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
               "Gesamtzulauf = 10000,0 m³\r\n");
-    const TextAttributes& heading = memo2_.Paragraphs()[0].attributes;
-    const TextAttributes& line = memo2_.Paragraphs()[1].attributes;
-    EXPECT_TRUE(heading.bold && !line.bold);
-    EXPECT_EQ(heading.indent, 40);
-    EXPECT_EQ(line.indent, 80);
+}
+
+class DayProtocolTest : public StatisticsFixture {
+protected:
+    DayProtocolFiles files_{fs_, log_, kDir, 10};
+    RichTextModel memo2_;
+    const double today_ = EncodeDateTime(2024, 3, 5, 0, 0, 10, 0);
+};
+
+// Saved at the day change under yesterday's name, 5000 lines load back as they were;
+// one line more and the protocol is dropped.
+TEST_F(DayProtocolTest, FiveThousandLinesAreSavedAndLoadBackAndOneMoreIsDropped) {
+    memo2_.SetAttributes({true, true, "blue", TextAlignment::Center, 0, 0});
+    memo2_.Append("Neustart: Übersicht für {Dienstag} \\ 5. März");
+    memo2_.SetAttributes({false, false, "black", TextAlignment::Left, 80, 14});
+    for (int n = 1; n < 5000; ++n) {
+        memo2_.Append(n % 2 ? "3 Meßwerte :\tMittel=2,50" : "");
+    }
+    ASSERT_TRUE(SaveDayProtocol(memo2_, today_, files_));
+    RichTextModel loaded;
+    LoadDayProtocol(loaded, EncodeDate(2024, 3, 4), 100000, files_);
+    ASSERT_EQ(loaded.Paragraphs().size(), 5000u);
+    for (std::size_t n = 0; n < 5000; ++n) {
+        ASSERT_EQ(loaded.Paragraphs()[n].text, memo2_.Paragraphs()[n].text) << n;
+        ASSERT_EQ(loaded.Paragraphs()[n].attributes, memo2_.Paragraphs()[n].attributes) << n;
+    }
+
+    memo2_.Append("5001");
+    ASSERT_TRUE(fs_.Remove(std::string(kDir) + "20240304.RTF"));
+    EXPECT_FALSE(SaveDayProtocol(memo2_, today_, files_));
+    EXPECT_TRUE(memo2_.Paragraphs().empty());
+    EXPECT_FALSE(fs_.Exists(std::string(kDir) + "20240304.RTF"));
+    EXPECT_NE(LogAll().find("*** Mehr als 5000 Zeilen im Statistik-Memo !"), std::string::npos);
+}
+
+// Below one 128-byte unit (an empty file) or above MaxRTF units the file is deleted.
+TEST_F(DayProtocolTest, EmptyOrOversizedProtocolIsDeletedAtStart) {
+    const std::string path = std::string(kDir) + "20240305.RTF";
+    for (const auto& [bytes, maxRtf] :
+         {std::pair{std::string(), 100000}, std::pair{std::string(256, 'x'), 1}}) {
+        ASSERT_TRUE(fs_.WriteAll(path, bytes, false));
+        memo2_.Append("bleibt");
+        LoadDayProtocol(memo2_, today_, maxRtf, files_);
+        EXPECT_FALSE(fs_.Exists(path));
+        EXPECT_EQ(memo2_.Paragraphs().back().text, "bleibt");
+    }
+    const std::string log = LogAll();
+    const std::string message = "RTF-Datei defekt ! Gelöscht.)";
+    EXPECT_NE(log.find(message), log.rfind(message));
 }
 
 }  // namespace
