@@ -48,7 +48,8 @@ public:
     TOpcBrowser(const TOpcBrowser&) = delete;
     TOpcBrowser& operator=(const TOpcBrowser&) = delete;
 
-    // Links both ways, so the client's connect and disconnect refill the tree.
+    // Links both ways, so the client's connect and disconnect refill the tree. The client
+    // must outlive the browser, or be unlinked first.
     void SetOpcClient(TOpcSimpleClient* client);
     void SetPropertyView(TOpcPropertyView* view) { propertyView_ = view; }
 

@@ -2,6 +2,7 @@
 #include "sources/in_memory_opc_server.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <set>
 #include <utility>
 
@@ -376,7 +377,7 @@ private:
     // Whether the identifier lies below the first `depth` parts of the position.
     bool Below(const std::vector<std::string>& parts, std::size_t depth) const {
         return parts.size() >= depth &&
-               std::equal(position_.begin(), position_.begin() + static_cast<long>(depth),
+               std::equal(position_.begin(), position_.begin() + static_cast<std::ptrdiff_t>(depth),
                           parts.begin());
     }
 

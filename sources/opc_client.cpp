@@ -256,7 +256,7 @@ void TOpcGroup::StreamData(const OpcDataStream& stream) {
 
 void TOpcGroup::Deliver(std::uint32_t clientHandle, const OpcValue& value,
                         std::optional<std::uint16_t> quality, std::optional<double> utcTimestamp) {
-    if (ItemRecord(static_cast<int>(std::min<std::uint32_t>(clientHandle, INT32_MAX))) == nullptr) {
+    if (clientHandle >= records_.size() || !records_[clientHandle]) {
         return;
     }
     const TOpcSimpleClient* client = collection_.Client();
@@ -267,7 +267,7 @@ void TOpcGroup::Deliver(std::uint32_t clientHandle, const OpcValue& value,
         onDataChange_->OnDataChange(*this, index, value, newQuality, timestamp);
     }
     // The handler may have disconnected the group.
-    if (index < static_cast<std::int32_t>(records_.size()) && records_[clientHandle]) {
+    if (clientHandle < records_.size() && records_[clientHandle]) {
         TOpcItemRecord& record = *records_[clientHandle];
         record.value = value;
         record.timestamp = timestamp;
@@ -295,6 +295,9 @@ TOpcGroup& TOpcGroupCollection::Add(const std::string& name) {
 }
 
 void TOpcGroupCollection::Delete(int index) {
+    if (index < 0 || index >= Count()) {
+        return;
+    }
     const auto at = groups_.begin() + index;
     (*at)->Disconnect();
     groups_.erase(at);
@@ -351,7 +354,8 @@ double TOpcSimpleClient::LocalTime(std::optional<double> utcTimestamp) const {
 }
 
 void TOpcSimpleClient::Connect(bool withoutGroups) {
-    if (!Active()) {
+    const bool created = !Active();
+    if (created) {
         if (progId_.empty()) {
             throw EOpcClient("Server ProgID must be specified");
         }
@@ -367,9 +371,9 @@ void TOpcSimpleClient::Connect(bool withoutGroups) {
             throw EOpcEnum("Class not registered" + onHost);
         }
         std::unique_ptr<OpcServer> server;
-        const OpcResult created = transport_.CreateServer(host, info->classId, server);
-        if (!OpcSucceeded(created) || !server) {
-            throw EOpcClient(OpcErrorText(OpcSucceeded(created) ? kEFail : created, nullptr));
+        const OpcResult creation = transport_.CreateServer(host, info->classId, server);
+        if (!OpcSucceeded(creation) || !server) {
+            throw EOpcClient(OpcErrorText(OpcSucceeded(creation) ? kEFail : creation, nullptr));
         }
         serverName_ = info->userType;
         vendor_ = info->vendor;
@@ -388,6 +392,9 @@ void TOpcSimpleClient::Connect(bool withoutGroups) {
         try {
             ConnectGroups();
         } catch (...) {
+            if (!created) {
+                throw;  // a group that failed has disconnected itself
+            }
             DisconnectGroups();
             if (shutdownCookie_) {
                 server_->UnadviseShutdown(*shutdownCookie_);

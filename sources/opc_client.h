@@ -148,7 +148,7 @@ public:
 
     // Names compare without regard to case: "Duplicate group name not allowed".
     TOpcGroup& Add(const std::string& name);
-    // Disconnects the group first.
+    // Disconnects the group first; an index out of range deletes nothing.
     void Delete(int index);
     int Count() const { return static_cast<int>(groups_.size()); }
     TOpcGroup& operator[](int index) { return *groups_.at(static_cast<std::size_t>(index)); }
@@ -195,7 +195,8 @@ public:
     void SetEvents(TOpcClientEvents* events) { events_ = events; }
     void SetBrowser(TOpcClientLink* browser) { browser_ = browser; }
 
-    // `withoutGroups` leaves the groups unconnected (ConnectGroups later).
+    // `withoutGroups` leaves the groups unconnected (ConnectGroups later). On an active
+    // client it only connects the groups; a failure then leaves the client connected.
     void Connect(bool withoutGroups = false);
     void Disconnect();
     void ConnectGroups();

@@ -187,7 +187,8 @@ TEST_F(OpcClientTest, StateFollowsTheServerAndLocksWhileConnected) {
     };
     EXPECT_EQ(message([&] { group.AddItem("C"); }), "Operation not allowed on active group");
     EXPECT_EQ(message([&] { group.SetAccessPath("p"); }), "Operation not allowed on active group");
-    EXPECT_EQ(message([&] { group.Connect(client.Server()); }), "Cannot add group to server twice");
+    EXPECT_EQ(message([&] { client.Connect(); }), "Cannot add group to server twice");
+    EXPECT_TRUE(client.Active() && group.Connected());
     EXPECT_EQ(message([&] { client.Groups()[1].Connect(nullptr); }), "Opc server is not assigned");
     EXPECT_EQ(message([&] { client.Groups().Add("renamed"); }), "Duplicate group name not allowed");
     EXPECT_EQ(message([&] { client.SetProgID("Other"); }),
