@@ -2,16 +2,6 @@
 
 namespace tarvedde {
 
-std::string CutDiaryName(const std::string& utf8) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80 && ++chars > 30) {
-            return utf8.substr(0, i);
-        }
-    }
-    return utf8;
-}
-
 void DiaryBindingForm::FormShow() {
     visible = true;
     working_ = diary_.Bindings();

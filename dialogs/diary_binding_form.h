@@ -19,9 +19,6 @@ inline const std::array<std::string, 6> kDiaryTransferTypes = {
     "Mittelwert",         "Minimum",           "Maximum", "Betriebszeit / Summe",
     "Gleitendes Minimum", "Gleitendes Maximum"};
 
-// The first 30 characters of a UTF-8 text: what a record's name field holds.
-std::string CutDiaryName(const std::string& utf8);
-
 class DiaryBindingForm {
 public:
     DiaryBindingForm(DiaryInterface& diary, const Configuration& config, Operator& op,

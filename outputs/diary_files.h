@@ -49,6 +49,9 @@ struct DiaryBinding {
     bool operator==(const DiaryBinding&) const = default;
 };
 
+// The first 30 characters of a UTF-8 text: what a record's name field holds.
+std::string CutDiaryName(const std::string& utf8);
+
 // Exactly kDiaryBindingSize bytes; texts are cut to their field.
 void EncodeDiaryBinding(BinaryWriter& out, const DiaryBinding& binding);
 // One record, or nullopt (nothing taken) when fewer bytes remain. A length byte above

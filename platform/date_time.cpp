@@ -141,6 +141,11 @@ TimeParts DecodeTime(double dateTime) {
     return {ms / 3'600'000, ms / 60'000 % 60, ms / 1000 % 60, ms % 1000};
 }
 
+double TimeOfDayOf(double dateTime) {
+    const TimeParts t = DecodeTime(dateTime);
+    return EncodeTime(t.hour, t.minute, t.second, t.millisecond);
+}
+
 int DayOfWeek(double dateTime) {
     const Stamp stamp = Split(dateTime);
     if (!stamp.valid) {

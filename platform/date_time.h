@@ -49,6 +49,9 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
 
 DateParts DecodeDate(double dateTime);
 TimeParts DecodeTime(double dateTime);
+// The time of day of a date-time, re-encoded from its hours to milliseconds so that a
+// cycle at 06:00:00 equals a stored time 06:00:00 exactly.
+double TimeOfDayOf(double dateTime);
 // 1 = Sunday .. 7 = Saturday; 0 outside the supported range.
 int DayOfWeek(double dateTime);
 // Delphi's DateOf / TimeOf: the truncated day and the fraction, without rounding.

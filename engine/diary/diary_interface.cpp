@@ -18,23 +18,6 @@ constexpr char kDamagedBindingFile[] =
     "konfigurieren !";
 constexpr char kOnlineReadError[] = "Fehler(1) beim Lesen der ONLINE.TVW !";
 
-// The first 30 characters (not bytes) of a UTF-8 text, as the record's field holds it.
-std::string CutName(const std::string& utf8) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80 && ++chars > 30) {
-            return utf8.substr(0, i);
-        }
-    }
-    return utf8;
-}
-
-// Re-encoded from its parts, so 06:00:00 of a cycle equals a frame time of 06:00:00.
-double TimeOfDayOf(double dateTime) {
-    const TimeParts t = DecodeTime(dateTime);
-    return EncodeTime(t.hour, t.minute, t.second, t.millisecond);
-}
-
 bool Bit(int mask, int weekday) {
     return weekday >= 1 && weekday <= 7 && (mask >> (weekday - 1) & 1) != 0;
 }
@@ -98,7 +81,7 @@ bool DiaryInterface::ReadOnlineList(const DiaryLoadSettings& settings) {
 }
 
 void DiaryInterface::TakeOnlinePosition(const OnlinePosition& position, bool permanentMode) {
-    const std::string name = CutName(position.name);
+    const std::string name = CutDiaryName(position.name);
     positionNames_.push_back(name);
     const bool valid = ValidDiaryIndex(position.index);
     if (!permanentMode) {

@@ -24,11 +24,6 @@ std::string DisplayUnit(const ItemConfig& config) {
 
 }  // namespace
 
-double TimeOfDayOf(double dateTime) {
-    const TimeParts t = DecodeTime(dateTime);
-    return EncodeTime(t.hour, t.minute, t.second, t.millisecond);
-}
-
 void AppendStatisticsHeading(RichTextModel& memo2, const std::string& text) {
     TextAttributes heading;
     heading.bold = true;

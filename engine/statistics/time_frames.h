@@ -21,6 +21,7 @@
 #include "outputs/day_file_names.h"
 #include "outputs/program_log.h"
 #include "platform/clock.h"
+#include "platform/date_time.h"
 #include "platform/rich_text_model.h"
 
 namespace tarvedde {
@@ -69,10 +70,6 @@ public:
     // `frameEnd`: the end of the item's frame as the crossing saw it.
     virtual void ApplyDiaryValue(int /*item*/, double /*timeOfDay*/, double /*frameEnd*/) {}
 };
-
-// The time of day of a date-time, re-encoded from its hours to milliseconds so that a
-// cycle at 06:00:00 equals the frame time 06:00:00 exactly.
-double TimeOfDayOf(double dateTime);
 
 // The statistics window's heading style: centred, blue, bold and underlined.
 void AppendStatisticsHeading(RichTextModel& memo2, const std::string& text);
