@@ -107,6 +107,8 @@ public:
     FifteenMinuteWindows& FifteenMinuteValuesOf() { return fifteenMinuteValues_; }
     MovingAverageRings& MovingAveragesOf() { return movingAverages_; }
     const ValueProcessor& Processor() const { return processor_; }
+    // The counter and maintenance dialogs set the day extremes here.
+    ValueProcessor& Processor() { return processor_; }
     const SampleIntegrator& Integrator() const { return integrator_; }
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
