@@ -72,4 +72,14 @@ void Configuration::UseRawDigitalValue(int n) {
     }
 }
 
+void Configuration::SetCalibration(int n, const ItemCalibration& calibration) {
+    ItemConfig& item = items_[n];
+    item.calibrationSlope = calibration.slope;
+    item.calibrationIntercept = calibration.intercept;
+    item.MinForUser = calibration.MinForUser;
+    item.MaxForUser = calibration.MaxForUser;
+    item.MinForSPS = calibration.MinForSPS;
+    item.MaxForSPS = calibration.MaxForSPS;
+}
+
 }  // namespace tarvedde

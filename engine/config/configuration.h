@@ -105,8 +105,19 @@ public:
     Status SetProtocolOrder(const ProtocolOrder& order);
     // A digital item is acquired as 0/1: its calibration becomes 1 and 0 at its link.
     void UseRawDigitalValue(int n);
-    // The day change grows an item's total counter; the next protocol must show it.
+    // The day change grows an item's total counter and the counter dialog sets it; the next
+    // protocol must show it.
     void SetCounterReading(int n, double reading) { items_[n].counterReading = reading; }
+    // The counter dialog's logging flags of item n.
+    void SetCounterFlags(int n, bool continuousSum, bool logDayAmount) {
+        items_[n].Fortlaufend_summieren = continuousSum;
+        items_[n].Tagesmengen_protokollieren = logDayAmount;
+    }
+    // The maintenance dialog switches item n's maintenance; the next value sees it.
+    void SetMaintenance(int n, bool on) { items_[n].maintenanceOn = on; }
+    // The calibration dialog's reference points of item n and the slope and offset derived
+    // from them; the next value is calibrated with them.
+    void SetCalibration(int n, const ItemCalibration& calibration);
     // The warning window's acknowledge: no item shows it until Warnung is read again.
     void SwitchOffWarnings() {
         for (int n = 1; n <= settings_.itemCount; ++n) {

@@ -109,6 +109,8 @@ public:
     FifteenMinuteWindows& FifteenMinuteValuesOf() { return fifteenMinuteValues_; }
     MovingAverageRings& MovingAveragesOf() { return movingAverages_; }
     const ValueProcessor& Processor() const { return processor_; }
+    // The counter and maintenance dialogs set the day extremes here.
+    ValueProcessor& Processor() { return processor_; }
     const SampleIntegrator& Integrator() const { return integrator_; }
     DiaryInterface& Diary() { return diary_; }
     // Menu "Übergabe zum Tagebuch": true when the binding dialog of the mode may open;

@@ -163,6 +163,17 @@ struct ItemConfig {
     bool IsDigital() const { return Grafiktyp == 2; }
 };
 
+// The two reference points of an item's calibration (engineering values over raw
+// controller values) and the line through them: value = slope × raw + intercept.
+struct ItemCalibration {
+    double slope = 1.0;
+    double intercept = 0.0;
+    double MinForUser = 0.0;
+    double MaxForUser = 0.0;
+    int MinForSPS = 0;
+    int MaxForSPS = 0;
+};
+
 struct ItemStatistics {
     double currentValue = 0.0;
     double minimum = kMinimumReset;

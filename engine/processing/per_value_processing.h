@@ -61,8 +61,10 @@ public:
     ProcessedValues& ValuesToRestore() { return values_; }
     // The day change and the time frames restart the statistics.
     ProcessedValues& ValuesForDayChange() { return values_; }
-    // The operator's corrected night minimum of the extraneous-water calculation.
+    // The operator's corrected night minimum of the extraneous-water calculation, and the
+    // counter and maintenance dialogs' day extremes.
     void SetDayMinimum(int item, double minimum) { values_.statistics[item].minimum = minimum; }
+    void SetDayMaximum(int item, double maximum) { values_.statistics[item].maximum = maximum; }
 
 private:
     friend struct ValueProcessorTestAccess;

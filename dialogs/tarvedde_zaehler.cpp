@@ -1,0 +1,136 @@
+#include "dialogs/tarvedde_zaehler.h"
+
+#include "engine/model/program_files.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+
+namespace tarvedde {
+namespace {
+
+std::string CounterSection(int n) {
+    return "Item_" + std::to_string(n);
+}
+
+}  // namespace
+
+std::string TFo_Zaehler::Reading(double value) const {
+    return FormatFixed(value, 14, 2, locale_);
+}
+
+void TFo_Zaehler::FormShow() {
+    lbDDE = config_.DialogLists().itemNames;
+    for (int n = 1; n <= config_.Settings().itemCount; ++n) {
+        workingReadings_[n] = config_.Item(n).counterReading;
+    }
+    lbDDEItemIndex = 0;
+    lbDDEClick();
+}
+
+void TFo_Zaehler::lbDDEClick() {
+    if (HasSelection()) {
+        LoadItem(SelectedItem());
+    }
+}
+
+void TFo_Zaehler::LoadItem(int n) {
+    const ItemConfig& item = config_.Item(n);
+    const ItemStatistics& day = processor_.Values().statistics[n];
+    eMin = FormatFixed(day.minimum, 12, 2, locale_);
+    eMax = FormatFixed(day.maximum, 12, 2, locale_);
+    gespiegeltVisible = item.mirror.mirrorOn;
+    tsZaehlerEnabled = !item.mirror.mirrorOn;
+    lbEinheit = item.unit == "l/s" ? "Liter" : item.unit;
+    cbSum = item.Fortlaufend_summieren;
+    cbTag = item.Tagesmengen_protokollieren;
+    eBasis = Reading(item.counterReading);
+    eNeu = Reading(workingReadings_[n]);
+    const IniFile var(host_.files, config_.PathOf(kCounterIniFile));
+    eAktuell = var.ReadString(CounterSection(n), "Tageszähler", "?");
+    // The day counter is "?" until the first cycle has written it; no sum can be shown then.
+    const Result<double> dayCounter = StrToFloat(eAktuell, locale_);
+    const Result<double> base = StrToFloat(eBasis, locale_);
+    eGesamt = dayCounter && base ? Reading(base.value() + dayCounter.value()) : eAktuell;
+}
+
+void TFo_Zaehler::btSetzenClick() {
+    const Result<double> reading = StrToFloat(eNeu, locale_);
+    if (!HasSelection() || !reading) {
+        return;
+    }
+    workingReadings_[SelectedItem()] = reading.value();
+    eNeu = Reading(reading.value());
+    eBasis = eNeu;
+}
+
+void TFo_Zaehler::btSpeichernClick() {
+    if (!HasSelection()) {
+        return;
+    }
+    const int n = SelectedItem();
+    config_.SetCounterReading(n, workingReadings_[n]);
+    config_.SetCounterFlags(n, cbSum, cbTag);
+}
+
+void TFo_Zaehler::btMinClick() {
+    if (!HasSelection()) {
+        return;
+    }
+    const int n = SelectedItem();
+    processor_.SetDayMinimum(n, processor_.Values().statistics[n].maximum);
+    log_.WriteLog("Minimum für " + config_.Item(n).itemName + " auf " + eMax + " gesetzt.");
+    LoadItem(n);
+}
+
+void TFo_Zaehler::btMaxClick() {
+    if (!HasSelection()) {
+        return;
+    }
+    const int n = SelectedItem();
+    processor_.SetDayMaximum(n, processor_.Values().statistics[n].minimum);
+    log_.WriteLog("Maximum für " + config_.Item(n).itemName + " auf " + eMin + " gesetzt.");
+    LoadItem(n);
+}
+
+void TFo_Zaehler::Button1Click() {
+    if (host_.op.Ask("Alle Minima auf aktuelles Maximum zurücksetzen ?", QuestionButtons::YesNo) !=
+        Answer::Yes) {
+        return;
+    }
+    for (int n = 1; n <= config_.Settings().itemCount; ++n) {
+        processor_.SetDayMinimum(n, processor_.Values().statistics[n].maximum);
+    }
+    lbDDEClick();
+}
+
+void TFo_Zaehler::Button2Click() {
+    if (host_.op.Ask("Alle Maxima auf aktuelles Minimum zurücksetzen ?", QuestionButtons::YesNo) !=
+        Answer::Yes) {
+        return;
+    }
+    for (int n = 1; n <= config_.Settings().itemCount; ++n) {
+        processor_.SetDayMaximum(n, processor_.Values().statistics[n].minimum);
+    }
+    lbDDEClick();
+}
+
+void TFo_Zaehler::FormClose() {
+    IniFile var(host_.files, config_.PathOf(kCounterIniFile));
+    for (int n = 1; n <= config_.Settings().itemCount; ++n) {
+        const ItemConfig& item = config_.Item(n);
+        const std::string section = CounterSection(n);
+        const bool written =
+            var.WriteString(section, "Zählerstand",
+                            FormatFixed(item.counterReading, 14, 3, locale_))
+                .ok() &&
+            var.WriteBool(section, "Fortlaufend_summieren", item.Fortlaufend_summieren).ok() &&
+            var.WriteBool(section, "Tagesmengen_protokollieren", item.Tagesmengen_protokollieren)
+                .ok();
+        if (!written) {
+            host_.op.ShowMessage("Zählerstände konnten nicht in >" + var.path() +
+                                 "< gespeichert werden !");
+            return;
+        }
+    }
+}
+
+}  // namespace tarvedde

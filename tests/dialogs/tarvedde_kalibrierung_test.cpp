@@ -1,0 +1,64 @@
+// The calibration dialog in the running program: the live value under the working
+// calibration, a refused pair of reference points, and the saved calibration reaching the
+// settings file and the next value.
+#include "dialogs/tarvedde_kalibrierung.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/operator_transcript.h"
+#include "tests/engine/engine_fixture.h"
+
+namespace tarvedde {
+namespace {
+
+class CalibrationDialogTest : public testing::EngineFixture {};
+
+TEST_F(CalibrationDialogTest, WorkingCalibrationShowsLiveAndSavedTakesTheNextValue) {
+    WriteIni(
+        "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\n"
+        "[Itemnames]\nItem1=Zulauf\n[Einheiten]\nItem1=m3/h\n");
+    TarveddeMain& main = Start();
+    env_.Publish("Q", "100");
+    Advance(1000);
+    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator().States(),
+                          env_.host, main.RegionalSettings());
+
+    form.FormShow();
+    ASSERT_EQ(form.lbNames.size(), 1u);
+    EXPECT_EQ(form.lbNames[0], "Zulauf [m3/h] << Q");
+    EXPECT_EQ(form.lb_M, "1,00000000");
+    Advance(1000);
+    EXPECT_EQ(form.lbAkt, "100,000");
+    EXPECT_EQ(form.lbSum, "0,000  [m3/h]");
+
+    // Equal raw values carry no line: refused, and the slope stays.
+    form.eMinforUser = "-2,5";
+    form.eMaxforUser = "7.5";
+    form.e_minforsps = 0;
+    form.e_maxforsps = 0;
+    form.setMinMaxClick();
+    EXPECT_EQ(Transcript().back(), MessageLine("Fehler bei Einstellung von Min/MaxforUser !"));
+    EXPECT_EQ(form.lb_M, "1,00000000");
+
+    form.e_maxforsps = 1000;
+    form.setMinMaxClick();
+    EXPECT_EQ(form.lb_M, "0,01000000");
+    Advance(1000);
+    EXPECT_EQ(form.lbAkt, "-1,500");
+    EXPECT_EQ(Item(1).calibrationSlope, 1.0);
+
+    form.bt_SichernClick();
+    EXPECT_EQ(Item(1).calibrationSlope, 0.01);
+    EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_1", "MinForUser"), "-2,5");
+    EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_1", "MaxForUser"), "7,5");
+    EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_1", "MaxForSPS"), "1000");
+    env_.Publish("Q", "300");
+    Advance(1000);
+    EXPECT_DOUBLE_EQ(Stats(1).currentValue, 0.5);
+
+    form.FormClose();
+    EXPECT_FALSE(form.Timer1().Enabled());
+}
+
+}  // namespace
+}  // namespace tarvedde
