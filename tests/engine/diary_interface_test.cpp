@@ -107,10 +107,16 @@ TEST_F(DiaryInterfaceTest, LoadTakesAnnouncedPositionsAndKeepsStoredBindingsByIn
     EXPECT_EQ(Messages().size(), shown);
     EXPECT_EQ(StoredBindings().size(), 4u);
 
+    // Without ONLINE.TVW the interface is off, and said so only while the transfer is on.
     (void)env_.files.Remove(env_.dir + "ONLINE.TVW");
-    Load();
+    diary_.LoadDiaryBinding({env_.dir, true, false, /*transferOn=*/false});
     EXPECT_EQ(diary_.OnlineCount(), 0);
     EXPECT_EQ(Messages().size(), shown);
+    Load();
+    EXPECT_EQ(Messages().back(),
+              "MESSAGE Beenden Sie das Programm und starten Sie erst TARVEGET\\r\\ndamit die "
+              "Datei > ONLINE.TVW < erzeugt wird. Sonst werden\\r\\nkeine Online-Werte an "
+              "TARVEGET übergeben !");
 }
 
 // Files from other programs and damaged disks: each is refused or repaired with the
