@@ -2,6 +2,7 @@
 // bound values into the day's .TVI file.
 #include "engine/diary/diary_interface.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -117,6 +118,50 @@ TEST_F(DiaryInterfaceTest, LoadTakesAnnouncedPositionsAndKeepsStoredBindingsByIn
               "MESSAGE Beenden Sie das Programm und starten Sie erst TARVEGET\\r\\ndamit die "
               "Datei > ONLINE.TVW < erzeugt wird. Sonst werden\\r\\nkeine Online-Werte an "
               "TARVEGET übergeben !");
+}
+
+// AQASYS mode: record n belongs to index n; what changed since the file was written is
+// logged, a record at another index ends the load, a short file is rewritten.
+TEST_F(DiaryInterfaceTest, AqasysBindingFollowsTheListedPositionsByIndex) {
+    const auto aqabind = [&] {
+        return DecodeBindingFile(env_.files.ReadAll(env_.dir + "AQABIND.TVW").value_or("")).records;
+    };
+    const auto store = [&](const std::vector<DiaryBinding>& records) {
+        ASSERT_TRUE(
+            env_.files.WriteAll(env_.dir + "AQABIND.TVW", EncodeBindingFile(records), false).ok());
+    };
+    env_.WriteText("ONLINE.TVW", "2\n5\nRegen\n7\nTemperatur\n");
+    Load(/*permanent=*/false);
+    std::vector<DiaryBinding> stored = aqabind();
+    ASSERT_EQ(stored.size(), 300u);
+    stored[4].itemNumber = 2;
+    store(stored);
+
+    env_.WriteText("ONLINE.TVW", "2\n5\nRegen Tag\n9\nNeu\n");
+    LogLines();
+    Load(false);
+    EXPECT_EQ(LogLines(),
+              (Lines{"Tagebuchindex 5 : Name wurde von \"Regen\" in \"Regen Tag\" geändert.",
+                     "Online-Parameter mit Index 7 wurde entfernt."}));
+    EXPECT_EQ(Messages().back(), kNewPositions);
+    EXPECT_EQ(diary_.Bindings()[4].itemNumber, 2);
+    EXPECT_EQ(aqabind()[8].name, "Neu");
+
+    stored = aqabind();
+    stored[4].diaryIndex = 6;
+    store(stored);
+    Load(false);
+    EXPECT_EQ(Messages().back(),
+              "MESSAGE Achtung : Fehler in Bindungsdatei !\\r\\nBenachrichtigen Sie Tarvewater "
+              "Systems.");
+
+    stored.resize(10);
+    stored[4].diaryIndex = 5;
+    store(stored);
+    Load(false);
+    EXPECT_EQ(aqabind().size(), 300u);
+    EXPECT_THAT(Messages(),
+                ::testing::Contains(::testing::HasSubstr("Die Bindungsdatei ist zu klein !")));
 }
 
 // Files from other programs and damaged disks: each is refused or repaired with the
