@@ -11,6 +11,7 @@
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "tests/engine/engine_test_host.h"
+#include "tests/outputs/diary_binding_builder.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -23,15 +24,6 @@ constexpr char kNewPositions[] =
 constexpr char kDamaged[] =
     "MESSAGE Die Bindungsdatei ist fehlerhaft ! Sie müssen\\r\\ndie Tagebuch-Schnittstelle neu "
     "konfigurieren !";
-
-DiaryBinding Bound(const std::string& name, int index, int item, int type) {
-    DiaryBinding binding;
-    binding.name = name;
-    binding.diaryIndex = index;
-    binding.itemNumber = item;
-    binding.transferType = type;
-    return binding;
-}
 
 class DiaryInterfaceTest : public ::testing::Test {
 protected:
@@ -89,7 +81,7 @@ TEST_F(DiaryInterfaceTest, LoadTakesAnnouncedPositionsAndKeepsStoredBindingsByIn
 
     // The operator bound index 9; TARVEGET then publishes a new position 5.
     std::vector<DiaryBinding> edited = diary_.Bindings();
-    edited[1] = Bound("Ablauf alt", 9, 3, 2);
+    edited[1] = BoundPosition("Ablauf alt", 9, 3, 2);
     diary_.ReplaceBindings(edited);
     ASSERT_TRUE(diary_.RewriteBindingFile().ok());
     env_.WriteText("ONLINE.TVW", "3\n9\nAblauf\n5\nNeu\n4\nZulauf\n");
@@ -168,12 +160,12 @@ TEST_F(DiaryInterfaceTest, AqasysBindingFollowsTheListedPositionsByIndex) {
 // operator's message and the load never reads outside the data.
 TEST_F(DiaryInterfaceTest, DamagedFilesAreRefusedOrRepaired) {
     BinaryWriter record;
-    EncodeDiaryBinding(record, Bound("Zulauf", 4, 2, 0));
+    EncodeDiaryBinding(record, BoundPosition("Zulauf", 4, 2, 0));
     std::string longName = record.Data();
     longName[0] = '\xFF';
     BinaryWriter hostile;
-    EncodeDiaryBinding(hostile, Bound("Weit", 7, 100000, 0));
-    EncodeDiaryBinding(hostile, Bound("Neg", 4, -3, 1));
+    EncodeDiaryBinding(hostile, BoundPosition("Weit", 7, 100000, 0));
+    EncodeDiaryBinding(hostile, BoundPosition("Neg", 4, -3, 1));
     const std::string one = "1\r\n4\r\nZulauf\r\n";
     const std::string hugeOnline = one + std::string(kMaxDiaryFileBytes, 'x');
     const std::string badIndexes = "3\r\n-5\r\nA\r\n99999999999\r\nB\r\n301\r\nC\r\n";
@@ -210,7 +202,7 @@ TEST_F(DiaryInterfaceTest, DamagedFilesAreRefusedOrRepaired) {
 
 TEST_F(DiaryInterfaceTest, TransferWritesActivePositionsAndKeepsTheLastValueOfInactiveOnes) {
     auto restricted = [](const std::string& name, int index, int mode, int allDay, int never) {
-        DiaryBinding binding = Bound(name, index, 1, 0);
+        DiaryBinding binding = BoundPosition(name, index, 1, 0);
         binding.timeRestricted = true;
         binding.timeFrameMode = mode;
         binding.allDayMask = allDay;
@@ -219,7 +211,7 @@ TEST_F(DiaryInterfaceTest, TransferWritesActivePositionsAndKeepsTheLastValueOfIn
     };
     constexpr int kTuesday = 1 << 2;
     diary_.ReplaceBindings({restricted("Tag", 1, 0, 0, 0), restricted("Nacht", 2, 1, 0, 0),
-                            Bound("Ungebunden", 3, 0, 0),
+                            BoundPosition("Ungebunden", 3, 0, 0),
                             restricted("Beide", 4, 0, kTuesday, kTuesday),
                             restricted("Nie", 5, 0, 0, kTuesday)});
     const struct {
@@ -264,8 +256,8 @@ TEST_F(DiaryInterfaceTest, EachKindOfValueComesFromItsSourceAndAFailedFileHasARe
                                          {3, 3},  {1, 4}, {1, 5}, {2, 5}, {1, 9}, {170, 0}};
     std::vector<DiaryBinding> bindings;
     for (const auto& [item, type] : bound) {
-        bindings.push_back(Bound("P" + std::to_string(bindings.size() + 1),
-                                 static_cast<int>(bindings.size()) + 1, item, type));
+        bindings.push_back(BoundPosition("P" + std::to_string(bindings.size() + 1),
+                                         static_cast<int>(bindings.size()) + 1, item, type));
     }
     diary_.ReplaceBindings(bindings);
     Transfer(12, 0, 0);
