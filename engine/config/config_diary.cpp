@@ -12,7 +12,8 @@ void LoadDiarySettings(LoadScope& load, DiaryInterface& diary) {
         lists.names = ReadLines(load.host.files, load.PathOf(kAqasysNamesFile)).value_or({});
         lists.itemCount = static_cast<int>(lists.items.size());
     }
-    diary.LoadDiaryBinding({load.programDir, load.settings.permanentMode, load.settings.nullStart});
+    diary.LoadDiaryBinding({load.programDir, load.settings.permanentMode, load.settings.nullStart,
+                            load.settings.diaryOutput});
 }
 
 }  // namespace tarvedde::config

@@ -55,8 +55,13 @@ void DiaryInterface::LoadDiaryBinding(const DiaryLoadSettings& settings) {
 bool DiaryInterface::ReadOnlineList(const DiaryLoadSettings& settings) {
     const std::string path = settings.programDir + kOnlineListFile;
     if (!files_.Exists(path)) {
-        // The interface is off. The hint to start TARVEGET first is held back for now:
-        // every installation without the diary program would get it at each start.
+        if (settings.transferOn) {
+            log_.WriteLog("ONLINE.TVW fehlt ! Bitte TARVEGET starten.");
+            op_.ShowMessage(
+                "Beenden Sie das Programm und starten Sie erst TARVEGET\r\ndamit die Datei > "
+                "ONLINE.TVW < erzeugt wird. Sonst werden\r\nkeine Online-Werte an TARVEGET "
+                "übergeben !");
+        }
         return false;
     }
     const Result<std::uint64_t> size = files_.Size(path);

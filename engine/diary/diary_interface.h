@@ -29,6 +29,7 @@ struct DiaryLoadSettings {
     std::string programDir;  // with the trailing separator
     bool permanentMode = true;
     bool nullStart = false;  // a cold start rebinds anyway: no word on new positions
+    bool transferOn = true;  // [DDE] Tarveget: a missing ONLINE.TVW is worth a word
 };
 
 // Where the transferred values come from, all read only.

@@ -12,24 +12,18 @@
 #include "platform/memory_file_system.h"
 #include "platform/number_format.h"
 #include "tests/app/scenario_test_files.h"
+#include "tests/outputs/diary_binding_builder.h"
 
 namespace tarvedde {
 namespace {
+
+using testing::BoundPosition;
 
 constexpr char kDiaryIni[] =
     "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
     "[Items]\r\nItem1=Q\r\nItem2=P\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Druck\r\n"
     "[Integral]\r\nItem1=1\r\n[Zeitrahmen]\r\nItem1=1|06:00:00|22:00:00\r\n"
     "[Item_2]\r\nM15_berechnen=0\r\n";  // its grid shows the day's maximum
-
-DiaryBinding Position(const std::string& name, int index, int item, int type) {
-    DiaryBinding binding;
-    binding.name = name;
-    binding.diaryIndex = index;
-    binding.itemNumber = item;
-    binding.transferType = type;
-    return binding;
-}
 
 TEST(DiaryScenario, TheDayFileFollowsTheGridAndTheFramesEnd) {
     MemoryFileSystem files;
@@ -40,15 +34,15 @@ TEST(DiaryScenario, TheDayFileFollowsTheGridAndTheFramesEnd) {
                               "Druck max\r\n",
                               false)
                     .ok());
-    DiaryBinding sum = Position("Zulaufsumme", 7, 1, 3);
+    DiaryBinding sum = BoundPosition("Zulaufsumme", 7, 1, 3);
     sum.timeFrameMode = 1;  // with date change: the frame's end takes the diary's sum
-    DiaryBinding day = Position("Zulauf Tag", 9, 1, 0);
+    DiaryBinding day = BoundPosition("Zulauf Tag", 9, 1, 0);
     day.timeRestricted = true;
     day.timeFrameMode = 0;
     ASSERT_TRUE(files
                     .WriteAll("/plant/BINDUNG.TVW",
-                              EncodeBindingFile({sum, Position("Frei", 8, 0, -1), day,
-                                                 Position("Druck max", 3, 2, 2)}),
+                              EncodeBindingFile({sum, BoundPosition("Frei", 8, 0, -1), day,
+                                                 BoundPosition("Druck max", 3, 2, 2)}),
                               false)
                     .ok());
     auto runner = std::make_unique<ScenarioRunner>(ScenarioOptions{"/plant/", &files});

@@ -20,10 +20,10 @@ using testing::Steps;
 
 const char kStamp[] = "05.Mrz.24, 07:00:00 > ";
 const char kOneItem[] =
-    "[DDE]\nAutoStart=0\nItemcount=1\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
+    "[DDE]\nAutoStart=0\nTarveget=0\nItemcount=1\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 // Acquisition from the start, a cycle every 10 s.
 const char kAcquiring[] =
-    "[DDE]\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\n"
+    "[DDE]\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\nTarveget=0\n"
     "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
 class ScenarioRunnerTest : public testing::ScenarioFixture {

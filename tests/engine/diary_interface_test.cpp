@@ -2,6 +2,7 @@
 // bound values into the day's .TVI file.
 #include "engine/diary/diary_interface.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +11,7 @@
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "tests/engine/engine_test_host.h"
+#include "tests/outputs/diary_binding_builder.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -22,15 +24,6 @@ constexpr char kNewPositions[] =
 constexpr char kDamaged[] =
     "MESSAGE Die Bindungsdatei ist fehlerhaft ! Sie müssen\\r\\ndie Tagebuch-Schnittstelle neu "
     "konfigurieren !";
-
-DiaryBinding Bound(const std::string& name, int index, int item, int type) {
-    DiaryBinding binding;
-    binding.name = name;
-    binding.diaryIndex = index;
-    binding.itemNumber = item;
-    binding.transferType = type;
-    return binding;
-}
 
 class DiaryInterfaceTest : public ::testing::Test {
 protected:
@@ -88,7 +81,7 @@ TEST_F(DiaryInterfaceTest, LoadTakesAnnouncedPositionsAndKeepsStoredBindingsByIn
 
     // The operator bound index 9; TARVEGET then publishes a new position 5.
     std::vector<DiaryBinding> edited = diary_.Bindings();
-    edited[1] = Bound("Ablauf alt", 9, 3, 2);
+    edited[1] = BoundPosition("Ablauf alt", 9, 3, 2);
     diary_.ReplaceBindings(edited);
     ASSERT_TRUE(diary_.RewriteBindingFile().ok());
     env_.WriteText("ONLINE.TVW", "3\n9\nAblauf\n5\nNeu\n4\nZulauf\n");
@@ -107,22 +100,72 @@ TEST_F(DiaryInterfaceTest, LoadTakesAnnouncedPositionsAndKeepsStoredBindingsByIn
     EXPECT_EQ(Messages().size(), shown);
     EXPECT_EQ(StoredBindings().size(), 4u);
 
+    // Without ONLINE.TVW the interface is off, and said so only while the transfer is on.
     (void)env_.files.Remove(env_.dir + "ONLINE.TVW");
-    Load();
+    diary_.LoadDiaryBinding({env_.dir, true, false, /*transferOn=*/false});
     EXPECT_EQ(diary_.OnlineCount(), 0);
     EXPECT_EQ(Messages().size(), shown);
+    Load();
+    EXPECT_EQ(Messages().back(),
+              "MESSAGE Beenden Sie das Programm und starten Sie erst TARVEGET\\r\\ndamit die "
+              "Datei > ONLINE.TVW < erzeugt wird. Sonst werden\\r\\nkeine Online-Werte an "
+              "TARVEGET übergeben !");
+}
+
+// AQASYS mode: record n belongs to index n; what changed since the file was written is
+// logged, a record at another index ends the load, a short file is rewritten.
+TEST_F(DiaryInterfaceTest, AqasysBindingFollowsTheListedPositionsByIndex) {
+    const auto aqabind = [&] {
+        return DecodeBindingFile(env_.files.ReadAll(env_.dir + "AQABIND.TVW").value_or("")).records;
+    };
+    const auto store = [&](const std::vector<DiaryBinding>& records) {
+        ASSERT_TRUE(
+            env_.files.WriteAll(env_.dir + "AQABIND.TVW", EncodeBindingFile(records), false).ok());
+    };
+    env_.WriteText("ONLINE.TVW", "2\n5\nRegen\n7\nTemperatur\n");
+    Load(/*permanent=*/false);
+    std::vector<DiaryBinding> stored = aqabind();
+    ASSERT_EQ(stored.size(), 300u);
+    stored[4].itemNumber = 2;
+    store(stored);
+
+    env_.WriteText("ONLINE.TVW", "2\n5\nRegen Tag\n9\nNeu\n");
+    LogLines();
+    Load(false);
+    EXPECT_EQ(LogLines(),
+              (Lines{"Tagebuchindex 5 : Name wurde von \"Regen\" in \"Regen Tag\" geändert.",
+                     "Online-Parameter mit Index 7 wurde entfernt."}));
+    EXPECT_EQ(Messages().back(), kNewPositions);
+    EXPECT_EQ(diary_.Bindings()[4].itemNumber, 2);
+    EXPECT_EQ(aqabind()[8].name, "Neu");
+
+    stored = aqabind();
+    stored[4].diaryIndex = 6;
+    store(stored);
+    Load(false);
+    EXPECT_EQ(Messages().back(),
+              "MESSAGE Achtung : Fehler in Bindungsdatei !\\r\\nBenachrichtigen Sie Tarvewater "
+              "Systems.");
+
+    stored.resize(10);
+    stored[4].diaryIndex = 5;
+    store(stored);
+    Load(false);
+    EXPECT_EQ(aqabind().size(), 300u);
+    EXPECT_THAT(Messages(),
+                ::testing::Contains(::testing::HasSubstr("Die Bindungsdatei ist zu klein !")));
 }
 
 // Files from other programs and damaged disks: each is refused or repaired with the
 // operator's message and the load never reads outside the data.
 TEST_F(DiaryInterfaceTest, DamagedFilesAreRefusedOrRepaired) {
     BinaryWriter record;
-    EncodeDiaryBinding(record, Bound("Zulauf", 4, 2, 0));
+    EncodeDiaryBinding(record, BoundPosition("Zulauf", 4, 2, 0));
     std::string longName = record.Data();
     longName[0] = '\xFF';
     BinaryWriter hostile;
-    EncodeDiaryBinding(hostile, Bound("Weit", 7, 100000, 0));
-    EncodeDiaryBinding(hostile, Bound("Neg", 4, -3, 1));
+    EncodeDiaryBinding(hostile, BoundPosition("Weit", 7, 100000, 0));
+    EncodeDiaryBinding(hostile, BoundPosition("Neg", 4, -3, 1));
     const std::string one = "1\r\n4\r\nZulauf\r\n";
     const std::string hugeOnline = one + std::string(kMaxDiaryFileBytes, 'x');
     const std::string badIndexes = "3\r\n-5\r\nA\r\n99999999999\r\nB\r\n301\r\nC\r\n";
@@ -159,7 +202,7 @@ TEST_F(DiaryInterfaceTest, DamagedFilesAreRefusedOrRepaired) {
 
 TEST_F(DiaryInterfaceTest, TransferWritesActivePositionsAndKeepsTheLastValueOfInactiveOnes) {
     auto restricted = [](const std::string& name, int index, int mode, int allDay, int never) {
-        DiaryBinding binding = Bound(name, index, 1, 0);
+        DiaryBinding binding = BoundPosition(name, index, 1, 0);
         binding.timeRestricted = true;
         binding.timeFrameMode = mode;
         binding.allDayMask = allDay;
@@ -168,7 +211,7 @@ TEST_F(DiaryInterfaceTest, TransferWritesActivePositionsAndKeepsTheLastValueOfIn
     };
     constexpr int kTuesday = 1 << 2;
     diary_.ReplaceBindings({restricted("Tag", 1, 0, 0, 0), restricted("Nacht", 2, 1, 0, 0),
-                            Bound("Ungebunden", 3, 0, 0),
+                            BoundPosition("Ungebunden", 3, 0, 0),
                             restricted("Beide", 4, 0, kTuesday, kTuesday),
                             restricted("Nie", 5, 0, 0, kTuesday)});
     const struct {
@@ -213,8 +256,8 @@ TEST_F(DiaryInterfaceTest, EachKindOfValueComesFromItsSourceAndAFailedFileHasARe
                                          {3, 3},  {1, 4}, {1, 5}, {2, 5}, {1, 9}, {170, 0}};
     std::vector<DiaryBinding> bindings;
     for (const auto& [item, type] : bound) {
-        bindings.push_back(Bound("P" + std::to_string(bindings.size() + 1),
-                                 static_cast<int>(bindings.size()) + 1, item, type));
+        bindings.push_back(BoundPosition("P" + std::to_string(bindings.size() + 1),
+                                         static_cast<int>(bindings.size()) + 1, item, type));
     }
     diary_.ReplaceBindings(bindings);
     Transfer(12, 0, 0);

@@ -212,7 +212,7 @@ TEST(Teilstring, FieldsOfABarSeparatedText) {
 }
 
 TEST_F(LoaderTest, A180ItemListLoadsWithoutAMessage) {
-    std::string ini = "[DDE]\nItemcount=180\nvarini-Skalierung=1\n[Items]\n";
+    std::string ini = "[DDE]\nItemcount=180\nvarini-Skalierung=1\nTarveget=0\n[Items]\n";
     for (int n = 1; n <= 180; ++n) {
         ini += "Item" + std::to_string(n) + "=S" + std::to_string(n) + "\n";
     }
@@ -282,7 +282,7 @@ TEST_F(LoaderTest, OnlyThePermanentModeAsksForItsStateFiles) {
 }
 
 TEST_F(LoaderTest, UnwritableMainIniEndsTheItemPartWithAMessage) {
-    WriteIni("[DDE]\nItemcount=1\n[Items]\nItem1=A\n");
+    WriteIni("[DDE]\nItemcount=1\nTarveget=0\n[Items]\nItem1=A\n");
     env_.files.SetFailurePolicy(
         [](FileOp op, const std::string&) { return op == FileOp::Write || op == FileOp::Rename; });
     Load();
@@ -291,7 +291,7 @@ TEST_F(LoaderTest, UnwritableMainIniEndsTheItemPartWithAMessage) {
 }
 
 TEST_F(LoaderTest, UnreadableFilesGiveDefaults) {
-    WriteIni("[DDE]\nItemcount=2\n[Items]\nItem1=A\nItem2=B\n");
+    WriteIni("[DDE]\nItemcount=2\nTarveget=0\n[Items]\nItem1=A\nItem2=B\n");
     Write(kCalibrationIniFile, "[undefiniert_1]\nM=2\n");
     env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Read && path.find("EICH") != std::string::npos;

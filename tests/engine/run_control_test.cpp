@@ -14,7 +14,7 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 
 constexpr char kTwoItems[] =
-    "Itemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
+    "Itemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\nTarveget=0\n"
     "[Items]\nItem1=Q\nItem2=P\n[Itemnames]\nItem1=Zulauf\nItem2=Pumpe\n"
     "[Grafiktyp]\nItem2=2\n";
 constexpr char kCycleRunning[] =
