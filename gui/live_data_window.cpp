@@ -4,7 +4,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tarvedde {
 
@@ -21,7 +25,6 @@ LiveDataWindow::LiveDataWindow(LiveGrid& grid, TFo_Echtdaten& form, QWidget* par
     grEcht_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grEcht_->horizontalHeader()->hide();
     grEcht_->verticalHeader()->hide();
-    grEcht_->horizontalHeader()->setDefaultSectionSize(80);
     grEcht_->verticalHeader()->setDefaultSectionSize(18);
     spPR_->setObjectName("spPR");
     spPR_->setRange(8, 18);
@@ -37,7 +40,7 @@ LiveDataWindow::LiveDataWindow(LiveGrid& grid, TFo_Echtdaten& form, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(controls);
     layout->addWidget(grEcht_, 1);
-    resize(800, 400);
+    resize(800, 560);
 
     connect(spPR_, &QSpinBox::valueChanged, this, [this](int value) { form_.spPRChange(value); });
     connect(spNK_, &QSpinBox::valueChanged, this, [this](int value) { form_.spNKChange(value); });
@@ -45,6 +48,7 @@ LiveDataWindow::LiveDataWindow(LiveGrid& grid, TFo_Echtdaten& form, QWidget* par
 
 void LiveDataWindow::Refresh() {
     const LiveGrid& grid = grid_;
+    bool captionsChanged = grEcht_->columnCount() != grid.ColumnCount();
     grEcht_->setColumnCount(grid.ColumnCount());
     grEcht_->setRowCount(grid.RowCount());
     for (int row = 0; row < grid.RowCount(); ++row) {
@@ -53,11 +57,36 @@ void LiveDataWindow::Refresh() {
             QTableWidgetItem* item = grEcht_->item(row, column);
             if (item == nullptr) {
                 grEcht_->setItem(row, column, new QTableWidgetItem(text));
+                captionsChanged = captionsChanged || row == 0;
             } else if (item->text() != text) {
                 item->setText(text);
+                captionsChanged = captionsChanged || row == 0;
             }
         }
     }
+    // Widths follow the names and units, not every new value, so the columns do not jump
+    // with each cycle.
+    if (captionsChanged) {
+        grEcht_->resizeColumnsToContents();
+        FitWidthOnce();
+    }
+}
+
+void LiveDataWindow::FitWidthOnce() {
+    if (widthFitted_ || grEcht_->columnCount() == 0) {
+        return;
+    }
+    widthFitted_ = true;
+    int wanted = 2 * grEcht_->frameWidth() + grEcht_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < grEcht_->columnCount(); ++column) {
+        wanted += grEcht_->columnWidth(column);
+    }
+    wanted += width() - grEcht_->width();
+    int available = wanted;
+    if (const QScreen* shown = screen(); shown != nullptr) {
+        available = shown->availableGeometry().width();
+    }
+    resize(std::max(width(), std::min(wanted, available)), height());
 }
 
 void LiveDataWindow::showEvent(QShowEvent* event) {

@@ -21,11 +21,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void FitWidthOnce();
     LiveGrid& grid_;
     TFo_Echtdaten& form_;
     QTableWidget* grEcht_;
     QSpinBox* spPR_;
     QSpinBox* spNK_;
+    // The first fill widens the window to show every item (as far as the screen allows);
+    // later the operator's size stands.
+    bool widthFitted_ = false;
 };
 
 }  // namespace tarvedde

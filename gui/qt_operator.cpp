@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tarvedde {
 namespace {
@@ -18,18 +19,25 @@ void QtOperator::ShowMessage(const std::string& text) {
 }
 
 Answer QtOperator::Ask(const std::string& text, QuestionButtons buttons) {
-    auto choices = QMessageBox::Yes | QMessageBox::No;
+    // Built by hand so the buttons speak the program's language, whatever Qt's locale.
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), ToQt(text),
+                    QMessageBox::NoButton, parent_);
+    QPushButton* yes = box.addButton("Ja", QMessageBox::YesRole);
+    QPushButton* no = box.addButton("Nein", QMessageBox::NoRole);
     if (buttons == QuestionButtons::YesNoCancel) {
-        choices |= QMessageBox::Cancel;
+        box.setEscapeButton(box.addButton("Abbrechen", QMessageBox::RejectRole));
+    } else {
+        box.setEscapeButton(no);
     }
-    switch (QMessageBox::question(parent_, QApplication::applicationName(), ToQt(text), choices)) {
-        case QMessageBox::Yes:
-            return Answer::Yes;
-        case QMessageBox::No:
-            return Answer::No;
-        default:
-            return Answer::Cancel;
+    box.setDefaultButton(yes);
+    box.exec();
+    if (box.clickedButton() == yes) {
+        return Answer::Yes;
     }
+    if (box.clickedButton() == no) {
+        return Answer::No;
+    }
+    return Answer::Cancel;
 }
 
 std::optional<std::string> QtOperator::InputBox(const std::string& caption,

@@ -2,6 +2,7 @@
 // shows the ticks as a progress bar and passes "Nein, nicht beenden" on to the form.
 #pragma once
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
@@ -25,6 +26,8 @@ protected:
 
 private:
     TFo_Stop& form_;
+    // The caption repeated inside: a title bar is easily overlooked or cut.
+    QLabel* text_;
     QProgressBar* p1_;
     QPushButton* bitBtn1_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -74,6 +75,8 @@ TEST_F(MainWindowTest, LiveDataWindowShowsTheGridAndFollowsIt) {
     ASSERT_NE(grid, nullptr);
     EXPECT_EQ(grid->columnCount(), 2);
     EXPECT_EQ(grid->item(0, 1)->text(), "Zulauf  [l/s]");
+    const QFontMetrics metrics(grid->font());
+    EXPECT_GE(grid->columnWidth(1), metrics.horizontalAdvance("Zulauf  [l/s]"));
     engine_.Grid().SetCell(1, 6, "12,500");
     engine_.Grid().NotifyChanged();
     EXPECT_EQ(grid->item(6, 1)->text(), "12,500");

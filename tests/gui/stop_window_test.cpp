@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -42,6 +43,7 @@ TEST_F(StopWindowTest, AppearsWithTheCountdownFollowsItsTicksAndHidesWhenItEnds)
     ASSERT_FALSE(main_->FormClose());
     EXPECT_FALSE(view_->isHidden());
     EXPECT_EQ(view_->windowTitle(), " DDE/OPC-Client wird beendet......");
+    EXPECT_EQ(view_->findChild<QLabel*>("lbText")->text(), "DDE/OPC-Client wird beendet......");
     EXPECT_EQ(Bar()->maximum(), 8);
     env_.loop.AdvanceBy(3000);
     EXPECT_EQ(Bar()->value(), 3);
