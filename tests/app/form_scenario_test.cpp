@@ -107,8 +107,6 @@ TEST_F(FormScenarioTest, AWrongFormLineIsAScriptErrorWithItsLine) {
         {"form TFo_Wartung set lbDDE \"Zulauf\"", "line 3: TFo_Wartung has not been shown"},
         {"form TFo_Wartung show\nform TFo_Wartung set lbDDE \"Ablauf\"",
          "line 4: the list has no entry 'Ablauf'"},
-        {"form TFo_Wartung show\nform TFo_Wartung set lbDDE 2",
-         "line 4: the list has no position 2"},
         {"form TFo_Wartung show\nform TFo_Wartung set cbWartung ja",
          "line 4: a check box is 'checked' or 'unchecked', not 'ja'"},
         {"form TFo_Einstell1 show\nform TFo_Einstell1 set spItems \"3a\"",
