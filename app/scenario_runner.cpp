@@ -33,7 +33,8 @@ bool NeedsStart(const ScenarioAction& action) {
     return std::holds_alternative<SetCommand>(action) ||
            std::holds_alternative<MenuCommand>(action) ||
            std::holds_alternative<ClickCommand>(action) ||
-           std::holds_alternative<KillCommand>(action);
+           std::holds_alternative<KillCommand>(action) ||
+           std::holds_alternative<FormCommand>(action);
 }
 
 Status CheckSupported(const ScenarioCommand& command) {
@@ -41,6 +42,10 @@ Status CheckSupported(const ScenarioCommand& command) {
     const auto* set = std::get_if<SetCommand>(&action);
     if (set != nullptr && (set->typed || set->quality)) {
         return LineError(command, "'set' with an OPC value or quality is not yet supported");
+    }
+    if (const auto* form = std::get_if<FormCommand>(&action)) {
+        const Status known = ScenarioForms::Check(*form);
+        return known ? known : LineError(command, known.error().message);
     }
     return {};
 }
@@ -174,6 +179,13 @@ struct ScenarioRunner::Applier {
         auto loaded = runner.SetTimeZone(c.zone);
         return loaded ? loaded : LineError(command, loaded.error().message);
     }
+    Status operator()(const FormCommand& c) {
+        if (runner.forms_ == nullptr) {
+            return LineError(command, "'form' needs 'start' first");
+        }
+        const Status done = runner.forms_->Execute(c);
+        return done ? done : LineError(command, done.error().message);
+    }
     Status operator()(const ClockStepCommand& c) {
         runner.clock_.StepWallClock(c.ms);
         return {};
@@ -209,11 +221,13 @@ void ScenarioRunner::Start() {
         return;
     }
     session_->Engine().FormShow();
+    forms_ = std::make_unique<ScenarioForms>(session_->Engine());
 }
 
 // As a process death: no close path runs and nothing is written; the engine's timers, its
 // single-instance lock and its DDE conversations go with it, every file stays as it is.
 void ScenarioRunner::Kill() {
+    forms_.reset();
     session_.reset();
     host_.dde = nullptr;
     ddeTransport_.reset();

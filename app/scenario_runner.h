@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/client_session.h"
+#include "app/scenario_forms.h"
 #include "app/scenario_operator.h"
 #include "app/scenario_script.h"
 #include "platform/file_system.h"
@@ -43,7 +44,7 @@ public:
     ScenarioRunner& operator=(const ScenarioRunner&) = delete;
 
     // The order rules (clock, source and timezone before the first `start`; `start` again
-    // only after `kill`; set, menu, click and kill while started) and the verbs this
+    // only after `kill`; set, menu, click, form and kill while started) and the verbs this
     // program does not support yet. Run() checks
     // before the first command, so a wrong script changes nothing on disk.
     static Status Check(const std::vector<ScenarioCommand>& commands);
@@ -118,6 +119,8 @@ private:
     bool ended_ = false;
     // Last: its timers must go before the loop.
     std::unique_ptr<ClientSession> session_;
+    // The operator dialogs of the session, gone before it.
+    std::unique_ptr<ScenarioForms> forms_;
 };
 
 // The whole program: reads the script and runs it. 0 on success; 2 for a wrong script with "line N:

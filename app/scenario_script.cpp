@@ -271,6 +271,29 @@ Result<ScenarioAction> ParseServer(const Tokens& tokens) {
     return ScenarioAction{ServerCommand{tokens[1].text == "up"}};
 }
 
+Result<ScenarioAction> ParseForm(const Tokens& tokens) {
+    constexpr char kUsage[] =
+        "form NAME show|close', 'form NAME set CONTROL \"VALUE\"' or 'form NAME call HANDLER";
+    static const std::map<std::string, std::pair<FormCommand::Op, std::size_t>, std::less<>> kOps =
+        {{"show", {FormCommand::Op::Show, 3}},
+         {"close", {FormCommand::Op::Close, 3}},
+         {"set", {FormCommand::Op::Set, 5}},
+         {"call", {FormCommand::Op::Call, 4}}};
+    const auto op = tokens.size() < 3 || tokens[2].quoted ? kOps.end() : kOps.find(tokens[2].text);
+    if (op == kOps.end() || tokens.size() != op->second.second || tokens[1].quoted ||
+        (tokens.size() > 3 && tokens[3].quoted)) {
+        return Error{std::string("expected '") + kUsage + "'"};
+    }
+    FormCommand command{tokens[1].text, op->second.first, {}, {}};
+    if (tokens.size() > 3) {
+        command.name = tokens[3].text;
+    }
+    if (tokens.size() > 4) {
+        command.value = tokens[4].text;
+    }
+    return ScenarioAction{std::move(command)};
+}
+
 template <class Command>
 VerbParser NoArguments(const char* verb) {
     return [verb](const Tokens& tokens) -> Result<ScenarioAction> {
@@ -313,6 +336,7 @@ const std::map<std::string, VerbParser, std::less<>>& VerbParsers() {
         {"timezone", OneName<TimeZoneCommand>("timezone ZONE")},
         {"clock-step",
          [](const Tokens& t) { return ParseDurationTokens(t, "clock-step DURATION", true); }},
+        {"form", ParseForm},
     };
     return kParsers;
 }

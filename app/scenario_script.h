@@ -64,10 +64,20 @@ struct ClockStepCommand {
     std::int64_t ms = 0;
 };
 
+// `form NAME show`, `form NAME set CONTROL "VALUE"`, `form NAME call HANDLER`,
+// `form NAME close`: the operator in a dialog (app/scenario_forms.h).
+struct FormCommand {
+    enum class Op { Show, Set, Call, Close };
+    std::string form;
+    Op op = Op::Show;
+    std::string name;  // the control or the handler
+    std::string value;
+};
+
 using ScenarioAction =
     std::variant<ClockCommand, SourceCommand, StartCommand, SetCommand, AdvanceCommand,
                  AdvanceToCommand, AnswerCommand, MenuCommand, ClickCommand, ServerCommand,
-                 KillCommand, TimeZoneCommand, ClockStepCommand>;
+                 KillCommand, TimeZoneCommand, ClockStepCommand, FormCommand>;
 
 struct ScenarioCommand {
     int line = 0;

@@ -118,6 +118,26 @@ public:
     // The calibration dialog's reference points of item n and the slope and offset derived
     // from them; the next value is calibrated with them.
     void SetCalibration(int n, const ItemCalibration& calibration);
+    // The general settings dialog's custom day change; the next tick sees it.
+    void SetCustomDayChange(bool on, double timeOfDay) {
+        settings_.customDayChange = on;
+        settings_.customDayChangeTime = timeOfDay;
+    }
+    // The general settings dialog's cycle interval, as the cycle timer runs it.
+    void SetCycleInterval(int count, int unit, int intervalMs) {
+        settings_.intervalCount = count;
+        settings_.intervalUnit = unit;
+        settings_.cycleIntervalMs = intervalMs;
+    }
+    // The general settings dialog's cycle buffer size.
+    void SetBufferSize(int size) { settings_.bufferSize = size; }
+    // The general settings dialog's DDE service and topic; the next link uses them.
+    void SetDdeNames(std::string service, std::string topic) {
+        settings_.ddeService = std::move(service);
+        settings_.ddeTopic = std::move(topic);
+    }
+    // The general settings dialog's print option; the next day change prints by it.
+    void SetPrintAtMidnight(bool on) { settings_.printAtMidnight = on; }
     // The warning window's acknowledge: no item shows it until Warnung is read again.
     void SwitchOffWarnings() {
         for (int n = 1; n <= settings_.itemCount; ++n) {

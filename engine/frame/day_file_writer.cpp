@@ -110,6 +110,16 @@ void DayFileWriter::StartNextVersion(const DateParts& day) {
     NextVersion(CurrentHeader());
 }
 
+bool DayFileWriter::StartNextVersionIfChanged(const DateParts& day) {
+    Sync(day);
+    const HeaderData header = CurrentHeader();
+    if (files_.HeaderMatchesConfiguration(header)) {
+        return false;
+    }
+    NextVersion(header);
+    return true;
+}
+
 void DayFileWriter::WriteViewerFile(const DateParts& day, const ViewerInputs& inputs) {
     if (!config_.Settings().viewerOutput) {
         return;

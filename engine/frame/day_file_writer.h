@@ -36,6 +36,9 @@ public:
     void CreateForNewDay(const DateParts& day);
     // The operator's "delete all day data": the next version of the day's files.
     void StartNextVersion(const DateParts& day);
+    // The general settings dialog's save: the next version only when the configuration no
+    // longer matches the day's header. True when one was started.
+    bool StartNextVersionIfChanged(const DateParts& day);
 
     // What the viewer file shows of each item.
     struct ViewerInputs {

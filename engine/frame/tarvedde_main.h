@@ -126,6 +126,11 @@ public:
     const Locale& RegionalSettings() const { return locale_; }
     // The warning window TFo_Warnung works on.
     WarningWindowModel& WarningWindow() { return warningWindow_; }
+    // general_settings_joins.cpp: what the general settings dialog TFo_Einstell1 does to
+    // the running program.
+    void ReloadConfiguration();
+    void ApplyCycleInterval(int count, int unit, int intervalMs);
+    void SuspendUntilRestart();
 
 private:
     friend struct TarveddeMainTestAccess;

@@ -1,0 +1,28 @@
+// What the general settings dialog does to the running program: its showing reads the
+// settings files anew, its save may change the cycle at once or hold acquisition until
+// the program starts again.
+#include "engine/frame/tarvedde_main.h"
+
+namespace tarvedde {
+
+// The cycle timer keeps running: the dialog is only reachable while acquisition stands.
+void TarveddeMain::ReloadConfiguration() {
+    LoadConfiguration();
+    timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
+}
+
+void TarveddeMain::ApplyCycleInterval(int count, int unit, int intervalMs) {
+    timerDDE_->SetInterval(intervalMs);
+    config_.SetCycleInterval(count, unit, timerDDE_->Interval());
+}
+
+// A changed item count or buffer size no longer fits the grid, the state files and the
+// links of this run.
+void TarveddeMain::SuspendUntilRestart() {
+    timerDDE_->SetEnabled(false);
+    window_.lbAusVisible = true;
+    window_.btStartDDEEnabled = false;
+    window_.Changed();
+}
+
+}  // namespace tarvedde

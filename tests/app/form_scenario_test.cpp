@@ -1,0 +1,122 @@
+// Operators in the dialogs of a running program, replayed from tests/data/app: a
+// calibration the next cycles use; maintenance on and off, the cycles between holding the
+// last value and reporting it; and the errors a wrong `form` line gives.
+#include <gmock/gmock.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/scenario_runner.h"
+#include "platform/ini_file.h"
+#include "platform/memory_file_system.h"
+#include "platform/text_encoding.h"
+#include "tests/app/scenario_test_files.h"
+
+namespace tarvedde {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr char kIni[] =
+    "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nTarveget=0\r\n"
+    "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=T\r\n"
+    "[Itemnames]\r\nItem1=Zulauf\r\nItem2=Temperatur\r\n";
+
+class FormScenarioTest : public ::testing::Test {
+protected:
+    FormScenarioTest() { EXPECT_TRUE(files_.WriteAll("/plant/TARVEDDE.INI", kIni, false).ok()); }
+    // The script's exit status; its error text goes to errors_.
+    int Run(const std::string& script) {
+        const auto commands = ParseScenarioScript(script);
+        if (!commands) {
+            errors_ << commands.error().message << '\n';
+            return 2;
+        }
+        ScenarioRunner runner(ScenarioOptions{"/plant/", &files_});
+        return runner.Run(commands.value(), errors_);
+    }
+    int RunFile(const std::string& name) {
+        const auto text =
+            MakeRealFileSystem()->ReadAll(std::string(TARVEDDE_TEST_DATA) + "/app/" + name);
+        EXPECT_TRUE(text.ok()) << name;
+        return Run(text.ok() ? text.value() : "");
+    }
+    std::vector<std::string> Lines(const std::string& name) const {
+        const auto bytes = files_.ReadAll("/plant/" + name);
+        return bytes ? testing::CrLfLines(Cp1252ToUtf8(bytes.value())) : std::vector<std::string>{};
+    }
+
+    MemoryFileSystem files_;
+    std::ostringstream errors_;
+};
+
+TEST_F(FormScenarioTest, ACalibrationSavedInTheDialogReachesTheNextCycles) {
+    ASSERT_EQ(RunFile("calibration_form.scn"), 0) << errors_.str();
+    EXPECT_THAT(Lines("20240305.DAT"),
+                ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;100,000;12,500",
+                            "2024.3.5;10:00:20;100,000;12,500", "2024.3.5;10:00:30;100,000;12,500",
+                            "2024.3.5;10:00:40;-1,500;12,500", "2024.3.5;10:00:50;-1,500;12,500",
+                            "2024.3.5;10:01:00;-1,500;12,500"));
+    const IniFile ini(files_, "/plant/TARVEDDE.INI");
+    EXPECT_EQ(ini.ReadString("Item_1", "MinForUser", ""), "-2,5");
+    EXPECT_EQ(ini.ReadString("Item_1", "MaxForSPS", ""), "1000");
+}
+
+TEST_F(FormScenarioTest, CyclesInMaintenanceHoldTheLastValueAndReportIt) {
+    ASSERT_EQ(RunFile("maintenance_form.scn"), 0) << errors_.str();
+    EXPECT_THAT(Lines("20240305.DAT"),
+                ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;100,000;12,500",
+                            "2024.3.5;10:00:20;100,000;12,500", "2024.3.5;10:00:30;100,000;12,500",
+                            "2024.3.5;10:00:40;100,000;12,500", "2024.3.5;10:00:50;100,000;12,500",
+                            "2024.3.5;10:01:00;200,000;12,500", "2024.3.5;10:01:10;200,000;12,500",
+                            "2024.3.5;10:01:20;200,000;12,500"));
+    std::vector<std::string> maintenance;
+    for (const std::string& line : Lines("_TARVEDDE_LOG.TXT")) {
+        if (line.find("Wartung") != line.npos ||
+            line.find("Grenzwertüberschreitung") != line.npos) {
+            maintenance.push_back(line.substr(line.find(" > ") + 3));
+        }
+    }
+    EXPECT_THAT(maintenance, ElementsAre("Zulauf : Wartung eingeschaltet.",
+                                         "****** Grenzwertüberschreitung: Item 1 = 200,00",
+                                         "****** Grenzwertüberschreitung: Item 1 = 200,00",
+                                         "****** Grenzwertüberschreitung: Item 1 = 200,00",
+                                         "Wartung für alle abgeschaltet."));
+}
+
+TEST_F(FormScenarioTest, AWrongFormLineIsAScriptErrorWithItsLine) {
+    const std::pair<const char*, const char*> checked[] = {
+        {"form TFo_Wartung show\n", "line 1: 'form' needs 'start' first"},
+        {"start\n\nform TFo_Nichts show\n", "line 3: unknown form 'TFo_Nichts'"},
+        {"start\nform TFo_Wartung set cbWartng checked\n",
+         "line 2: TFo_Wartung has no control 'cbWartng'"},
+        {"start\nform TFo_Einstell1 call Speichern\n",
+         "line 2: TFo_Einstell1 has no handler 'Speichern'"},
+        {"start\nform TFo_Zaehler set lbDDE\n",
+         "line 2: expected 'form NAME show|close', 'form NAME set CONTROL \"VALUE\"' or 'form "
+         "NAME call HANDLER'"}};
+    for (const auto& [script, error] : checked) {
+        errors_.str("");
+        EXPECT_EQ(Run(script), 2) << script;
+        EXPECT_EQ(errors_.str(), std::string(error) + "\n");
+        EXPECT_FALSE(files_.Exists("/plant/operator.txt")) << script;
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"form TFo_Wartung set lbDDE \"Zulauf\"", "line 3: TFo_Wartung has not been shown"},
+        {"form TFo_Wartung show\nform TFo_Wartung set lbDDE \"Ablauf\"",
+         "line 4: the list has no entry 'Ablauf'"},
+        {"form TFo_Wartung show\nform TFo_Wartung set cbWartung ja",
+         "line 4: a check box is 'checked' or 'unchecked', not 'ja'"},
+        {"form TFo_Einstell1 show\nform TFo_Einstell1 set spItems \"3a\"",
+         "line 4: '3a' is not a whole number"}};
+    for (const auto& [lines, error] : refused) {
+        errors_.str("");
+        EXPECT_EQ(Run(std::string("clock 2024-03-05 10:00:00\nstart\n") + lines), 2) << lines;
+        EXPECT_EQ(errors_.str(), std::string(error) + "\n");
+    }
+}
+
+}  // namespace
+}  // namespace tarvedde
