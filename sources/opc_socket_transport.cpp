@@ -90,7 +90,7 @@ public:
                     break;
                 }
                 if (!Take(std::move(answer))) {
-                    result = lostWith_;
+                    result = kRpcProtocolError;
                     break;
                 }
                 continue;
