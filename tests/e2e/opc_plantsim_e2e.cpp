@@ -18,6 +18,7 @@
 #include "sources/opc_client.h"
 #include "sources/opc_socket_transport.h"
 #include "tests/e2e/exec_child.h"
+#include "tests/sources/pump_until.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -40,15 +41,6 @@ public:
     std::vector<OpcValue> pumps;
     std::string shutdown;
 };
-
-bool PumpUntil(EventLoop& loop, const std::function<bool()>& done, int limitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        loop.ProcessPendingEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
 
 TEST(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
     char pattern[] = "/tmp/opc-e2e-XXXXXX";

@@ -287,6 +287,9 @@ TEST_P(OpcContract, TypedValuesByLineThroughBothPaths) {
                               "Becken 3 42 192 05.03.2024 08:00:00",
                               "Becken 4 Betrieb 64 05.03.2024 08:00:00",
                           }));
+        group.SetUpdateRate(600);
+        EXPECT_EQ(group.UpdateRate(), 750u);
+        group.SetUpdateRate(300);
         client->Disconnect();
     }
 }
