@@ -508,18 +508,22 @@ int InMemoryOpcServer::DeliverChanges() {
     }
     int callbacks = 0;
     for (const std::uint32_t handle : handles) {
-        const Group* group = FindGroup(handle);
-        if (group == nullptr || !group->state.active || (!group->callback && !group->stream)) {
-            continue;
-        }
-        const bool owed = std::any_of(group->items.begin(), group->items.end(),
-                                      [](const GroupItem& held) { return held.owed; });
-        if (owed) {
-            Deliver(handle);
-            ++callbacks;
-        }
+        callbacks += DeliverChanges(handle) ? 1 : 0;
     }
     return callbacks;
+}
+
+bool InMemoryOpcServer::DeliverChanges(std::uint32_t serverGroup) {
+    const Group* group = FindGroup(serverGroup);
+    if (group == nullptr || !group->state.active || (!group->callback && !group->stream)) {
+        return false;
+    }
+    const bool owed = std::any_of(group->items.begin(), group->items.end(),
+                                  [](const GroupItem& held) { return held.owed; });
+    if (owed) {
+        Deliver(serverGroup);
+    }
+    return owed;
 }
 
 void InMemoryOpcServer::Deliver(std::uint32_t serverGroup) {

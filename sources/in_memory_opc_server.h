@@ -65,6 +65,9 @@ public:
 
     // Returns how many callbacks it made.
     int DeliverChanges();
+    // The same for one group, as a server does at each group's own update rate; whether
+    // it made a callback.
+    bool DeliverChanges(std::uint32_t serverGroup);
     // Hands a data change or stream, as given, to the subscription of a group.
     void SendDataChange(std::uint32_t serverGroup, const OpcDataChange& change);
     void SendStream(std::uint32_t serverGroup, const OpcDataStream& stream);

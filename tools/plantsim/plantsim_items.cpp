@@ -44,15 +44,26 @@ Result<ItemConfig> LoadItem(const IniFile& ini, int index, std::size_t serviceCo
     if (item.name.empty()) {
         return Error{"[" + section + "] has no Name"};
     }
+    if (Status read = LoadGenerator(ini, section, item); !read) {
+        return read.error();
+    }
+    item.service = ini.ReadInteger(section, "Service", 1);
+    if (item.service < 1 || static_cast<std::size_t>(item.service) > serviceCount) {
+        return Error{"[" + section + "] names service " + std::to_string(item.service)};
+    }
+    item.delimiter = ini.ReadBool(section, "Delimiter", item.delimiter);
+    item.requestText = ini.ReadString(section, "RequestText", "");
+    return item;
+}
+
+}  // namespace
+
+Status LoadGenerator(const IniFile& ini, const std::string& section, ItemConfig& item) {
     auto kind = ParseKind(ini.ReadString(section, "Generator", "constant"));
     if (!kind) {
         return Error{"[" + section + "] " + kind.error().message};
     }
     item.kind = kind.value();
-    item.service = ini.ReadInteger(section, "Service", 1);
-    if (item.service < 1 || static_cast<std::size_t>(item.service) > serviceCount) {
-        return Error{"[" + section + "] names service " + std::to_string(item.service)};
-    }
     item.intervalMs = std::max(10, ini.ReadInteger(section, "IntervalMs", item.intervalMs));
     item.periodMs = std::max(1, ini.ReadInteger(section, "PeriodMs", item.periodMs));
     item.min = ReadDouble(ini, section, "Min", item.min);
@@ -62,12 +73,8 @@ Result<ItemConfig> LoadItem(const IniFile& ini, int index, std::size_t serviceCo
     item.wrap = ini.ReadBool(section, "Wrap", item.wrap);
     item.pattern = ini.ReadString(section, "Pattern", item.pattern);
     item.decimals = std::clamp(ini.ReadInteger(section, "Decimals", item.decimals), 0, 15);
-    item.delimiter = ini.ReadBool(section, "Delimiter", item.delimiter);
-    item.requestText = ini.ReadString(section, "RequestText", "");
-    return item;
+    return Status::Ok();
 }
-
-}  // namespace
 
 Result<PlantConfig> LoadPlantConfig(const IniFile& ini) {
     PlantConfig config;

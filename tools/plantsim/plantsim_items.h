@@ -41,6 +41,10 @@ struct PlantConfig {
     std::vector<ItemConfig> items;
 };
 
+// The generator keys of an item section (Generator, IntervalMs ... Decimals); fails for an
+// unknown generator name.
+Status LoadGenerator(const IniFile& ini, const std::string& section, ItemConfig& item);
+
 // Fails when no service or no item is configured, or a generator name is unknown.
 Result<PlantConfig> LoadPlantConfig(const IniFile& ini);
 

@@ -6,6 +6,7 @@
 // SIGTERM end it cleanly and remove its sockets.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -20,6 +21,7 @@
 #include "platform/poll_event_loop.h"
 #include "sources/socket_dde_server.h"
 #include "tools/plantsim/plantsim_items.h"
+#include "tools/plantsim/plantsim_opc.h"
 
 namespace tarvedde::plantsim {
 namespace {
@@ -39,12 +41,15 @@ struct Options {
     std::string readings;
     std::uint32_t seed = 1;
     std::vector<std::string> faults;  // "kind@atMs[:durationMs]"
+    PlantOpcOptions opc;
 };
 
 constexpr const char* kUsage =
     "usage: plantsim --config FILE [--dde-dir DIR] [--seed N] [--control FILE]\n"
     "                [--readings FILE]\n"
-    "                [--fault drop|refuse|stall|garbage|oversize@AT_MS[:DURATION_MS]]...\n";
+    "                [--fault drop|refuse|stall|garbage|oversize@AT_MS[:DURATION_MS]]...\n"
+    "                [--opc-endpoint NAME] [--opc-port PORT [--opc-bind ADDRESS]]\n"
+    "                [--opc-delivery 2.0|1.0|both|none] [--opc-zone ZONE]\n";
 
 bool ParseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -65,7 +70,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.seed = static_cast<std::uint32_t>(StrToIntDef(value, 1));
         } else if (arg == "--fault") {
             options.faults.push_back(value);
-        } else {
+        } else if (!ParseOpcOption(arg, value, options.opc)) {
             return false;
         }
     }
@@ -224,19 +229,54 @@ private:
             std::string kind;
             int duration = 0;
             words >> kind >> duration;
+            if (opc_ != nullptr && opc_->Command(command)) {
+                continue;
+            }
             if (!kind.empty() && (!KnownFault(kind) || !Apply(kind, duration))) {
                 Log("unknown control command: " + command);
             }
         }
     }
 
+public:
+    void SetOpcFace(PlantOpcFace* opc) { opc_ = opc; }
+
+private:
     PollEventLoop& loop_;
+    PlantOpcFace* opc_ = nullptr;
     PlantConfig config_;
     std::uint32_t seed_;
     std::vector<std::unique_ptr<SocketDdeServer>> servers_;
     std::vector<std::shared_ptr<Generator>> generators_;  // in item order
     std::vector<std::unique_ptr<Timer>> timers_;
 };
+
+Result<std::unique_ptr<PlantOpcFace>> StartOpcFace(PollEventLoop& loop, const Clock& clock,
+                                                   OpcPlantConfig config, Options& options) {
+    if (config.servers.empty()) {
+        return std::unique_ptr<PlantOpcFace>();
+    }
+    if (options.opc.delivery) {
+        for (auto& server : config.servers) {
+            server.interfaces = *options.opc.delivery;
+        }
+    }
+    const char* tz = std::getenv("TZ");
+    const std::string zoneName = !options.opc.zone.empty() ? options.opc.zone : tz ? tz : "";
+    auto zone = zoneName.empty() ? Result<TimeZone>(TimeZone::Utc()) : TimeZone::Load(zoneName);
+    if (!zone) {
+        return zone.error();
+    }
+    options.opc.socket.directory = options.ddeDir;
+    auto face = PlantOpcFace::Start(loop, clock, clock, std::move(zone).value(), std::move(config),
+                                    options.opc.socket, Log, options.seed);
+    if (face) {
+        const SocketOpcServer& socket = face.value()->Socket();
+        Log("serving OPC at " + socket.SocketPath() +
+            (socket.TcpPort() != 0 ? " and TCP port " + std::to_string(socket.TcpPort()) : ""));
+    }
+    return face;
+}
 
 int Run(int argc, char** argv) {
     Options options;
@@ -246,7 +286,14 @@ int Run(int argc, char** argv) {
     }
     auto fs = MakeRealFileSystem();
     IniFile ini(*fs, options.config);
-    auto config = LoadPlantConfig(ini);
+    auto opcConfig = LoadOpcPlantConfig(ini);
+    if (!opcConfig) {
+        Log(options.config + ": " + opcConfig.error().message);
+        return 1;
+    }
+    // A plant with an OPC face needs no DDE service.
+    const bool opcOnly = !opcConfig.value().servers.empty() && !ini.SectionExists("Service");
+    auto config = opcOnly ? Result<PlantConfig>(PlantConfig{}) : LoadPlantConfig(ini);
     if (!config) {
         Log(options.config + ": " + config.error().message);
         return 1;
@@ -266,6 +313,12 @@ int Run(int argc, char** argv) {
         Log(started.error().message);
         return 1;
     }
+    auto opc = StartOpcFace(*loop.value(), *clock, std::move(opcConfig).value(), options);
+    if (!opc) {
+        Log(opc.error().message);
+        return 1;
+    }
+    plant.SetOpcFace(opc.value().get());
     for (const auto& fault : options.faults) {
         if (!plant.Schedule(fault)) {
             Log("bad --fault " + fault);
