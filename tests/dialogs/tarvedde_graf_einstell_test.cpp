@@ -229,6 +229,25 @@ TEST_F(ItemSettingsDialogTest, NewItemStringAndNameFollowIntoTheDiaryBinding) {
     EXPECT_EQ(stored[0].itemAddress + " " + stored[0].itemName, "Q2 Zulauf Nord");
 }
 
+TEST_F(ItemSettingsDialogTest, TimeTableButtonShowsTheFirstAndLastTimeOfTheSavedTable) {
+    TFo_GrafEinstell& form = Open();
+    modal_.session = [](TFo_TimeTable& table) {
+        table.FormShow();
+        for (const char* hour : {"18", "06", "12"}) {
+            table.eT1 = hour;
+            table.SpeedButton1Click();
+        }
+        table.btSaveClick();
+        table.FormClose();
+    };
+    form.btTabelleClick();
+    EXPECT_EQ(timeTable_->item, 1);
+    EXPECT_EQ(Transcript().back(),
+              MessageLine("Achtung : Bei ungespiegelten Items werden nur \r\nder erste und "
+                          "letzte Zeiteintrag berücksichtigt !"));
+    EXPECT_EQ(form.lbT1 + " " + form.eT1 + " " + form.eT2, "um 06:00:00 18:00:00");
+}
+
 TEST_F(ItemSettingsDialogTest, RefusedWriteIsToldAndTheSaveCanBeRepeated) {
     TFo_GrafEinstell& form = Open();
     env_.files.SetFailurePolicy(
