@@ -72,6 +72,20 @@ ItemSetUp SampleIntegrator::SetUpItem(int item, const ItemConfig& config) {
     return ItemSetUp::Acquire;
 }
 
+void SampleIntegrator::ApplyItemSettings(int item, const ItemConfig& config) {
+    IntegrationState& state = states_.items_[item];
+    if (config.mirror.mirrorOn) {
+        return;
+    }
+    state.factor = config.IsDigital() ? 1.0 : config.calibrationSlope;
+    state.offset = config.IsDigital() ? 0.0 : config.calibrationIntercept;
+    if (config.Integral && !state.isIntegral) {
+        state.lastSampleTime = -1.0;
+    }
+    state.isIntegral = config.Integral;
+    state.lowerBound = config.Integral ? config.IntegralLimit : config.effectiveLoLimit;
+}
+
 double SampleIntegrator::Scaled(int item, double raw) const {
     return raw * states_[item].factor + states_[item].offset;
 }

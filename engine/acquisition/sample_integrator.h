@@ -33,6 +33,11 @@ public:
     // acquired and keep their scaling.
     ItemSetUp SetUpItem(int item, const ItemConfig& config);
 
+    // The item settings dialog's save: an acquired item's scaling, integral switch and lower
+    // bound as its set-up would make them, from its next sample on. An integral switched
+    // on starts its sample chain afresh and keeps its sum.
+    void ApplyItemSettings(int item, const ItemConfig& config);
+
     // The source's raw number with the item's set-up scaling.
     double Scaled(int item, double raw) const;
 

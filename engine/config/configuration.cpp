@@ -82,4 +82,55 @@ void Configuration::SetCalibration(int n, const ItemCalibration& calibration) {
     item.MaxForSPS = calibration.MaxForSPS;
 }
 
+void Configuration::SetItemSettings(int n, const ItemConfig& edited) {
+    ItemConfig& item = items_[n];
+    item.serverItem = edited.serverItem;
+    item.itemName = edited.itemName;
+    item.unit = edited.unit;
+    item.UpWarn = edited.UpWarn;
+    item.LoWarn = edited.LoWarn;
+    item.effectiveWarnung = edited.effectiveWarnung;
+    item.WarnFlag2 = edited.WarnFlag2;
+    item.WarnComp2 = edited.WarnComp2;
+    item.WarnLevel2 = edited.WarnLevel2;
+    item.effectiveUpLimit = edited.effectiveUpLimit;
+    item.effectiveLoLimit = edited.effectiveLoLimit;
+    item.IntegralLimit = edited.IntegralLimit;
+    item.IntegralBezug = edited.IntegralBezug;
+    item.timeFrame = edited.timeFrame;
+    item.Tagesauswahl = edited.Tagesauswahl;
+    item.valueConversion = edited.valueConversion;
+    item.mirror = edited.mirror;
+    item.Gleitend = edited.Gleitend;
+    item.Differenz = edited.Differenz;
+    item.Integral = edited.Integral;
+    item.GrafikRef = edited.GrafikRef;
+    item.Grafiktyp = edited.Grafiktyp;
+    item.sumUnit = edited.sumUnit;
+    item.sumDivisor = edited.sumDivisor;
+    item.viewerSumUnit = edited.viewerSumUnit;
+    item.viewerSumDivisor = edited.viewerSumDivisor;
+    item.calibrationSlope = edited.calibrationSlope;
+    item.calibrationIntercept = edited.calibrationIntercept;
+    const auto row = static_cast<std::size_t>(n);
+    if (row <= dialogLists_.itemNames.size()) {
+        dialogLists_.itemNames[row - 1] = item.itemName;
+    }
+    // The diary dialog's choice has "undefiniert" in front.
+    if (row < dialogLists_.diaryItemChoice.size()) {
+        dialogLists_.diaryItemChoice[row] = item.itemName;
+    }
+}
+
+void Configuration::RecountViewerItems() {
+    analogViewerItems_ = 0;
+    digitalViewerItems_ = 0;
+    for (int n = 1; n <= settings_.itemCount; ++n) {
+        if (items_[n].Grafikanzeige) {
+            analogViewerItems_ += items_[n].Grafiktyp == 1 ? 1 : 0;
+            digitalViewerItems_ += items_[n].Grafiktyp == 2 ? 1 : 0;
+        }
+    }
+}
+
 }  // namespace tarvedde

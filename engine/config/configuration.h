@@ -138,6 +138,11 @@ public:
     }
     // The general settings dialog's print option; the next day change prints by it.
     void SetPrintAtMidnight(bool on) { settings_.printAtMidnight = on; }
+    // The item settings dialog's save: item n's edited settings (limits, warning, calibration,
+    // units, options, time frame, mirroring, type, names) are processed from the next value on.
+    void SetItemSettings(int n, const ItemConfig& edited);
+    // The item settings dialog's close: the viewer item counts follow the edited types.
+    void RecountViewerItems();
     // The warning window's acknowledge: no item shows it until Warnung is read again.
     void SwitchOffWarnings() {
         for (int n = 1; n <= settings_.itemCount; ++n) {

@@ -214,6 +214,20 @@ Status DiaryInterface::RewriteBindingFile() {
     return WriteFileAtomic(files_, bindingPath_, EncodeBindingFile(bindings_), true);
 }
 
+Status DiaryInterface::RenameBoundItem(const std::string& oldAddress, const std::string& address,
+                                       const std::string& name) {
+    if (bindingPath_.empty()) {
+        return {};
+    }
+    for (DiaryBinding& binding : bindings_) {
+        if (binding.itemAddress == oldAddress) {
+            binding.itemAddress = address;
+            binding.itemName = CutDiaryName(name);
+        }
+    }
+    return RewriteBindingFile();
+}
+
 void DiaryInterface::ClearValues() {
     values_.fill(kDiaryMissingValue);
 }

@@ -67,6 +67,11 @@ public:
     // The binding file of the mode the binding was loaded for, with every record.
     Status RewriteBindingFile();
 
+    // The item settings dialog's save: the bindings of the item at `oldAddress` take its new
+    // address and name, and the binding file is rewritten. Without a loaded binding there
+    // is nothing to follow.
+    Status RenameBoundItem(const std::string& oldAddress, const std::string& address,
+                           const std::string& name);
     // Every value back to "-999.0": at start and for a new day.
     void ClearValues();
     // "-999.0" for an index outside 1..300.

@@ -112,6 +112,8 @@ public:
     // The counter and maintenance dialogs set the day extremes here.
     ValueProcessor& Processor() { return processor_; }
     const SampleIntegrator& Integrator() const { return integrator_; }
+    // The item settings dialog hands an item's edited set-up to the integrator.
+    SampleIntegrator& Integrator() { return integrator_; }
     DiaryInterface& Diary() { return diary_; }
     // Menu "Übergabe zum Tagebuch": true when the binding dialog of the mode may open;
     // without positions from TARVEGET the operator is told why not.

@@ -89,6 +89,8 @@ public:
     void LoadItemTimeTable(int item, double timeOfDay, Operator& op,
                            std::vector<std::string>* editorList);
 
+    // The item settings dialog's save: the item's frame as its settings now hold it.
+    void SetItemFrame(int item) { frames_[item] = config_.Items()[item].timeFrame; }
     // Per-value processing of a normal item whose frame is on today.
     void CheckTimeFrame(int item) override;
     // Mirrored-item processing of an item whose frame is on today.

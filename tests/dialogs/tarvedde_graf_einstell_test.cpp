@@ -1,0 +1,266 @@
+// The item settings dialog in the running program: an operator's session whose save reaches
+// the next cycle and changes only the item's keys of TARVEDDE.INI, the corrections of
+// contradictory entries, texts that would break the settings file, and a refused write.
+#include "dialogs/tarvedde_graf_einstell.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "platform/operator_transcript.h"
+#include "tests/engine/engine_fixture.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr char kPlant[] =
+    "; Anlage Nord\n[DDE]\nAutoStart=1\nTarveget=0\nItemcount=2\nIntervall=1\nEinheit=0\n"
+    "[Items]\nItem1=Q\nItem2=P\n[Itemnames]\nItem1=Zulauf\nItem2=Pumpe\n"
+    "[Einheiten]\nItem1=m3/h\n[Grafiktyp]\nItem2=2\n[Kommentar]\nText=bleibt\n";
+
+struct ScriptedTimeTable : ModalTimeTable {
+    void Run(TFo_TimeTable& form) override { session(form); }
+    std::function<void(TFo_TimeTable&)> session = [](TFo_TimeTable&) {};
+};
+
+class ItemSettingsDialogTest : public testing::EngineFixture {
+protected:
+    TFo_GrafEinstell& Open() {
+        WriteIni(kPlant);
+        TarveddeMain& main = Start();
+        env_.Publish("Q", "80");
+        Advance(1000);
+        timeTable_ = std::make_unique<TFo_TimeTable>(main.TimeFrameStats(), main.Config(),
+                                                     env_.host, main.RegionalSettings());
+        const GrafEinstellTargets targets{main.Integrator(), main.TimeFrameStats(), main.Diary(),
+                                          *timeTable_, modal_};
+        form_ = std::make_unique<TFo_GrafEinstell>(main.Config(), targets, env_.host, main.Log(),
+                                                   main.RegionalSettings());
+        form_->FormShow();
+        return *form_;
+    }
+    std::string Ini(const std::string& section, int n = 1) {
+        return IniValue("TARVEDDE.INI", section, "Item" + std::to_string(n));
+    }
+
+    ScriptedTimeTable modal_;
+    std::unique_ptr<TFo_TimeTable> timeTable_;
+    std::unique_ptr<TFo_GrafEinstell> form_;
+};
+
+TEST_F(ItemSettingsDialogTest, SavedLimitsAndCalibrationTakeTheNextValueAndOnlyTheirKeys) {
+    TFo_GrafEinstell& form = Open();
+    EXPECT_EQ(form.Caption, "  DDE-Werte von VIDURA Rovuvadoz");
+    EXPECT_EQ(form.lbDDE, (std::vector<std::string>{"Zulauf", "Pumpe"}));
+    EXPECT_EQ(form.editOben, "100000,00");
+    EXPECT_EQ(form.editM, "1,0000000000");
+    const std::string before = Read("TARVEDDE.INI");
+
+    form.editOben = "50.5";
+    form.ControlChange();
+    EXPECT_TRUE(form.panelSpeichernVisible);
+    EXPECT_FALSE(form.lbDDEEnabled || form.btBackEnabled);
+    form.editUnten = "1,5";
+    form.editM = "2";
+    form.editMChange();
+    form.cbIntegral = true;
+    form.cbIntegralClick();
+    EXPECT_EQ(form.lbSumEinheit, "m3");
+    EXPECT_EQ(form.coIntegralItemIndex, 2);  // "h": per hour
+    form.editName = "Zulauf Nord";
+    form.btSpeichernClick();
+
+    EXPECT_TRUE(Transcript().empty());  // the warning limit 0 asks nothing
+    EXPECT_FALSE(form.Modified());
+    EXPECT_EQ(form.editOben, "50,50");
+    EXPECT_EQ(form.editUnten, "1,50");
+    EXPECT_EQ(Main().Config().DialogLists().itemNames[0], "Zulauf Nord");
+    EXPECT_TRUE(Integration(1).isIntegral);
+    env_.Publish("Q", "30");
+    Advance(1000);
+    EXPECT_EQ(Stats(1).currentValue, 50.5);  // 2 × 30, held to the new upper limit
+    env_.Publish("Q", "0.5");
+    Advance(1000);
+    EXPECT_EQ(Stats(1).currentValue, 1.5);
+
+    // Keys in the file change in place, missing ones follow their section; nothing else moves.
+    std::string golden = before;
+    golden.replace(golden.find("Item1=Zulauf\r\n"), 14, "Item1=Zulauf Nord\r\n");
+    golden.replace(golden.find("Item2=2\r\n"), 9, "Item2=2\r\nItem1=1\r\n");
+    for (const char* section :
+         {"Warnung]\r\nItem1=0", "UpWarn]\r\nItem1=0,00", "LoWarn]\r\nItem1=0,00",
+          "UpLimit]\r\nItem1=50,50", "LoLimit]\r\nItem1=1,50", "SummenEinheiten]\r\nItem1=m3/h",
+          "SummenTeiler]\r\nItem1=1,000", "GrafikSumEinheit]\r\nItem1=m3/h",
+          "GrafikSumTeiler]\r\nItem1=1,000", "GrafikRef]\r\nItem1=0", "Integral]\r\nItem1=1",
+          "Gleitend]\r\nItem1=0", "Differenz]\r\nItem1=0", "Tagesauswahl]\r\nItem1=127",
+          "IntegralLimit]\r\nItem1=0,010", "IntegralBezug]\r\nItem1=3600", "Umrechnung]\r\nItem1=0",
+          "Zeitrahmen]\r\nItem1=0", "Spiegelung]\r\nItem1=0"}) {
+        golden += std::string("\r\n[") + section + "\r\n";
+    }
+    EXPECT_EQ(Read("TARVEDDE.INI"), golden);
+    EXPECT_EQ(Read("EICH.INI"), "[Zulauf Nord]\r\nM=2,0000000000\r\nD=1\r\nT=0,0000000000\r\n");
+
+    // A digital item keeps neither the difference sum nor the moving average.
+    form.lbDDEItemIndex = 1;
+    form.lbDDEClick();
+    EXPECT_EQ(form.rgTypItemIndex, 1);
+    form.cbDifferenz = form.cbGleit = true;
+    form.ControlChange();
+    form.btSpeichernClick();
+    EXPECT_EQ(Transcript().back(),
+              MessageLine("Differenz-Berechnung/gleitender Mittelwert\r\nist für digitale "
+                          "Parameter nicht möglich !"));
+    EXPECT_FALSE(form.cbDifferenz || form.cbGleit || Item(2).Differenz || Item(2).Gleitend);
+    EXPECT_EQ(Ini("Differenz", 2) + Ini("Gleitend", 2), "00");
+
+    form.FormClose();
+    EXPECT_EQ(Main().Config().AnalogViewerItems(), 1);
+    EXPECT_EQ(Main().Config().DigitalViewerItems(), 1);
+}
+
+TEST_F(ItemSettingsDialogTest, ContradictoryEntriesAreCorrectedWithTheirMessage) {
+    TFo_GrafEinstell& form = Open();
+    env_.person.QueueAnswer(Answer::Yes);
+    form.edWarnOben = "5";
+    form.editOben = "abc";
+    form.cbIntegral = form.cbDifferenz = true;
+    form.cbSpiegel = true;
+    form.coSpiegelItemIndex = 1;
+    form.cbRahmen = true;
+    form.eT1 = "08:00";
+    form.eT2 = "08:00";
+    form.ControlChange();
+    form.btSpeichernClick();
+    EXPECT_EQ(Transcript(),
+              (testing::Lines{
+                  QuestionLine("Beim Überschreiten der Warngrenze eine Alarmmeldung anzeigen ?",
+                               Answer::Yes),
+                  MessageLine("Eingabefehler im Zeitrahmen !"),
+                  MessageLine("Wert kann nicht mit sich selbst gespiegelt werden !"),
+                  MessageLine("Integral hat Vorrang vor Differenz-Berechnung (Zählerstände) "
+                              "!\r\nDifferenz-Berechnung wird deaktiviert.")}));
+    EXPECT_TRUE(Logged("Unerlaubter Eintrag > abc < bei DDE-Werten !"));
+    EXPECT_EQ(Item(1).effectiveUpLimit, 1000.0);
+    EXPECT_TRUE(Item(1).effectiveWarnung);
+    EXPECT_FALSE(Item(1).Differenz || Item(1).mirror.mirrorOn || Item(1).timeFrame.on);
+    EXPECT_EQ(Ini("UpLimit") + " " + Ini("Warnung") + " " + Ini("Differenz") + " " +
+                  Ini("Spiegelung") + " " + Ini("Zeitrahmen"),
+              "1000,00 1 0 0 0");
+    EXPECT_EQ(IniValue("TARVEDDE.INI", "Item1", "WarnLevel2"), "0,5");
+
+    // A frame from 06:00 to 22:00 on weekdays and Saturday reaches the frame check at once.
+    form.cbRahmen = true;
+    form.cbRahmenClick();
+    form.eT1 = "06:00";
+    form.eT2 = "22:00";
+    form.cd1 = false;
+    form.btSpeichernClick();
+    EXPECT_EQ(Ini("Zeitrahmen") + " " + Ini("Tagesauswahl"), "1|06:00|22:00 126");
+    EXPECT_EQ(Main().TimeFrameStats().Frame(1).frameStart, 0.25);
+    EXPECT_EQ(form.eT1, "06:00:00");
+}
+
+TEST_F(ItemSettingsDialogTest, TextsThatWouldBreakTheSettingsFileAreRefusedOrCut) {
+    TFo_GrafEinstell& form = Open();
+    const std::string before = Read("TARVEDDE.INI");
+    struct Case {
+        std::string TFo_GrafEinstell::*field;
+        std::string text;
+        const char* label;
+    };
+    const Case refused[] = {
+        {&TFo_GrafEinstell::editItem, "Q\r\n[DDE]", "Item"},
+        {&TFo_GrafEinstell::editName, "=Zulauf", "Name"},
+        {&TFo_GrafEinstell::editName, "", "Name"},
+        {&TFo_GrafEinstell::editEinheit, "m3|h", "Einheit"},
+        {&TFo_GrafEinstell::eSumEinheit, "m3\n", "Summen-Einheit"},
+        {&TFo_GrafEinstell::editUmrEinheit, "[l/s", "Neue Einheit"},
+    };
+    for (const Case& c : refused) {
+        form.btAbbrechenClick();
+        form.*c.field = c.text;
+        form.ControlChange();
+        form.btSpeichernClick();
+        EXPECT_EQ(Transcript().back(),
+                  MessageLine(std::string("Unerlaubter Eintrag im Feld ") + c.label +
+                              " !\r\nZeilenumbruch, \"|\", \"]\" sowie \"[\" oder \"=\" "
+                              "am Anfang sind nicht erlaubt."))
+            << c.text;
+        EXPECT_TRUE(form.Modified()) << c.text;
+        EXPECT_EQ(Read("TARVEDDE.INI"), before) << c.text;
+    }
+    EXPECT_EQ(Item(1).itemName, "Zulauf");
+
+    form.btAbbrechenClick();
+    form.editName = std::string(10000, 'N');
+    form.editItem = std::string(10000, 'I');
+    form.ControlChange();
+    form.btSpeichernClick();
+    EXPECT_FALSE(form.Modified());
+    EXPECT_EQ(Item(1).itemName, std::string(30, 'N'));
+    EXPECT_EQ(Ini("Itemnames"), std::string(30, 'N'));
+    EXPECT_EQ(Ini("Items"), std::string(100, 'I'));
+}
+
+TEST_F(ItemSettingsDialogTest, NewItemStringAndNameFollowIntoTheDiaryBinding) {
+    Write("ONLINE.TVW", "1\n11\nZulauf Tag\n");
+    TFo_GrafEinstell& form = Open();
+    std::vector<DiaryBinding> records = Main().Diary().Bindings();
+    ASSERT_EQ(records.size(), 1u);
+    records[0].itemAddress = "Q";
+    records[0].itemName = "Zulauf";
+    Main().Diary().ReplaceBindings(records);
+    form.editItem = "Q2";
+    form.editName = "Zulauf Nord";
+    form.ControlChange();
+    form.btSpeichernClick();
+    const std::vector<DiaryBinding> stored =
+        DecodeBindingFile(env_.files.ReadAll(env_.dir + "BINDUNG.TVW").value_or("")).records;
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].itemAddress + " " + stored[0].itemName, "Q2 Zulauf Nord");
+}
+
+TEST_F(ItemSettingsDialogTest, TimeTableButtonShowsTheFirstAndLastTimeOfTheSavedTable) {
+    TFo_GrafEinstell& form = Open();
+    modal_.session = [](TFo_TimeTable& table) {
+        table.FormShow();
+        for (const char* hour : {"18", "06", "12"}) {
+            table.eT1 = hour;
+            table.SpeedButton1Click();
+        }
+        table.btSaveClick();
+        table.FormClose();
+    };
+    form.btTabelleClick();
+    EXPECT_EQ(timeTable_->item, 1);
+    EXPECT_EQ(Transcript().back(),
+              MessageLine("Achtung : Bei ungespiegelten Items werden nur \r\nder erste und "
+                          "letzte Zeiteintrag berücksichtigt !"));
+    EXPECT_EQ(form.lbT1 + " " + form.eT1 + " " + form.eT2, "um 06:00:00 18:00:00");
+}
+
+TEST_F(ItemSettingsDialogTest, RefusedWriteIsToldAndTheSaveCanBeRepeated) {
+    TFo_GrafEinstell& form = Open();
+    env_.files.SetFailurePolicy(
+        [](FileOp op, const std::string&) { return op == FileOp::Rename || op == FileOp::Write; });
+    form.editOben = "40";
+    form.ControlChange();
+    form.btSpeichernClick();
+    const std::string told =
+        "Einstellungen konnten nicht in >/plant/TARVEDDE.INI< gespeichert werden ! Sie gelten "
+        "nur bis zum Programmende.";
+    EXPECT_EQ(Transcript().back(), MessageLine(told));
+    EXPECT_EQ(Item(1).effectiveUpLimit, 40.0);
+    EXPECT_TRUE(form.Modified());
+    EXPECT_TRUE(form.panelSpeichernVisible);
+
+    env_.files.SetFailurePolicy(nullptr);
+    EXPECT_TRUE(Logged(told + " (TARVEDDE.INI)"));
+    form.btSpeichernClick();
+    EXPECT_FALSE(form.Modified());
+    EXPECT_EQ(Ini("UpLimit"), "40,00");
+}
+
+}  // namespace
+}  // namespace tarvedde
