@@ -1,0 +1,68 @@
+// The year container against bytes placed by hand: 8 bytes of the day's double and the
+// flag byte, one record per day of the year.
+#include "outputs/datalog_container.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/memory_file_system.h"
+
+namespace tarvedde {
+namespace {
+
+// 2024-01-01 (45292) unread, 2024-12-31 (45657) read.
+const std::string kFirst2024("\x00\x00\x00\x00\x80\x1d\xe6\x40\x00", 9);
+const std::string kLast2024Read("\x00\x00\x00\x00\x20\x4b\xe6\x40\x01", 9);
+
+TEST(DatalogContainerTest, ANewYearHasOneNineByteRecordPerDayInDateOrder) {
+    EXPECT_EQ(DatalogFileName(2024), "DATALOG2024.DLG");
+    const std::string leap = EncodeDatalog(NewDatalogYear(2024, false));
+    ASSERT_EQ(leap.size(), 366u * 9);
+    EXPECT_EQ(leap.substr(0, 9), kFirst2024);
+    // Day 366 of a leap year is the record at index 365.
+    std::string last = kLast2024Read;
+    last[8] = '\0';
+    EXPECT_EQ(leap.substr(365 * 9), last);
+    const std::string read = EncodeDatalog(NewDatalogYear(2024, true));
+    EXPECT_EQ(read.substr(365 * 9), kLast2024Read);
+    EXPECT_EQ(EncodeDatalog(NewDatalogYear(2023, true)).size(), 365u * 9);
+}
+
+TEST(DatalogContainerTest, DecodingTakesWholeRecordsAndTellsAWrongSize) {
+    const std::string year = EncodeDatalog(NewDatalogYear(2024, false));
+    struct Case {
+        std::string bytes;
+        int year;
+        std::size_t records;
+        bool wellSized;
+    } cases[] = {
+        {year, 2024, 366, true},
+        {year, 2023, 366, false},  // a leap year's container under another year's name
+        {year.substr(0, year.size() - 1), 2024, 365, false},
+        {year + "\x01\x02", 2024, 366, false},
+        {"", 2024, 0, false},
+    };
+    for (const Case& c : cases) {
+        const DecodedDatalog decoded = DecodeDatalog(c.bytes, c.year);
+        EXPECT_EQ(decoded.records.size(), c.records) << c.bytes.size();
+        EXPECT_EQ(decoded.wellSized, c.wellSized) << c.bytes.size();
+    }
+    // Any flag byte but 0 is read.
+    std::string odd = kFirst2024;
+    odd[8] = '\x07';
+    EXPECT_TRUE(DecodeDatalog(odd, 2024).records.at(0).read);
+    EXPECT_EQ(DecodeDatalog(kLast2024Read, 2024).records.at(0), (DatalogRecord{45657.0, true}));
+}
+
+TEST(DatalogContainerTest, TheContainerOfAYearLivesInTheProgramDirectory) {
+    MemoryFileSystem files;
+    DatalogContainer container(files, "/plant/", 2024);
+    EXPECT_FALSE(container.Read().ok());
+    ASSERT_TRUE(container.Create(true).ok());
+    EXPECT_EQ(files.ReadAll("/plant/DATALOG2024.DLG").value().substr(365 * 9), kLast2024Read);
+    EXPECT_EQ(container.Read().value().records, NewDatalogYear(2024, true));
+}
+
+}  // namespace
+}  // namespace tarvedde
