@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "app/scenario_runner.h"
@@ -44,18 +43,6 @@ TEST(AqasysScenario, RequestFileAndDateFieldFetchTheirDays) {
     EXPECT_EQ(files.ReadAll("/plant/20240301.TVI").value_or(""), "4\r\n1\r\n");
     EXPECT_TRUE(files.Exists("/plant/20240302.TVI"));
     EXPECT_FALSE(runner->Engine()->Stopped());
-}
-
-TEST(AqasysScenario, TheVerbsTakeOnlyTheirArguments) {
-    for (const char* bad :
-         {"request-file 04.03.2024", "request-file", "date-field \"x\"", "date-field 2024-02-30"}) {
-        EXPECT_FALSE(ParseScenarioScript(bad).ok()) << bad;
-    }
-    std::ostringstream errors;
-    MemoryFileSystem files;
-    ScenarioRunner early(ScenarioOptions{"/plant/", &files});
-    EXPECT_EQ(early.Run(ParseScenarioScript("date-field 2024-03-01").value(), errors), 2);
-    EXPECT_EQ(errors.str(), "line 1: 'date-field' needs 'start' first\n");
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
 // The AQASYS retrieval as the program runs it: in virtual time against the in-memory
-// DDE server, from the date field, the start button or the request file to the day's
-// diary data files and the container's read flags.
+// DDE server, from the start button or the request file to the day's diary data files
+// and the container's read flags.
 #include "engine/acquisition/aqasys_retrieval.h"
 
 #include "outputs/datalog_container.h"
 #include "outputs/diary_files.h"
-#include "platform/operator_transcript.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace tarvedde::testing {
@@ -15,76 +14,59 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr char kService[] = "Kestrom";
-constexpr char kTopic[] = "AQASYS";
-
 class AqasysRetrievalTest : public EngineFixture {
 protected:
-    // Parameters A12, A13 and the test parameter iA5, bound to diary indexes 1, 2 and 5.
-    void Install(const std::string& extraIni = "FirstRun=0\n") {
-        WriteIni("[DDE]\nAutoStart=0\nServer=Kestrom\nTopic=AQASYS\n" + extraIni);
+    // Parameters A12, A13 and the test parameter iA5, bound to diary indexes 1, 2 and 5;
+    // every day read but the days `first` to `last` of March 2024.
+    void Install(int first, int last) {
+        WriteIni("[DDE]\nAutoStart=0\nServer=Kestrom\nTopic=AQASYS\nFirstRun=0\n");
         Write("AQASYSITEMS.TXT", "A12;\nA13;\niA5;\n");
-        Write("AQASYSNAMES.TXT", "Regen\nTemperatur\nTest\n");
         Write("ONLINE.TVW", "3\n1\nRegen\n2\nTemperatur\n5\nTest\n");
         std::vector<DiaryBinding> records(kDiaryValueCount);
-        for (const auto& [index, parameter] :
-             std::initializer_list<std::pair<int, int>>{{1, 1}, {2, 2}, {5, 3}}) {
+        for (const auto& [index, parameter] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{5, 3}}) {
             records[static_cast<std::size_t>(index - 1)].diaryIndex = index;
             records[static_cast<std::size_t>(index - 1)].itemNumber = parameter;
         }
         ASSERT_TRUE(
             env_.files.WriteAll(env_.dir + "AQABIND.TVW", EncodeBindingFile(records), false).ok());
+        auto days = NewDatalogYear(2024, true);
+        for (int d = first; d <= last; ++d) {
+            days[static_cast<std::size_t>(59 + d)].read = false;
+        }
+        ASSERT_TRUE(Container().Write(days).ok());
     }
     void Answer(const std::string& request, const std::string& text) {
-        env_.ddeServer.SetRequestText(kService, kTopic, request, text);
+        env_.ddeServer.SetRequestText("Kestrom", "AQASYS", request, text);
     }
-    DatalogContainer Container(int year = 2024) {
-        return DatalogContainer(env_.files, env_.dir, year);
-    }
-    // The container's unread days as "d.m".
-    Lines Unread(int year = 2024) {
-        Lines days;
-        const auto records = Container(year).Read().value().records;
+    DatalogContainer Container() { return DatalogContainer(env_.files, env_.dir, 2024); }
+    // The container's unread days of March.
+    std::vector<int> Unread() {
+        std::vector<int> days;
+        const auto records = Container().Read().value().records;
         for (const DatalogRecord& r : records) {
             if (!r.read) {
-                const DateParts d = DecodeDate(r.day);
-                days.push_back(std::to_string(d.day) + "." + std::to_string(d.month));
+                days.push_back(DecodeDate(r.day).day);
             }
         }
         return days;
     }
-    // Every day read but those from `first` to `last` of March 2024.
-    void MarchUnread(int first, int last) {
-        auto records = NewDatalogYear(2024, true);
-        for (int d = first; d <= last; ++d) {
-            records[static_cast<std::size_t>(59 + d)].read = false;
-        }
-        ASSERT_TRUE(Container().Write(records).ok());
-    }
-    AqasysRetrieval& Aqasys() { return Main().Aqasys(); }
+    using Days = std::vector<int>;
 };
 
-// The whole path: the date field marks the days up to today, the start fetches one day
-// per tick into its .TVI file with the bound indexes and sets its flag, then stops.
+// The whole path: one day per tick into its .TVI file with the bound indexes, the day's
+// flag after its file, then the stop.
 TEST_F(AqasysRetrievalTest, FetchesOneDayPerTickIntoTheDiaryFileAndStopsWhenNoneIsLeft) {
-    Install();
-    ASSERT_TRUE(Container().Create(true).ok());
+    Install(3, 5);
     Answer("A12;03.24;03", "12.5\r\n");
     Answer("A13;03.24;03", "");
     Answer("iA5", "7,25");
     Answer("A12;03.24;04", "garbage");
     Answer("A12;03.24;05", std::string(10000, '9'));
     Start(SourceKind::Aqasys);
-    Aqasys().piDate1CloseUp(EncodeDate(2024, 3, 3));
-    EXPECT_EQ(Unread(), (Lines{"3.3", "4.3", "5.3"}));
-    EXPECT_EQ(Window().pb1Max, 3);
-
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_EQ(Read("20240303.TVI"), "1\r\n12,5\r\n2\r\n-999.0\r\n5\r\n7,25\r\n");
-    EXPECT_EQ(Unread(), (Lines{"4.3", "5.3"}));
-    EXPECT_EQ(Window().pb1Position, 1);
+    EXPECT_EQ(Unread(), (Days{4, 5}));
     EXPECT_EQ(Window().lbDT, "3.3.2024");
-    EXPECT_EQ(Window().piDate1, EncodeDate(2024, 3, 3));
     EXPECT_THAT(env_.ddeCalls, Contains("Request iA5 1000"));
     EXPECT_THAT(LogLines(), Contains("Test-Item gefunden : iA5;03.24;03"));
     EXPECT_THAT(LogLines(), Contains("A12;03.24;03=>12.5"));
@@ -99,149 +81,98 @@ TEST_F(AqasysRetrievalTest, FetchesOneDayPerTickIntoTheDiaryFileAndStopsWhenNone
     Advance(500);
     // Only the first 201 bytes of a 10 000-byte text are read.
     EXPECT_THAT(Read("20240305.TVI"), HasSubstr("1\r\n" + std::string(201, '9') + "\r\n"));
+    EXPECT_EQ(Window().pb1Position, 3);
     EXPECT_EQ(Main().Diary().Value(5), "7,25");
-    EXPECT_TRUE(Unread().empty());
     EXPECT_FALSE(Main().Stopped());
-
     Advance(500);
     EXPECT_TRUE(Main().Stopped());
     EXPECT_FALSE(Main().TimerAqasys1().Enabled());
     EXPECT_EQ(Window().pb1Position, 0);
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
-    EXPECT_TRUE(Transcript().empty()) << Transcript().front();
 }
 
-// The retrieval without a main window: the container alone.
-struct NoFrame final : AqasysRetrievalHost {
-    void StopRetrieval() override {}
-    void StartRetrieval() override {}
-};
-
 TEST_F(AqasysRetrievalTest, TheContainerTellsTheFirstUnreadDayUpToToday) {
-    NoFrame frame;
+    struct NoFrame final : AqasysRetrievalHost {
+        void StopRetrieval() override {}
+        void StartRetrieval() override {}
+    } frame;
     AqasysRetrieval retrieval(config_, bare_.diary, dde_, env_.host, log_, GermanLocale(),
                               state_.window, frame);
-    const auto write = [&](std::string bytes) {
-        ASSERT_TRUE(env_.files.WriteAll(Container().Path(), bytes, false).ok());
-    };
     const auto readExcept = [](std::size_t index, bool cut) {
         auto records = NewDatalogYear(2024, true);
         records[index].read = false;
         std::string bytes = EncodeDatalog(records);
-        if (cut) {
-            bytes.pop_back();
-        }
-        return bytes;
+        return cut ? bytes.substr(0, bytes.size() - 1) : bytes;
     };
+    const std::string created = "Container > DATALOG2024.DLG < neu erzeugt.";
+    const std::string damaged = "DATALOG.DLG ist fehlerhaft !";
     struct Case {
-        const char* what;
         bool firstRun;
-        std::optional<std::string> container;
+        std::optional<std::string> bytes;
         double now;
         int index;
         double day;
         Lines log;
     } cases[] = {
-        {"new year",
-         false,
-         std::nullopt,
-         EncodeDate(2024, 3, 5),
-         0,
-         EncodeDate(2024, 1, 1),
-         {"Container > DATALOG2024.DLG < neu erzeugt."}},
-        {"first run",
-         true,
+        // A new year: all unread, or all read on a first run.
+        {false, std::nullopt, EncodeDate(2024, 3, 5), 0, EncodeDate(2024, 1, 1), {created}},
+        {true,
          readExcept(0, false),
          EncodeDate(2024, 3, 5),
          kNothingToFetch,
          0.0,
-         {"Container > DATALOG2024.DLG < neu erzeugt.",
-          "Datenabruf-Container für Kestrom-AQASYS neu erzeugt."}},
-        {"after today",
-         false,
+         {created, "Datenabruf-Container für Kestrom-AQASYS neu erzeugt."}},
+        {false,
          readExcept(59 + 6, false),
          EncodeDate(2024, 3, 5),
          kNothingToFetch,
          EncodeDate(2024, 3, 6),
          {}},
-        {"day 366",
-         false,
+        {false,
          readExcept(365, false),
          EncodeDate(2024, 12, 31),
          365,
          EncodeDate(2024, 12, 31),
          {}},
-        {"all read",
-         false,
-         EncodeDatalog(NewDatalogYear(2024, true)),
-         EncodeDate(2024, 12, 31),
-         kNothingToFetch,
-         0.0,
-         {}},
-        // Its whole records still count; the damage is told once.
-        {"cut short",
-         false,
+        // Cut short, its whole records count; told once.
+        {false,
          readExcept(59 + 4, true),
          EncodeDate(2024, 3, 5),
          59 + 4,
          EncodeDate(2024, 3, 4),
-         {"DATALOG.DLG ist fehlerhaft !"}},
-        // Told once as the wrong size, and at each look as a day of no calendar.
-        {"garbage day", false, std::string(8, '\xFF') + '\0', EncodeDate(2024, 3, 5),
-         kNothingToFetch, 0.0, Lines(3, "DATALOG.DLG ist fehlerhaft !")},
+         {damaged}},
+        // A day of no calendar: told at each look, and the size once.
+        {false, std::string(8, '\xFF') + '\0', EncodeDate(2024, 3, 5), kNothingToFetch, 0.0,
+         Lines(3, damaged)},
     };
     for (const Case& c : cases) {
         (void)env_.files.Remove(Container().Path());
-        if (c.container) {
-            write(*c.container);
+        if (c.bytes) {
+            ASSERT_TRUE(env_.files.WriteAll(Container().Path(), *c.bytes, false).ok());
         }
         settings_.firstRun = c.firstRun;
         env_.clock.SetLocalTime(c.now + 0.5);
         NewLogLines();
         for (int pass = 0; pass < 2; ++pass) {
             double day = 0.0;
-            EXPECT_EQ(retrieval.OpenDatalogContainer(day), c.index) << c.what;
-            EXPECT_EQ(day, c.day) << c.what;
+            EXPECT_EQ(retrieval.OpenDatalogContainer(day), c.index) << c.now;
+            EXPECT_EQ(day, c.day) << c.now;
             settings_.firstRun = false;
         }
-        EXPECT_EQ(NewLogLines(), c.log) << c.what;
+        EXPECT_EQ(NewLogLines(), c.log) << c.now;
     }
-    EXPECT_EQ(Container().Read().value().records.size(), 1u);
-}
-
-TEST_F(AqasysRetrievalTest, TheFirstRunMakesTheContainerAllReadOnceAndWritesTheFlag) {
-    Install("FirstRun=1\n");
-    Start(SourceKind::Aqasys);
-    EXPECT_TRUE(Unread().empty());
-    EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "FirstRun"), "0");
-    EXPECT_THAT(Transcript(), Contains(HasSubstr("Datenabruf-Container für Kestrom-AQASYS")));
-    EXPECT_TRUE(Aqasys().TimerAqasys2().Enabled());
-    // A later transfer finds the flags it set, not a new container.
-    Aqasys().piDate1CloseUp(EncodeDate(2024, 3, 5));
-    double day = 0.0;
-    EXPECT_EQ(Aqasys().OpenDatalogContainer(day), 59 + 5);
-}
-
-TEST_F(AqasysRetrievalTest, NumberTextsBecomeTheLocalesDecimalOrTheMissingMarker) {
-    Install();
-    Start(SourceKind::Aqasys);
-    const std::pair<std::string, std::string> cases[] = {
-        {"", "-999.0"},      {"12.5", "12,5"},  {"12,5", "12,5"}, {"-3", "-3"},
-        {"1.2.3", "-999.0"}, {"abc", "-999.0"}, {" 4,5", " 4,5"},
-    };
-    for (const auto& [in, out] : cases) {
+    for (const auto& [in, out] : {std::pair{"", "-999.0"}, std::pair{"12.5", "12,5"},
+                                  std::pair{"12,5", "12,5"}, std::pair{"1.2.3", "-999.0"}}) {
         std::string text = in;
-        Aqasys().NormalizeNumberText(text);
+        retrieval.NormalizeNumberText(text);
         EXPECT_EQ(text, out) << in;
     }
-    EXPECT_THAT(LogLines(), Contains("Fehler im Zahlenstring : 1,2,3"));
 }
 
 // Bad input: the day keeps its flag and is fetched again; nothing waits longer than one
 // request's time-out.
 TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
-    Install();
-    MarchUnread(4, 5);
+    Install(4, 5);
     Answer("A12;03.24;04", "1");
     Answer("A13;03.24;04", "2");
     Start(SourceKind::Aqasys);
@@ -253,11 +184,10 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
         }
     });
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
-    EXPECT_EQ(Unread(), (Lines{"4.3", "5.3"}));
+    EXPECT_EQ(Unread(), (Days{4, 5}));
     EXPECT_THAT(LogLines(), Contains("A13;03.24;04 : Nicht definiert !"));
     EXPECT_THAT(env_.ddeCalls, Not(Contains(HasSubstr("Request iA5"))));
     EXPECT_TRUE(Main().Stopped());
-    EXPECT_FALSE(Main().TimerAqasys1().Enabled());
 
     // A silent server: the conversation stands, the same day is tried at the next tick.
     env_.dde.WatchCalls([](const std::string&) {});
@@ -265,7 +195,7 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
     env_.ddeServer.SetStalled(true);
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     Advance(500);
-    EXPECT_EQ(Unread(), (Lines{"4.3", "5.3"}));
+    EXPECT_EQ(Unread(), (Days{4, 5}));
     EXPECT_FALSE(Main().Stopped());
 
     // The day's file cannot be written.
@@ -274,60 +204,38 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
         return op == FileOp::Write && path.ends_with(".TVI");
     });
     Advance(500);
-    EXPECT_EQ(Unread(), (Lines{"4.3", "5.3"}));
+    EXPECT_EQ(Unread(), (Days{4, 5}));
     EXPECT_THAT(LogLines(), Contains("Fehler beim Schreiben der Tagebuchdaten !"));
 
     env_.files.SetFailurePolicy({});
     Advance(500);
-    EXPECT_EQ(Unread(), (Lines{"5.3"}));
+    EXPECT_EQ(Unread(), (Days{5}));
     EXPECT_EQ(Read("20240304.TVI"), "1\r\n1\r\n2\r\n2\r\n");
 }
 
 TEST_F(AqasysRetrievalTest, TheRequestFileAsksForTheDaysFromItsDateOfTheCurrentYear) {
-    Install();
-    ASSERT_TRUE(Container().Create(true).ok());
+    Install(1, 0);
     Start(SourceKind::Aqasys);
-    // Tomorrow: left in place until that day.
-    Write("$AQASYS_HOLEN", "06.03.2024\n");
-    Advance(2000);
-    EXPECT_TRUE(Exists("$AQASYS_HOLEN"));
-    EXPECT_TRUE(Main().Stopped());
-    // Another year: taken away, nothing marked.
-    Write("$AQASYS_HOLEN", "03.03.2023\n");
-    Advance(2000);
-    EXPECT_FALSE(Exists("$AQASYS_HOLEN"));
+    const auto request = [&](const std::string& date) {
+        Write("$AQASYS_HOLEN", date + "\n");
+        Advance(2000);
+        return Exists("$AQASYS_HOLEN");
+    };
+    EXPECT_TRUE(request("06.03.2024"));  // tomorrow: left until that day
+    EXPECT_FALSE(request("03.03.2023"));
     EXPECT_THAT(LogLines(),
                 Contains("Automatischer AQASYS-Datenabruf nur für das AKTUELLE Jahr möglich !"));
-    EXPECT_TRUE(Unread().empty());
+    EXPECT_TRUE(Main().Stopped());
 
-    Write("$AQASYS_HOLEN", "04.03.2024\n");
-    Advance(2000);
-    EXPECT_FALSE(Exists("$AQASYS_HOLEN"));
+    EXPECT_FALSE(request("04.03.2024"));
     EXPECT_THAT(LogLines(), Contains("Automatischer AQASYS-Datenabruf angefordert."));
-    EXPECT_FALSE(Main().Stopped());
-    EXPECT_EQ(Unread(), (Lines{"5.3"}));  // the start fetched the 4th at once
+    EXPECT_EQ(Unread(), (Days{5}));  // the start fetched the 4th at once
+    EXPECT_EQ(Window().pb1Max, 2);
 
     // No date: the file stays, the request timer stops.
-    Write("$AQASYS_HOLEN", "morgen\n");
-    Advance(2000);
-    EXPECT_TRUE(Exists("$AQASYS_HOLEN"));
-    EXPECT_FALSE(Aqasys().TimerAqasys2().Enabled());
+    EXPECT_TRUE(request("morgen"));
+    EXPECT_FALSE(Main().Aqasys().TimerAqasys2().Enabled());
     EXPECT_THAT(LogLines(), Contains("Fehlerhaftes Datum in $AQASYS_HOLEN !"));
-}
-
-TEST_F(AqasysRetrievalTest, TheDateFieldTakesOnlyTheCurrentYear) {
-    Install();
-    Start(SourceKind::Aqasys);
-    Aqasys().piDate1CloseUp(EncodeDate(2023, 12, 30));
-    EXPECT_EQ(Transcript().back(),
-              MessageLine("Sie können hier nur den Datenabruf für das AKTUELLE Jahr einstellen "
-                          "!\r\n    Wählen Sie den Menüpunkt <Daten> <AQASYS-Daten neu abrufen>."));
-    EXPECT_FALSE(Container().Exists());
-    // A missing container comes with every day of the year unread.
-    Aqasys().piDate1CloseUp(EncodeDate(2024, 3, 1));
-    EXPECT_THAT(LogLines(), Contains("DATALOG2024.DLG in AQASYS-Abruf neu erzeugt."));
-    EXPECT_EQ(Unread().size(), 366u);
-    EXPECT_EQ(Window().pb1Max, 5);
 }
 
 }  // namespace
