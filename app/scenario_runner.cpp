@@ -190,6 +190,11 @@ struct ScenarioRunner::Applier {
         runner.clock_.StepWallClock(c.ms);
         return {};
     }
+    Status operator()(const AqasysCommand& c) {
+        TarveddeMain* engine = runner.session_ ? &runner.session_->Engine() : nullptr;
+        auto applied = ApplyAqasysCommand(c, *runner.files_, runner.options_.programDir, engine);
+        return applied ? applied : LineError(command, applied.error().message);
+    }
 };
 
 Status ScenarioRunner::Execute(const ScenarioCommand& command) {

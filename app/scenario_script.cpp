@@ -315,6 +315,20 @@ VerbParser OneName(const char* usage) {
     };
 }
 
+VerbParser Aqasys(const char* verb) {
+    return [verb](const Tokens& tokens) -> Result<ScenarioAction> {
+        std::vector<std::pair<std::string, bool>> words;
+        for (std::size_t i = 1; i < tokens.size(); ++i) {
+            words.emplace_back(tokens[i].text, tokens[i].quoted);
+        }
+        auto command = ParseAqasysVerb(verb, words);
+        if (!command) {
+            return command.error();
+        }
+        return ScenarioAction{std::move(command).value()};
+    };
+}
+
 const std::map<std::string, VerbParser, std::less<>>& VerbParsers() {
     static const std::map<std::string, VerbParser, std::less<>> kParsers = {
         {"clock",
@@ -337,6 +351,8 @@ const std::map<std::string, VerbParser, std::less<>>& VerbParsers() {
         {"clock-step",
          [](const Tokens& t) { return ParseDurationTokens(t, "clock-step DURATION", true); }},
         {"form", ParseForm},
+        {"request-file", Aqasys("request-file")},
+        {"date-field", Aqasys("date-field")},
     };
     return kParsers;
 }

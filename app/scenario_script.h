@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/scenario_aqasys.h"
 #include "engine/model/item_model.h"
 #include "platform/operator.h"
 #include "platform/result.h"
@@ -77,7 +78,7 @@ struct FormCommand {
 using ScenarioAction =
     std::variant<ClockCommand, SourceCommand, StartCommand, SetCommand, AdvanceCommand,
                  AdvanceToCommand, AnswerCommand, MenuCommand, ClickCommand, ServerCommand,
-                 KillCommand, TimeZoneCommand, ClockStepCommand, FormCommand>;
+                 KillCommand, TimeZoneCommand, ClockStepCommand, FormCommand, AqasysCommand>;
 
 struct ScenarioCommand {
     int line = 0;

@@ -45,6 +45,7 @@ Result<int> Listen(const std::string& path) {
 }  // namespace
 
 struct SocketDdeServer::Client {
+    int id = 0;
     int fd = -1;
     std::unique_ptr<FdWatch> watch;
     DdeFrameDecoder decoder;
@@ -101,6 +102,7 @@ void SocketDdeServer::Accept() {
     }
     int id = nextClient_++;
     auto client = std::make_unique<Client>();
+    client->id = id;
     client->fd = fd;
     client->watch = loop_.WatchReadable(fd, [this, id] { OnReadable(id); });
     clients_[id] = std::move(client);
@@ -183,6 +185,10 @@ void SocketDdeServer::Handle(Client& client, const DdeMessage& message) {
                   client.links.erase(key) > 0 ? kDmlErrNoError : kDmlErrNotProcessed, {});
             return;
         case DdeFrameType::kRequest:
+            if (!known && answerer_ != nullptr) {
+                AnswerUnknown(client, message);
+                return;
+            }
             if (!known) {
                 Reply(client, message.sequence, kDmlErrNotProcessed, {});
                 return;
@@ -193,6 +199,30 @@ void SocketDdeServer::Handle(Client& client, const DdeMessage& message) {
         default:
             return;
     }
+}
+
+void SocketDdeServer::AnswerUnknown(Client& client, const DdeMessage& message) {
+    const DdeRequestAnswerer::Answer answer = answerer_->AnswerRequest(message.name);
+    const std::uint32_t code = answer.text ? kDmlErrNoError : kDmlErrNotProcessed;
+    std::string data = answer.text ? *answer.text + '\0' : std::string();
+    if (answer.delayMs <= 0) {
+        Reply(client, message.sequence, code, std::move(data));
+        return;
+    }
+    std::erase_if(delayedAnswers_, [](const auto& timer) { return !timer->Enabled(); });
+    auto self = std::make_shared<Timer*>(nullptr);
+    auto timer = loop_.CreateTimer(
+        "answer", answer.delayMs,
+        [this, self, id = client.id, sequence = message.sequence, code, data = std::move(data)] {
+            (*self)->SetEnabled(false);
+            auto found = clients_.find(id);
+            if (found != clients_.end()) {
+                Reply(*found->second, sequence, code, data);
+            }
+        });
+    *self = timer.get();
+    timer->SetEnabled(true);
+    delayedAnswers_.push_back(std::move(timer));
 }
 
 void SocketDdeServer::Reply(Client& client, std::uint32_t sequence, std::uint32_t code,

@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/event_loop.h"
 #include "platform/result.h"
@@ -20,6 +21,20 @@
 #include "sources/dde_wire_protocol.h"
 
 namespace tarvedde {
+
+// Answers REQUESTs for items the server does not know (plantsim's AQASYS face): the text,
+// or none for "no data", and how long the answer waits on the loop.
+class DdeRequestAnswerer {
+public:
+    struct Answer {
+        std::optional<std::string> text;
+        int delayMs = 0;
+    };
+    virtual Answer AnswerRequest(const std::string& item) = 0;
+
+protected:
+    ~DdeRequestAnswerer() = default;
+};
 
 class SocketDdeServer {
 public:
@@ -40,6 +55,8 @@ public:
     void Publish(const std::string& item, const std::string& text);
     // What REQUEST answers for the item instead of its value.
     void SetRequestText(const std::string& item, const std::string& text);
+    // Asked for every REQUEST of an unknown item; it must outlive the server.
+    void SetRequestAnswerer(DdeRequestAnswerer* answerer) { answerer_ = answerer; }
     // Sends a disconnect frame to every conversation and closes them.
     void DropAll();
     void SetRefusing(bool refusing) { refusing_ = refusing; }
@@ -66,6 +83,8 @@ private:
     void Reply(Client& client, std::uint32_t sequence, std::uint32_t code, std::string data);
     void Send(Client& client, const std::string& frame);
     void Drop(int id, const std::string& why);
+    // The answer of an unknown item's REQUEST, at once or after the answerer's delay.
+    void AnswerUnknown(Client& client, const DdeMessage& message);
 
     EventLoop& loop_;
     std::string path_;
@@ -78,6 +97,9 @@ private:
     int nextClient_ = 1;
     bool refusing_ = false;
     bool stalled_ = false;
+    DdeRequestAnswerer* answerer_ = nullptr;
+    // Delayed answers waiting on the loop; a fired one is dropped at the next request.
+    std::vector<std::unique_ptr<Timer>> delayedAnswers_;
 };
 
 }  // namespace tarvedde

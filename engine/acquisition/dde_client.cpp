@@ -326,6 +326,21 @@ void DdeClient::CloseDDE() {
     }
 }
 
+DdeRequestAnswer DdeClient::RequestItem(const std::string& item, int timeoutMs) {
+    if (ShortCut()) {
+        return {std::nullopt, kDmlErrNotProcessed};
+    }
+    const DdeHandle handle = transport_->CreateStringHandle(instance_, item);
+    DdeRequestAnswer answer;
+    answer.data =
+        transport_->ClientTransaction(conversation_, handle, kCfText, kXtypRequest, timeoutMs);
+    if (!answer.data) {
+        answer.error = transport_->GetLastError(instance_);
+    }
+    transport_->FreeStringHandle(instance_, handle);
+    return answer;
+}
+
 void DdeClient::DDECheck(std::string_view context) {
     const std::string prefix(context);
     if (transport_ == nullptr) {

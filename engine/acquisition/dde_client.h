@@ -33,6 +33,12 @@ protected:
     ~LinkSetUpEnd() = default;
 };
 
+// A request's answer: the data handle's bytes, or the DDE error that came instead.
+struct DdeRequestAnswer {
+    std::optional<std::string> data;
+    std::uint32_t error = kDmlErrNoError;
+};
+
 class DdeClient {
 public:
     // Without a transport (nullptr), and for an OPC installation, the connection steps
@@ -60,6 +66,9 @@ public:
     void UnlinkItems();
     void DisconnectDDE();
     void CloseDDE();
+    // One synchronous request of `item` on the conversation (the AQASYS retrieval's).
+    // Without a transport, and for an OPC installation, the server knows nothing.
+    DdeRequestAnswer RequestItem(const std::string& item, int timeoutMs);
     // Logs the instance's last DDE error after `context`.
     void DDECheck(std::string_view context);
 

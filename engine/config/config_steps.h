@@ -14,8 +14,8 @@
 namespace tarvedde::config {
 
 inline constexpr char kProtocolOrderFile[] = "ProtoReihe.TVW";
-inline constexpr char kAqasysCodesFile[] = "AQASYSITEMS.TXT";
-inline constexpr char kAqasysNamesFile[] = "AQASYSNAMES.TXT";
+using tarvedde::kAqasysCodesFile;
+using tarvedde::kAqasysNamesFile;
 
 // The configuration's own fields as one load works on them, with the services it uses.
 // Lives for one load only.

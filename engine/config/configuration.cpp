@@ -56,6 +56,17 @@ void Configuration::RereadMaxOffTimeSwitches(const IniFile& ini) {
     }
 }
 
+void Configuration::SetAqasysParameters(std::vector<std::string> codes,
+                                        std::vector<std::string> names) {
+    AqasysEditorLists& lists = dialogLists_.aqasysEditor;
+    lists.itemCount = static_cast<int>(codes.size());
+    dialogLists_.diaryItemChoice = {"undefiniert"};
+    dialogLists_.diaryItemChoice.insert(dialogLists_.diaryItemChoice.end(), names.begin(),
+                                        names.end());
+    lists.items = std::move(codes);
+    lists.names = std::move(names);
+}
+
 void Configuration::UpdateCycleInterval() {
     config::SetCycleInterval(settings_);
 }

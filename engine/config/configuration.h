@@ -81,6 +81,11 @@ public:
     // The keys the start reads before the configuration load; returns Permanent.
     bool ReadStartSettings();
     void SwitchToRetrievalMode() { settings_.permanentMode = false; }
+    // The AQASYS start-up wrote [DDE] FirstRun = 0.
+    void SetFirstRun(bool firstRun) { settings_.firstRun = firstRun; }
+    // The AQASYS parameter editor saved its lists: the retrieval's parameters and the
+    // binding dialog's choice ("undefiniert", then the names).
+    void SetAqasysParameters(std::vector<std::string> codes, std::vector<std::string> names);
     // AktuTag as `ini` (TARVEDDE.INI) holds it (`yesterday` when missing), with the
     // report keys that are read with it; the file's OPC close count starts at 5.
     void ReadSavedDayKeys(IniFile& ini, const std::string& yesterday);

@@ -109,9 +109,22 @@ void TarveddeMain::StartAqasysRetrieval() {
     TransferTick();
 }
 
-// Fetching the logger's days one per tick is not part of this program yet: the timer
-// runs, the transfer does nothing.
-void TarveddeMain::TransferTick() {}
+void TarveddeMain::TransferTick() {
+    aqasys_.TransferTick();
+}
+
+// Stopped first, so the stop command asks nothing.
+void TarveddeMain::StopRetrieval() {
+    stopped_ = true;
+    StopAqasysRetrieval();
+}
+
+// A running transfer finds the newly unread days by itself.
+void TarveddeMain::StartRetrieval() {
+    if (stopped_) {
+        StartAcquisition();
+    }
+}
 
 bool TarveddeMain::MenuClick(const std::string& name) {
     if (name == "Beenden1") {

@@ -193,9 +193,8 @@ void TarveddeMain::InitialiseItemsAtStart() {
     }
 }
 
-// The retrieval of an AQASYS logger's stored values is not part of this program yet.
 void TarveddeMain::AqasysModeStart() {
-    log_.WriteLog("AQASYS-Datenabruf ist in dieser Version noch nicht verfügbar.");
+    aqasys_.StartUp();
 }
 
 // The next start after the day change is a cold start: the outside watchdog starts the

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/acquisition/aqasys_retrieval.h"
 #include "engine/acquisition/dde_client.h"
 #include "engine/config/configuration.h"
 #include "engine/diary/diary_interface.h"
@@ -46,7 +47,7 @@ struct StartOptions {
     std::string lockName = "tarvedde";
 };
 
-class TarveddeMain final : private LinkSetUpEnd {
+class TarveddeMain final : private LinkSetUpEnd, private AqasysRetrievalHost {
 public:
     TarveddeMain(Host& host, StartOptions options, const Locale& locale = GermanLocale());
     ~TarveddeMain();
@@ -121,6 +122,8 @@ public:
     const DateParts& RunningDay() const { return runningDay_; }
     DayFileWriter& DayFileOutput() { return dayFiles_; }
     DdeClient& Dde() { return dde_; }
+    // The AQASYS retrieval: its date field, dialogs and request file.
+    AqasysRetrieval& Aqasys() { return aqasys_; }
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
     // The time table editor reloads an item's table here.
@@ -176,6 +179,8 @@ private:
     void TimerGleitMTimer();
     void StartAqasysRetrieval();
     void TransferTick();
+    void StopRetrieval() override;
+    void StartRetrieval() override;
     void StopButton();
     bool ConfirmStop();
     void StopAqasysRetrieval();
@@ -259,6 +264,7 @@ private:
     // One integrator for every source kind's samples.
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, locale_};
     DdeClient dde_{host_.dde, config_, integrator_, host_, log_, locale_, window_};
+    AqasysRetrieval aqasys_{config_, diary_, dde_, host_, log_, locale_, window_, *this};
     // The statistics that join per-value processing.
     LimitWarningDisplay limitWarnings_{config_, locale_, cycle_, memo2_, warningWindow_};
     FifteenMinuteWindows fifteenMinuteValues_{config_, log_, locale_, cycle_};

@@ -37,6 +37,7 @@ struct MainWindowModel {
     std::string eHost;
     double piDate1 = 0.0;
     int pb1Position = 0;  // AQASYS retrieval progress, one step per day
+    int pb1Max = 100;
     std::vector<ItemListRow> it1;
     // Menu item component name -> enabled; items not listed are enabled.
     std::map<std::string, bool> menuEnabled;

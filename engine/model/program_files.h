@@ -20,6 +20,10 @@ inline constexpr char kMovingStateFile[] = "GLEITBUF2.TVW";
 // The moving-average buffer of older versions, deleted with the day's data.
 inline constexpr char kOldMovingStateFile[] = "GLEITBUF.TVW";
 
+// The AQASYS parameter codes and their names, one a line, edited in TFo_Kestrom1.
+inline constexpr char kAqasysCodesFile[] = "AQASYSITEMS.TXT";
+inline constexpr char kAqasysNamesFile[] = "AQASYSNAMES.TXT";
+
 // Markers. $clean holds the last save's error bits and vouches for the state files;
 // $dde_activ says a client works in this directory; the outside watchdog creates
 // $dde_client_tot and restarts a client that does not delete it.

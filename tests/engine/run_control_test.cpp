@@ -308,6 +308,8 @@ TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
     EXPECT_FALSE(Main().TimerAqasys1().Enabled());
 
     env_.ddeServer.SetDown(false);
+    // Today unread, or the transfer would end at once.
+    Main().Aqasys().piDate1CloseUp(Window().piDate1);
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_FALSE(Main().Stopped());
     EXPECT_TRUE(Main().TimerAqasys1().Enabled());

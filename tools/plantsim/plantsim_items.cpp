@@ -97,7 +97,8 @@ Result<PlantConfig> LoadPlantConfig(const IniFile& ini) {
         }
         config.items.push_back(std::move(item).value());
     }
-    if (config.items.empty()) {
+    // A logger that only answers AQASYS requests has no items of its own.
+    if (config.items.empty() && !ini.SectionExists("Aqasys")) {
         return Error{"no items: [Items] Count is missing or 0"};
     }
     return config;

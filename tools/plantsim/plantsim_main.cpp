@@ -20,6 +20,7 @@
 #include "platform/number_format.h"
 #include "platform/poll_event_loop.h"
 #include "sources/socket_dde_server.h"
+#include "tools/plantsim/plantsim_aqasys.h"
 #include "tools/plantsim/plantsim_items.h"
 #include "tools/plantsim/plantsim_opc.h"
 
@@ -124,6 +125,14 @@ public:
         auto timer = loop_.CreateTimer("control", 100, [this, path] { ReadControl(path); });
         timer->SetEnabled(true);
         timers_.push_back(std::move(timer));
+    }
+
+    bool ServeAqasys(DdeRequestAnswerer& face, int service) {
+        if (service < 1 || static_cast<std::size_t>(service) > servers_.size()) {
+            return false;
+        }
+        servers_[static_cast<std::size_t>(service - 1)]->SetRequestAnswerer(&face);
+        return true;
     }
 
     void SaveReadings(IniFile& readings) const {
@@ -319,6 +328,20 @@ int Run(int argc, char** argv) {
         return 1;
     }
     plant.SetOpcFace(opc.value().get());
+    auto aqasys = LoadAqasysConfig(ini, *fs);
+    if (!aqasys) {
+        Log(options.config + ": " + aqasys.error().message);
+        return 1;
+    }
+    std::unique_ptr<AqasysFace> aqasysFace;
+    if (aqasys.value()) {
+        const int service = aqasys.value()->service;
+        aqasysFace = std::make_unique<AqasysFace>(std::move(*aqasys.value()));
+        if (!plant.ServeAqasys(*aqasysFace, service)) {
+            Log(options.config + ": [Aqasys] Service names no service");
+            return 1;
+        }
+    }
     for (const auto& fault : options.faults) {
         if (!plant.Schedule(fault)) {
             Log("bad --fault " + fault);

@@ -1,0 +1,333 @@
+#include "engine/acquisition/aqasys_retrieval.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+#include "engine/config/settings_schema.h"
+#include "engine/processing/per_value_processing.h"
+#include "platform/date_time.h"
+#include "platform/ini_file.h"
+#include "platform/number_format.h"
+#include "platform/text_encoding.h"
+#include "platform/text_file.h"
+
+namespace tarvedde {
+namespace {
+
+constexpr int kTransferRequestTimeoutMs = 1000;
+// DdeGetData's buffer: what the logger sends beyond it is never read.
+constexpr std::size_t kValueBytes = 201;
+constexpr int kRequestFileIntervalMs = 2000;
+constexpr char kValueMissing[] = "-999.0";
+constexpr char kDayFileFailure[] = "Fehler beim Schreiben der Tagebuchdaten !";
+constexpr char kDamagedContainer[] = "DATALOG.DLG ist fehlerhaft !";
+
+std::string TwoDigits(int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", value % 100);
+    return text;
+}
+
+// A failed request that says nothing about the parameter, only that no server answered.
+bool ServerFailure(std::uint32_t error) {
+    return error == kDmlErrNoConvEstablished || error == kDmlErrDataAckTimeout ||
+           error == kDmlErrAdvAckTimeout || error == kDmlErrBusy || error == kDmlErrServerDied;
+}
+
+}  // namespace
+
+AqasysRetrieval::AqasysRetrieval(Configuration& config, DiaryInterface& diary, DdeClient& dde,
+                                 Host& host, ProgramLog& log, const Locale& locale,
+                                 MainWindowModel& window, AqasysRetrievalHost& frame)
+    : config_(config),
+      diary_(diary),
+      dde_(dde),
+      host_(host),
+      log_(log),
+      locale_(locale),
+      window_(window),
+      frame_(frame) {
+    timerAqasys2_ = host_.loop.CreateTimer("TimerAQASYS_2", kRequestFileIntervalMs,
+                                           [this] { RequestFileTick(); });
+}
+
+double AqasysRetrieval::Today() const {
+    return DateOf(host_.clock.Now());
+}
+
+void AqasysRetrieval::StartUp() {
+    startYear_ = DecodeDate(host_.clock.Now()).year;
+    if (config_.Settings().firstRun) {
+        double day = 0.0;
+        (void)OpenDatalogContainer(day);
+        host_.op.ShowMessage("Datenabruf-Container für Kestrom-AQASYS neu erzeugt.");
+        IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+        if (!schema::Write(ini, schema::kFirstRun, false).ok()) {
+            host_.op.ShowMessage("Fehler beim Schreiben der .INI-Datei !");
+        }
+        // Otherwise every later transfer would mark the whole year read again.
+        config_.SetFirstRun(false);
+    }
+    timerAqasys2_->SetEnabled(true);
+}
+
+int AqasysRetrieval::ContainerYear() const {
+    if (containerYearOverride_.empty()) {
+        return DecodeDate(host_.clock.Now()).year;
+    }
+    const int year = StrToIntDef(containerYearOverride_, 0);
+    if (year >= 0 && year < 100) {
+        return year < 70 ? 2000 + year : 1900 + year;
+    }
+    return year;
+}
+
+int AqasysRetrieval::OpenDatalogContainer(double& day) {
+    const bool firstRun = config_.Settings().firstRun;
+    DatalogContainer container(host_.files, config_.ProgramDir(), ContainerYear());
+    if (!container.Exists() || firstRun) {
+        WriteLog("Container > " + container.Name() + " < neu erzeugt.");
+        if (!container.Create(firstRun).ok()) {
+            WriteLog(kDamagedContainer);
+            return kNothingToFetch;
+        }
+    }
+    if (firstRun) {
+        WriteLog("Datenabruf-Container für Kestrom-AQASYS neu erzeugt.");
+        return kNothingToFetch;
+    }
+    const auto decoded = container.Read();
+    if (!decoded.ok()) {
+        WriteLog(kDamagedContainer);
+        return kNothingToFetch;
+    }
+    const DecodedDatalog& records = decoded.value();
+    const std::string told = container.Path() + "#" + std::to_string(records.records.size());
+    if (!records.wellSized && damagedContainerTold_ != told) {
+        WriteLog(kDamagedContainer);
+    }
+    damagedContainerTold_ = records.wellSized ? std::string() : told;
+    for (std::size_t index = 0; index < records.records.size(); ++index) {
+        const DatalogRecord& record = records.records[index];
+        if (record.read) {
+            continue;
+        }
+        // A day no calendar has would name no file and ask the logger for nothing.
+        if (!std::isfinite(record.day) || DecodeDate(record.day).year == 0) {
+            WriteLog(kDamagedContainer);
+            return kNothingToFetch;
+        }
+        day = DateOf(record.day);
+        dayFilePath_ = config_.PathOf(FormatDateTime("yyyymmdd", day, locale_) + ".TVI");
+        if (day > Today()) {
+            return kNothingToFetch;
+        }
+        return static_cast<int>(index);
+    }
+    return kNothingToFetch;
+}
+
+// The guard matters: the synchronous requests process messages, and a timer tick may
+// arrive meanwhile.
+void AqasysRetrieval::TransferTick() {
+    if (transferBusy_) {
+        return;
+    }
+    transferBusy_ = true;
+    double day = 0.0;
+    const int index = OpenDatalogContainer(day);
+    if (index < 366) {
+        FetchDay(index, day);
+    } else {
+        window_.pb1Position = 0;
+        window_.Changed();
+        containerYearOverride_.clear();
+        frame_.StopRetrieval();
+    }
+    transferBusy_ = false;
+}
+
+std::string AqasysRetrieval::RequestText(const std::string& code, double day) {
+    const DateParts date = DecodeDate(day);
+    const bool hasSeparator = code.size() > 1 && code.find(';', 1) != std::string::npos;
+    return code + (hasSeparator ? "" : ";") + TwoDigits(date.month) + "." + TwoDigits(date.year) +
+           ";" + TwoDigits(date.day);
+}
+
+void AqasysRetrieval::FetchDay(int index, double day) {
+    ++window_.pb1Position;
+    const DateParts date = DecodeDate(day);
+    window_.lbDT = std::to_string(date.day) + "." + std::to_string(date.month) + "." +
+                   std::to_string(date.year);
+    window_.Changed();
+    dayFileText_.clear();
+    serverFailed_ = false;
+    try {
+        if (!host_.files.WriteAll(dayFilePath_, "", false).ok()) {
+            WriteLog(kDayFileFailure);
+            return;
+        }
+        const std::vector<std::string>& codes = config_.DialogLists().aqasysEditor.items;
+        for (std::size_t n = 1; n <= codes.size() && !serverFailed_; ++n) {
+            RequestAqasysValue(static_cast<int>(n), RequestText(codes[n - 1], day));
+        }
+        if (!host_.files.WriteAll(dayFilePath_, Utf8ToCp1252(dayFileText_), false).ok()) {
+            WriteLog(kDayFileFailure);
+            return;
+        }
+        if (serverFailed_) {
+            // The day stays unread; without a conversation no later day can do better.
+            if (dde_.Conversation() == 0) {
+                frame_.StopRetrieval();
+            }
+            return;
+        }
+        DatalogContainer container(host_.files, config_.ProgramDir(), ContainerYear());
+        MarkRead(container, index);
+    } catch (const std::exception&) {
+        WriteLog(kDayFileFailure);
+    }
+}
+
+void AqasysRetrieval::MarkRead(DatalogContainer& container, int index) {
+    auto decoded = container.Read();
+    const auto at = static_cast<std::size_t>(index);
+    if (!decoded.ok() || at >= decoded.value().records.size()) {
+        WriteLog(kDamagedContainer);
+        return;
+    }
+    std::vector<DatalogRecord>& records = decoded.value().records;
+    window_.piDate1 = records[at].day;
+    window_.Changed();
+    records[at].read = true;
+    if (!container.Write(records).ok()) {
+        WriteLog(kDayFileFailure);
+    }
+}
+
+void AqasysRetrieval::RequestAqasysValue(int n, std::string request) {
+    if (!request.empty() && request.front() == 'i') {
+        log_.WriteLogDetail("Test-Item gefunden : " + request);
+        request = request.substr(0, request.find(';'));
+    }
+    const DdeRequestAnswer answer = dde_.RequestItem(request, kTransferRequestTimeoutMs);
+    if (!answer.data) {
+        WriteLog(request + " : Nicht definiert !");
+        serverFailed_ = serverFailed_ || ServerFailure(answer.error);
+        return;
+    }
+    std::string bytes = answer.data->substr(0, kValueBytes);
+    bytes = bytes.substr(0, bytes.find('\0'));
+    const GeneralSettings& settings = config_.Settings();
+    std::string text =
+        CleanValueText(Cp1252ToUtf8(bytes), settings.valuePrefix, settings.valueSuffix);
+    if (settings.saveRawData) {
+        log_.WriteRawData(text, ',');
+    }
+    log_.WriteLogDetail(request + "=>" + text);
+    NormalizeNumberText(text);
+    SaveItem(n, text);
+}
+
+void AqasysRetrieval::NormalizeNumberText(std::string& text) {
+    if (text.empty()) {
+        text = kValueMissing;
+        return;
+    }
+    const std::string normalized = NormalizeDecimal(text, locale_);
+    if (StrToFloat(normalized, locale_).ok()) {
+        text = normalized;
+        return;
+    }
+    WriteLog("Fehler im Zahlenstring : " + normalized);
+    text = kValueMissing;
+}
+
+void AqasysRetrieval::SaveItem(int n, const std::string& text) {
+    const std::vector<DiaryBinding>& bindings = diary_.Bindings();
+    const std::size_t count = std::min<std::size_t>(bindings.size(), kDiaryValueCount);
+    for (std::size_t k = 1; k <= count; ++k) {
+        const DiaryBinding& binding = bindings[k - 1];
+        if (binding.itemNumber != n) {
+            continue;
+        }
+        const int m = binding.diaryIndex;
+        diary_.SetValue(m, text);
+        if (m != static_cast<int>(k)) {
+            WriteLog("Fataler Fehler(1) in SaveItem !");
+        }
+        dayFileText_ += DiaryDataText({{m, text}});
+        return;
+    }
+    WriteLog("DDE-Item (" + std::to_string(n) + ") wurde keinem Tagebuchwert zugeordnet !");
+}
+
+void AqasysRetrieval::RequestFileTick() {
+    const std::string path = config_.PathOf(kAqasysRequestFile);
+    if (!host_.files.Exists(path)) {
+        return;
+    }
+    const double now = host_.clock.Now();
+    const int year = DecodeDate(now).year;
+    const auto lines = ReadLines(host_.files, path);
+    const auto date = lines.ok() && !lines.value().empty()
+                          ? StrToDate(lines.value().front(), year, locale_)
+                          : Result<double>(Error{"no first line"});
+    if (!date.ok()) {
+        timerAqasys2_->SetEnabled(false);
+        WriteLog("Fehlerhaftes Datum in $AQASYS_HOLEN !");
+        return;
+    }
+    if (DateOf(date.value()) > DateOf(now)) {
+        return;
+    }
+    (void)host_.files.Remove(path);
+    if (DecodeDate(date.value()).year != year) {
+        WriteLog("Automatischer AQASYS-Datenabruf nur für das AKTUELLE Jahr möglich !");
+        return;
+    }
+    window_.piDate1 = date.value();
+    piDate1CloseUp(date.value());
+    WriteLog("Automatischer AQASYS-Datenabruf angefordert.");
+    frame_.StartRetrieval();
+}
+
+void AqasysRetrieval::piDate1CloseUp(double chosen) {
+    const double now = host_.clock.Now();
+    const int year = DecodeDate(now).year;
+    if (DecodeDate(chosen).year != year) {
+        host_.op.ShowMessage(
+            "Sie können hier nur den Datenabruf für das AKTUELLE Jahr einstellen !\r\n    "
+            "Wählen Sie den Menüpunkt <Daten> <AQASYS-Daten neu abrufen>.");
+        window_.piDate1 = now;
+        window_.Changed();
+        return;
+    }
+    DatalogContainer container(host_.files, config_.ProgramDir(), year);
+    if (!container.Exists()) {
+        WriteLog(container.Name() + " in AQASYS-Abruf neu erzeugt.");
+        if (!container.Write(NewDatalogYear(startYear_ == 0 ? year : startYear_, false)).ok()) {
+            WriteLog(kDamagedContainer);
+        }
+    } else {
+        auto decoded = container.Read();
+        if (!decoded.ok()) {
+            WriteLog(kDamagedContainer);
+        } else {
+            for (DatalogRecord& record : decoded.value().records) {
+                if (DateOf(record.day) >= DateOf(chosen) && record.day <= now) {
+                    record.read = false;
+                }
+            }
+            if (!container.Write(decoded.value().records).ok()) {
+                WriteLog(kDamagedContainer);
+            }
+        }
+    }
+    window_.pb1Max = static_cast<int>(DateOf(now) - DateOf(chosen)) + 1;
+    window_.Changed();
+}
+
+}  // namespace tarvedde
