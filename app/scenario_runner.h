@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/client_session.h"
+#include "app/scenario_opc.h"
 #include "app/scenario_operator.h"
 #include "app/scenario_script.h"
 #include "platform/file_system.h"
@@ -111,6 +112,8 @@ private:
     MemoryInstanceLocks locks_;
     Host host_;
     SourceKind sourceKind_ = SourceKind::Dde;
+    // The OPC server of a `source opc` scenario; it outlives a kill as the plant's would.
+    std::unique_ptr<ScenarioOpcServer> opcServer_;
     static constexpr std::int64_t kFinishLimitMs = 60'000;
 
     bool transcriptFailed_ = false;
