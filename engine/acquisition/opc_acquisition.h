@@ -67,12 +67,12 @@ public:
     double LastFailure() const { return lastFailure_; }
     void SetLastFailure(double when) { lastFailure_ = when; }
 
-    // The group's data-change event; public for a server-less test.
-    void OnDataChange(TOpcGroup& sender, std::int32_t itemIndex, const OpcValue& newValue,
-                      std::uint16_t newQuality, double newTimestamp) override;
-
 private:
     class NoTransport;
+
+    // The group's data-change event.
+    void OnDataChange(TOpcGroup& sender, std::int32_t itemIndex, const OpcValue& newValue,
+                      std::uint16_t newQuality, double newTimestamp) override;
 
     // Steps shared by the acquisition and the test start; false for an empty item list.
     bool ConnectWithItems(bool testMode);
