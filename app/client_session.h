@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "dialogs/opc_session_dialogs.h"
 #include "dialogs/tarvedde_stop.h"
 #include "dialogs/tarvedde_warnung.h"
 #include "engine/frame/tarvedde_main.h"
@@ -23,6 +24,7 @@ public:
     TarveddeMain& Engine() { return main_; }
     TFo_Stop& StopWindow() { return stopWindow_; }
     TFo_Warnung& WarningWindow() { return warningWindow_; }
+    OpcSessionDialogs& OpcMenuDialogs() { return opcDialogs_; }
 
     // The window's creation; false when the start was abandoned (the program then ends).
     bool Create() { return main_.FormCreate(); }
@@ -36,6 +38,7 @@ private:
     TarveddeMain main_;
     TFo_Stop stopWindow_{main_};
     TFo_Warnung warningWindow_{main_.WarningWindow(), main_.Config(), host_};
+    OpcSessionDialogs opcDialogs_{main_};
 };
 
 // Lines of the transport or the operator that belong in the program log, also those that

@@ -37,11 +37,16 @@ bool NeedsStart(const ScenarioAction& action) {
            std::holds_alternative<FormCommand>(action);
 }
 
-Status CheckSupported(const ScenarioCommand& command) {
+Status CheckSupported(const ScenarioCommand& command, SourceKind kind) {
     const ScenarioAction& action = command.action;
     const auto* set = std::get_if<SetCommand>(&action);
-    if (set != nullptr && (set->typed || set->quality)) {
-        return LineError(command, "'set' with an OPC value or quality is not yet supported");
+    if (set != nullptr && (set->typed || set->quality) && kind != SourceKind::Opc) {
+        return LineError(command, "'set' with an OPC value or quality needs 'source opc'");
+    }
+    if (set != nullptr && set->quality) {
+        if (auto quality = ScenarioOpcServer::CheckQuality(*set->quality); !quality) {
+            return LineError(command, quality.error().message);
+        }
     }
     if (const auto* form = std::get_if<FormCommand>(&action)) {
         const Status known = ScenarioForms::Check(*form);
@@ -85,8 +90,12 @@ ScenarioRunner::~ScenarioRunner() = default;
 Status ScenarioRunner::Check(const std::vector<ScenarioCommand>& commands) {
     bool started = false;
     bool everStarted = false;
+    SourceKind kind = SourceKind::Dde;
     for (const ScenarioCommand& command : commands) {
-        if (auto supported = CheckSupported(command); !supported) {
+        if (const auto* source = std::get_if<SourceCommand>(&command.action)) {
+            kind = source->kind;
+        }
+        if (auto supported = CheckSupported(command, kind); !supported) {
             return supported;
         }
         if (everStarted && MustPrecedeStart(command.action)) {
@@ -165,7 +174,11 @@ struct ScenarioRunner::Applier {
                    : NotYetSupported(command, "click " + c.name);
     }
     Status operator()(const ServerCommand& c) {
-        runner.ddeServer_.SetDown(!c.up);
+        if (runner.opcServer_ != nullptr) {
+            runner.opcServer_->SetDown(!c.up);
+        } else {
+            runner.ddeServer_.SetDown(!c.up);
+        }
         return {};
     }
     Status operator()(const KillCommand&) {
@@ -276,14 +289,27 @@ void ScenarioRunner::AdvanceToLocal(double localTime) {
 
 // The data server's new value reaches every item linked to it, as Windows-1252 text.
 void ScenarioRunner::PublishText(const SetCommand& command) {
+    if (opcServer_ != nullptr) {
+        opcServer_->Publish(command);
+        return;
+    }
     ddeServer_.Publish(ddeService_, ddeTopic_, command.item, Utf8ToCp1252(command.value));
 }
 
 // The server knows the items the configuration names, so their advise links stand from
 // the start; their values come with the script's `set` commands.
 void ScenarioRunner::AnnounceConfiguredItems() {
-    const schema::DdeServerNames names =
-        schema::ReadDdeServerNames(IniFile(*files_, options_.programDir + kMainIniFile));
+    const IniFile ini(*files_, options_.programDir + kMainIniFile);
+    const schema::DdeServerNames names = schema::ReadDdeServerNames(ini);
+    if (sourceKind_ == SourceKind::Opc) {
+        if (opcServer_ == nullptr) {
+            opcServer_ = std::make_unique<ScenarioOpcServer>(loop_);
+        }
+        opcServer_->Serve(schema::Read(ini, schema::kOpcServer), names.items);
+        host_.opc = &opcServer_->Transport();
+        host_.opcZone = &clock_.Zone();
+        return;
+    }
     ddeService_ = names.service;
     ddeTopic_ = names.topic;
     ddeServer_.ServeItems(ddeService_, ddeTopic_, names.items);

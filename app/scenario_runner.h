@@ -16,6 +16,7 @@
 
 #include "app/client_session.h"
 #include "app/scenario_forms.h"
+#include "app/scenario_opc.h"
 #include "app/scenario_operator.h"
 #include "app/scenario_script.h"
 #include "platform/file_system.h"
@@ -112,6 +113,8 @@ private:
     MemoryInstanceLocks locks_;
     Host host_;
     SourceKind sourceKind_ = SourceKind::Dde;
+    // The OPC server of a `source opc` scenario; it outlives a kill as the plant's would.
+    std::unique_ptr<ScenarioOpcServer> opcServer_;
     static constexpr std::int64_t kFinishLimitMs = 60'000;
 
     bool transcriptFailed_ = false;

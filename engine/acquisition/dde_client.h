@@ -80,6 +80,10 @@ public:
 
     // Each item's link: the server item, its handle and the newest value text.
     const PerItem<ItemSource>& Sources() const { return sources_; }
+    // Another source kind's value text: the cycle reads every kind's values from here.
+    void StoreNewestText(int item, std::string text) {
+        sources_[item].newestText = std::move(text);
+    }
     bool ConnectionLost() const { return connectionLost_; }
     bool ItemsLinked() const { return itemsLinked_; }
     // Set by the acquisition start, cleared by its stop.

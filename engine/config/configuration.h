@@ -92,6 +92,11 @@ public:
     void SetSavedDay(std::string day) { settings_.savedDay = std::move(day); }
     void SetCustomNewDay(bool pending) { settings_.customNewDay = pending; }
     void SetOpcCloseCount(int count) { settings_.opcCloseCount = count; }
+    // The server the operator chose in the server selection.
+    void SetOpcServer(std::string host, std::string progId) {
+        settings_.opcHost = std::move(host);
+        settings_.opcServer = std::move(progId);
+    }
     // The live window's own reading of Itemcount, which the start's load relies on.
     void SetItemCount(int count) { settings_.itemCount = count; }
     void UpdateCycleInterval();

@@ -113,6 +113,12 @@ inline constexpr TextKey kOpcHost{"OPC", "Host", ""};
 inline constexpr TextKey kOpcServer{"OPC", "Server", ""};
 inline constexpr IntKey kOpcDeadSeconds{"OPC", "OPC_tot-Sekunden", 180};
 inline constexpr IntKey kOpcCloseCount{"OPC", "OPC_Close_Count", 4};
+// [OPC_Neu]: the browse dialog's choice; the program never reads it.
+inline constexpr TextKey kOpcNeuHost{"OPC_Neu", "Host", ""};
+inline constexpr TextKey kOpcNeuServer{"OPC_Neu", "Server", ""};
+inline constexpr IntKey kOpcNeuItemcount{"OPC_Neu", "Itemcount", 0};
+inline constexpr IntKey kOpcNeuControlcount{"OPC_Neu", "Controlcount", 0};
+inline constexpr ItemKey<TextKey> kOpcNeuItem{ItemLayout::PropertySection, "OPC_Neu", {"", "", ""}};
 // [Gleitend]: a ring of no slots has no mean.
 inline constexpr IntKey kGleitendPuffer{"Gleitend", "Puffer", 360, 1, 360};
 inline constexpr IntKey kGleitendIntervall{"Gleitend", "Intervall", 10};

@@ -41,6 +41,7 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     timerTot_ = host_.loop.CreateTimer("Timer_tot", 10000, [this] { Timer_totTimer(); });
     timerAqasys1_ = host_.loop.CreateTimer("TimerAQASYS_1", 500, [this] { TransferTick(); });
     timerGleitM_ = host_.loop.CreateTimer("TimerGleitM", 60000, [this] { TimerGleitMTimer(); });
+    timerOpcTot_ = host_.loop.CreateTimer("Timer_OPC_tot", 1000, [this] { OpcWatchdogTick(); });
     store_.JoinWindowBuffers(fifteenMinuteValues_.BuffersToStore(),
                              movingAverages_.BuffersToStore());
 }

@@ -1,7 +1,8 @@
 // Starting and stopping acquisition, and the operator's commands that do it, with the
-// buffers and the timer of the moving averages and fifteen-minute values. OPC and AQASYS
-// join here as those parts of the program arrive. A stop never loses data: a running cycle is
-// waited for, but only within a bound, so a cycle that cannot finish never hangs the program.
+// buffers and the timer of the moving averages and fifteen-minute values; OPC's own steps
+// are in opc_run_control.cpp, and AQASYS joins here as that part of the program arrives.
+// A stop never loses data: a running cycle is waited for, but only within a bound, so a
+// cycle that cannot finish never hangs the program.
 #include <exception>
 
 #include "engine/config/configuration_loader.h"
@@ -18,15 +19,25 @@ namespace {
 // help. Pending work gets these chances, within this much time, to finish it.
 constexpr int kStopWaitPasses = 1000;
 constexpr std::int64_t kStopWaitMs = 10'000;
+// The watchdog's seconds at every start; an OPC installation's own follow later.
+constexpr int kFirstOpcDeadSeconds = 180;
 
 }  // namespace
 
 void TarveddeMain::StartAcquisition() {
+    opc_.SetDeadCountdown(kFirstOpcDeadSeconds);
+    const bool opc = config_.Settings().sourceKind == SourceKind::Opc;
+    if (opc && !OpcStartChecks()) {
+        return;
+    }
     config_.LoadItemOptions();
     LoadTimeFrames();
     const GeneralSettings& settings = config_.Settings();
     if (settings.permanentMode) {
         SyncTimeFrames();
+    }
+    if (opc) {
+        opc_.SetDeadCountdown(settings.opcDeadSeconds);
     }
     if (settings.customDayChange) {
         log_.WriteLog("Geänderte Tageswechsel-Initialisierung um " +
@@ -65,6 +76,9 @@ void TarveddeMain::StartAcquisition() {
     window.lbAusVisible = false;
     if (settings.sourceKind == SourceKind::Dde) {
         log_.WriteLog("Datenerfassung gestartet.");
+    }
+    if (opc && !opc_.StartOpcAcquisition()) {
+        return;
     }
     stopped_ = false;
     window.btStartDDEEnabled = false;
@@ -155,6 +169,18 @@ bool TarveddeMain::MenuClick(const std::string& name) {
         UebergabezumTagebuch1Click();
         return true;
     }
+    if (name == "Servereinstellen1") {
+        Servereinstellen1Click();
+        return true;
+    }
+    if (name == "Browser1") {
+        Browser1Click();
+        return true;
+    }
+    if (name == "Itemseditieren1") {
+        Itemseditieren1Click();
+        return true;
+    }
     return false;
 }
 
@@ -187,6 +213,7 @@ bool TarveddeMain::ButtonClick(const std::string& name) {
 
 void TarveddeMain::StopButton() {
     forcedStop_ = false;
+    timerOpcTot_->SetEnabled(false);
     const bool opc = config_.Settings().sourceKind == SourceKind::Opc;
     if (!config_.Settings().permanentMode) {
         StopAqasysRetrieval();
@@ -328,14 +355,6 @@ void TarveddeMain::LinkSetUpEnded() {
     }
 }
 
-// The OPC client is not part of this program yet.
-Status TarveddeMain::DisconnectOpcGroup() {
-    return {};
-}
-Status TarveddeMain::DisconnectOpcClient() {
-    return {};
-}
-void TarveddeMain::DeactivateOpcClient() {}
 void TarveddeMain::UnlinkItems() {
     dde_.StopLinking();
     dde_.UnlinkItems();

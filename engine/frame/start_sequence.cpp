@@ -54,6 +54,7 @@ void TarveddeMain::FormShow() {
     LoadTimeFrames();
     const GeneralSettings& settings = config_.Settings();
     if (settings.sourceKind == SourceKind::Opc) {
+        opc_.SetUpAtProgramStart();
         window_.eHost = settings.opcHost;
         log_.WriteLog("OPC-Host : " + settings.opcHost);
         log_.WriteLog("OPC-ProgID : " + settings.opcServer);
@@ -188,7 +189,9 @@ void TarveddeMain::InitialiseItemsAtStart() {
         integrator_.ClearForStart(n);
     }
     diary_.ClearValues();
-    if (config_.Settings().sourceKind == SourceKind::Dde) {
+    // On OPC the links only set up the items' scaling and mark them linked.
+    const SourceKind kind = config_.Settings().sourceKind;
+    if (kind == SourceKind::Dde || kind == SourceKind::Opc) {
         (void)LinkItems(AfterLinking::AutoStart);
     }
 }

@@ -10,9 +10,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/acquisition/aqasys_retrieval.h"
 #include "engine/acquisition/dde_client.h"
+#include "engine/acquisition/opc_acquisition.h"
 #include "engine/config/configuration.h"
 #include "engine/diary/diary_interface.h"
 #include "engine/frame/day_file_writer.h"
@@ -124,6 +126,13 @@ public:
     DdeClient& Dde() { return dde_; }
     // The AQASYS retrieval: its date field, dialogs and request file.
     AqasysRetrieval& Aqasys() { return aqasys_; }
+    // opc_run_control.cpp: the OPC client, its watchdog and its menu's dialogs.
+    OpcAcquisition& Opc() { return opc_; }
+    const Timer& TimerOpcTot() const { return *timerOpcTot_; }
+    void SetOpcDialogs(OpcDialogs* dialogs) { opcDialogs_ = dialogs; }
+    // The browse dialog's test: these identifiers replace the item list until the program
+    // restarts, and the next start only shows their values.
+    void UseOpcItemsForTest(const std::vector<std::string>& itemIds);
     ProgramLog& Log() { return log_; }
     RichTextModel& StatisticsText() { return memo2_; }
     // The time table editor reloads an item's table here.
@@ -194,6 +203,14 @@ private:
     // A stop ends a link set-up that is still going on, as it would end the links.
     void EndLinkSetUp();
     void CloseDDE();
+    // opc_run_control.cpp. False when the start must not go on.
+    bool OpcStartChecks();
+    void OpcWatchdogTick();
+    void OpcWatchdogTeardown();
+    void ShowOpcFailureWarning();
+    void Servereinstellen1Click();
+    void Browser1Click();
+    void Itemseditieren1Click();
     // The live data window's creation: the grid sized from the settings file.
     void CreateLiveDataWindow();
 
@@ -265,6 +282,7 @@ private:
     SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, locale_};
     DdeClient dde_{host_.dde, config_, integrator_, host_, log_, locale_, window_};
     AqasysRetrieval aqasys_{config_, diary_, dde_, host_, log_, locale_, window_, *this};
+    OpcAcquisition opc_{host_, config_, integrator_, dde_, log_, locale_, window_};
     // The statistics that join per-value processing.
     LimitWarningDisplay limitWarnings_{config_, locale_, cycle_, memo2_, warningWindow_};
     FifteenMinuteWindows fifteenMinuteValues_{config_, log_, locale_, cycle_};
@@ -325,6 +343,8 @@ private:
     std::unique_ptr<Timer> timerAuto_;
     std::unique_ptr<Timer> timerAqasys1_;
     std::unique_ptr<Timer> timerGleitM_;
+    std::unique_ptr<Timer> timerOpcTot_;  // Timer_OPC_tot
+    OpcDialogs* opcDialogs_ = nullptr;
     CycleTimes cycle_;
     // The wall time of the running tick.
     double tickTime_ = 0.0;

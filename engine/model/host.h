@@ -12,6 +12,8 @@
 namespace tarvedde {
 
 class DdeTransport;
+class OpcTransport;
+class TimeZone;
 
 struct Host {
     FileSystem& files;
@@ -25,6 +27,10 @@ struct Host {
     // succeeds at once as for an OPC installation: values then reach the items by other
     // means (a scenario script, an OPC client).
     DdeTransport* dde = nullptr;
+    // The OPC transport of an OPC installation; without one no OPC server is reachable.
+    OpcTransport* opc = nullptr;
+    // The zone that OPC servers' UTC time stamps are shown in; null: UTC.
+    const TimeZone* opcZone = nullptr;
 };
 
 }  // namespace tarvedde

@@ -27,6 +27,7 @@ struct MainWindowModel {
     bool lbGetDDEItemsVisible = true;
     std::string lbGetDDEItemsColor;  // "" default, "red", "green"
     std::string lbWarnung;
+    bool lbWarnungVisible = true;
     std::string lbWarnungColor;  // "" default, "red", "green"
     std::string btStartDDE = "OPC starten";
     bool btStartDDEEnabled = true;
@@ -39,6 +40,7 @@ struct MainWindowModel {
     int pb1Position = 0;  // AQASYS retrieval progress, one step per day
     int pb1Max = 100;
     std::vector<ItemListRow> it1;
+    bool it1Editable = false;  // the captions can be edited in place
     // Menu item component name -> enabled; items not listed are enabled.
     std::map<std::string, bool> menuEnabled;
     std::map<std::string, std::string> menuCaption;

@@ -213,9 +213,8 @@ TEST_F(ScenarioRunnerTest, WrongOrderAndUnsupportedVerbsChangeNothingOnDisk) {
         {"start\nkill\nkill\n", "line 3: 'kill' needs 'start' first"},
         {"start\nkill\nsource opc\nstart\n", "line 3: 'source' must come before 'start'"},
         {"start\nkill\nmenu Beenden1\n", "line 3: 'menu' needs 'start' first"},
-        {"start\nset A 12.5\n", "line 2: 'set' with an OPC value or quality is not yet supported"},
-        {"start\nset A \"1\" quality good\n",
-         "line 2: 'set' with an OPC value or quality is not yet supported"},
+        {"start\nset A 12.5\n", "line 2: 'set' with an OPC value or quality needs 'source opc'"},
+        {"source opc\nstart\nset A \"1\" quality fine\n", "line 3: quality 'fine' is neither"},
     };
     for (const auto& [script, message] : cases) {
         EXPECT_EQ(Run(script), 2) << script;

@@ -1,0 +1,144 @@
+// An OPC installation on an in-memory OPC server: the value texts the cycle gets and the
+// watchdog that restarts a silent connection and ends the program after a series.
+#include "platform/number_format.h"
+#include "sources/in_memory_opc_server.h"
+#include "tests/engine/engine_fixture.h"
+
+namespace tarvedde::testing {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::AnyOf;
+using ::testing::DoubleNear;
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::SizeIs;
+
+constexpr char kItems[] =
+    "[DDE]\nItemcount=2\nIntervall=10\nAutoStart=1\nAktuTag=05.03.2024\nTarveget=0\n"
+    "[Items]\nItem1=Plant.Pumpe\nItem2=Plant.Zulauf\n[Grafiktyp]\nItem1=2\n"
+    "[OPC]\nServer=Plant.Sim.1\n";
+constexpr char kRestart[] = "OPC_tot ! Neustart der OPC-Verbindung...";
+constexpr char kBetween[] = "Zeit[s] zwischen zwei Ausfällen: ";
+
+class OpcAcquisitionTest : public EngineFixture {
+protected:
+    ~OpcAcquisitionTest() override { main_.reset(); }  // the server outlives the client
+    void Begin(const std::string& opcKeys = "") {
+        env_.host.opc = &transport_;
+        transport_.AddServer(server_);
+        server_.SetValue("Plant.Pumpe", OpcValue{});
+        server_.SetValue("Plant.Zulauf", OpcValue{});
+        Write("DDE-Wache.exe", "");
+        WriteIni(kItems + opcKeys);
+        Start(SourceKind::Opc);
+    }
+    void Set(const std::string& item, OpcValue value) {
+        server_.SetValue(item, std::move(value));
+        server_.DeliverChanges();
+    }
+    std::string CloseCount() { return IniValue(kMainIniFile, "OPC", "OPC_Close_Count"); }
+    // The seconds between failures the log names, in order.
+    std::vector<double> Gaps() const {
+        std::vector<double> gaps;
+        for (const std::string& line : LogLines()) {
+            if (line.starts_with(kBetween)) {
+                gaps.push_back(StrToFloat(line.substr(std::string(kBetween).size())).value());
+            }
+        }
+        return gaps;
+    }
+
+    InMemoryOpcServer server_{"Plant.Sim.1"};
+    InMemoryOpcTransport transport_;
+};
+
+TEST_F(OpcAcquisitionTest, DigitalWordsBecomeOneOrZeroAndDecimalsTakeTheLocalesComma) {
+    Begin();
+    const std::pair<OpcValue, const char*> digital[] = {{true, "1"},
+                                                        {std::string("On"), "1"},
+                                                        {std::string("ein"), "1"},
+                                                        {-1, "1"},
+                                                        {std::string("WAHR"), "1"},
+                                                        {std::string("AUS"), "0"},
+                                                        {false, "0"},
+                                                        {0, "0"},
+                                                        {2, "0"}};
+    for (const auto& [value, text] : digital) {
+        Set("Plant.Pumpe", value);
+        EXPECT_EQ(Source(1).newestText, text) << OpcValueText(value);
+    }
+    Set("Plant.Zulauf", 12.5);
+    EXPECT_EQ(Source(2).newestText, "12,5");
+    EXPECT_THAT(Window().it1[1].columns, ElementsAre("12,5", OpcQualityText(192), "07:00:00"));
+    Advance(10000);  // the cycle reads the OPC texts as it reads DDE texts
+    EXPECT_EQ(Stats(2).maximum, 12.5);
+}
+
+// A data change restarts the countdown; silence for 180 s is one failure: the outside
+// watchdog is started unless it runs, the operator is warned, acquisition starts again.
+TEST_F(OpcAcquisitionTest, WatchdogFiresAfter180SilentSecondsAndRestartsTheConnection) {
+    Begin();
+    Advance(100000);
+    Set("Plant.Zulauf", 3.0);
+    Advance(179000);
+    EXPECT_FALSE(Logged(kRestart));
+    Advance(1000);
+    EXPECT_TRUE(Logged(kRestart));
+    EXPECT_THAT(env_.shell.Started(),
+                ElementsAre(RecordingShell::StartedProgram{"/plant/DDE-Wache.exe", {}}));
+    EXPECT_EQ(CloseCount(), "4");
+    EXPECT_TRUE(Gaps().empty());
+    EXPECT_FALSE(Main().Stopped());
+    EXPECT_THAT(Main().WarningWindow().lb1().Lines(),
+                ElementsAre("Achtung! Die Verbindung zum OPC-Server ist unterbrochen.",
+                            "Beenden Sie dieses Programm und starten Sie es neu.",
+                            AnyOf("** Zeit: 07:04:30 Uhr", "** Zeit: 07:04:40 Uhr"),
+                            "Das Programm wird nach 3 Versuchen automatisch",
+                            "beendet und über die DDE-Wache neu gestartet."));
+    EXPECT_EQ(Main().WarningWindow().Caption(), " Fehler bei OPC-Datenübertragung !");
+    Set("Plant.Zulauf", 4.5);  // over the new connection
+    EXPECT_EQ(Source(2).newestText, "4,5");
+
+    Write("$_wache", "");
+    Advance(180000);
+    EXPECT_EQ(env_.shell.Started().size(), 1u);
+    EXPECT_EQ(CloseCount(), "3");
+}
+
+// Each failure of a series logs the seconds since the previous; the fifth ends the
+// program. A failure more than half an hour after the previous starts a new series.
+TEST_F(OpcAcquisitionTest, FiveFailuresInASeriesEndTheProgramAndAPauseStartsTheSeriesAnew) {
+    Begin("OPC_tot-Sekunden=10\n");
+    Advance(40000);
+    EXPECT_EQ(CloseCount(), "1");
+    EXPECT_FALSE(Main().CloseRequested());
+    Advance(10000);
+    EXPECT_EQ(CloseCount(), "0");
+    EXPECT_TRUE(Logged("OPC-Verbindung abgebrochen. Programm wird automatisch beendet."));
+    EXPECT_TRUE(Main().CloseRequested());
+    EXPECT_THAT(Gaps(), AllOf(SizeIs(4), Each(DoubleNear(10.0, 0.01))));
+
+    WriteIni(std::string(kItems) + "OPC_tot-Sekunden=1860\n");
+    Restart(SourceKind::Opc);
+    Advance(2 * 1860 * 1000);
+    EXPECT_NEAR(Gaps().back(), 1860.0, 0.01);
+    EXPECT_EQ(CloseCount(), "4");
+}
+
+TEST_F(OpcAcquisitionTest, StartWithoutServerSaysSoAndAServerRefusalLeavesItToTheWatchdog) {
+    WriteIni("[DDE]\nItemcount=1\nAutoStart=1\n[Items]\nItem1=X\n");
+    Start(SourceKind::Opc);
+    EXPECT_TRUE(Logged("**** Warnung : DDE-Wache.exe nicht vorhanden !"));
+    EXPECT_TRUE(Logged("Kein OPC-Server gewählt !"));
+    EXPECT_TRUE(Main().Stopped());
+
+    WriteIni("[DDE]\nItemcount=1\nAutoStart=1\n[Items]\nItem1=X\n[OPC]\nServer=Other\n");
+    Restart(SourceKind::Opc);
+    EXPECT_TRUE(Logged("*** OPCclient.Connect/ConnectGroups : Fehler !"));
+    EXPECT_FALSE(Main().Stopped());
+    EXPECT_TRUE(Main().TimerOpcTot().Enabled());
+}
+
+}  // namespace
+}  // namespace tarvedde::testing
