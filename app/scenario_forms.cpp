@@ -9,6 +9,7 @@
 
 #include "dialogs/tarvedde_drucker.h"
 #include "dialogs/tarvedde_einstell1.h"
+#include "dialogs/tarvedde_graf_einstell.h"
 #include "dialogs/tarvedde_kalibrierung.h"
 #include "dialogs/tarvedde_time_table.h"
 #include "dialogs/tarvedde_wartung.h"
@@ -342,6 +343,77 @@ void AddEinstell1(FormRegistry& registry) {
     registry.Add("TFo_Einstell1", std::move(binding));
 }
 
+// The item settings dialog with the time table editor its button opens. A script cannot
+// step into a modal dialog, so the editor shows the item's table and is closed at once.
+struct GrafEinstellParts : ModalTimeTable {
+    explicit GrafEinstellParts(TarveddeMain& m)
+        : timeTable(m.TimeFrameStats(), m.Config(), m.GetHost(), m.RegionalSettings()) {}
+    void Run(TFo_TimeTable& form) override {
+        form.FormShow();
+        if (form.FormCloseQuery()) {
+            form.FormClose();
+        }
+    }
+    TFo_TimeTable timeTable;
+};
+
+struct ScenarioGrafEinstell : GrafEinstellParts, TFo_GrafEinstell {
+    explicit ScenarioGrafEinstell(TarveddeMain& m)
+        : GrafEinstellParts(m),
+          TFo_GrafEinstell(m.Config(),
+                           {m.Integrator(), m.TimeFrameStats(), m.Diary(), timeTable, *this},
+                           m.GetHost(), m.Log(), m.RegionalSettings()) {}
+};
+
+void AddGrafEinstell(FormRegistry& registry) {
+    using F = ScenarioGrafEinstell;
+    FormBinding<F> binding;
+    binding.create = [](FormContext& c) { return std::make_unique<F>(c.main); };
+    binding.show = &F::FormShow;
+    binding.close = &F::FormClose;
+    binding.controls = {{"lbDDE", Selection(&F::lbDDE, &F::lbDDEItemIndex)}};
+    for (auto [name, member] : {std::pair{"editItem", &F::editItem},
+                                {"editName", &F::editName},
+                                {"editOben", &F::editOben},
+                                {"editUnten", &F::editUnten},
+                                {"edWarnOben", &F::edWarnOben},
+                                {"edWarnUnten", &F::edWarnUnten},
+                                {"editM", &F::editM},
+                                {"editT", &F::editT},
+                                {"editEinheit", &F::editEinheit},
+                                {"editIntegral", &F::editIntegral},
+                                {"editUmrFaktor", &F::editUmrFaktor},
+                                {"editUmrTeiler", &F::editUmrTeiler},
+                                {"editUmrEinheit", &F::editUmrEinheit},
+                                {"eT1", &F::eT1},
+                                {"eT2", &F::eT2}}) {
+        binding.controls.emplace(name, Text<F>(member));
+    }
+    for (auto [name, member] : {std::pair{"cbGleit", &F::cbGleit},
+                                {"cbDifferenz", &F::cbDifferenz},
+                                {"cbIntegral", &F::cbIntegral},
+                                {"cbUmrechnen", &F::cbUmrechnen},
+                                {"cbSpiegel", &F::cbSpiegel},
+                                {"cbRahmen", &F::cbRahmen}}) {
+        binding.controls.emplace(name, Check<F>(member));
+    }
+    binding.controls.emplace("coSpiegel", Selection(&F::coSpiegel, &F::coSpiegelItemIndex));
+    binding.controls.emplace("rgTyp", Number(&F::rgTypItemIndex));
+    binding.handlers = {{"lbDDEClick", &F::lbDDEClick},
+                        {"editMChange", &F::editMChange},
+                        {"editTChange", &F::editTChange},
+                        {"ControlChange", &F::ControlChange},
+                        {"cbIntegralClick", &F::cbIntegralClick},
+                        {"coIntegralChange", &F::coIntegralChange},
+                        {"cbRahmenClick", &F::cbRahmenClick},
+                        {"cbSpiegelClick", &F::cbSpiegelClick},
+                        {"cbUmrechnenClick", &F::cbUmrechnenClick},
+                        {"btSpeichernClick", &F::btSpeichernClick},
+                        {"btAbbrechenClick", &F::btAbbrechenClick},
+                        {"btTabelleClick", &F::btTabelleClick}};
+    registry.Add("TFo_GrafEinstell", std::move(binding));
+}
+
 const FormRegistry& Registry() {
     static const FormRegistry registry = [] {
         FormRegistry forms;
@@ -350,6 +422,7 @@ const FormRegistry& Registry() {
         AddZaehler(forms);
         AddTimeTable(forms);
         AddEinstell1(forms);
+        AddGrafEinstell(forms);
         return forms;
     }();
     return registry;

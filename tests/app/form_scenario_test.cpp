@@ -1,6 +1,6 @@
 // Operators in the dialogs of a running program, replayed from tests/data/app: a
-// calibration the next cycles use; maintenance on and off, the cycles between holding the
-// last value and reporting it; and the errors a wrong `form` line gives.
+// calibration and a lower limit the next cycles use; maintenance on and off, the cycles between
+// holding the last value and reporting it; and the errors a wrong `form` line gives.
 #include <gmock/gmock.h>
 
 #include <sstream>
@@ -52,14 +52,16 @@ protected:
     std::ostringstream errors_;
 };
 
-TEST_F(FormScenarioTest, ACalibrationSavedInTheDialogReachesTheNextCycles) {
+TEST_F(FormScenarioTest, ACalibrationAndALimitSavedInTheDialogsReachTheNextCycles) {
     ASSERT_EQ(RunFile("calibration_form.scn"), 0) << errors_.str();
     EXPECT_THAT(Lines("20240305.DAT"),
                 ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;100,000;12,500",
                             "2024.3.5;10:00:20;100,000;12,500", "2024.3.5;10:00:30;100,000;12,500",
                             "2024.3.5;10:00:40;-1,500;12,500", "2024.3.5;10:00:50;-1,500;12,500",
-                            "2024.3.5;10:01:00;-1,500;12,500"));
+                            "2024.3.5;10:01:00;-1,500;12,500", "2024.3.5;10:01:10;-1,000;12,500",
+                            "2024.3.5;10:01:20;-1,000;12,500", "2024.3.5;10:01:30;-1,000;12,500"));
     const IniFile ini(files_, "/plant/TARVEDDE.INI");
+    EXPECT_EQ(ini.ReadString("LoLimit", "Item1", ""), "-1,00");
     EXPECT_EQ(ini.ReadString("Item_1", "MinForUser", ""), "-2,5");
     EXPECT_EQ(ini.ReadString("Item_1", "MaxForSPS", ""), "1000");
 }
