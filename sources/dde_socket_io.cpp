@@ -92,6 +92,31 @@ Result<int> ConnectDdeSocket(const std::string& path) {
     return fd;
 }
 
+Result<int> ListenDdeSocket(const std::string& path, const std::string& what) {
+    auto probe = ConnectDdeSocket(path);
+    if (probe || errno == EAGAIN) {
+        if (probe) {
+            close(probe.value());
+        }
+        return Error{what + " already listens at " + path};
+    }
+    unlink(path.c_str());  // stale: its server is gone
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return Error{std::string("socket: ") + std::strerror(errno)};
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(fd, 16) != 0) {
+        Error error{"listen at " + path + ": " + std::strerror(errno)};
+        close(fd);
+        return error;
+    }
+    return fd;
+}
+
 Status SendAllBytes(int fd, std::string_view bytes, int timeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!bytes.empty()) {

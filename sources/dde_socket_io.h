@@ -28,6 +28,10 @@ Result<std::string> DdeSocketPath(const std::string& directory, const std::strin
 // listens but takes no more connections (a hung server; errno is then EAGAIN).
 Result<int> ConnectDdeSocket(const std::string& path);
 
+// A non-blocking listening socket at `path`. A live server there is an error naming
+// `what` ("a DDE server already listens at ..."); a stale socket file is replaced.
+Result<int> ListenDdeSocket(const std::string& path, const std::string& what);
+
 // Writes all bytes, waiting up to `timeoutMs` in total for room to write.
 Status SendAllBytes(int fd, std::string_view bytes, int timeoutMs);
 

@@ -17,31 +17,6 @@ namespace {
 constexpr std::size_t kMaxQueuedBytes = 4 * 1024 * 1024;
 constexpr int kFlushIntervalMs = 20;
 
-Result<int> ListenUnix(const std::string& path) {
-    auto probe = ConnectDdeSocket(path);
-    if (probe || errno == EAGAIN) {
-        if (probe) {
-            close(probe.value());
-        }
-        return Error{"an OPC server already listens at " + path};
-    }
-    unlink(path.c_str());  // stale: its server is gone
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        return Error{std::string("socket: ") + std::strerror(errno)};
-    }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(fd, 16) != 0) {
-        Error error{"listen at " + path + ": " + std::strerror(errno)};
-        close(fd);
-        return error;
-    }
-    return fd;
-}
-
 std::string ReplyBody(OpcResult result, const WireWriter& outputs) {
     WireWriter body;
     body.U32(result);
@@ -70,7 +45,7 @@ Result<std::unique_ptr<SocketOpcServer>> SocketOpcServer::Create(
         return path.error();
     }
     std::unique_ptr<SocketOpcServer> server(new SocketOpcServer(loop, backend, std::move(log)));
-    auto unixFd = ListenUnix(path.value());
+    auto unixFd = ListenDdeSocket(path.value(), "an OPC server");
     if (!unixFd) {
         return unixFd.error();
     }

@@ -17,31 +17,6 @@ namespace {
 
 constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
 
-Result<int> Listen(const std::string& path) {
-    auto probe = ConnectDdeSocket(path);
-    if (probe || errno == EAGAIN) {
-        if (probe) {
-            close(probe.value());
-        }
-        return Error{"a DDE server already listens at " + path};
-    }
-    unlink(path.c_str());  // stale: its server is gone
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        return Error{std::string("socket: ") + std::strerror(errno)};
-    }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(fd, 16) != 0) {
-        Error error{"listen at " + path + ": " + std::strerror(errno)};
-        close(fd);
-        return error;
-    }
-    return fd;
-}
-
 }  // namespace
 
 struct SocketDdeServer::Client {
@@ -67,7 +42,7 @@ Result<std::unique_ptr<SocketDdeServer>> SocketDdeServer::Create(EventLoop& loop
     if (!path) {
         return path.error();
     }
-    auto fd = Listen(path.value());
+    auto fd = ListenDdeSocket(path.value(), "a DDE server");
     if (!fd) {
         return fd.error();
     }
