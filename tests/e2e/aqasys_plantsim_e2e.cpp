@@ -29,13 +29,6 @@
 namespace tarvedde::testing {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
-std::int64_t MsSince(SteadyClock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
-        .count();
-}
-
 std::string Date(double day, const char* pattern) {
     return FormatDateTime(pattern, day, GermanLocale());
 }
@@ -61,18 +54,6 @@ protected:
         if (plantsim_ == 0) {
             ExecChild(args);
         }
-    }
-    bool WaitForSocket() const {
-        const std::string path = DdeSocketPath(ddeDir_, "Kestrom").value();
-        const auto start = SteadyClock::now();
-        while (MsSince(start) < 10000) {
-            if (auto fd = ConnectDdeSocket(path); fd.ok()) {
-                close(fd.value());
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
     }
     bool PumpUntil(const std::function<bool()>& done, int limitMs) {
         const auto start = SteadyClock::now();
@@ -112,7 +93,7 @@ TEST_F(AqasysPlantsimE2e, TenDaysOfLastYearReachTheirDiaryFiles) {
                     "DelayMs=5\nDataFile=" +
                         root_.Path() + "days.txt\n");
     StartPlantsim();
-    ASSERT_TRUE(WaitForSocket());
+    ASSERT_TRUE(WaitForDdeSocket(ddeDir_, "Kestrom"));
     root_.WriteText("plant/TARVEDDE.INI",
                     "[DDE]\nAutoStart=0\nFirstRun=0\nServer=Kestrom\nTopic=AQASYS\n");
     root_.WriteText("plant/AQASYSITEMS.TXT", "A12;\nB9;\nA13;\n");

@@ -26,8 +26,6 @@
 namespace tarvedde::testing {
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
 // Three items; the plant serves the first two ("Fehlt" is unknown to it). Cycle 1 s.
 constexpr char kClientIni[] =
     "[DDE]\nItemcount=3\nIntervall=1\nEinheit=0\nAutoStart=1\nServer=PlantSim\nTopic=Werte\n"
@@ -43,11 +41,6 @@ constexpr char kPlantIni[] =
 
 constexpr char kLost[] = "Callback : Konversation abgebrochen !";
 constexpr char kRelinked[] = "Verbindung zum Server hergestellt.";
-
-std::int64_t MsSince(SteadyClock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
-        .count();
-}
 
 // The day file's rows from the third field on: the items' values of each cycle.
 std::vector<std::string> DayValues(const std::string& dir) {
@@ -74,7 +67,7 @@ protected:
         root_.WriteText("plant/TARVEDDE.INI", kClientIni);
         root_.WriteText("plant.ini", kPlantIni);
         StartPlantsim();
-        ASSERT_TRUE(WaitForSocket());
+        ASSERT_TRUE(WaitForDdeSocket(ddeDir_, "PlantSim"));
         StartClient();
     }
     void TearDown() override {
@@ -98,19 +91,6 @@ protected:
             waitpid(plantsim_, nullptr, 0);
             plantsim_ = -1;
         }
-    }
-    // plantsim listens (its start takes a moment after the fork).
-    bool WaitForSocket() const {
-        const std::string path = DdeSocketPath(ddeDir_, "PlantSim").value();
-        const auto start = SteadyClock::now();
-        while (MsSince(start) < 10000) {
-            if (auto fd = ConnectDdeSocket(path); fd.ok()) {
-                close(fd.value());
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
     }
     std::string ControlPath() const { return root_.Path() + "control"; }
     // One fault command of plantsim's control file ("KIND [DURATION_MS]" lines).

@@ -1,14 +1,20 @@
-// The child half of starting a program from an end-to-end test: after fork(), replace
-// the child with the program. Never returns; 127 when the program cannot be run.
+// Starting a program from an end-to-end test: the child half after fork(), and the wait
+// until a started server listens.
 #pragma once
 
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "sources/dde_socket_io.h"
 
 namespace tarvedde::testing {
 
+// Replaces the child with the program. Never returns; 127 when the program cannot be run.
 [[noreturn]] inline void ExecChild(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& arg : args) {
@@ -17,6 +23,27 @@ namespace tarvedde::testing {
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
+}
+
+using SteadyClock = std::chrono::steady_clock;
+
+inline std::int64_t MsSince(SteadyClock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start)
+        .count();
+}
+
+// A started plantsim takes a moment until its DDE service listens; false after 10 s.
+inline bool WaitForDdeSocket(const std::string& ddeDir, const std::string& service) {
+    const std::string path = DdeSocketPath(ddeDir, service).value();
+    const auto start = SteadyClock::now();
+    while (MsSince(start) < 10000) {
+        if (auto fd = ConnectDdeSocket(path); fd.ok()) {
+            close(fd.value());
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 }  // namespace tarvedde::testing
