@@ -345,24 +345,31 @@ void AddEinstell1(FormRegistry& registry) {
 
 // The item settings dialog with the time table editor its button opens. A script cannot
 // step into a modal dialog, so the editor shows the item's table and is closed at once.
-struct GrafEinstellParts : ModalTimeTable {
-    explicit GrafEinstellParts(TarveddeMain& m)
-        : timeTable(m.TimeFrameStats(), m.Config(), m.GetHost(), m.RegionalSettings()) {}
+class ClosingTimeTable final : public ModalTimeTable {
+public:
     void Run(TFo_TimeTable& form) override {
         form.FormShow();
         if (form.FormCloseQuery()) {
             form.FormClose();
         }
     }
+};
+
+// Not polymorphic itself, so the dialog's handlers are called on it as on the dialog.
+struct GrafEinstellParts {
+    explicit GrafEinstellParts(TarveddeMain& m)
+        : timeTable(m.TimeFrameStats(), m.Config(), m.GetHost(), m.RegionalSettings()) {}
     TFo_TimeTable timeTable;
+    ClosingTimeTable modalTimeTable;
 };
 
 struct ScenarioGrafEinstell : GrafEinstellParts, TFo_GrafEinstell {
     explicit ScenarioGrafEinstell(TarveddeMain& m)
         : GrafEinstellParts(m),
-          TFo_GrafEinstell(m.Config(),
-                           {m.Integrator(), m.TimeFrameStats(), m.Diary(), timeTable, *this},
-                           m.GetHost(), m.Log(), m.RegionalSettings()) {}
+          TFo_GrafEinstell(
+              m.Config(),
+              {m.Integrator(), m.TimeFrameStats(), m.Diary(), timeTable, modalTimeTable},
+              m.GetHost(), m.Log(), m.RegionalSettings()) {}
 };
 
 void AddGrafEinstell(FormRegistry& registry) {
