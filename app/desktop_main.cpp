@@ -15,6 +15,7 @@
 #include "gui/qt_operator.h"
 #include "gui/stop_window.h"
 #include "platform/system_shell.h"
+#include "sources/opc_socket_transport.h"
 #include "sources/socket_dde_transport.h"
 
 namespace {
@@ -93,10 +94,17 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     SystemInstanceLocks locks;
     SessionLogSink logSink;
     SocketDdeTransport dde(loop, "", logSink.Function());
+    SocketOpcTransport opc(loop, OpcSocketOptions{}, logSink.Function());
+    auto zone = TimeZone::System();
+    if (!zone) {
+        std::cerr << zone.error().message << "; OPC time stamps are shown in UTC\n";
+    }
+    const TimeZone localZone = zone ? std::move(zone).value() : TimeZone::Utc();
     StartOptions options;
     options.programDir = commandLine.programDir;
     options.sourceKind = kind.value();
-    ClientSession session(Host{*files, *clock, loop, person, *shell, locks, &dde}, options);
+    ClientSession session(Host{*files, *clock, loop, person, *shell, locks, &dde, &opc, &localZone},
+                          options);
     logSink.Attach(&session);
     OperatorLogWatcher logWatcher(person);
     session.Engine().Log().SetWatcher(&logWatcher);

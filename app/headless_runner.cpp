@@ -52,7 +52,33 @@ void InstallSignalHandlers(HostEventLoop& loop) {
 }
 #endif
 
+#ifndef _WIN32
+OpcSocketOptions OpcOptionsIn(const std::string& ddeDirectory) {
+    OpcSocketOptions options;
+    options.directory = ddeDirectory;
+    return options;
+}
+#endif
+
+// A zone the clock cannot be matched with is told, and the stamps are shown in UTC.
+TimeZone LocalZoneOrUtc() {
+    auto zone = TimeZone::System();
+    if (!zone) {
+        std::cerr << zone.error().message << "; OPC time stamps are shown in UTC" << std::endl;
+        return TimeZone::Utc();
+    }
+    return std::move(zone).value();
+}
+
 }  // namespace
+
+OpcTransport* HeadlessClient::OpcOrNull() {
+#ifdef _WIN32
+    return nullptr;  // no OPC transport in this build
+#else
+    return &opc_;
+#endif
+}
 
 Result<std::unique_ptr<HeadlessClient>> HeadlessClient::Create(const StartOptions& options,
                                                                const std::string& ddeDirectory,
@@ -91,8 +117,12 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Hos
       dde_(*loop_, logSink_.Function()),
 #else
       dde_(*loop_, ddeDirectory, logSink_.Function()),
+      opc_(*loop_, OpcOptionsIn(ddeDirectory), logSink_.Function()),
 #endif
-      session_(Host{*files_, *clock_, *loop_, person_, shell_, locks_, &dde_}, options) {
+      localZone_(LocalZoneOrUtc()),
+      session_(
+          Host{*files_, *clock_, *loop_, person_, shell_, locks_, &dde_, OpcOrNull(), &localZone_},
+          options) {
 #ifdef _WIN32
     static_cast<void>(ddeDirectory);
 #endif

@@ -13,12 +13,14 @@
 #include "app/command_line.h"
 #include "outputs/program_log.h"
 #include "platform/shell.h"
+#include "platform/time_zone.h"
 #include "platform/unattended_operator.h"
 #ifdef _WIN32
 #include "platform/message_event_loop.h"
 #include "sources/ddeml_transport.h"
 #else
 #include "platform/poll_event_loop.h"
+#include "sources/opc_socket_transport.h"
 #include "sources/socket_dde_transport.h"
 #endif
 
@@ -99,6 +101,7 @@ private:
     HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<HostEventLoop> loop,
                    const StartOptions& options, const std::string& ddeDirectory,
                    const std::string& lockDirectory);
+    OpcTransport* OpcOrNull();
     int beeps_ = 0;
     SessionLogSink logSink_;
     std::unique_ptr<Clock> clock_;
@@ -112,7 +115,11 @@ private:
     DdemlTransport dde_;
 #else
     SocketDdeTransport dde_;
+    // OPC servers on this machine through the DDE directory's sockets.
+    SocketOpcTransport opc_;
 #endif
+    // The zone the servers' UTC stamps are shown in: the clock's own.
+    TimeZone localZone_;
     ClientSession session_;
 };
 

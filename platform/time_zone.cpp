@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/civil_time.h"
@@ -223,6 +224,28 @@ Result<TimeZone> TimeZone::Parse(std::string_view tzif, std::string name) {
     }
     zone.footer_ = std::move(footer).value();
     return zone;
+}
+
+Result<TimeZone> TimeZone::System() {
+    return System(std::getenv("TZ"), *MakeRealFileSystem());
+}
+
+Result<TimeZone> TimeZone::System(const char* tz, const FileSystem& fileSystem,
+                                  const std::string& zoneDirectory, const std::string& localtime) {
+    if (tz != nullptr && *tz != '\0') {
+        const std::string name = tz[0] == ':' ? tz + 1 : tz;
+        if (auto zone = Load(name, fileSystem, zoneDirectory)) {
+            return zone;
+        }
+        if (auto rule = FromPosixRule(name)) {
+            return rule;
+        }
+        return Error{"TZ=" + std::string(tz) + " names no time zone"};
+    }
+    if (auto bytes = fileSystem.ReadAll(localtime)) {
+        return Parse(bytes.value(), "localtime");
+    }
+    return Utc();
 }
 
 Result<TimeZone> TimeZone::Load(const std::string& name) {

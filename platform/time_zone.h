@@ -31,6 +31,13 @@ public:
     static Result<TimeZone> FromPosixRule(std::string_view rule);
     // Minutes east of UTC, clamped to about -25 h .. +26 h.
     static TimeZone Fixed(int offsetMinutes, std::string name);
+    // The zone of the C library's local time, which the system clock shows: TZ's zone name
+    // (a leading ':' dropped) or POSIX rule, else `localtime`'s zone, else UTC (as the C
+    // library falls back). An error when TZ names nothing usable.
+    static Result<TimeZone> System();
+    static Result<TimeZone> System(const char* tz, const FileSystem& fileSystem,
+                                   const std::string& zoneDirectory = "/usr/share/zoneinfo",
+                                   const std::string& localtime = "/etc/localtime");
     static TimeZone Utc();
 
     const std::string& Name() const { return name_; }

@@ -1,7 +1,8 @@
 // The OPC client component against plantsim as a real process: its command line, OPC
 // section and control file. A counter's changes arrive at the group's rate, the control
 // file's shutdown request disconnects the client, and once plantsim has ended its servers
-// are gone from the list.
+// are gone from the list. The client as the headless program wires it finds the same
+// server through the DDE directory and writes the counter's values into its day file.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,10 +14,12 @@
 #include <fstream>
 #include <thread>
 
+#include "app/headless_runner.h"
 #include "platform/poll_event_loop.h"
 #include "platform/virtual_clock.h"
 #include "sources/opc_client.h"
 #include "sources/opc_socket_transport.h"
+#include "tests/app/scenario_test_files.h"
 #include "tests/e2e/exec_child.h"
 #include "tests/sources/pump_until.h"
 
@@ -100,6 +103,59 @@ TEST(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(transport.ListServers("", servers), kSOk);
     EXPECT_TRUE(servers.empty());
+    std::filesystem::remove_all(root);
+}
+
+TEST(OpcPlantsimE2e, TheHeadlessClientAcquiresOverOpc) {
+    char pattern[] = "/tmp/opc-client-e2e-XXXXXX";
+    const std::string root = mkdtemp(pattern);
+    const std::string dde = root + "/dde";
+    std::filesystem::create_directories(root + "/plant");
+    std::ofstream(root + "/plant.ini") << kPlantIni;
+    std::ofstream(root + "/plant/TARVEDDE.INI")
+        << "[DDE]\nItemcount=1\nIntervall=1\nEinheit=0\nAutoStart=1\nTarveget=0\n"
+           "[Items]\nItem1=Anlage.Zulauf.Zaehler\n[Itemnames]\nItem1=Zulauf\n"
+           "[OPC]\nServer=Plantsim.Klaeranlage.1\n";
+    const pid_t plantsim = fork();
+    if (plantsim == 0) {
+        ExecChild({PLANTSIM_PATH, "--config", root + "/plant.ini", "--dde-dir", dde,
+                   "--opc-endpoint", "E2E"});
+    }
+    ASSERT_GT(plantsim, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // plantsim's start
+    StartOptions options;
+    options.programDir = root + "/plant/";
+    options.sourceKind = SourceKind::Opc;
+    auto client = HeadlessClient::Create(options, dde, root).value();
+    ASSERT_TRUE(client->Engine().FormCreate());
+    client->Engine().FormShow();
+    // Rows whose counter value is above zero: the OPC values reached the cycle.
+    const auto counted = [&] {
+        std::vector<std::string> rows;
+        for (const auto& entry : std::filesystem::directory_iterator(root + "/plant")) {
+            if (entry.path().extension() == ".DAT") {
+                std::ifstream file(entry.path(), std::ios::binary);
+                for (const std::string& row :
+                     CrLfLines(std::string(std::istreambuf_iterator<char>(file), {}))) {
+                    if (row.substr(row.rfind(';') + 1) != "0,000") {
+                        rows.push_back(row);
+                    }
+                }
+            }
+        }
+        return rows;
+    };
+    const auto start = SteadyClock::now();
+    while (counted().size() < 3 && MsSince(start) < 10000) {
+        client->Loop().ProcessPendingEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const std::vector<std::string> rows = counted();
+    ASSERT_GE(rows.size(), 3U);
+    EXPECT_NE(rows[0].substr(rows[0].rfind(';')), rows[2].substr(rows[2].rfind(';')));
+    client.reset();
+    kill(plantsim, SIGTERM);
+    waitpid(plantsim, nullptr, 0);
     std::filesystem::remove_all(root);
 }
 

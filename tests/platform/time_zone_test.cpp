@@ -185,5 +185,22 @@ TEST(TimeZoneLoad, ReadsThroughTheGivenFileSystemAndOnlyInsideTheZoneDirectory) 
     EXPECT_FALSE(TimeZone::Load("Test/Missing", files, "/zones").ok());
 }
 
+// The zone the clock's local time uses, as the C library picks it.
+TEST(TimeZoneSystem, FollowsTzThenTheLocaltimeFileThenUtc) {
+    MemoryFileSystem files;
+    ASSERT_TRUE(files.WriteAll("/zones/Test/Zone", Tzif1(kTwoChanges), false).ok());
+    const auto named = [&](const char* tz, const std::string& localtime = "/etc/localtime") {
+        auto zone = TimeZone::System(tz, files, "/zones", localtime);
+        return zone ? zone.value().Name() : "error: " + zone.error().message;
+    };
+    EXPECT_EQ(named("Test/Zone"), "Test/Zone");
+    EXPECT_EQ(named(":Test/Zone"), "Test/Zone");
+    EXPECT_EQ(named("CET-1CEST,M3.5.0,M10.5.0/3"), "CET-1CEST,M3.5.0,M10.5.0/3");
+    EXPECT_EQ(named("Nowhere/Zone"), "error: TZ=Nowhere/Zone names no time zone");
+    EXPECT_EQ(named(nullptr), "UTC");
+    EXPECT_EQ(named(""), "UTC");
+    EXPECT_EQ(named(nullptr, "/zones/Test/Zone"), "localtime");
+}
+
 }  // namespace
 }  // namespace tarvedde
