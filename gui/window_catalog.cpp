@@ -1,0 +1,47 @@
+#include "gui/window_catalog.h"
+
+#include <QDialog>
+
+namespace tarvedde {
+
+void WindowCatalog::Add(const std::string& menuName, bool modal, Factory create) {
+    if (!entries_.contains(menuName)) {
+        order_.push_back(menuName);
+    }
+    entries_[menuName] = Entry{modal, std::move(create), nullptr};
+}
+
+QWidget* WindowCatalog::Window(const std::string& menuName) {
+    const auto found = entries_.find(menuName);
+    if (found == entries_.end()) {
+        return nullptr;
+    }
+    Entry& entry = found->second;
+    if (entry.window.isNull()) {
+        entry.window = entry.create(parent_);
+    }
+    return entry.window.data();
+}
+
+bool WindowCatalog::Modal(const std::string& menuName) const {
+    const auto found = entries_.find(menuName);
+    return found != entries_.end() && found->second.modal;
+}
+
+bool WindowCatalog::Open(const std::string& menuName) {
+    QWidget* window = Window(menuName);
+    if (window == nullptr) {
+        return false;
+    }
+    auto* dialog = qobject_cast<QDialog*>(window);
+    if (Modal(menuName) && dialog != nullptr) {
+        dialog->exec();
+        return true;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+}  // namespace tarvedde

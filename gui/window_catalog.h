@@ -1,0 +1,45 @@
+// The program's windows by the menu item that opens them. The main window's menus, the
+// tray menu and the screenshot tour all open windows through here, so a new view joins
+// with one Add call and every way of reaching it agrees.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tarvedde {
+
+class WindowCatalog {
+public:
+    using Factory = std::function<QWidget*(QWidget* parent)>;
+
+    explicit WindowCatalog(QWidget* parent) : parent_(parent) {}
+
+    // `menuName` is the opening menu item's component name ("Kalibrierung1"). A modal
+    // window must be a QDialog; it blocks until closed. The window is made at its first
+    // opening and kept (hidden, not destroyed) until the program ends.
+    void Add(const std::string& menuName, bool modal, Factory create);
+    bool Contains(const std::string& menuName) const { return entries_.contains(menuName); }
+    // False when no window is registered under the name.
+    bool Open(const std::string& menuName);
+    // The window, made when needed but not shown (the screenshot tour shows it itself).
+    QWidget* Window(const std::string& menuName);
+    bool Modal(const std::string& menuName) const;
+    // In the order of Add.
+    const std::vector<std::string>& Names() const { return order_; }
+
+private:
+    struct Entry {
+        bool modal = false;
+        Factory create;
+        QPointer<QWidget> window;
+    };
+    QWidget* parent_;
+    std::map<std::string, Entry> entries_;
+    std::vector<std::string> order_;
+};
+
+}  // namespace tarvedde
