@@ -11,6 +11,10 @@ void WindowCatalog::Add(const std::string& menuName, bool modal, Factory create)
     entries_[menuName] = Entry{modal, std::move(create), nullptr};
 }
 
+void WindowCatalog::AddCommand(const std::string& menuName, std::function<void()> run) {
+    commands_[menuName] = std::move(run);
+}
+
 QWidget* WindowCatalog::Window(const std::string& menuName) {
     const auto found = entries_.find(menuName);
     if (found == entries_.end()) {
@@ -29,6 +33,10 @@ bool WindowCatalog::Modal(const std::string& menuName) const {
 }
 
 bool WindowCatalog::Open(const std::string& menuName) {
+    if (const auto command = commands_.find(menuName); command != commands_.end()) {
+        command->second();
+        return true;
+    }
     QWidget* window = Window(menuName);
     if (window == nullptr) {
         return false;

@@ -22,13 +22,17 @@ public:
     // window must be a QDialog; it blocks until closed. The window is made at its first
     // opening and kept (hidden, not destroyed) until the program ends.
     void Add(const std::string& menuName, bool modal, Factory create);
-    bool Contains(const std::string& menuName) const { return entries_.contains(menuName); }
-    // False when no window is registered under the name.
+    // A menu item that decides at its click which window opens, or only tells something.
+    void AddCommand(const std::string& menuName, std::function<void()> run);
+    bool Contains(const std::string& menuName) const {
+        return entries_.contains(menuName) || commands_.contains(menuName);
+    }
+    // Runs a command or opens a window; false when nothing is registered under the name.
     bool Open(const std::string& menuName);
     // The window, made when needed but not shown (the screenshot tour shows it itself).
     QWidget* Window(const std::string& menuName);
     bool Modal(const std::string& menuName) const;
-    // In the order of Add.
+    // The windows (not the commands) in the order of Add.
     const std::vector<std::string>& Names() const { return order_; }
 
 private:
@@ -39,6 +43,7 @@ private:
     };
     QWidget* parent_;
     std::map<std::string, Entry> entries_;
+    std::map<std::string, std::function<void()>> commands_;
     std::vector<std::string> order_;
 };
 
