@@ -64,6 +64,27 @@ bool TFo_AqasysAbruf::PrepareContainer(bool read, bool& created) {
     return true;
 }
 
+std::optional<std::vector<DatalogRecord>> TFo_AqasysAbruf::ReadContainer() {
+    auto decoded =
+        DatalogContainer(host_.files, config_.ProgramDir(), retrieval_.ContainerYear()).Read();
+    if (!decoded.ok()) {
+        log_.WriteLog(kDamagedContainer);
+        return std::nullopt;
+    }
+    return std::move(decoded.value().records);
+}
+
+bool TFo_AqasysAbruf::WriteContainer(const std::vector<DatalogRecord>& records) {
+    const bool written =
+        DatalogContainer(host_.files, config_.ProgramDir(), retrieval_.ContainerYear())
+            .Write(records)
+            .ok();
+    if (!written) {
+        log_.WriteLog(kDamagedContainer);
+    }
+    return written;
+}
+
 void TFo_AqasysAbruf::btAbrufenClick() {
     bool created = false;
     if (!PrepareContainer(false, created)) {
@@ -73,13 +94,11 @@ void TFo_AqasysAbruf::btAbrufenClick() {
         Close(true);
         return;
     }
-    DatalogContainer container(host_.files, config_.ProgramDir(), retrieval_.ContainerYear());
-    auto decoded = container.Read();
-    if (!decoded.ok()) {
-        log_.WriteLog(kDamagedContainer);
+    auto read = ReadContainer();
+    if (!read) {
         return;
     }
-    std::vector<DatalogRecord>& records = decoded.value().records;
+    std::vector<DatalogRecord>& records = *read;
     if (const auto first = FirstUnread(records)) {
         const double day = records[*first].day;
         const std::string date = FormatDateTime("ddddd", day, locale_);
@@ -97,11 +116,9 @@ void TFo_AqasysAbruf::btAbrufenClick() {
             record.read = false;
         }
     }
-    if (!container.Write(records).ok()) {
-        log_.WriteLog(kDamagedContainer);
-        return;
+    if (WriteContainer(records)) {
+        Close(true);
     }
-    Close(true);
 }
 
 void TFo_AqasysAbruf::btMarkierenClick() {
@@ -109,13 +126,11 @@ void TFo_AqasysAbruf::btMarkierenClick() {
     if (!PrepareContainer(true, created)) {
         return;
     }
-    DatalogContainer container(host_.files, config_.ProgramDir(), retrieval_.ContainerYear());
-    auto decoded = container.Read();
-    if (!decoded.ok()) {
-        log_.WriteLog(kDamagedContainer);
+    auto read = ReadContainer();
+    if (!read) {
         return;
     }
-    std::vector<DatalogRecord>& records = decoded.value().records;
+    std::vector<DatalogRecord>& records = *read;
     if (const auto first = FirstUnread(records)) {
         const std::string text =
             "Ungelesene AQASYS-Daten ab: " + FormatDateTime("ddddd", records[*first].day, locale_);
@@ -130,9 +145,7 @@ void TFo_AqasysAbruf::btMarkierenClick() {
             record.read = true;
         }
     }
-    if (!container.Write(records).ok()) {
-        log_.WriteLog(kDamagedContainer);
-    }
+    WriteContainer(records);
 }
 
 }  // namespace tarvedde

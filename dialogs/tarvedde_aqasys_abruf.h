@@ -7,11 +7,14 @@
 // cannot be read or written is told in the log and left as it was.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/acquisition/aqasys_retrieval.h"
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
+#include "outputs/datalog_container.h"
 #include "outputs/program_log.h"
 #include "platform/locale.h"
 
@@ -43,6 +46,9 @@ private:
     // The container of the chosen year, created when missing with every flag `read`;
     // false when the dates lie in two years or it cannot be had.
     bool PrepareContainer(bool read, bool& created);
+    // The chosen year's records, or nothing (logged) when the container is damaged.
+    std::optional<std::vector<DatalogRecord>> ReadContainer();
+    bool WriteContainer(const std::vector<DatalogRecord>& records);
     void Close(bool startTransfer);
 
     AqasysRetrieval& retrieval_;

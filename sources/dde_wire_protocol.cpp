@@ -1,24 +1,12 @@
 // Frame encoding and decoding of the local DDE socket protocol; see dde_wire_protocol.h.
 #include "sources/dde_wire_protocol.h"
 
+#include "sources/wire_bytes.h"
+
 namespace tarvedde {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 4 + 4 + 2;  // sequence, code, name length
-
-void PutU32(std::string& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<char>((value >> shift) & 0xFFu));
-    }
-}
-
-std::uint32_t GetU32(std::string_view in, std::size_t at) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
-    }
-    return value;
-}
 
 bool KnownType(std::uint8_t type) {
     return type >= static_cast<std::uint8_t>(DdeFrameType::kConnect) &&
@@ -34,10 +22,10 @@ std::string EncodeDdeFrame(const DdeMessage& message) {
     }
     std::string out;
     out.reserve(4 + body);
-    PutU32(out, static_cast<std::uint32_t>(body));
+    PutLittleU32(out, static_cast<std::uint32_t>(body));
     out.push_back(static_cast<char>(message.type));
-    PutU32(out, message.sequence);
-    PutU32(out, message.code);
+    PutLittleU32(out, message.sequence);
+    PutLittleU32(out, message.code);
     out.push_back(static_cast<char>(message.name.size() & 0xFFu));
     out.push_back(static_cast<char>(message.name.size() >> 8));
     out += message.name;
@@ -60,7 +48,7 @@ DdeFrameDecoder::Outcome DdeFrameDecoder::Next(DdeMessage& message, std::string&
     if (buffer_.size() < 4) {
         return Outcome::kNeedMore;
     }
-    std::uint32_t length = GetU32(buffer_, 0);
+    std::uint32_t length = GetLittleU32(buffer_, 0);
     if (length > kDdeMaxFrameBytes) {
         return fail("frame of " + std::to_string(length) + " bytes exceeds the limit");
     }
@@ -81,8 +69,8 @@ DdeFrameDecoder::Outcome DdeFrameDecoder::Next(DdeMessage& message, std::string&
         return fail("name of " + std::to_string(nameLength) + " bytes does not fit its frame");
     }
     message.type = static_cast<DdeFrameType>(type);
-    message.sequence = GetU32(frame, 1);
-    message.code = GetU32(frame, 5);
+    message.sequence = GetLittleU32(frame, 1);
+    message.code = GetLittleU32(frame, 5);
     message.name.assign(frame.substr(1 + kHeaderBytes, nameLength));
     message.data.assign(frame.substr(1 + kHeaderBytes + nameLength));
     buffer_.erase(0, 4 + std::size_t{length});

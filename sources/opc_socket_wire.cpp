@@ -3,18 +3,12 @@
 
 #include <bit>
 
+#include "sources/wire_bytes.h"
+
 namespace tarvedde {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 1 + 4 + 2;  // kind, sequence, operation
-
-std::uint32_t LoadU32(std::string_view in, std::size_t at) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
-    }
-    return value;
-}
 
 bool KnownKind(std::uint8_t kind) {
     return kind >= static_cast<std::uint8_t>(OpcFrameKind::kRequest) &&
@@ -53,7 +47,7 @@ OpcFrameDecoder::Outcome OpcFrameDecoder::Next(OpcFrame& frame, std::string& err
     if (buffer_.size() < 4) {
         return Outcome::kNeedMore;
     }
-    const std::uint32_t length = LoadU32(buffer_, 0);
+    const std::uint32_t length = GetLittleU32(buffer_, 0);
     if (length > kOpcMaxFrameBytes) {
         return fail("frame of " + std::to_string(length) + " bytes exceeds the limit");
     }
@@ -86,9 +80,7 @@ WireWriter& WireWriter::U16(std::uint16_t value) {
 }
 
 WireWriter& WireWriter::U32(std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        U8(static_cast<std::uint8_t>((value >> shift) & 0xFFu));
-    }
+    PutLittleU32(bytes_, value);
     return *this;
 }
 
@@ -131,7 +123,7 @@ std::uint32_t WireReader::U32() {
     if (!Take(4)) {
         return 0;
     }
-    const std::uint32_t value = LoadU32(bytes_, at_);
+    const std::uint32_t value = GetLittleU32(bytes_, at_);
     at_ += 4;
     return value;
 }
