@@ -8,6 +8,8 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
     clang-format tzdata gcovr
+    # libFuzzer targets (scripts/fuzz.sh)
+    clang libclang-rt-14-dev
     # an RTF reader not ours: the day protocol's test converts the .RTF with it
     unrtf
     g++-mingw-w64-x86-64-posix wine64
