@@ -24,16 +24,41 @@ if [ ${#targets[@]} -eq 0 ]; then
         targets+=("$name")
     done
 fi
-for target in "${targets[@]}"; do
+# One target: its corpus, its run, its findings; status 1 when it found something.
+run_target() {
+    local target=$1
+    if [ ! -x "build/fuzz/tests/fuzz/fuzz_$target" ]; then
+        echo "fuzz: no target $target (tests/fuzz/${target}_fuzz.cpp)" >&2
+        return 1
+    fi
     mkdir -p "build/fuzz/corpus/$target" "tests/fuzz/corpus/$target" build/fuzz/findings
     rm -f "build/fuzz/findings/$target"-*
-    echo "fuzz: $target for $seconds s"
     "build/fuzz/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$target-" \
-        "build/fuzz/corpus/$target" "tests/fuzz/corpus/$target" 2>&1 |
-        grep -E "^(stat::number_of_executed_units|==|SUMMARY|INFO: Running|#[0-9]+ *DONE)" || true
+        "build/fuzz/corpus/$target" "tests/fuzz/corpus/$target" >"build/fuzz/$target.log" 2>&1 || true
+    local runs
+    runs=$(grep -o "number_of_executed_units: [0-9]*" "build/fuzz/$target.log" | grep -o "[0-9]*$" || echo "?")
     if compgen -G "build/fuzz/findings/$target-*" >/dev/null; then
-        echo "fuzz: $target found a fault: $(ls build/fuzz/findings/"$target"-*)" >&2
-        exit 1
+        echo "fuzz: $target FOUND A FAULT after $runs runs: $(ls build/fuzz/findings/"$target"-*)" >&2
+        grep -E "does not hold|ERROR|SUMMARY" "build/fuzz/$target.log" >&2 || true
+        return 1
     fi
+    echo "fuzz: $target: $runs runs in $seconds s, nothing found"
+}
+
+# Two targets at a time: one per core of the build machines.
+status=0
+running=0
+for target in "${targets[@]}"; do
+    if [ "$running" -ge 2 ]; then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
+    run_target "$target" &
+    running=$((running + 1))
 done
+while [ "$running" -gt 0 ]; do
+    wait -n || status=1
+    running=$((running - 1))
+done
+exit "$status"
