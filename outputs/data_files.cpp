@@ -77,6 +77,7 @@ void WriteSampleRow(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord
     FileSystem& files = dayFiles.Files();
     ProgramLog& log = dayFiles.Log();
     const std::string lock = dayFiles.PathOf(kSampleLockFile);
+    dayFiles.RemoveLeftLock(lock);
     if (files.Exists(lock)) {
         log.WriteLog("Main : TarveView liest gerade Sample-Daten.");
         return;
@@ -93,6 +94,7 @@ void WriteSampleRow(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord
                "Main : Fehler bei Write(samF) !", "Fehler bei Append(samF) !");
     if (!DeleteIfExists(files, lock)) {
         log.WriteLog("Main : Fehler bei Entsperren von JJJJMMDD.SMP ");
+        dayFiles.NoteLockLeft(lock);
     }
 }
 
@@ -214,6 +216,7 @@ void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lin
     FileSystem& files = dayFiles.Files();
     ProgramLog& log = dayFiles.Log();
     const std::string lock = dayFiles.PathOf(kViewerLockFile);
+    dayFiles.RemoveLeftLock(lock);
     if (files.Exists(lock)) {
         log.WriteLog("Main : TarveView liest gerade Statistik-Daten.");
         return;
@@ -229,6 +232,7 @@ void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lin
     }
     if (!DeleteIfExists(files, lock)) {
         log.WriteLog("Main : Fehler bei Entsperren von AKTDAT.TVV");
+        dayFiles.NoteLockLeft(lock);
     }
 }
 

@@ -112,6 +112,14 @@ bool DayFiles::NoteAppend(const std::string& path, bool written) {
     return failingAppends_.erase(path) != 0;
 }
 
+bool DayFiles::RemoveLeftLock(const std::string& lock) {
+    if (!leftLocks_.contains(lock) || !DeleteIfExists(files_, lock)) {
+        return false;
+    }
+    leftLocks_.erase(lock);
+    return true;
+}
+
 std::string& DayFiles::BoundPath(char kind) {
     switch (kind) {
         case 'D':

@@ -107,6 +107,12 @@ public:
     // Which files' rows failed to append: the first row that lands again is worth a line
     // in the log. NoteAppend gives true for that first row.
     bool NoteAppend(const std::string& path, bool written);
+    // A lock file this program made and could not delete: the next cycle deletes it
+    // before it looks for the viewer's lock, so one failed delete does not stop the file
+    // for the rest of the run.
+    void NoteLockLeft(const std::string& lock) { leftLocks_.insert(lock); }
+    // Deletes a lock this program left; false when none was left or it is still there.
+    bool RemoveLeftLock(const std::string& lock);
 
     FileSystem& Files() { return files_; }
     ProgramLog& Log() { return log_; }
@@ -135,6 +141,7 @@ private:
     std::string rememberedName_;
     std::string rememberedPattern_;
     std::set<std::string> failingAppends_;
+    std::set<std::string> leftLocks_;
 };
 
 }  // namespace tarvedde
