@@ -2,9 +2,11 @@
 # The README's demo on a built tree, headless: scripts/demo.sh lays out the demo plant,
 # plantsim serves it, every item links, the day file grows by a cycle, and Ctrl-C (SIGINT
 # to the script's process group) ends the client with its state saved and plantsim too.
+# A third argument "opc" runs the demo in OPC mode.
 set -euo pipefail
 root="$1"
 build="$2"
+source_kind="${3:-dde}"
 work="$(mktemp -d)"
 export TMPDIR="$work/tmp"  # a private single-instance lock for this test
 unset XDG_RUNTIME_DIR
@@ -40,6 +42,7 @@ day_file_size() { stat -c %s "$demo"/*.DAT 2>/dev/null || echo 0; }
 
 # setsid: the script leads a process group of its own, as a shell's foreground job does.
 TARVEDDE_HEADLESS=1 TARVEDDE_DEMO_DIR="$demo" TARVEDDE_DEMO_BUILD="$build" \
+    TARVEDDE_DEMO_SOURCE="$source_kind" \
     setsid bash "$root/scripts/demo.sh" >"$work/out" 2>&1 &
 pid=$!
 
@@ -59,7 +62,11 @@ wait_until 60 "demo still running after SIGINT" eval '! kill -0 "$pid" 2>/dev/nu
 wait "$pid" || fail "demo ended with a failure status"
 logged "Datenerfassung beendet." || fail "acquisition not stopped"
 [ -f "$demo/\$clean" ] || fail "state not saved (\$clean missing)"
-[ -e "$demo/.dde/PLANTSIM.dde" ] && fail "plantsim left its socket: not ended cleanly"
+[ -e "$demo/.dde/PLANTSIM.$source_kind" ] && fail "plantsim left its socket: not ended cleanly"
 grep -q "plantsim: stopped" "$work/out" || fail "plantsim did not stop"
-grep -q "^Stromz" "$demo/plantsim-readings.ini" || fail "plantsim did not save its meter readings"
+if [ "$source_kind" = opc ]; then
+    logged "OPC-Datenerfassung gestartet." || fail "not acquiring over OPC"
+else
+    grep -q "^Stromz" "$demo/plantsim-readings.ini" || fail "plantsim did not save its meter readings"
+fi
 echo "1 passed, 0 failed"
