@@ -57,10 +57,7 @@ protected:
             waitpid(pid, nullptr, 0);
         }
     }
-    std::vector<std::string> PlantsimOptions() const {
-        return {"--control", root_.Path() + "control", "--opc-endpoint", "E2E"};
-    }
-    bool WaitForPlantsim() { return WaitForSocket(OpcSocketPath(ddeDir_, "E2E").value()); }
+    bool WaitForPlantsim() { return WaitForSocket(OpcSocketPath(ddeDir_, "plantsim").value()); }
     std::string MainIni(const std::string& section, const std::string& key) {
         auto files = MakeRealFileSystem();
         return IniFile(*files, plantDir_ + "TARVEDDE.INI").ReadString(section, key, "<none>");
@@ -68,7 +65,7 @@ protected:
 };
 
 TEST_F(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
-    StartPlantsim(PlantsimOptions());
+    StartPlantsim({"--control", root_.Path() + "control"});
     ASSERT_TRUE(WaitForPlantsim());
     auto clock = MakeSystemClock();
     auto loop = PollEventLoop::Create(*clock).value();
@@ -141,12 +138,12 @@ TEST_F(OpcPlantsimE2e, TheOperatorsPathFromBrowsingToAcquisitionThroughAWatchdog
     std::ofstream(wache) << "#!/bin/sh\nkill -0 \"$(cat " << pidFile
                          << " 2>/dev/null)\" 2>/dev/null && exit 0\necho $$ > " << pidFile
                          << "\nexec " << PLANTSIM_PATH << " --config " << root_.Path()
-                         << "plant.ini --dde-dir " << ddeDir_ << " --opc-endpoint E2E\n";
+                         << "plant.ini --dde-dir " << ddeDir_ << "\n";
     chmod(wache.c_str(), 0755);
     root_.WriteText("plant/TARVEDDE.INI",
                     "[DDE]\nIntervall=1\nEinheit=0\nAutoStart=0\nTarveget=0\n"
                     "[Grafiktyp]\nItem2=2\n[OPC]\nOPC_tot-Sekunden=3\n");
-    StartPlantsim(PlantsimOptions());
+    StartPlantsim();
     ASSERT_TRUE(WaitForPlantsim());
     StartClient(SourceKind::Opc);
     {
