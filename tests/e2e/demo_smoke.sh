@@ -6,7 +6,7 @@
 set -euo pipefail
 root="$1"
 build="$2"
-source_kind="${3:-dde}"
+export TARVEDDE_DEMO_SOURCE="${3:-dde}"
 work="$(mktemp -d)"
 export TMPDIR="$work/tmp"  # a private single-instance lock for this test
 unset XDG_RUNTIME_DIR
@@ -42,7 +42,6 @@ day_file_size() { stat -c %s "$demo"/*.DAT 2>/dev/null || echo 0; }
 
 # setsid: the script leads a process group of its own, as a shell's foreground job does.
 TARVEDDE_HEADLESS=1 TARVEDDE_DEMO_DIR="$demo" TARVEDDE_DEMO_BUILD="$build" \
-    TARVEDDE_DEMO_SOURCE="$source_kind" \
     setsid bash "$root/scripts/demo.sh" >"$work/out" 2>&1 &
 pid=$!
 
@@ -62,9 +61,9 @@ wait_until 60 "demo still running after SIGINT" eval '! kill -0 "$pid" 2>/dev/nu
 wait "$pid" || fail "demo ended with a failure status"
 logged "Datenerfassung beendet." || fail "acquisition not stopped"
 [ -f "$demo/\$clean" ] || fail "state not saved (\$clean missing)"
-[ -e "$demo/.dde/PLANTSIM.$source_kind" ] && fail "plantsim left its socket: not ended cleanly"
+[ -e "$demo/.dde/PLANTSIM.$TARVEDDE_DEMO_SOURCE" ] && fail "plantsim left its socket: not ended cleanly"
 grep -q "plantsim: stopped" "$work/out" || fail "plantsim did not stop"
-if [ "$source_kind" = opc ]; then
+if [ "$TARVEDDE_DEMO_SOURCE" = opc ]; then
     logged "OPC-Datenerfassung gestartet." || fail "not acquiring over OPC"
 elif ! grep -q "^Stromz" "$demo/plantsim-readings.ini"; then
     fail "plantsim did not save its meter readings"

@@ -52,16 +52,15 @@ protected:
         PlantsimClientTest::TearDown();
         // plantsim as the outside watchdog started it.
         const pid_t pid = std::atoi(root_.Bytes("wache.pid").c_str());
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
+        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0 && kill(pid, SIGKILL) == 0) {
             waitpid(pid, nullptr, 0);
         }
     }
     bool WaitForPlantsim() { return WaitForSocket(OpcSocketPath(ddeDir_, "plantsim").value()); }
     std::string MainIni(const std::string& section, const std::string& key) {
-        auto files = MakeRealFileSystem();
-        return IniFile(*files, plantDir_ + "TARVEDDE.INI").ReadString(section, key, "<none>");
+        return IniFile(*files_, plantDir_ + "TARVEDDE.INI").ReadString(section, key, "<none>");
     }
+    std::unique_ptr<FileSystem> files_ = MakeRealFileSystem();
 };
 
 TEST_F(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
@@ -179,8 +178,7 @@ TEST_F(OpcPlantsimE2e, TheOperatorsPathFromBrowsingToAcquisitionThroughAWatchdog
 
     // The operator copies the saved items into [Items] and starts again.
     {
-        auto files = MakeRealFileSystem();
-        IniFile ini(*files, plantDir_ + "TARVEDDE.INI");
+        IniFile ini(*files_, plantDir_ + "TARVEDDE.INI");
         ASSERT_TRUE(ini.WriteString("DDE", "Itemcount", "2").ok());
         ASSERT_TRUE(ini.WriteString("DDE", "AutoStart", "1").ok());
         ASSERT_TRUE(ini.WriteString("Items", "Item1", MainIni("OPC_Neu", "Item1")).ok());
