@@ -6,8 +6,19 @@
 #   TARVEDDE_DEMO_DIR   the demo plant's directory (default: demo/ in the repository)
 #   TARVEDDE_HEADLESS=1 no window even when a display is there
 #   TARVEDDE_DEMO_BUILD a build directory to run instead of installing and building
+#   TARVEDDE_DEMO_SOURCE=opc the same plant over plantsim's OPC face instead of DDE
+#                       (default directory: demo-opc/)
 set -euo pipefail
-demo="$(realpath -m "${TARVEDDE_DEMO_DIR:-$(dirname "$0")/../demo}")"
+source_kind="${TARVEDDE_DEMO_SOURCE:-dde}"
+case "$source_kind" in
+dde) default_dir=demo ;;
+opc) default_dir=demo-opc ;;
+*)
+    echo "demo: TARVEDDE_DEMO_SOURCE is dde or opc, not '$source_kind'" >&2
+    exit 2
+    ;;
+esac
+demo="$(realpath -m "${TARVEDDE_DEMO_DIR:-$(dirname "$0")/../$default_dir}")"
 build="${TARVEDDE_DEMO_BUILD:+$(realpath -m "$TARVEDDE_DEMO_BUILD")}"
 cd "$(dirname "$0")/.."
 
@@ -73,15 +84,56 @@ done | sort | sed 's/$/\r/' > "$table"
 # stops with its server still answering, and the simulator ends after it. Its meters
 # keep their readings across runs, as the client's state keeps the day.
 export TARVEDDE_DDE_DIR="$demo/.dde"
-setsid "$build/tools/plantsim/plantsim" --config tools/plantsim/demo.ini \
-    --dde-dir "$TARVEDDE_DDE_DIR" --readings "$demo/plantsim-readings.ini" &
-plantsim=$!
-trap 'kill -TERM "$plantsim" 2>/dev/null || true; wait "$plantsim" 2>/dev/null || true' EXIT
+plant_ini="$PWD/tools/plantsim/demo.ini"
+socket="$TARVEDDE_DDE_DIR/PLANTSIM.dde"
+if [ "$source_kind" = opc ]; then
+    # The same items as OPC items of the server Plantsim.Demo.1, digital ones boolean.
+    plant_ini="$demo/plantsim-opc.ini"
+    socket="$TARVEDDE_DDE_DIR/PLANTSIM.opc"
+    tr -d '\r' <tools/plantsim/demo.ini | LC_ALL=C sed -e '/^\[Service\]/,/^$/d' \
+        -e 's/^\[Items\]/[OpcServer]\nProgID=Plantsim.Demo.1\n[OpcItems]/' \
+        -e 's/^\[Item\([0-9]*\)\]/[OpcItem\1]/' -e 's/^Name=/Id=/' \
+        -e 's/^Generator=digital/Type=boolean\n&/' >"$plant_ini"
+    printf '[Installation]\r\nSource=opc\r\n' >"$demo/tarvedde-install.ini"
+    if ! grep -q '^\[OPC\]' "$demo/TARVEDDE.INI"; then
+        printf '[OPC]\r\nServer=Plantsim.Demo.1\r\nOPC_tot-Sekunden=30\r\n' >>"$demo/TARVEDDE.INI"
+    fi
+fi
+plantsim_command=("$(realpath "$build")/tools/plantsim/plantsim" --config "$plant_ini"
+    --dde-dir "$TARVEDDE_DDE_DIR" --readings "$demo/plantsim-readings.ini")
+setsid "${plantsim_command[@]}" &
+echo $! >"$demo/plantsim.pid"
+# Whether plantsim (its pid in plantsim.pid) runs; a zombie that nobody reaped does not.
+plantsim_runs() {
+    local stat
+    stat="$(cat "/proc/$(cat "$demo/plantsim.pid")/stat" 2>/dev/null)" && [[ "$stat" != *") Z "* ]]
+}
+if [ "$source_kind" = opc ]; then
+    # The OPC watchdog starts DDE-Wache.exe from the program directory when the server
+    # has been silent for OPC_tot-Sekunden: here it brings plantsim back unless it runs.
+    {
+        echo '#!/usr/bin/env bash'
+        echo "demo=$(printf '%q' "$demo")"
+        declare -f plantsim_runs
+        echo 'plantsim_runs && exit 0'
+        echo "setsid $(printf '%q ' "${plantsim_command[@]}")&"
+        echo 'echo $! >"$demo/plantsim.pid"'
+    } >"$demo/DDE-Wache.exe"
+    chmod +x "$demo/DDE-Wache.exe"
+fi
+stop_plantsim() {  # the one running now, which DDE-Wache.exe may have started
+    local pid
+    pid="$(cat "$demo/plantsim.pid")"
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true  # reaps it when it is ours
+    while plantsim_runs; do sleep 0.1; done
+}
+trap stop_plantsim EXIT
 for _ in $(seq 100); do
-    [ -S "$TARVEDDE_DDE_DIR/PLANTSIM.dde" ] && break
+    [ -S "$socket" ] && break
     sleep 0.1
 done
-if ! kill -0 "$plantsim" 2>/dev/null; then
+if ! plantsim_runs; then
     echo "demo: plantsim did not start (its message is above)" >&2
     exit 1
 fi

@@ -11,7 +11,6 @@ namespace {
 
 constexpr char kGroupName[] = "Group0";
 constexpr std::uint32_t kUpdateRateMs = 1000;
-constexpr double kDifferenceMarker = 8889.0;
 
 std::string AsciiUpper(std::string text) {
     for (char& c : text) {
@@ -192,20 +191,15 @@ void OpcAcquisition::OnDataChange(TOpcGroup&, std::int32_t itemIndex, const OpcV
 }
 
 // Unlike a DDE sample the text is not cleaned first, and an integral sample that does not
-// parse counts as 0.
+// parse counts as 0. There is no difference step: it only feeds the difference export,
+// which OPC values do not get; a counter's consumption comes from the cycle.
 void OpcAcquisition::Integrate(int item, const std::string& text, double now, std::int64_t nowMs) {
-    const IntegrationState& integration = integrator_.States()[item];
+    if (!integrator_.States()[item].isIntegral) {
+        return;
+    }
     const Result<double> parsed = StrToFloat(text, locale_);
-    if (integration.isIntegral) {
-        (void)integrator_.Integrate(item, integrator_.Scaled(item, parsed ? parsed.value() : 0.0),
-                                    now, nowMs);
-    }
-    const ItemLogFlags& flags = config_.LogFlags()[static_cast<std::size_t>(item)];
-    if (flags.logCounterDifference && integration.factor > 0.0) {
-        integrator_.Difference(
-            item, integrator_.Scaled(item, parsed ? parsed.value() : kDifferenceMarker), now,
-            nowMs);
-    }
+    (void)integrator_.Integrate(item, integrator_.Scaled(item, parsed ? parsed.value() : 0.0), now,
+                                nowMs);
 }
 
 }  // namespace tarvedde

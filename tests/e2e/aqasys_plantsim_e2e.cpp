@@ -2,29 +2,13 @@
 // transport) against plantsim's AQASYS face as a real process: the retrieval dialog marks
 // ten days of last year, the transfer fetches them into ten .TVI files with the bound
 // diary indexes and the logger's values, and an unknown code only costs a log line.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <memory>
 #include <regex>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "app/headless_runner.h"
 #include "dialogs/tarvedde_aqasys_abruf.h"
 #include "outputs/diary_files.h"
 #include "platform/date_time.h"
 #include "platform/number_format.h"
-#include "sources/dde_socket_io.h"
-#include "tests/app/scenario_test_files.h"
-#include "tests/e2e/exec_child.h"
+#include "tests/e2e/plantsim_fixture.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -33,52 +17,10 @@ std::string Date(double day, const char* pattern) {
     return FormatDateTime(pattern, day, GermanLocale());
 }
 
-class AqasysPlantsimE2e : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::filesystem::create_directories(plantDir_);
-        std::filesystem::create_directories(root_.Path() + "locks");
-        ASSERT_TRUE(PrepareDdeDirectory(ddeDir_).ok());
-    }
-    void TearDown() override {
-        client_.reset();
-        if (plantsim_ > 0) {
-            kill(plantsim_, SIGKILL);
-            waitpid(plantsim_, nullptr, 0);
-        }
-    }
-    void StartPlantsim() {
-        std::vector<std::string> args = {PLANTSIM_PATH, "--config", root_.Path() + "plant.ini",
-                                         "--dde-dir", ddeDir_};
-        plantsim_ = fork();
-        if (plantsim_ == 0) {
-            ExecChild(args);
-        }
-    }
-    bool PumpUntil(const std::function<bool()>& done, int limitMs) {
-        const auto start = SteadyClock::now();
-        while (!done() && MsSince(start) < limitMs) {
-            client_->Loop().ProcessPendingEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return done();
-    }
-    std::string LogText() const { return Cp1252ToUtf8(root_.Bytes("plant/_DDE_OPC_LOGALL.TXT")); }
-
-    TempDir root_;
-    const std::string plantDir_ = root_.Path() + "plant/";
-    const std::string ddeDir_ = root_.Path() + "dde";
-    pid_t plantsim_ = -1;
-    std::unique_ptr<HeadlessClient> client_;
-};
+using AqasysPlantsimE2e = PlantsimClientTest;
 
 TEST_F(AqasysPlantsimE2e, TenDaysOfLastYearReachTheirDiaryFiles) {
-    StartOptions options;
-    options.programDir = plantDir_;
-    options.sourceKind = SourceKind::Aqasys;
-    auto created = HeadlessClient::Create(options, ddeDir_, root_.Path() + "locks");
-    ASSERT_TRUE(created.ok());
-    client_ = std::move(created).value();
+    CreateClient(SourceKind::Aqasys);
     const int year = DecodeDate(client_->Engine().GetHost().clock.Now()).year - 1;
     const double first = EncodeDate(year, 1, 10);
 

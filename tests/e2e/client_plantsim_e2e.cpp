@@ -3,25 +3,7 @@
 // values reach the day file, a killed plant is noticed and a restarted one linked again
 // within 2 s, and none of plantsim's faults (on request or on its own schedule) crashes or
 // hangs the client: it logs, retries and goes on by itself when the fault is over.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <memory>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include "app/headless_runner.h"
-#include "sources/dde_socket_io.h"
-#include "tests/app/scenario_test_files.h"
-#include "tests/e2e/exec_child.h"
+#include "tests/e2e/plantsim_fixture.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -42,56 +24,18 @@ constexpr char kPlantIni[] =
 constexpr char kLost[] = "Callback : Konversation abgebrochen !";
 constexpr char kRelinked[] = "Verbindung zum Server hergestellt.";
 
-// The day file's rows from the third field on: the items' values of each cycle.
-std::vector<std::string> DayValues(const std::string& dir) {
-    std::vector<std::string> values;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().extension() == ".DAT") {
-            std::ifstream file(entry.path(), std::ios::binary);
-            const std::string text((std::istreambuf_iterator<char>(file)), {});
-            for (const std::string& row : CrLfLines(text)) {
-                values.push_back(row.substr(row.find(';', row.find(';') + 1) + 1));
-            }
-        }
-    }
-    return values;
-}
-
-class ClientPlantsimE2e : public ::testing::Test {
+class ClientPlantsimE2e : public PlantsimClientTest {
 protected:
     // plantsim and the client both run when a test begins.
     void SetUp() override {
-        std::filesystem::create_directories(plantDir_);
-        std::filesystem::create_directories(root_.Path() + "locks");
-        ASSERT_TRUE(PrepareDdeDirectory(ddeDir_).ok());
+        PlantsimClientTest::SetUp();
         root_.WriteText("plant/TARVEDDE.INI", kClientIni);
         root_.WriteText("plant.ini", kPlantIni);
-        StartPlantsim();
+        StartPlantsim({"--control", ControlPath()});
         ASSERT_TRUE(WaitForDdeSocket(ddeDir_, "PlantSim"));
         StartClient();
     }
-    void TearDown() override {
-        client_.reset();
-        StopPlantsim(SIGKILL);
-    }
 
-    void StartPlantsim(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {PLANTSIM_PATH, "--config", root_.Path() + "plant.ini",
-                                         "--dde-dir",   ddeDir_,    "--control",
-                                         ControlPath()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        plantsim_ = fork();
-        if (plantsim_ == 0) {
-            ExecChild(args);
-        }
-    }
-    void StopPlantsim(int signal) {
-        if (plantsim_ > 0) {
-            kill(plantsim_, signal);
-            waitpid(plantsim_, nullptr, 0);
-            plantsim_ = -1;
-        }
-    }
     std::string ControlPath() const { return root_.Path() + "control"; }
     // One fault command of plantsim's control file ("KIND [DURATION_MS]" lines).
     void Inject(const std::string& commands) {
@@ -99,59 +43,6 @@ protected:
         std::ofstream(fresh) << commands;
         std::filesystem::rename(fresh, ControlPath());
     }
-
-    // The headless wiring; the start runs up to the automatic start of acquisition.
-    void StartClient() {
-        StartOptions options;
-        options.programDir = plantDir_;
-        auto created = HeadlessClient::Create(options, ddeDir_, root_.Path() + "locks");
-        ASSERT_TRUE(created.ok());
-        client_ = std::move(created).value();
-        ASSERT_TRUE(client_->Engine().FormCreate());
-        client_->Engine().FormShow();
-    }
-    // Runs the client's loop until `done` holds or `limitMs` passes; returns `done()`.
-    bool PumpUntil(const std::function<bool()>& done, int limitMs) {
-        const auto start = SteadyClock::now();
-        while (!done() && MsSince(start) < limitMs) {
-            client_->Loop().ProcessPendingEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return done();
-    }
-    void PumpFor(int ms) {
-        PumpUntil([] { return false; }, ms);
-    }
-
-    // The program log (_DDE_OPC_LOGALL.TXT) in UTF-8.
-    std::string LogText() const { return Cp1252ToUtf8(root_.Bytes("plant/_DDE_OPC_LOGALL.TXT")); }
-    int LogCount(const std::string& text) const {
-        const std::string log = LogText();
-        int count = 0;
-        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-    bool WaitForLogCount(const std::string& text, int count, int limitMs) {
-        return PumpUntil([&] { return LogCount(text) >= count; }, limitMs);
-    }
-
-    // Two more day rows, the counter's value changed between them: values flow again.
-    bool WaitForFreshValues(int limitMs) {
-        const std::size_t seen = DayValues(plantDir_).size();
-        return PumpUntil(
-            [&] {
-                const auto rows = DayValues(plantDir_);
-                return rows.size() >= seen + 2 && rows.back() != rows[rows.size() - 2];
-            },
-            limitMs);
-    }
-    TempDir root_;
-    const std::string plantDir_ = root_.Path() + "plant/";
-    const std::string ddeDir_ = root_.Path() + "dde";
-    pid_t plantsim_ = -1;
-    std::unique_ptr<HeadlessClient> client_;
 };
 
 // One plant life after another: faults on request, a killed plant, faults on plantsim's
@@ -199,7 +90,8 @@ TEST_F(ClientPlantsimE2e, ValuesFlowAndTheClientRecoversByItselfFromEveryFaultAn
     EXPECT_EQ(LogCount("BEEP"), 0);
     const auto restart = SteadyClock::now();
     // Refused from 4.5 s to 6 s, dropped at 5 s.
-    StartPlantsim({"--fault", "refuse@4500:1500", "--fault", "drop@5000"});
+    StartPlantsim(
+        {"--control", ControlPath(), "--fault", "refuse@4500:1500", "--fault", "drop@5000"});
     ASSERT_TRUE(WaitForLogCount(kRelinked, 4, 10000)) << LogText();
     EXPECT_LT(MsSince(restart), 2000);
     EXPECT_TRUE(WaitForFreshValues(10000)) << LogText();

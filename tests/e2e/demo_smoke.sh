@@ -2,9 +2,11 @@
 # The README's demo on a built tree, headless: scripts/demo.sh lays out the demo plant,
 # plantsim serves it, every item links, the day file grows by a cycle, and Ctrl-C (SIGINT
 # to the script's process group) ends the client with its state saved and plantsim too.
+# A third argument "opc" runs the demo in OPC mode.
 set -euo pipefail
 root="$1"
 build="$2"
+export TARVEDDE_DEMO_SOURCE="${3:-dde}"
 work="$(mktemp -d)"
 export TMPDIR="$work/tmp"  # a private single-instance lock for this test
 unset XDG_RUNTIME_DIR
@@ -59,7 +61,11 @@ wait_until 60 "demo still running after SIGINT" eval '! kill -0 "$pid" 2>/dev/nu
 wait "$pid" || fail "demo ended with a failure status"
 logged "Datenerfassung beendet." || fail "acquisition not stopped"
 [ -f "$demo/\$clean" ] || fail "state not saved (\$clean missing)"
-[ -e "$demo/.dde/PLANTSIM.dde" ] && fail "plantsim left its socket: not ended cleanly"
+[ -e "$demo/.dde/PLANTSIM.$TARVEDDE_DEMO_SOURCE" ] && fail "plantsim left its socket: not ended cleanly"
 grep -q "plantsim: stopped" "$work/out" || fail "plantsim did not stop"
-grep -q "^Stromz" "$demo/plantsim-readings.ini" || fail "plantsim did not save its meter readings"
+if [ "$TARVEDDE_DEMO_SOURCE" = opc ]; then
+    logged "OPC-Datenerfassung gestartet." || fail "not acquiring over OPC"
+elif ! grep -q "^Stromz" "$demo/plantsim-readings.ini"; then
+    fail "plantsim did not save its meter readings"
+fi
 echo "1 passed, 0 failed"

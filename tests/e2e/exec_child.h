@@ -32,9 +32,8 @@ inline std::int64_t MsSince(SteadyClock::time_point start) {
         .count();
 }
 
-// A started plantsim takes a moment until its DDE service listens; false after 10 s.
-inline bool WaitForDdeSocket(const std::string& ddeDir, const std::string& service) {
-    const std::string path = DdeSocketPath(ddeDir, service).value();
+// A started plantsim takes a moment until its socket listens; false after 10 s.
+inline bool WaitForSocket(const std::string& path) {
     const auto start = SteadyClock::now();
     while (MsSince(start) < 10000) {
         if (auto fd = ConnectDdeSocket(path); fd.ok()) {
@@ -44,6 +43,10 @@ inline bool WaitForDdeSocket(const std::string& ddeDir, const std::string& servi
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+}
+
+inline bool WaitForDdeSocket(const std::string& ddeDir, const std::string& service) {
+    return WaitForSocket(DdeSocketPath(ddeDir, service).value());
 }
 
 }  // namespace tarvedde::testing

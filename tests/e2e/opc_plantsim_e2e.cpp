@@ -1,37 +1,34 @@
-// The OPC client component against plantsim as a real process: its command line, OPC
-// section and control file. A counter's changes arrive at the group's rate, the control
-// file's shutdown request disconnects the client, and once plantsim has ended its servers
-// are gone from the list. The client as the headless program wires it finds the same
-// server through the DDE directory and writes the counter's values into its day file.
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// OPC against plantsim as a real process. The client component: a counter's changes
+// arrive at the group's rate, the control file's shutdown request disconnects the client,
+// and once plantsim has ended its servers are gone from the list. The operator's whole
+// path with the headless wiring: choose the server, browse, save [OPC_Neu], configure the
+// items from it, acquire; a killed plantsim makes the watchdog start DDE-Wache.exe, which
+// brings plantsim back, and acquisition goes on.
+#include <sys/stat.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <thread>
 
-#include "app/headless_runner.h"
+#include "dialogs/opc_session_dialogs.h"
+#include "platform/file_system.h"
+#include "platform/ini_file.h"
 #include "platform/poll_event_loop.h"
 #include "platform/virtual_clock.h"
 #include "sources/opc_client.h"
+#include "sources/opc_socket_endpoint.h"
 #include "sources/opc_socket_transport.h"
-#include "tests/app/scenario_test_files.h"
-#include "tests/e2e/exec_child.h"
-#include "tests/sources/pump_until.h"
+#include "tests/e2e/plantsim_fixture.h"
 
 namespace tarvedde::testing {
 namespace {
 
 constexpr char kPlantIni[] =
     "[OpcServer]\nProgID=Plantsim.Klaeranlage.1\nVendor=Tarvedde E2E\nRateStep=250\n"
-    "[OpcItems]\nCount=2\n"
+    "[OpcItems]\nCount=3\n"
     "[OpcItem1]\nId=Anlage.Zulauf.Zaehler\nType=integer\nGenerator=counter\nIntervalMs=50\n"
     "Value=1\nMax=1000000\n"
-    "[OpcItem2]\nId=Anlage.Pumpe\nType=boolean\nGenerator=digital\nPattern=1\n";
+    "[OpcItem2]\nId=Anlage.Pumpe\nType=boolean\nGenerator=digital\nPattern=1\n"
+    "[OpcItem3]\nId=Anlage.Ablauf.Q\nGenerator=sine\n";
 
 class Recorder : public TOpcClientEvents, public TDataChangeEvent {
 public:
@@ -45,27 +42,35 @@ public:
     std::string shutdown;
 };
 
-TEST(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
-    char pattern[] = "/tmp/opc-e2e-XXXXXX";
-    const std::string root = mkdtemp(pattern);
-    const std::string dde = root + "/dde";
-    std::ofstream(root + "/plant.ini") << kPlantIni;
-    const pid_t plantsim = fork();
-    if (plantsim == 0) {
-        ExecChild({PLANTSIM_PATH, "--config", root + "/plant.ini", "--dde-dir", dde, "--control",
-                   root + "/control", "--opc-endpoint", "E2E"});
+class OpcPlantsimE2e : public PlantsimClientTest {
+protected:
+    void SetUp() override {
+        PlantsimClientTest::SetUp();
+        root_.WriteText("plant.ini", kPlantIni);
     }
-    ASSERT_GT(plantsim, 0);
+    void TearDown() override {
+        PlantsimClientTest::TearDown();
+        // plantsim as the outside watchdog started it.
+        const pid_t pid = std::atoi(root_.Bytes("wache.pid").c_str());
+        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0 && kill(pid, SIGKILL) == 0) {
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    bool WaitForPlantsim() { return WaitForSocket(OpcSocketPath(ddeDir_, "plantsim").value()); }
+    std::string MainIni(const std::string& section, const std::string& key) {
+        return IniFile(*files_, plantDir_ + "TARVEDDE.INI").ReadString(section, key, "<none>");
+    }
+    std::unique_ptr<FileSystem> files_ = MakeRealFileSystem();
+};
+
+TEST_F(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
+    StartPlantsim({"--control", root_.Path() + "control"});
+    ASSERT_TRUE(WaitForPlantsim());
     auto clock = MakeSystemClock();
     auto loop = PollEventLoop::Create(*clock).value();
     OpcSocketOptions options;
-    options.directory = dde;
+    options.directory = ddeDir_;
     SocketOpcTransport transport(*loop, options, [](const std::string&) {});
-    std::vector<OpcServerInfo> servers;
-    for (int i = 0; i < 500 && servers.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_EQ(transport.ListServers("", servers), kSOk);
-    }
     VirtualClock virtualClock;
     Recorder recorder;
     {
@@ -80,7 +85,7 @@ TEST(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
         EXPECT_EQ(client.Vendor(), "Tarvedde E2E");
 
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(PumpUntil(
+        ASSERT_TRUE(tarvedde::testing::PumpUntil(
             *loop, [&] { return recorder.counts.size() >= 4; }, 5000));
         const auto elapsed = std::chrono::steady_clock::now() - start;
         // The counter changes every 50 ms; at a 500-ms rate four deliveries take 1.5 s.
@@ -91,72 +96,110 @@ TEST(OpcPlantsimE2e, ValuesAtTheGroupRateShutdownRequestAndEnd) {
         }
         EXPECT_EQ(recorder.pumps, std::vector<OpcValue>{true});  // it never changes
 
-        std::ofstream(root + "/control") << "opc-shutdown Wartung\n";
-        ASSERT_TRUE(PumpUntil(
+        std::ofstream(root_.Path() + "control") << "opc-shutdown Wartung\n";
+        ASSERT_TRUE(tarvedde::testing::PumpUntil(
             *loop, [&] { return !client.Active(); }, 3000));
         EXPECT_EQ(recorder.shutdown, "Wartung");
     }
 
-    kill(plantsim, SIGTERM);
+    kill(plantsim_, SIGTERM);
     int status = 0;
-    waitpid(plantsim, &status, 0);
+    waitpid(plantsim_, &status, 0);
+    plantsim_ = -1;
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::vector<OpcServerInfo> servers;
     EXPECT_EQ(transport.ListServers("", servers), kSOk);
     EXPECT_TRUE(servers.empty());
-    std::filesystem::remove_all(root);
 }
 
-TEST(OpcPlantsimE2e, TheHeadlessClientAcquiresOverOpc) {
-    char pattern[] = "/tmp/opc-client-e2e-XXXXXX";
-    const std::string root = mkdtemp(pattern);
-    const std::string dde = root + "/dde";
-    std::filesystem::create_directories(root + "/plant");
-    std::ofstream(root + "/plant.ini") << kPlantIni;
-    std::ofstream(root + "/plant/TARVEDDE.INI")
-        << "[DDE]\nItemcount=1\nIntervall=1\nEinheit=0\nAutoStart=1\nTarveget=0\n"
-           "[Items]\nItem1=Anlage.Zulauf.Zaehler\n[Itemnames]\nItem1=Zulauf\n"
-           "[OPC]\nServer=Plantsim.Klaeranlage.1\n";
-    const pid_t plantsim = fork();
-    if (plantsim == 0) {
-        ExecChild({PLANTSIM_PATH, "--config", root + "/plant.ini", "--dde-dir", dde,
-                   "--opc-endpoint", "E2E"});
+// The browser's node path from the root to the node whose text path is `path`.
+std::vector<int> NodePath(const std::vector<TOpcNode>& nodes,
+                          const std::vector<std::string>& path) {
+    std::vector<int> indices;
+    const std::vector<TOpcNode>* level = &nodes;
+    for (const std::string& text : path) {
+        const auto at = std::find_if(level->begin(), level->end(),
+                                     [&](const TOpcNode& node) { return node.text == text; });
+        if (at == level->end()) {
+            return {};
+        }
+        indices.push_back(static_cast<int>(at - level->begin()));
+        level = &at->children;
     }
-    ASSERT_GT(plantsim, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // plantsim's start
-    StartOptions options;
-    options.programDir = root + "/plant/";
-    options.sourceKind = SourceKind::Opc;
-    auto client = HeadlessClient::Create(options, dde, root).value();
-    ASSERT_TRUE(client->Engine().FormCreate());
-    client->Engine().FormShow();
-    // Rows whose counter value is above zero: the OPC values reached the cycle.
-    const auto counted = [&] {
-        std::vector<std::string> rows;
-        for (const auto& entry : std::filesystem::directory_iterator(root + "/plant")) {
-            if (entry.path().extension() == ".DAT") {
-                std::ifstream file(entry.path(), std::ios::binary);
-                for (const std::string& row :
-                     CrLfLines(std::string(std::istreambuf_iterator<char>(file), {}))) {
-                    if (row.substr(row.rfind(';') + 1) != "0,000") {
-                        rows.push_back(row);
-                    }
+    return indices;
+}
+
+// The watchdog's time is the configured 3 s instead of the default 180 s: the same code
+// path, in real time.
+TEST_F(OpcPlantsimE2e, TheOperatorsPathFromBrowsingToAcquisitionThroughAWatchdogRestart) {
+    const std::string wache = plantDir_ + "DDE-Wache.exe";
+    const std::string pidFile = root_.Path() + "wache.pid";
+    std::ofstream(wache) << "#!/bin/sh\nkill -0 \"$(cat " << pidFile
+                         << " 2>/dev/null)\" 2>/dev/null && exit 0\necho $$ > " << pidFile
+                         << "\nexec " << PLANTSIM_PATH << " --config " << root_.Path()
+                         << "plant.ini --dde-dir " << ddeDir_ << "\n";
+    chmod(wache.c_str(), 0755);
+    root_.WriteText("plant/TARVEDDE.INI",
+                    "[DDE]\nIntervall=1\nEinheit=0\nAutoStart=0\nTarveget=0\n"
+                    "[Grafiktyp]\nItem2=2\n[OPC]\nOPC_tot-Sekunden=3\n");
+    StartPlantsim();
+    ASSERT_TRUE(WaitForPlantsim());
+    StartClient(SourceKind::Opc);
+    {
+        OpcSessionDialogs dialogs(client_->Engine());
+        dialogs.showServerSelect = [](TServerSelectDlg& dialog) {
+            for (std::size_t i = 0; i < dialog.lvServers.size(); ++i) {
+                if (dialog.lvServers[i].caption == "Plantsim.Klaeranlage.1") {
+                    dialog.selected = {static_cast<int>(i)};
                 }
             }
-        }
-        return rows;
-    };
-    const auto start = SteadyClock::now();
-    while (counted().size() < 3 && MsSince(start) < 10000) {
-        client->Loop().ProcessPendingEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return dialog.btOKClick();
+        };
+        dialogs.showBrowser = [](TBrowseDlg& dialog) {
+            for (const auto& path : {std::vector<std::string>{"Anlage", "Zulauf", "Zaehler"},
+                                     std::vector<std::string>{"Anlage", "Pumpe"}}) {
+                dialog.itb1Selected = NodePath(dialog.itb1.Nodes(), path);
+                dialog.itb1MouseDown();
+                dialog.itb1DblClick();
+            }
+            dialog.btSpeichernClick();
+        };
+        client_->Engine().SetOpcDialogs(&dialogs);
+        ASSERT_TRUE(client_->Engine().MenuClick("Servereinstellen1"));
+        ASSERT_TRUE(client_->Engine().MenuClick("Browser1"));
+        ASSERT_TRUE(client_->Engine().FormClose());
+        client_.reset();
     }
-    const std::vector<std::string> rows = counted();
-    ASSERT_GE(rows.size(), 3U);
-    EXPECT_NE(rows[0].substr(rows[0].rfind(';')), rows[2].substr(rows[2].rfind(';')));
-    client.reset();
-    kill(plantsim, SIGTERM);
-    waitpid(plantsim, nullptr, 0);
-    std::filesystem::remove_all(root);
+    EXPECT_EQ(MainIni("OPC", "Server"), "Plantsim.Klaeranlage.1");
+    EXPECT_EQ(MainIni("OPC_Neu", "Server"), "Plantsim.Klaeranlage.1");
+    ASSERT_EQ(MainIni("OPC_Neu", "Itemcount"), "2") << LogText();
+    EXPECT_EQ(MainIni("OPC_Neu", "Item1"), "Anlage.Zulauf.Zaehler");
+    EXPECT_EQ(MainIni("OPC_Neu", "Item2"), "Anlage.Pumpe");
+
+    // The operator copies the saved items into [Items] and starts again.
+    {
+        IniFile ini(*files_, plantDir_ + "TARVEDDE.INI");
+        ASSERT_TRUE(ini.WriteString("DDE", "Itemcount", "2").ok());
+        ASSERT_TRUE(ini.WriteString("DDE", "AutoStart", "1").ok());
+        ASSERT_TRUE(ini.WriteString("Items", "Item1", MainIni("OPC_Neu", "Item1")).ok());
+        ASSERT_TRUE(ini.WriteString("Items", "Item2", MainIni("OPC_Neu", "Item2")).ok());
+    }
+    StartClient(SourceKind::Opc);
+    ASSERT_TRUE(WaitForFreshValues(10000)) << LogText();
+    // The counter rises; the boolean true of the digital item is "1".
+    EXPECT_TRUE(DayValues(plantDir_).back().ends_with(";1,000")) << DayValues(plantDir_).back();
+    EXPECT_EQ(LogCount("OPC_tot !"), 0);
+
+    StopPlantsim(SIGKILL);
+    ASSERT_TRUE(WaitForLogCount("OPC_tot ! Neustart der OPC-Verbindung...", 1, 10000)) << LogText();
+    ASSERT_TRUE(PumpUntil([&] { return root_.Bytes("wache.pid") != "<missing>"; }, 5000));
+    ASSERT_TRUE(WaitForFreshValues(20000)) << LogText();
+    EXPECT_EQ(client_->Engine().WarningWindow().lb1().Lines().front(),
+              "Achtung! Die Verbindung zum OPC-Server ist unterbrochen.");
+    // Each failure counted once, and none closed the program.
+    const int failures = LogCount("OPC_tot !");
+    EXPECT_EQ(MainIni("OPC", "OPC_Close_Count"), std::to_string(5 - failures));
+    EXPECT_FALSE(client_->Engine().CloseRequested());
 }
 
 }  // namespace

@@ -75,6 +75,20 @@ TEST_F(OpcAcquisitionTest, DigitalWordsBecomeOneOrZeroAndDecimalsTakeTheLocalesC
     EXPECT_EQ(Stats(2).maximum, 12.5);
 }
 
+// An integral item flagged for the difference export integrates as any other: in
+// maintenance the held value goes on, whatever the counter does.
+TEST_F(OpcAcquisitionTest, AnIntegralFlaggedForTheDifferenceExportHoldsItsValueInMaintenance) {
+    Begin("[Integral]\nItem2=1\n");
+    Flags(2).logCounterDifference = true;
+    Set("Plant.Zulauf", 10.0);
+    Item(2).maintenanceOn = true;
+    for (const double value : {20.0, 30.0}) {
+        Advance(10000);
+        Set("Plant.Zulauf", value);
+    }
+    EXPECT_EQ(Integration(2).runningSum, 200.0);
+}
+
 // A data change restarts the countdown; silence for 180 s is one failure: the outside
 // watchdog is started unless it runs, the operator is warned, acquisition starts again.
 TEST_F(OpcAcquisitionTest, WatchdogFiresAfter180SilentSecondsAndRestartsTheConnection) {

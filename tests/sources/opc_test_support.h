@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/date_time.h"
@@ -11,13 +12,11 @@
 
 namespace tarvedde {
 
-class OpcClientFixture : public TOpcClientEvents, public TDataChangeEvent {
+// Every event a client fires, as a line; data changes with their time stamp in `timeFormat`.
+class OpcEventRecorder : public TOpcClientEvents, public TDataChangeEvent {
 public:
-    OpcClientFixture() {
-        transport.AddServer(server);
-        client.SetProgID("Tarvedde.Sim");
-        client.SetEvents(this);
-    }
+    explicit OpcEventRecorder(std::string timeFormat = "hh:nn:ss")
+        : timeFormat_(std::move(timeFormat)) {}
 
     void OnConnect(TOpcSimpleClient&) override { events.push_back("connect"); }
     void OnDisconnect(TOpcSimpleClient&) override { events.push_back("disconnect"); }
@@ -28,14 +27,27 @@ public:
                       std::uint16_t quality, double timestamp) override {
         events.push_back(sender.Name() + " " + std::to_string(index) + " " + OpcValueText(value) +
                          " " + std::to_string(quality) + " " +
-                         FormatDateTime("hh:nn:ss", timestamp));
+                         FormatDateTime(timeFormat_, timestamp));
+    }
+
+    std::vector<std::string> events;
+
+private:
+    std::string timeFormat_;
+};
+
+class OpcClientFixture : public OpcEventRecorder {
+public:
+    OpcClientFixture() {
+        transport.AddServer(server);
+        client.SetProgID("Tarvedde.Sim");
+        client.SetEvents(this);
     }
 
     InMemoryOpcServer server{"Tarvedde.Sim", "Tarvedde Test"};
     InMemoryOpcTransport transport{"PLANT-PC"};
     VirtualClock clock;  // 2024-03-05 07:00:00
     TOpcSimpleClient client{transport, clock, TimeZone::Fixed(60, "CET")};
-    std::vector<std::string> events;
 };
 
 }  // namespace tarvedde

@@ -13,6 +13,7 @@
 #include "sources/in_memory_opc_server.h"
 #include "sources/opc_client.h"
 #include "sources/opc_socket_transport.h"
+#include "tests/sources/opc_test_support.h"
 #include "tests/sources/socket_dde_test_support.h"
 #include "tools/plantsim/plantsim_opc.h"
 
@@ -185,10 +186,9 @@ private:
 
 enum class SideKind { kInMemory, kPlantsimSocket, kPlantsimTcp };
 
-class OpcContract : public ::testing::TestWithParam<SideKind>,
-                    public TOpcClientEvents,
-                    public TDataChangeEvent {
+class OpcContract : public ::testing::TestWithParam<SideKind>, public OpcEventRecorder {
 protected:
+    OpcContract() : OpcEventRecorder("dd.mm.yyyy hh:nn:ss") {}
     void SetUp() override {
         loop = PollEventLoop::Create(*systemClock).value();
         if (GetParam() == SideKind::kInMemory) {
@@ -204,18 +204,6 @@ protected:
     }
     void TearDown() override { client.reset(); }
 
-    void OnConnect(TOpcSimpleClient&) override { events.push_back("connect"); }
-    void OnDisconnect(TOpcSimpleClient&) override { events.push_back("disconnect"); }
-    void OnServerShutdown(TOpcSimpleClient& c) override {
-        events.push_back("shutdown " + c.ShutdownReason());
-    }
-    void OnDataChange(TOpcGroup& sender, std::int32_t index, const OpcValue& value,
-                      std::uint16_t quality, double timestamp) override {
-        events.push_back(sender.Name() + " " + std::to_string(index) + " " + OpcValueText(value) +
-                         " " + std::to_string(quality) + " " +
-                         FormatDateTime("dd.mm.yyyy hh:nn:ss", timestamp));
-    }
-
     // Pumps client and server until `count` events are there.
     bool AwaitEvents(std::size_t count) {
         return PumpUntil(*loop, [&] {
@@ -229,7 +217,6 @@ protected:
     std::unique_ptr<Side> side;
     VirtualClock clock;
     std::unique_ptr<TOpcSimpleClient> client;
-    std::vector<std::string> events;
 };
 
 TEST_P(OpcContract, ListsServersWithVendorAndVersionsAndConnects) {
