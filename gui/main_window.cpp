@@ -152,9 +152,14 @@ MainWindow::~MainWindow() {
     delete summenView_.data();
 }
 
+// The live data window listens to the grid only while shown; a window destroyed while
+// shown must not leave its listener behind.
 void MainWindow::DetachFromEngine() {
     engine_.Log().MessageList().SetListener({});
     engine_.Window().onChanged = {};
+    if (liveDataWindow_ != nullptr) {
+        engine_.Grid().SetListener({});
+    }
 }
 
 void MainWindow::AddOwnViews() {

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -231,9 +230,8 @@ TEST_F(MainWindowTest, WithoutNotificationAreaRunsWithoutIconAndMinimisesNormall
     EXPECT_TRUE(tray.findChild<QTableWidget*>("grEcht")->isVisible());
 }
 
-// The splash closes a second after the loop runs; from the menu the window stays 10 s or
-// until clicked.
-TEST_F(MainWindowTest, InformationWindowClosesAfterOneSecondAtStartAfterwardsOnClick) {
+// The splash closes a second after the loop runs; from the menu the window stays 10 s.
+TEST_F(MainWindowTest, InformationWindowClosesAfterOneSecondAtStartAfterwardsAfterTen) {
     auto splash = std::make_unique<AboutBoxView>();
     AboutBoxView* about = splash.get();
     about->ShowAsSplash();
@@ -246,9 +244,7 @@ TEST_F(MainWindowTest, InformationWindowClosesAfterOneSecondAtStartAfterwardsOnC
     int remainingWhileOpen = 0;
     QTimer::singleShot(50, [&] {
         remainingWhileOpen = about->CloseTimer().remainingTime();
-        QMouseEvent click(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(about, &click);
+        about->close();
     });
     window.findChild<QAction*>("Info1")->trigger();
     EXPECT_GT(remainingWhileOpen, 9000);
