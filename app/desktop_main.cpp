@@ -10,6 +10,7 @@
 #include "app/client_session.h"
 #include "app/command_line.h"
 #include "app/headless_runner.h"
+#include "gui/about_box_view.h"
 #include "gui/main_window.h"
 #include "gui/qt_event_loop.h"
 #include "gui/qt_operator.h"
@@ -77,6 +78,9 @@ private:
 int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) {
     using namespace tarvedde;
     QApplication application(argc, argv);
+    // The information window stands as the splash while the start runs.
+    auto about = std::make_unique<AboutBoxView>();
+    about->ShowAsSplash();
     QApplication::setApplicationName("Tarvewater Online-Client");
 
     auto files = MakeRealFileSystem();
@@ -112,7 +116,7 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     if (!session.Create()) {
         return 0;
     }
-    MainWindow window(engine);
+    MainWindow window(engine, std::move(about));
     StopWindow stopView(session.StopWindow(), &window);
     person.SetParent(&window);
     window.show();

@@ -67,6 +67,9 @@ void TFo_Summen::Timer1Timer() {
         }
     }
     timer1_->SetEnabled(true);
+    if (onChanged) {
+        onChanged();
+    }
 }
 
 void TFo_Summen::ShowMovingValues(int item) {

@@ -2,6 +2,7 @@
 // fifteen-minute extremes of one chosen item, refreshed every second while shown.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ public:
     bool BitBtn1Enabled = true;
     std::string Edit1 = "99999";
     std::string Edit2 = "-99999";
+
+    // Called after every tick, so a view repaints with the new values.
+    std::function<void()> onChanged;
 
     int SelectedItem() const { return selectedItem_; }
     const Timer& Timer1() const { return *timer1_; }

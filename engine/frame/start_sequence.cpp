@@ -11,11 +11,6 @@
 #include "platform/text_file.h"
 
 namespace tarvedde {
-namespace {
-
-constexpr char kVersion[] = "Version 7.26";
-
-}  // namespace
 
 void TarveddeMain::FormShow() {
     StartSequenceHeader();
@@ -76,7 +71,7 @@ void TarveddeMain::FormShow() {
 void TarveddeMain::StartSequenceHeader() {
     const std::string kindName = SourceKindName(config_.Settings().sourceKind);
     MainWindowModel& window = window_;
-    window.caption = "Tarvewater Online " + kindName + "-Client - " + kVersion;
+    window.caption = "Tarvewater Online " + kindName + "-Client - " + kProgramVersion;
     window.menuCaption["Grafik1"] = kindName + "-Werte einstellen";
     window.menuEnabled["OPC1"] = config_.Settings().sourceKind == SourceKind::Opc;
     window.btStartDDE = kindName + " starten";

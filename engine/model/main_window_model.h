@@ -10,6 +10,9 @@
 
 namespace tarvedde {
 
+// The window caption and the information window both name it.
+inline constexpr char kProgramVersion[] = "Version 7.26";
+
 struct ItemListRow {
     std::string caption;
     std::array<std::string, 3> columns;  // Value, Quality, Timestamp
