@@ -72,6 +72,9 @@ void TFo_Kalibrierung::Timer1Timer() {
                         settings.formatDecimals, locale_) +
             "  [" + item.sumUnit + "]";
     timer1_->SetEnabled(true);
+    if (onChanged) {
+        onChanged();
+    }
 }
 
 void TFo_Kalibrierung::setMinMaxClick() {

@@ -8,6 +8,7 @@
 // refuses is told to the operator. A refused setMinMax changes nothing.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ public:
     int e_maxforsps = 32768;  // 0..65535
     std::string lb_M;
     std::string lb_T;
+
+    // Called after each Timer1 tick has refreshed the shown values.
+    std::function<void()> onChanged;
 
     void FormShow();
     void lbNamesClick();

@@ -95,6 +95,9 @@ void TFo_Wartung::bt_AbschaltenClick() {
 void TFo_Wartung::Timer_WartungTimer() {
     bt_AbschaltenClick();
     btSpeichernClick();
+    if (onChanged) {
+        onChanged();
+    }
 }
 
 void TFo_Wartung::btMinClick() {

@@ -7,6 +7,7 @@
 // Timer_Wartung switches every item off again at most T_Wartung minutes later.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ public:
     std::string eMin;
     std::string eMax;
     bool gespiegeltVisible = false;
+
+    // Called after the timer has switched maintenance off behind the operator's back.
+    std::function<void()> onChanged;
 
     void FormShow();
     void lbDDEClick();
