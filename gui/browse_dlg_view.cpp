@@ -38,7 +38,7 @@ BrowseDlgView::BrowseDlgView(TBrowseDlg& form, Operator& op, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(browser_, 3);
     layout->addLayout(chosen, 1);
-    resize(1000, 480);
+    resize(1100, 480);
 
     QTreeWidget& tree = browser_->Tree();
     connect(&tree, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem* item) {
@@ -49,8 +49,8 @@ BrowseDlgView::BrowseDlgView(TBrowseDlg& form, Operator& op, QWidget* parent)
     });
     connect(&tree, &QTreeWidget::itemDoubleClicked, this,
             [this] { Run([this] { form_.itb1DblClick(); }); });
-    connect(lb1_, &QListWidget::currentRowChanged, this,
-            [this](int row) { form_.lb1ItemIndex = row; });
+    connect(lb1_, &QListWidget::itemSelectionChanged, this,
+            [this] { form_.lb1ItemIndex = SelectedRow(*lb1_); });
     connect(lb1_, &QListWidget::itemDoubleClicked, this,
             [this] { Run([this] { form_.lb1DblClick(); }); });
     connect(e1_, &QLineEdit::textEdited, this,

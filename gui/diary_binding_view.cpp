@@ -65,9 +65,9 @@ DiaryBindingView::DiaryBindingView(DiaryBindingForm& form, QWidget* parent)
     layout->addLayout(right, 1);
     resize(720, 520);
 
-    connect(lbCget_, &QListWidget::currentRowChanged, this, [this](int row) {
-        Run([&] {
-            bindingForm_.lbCgetItemIndex = row;
+    connect(lbCget_, &QListWidget::itemSelectionChanged, this, [this] {
+        Run([this] {
+            bindingForm_.lbCgetItemIndex = SelectedRow(*lbCget_);
             bindingForm_.lbCgetClick();
         });
     });

@@ -39,7 +39,18 @@ inline void ShowLines(QListWidget& list, const std::vector<std::string>& lines, 
         list.clear();
         list.addItems(texts);
     }
-    list.setCurrentRow(current >= 0 && current < list.count() ? current : -1);
+    const bool valid = current >= 0 && current < list.count();
+    list.setCurrentRow(valid ? current : -1);
+    if (!valid) {
+        list.clearSelection();
+    }
+}
+
+// The selected line, -1 for none. Views follow the selection, not the current line: a
+// list that gets the focus makes its first line current without the operator choosing it.
+inline int SelectedRow(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? -1 : list.row(selected.front());
 }
 
 inline void ShowChoice(QComboBox& box, const std::vector<std::string>& entries, int current) {

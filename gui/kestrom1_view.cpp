@@ -42,6 +42,7 @@ Kestrom1View::Kestrom1View(TarveddeMain& main, QWidget* parent)
     eNummer_->setObjectName("eNummer");
     eNummer_->setRange(1, 9999);
     eName_->setObjectName("eName");
+    eName_->setMinimumWidth(220);
     pnSpeichern_->setObjectName("pnSpeichern");
 
     auto* rgMessart = new QGroupBox(" Messart ");
@@ -81,11 +82,11 @@ Kestrom1View::Kestrom1View(TarveddeMain& main, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(lists, 1);
     layout->addLayout(bottom);
-    resize(680, 460);
+    resize(760, 460);
 
-    connect(lbDDE_, &QListWidget::currentRowChanged, this, [this](int row) {
-        Run([&] {
-            form_.lbDDEItemIndex = row;
+    connect(lbDDE_, &QListWidget::itemSelectionChanged, this, [this] {
+        Run([this] {
+            form_.lbDDEItemIndex = SelectedRow(*lbDDE_);
             form_.lbDDEClick();
         });
     });

@@ -1,6 +1,5 @@
 #include "gui/opc_browser_view.h"
 
-#include <QHeaderView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
@@ -44,16 +43,12 @@ OpcBrowserView::OpcBrowserView(TOpcBrowser& browser, TOpcPropertyView& propertie
     propertyView_->setObjectName("PropertyView");
     propertyView_->setRootIsDecorated(false);
     propertyView_->setHeaderLabels(ToQtList(properties_.columns));
-    const int widths[] = {properties_.ColWidthID, properties_.ColWidthDesc,
-                          properties_.ColWidthDatatype, properties_.ColWidthValue};
-    for (int i = 0; i < 4; ++i) {
-        propertyView_->header()->resizeSection(i, widths[i]);
-    }
     addWidget(propertyView_);
     setStretchFactor(1, 1);
+    setSizes({240, 560});
 
-    connect(itb1_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { Select(current); });
+    connect(itb1_, &QTreeWidget::itemSelectionChanged, this,
+            [this] { Select(itb1_->selectedItems().value(0)); });
     browser_.onChanged = [this] { RefreshTree(); };
     properties_.onChanged = [this] { RefreshProperties(); };
     RefreshTree();
@@ -91,6 +86,13 @@ void OpcBrowserView::RefreshProperties() {
     for (const TOpcPropertyView::Row& row : properties_.rows) {
         propertyView_->addTopLevelItem(new QTreeWidgetItem(
             {ToQt(row.id), ToQt(row.description), ToQt(row.type), ToQt(row.value)}));
+    }
+    // The model's widths are the least; a vendor's property ids and time stamps need more.
+    const int widths[] = {properties_.ColWidthID, properties_.ColWidthDesc,
+                          properties_.ColWidthDatatype, properties_.ColWidthValue};
+    for (int i = 0; i < 4; ++i) {
+        propertyView_->resizeColumnToContents(i);
+        propertyView_->setColumnWidth(i, std::max(widths[i], propertyView_->columnWidth(i)));
     }
 }
 

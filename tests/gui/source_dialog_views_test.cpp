@@ -231,6 +231,7 @@ TEST_F(SourceDialogViewsTest, ParameterEditorAddsAParameterAndSavesTheLists) {
         ASSERT_EQ(codes->count(), 1);
         EXPECT_EQ(Find<QListWidget>(dialog, "lbName")->item(0)->text(), "Regen");
         EXPECT_FALSE(Find<QWidget>(dialog, "pnSpeichern")->isVisible());
+        QApplication::processEvents();           // the list takes the focus, which chooses no line
         Radio(dialog, "rgMessart", 1)->click();  // Digital
         Find<QSpinBox>(dialog, "eNummer")->setValue(5);
         auto* name = Find<QLineEdit>(dialog, "eName");
