@@ -77,11 +77,13 @@ void TOpcBrowser::ClientConnectionChanged() {
 
 void TOpcBrowser::Refresh() {
     nodes_.clear();
+    flat_ = false;
     OpcServer* server = client_ != nullptr ? client_->Server() : nullptr;
     if (server != nullptr) {
         OpcNamespaceType organization = OpcNamespaceType::Hierarchical;
         client_->Check(server->QueryOrganization(organization));
-        if (organization == OpcNamespaceType::Flat) {
+        flat_ = organization == OpcNamespaceType::Flat;
+        if (flat_) {
             std::vector<std::string> ids;
             client_->Check(server->BrowseOpcItemIds(OpcBrowseType::Flat, "", ids));
             for (std::string& id : ids) {

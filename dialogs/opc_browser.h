@@ -54,6 +54,8 @@ public:
     void SetPropertyView(TOpcPropertyView* view) { propertyView_ = view; }
 
     const std::vector<TOpcNode>& Nodes() const { return nodes_; }
+    // The last refill found a flat address space: every node is a leaf at the root.
+    bool Flat() const { return flat_; }
     // Why the last refill after a connect left the tree empty; "" when it did not.
     const std::string& LastError() const { return lastError_; }
 
@@ -77,6 +79,7 @@ private:
     TOpcSimpleClient* client_ = nullptr;
     TOpcPropertyView* propertyView_ = nullptr;
     std::vector<TOpcNode> nodes_;
+    bool flat_ = false;
     std::string lastError_;
 };
 

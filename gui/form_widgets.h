@@ -1,8 +1,10 @@
 // Small pieces the dialog views share: widgets named after the form's controls, and
-// copies of a form field into a widget that neither emit signals nor move the caret of a
-// field the operator is typing in.
+// copies of a form field into a widget that neither emit signals back into the form nor
+// move the caret of a field the operator is typing in.
 #pragma once
 
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +14,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QString>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -77,21 +81,7 @@ inline void Put(QComboBox* combo, int index) {
     combo->setCurrentIndex(index);
 }
 
-// Rebuilt only when the entries changed, so a refresh keeps the scroll position.
-inline void Put(QListWidget* list, const std::vector<std::string>& entries, int index) {
-    const QSignalBlocker block(list);
-    bool same = list->count() == static_cast<int>(entries.size());
-    for (int row = 0; same && row < list->count(); ++row) {
-        same = list->item(row)->text() == Q(entries[static_cast<std::size_t>(row)]);
-    }
-    if (!same) {
-        list->clear();
-        for (const std::string& entry : entries) {
-            list->addItem(Q(entry));
-        }
-    }
-    list->setCurrentRow(index);
-}
+inline void Put(QListWidget* list, const std::vector<std::string>& entries, int index);
 
 inline void PutLines(QPlainTextEdit* memo, const std::vector<std::string>& lines) {
     QStringList texts;
@@ -111,6 +101,81 @@ inline std::vector<std::string> Lines(const QPlainTextEdit* memo) {
         lines.push_back(S(line));
     }
     return lines;
+}
+
+}  // namespace tarvedde::view
+
+namespace tarvedde {
+
+inline QString ToQt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+inline QStringList ToQtList(const std::vector<std::string>& lines) {
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string& line : lines) {
+        list.push_back(ToQt(line));
+    }
+    return list;
+}
+
+// Rebuilding an unchanged list would lose its scroll position.
+inline void ShowLines(QListWidget& list, const std::vector<std::string>& lines, int current) {
+    const QSignalBlocker blocker(list);
+    const QStringList texts = ToQtList(lines);
+    bool same = list.count() == texts.size();
+    for (int i = 0; same && i < texts.size(); ++i) {
+        same = list.item(i)->text() == texts[i];
+    }
+    if (!same) {
+        list.clear();
+        list.addItems(texts);
+    }
+    const bool valid = current >= 0 && current < list.count();
+    list.setCurrentRow(valid ? current : -1);
+    if (!valid) {
+        list.clearSelection();
+    }
+}
+
+// The selected line, -1 for none. Views follow the selection, not the current line: a
+// list that gets the focus makes its first line current without the operator choosing it.
+inline int SelectedRow(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? -1 : list.row(selected.front());
+}
+
+inline void ShowChoice(QComboBox& box, const std::vector<std::string>& entries, int current) {
+    const QSignalBlocker blocker(box);
+    const QStringList texts = ToQtList(entries);
+    bool same = box.count() == texts.size();
+    for (int i = 0; same && i < texts.size(); ++i) {
+        same = box.itemText(i) == texts[i];
+    }
+    if (!same) {
+        box.clear();
+        box.addItems(texts);
+    }
+    box.setCurrentIndex(current >= 0 && current < box.count() ? current : -1);
+}
+
+// -1 leaves no button of the group checked, which an exclusive group refuses.
+inline void ShowRadio(QButtonGroup& group, int id) {
+    group.setExclusive(false);
+    for (QAbstractButton* button : group.buttons()) {
+        const QSignalBlocker blocker(button);
+        button->setChecked(group.id(button) == id);
+    }
+    group.setExclusive(true);
+}
+
+}  // namespace tarvedde
+
+namespace tarvedde::view {
+
+inline void Put(QListWidget* list, const std::vector<std::string>& entries, int index) {
+    ShowLines(*list, entries, index);
 }
 
 }  // namespace tarvedde::view

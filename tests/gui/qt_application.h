@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QStandardPaths>
 
 namespace tarvedde::testing {
 
@@ -10,10 +11,12 @@ inline void EnsureQtApplication() {
     static int argc = 1;
     static char name[] = "gui_tests";
     static char* argv[] = {name, nullptr};
-    // Never destroyed: at exit Qt's own globals may already be gone, and the input devices
-    // a key event or a modal dialog created would crash the application's destructor.
-    static const QApplication* application = new QApplication(argc, argv);
-    (void)application;
+    // Never destroyed: a window shown under the pointer creates Qt's input-device
+    // registry after the application, so at exit the registry would go first and the
+    // application's destructor would crash on it.
+    [[maybe_unused]] static auto* application = new QApplication(argc, argv);
+    // Windows remember their geometry; tests must not touch the user's settings.
+    QStandardPaths::setTestModeEnabled(true);
 }
 
 }  // namespace tarvedde::testing
