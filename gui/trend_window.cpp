@@ -119,7 +119,7 @@ TrendWindow::TrendWindow(TarveddeMain& engine, QWidget* parent)
       btGestern_(new QPushButton("Gestern")),
       btZoomZurueck_(new QPushButton("Ansicht zurücksetzen")),
       chart_(new QChart),
-      timeAxis_(new QDateTimeAxis),
+      timeAxis_(nullptr),
       chartView_(new TrendChartView(chart_, [this] { viewMoved_ = true; })) {
     setWindowTitle("Tagesverlauf");
     lbItems_->setObjectName("lbItems");
@@ -132,10 +132,6 @@ TrendWindow::TrendWindow(TarveddeMain& engine, QWidget* parent)
         "Mausrad oder Rahmen ziehen: vergrößern, rechte Maustaste: verkleinern, mittlere "
         "Maustaste oder Pfeiltasten: verschieben");
     chartView_->setObjectName("chTagesverlauf");
-    timeAxis_->setFormat("HH:mm:ss");
-    timeAxis_->setTitleText("Uhrzeit");
-    chart_->addAxis(timeAxis_, Qt::AlignBottom);
-    chart_->legend()->setAlignment(Qt::AlignBottom);
 
     auto* side = new QVBoxLayout;
     side->addWidget(new QLabel("Items"));
@@ -153,6 +149,7 @@ TrendWindow::TrendWindow(TarveddeMain& engine, QWidget* parent)
     connect(btZoomZurueck_, &QPushButton::clicked, this, [this] { ResetView(); });
     connect(&pollTimer_, &QTimer::timeout, this, [this] { Poll(); });
     pollTimer_.setInterval(kPollMs);
+    RebuildSeries();
 }
 
 QString TrendWindow::ItemCaption(int item) const {
@@ -284,13 +281,19 @@ QList<QPointF> TrendWindow::Points(int item, std::size_t fromRow) const {
 }
 
 void TrendWindow::RebuildSeries() {
-    chart_->removeAllSeries();
-    for (auto& [unit, axis] : unitAxes_) {
-        chart_->removeAxis(axis);
-        delete axis;
-    }
+    // A new chart each time, its axes added once the view holds it: an axis removed from
+    // a chart stays drawn, and one added before the view takes the chart is not drawn.
     unitAxes_.clear();
     picked_.clear();
+    chart_ = new QChart;
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    QChart* old = chartView_->chart();
+    chartView_->setChart(chart_);
+    delete old;
+    timeAxis_ = new QDateTimeAxis;
+    timeAxis_->setFormat("HH:mm:ss");
+    timeAxis_->setTitleText("Uhrzeit");
+    chart_->addAxis(timeAxis_, Qt::AlignBottom);
     for (int row = 0; row < lbItems_->count(); ++row) {
         if (lbItems_->item(row)->checkState() != Qt::Checked) {
             continue;

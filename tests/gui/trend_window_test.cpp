@@ -93,9 +93,11 @@ TEST_F(TrendWindowTest, ShowsThePickedItemsCourseWithItsUnitAndFollowsTheFile) {
 
     auto* gestern = window.findChild<QPushButton*>("btGestern");
     gestern->click();
+    chart = window.findChild<QChartView*>("chTagesverlauf")->chart();
     EXPECT_EQ(window.findChild<QLabel*>("lbDatei")->text(), "20240304.DAT fehlt");
     EXPECT_EQ(qobject_cast<QLineSeries*>(chart->series()[1])->count(), 0);
     gestern->click();
+    chart = window.findChild<QChartView*>("chTagesverlauf")->chart();
     EXPECT_EQ(qobject_cast<QLineSeries*>(chart->series()[1])->count(), 5);
 }
 
