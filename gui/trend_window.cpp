@@ -324,13 +324,20 @@ void TrendWindow::ResetView() {
 }
 
 void TrendWindow::FitAxes() {
-    qint64 first = times_.empty() ? QDateTime::currentMSecsSinceEpoch() : times_.front();
-    if (times_.empty() && IsValidDate(shownDay_.year, shownDay_.month, shownDay_.day)) {
+    qint64 first = 0;
+    qint64 last = 0;
+    if (!times_.empty()) {
+        first = times_.front();
+        last = std::max(times_.back(), first + kShortestSpanMs);
+    } else if (IsValidDate(shownDay_.year, shownDay_.month, shownDay_.day)) {
         first = MsSinceEpoch(shownDay_, 0);
+        last = first + kMsPerDay;
+    } else {
+        first = QDateTime::currentMSecsSinceEpoch();
+        last = first + kShortestSpanMs;
     }
-    const qint64 last = times_.empty() ? first : times_.back();
     timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(first),
-                        QDateTime::fromMSecsSinceEpoch(std::max(last, first + kShortestSpanMs)));
+                        QDateTime::fromMSecsSinceEpoch(last));
     for (auto& [unit, axis] : unitAxes_) {
         double low = std::numeric_limits<double>::infinity();
         double high = -low;
