@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "platform/ini_file.h"
+#include "platform/number_format.h"
 #include "platform/path_names.h"
 #include "platform/process_paths.h"
 
@@ -47,6 +48,15 @@ Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
             if (!result.sourceKind) {
                 return Error{"unknown source kind '" + args[i] + "' (dde, aqasys or opc)"};
             }
+        } else if (arg == "--screenshots" && hasValue) {
+            result.screenshotDir =
+                Utf8FromPath(std::filesystem::absolute(PathFromUtf8(args[++i])).lexically_normal());
+        } else if (arg == "--screenshot-delay" && hasValue) {
+            const auto seconds = StrToInt(args[++i]);
+            if (!seconds || seconds.value() < 0) {
+                return Error{"--screenshot-delay needs a number of seconds, not '" + args[i] + "'"};
+            }
+            result.screenshotDelaySeconds = seconds.value();
         } else if (arg == "--headless") {
             result.headless = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -55,6 +65,9 @@ Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
             return Error{"unknown or incomplete option '" + arg + "'"};
         }
     }
+    if (result.headless && !result.screenshotDir.empty()) {
+        return Error{"--screenshots needs the desktop program, not --headless"};
+    }
     result.programDir = WithTrailingSeparator(std::move(result.programDir));
     return result;
 }
@@ -62,9 +75,12 @@ Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText(const std::string& program) {
     return "usage: " + program +
            " [--dir PROGRAM_DIR] [--source dde|aqasys|opc] [--headless]\n"
+           "       [--screenshots DIR [--screenshot-delay SECONDS]]\n"
            "  --dir      the program directory (default: the executable's directory)\n"
            "  --source   the data-source kind (default: tarvedde-install.ini, else dde)\n"
-           "  --headless run without a window\n";
+           "  --headless run without a window\n"
+           "  --screenshots      after the delay (default 0) save a picture of every window\n"
+           "                     in DIR, then end the program\n";
 }
 
 Result<SourceKind> ReadInstalledSourceKind(FileSystem& files, const std::string& programDir) {

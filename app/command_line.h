@@ -16,6 +16,10 @@ struct CommandLine {
     std::optional<SourceKind> sourceKind;  // from --source; otherwise the installation file
     bool headless = false;
     bool help = false;
+    // The desktop's screenshot tour: where the pictures go (empty: no tour), and how long
+    // the program runs before it.
+    std::string screenshotDir;
+    int screenshotDelaySeconds = 0;
 };
 
 // argv[0] gives the default program directory (the executable's directory).

@@ -14,7 +14,9 @@
 #include "gui/main_window.h"
 #include "gui/qt_event_loop.h"
 #include "gui/qt_operator.h"
+#include "gui/screenshot_tour.h"
 #include "gui/stop_window.h"
+#include "gui/trend_window.h"
 #include "platform/system_shell.h"
 #include "sources/opc_socket_transport.h"
 #include "sources/socket_dde_transport.h"
@@ -121,6 +123,14 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     person.SetParent(&window);
     window.show();
     const auto signalWatch = WatchTerminationSignals(loop, window);
+    WindowCatalog catalog(&window);  // until the main window keeps its own
+    catalog.Add("Einzel1", false,
+                [&window](QWidget*) { return window.findChild<QWidget*>("grEcht")->window(); });
+    AddTrendView(catalog, engine);
+    if (!commandLine.screenshotDir.empty()) {
+        ScheduleScreenshotTour(window, catalog, commandLine.screenshotDir,
+                               commandLine.screenshotDelaySeconds * 1000);
+    }
     QTimer::singleShot(0, [&engine] { engine.FormShow(); });
     // The engine quits the loop when it wants its window closed.
     return session.RunUntilClosed([] { return QApplication::exec(); });

@@ -11,7 +11,6 @@
 namespace tarvedde {
 namespace {
 
-constexpr char kNotAvailable[] = "n.v.";
 constexpr char kLineFailed[] = "-999.0;";
 
 std::string TwoDigits(int value) {
@@ -155,20 +154,21 @@ Result<std::string> CycleDateText(double cycleTime) {
     if (!std::isfinite(cycleTime) || !IsValidDate(date.year, date.month, date.day)) {
         return Error{"Fehler bei DecodeDate."};
     }
-    return std::to_string(date.year) + "." + std::to_string(date.month) + "." +
-           std::to_string(date.day);
+    return std::to_string(date.year) + kCycleDateSeparator + std::to_string(date.month) +
+           kCycleDateSeparator + std::to_string(date.day);
 }
 
 std::string CycleTimeText(double cycleTime) {
     const TimeParts time = DecodeTime(cycleTime);
-    return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
+    return TwoDigits(time.hour) + kCycleTimeSeparator + TwoDigits(time.minute) +
+           kCycleTimeSeparator + TwoDigits(time.second);
 }
 
 std::string DataRowText(const std::string& dateText, const std::string& timeText,
                         const GridTexts& grid, int row, int itemCount) {
-    std::string line = dateText + ";" + timeText;
+    std::string line = dateText + kDataFieldSeparator + timeText;
     for (int item = 1; item <= itemCount; ++item) {
-        line += ';';
+        line += kDataFieldSeparator;
         line += grid.Cell(item, row);
     }
     return line;
@@ -185,7 +185,7 @@ std::string ViewerLineText(const ViewerItem& item, int precision, int decimals,
     } else if (item.integral || item.counter || item.Grafiktyp == 2) {
         line += item.sum + ";";
     } else {
-        line += std::string(kNotAvailable) + ";";
+        line += std::string(kNotAvailableText) + ";";
     }
     if (!item.movingAverages) {
         return line + "n.v.;n.v.;n.v.;";

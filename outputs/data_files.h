@@ -25,6 +25,11 @@ inline constexpr char kSampleLockFile[] = "$lock_SMP";
 inline constexpr char kDayDataLockFile[] = "$lock_DAT";
 // Rows 1..5 of the grid hold the running statistics, rows 6.. the rolling cycle rows.
 inline constexpr int kFirstCycleRow = 6;
+// The rows of the day data and sample files, and the cell of a value that is not there.
+inline constexpr char kDataFieldSeparator = ';';
+inline constexpr char kCycleDateSeparator = '.';
+inline constexpr char kCycleTimeSeparator = ':';
+inline constexpr char kNotAvailableText[] = "n.v.";
 
 // Read access to the live grid: column 0 the times, column n item n.
 class GridTexts {

@@ -92,6 +92,14 @@ std::string DayDateText(const DateParts& date) {
     return texts.year + texts.month + texts.day;
 }
 
+std::string DayDataFileName(const DateParts& date) {
+    return DayDateText(date) + CreateExtension('D');
+}
+
+std::string HeaderFileName(const DateParts& date) {
+    return DayDateText(date) + CreateExtension('H');
+}
+
 std::string HeaderNumberText(double value) {
     std::string text = FormatFixed(value, 18, 10, GermanLocale());
     std::replace(text.begin(), text.end(), GermanLocale().decimalSeparator, '.');

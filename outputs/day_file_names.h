@@ -32,6 +32,9 @@ struct DateTexts {
 DateTexts DayDateTexts(const DateParts& date);
 // "20240305".
 std::string DayDateText(const DateParts& date);
+// "20240305.DAT" and "20240305.AQH": a day's data file and the header of its columns.
+std::string DayDataFileName(const DateParts& date);
+std::string HeaderFileName(const DateParts& date);
 
 inline constexpr char kViewerDataFile[] = "AKTDAT.TVV";
 

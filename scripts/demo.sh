@@ -2,7 +2,7 @@
 # The main job: installs what is needed, builds the release configuration, lays out a
 # demo plant's program directory (once; later runs keep its state and files), starts the
 # plant simulator and runs the client on it: the desktop window when a display is there,
-# otherwise headless. Ctrl-C (or closing the window) ends both.
+# otherwise headless. Ctrl-C (or closing the window) ends both. Arguments go to the client.
 #   TARVEDDE_DEMO_DIR   the demo plant's directory (default: demo/ in the repository)
 #   TARVEDDE_HEADLESS=1 no window even when a display is there
 #   TARVEDDE_DEMO_BUILD a build directory to run instead of installing and building
@@ -140,7 +140,7 @@ fi
 
 echo "demo plant: $demo (log: $demo/_DDE_OPC_LOGALL.TXT)"
 if [ -n "${DISPLAY:-}" ] && [ "${TARVEDDE_HEADLESS:-0}" != 1 ]; then
-    "$build/app/tarvedde" --dir "$demo"
+    "$build/app/tarvedde" --dir "$demo" "$@"
 else
-    "$build/app/tarvedde-headless" --dir "$demo"
+    "$build/app/tarvedde-headless" --dir "$demo" "$@"
 fi

@@ -7,6 +7,9 @@ packages=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
+    # the day-trend window's charts; Debian's package does not pull the OpenGL module
+    # headers its CMake files ask for
+    qt6-charts-dev libqt6opengl6-dev
     clang-format tzdata gcovr
     # libFuzzer targets (scripts/fuzz.sh)
     clang libclang-rt-14-dev

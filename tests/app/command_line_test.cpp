@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory_file_system.h"
+#include "platform/path_names.h"
 
 namespace tarvedde {
 namespace {
@@ -27,6 +28,14 @@ TEST(CommandLineTest, OptionsTheirDefaultsAndWhatIsRefused) {
     EXPECT_FALSE(ParseCommandLine({"tarvedde", "--source", "modbus"}));
     EXPECT_FALSE(ParseCommandLine({"tarvedde", "--dir"}));
     EXPECT_FALSE(ParseCommandLine({"tarvedde", "--verbose"}));
+
+    auto tour =
+        ParseCommandLine({"tarvedde", "--screenshots", "shots", "--screenshot-delay", "30"});
+    ASSERT_TRUE(tour);
+    EXPECT_TRUE(PathFromUtf8(tour.value().screenshotDir).is_absolute());
+    EXPECT_EQ(tour.value().screenshotDelaySeconds, 30);
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--screenshots", "x", "--screenshot-delay", "-1"}));
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--screenshots", "x", "--headless"}));
 }
 
 TEST(CommandLineTest, TheOptionOverridesTheInstallationFile) {
