@@ -45,6 +45,7 @@ StatistikView::StatistikView(TFo_Statistik& form, QWidget* parent)
     spinEdit1_->setObjectName("SpinEdit1");
     spinEdit1_->setRange(TFo_Statistik::kMinFontSize, TFo_Statistik::kMaxFontSize);
     panel1_->setObjectName("Panel1");
+    panel1_->setFrameShape(QFrame::StyledPanel);
 
     auto* upper = new QWidget;
     auto* upperLayout = new QVBoxLayout(upper);
