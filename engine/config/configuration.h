@@ -146,6 +146,8 @@ public:
         settings_.ddeService = std::move(service);
         settings_.ddeTopic = std::move(topic);
     }
+    // The statistics window's font size; written back at program end.
+    void SetReportFontSize(int size) { settings_.reportFontSize = size; }
     // The general settings dialog's print option; the next day change prints by it.
     void SetPrintAtMidnight(bool on) { settings_.printAtMidnight = on; }
     // The item settings dialog's save: item n's edited settings (limits, warning, calibration,

@@ -105,6 +105,8 @@ inline constexpr TextKey kAktuTag{"DDE", "AktuTag", ""};
 inline constexpr IntKey kM15Minutes{"DDE", "t_M15", 15};
 inline constexpr IntKey kMaxRTF{"DDE", "MaxRTF", 100000};
 inline constexpr IntKey kProtoFontsize{"DDE", "ProtoFontsize", 10};
+// The backup directory the statistics window looks for protocol files in.
+inline constexpr TextKey kSicherung{"DDE", "Sicherung", ""};
 // [Formate]
 inline constexpr IntKey kFormatPR{"Formate", "PR", 12, 0, 255};
 inline constexpr IntKey kFormatNK{"Formate", "NK", 3, 0, 255};
