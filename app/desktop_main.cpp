@@ -12,9 +12,14 @@
 #include "app/headless_runner.h"
 #include "gui/about_box_view.h"
 #include "gui/main_window.h"
+#include "gui/operator_dialog_views.h"
+#include "gui/protocol_views.h"
 #include "gui/qt_event_loop.h"
+#include "gui/qt_opc_dialogs.h"
 #include "gui/qt_operator.h"
+#include "gui/qt_printer_dialog.h"
 #include "gui/screenshot_tour.h"
+#include "gui/source_dialog_views.h"
 #include "gui/stop_window.h"
 #include "gui/trend_window.h"
 #include "platform/system_shell.h"
@@ -118,15 +123,20 @@ int RunDesktop(const tarvedde::CommandLine& commandLine, int argc, char** argv) 
     if (!session.Create()) {
         return 0;
     }
+    // The printer selection outlives the windows that share it.
+    const auto printers = std::make_shared<QtPrinters>();
     MainWindow window(engine, std::move(about));
     StopWindow stopView(session.StopWindow(), &window);
     person.SetParent(&window);
+    QtOpcDialogs opcDialogs(engine, &window);
+    engine.SetOpcDialogs(&opcDialogs);
+    WindowCatalog& catalog = window.Catalog();
+    AddOperatorDialogViews(catalog, engine, *printers);
+    AddSourceDialogViews(catalog, engine);
+    AddProtocolViews(catalog, engine, session.WarningWindow(), printers);
+    AddTrendView(catalog, engine);
     window.show();
     const auto signalWatch = WatchTerminationSignals(loop, window);
-    WindowCatalog catalog(&window);  // until the main window keeps its own
-    catalog.Add("Einzel1", false,
-                [&window](QWidget*) { return window.findChild<QWidget*>("grEcht")->window(); });
-    AddTrendView(catalog, engine);
     if (!commandLine.screenshotDir.empty()) {
         ScheduleScreenshotTour(window, catalog, commandLine.screenshotDir,
                                commandLine.screenshotDelaySeconds * 1000);

@@ -67,6 +67,7 @@ constexpr MenuRow kMainMenu[] = {
     {"Daten1", "Logbucheinstellen1", "Logbuch einstellen", "", false},
     {"Daten1", "Kalibrierung1", "Kalibrierung", "", false},
     {"Daten1", "Fremdwasser1", "Fremdwasser", "", false},
+    {"Daten1", "Tagesverlauf1", "Tagesverlauf", "", false},
     {"", "Protokoll1", "Protokoll", "Ctrl+P", false},
     {"", "Info1", "Info", "Ctrl+I", false},
 };

@@ -67,9 +67,8 @@ struct DruckerParts {
 
 }  // namespace
 
-void AddProtocolViews(WindowCatalog& catalog, TarveddeMain& engine, TFo_Warnung& warningForm) {
-    // One selection for the printer dialog and for printing.
-    auto printers = std::make_shared<QtPrinters>();
+void AddProtocolViews(WindowCatalog& catalog, TarveddeMain& engine, TFo_Warnung& warningForm,
+                      std::shared_ptr<QtPrinters> printers) {
     catalog.Add("Protokoll1", false, [&engine, &catalog, printers](QWidget* parent) {
         auto parts = std::make_unique<StatistikParts>(engine, catalog, printers, parent);
         auto* view = new StatistikView(parts->form, parent);

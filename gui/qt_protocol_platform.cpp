@@ -62,33 +62,6 @@ void AppendRichParagraphs(const RichTextModel& text, std::size_t from, QTextDocu
     }
 }
 
-std::vector<std::string> QtPrinters::Names() const {
-    std::vector<std::string> names;
-    for (const QString& name : QPrinterInfo::availablePrinterNames()) {
-        names.push_back(name.toStdString());
-    }
-    return names;
-}
-
-int QtPrinters::Current() const {
-    const QStringList names = QPrinterInfo::availablePrinterNames();
-    if (names.isEmpty()) {
-        return -1;
-    }
-    if (selected_ >= 0 && selected_ < names.size()) {
-        return selected_;
-    }
-    return std::max(static_cast<int>(names.indexOf(QPrinterInfo::defaultPrinterName())), 0);
-}
-
-bool QtPrinters::Select(int index) {
-    if (index != -1 && (index < 0 || index >= QPrinterInfo::availablePrinterNames().size())) {
-        return false;
-    }
-    selected_ = index;
-    return true;
-}
-
 bool QtProtocolPrinter::Print(const RichTextModel& text, const std::string& title, int fontSize,
                               bool ask) {
     QPrinter printer(QPrinter::HighResolution);

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "dialogs/tarvedde_statistik.h"
+#include "gui/qt_printer_dialog.h"
 #include "platform/printers.h"
 
 namespace tarvedde {
@@ -14,17 +15,6 @@ namespace tarvedde {
 // Appends paragraphs `from`.. of `text` as blocks; paragraphs without their own size take
 // the document's default font. An empty document's first block is used, not left blank.
 void AppendRichParagraphs(const RichTextModel& text, std::size_t from, QTextDocument& document);
-
-// The print system's printers; the selection lasts for this run of the program.
-class QtPrinters final : public Printers {
-public:
-    std::vector<std::string> Names() const override;
-    int Current() const override;
-    bool Select(int index) override;
-
-private:
-    int selected_ = -1;
-};
 
 class QtProtocolPrinter final : public ProtocolPrinter {
 public:

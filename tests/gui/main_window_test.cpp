@@ -146,6 +146,7 @@ TEST_F(MainWindowTest, MainMenuHasEveryItemWithItsCaptionShortcutAndModelState) 
         {"Logbucheinstellen1", "Daten / Logbuch einstellen", ""},
         {"Kalibrierung1", "Daten / Kalibrierung", ""},
         {"Fremdwasser1", "Daten / Fremdwasser", ""},
+        {"Tagesverlauf1", "Daten / Tagesverlauf", ""},
         {"Protokoll1", "Protokoll", "Ctrl+P"},
         {"Beenden1", "Programm / Beenden", "Ctrl+Alt+B"},
         {"DDEOPCstoppen1", "Programm / DDE/OPC stoppen", "Ctrl+Alt+S"},

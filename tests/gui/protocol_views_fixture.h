@@ -27,7 +27,7 @@ protected:
         engine_->FormShow();
         warnung_ =
             std::make_unique<TFo_Warnung>(engine_->WarningWindow(), engine_->Config(), env_.host);
-        AddProtocolViews(catalog_, *engine_, *warnung_);
+        AddProtocolViews(catalog_, *engine_, *warnung_, std::make_shared<QtPrinters>());
     }
 
     template <class T>
