@@ -167,7 +167,6 @@ void MainWindow::AddOwnViews() {
     catalog_.Add("Info1", true, [this](QWidget*) -> QWidget* { return about_.get(); });
     catalog_.Add("Einzel1", false, [this](QWidget* parent) -> QWidget* {
         auto* window = new LiveDataWindow(engine_.Grid(), echtdatenForm_, parent);
-        RememberGeometry(*window, "Fo_Echtdaten");
         liveDataWindow_ = window;
         return window;
     });

@@ -6,8 +6,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "gui/window_geometry.h"
-
 namespace tarvedde {
 namespace {
 
@@ -74,7 +72,6 @@ SummenView::SummenView(TFo_Summen& form, QWidget* parent)
         layout->addWidget(note);
     }
     resize(620, 340);
-    RememberGeometry(*this, "Fo_Summen");
 
     connect(lbNames_, &QListWidget::currentRowChanged, this, [this](int row) {
         form_.lbNamesClick(row);

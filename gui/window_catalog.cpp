@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include "gui/window_geometry.h"
+
 namespace tarvedde {
 
 void WindowCatalog::Add(const std::string& menuName, bool modal, Factory create) {
@@ -23,6 +25,9 @@ QWidget* WindowCatalog::Window(const std::string& menuName) {
     Entry& entry = found->second;
     if (entry.window.isNull()) {
         entry.window = entry.create(parent_);
+        if (!entry.window.isNull()) {
+            RememberGeometry(*entry.window, QString::fromStdString(menuName));
+        }
     }
     return entry.window.data();
 }

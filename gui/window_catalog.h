@@ -20,7 +20,8 @@ public:
 
     // `menuName` is the opening menu item's component name ("Kalibrierung1"). A modal
     // window must be a QDialog; it blocks until closed. The window is made at its first
-    // opening and kept (hidden, not destroyed) until the program ends.
+    // opening and kept (hidden, not destroyed) until the program ends; it keeps the size
+    // and place the operator gave it across runs, under its menu name.
     void Add(const std::string& menuName, bool modal, Factory create);
     // A menu item that decides at its click which window opens, or only tells something.
     void AddCommand(const std::string& menuName, std::function<void()> run);
