@@ -1,5 +1,6 @@
 #include "gui/screenshot_tour.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QTimer>
@@ -14,7 +15,17 @@ void LetEventsRun(int ms) {
     wait.exec();
 }
 
+// A window may tell something when it is shown (a printer dialog on a machine without
+// printers): the tour closes such a message so it does not wait for an operator.
 bool Photograph(QWidget& window, const QString& path, int settleMs) {
+    QTimer dismiss;
+    QObject::connect(&dismiss, &QTimer::timeout, [&window] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal != &window) {
+            modal->close();
+        }
+    });
+    dismiss.start(100);
     window.show();
     window.raise();
     LetEventsRun(settleMs);
