@@ -44,7 +44,9 @@ class DaylightSavingScenario : public ::testing::TestWithParam<DayCase> {};
 // consumption is the day's real length.
 std::string Script(const DayCase& c) {
     std::ostringstream script;
-    script << "timezone Europe/Berlin\nclock " << c.start << "\nstart\nset Q \"10\"\nset P \"1\"\n";
+    // Berlin as a POSIX rule: Windows has no zone files.
+    script << "timezone CET-1CEST,M3.5.0,M10.5.0/3\nclock " << c.start
+           << "\nstart\nset Q \"10\"\nset P \"1\"\n";
     const int cycles = (c.seconds + 90) / 60;
     for (int n = 0; n <= cycles; ++n) {
         script << "set C \"" << 1000 + 6 * n / 10 << "," << 6 * n % 10 << "\"\nadvance 60s\n";
