@@ -4,6 +4,7 @@
 // A stop never loses data: a running cycle is waited for, but only within a bound, so a
 // cycle that cannot finish never hangs the program.
 #include <exception>
+#include <map>
 
 #include "engine/config/configuration_loader.h"
 #include "engine/config/settings_schema.h"
@@ -141,47 +142,29 @@ void TarveddeMain::StartRetrieval() {
 }
 
 bool TarveddeMain::MenuClick(const std::string& name) {
-    if (name == "Beenden1") {
-        Beenden1Click();
-        return true;
+    using Handler = void (*)(TarveddeMain&);
+    static const std::map<std::string, Handler> handlers = {
+        {"Beenden1", [](TarveddeMain& m) { m.Beenden1Click(); }},
+        {"DDEOPCstoppen1", [](TarveddeMain& m) { m.DDEOPCstoppen1Click(); }},
+        {"Tagesdatenloeschen1", [](TarveddeMain& m) { m.Tagesdatenloeschen1Click(); }},
+        {"SummenOffsetgespiegelteWerte1",
+         [](TarveddeMain& m) { m.dayStatistics_.SummenOffsetgespiegelteWerte1Click(); }},
+        {"MinimaMaxima1", [](TarveddeMain& m) { m.dayStatistics_.MinimaMaxima1Click(); }},
+        {"MittelwerteSummen1", [](TarveddeMain& m) { m.dayStatistics_.MittelwerteSummen1Click(); }},
+        {"Neustart1", [](TarveddeMain& m) { m.Neustart1Click(); }},
+        {"Fremdwasser1", [](TarveddeMain& m) { m.Fremdwasser1Click(); }},
+        {"NachtzulaufEWIndeingeben1", [](TarveddeMain& m) { m.NachtzulaufEWIndeingeben1Click(); }},
+        {"UebergabezumTagebuch1", [](TarveddeMain& m) { (void)m.UebergabezumTagebuch1Click(); }},
+        {"Servereinstellen1", [](TarveddeMain& m) { m.Servereinstellen1Click(); }},
+        {"Browser1", [](TarveddeMain& m) { m.Browser1Click(); }},
+        {"Itemseditieren1", [](TarveddeMain& m) { m.Itemseditieren1Click(); }},
+    };
+    const auto handler = handlers.find(name);
+    if (handler == handlers.end()) {
+        return false;
     }
-    if (name == "DDEOPCstoppen1") {
-        DDEOPCstoppen1Click();
-        return true;
-    }
-    if (name == "Tagesdatenloeschen1") {
-        Tagesdatenloeschen1Click();
-        return true;
-    }
-    if (name == "Neustart1") {
-        Neustart1Click();
-        return true;
-    }
-    if (name == "Fremdwasser1") {
-        Fremdwasser1Click();
-        return true;
-    }
-    if (name == "NachtzulaufEWIndeingeben1") {
-        NachtzulaufEWIndeingeben1Click();
-        return true;
-    }
-    if (name == "UebergabezumTagebuch1") {
-        UebergabezumTagebuch1Click();
-        return true;
-    }
-    if (name == "Servereinstellen1") {
-        Servereinstellen1Click();
-        return true;
-    }
-    if (name == "Browser1") {
-        Browser1Click();
-        return true;
-    }
-    if (name == "Itemseditieren1") {
-        Itemseditieren1Click();
-        return true;
-    }
-    return false;
+    handler->second(*this);
+    return true;
 }
 
 bool TarveddeMain::UebergabezumTagebuch1Click() {

@@ -126,6 +126,23 @@ TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) 
     EXPECT_EQ(Main().RunningDay(), (DateParts{2024, 3, 6}));
 }
 
+// The "Initialisierung" menu's three resets reach the day statistics; unknown names do nothing.
+TEST_F(RunControlTest, InitialisationMenuItemsResetTheDayFigures) {
+    Begin();
+    env_.Publish("Q", "12,5");
+    Advance(10000);
+    ASSERT_GT(Stats(1).count, 0.0);
+    MirrorOffset(1) = 4.0;
+    EXPECT_TRUE(Main().MenuClick("MinimaMaxima1"));
+    EXPECT_EQ(Stats(1).minimum, 999999.9);
+    EXPECT_GT(Stats(1).count, 0.0);
+    EXPECT_TRUE(Main().MenuClick("MittelwerteSummen1"));
+    EXPECT_EQ(Stats(1).count, 0.0);
+    EXPECT_TRUE(Main().MenuClick("SummenOffsetgespiegelteWerte1"));
+    EXPECT_EQ(MirrorOffset(1), 0.0);
+    EXPECT_FALSE(Main().MenuClick("Unbekannt1"));
+}
+
 // A restart before the configured time still writes the statistics then.
 TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTimeAlsoAfterARestart) {
     Begin("CustomIni=1\nCustomTime=06:00:00\n", 23, 59, 50);
