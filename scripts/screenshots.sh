@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Pictures of the desktop program's windows for a reviewer. Installs what it needs (Xvfb
-# and fonts here, the project's packages through scripts/demo.sh), then runs the demo
+# Pictures of the desktop program's windows for a reviewer. Installs what it needs (the
+# project's packages, Xvfb and fonts, through scripts/setup-debian.sh), then runs the demo
 # plant as scripts/demo.sh does, with the desktop program on a virtual X server: after a
 # few cycles, so that the windows show values, the program saves a picture of every
 # window in docs/screenshots/ (<menu item>.png, main.png) and ends itself. The trend
@@ -13,26 +13,10 @@ cd "$(dirname "$0")/.."
 out="$PWD/docs/screenshots"
 delay="${TARVEDDE_SCREENSHOT_DELAY:-150}"
 
-need=()
-for p in xvfb xauth fonts-dejavu-core; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        need+=("$p")
-    fi
-done
-if [ ${#need[@]} -gt 0 ]; then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo="sudo"
-    fi
-    echo "screenshots: installing ${need[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
-fi
+bash scripts/setup-debian.sh xvfb xauth fonts-dejavu-core
 
 # Built before the time limit below starts.
 if [ -z "${TARVEDDE_DEMO_BUILD:-}" ]; then
-    bash scripts/setup-debian.sh
     cmake --preset release
     cmake --build --preset release
     export TARVEDDE_DEMO_BUILD=build/release

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs to build, test and run.
-# Non-interactive and idempotent: packages already present are not touched.
+# Non-interactive and idempotent: packages already present are not touched. Packages
+# given as arguments are installed too (scripts that need more than the build).
 set -euo pipefail
 
 packages=(
@@ -17,6 +18,7 @@ packages=(
     unrtf
     g++-mingw-w64-x86-64-posix wine64
 )
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
