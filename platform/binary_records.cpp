@@ -11,11 +11,15 @@
 namespace tarvedde {
 namespace {
 
+// One append per field: a save encodes hundreds of thousands of bytes per cycle, and a
+// push_back per byte checks the capacity every time.
 template <class T>
 void AppendLittleEndian(std::string& out, T value) {
+    char bytes[sizeof(T)];
     for (std::size_t i = 0; i < sizeof(T); ++i) {
-        out.push_back(static_cast<char>(static_cast<std::uint8_t>(value >> (8 * i))));
+        bytes[i] = static_cast<char>(static_cast<std::uint8_t>(value >> (8 * i)));
     }
+    out.append(bytes, sizeof(T));
 }
 
 template <class T>

@@ -35,6 +35,8 @@ public:
     void Bytes(std::string_view bytes);
     // Alignment gaps and reserved fields.
     void Zeros(std::size_t count);
+    // Room for `bytes` more, so a file of fixed-size records grows its buffer once.
+    void Reserve(std::size_t bytes) { data_.reserve(data_.size() + bytes); }
 
     const std::string& Data() const { return data_; }
     std::string Take() { return std::move(data_); }
