@@ -11,6 +11,9 @@
 // checks every item number and row against the model before it uses it.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
 #include "engine/model/processed_values.h"
@@ -43,6 +46,10 @@ struct StoredState {
     PerItem<NightSumRecord> nightSums{};
     // The day (AktuTag) of the last state save that was flushed to disk.
     std::string durableSaveDay;
+    // The bytes TARVEDDE.COF holds, as this run last read or wrote them; none after a
+    // failure, so the next save reads the file again. Spares reading back every cycle
+    // what the previous cycle wrote.
+    std::optional<std::string> configFileBytes;
 };
 
 // Where the store reads and writes files, logs and asks.

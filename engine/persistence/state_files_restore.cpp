@@ -87,12 +87,13 @@ void TakeDayAccumulators(const Configuration& config, const StoreServices& io,
 // Reads the accumulators of items 1.. as far as whole records reach; false when the file
 // did not hold all items (those read stay in force). A damaged item starts afresh.
 bool ReadDayAccumulators(const Configuration& config, const StoreServices& io,
-                         const DayAccumulators& into, bool& damaged) {
-    const auto bytes = ReadRecords(config, io, kConfigStateFile, kConfigRecordSize);
-    if (!bytes) {
+                         const DayAccumulators& into, bool& damaged,
+                         std::optional<std::string>& kept) {
+    kept = ReadRecords(config, io, kConfigStateFile, kConfigRecordSize);
+    if (!kept) {
         return false;
     }
-    BinaryReader in(*bytes);
+    BinaryReader in(*kept);
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
         const std::size_t before = in.Position();
         auto record = DecodeConfigRecord(in);
@@ -152,10 +153,12 @@ bool StateStore::CreateConfigFile(const Configuration& config, IntegrationStates
         RestartSampleChain(io_, integration, n);
         EncodeConfigRecord(out, record);
     }
+    stored_.configFileBytes.reset();
     if (!WriteStateFile(config, io_, kConfigStateFile, out)) {
         io_.log.WriteLog("Fehler beim Erzeugen von TARVEDDE.COF !");
         return false;
     }
+    stored_.configFileBytes = out.Take();
     return true;
 }
 
@@ -178,6 +181,7 @@ void StateStore::ConvertConfigFile(const Configuration& config) {
         return;
     }
     io_.log.WriteLog("Konfigurations-Datei (.COF) wird konvertiert....");
+    stored_.configFileBytes.reset();
     const auto bytes = ReadRecords(config, io_, kConfigStateFile, kLegacyConfigRecordSize);
     BinaryReader in(bytes ? std::string_view(*bytes) : std::string_view());
     BinaryWriter out;
@@ -272,7 +276,8 @@ void StateStore::RestoreDayAccumulators(const Configuration& config,
         return;
     }
     bool damaged = false;
-    const bool complete = ReadDayAccumulators(config, io_, {statistics, integration}, damaged);
+    const bool complete = ReadDayAccumulators(config, io_, {statistics, integration}, damaged,
+                                              stored_.configFileBytes);
     if (!complete || damaged) {
         io_.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE.COF !\r\nDie Datei wird jetzt neu erzeugt.");

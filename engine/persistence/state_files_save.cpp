@@ -2,6 +2,7 @@
 // error bit, then $clean with the flags. No step deletes anything first: every file goes
 // to a temporary name, and the set is renamed into place once all are written.
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct SaveContext {
     bool durable;
     int flags = 0;
     std::vector<Staged> staged;
+    // What TARVEDDE.COF holds once its staged file is renamed into place.
+    std::optional<std::string> configFileBytes;
 
     // Writes the file under its temporary name; CommitStaged renames the whole set.
     void Write(const char* name, std::string_view bytes, std::string_view failureText, int bit) {
@@ -69,6 +72,7 @@ struct BufferSetText {
     const char* fileFailure;
     int bit;
     std::size_t slotCapacity;
+    std::size_t recordSize;
 };
 
 // The first item whose row is `row`, or 0.
@@ -109,6 +113,7 @@ void SaveBufferSet(SaveContext& save, WindowBufferSet<ItemState>& buffers,
                    const BufferSetText& text) {
     std::vector<std::vector<double>>& rows = buffers.rows;
     BinaryWriter out;
+    out.Reserve(rows.size() * text.recordSize);
     for (std::size_t j = 0; j < rows.size(); ++j) {
         const int item = ItemOfRow(save.config, buffers, static_cast<int>(j));
         WindowBufferRecord record;
@@ -135,23 +140,24 @@ void SaveBufferSet(SaveContext& save, WindowBufferSet<ItemState>& buffers,
 
 void SaveWindowBuffers(SaveContext& save) {
     if (save.fifteenMinute != nullptr && save.fifteenMinute->exist) {
-        SaveBufferSet(
-            save, *save.fifteenMinute,
-            {kFifteenMinuteStateFile, "Falscher Index beim Speichern der M15-Werte !",
-             "Fehler beim Speichern der M15-Werte !", "Fehler beim Speichern von M15BUF.TVW",
-             kFifteenMinuteFailedBit, static_cast<std::size_t>(kFifteenMinuteSlots)});
+        SaveBufferSet(save, *save.fifteenMinute,
+                      {kFifteenMinuteStateFile, "Falscher Index beim Speichern der M15-Werte !",
+                       "Fehler beim Speichern der M15-Werte !",
+                       "Fehler beim Speichern von M15BUF.TVW", kFifteenMinuteFailedBit,
+                       static_cast<std::size_t>(kFifteenMinuteSlots), kFifteenMinuteRecordSize});
     }
     if (save.moving != nullptr && save.moving->exist) {
         SaveBufferSet(save, *save.moving,
                       {kMovingStateFile, "Falscher Index beim Speichern der gleit. Mittelwerte !",
                        "Fehler beim Speichern der gleit. Mittelwerte !",
                        "Fehler beim Speichern von GLEITBUF.TVW", kMovingFailedBit,
-                       static_cast<std::size_t>(kMovingSlots)});
+                       static_cast<std::size_t>(kMovingSlots), kMovingRecordSize});
     }
 }
 
 void SaveCounterDifferences(SaveContext& save) {
     BinaryWriter out;
+    out.Reserve(kAllItems * kCounterRecordSize);
     for (std::size_t n = 1; n <= kAllItems; ++n) {
         EncodeCounterRecord(out, save.values.counterDifferences[n]);
     }
@@ -176,6 +182,7 @@ void WriteMirrorStatistics(const SaveContext& save, int n) {
 
 void SaveMirrorOffsets(SaveContext& save) {
     BinaryWriter out;
+    out.Reserve(kAllItems * kMirrorRecordSize);
     for (int n = 1; n <= maxItems; ++n) {
         const MirrorSetting& mirror = save.config.Items()[n].mirror;
         EncodeMirrorRecord(out,
@@ -197,6 +204,7 @@ void SaveNightSums(SaveContext& save) {
         io.log.WriteLogDebug("Nachtsummen speichern :");
     }
     BinaryWriter out;
+    out.Reserve(static_cast<std::size_t>(settings.itemCount) * kNightRecordSize);
     for (int n = 1; n <= settings.itemCount; ++n) {
         const NightSumRecord& night = stored.nightSums[n];
         EncodeNightSumRecord(out, night);
@@ -218,12 +226,18 @@ void SaveDayAccumulators(SaveContext& save) {
     if (itemCount <= 0) {
         return;
     }
-    const auto bytes = io.host.files.ReadAll(config.PathOf(kConfigStateFile));
-    BinaryReader in(bytes ? std::string_view(bytes.value()) : std::string_view());
+    std::optional<std::string>& kept = save.stored.configFileBytes;
+    if (!kept) {
+        auto bytes = io.host.files.ReadAll(config.PathOf(kConfigStateFile));
+        kept = bytes ? std::move(bytes).value() : std::string();
+    }
+    BinaryReader in(*kept);
     BinaryWriter out;
+    out.Reserve(static_cast<std::size_t>(itemCount) * kConfigRecordSize);
     for (int n = 1; n <= itemCount; ++n) {
         auto record = DecodeConfigRecord(in);
         if (!record) {
+            kept.reset();
             save.Fail("Fehler beim Lesen von TARVEDDE.COF !", kConfigFailedBit);
             return;
         }
@@ -235,8 +249,10 @@ void SaveDayAccumulators(SaveContext& save) {
         record->sum = config.Items()[n].Integral ? save.integration[n].runningSum : statistics.sum;
         EncodeConfigRecord(out, *record);
     }
+    kept.reset();
     save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",
                kConfigFailedBit);
+    save.configFileBytes = out.Take();
 }
 
 void SaveAllFiles(SaveContext& save) {
@@ -250,6 +266,12 @@ void SaveAllFiles(SaveContext& save) {
         save.flags = -1;
     }
     save.CommitStaged();
+    // Any failure leaves the file's content in doubt; the next save reads it again.
+    if (save.flags < 0 || (save.flags & kConfigFailedBit) != 0) {
+        save.stored.configFileBytes.reset();
+    } else if (save.configFileBytes) {
+        save.stored.configFileBytes = std::move(save.configFileBytes);
+    }
 }
 
 }  // namespace
@@ -279,7 +301,8 @@ int StateStore::SaveIntermediateState(const Configuration& config, const Process
                      finalSave,
                      SaveIsDurable(config, finalSave),
                      0,
-                     {}};
+                     {},
+                     std::nullopt};
     SaveAllFiles(save);
     const Status written = WriteLines(io_.host.files, config.PathOf(kCleanMarkerFile),
                                       {std::to_string(save.flags)}, save.durable);

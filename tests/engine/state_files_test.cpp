@@ -406,6 +406,27 @@ TEST_F(StateFilesTest, ConfigFileShorterThanTheItemsIsRecreated) {
     EXPECT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
 }
 
+// The save keeps what it wrote instead of reading it back: a file another program cut
+// short meanwhile is written whole again, with the static part it held. After a failed
+// write its content is in doubt, and the next save reads it again.
+TEST_F(StateFilesTest, ConfigFileIsKeptFromTheLastSaveUntilAWriteFails) {
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    const std::string saved = Bytes(kConfigStateFile);
+    PutBytes(kConfigStateFile, saved.substr(0, 228));
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_EQ(Bytes(kConfigStateFile), saved);
+
+    const std::string temporary = env_.dir + kConfigStateFile + ".tmp";
+    env_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
+        return op == FileOp::Write && path == temporary;
+    });
+    EXPECT_EQ(SaveFilled(5.0), kConfigFailedBit);
+    env_.files.SetFailurePolicy(nullptr);
+    PutBytes(kConfigStateFile, saved.substr(0, 228));
+    EXPECT_EQ(SaveFilled(5.0), kConfigFailedBit);
+    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
+}
+
 TEST_F(StateFilesTest, BrokenSizesAreReinitialisedNotHalfRead) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     for (const char* name : {kConfigStateFile, kNightStateFile, kMirrorStateFile}) {
