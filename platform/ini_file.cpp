@@ -136,6 +136,16 @@ Error IniFile::Failure(const std::string& what) const {
 
 Status IniFile::Refresh() const {
     const std::uint64_t generation = WriteCounts::Get(fs_, path_);
+    if (checkedInBatch_ && generation_ == generation) {
+        return Status::Ok();
+    }
+    checkedInBatch_ = false;
+    Status refreshed = RefreshFromDisk(generation);
+    checkedInBatch_ = batches_ > 0 && refreshed.ok();
+    return refreshed;
+}
+
+Status IniFile::RefreshFromDisk(std::uint64_t generation) const {
     auto stamp = fs_.Stamp(path_);
     if (!stamp) {
         document_ = SharedDocuments::Empty();

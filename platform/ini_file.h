@@ -79,9 +79,11 @@ public:
     Status DeleteKey(std::string_view section, std::string_view key);
 
 private:
+    friend class IniReadBatch;
     // Brings the cache up to date; fails when the file exists but cannot be read (the
     // cache is then empty, so reads give defaults).
     Status Refresh() const;
+    Status RefreshFromDisk(std::uint64_t generation) const;
     const IniDocument& Document() const;
     Status Store(std::string bytes);
     Error Failure(const std::string& what) const;
@@ -92,6 +94,27 @@ private:
     mutable std::shared_ptr<const IniDocument> document_;
     mutable std::optional<FileStamp> stamp_;  // of the cached content; none: reread
     mutable std::uint64_t generation_ = 0;    // of the in-process write counter
+    mutable int batches_ = 0;                 // open IniReadBatch scopes
+    mutable bool checkedInBatch_ = false;
+};
+
+// While a batch is open, the file is checked against the disk once, at the first call,
+// instead of at every call: a configuration load of thousands of keys costs one stat,
+// not one per key. Writes of this process (through any IniFile) are still seen at once;
+// an outside program's edit during the batch is seen after it.
+class IniReadBatch {
+public:
+    explicit IniReadBatch(const IniFile& ini) : ini_(ini) { ++ini_.batches_; }
+    ~IniReadBatch() {
+        if (--ini_.batches_ == 0) {
+            ini_.checkedInBatch_ = false;
+        }
+    }
+    IniReadBatch(const IniReadBatch&) = delete;
+    IniReadBatch& operator=(const IniReadBatch&) = delete;
+
+private:
+    const IniFile& ini_;
 };
 
 // Parses an integer as ReadInteger does; nullopt when it does not parse.

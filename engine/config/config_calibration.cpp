@@ -159,6 +159,7 @@ Status ScaleItem(LoadScope& load, const LoadTargets& out, IniFile& ini, const In
 
 void LoadCalibration(LoadScope& load, const LoadTargets& out) {
     const IniFile eich(load.host.files, load.PathOf(kCalibrationIniFile));
+    const IniReadBatch batch(eich);
     for (int n = 1; n <= load.settings.itemCount; ++n) {
         if (!LoadItemCalibration(load, out, eich, n)) {
             load.host.op.ShowMessage("Fehler bei Verarbeitung der EICH.INI ! Item : " +
@@ -173,6 +174,8 @@ Status LoadScaling(LoadScope& load, const LoadTargets& out, IniFile& ini) {
         "berechnet.");
     const IniFile var(load.host.files, load.PathOf(kScalingIniFile));
     IniFile eich(load.host.files, load.PathOf(kCalibrationIniFile));
+    const IniReadBatch varBatch(var);
+    const IniReadBatch eichBatch(eich);
     for (int n = 1; n <= load.settings.itemCount; ++n) {
         if (Status scaled = ScaleItem(load, out, ini, var, eich, n); !scaled) {
             return scaled;

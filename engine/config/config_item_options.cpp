@@ -32,6 +32,7 @@ void Guarded(Step&& step) {
 void LoadLoggingOptions(LoadScope& load) {
     LoadItemLogFlags(load.host.files, load.PathOf(kItemLogFlagsFile), load.logFlags, load.log);
     const IniFile ini(load.host.files, load.PathOf(kMainIniFile));
+    const IniReadBatch batch(ini);
     LoadLogSettings(ini, load.log);
 }
 
@@ -71,6 +72,7 @@ void LoadWarnings(LoadScope& load, const IniFile& ini) {
 // items either.
 void LoadCounterReadings(LoadScope& load) {
     IniFile var(load.host.files, load.PathOf(kCounterIniFile));
+    const IniReadBatch batch(var);
     for (int n = 1; n <= load.settings.itemCount; ++n) {
         ItemConfig& item = load.items[n];
         item.counterReading =
@@ -85,6 +87,7 @@ void LoadCounterReadings(LoadScope& load) {
 
 void LoadItemOptionSteps(LoadScope& load) {
     IniFile ini(load.host.files, load.PathOf(kMainIniFile));
+    const IniReadBatch batch(ini);
     Guarded([&] { LoadLoggingOptions(load); });
     Guarded([&] { config::BuildValueDelimiters(load); });
     Guarded([&] { LoadTimeTables(load); });

@@ -21,6 +21,7 @@ void Configuration::BeginProgramStart(SourceKind kind) {
 
 bool Configuration::ReadStartSettings() {
     IniFile ini(host_.files, PathOf(kMainIniFile));
+    const IniReadBatch batch(ini);
     settings_.opcHost = schema::Read(ini, schema::kOpcHost);
     settings_.opcServer = schema::Read(ini, schema::kOpcServer);
     settings_.permanentMode = schema::Read(ini, schema::kPermanent);
@@ -46,14 +47,6 @@ void Configuration::ReadSavedDayKeys(IniFile& ini, const std::string& yesterday)
     (void)schema::Write(ini, schema::kMaxRTF, settings_.maxReportSize);
     settings_.reportFontSize = schema::Read(ini, schema::kProtoFontsize);
     (void)schema::Write(ini, schema::kProtoFontsize, settings_.reportFontSize);
-}
-
-void Configuration::RereadMaxOffTimeSwitches(const IniFile& ini) {
-    for (int n = 1; n <= settings_.itemCount; ++n) {
-        if (items_[n].IsDigital()) {
-            items_[n].MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
-        }
-    }
 }
 
 void Configuration::SetAqasysParameters(std::vector<std::string> codes,
@@ -123,6 +116,12 @@ void Configuration::SetItemSettings(int n, const ItemConfig& edited) {
     item.viewerSumDivisor = edited.viewerSumDivisor;
     item.calibrationSlope = edited.calibrationSlope;
     item.calibrationIntercept = edited.calibrationIntercept;
+    // Only the load and this save can make an item digital; the switch is read here, not
+    // every cycle.
+    if (item.IsDigital()) {
+        const IniFile ini(host_.files, PathOf(kMainIniFile));
+        item.MaxAusZeit_anzeigen = schema::Read(ini, schema::kMaxAusZeitAnzeigen, n);
+    }
     const auto row = static_cast<std::size_t>(n);
     if (row <= dialogLists_.itemNames.size()) {
         dialogLists_.itemNames[row - 1] = item.itemName;

@@ -100,8 +100,6 @@ public:
     // The live window's own reading of Itemcount, which the start's load relies on.
     void SetItemCount(int count) { settings_.itemCount = count; }
     void UpdateCycleInterval();
-    // The digital items' MaxAusZeit_anzeigen, read every cycle from `ini` (TARVEDDE.INI).
-    void RereadMaxOffTimeSwitches(const IniFile& ini);
     // The live data window's number format.
     void SetNumberFormat(int precision, int decimals) {
         settings_.formatPrecision = precision;
@@ -151,7 +149,8 @@ public:
     // The general settings dialog's print option; the next day change prints by it.
     void SetPrintAtMidnight(bool on) { settings_.printAtMidnight = on; }
     // The item settings dialog's save: item n's edited settings (limits, warning, calibration,
-    // units, options, time frame, mirroring, type, names) are processed from the next value on.
+    // units, options, time frame, mirroring, type, names) are processed from the next value on;
+    // a digital item also takes its MaxAusZeit_anzeigen from TARVEDDE.INI as it stands now.
     void SetItemSettings(int n, const ItemConfig& edited);
     // The item settings dialog's close: the viewer item counts follow the edited types.
     void RecountViewerItems();

@@ -91,6 +91,7 @@ bool LoadDayChangeAndCount(LoadScope& load, const IniFile& ini) {
 
 bool LoadCounterState(LoadScope& load) {
     IniFile var(load.host.files, load.PathOf(kCounterIniFile));
+    const IniReadBatch batch(var);
     for (int n = 1; n <= load.settings.itemCount; ++n) {
         ItemConfig& item = load.items[n];
         const std::string section = ItemSection(n);
@@ -216,6 +217,7 @@ bool FinishModeSetup(LoadScope& load) {
 
 bool LoadConfigurationSteps(LoadScope& load, const LoadTargets& out) {
     IniFile ini(load.host.files, load.PathOf(kMainIniFile));
+    const IniReadBatch batch(ini);
     Guarded([&] {
         config::LoadProtocolOrder(load);
         return true;
@@ -272,6 +274,7 @@ bool Configuration::Load(const LoadTargets& targets) {
 const ExtraneousWaterSettings& Configuration::LoadExtraneousWaterSettings() {
     config::LoadScope load = Scope();
     IniFile ini(host_.files, load.PathOf(kMainIniFile));
+    const IniReadBatch batch(ini);
     Guarded([&] { return LoadExtraneousWaterKeys(load, ini); });
     return settings_.extraneousWater;
 }

@@ -6,7 +6,6 @@
 
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
-#include "engine/model/kept_ini_file.h"
 #include "engine/persistence/state_files.h"
 #include "engine/processing/per_value_processing.h"
 #include "platform/date_time.h"
@@ -88,8 +87,6 @@ void TarveddeMain::WerteLesen() {
     window_.lbGetDDEItemsVisible = true;
     window_.Changed();
 
-    config_.RereadMaxOffTimeSwitches(
-        KeptIniFile(cycleIniFile_, host_.files, config_.PathOf(kMainIniFile)));
     processor_.BeginCycle();
     cycle_.cycleTime = tickTime_;
     cycle_.cycleElapsedMs = tickElapsedMs;

@@ -350,8 +350,6 @@ private:
     double tickTime_ = 0.0;
     bool cycleComplete_ = true;
     int timeoutCounter_ = 0;
-    // TARVEDDE.INI, re-read every cycle for the digital items.
-    std::optional<IniFile> cycleIniFile_;
     // The day the files are named after (AktuTag); it only ever moves forward.
     DateParts runningDay_{};
     bool clockSetBack_ = false;

@@ -67,9 +67,9 @@ protected:
 };
 
 // The start knows the item count before the configuration load and the operating hours
-// per cycle from whole seconds; server values reach the cycle through the notification,
-// and each cycle reads the max-off-time switch of digital items again, so an edit of the
-// file shows without a reload. A tick during an unfinished cycle is a time-out.
+// per cycle from whole seconds; server values reach the cycle through the notification.
+// The max-off-time switch of digital items is not read every cycle: the item settings
+// dialog's save takes it from the file. A tick during an unfinished cycle is a time-out.
 TEST_F(RunControlTest, AutomaticStartRunsACycleAtOnceThenEveryIntervalWithTheServersValues) {
     Begin();
     EXPECT_THAT(LogAll(), HasSubstr("Datenerfassung gestartet."));
@@ -88,6 +88,9 @@ TEST_F(RunControlTest, AutomaticStartRunsACycleAtOnceThenEveryIntervalWithTheSer
     Advance(1);
     EXPECT_EQ(Window().lbDT, "07:00:10");
     EXPECT_EQ(Stats(1).currentValue, 12.5);
+    EXPECT_FALSE(Item(2).MaxAusZeit_anzeigen);
+    Config().SetItemSettings(1, Item(1));
+    Config().SetItemSettings(2, Item(2));
     EXPECT_TRUE(Item(2).MaxAusZeit_anzeigen);
     EXPECT_FALSE(Item(1).MaxAusZeit_anzeigen);
 

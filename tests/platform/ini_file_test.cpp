@@ -209,6 +209,25 @@ TEST_F(IniFileTest, ReadsComeFromTheCacheUntilTheFileChanges) {
     EXPECT_EQ(ini_.ReadInteger("A", "x", 0), 0);
 }
 
+// A batch (a configuration load) checks the file once; the process's own writes are seen
+// within it, another program's edit after it.
+TEST_F(IniFileTest, ABatchChecksTheFileOnceAndSeesTheProcesssWrites) {
+    Put("[A]\r\nx=1\r\n");
+    {
+        const IniReadBatch batch(ini_);
+        EXPECT_EQ(ini_.ReadInteger("A", "x", 0), 1);
+        const int before = fs_.OperationCount();
+        EXPECT_EQ(ini_.ReadInteger("A", "x", 0) + ini_.ReadInteger("A", "y", 5), 6);
+        EXPECT_EQ(fs_.OperationCount(), before);
+        IniFile other(fs_, "T.INI");
+        ASSERT_TRUE(other.WriteInteger("A", "x", 2));
+        EXPECT_EQ(ini_.ReadInteger("A", "x", 0), 2);
+        Put("[A]\r\nx=33\r\n");
+        EXPECT_EQ(ini_.ReadInteger("A", "x", 0), 2);
+    }
+    EXPECT_EQ(ini_.ReadInteger("A", "x", 0), 33);
+}
+
 TEST_F(IniFileTest, BadInputReadsAsNotThere) {
     constexpr char kHead[] =
         "[A]\r\nx=1\r\n[Kaputt\r\ny=2\r\nohne\r\n[B]\r\nn\0ul=\0v\r\n\xFF\xFE=\x81\r\n";
