@@ -116,13 +116,12 @@ DayFileFollower::Update DayFileFollower::ReadNew() {
         update.restarted = true;
         offset_ = 0;
     }
-    // The file system reads whole files only; the rows before the offset are not parsed
-    // again.
-    const auto bytes = files_.ReadAll(path_);
-    if (!bytes || bytes.value().size() < offset_) {
+    const auto bytes =
+        files_.ReadRange(path_, offset_, static_cast<std::size_t>(size.value() - offset_));
+    if (!bytes) {
         return update;
     }
-    TakeLines(std::string_view(bytes.value()).substr(offset_), update.rows);
+    TakeLines(bytes.value(), update.rows);
     return update;
 }
 

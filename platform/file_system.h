@@ -21,6 +21,14 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
 };
 
+// A file kept open for appends, for a writer that adds a line many times a day; closed
+// when destroyed. Each Append lands whole or not at all, as FileSystem::Append does.
+class AppendFile {
+public:
+    virtual ~AppendFile() = default;
+    virtual Status Append(std::string_view bytes) = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -29,12 +37,19 @@ public:
     virtual bool IsDirectory(const std::string& path) const = 0;
     // Whole file; fails when it is missing or unreadable.
     virtual Result<std::string> ReadAll(const std::string& path) const = 0;
+    // Up to `length` bytes from `offset` on: fewer, or none, where the file ends sooner.
+    // Fails when the file is missing or unreadable.
+    virtual Result<std::string> ReadRange(const std::string& path, std::uint64_t offset,
+                                          std::size_t length) const = 0;
     // Creates or truncates, then writes; with `durable` the data reach the disk before return.
     virtual Status WriteAll(const std::string& path, std::string_view bytes, bool durable) = 0;
     // Creates the file when missing; never truncates. Lands whole or not at all: a write
     // cut short (disk full) is cut off again, so the file keeps its old bytes (a file the
     // call created stays, empty).
     virtual Status Append(const std::string& path, std::string_view bytes) = 0;
+    // Creates the file when missing and keeps it open for AppendFile::Append. Other
+    // programs may read it meanwhile.
+    virtual Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) = 0;
     // A missing file is a failure; callers that do not care ignore the status.
     virtual Status Remove(const std::string& path) = 0;
     // Replaces an existing target in one step (POSIX rename semantics).

@@ -10,6 +10,17 @@ std::string ParentOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+class MemoryAppendFile final : public AppendFile {
+public:
+    MemoryAppendFile(MemoryFileSystem& files, std::string path)
+        : files_(files), path_(std::move(path)) {}
+    Status Append(std::string_view bytes) override { return files_.Append(path_, bytes); }
+
+private:
+    MemoryFileSystem& files_;
+    std::string path_;
+};
+
 std::string StripTrailingSlash(std::string path) {
     while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
@@ -113,6 +124,25 @@ Status MemoryFileSystem::Append(const std::string& path, std::string_view bytes)
     }
     entry.bytes.append(bytes);
     return Status::Ok();
+}
+
+Result<std::unique_ptr<AppendFile>> MemoryFileSystem::OpenAppend(const std::string& path) {
+    if (ShouldFail(FileOp::Append, path)) {
+        return Error{"open " + path + ": injected failure"};
+    }
+    if (files_.count(path) == 0) {
+        files_[path].version = nextVersion_++;
+    }
+    return std::unique_ptr<AppendFile>(std::make_unique<MemoryAppendFile>(*this, path));
+}
+
+Result<std::string> MemoryFileSystem::ReadRange(const std::string& path, std::uint64_t offset,
+                                                std::size_t length) const {
+    auto bytes = ReadAll(path);
+    if (!bytes || offset >= bytes.value().size()) {
+        return bytes ? Result<std::string>(std::string()) : bytes;
+    }
+    return bytes.value().substr(static_cast<std::size_t>(offset), length);
 }
 
 Status MemoryFileSystem::Remove(const std::string& path) {

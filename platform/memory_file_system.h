@@ -33,6 +33,10 @@ public:
     Result<std::string> ReadAll(const std::string& path) const override;
     Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override;
     Status Append(const std::string& path, std::string_view bytes) override;
+    // Opening counts as an Append operation, and so does every append through the file.
+    Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) override;
+    Result<std::string> ReadRange(const std::string& path, std::uint64_t offset,
+                                  std::size_t length) const override;
     Status Remove(const std::string& path) override;
     Status Rename(const std::string& from, const std::string& to) override;
     Result<std::uint64_t> Size(const std::string& path) const override;

@@ -1,5 +1,6 @@
 // FileSystem on POSIX calls. Every call opens and closes what it needs, so another
-// program (the viewer, an editor) may touch the files between two calls.
+// program (the viewer, an editor) may touch the files between two calls; only an
+// AppendFile stays open, for the writers that add lines all day.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,7 +41,7 @@ private:
     int fd_;
 };
 
-bool WriteFully(int fd, std::string_view bytes) {
+bool WriteFully(int fd, std::string_view bytes, std::size_t* written = nullptr) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
@@ -50,9 +51,38 @@ bool WriteFully(int fd, std::string_view bytes) {
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
+        if (written != nullptr) {
+            *written += static_cast<std::size_t>(n);
+        }
     }
     return true;
 }
+
+// One write per append. O_APPEND leaves the offset at the end of what was written, so a
+// write cut short by a full disk is cut off again without asking for the size first.
+class PosixAppendFile final : public AppendFile {
+public:
+    PosixAppendFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+    Status Append(std::string_view bytes) override {
+        std::size_t written = 0;
+        if (WriteFully(fd_.get(), bytes, &written)) {
+            return Status::Ok();
+        }
+        Error failure = SystemError("write", path_);
+        const off_t end = ::lseek(fd_.get(), 0, SEEK_CUR);
+        if (written > 0 && end >= static_cast<off_t>(written)) {
+            while (::ftruncate(fd_.get(), end - static_cast<off_t>(written)) != 0 &&
+                   errno == EINTR) {
+            }
+        }
+        return failure;
+    }
+
+private:
+    FileDescriptor fd_;
+    std::string path_;
+};
 
 class RealFileSystem final : public RealFileSystemBase {
 public:
@@ -86,6 +116,32 @@ public:
             }
             bytes.append(buffer, static_cast<std::size_t>(n));
         }
+    }
+
+    Result<std::string> ReadRange(const std::string& path, std::uint64_t offset,
+                                  std::size_t length) const override {
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0) {
+            return SystemError("open", path);
+        }
+        std::string bytes(length, '\0');
+        std::size_t got = 0;
+        while (got < length) {
+            const ssize_t n = ::pread(fd.get(), bytes.data() + got, length - got,
+                                      static_cast<off_t>(offset + got));
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return SystemError("read", path);
+            }
+            if (n == 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        return bytes;
     }
 
     Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override {
@@ -126,6 +182,14 @@ public:
             return SystemError("close", path);
         }
         return Status::Ok();
+    }
+
+    Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) override {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            return SystemError("open", path);
+        }
+        return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(fd, path));
     }
 
     Status Remove(const std::string& path) override {

@@ -1,7 +1,7 @@
 // FileSystem on the Win32 API. Names are UTF-8 turned into UTF-16, so "ä" in a name means
 // the same file as in Explorer; contents are always binary (no CR LF translation).
-// Every call opens and closes what it needs and shares the file with readers, writers and
-// deleters, so the viewer or an editor may hold it open meanwhile.
+// Every call opens and closes what it needs (an AppendFile stays open) and shares the file
+// with readers, writers and deleters, so the viewer or an editor may hold it open meanwhile.
 #include <windows.h>
 // windows.h maps the name to CreateDirectoryW; FileSystem means its own.
 #undef CreateDirectory
@@ -61,6 +61,43 @@ bool WriteFully(HANDLE handle, std::string_view bytes) {
     return true;
 }
 
+// Append-only access puts every write at the end, even when another program appends too.
+// A full disk may take part of the bytes: a second handle cuts them off again, as the
+// append-only one cannot move the end of the file.
+Status AppendThrough(HANDLE file, const std::string& path, std::string_view bytes) {
+    LARGE_INTEGER before{};
+    if (!GetFileSizeEx(file, &before)) {
+        return SystemError("size", path);
+    }
+    if (!WriteFully(file, bytes)) {
+        Error failure = SystemError("write", path);
+        FileHandle cut(Open(path, FILE_WRITE_DATA, OPEN_EXISTING));
+        FILE_END_OF_FILE_INFO end{};
+        end.EndOfFile = before;
+        if (cut.valid()) {
+            SetFileInformationByHandle(cut.get(), FileEndOfFileInfo, &end, sizeof end);
+        }
+        return failure;
+    }
+    return Status::Ok();
+}
+
+HANDLE OpenForAppend(const std::string& path) {
+    return Open(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, OPEN_ALWAYS);
+}
+
+class WinAppendFile final : public AppendFile {
+public:
+    WinAppendFile(HANDLE handle, std::string path) : file_(handle), path_(std::move(path)) {}
+    Status Append(std::string_view bytes) override {
+        return AppendThrough(file_.get(), path_, bytes);
+    }
+
+private:
+    FileHandle file_;
+    std::string path_;
+};
+
 std::optional<WIN32_FILE_ATTRIBUTE_DATA> Attributes(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(win::Widen(path).c_str(), GetFileExInfoStandard, &data)) {
@@ -117,33 +154,54 @@ public:
         return Status::Ok();
     }
 
-    // Append-only access puts every write at the end, even when another program appends too.
-    // A full disk may take part of the bytes: a second handle cuts them off again, as the
-    // append-only one cannot move the end of the file.
-    Status Append(const std::string& path, std::string_view bytes) override {
-        FileHandle file(
-            Open(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, OPEN_ALWAYS));
+    Result<std::string> ReadRange(const std::string& path, std::uint64_t offset,
+                                  std::size_t length) const override {
+        FileHandle file(Open(path, GENERIC_READ, OPEN_EXISTING));
         if (!file.valid()) {
             return SystemError("open", path);
         }
-        LARGE_INTEGER before{};
-        if (!GetFileSizeEx(file.get(), &before)) {
-            return SystemError("size", path);
+        LARGE_INTEGER start{};
+        start.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+            return SystemError("seek", path);
         }
-        if (!WriteFully(file.get(), bytes)) {
-            Error failure = SystemError("write", path);
-            FileHandle cut(Open(path, FILE_WRITE_DATA, OPEN_EXISTING));
-            FILE_END_OF_FILE_INFO end{};
-            end.EndOfFile = before;
-            if (cut.valid()) {
-                SetFileInformationByHandle(cut.get(), FileEndOfFileInfo, &end, sizeof end);
+        std::string bytes(length, '\0');
+        std::size_t got = 0;
+        while (got < length) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length - got, 1u << 30));
+            DWORD n = 0;
+            if (!ReadFile(file.get(), bytes.data() + got, chunk, &n, nullptr)) {
+                return SystemError("read", path);
             }
-            return failure;
+            if (n == 0) {
+                break;
+            }
+            got += n;
+        }
+        bytes.resize(got);
+        return bytes;
+    }
+
+    Status Append(const std::string& path, std::string_view bytes) override {
+        FileHandle file(OpenForAppend(path));
+        if (!file.valid()) {
+            return SystemError("open", path);
+        }
+        if (Status appended = AppendThrough(file.get(), path, bytes); !appended) {
+            return appended;
         }
         if (!file.Close()) {
             return SystemError("close", path);
         }
         return Status::Ok();
+    }
+
+    Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) override {
+        const HANDLE handle = OpenForAppend(path);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return SystemError("open", path);
+        }
+        return std::unique_ptr<AppendFile>(std::make_unique<WinAppendFile>(handle, path));
     }
 
     Status Remove(const std::string& path) override {

@@ -22,17 +22,43 @@ std::string Content(const FileSystem& fs, const std::string& path) {
     return bytes.ok() ? bytes.value() : "<missing>";
 }
 
-// `cutNextWrite` makes the next write stop after the file's first 8 bytes.
+// `cutNextWrite` makes the next write stop after the file's first 8 bytes. The same holds
+// for a file kept open, which goes on taking lines once the disk has room again.
 void ExpectAppendsLandWhole(FileSystem& fs, const std::string& path,
                             const std::function<void()>& cutNextWrite,
                             const std::function<void()>& freeDisk) {
-    ASSERT_TRUE(fs.WriteAll(path, "old\r\n", false));
-    cutNextWrite();
-    EXPECT_FALSE(fs.Append(path, "12:00:00;1,5\r\n"));
-    EXPECT_EQ(Content(fs, path), "old\r\n");
-    freeDisk();
-    EXPECT_TRUE(fs.Append(path, "12:00:10;2,5\r\n"));
-    EXPECT_EQ(Content(fs, path), "old\r\n12:00:10;2,5\r\n");
+    for (const bool keptOpen : {false, true}) {
+        ASSERT_TRUE(fs.WriteAll(path, "old\r\n", false));
+        auto file = fs.OpenAppend(path);
+        ASSERT_TRUE(file);
+        const auto append = [&](std::string_view line) {
+            return keptOpen ? file.value()->Append(line) : fs.Append(path, line);
+        };
+        cutNextWrite();
+        EXPECT_FALSE(append("12:00:00;1,5\r\n")) << keptOpen;
+        EXPECT_EQ(Content(fs, path), "old\r\n") << keptOpen;
+        freeDisk();
+        EXPECT_TRUE(append("12:00:10;2,5\r\n")) << keptOpen;
+        EXPECT_EQ(Content(fs, path), "old\r\n12:00:10;2,5\r\n") << keptOpen;
+    }
+}
+
+void ExpectRangedReadsEndWithTheFile(FileSystem& fs, const std::string& path) {
+    ASSERT_TRUE(fs.WriteAll(path, "0123456789", false));
+    EXPECT_EQ(fs.ReadRange(path, 0, 4).value(), "0123");
+    EXPECT_EQ(fs.ReadRange(path, 8, 4).value(), "89");
+    EXPECT_EQ(fs.ReadRange(path, 10, 4).value(), "");
+    EXPECT_EQ(fs.ReadRange(path, 99, 1).value(), "");
+    EXPECT_FALSE(fs.ReadRange(path + ".missing", 0, 1));
+}
+
+TEST(FileSystemTest, RangedReadsEndWithTheFile) {
+    MemoryFileSystem memory;
+    ExpectRangedReadsEndWithTheFile(memory, "d.DAT");
+    const auto dir = MakeTemporaryDirectory("tarvedde-fs-test-");
+    ASSERT_TRUE(dir.ok());
+    ExpectRangedReadsEndWithTheFile(*MakeRealFileSystem(), dir.value() + "/d.DAT");
+    std::filesystem::remove_all(dir.value());
 }
 
 TEST(FileSystemTest, MemoryAppendCutShortLeavesTheFileAsItWas) {
