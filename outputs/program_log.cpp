@@ -147,7 +147,18 @@ void ProgramLog::WriteRawData(std::string_view utf8Text, char separator) {
         line += std::to_string(static_cast<unsigned char>(byte));
         line += separator;
     }
-    if (!AppendLine(files_, PathOf(kRawDataFile), line).ok()) {
+    line += "\r\n";
+    if (!rawData_) {
+        auto opened = files_.OpenAppend(PathOf(kRawDataFile));
+        if (!opened) {
+            WriteLog("Fehler beim Speichern der Rohdaten !");
+            return;
+        }
+        rawData_ = std::move(opened).value();
+    }
+    // The decimal digits and separators are ASCII: no conversion to 1252 needed.
+    if (!rawData_->Append(line).ok()) {
+        rawData_.reset();
         WriteLog("Fehler beim Speichern der Rohdaten !");
     }
 }

@@ -6,6 +6,7 @@
 // that counts the lines lost.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -45,7 +46,10 @@ public:
     ProgramLog(FileSystem& files, const Clock& clock, const Locale& locale);
 
     // Directory of every log file, with the trailing separator.
-    void SetProgramDir(std::string programDir) { programDir_ = std::move(programDir); }
+    void SetProgramDir(std::string programDir) {
+        rawData_.reset();
+        programDir_ = std::move(programDir);
+    }
     const std::string& ProgramDir() const { return programDir_; }
 
     // Not owned; null: nobody is told.
@@ -77,8 +81,12 @@ public:
     bool SaveStatisticsSnapshot();
     // Program end: the whole message list goes to the history file.
     void FlushMessageListAtEnd();
-    // One line of the decimal byte values of a received value text.
+    // One line of the decimal byte values of a received value text. _ROH_LOG.TXT takes a
+    // line per item and cycle, so it is kept open between lines; a failed line is logged
+    // and closes it, and the next line opens it again.
     void WriteRawData(std::string_view utf8Text, char separator);
+    // The day change, the end of acquisition and switching the raw-data log off close it.
+    void CloseRawData() { rawData_.reset(); }
 
     std::string Stamp() const;
     std::string DebugStamp() const;
@@ -99,6 +107,7 @@ private:
     LinesModel statisticsSnapshot_;
     LogFileWatcher* watcher_ = nullptr;
     int lostLines_ = 0;  // since the log file last took a line
+    std::unique_ptr<AppendFile> rawData_;
 };
 
 }  // namespace tarvedde

@@ -147,6 +147,9 @@ void LoadStartAndOutputKeys(LoadScope& load, const IniFile& ini) {
     settings.ddeService = schema::Read(ini, schema::kDdeServer);
     settings.ddeTopic = schema::Read(ini, schema::kDdeTopic);
     settings.saveRawData = schema::Read(ini, schema::kRohdatenSpeichern);
+    if (!settings.saveRawData) {
+        load.log.CloseRawData();
+    }
     settings.viewerOutput = schema::Read(ini, schema::kTarveview);
     settings.printerIndex = schema::Read(ini, schema::kDrucker);
     settings.printAtMidnight = schema::Read(ini, schema::kDrucken);

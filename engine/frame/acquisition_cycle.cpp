@@ -137,6 +137,7 @@ void TarveddeMain::NoteClockSetBack() {
 }
 
 void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
+    log_.CloseRawData();
     log_.WriteLogDetail("****** Tageswechsel erkannt !");
     ResetTimeTables();
     log_.WriteLogDetail("Alle Zeittabellen auf Index 1 gesetzt. Nächster Zwischenwert nach 0 Uhr.");

@@ -73,6 +73,7 @@ void TarveddeMain::CloseRefused() {
 
 void TarveddeMain::CloseMain() {
     timerTot_->SetEnabled(false);
+    log_.CloseRawData();
     DeactivateOpcClient();
     if (!config_.Settings().permanentMode) {
         return;

@@ -249,6 +249,7 @@ void TarveddeMain::StopAqasysRetrieval() {
     window_.btStoppenEnabled = false;
     timerAqasys1_->SetEnabled(false);
     dde_.DisconnectDDE();
+    log_.CloseRawData();
     window_.lbAusVisible = true;
     window_.Changed();
 }
@@ -263,6 +264,7 @@ void TarveddeMain::StopAcquisition() {
     }
     timerDDE_->SetEnabled(false);
     EndLinkSetUp();
+    log_.CloseRawData();
     log_.WriteLog("Datenerfassung beendet.");
     grid_.SetCell(0, grid_.CurrentRow(), window.lbDT);
     grid_.NotifyChanged();

@@ -167,6 +167,19 @@ TEST_F(ProgramLogTest, RawDataLineHoldsTheDecimalBytesOfThe1252Text) {
     FailAppendsTo(kRawDataFile);
     log_.WriteRawData("1", ';');
     EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Fehler beim Speichern der Rohdaten !\r\n");
+
+    // Kept open, a line costs one operation; after a failure or a close it opens again.
+    fs_.SetFailurePolicy(nullptr);
+    const auto operationsOf = [&](const char* text) {
+        const int before = fs_.OperationCount();
+        log_.WriteRawData(text, ';');
+        return fs_.OperationCount() - before;
+    };
+    EXPECT_EQ(operationsOf("2"), 2);
+    EXPECT_EQ(operationsOf("3"), 1);
+    log_.CloseRawData();
+    EXPECT_EQ(operationsOf("4"), 2);
+    EXPECT_EQ(File(kRawDataFile), "49;50;44;53;\r\n228,\r\n50;\r\n51;\r\n52;\r\n");
 }
 
 }  // namespace
