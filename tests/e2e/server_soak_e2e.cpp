@@ -42,7 +42,10 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr std::int64_t kMaxGapMs = 1700;  // one missing 1-s cycle makes 2 s
+// A missing 1-s cycle makes 2 s and more between rows; a late one, on a busy machine,
+// less (the rows are stamped when seen, every 10 ms, which may come late too).
+constexpr std::int64_t kMaxGapMs = 1900;
+constexpr std::int64_t kLateGapMs = 1300;
 constexpr std::int64_t kReconnectMs = 2000;
 constexpr char kLost[] = "Callback : Konversation abgebrochen !";
 constexpr char kRelinked[] = "Verbindung zum Server hergestellt.";
@@ -192,7 +195,7 @@ protected:
     }
     // The moment the server's socket takes a connect again.
     bool WaitForListening(std::int64_t& listeningMs) {
-        const std::string path = ddeDir_ + "/PLANTSIM.dde";
+        const std::string path = DdeSocketPath(ddeDir_, "PlantSim").value();
         return PumpUntil(
             [&] {
                 auto fd = ConnectDdeSocket(path);
@@ -342,6 +345,7 @@ TEST_F(ServerSoakE2e, EveryCycleReachesTheDayFileAndTheClientRelinksWithin2sOfEa
     std::int64_t maxGapMs = 0;
     std::int64_t maxStallGapMs = 0;
     int staleRows = 0;
+    int lateCycles = 0;
     for (std::size_t n = firstRow; n < rows_.size(); ++n) {
         const Row& row = rows_[n];
         const Row& before = rows_[n - 1];
@@ -355,6 +359,7 @@ TEST_F(ServerSoakE2e, EveryCycleReachesTheDayFileAndTheClientRelinksWithin2sOfEa
         });
         if (std::none_of(faults.begin(), faults.end(), straddles)) {
             maxGapMs = std::max(maxGapMs, gap);
+            lateCycles += gap > kLateGapMs ? 1 : 0;
             EXPECT_LE(gap, kMaxGapMs)
                 << "a cycle is missing before the row at " << Seconds(row.atMs);
             if (stalled != faults.end()) {
@@ -395,7 +400,8 @@ TEST_F(ServerSoakE2e, EveryCycleReachesTheDayFileAndTheClientRelinksWithin2sOfEa
         std::cout << ", first fresh row " << (fault.freshMs ? "+" + Seconds(latency) : "never")
                   << std::endl;
         EXPECT_TRUE(fault.freshMs && latency <= kReconnectMs)
-            << Name(fault.kind) << " at " << Seconds(fault.atMs) << ": no fresh row within 2 s";
+            << Name(fault.kind) << " at " << Seconds(fault.atMs) << ": no fresh row within 2 s\n"
+            << Log() << root_.Bytes("plantsim.err");
         // The one cycle that may run before the client hears of the loss, no more.
         EXPECT_LE(fault.rowsWhileDown, 1) << "rows while the server was away";
     }
@@ -404,8 +410,9 @@ TEST_F(ServerSoakE2e, EveryCycleReachesTheDayFileAndTheClientRelinksWithin2sOfEa
               << counts[FaultKind::Stall] << " stalls, " << counts[FaultKind::Restart]
               << " restarts), " << rows_.size() << " rows in " << Seconds(Now())
               << "; longest cycle gap outside outages " << maxGapMs << " ms (in stalls "
-              << maxStallGapMs << " ms); slowest return to a fresh row " << worstReturnMs << " ms; "
-              << staleRows << " stale rows" << std::endl;
+              << maxStallGapMs << " ms), " << lateCycles << " gaps over " << kLateGapMs
+              << " ms; slowest return to a fresh row " << worstReturnMs << " ms; " << staleRows
+              << " stale rows" << std::endl;
     EXPECT_GE(counts[FaultKind::Stall], 1);
     EXPECT_GE(outages, 2);
     EXPECT_EQ(LogCount(kLost), outages) << Log();
