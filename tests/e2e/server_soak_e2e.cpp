@@ -5,7 +5,8 @@
 // the server's return, and at the end:
 // - no cycle is missing: two rows more than kMaxGapMs apart must straddle an outage, which
 //   runs from the signal of a kill or restart to kReconnectMs after the server listens
-//   again. A stall is no outage: the cycles must go on through it (stale values);
+//   again, the first of them at most kMaxGapMs before the signal. A stall is no outage:
+//   the cycles must go on through it (stale values);
 // - every row outside outages and stalls (each stall with kReconnectMs after SIGCONT)
 //   carries a fresh value: plantsim's counter moves every 100 ms, so a row whose counter
 //   equals its predecessor's held a stale value. A row in the first kReconnectMs after a
@@ -351,7 +352,9 @@ TEST_F(ServerSoakE2e, EveryCycleReachesTheDayFileAndTheClientRelinksWithin2sOfEa
         const Row& before = rows_[n - 1];
         const std::int64_t gap = row.atMs - before.atMs;
         const auto straddles = [&](const Fault& f) {
-            return f.Outage() && before.atMs < f.returnMs + kReconnectMs && row.atMs > f.atMs;
+            // The last row before the signal came at most a cycle's gap before it.
+            return f.Outage() && before.atMs < f.returnMs + kReconnectMs && row.atMs > f.atMs &&
+                   before.atMs >= f.atMs - kMaxGapMs;
         };
         const auto covers = [&](const Fault& f) { return f.Covers(row.atMs); };
         const auto stalled = std::find_if(faults.begin(), faults.end(), [&](const Fault& f) {
