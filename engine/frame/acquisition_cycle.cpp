@@ -224,12 +224,26 @@ void TarveddeMain::RetryConnection() {
 
 void TarveddeMain::RetryOutcome() {
     if (!dde_.ConnectionLost()) {
-        StartAcquisition();
-        log_.WriteLog("Verbindung zum Server hergestellt.");
+        timerFirstValues_->SetEnabled(true);
         return;
     }
     host_.op.Beep();
     timerAuto_->SetEnabled(true);
+}
+
+void TarveddeMain::FirstValuesTimer() {
+    timerFirstValues_->SetEnabled(false);
+    if (dde_.ConnectionLost()) {
+        timerAuto_->SetEnabled(true);
+        return;
+    }
+    try {
+        StartAcquisition();
+        log_.WriteLog("Verbindung zum Server hergestellt.");
+    } catch (const std::exception&) {
+        log_.WriteLog("Main : Exception (3)");
+        timerAuto_->SetEnabled(true);
+    }
 }
 
 void TarveddeMain::RunDayChangeStatistics() {

@@ -38,6 +38,10 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
     timerDDE_ = host_.loop.CreateTimer("TimerDDE", config_.Settings().cycleIntervalMs,
                                        [this] { TimerDDETimer(); });
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });
+    // A server acknowledges a hot link before it sends the link's first value; a cycle at
+    // once would write the values from before the outage as this moment's.
+    timerFirstValues_ =
+        host_.loop.CreateTimer("TimerFirstValues", 100, [this] { FirstValuesTimer(); });
     timerTot_ = host_.loop.CreateTimer("Timer_tot", 10000, [this] { Timer_totTimer(); });
     timerAqasys1_ = host_.loop.CreateTimer("TimerAQASYS_1", 500, [this] { TransferTick(); });
     timerGleitM_ = host_.loop.CreateTimer("TimerGleitM", 60000, [this] { TimerGleitMTimer(); });

@@ -277,6 +277,7 @@ void TarveddeMain::StopAcquisition() {
     }
     timerGleitM_->SetEnabled(false);
     timerAuto_->SetEnabled(false);
+    timerFirstValues_->SetEnabled(false);
     dde_.MarkAcquisitionStopped();
     window.Changed();
 }

@@ -230,6 +230,7 @@ private:
     void TimerAutoTimer();
     void RetryConnection();
     void RetryOutcome();
+    void FirstValuesTimer();
     void WriteIniFailure(Status status, const char* failureText);
 
     // main_day_files.cpp: the day files and the state files that start anew with them.
@@ -341,6 +342,8 @@ private:
     // The cycle.
     std::unique_ptr<Timer> timerDDE_;
     std::unique_ptr<Timer> timerAuto_;
+    // From a relink to the first cycle after it.
+    std::unique_ptr<Timer> timerFirstValues_;
     std::unique_ptr<Timer> timerAqasys1_;
     std::unique_ptr<Timer> timerGleitM_;
     std::unique_ptr<Timer> timerOpcTot_;  // Timer_OPC_tot

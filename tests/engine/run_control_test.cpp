@@ -180,6 +180,9 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     Advance(1000);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server \"Anwendung\" / Topic "
                                     "\"Thema\" aufgebaut.\r\n"));
+    // The first cycle waits for the links' first values.
+    EXPECT_EQ(Window().lbDT, "07:00:00");
+    Advance(100);
     EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server hergestellt.\r\n"));
     EXPECT_EQ(Window().lbDT, "07:00:14");
     EXPECT_NE(Source(1).itemHandle, 0u);
