@@ -102,15 +102,16 @@ void RunCycle(ScenarioRunner& runner, std::int64_t cycle) {
 }
 
 void PrintHeader() {
-    std::printf("%4s %-10s %9s %9s %5s %10s %8s\n", "day", "date", "rss_kB", "peak_kB", "fds",
-                "dir_kB", "seconds");
+    std::printf("%4s %-10s %9s %9s %9s %5s %10s %8s\n", "day", "date", "rss_kB", "peak_kB",
+                "heap_kB", "fds", "dir_kB", "seconds");
 }
 
 void PrintRow(std::size_t day, const DayRow& row) {
-    std::printf("%4zu %-10s %9lld %9lld %5d %10lld %8.1f\n", day,
+    std::printf("%4zu %-10s %9lld %9lld %9lld %5d %10lld %8.1f\n", day,
                 FormatDateTime("dd.mm.yyyy", row.date).c_str(),
                 static_cast<long long>(row.process.residentKb),
-                static_cast<long long>(row.process.peakResidentKb), row.process.openFiles,
+                static_cast<long long>(row.process.peakResidentKb),
+                static_cast<long long>(row.process.heapInUseKb), row.process.openFiles,
                 static_cast<long long>(row.dirKb), row.seconds);
     std::fflush(stdout);
 }

@@ -1,5 +1,6 @@
 #include "tests/longrun/process_probe.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -47,7 +48,9 @@ int OpenFiles() {
 }  // namespace
 
 ProcessSample SampleProcess() {
-    return {ResidentKb(), PeakResidentKb(), OpenFiles()};
+    const struct mallinfo2 heap = mallinfo2();
+    return {ResidentKb(), PeakResidentKb(), OpenFiles(),
+            static_cast<std::int64_t>((heap.uordblks + heap.hblkhd) / 1024)};
 }
 
 std::int64_t DirectoryKb(const std::string& dir) {

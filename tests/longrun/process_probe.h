@@ -11,6 +11,8 @@ struct ProcessSample {
     std::int64_t residentKb = -1;  // -1: /proc did not tell
     std::int64_t peakResidentKb = -1;
     int openFiles = -1;
+    // What the program holds on the heap: unlike the resident pages, it moves by the byte.
+    std::int64_t heapInUseKb = -1;
 };
 
 ProcessSample SampleProcess();
