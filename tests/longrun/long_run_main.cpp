@@ -111,8 +111,8 @@ void PrintRow(std::size_t day, const DayRow& row) {
                 FormatDateTime("dd.mm.yyyy", row.date).c_str(),
                 static_cast<long long>(row.process.residentKb),
                 static_cast<long long>(row.process.peakResidentKb),
-                static_cast<long long>(row.process.heapInUseKb), row.process.openFiles,
-                static_cast<long long>(row.dirKb), row.seconds);
+                static_cast<long long>(kMeasuresMemory ? row.process.heapInUseKb : -1),
+                row.process.openFiles, static_cast<long long>(row.dirKb), row.seconds);
     std::fflush(stdout);
 }
 
