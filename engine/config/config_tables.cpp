@@ -83,7 +83,9 @@ Status SaveProtocolOrder(LoadScope& load, const ProtocolOrder& order) {
 
 void ReadConversionTable(const std::vector<std::string>& lines, const Locale& locale,
                          ConversionTable& table) {
-    table.pointCount = 0;
+    // Points an earlier load left beyond the new count would still steer the conversion,
+    // which reads x[1] and y[2] of a table with fewer points.
+    table = ConversionTable{};
     for (const std::string& line : lines) {
         const std::size_t tab = line.find('\t');
         if (tab == std::string::npos || table.pointCount >= maxTablePoints) {

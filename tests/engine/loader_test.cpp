@@ -371,6 +371,13 @@ TEST_F(LoaderTest, MissingTableAndListFilesKeepWhatWasRead) {
     EXPECT_EQ(settings_.prefixCodes, Lines{"34"});
     const Lines log = LogLines();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Es wurden 3 Wertepaare gelesen."), 1);
+
+    // A shorter table read later leaves nothing of the longer one behind.
+    Write("tab.txt", "1\t1,5\n");
+    Load();
+    EXPECT_EQ(tables_[1].pointCount, 1);
+    EXPECT_EQ(tables_[1].x[2], 0.0);
+    EXPECT_EQ(tables_[1].y[2], 0.0);
 }
 
 }  // namespace
