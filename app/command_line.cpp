@@ -57,6 +57,14 @@ Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
                 return Error{"--screenshot-delay needs a number of seconds, not '" + args[i] + "'"};
             }
             result.screenshotDelaySeconds = seconds.value();
+        } else if (arg == "--stale-after" && hasValue) {
+            const auto seconds = StrToInt(args[++i]);
+            if (!seconds || seconds.value() < 0) {
+                return Error{"--stale-after needs a number of seconds, not '" + args[i] + "'"};
+            }
+            result.staleAfterSeconds = seconds.value();
+        } else if (arg == "--status") {
+            result.status = true;
         } else if (arg == "--headless") {
             result.headless = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -68,6 +76,9 @@ Result<CommandLine> ParseCommandLine(const std::vector<std::string>& args) {
     if (result.headless && !result.screenshotDir.empty()) {
         return Error{"--screenshots needs the desktop program, not --headless"};
     }
+    if (result.staleAfterSeconds && !result.status) {
+        return Error{"--stale-after belongs to --status"};
+    }
     result.programDir = WithTrailingSeparator(std::move(result.programDir));
     return result;
 }
@@ -76,11 +87,16 @@ std::string UsageText(const std::string& program) {
     return "usage: " + program +
            " [--dir PROGRAM_DIR] [--source dde|aqasys|opc] [--headless]\n"
            "       [--screenshots DIR [--screenshot-delay SECONDS]]\n"
+           "       --status [--dir PROGRAM_DIR] [--stale-after SECONDS]\n"
            "  --dir      the program directory (default: the executable's directory)\n"
            "  --source   the data-source kind (default: tarvedde-install.ini, else dde)\n"
            "  --headless run without a window\n"
            "  --screenshots      after the delay (default 0) save a picture of every window\n"
-           "                     in DIR, then end the program\n";
+           "                     in DIR, then end the program\n"
+           "  --status   summarise the program directory from its files, start nothing;\n"
+           "             exit 0 current, 1 warning, 2 stale or not running, 3 no plant\n"
+           "  --stale-after      seconds after the last cycle that count as stale\n"
+           "                     (default 2 x cycle time + 60)\n";
 }
 
 Result<SourceKind> ReadInstalledSourceKind(FileSystem& files, const std::string& programDir) {

@@ -20,6 +20,10 @@ struct CommandLine {
     // the program runs before it.
     std::string screenshotDir;
     int screenshotDelaySeconds = 0;
+    // --status: summarise the program directory from its files and end; --stale-after
+    // replaces the default stale time.
+    bool status = false;
+    std::optional<int> staleAfterSeconds;
 };
 
 // argv[0] gives the default program directory (the executable's directory).

@@ -10,6 +10,7 @@
 #include "app/client_session.h"
 #include "app/command_line.h"
 #include "app/headless_runner.h"
+#include "app/plant_status.h"
 #include "gui/about_box_view.h"
 #include "gui/main_window.h"
 #include "gui/operator_dialog_views.h"
@@ -152,6 +153,10 @@ int main(int argc, char** argv) {
     tarvedde::CommandLine commandLine;
     if (const auto status = tarvedde::ParseOrExit({argv, argv + argc}, commandLine)) {
         return *status;
+    }
+    if (commandLine.status) {
+        return tarvedde::PrintPlantStatus(commandLine.programDir, commandLine.staleAfterSeconds,
+                                          std::cout);
     }
     if (commandLine.headless) {
         return tarvedde::RunHeadless(commandLine, "tarvedde");

@@ -98,7 +98,9 @@ Result<std::unique_ptr<HeadlessClient>> HeadlessClient::Create(const StartOption
 HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<HostEventLoop> loop,
                                const StartOptions& options, const std::string& ddeDirectory,
                                const std::string& lockDirectory)
-    : clock_(std::move(clock)),
+    : toJournal_(StderrIsJournal()),
+      journal_(std::cerr),
+      clock_(std::move(clock)),
       loop_(std::move(loop)),
       files_(MakeRealFileSystem()),
       shell_(MakeSystemShell()),
@@ -109,7 +111,9 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Hos
                   ++beeps_;
                   return;
               }
-              std::cerr << text << '\n';
+              if (!toJournal_) {
+                  std::cerr << text << '\n';
+              }
               logSink_("Meldung: " + text);
           },
           Answer::No),
@@ -129,15 +133,30 @@ HeadlessClient::HeadlessClient(std::unique_ptr<Clock> clock, std::unique_ptr<Hos
     person_.SetAnswer("Programmstart abbrechen ?", Answer::Yes);
     logSink_.Attach(&session_);
     session_.Engine().Log().SetWatcher(&watcher_);
+    if (toJournal_) {
+        session_.Engine().Log().SetMirror(&journal_);
+    }
 }
 
+// In the journal the lines are not lost, only missing from the file; "<4>": a warning.
 void HeadlessClient::StderrLogWatcher::LogFileFailed(const std::string& reason) {
     everFailed_ = true;
+    if (toJournal_) {
+        std::cerr << "<4>The program log cannot be written, its lines are only in the journal "
+                     "until it can: "
+                  << reason << std::endl;
+        return;
+    }
     std::cerr << "The program log cannot be written, its lines are lost until it can: " << reason
               << std::endl;
 }
 
 void HeadlessClient::StderrLogWatcher::LogFileRecovered(int lostLines) {
+    if (toJournal_) {
+        std::cerr << "The program log is written again; " << lostLines
+                  << " lines are only in the journal." << std::endl;
+        return;
+    }
     std::cerr << "The program log is written again; " << lostLines << " lines were lost."
               << std::endl;
 }
@@ -146,6 +165,10 @@ void HeadlessClient::StderrLogWatcher::LogFileRecovered(int lostLines) {
 HeadlessExitStatus HeadlessClient::Create() {
     if (session_.Create()) {
         return kExitDone;
+    }
+    if (toJournal_) {
+        std::cerr << "<3>Start abandoned (the line before says why)." << std::endl;
+        return kExitStartAbandoned;
     }
     const auto& lines = Engine().Log().MessageList().Lines();
     std::cerr << "Start abandoned: " << (lines.empty() ? std::string() : lines.back()) << std::endl;

@@ -11,6 +11,7 @@
 
 #include "app/client_session.h"
 #include "app/command_line.h"
+#include "app/journal_log.h"
 #include "outputs/program_log.h"
 #include "platform/shell.h"
 #include "platform/time_zone.h"
@@ -74,11 +75,13 @@ private:
     // written, once, and again when it can.
     class StderrLogWatcher final : public LogFileWatcher {
     public:
+        explicit StderrLogWatcher(bool toJournal) : toJournal_(toJournal) {}
         void LogFileFailed(const std::string& reason) override;
         void LogFileRecovered(int lostLines) override;
         bool EverFailed() const { return everFailed_; }
 
     private:
+        bool toJournal_;
         bool everFailed_ = false;
     };
     // The guard's end of the process becomes Create's status, so the reason reaches
@@ -103,12 +106,16 @@ private:
                    const std::string& lockDirectory);
     OpcTransport* OpcOrNull();
     int beeps_ = 0;
+    // Under systemd every log line goes to the journal too; stderr then says only what
+    // the log lines do not.
+    const bool toJournal_;
+    JournalLogMirror journal_;
     SessionLogSink logSink_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<HostEventLoop> loop_;
     std::unique_ptr<FileSystem> files_;
     GuardShell shell_;
-    StderrLogWatcher watcher_;
+    StderrLogWatcher watcher_{toJournal_};
     SystemInstanceLocks locks_;
     UnattendedOperator person_;
 #ifdef _WIN32

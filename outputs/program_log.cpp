@@ -38,7 +38,10 @@ std::string ProgramLog::PathOf(std::string_view fileName) const {
     return programDir_ + std::string(fileName);
 }
 
-bool ProgramLog::AppendToLogAll(const std::string& line) {
+bool ProgramLog::AppendToLogAll(const std::string& line, bool debug) {
+    if (mirror_ != nullptr) {
+        mirror_->MirrorLine(line, debug);
+    }
     if (lostLines_ == 0) {
         const Status written = AppendLine(files_, PathOf(kLogAllFile), line);
         if (!written) {
@@ -85,12 +88,12 @@ bool ProgramLog::WriteLogDebug(std::string_view text) {
     if (!settings_.debugLog) {
         return true;
     }
-    return WriteStamped(DebugStamp() + std::string(text), /*show=*/true);
+    return WriteStamped(DebugStamp() + std::string(text), /*show=*/true, /*debug=*/true);
 }
 
 // The file first: a line that could not be written is not shown either.
-bool ProgramLog::WriteStamped(const std::string& line, bool show) {
-    if (!AppendToLogAll(line)) {
+bool ProgramLog::WriteStamped(const std::string& line, bool show, bool debug) {
+    if (!AppendToLogAll(line, debug)) {
         return false;
     }
     if (show) {

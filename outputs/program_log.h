@@ -41,6 +41,14 @@ public:
     virtual void LogFileRecovered(int lostLines) = 0;
 };
 
+// Told every line meant for _DDE_OPC_LOGALL.TXT, also one the file could not take, so a
+// copy elsewhere (the journal) holds what the file holds. `debug`: a debug log line.
+class LogMirror {
+public:
+    virtual ~LogMirror() = default;
+    virtual void MirrorLine(std::string_view line, bool debug) = 0;
+};
+
 class ProgramLog {
 public:
     ProgramLog(FileSystem& files, const Clock& clock, const Locale& locale);
@@ -54,6 +62,8 @@ public:
 
     // Not owned; null: nobody is told.
     void SetWatcher(LogFileWatcher* watcher) { watcher_ = watcher; }
+    // Not owned; null: no copy.
+    void SetMirror(LogMirror* mirror) { mirror_ = mirror; }
 
     LogSettings& Settings() { return settings_; }
     const LogSettings& Settings() const { return settings_; }
@@ -93,8 +103,8 @@ public:
     std::string PathOf(std::string_view fileName) const;
 
 private:
-    bool AppendToLogAll(const std::string& line);
-    bool WriteStamped(const std::string& line, bool show);
+    bool AppendToLogAll(const std::string& line, bool debug = false);
+    bool WriteStamped(const std::string& line, bool show, bool debug = false);
     void AppendAllLines(LinesModel& model, std::string_view fileName, bool clearOnFailure);
 
     FileSystem& files_;
@@ -106,6 +116,7 @@ private:
     LinesModel statisticsInfo_;
     LinesModel statisticsSnapshot_;
     LogFileWatcher* watcher_ = nullptr;
+    LogMirror* mirror_ = nullptr;
     int lostLines_ = 0;  // since the log file last took a line
     std::unique_ptr<AppendFile> rawData_;
 };

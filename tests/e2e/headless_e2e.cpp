@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -338,6 +340,63 @@ TEST_F(HeadlessE2e, AbandonedStartKillsEndsAndAHostileStartEachGiveTheirExitStat
     const std::string told = Output("hostile.err");
     EXPECT_EQ(told.find("cannot be written"), told.rfind("cannot be written")) << told;
     EXPECT_NE(told.find("The program log is written again; "), std::string::npos) << told;
+}
+
+// Under systemd (stderr is the stream JOURNAL_STREAM names) the journal gets exactly the
+// log file's lines; --status reads a running, a stopped and a crashed client's directory
+// without changing a file there.
+TEST_F(HeadlessE2e, StatusJudgesTheDirectoryAndTheJournalHoldsTheLog) {
+    const auto status = [&](const std::vector<std::string>& extra, std::string& out) {
+        std::vector<std::string> args{HEADLESS_PATH, "--status", "--dir", plant_};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::filesystem::remove(root_.Path() + "status.out");
+        const int code = RunToEnd(args, "status.out");
+        out = Output("status.out");
+        return code;
+    };
+    std::string out;
+    EXPECT_EQ(RunToEnd({HEADLESS_PATH, "--status", "--dir", root_.Path() + "tmp"}, "none.out"), 3);
+    std::ofstream(root_.Path() + "journal.err");
+    struct stat journal {};
+    ASSERT_EQ(stat((root_.Path() + "journal.err").c_str(), &journal), 0);
+    setenv("JOURNAL_STREAM",
+           (std::to_string(journal.st_dev) + ":" + std::to_string(journal.st_ino)).c_str(), 1);
+    StartClient("journal.err");
+    unsetenv("JOURNAL_STREAM");
+    ASSERT_TRUE(watch_->WaitForRows(3, milliseconds(20000))) << Log();
+    EXPECT_EQ(status({}, out), 0) << out;
+    EXPECT_EQ(out.rfind("TARVEDDE OK - last cycle ", 0), 0u) << out;
+    EXPECT_NE(out.find("Client: running since "), std::string::npos) << out;
+    EXPECT_NE(out.find("Items: 3 of 3 linked"), std::string::npos) << out;
+    ASSERT_EQ(Terminate(), 0);
+    std::string expected = Log();
+    for (auto at = expected.find("\r\n"); at != std::string::npos; at = expected.find("\r\n", at)) {
+        expected.erase(at, 1);
+    }
+    EXPECT_EQ(Output("journal.err"), expected);
+
+    const auto stamps = [&] {
+        std::map<std::string, std::filesystem::file_time_type> files;
+        for (const auto& entry : std::filesystem::directory_iterator(plant_)) {
+            files[entry.path().filename().string()] = entry.last_write_time();
+        }
+        return files;
+    };
+    const auto before = stamps();
+    EXPECT_EQ(status({}, out), 2) << out;
+    EXPECT_NE(out.find("Client: not running (no $dde_activ)"), std::string::npos) << out;
+    EXPECT_EQ(stamps(), before);
+    // A crash leaves the marker: running until the rows and the log fall silent.
+    std::ofstream(plant_ + "$dde_activ");
+    EXPECT_EQ(status({"--stale-after", "600"}, out), 0) << out;
+    std::this_thread::sleep_for(milliseconds(2500));
+    EXPECT_EQ(status({"--stale-after", "1"}, out), 2) << out;
+    EXPECT_NE(out.find("Client: not running or hung: $dde_activ of "), std::string::npos) << out;
+
+    StartClient("plain.err");
+    ASSERT_TRUE(watch_->WaitForRows(watch_->Rows() + 2, milliseconds(20000))) << Log();
+    ASSERT_EQ(Terminate(), 0);
+    EXPECT_EQ(Output("plain.err").find("Datenerfassung"), std::string::npos);
 }
 
 }  // namespace
