@@ -17,6 +17,8 @@ packages=(
     # an RTF reader not ours: the day protocol's test converts the .RTF with it
     unrtf
     g++-mingw-w64-x86-64-posix wine64
+    # the Debian packages: dpkg-shlibdeps finds their dependencies, lintian checks them
+    dpkg-dev lintian
 )
 packages+=("$@")
 
