@@ -73,7 +73,8 @@ inline std::string Fixed(double value, int decimals) {
         if (digits.size() <= places) {
             digits.insert(0, places + 1 - digits.size(), '0');
         }
-        digits.insert(digits.size() - places, ".");
+        const std::size_t point = digits.size() - places;
+        digits = digits.substr(0, point) + '.' + digits.substr(point);
     }
     return (scaled < 0 ? "-" : "") + digits;
 }

@@ -2,12 +2,13 @@
 // write, append, rename and delete sequence, with plain POSIX calls and no work besides.
 //
 //   tarvedde_floor RECORDING DIR           one replay per line read from stdin; answers
-//                                          each with its wall time in nanoseconds
+//                                          each with its wall and CPU time in nanoseconds
 //   tarvedde_floor RECORDING DIR COUNT     COUNT replays; prints the median wall time
 //
 // The opening flags match the client's file layer (truncate for a write, O_APPEND for an
 // append, fsync when the write was durable).
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,6 +60,12 @@ bool Replay(const FileOperation& op, const std::string& dir) {
     return false;
 }
 
+long long CpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 // Wall nanoseconds of one replay; -1 when an operation failed.
 long long ReplayOnce(const std::vector<FileOperation>& operations, const std::string& dir) {
     const auto start = std::chrono::steady_clock::now();
@@ -103,8 +110,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     for (std::string line; std::getline(std::cin, line);) {
+        const long long cpu = CpuNs();
         const long long wall = ReplayOnce(*operations, dir);
-        std::cout << wall << std::endl;
+        std::cout << wall << ' ' << CpuNs() - cpu << std::endl;
         if (wall < 0) {
             return 1;
         }

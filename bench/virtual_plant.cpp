@@ -37,11 +37,14 @@ void VirtualPlant::Publish(int item) {
     (void)Execute(std::move(set));
 }
 
-void VirtualPlant::Cycle() {
+void VirtualPlant::DeliverValues() {
     ++cycle_;
     for (int n = 1; n <= kBenchItems; ++n) {
         Publish(n);
     }
+}
+
+void VirtualPlant::Tick() {
     (void)Execute(AdvanceCommand{1000});
 }
 

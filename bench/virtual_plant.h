@@ -21,7 +21,14 @@ public:
     // the program did not come up acquiring.
     bool Start(double localTime, const std::string& zone = "");
     // New values for every item, then one virtual second with its cycle.
-    void Cycle();
+    void Cycle() {
+        DeliverValues();
+        Tick();
+    }
+    // The two halves of a cycle: the values arriving through the advise links, and the
+    // virtual second with the cycle's tick.
+    void DeliverValues();
+    void Tick();
     // The close as at the end of a scenario: the stop countdown runs out and the state is
     // saved for the next start.
     void Finish() { runner_.Finish(); }

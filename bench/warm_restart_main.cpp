@@ -63,6 +63,10 @@ pid_t Spawn(const std::vector<std::string>& args, const Dirs& dirs) {
 }
 
 int Stop(pid_t pid) {
+    // kill(-1) would reach every process of the user.
+    if (pid <= 0) {
+        return -1;
+    }
     int status = 0;
     ::kill(pid, SIGTERM);
     ::waitpid(pid, &status, 0);
