@@ -1,0 +1,57 @@
+#include "bench/counting_file_system.h"
+
+namespace tarvedde::bench {
+
+Status CountingFileSystem::WriteAll(const std::string& path, std::string_view bytes, bool durable) {
+    Status status = inner_.WriteAll(path, bytes, durable);
+    if (status.ok()) {
+        bytesWritten_ += bytes.size();
+    }
+    Record(FileOperation::Kind::Write, path, bytes, durable);
+    return status;
+}
+
+Status CountingFileSystem::Append(const std::string& path, std::string_view bytes) {
+    Status status = inner_.Append(path, bytes);
+    if (status.ok()) {
+        bytesWritten_ += bytes.size();
+    }
+    Record(FileOperation::Kind::Append, path, bytes, false);
+    return status;
+}
+
+Status CountingFileSystem::Remove(const std::string& path) {
+    Status status = inner_.Remove(path);
+    // Removing a file that is not there writes nothing; the floor must not fail on it.
+    if (status.ok()) {
+        Record(FileOperation::Kind::Remove, path, {}, false);
+    }
+    return status;
+}
+
+Status CountingFileSystem::Rename(const std::string& from, const std::string& to) {
+    Status status = inner_.Rename(from, to);
+    if (status.ok()) {
+        Record(FileOperation::Kind::Rename, from, {}, false, to);
+    }
+    return status;
+}
+
+Status CountingFileSystem::CreateDirectory(const std::string& path) {
+    ++operations_;
+    return inner_.CreateDirectory(path);
+}
+
+void CountingFileSystem::Record(FileOperation::Kind kind, const std::string& path,
+                                std::string_view bytes, bool durable, const std::string& target) {
+    ++operations_;
+    if (recording_) {
+        recorded_.push_back({kind, Relative(path), Relative(target), std::string(bytes), durable});
+    }
+}
+
+std::string CountingFileSystem::Relative(const std::string& path) const {
+    return path.starts_with(root_) ? path.substr(root_.size()) : path;
+}
+
+}  // namespace tarvedde::bench

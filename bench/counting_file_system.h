@@ -1,0 +1,62 @@
+// A file system that passes every call on and counts what reaches the disk, so a benchmark
+// can say how many bytes a cycle writes, and record the operations of one cycle for the
+// floor program (file_operations.h) to replay with nothing but POSIX calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench/file_operations.h"
+#include "platform/file_system.h"
+
+namespace tarvedde::bench {
+
+class CountingFileSystem final : public FileSystem {
+public:
+    // Recorded paths are made relative to `root` when they lie below it.
+    CountingFileSystem(FileSystem& inner, std::string root)
+        : inner_(inner), root_(std::move(root)) {}
+
+    std::uint64_t BytesWritten() const { return bytesWritten_; }
+    std::uint64_t Operations() const { return operations_; }
+    // Recording keeps what was written too, so it is switched on for one cycle only.
+    void StartRecording() {
+        recording_ = true;
+        recorded_.clear();
+    }
+    std::vector<FileOperation> StopRecording() {
+        recording_ = false;
+        return std::move(recorded_);
+    }
+
+    bool Exists(const std::string& path) const override { return inner_.Exists(path); }
+    bool IsDirectory(const std::string& path) const override { return inner_.IsDirectory(path); }
+    Result<std::string> ReadAll(const std::string& path) const override {
+        return inner_.ReadAll(path);
+    }
+    Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override;
+    Status Append(const std::string& path, std::string_view bytes) override;
+    Status Remove(const std::string& path) override;
+    Status Rename(const std::string& from, const std::string& to) override;
+    Result<std::uint64_t> Size(const std::string& path) const override { return inner_.Size(path); }
+    Result<FileStamp> Stamp(const std::string& path) const override { return inner_.Stamp(path); }
+    std::vector<std::string> List(const std::string& directory) const override {
+        return inner_.List(directory);
+    }
+    Status CreateDirectory(const std::string& path) override;
+
+private:
+    void Record(FileOperation::Kind kind, const std::string& path, std::string_view bytes,
+                bool durable, const std::string& target = "");
+    std::string Relative(const std::string& path) const;
+
+    FileSystem& inner_;
+    std::string root_;
+    std::uint64_t bytesWritten_ = 0;
+    std::uint64_t operations_ = 0;
+    bool recording_ = false;
+    std::vector<FileOperation> recorded_;
+};
+
+}  // namespace tarvedde::bench
