@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,13 @@ public:
     Result<std::string> ReadAll(const std::string& path) const override {
         return inner_.ReadAll(path);
     }
+    Result<std::string> ReadRange(const std::string& path, std::uint64_t offset,
+                                  std::size_t length) const override {
+        return inner_.ReadRange(path, offset, length);
+    }
     Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override;
     Status Append(const std::string& path, std::string_view bytes) override;
+    Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) override;
     Status Remove(const std::string& path) override;
     Status Rename(const std::string& from, const std::string& to) override;
     Result<std::uint64_t> Size(const std::string& path) const override { return inner_.Size(path); }
@@ -47,6 +53,8 @@ public:
     Status CreateDirectory(const std::string& path) override;
 
 private:
+    class CountedAppendFile;
+
     void Record(FileOperation::Kind kind, const std::string& path, std::string_view bytes,
                 bool durable, const std::string& target = "");
     std::string Relative(const std::string& path) const;
