@@ -4,6 +4,9 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -23,6 +26,24 @@ namespace tarvedde::testing {
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
+}
+
+// Starts a program with a private temporary and socket directory under `root` (other tests
+// run beside this one), its stdout and stderr appended to `root + output`.
+inline pid_t SpawnIsolated(const std::string& root, const std::string& ddeDir,
+                           std::vector<std::string> args, const std::string& output) {
+    const std::string outputPath = root + output;
+    const pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    setenv("TMPDIR", (root + "tmp").c_str(), 1);
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TARVEDDE_DDE_DIR", ddeDir.c_str(), 1);
+    if (FILE* out = std::freopen(outputPath.c_str(), "a", stderr)) {
+        dup2(fileno(out), STDOUT_FILENO);
+    }
+    ExecChild(std::move(args));
 }
 
 using SteadyClock = std::chrono::steady_clock;

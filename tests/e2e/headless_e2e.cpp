@@ -153,19 +153,7 @@ protected:
     }
 
     pid_t Spawn(std::vector<std::string> args, const std::string& output) {
-        const std::string outputPath = root_.Path() + output;
-        const pid_t pid = fork();
-        if (pid != 0) {
-            return pid;
-        }
-        // A private temporary and socket directory: other tests run beside this one.
-        setenv("TMPDIR", (root_.Path() + "tmp").c_str(), 1);
-        unsetenv("XDG_RUNTIME_DIR");
-        setenv("TARVEDDE_DDE_DIR", (root_.Path() + "dde").c_str(), 1);
-        if (FILE* out = std::freopen(outputPath.c_str(), "a", stderr)) {
-            dup2(fileno(out), STDOUT_FILENO);
-        }
-        testing::ExecChild(args);
+        return testing::SpawnIsolated(root_.Path(), root_.Path() + "dde", std::move(args), output);
     }
 
     void StartClient(const std::string& output = "client.err") {

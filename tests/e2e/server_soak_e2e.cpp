@@ -175,18 +175,7 @@ protected:
     std::int64_t Now() const { return MsSince(start_); }
 
     pid_t Spawn(std::vector<std::string> args, const std::string& output) {
-        const std::string outputPath = root_.Path() + output;
-        const pid_t pid = fork();
-        if (pid != 0) {
-            return pid;
-        }
-        setenv("TMPDIR", (root_.Path() + "tmp").c_str(), 1);
-        unsetenv("XDG_RUNTIME_DIR");
-        setenv("TARVEDDE_DDE_DIR", ddeDir_.c_str(), 1);
-        if (FILE* out = std::freopen(outputPath.c_str(), "a", stderr)) {
-            dup2(fileno(out), STDOUT_FILENO);
-        }
-        ExecChild(std::move(args));
+        return SpawnIsolated(root_.Path(), ddeDir_, std::move(args), output);
     }
 
     void StartPlantsim() {
