@@ -1,12 +1,14 @@
 // What the plant benchmark programs share: their temporary directories on the real disk
 // (/var/tmp, not a tmpfs; removed at the end unless TARVEDDE_BENCH_KEEP is set), the
-// programs built beside them, and how long they run.
+// programs built beside them, how long they run and their command line.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <optional>
 #include <string>
 
 namespace tarvedde::bench {
@@ -51,15 +53,34 @@ inline std::string BuiltProgram(const std::string& relative) {
 // the program still works (it fails when a check of its own fails, never on a target).
 enum class RunLength { Full, Quick, Smoke };
 
-inline RunLength RunLengthOf(int argc, char** argv) {
+// None for any other argument: a mistyped --quick must not start a ten-minute run.
+inline std::optional<RunLength> RunLengthOf(int argc, char** argv) {
     RunLength length = RunLength::Full;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
-        length = flag == "--smoke"   ? RunLength::Smoke
-                 : flag == "--quick" ? RunLength::Quick
-                                     : length;
+        if (flag != "--smoke" && flag != "--quick") {
+            return std::nullopt;
+        }
+        length = flag == "--smoke" ? RunLength::Smoke : RunLength::Quick;
     }
     return length;
+}
+
+// A plant benchmark's main: `run(length, dir)` in a fresh directory `name`. Exit status 2
+// for a wrong command line, 1 without a directory, else what `run` returns.
+template <class Run>
+int BenchMain(int argc, char** argv, const std::string& name, Run run) {
+    const std::optional<RunLength> length = RunLengthOf(argc, argv);
+    if (!length) {
+        std::cerr << "usage: " << argv[0] << " [--quick | --smoke]\n";
+        return 2;
+    }
+    const BenchDir root(name);
+    if (!root.ok()) {
+        std::cerr << "cannot make a directory under /var/tmp\n";
+        return 1;
+    }
+    return run(*length, root);
 }
 
 // The figure for each length.

@@ -5,7 +5,7 @@
 //
 //   tarvedde_plant_cycle_bench [--quick | --smoke]
 //
-// First 400 cycles fill the moving-average rings (360 s) and the fifteen-minute windows;
+// First 2200 cycles fill the moving-average rings (36 min) and the fifteen-minute windows;
 // then cycles paced one a real second (60, quick 10) and cycles back to back (300, quick
 // 60). --smoke: 5, 2 and 5 cycles. A cycle here is what one second of the client costs: the 180
 // values arriving through their advise links and the cycle's tick with everything it writes.
@@ -115,20 +115,15 @@ void ReportRun(const std::string& name, const Samples& s, bool targets) {
            std::to_string(s.bytes / std::max<std::size_t>(1, s.cpuMs.size())));
 }
 
-int Run(RunLength length) {
-    BenchDir root("plant-cycle");
-    if (!root.ok()) {
-        std::cerr << "cannot make a directory under /var/tmp\n";
-        return 1;
-    }
+int Run(RunLength length, const BenchDir& root) {
     const std::string dir = root.Sub("plant");
     VirtualPlant plant(dir);
-    if (!WriteBenchPlant(dir) ||
-        !plant.Start(ParseLocalDateTime("2024-03-05", "10:00:00").value())) {
+    if (!plant.Start(ParseLocalDateTime("2024-03-05", "10:00:00").value())) {
         std::cerr << "the benchmark plant did not start in " << dir << '\n';
         return 1;
     }
-    for (int i = ByLength(length, kMovingRing + 40, kMovingRing + 40, 5); i > 0; --i) {
+    const int fill = plantgen::kMovingFillSeconds + 40;
+    for (int i = ByLength(length, fill, fill, 5); i > 0; --i) {
         plant.Cycle();
     }
     plant.Files().StartRecording();
@@ -172,5 +167,5 @@ int Run(RunLength length) {
 int main(int argc, char** argv) {
     // A floor program that died is reported by its missing answer, not by SIGPIPE.
     ::signal(SIGPIPE, SIG_IGN);
-    return tarvedde::bench::Run(tarvedde::bench::RunLengthOf(argc, argv));
+    return tarvedde::bench::BenchMain(argc, argv, "plant-cycle", tarvedde::bench::Run);
 }

@@ -55,18 +55,13 @@ bool DayChangeHappened(const std::string& dir) {
            std::filesystem::file_size(dir + "20240304.RTF") > 0;
 }
 
-int Run(RunLength length) {
-    BenchDir root("plant-day");
-    if (!root.ok()) {
-        std::cerr << "cannot make a directory under /var/tmp\n";
-        return 1;
-    }
+int Run(RunLength length, const BenchDir& root) {
     const std::string dir = root.Sub("plant");
     VirtualPlant plant(dir);
     const double start =
         ParseLocalDateTime("2024-03-04", ByLength(length, "12:00:00", "23:30:00", "23:59:00"))
             .value();
-    if (!WriteBenchPlant(dir) || !plant.Start(start)) {
+    if (!plant.Start(start)) {
         std::cerr << "the benchmark plant did not start in " << dir << '\n';
         return 1;
     }
@@ -104,5 +99,5 @@ int Run(RunLength length) {
 }  // namespace tarvedde::bench
 
 int main(int argc, char** argv) {
-    return tarvedde::bench::Run(tarvedde::bench::RunLengthOf(argc, argv));
+    return tarvedde::bench::BenchMain(argc, argv, "plant-day", tarvedde::bench::Run);
 }

@@ -5,7 +5,8 @@
 namespace tarvedde::bench {
 
 VirtualPlant::VirtualPlant(const std::string& programDir)
-    : real_(MakeRealFileSystem()),
+    : programDir_(programDir),
+      real_(MakeRealFileSystem()),
       counting_(*real_, programDir),
       runner_(ScenarioOptions{programDir, &counting_}) {}
 
@@ -14,6 +15,9 @@ Status VirtualPlant::Execute(ScenarioAction action) {
 }
 
 bool VirtualPlant::Start(double localTime, const std::string& zone) {
+    if (!plantgen::WritePlant(*real_, programDir_, kBenchPlant).ok()) {
+        return false;
+    }
     if (!zone.empty() && !Execute(TimeZoneCommand{zone}).ok()) {
         return false;
     }
@@ -24,7 +28,7 @@ bool VirtualPlant::Start(double localTime, const std::string& zone) {
     if (!Execute(StartCommand{}).ok() || runner_.Engine() == nullptr) {
         return false;
     }
-    for (int n = 1; n <= kBenchItems; ++n) {
+    for (int n = 1; n <= plantgen::kPlantItems; ++n) {
         Publish(n);
     }
     return !runner_.Ended();
@@ -32,14 +36,14 @@ bool VirtualPlant::Start(double localTime, const std::string& zone) {
 
 void VirtualPlant::Publish(int item) {
     SetCommand set;
-    set.item = ServerItem(item);
-    set.value = ValueText(item, cycle_);
+    set.item = plantgen::ServerItem(item);
+    set.value = plantgen::ValueText(item, cycle_, kBenchPlant);
     (void)Execute(std::move(set));
 }
 
 void VirtualPlant::DeliverValues() {
     ++cycle_;
-    for (int n = 1; n <= kBenchItems; ++n) {
+    for (int n = 1; n <= plantgen::kPlantItems; ++n) {
         Publish(n);
     }
 }

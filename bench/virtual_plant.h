@@ -14,11 +14,12 @@ namespace tarvedde::bench {
 
 class VirtualPlant {
 public:
-    // `programDir` ends with '/' and holds the plant's files (WriteBenchPlant).
+    // `programDir` ends with '/'.
     explicit VirtualPlant(const std::string& programDir);
 
-    // Program start at `localTime` (a day number) in the zone `zone` ("" = UTC); false when
-    // the program did not come up acquiring.
+    // Lays out the benchmark plant in the directory, then the program starts at `localTime`
+    // (a day number) in the zone `zone` ("" = UTC); false when a file could not be written
+    // or the program did not come up acquiring.
     bool Start(double localTime, const std::string& zone = "");
     // New values for every item, then one virtual second with its cycle.
     void Cycle() {
@@ -41,6 +42,7 @@ private:
     Status Execute(ScenarioAction action);
     void Publish(int item);
 
+    std::string programDir_;
     std::unique_ptr<FileSystem> real_;
     CountingFileSystem counting_;
     ScenarioRunner runner_;

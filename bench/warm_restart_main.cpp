@@ -80,7 +80,7 @@ bool PrepareState(const std::string& dir, int seconds, long& cycles) {
     const double start = std::max(std::floor(now) + kSecond, now - seconds * kSecond);
     VirtualPlant plant(dir);
     const char* zone = std::getenv("TZ");
-    if (!WriteBenchPlant(dir) || !plant.Start(start, zone != nullptr ? zone : "")) {
+    if (!plant.Start(start, zone != nullptr ? zone : "")) {
         return false;
     }
     cycles = std::lround((now - start) / kSecond) - 20;
@@ -158,28 +158,24 @@ Memory SampleMemory(pid_t pid, int seconds) {
     return {KbToMb(StatusKb(id, "VmHWM")), Percentile(secondHalf, 50)};
 }
 
-int Run(RunLength length) {
-    BenchDir root("warm-restart");
-    if (!root.ok()) {
-        std::cerr << "cannot make a directory under /var/tmp\n";
-        return 1;
-    }
+int Run(RunLength length, const BenchDir& root) {
     const Dirs dirs{root.Sub("plant"), root.Sub("dde"), root.Sub("run"), root.Path() + "out.txt"};
     ::chmod(dirs.dde.c_str(), 0700);
     ::chmod(dirs.runtime.c_str(), 0700);
     long prepared = 0;
-    if (!PrepareState(dirs.plant, ByLength(length, kMovingRing + 60, kMovingRing + 60, 60),
-                      prepared)) {
+    const int seconds =
+        ByLength(length, plantgen::kMovingFillSeconds + 60, plantgen::kMovingFillSeconds + 60, 60);
+    if (!PrepareState(dirs.plant, seconds, prepared)) {
         std::cerr << "the benchmark plant did not start in " << dirs.plant << '\n';
         return 1;
     }
-    std::ofstream(root.Path() + "plant.ini", std::ios::binary) << PlantsimIni();
+    std::ofstream(root.Path() + "plant.ini", std::ios::binary) << plantgen::PlantsimIni();
     const pid_t plantsim = Spawn({BuiltProgram("tools/plantsim/plantsim"), "--config",
                                   root.Path() + "plant.ini", "--dde-dir", dirs.dde},
                                  dirs);
     bool listening = false;
     for (int i = 0; i < 500 && !listening; ++i) {
-        const auto fd = ConnectDdeSocket(DdeSocketPath(dirs.dde, kBenchService).value());
+        const auto fd = ConnectDdeSocket(DdeSocketPath(dirs.dde, plantgen::kPlantService).value());
         listening = fd.ok() && ::close(fd.value()) == 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -221,5 +217,5 @@ int Run(RunLength length) {
 }  // namespace tarvedde::bench
 
 int main(int argc, char** argv) {
-    return tarvedde::bench::Run(tarvedde::bench::RunLengthOf(argc, argv));
+    return tarvedde::bench::BenchMain(argc, argv, "warm-restart", tarvedde::bench::Run);
 }

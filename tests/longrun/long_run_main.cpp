@@ -1,6 +1,6 @@
 // tarvedde-longrun: the client on a plant of 180 items for many simulated days of 10-s
-// cycles, through the real engine and real files, in virtual time. Every server value
-// changes every cycle. After each day it samples its own memory and open files and the
+// cycles, through the real engine and real files, in virtual time. The server publishes
+// every value anew each cycle. After each day it samples its own memory and open files and the
 // program directory's size, prints a table and checks that nothing grows that should
 // not: the open files stay as they are and are all closed again at the end; in a build
 // with the system's allocator, the memory stays under its peak limit and flat after the
@@ -21,8 +21,8 @@
 #include "platform/date_time.h"
 #include "platform/path_names.h"
 #include "platform/process_paths.h"
-#include "tests/longrun/long_run_plant.h"
 #include "tests/longrun/process_probe.h"
+#include "tests/support/plant_generator.h"
 
 namespace tarvedde::longrun {
 namespace {
@@ -51,7 +51,7 @@ const char kUsage[] =
 struct Options {
     int days = 2;
     std::string dir;
-    bool rawDataLog = true;
+    plantgen::PlantOptions plant{.cycleSeconds = kCycleMs / 1000};
     double start = 0.0;  // local date-time of the first cycle
 };
 
@@ -78,7 +78,7 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             }
             options.start = start.value();
         } else if (args[i] == "--no-raw-log") {
-            options.rawDataLog = false;
+            options.plant.rawDataLog = false;
         } else {
             return std::nullopt;
         }
@@ -94,9 +94,10 @@ void Execute(ScenarioRunner& runner, ScenarioAction action) {
 }
 
 // The values published between two cycles reach the next one.
-void RunCycle(ScenarioRunner& runner, std::int64_t cycle) {
-    for (int item = 1; item <= kPlantItems; ++item) {
-        Execute(runner, SetCommand{ServerItem(item), ValueText(item, cycle), false, std::nullopt});
+void RunCycle(ScenarioRunner& runner, std::int64_t cycle, const plantgen::PlantOptions& plant) {
+    for (int item = 1; item <= plantgen::kPlantItems; ++item) {
+        Execute(runner, SetCommand{plantgen::ServerItem(item),
+                                   plantgen::ValueText(item, cycle, plant), false, std::nullopt});
     }
     Execute(runner, AdvanceCommand{kCycleMs});
 }
@@ -117,7 +118,8 @@ void PrintRow(std::size_t day, const DayRow& row) {
 }
 
 // A line per day as it ends: a long run shows how far it got.
-std::vector<DayRow> RunDays(const std::string& dir, int days, double start) {
+std::vector<DayRow> RunDays(const std::string& dir, const Options& options) {
+    const double start = options.start;
     std::vector<DayRow> rows;
     ScenarioRunner runner(ScenarioOptions{dir});
     const double firstDay = DateOf(start);
@@ -125,10 +127,10 @@ std::vector<DayRow> RunDays(const std::string& dir, int days, double start) {
     Execute(runner, StartCommand{});
     PrintHeader();
     const std::int64_t firstCycle = std::llround(TimeOf(start) * 86'400.0) * 1000 / kCycleMs;
-    for (int day = 0; day < days && !runner.Ended(); ++day) {
+    for (int day = 0; day < options.days && !runner.Ended(); ++day) {
         const auto began = std::chrono::steady_clock::now();
         for (std::int64_t cycle = day == 0 ? firstCycle : 0; cycle < kCyclesPerDay; ++cycle) {
-            RunCycle(runner, day * kCyclesPerDay + cycle);
+            RunCycle(runner, day * kCyclesPerDay + cycle, options.plant);
         }
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
         rows.push_back({firstDay + day, SampleProcess(), DirectoryKb(dir), took.count()});
@@ -212,16 +214,17 @@ int Main(int argc, char** argv) {
         return 1;
     }
     const std::string dir = WithTrailingSeparator(made.value());
-    if (Status written = WritePlant(*MakeRealFileSystem(), dir, options->rawDataLog); !written) {
+    if (Status written = plantgen::WritePlant(*MakeRealFileSystem(), dir, options->plant);
+        !written) {
         std::cerr << "cannot lay out the plant in " << dir << ": " << written.error().message
                   << '\n';
         return 1;
     }
-    std::cout << "plant of " << kPlantItems << " items in " << dir << ", " << options->days
-              << " days" << (options->rawDataLog ? "" : ", no raw-data log")
+    std::cout << "plant of " << plantgen::kPlantItems << " items in " << dir << ", "
+              << options->days << " days" << (options->plant.rawDataLog ? "" : ", no raw-data log")
               << (kMeasuresMemory ? "" : " (sanitizer build: memory not checked)") << std::endl;
     const int filesBefore = SampleProcess().openFiles;
-    const std::vector<DayRow> rows = RunDays(dir, options->days, options->start);
+    const std::vector<DayRow> rows = RunDays(dir, *options);
     const int filesAfter = SampleProcess().openFiles;
     Checks checks;
     CheckRun(checks, rows, options->days, dir, filesBefore, filesAfter);
