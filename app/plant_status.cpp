@@ -18,6 +18,8 @@ namespace tarvedde {
 namespace {
 
 constexpr std::size_t kLogLinesShown = 10;
+constexpr std::size_t kFirstTailBytes = 16 * 1024;
+constexpr std::size_t kCountChunkBytes = 1024 * 1024;
 constexpr int kWatchdogSeconds = 30;  // three heartbeats
 constexpr char kStartLine[] = "Programmstart in ";
 
@@ -53,6 +55,46 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+// The end of a file, read backwards in growing ranges until `enough` holds for it or the
+// file's start is reached; it begins with a whole line, a line cut by the range's start is
+// left out. Empty when the file cannot be read.
+template <class Enough>
+std::string ReadTail(const FileSystem& files, const std::string& path, Enough enough) {
+    const auto size = files.Size(path);
+    if (!size) {
+        return {};
+    }
+    std::string tail;
+    std::uint64_t from = size.value();
+    for (std::size_t length = kFirstTailBytes; from > 0; length *= 2) {
+        const std::uint64_t start = from > length ? from - length : 0;
+        const auto bytes = files.ReadRange(path, start, static_cast<std::size_t>(from - start));
+        if (!bytes) {
+            return {};
+        }
+        tail.insert(0, bytes.value());
+        from = start;
+        const std::size_t cut = from > 0 ? tail.find('\n') : std::string::npos;
+        if (from == 0 ||
+            (cut != std::string::npos && enough(std::string_view(tail).substr(cut + 1)))) {
+            return from > 0 ? tail.substr(cut + 1) : tail;
+        }
+    }
+    return tail;
+}
+
+// Lines ended by LF, read in ranges: a day file of one-second cycles has 100 MB.
+int CountLines(const FileSystem& files, const std::string& path) {
+    int lines = 0;
+    for (std::uint64_t at = 0;; at += kCountChunkBytes) {
+        const auto bytes = files.ReadRange(path, at, kCountChunkBytes);
+        if (!bytes || bytes.value().empty()) {
+            return lines;
+        }
+        lines += static_cast<int>(std::count(bytes.value().begin(), bytes.value().end(), '\n'));
+    }
+}
+
 // JJJJMMDD.DAT; the versions a configuration change leaves (JJJJMMDD_n.DAT) are done.
 bool IsDayFileName(const std::string& name) {
     return name.size() == 12 && name.ends_with(".DAT") &&
@@ -78,20 +120,26 @@ void ReadDayFile(FileSystem& files, PlantFacts& facts) {
         return;
     }
     facts.dayFile = *std::max_element(names.begin(), names.end());
-    const auto bytes = files.ReadAll(facts.programDir + facts.dayFile);
-    if (!bytes) {
-        return;
-    }
+    const std::string path = facts.programDir + facts.dayFile;
     const std::string header = facts.dayFile.substr(0, 8) + ".AQH";
     const int items =
         HeaderItemCount(files, facts.programDir + header).value_or(facts.itemsConfigured);
-    for (const std::string& line : SplitLines(bytes.value())) {
-        if (const auto row = ParseDayFileRow(line, items, GermanLocale())) {
-            ++facts.dayRows;
-            facts.lastCycle = EncodeDate(row->date.year, row->date.month, row->date.day) +
-                              row->secondOfDay / 86400.0;
+    const auto lastRow = [items](std::string_view tail) {
+        const auto lines = SplitLines(tail);
+        std::optional<DayFileRow> row;
+        for (auto line = lines.rbegin(); line != lines.rend() && !row; ++line) {
+            row = ParseDayFileRow(*line, items, GermanLocale());
         }
+        return row;
+    };
+    const auto last = lastRow(
+        ReadTail(files, path, [&](std::string_view tail) { return lastRow(tail).has_value(); }));
+    if (last) {
+        facts.lastCycle = EncodeDate(last->date.year, last->date.month, last->date.day) +
+                          last->secondOfDay / 86400.0;
     }
+    // Every row ends with its line break; a row cut short by a crash has none.
+    facts.dayRows = CountLines(files, path);
 }
 
 // The number before `tail` in "<stamp> > <number><tail>".
@@ -122,12 +170,15 @@ void TakeLinkLine(const std::string& line, PlantFacts& facts) {
     }
 }
 
+// The log grows for as long as the plant runs: only its tail back to the last start.
 void ReadLog(FileSystem& files, PlantFacts& facts) {
-    const auto bytes = files.ReadAll(facts.programDir + kLogAllFile);
-    if (!bytes) {
-        return;
-    }
-    const auto lines = SplitLines(Cp1252ToUtf8(bytes.value()));
+    const std::string tail =
+        ReadTail(files, facts.programDir + kLogAllFile, [](std::string_view text) {
+            return text.find(kStartLine) != std::string_view::npos &&
+                   static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >=
+                       kLogLinesShown;
+        });
+    const auto lines = SplitLines(Cp1252ToUtf8(tail));
     auto start = std::find_if(lines.rbegin(), lines.rend(), [](const std::string& line) {
         return line.find(kStartLine) != std::string::npos;
     });

@@ -1,7 +1,7 @@
 // `--status`: a plant directory judged from its files alone, for an operator and for
 // monitoring (Nagios-style exit statuses). Reads only: it takes no lock, writes nothing
-// and works whether a client runs there or not. Reads the whole program log (it grows by
-// events, not by cycles) and the running day's data file.
+// and works whether a client runs there or not. Reads the program log's tail back to the
+// last start and the running day's data file (its tail, and its line breaks counted).
 //
 // Running: a clean end deletes $dde_activ, a crash leaves it, so the marker alone says
 // too much. A client counts as running while its marker is there and it shows a sign of

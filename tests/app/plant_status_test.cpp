@@ -46,6 +46,49 @@ TEST(PlantStatusTest, TheNewestDayFileAndTheLastStartsLinksAreReadInUtf8) {
               "TARVEDDE WARNING - last cycle 60 s ago, only 1 of 3 items linked\nPlant ");
 }
 
+// Only the files' ends are read, in ranges growing backwards from 16 KiB: the last start
+// line straddles where the first range begins, so it is whole only where two ranges join.
+TEST(PlantStatusTest, TheLastStartIsFoundAcrossRangesAndTheDayFileCountedPastAMiB) {
+    MemoryFileSystem files;
+    VirtualClock clock;
+    (void)files.CreateDirectory("/p");
+    (void)files.WriteAll("/p/TARVEDDE.INI", "[DDE]\r\nItemcount=3\r\n", false);
+    const std::string before =
+        "05.Mrz.24, 05:00:00 > Programmstart in /p/\r\n"
+        "05.Mrz.24, 05:00:01 > 2 Werte werden gespiegelt.\r\n";
+    const std::string start = "05.Mrz.24, 06:57:00 > Programmstart in /p/\r\n";
+    const std::size_t afterSize = 16 * 1024 - (start.size() - 28);  // "...> Progra|mmstart"
+    std::string after =
+        "05.Mrz.24, 06:57:01 > 3 Werte werden \xFC"
+        "bertragen.\r\n";
+    for (int i = 0; after.size() + 64 < afterSize; ++i) {
+        after += "05.Mrz.24, 06:58:00 > Zeile " + std::to_string(i) + "\r\n";
+    }
+    const std::string stamp = "05.Mrz.24, 06:59:00 > ";
+    const std::string last = stamp + std::string(afterSize - after.size() - stamp.size() - 2, 'x');
+    after += last + "\r\n";
+    (void)files.WriteAll("/p/_DDE_OPC_LOGALL.TXT", before + start + after, false);
+    std::string rows;
+    int seconds = 0;
+    for (; rows.size() <= 1024 * 1024; ++seconds) {
+        rows += FormatDateTime("yyyy.mm.dd;hh:nn:ss",
+                               EncodeDateTime(2024, 3, 5, seconds / 3600, seconds / 60 % 60,
+                                              seconds % 60, 0)) +
+                ";1;2;3\r\n";
+    }
+    (void)files.WriteAll("/p/20240305.DAT", rows + "2024.03.05;23:5", false);
+
+    const PlantFacts facts = ReadPlantFacts(files, "/p/", clock, TimeZone::Utc());
+    EXPECT_EQ(facts.itemsLinked, 3);
+    EXPECT_FALSE(facts.itemsMirrored);  // logged before the last start
+    ASSERT_EQ(facts.lastLogLines.size(), 10u);
+    EXPECT_EQ(facts.lastLogLines[9], last);
+    EXPECT_EQ(facts.dayRows, seconds);
+    const int lastRow = seconds - 1;
+    EXPECT_DOUBLE_EQ(*facts.lastCycle, EncodeDateTime(2024, 3, 5, lastRow / 3600, lastRow / 60 % 60,
+                                                      lastRow % 60, 0));
+}
+
 TEST(PlantStatusTest, StaleTimeWatchdogFileAndClockSetBackDecide) {
     PlantFacts facts;
     facts.now = EncodeDateTime(2024, 3, 5, 7, 0, 0, 0);
