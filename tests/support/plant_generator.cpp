@@ -46,39 +46,28 @@ std::string ItemName(int item) {
     return "Messwert " + std::to_string(item);
 }
 
+struct Setting {
+    const char* section;
+    const char* value;
+};
+
+// By ItemKind; each a key Item<n> of its section.
+const std::vector<Setting> kKindSettings[kKinds] = {
+    {{"Einheiten", "mg/l"}},
+    {{"Einheiten", "l/s"}, {"Integral", "1"}, {"IntegralBezug", "1000"}, {"SummenEinheiten", "m³"}},
+    {{"Einheiten", "kWh"}, {"Differenz", "1"}, {"SummenEinheiten", "kWh"}},
+    {{"Grafiktyp", "2"}, {"Integral", "1"}, {"IntegralBezug", "3600"}, {"SummenEinheiten", "h"}},
+    {{"Einheiten", "m³/h"}, {"Umrechnung", "1|Menge|l/s|1|3,6|0"}},
+    {{"Einheiten", "pH"}, {"LoLimit", "0"}, {"UpLimit", "14"}},
+};
+
 void AddKindSettings(IniText& ini, int item) {
-    const std::string key = Key(item);
-    switch (KindOf(item)) {
-        case ItemKind::Analog:
-            ini.Add("Einheiten", key, "mg/l");
-            break;
-        case ItemKind::Flow:
-            ini.Add("Einheiten", key, "l/s");
-            ini.Add("Integral", key, "1");
-            ini.Add("IntegralBezug", key, "1000");
-            ini.Add("SummenEinheiten", key, "m³");
-            break;
-        case ItemKind::Meter:
-            ini.Add("Einheiten", key, "kWh");
-            ini.Add("Differenz", key, "1");
-            ini.Add("SummenEinheiten", key, "kWh");
-            ini.Add("Item_" + std::to_string(item), "M15_berechnen", "0");
-            break;
-        case ItemKind::Pump:
-            ini.Add("Grafiktyp", key, "2");
-            ini.Add("Integral", key, "1");
-            ini.Add("IntegralBezug", key, "3600");
-            ini.Add("SummenEinheiten", key, "h");
-            break;
-        case ItemKind::Converted:
-            ini.Add("Einheiten", key, "m³/h");
-            ini.Add("Umrechnung", key, "1|Menge|l/s|1|3,6|0");
-            break;
-        case ItemKind::Limited:
-            ini.Add("Einheiten", key, "pH");
-            ini.Add("LoLimit", key, "0");
-            ini.Add("UpLimit", key, "14");
-            break;
+    for (const Setting& setting : kKindSettings[static_cast<int>(KindOf(item))]) {
+        ini.Add(setting.section, Key(item), setting.value);
+    }
+    // A meter's fifteen-minute values would be those of its reading.
+    if (KindOf(item) == ItemKind::Meter) {
+        ini.Add("Item_" + std::to_string(item), "M15_berechnen", "0");
     }
 }
 
