@@ -144,13 +144,21 @@ bool ProgramLog::SaveStatisticsSnapshot() {
     return files_.WriteAll(path, Utf8ToCp1252(statisticsSnapshot_.Text()), false).ok();
 }
 
+// The decimal digits and separators are ASCII: no conversion to 1252 needed.
 void ProgramLog::WriteRawData(std::string_view utf8Text, char separator) {
-    std::string line;
     for (const char byte : Utf8ToCp1252(utf8Text)) {
-        line += std::to_string(static_cast<unsigned char>(byte));
-        line += separator;
+        rawPending_ += std::to_string(static_cast<unsigned char>(byte));
+        rawPending_ += separator;
     }
-    line += "\r\n";
+    rawPending_ += "\r\n";
+}
+
+void ProgramLog::FlushRawData() {
+    if (rawPending_.empty()) {
+        return;
+    }
+    std::string lines = std::move(rawPending_);
+    rawPending_.clear();
     if (!rawData_) {
         auto opened = files_.OpenAppend(PathOf(kRawDataFile));
         if (!opened) {
@@ -159,8 +167,7 @@ void ProgramLog::WriteRawData(std::string_view utf8Text, char separator) {
         }
         rawData_ = std::move(opened).value();
     }
-    // The decimal digits and separators are ASCII: no conversion to 1252 needed.
-    if (!rawData_->Append(line).ok()) {
+    if (!rawData_->Append(lines).ok()) {
         rawData_.reset();
         WriteLog("Fehler beim Speichern der Rohdaten !");
     }

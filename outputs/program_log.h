@@ -92,11 +92,17 @@ public:
     // Program end: the whole message list goes to the history file.
     void FlushMessageListAtEnd();
     // One line of the decimal byte values of a received value text. _ROH_LOG.TXT takes a
-    // line per item and cycle, so it is kept open between lines; a failed line is logged
-    // and closes it, and the next line opens it again.
+    // line per item and cycle: the lines wait for FlushRawData, which the end of every
+    // cycle calls, and the file is kept open between cycles.
     void WriteRawData(std::string_view utf8Text, char separator);
+    // The waiting lines in one append; a failure is logged once, loses them and closes the
+    // file, and the next flush opens it again.
+    void FlushRawData();
     // The day change, the end of acquisition and switching the raw-data log off close it.
-    void CloseRawData() { rawData_.reset(); }
+    void CloseRawData() {
+        FlushRawData();
+        rawData_.reset();
+    }
 
     std::string Stamp() const;
     std::string DebugStamp() const;
@@ -119,6 +125,7 @@ private:
     LogMirror* mirror_ = nullptr;
     int lostLines_ = 0;  // since the log file last took a line
     std::unique_ptr<AppendFile> rawData_;
+    std::string rawPending_;
 };
 
 }  // namespace tarvedde

@@ -225,6 +225,7 @@ void AqasysRetrieval::RequestAqasysValue(int n, std::string request) {
         CleanValueText(Cp1252ToUtf8(bytes), settings.valuePrefix, settings.valueSuffix);
     if (settings.saveRawData) {
         log_.WriteRawData(text, ',');
+        log_.FlushRawData();
     }
     log_.WriteLogDetail(request + "=>" + text);
     NormalizeNumberText(text);

@@ -2,7 +2,8 @@
 // restores at start and at the acquisition start, and the re-creation of the two files
 // that hold the day accumulators and night sums.
 //
-// Load: the whole set (up to 633 240 bytes with 180 items) is rewritten every cycle.
+// Load: the set is up to 633 240 bytes with 180 items; every cycle rewrites the files whose
+// bytes changed (the moving-average rings, four fifths of it, only change with their timer).
 // Guarantees: every file is written under a temporary name; once all are written they are
 // renamed into place one after the other, and $clean is replaced last the same way. A
 // crash while the files are written leaves the previous complete set with its $clean; only
@@ -11,14 +12,17 @@
 // checks every item number and row against the model before it uses it.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
 #include "engine/model/processed_values.h"
 #include "engine/persistence/state_records.h"
 #include "outputs/program_log.h"
+#include "platform/file_system.h"
 #include "platform/locale.h"
 
 namespace tarvedde {
@@ -50,6 +54,19 @@ struct StoredState {
     // failure, so the next save reads the file again. Spares reading back every cycle
     // what the previous cycle wrote.
     std::optional<std::string> configFileBytes;
+    // Each file of the save as this run last renamed it into place, with its stamp right
+    // after. A save whose bytes are the same, while the file still shows that stamp, leaves
+    // the file alone: most cycles change nothing in the moving-average rings, the largest
+    // file. Any other writer of these files forgets its entry (ForgetWritten).
+    struct WrittenFile {
+        std::string bytes;
+        FileStamp stamp;
+    };
+    std::map<std::string, WrittenFile, std::less<>> writtenFiles;
+
+    bool StillHolds(const FileSystem& files, const std::string& path, std::string_view bytes) const;
+    void RememberWritten(const FileSystem& files, const std::string& path, std::string bytes);
+    void ForgetWritten(const std::string& path) { writtenFiles.erase(path); }
 };
 
 // Where the store reads and writes files, logs and asks.
@@ -112,6 +129,8 @@ public:
 
 private:
     friend struct StateStoreTestAccess;
+    // $clean with the flags line, unless it already holds it; false when it could not be written.
+    bool WriteCleanMarker(const Configuration& config, std::string line, bool durable);
     StoreServices io_;
     StoredState stored_;
     struct WindowBuffers {

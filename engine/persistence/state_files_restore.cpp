@@ -154,6 +154,7 @@ bool StateStore::CreateConfigFile(const Configuration& config, IntegrationStates
         EncodeConfigRecord(out, record);
     }
     stored_.configFileBytes.reset();
+    stored_.ForgetWritten(config.PathOf(kConfigStateFile));
     if (!WriteStateFile(config, io_, kConfigStateFile, out)) {
         io_.log.WriteLog("Fehler beim Erzeugen von TARVEDDE.COF !");
         return false;
@@ -168,6 +169,7 @@ bool StateStore::CreateNightFile(const Configuration& config) {
         stored_.nightSums[n] = NightSumRecord{};
         EncodeNightSumRecord(out, stored_.nightSums[n]);
     }
+    stored_.ForgetWritten(config.PathOf(kNightStateFile));
     if (!WriteStateFile(config, io_, kNightStateFile, out)) {
         io_.log.WriteLog("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !");
         return false;
@@ -182,6 +184,7 @@ void StateStore::ConvertConfigFile(const Configuration& config) {
     }
     io_.log.WriteLog("Konfigurations-Datei (.COF) wird konvertiert....");
     stored_.configFileBytes.reset();
+    stored_.ForgetWritten(config.PathOf(kConfigStateFile));
     const auto bytes = ReadRecords(config, io_, kConfigStateFile, kLegacyConfigRecordSize);
     BinaryReader in(bytes ? std::string_view(*bytes) : std::string_view());
     BinaryWriter out;

@@ -19,6 +19,7 @@ struct SaveContext {
     struct Staged {
         std::string temporary;
         std::string path;
+        std::string bytes;
         std::string_view failureText;
         int bit;
     };
@@ -37,25 +38,34 @@ struct SaveContext {
     // What TARVEDDE.COF holds once its staged file is renamed into place.
     std::optional<std::string> configFileBytes;
 
-    // Writes the file under its temporary name; CommitStaged renames the whole set.
-    void Write(const char* name, std::string_view bytes, std::string_view failureText, int bit) {
+    // Writes the file under its temporary name; CommitStaged renames the whole set. A file
+    // that already holds these bytes stays as it is, except in a durable save, which must
+    // reach the disk whole.
+    void Write(const char* name, std::string bytes, std::string_view failureText, int bit) {
         std::string path = config.PathOf(name);
+        if (!durable && stored.StillHolds(io.host.files, path, bytes)) {
+            return;
+        }
+        stored.ForgetWritten(path);
         std::string temporary = path + ".tmp";
         if (!io.host.files.WriteAll(temporary, bytes, durable).ok()) {
             (void)io.host.files.Remove(temporary);
             Fail(failureText, bit);
             return;
         }
-        staged.push_back({std::move(temporary), std::move(path), failureText, bit});
+        staged.push_back(
+            {std::move(temporary), std::move(path), std::move(bytes), failureText, bit});
     }
     // The renames follow one another once every file is written, so a crash leaves a
     // mixed set only in the moment of the renames, not for the length of the save.
     void CommitStaged() {
-        for (const Staged& file : staged) {
+        for (Staged& file : staged) {
             if (!io.host.files.Rename(file.temporary, file.path).ok()) {
                 (void)io.host.files.Remove(file.temporary);
                 Fail(file.failureText, file.bit);
+                continue;
             }
+            stored.RememberWritten(io.host.files, file.path, std::move(file.bytes));
         }
         staged.clear();
     }
@@ -135,7 +145,7 @@ void SaveBufferSet(SaveContext& save, WindowBufferSet<ItemState>& buffers,
         rows.clear();
         buffers.exist = false;
     }
-    save.Write(text.fileName, out.Data(), text.fileFailure, text.bit);
+    save.Write(text.fileName, out.Take(), text.fileFailure, text.bit);
 }
 
 void SaveWindowBuffers(SaveContext& save) {
@@ -161,7 +171,7 @@ void SaveCounterDifferences(SaveContext& save) {
     for (std::size_t n = 1; n <= kAllItems; ++n) {
         EncodeCounterRecord(out, save.values.counterDifferences[n]);
     }
-    save.Write(kCounterStateFile, out.Data(), "Fehler beim Speichern von DIFFBUF.TVW",
+    save.Write(kCounterStateFile, out.Take(), "Fehler beim Speichern von DIFFBUF.TVW",
                kCounterFailedBit);
 }
 
@@ -191,7 +201,7 @@ void SaveMirrorOffsets(SaveContext& save) {
             WriteMirrorStatistics(save, n);
         }
     }
-    save.Write(kMirrorStateFile, out.Data(), "Fehler beim Speichern von SPIEGELDATEN.TVW",
+    save.Write(kMirrorStateFile, out.Take(), "Fehler beim Speichern von SPIEGELDATEN.TVW",
                kMirrorFailedBit);
 }
 
@@ -213,7 +223,7 @@ void SaveNightSums(SaveContext& save) {
                                              settings.formatDecimals, io.locale));
         }
     }
-    save.Write(kNightStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE_NACHT.TVW !",
+    save.Write(kNightStateFile, out.Take(), "Fehler beim Speichern von TARVEDDE_NACHT.TVW !",
                kNightFailedBit);
 }
 
@@ -250,9 +260,9 @@ void SaveDayAccumulators(SaveContext& save) {
         EncodeConfigRecord(out, *record);
     }
     kept.reset();
-    save.Write(kConfigStateFile, out.Data(), "Fehler beim Speichern von TARVEDDE.COF !",
-               kConfigFailedBit);
     save.configFileBytes = out.Take();
+    save.Write(kConfigStateFile, *save.configFileBytes, "Fehler beim Speichern von TARVEDDE.COF !",
+               kConfigFailedBit);
 }
 
 void SaveAllFiles(SaveContext& save) {
@@ -275,6 +285,40 @@ void SaveAllFiles(SaveContext& save) {
 }
 
 }  // namespace
+
+bool StoredState::StillHolds(const FileSystem& files, const std::string& path,
+                             std::string_view bytes) const {
+    const auto kept = writtenFiles.find(path);
+    if (kept == writtenFiles.end() || kept->second.bytes != bytes) {
+        return false;
+    }
+    const auto stamp = files.Stamp(path);
+    return stamp && stamp.value() == kept->second.stamp;
+}
+
+void StoredState::RememberWritten(const FileSystem& files, const std::string& path,
+                                  std::string bytes) {
+    const auto stamp = files.Stamp(path);
+    if (stamp) {
+        writtenFiles[path] = {std::move(bytes), stamp.value()};
+    } else {
+        writtenFiles.erase(path);
+    }
+}
+
+bool StateStore::WriteCleanMarker(const Configuration& config, std::string line, bool durable) {
+    FileSystem& files = io_.host.files;
+    const std::string path = config.PathOf(kCleanMarkerFile);
+    if (!durable && stored_.StillHolds(files, path, line)) {
+        return true;
+    }
+    stored_.ForgetWritten(path);
+    if (!WriteFileAtomic(files, path, line, durable).ok()) {
+        return false;
+    }
+    stored_.RememberWritten(files, path, std::move(line));
+    return true;
+}
 
 // Flushing the whole set of 180 items costs about 60 ms more per save on a virtual disk
 // (bench/state_files_bench.cpp: 75 ms without, 137 ms with), too much for every cycle of
@@ -304,9 +348,7 @@ int StateStore::SaveIntermediateState(const Configuration& config, const Process
                      {},
                      std::nullopt};
     SaveAllFiles(save);
-    const Status written = WriteLines(io_.host.files, config.PathOf(kCleanMarkerFile),
-                                      {std::to_string(save.flags)}, save.durable);
-    if (!written.ok()) {
+    if (!WriteCleanMarker(config, std::to_string(save.flags) + "\r\n", save.durable)) {
         io_.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
     } else if (save.durable) {
         stored_.durableSaveDay = config.Settings().savedDay;

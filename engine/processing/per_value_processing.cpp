@@ -305,6 +305,7 @@ void ValueProcessor::FinishItems(const CycleData& cycle) {
     const ProcessingPass pass = Pass(cycle);
     Guarded(log_, [&] { ProcessMirroredItems(pass, joins_.timeFrames); });
     Guarded(log_, [&] { joins_.timeFrames.CheckTimeTables(); });
+    log_.FlushRawData();
     cycle.grid.NotifyChanged();
 }
 

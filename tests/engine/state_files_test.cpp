@@ -420,7 +420,7 @@ TEST_F(StateFilesTest, ConfigFileIsKeptFromTheLastSaveUntilAWriteFails) {
     env_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
         return op == FileOp::Write && path == temporary;
     });
-    EXPECT_EQ(SaveFilled(5.0), kConfigFailedBit);
+    EXPECT_EQ(SaveFilled(7.0), kConfigFailedBit);
     env_.files.SetFailurePolicy(nullptr);
     PutBytes(kConfigStateFile, saved.substr(0, 228));
     EXPECT_EQ(SaveFilled(5.0), kConfigFailedBit);
@@ -504,6 +504,8 @@ class FailedFileTest : public StateFilesTest, public ::testing::WithParamInterfa
 TEST_P(FailedFileTest, LeavesPreviousFileAndItsBit) {
     const FileCase& c = GetParam();
     ASSERT_EQ(SaveFilled(5.0), 0);
+    // The first save of a day writes every file, also a $clean that would stay the same.
+    before_.Settings().savedDay = "06.03.2024";
     const std::string target = env_.dir + c.name + ".tmp";
     env_.files.SetFailurePolicy(
         [&](FileOp op, const std::string& path) { return op == FileOp::Write && path == target; });
@@ -561,7 +563,8 @@ TEST_F(StateFilesTest, FailureAtAnyOperationLeavesAReadableSet) {
     const int start = env_.files.OperationCount();
     ASSERT_EQ(SaveFilled(7.0), 0);
     const int operations = env_.files.OperationCount() - start;
-    ASSERT_EQ(operations, 10);  // four files and $clean, each written and renamed
+    // Four files, each written, renamed and stamped; the unchanged $clean only stamped.
+    ASSERT_EQ(operations, 13);
     for (int k = 1; k <= operations; ++k) {
         ASSERT_EQ(SaveFilled(5.0), 0);
         env_.files.FailNthOperation(k);
@@ -624,6 +627,38 @@ TEST_F(WindowBufferTest, RowsSurviveARestart) {
     EXPECT_EQ(At(restored_.moving.items, 2).ringIndex, 359);
     EXPECT_EQ(At(restored_.moving.items, 2).movingAverage, 4.75);
     EXPECT_EQ(At(restored_.moving.items, 2).movingMinimum, -2.5);
+}
+
+// Most cycles leave the moving-average rings as they were: a file is rewritten when its
+// bytes change, when something else touched it since, and in a save that is flushed.
+TEST_F(WindowBufferTest, UnchangedFileIsLeftAloneUntilItsBytesOrTheFileChange) {
+    const auto stamp = [&](const char* name) {
+        return env_.files.Stamp(env_.dir + name).value_or(FileStamp{});
+    };
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    const FileStamp moving = stamp(kMovingStateFile);
+    const FileStamp clean = stamp(kCleanMarkerFile);
+    const FileStamp counter = stamp(kCounterStateFile);
+    ASSERT_EQ(SaveFilled(6.0), 0);
+    EXPECT_EQ(stamp(kMovingStateFile), moving);
+    EXPECT_EQ(stamp(kCleanMarkerFile), clean);
+    EXPECT_NE(stamp(kCounterStateFile), counter);
+
+    saved_.moving.rows[0][0] = 2.5;
+    ASSERT_EQ(SaveFilled(6.0), 0);
+    EXPECT_NE(stamp(kMovingStateFile), moving);
+    const std::string rings = Bytes(kMovingStateFile);
+    const std::string windows = Bytes(kFifteenMinuteStateFile);
+    ASSERT_TRUE(env_.files.Remove(env_.dir + kMovingStateFile));
+    PutBytes(kFifteenMinuteStateFile, std::string(windows.size(), 'x'));
+    ASSERT_EQ(SaveFilled(6.0), 0);
+    EXPECT_EQ(Bytes(kMovingStateFile), rings);
+    EXPECT_EQ(Bytes(kFifteenMinuteStateFile), windows);
+
+    const FileStamp beforeNewDay = stamp(kMovingStateFile);
+    before_.Settings().savedDay = "06.03.2024";
+    ASSERT_EQ(SaveFilled(6.0), 0);
+    EXPECT_NE(stamp(kMovingStateFile), beforeNewDay);
 }
 
 // An error bit, an unclean start, a file of the wrong size or a row that item 3 no longer

@@ -159,27 +159,35 @@ TEST_F(ProgramLogTest, SnapshotIsNamedToTheMillisecondAndReplacedWithinIt) {
     EXPECT_EQ(fs_.List("/prog").size(), 2u);
 }
 
-TEST_F(ProgramLogTest, RawDataLineHoldsTheDecimalBytesOfThe1252Text) {
+TEST_F(ProgramLogTest, RawDataLinesOfACycleGoInOneAppendToAFileKeptOpen) {
     log_.WriteRawData("12,5", ';');
     log_.WriteRawData("ä", ',');
+    EXPECT_FALSE(fs_.Exists("/prog/" + std::string(kRawDataFile)));
+    log_.FlushRawData();
     EXPECT_EQ(File(kRawDataFile), "49;50;44;53;\r\n228,\r\n");
 
     FailAppendsTo(kRawDataFile);
     log_.WriteRawData("1", ';');
+    log_.WriteRawData("1", ';');
+    log_.FlushRawData();
     EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "Fehler beim Speichern der Rohdaten !\r\n");
 
-    // Kept open, a line costs one operation; after a failure or a close it opens again.
+    // After a failure or a close the next flush opens the file again.
     fs_.SetFailurePolicy(nullptr);
     const auto operationsOf = [&](const char* text) {
         const int before = fs_.OperationCount();
         log_.WriteRawData(text, ';');
+        log_.WriteRawData(text, ';');
+        log_.FlushRawData();
         return fs_.OperationCount() - before;
     };
     EXPECT_EQ(operationsOf("2"), 2);
     EXPECT_EQ(operationsOf("3"), 1);
+    log_.WriteRawData("4", ';');
     log_.CloseRawData();
-    EXPECT_EQ(operationsOf("4"), 2);
-    EXPECT_EQ(File(kRawDataFile), "49;50;44;53;\r\n228,\r\n50;\r\n51;\r\n52;\r\n");
+    EXPECT_EQ(operationsOf("5"), 2);
+    EXPECT_EQ(File(kRawDataFile),
+              "49;50;44;53;\r\n228,\r\n50;\r\n50;\r\n51;\r\n51;\r\n52;\r\n53;\r\n53;\r\n");
 }
 
 }  // namespace
