@@ -10,6 +10,7 @@
 // them are appended the old way.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
