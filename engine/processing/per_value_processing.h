@@ -80,7 +80,8 @@ private:
     ProcessedValues values_;
     int currentItem_ = 0;
     double operatingHoursPerCycle_ = 0.0;
-    // TARVEDDE_VAR.INI, written every cycle with the day counters.
+    // TARVEDDE_VAR.INI, and the cycle's day counters, written to it together after the
+    // last item.
     std::optional<IniFile> counterIniFile_;
     std::vector<IniDocument::Value> dayCounters_;
 };
