@@ -81,11 +81,12 @@ void WriteSampleRow(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord
         log.WriteLog("Main : TarveView liest gerade Sample-Daten.");
         return;
     }
+    // A lock that could not be made may still be there, made by someone else meanwhile.
     if (!CreateEmptyFile(files, lock)) {
         log.WriteLog("Main : Fehler bei Sperren von JJJJMMDD.SMP ");
-    }
-    if (!files.Exists(lock)) {
-        return;
+        if (!files.Exists(lock)) {
+            return;
+        }
     }
     dayFiles.CreateTextFile('S', 0);
     AppendRows(dayFiles, dayFiles.SamplePath(),
@@ -221,7 +222,7 @@ void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lin
         log.WriteLog("Main : TarveView liest gerade Statistik-Daten.");
         return;
     }
-    if (!CreateEmptyFile(files, lock) || !files.Exists(lock)) {
+    if (!CreateEmptyFile(files, lock)) {
         log.WriteLog("Main : Fehler bei Sperren von AKTDAT.TVV");
         return;
     }

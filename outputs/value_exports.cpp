@@ -6,7 +6,7 @@
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "platform/number_format.h"
-#include "platform/text_file.h"
+#include "platform/text_encoding.h"
 
 namespace tarvedde {
 namespace {
@@ -51,8 +51,10 @@ bool WriteExportLine(const ValueExportTarget& target, ValueExportKind kind, int 
                      const BuildLine& line) {
     bool written = false;
     try {
-        const std::string path = target.programDir + ValueExportFileName(kind, time, number);
-        written = AppendLine(target.files, path, line()).ok();
+        const std::string name = ValueExportFileName(kind, time, number);
+        const std::string slot = name.substr(name.find('_'));
+        written =
+            target.files.Append(slot, target.programDir + name, Utf8ToCp1252(line()) + "\r\n").ok();
     } catch (const std::exception&) {
         written = false;
     }

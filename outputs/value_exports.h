@@ -1,7 +1,7 @@
 // Value exports: per-item, per-day text files that record every value an item received,
 // and the course of its moving average, for checking a measurement by hand. One line per
-// data notification or moving-average tick, so each line opens, appends and closes its
-// file and another program may read it in between.
+// data notification or moving-average tick, appended at once to its file, which stays
+// open for the next line (value_export_files.h); another program may read it in between.
 // Guarantees: a failed write costs only its line; it is logged and never stops the caller.
 #pragma once
 
@@ -9,18 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "outputs/value_export_files.h"
 #include "platform/locale.h"
 
 namespace tarvedde {
 
-class FileSystem;
 class ProgramLog;
 
 enum class ValueExportKind { kIntegral, kDifference, kSingleValues, kMovingAverage };
 
 // Where the lines go and where failures are reported.
 struct ValueExportTarget {
-    FileSystem& files;
+    ValueExportFiles& files;
     ProgramLog& log;
     const Locale& locale;
     std::string programDir;  // with the trailing separator

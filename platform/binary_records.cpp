@@ -57,6 +57,18 @@ void BinaryWriter::Double(double value) {
     AppendLittleEndian(data_, std::bit_cast<std::uint64_t>(value));
 }
 
+// Ring buffers are hundreds of doubles a row; on a little-endian host their bytes are the
+// file's bytes.
+void BinaryWriter::Doubles(std::span<const double> values) {
+    if constexpr (std::endian::native == std::endian::little) {
+        data_.append(reinterpret_cast<const char*>(values.data()), values.size_bytes());
+    } else {
+        for (const double value : values) {
+            Double(value);
+        }
+    }
+}
+
 void BinaryWriter::Extended(double value) {
     Bytes(DoubleToExtended(value));
 }

@@ -26,6 +26,7 @@ public:
     void UInt8(std::uint8_t value);
     void Bool(bool value);
     void Double(double value);
+    void Doubles(std::span<const double> values);
     // Stored as 80-bit extended; converts exactly (see extended_float.h).
     void Extended(double value);
     // string[capacity]: the UTF-8 text is converted to Windows-1252 and cut to `capacity`

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 namespace tarvedde {
 namespace {
@@ -198,6 +199,41 @@ std::string IniDocument::WithValue(std::string_view section, std::string_view ke
     const Line& line = lines_[s->entryLines[it->second]];
     // The key keeps its spelling in the file.
     return Splice(line.begin, line.end, s->entries[it->second].key + "=" + std::string(value));
+}
+
+std::string IniDocument::WithValues(std::span<const Value> values) const {
+    // Replaced lines keep the layout, so they are spliced in one pass; a key or section
+    // that is new moves lines, and the rest goes on from the file it leaves.
+    std::map<std::size_t, std::string> replaced;
+    std::size_t done = 0;
+    for (; done < values.size(); ++done) {
+        const Value& v = values[done];
+        const Section* s = FindSection(v.section);
+        if (s == nullptr) {
+            break;
+        }
+        const auto it = s->entryIndex.find(FoldName(v.key));
+        if (it == s->entryIndex.end()) {
+            break;
+        }
+        replaced[s->entryLines[it->second]] = s->entries[it->second].key + "=" + v.value;
+    }
+    std::string bytes;
+    bytes.reserve(bytes_.size());
+    std::size_t kept = 0;
+    for (const auto& [line, content] : replaced) {
+        bytes.append(bytes_, kept, lines_[line].begin - kept);
+        bytes.append(content);
+        kept = lines_[line].end;
+    }
+    bytes.append(bytes_, kept);
+    if (done == values.size()) {
+        return bytes;
+    }
+    const Value& next = values[done];
+    const IniDocument edited(
+        IniDocument(std::move(bytes)).WithValue(next.section, next.key, next.value));
+    return edited.WithValues(values.subspan(done + 1));
 }
 
 std::string IniDocument::WithNewKey(const Section& section, std::string_view keyLine) const {

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,6 +46,14 @@ public:
     // section to the file. New lines end in CR LF.
     std::string WithValue(std::string_view section, std::string_view key,
                           std::string_view value) const;
+    struct Value {
+        std::string section;
+        std::string key;
+        std::string value;
+    };
+    // The bytes WithValue gives when called for each value in turn on the file it left,
+    // without parsing the file again for every value that replaces a line.
+    std::string WithValues(std::span<const Value> values) const;
     // Removes every section of that name; nullopt when there is none.
     std::optional<std::string> WithoutSection(std::string_view section) const;
     // Removes every occurrence of the key in the first section of that name, so no

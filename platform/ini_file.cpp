@@ -247,24 +247,49 @@ std::vector<std::string> IniFile::ReadSectionValues(std::string_view section) co
     return lines;
 }
 
-Status IniFile::WriteString(std::string_view section, std::string_view key,
-                            std::string_view value) {
-    const std::string sectionName(TrimIniBlanks(Utf8ToCp1252(section)));
-    const std::string keyName(TrimIniBlanks(Utf8ToCp1252(key)));
-    const std::string bytes = Utf8ToCp1252(value);
-    if (!IsValidSection(sectionName)) {
+Result<IniDocument::Value> IniFile::Checked(std::string_view section, std::string_view key,
+                                            std::string_view value) const {
+    IniDocument::Value checked{std::string(TrimIniBlanks(Utf8ToCp1252(section))),
+                               std::string(TrimIniBlanks(Utf8ToCp1252(key))), Utf8ToCp1252(value)};
+    if (!IsValidSection(checked.section)) {
         return Failure("invalid section name \"" + std::string(section) + "\"");
     }
-    if (!IsValidKey(keyName)) {
+    if (!IsValidKey(checked.key)) {
         return Failure("invalid key name \"" + std::string(key) + "\"");
     }
-    if (!IsValidValue(bytes)) {
+    if (!IsValidValue(checked.value)) {
         return Failure("line break in the value of " + std::string(key));
+    }
+    return checked;
+}
+
+Status IniFile::WriteString(std::string_view section, std::string_view key,
+                            std::string_view value) {
+    const Result<IniDocument::Value> checked = Checked(section, key, value);
+    if (!checked) {
+        return checked.error();
     }
     if (Status status = Refresh(); !status) {
         return status;
     }
-    return Store(document_->WithValue(sectionName, keyName, bytes));
+    const IniDocument::Value& v = checked.value();
+    return Store(document_->WithValue(v.section, v.key, v.value));
+}
+
+Status IniFile::WriteStrings(std::span<const IniDocument::Value> utf8Values) {
+    std::vector<IniDocument::Value> values;
+    values.reserve(utf8Values.size());
+    for (const IniDocument::Value& v : utf8Values) {
+        Result<IniDocument::Value> checked = Checked(v.section, v.key, v.value);
+        if (!checked) {
+            return checked.error();
+        }
+        values.push_back(std::move(checked).value());
+    }
+    if (Status status = Refresh(); !status) {
+        return status;
+    }
+    return Store(document_->WithValues(values));
 }
 
 Status IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,9 @@ public:
     // ']' in a section name, an empty key or one with '=' or a leading '[' or ';'), when
     // the file exists but cannot be read, or when the write fails.
     Status WriteString(std::string_view section, std::string_view key, std::string_view value);
+    // Several values in one write of the file, with the bytes the WriteString calls one
+    // after another would leave; nothing is written when any of them would fail.
+    Status WriteStrings(std::span<const IniDocument::Value> utf8Values);
     Status WriteInteger(std::string_view section, std::string_view key, int value);
     // Writes "1" or "0".
     Status WriteBool(std::string_view section, std::string_view key, bool value);
@@ -87,6 +91,9 @@ private:
     const IniDocument& Document() const;
     Status Store(std::string bytes);
     Error Failure(const std::string& what) const;
+    // The value in 1252 with trimmed names, or why it would not read back as itself.
+    Result<IniDocument::Value> Checked(std::string_view section, std::string_view key,
+                                       std::string_view value) const;
 
     FileSystem& fs_;
     std::string path_;

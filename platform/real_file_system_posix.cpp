@@ -58,25 +58,30 @@ bool WriteFully(int fd, std::string_view bytes, std::size_t* written = nullptr) 
     return true;
 }
 
-// One write per append. O_APPEND leaves the offset at the end of what was written, so a
-// write cut short by a full disk is cut off again without asking for the size first.
+// One write per append on a descriptor opened with O_APPEND, which leaves the offset at
+// the end of what was written, so a write cut short by a full disk is cut off again
+// without asking for the size first.
+Status AppendThrough(int fd, const std::string& path, std::string_view bytes) {
+    std::size_t written = 0;
+    if (WriteFully(fd, bytes, &written)) {
+        return Status::Ok();
+    }
+    Error failure = SystemError("write", path);
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    if (written > 0 && end >= static_cast<off_t>(written)) {
+        while (::ftruncate(fd, end - static_cast<off_t>(written)) != 0 && errno == EINTR) {
+        }
+    }
+    return failure;
+}
+
+// A file kept open for appends.
 class PosixAppendFile final : public AppendFile {
 public:
     PosixAppendFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
 
     Status Append(std::string_view bytes) override {
-        std::size_t written = 0;
-        if (WriteFully(fd_.get(), bytes, &written)) {
-            return Status::Ok();
-        }
-        Error failure = SystemError("write", path_);
-        const off_t end = ::lseek(fd_.get(), 0, SEEK_CUR);
-        if (written > 0 && end >= static_cast<off_t>(written)) {
-            while (::ftruncate(fd_.get(), end - static_cast<off_t>(written)) != 0 &&
-                   errno == EINTR) {
-            }
-        }
-        return failure;
+        return AppendThrough(fd_.get(), path_, bytes);
     }
 
 private:
@@ -168,15 +173,8 @@ public:
         if (fd.get() < 0) {
             return SystemError("open", path);
         }
-        struct stat before {};
-        if (::fstat(fd.get(), &before) != 0) {
-            return SystemError("stat", path);
-        }
-        if (!WriteFully(fd.get(), bytes)) {
-            Error failure = SystemError("write", path);
-            while (::ftruncate(fd.get(), before.st_size) != 0 && errno == EINTR) {
-            }
-            return failure;
+        if (Status appended = AppendThrough(fd.get(), path, bytes); !appended) {
+            return appended;
         }
         if (!fd.Close()) {
             return SystemError("close", path);

@@ -75,7 +75,7 @@ void DdeClient::OnData(const DdeNotification& notification) {
     source.newestText = Cp1252ToUtf8(bytes);
     const IntegrationState& integration = integrator_.States()[item];
     const ItemLogFlags& flags = config_.LogFlags()[static_cast<std::size_t>(item)];
-    const ValueExportTarget target{host_.files, log_, locale_, config_.ProgramDir()};
+    const ValueExportTarget target{exports_, log_, locale_, config_.ProgramDir()};
     if (integration.isIntegral) {
         const double value = ParseScaled(item, source.newestText, kIntegralMarker);
         const std::optional<double> taken = integrator_.Integrate(item, value, now, nowMs);

@@ -55,7 +55,8 @@ DdeClient::DdeClient(DdeTransport* transport, Configuration& config, SampleInteg
       host_(host),
       log_(log),
       locale_(locale),
-      window_(window) {}
+      window_(window),
+      exports_(host.files) {}
 
 bool DdeClient::ShortCut() const {
     return transport_ == nullptr || config_.Settings().sourceKind == SourceKind::Opc;

@@ -19,6 +19,7 @@
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
 #include "engine/model/main_window_model.h"
+#include "outputs/value_export_files.h"
 #include "platform/event_loop.h"
 #include "sources/dde_transport.h"
 
@@ -127,6 +128,7 @@ private:
     ProgramLog& log_;
     const Locale& locale_;
     MainWindowModel& window_;
+    ValueExportFiles exports_;
     PerItem<ItemSource> sources_{};
     bool connectionLost_ = false;
     bool itemsLinked_ = false;

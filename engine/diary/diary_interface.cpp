@@ -1,26 +1,17 @@
-// The diary binding's load and the transfer of the bound values; see diary_interface.h.
+// The diary binding's load and its values table; see diary_interface.h.
 #include "engine/diary/diary_interface.h"
 
 #include <algorithm>
-#include <exception>
 
-#include "platform/date_time.h"
-#include "platform/number_format.h"
-#include "platform/text_encoding.h"
 #include "platform/text_file.h"
 
 namespace tarvedde {
 namespace {
 
-constexpr int kTransferLogLevel = 5;
 constexpr char kDamagedBindingFile[] =
     "Die Bindungsdatei ist fehlerhaft ! Sie müssen\r\ndie Tagebuch-Schnittstelle neu "
     "konfigurieren !";
 constexpr char kOnlineReadError[] = "Fehler(1) beim Lesen der ONLINE.TVW !";
-
-bool Bit(int mask, int weekday) {
-    return weekday >= 1 && weekday <= 7 && (mask >> (weekday - 1) & 1) != 0;
-}
 
 }  // namespace
 
@@ -239,111 +230,6 @@ const std::string& DiaryInterface::Value(int diaryIndex) const {
 void DiaryInterface::SetValue(int diaryIndex, std::string text) {
     if (ValidDiaryIndex(diaryIndex)) {
         values_[static_cast<std::size_t>(diaryIndex)] = std::move(text);
-    }
-}
-
-std::string DiaryInterface::CreateDataFile(DayFiles& dayFiles, double now) {
-    if (dayFiles.AssignTextFile('I') && files_.WriteAll(dayFiles.DiaryDataPath(), "", false).ok()) {
-        return dayFiles.DiaryDataPath();
-    }
-    const std::string name = "$$BTB_Daten_" + FormatDateTime("yyyymmdd_hhnnss_zzz", now) + ".log";
-    log_.WriteLog("Ersatzdatei " + name + " für Tagebuchdaten !");
-    const std::string path = dayFiles.PathOf(name);
-    return files_.WriteAll(path, "", false).ok() ? path : std::string();
-}
-
-void DiaryInterface::TransferDiaryData(DayFiles& dayFiles, const DiaryTransferSources& sources) {
-    try {
-        const int weekday = DayOfWeek(sources.cycleTime);
-        const double timeOfDay = TimeOfDayOf(sources.cycleTime);
-        const std::string path = CreateDataFile(dayFiles, sources.now);
-        if (path.empty()) {
-            return;
-        }
-        std::vector<std::pair<int, std::string>> entries;
-        for (const DiaryBinding& binding : bindings_) {
-            if (binding.itemNumber <= 0 || !ValidDiaryIndex(binding.diaryIndex)) {
-                continue;
-            }
-            if (!Active(binding, sources, weekday, timeOfDay)) {
-                log_.WriteLogLevel(kTransferLogLevel,
-                                   "Tagebuchwert NICHT geschrieben für: " + binding.name + "=" +
-                                       Value(binding.diaryIndex));
-                continue;
-            }
-            std::string value = ValueText(binding, sources);
-            SetValue(binding.diaryIndex, value);
-            log_.WriteLogLevel(kTransferLogLevel,
-                               "Tagebuchwert gesetzt: " + binding.name + "=" + value);
-            entries.emplace_back(binding.diaryIndex, std::move(value));
-        }
-        if (!files_.WriteAll(path, Utf8ToCp1252(DiaryDataText(entries)), false).ok()) {
-            log_.WriteLog("Fehler beim Schreiben der Tagebuchdaten !");
-        }
-    } catch (const std::exception&) {
-        log_.WriteLog("Allgemeiner Fehler beim Schreiben der Tagebuchdaten !");
-    }
-}
-
-bool DiaryInterface::Active(const DiaryBinding& binding, const DiaryTransferSources& sources,
-                            int weekday, double timeOfDay) {
-    if (!binding.timeRestricted) {
-        return true;
-    }
-    const bool known = binding.itemNumber <= sources.itemCount && binding.itemNumber <= maxItems;
-    const TimeFrame frame = known ? sources.items[binding.itemNumber].timeFrame : TimeFrame{};
-    double lo = 0.0;
-    double hi = 0.0;
-    if (binding.timeFrameMode == 0) {
-        lo = frame.frameStart;
-        hi = frame.frameEnd;
-    } else if (binding.timeFrameMode == 1) {
-        lo = frame.frameEnd;
-        hi = frame.frameStart;
-    } else {
-        log_.WriteLog("Fehler im Zeitrahmen (Tagebuchübergabe) !");
-    }
-    bool active = hi > lo ? lo <= timeOfDay && timeOfDay < hi : timeOfDay < hi || timeOfDay >= lo;
-    if (Bit(binding.neverMask, weekday)) {
-        active = false;
-    }
-    return active || Bit(binding.allDayMask, weekday);
-}
-
-std::string DiaryInterface::ValueText(const DiaryBinding& binding,
-                                      const DiaryTransferSources& sources) const {
-    const int n = binding.itemNumber;
-    if (n > sources.itemCount || n > maxItems) {
-        return kDiaryMissingValue;
-    }
-    const ItemConfig& item = sources.items[n];
-    const ItemStatistics& statistics = sources.statistics[n];
-    const MovingAverageState& moving = sources.moving[n];
-    const LiveGrid& grid = sources.grid;
-    switch (binding.transferType + 1) {
-        case 1:
-            return grid.Cell(n, 1);
-        case 2:
-            return statistics.minimum < 999999.0 ? grid.Cell(n, 2) : kDiaryMissingValue;
-        case 3:
-            return statistics.maximum > -999999.0 ? grid.Cell(n, 3) : kDiaryMissingValue;
-        case 4:
-            if (item.Integral) {
-                return FormatGeneral(
-                    item.mirror.mirrorOn ? statistics.sum : sources.integration[n].runningSum,
-                    sources.locale);
-            }
-            return grid.Cell(n, item.Grafiktyp == 1 && item.Differenz ? 5 : 4);
-        case 5:
-            return moving.movingMinimum <= 999999.0
-                       ? FormatGeneral(moving.movingMinimum, sources.locale)
-                       : kDiaryMissingValue;
-        case 6:
-            return moving.movingMaximum >= -999999.0
-                       ? FormatGeneral(moving.movingMaximum, sources.locale)
-                       : kDiaryMissingValue;
-        default:
-            return kDiaryMissingValue;
     }
 }
 

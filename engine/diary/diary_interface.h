@@ -91,8 +91,12 @@ private:
     void MergePermanent(const std::vector<DiaryBinding>& stored, bool nullStart);
     void MergeAqasys(const std::vector<DiaryBinding>& stored, bool nullStart);
     void ShowNewPositions(bool nullStart);
+    struct Transfer;
+    Transfer CollectTransfer(const DiaryTransferSources& sources) const;
+    void Apply(Transfer& transfer);
+    // A time frame that cannot be told adds its message to `logLines`.
     bool Active(const DiaryBinding& binding, const DiaryTransferSources& sources, int weekday,
-                double timeOfDay);
+                double timeOfDay, std::vector<std::pair<int, std::string>>& logLines) const;
     std::string ValueText(const DiaryBinding& binding, const DiaryTransferSources& sources) const;
     // The day's diary data file created empty, or the replacement file; empty: neither.
     std::string CreateDataFile(DayFiles& dayFiles, double now);

@@ -78,9 +78,7 @@ std::optional<ConfigRecord> DecodeConfigFields(BinaryReader& in, int serverCapac
 void EncodeSlots(BinaryWriter& out, const std::vector<double>& slots, int capacity) {
     const auto capacitySize = static_cast<std::size_t>(capacity);
     const std::size_t used = std::min(slots.size(), capacitySize);
-    for (std::size_t k = 0; k < used; ++k) {
-        out.Double(slots[k]);
-    }
+    out.Doubles(std::span(slots).first(used));
     out.Zeros((capacitySize - used) * sizeof(double));
 }
 

@@ -199,10 +199,9 @@ void WriteGridColumn(const ProcessingPass& pass, const FifteenMinuteValues& fift
     }
 }
 
-void WriteDayCounter(const ProcessingPass& pass, int item) {
-    // A counter that cannot be written is shown again next cycle; nothing to report.
-    (void)KeptIniFile(pass.counterIniFile, pass.files, pass.config.PathOf(kCounterIniFile))
-        .WriteString("Item_" + std::to_string(item), "Tageszähler", pass.cycle.grid.Cell(item, 5));
+void NoteDayCounter(const ProcessingPass& pass, int item) {
+    pass.dayCounters.push_back(
+        {"Item_" + std::to_string(item), "Tageszähler", pass.cycle.grid.Cell(item, 5)});
 }
 
 void ShowMovingAverage(const ProcessingPass& pass, const MovingAverages& averages, int item) {
@@ -260,7 +259,7 @@ void ProcessItem(const ProcessingPass& pass, const StatisticsJoins& joins, int i
     joins.fifteenMinuteValues.UpdateFifteenMinuteValues(item, value);
     WriteGridColumn(pass, joins.fifteenMinuteValues, item, value);
     if (config.Fortlaufend_summieren) {
-        WriteDayCounter(pass, item);
+        NoteDayCounter(pass, item);
     }
     if (config.Gleitend) {
         ShowMovingAverage(pass, joins.movingAverages, item);
@@ -302,6 +301,7 @@ bool ValueProcessor::ProcessNextItem(const CycleData& cycle) {
 }
 
 void ValueProcessor::FinishItems(const CycleData& cycle) {
+    WriteDayCounters();
     const ProcessingPass pass = Pass(cycle);
     Guarded(log_, [&] { ProcessMirroredItems(pass, joins_.timeFrames); });
     Guarded(log_, [&] { joins_.timeFrames.CheckTimeTables(); });
@@ -310,8 +310,18 @@ void ValueProcessor::FinishItems(const CycleData& cycle) {
 }
 
 ProcessingPass ValueProcessor::Pass(const CycleData& cycle) {
-    return {config_,         values_, cycle, operatingHoursPerCycle_,
-            counterIniFile_, files_,  log_,  locale_};
+    return {config_, values_, cycle, operatingHoursPerCycle_, dayCounters_, log_, locale_};
+}
+
+// One write a cycle, and none when no counter moved.
+void ValueProcessor::WriteDayCounters() {
+    if (dayCounters_.empty()) {
+        return;
+    }
+    // A counter that cannot be written is written again next cycle; nothing to report.
+    (void)KeptIniFile(counterIniFile_, files_, config_.PathOf(kCounterIniFile))
+        .WriteStrings(dayCounters_);
+    dayCounters_.clear();
 }
 
 void ValueProcessor::ResetDayStatistics() {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/config/configuration.h"
 #include "engine/model/cycle_times.h"
@@ -69,6 +70,7 @@ public:
 private:
     friend struct ValueProcessorTestAccess;
     ProcessingPass Pass(const CycleData& cycle);
+    void WriteDayCounters();
 
     const Configuration& config_;
     FileSystem& files_;
@@ -78,8 +80,10 @@ private:
     ProcessedValues values_;
     int currentItem_ = 0;
     double operatingHoursPerCycle_ = 0.0;
-    // TARVEDDE_VAR.INI, written every cycle with the day counters.
+    // TARVEDDE_VAR.INI, and the cycle's day counters, written to it together after the
+    // last item.
     std::optional<IniFile> counterIniFile_;
+    std::vector<IniDocument::Value> dayCounters_;
 };
 
 // Keeps the part after the last blank and cuts the configured prefix and suffix.

@@ -2,7 +2,7 @@
 // handed over and where the steps write their lines. Built per call, never kept.
 #pragma once
 
-#include <optional>
+#include <vector>
 
 #include "engine/config/configuration.h"
 #include "engine/processing/per_value_processing.h"
@@ -14,8 +14,8 @@ struct ProcessingPass {
     ProcessedValues& values;
     const CycleData& cycle;
     double operatingHoursPerCycle;
-    std::optional<IniFile>& counterIniFile;
-    FileSystem& files;
+    // The day counters of the cycle, written to their file in one go after the last item.
+    std::vector<IniDocument::Value>& dayCounters;
     ProgramLog& log;
     const Locale& locale;
 };

@@ -117,7 +117,7 @@ void MovingAverageRings::Average(int item, double now) {
     }
     const int position = state.ringIndex > 0 ? state.ringIndex - 1 : ringLength - 1;
     WriteMovingAverageExport(
-        {files_, log_, locale_, config_.ProgramDir()}, state.movingRow, now,
+        {exports_, log_, locale_, config_.ProgramDir()}, state.movingRow, now,
         {row, position, state.movingAverage, state.movingMinimum, state.movingMaximum});
 }
 

@@ -13,6 +13,7 @@
 #include "engine/config/configuration.h"
 #include "engine/processing/statistics_joins.h"
 #include "outputs/program_log.h"
+#include "outputs/value_export_files.h"
 #include "platform/file_system.h"
 #include "platform/locale.h"
 
@@ -22,7 +23,7 @@ class MovingAverageRings final : public MovingAverages {
 public:
     MovingAverageRings(const Configuration& config, FileSystem& files, ProgramLog& log,
                        const Locale& locale)
-        : config_(config), files_(files), log_(log), locale_(locale) {}
+        : config_(config), exports_(files), log_(log), locale_(locale) {}
 
     // At an acquisition start: true when the rings were created now, the first time in this
     // run; the caller then restores the saved ones.
@@ -50,7 +51,7 @@ private:
     void Average(int item, double now);
 
     const Configuration& config_;
-    FileSystem& files_;
+    ValueExportFiles exports_;
     ProgramLog& log_;
     const Locale& locale_;
     MovingAverageBuffers buffers_;

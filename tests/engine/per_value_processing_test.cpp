@@ -274,17 +274,33 @@ TEST_F(PerValueProcessingTest, MovingAverageWhileTheWindowFillsAndWhenFull) {
     EXPECT_EQ(Row(1, 1), "5,000");  // the day mean stays
 }
 
-TEST_F(PerValueProcessingTest, DayCounterGoesToTheCounterFile) {
+TEST_F(PerValueProcessingTest, DayCountersGoToTheCounterFileInOneWriteWhenTheyMove) {
+    SetItemCount(2);
     env_.WriteText("TARVEDDE_VAR.INI", "[Item_1]\nFortlaufend_summieren=1\n");
-    Item(1).Differenz = true;
-    Item(1).Fortlaufend_summieren = true;
-    RunCycle({"100"});
-    RunCycle({"130"});
+    int writes = 0;
+    env_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
+        writes += op == FileOp::Write && path.ends_with("TARVEDDE_VAR.INI.tmp");
+        return false;
+    });
+    for (int n : {1, 2}) {
+        Item(n).Differenz = true;
+        Item(n).Fortlaufend_summieren = true;
+    }
+    RunCycle({"100", "7"});
+    RunCycle({"130", "8"});
     EXPECT_EQ(env_.ReadText("TARVEDDE_VAR.INI"),
-              "[Item_1]\r\nFortlaufend_summieren=1\r\nTageszähler=30,000\r\n");
-    RunCycle({"131,5"});
+              "[Item_1]\r\nFortlaufend_summieren=1\r\nTageszähler=30,000\r\n\r\n"
+              "[Item_2]\r\nTageszähler=1,000\r\n");
+    EXPECT_EQ(writes, 2);
+    RunCycle({"130", "8"});
+    EXPECT_EQ(writes, 2);
+    // The day change writes the counter reading between two cycles; it stays.
     IniFile counters(env_.files, env_.dir + "TARVEDDE_VAR.INI");
+    ASSERT_TRUE(counters.WriteString("Item_1", "Zählerstand", "130,000"));
+    RunCycle({"131,5", "8"});
     EXPECT_EQ(counters.ReadString("Item_1", "Tageszähler", ""), "31,500");
+    EXPECT_EQ(counters.ReadString("Item_1", "Zählerstand", ""), "130,000");
+    EXPECT_EQ(writes, 4);
 }
 
 TEST_F(PerValueProcessingTest, DebugLinesAndRawData) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/process_paths.h"
 #include "tests/outputs/log_fixture.h"
 
 namespace tarvedde::testing {
@@ -11,7 +14,8 @@ namespace {
 
 class ValueExportsTest : public LogFixture {
 protected:
-    ValueExportTarget target_{fs_, log_, GermanLocale(), kDir};
+    ValueExportFiles exports_{fs_};
+    ValueExportTarget target_{exports_, log_, GermanLocale(), kDir};
 };
 
 // 12 March 2015, noon.
@@ -40,18 +44,46 @@ TEST_F(ValueExportsTest, LinesAreExactBytesInOneFilePerDay) {
     EXPECT_EQ(File("20150313_Einzelwerte_2.txt"), "42076;2,00\r\n");
 }
 
-TEST_F(ValueExportsTest, FailuresAreLoggedWithTheirOwnText) {
-    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
-        return op == FileOp::Append && path.find(".txt") != std::string::npos &&
+// The single-value file is open already when its write fails; the next line opens it again.
+TEST_F(ValueExportsTest, FailuresAreLoggedWithTheirOwnTextAndTheNextLineTriesAgain) {
+    ASSERT_TRUE(WriteSingleValueExport(target_, 1, kNoon, 1.0));
+    bool failing = true;
+    fs_.SetFailurePolicy([&](FileOp op, const std::string& path) {
+        return failing && op == FileOp::Append && path.find(".txt") != std::string::npos &&
                path.find("_DDE_OPC_LOGALL") == std::string::npos;
     });
     EXPECT_FALSE(WriteIntegralExport(target_, 1, kNoon, 1.0, 1.0));
     EXPECT_FALSE(WriteDifferenceExport(target_, 1, kNoon, 1.0, 1.0));
-    EXPECT_FALSE(WriteSingleValueExport(target_, 1, kNoon, 1.0));
+    EXPECT_FALSE(WriteSingleValueExport(target_, 1, kNoon, 2.0));
     EXPECT_EQ(File("_DDE_OPC_LOGALL.TXT"),
               std::string(kStamp) + "Fehler beim Speichern der Integral-Daten !\r\n" + kStamp +
                   "Fehler beim Speichern der Differenz-Daten !\r\n" + kStamp +
                   "Fehler beim Speichern der Einzelwert-Daten !\r\n");
+    failing = false;
+    EXPECT_TRUE(WriteSingleValueExport(target_, 1, kNoon, 3.0));
+    EXPECT_EQ(File("20150312_Einzelwerte_1.txt"), "42075,5;1,00\r\n42075,5;3,00\r\n");
+}
+
+// On a real disk a file kept open would take the lines of a name that another program
+// deleted or moved away; the lines go under the name, as with an open per line.
+TEST(ValueExportFilesTest, LinesFollowTheNameWhenTheFileIsMovedOrDeleted) {
+    const auto dir = MakeTemporaryDirectory("tarvedde-export-test-");
+    ASSERT_TRUE(dir.ok());
+    const auto fs = MakeRealFileSystem();
+    ValueExportFiles exports(*fs);
+    const std::string day = dir.value() + "/20150312_Einzelwerte_2.txt";
+    const std::string next = dir.value() + "/20150313_Einzelwerte_2.txt";
+    ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", day, "a\r\n"));
+    ASSERT_TRUE(fs->Rename(day, day + ".alt"));
+    ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", day, "b\r\n"));
+    ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", day, "c\r\n"));
+    ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", next, "d\r\n"));
+    ASSERT_TRUE(fs->Remove(next));
+    ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", next, "e\r\n"));
+    EXPECT_EQ(fs->ReadAll(day + ".alt").value(), "a\r\n");
+    EXPECT_EQ(fs->ReadAll(day).value(), "b\r\nc\r\n");
+    EXPECT_EQ(fs->ReadAll(next).value(), "e\r\n");
+    std::filesystem::remove_all(dir.value());
 }
 
 }  // namespace

@@ -155,5 +155,38 @@ TEST(IniFuzzTest, RandomFilesParseAndWritesReadBack) {
     }
 }
 
+// Names drawn from the file's own sections and keys half the time, so lines are replaced,
+// added to a section and added as a new section, in any mix and with repeats.
+TEST(IniFuzzTest, ManyValuesInOneWriteGiveTheBytesOfOneWriteEach) {
+    Generator gen(20261208);
+    for (int round = 0; round < 300; ++round) {
+        MemoryFileSystem one, each;
+        const std::string file = gen.File();
+        ASSERT_TRUE(one.WriteAll("F.INI", file, false));
+        ASSERT_TRUE(each.WriteAll("F.INI", file, false));
+        IniFile batch(one, "F.INI"), single(each, "F.INI");
+        const std::vector<std::string> sections = single.ReadSections();
+        std::vector<IniDocument::Value> values;
+        for (int n = gen.Below(8); n > 0; --n) {
+            std::string section = Cp1252ToUtf8(gen.ValidName());
+            if (!sections.empty() && gen.Below(2) == 0) {
+                section = sections[static_cast<std::size_t>(
+                    gen.Below(static_cast<int>(sections.size())))];
+            }
+            const std::vector<std::string> keys = single.ReadSection(section);
+            std::string key = Cp1252ToUtf8(gen.ValidName());
+            if (!keys.empty() && gen.Below(3) != 0) {
+                key = keys[static_cast<std::size_t>(gen.Below(static_cast<int>(keys.size())))];
+            }
+            values.push_back({section, key, Cp1252ToUtf8(gen.Value())});
+        }
+        for (const IniDocument::Value& v : values) {
+            ASSERT_TRUE(single.WriteString(v.section, v.key, v.value)) << round;
+        }
+        ASSERT_TRUE(batch.WriteStrings(values)) << round;
+        ASSERT_EQ(one.ReadAll("F.INI").value(), each.ReadAll("F.INI").value()) << round;
+    }
+}
+
 }  // namespace
 }  // namespace tarvedde
