@@ -1,9 +1,9 @@
 // The value export files kept open between their lines: a line costs a look at the name
 // and one write instead of an open, a write and a close, which matters with hundreds of
 // lines a second on a plant that exports every item. A reader sees each line as soon as
-// before. A file whose name is gone (another program deleted or moved it) is let go and
-// the line goes to a new file of that name, as the open per line did; a new day's name
-// replaces the old day's file.
+// before. A file whose name is gone or leads to another file (another program deleted,
+// moved or replaced it) is let go and the line goes to the file of that name, as the open
+// per line did; a new day's name replaces the old day's file.
 //
 // Guarantees: each line lands whole or not at all; after a failure the file is let go,
 // so the next line opens it again. At most kMaxOpen files are held; lines for any beyond
@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,7 +38,9 @@ private:
     struct Kept {
         std::string path;
         std::unique_ptr<AppendFile> file;
+        std::uint64_t size = 0;  // the file's, after this program's last line
     };
+    bool StillOurs(const Kept& kept) const;
 
     FileSystem& files_;
     std::map<std::string, Kept, std::less<>> kept_;  // by slot

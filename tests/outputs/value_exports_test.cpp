@@ -66,7 +66,7 @@ TEST_F(ValueExportsTest, FailuresAreLoggedWithTheirOwnTextAndTheNextLineTriesAga
 
 // On a real disk a file kept open would take the lines of a name that another program
 // deleted or moved away; the lines go under the name, as with an open per line.
-TEST(ValueExportFilesTest, LinesFollowTheNameWhenTheFileIsMovedOrDeleted) {
+TEST(ValueExportFilesTest, LinesFollowTheNameWhenTheFileIsMovedDeletedOrReplaced) {
     const auto dir = MakeTemporaryDirectory("tarvedde-export-test-");
     ASSERT_TRUE(dir.ok());
     const auto fs = MakeRealFileSystem();
@@ -80,9 +80,12 @@ TEST(ValueExportFilesTest, LinesFollowTheNameWhenTheFileIsMovedOrDeleted) {
     ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", next, "d\r\n"));
     ASSERT_TRUE(fs->Remove(next));
     ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", next, "e\r\n"));
+    ASSERT_TRUE(fs->WriteAll(next + ".neu", "geholt\r\n", false));
+    ASSERT_TRUE(fs->Rename(next + ".neu", next));
+    ASSERT_TRUE(exports.Append("_Einzelwerte_2.txt", next, "f\r\n"));
     EXPECT_EQ(fs->ReadAll(day + ".alt").value(), "a\r\n");
     EXPECT_EQ(fs->ReadAll(day).value(), "b\r\nc\r\n");
-    EXPECT_EQ(fs->ReadAll(next).value(), "e\r\n");
+    EXPECT_EQ(fs->ReadAll(next).value(), "geholt\r\nf\r\n");
     std::filesystem::remove_all(dir.value());
 }
 
