@@ -11,7 +11,7 @@ Status ValueExportFiles::Append(const std::string& slot, const std::string& path
         it = kept_.end();
     }
     if (it == kept_.end()) {
-        if (kept_.size() >= kMaxOpen) {
+        if (kept_.size() + 1 > kMaxOpen) {  // no room left (always on Windows)
             return files_.Append(path, bytes);
         }
         auto opened = files_.OpenAppend(path);

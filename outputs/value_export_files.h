@@ -24,7 +24,13 @@ namespace tarvedde {
 
 class ValueExportFiles {
 public:
+#ifdef _WIN32
+    // Windows keeps the program that collects the files from deleting or replacing one
+    // held open: there every line opens its file, as before.
+    static constexpr std::size_t kMaxOpen = 0;
+#else
     static constexpr std::size_t kMaxOpen = 256;
+#endif
 
     explicit ValueExportFiles(FileSystem& files) : files_(files) {}
     ValueExportFiles(const ValueExportFiles&) = delete;
