@@ -296,7 +296,8 @@ TYPED_TEST(DdeTransportContract, AnUnansweredRequestTimesOut) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(this->Transact(conv, "T", kXtypRequest, 150));
     if (TypeParam::kProcess) {
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+        // Windows timers may end up to a tick early against the steady clock.
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(140));
     }
     EXPECT_EQ(this->LastError(), kDmlErrDataAckTimeout);
     EXPECT_FALSE(this->Transact(conv, "Q", kXtypRequest, 50));
