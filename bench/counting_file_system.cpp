@@ -68,6 +68,23 @@ Status CountingFileSystem::Rename(const std::string& from, const std::string& to
     return status;
 }
 
+Status CountingFileSystem::WriteScratch(const std::string& path, std::string_view bytes) {
+    Status status = inner_.WriteScratch(path, bytes);
+    if (status.ok()) {
+        bytesWritten_ += bytes.size();
+    }
+    Record(FileOperation::Kind::Scratch, path, bytes, false);
+    return status;
+}
+
+Status CountingFileSystem::SwapInto(const std::string& from, const std::string& to) {
+    Status status = inner_.SwapInto(from, to);
+    if (status.ok()) {
+        Record(FileOperation::Kind::Swap, from, {}, false, to);
+    }
+    return status;
+}
+
 Status CountingFileSystem::CreateDirectory(const std::string& path) {
     ++operations_;
     return inner_.CreateDirectory(path);

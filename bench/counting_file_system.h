@@ -45,6 +45,8 @@ public:
     Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) override;
     Status Remove(const std::string& path) override;
     Status Rename(const std::string& from, const std::string& to) override;
+    Status WriteScratch(const std::string& path, std::string_view bytes) override;
+    Status SwapInto(const std::string& from, const std::string& to) override;
     Result<std::uint64_t> Size(const std::string& path) const override { return inner_.Size(path); }
     Result<FileStamp> Stamp(const std::string& path) const override { return inner_.Stamp(path); }
     std::vector<std::string> List(const std::string& directory) const override {

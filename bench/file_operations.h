@@ -11,12 +11,20 @@
 namespace tarvedde::bench {
 
 struct FileOperation {
-    enum class Kind : char { Write = 'W', Append = 'A', Remove = 'D', Rename = 'R' };
+    // Scratch: written over in place; Swap: the two names exchanged (FileSystem::SwapInto).
+    enum class Kind : char {
+        Write = 'W',
+        Append = 'A',
+        Remove = 'D',
+        Rename = 'R',
+        Scratch = 'S',
+        Swap = 'X'
+    };
     Kind kind = Kind::Write;
     // Relative to the program directory (absolute when it lay outside).
     std::string path;
-    std::string target;  // Rename only
-    std::string bytes;   // Write and Append
+    std::string target;  // Rename and Swap
+    std::string bytes;   // Write, Scratch and Append
     bool durable = false;
 };
 

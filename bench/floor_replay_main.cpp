@@ -5,8 +5,9 @@
 //                                          each with its wall and CPU time in nanoseconds
 //   tarvedde_floor RECORDING DIR COUNT     COUNT replays; prints the median wall time
 //
-// The opening flags match the client's file layer (truncate for a write, O_APPEND for an
-// append, fsync when the write was durable).
+// The opening flags match the client's file layer (truncate for a write, in place for a
+// scratch write, O_APPEND for an append, fsync when the write was durable; a swap exchanges
+// the two names).
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
@@ -55,6 +56,21 @@ bool Replay(const FileOperation& op, const std::string& dir) {
         case FileOperation::Kind::Rename: {
             const std::string target = op.target.starts_with('/') ? op.target : dir + op.target;
             return ::rename(path.c_str(), target.c_str()) == 0;
+        }
+        case FileOperation::Kind::Scratch: {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0) {
+                return false;
+            }
+            const bool written = WriteFully(fd, op.bytes) &&
+                                 ::ftruncate(fd, static_cast<off_t>(op.bytes.size())) == 0;
+            return ::close(fd) == 0 && written;
+        }
+        case FileOperation::Kind::Swap: {
+            const std::string target = op.target.starts_with('/') ? op.target : dir + op.target;
+            return ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) ==
+                       0 ||
+                   ::rename(path.c_str(), target.c_str()) == 0;
         }
     }
     return false;

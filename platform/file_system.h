@@ -54,6 +54,20 @@ public:
     virtual Status Remove(const std::string& path) = 0;
     // Replaces an existing target in one step (POSIX rename semantics).
     virtual Status Rename(const std::string& from, const std::string& to) = 0;
+    // A file rewritten every few seconds through a temporary name: WriteScratch writes the
+    // temporary file, SwapInto puts it in the target's place in one step as Rename does.
+    // Where the system can swap two names, the temporary name is left holding the old
+    // target and the next WriteScratch overwrites that file where it lies: no file is
+    // created or deleted per write, and the file system need not flush every version to
+    // the disk (ext4 does when a file is renamed over another or truncated to nothing and
+    // rewritten). The price: after a power cut such a file may hold a state of some seconds
+    // earlier, parts of it from two writes; a crash of the program itself loses nothing.
+    virtual Status WriteScratch(const std::string& path, std::string_view bytes) {
+        return WriteAll(path, bytes, false);
+    }
+    virtual Status SwapInto(const std::string& from, const std::string& to) {
+        return Rename(from, to);
+    }
     virtual Result<std::uint64_t> Size(const std::string& path) const = 0;
     virtual Result<FileStamp> Stamp(const std::string& path) const = 0;
     // Names (not paths) of the entries of a directory; empty when it cannot be read.

@@ -204,6 +204,45 @@ public:
         return Status::Ok();
     }
 
+    // Overwrites in place (no O_TRUNC, which ext4 answers with a flush on close). A file
+    // made here goes to the disk once: after the swap it stands under the real name, and a
+    // power cut must not find it empty there.
+    Status WriteScratch(const std::string& path, std::string_view bytes) override {
+        bool created = true;
+        int raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (raw < 0 && errno == EEXIST) {
+            created = false;
+            raw = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        }
+        FileDescriptor fd(raw);
+        if (fd.get() < 0) {
+            return SystemError("open", path);
+        }
+        if (!WriteFully(fd.get(), bytes)) {
+            return SystemError("write", path);
+        }
+        if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
+            return SystemError("truncate", path);
+        }
+        if (created && ::fsync(fd.get()) != 0) {
+            return SystemError("fsync", path);
+        }
+        if (!fd.Close()) {
+            return SystemError("close", path);
+        }
+        return Status::Ok();
+    }
+
+    // Without a target yet, or on a file system that cannot exchange, a plain rename.
+    Status SwapInto(const std::string& from, const std::string& to) override {
+#ifdef RENAME_EXCHANGE
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
+            return Status::Ok();
+        }
+#endif
+        return Rename(from, to);
+    }
+
     Result<FileStamp> Stamp(const std::string& path) const override {
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) {

@@ -40,7 +40,8 @@ struct SaveContext {
 
     // Writes the file under its temporary name; CommitStaged renames the whole set. A file
     // that already holds these bytes stays as it is, except in a durable save, which must
-    // reach the disk whole.
+    // reach the disk whole. Between durable saves the temporary files are scratch files
+    // swapped with their targets, so a save every second creates no file.
     void Write(const char* name, std::string bytes, std::string_view failureText, int bit) {
         std::string path = config.PathOf(name);
         if (!durable && stored.StillHolds(io.host.files, path, bytes)) {
@@ -48,8 +49,11 @@ struct SaveContext {
         }
         stored.ForgetWritten(path);
         std::string temporary = path + ".tmp";
-        if (!io.host.files.WriteAll(temporary, bytes, durable).ok()) {
-            (void)io.host.files.Remove(temporary);
+        FileSystem& files = io.host.files;
+        if (!(durable ? files.WriteAll(temporary, bytes, true)
+                      : files.WriteScratch(temporary, bytes))
+                 .ok()) {
+            (void)files.Remove(temporary);
             Fail(failureText, bit);
             return;
         }
@@ -60,8 +64,11 @@ struct SaveContext {
     // mixed set only in the moment of the renames, not for the length of the save.
     void CommitStaged() {
         for (Staged& file : staged) {
-            if (!io.host.files.Rename(file.temporary, file.path).ok()) {
-                (void)io.host.files.Remove(file.temporary);
+            FileSystem& files = io.host.files;
+            if (!(durable ? files.Rename(file.temporary, file.path)
+                          : files.SwapInto(file.temporary, file.path))
+                     .ok()) {
+                (void)files.Remove(file.temporary);
                 Fail(file.failureText, file.bit);
                 continue;
             }

@@ -61,6 +61,31 @@ TEST(FileSystemTest, RangedReadsEndWithTheFile) {
     std::filesystem::remove_all(dir.value());
 }
 
+// The target only ever shows a whole version, however the scratch file's length changes,
+// and another program's file in its place is simply replaced.
+void ExpectScratchVersionsSwapInWhole(FileSystem& fs, const std::string& target) {
+    const std::string scratch = target + ".tmp";
+    for (const std::string version : {"first, the longest of them", "second", "4", "fifth one"}) {
+        ASSERT_TRUE(fs.WriteScratch(scratch, version));
+        EXPECT_NE(Content(fs, target), version);
+        ASSERT_TRUE(fs.SwapInto(scratch, target));
+        EXPECT_EQ(Content(fs, target), version);
+    }
+    ASSERT_TRUE(fs.WriteAll(target, "written by another program", false));
+    ASSERT_TRUE(fs.WriteScratch(scratch, "sixth"));
+    ASSERT_TRUE(fs.SwapInto(scratch, target));
+    EXPECT_EQ(Content(fs, target), "sixth");
+}
+
+TEST(FileSystemTest, ScratchVersionsSwapInWhole) {
+    MemoryFileSystem memory;
+    ExpectScratchVersionsSwapInWhole(memory, "M15BUF.TVW");
+    const auto dir = MakeTemporaryDirectory("tarvedde-fs-test-");
+    ASSERT_TRUE(dir.ok());
+    ExpectScratchVersionsSwapInWhole(*MakeRealFileSystem(), dir.value() + "/M15BUF.TVW");
+    std::filesystem::remove_all(dir.value());
+}
+
 TEST(FileSystemTest, MemoryAppendCutShortLeavesTheFileAsItWas) {
     MemoryFileSystem fs;
     ExpectAppendsLandWhole(
