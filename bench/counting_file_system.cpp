@@ -3,7 +3,7 @@
 namespace tarvedde::bench {
 
 Status CountingFileSystem::WriteAll(const std::string& path, std::string_view bytes, bool durable) {
-    Status status = inner_.WriteAll(path, bytes, durable);
+    Status status = Timed([&] { return inner_.WriteAll(path, bytes, durable); });
     if (status.ok()) {
         bytesWritten_ += bytes.size();
     }
@@ -12,7 +12,7 @@ Status CountingFileSystem::WriteAll(const std::string& path, std::string_view by
 }
 
 Status CountingFileSystem::Append(const std::string& path, std::string_view bytes) {
-    Status status = inner_.Append(path, bytes);
+    Status status = Timed([&] { return inner_.Append(path, bytes); });
     if (status.ok()) {
         bytesWritten_ += bytes.size();
     }
@@ -28,7 +28,7 @@ public:
                       std::unique_ptr<AppendFile> inner)
         : owner_(owner), path_(std::move(path)), inner_(std::move(inner)) {}
     Status Append(std::string_view bytes) override {
-        Status status = inner_->Append(bytes);
+        Status status = owner_.Timed([&] { return inner_->Append(bytes); });
         if (status.ok()) {
             owner_.bytesWritten_ += bytes.size();
         }
@@ -43,7 +43,7 @@ private:
 };
 
 Result<std::unique_ptr<AppendFile>> CountingFileSystem::OpenAppend(const std::string& path) {
-    auto file = inner_.OpenAppend(path);
+    auto file = Timed([&] { return inner_.OpenAppend(path); });
     if (!file) {
         return file;
     }
@@ -52,7 +52,7 @@ Result<std::unique_ptr<AppendFile>> CountingFileSystem::OpenAppend(const std::st
 }
 
 Status CountingFileSystem::Remove(const std::string& path) {
-    Status status = inner_.Remove(path);
+    Status status = Timed([&] { return inner_.Remove(path); });
     // Removing a file that is not there writes nothing; the floor must not fail on it.
     if (status.ok()) {
         Record(FileOperation::Kind::Remove, path, {}, false);
@@ -61,7 +61,7 @@ Status CountingFileSystem::Remove(const std::string& path) {
 }
 
 Status CountingFileSystem::Rename(const std::string& from, const std::string& to) {
-    Status status = inner_.Rename(from, to);
+    Status status = Timed([&] { return inner_.Rename(from, to); });
     if (status.ok()) {
         Record(FileOperation::Kind::Rename, from, {}, false, to);
     }
@@ -69,7 +69,7 @@ Status CountingFileSystem::Rename(const std::string& from, const std::string& to
 }
 
 Status CountingFileSystem::WriteScratch(const std::string& path, std::string_view bytes) {
-    Status status = inner_.WriteScratch(path, bytes);
+    Status status = Timed([&] { return inner_.WriteScratch(path, bytes); });
     if (status.ok()) {
         bytesWritten_ += bytes.size();
     }
@@ -78,7 +78,7 @@ Status CountingFileSystem::WriteScratch(const std::string& path, std::string_vie
 }
 
 Status CountingFileSystem::SwapInto(const std::string& from, const std::string& to) {
-    Status status = inner_.SwapInto(from, to);
+    Status status = Timed([&] { return inner_.SwapInto(from, to); });
     if (status.ok()) {
         Record(FileOperation::Kind::Swap, from, {}, false, to);
     }
@@ -87,7 +87,7 @@ Status CountingFileSystem::SwapInto(const std::string& from, const std::string& 
 
 Status CountingFileSystem::CreateDirectory(const std::string& path) {
     ++operations_;
-    return inner_.CreateDirectory(path);
+    return Timed([&] { return inner_.CreateDirectory(path); });
 }
 
 void CountingFileSystem::Record(FileOperation::Kind kind, const std::string& path,

@@ -8,12 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_measure.h"
 #include "bench/file_operations.h"
 #include "platform/file_system.h"
 
 namespace tarvedde::bench {
 
 class CountingFileSystem final : public FileSystem {
+    // Defined before the calls below, which deduce its result type.
+    template <class Call>
+    auto Timed(Call&& call) const {
+        const std::int64_t start = WallNs();
+        auto result = call();
+        fileWallNs_ += WallNs() - start;
+        return result;
+    }
+
 public:
     // Recorded paths are made relative to `root` when they lie below it.
     CountingFileSystem(FileSystem& inner, std::string root)
@@ -21,6 +31,8 @@ public:
 
     std::uint64_t BytesWritten() const { return bytesWritten_; }
     std::uint64_t Operations() const { return operations_; }
+    // Wall time spent in the file system's calls, reads and looks included.
+    std::int64_t FileWallNs() const { return fileWallNs_; }
     // Recording keeps what was written too, so it is switched on for one cycle only.
     void StartRecording() {
         recording_ = true;
@@ -31,14 +43,18 @@ public:
         return std::move(recorded_);
     }
 
-    bool Exists(const std::string& path) const override { return inner_.Exists(path); }
-    bool IsDirectory(const std::string& path) const override { return inner_.IsDirectory(path); }
+    bool Exists(const std::string& path) const override {
+        return Timed([&] { return inner_.Exists(path); });
+    }
+    bool IsDirectory(const std::string& path) const override {
+        return Timed([&] { return inner_.IsDirectory(path); });
+    }
     Result<std::string> ReadAll(const std::string& path) const override {
-        return inner_.ReadAll(path);
+        return Timed([&] { return inner_.ReadAll(path); });
     }
     Result<std::string> ReadRange(const std::string& path, std::uint64_t offset,
                                   std::size_t length) const override {
-        return inner_.ReadRange(path, offset, length);
+        return Timed([&] { return inner_.ReadRange(path, offset, length); });
     }
     Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override;
     Status Append(const std::string& path, std::string_view bytes) override;
@@ -47,10 +63,14 @@ public:
     Status Rename(const std::string& from, const std::string& to) override;
     Status WriteScratch(const std::string& path, std::string_view bytes) override;
     Status SwapInto(const std::string& from, const std::string& to) override;
-    Result<std::uint64_t> Size(const std::string& path) const override { return inner_.Size(path); }
-    Result<FileStamp> Stamp(const std::string& path) const override { return inner_.Stamp(path); }
+    Result<std::uint64_t> Size(const std::string& path) const override {
+        return Timed([&] { return inner_.Size(path); });
+    }
+    Result<FileStamp> Stamp(const std::string& path) const override {
+        return Timed([&] { return inner_.Stamp(path); });
+    }
     std::vector<std::string> List(const std::string& directory) const override {
-        return inner_.List(directory);
+        return Timed([&] { return inner_.List(directory); });
     }
     Status CreateDirectory(const std::string& path) override;
 
@@ -65,6 +85,7 @@ private:
     std::string root_;
     std::uint64_t bytesWritten_ = 0;
     std::uint64_t operations_ = 0;
+    mutable std::int64_t fileWallNs_ = 0;
     bool recording_ = false;
     std::vector<FileOperation> recorded_;
 };
