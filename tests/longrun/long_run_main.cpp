@@ -46,7 +46,7 @@ const char kUsage[] =
     "  scratch directory, removed afterwards), prints a line per day and checks open\n"
     "  files and memory; exit status 0, 1 when a check failed, 2 for a wrong command line;\n"
     "  --start: the first day begins there (default 00:00:00), so it is shorter;\n"
-    "  --no-raw-log leaves the raw-data log off, which takes most of the system time\n";
+    "  --no-raw-log leaves the raw-data log off\n";
 
 struct Options {
     int days = 2;
