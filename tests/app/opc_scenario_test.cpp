@@ -81,9 +81,9 @@ TEST(OpcScenario, ServerDownIsRestartedByTheWatchdogUntilItIsBack) {
     const auto linked = [&] {
         return ReadPlantFacts(files, "/plant/", runner.Clock(), TimeZone::Utc()).itemsLinked;
     };
-    testing::Steps(runner, "clock 2024-03-05 08:00:00\nsource opc\nstart\nset Q 12.5\n");
-    EXPECT_EQ(linked(), 3);
-    testing::Steps(runner, "advance 20s\nserver down\nadvance 45s\n");
+    testing::Steps(runner,
+                   "clock 2024-03-05 08:00:00\nsource opc\nstart\nset Q 12.5\nadvance 20s\n"
+                   "server down\nadvance 45s\n");
     EXPECT_EQ(linked(), 0);
     testing::Steps(runner, "set Q 3\nserver up\nadvance 30s\nset Q 7.5\n");
     EXPECT_EQ(linked(), 3);
