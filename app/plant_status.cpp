@@ -22,6 +22,8 @@ constexpr std::size_t kFirstTailBytes = 16 * 1024;
 constexpr std::size_t kCountChunkBytes = 1024 * 1024;
 constexpr int kWatchdogSeconds = 30;  // three heartbeats
 constexpr char kStartLine[] = "Programmstart in ";
+// An OPC start whose connect failed links nothing until the watchdog's restart succeeds.
+constexpr std::string_view kOpcConnectFailed = " > *** OPCclient.Connect/ConnectGroups : Fehler !";
 
 std::optional<double> LocalModified(const FileSystem& files, const std::string& path,
                                     const TimeZone& zone) {
@@ -167,6 +169,9 @@ void TakeLinkLine(const std::string& line, PlantFacts& facts) {
         facts.linksIncomplete = true;
     } else if (auto mirrored = CountBefore(line, "", " Werte werden gespiegelt.")) {
         facts.itemsMirrored = mirrored;
+    } else if (line.ends_with(kOpcConnectFailed)) {
+        facts.itemsLinked = 0;
+        facts.linksIncomplete = true;
     }
 }
 

@@ -44,7 +44,7 @@ struct PlantFacts {
     int dayRows = 0;
     std::optional<int> itemsLinked;  // as the last start logged them
     std::optional<int> itemsMirrored;
-    bool linksIncomplete = false;           // the start logged "Achtung ! Nur n von m Werten ..."
+    bool linksIncomplete = false;  // "Achtung ! Nur n von m Werten ..." or an OPC connect failed
     std::vector<std::string> lastLogLines;  // UTF-8, oldest first
 };
 

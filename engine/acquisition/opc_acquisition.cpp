@@ -114,12 +114,29 @@ bool OpcAcquisition::ConnectWithItems(bool testMode) {
     return true;
 }
 
+// The DDE link summary's texts: the status report and the operator read the linked
+// count from the log for either source kind. An item the server rejects gets no record.
+void OpcAcquisition::LogLinkSummary() {
+    const int count = static_cast<int>(Group().Items().size());
+    int linked = 0;
+    for (int line = 0; line < count; ++line) {
+        linked += Group().ItemRecord(line) != nullptr ? 1 : 0;
+    }
+    if (linked != count) {
+        log_.WriteLog("Achtung ! Nur " + std::to_string(linked) + " von " + std::to_string(count) +
+                      " Werten werden übertragen.");
+    } else {
+        log_.WriteLog(std::to_string(linked) + " Werte werden übertragen.");
+    }
+}
+
 bool OpcAcquisition::StartOpcAcquisition() {
     try {
         if (!ConnectWithItems(false)) {
             return false;
         }
         log_.WriteLog("OPC-Gruppe verbunden");
+        LogLinkSummary();
         log_.WriteLog("OPC-Datenerfassung gestartet.");
         window_.lbWarnungVisible = true;
     } catch (const std::exception&) {
@@ -137,6 +154,7 @@ void OpcAcquisition::StartOpcTest() {
             return;
         }
         log_.WriteLog("OPC-Gruppe verbunden");
+        LogLinkSummary();
         window_.btStartDDEEnabled = false;
         window_.btStoppenEnabled = true;
         window_.Changed();

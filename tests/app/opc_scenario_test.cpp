@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "app/plant_status.h"
 #include "app/scenario_runner.h"
 #include "platform/memory_file_system.h"
 #include "platform/text_encoding.h"
@@ -70,16 +71,22 @@ TEST(OpcScenario, OpcValuesLeaveTheSameDayFilesAsTheSameValuesOverDde) {
 }
 
 // The watchdog's restarts fail while the server is down (at 30 and 60 s) and connect once
-// it is back (at 90 s).
+// it is back (at 90 s); the status report reads the links of the newest attempt.
 TEST(OpcScenario, ServerDownIsRestartedByTheWatchdogUntilItIsBack) {
     MemoryFileSystem files;
     ASSERT_TRUE(
         files.WriteAll("/plant/TARVEDDE.INI", std::string(kIni) + "OPC_tot-Sekunden=30\r\n", false)
             .ok());
     ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+    const auto linked = [&] {
+        return ReadPlantFacts(files, "/plant/", runner.Clock(), TimeZone::Utc()).itemsLinked;
+    };
     testing::Steps(runner,
                    "clock 2024-03-05 08:00:00\nsource opc\nstart\nset Q 12.5\nadvance 20s\n"
-                   "server down\nadvance 45s\nset Q 3\nserver up\nadvance 30s\nset Q 7.5\n");
+                   "server down\nadvance 45s\n");
+    EXPECT_EQ(linked(), 0);
+    testing::Steps(runner, "set Q 3\nserver up\nadvance 30s\nset Q 7.5\n");
+    EXPECT_EQ(linked(), 3);
     EXPECT_THAT(Cp1252ToUtf8(files.ReadAll("/plant/_DDE_OPC_LOGALL.TXT").value_or("")),
                 HasSubstr("*** OPCclient.Connect/ConnectGroups : Fehler !"));
     ASSERT_NE(runner.Engine(), nullptr);

@@ -140,6 +140,15 @@ TEST_F(OpcAcquisitionTest, FiveFailuresInASeriesEndTheProgramAndAPauseStartsTheS
     EXPECT_EQ(CloseCount(), "4");
 }
 
+TEST_F(OpcAcquisitionTest, AnItemTheServerDoesNotKnowIsLoggedAsNotTransferred) {
+    env_.host.opc = &transport_;
+    transport_.AddServer(server_);
+    server_.SetValue("Plant.Zulauf", OpcValue{});
+    WriteIni(kItems);
+    Start(SourceKind::Opc);
+    EXPECT_TRUE(Logged("Achtung ! Nur 1 von 2 Werten werden übertragen."));
+}
+
 TEST_F(OpcAcquisitionTest, StartWithoutServerSaysSoAndAServerRefusalLeavesItToTheWatchdog) {
     WriteIni("[DDE]\nItemcount=1\nAutoStart=1\n[Items]\nItem1=X\n");
     Start(SourceKind::Opc);
