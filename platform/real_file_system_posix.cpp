@@ -211,8 +211,9 @@ public:
         bool created = true;
         int raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (raw < 0 && errno == EEXIST) {
+            // Kept from the last swap; a link put there is refused, not written through.
             created = false;
-            raw = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            raw = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
         }
         FileDescriptor fd(raw);
         if (fd.get() < 0) {
