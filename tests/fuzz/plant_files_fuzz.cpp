@@ -73,10 +73,21 @@ const std::map<std::string, std::string>& PlantAfterFirstRun() {
     return plant;
 }
 
+// The file's bytes with `bytes` written over them from `offset` on, cut after them or not.
+std::string Damaged(const std::string& file, std::size_t offset, bool cut, std::string_view bytes) {
+    offset = std::min(offset, file.size());
+    std::string damaged = file.substr(0, offset);
+    damaged += bytes;
+    if (!cut && offset + bytes.size() < file.size()) {
+        damaged += file.substr(offset + bytes.size());
+    }
+    return damaged;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) {
+    if (size < 4) {
         return 0;
     }
     const auto& plant = PlantAfterFirstRun();
@@ -86,8 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     auto target = plant.begin();
     std::advance(target, data[0] % plant.size());
-    (void)env.files.WriteAll(
-        target->first, std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1), false);
+    const std::size_t offset = data[1] * 256u + data[2];
+    const std::string_view bytes(reinterpret_cast<const char*>(data) + 4, size - 4);
+    (void)env.files.WriteAll(target->first,
+                             Damaged(target->second, offset, (data[3] & 1) != 0, bytes), false);
     RunClient(env, 30);
     return 0;
 }
