@@ -54,14 +54,14 @@ public:
     virtual Status Remove(const std::string& path) = 0;
     // Replaces an existing target in one step (POSIX rename semantics).
     virtual Status Rename(const std::string& from, const std::string& to) = 0;
-    // A file rewritten every few seconds through a temporary name: WriteScratch writes the
-    // temporary file, SwapInto puts it in the target's place in one step as Rename does.
-    // Where the system can swap two names, the temporary name is left holding the old
-    // target and the next WriteScratch overwrites that file where it lies: no file is
-    // created or deleted per write, and the file system need not flush every version to
-    // the disk (ext4 does when a file is renamed over another or truncated to nothing and
-    // rewritten). The price: after a power cut such a file may hold a state of some seconds
-    // earlier, parts of it from two writes; a crash of the program itself loses nothing.
+    // For files rewritten every few seconds. WriteScratch writes like WriteAll, but over the
+    // bytes of a file already there, where they lie: no file is created per write, and the
+    // file system need not flush every version to the disk (ext4 does for a file truncated
+    // to nothing and rewritten, and for one renamed over another). SwapInto puts a file so
+    // written in the place of its target in one step, as Rename does; where the system can
+    // swap two names, the file's name is left holding the old target for the next
+    // WriteScratch. The price: after a power cut such a file may hold a state of some
+    // seconds earlier, parts of it from two writes; a crash of the program loses nothing.
     virtual Status WriteScratch(const std::string& path, std::string_view bytes) {
         return WriteAll(path, bytes, false);
     }

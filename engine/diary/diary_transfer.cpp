@@ -44,7 +44,7 @@ void DiaryInterface::TransferDiaryData(DayFiles& dayFiles, const DiaryTransferSo
         Transfer transfer = CollectTransfer(sources);
         const std::string bytes = Utf8ToCp1252(DiaryDataText(transfer.entries));
         if (dayFiles.AssignTextFile('I') &&
-            files_.WriteAll(dayFiles.DiaryDataPath(), bytes, false).ok()) {
+            files_.WriteScratch(dayFiles.DiaryDataPath(), bytes).ok()) {
             Apply(transfer);
             return;
         }
