@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs one scenario with the Linux scenario runner and with the Windows one under wine,
 # each on a fresh program directory, and requires the same files with the same bytes.
-# Only the program directory's own name may differ (it stands in the log's start line).
+# Only the program directory's own name may differ (it stands in the log's start line), and
+# the Linux run keeps the state files' scratch copies (*.tmp, a save older), which Windows
+# renames away.
 # Exit 77 (skipped) when no Linux build is there to compare with.
 linux=$1 windows=$2 wine=$3 script=$4
 if [ ! -x "$linux" ]; then
@@ -17,15 +19,16 @@ done
 "$wine" "$windows" --dir "$b" "$script" || { echo "Windows run failed"; exit 1; }
 # The Windows runner names its directory by drive: /tmp/x is Z:\tmp\x there.
 windows_dir="Z:$(printf '%s' "$b" | tr / '\\\\')"
+files() { ls -A "$1" | grep -v '[.]tmp$'; }
 status=0
-if [ "$(ls -A "$a")" != "$(ls -A "$b")" ]; then
+if [ "$(files "$a")" != "$(files "$b")" ]; then
     echo "different files:"
-    ls -A "$a"
+    files "$a"
     echo "--"
-    ls -A "$b"
+    files "$b"
     status=1
 fi
-for name in $(ls -A "$a"); do
+for name in $(files "$a"); do
     [ -f "$b/$name" ] || continue
     # Directory names are ASCII here, so bytewise replacement cannot split a character.
     LC_ALL=C sed "s|$a/|<dir>|g" "$a/$name" >"$c/linux"
@@ -36,5 +39,5 @@ for name in $(ls -A "$a"); do
         status=1
     fi
 done
-[ "$status" -eq 0 ] && echo "$(ls -A "$a" | wc -l) files identical"
+[ "$status" -eq 0 ] && echo "$(files "$a" | wc -l) files identical"
 exit "$status"
