@@ -63,8 +63,8 @@ struct SaveContext {
     // The renames follow one another once every file is written, so a crash leaves a
     // mixed set only in the moment of the renames, not for the length of the save.
     void CommitStaged() {
+        FileSystem& files = io.host.files;
         for (Staged& file : staged) {
-            FileSystem& files = io.host.files;
             if (!(durable ? files.Rename(file.temporary, file.path)
                           : files.SwapInto(file.temporary, file.path))
                      .ok()) {
