@@ -58,6 +58,28 @@ bool WriteFully(int fd, std::string_view bytes, std::size_t* written = nullptr) 
     return true;
 }
 
+// The tail that every whole-file write shares; `truncate` cuts off what an overwrite in
+// place left beyond the new end.
+Status WriteThrough(FileDescriptor& fd, const std::string& path, std::string_view bytes,
+                    bool truncate, bool sync) {
+    if (fd.get() < 0) {
+        return SystemError("open", path);
+    }
+    if (!WriteFully(fd.get(), bytes)) {
+        return SystemError("write", path);
+    }
+    if (truncate && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
+        return SystemError("truncate", path);
+    }
+    if (sync && ::fsync(fd.get()) != 0) {
+        return SystemError("fsync", path);
+    }
+    if (!fd.Close()) {
+        return SystemError("close", path);
+    }
+    return Status::Ok();
+}
+
 // One write per append on a descriptor opened with O_APPEND, which leaves the offset at
 // the end of what was written, so a write cut short by a full disk is cut off again
 // without asking for the size first.
@@ -151,19 +173,7 @@ public:
 
     Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override {
         FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (fd.get() < 0) {
-            return SystemError("open", path);
-        }
-        if (!WriteFully(fd.get(), bytes)) {
-            return SystemError("write", path);
-        }
-        if (durable && ::fsync(fd.get()) != 0) {
-            return SystemError("fsync", path);
-        }
-        if (!fd.Close()) {
-            return SystemError("close", path);
-        }
-        return Status::Ok();
+        return WriteThrough(fd, path, bytes, false, durable);
     }
 
     // A full disk may take part of the bytes: they are cut off again, so a later append
@@ -216,22 +226,7 @@ public:
             raw = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
         }
         FileDescriptor fd(raw);
-        if (fd.get() < 0) {
-            return SystemError("open", path);
-        }
-        if (!WriteFully(fd.get(), bytes)) {
-            return SystemError("write", path);
-        }
-        if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
-            return SystemError("truncate", path);
-        }
-        if (created && ::fsync(fd.get()) != 0) {
-            return SystemError("fsync", path);
-        }
-        if (!fd.Close()) {
-            return SystemError("close", path);
-        }
-        return Status::Ok();
+        return WriteThrough(fd, path, bytes, true, created);
     }
 
     // Without a target yet, or on a file system that cannot exchange, a plain rename.
