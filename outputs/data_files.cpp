@@ -131,18 +131,21 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     return bytes;
 }
 
-// The temporary file and the rename of WriteFileAtomic, as two steps so that each keeps
-// its own message: the new snapshot could not be made, or could not be put in place.
+// A scratch file swapped into place, so the viewer never finds a half-written snapshot,
+// as two steps so that each keeps its own message: the new snapshot could not be made, or
+// could not be put in place. A new file renamed over the old one every cycle would cost
+// a flush to the disk each time (ext4); the viewer reads under its lock, so overwriting
+// the previous snapshot in the scratch file is safe.
 void ReplaceViewerFile(DayFiles& dayFiles, const std::vector<std::string>& lines) {
     FileSystem& files = dayFiles.Files();
     const std::string& path = dayFiles.ViewerDataPath();
     const std::string temporary = path + ".tmp";
-    if (!files.WriteAll(temporary, JoinLines(lines), false)) {
+    if (!files.WriteScratch(temporary, JoinLines(lines))) {
         (void)files.Remove(temporary);
         dayFiles.Log().WriteLog("Main : Fehler bei Rewrite(ViewData) !");
         return;
     }
-    if (!files.Rename(temporary, path)) {
+    if (!files.SwapInto(temporary, path)) {
         (void)files.Remove(temporary);
         dayFiles.Log().WriteLog("Main : Fehler beim Schreiben der Viewer-Daten !");
     }
