@@ -171,6 +171,14 @@ TEST(FormatFixedTest, AgreesWithExactOracle) {
         ASSERT_EQ(FormatFixed(value, p, d), ReferenceFixed(value, p, d))
             << "value " << value << " precision " << p << " decimals " << d;
     }
+    // The ends of the range: subnormal, far below the last place, just below 1e18.
+    for (const double value : {5e-324, 2.2250738585072014e-308, 4.9e-19, 5.000000000000001e-19,
+                               0.9999999999999999, 999999999999999872.0, 12345678901234567.0}) {
+        for (int d = 0; d <= 18; ++d) {
+            ASSERT_EQ(FormatFixed(value, 18, d), ReferenceFixed(value, 18, d))
+                << "value " << value << " decimals " << d;
+        }
+    }
 }
 
 TEST(FormatGeneralTest, AgreesWithExactOracle) {
