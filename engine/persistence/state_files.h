@@ -54,6 +54,9 @@ struct StoredState {
     // failure, so the next save reads the file again. Spares reading back every cycle
     // what the previous cycle wrote.
     std::optional<std::string> configFileBytes;
+    // Whether this run encoded those bytes itself; bytes read from the file go through
+    // the decoder, which checks them, before a save writes its accumulators over them.
+    bool configFileEncodedHere = false;
     // Each file of the save as this run last renamed it into place, with its stamp right
     // after. A save whose bytes are the same, while the file still shows that stamp, leaves
     // the file alone: most cycles change nothing in the moving-average rings, the largest

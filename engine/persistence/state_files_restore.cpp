@@ -160,6 +160,7 @@ bool StateStore::CreateConfigFile(const Configuration& config, IntegrationStates
         return false;
     }
     stored_.configFileBytes = out.Take();
+    stored_.configFileEncodedHere = true;
     return true;
 }
 
@@ -281,6 +282,7 @@ void StateStore::RestoreDayAccumulators(const Configuration& config,
     bool damaged = false;
     const bool complete = ReadDayAccumulators(config, io_, {statistics, integration}, damaged,
                                               stored_.configFileBytes);
+    stored_.configFileEncodedHere = false;
     if (!complete || damaged) {
         io_.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE.COF !\r\nDie Datei wird jetzt neu erzeugt.");

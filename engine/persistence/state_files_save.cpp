@@ -234,40 +234,67 @@ void SaveNightSums(SaveContext& save) {
                kNightFailedBit);
 }
 
+ConfigRecord DayAccumulators(const SaveContext& save, int n) {
+    const ItemStatistics& statistics = save.values.statistics[n];
+    ConfigRecord record;
+    record.minimum = statistics.minimum;
+    record.maximum = statistics.maximum;
+    record.average = statistics.average;
+    record.count = statistics.count;
+    record.sum = save.config.Items()[n].Integral ? save.integration[n].runningSum : statistics.sum;
+    return record;
+}
+
+// Bytes read from the file are decoded (and so checked) and encoded anew; bytes this run
+// encoded itself only get the accumulators written over them.
+std::optional<std::string> UpdateDayAccumulators(const SaveContext& save, std::string kept) {
+    const int itemCount = save.config.Settings().itemCount;
+    const auto count = static_cast<std::size_t>(itemCount);
+    if (save.stored.configFileEncodedHere && kept.size() == count * kConfigRecordSize) {
+        for (int n = 1; n <= itemCount; ++n) {
+            OverwriteConfigAccumulators(kept, static_cast<std::size_t>(n - 1),
+                                        DayAccumulators(save, n));
+        }
+        return kept;
+    }
+    BinaryReader in(kept);
+    BinaryWriter out;
+    out.Reserve(count * kConfigRecordSize);
+    for (int n = 1; n <= itemCount; ++n) {
+        auto record = DecodeConfigRecord(in);
+        if (!record) {
+            return std::nullopt;
+        }
+        const ConfigRecord accumulators = DayAccumulators(save, n);
+        record->minimum = accumulators.minimum;
+        record->maximum = accumulators.maximum;
+        record->average = accumulators.average;
+        record->count = accumulators.count;
+        record->sum = accumulators.sum;
+        EncodeConfigRecord(out, *record);
+    }
+    return out.Take();
+}
+
 // The static part of every record stays as the file holds it: it names the configuration
 // the day was recorded with.
 void SaveDayAccumulators(SaveContext& save) {
     const Configuration& config = save.config;
-    const StoreServices& io = save.io;
-    const int itemCount = config.Settings().itemCount;
-    if (itemCount <= 0) {
+    if (config.Settings().itemCount <= 0) {
         return;
     }
     std::optional<std::string>& kept = save.stored.configFileBytes;
     if (!kept) {
-        auto bytes = io.host.files.ReadAll(config.PathOf(kConfigStateFile));
+        auto bytes = save.io.host.files.ReadAll(config.PathOf(kConfigStateFile));
         kept = bytes ? std::move(bytes).value() : std::string();
+        save.stored.configFileEncodedHere = false;
     }
-    BinaryReader in(*kept);
-    BinaryWriter out;
-    out.Reserve(static_cast<std::size_t>(itemCount) * kConfigRecordSize);
-    for (int n = 1; n <= itemCount; ++n) {
-        auto record = DecodeConfigRecord(in);
-        if (!record) {
-            kept.reset();
-            save.Fail("Fehler beim Lesen von TARVEDDE.COF !", kConfigFailedBit);
-            return;
-        }
-        const ItemStatistics& statistics = save.values.statistics[n];
-        record->minimum = statistics.minimum;
-        record->maximum = statistics.maximum;
-        record->average = statistics.average;
-        record->count = statistics.count;
-        record->sum = config.Items()[n].Integral ? save.integration[n].runningSum : statistics.sum;
-        EncodeConfigRecord(out, *record);
-    }
+    save.configFileBytes = UpdateDayAccumulators(save, std::move(*kept));
     kept.reset();
-    save.configFileBytes = out.Take();
+    if (!save.configFileBytes) {
+        save.Fail("Fehler beim Lesen von TARVEDDE.COF !", kConfigFailedBit);
+        return;
+    }
     save.Write(kConfigStateFile, *save.configFileBytes, "Fehler beim Speichern von TARVEDDE.COF !",
                kConfigFailedBit);
 }
@@ -288,6 +315,7 @@ void SaveAllFiles(SaveContext& save) {
         save.stored.configFileBytes.reset();
     } else if (save.configFileBytes) {
         save.stored.configFileBytes = std::move(save.configFileBytes);
+        save.stored.configFileEncodedHere = true;
     }
 }
 

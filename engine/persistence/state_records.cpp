@@ -100,6 +100,18 @@ std::optional<ConfigRecord> DecodeConfigRecord(BinaryReader& in) {
     return DecodeConfigFields(in, kServerItemCapacity, kConfigRecordSize);
 }
 
+void OverwriteConfigAccumulators(std::string& records, std::size_t index,
+                                 const ConfigRecord& accumulators) {
+    BinaryWriter out;
+    out.Double(accumulators.minimum);
+    out.Double(accumulators.maximum);
+    out.Double(accumulators.average);
+    out.Double(accumulators.sum);
+    out.Double(accumulators.count);
+    const std::string& bytes = out.Data();
+    records.replace((index + 1) * kConfigRecordSize - bytes.size(), bytes.size(), bytes);
+}
+
 void EncodeLegacyConfigRecord(BinaryWriter& out, const ConfigRecord& record) {
     EncodeConfigFields(out, record, kLegacyServerItemCapacity);
 }

@@ -415,6 +415,20 @@ TEST_F(StateFilesTest, ConfigFileIsKeptFromTheLastSaveUntilAWriteFails) {
     PutBytes(kConfigStateFile, saved.substr(0, 228));
     ASSERT_EQ(SaveFilled(5.0), 0);
     EXPECT_EQ(Bytes(kConfigStateFile), saved);
+    // Saved over its own bytes: new accumulators, the static part untouched.
+    ASSERT_EQ(SaveFilled(8.0), 0);
+    const std::string next = Bytes(kConfigStateFile);
+    BinaryReader in(next);
+    for (int n = 1; n <= 3; ++n) {
+        const std::size_t start = static_cast<std::size_t>(n - 1) * 228;
+        EXPECT_EQ(next.substr(start, 188), saved.substr(start, 188)) << n;
+        const auto record = DecodeConfigRecord(in);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->average, At(before_.values.statistics, n).average);
+        EXPECT_EQ(record->count, At(before_.values.statistics, n).count);
+    }
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_EQ(Bytes(kConfigStateFile), saved);
 
     const std::string temporary = env_.dir + kConfigStateFile + ".tmp";
     env_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
