@@ -33,7 +33,8 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
     as_tarvedde=(sudo -u tarvedde)
 fi
-"${sudo[@]}" apt-get install -y "${debs[@]}"
+# --reinstall: a package rebuilt under the same version replaces the installed one.
+"${sudo[@]}" apt-get install -y --reinstall "${debs[@]}"
 
 plant=/var/lib/tarvedde/demo
 instance="$(systemd-escape --path "$plant")"
