@@ -33,7 +33,8 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
     as_tarvedde=(sudo -u tarvedde)
 fi
-"${sudo[@]}" apt-get install -y "${debs[@]}"
+# --reinstall: a package rebuilt under the same version replaces the installed one.
+"${sudo[@]}" apt-get install -y --reinstall "${debs[@]}"
 
 plant=/var/lib/tarvedde/demo
 instance="$(systemd-escape --path "$plant")"
@@ -41,6 +42,11 @@ if [ ! -d "$plant" ]; then
     "${sudo[@]}" install -d -o tarvedde -g tarvedde "$plant"
     "${sudo[@]}" cp /usr/share/tarvedde/demo-plant/* "$plant/"
     "${sudo[@]}" cp /usr/share/tarvedde/plantsim/demo.ini "$plant/plantsim.ini"
+    # The inflow's intermediate statistics follow a time table, on the hour here; without
+    # it the client warns of the missing file at every cycle.
+    for hour in $(seq 0 23); do
+        printf '%02d:00:00\r\n' "$hour"
+    done | "${sudo[@]}" tee "$plant/TT_Spiegel_Zulauf_Zulauf Stunde.tvw" >/dev/null
     "${sudo[@]}" chown -R tarvedde:tarvedde "$plant"
 fi
 "${sudo[@]}" systemctl start "tarvedde-plantsim@$instance.service" \

@@ -108,7 +108,10 @@ void TarveddeMain::EndConversationAtProgramEnd() {
     if (config_.Settings().sourceKind != SourceKind::Dde) {
         return;
     }
-    UnlinkItems();
+    // The links end, but the items count as linked until the close has saved the state
+    // they acquired: cleared here, the final save would skip every file.
+    dde_.StopLinking();
+    dde_.UnlinkItems();
     timerGleitM_->SetEnabled(false);
     SaveItemLogFlags(host_.files, config_.PathOf(kItemLogFlagsFile), config_.LogFlags(), log_);
     memo2_.Append("");

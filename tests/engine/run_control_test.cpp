@@ -269,8 +269,13 @@ TEST_F(RunControlTest, BeendenWhileStoppedClosesWithoutAQuestionEndingLinksAndDd
     EXPECT_THAT(LogAll(), HasSubstr("> Manuelle Anforderung zum Beenden des Programms...\r\n"
                                     "05.Mrz.24, 07:00:00 > Programm wird manuell beendet !\r\n"));
     env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 5, 0, 0));
+    const auto stateBefore = env_.files.Stamp(env_.dir + "TARVEDDE.COF");
     ASSERT_TRUE(Main().FormClose());
     EXPECT_TRUE(Main().Closed());
+    // The close saves the state the unlinked items acquired.
+    const auto stateAfter = env_.files.Stamp(env_.dir + "TARVEDDE.COF");
+    ASSERT_TRUE(stateBefore && stateAfter);
+    EXPECT_NE(stateAfter.value(), stateBefore.value());
     EXPECT_EQ(env_.ddeServer.ConversationCount(), 0u);
     EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Uninitialize"), 1);
     EXPECT_EQ(Source(2).itemHandle, 0u);

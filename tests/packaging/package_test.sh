@@ -88,6 +88,17 @@ done
 acquiring || fail "no values from plantsim: $(cat "$work/client.log" "$work/plantsim.log")"
 [ -S "$run/tarvedde-dde/PLANTSIM.dde" ] && [ -e "$run/tarvedde-instance-tarvedde.lock" ] ||
     fail "socket or lock not in the runtime directory: $(ls -R "$run")"
+# A second cycle, so that the close follows a save that leaves a scratch file behind.
+status_of_plant() {
+    "${service_env[@]}" "$root/usr/bin/tarvedde-headless" --status --dir "$plant"
+}
+for _ in $(seq 300); do
+    status_of_plant | grep -q "^Rows of the running day: [2-9]" && break
+    sleep 0.1
+done
+report="$(status_of_plant)" || fail "--status of the running client: $report"
+[[ "$report" == "TARVEDDE OK"* && "$report" == *"running day: "[2-9]* ]] ||
+    fail "--status of the running client: $report"
 started=$SECONDS
 kill -TERM "$client"
 status=0
@@ -95,6 +106,13 @@ wait "$client" || status=$?
 [ "$status" -eq 0 ] || fail "SIGTERM ended the client with $status: $(cat "$work/client.log")"
 ((SECONDS - started < timeout_stop)) || fail "the stop took longer than TimeoutStopSec"
 grep -aq "Programmende" "$plant"/*.RTF || fail "no end-of-program statistics"
+# The close's save is the durable one: it renames every state file into place.
+if ls "$plant"/*.tmp 2>/dev/null; then
+    fail "the close left the files above"
+fi
+status=0
+report="$(status_of_plant)" || status=$?
+[ "$status" -eq 2 ] || fail "--status after the end: status $status, $report"
 
 if [ ! -d /run/systemd/system ]; then
     status=0
