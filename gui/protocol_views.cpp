@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "dialogs/tarvedde_drucker.h"
 #include "gui/drucker_view.h"
 #include "gui/logging_view.h"
 #include "gui/qt_protocol_platform.h"
@@ -65,10 +66,25 @@ struct DruckerParts {
     TFo_Drucker form;
 };
 
+// The day change prints without a dialog, on the printer the settings chose; that printer
+// is selected now, at the start.
+void ConnectDayProtocolPrint(TarveddeMain& engine, const std::shared_ptr<QtPrinters>& printers) {
+    auto printer = std::make_shared<QtProtocolPrinter>(*printers, nullptr);
+    engine.SetDayProtocolPrint(
+        [printers, printer](const RichTextModel& text, const std::string& title, int fontSize) {
+            return printer->Print(text, title, fontSize, false);
+        });
+    const GeneralSettings& settings = engine.Config().Settings();
+    if (settings.printAtMidnight) {
+        SelectPrinterOrDefault(*printers, settings.printerIndex, engine.Log());
+    }
+}
+
 }  // namespace
 
 void AddProtocolViews(WindowCatalog& catalog, TarveddeMain& engine, TFo_Warnung& warningForm,
                       std::shared_ptr<QtPrinters> printers) {
+    ConnectDayProtocolPrint(engine, printers);
     catalog.Add("Protokoll1", false, [&engine, &catalog, printers](QWidget* parent) {
         auto parts = std::make_unique<StatistikParts>(engine, catalog, printers, parent);
         auto* view = new StatistikView(parts->form, parent);

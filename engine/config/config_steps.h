@@ -68,8 +68,4 @@ Status LoadScaling(LoadScope& load, const LoadTargets& out, IniFile& ini);
 // The AQASYS editor's lists (AQASYS mode) and the diary binding.
 void LoadDiarySettings(LoadScope& load, DiaryInterface& diary);
 
-// Steps whose work belongs to parts of the program that are not built yet; each is
-// called where that work must happen and does nothing so far.
-void SelectPrinter(LoadScope& load);
-
 }  // namespace tarvedde::config

@@ -153,9 +153,8 @@ void LoadStartAndOutputKeys(LoadScope& load, const IniFile& ini) {
     settings.viewerOutput = schema::Read(ini, schema::kTarveview);
     settings.printerIndex = schema::Read(ini, schema::kDrucker);
     settings.printAtMidnight = schema::Read(ini, schema::kDrucken);
-    if (settings.printerIndex >= 0 && settings.printAtMidnight) {
-        config::SelectPrinter(load);
-    } else {
+    // The printer itself is the desktop's to select (the engine has none).
+    if (settings.printerIndex < 0) {
         settings.printAtMidnight = false;
     }
 }

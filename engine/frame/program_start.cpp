@@ -7,6 +7,7 @@
 #include "engine/config/configuration_loader.h"
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
+#include "engine/statistics/day_protocol.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
@@ -69,6 +70,18 @@ StatisticsOutputs TarveddeMain::StatisticsOutputsOf() {
 double TarveddeMain::StatisticsHost::RunningDay() const {
     const DateParts& day = main_.runningDay_;
     return EncodeDate(day.year, day.month, day.day);
+}
+
+// Titled with the name of the protocol's file.
+void TarveddeMain::StatisticsHost::PrintStatistics(double tickTime) {
+    const std::string title = DayProtocolName(DateOf(tickTime) - 1.0);
+    if (!main_.printDayProtocol_) {
+        main_.log_.WriteLog("Kein Drucker : " + title + " wurde nicht gedruckt.");
+        return;
+    }
+    if (!main_.printDayProtocol_(main_.memo2_, title, main_.config_.Settings().reportFontSize)) {
+        main_.log_.WriteLog("Fehler beim Drucken von " + title + " !");
+    }
 }
 
 bool TarveddeMain::FormCreate() {

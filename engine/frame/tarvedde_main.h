@@ -86,6 +86,12 @@ public:
     void StopAcquisition();
     // The stop countdown window; without one a close during acquisition is only refused.
     void SetStopCountdown(std::function<void()> show) { showStopCountdown_ = std::move(show); }
+    // Prints the day protocol without a dialog, for the automatic print at the day change;
+    // false when nothing was printed. The desktop prints on the chosen printer; without
+    // one (the headless program) the day change logs that nothing was printed.
+    using DayProtocolPrint =
+        std::function<bool(const RichTextModel& text, const std::string& title, int fontSize)>;
+    void SetDayProtocolPrint(DayProtocolPrint print) { printDayProtocol_ = std::move(print); }
     // The countdown's "Nein": acquisition goes on, and a reconnect that the close ended
     // is taken up again by the retry.
     void CloseRefused();
@@ -312,8 +318,7 @@ private:
         double CycleTime() const override { return main_.cycle_.cycleTime; }
         double PreviousCycleTime() const override { return main_.cycle_.previousCycleTime; }
         double RunningDay() const override;
-        // No printer exists in this program yet.
-        void PrintStatistics() override {}
+        void PrintStatistics(double tickTime) override;
         void ClearDiaryValues() override { main_.diary_.ClearValues(); }
 
     private:
@@ -361,6 +366,7 @@ private:
     // Run control and the end.
     std::unique_ptr<Timer> timerTot_;
     std::function<void()> showStopCountdown_;
+    DayProtocolPrint printDayProtocol_;
     bool stopped_ = true;
     bool forcedStop_ = false;
     bool closeRequested_ = false;

@@ -91,7 +91,7 @@ void DayStatistics::WriteEndedDay(double tickTime) {
     (void)SaveDayProtocol(memo2, tickTime,
                           {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize});
     if (settings.printAtMidnight) {
-        host_.PrintStatistics();
+        host_.PrintStatistics(tickTime);
     }
 }
 

@@ -18,8 +18,9 @@ namespace tarvedde {
 class DayChangeHost {
 public:
     virtual ~DayChangeHost() = default;
-    // Prints the statistics window; called only when printing at the day change is on.
-    virtual void PrintStatistics() = 0;
+    // Prints the statistics window, the just saved protocol of the day before `tickTime`;
+    // called only when printing at the day change is on.
+    virtual void PrintStatistics(double tickTime) = 0;
     // Sets all 300 diary values to "-999.0" for the new day.
     virtual void ClearDiaryValues() = 0;
 };

@@ -3,6 +3,7 @@
 // when the configuration changed, and a cycle that goes on whatever the files do.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "tests/engine/engine_fixture.h"
 
@@ -93,6 +94,37 @@ TEST_F(DayFilesEngineTest, AnHourOfCyclesLeavesOneRowPerCycleAndAMatchingHeader)
     EXPECT_EQ(Read("20240305.AQH"), header);
     EXPECT_EQ(Unstamped(Read("20240305.DAT")).size(), 362u);
     EXPECT_FALSE(Exists("20240305_1.DAT"));
+}
+
+// The automatic print at the day change: the protocol just saved, titled with its file's
+// name; a failed print and a program without a printer are logged.
+TEST_F(DayFilesEngineTest, WithPrintingOnTheDayChangePrintsTheSavedProtocol) {
+    for (const bool withPrinter : {true, false}) {
+        Create(23, 59, 40, "Drucker=0\nDrucken=1\n");
+        std::vector<std::string> printed;
+        if (withPrinter) {
+            Main().SetDayProtocolPrint([&](const RichTextModel& text, const std::string& title,
+                                           int fontSize) {
+                const bool named = std::any_of(
+                    text.Paragraphs().begin(), text.Paragraphs().end(), [](const RichParagraph& p) {
+                        return p.text.find("Zulauf") != std::string::npos;
+                    });
+                printed.push_back(title + " " + std::to_string(fontSize) +
+                                  (named ? " Zulauf" : ""));
+                return false;
+            });
+        }
+        Main().FormShow();
+        RunCycles(4);
+        EXPECT_NE(Read("20240305.RTF"), "<missing>");
+        if (withPrinter) {
+            EXPECT_THAT(printed, ElementsAre("20240305.RTF 10 Zulauf"));
+            EXPECT_THAT(LogAll(), HasSubstr("Fehler beim Drucken von 20240305.RTF !"));
+        } else {
+            EXPECT_THAT(LogAll(), HasSubstr("Kein Drucker : 20240305.RTF wurde nicht gedruckt."));
+        }
+        Main().FormClose();
+    }
 }
 
 TEST_F(DayFilesEngineTest, WithoutTheViewerOptionOnlyTheDayFilesAreWritten) {

@@ -64,7 +64,7 @@ protected:
     double CycleTime() const override { return cycle_; }
     double PreviousCycleTime() const override { return previousCycle_; }
     double RunningDay() const override { return DateOf(cycle_); }
-    void PrintStatistics() override { ++printed_; }
+    void PrintStatistics(double /*tickTime*/) override { ++printed_; }
     void ClearDiaryValues() override { ++diaryCleared_; }
 
     double cycle_ = EncodeDateTime(2024, 3, 5, 0, 0, 0, 0);
