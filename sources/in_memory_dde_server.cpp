@@ -47,9 +47,9 @@ void InMemoryDdeServer::ServeItems(const std::string& service, const std::string
 
 int InMemoryDdeServer::Publish(const std::string& service, const std::string& topic,
                                const std::string& item, const std::string& text) {
-    ItemOf(service, topic, item).value = text;
-    std::string topicKey = TopicKey(service, topic);
-    std::string itemKey = DdeNameKey(item);
+    const std::string topicKey = TopicKey(service, topic);
+    const std::string itemKey = DdeNameKey(item);
+    topics_[topicKey].items[itemKey].value = text;
     std::vector<DdeHandle> targets;
     for (const auto& [handle, conversation] : conversations_) {
         if (conversation.topicKey == topicKey && conversation.links.count(itemKey) > 0) {
