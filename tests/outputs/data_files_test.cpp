@@ -228,6 +228,14 @@ TEST_F(DataFilesTest, SampleFailuresAreLoggedWithTheirOwnTexts) {
     ASSERT_TRUE(WriteRows());
     EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Entsperren von JJJJMMDD.SMP \r\n"));
     EXPECT_THAT(File("20240305.SMP"), HasSubstr("07:05:00"));
+
+    // The lock left behind is our own: the next cycle removes it and writes its row.
+    fs_.SetFailurePolicy(nullptr);
+    const std::size_t written = File("20240305.SMP").size();
+    ASSERT_TRUE(WriteRows());
+    EXPECT_GT(File("20240305.SMP").size(), written);
+    EXPECT_EQ(File("$lock_SMP"), "<missing>");
+    EXPECT_THAT(LogAll(), Not(HasSubstr("Sample-Daten")));
 }
 
 class ViewerFileTest : public DataFilesTest {
@@ -309,6 +317,13 @@ TEST_F(ViewerFileTest, TheViewersLockSkipsTheSnapshotAndLockFailuresAreLogged) {
     Write();
     EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
     EXPECT_THAT(LogAll(), HasSubstr("Main : Fehler bei Entsperren von AKTDAT.TVV\r\n"));
+
+    // Our own lock left behind does not stop the next snapshot.
+    fs_.SetFailurePolicy(nullptr);
+    Put("AKTDAT.TVV", "old\r\n");
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
+    EXPECT_EQ(File("$lock_TVV"), "<missing>");
 }
 
 }  // namespace
