@@ -3,8 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/engine/engine_test_host.h"
-#include "tests/engine/tarvedde_main_test_access.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -16,27 +15,16 @@ constexpr char kIni[] =
     "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\nAktuTag=05.03.2024\n"
     "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
-class StopCountdownTest : public ::testing::Test {
+class StopCountdownTest : public testing::EngineFixture {
 protected:
-    StopCountdownTest() {
-        env_.WriteText("TARVEDDE.INI", kIni);
-        StartOptions options;
-        options.programDir = "/plant";
-        options.lockName = "stop-countdown-test";
-        main_ = std::make_unique<TarveddeMain>(env_.host, options);
-        stop_ = std::make_unique<TFo_Stop>(*main_);
-    }
-
     void Start() {
-        ASSERT_TRUE(main_->FormCreate());
+        WriteIni(kIni);
+        ASSERT_TRUE(Create());
+        stop_ = std::make_unique<TFo_Stop>(*main_);
         main_->FormShow();
         ASSERT_FALSE(main_->Stopped());
     }
 
-    std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
-
-    testing::EngineTestHost env_;
-    std::unique_ptr<TarveddeMain> main_;
     std::unique_ptr<TFo_Stop> stop_;
 };
 
