@@ -158,6 +158,16 @@ TEST_F(LoggingDialogTest, ShowLoadsTheSettingsAndSaveWritesReloadsAndCloses) {
               (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=0 (ausgeschaltet).",
                        "[DDE] TabelLog=0 (ausgeschaltet).", "[DDE] LogLevel=10",
                        "Zulauf : Logging eingeschaltet."}));
+
+    // A selection past the item count, as after the count shrank, selects nothing.
+    Select(1);
+    const std::string first = Boxes();
+    settings_.itemCount = 3;
+    dialogLists_.itemNames.resize(3);
+    Select(5);
+    EXPECT_EQ(Boxes(), first);
+    form_.FormShow();
+    EXPECT_EQ(form_.lbDDEItemIndex, -1);
 }
 
 }  // namespace
