@@ -6,9 +6,8 @@
 
 #include "dialogs/tarvedde_bindung.h"
 #include "dialogs/tarvedde_tagebuch.h"
-#include "engine/frame/tarvedde_main.h"
 #include "platform/operator_transcript.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -24,20 +23,19 @@ constexpr char kIni[] =
     "Sauerstoff\n"
     "[Grafiktyp]\nItem2=2\n[Gleitend]\nItem3=1\n[Zeitrahmen]\nItem1=1|06:00:00|22:00:00\n";
 
-std::vector<DiaryBinding> StoredBindings(const testing::EngineTestHost& env,
-                                         const std::string& name) {
-    return DecodeBindingFile(env.files.ReadAll(env.dir + name).value_or("")).records;
-}
+class DiaryBindingFormsTest : public testing::EngineFixture {
+protected:
+    std::vector<DiaryBinding> StoredBindings(const std::string& name) {
+        return DecodeBindingFile(env_.files.ReadAll(env_.dir + name).value_or("")).records;
+    }
+    const testing::Lines& said = Transcript();
+};
 
-TEST(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
-    testing::EngineTestHost env;
-    env.WriteText("TARVEDDE.INI", kIni);
-    env.WriteText("ONLINE.TVW", "2\n11\nZulauf Tag\n12\nPumpe\n");
-    TarveddeMain main(env.host, {"/plant", SourceKind::Dde, "diary-forms-test"});
-    ASSERT_TRUE(main.FormCreate());
-    main.FormShow();
-    const auto& said = env.person.Transcript();
-    TFo_Tagebuch form(main.Diary(), main.Config(), env.person, main.Log());
+TEST_F(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
+    WriteIni(kIni);
+    Write("ONLINE.TVW", "2\n11\nZulauf Tag\n12\nPumpe\n");
+    TarveddeMain& main = Start();
+    TFo_Tagebuch form(main.Diary(), main.Config(), env_.person, main.Log());
 
     ASSERT_TRUE(main.UebergabezumTagebuch1Click());
     form.FormShow();
@@ -90,7 +88,7 @@ TEST(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     form.btSpeichernClick();
     const auto logged = main.Log().MessageList().Lines();
     EXPECT_THAT(logged, Contains(HasSubstr("Zulauf Tag wurde in >Zulauf am Tag< umbenannt.")));
-    const std::vector<DiaryBinding> stored = StoredBindings(env, "BINDUNG.TVW");
+    const std::vector<DiaryBinding> stored = StoredBindings("BINDUNG.TVW");
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored, main.Diary().Bindings());
     EXPECT_EQ(stored[0].name, "Zulauf am Tag");
@@ -118,7 +116,7 @@ TEST(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     form.cbDDEChange();
     form.cbDDEItemIndex = 3;
     form.cbDDEChange();  // bound, but no value kind chosen
-    env.files.SetFailurePolicy([](FileOp op, const std::string&) { return op != FileOp::Read; });
+    env_.files.SetFailurePolicy([](FileOp op, const std::string&) { return op != FileOp::Read; });
     form.btSpeichernClick();
     EXPECT_EQ(said.back(), MessageLine("Die Bindungsdatei konnte nicht geschrieben werden !"));
     EXPECT_THAT(main.Log().MessageList().Lines(),
@@ -126,17 +124,13 @@ TEST(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     EXPECT_EQ(main.Diary().Bindings()[1].itemNumber, 3);
 }
 
-TEST(DiaryBindingFormsTest, AqasysBindingKeepsThreeHundredRecordsWithTheirHours) {
-    testing::EngineTestHost env;
-    env.WriteText("TARVEDDE.INI", "[DDE]\nItemcount=0\nAutoStart=0\n");
-    env.WriteText("AQASYSITEMS.TXT", "A12\nA13\n");
-    env.WriteText("AQASYSNAMES.TXT", "Regen\nTemperatur\n");
-    env.WriteText("ONLINE.TVW", "2\n5\nRegen Tag\n7\nTemperatur\n");
-    TarveddeMain main(env.host, {"/plant", SourceKind::Aqasys, "diary-forms-test"});
-    ASSERT_TRUE(main.FormCreate());
-    main.FormShow();
-    const auto& said = env.person.Transcript();
-    TFo_bindung form(main.Diary(), main.Config(), env.person, main.Log());
+TEST_F(DiaryBindingFormsTest, AqasysBindingKeepsThreeHundredRecordsWithTheirHours) {
+    WriteIni("[DDE]\nItemcount=0\nAutoStart=0\n");
+    Write("AQASYSITEMS.TXT", "A12\nA13\n");
+    Write("AQASYSNAMES.TXT", "Regen\nTemperatur\n");
+    Write("ONLINE.TVW", "2\n5\nRegen Tag\n7\nTemperatur\n");
+    TarveddeMain& main = Start(SourceKind::Aqasys);
+    TFo_bindung form(main.Diary(), main.Config(), env_.person, main.Log());
 
     form.FormShow();
     form.lbCgetItemIndex = 0;
@@ -164,7 +158,7 @@ TEST(DiaryBindingFormsTest, AqasysBindingKeepsThreeHundredRecordsWithTheirHours)
     EXPECT_EQ(said.back(), MessageLine("Fehlerhafter Tagebuch-Index !"));
 
     form.btSpeichernClick();
-    const std::vector<DiaryBinding> stored = StoredBindings(env, "AQABIND.TVW");
+    const std::vector<DiaryBinding> stored = StoredBindings("AQABIND.TVW");
     ASSERT_EQ(stored.size(), 300u);
     const DiaryBinding& regen = stored[4];
     EXPECT_EQ(regen.itemName, "Regen");
@@ -175,14 +169,10 @@ TEST(DiaryBindingFormsTest, AqasysBindingKeepsThreeHundredRecordsWithTheirHours)
     EXPECT_EQ(stored[6].allDayMask, 24);
 }
 
-TEST(DiaryBindingFormsTest, WithoutPositionsTheMenuSaysWhy) {
-    testing::EngineTestHost env;
-    env.WriteText("TARVEDDE.INI", kIni);
-    TarveddeMain main(env.host, {"/plant", SourceKind::Dde, "diary-forms-test"});
-    ASSERT_TRUE(main.FormCreate());
-    main.FormShow();
-    EXPECT_TRUE(main.MenuClick("UebergabezumTagebuch1"));
-    EXPECT_EQ(env.person.Transcript().back(),
+TEST_F(DiaryBindingFormsTest, WithoutPositionsTheMenuSaysWhy) {
+    WriteIni(kIni);
+    EXPECT_TRUE(Start().MenuClick("UebergabezumTagebuch1"));
+    EXPECT_EQ(said.back(),
               MessageLine("Datei ONLINE.TVW wurde nicht von TARVEGET erzeugt \r\noder die "
                           "Anzahl der Online-Parameter ist 0 !"));
 }

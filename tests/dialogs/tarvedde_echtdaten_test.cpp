@@ -3,23 +3,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/engine/configuration_test_access.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
 
 using ::testing::HasSubstr;
 
-class EchtdatenTest : public ::testing::Test {
+class EchtdatenTest : public testing::EngineFixture {
 protected:
-    EchtdatenTest() { config_.SetProgramDir(env_.dir); }
-
-    testing::EngineTestHost env_;
-    ProgramLog log_{env_.files, env_.clock, GermanLocale()};
-    Configuration config_{env_.host, log_, GermanLocale()};
-    GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
-    PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
     LiveGrid grid_;
     TFo_Echtdaten form_{config_, env_.host, log_, grid_};
 };
@@ -39,9 +31,9 @@ TEST_F(EchtdatenTest, NumberFormatChangesAtOnceAndIsSavedOnClose) {
 
 TEST_F(EchtdatenTest, ShowingWritesTheRowLabelsAndItemCaptions) {
     grid_.Resize(3, 14);
-    items_[1].itemName = "Zulauf";
-    items_[1].unit = "l/s";
-    items_[2].itemName = "Pumpe";
+    Item(1).itemName = "Zulauf";
+    Item(1).unit = "l/s";
+    Item(2).itemName = "Pumpe";
     form_.FormShow();
     EXPECT_EQ(grid_.Cell(0, 0), "Zeit");
     EXPECT_EQ(grid_.Cell(0, 5), "Summe");

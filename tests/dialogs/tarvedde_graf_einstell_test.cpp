@@ -159,6 +159,41 @@ TEST_F(ItemSettingsDialogTest, ContradictoryEntriesAreCorrectedWithTheirMessage)
     EXPECT_EQ(Ini("Zeitrahmen") + " " + Ini("Tagesauswahl"), "1|06:00|22:00 126");
     EXPECT_EQ(Main().TimeFrameStats().Frame(1).frameStart, 0.25);
     EXPECT_EQ(form.eT1, "06:00:00");
+    form.lbDDEClick();
+    EXPECT_FALSE(form.cd1);
+    EXPECT_TRUE(form.cd2 && form.cd7);
+}
+
+// Every option marks the form as edited; a saved conversion reloads as saved; with the
+// scaling kept in VAR.INI a typed calibration is refused and undone.
+TEST_F(ItemSettingsDialogTest, OptionsMarkTheFormAndASavedConversionReloads) {
+    TFo_GrafEinstell& form = Open();
+    for (void (TFo_GrafEinstell::*click)() :
+         {&TFo_GrafEinstell::coIntegralChange, &TFo_GrafEinstell::cbSpiegelClick,
+          &TFo_GrafEinstell::cbUmrechnenClick}) {
+        (form.*click)();
+        EXPECT_TRUE(form.Modified());
+        form.btAbbrechenClick();
+    }
+    form.cbUmrechnen = true;
+    form.cbUmrechnenClick();
+    form.editUmrFaktor = "2,5";
+    form.coZeitItemIndex = 2;
+    form.btSpeichernClick();
+    form.lbDDEClick();
+    EXPECT_EQ(form.editUmrFaktor + " " + std::to_string(form.coZeitItemIndex), "2,500 2");
+    form.cbUmrechnen = false;
+    form.cbUmrechnenClick();
+    EXPECT_EQ(form.coZeitItemIndex, 0);
+
+    form.btAbbrechenClick();
+    Settings().varIniScaling = true;
+    form.editM = "2";
+    form.editMChange();
+    EXPECT_EQ(Transcript().back(), MessageLine("Einstellung nur über MinForUser..MaxForSPS in "
+                                               "der TARVEDDE.INI bzw. VAR.INI !"));
+    EXPECT_EQ(form.editM, "1,0000000000");
+    EXPECT_FALSE(form.Modified());
 }
 
 TEST_F(ItemSettingsDialogTest, TextsThatWouldBreakTheSettingsFileAreRefusedOrCut) {

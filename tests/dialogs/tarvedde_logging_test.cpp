@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/engine/configuration_test_access.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -14,22 +13,20 @@ namespace {
 using Strings = std::vector<std::string>;
 
 // Items: 1 plain, 2 with moving averages, 3 integral, 4 counter, 5 mirrored.
-class LoggingDialogTest : public ::testing::Test {
+class LoggingDialogTest : public testing::EngineFixture {
 protected:
     LoggingDialogTest() {
-        config_.SetProgramDir(env_.dir);
-        log_.SetProgramDir(env_.dir);
         settings_.itemCount = 5;
         const Strings names{"Zulauf", "O2 Becken", "Menge", "Zaehler", "Kopie"};
-        for (std::size_t n = 1; n <= names.size(); ++n) {
-            items_[n].itemName = names[n - 1];
+        for (int n = 1; n <= 5; ++n) {
+            Item(n).itemName = names[static_cast<std::size_t>(n) - 1];
         }
         dialogLists_.itemNames = names;
-        items_[2].Gleitend = true;
-        items_[3].Integral = true;
-        items_[3].Gleitend = true;
-        items_[4].Differenz = true;
-        items_[5].mirror.mirrorOn = true;
+        Item(2).Gleitend = true;
+        Item(3).Integral = true;
+        Item(3).Gleitend = true;
+        Item(4).Differenz = true;
+        Item(5).mirror.mirrorOn = true;
     }
 
     void Select(int item) {
@@ -58,11 +55,6 @@ protected:
         return texts;
     }
 
-    testing::EngineTestHost env_;
-    ProgramLog log_{env_.files, env_.clock, GermanLocale()};
-    Configuration config_{env_.host, log_, GermanLocale()};
-    GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
-    PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
     ItemLogFlagsArray& logFlags_ = ConfigurationTestAccess::LogFlags(config_);
     DialogItemLists& dialogLists_ = ConfigurationTestAccess::DialogLists(config_);
     TFo_Logging form_{config_, env_.host, log_};
@@ -166,6 +158,16 @@ TEST_F(LoggingDialogTest, ShowLoadsTheSettingsAndSaveWritesReloadsAndCloses) {
               (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=0 (ausgeschaltet).",
                        "[DDE] TabelLog=0 (ausgeschaltet).", "[DDE] LogLevel=10",
                        "Zulauf : Logging eingeschaltet."}));
+
+    // A selection past the item count, as after the count shrank, selects nothing.
+    Select(1);
+    const std::string first = Boxes();
+    settings_.itemCount = 3;
+    dialogLists_.itemNames.resize(3);
+    Select(5);
+    EXPECT_EQ(Boxes(), first);
+    form_.FormShow();
+    EXPECT_EQ(form_.lbDDEItemIndex, -1);
 }
 
 }  // namespace

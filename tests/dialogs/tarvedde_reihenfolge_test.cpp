@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -16,32 +16,25 @@ std::vector<int> Order(const Configuration& config) {
 }
 
 // As at the start: the live window has read the item count before the load.
-std::vector<int> LoadOrder(Configuration& config, testing::EngineTestHost& env, ProgramLog& log) {
-    PerItem<ConfigRecord> records{};
-    std::vector<ItemListRow> rows;
-    LiveGrid grid;
-    DiaryInterface diary{env.files, env.host.op, log};
-    config.SetItemCount(12);
-    (void)config.Load({records, rows, grid, diary});
-    return Order(config);
+std::vector<int> LoadOrder(testing::BareEngine& engine) {
+    engine.config.SetItemCount(12);
+    (void)engine.config.Load(engine.Targets());
+    return Order(engine.config);
 }
 
-TEST(ProtocolOrderDialogTest, SessionReordersUsesTheOrderAtOnceAndWritesWhatTheLoaderReads) {
-    testing::EngineTestHost env;
+using ProtocolOrderDialogTest = testing::EngineFixture;
+
+TEST_F(ProtocolOrderDialogTest, SessionReordersUsesTheOrderAtOnceAndWritesWhatTheLoaderReads) {
     std::string items = "[DDE]\nItemcount=12\n[Items]\n";
     std::string names = "[Itemnames]\n";
     for (int n = 1; n <= 12; ++n) {
         items += "Item" + std::to_string(n) + "=Q\n";
         names += "Item" + std::to_string(n) + "=M" + std::to_string(n) + "\n";
     }
-    env.WriteText("TARVEDDE.INI", items + names);
-    ProgramLog log{env.files, env.clock, GermanLocale()};
-    Configuration config{env.host, log, GermanLocale()};
-    config.SetProgramDir(env.dir);
-    ASSERT_EQ(LoadOrder(config, env, log),
-              (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, -1}));
+    WriteIni(items + names);
+    ASSERT_EQ(LoadOrder(bare_), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, -1}));
 
-    TFo_Reihenfolge form{config};
+    TFo_Reihenfolge form{config_};
     form.FormShow();
     form.btUpClick();  // nothing selected
     form.lbnamItemIndex = 0;
@@ -58,19 +51,18 @@ TEST(ProtocolOrderDialogTest, SessionReordersUsesTheOrderAtOnceAndWritesWhatTheL
     EXPECT_EQ(form.lbnamItemIndex, 6);
     EXPECT_EQ(form.lbnam, (std::vector<std::string>{"M12", "M1", "M2", "M3", "M4", "M6", "M5", "M7",
                                                     "M8", "M9", "M10", "M11"}));
-    EXPECT_EQ(Order(config)[0], 1);  // a working copy until the form closes
+    EXPECT_EQ(Order(config_)[0], 1);  // a working copy until the form closes
 
     form.FormClose();
     const std::vector<int> moved{12, 1, 2, 3, 4, 6, 5, 7, 8, 9, 10, 11, -1};
-    EXPECT_EQ(Order(config), moved);
+    EXPECT_EQ(Order(config_), moved);
     std::ifstream golden(std::string(TARVEDDE_TEST_DATA) + "/dialogs/ProtoReihe.TVW",
                          std::ios::binary);
     std::ostringstream bytes;
     bytes << golden.rdbuf();
-    EXPECT_EQ(env.files.ReadAll(env.dir + "ProtoReihe.TVW").value_or(""), bytes.str());
-    Configuration restarted{env.host, log, GermanLocale()};
-    restarted.SetProgramDir(env.dir);
-    EXPECT_EQ(LoadOrder(restarted, env, log), moved);
+    EXPECT_EQ(env_.files.ReadAll(env_.dir + "ProtoReihe.TVW").value_or(""), bytes.str());
+    testing::BareEngine restarted{env_};
+    EXPECT_EQ(LoadOrder(restarted), moved);
 }
 
 }  // namespace

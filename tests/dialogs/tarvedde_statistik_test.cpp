@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/rtf_text.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -32,19 +32,14 @@ struct FakePlatform final : ProtocolPrinter, ProtocolFileDialog, ProtocolOrderDi
     int orderShown = 0;
 };
 
-class StatistikFormTest : public ::testing::Test {
+class StatistikFormTest : public testing::EngineFixture {
 protected:
     StatistikFormTest() {
-        log_.SetProgramDir(env_.dir);
-        config_.SetProgramDir(env_.dir);
         memo2_.Append("Tagesprotokoll");
         memo2_.Append("Q 3 Meßwerte");
         form_.FormShow();
     }
 
-    testing::EngineTestHost env_;
-    ProgramLog log_{env_.files, env_.clock, GermanLocale()};
-    Configuration config_{env_.host, log_, GermanLocale()};
     RichTextModel memo2_;
     DateParts runningDay_{2024, 3, 5};
     FakePlatform platform_;

@@ -3,8 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/engine/engine_test_host.h"
-#include "tests/engine/tarvedde_main_test_access.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -16,38 +15,29 @@ constexpr char kIni[] =
     "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\nAktuTag=05.03.2024\n"
     "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
-class StopCountdownTest : public ::testing::Test {
+class StopCountdownTest : public testing::EngineFixture {
 protected:
-    StopCountdownTest() {
-        env_.WriteText("TARVEDDE.INI", kIni);
-        StartOptions options;
-        options.programDir = "/plant";
-        options.lockName = "stop-countdown-test";
-        main_ = std::make_unique<TarveddeMain>(env_.host, options);
-        stop_ = std::make_unique<TFo_Stop>(*main_);
-    }
-
     void Start() {
-        ASSERT_TRUE(main_->FormCreate());
+        WriteIni(kIni);
+        ASSERT_TRUE(Create());
+        stop_ = std::make_unique<TFo_Stop>(*main_);
+        // What the view shows at each notification: shown or hidden, and the bar.
+        stop_->onChanged = [this] {
+            seen_.push_back((stop_->Visible() ? "+" : "-") + std::to_string(stop_->p1Position));
+        };
         main_->FormShow();
         ASSERT_FALSE(main_->Stopped());
     }
 
-    std::string LogAll() const { return env_.ReadText("_DDE_OPC_LOGALL.TXT"); }
-
-    testing::EngineTestHost env_;
-    std::unique_ptr<TarveddeMain> main_;
     std::unique_ptr<TFo_Stop> stop_;
+    testing::Lines seen_;
 };
 
 TEST_F(StopCountdownTest, AnUnansweredCountdownStopsAndClosesAfterEightSeconds) {
     Start();
     ASSERT_FALSE(main_->FormClose());
     EXPECT_TRUE(stop_->Visible());
-    EXPECT_EQ(stop_->p1Max, 8);
-    EXPECT_EQ(stop_->p1Position, 0);
     EXPECT_TRUE(env_.loop.AdvanceBy(7000));
-    EXPECT_EQ(stop_->p1Position, 7);
     EXPECT_FALSE(main_->Stopped());
     EXPECT_THAT(LogAll(), Not(HasSubstr("unsauber")));
     // The engine quits the loop to have its window closed.
@@ -56,6 +46,7 @@ TEST_F(StopCountdownTest, AnUnansweredCountdownStopsAndClosesAfterEightSeconds) 
     EXPECT_TRUE(main_->Stopped());
     EXPECT_FALSE(stop_->Visible());
     EXPECT_FALSE(stop_->Timer1().Enabled());
+    EXPECT_EQ(seen_, (testing::Lines{"+0", "+1", "+2", "+3", "+4", "+5", "+6", "+7", "-8"}));
     EXPECT_THAT(LogAll(), HasSubstr("07:00:08 > Programm wird jetzt unsauber beendet.\r\n"
                                     "05.Mrz.24, 07:00:08 > Datenerfassung beendet.\r\n"));
     EXPECT_TRUE(main_->FormClose());
@@ -73,6 +64,7 @@ TEST_F(StopCountdownTest, ARepeatedRequestKeepsCountingAndNeinKeepsTheProgram) {
     EXPECT_THAT(LogAll(),
                 HasSubstr("07:00:05 > Manueller Eingriff : Programm wird nicht beendet.\r\n"));
     EXPECT_FALSE(stop_->Visible());
+    EXPECT_EQ(seen_.back(), "-5");
     env_.loop.AdvanceBy(20000);
     EXPECT_FALSE(main_->Stopped());
     EXPECT_FALSE(main_->CloseRequested());

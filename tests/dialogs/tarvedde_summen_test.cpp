@@ -3,8 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/engine/configuration_test_access.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -12,7 +11,7 @@ namespace {
 using ::testing::ElementsAre;
 
 // Items: 1 an integral in m3 of 1000 l, 2 neither sum nor window, 3 moving averages.
-class SummenTest : public ::testing::Test {
+class SummenTest : public testing::EngineFixture {
 protected:
     SummenTest() {
         settings_.itemCount = 3;
@@ -32,7 +31,6 @@ protected:
         settings_.formatDecimals = 2;
     }
 
-    ItemConfig& Item(int n) { return items_[static_cast<std::size_t>(n)]; }
     // Captions and values of the window: sum | average | minimum | maximum | index.
     std::string Labels() const {
         return form_.lbSum + " | " + form_.lbMittel + " " + form_.lbMit + " | " + form_.lbMinimum +
@@ -40,12 +38,6 @@ protected:
                form_.lbInd;
     }
 
-    testing::EngineTestHost env_;
-    ProgramLog log_{env_.files, env_.clock, GermanLocale()};
-    Configuration config_{env_.host, log_, GermanLocale()};
-    GeneralSettings& settings_ = ConfigurationTestAccess::Settings(config_);
-    PerItem<ItemConfig>& items_ = ConfigurationTestAccess::Items(config_);
-    SampleIntegrator integrator_{config_.Items(), config_.Tables(), log_, GermanLocale()};
     CycleTimes cycle_;
     FifteenMinuteWindows fifteen_{config_, log_, GermanLocale(), cycle_};
     MovingAverageRings moving_{config_, env_.files, log_, GermanLocale()};

@@ -5,9 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/frame/tarvedde_main.h"
 #include "platform/operator_transcript.h"
-#include "tests/engine/engine_test_host.h"
+#include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
 namespace {
@@ -17,15 +16,13 @@ using ::testing::ElementsAre;
 
 constexpr char kFile[] = "TT_Q_Zulauf.tvw";
 
-TEST(TimeTableEditorTest, EditGenerateSaveAndCloseReachTheFileAndTheRunningProgram) {
-    testing::EngineTestHost env;  // 07:00:00
-    env.WriteText("TARVEDDE.INI",
-                  "[DDE]\nItemcount=1\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n");
-    TarveddeMain main(env.host, {"/plant", SourceKind::Dde, "time-table-test"});
-    ASSERT_TRUE(main.FormCreate());
-    main.FormShow();
-    TFo_TimeTable form(main.TimeFrameStats(), main.Config(), env.host, main.RegionalSettings());
-    const auto& said = env.person.Transcript();
+using TimeTableEditorTest = testing::EngineFixture;
+
+TEST_F(TimeTableEditorTest, EditGenerateSaveAndCloseReachTheFileAndTheRunningProgram) {
+    WriteIni("[DDE]\nItemcount=1\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n");
+    TarveddeMain& main = Start();  // 07:00:00
+    TFo_TimeTable form(main.TimeFrameStats(), main.Config(), env_.host, main.RegionalSettings());
+    const auto& said = Transcript();
     const auto table = [&] { return main.TimeFrameStats().Table(1); };
 
     form.FormShow();
@@ -42,7 +39,7 @@ TEST(TimeTableEditorTest, EditGenerateSaveAndCloseReachTheFileAndTheRunningProgr
     // Hourly from 06:00 (a field that is no number counts as 0).
     form.eT1 = "06";
     form.eT2 = "x";
-    env.person.QueueAnswer(Answer::Yes);
+    env_.person.QueueAnswer(Answer::Yes);
     form.btStundeClick();
     ASSERT_EQ(form.lb1.size(), 23u);
     EXPECT_EQ(form.lb1.front(), "00:00:00");
@@ -60,7 +57,7 @@ TEST(TimeTableEditorTest, EditGenerateSaveAndCloseReachTheFileAndTheRunningProgr
     // Quarter hours generated and dropped without a question; the 96th entry is the last.
     form.FormShow();
     EXPECT_EQ(form.lb1.size(), 23u);
-    env.person.QueueAnswer(Answer::Yes);
+    env_.person.QueueAnswer(Answer::Yes);
     form.btViertelClick();
     EXPECT_EQ(form.lb1.size(), 95u);
     const std::size_t questions = said.size();
@@ -78,19 +75,19 @@ TEST(TimeTableEditorTest, EditGenerateSaveAndCloseReachTheFileAndTheRunningProgr
     form.FormShow();
     form.lb1ItemIndex = 0;
     form.SpeedButton2Click();
-    env.files.SetFailurePolicy([](FileOp, const std::string&) { return true; });
+    env_.files.SetFailurePolicy([](FileOp, const std::string&) { return true; });
     form.btSaveClick();
     EXPECT_EQ(said.back(), MessageLine("Zeit-Tabelle >/plant/" + std::string(kFile) +
                                        "< konnte nicht gespeichert werden !"));
     EXPECT_TRUE(form.Modified());
-    env.files.SetFailurePolicy(nullptr);
+    env_.files.SetFailurePolicy(nullptr);
     form.lb1.clear();
-    env.person.QueueAnswer(Answer::Yes);
+    env_.person.QueueAnswer(Answer::Yes);
     EXPECT_TRUE(form.FormCloseQuery());
     EXPECT_THAT(said, Contains(QuestionLine("Tabelle speichern ?", Answer::Yes)));
     EXPECT_EQ(said.back(),
               MessageLine("Zeit-Tabelle >/plant/" + std::string(kFile) + "< gelöscht."));
-    EXPECT_FALSE(env.Exists(kFile));
+    EXPECT_FALSE(Exists(kFile));
     form.FormClose();
     EXPECT_EQ(table().position, 0);
     const std::size_t lines = said.size();

@@ -21,16 +21,8 @@ protected:
 // 12 March 2015, noon.
 constexpr double kNoon = 42075.5;
 
-TEST_F(ValueExportsTest, FileNamesCarryDayKindAndItem) {
-    EXPECT_EQ(ValueExportFileName(ValueExportKind::kIntegral, kNoon, 3), "20150312_Integral_3.txt");
-    EXPECT_EQ(ValueExportFileName(ValueExportKind::kDifference, kNoon + 0.4999, 180),
-              "20150312_Differenz_180.txt");
-    EXPECT_EQ(ValueExportFileName(ValueExportKind::kSingleValues, kNoon + 0.5, 1),
-              "20150313_Einzelwerte_1.txt");
-}
-
-// 15 significant digits of the time; a value that rounds to zero has no sign; the next
-// day starts a new file.
+// Names by day, kind and item; 15 significant digits of the time; a value that rounds to
+// zero has no sign; the next day starts a new file.
 TEST_F(ValueExportsTest, LinesAreExactBytesInOneFilePerDay) {
     ASSERT_TRUE(WriteIntegralExport(target_, 3, kNoon, 12.375, 1234.5));
     ASSERT_TRUE(WriteIntegralExport(target_, 3, 42075.123456789012, -0.004, 0.0));
