@@ -85,14 +85,17 @@ void TakeDayAccumulators(const Configuration& config, const StoreServices& io,
 }
 
 // Reads the accumulators of items 1.. as far as whole records reach; false when the file
-// did not hold all items (those read stay in force). A damaged item starts afresh.
+// did not hold all items (those read stay in force). A damaged item starts afresh, and
+// its record in `kept` becomes the loaded one with reset accumulators: the save takes
+// each record's static part from those bytes and could not read the damaged one.
 bool ReadDayAccumulators(const Configuration& config, const StoreServices& io,
-                         const DayAccumulators& into, bool& damaged,
-                         std::optional<std::string>& kept) {
+                         const DayAccumulators& into, const PerItem<ConfigRecord>& loaded,
+                         bool& damaged, std::optional<std::string>& kept) {
     kept = ReadRecords(config, io, kConfigStateFile, kConfigRecordSize);
     if (!kept) {
         return false;
     }
+    std::string repaired = *kept;
     BinaryReader in(*kept);
     for (int n = 1; n <= config.Settings().itemCount; ++n) {
         const std::size_t before = in.Position();
@@ -103,10 +106,15 @@ bool ReadDayAccumulators(const Configuration& config, const StoreServices& io,
         if (!record) {
             LogDamagedRecord(config, io.log, kConfigStateFile, n);
             damaged = true;
-            ResetAccumulators(record.emplace());
+            record = loaded[n];
+            ResetAccumulators(*record);
+            BinaryWriter fresh;
+            EncodeConfigRecord(fresh, *record);
+            repaired.replace(before, kConfigRecordSize, fresh.Data());
         }
         TakeDayAccumulators(config, io, into, n, *record);
     }
+    kept = std::move(repaired);
     return true;
 }
 
@@ -280,8 +288,9 @@ void StateStore::RestoreDayAccumulators(const Configuration& config,
         return;
     }
     bool damaged = false;
-    const bool complete = ReadDayAccumulators(config, io_, {statistics, integration}, damaged,
-                                              stored_.configFileBytes);
+    const bool complete =
+        ReadDayAccumulators(config, io_, {statistics, integration}, stored_.configRecords, damaged,
+                            stored_.configFileBytes);
     stored_.configFileEncodedHere = false;
     if (!complete || damaged) {
         io_.host.op.ShowMessage(

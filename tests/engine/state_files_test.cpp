@@ -806,6 +806,8 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
                        std::to_string(c.item) + name + " ! Neu initialisiert."));
     EXPECT_TRUE(c.afresh(Main().Processor().Values(), Main().Store()));
     RunCycles(2);
+    // The saves after the restart take every file again, the damaged one too.
+    EXPECT_EQ(Read(kCleanMarkerFile), "0\r\n");
     Lines outputs = Unstamped(Read("AKTDAT.TVV"));
     outputs.push_back(Unstamped(Read("20240305.DAT")).back());
     for (const std::string& line : outputs) {
