@@ -218,12 +218,13 @@ public:
     // made here goes to the disk once: after the swap it stands under the real name, and a
     // power cut must not find it empty there.
     Status WriteScratch(const std::string& path, std::string_view bytes) override {
-        bool created = true;
-        int raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (raw < 0 && errno == EEXIST) {
-            // Kept from the last swap; a link put there is refused, not written through.
-            created = false;
-            raw = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        // Usually kept from the last swap. A link put there is refused, not written
+        // through, and a pipe refused rather than waited on for a reader.
+        int raw = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        bool created = false;
+        if (raw < 0 && errno == ENOENT) {
+            created = true;
+            raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         }
         FileDescriptor fd(raw);
         return WriteThrough(fd, path, bytes, true, created);

@@ -10,6 +10,7 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #endif
@@ -85,6 +86,24 @@ TEST(FileSystemTest, ScratchVersionsSwapInWhole) {
     ExpectScratchVersionsSwapInWhole(*MakeRealFileSystem(), dir.value() + "/M15BUF.TVW");
     std::filesystem::remove_all(dir.value());
 }
+
+#ifndef _WIN32
+// Someone else's link or pipe under a scratch name: refused at once, nothing written
+// through the link, no wait for a reader.
+TEST(FileSystemTest, RealScratchWriteRefusesLinksAndPipes) {
+    const auto dir = MakeTemporaryDirectory("tarvedde-fs-test-");
+    ASSERT_TRUE(dir.ok());
+    const std::string base = dir.value() + "/";
+    auto fs = MakeRealFileSystem();
+    ASSERT_TRUE(fs->WriteAll(base + "TARVEDDE.INI", "[DDE]\r\n", false));
+    std::filesystem::create_symlink(base + "TARVEDDE.INI", base + "M15BUF.TVW.tmp");
+    ASSERT_EQ(::mkfifo((base + "AKTDAT.TVV.tmp").c_str(), 0600), 0);
+    EXPECT_FALSE(fs->WriteScratch(base + "M15BUF.TVW.tmp", "buffers"));
+    EXPECT_EQ(Content(*fs, base + "TARVEDDE.INI"), "[DDE]\r\n");
+    EXPECT_FALSE(fs->WriteScratch(base + "AKTDAT.TVV.tmp", "snapshot"));
+    std::filesystem::remove_all(dir.value());
+}
+#endif
 
 TEST(FileSystemTest, MemoryAppendCutShortLeavesTheFileAsItWas) {
     MemoryFileSystem fs;
