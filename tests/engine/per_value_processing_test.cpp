@@ -35,7 +35,7 @@ protected:
     }
 };
 
-// Garbage is not calibrated; a reading outside the limits is clamped to them.
+// Empty text reads as zero, garbage as -1; a reading outside the limits is clamped to them.
 TEST_F(PerValueProcessingTest, EmptyTextIsZeroGarbageMinusOneAndReadingsAreClamped) {
     EXPECT_EQ(ShownAfter({""}), Lines{"0,000"});
     Item(1).calibrationSlope = 2.0;
@@ -69,7 +69,8 @@ TEST_F(PerValueProcessingTest, LimitsAreInclusiveOnBothSides) {
                                            "****** Grenzwertüberschreitung: Item 2 = 9,99"));
 }
 
-// A reading below the last one is a counter reset, a negative one leaves the counter as it was.
+// A reading below the last one is a counter reset; zero or a negative reading leaves the
+// counter as it was.
 TEST_F(PerValueProcessingTest, CounterDifferences) {
     Item(1).Differenz = true;
     RunCycle({"1000"});
@@ -79,8 +80,11 @@ TEST_F(PerValueProcessingTest, CounterDifferences) {
     EXPECT_EQ(ShownAfter({"1005"}), Lines{"5,000"});
     EXPECT_EQ(Counter(1).previousReadingTime, first);
     EXPECT_EQ(Counter(1).lastReadingTime, state_.cycle.cycleTime);
-    EXPECT_THAT(ShownAfter({"5", "0", "-3", "8"}),
-                ElementsAre("5,000", "0,000", "-3,000", "3,000"));
+    EXPECT_EQ(ShownAfter({"5"}), Lines{"5,000"});
+    const CounterDifferenceState afterReset = Counter(1);
+    EXPECT_THAT(ShownAfter({"0", "-3"}), ElementsAre("0,000", "-3,000"));
+    EXPECT_EQ(Counter(1).lastReadingTime, afterReset.lastReadingTime);
+    EXPECT_EQ(ShownAfter({"8"}), Lines{"3,000"});
     EXPECT_EQ(Row(1, 5), "10,000");
     EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 1 neu initialisiert.",
                                            "SPS : Differenz für Item 1 neu initialisiert !"));
