@@ -274,9 +274,9 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
         EncodeLegacyConfigRecord(legacy, record);
     }
     PutBytes(kConfigStateFile, legacy.Data());
-    after_.store.ConvertConfigFile(after_.config);
+    before_.store.ConvertConfigFile(before_.config);
     ASSERT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
-    EXPECT_THAT(after_.LogText(), HasSubstr("Konfigurations-Datei (.COF) wird konvertiert...."));
+    EXPECT_THAT(before_.LogText(), HasSubstr("Konfigurations-Datei (.COF) wird konvertiert...."));
     const std::string converted = Bytes(kConfigStateFile);
     BinaryReader in(converted);
     for (int n = 1; n <= 3; ++n) {
@@ -285,6 +285,9 @@ TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords)
         EXPECT_EQ(record->serverItem, "Alt." + std::to_string(n));
         EXPECT_EQ(record->average, n);
     }
+    // The next save writes over the converted records, not over those the start created.
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Alt.3"));
     // 114 legacy records are 79 current ones: such a file counts as converted.
     const std::string bytes(114 * 158, '\0');
     PutBytes(kConfigStateFile, bytes);
@@ -351,6 +354,16 @@ TEST_F(StateFilesTest, BrokenSizesAreReinitialisedNotHalfRead) {
     EXPECT_EQ(At(after_.values.statistics, 1).average, 6.0);
     EXPECT_EQ(At(after_.values.statistics, 3).average, 0.0);
     EXPECT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
+    // Re-creations that cannot be written are reported.
+    PutBytes(kConfigStateFile, "x");
+    FailWritesOf(kConfigStateFile);
+    after_.store.RestoreDayAccumulators(after_.config, after_.values.statistics, after_.integration,
+                                        {true, 0});
+    FailWritesOf(kNightStateFile);
+    EXPECT_FALSE(after_.store.CreateNightFile(after_.config));
+    env_.files.SetFailurePolicy(nullptr);
+    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Erzeugen von TARVEDDE.COF !"));
+    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !"));
 }
 
 // The counter file holds at most 180 records; one more, or none, reinitialises them all.
@@ -418,6 +431,9 @@ TEST_P(FailedFileTest, LeavesPreviousFileAndItsBit) {
     EXPECT_THAT(before_.LogText(), HasSubstr(c.message));
     EXPECT_EQ(before_.Clean(), std::to_string(c.bit) + "\r\n");
     after_.RestoreAll(after_.Marker());
+    EXPECT_EQ(
+        after_.LogText().find("Spiegelsummen-Offsets neu initialisiert.") != std::string::npos,
+        c.bit == kMirrorFailedBit);
     ExpectRestored(after_, 7.0, c.bit != kConfigFailedBit, c.bit != kNightFailedBit,
                    c.bit != kMirrorFailedBit, c.bit != kCounterFailedBit);
 }
