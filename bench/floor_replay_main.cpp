@@ -1,13 +1,16 @@
 // The floor of one acquisition cycle: the same bytes to the same files with the same
 // write, append, rename and delete sequence, with plain POSIX calls and no work besides.
 //
-//   tarvedde_floor RECORDING DIR           one replay per line read from stdin; answers
-//                                          each with its wall and CPU time in nanoseconds
-//   tarvedde_floor RECORDING DIR COUNT     COUNT replays; prints the median wall time
+//   tarvedde_floor [--rename] RECORDING DIR        one replay per line read from stdin;
+//                                                answers each with its wall and CPU time
+//                                                in nanoseconds
+//   tarvedde_floor [--rename] RECORDING DIR COUNT  COUNT replays; prints the median wall
 //
 // The opening flags match the client's file layer (truncate for a write, in place for a
 // scratch write, O_APPEND for an append, fsync when the write was durable; a swap exchanges
-// the two names).
+// the two names). --rename replays a scratch write and its swap the common way instead: a
+// new file written and renamed over the target, as the client wrote them before it kept
+// its scratch files.
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
@@ -37,7 +40,7 @@ bool WriteFully(int fd, const std::string& bytes) {
     return true;
 }
 
-bool Replay(const FileOperation& op, const std::string& dir) {
+bool Replay(const FileOperation& op, const std::string& dir, bool renameOver) {
     const std::string path = op.path.starts_with('/') ? op.path : dir + op.path;
     switch (op.kind) {
         case FileOperation::Kind::Write:
@@ -58,7 +61,8 @@ bool Replay(const FileOperation& op, const std::string& dir) {
             return ::rename(path.c_str(), target.c_str()) == 0;
         }
         case FileOperation::Kind::Scratch: {
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            const int fd = ::open(
+                path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (renameOver ? O_TRUNC : 0), 0644);
             if (fd < 0) {
                 return false;
             }
@@ -68,6 +72,9 @@ bool Replay(const FileOperation& op, const std::string& dir) {
         }
         case FileOperation::Kind::Swap: {
             const std::string target = op.target.starts_with('/') ? op.target : dir + op.target;
+            if (renameOver) {
+                return ::rename(path.c_str(), target.c_str()) == 0;
+            }
             return ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) ==
                        0 ||
                    ::rename(path.c_str(), target.c_str()) == 0;
@@ -83,10 +90,11 @@ long long CpuNs() {
 }
 
 // Wall nanoseconds of one replay; -1 when an operation failed.
-long long ReplayOnce(const std::vector<FileOperation>& operations, const std::string& dir) {
+long long ReplayOnce(const std::vector<FileOperation>& operations, const std::string& dir,
+                     bool renameOver) {
     const auto start = std::chrono::steady_clock::now();
     for (const FileOperation& op : operations) {
-        if (!Replay(op, dir)) {
+        if (!Replay(op, dir, renameOver)) {
             std::perror(op.path.c_str());
             return -1;
         }
@@ -99,8 +107,13 @@ long long ReplayOnce(const std::vector<FileOperation>& operations, const std::st
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool renameOver = argc > 1 && std::string(argv[1]) == "--rename";
+    if (renameOver) {
+        --argc;
+        ++argv;
+    }
     if (argc != 3 && argc != 4) {
-        std::cerr << "usage: tarvedde_floor RECORDING DIR [COUNT]\n";
+        std::cerr << "usage: tarvedde_floor [--rename] RECORDING DIR [COUNT]\n";
         return 2;
     }
     const auto operations = tarvedde::bench::LoadOperations(argv[1]);
@@ -115,7 +128,7 @@ int main(int argc, char** argv) {
     if (argc == 4) {
         std::vector<long long> walls;
         for (int i = std::max(1, std::atoi(argv[3])); i > 0; --i) {
-            walls.push_back(ReplayOnce(*operations, dir));
+            walls.push_back(ReplayOnce(*operations, dir, renameOver));
             if (walls.back() < 0) {
                 return 1;
             }
@@ -127,7 +140,7 @@ int main(int argc, char** argv) {
     }
     for (std::string line; std::getline(std::cin, line);) {
         const long long cpu = CpuNs();
-        const long long wall = ReplayOnce(*operations, dir);
+        const long long wall = ReplayOnce(*operations, dir, renameOver);
         std::cout << wall << ' ' << CpuNs() - cpu << std::endl;
         if (wall < 0) {
             return 1;

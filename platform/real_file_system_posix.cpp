@@ -41,6 +41,19 @@ private:
     int fd_;
 };
 
+// Another program's pipe, device or directory under one of our names is refused at once:
+// its open would wait for a reader or a writer, a read of a device might never end.
+int OpenRegular(const std::string& path, int flags, mode_t mode = 0644) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 bool WriteFully(int fd, std::string_view bytes, std::size_t* written = nullptr) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -124,7 +137,7 @@ public:
     }
 
     Result<std::string> ReadAll(const std::string& path) const override {
-        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        FileDescriptor fd(OpenRegular(path, O_RDONLY));
         if (fd.get() < 0) {
             return SystemError("open", path);
         }
@@ -147,7 +160,7 @@ public:
 
     Result<std::string> ReadRange(const std::string& path, std::uint64_t offset,
                                   std::size_t length) const override {
-        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        FileDescriptor fd(OpenRegular(path, O_RDONLY));
         if (fd.get() < 0) {
             return SystemError("open", path);
         }
@@ -172,14 +185,14 @@ public:
     }
 
     Status WriteAll(const std::string& path, std::string_view bytes, bool durable) override {
-        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        FileDescriptor fd(OpenRegular(path, O_WRONLY | O_CREAT | O_TRUNC));
         return WriteThrough(fd, path, bytes, false, durable);
     }
 
     // A full disk may take part of the bytes: they are cut off again, so a later append
     // never glues a new line to a fragment.
     Status Append(const std::string& path, std::string_view bytes) override {
-        FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        FileDescriptor fd(OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND));
         if (fd.get() < 0) {
             return SystemError("open", path);
         }
@@ -193,7 +206,7 @@ public:
     }
 
     Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) override {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND);
         if (fd < 0) {
             return SystemError("open", path);
         }
@@ -218,12 +231,12 @@ public:
     // made here goes to the disk once: after the swap it stands under the real name, and a
     // power cut must not find it empty there.
     Status WriteScratch(const std::string& path, std::string_view bytes) override {
-        bool created = true;
-        int raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (raw < 0 && errno == EEXIST) {
-            // Kept from the last swap; a link put there is refused, not written through.
-            created = false;
-            raw = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        // Usually kept from the last swap; a link put there is refused, not written through.
+        int raw = OpenRegular(path, O_WRONLY | O_NOFOLLOW);
+        bool created = false;
+        if (raw < 0 && errno == ENOENT) {
+            created = true;
+            raw = OpenRegular(path, O_WRONLY | O_CREAT | O_EXCL);
         }
         FileDescriptor fd(raw);
         return WriteThrough(fd, path, bytes, true, created);

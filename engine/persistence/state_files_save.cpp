@@ -246,34 +246,28 @@ ConfigRecord DayAccumulators(const SaveContext& save, int n) {
 }
 
 // Bytes read from the file are decoded (and so checked) and encoded anew; bytes this run
-// encoded itself only get the accumulators written over them.
+// encoded itself are taken as they are. Either way only the accumulators change.
 std::optional<std::string> UpdateDayAccumulators(const SaveContext& save, std::string kept) {
     const int itemCount = save.config.Settings().itemCount;
     const auto count = static_cast<std::size_t>(itemCount);
-    if (save.stored.configFileEncodedHere && kept.size() == count * kConfigRecordSize) {
+    if (!save.stored.configFileEncodedHere || kept.size() != count * kConfigRecordSize) {
+        BinaryReader in(kept);
+        BinaryWriter out;
+        out.Reserve(count * kConfigRecordSize);
         for (int n = 1; n <= itemCount; ++n) {
-            OverwriteConfigAccumulators(kept, static_cast<std::size_t>(n - 1),
-                                        DayAccumulators(save, n));
+            auto record = DecodeConfigRecord(in);
+            if (!record) {
+                return std::nullopt;
+            }
+            EncodeConfigRecord(out, *record);
         }
-        return kept;
+        kept = out.Take();
     }
-    BinaryReader in(kept);
-    BinaryWriter out;
-    out.Reserve(count * kConfigRecordSize);
     for (int n = 1; n <= itemCount; ++n) {
-        auto record = DecodeConfigRecord(in);
-        if (!record) {
-            return std::nullopt;
-        }
-        const ConfigRecord accumulators = DayAccumulators(save, n);
-        record->minimum = accumulators.minimum;
-        record->maximum = accumulators.maximum;
-        record->average = accumulators.average;
-        record->count = accumulators.count;
-        record->sum = accumulators.sum;
-        EncodeConfigRecord(out, *record);
+        OverwriteConfigAccumulators(kept, static_cast<std::size_t>(n - 1),
+                                    DayAccumulators(save, n));
     }
-    return out.Take();
+    return kept;
 }
 
 // The static part of every record stays as the file holds it: it names the configuration

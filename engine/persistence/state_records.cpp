@@ -2,6 +2,8 @@
 #include "engine/persistence/state_records.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 
 namespace tarvedde {
@@ -102,14 +104,16 @@ std::optional<ConfigRecord> DecodeConfigRecord(BinaryReader& in) {
 
 void OverwriteConfigAccumulators(std::string& records, std::size_t index,
                                  const ConfigRecord& accumulators) {
-    BinaryWriter out;
-    out.Double(accumulators.minimum);
-    out.Double(accumulators.maximum);
-    out.Double(accumulators.average);
-    out.Double(accumulators.sum);
-    out.Double(accumulators.count);
-    const std::string& bytes = out.Data();
-    records.replace((index + 1) * kConfigRecordSize - bytes.size(), bytes.size(), bytes);
+    const std::array values{accumulators.minimum, accumulators.maximum, accumulators.average,
+                            accumulators.sum, accumulators.count};
+    // Written in place: a save does this for every record, a writer would allocate each time.
+    std::size_t at = (index + 1) * kConfigRecordSize - values.size() * sizeof(double);
+    for (const double value : values) {
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        for (std::size_t i = 0; i < sizeof bits; ++i) {
+            records[at++] = static_cast<char>(static_cast<std::uint8_t>(bits >> (8 * i)));
+        }
+    }
 }
 
 void EncodeLegacyConfigRecord(BinaryWriter& out, const ConfigRecord& record) {

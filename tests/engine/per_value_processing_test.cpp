@@ -24,24 +24,27 @@ constexpr double kHuge = std::numeric_limits<double>::max();
 class PerValueProcessingTest : public EngineFixture {
 protected:
     PerValueProcessingTest() { SetItemCount(1); }
+    // What item 1 shows after a cycle on each of the texts.
+    Lines ShownAfter(const Lines& texts, std::int64_t stepMs = 10000) {
+        Lines shown;
+        for (const std::string& text : texts) {
+            RunCycle({text}, stepMs);
+            shown.push_back(Shown(1));
+        }
+        return shown;
+    }
 };
 
+// Empty text reads as zero, garbage as -1; a reading outside the limits is clamped to them.
 TEST_F(PerValueProcessingTest, EmptyTextIsZeroGarbageMinusOneAndReadingsAreClamped) {
-    RunCycle({""});
-    EXPECT_EQ(Shown(1), "0,000");
+    EXPECT_EQ(ShownAfter({""}), Lines{"0,000"});
     Item(1).calibrationSlope = 2.0;
     Item(1).calibrationIntercept = 1.0;
-    RunCycle({"abc"});
-    EXPECT_EQ(Shown(1), "-1,000");
-    RunCycle({"12,5\r\n"});
-    EXPECT_EQ(Shown(1), "26,000");
+    EXPECT_THAT(ShownAfter({"abc", "12,5\r\n"}), ElementsAre("-1,000", "26,000"));
     Item(1).calibrationSlope = 1.0;
     Item(1).calibrationIntercept = 0.0;
     SetLimits(1, 0.0, 100.0);
-    RunCycle({"150"});
-    EXPECT_EQ(Shown(1), "100,000");
-    RunCycle({"-5"});
-    EXPECT_EQ(Shown(1), "0,000");
+    EXPECT_THAT(ShownAfter({"150", "-5"}), ElementsAre("100,000", "0,000"));
     EXPECT_EQ(Stats(1).count, 5.0);
     EXPECT_THAT(NewLogLines(), IsEmpty());
 }
@@ -66,29 +69,22 @@ TEST_F(PerValueProcessingTest, LimitsAreInclusiveOnBothSides) {
                                            "****** Grenzwertüberschreitung: Item 2 = 9,99"));
 }
 
+// A reading below the last one is a counter reset; zero or a negative reading leaves the
+// counter as it was.
 TEST_F(PerValueProcessingTest, CounterDifferences) {
     Item(1).Differenz = true;
     RunCycle({"1000"});
     const double first = state_.cycle.cycleTime;
-    EXPECT_EQ(Shown(1), "0,000");
     EXPECT_EQ(Counter(1).lastReading, 1000.0);
-    EXPECT_EQ(Counter(1).lastReadingTime, first);
     EXPECT_EQ(Counter(1).previousReadingTime, -1.0);
-    RunCycle({"1005"});
-    EXPECT_EQ(Shown(1), "5,000");
+    EXPECT_EQ(ShownAfter({"1005"}), Lines{"5,000"});
     EXPECT_EQ(Counter(1).previousReadingTime, first);
     EXPECT_EQ(Counter(1).lastReadingTime, state_.cycle.cycleTime);
-    RunCycle({"5"});  // the counter was reset
-    EXPECT_EQ(Shown(1), "5,000");
+    EXPECT_EQ(ShownAfter({"5"}), Lines{"5,000"});
     const CounterDifferenceState afterReset = Counter(1);
-    RunCycle({"0"});
-    EXPECT_EQ(Shown(1), "0,000");
-    RunCycle({"-3"});
-    EXPECT_EQ(Shown(1), "-3,000");
-    EXPECT_EQ(Counter(1).lastReading, afterReset.lastReading);
+    EXPECT_THAT(ShownAfter({"0", "-3"}), ElementsAre("0,000", "-3,000"));
     EXPECT_EQ(Counter(1).lastReadingTime, afterReset.lastReadingTime);
-    RunCycle({"8"});
-    EXPECT_EQ(Shown(1), "3,000");
+    EXPECT_EQ(ShownAfter({"8"}), Lines{"3,000"});
     EXPECT_EQ(Row(1, 5), "10,000");
     EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 1 neu initialisiert.",
                                            "SPS : Differenz für Item 1 neu initialisiert !"));
@@ -106,40 +102,28 @@ TEST_F(PerValueProcessingTest, RatesForEachTimeBaseOverMoreThanHalfASecondOfElap
         EXPECT_DOUBLE_EQ(Stats(1).currentValue, timeBase < 0 ? 10.0 : rate) << timeBase;
     }
     Convert(1, 3.0, 2.0, 0);
-    RunCycle({"10"});
-    EXPECT_EQ(Shown(1), "15,000");
+    EXPECT_EQ(ShownAfter({"10"}), Lines{"15,000"});
     Convert(1, 1.0, 1.0, 1);
-    RunCycle({"10"}, 500);
-    EXPECT_EQ(Shown(1), "0,000");
-    RunCycle({"10"}, 501);
-    EXPECT_EQ(Shown(1), "19,960");
+    EXPECT_EQ(ShownAfter({"10"}, 500), Lines{"0,000"});
+    EXPECT_EQ(ShownAfter({"10"}, 501), Lines{"19,960"});
     env_.clock.StepWallClock(-3600 * 1000);
-    RunCycle({"10"}, 2000);
-    EXPECT_EQ(Shown(1), "5,000");
+    EXPECT_EQ(ShownAfter({"10"}, 2000), Lines{"5,000"});
     env_.clock.StepWallClock(86400 * 1000);
     Convert(1, 1.0, 0.0, 1);
-    RunCycle({"10"}, 4000);
-    EXPECT_EQ(Shown(1), "2,500");
+    EXPECT_EQ(ShownAfter({"10"}, 4000), Lines{"2,500"});
     Convert(1, 1.0, 0.0, 0);
-    RunCycle({"10"});
-    EXPECT_EQ(Shown(1), "10,000");
+    EXPECT_EQ(ShownAfter({"10"}), Lines{"10,000"});
     EXPECT_THAT(NewLogLines(), ElementsAre("Fehler bei Umrechnung des Wertes !",
                                            "Fehler bei Umrechnung des Wertes !"));
 }
 
+// Up to 1.01 a digital value is taken as it is, above it counts as 1; the operating hours
+// count the cycles of the day the item was on.
 TEST_F(PerValueProcessingTest, DigitalValuesAndOperatingHours) {
     Item(1).Grafiktyp = 2;
     processor_.SetOperatingHoursPerCycle(10 / 3600.0);
-    RunCycle({"1,005"});
-    EXPECT_EQ(Shown(1), "1,005");
-    EXPECT_EQ(Row(1, 4), "0,003");
-    EXPECT_EQ(Row(1, 5), "0,003");
-    RunCycle({"1,01"});
-    EXPECT_EQ(Shown(1), "1,010");
-    RunCycle({"1,02"});
-    EXPECT_EQ(Shown(1), "1,000");
-    RunCycle({"0,5"});
-    RunCycle({"0,51"});
+    EXPECT_THAT(ShownAfter({"1,005", "1,01", "1,02"}), ElementsAre("1,005", "1,010", "1,000"));
+    ShownAfter({"0,5", "0,51"});
     EXPECT_DOUBLE_EQ(Stats(1).count, 4 * 10 / 3600.0);
     EXPECT_EQ(Stats(1).sum, Stats(1).count);
     EXPECT_EQ(Stats(1).minimum, 0.5);
@@ -149,13 +133,10 @@ TEST_F(PerValueProcessingTest, DigitalValuesAndOperatingHours) {
 }
 
 TEST_F(PerValueProcessingTest, AnItemInMaintenanceShowsItsPreviousValue) {
-    RunCycle({"7"});
-    RunCycle({"9"});
+    ShownAfter({"7", "9"});
     NewLogLines();
     Item(1).maintenanceOn = true;
-    RunCycle({"12,5"});
-    RunCycle({"50"});
-    EXPECT_EQ(Shown(1), "7,000");
+    EXPECT_THAT(ShownAfter({"12,5", "50"}), ElementsAre("7,000", "7,000"));
     EXPECT_EQ(Stats(1).currentValue, 7.0);
     EXPECT_EQ(Stats(1).count, 2.0);
     EXPECT_THAT(NewLogLines(), ElementsAre("****** Grenzwertüberschreitung: Item 1 = 12,50",
@@ -181,36 +162,36 @@ protected:
 // Outside the range only; an upper limit near zero switches the check off.
 TEST_F(WarningTest, OutsideTheWarningRangeUnlessTheUpperLimitIsNearZero) {
     EXPECT_THAT(Warned({"60", "50", "30", "10", "5"}), ElementsAre("1:60.000000", "1:5.000000"));
-    Item(1).UpWarn = 0.001;
-    EXPECT_THAT(Warned({"5"}), IsEmpty());
-    Item(1).UpWarn = -0.001;
-    EXPECT_THAT(Warned({"5"}), IsEmpty());
-    Item(1).UpWarn = 0.0011;
-    EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
-    Item(1).UpWarn = -0.0011;
-    EXPECT_THAT(Warned({"5"}), ElementsAre("1:5.000000"));
+    for (const auto& [upper, warned] :
+         {std::pair{0.001, false}, {-0.001, false}, {0.0011, true}, {-0.0011, true}}) {
+        Item(1).UpWarn = upper;
+        EXPECT_EQ(Warned({"5"}), warned ? Lines{"1:5.000000"} : Lines{}) << upper;
+    }
 }
 
+// A second item's value above (or below) its level lets the warning through; a rejected
+// value never warns.
 TEST_F(WarningTest, ASecondItemConditionsTheWarning) {
-    Item(1).WarnFlag2 = 2;
+    struct Case {
+        int item;
+        bool above;
+        double value;
+        bool maintenance;
+        bool warned;
+    };
     Item(1).WarnLevel2 = 0.5;
-    Item(1).WarnComp2 = true;
-    Stats(2).currentValue = 0.6;
-    EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
-    Stats(2).currentValue = 0.5;
-    EXPECT_THAT(Warned({"60"}), IsEmpty());
-    Item(1).WarnComp2 = false;
-    EXPECT_THAT(Warned({"60"}), IsEmpty());
-    Stats(2).currentValue = 0.4;
-    EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
-    Item(1).WarnFlag2 = 0;
-    Stats(2).currentValue = 0.5;
-    EXPECT_THAT(Warned({"60"}), ElementsAre("1:60.000000"));
-    Item(1).WarnFlag2 = maxItems + 1;
-    EXPECT_THAT(Warned({"60"}), IsEmpty());
-    Item(1).WarnFlag2 = 0;
-    Item(1).maintenanceOn = true;  // a rejected value never warns
-    EXPECT_THAT(Warned({"60"}), IsEmpty());
+    for (const Case& c :
+         {Case{2, true, 0.6, false, true}, Case{2, true, 0.5, false, false},
+          Case{2, false, 0.5, false, false}, Case{2, false, 0.4, false, true},
+          Case{0, false, 0.5, false, true}, Case{maxItems + 1, false, 0.5, false, false},
+          Case{1, false, 0.5, false, false}, Case{0, false, 0.5, true, false}}) {
+        Item(1).WarnFlag2 = c.item;
+        Item(1).WarnComp2 = c.above;
+        Item(1).maintenanceOn = c.maintenance;
+        Stats(2).currentValue = c.value;
+        EXPECT_EQ(Warned({"60"}), c.warned ? Lines{"1:60.000000"} : Lines{})
+            << c.item << c.above << c.value << c.maintenance;
+    }
 }
 
 // The first value after a restart keeps the restored minimum, but only when the count

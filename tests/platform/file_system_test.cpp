@@ -10,6 +10,7 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #endif
@@ -85,6 +86,34 @@ TEST(FileSystemTest, ScratchVersionsSwapInWhole) {
     ExpectScratchVersionsSwapInWhole(*MakeRealFileSystem(), dir.value() + "/M15BUF.TVW");
     std::filesystem::remove_all(dir.value());
 }
+
+#ifndef _WIN32
+// Someone else's link, pipe or device under one of the plant's names: refused at once,
+// nothing written through the link, no wait for a pipe's other end, no endless read.
+TEST(FileSystemTest, RealFilesRefuseWhatIsNotAPlainFile) {
+    const auto dir = MakeTemporaryDirectory("tarvedde-fs-test-");
+    ASSERT_TRUE(dir.ok());
+    const std::string base = dir.value() + "/";
+    auto fs = MakeRealFileSystem();
+    ASSERT_TRUE(fs->WriteAll(base + "TARVEDDE.INI", "[DDE]\r\n", false));
+    std::filesystem::create_symlink(base + "TARVEDDE.INI", base + "M15BUF.TVW.tmp");
+    EXPECT_FALSE(fs->WriteScratch(base + "M15BUF.TVW.tmp", "buffers"));
+    EXPECT_EQ(Content(*fs, base + "TARVEDDE.INI"), "[DDE]\r\n");
+
+    for (const char* name : {"AKTDAT.TVV.tmp", "$lock_DAT", "EICH.INI"}) {
+        ASSERT_EQ(::mkfifo((base + name).c_str(), 0600), 0);
+    }
+    EXPECT_FALSE(fs->WriteScratch(base + "AKTDAT.TVV.tmp", "snapshot"));
+    EXPECT_FALSE(fs->Append(base + "$lock_DAT", ""));
+    EXPECT_FALSE(fs->OpenAppend(base + "$lock_DAT"));
+    EXPECT_FALSE(fs->WriteAll(base + "$lock_DAT", "", false));
+    EXPECT_FALSE(fs->ReadAll(base + "EICH.INI"));
+    std::filesystem::create_symlink("/dev/zero", base + "ONLINE.TVW");
+    EXPECT_FALSE(fs->ReadAll(base + "ONLINE.TVW"));
+    EXPECT_FALSE(fs->ReadRange(base + "ONLINE.TVW", 0, 8));
+    std::filesystem::remove_all(dir.value());
+}
+#endif
 
 TEST(FileSystemTest, MemoryAppendCutShortLeavesTheFileAsItWas) {
     MemoryFileSystem fs;
