@@ -2,6 +2,10 @@
 // runner looks whether the program has ended, as a real process would simply be gone.
 #include "app/scenario_runner.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 
 #include "engine/config/settings_schema.h"
@@ -387,12 +391,14 @@ int RunScenarioFile(const std::string& programDir, const std::string& scriptPath
         errors << "program directory " << programDir << " does not exist\n";
         return 1;
     }
-    const auto text = files->ReadAll(scriptPath);
-    if (!text) {
-        errors << "cannot read " << scriptPath << ": " << text.error().message << '\n';
+    // Read as a stream, not through the plant's file layer: a script may come from a pipe.
+    std::ifstream script(scriptPath, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(script), {});
+    if (!script.is_open() || script.bad()) {
+        errors << "cannot read " << scriptPath << ": " << std::strerror(errno) << '\n';
         return 1;
     }
-    const auto commands = ParseScenarioScript(text.value());
+    const auto commands = ParseScenarioScript(text);
     if (!commands) {
         errors << commands.error().message << '\n';
         return 2;

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "bench/bench_harness.h"
 #include "bench/bench_measure.h"
@@ -41,11 +42,12 @@ public:
             ::close(toChild[1]);
             ::close(fromChild[0]);
             const std::string program = BuiltProgram("bench/tarvedde_floor");
+            std::vector<const char*> args{program.c_str()};
             if (renameOver) {
-                ::execl(program.c_str(), program.c_str(), "--rename", recording.c_str(),
-                        dir.c_str(), nullptr);
+                args.push_back("--rename");
             }
-            ::execl(program.c_str(), program.c_str(), recording.c_str(), dir.c_str(), nullptr);
+            args.insert(args.end(), {recording.c_str(), dir.c_str(), nullptr});
+            ::execv(program.c_str(), const_cast<char* const*>(args.data()));
             ::_exit(127);
         }
         ::close(toChild[0]);

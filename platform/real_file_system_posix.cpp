@@ -15,8 +15,18 @@
 namespace tarvedde {
 namespace {
 
+// What OpenRegular answers for a pipe, a device or a directory.
+constexpr int kNotAPlainFile = -2;
+
 Error SystemError(const std::string& what, const std::string& path) {
     return Error{what + " " + path + ": " + std::strerror(errno)};
+}
+
+Error OpenError(int fd, const std::string& path) {
+    if (fd == kNotAPlainFile) {
+        return Error{"open " + path + ": not a plain file"};
+    }
+    return SystemError("open", path);
 }
 
 class FileDescriptor {
@@ -42,16 +52,34 @@ private:
 };
 
 // Another program's pipe, device or directory under one of our names is refused at once:
-// its open would wait for a reader or a writer, a read of a device might never end.
+// its open would wait for a reader or a writer, a read of a device might never end. The
+// open does not wait for a pipe's other end; a lease (an NFS delegation, a Samba oplock)
+// is still waited for, and the descriptor blocks again once it is known to be a file.
 int OpenRegular(const std::string& path, int flags, mode_t mode = 0644) {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
-    struct stat st {};
-    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
+    flags |= O_CLOEXEC | O_NOCTTY;
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK, mode);
+    if (fd < 0 && errno == EWOULDBLOCK) {
+        fd = ::open(path.c_str(), flags, mode);
     }
-    return fd;
+    if (fd < 0) {
+        return fd;
+    }
+    struct stat st {};
+    int answer = fd;
+    if (::fstat(fd, &st) != 0) {
+        answer = -1;
+    } else if (!S_ISREG(st.st_mode)) {
+        answer = kNotAPlainFile;
+    } else if (const int status = ::fcntl(fd, F_GETFL);
+               status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        answer = -1;
+    }
+    if (answer != fd) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return answer;
 }
 
 bool WriteFully(int fd, std::string_view bytes, std::size_t* written = nullptr) {
@@ -76,7 +104,7 @@ bool WriteFully(int fd, std::string_view bytes, std::size_t* written = nullptr) 
 Status WriteThrough(FileDescriptor& fd, const std::string& path, std::string_view bytes,
                     bool truncate, bool sync) {
     if (fd.get() < 0) {
-        return SystemError("open", path);
+        return OpenError(fd.get(), path);
     }
     if (!WriteFully(fd.get(), bytes)) {
         return SystemError("write", path);
@@ -139,7 +167,7 @@ public:
     Result<std::string> ReadAll(const std::string& path) const override {
         FileDescriptor fd(OpenRegular(path, O_RDONLY));
         if (fd.get() < 0) {
-            return SystemError("open", path);
+            return OpenError(fd.get(), path);
         }
         std::string bytes;
         char buffer[65536];
@@ -162,7 +190,7 @@ public:
                                   std::size_t length) const override {
         FileDescriptor fd(OpenRegular(path, O_RDONLY));
         if (fd.get() < 0) {
-            return SystemError("open", path);
+            return OpenError(fd.get(), path);
         }
         std::string bytes(length, '\0');
         std::size_t got = 0;
@@ -194,7 +222,7 @@ public:
     Status Append(const std::string& path, std::string_view bytes) override {
         FileDescriptor fd(OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND));
         if (fd.get() < 0) {
-            return SystemError("open", path);
+            return OpenError(fd.get(), path);
         }
         if (Status appended = AppendThrough(fd.get(), path, bytes); !appended) {
             return appended;
@@ -208,7 +236,7 @@ public:
     Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) override {
         const int fd = OpenRegular(path, O_WRONLY | O_CREAT | O_APPEND);
         if (fd < 0) {
-            return SystemError("open", path);
+            return OpenError(fd, path);
         }
         return std::unique_ptr<AppendFile>(std::make_unique<PosixAppendFile>(fd, path));
     }
@@ -234,9 +262,13 @@ public:
         // Usually kept from the last swap; a link put there is refused, not written through.
         int raw = OpenRegular(path, O_WRONLY | O_NOFOLLOW);
         bool created = false;
-        if (raw < 0 && errno == ENOENT) {
+        if (raw == -1 && errno == ENOENT) {
             created = true;
             raw = OpenRegular(path, O_WRONLY | O_CREAT | O_EXCL);
+            if (raw == -1 && errno == EEXIST) {
+                created = false;
+                raw = OpenRegular(path, O_WRONLY | O_NOFOLLOW);
+            }
         }
         FileDescriptor fd(raw);
         return WriteThrough(fd, path, bytes, true, created);

@@ -264,8 +264,10 @@ std::optional<std::string> UpdateDayAccumulators(const SaveContext& save, std::s
         kept = out.Take();
     }
     for (int n = 1; n <= itemCount; ++n) {
-        OverwriteConfigAccumulators(kept, static_cast<std::size_t>(n - 1),
-                                    DayAccumulators(save, n));
+        if (!OverwriteConfigAccumulators(kept, static_cast<std::size_t>(n - 1),
+                                         DayAccumulators(save, n))) {
+            return std::nullopt;
+        }
     }
     return kept;
 }

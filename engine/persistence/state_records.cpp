@@ -102,8 +102,11 @@ std::optional<ConfigRecord> DecodeConfigRecord(BinaryReader& in) {
     return DecodeConfigFields(in, kServerItemCapacity, kConfigRecordSize);
 }
 
-void OverwriteConfigAccumulators(std::string& records, std::size_t index,
+bool OverwriteConfigAccumulators(std::string& records, std::size_t index,
                                  const ConfigRecord& accumulators) {
+    if (records.size() < (index + 1) * kConfigRecordSize) {
+        return false;
+    }
     const std::array values{accumulators.minimum, accumulators.maximum, accumulators.average,
                             accumulators.sum, accumulators.count};
     // Written in place: a save does this for every record, a writer would allocate each time.
@@ -114,6 +117,7 @@ void OverwriteConfigAccumulators(std::string& records, std::size_t index,
             records[at++] = static_cast<char>(static_cast<std::uint8_t>(bits >> (8 * i)));
         }
     }
+    return true;
 }
 
 void EncodeLegacyConfigRecord(BinaryWriter& out, const ConfigRecord& record) {

@@ -42,8 +42,9 @@ struct WindowBufferRecord {
 void EncodeConfigRecord(BinaryWriter& out, const ConfigRecord& record);
 std::optional<ConfigRecord> DecodeConfigRecord(BinaryReader& in);
 // Writes the accumulators (minimum, maximum, average, sum, count), which end every
-// record, over record `index` of `records`, which EncodeConfigRecord wrote.
-void OverwriteConfigAccumulators(std::string& records, std::size_t index,
+// record, over record `index` of `records`, which EncodeConfigRecord wrote; false when
+// `records` ends before that record does.
+bool OverwriteConfigAccumulators(std::string& records, std::size_t index,
                                  const ConfigRecord& accumulators);
 // The older layout with a 30-character server item.
 void EncodeLegacyConfigRecord(BinaryWriter& out, const ConfigRecord& record);

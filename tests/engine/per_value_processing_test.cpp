@@ -129,6 +129,7 @@ TEST_F(PerValueProcessingTest, DigitalValuesAndOperatingHours) {
     EXPECT_EQ(Stats(1).minimum, 0.5);
     EXPECT_EQ(Stats(1).maximum, 1.01);
     EXPECT_EQ(Row(1, 4), "0,011");
+    EXPECT_EQ(Row(1, 5), "0,011");
     EXPECT_THAT(NewLogLines(), ElementsAre("Digitaler Neuwert (> 1 !) = 1,02"));
 }
 

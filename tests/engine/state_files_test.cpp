@@ -385,6 +385,7 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
         EXPECT_EQ(restore(bytes).lastReadingTime, -1.0) << message;
         EXPECT_THAT(after_.LogText(), HasSubstr(message));
     }
+    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der Differenzdatei !"));
 }
 
 // Flushing costs tens of milliseconds per save: only the close and the first save of a

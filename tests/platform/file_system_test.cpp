@@ -9,8 +9,10 @@
 #include "platform/process_paths.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #endif
@@ -103,14 +105,25 @@ TEST(FileSystemTest, RealFilesRefuseWhatIsNotAPlainFile) {
     for (const char* name : {"AKTDAT.TVV.tmp", "$lock_DAT", "EICH.INI"}) {
         ASSERT_EQ(::mkfifo((base + name).c_str(), 0600), 0);
     }
-    EXPECT_FALSE(fs->WriteScratch(base + "AKTDAT.TVV.tmp", "snapshot"));
-    EXPECT_FALSE(fs->Append(base + "$lock_DAT", ""));
-    EXPECT_FALSE(fs->OpenAppend(base + "$lock_DAT"));
-    EXPECT_FALSE(fs->WriteAll(base + "$lock_DAT", "", false));
     EXPECT_FALSE(fs->ReadAll(base + "EICH.INI"));
+    // With a reader at the other end a writer's open succeeds: only the file check stops it.
+    for (const char* name : {"AKTDAT.TVV.tmp", "$lock_DAT"}) {
+        const int reader = ::open((base + name).c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        const auto refused = fs->WriteScratch(base + name, "snapshot");
+        EXPECT_FALSE(fs->Append(base + name, "line"));
+        EXPECT_FALSE(fs->OpenAppend(base + name));
+        EXPECT_FALSE(fs->WriteAll(base + name, "all", false));
+        ::close(reader);
+        ASSERT_FALSE(refused);
+        EXPECT_NE(refused.error().message.find("not a plain file"), std::string::npos);
+    }
     std::filesystem::create_symlink("/dev/zero", base + "ONLINE.TVW");
     EXPECT_FALSE(fs->ReadAll(base + "ONLINE.TVW"));
     EXPECT_FALSE(fs->ReadRange(base + "ONLINE.TVW", 0, 8));
+    std::filesystem::create_symlink("/dev/null", base + "20240305.DAT");
+    EXPECT_FALSE(fs->Append(base + "20240305.DAT", "2024.3.5;12:00:00;1,5\r\n"));
+    EXPECT_FALSE(fs->WriteAll(base + "20240305.DAT", "", false));
     std::filesystem::remove_all(dir.value());
 }
 #endif
