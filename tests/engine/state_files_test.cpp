@@ -4,11 +4,12 @@
 // Damaged files and failures at every single file operation of a save. The round trips of
 // records and whole sets are the fuzz targets'; what a marker lets through is in the
 // program start's tests.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <map>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -719,9 +720,12 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
     Lines outputs = Unstamped(Read("AKTDAT.TVV"));
     outputs.push_back(Unstamped(Read("20240305.DAT")).back());
     for (const std::string& line : outputs) {
-        // std::regex: gtest's own regex on Windows has no character classes.
-        EXPECT_FALSE(std::regex_search(line, std::regex("nan|inf|e308|;;", std::regex::icase)))
-            << line;
+        std::string lower = line;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+        for (const char* bad : {"nan", "inf", "e308", ";;"}) {
+            EXPECT_EQ(lower.find(bad), std::string::npos) << line;
+        }
     }
     EXPECT_THAT(LogAll(), Not(HasSubstr("Exception")));
     EXPECT_THAT(LogAll(), Not(HasSubstr("Fehler beim Spiegeln")));
