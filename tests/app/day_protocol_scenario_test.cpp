@@ -26,7 +26,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-constexpr char kIni[] =
+constexpr char kProtocolIni[] =
     "[DDE]\nItemcount=8\nIntervall=60\nEinheit=0\nAutoStart=1\n[Formate]\nPR=12\nNK=3\n"
     "[Items]\nItem1=T\nItem2=Q\nItem3=Z\nItem4=P\nItem5=M\nItem6=Q_h\nItem7=D\nItem8=T_m\n"
     "[Itemnames]\nItem1=Temperatur\nItem2=Zulauf\nItem3=Strom\nItem4=Gebläse\nItem5=Pumpe\n"
@@ -134,7 +134,7 @@ protected:
             }
             ASSERT_TRUE(files_->WriteAll("/plant/" + name, Utf8ToCp1252(text), false).ok());
         };
-        write("TARVEDDE.INI", kIni);
+        write("TARVEDDE.INI", kProtocolIni);
         write("TARVEDDE_VAR.INI", "[Item_3]\nFortlaufend_summieren=1\n");
         write("TT_Q_h_Zulauf Stunde.tvw", "08:00:00\n12:00:00\n16:00:00\n");
         ScenarioRunner runner(ScenarioOptions{"/plant/", files_});

@@ -21,7 +21,7 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 
 // 10 l/s integrated to m³, a digital pump's operating hours, a meter's consumption.
-constexpr char kIni[] =
+constexpr char kDaylightIni[] =
     "[DDE]\r\nItemcount=3\r\nIntervall=60\r\nEinheit=0\r\nAutoStart=1\r\nTarveget=0\r\n"
     "AktuTag={DAY}\r\n[Items]\r\nItem1=Q\r\nItem2=P\r\nItem3=C\r\n"
     "[Itemnames]\r\nItem1=Zulauf\r\nItem2=Pumpe\r\nItem3=Zaehler\r\n"
@@ -57,7 +57,7 @@ std::string Script(const DayCase& c) {
 TEST_P(DaylightSavingScenario, TheDaysFiguresFollowTheRealElapsedTime) {
     const DayCase& c = GetParam();
     MemoryFileSystem files;
-    std::string ini = kIni;
+    std::string ini = kDaylightIni;
     ini.replace(ini.find("{DAY}"), 5, c.day);
     ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
     ScenarioRunner runner(ScenarioOptions{"/plant/", &files});

@@ -19,14 +19,14 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-constexpr char kIni[] =
+constexpr char kFormIni[] =
     "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nTarveget=0\r\n"
     "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=T\r\n"
     "[Itemnames]\r\nItem1=Zulauf\r\nItem2=Temperatur\r\n";
 
 class FormScenarioTest : public ::testing::Test {
 protected:
-    FormScenarioTest() { EXPECT_TRUE(files_.WriteAll("/plant/TARVEDDE.INI", kIni, false).ok()); }
+    FormScenarioTest() { EXPECT_TRUE(files_.WriteAll("/plant/TARVEDDE.INI", kFormIni, false).ok()); }
     // The script's exit status; its error text goes to errors_.
     int Run(const std::string& script) {
         const auto commands = ParseScenarioScript(script);

@@ -18,7 +18,7 @@ namespace {
 using ::testing::HasSubstr;
 
 // Zulauf: analog integral; Pumpe: digital with its on time; Temperatur: plain.
-constexpr char kIni[] =
+constexpr char kOpcIni[] =
     "[DDE]\r\nItemcount=3\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
     "Tarveget=0\r\n[Items]\r\nItem1=Q\r\nItem2=P\r\nItem3=T\r\n"
     "[Itemnames]\r\nItem1=Zulauf\r\nItem2=Pumpe\r\nItem3=Temperatur\r\n"
@@ -37,7 +37,7 @@ bool SourceSpecific(const std::string& name) {
 std::map<std::string, std::string> RunPlant(const std::string& script) {
     MemoryFileSystem files;
     EXPECT_TRUE(
-        files.WriteAll("/plant/TARVEDDE.INI", std::string(kIni) + kPatientWatchdog, false).ok());
+        files.WriteAll("/plant/TARVEDDE.INI", std::string(kOpcIni) + kPatientWatchdog, false).ok());
     {
         ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
         testing::Steps(runner, script);
@@ -75,7 +75,7 @@ TEST(OpcScenario, OpcValuesLeaveTheSameDayFilesAsTheSameValuesOverDde) {
 TEST(OpcScenario, ServerDownIsRestartedByTheWatchdogUntilItIsBack) {
     MemoryFileSystem files;
     ASSERT_TRUE(
-        files.WriteAll("/plant/TARVEDDE.INI", std::string(kIni) + "OPC_tot-Sekunden=30\r\n", false)
+        files.WriteAll("/plant/TARVEDDE.INI", std::string(kOpcIni) + "OPC_tot-Sekunden=30\r\n", false)
             .ok());
     ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
     const auto linked = [&] {

@@ -22,7 +22,7 @@ using ::testing::IsEmpty;
 
 // Q warns with its window, P only in the statistics window; R's window is on but R never
 // warns.
-constexpr char kIni[] =
+constexpr char kWarnungIni[] =
     "[DDE]\nAutoStart=1\nItemcount=3\nIntervall=1\nEinheit=0\nAktuTag=05.03.2024\n"
     "[Items]\nItem1=Q\nItem2=P\nItem3=R\n[Itemnames]\nItem1=Zulauf\nItem2=Druck\nItem3=Pegel\n"
     "[Einheiten]\nItem1=m3/h\nItem2=bar\n[Warnung]\nItem1=1\nItem2=0\nItem3=1\n"
@@ -30,7 +30,7 @@ constexpr char kIni[] =
 
 TEST(LimitWarningTest, WarningsReachBothWindowsBeepAndAreSilencedByTheAcknowledge) {
     testing::EngineTestHost env;
-    env.WriteText("TARVEDDE.INI", kIni);
+    env.WriteText("TARVEDDE.INI", kWarnungIni);
     TarveddeMain main(env.host, {"/plant", SourceKind::Dde, "limit-warning-test"});
     TFo_Warnung form(main.WarningWindow(), main.Config(), env.host);
     ASSERT_TRUE(main.FormCreate());

@@ -19,7 +19,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr double kHuge = std::numeric_limits<double>::max();
+constexpr double kNoLimit = std::numeric_limits<double>::max();
 
 class PerValueProcessingTest : public EngineFixture {
 protected:
@@ -356,7 +356,7 @@ TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
 }
 
 TEST_F(PerValueProcessingTest, OverflowsResetTheSumAndTheMean) {
-    SetLimits(1, -kHuge, kHuge);
+    SetLimits(1, -kNoLimit, kNoLimit);
     Stats(1).sum = 1.7e308;
     RunCycle({"1E308"});
     EXPECT_EQ(Stats(1).sum, 0.0);

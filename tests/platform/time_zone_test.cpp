@@ -11,12 +11,12 @@
 namespace tarvedde {
 namespace {
 
-constexpr std::int64_t kHour = 3'600'000;
+constexpr std::int64_t kHourSeconds = 3'600'000;
 constexpr std::int64_t kSecond = 1000;
 
 // UTC epoch ms of a civil date-time (independent of the code under test: 2024-01-01 is
 // 19723 days after 1970-01-01).
-constexpr std::int64_t kJan2024 = 19723LL * 24 * kHour;
+constexpr std::int64_t kJan2024 = 19723LL * 24 * kHourSeconds;
 
 class TimeZoneBerlin : public ::testing::Test {
 protected:
@@ -39,30 +39,30 @@ TEST_F(TimeZoneBerlin, SpringForwardAndFallBackAt0100Utc) {
     };
     for (const Change& c : {Change{1'711'846'800'000, 90, 2, 3},  // 2024-03-31 01:00 UTC
                             Change{1'729'990'800'000, 300, 3, 2}}) {
-        const std::int64_t localMidnight = kJan2024 + c.day * 24 * kHour;
+        const std::int64_t localMidnight = kJan2024 + c.day * 24 * kHourSeconds;
         EXPECT_EQ(berlin.ToLocalMs(c.utcMs - kSecond),
-                  localMidnight + c.localHourBefore * kHour - kSecond);
-        EXPECT_EQ(berlin.ToLocalMs(c.utcMs), localMidnight + c.localHourAfter * kHour);
-        EXPECT_EQ(berlin.OffsetMs(c.utcMs - 1), (c.localHourBefore - 1) * kHour);
-        EXPECT_EQ(berlin.OffsetMs(c.utcMs), (c.localHourAfter - 1) * kHour);
+                  localMidnight + c.localHourBefore * kHourSeconds - kSecond);
+        EXPECT_EQ(berlin.ToLocalMs(c.utcMs), localMidnight + c.localHourAfter * kHourSeconds);
+        EXPECT_EQ(berlin.OffsetMs(c.utcMs - 1), (c.localHourBefore - 1) * kHourSeconds);
+        EXPECT_EQ(berlin.OffsetMs(c.utcMs), (c.localHourAfter - 1) * kHourSeconds);
     }
     // Before the first transition: local mean time, +0:53:28 on 1800-01-01.
     EXPECT_EQ(berlin.OffsetMs(-5'364'662'400'000), 3208 * kSecond);
 }
 
 TEST_F(TimeZoneBerlin, LocalTimesBackToUtc) {
-    const std::int64_t march31 = kJan2024 + 90 * 24 * kHour;
-    const std::int64_t october27 = kJan2024 + 300 * 24 * kHour;
+    const std::int64_t march31 = kJan2024 + 90 * 24 * kHourSeconds;
+    const std::int64_t october27 = kJan2024 + 300 * 24 * kHourSeconds;
     // Plain winter and summer times.
-    EXPECT_EQ(berlin.FromLocalMs(march31 - 12 * kHour), march31 - 13 * kHour);
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 12 * kHour), march31 + 10 * kHour);
+    EXPECT_EQ(berlin.FromLocalMs(march31 - 12 * kHourSeconds), march31 - 13 * kHourSeconds);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 12 * kHourSeconds), march31 + 10 * kHourSeconds);
     // Either side of the gap, and inside it (02:30 is read as 01:30 UTC = 03:30 CEST).
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHour - 1), march31 + kHour - 1);
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 3 * kHour), march31 + kHour);
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHour + kHour / 2), march31 + kHour + kHour / 2);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHourSeconds - 1), march31 + kHourSeconds - 1);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 3 * kHourSeconds), march31 + kHourSeconds);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHourSeconds + kHourSeconds / 2), march31 + kHourSeconds + kHourSeconds / 2);
     // 02:30 on October 27 happens twice: the earlier, summer-time instant wins.
-    EXPECT_EQ(berlin.FromLocalMs(october27 + 2 * kHour + kHour / 2), october27 + kHour / 2);
-    EXPECT_EQ(berlin.FromLocalMs(october27 + 3 * kHour), october27 + 2 * kHour);
+    EXPECT_EQ(berlin.FromLocalMs(october27 + 2 * kHourSeconds + kHourSeconds / 2), october27 + kHourSeconds / 2);
+    EXPECT_EQ(berlin.FromLocalMs(october27 + 3 * kHourSeconds), october27 + 2 * kHourSeconds);
 }
 
 TEST(TimeZoneFixed, OffsetsBothWays) {
@@ -71,7 +71,7 @@ TEST(TimeZoneFixed, OffsetsBothWays) {
     EXPECT_EQ(plus90.ToLocalMs(0), 90 * 60 * kSecond);
     EXPECT_EQ(plus90.FromLocalMs(90 * 60 * kSecond), 0);
     const TimeZone minus5 = TimeZone::Fixed(-300, "EST");
-    EXPECT_EQ(minus5.ToLocalMs(kJan2024), kJan2024 - 5 * kHour);
+    EXPECT_EQ(minus5.ToLocalMs(kJan2024), kJan2024 - 5 * kHourSeconds);
     EXPECT_EQ(TimeZone::Utc().ToLocalMs(kJan2024), kJan2024);
     EXPECT_EQ(TimeZone::Utc().Name(), "UTC");
 }
@@ -130,9 +130,9 @@ TEST(TimeZoneParse, Version2UsesThe64BitSectionAndTheFooter) {
     auto zone = TimeZone::Parse(Tzif2(wrongV1, v2, "XXX-3"), "v2");
     ASSERT_TRUE(zone.ok()) << zone.error().message;
     EXPECT_EQ(zone.value().OffsetMs(-10'000'000'001'000), 0);
-    EXPECT_EQ(zone.value().OffsetMs(0), kHour);
+    EXPECT_EQ(zone.value().OffsetMs(0), kHourSeconds);
     EXPECT_EQ(zone.value().OffsetMs(4'000'000'000'000), 0);          // at the last change: its type
-    EXPECT_EQ(zone.value().OffsetMs(4'000'000'001'000), 3 * kHour);  // after it: the footer
+    EXPECT_EQ(zone.value().OffsetMs(4'000'000'001'000), 3 * kHourSeconds);  // after it: the footer
 }
 
 TEST(TimeZoneParse, EmptyFooterKeepsTheLastTypeAndAFooterAloneGovernsAZone) {
@@ -142,7 +142,7 @@ TEST(TimeZoneParse, EmptyFooterKeepsTheLastTypeAndAFooterAloneGovernsAZone) {
     auto alone =
         TimeZone::Parse(Tzif2({{}, {}, {0}}, {{}, {}, {3600}}, "CET-1CEST,M3.5.0,M10.5.0/3"), "v2");
     ASSERT_TRUE(alone.ok()) << alone.error().message;
-    EXPECT_EQ(alone.value().OffsetMs(1'711'846'800'000), 2 * kHour);
+    EXPECT_EQ(alone.value().OffsetMs(1'711'846'800'000), 2 * kHourSeconds);
 }
 
 TEST(TimeZoneParse, MalformedBytesAreErrors) {
@@ -178,8 +178,8 @@ TEST(TimeZoneLoad, ReadsThroughTheGivenFileSystemAndOnlyInsideTheZoneDirectory) 
     ASSERT_TRUE(zone.ok()) << zone.error().message;
     EXPECT_EQ(zone.value().Name(), "Test/Zone");
     EXPECT_EQ(zone.value().OffsetMs(999'999), 0);  // type 0 before the first change
-    EXPECT_EQ(zone.value().OffsetMs(1'000'000), kHour);
-    EXPECT_EQ(zone.value().OffsetMs(1'999'999), kHour);
+    EXPECT_EQ(zone.value().OffsetMs(1'000'000), kHourSeconds);
+    EXPECT_EQ(zone.value().OffsetMs(1'999'999), kHourSeconds);
     EXPECT_EQ(zone.value().OffsetMs(2'000'000), 0);
     EXPECT_EQ(zone.value().OffsetMs(9'000'000'000'000), 0);
     EXPECT_FALSE(TimeZone::Load("Test/Missing", files, "/zones").ok());
