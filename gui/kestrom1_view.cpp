@@ -13,7 +13,7 @@
 namespace tarvedde {
 namespace {
 
-QPushButton* Button(const char* caption, const char* name) {
+QPushButton* ActionButton(const char* caption, const char* name) {
     auto* button = new QPushButton(caption);
     button->setObjectName(name);
     button->setAutoDefault(false);
@@ -30,9 +30,9 @@ Kestrom1View::Kestrom1View(TarveddeMain& main, QWidget* parent)
       rgMessart_(new QButtonGroup(this)),
       eNummer_(new QSpinBox),
       eName_(new QLineEdit),
-      btHinzu_(Button("zur Liste hinzufügen", "btHinzu")),
+      btHinzu_(ActionButton("zur Liste hinzufügen", "btHinzu")),
       pnSpeichern_(new QWidget),
-      btZurueck_(Button("Zurück", "btZurueck")) {
+      btZurueck_(ActionButton("Zurück", "btZurueck")) {
     setObjectName("Fo_Kestrom1");
     setWindowTitle("DDE-Parameter von Kestrom AQASYS");
     lbDDE_->setObjectName("lbDDE");
@@ -56,7 +56,7 @@ Kestrom1View::Kestrom1View(TarveddeMain& main, QWidget* parent)
     auto* fields = new QFormLayout;
     fields->addRow("Nummer", eNummer_);
     fields->addRow("Messwertname", eName_);
-    QPushButton* loeschen = Button("Wert löschen", "btLoeschen");
+    QPushButton* loeschen = ActionButton("Wert löschen", "btLoeschen");
     auto* group = new QGroupBox(" Tages-Messwerte ");
     auto* inside = new QVBoxLayout(group);
     inside->addWidget(rgMessart);
@@ -64,8 +64,8 @@ Kestrom1View::Kestrom1View(TarveddeMain& main, QWidget* parent)
     inside->addWidget(btHinzu_);
     inside->addWidget(loeschen);
 
-    QPushButton* speichern = Button("Speichern", "btSpeichern");
-    QPushButton* abbrechen = Button("Abbrechen", "btAbbrechen");
+    QPushButton* speichern = ActionButton("Speichern", "btSpeichern");
+    QPushButton* abbrechen = ActionButton("Abbrechen", "btAbbrechen");
     auto* panel = new QHBoxLayout(pnSpeichern_);
     panel->setContentsMargins(0, 0, 0, 0);
     panel->addWidget(speichern);

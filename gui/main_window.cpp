@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "gui/form_widgets.h"
 #include "gui/live_data_window.h"
 #include "gui/summen_view.h"
 #include "gui/window_geometry.h"
@@ -18,10 +19,6 @@
 
 namespace tarvedde {
 namespace {
-
-QString ToQt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QString ColorStyle(const std::string& color) {
     return color.empty() ? QString() : "color: " + ToQt(color);

@@ -5,15 +5,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "gui/form_widgets.h"
+
 namespace tarvedde {
-namespace {
-
-QString ToQt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
-
 void QtOperator::ShowMessage(const std::string& text) {
     QMessageBox::information(parent_, QApplication::applicationName(), ToQt(text));
 }

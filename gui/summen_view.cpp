@@ -6,15 +6,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "gui/form_widgets.h"
+
 namespace tarvedde {
-namespace {
-
-QString ToQt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
-
 SummenView::SummenView(TFo_Summen& form, QWidget* parent)
     : QWidget(parent, Qt::Window),
       form_(form),

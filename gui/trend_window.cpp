@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 
+#include "gui/form_widgets.h"
 #include "gui/window_catalog.h"
 #include "outputs/day_file_names.h"
 
@@ -19,10 +20,6 @@ namespace {
 constexpr int kPollMs = 2000;
 constexpr qint64 kShortestSpanMs = 60 * 1000;
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
-
-QString ToQt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 qint64 MsSinceEpoch(const DateParts& date, int secondOfDay) {
     const QDateTime at(QDate(date.year, date.month, date.day), QTime(0, 0).addSecs(secondOfDay));

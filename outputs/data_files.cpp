@@ -13,7 +13,7 @@ namespace {
 
 constexpr char kLineFailed[] = "-999.0;";
 
-std::string TwoDigits(int value) {
+std::string TwoDigitField(int value) {
     std::string text = std::to_string(value);
     return text.size() < 2 ? "0" + text : text;
 }
@@ -164,8 +164,8 @@ Result<std::string> CycleDateText(double cycleTime) {
 
 std::string CycleTimeText(double cycleTime) {
     const TimeParts time = DecodeTime(cycleTime);
-    return TwoDigits(time.hour) + kCycleTimeSeparator + TwoDigits(time.minute) +
-           kCycleTimeSeparator + TwoDigits(time.second);
+    return TwoDigitField(time.hour) + kCycleTimeSeparator + TwoDigitField(time.minute) +
+           kCycleTimeSeparator + TwoDigitField(time.second);
 }
 
 std::string DataRowText(const std::string& dateText, const std::string& timeText,

@@ -27,7 +27,7 @@ std::int64_t DaysFromCivil(int year, int month, int day) {
     return std::int64_t{era} * 146097 + dayOfEra - 719468;
 }
 
-DateParts CivilFromDays(std::int64_t daysSinceUnixEpoch) {
+DateParts DatePartsFromDays(std::int64_t daysSinceUnixEpoch) {
     const std::int64_t z = daysSinceUnixEpoch + 719468;
     const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
     const auto dayOfEra = static_cast<int>(z - era * 146097);
@@ -129,7 +129,7 @@ DateParts DecodeDate(double dateTime) {
     if (!stamp.valid) {
         return {};
     }
-    return CivilFromDays(stamp.day - kDaysToUnixEpoch);
+    return DatePartsFromDays(stamp.day - kDaysToUnixEpoch);
 }
 
 TimeParts DecodeTime(double dateTime) {

@@ -8,7 +8,7 @@
 namespace tarvedde {
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kIniLineEnd = "\r\n";
 
 constexpr std::array<unsigned char, 256> MakeFoldTable() {
     std::array<unsigned char, 256> table{};
@@ -246,10 +246,10 @@ std::string IniDocument::WithNewKey(const Section& section, std::string_view key
     const Line& line = lines_[last];
     std::string insert;
     if (line.next == line.end) {  // the file's last line has no line end yet
-        insert += kLineEnd;
+        insert += kIniLineEnd;
     }
     insert += keyLine;
-    insert += kLineEnd;
+    insert += kIniLineEnd;
     return Splice(line.next, line.next, insert);
 }
 
@@ -257,18 +257,18 @@ std::string IniDocument::WithNewSection(std::string_view section, std::string_vi
     std::string bytes = bytes_;
     if (!lines_.empty()) {
         if (lines_.back().next == lines_.back().end) {
-            bytes += kLineEnd;
+            bytes += kIniLineEnd;
         }
         if (!lines_.back().blank) {
-            bytes += kLineEnd;
+            bytes += kIniLineEnd;
         }
     }
     bytes += "[";
     bytes += section;
     bytes += "]";
-    bytes += kLineEnd;
+    bytes += kIniLineEnd;
     bytes += keyLine;
-    bytes += kLineEnd;
+    bytes += kIniLineEnd;
     return bytes;
 }
 

@@ -88,7 +88,7 @@ std::string Utf8Of(std::uint32_t cp) {
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-bool IsDigit(char c) {
+bool IsRtfDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
@@ -162,7 +162,7 @@ private:
             negative = true;
             ++pos_;
         }
-        while (pos_ < in_.size() && IsDigit(in_[pos_])) {
+        while (pos_ < in_.size() && IsRtfDigit(in_[pos_])) {
             hasParam = true;
             param = param * 10 + (in_[pos_++] - '0');
             if (param > 1'000'000) {

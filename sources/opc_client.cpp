@@ -13,7 +13,7 @@ char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool SameText(const std::string& a, const std::string& b) {
+bool SameTagText(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
@@ -94,7 +94,7 @@ int TOpcGroup::AddItem(const std::string& itemId) {
         return static_cast<int>(items_.size()) - 1;
     }
     const auto at = std::lower_bound(items_.begin(), items_.end(), itemId, LessText);
-    if (at != items_.end() && SameText(*at, itemId)) {
+    if (at != items_.end() && SameTagText(*at, itemId)) {
         throw EOpcClient("String list does not allow duplicates");
     }
     const auto inserted = items_.insert(at, itemId);
@@ -105,7 +105,7 @@ void TOpcGroup::SetItems(std::vector<std::string> itemIds) {
     RequireDisconnected();
     if (sorted_) {
         std::stable_sort(itemIds.begin(), itemIds.end(), LessText);
-        const auto twin = std::adjacent_find(itemIds.begin(), itemIds.end(), SameText);
+        const auto twin = std::adjacent_find(itemIds.begin(), itemIds.end(), SameTagText);
         if (twin != itemIds.end()) {
             throw EOpcClient("String list does not allow duplicates");
         }
@@ -280,7 +280,7 @@ void TOpcGroup::Deliver(std::uint32_t clientHandle, const OpcValue& value,
 void TOpcGroupCollection::RequireUniqueName(const std::string& name,
                                             const TOpcGroup* except) const {
     for (const auto& group : groups_) {
-        if (group.get() != except && !name.empty() && SameText(group->Name(), name)) {
+        if (group.get() != except && !name.empty() && SameTagText(group->Name(), name)) {
             throw EOpcClient("Duplicate group name not allowed");
         }
     }
@@ -339,7 +339,7 @@ void TOpcSimpleClient::SetActive(bool active) {
 }
 
 bool TOpcSimpleClient::IsLocalHost() const {
-    return hostName_.empty() || SameText(hostName_, transport_.ComputerName());
+    return hostName_.empty() || SameTagText(hostName_, transport_.ComputerName());
 }
 
 std::vector<OpcServerInfo> TOpcSimpleClient::ServerList() const {
@@ -362,8 +362,9 @@ void TOpcSimpleClient::Connect(bool withoutGroups) {
         const std::string host = IsLocalHost() ? std::string() : hostName_;
         const std::string onHost = host.empty() ? std::string() : " on " + host;
         const std::vector<OpcServerInfo> servers = GetOpcServerList(transport_, host);
-        const auto info = std::find_if(servers.begin(), servers.end(),
-                                       [&](const auto& s) { return SameText(s.progId, progId_); });
+        const auto info = std::find_if(servers.begin(), servers.end(), [&](const auto& s) {
+            return SameTagText(s.progId, progId_);
+        });
         if (info == servers.end()) {
             throw EOpcEnum("Cannot find server " + progId_ + onHost);
         }
@@ -485,7 +486,7 @@ std::vector<TOpcPropertyValue> TOpcSimpleClient::ItemProperties(const std::strin
 }
 
 std::vector<OpcServerInfo> GetOpcServerList(OpcTransport& transport, const std::string& host) {
-    const bool local = host.empty() || SameText(host, transport.ComputerName());
+    const bool local = host.empty() || SameTagText(host, transport.ComputerName());
     std::vector<OpcServerInfo> servers;
     if (!OpcSucceeded(transport.ListServers(local ? std::string() : host, servers))) {
         throw EOpcEnum("Could not connect to registry on " +

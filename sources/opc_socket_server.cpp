@@ -14,7 +14,7 @@
 namespace tarvedde {
 namespace {
 
-constexpr std::size_t kMaxQueuedBytes = 4 * 1024 * 1024;
+constexpr std::size_t kMaxOpcQueuedBytes = 4 * 1024 * 1024;
 constexpr int kFlushIntervalMs = 20;
 
 std::string ReplyBody(OpcResult result, const WireWriter& outputs) {
@@ -141,7 +141,7 @@ void SocketOpcServer::Process(int id) {
             return;
         }
         Send(client, EncodeOpcFrame({OpcFrameKind::kReply, frame.sequence, frame.op, *body}));
-        if (client.outbox.size() > kMaxQueuedBytes) {
+        if (client.outbox.size() > kMaxOpcQueuedBytes) {
             Drop(id, "the client does not read its answers");
             return;
         }
@@ -449,7 +449,7 @@ void SocketOpcServer::Push(int id, OpcOp op, const std::string& body) {
     }
     Client& client = *found->second;
     Send(client, EncodeOpcFrame({OpcFrameKind::kPush, 0, op, body}));
-    if (client.outbox.size() > kMaxQueuedBytes) {
+    if (client.outbox.size() > kMaxOpcQueuedBytes) {
         // Not now: the backend is delivering and the object is the one it calls.
         DropLater(id, "the client does not read its data");
     }

@@ -8,7 +8,7 @@
 namespace tarvedde {
 namespace {
 
-constexpr std::size_t kHeaderBytes = 1 + 4 + 2;  // kind, sequence, operation
+constexpr std::size_t kOpcHeaderBytes = 1 + 4 + 2;  // kind, sequence, operation
 
 bool KnownKind(std::uint8_t kind) {
     return kind >= static_cast<std::uint8_t>(OpcFrameKind::kRequest) &&
@@ -18,7 +18,7 @@ bool KnownKind(std::uint8_t kind) {
 }  // namespace
 
 std::string EncodeOpcFrame(const OpcFrame& frame) {
-    const std::size_t length = kHeaderBytes + frame.body.size();
+    const std::size_t length = kOpcHeaderBytes + frame.body.size();
     if (length > kOpcMaxFrameBytes) {
         return {};
     }
@@ -51,7 +51,7 @@ OpcFrameDecoder::Outcome OpcFrameDecoder::Next(OpcFrame& frame, std::string& err
     if (length > kOpcMaxFrameBytes) {
         return fail("frame of " + std::to_string(length) + " bytes exceeds the limit");
     }
-    if (length < kHeaderBytes) {
+    if (length < kOpcHeaderBytes) {
         return fail("frame of " + std::to_string(length) + " bytes is too short");
     }
     if (buffer_.size() < 4 + std::size_t{length}) {
@@ -65,7 +65,7 @@ OpcFrameDecoder::Outcome OpcFrameDecoder::Next(OpcFrame& frame, std::string& err
     frame.kind = static_cast<OpcFrameKind>(kind);
     frame.sequence = header.U32();
     frame.op = static_cast<OpcOp>(header.U16());
-    frame.body.assign(buffer_, 4 + kHeaderBytes, length - kHeaderBytes);
+    frame.body.assign(buffer_, 4 + kOpcHeaderBytes, length - kOpcHeaderBytes);
     buffer_.erase(0, 4 + std::size_t{length});
     return Outcome::kFrame;
 }

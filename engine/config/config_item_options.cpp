@@ -20,7 +20,7 @@ using config::ItemSection;
 using config::LoadScope;
 
 template <class Step>
-void Guarded(Step&& step) {
+void GuardedOption(Step&& step) {
     try {
         step();
     } catch (const std::exception&) {
@@ -88,14 +88,14 @@ void LoadCounterReadings(LoadScope& load) {
 void LoadItemOptionSteps(LoadScope& load) {
     IniFile ini(load.host.files, load.PathOf(kMainIniFile));
     const IniReadBatch batch(ini);
-    Guarded([&] { LoadLoggingOptions(load); });
-    Guarded([&] { config::BuildValueDelimiters(load); });
-    Guarded([&] { LoadTimeTables(load); });
+    GuardedOption([&] { LoadLoggingOptions(load); });
+    GuardedOption([&] { config::BuildValueDelimiters(load); });
+    GuardedOption([&] { LoadTimeTables(load); });
     if (load.settings.sourceKind == SourceKind::Opc) {
-        Guarded([&] { LoadOpcWatchdogKeys(load, ini); });
+        GuardedOption([&] { LoadOpcWatchdogKeys(load, ini); });
     }
-    Guarded([&] { LoadWarnings(load, ini); });
-    Guarded([&] { LoadCounterReadings(load); });
+    GuardedOption([&] { LoadWarnings(load, ini); });
+    GuardedOption([&] { LoadCounterReadings(load); });
     load.log.WriteLog(load.settings.printAtMidnight ? "Protokollausdruck eingeschaltet"
                                                     : "Protokollausdruck ausgeschaltet.");
 }
@@ -104,7 +104,7 @@ void LoadItemOptionSteps(LoadScope& load) {
 
 void Configuration::LoadItemOptions() {
     config::LoadScope load = Scope();
-    Guarded([&] { LoadItemOptionSteps(load); });
+    GuardedOption([&] { LoadItemOptionSteps(load); });
 }
 
 }  // namespace tarvedde

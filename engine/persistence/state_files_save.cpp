@@ -13,7 +13,7 @@
 namespace tarvedde {
 namespace {
 
-constexpr std::size_t kAllItems = static_cast<std::size_t>(maxItems);
+constexpr std::size_t kSavedItems = static_cast<std::size_t>(maxItems);
 
 struct SaveContext {
     struct Staged {
@@ -174,8 +174,8 @@ void SaveWindowBuffers(SaveContext& save) {
 
 void SaveCounterDifferences(SaveContext& save) {
     BinaryWriter out;
-    out.Reserve(kAllItems * kCounterRecordSize);
-    for (std::size_t n = 1; n <= kAllItems; ++n) {
+    out.Reserve(kSavedItems * kCounterRecordSize);
+    for (std::size_t n = 1; n <= kSavedItems; ++n) {
         EncodeCounterRecord(out, save.values.counterDifferences[n]);
     }
     save.Write(kCounterStateFile, out.Take(), "Fehler beim Speichern von DIFFBUF.TVW",
@@ -199,7 +199,7 @@ void WriteMirrorStatistics(const SaveContext& save, int n) {
 
 void SaveMirrorOffsets(SaveContext& save) {
     BinaryWriter out;
-    out.Reserve(kAllItems * kMirrorRecordSize);
+    out.Reserve(kSavedItems * kMirrorRecordSize);
     for (int n = 1; n <= maxItems; ++n) {
         const MirrorSetting& mirror = save.config.Items()[n].mirror;
         EncodeMirrorRecord(out,
@@ -234,7 +234,7 @@ void SaveNightSums(SaveContext& save) {
                kNightFailedBit);
 }
 
-ConfigRecord DayAccumulators(const SaveContext& save, int n) {
+ConfigRecord DayAccumulatorRecord(const SaveContext& save, int n) {
     const ItemStatistics& statistics = save.values.statistics[n];
     ConfigRecord record;
     record.minimum = statistics.minimum;
@@ -265,7 +265,7 @@ std::optional<std::string> UpdateDayAccumulators(const SaveContext& save, std::s
     }
     for (int n = 1; n <= itemCount; ++n) {
         if (!OverwriteConfigAccumulators(kept, static_cast<std::size_t>(n - 1),
-                                         DayAccumulators(save, n))) {
+                                         DayAccumulatorRecord(save, n))) {
             return std::nullopt;
         }
     }

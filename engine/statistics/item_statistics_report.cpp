@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kSwitchedOnAbove = 0.55;
 constexpr int kHeadingIndent = 40;
-constexpr int kLineIndent = 80;
+constexpr int kReportIndent = 80;
 
 // Days since the last sample as the sample integrator measures them: by the elapsed
 // clock while the sample's mark still belongs to it, else by the wall clock.
@@ -56,7 +56,7 @@ public:
         run_.memo2.SetAttributes(heading);
         run_.memo2.Append(cfg_.itemName);
         TextAttributes lines;
-        lines.indent = kLineIndent;
+        lines.indent = kReportIndent;
         run_.memo2.SetAttributes(lines);
         if (cfg_.IsDigital()) {
             FormattedDigital();

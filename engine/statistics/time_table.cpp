@@ -7,13 +7,13 @@
 namespace tarvedde {
 namespace {
 
-std::string DisplayUnit(const ItemConfig& config) {
+std::string TableUnit(const ItemConfig& config) {
     return config.valueConversion.conversionOn ? config.valueConversion.conversionUnit
                                                : config.unit;
 }
 
 std::vector<std::string> LoadCurveHeader(const ItemConfig& config) {
-    const std::string unit = DisplayUnit(config);
+    const std::string unit = TableUnit(config);
     return {config.itemName + "\t" + config.serverItem,
             "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert",
             "d\th\t" + config.sumUnit + "\t" + unit + "\t" + unit + "\t" + unit};

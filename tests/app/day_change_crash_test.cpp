@@ -17,7 +17,7 @@
 namespace tarvedde {
 namespace {
 
-constexpr char kIni[] =
+constexpr char kCrashIni[] =
     "[DDE]\r\nItemcount=1\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
     "[Items]\r\nItem1=Q\r\n[Itemnames]\r\nItem1=Zulauf\r\n";
 constexpr char kPostponed[] = "CustomIni=1\r\nCustomTime=00:01:00\r\n";
@@ -76,7 +76,7 @@ void CheckEveryCrash(Plant& plant, const std::string& cycleTime) {
 // Started at 23:59:45 with a value, two cycles before midnight.
 std::unique_ptr<Plant> Running(const std::string& extraIni) {
     auto plant = std::make_unique<Plant>(MemoryFileSystem(), "2024-03-05 23:59:45");
-    std::string ini = kIni;
+    std::string ini = kCrashIni;
     ini.insert(ini.find("[Items]"), extraIni);
     EXPECT_TRUE(plant->files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
     testing::Steps(plant->runner, "start\nset Q \"12,5\"\nadvance 10s");

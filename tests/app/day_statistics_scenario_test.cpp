@@ -77,7 +77,7 @@ constexpr char kWaterIni[] =
     "[Item_1]\r\nM15_berechnen=0\r\n"
     "[Fremdwasser]\r\nZulaufMin_ls_index=1\r\nZulaufSumme_qbm_index=2\r\n";
 
-std::string Text(const MemoryFileSystem& files, const std::string& name) {
+std::string FileText(const MemoryFileSystem& files, const std::string& name) {
     return Cp1252ToUtf8(files.ReadAll("/plant/" + name).value_or("<missing>"));
 }
 
@@ -114,7 +114,7 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
                    "advance-to 2024-03-05 08:00:00\nset Q_Menge \"1000\"\n"
                    "advance-to 2024-03-05 18:00:00\nset Q_Menge \"0\"\nset Q_Nacht \"50\"\n"
                    "advance 1h\nset Q_Nacht \"55\"\nadvance-to 2024-03-06 00:01:00");
-    EXPECT_EQ(Text(files, "Fremdwasser.txt"),
+    EXPECT_EQ(FileText(files, "Fremdwasser.txt"),
               "05.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
               "Gesamtzulauf = 10000,5 m³\r\n");
     EXPECT_THAT(ProtocolMarks(files),
@@ -125,11 +125,11 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
                             "Fremdwasser bei 3,00 l/s EW+Ind: 40,61 %"));
 
     testing::Steps(runner, "answer \"2.5\"\nmenu NachtzulaufEWIndeingeben1");
-    EXPECT_THAT(Text(files, "TARVEDDE.INI"), HasSubstr("Zulauf_EwInd_ls=2.5\r\n"));
+    EXPECT_THAT(FileText(files, "TARVEDDE.INI"), HasSubstr("Zulauf_EwInd_ls=2.5\r\n"));
     // The operator lowers the minimum, keeps the estimate the calculation read back and
     // enters the volume: (47 - 2.5) x 8640 / 9000 = 42.72.
     testing::Steps(runner, "answer \"47\"\nanswer yes\nanswer \"9000\"\nmenu Fremdwasser1");
-    EXPECT_EQ(Text(files, "Fremdwasser_Manuell.txt"),
+    EXPECT_EQ(FileText(files, "Fremdwasser_Manuell.txt"),
               "05.03.2024 : Fremdwasser = 42,7 %, Min.Zulauf = 47,0 l/s, EW+Ind = 2,5 l/s, "
               "Gesamtzulauf = 9000,0 m³\r\n");
     EXPECT_EQ(runner.Engine()->Processor().Values().statistics[1].minimum, 47.0);

@@ -24,7 +24,7 @@ using ::testing::Contains;
 using ::testing::HasSubstr;
 
 constexpr char kDir[] = "/prog/";
-const char kIni[] =
+const char kDiskFullIni[] =
     "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\n"
     "[Items]\r\nItem1=Q\r\nItem2=T\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Temperatur\r\n";
 const char* const kCycleTimes[] = {"07:00:00", "07:00:10", "07:00:20", "07:00:30"};
@@ -61,7 +61,7 @@ struct Write {
 class DiskFullRun {
 public:
     DiskFullRun() {
-        (void)files_.WriteAll(std::string(kDir) + "TARVEDDE.INI", kIni, false);
+        (void)files_.WriteAll(std::string(kDir) + "TARVEDDE.INI", kDiskFullIni, false);
         runner_ = std::make_unique<ScenarioRunner>(ScenarioOptions{kDir, &files_});
         Do("start\nset Q \"12,5\"\nset T \"8,25\"\nadvance 10s\n");
     }

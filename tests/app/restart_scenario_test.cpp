@@ -38,7 +38,7 @@ constexpr int kPump = 3;
 constexpr int kItemCount = 3;
 const char* const kServerItems[] = {"", "T_Zulauf", "Z_Strom", "P_Geblaese"};
 
-const char kIni[] =
+const char kRestartIni[] =
     "[DDE]\nAutoStart=1\nIntervall=10\nEinheit=0\nItemcount=3\n"
     "[Items]\nItem1=T_Zulauf\nItem2=Z_Strom\nItem3=P_Geblaese\n"
     "[Itemnames]\nItem1=Temperatur\nItem2=Strom\nItem3=Gebl\xC3\xA4se\n"
@@ -151,7 +151,7 @@ protected:
         std::stable_sort(events.begin(), events.end(),
                          [](const Event& a, const Event& b) { return a.atMs < b.atMs; });
         dir_.Clear();
-        dir_.WriteText("TARVEDDE.INI", kIni);
+        dir_.WriteText("TARVEDDE.INI", kRestartIni);
         ScenarioRunner runner(Options());
         Execute(runner, ClockCommand{EncodeDateTime(2024, 3, 5, 8, 0, 0, 0)});
         const auto advanceTo = [&](std::int64_t atMs) {

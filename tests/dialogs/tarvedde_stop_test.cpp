@@ -11,14 +11,14 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr char kIni[] =
+constexpr char kStopIni[] =
     "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\nAktuTag=05.03.2024\n"
     "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
 class StopCountdownTest : public testing::EngineFixture {
 protected:
     void Start() {
-        WriteIni(kIni);
+        WriteIni(kStopIni);
         ASSERT_TRUE(Create());
         stop_ = std::make_unique<TFo_Stop>(*main_);
         // What the view shows at each notification: shown or hidden, and the bar.

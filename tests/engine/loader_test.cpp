@@ -124,7 +124,7 @@ std::string DumpModel(const Configuration& c, const StateStore& store, const Bar
 #undef FIELD
 #undef VALUE
 
-std::string ReadBinary(const fs::path& path) {
+std::string ReadFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -146,7 +146,7 @@ TEST_P(LoaderDumpTest, LoadedModelMatchesTheGoldenDump) {
     for (const auto& entry : fs::directory_iterator(dir)) {
         if (entry.path().filename() != golden) {
             names.push_back(entry.path().filename().string());
-            Write(names.back(), ReadBinary(entry.path()));
+            Write(names.back(), ReadFileBytes(entry.path()));
         }
     }
     std::sort(names.begin(), names.end());
@@ -172,7 +172,7 @@ TEST_P(LoaderDumpTest, LoadedModelMatchesTheGoldenDump) {
             dump += "file " + name + "\n  " + text + "\n";
         }
     }
-    const std::string expected = ReadBinary(dir / golden);
+    const std::string expected = ReadFileBytes(dir / golden);
     if (dump != expected) {
         std::ofstream(::testing::TempDir() + golden, std::ios::binary) << dump;
     }

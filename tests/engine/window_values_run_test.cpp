@@ -10,7 +10,7 @@ using ::testing::HasSubstr;
 
 // Item 1 keeps a window of 7 cycles (one minute at 10 s), item 2 a ring of 6 samples taken
 // every 15 s.
-constexpr char kIni[] =
+constexpr char kWindowValuesIni[] =
     "[DDE]\nItemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\nt_M15=1\n"
     "[Items]\nItem1=Q\nItem2=P\n[Itemnames]\nItem1=Zulauf\nItem2=Druck\n"
     "[Gleitend]\nPuffer=6\nIntervall=15\nItem2=1\n[Item_2]\nM15_berechnen=0\n";
@@ -29,7 +29,7 @@ protected:
 
 TEST_F(WindowValuesRunTest, BuffersSurviveACrashAndReachTheProtocol) {
     SetClock(7, 0, 0);
-    WriteIni(kIni);
+    WriteIni(kWindowValuesIni);
     Start();
     EXPECT_EQ(Main().TimerGleitM().Interval(), 15000);
     RunCycles(1, 17);  // the last cycle 07:02:50 saves after the last tick 07:02:45

@@ -20,7 +20,7 @@
 namespace tarvedde {
 namespace {
 
-std::string Content(const FileSystem& fs, const std::string& path) {
+std::string ContentOf(const FileSystem& fs, const std::string& path) {
     auto bytes = fs.ReadAll(path);
     return bytes.ok() ? bytes.value() : "<missing>";
 }
@@ -39,10 +39,10 @@ void ExpectAppendsLandWhole(FileSystem& fs, const std::string& path,
         };
         cutNextWrite();
         EXPECT_FALSE(append("12:00:00;1,5\r\n")) << keptOpen;
-        EXPECT_EQ(Content(fs, path), "old\r\n") << keptOpen;
+        EXPECT_EQ(ContentOf(fs, path), "old\r\n") << keptOpen;
         freeDisk();
         EXPECT_TRUE(append("12:00:10;2,5\r\n")) << keptOpen;
-        EXPECT_EQ(Content(fs, path), "old\r\n12:00:10;2,5\r\n") << keptOpen;
+        EXPECT_EQ(ContentOf(fs, path), "old\r\n12:00:10;2,5\r\n") << keptOpen;
     }
 }
 
@@ -70,14 +70,14 @@ void ExpectScratchVersionsSwapInWhole(FileSystem& fs, const std::string& target)
     const std::string scratch = target + ".tmp";
     for (const std::string version : {"first, the longest of them", "second", "4", "fifth one"}) {
         ASSERT_TRUE(fs.WriteScratch(scratch, version));
-        EXPECT_NE(Content(fs, target), version);
+        EXPECT_NE(ContentOf(fs, target), version);
         ASSERT_TRUE(fs.SwapInto(scratch, target));
-        EXPECT_EQ(Content(fs, target), version);
+        EXPECT_EQ(ContentOf(fs, target), version);
     }
     ASSERT_TRUE(fs.WriteAll(target, "written by another program", false));
     ASSERT_TRUE(fs.WriteScratch(scratch, "sixth"));
     ASSERT_TRUE(fs.SwapInto(scratch, target));
-    EXPECT_EQ(Content(fs, target), "sixth");
+    EXPECT_EQ(ContentOf(fs, target), "sixth");
 }
 
 TEST(FileSystemTest, ScratchVersionsSwapInWhole) {
@@ -100,7 +100,7 @@ TEST(FileSystemTest, RealFilesRefuseWhatIsNotAPlainFile) {
     ASSERT_TRUE(fs->WriteAll(base + "TARVEDDE.INI", "[DDE]\r\n", false));
     std::filesystem::create_symlink(base + "TARVEDDE.INI", base + "M15BUF.TVW.tmp");
     EXPECT_FALSE(fs->WriteScratch(base + "M15BUF.TVW.tmp", "buffers"));
-    EXPECT_EQ(Content(*fs, base + "TARVEDDE.INI"), "[DDE]\r\n");
+    EXPECT_EQ(ContentOf(*fs, base + "TARVEDDE.INI"), "[DDE]\r\n");
 
     for (const char* name : {"AKTDAT.TVV.tmp", "$lock_DAT", "EICH.INI"}) {
         ASSERT_EQ(::mkfifo((base + name).c_str(), 0600), 0);
@@ -136,7 +136,7 @@ TEST(FileSystemTest, MemoryAppendCutShortLeavesTheFileAsItWas) {
     fs.FillDiskAtWrite(2, 2);
     EXPECT_TRUE(fs.WriteAll("a", "abc", false));
     EXPECT_FALSE(fs.WriteAll("b", "abc", false));
-    EXPECT_EQ(Content(fs, "b"), "ab");
+    EXPECT_EQ(ContentOf(fs, "b"), "ab");
 }
 
 #ifndef _WIN32
