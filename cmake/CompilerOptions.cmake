@@ -28,10 +28,6 @@ endif()
 function(tarvedde_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    if(TARVEDDE_UNITY_TESTS)
-        # Names at file scope must then differ between a folder's test files.
-        set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 6)
-    endif()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
     # Tests reach any header, also of a layer their library does not link.
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
