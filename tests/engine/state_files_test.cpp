@@ -4,8 +4,6 @@
 // Damaged files and failures at every single file operation of a save. The round trips of
 // records and whole sets are the fuzz targets'; what a marker lets through is in the
 // program start's tests.
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -16,6 +14,7 @@
 
 #include "engine/persistence/state_files.h"
 #include "engine/persistence/state_records.h"
+#include "platform/ini_document.h"
 #include "platform/number_format.h"
 #include "platform/text_file.h"
 #include "tests/engine/engine_fixture.h"
@@ -720,9 +719,7 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
     Lines outputs = Unstamped(Read("AKTDAT.TVV"));
     outputs.push_back(Unstamped(Read("20240305.DAT")).back());
     for (const std::string& line : outputs) {
-        std::string lower = line;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+        const std::string lower = FoldCaseCp1252(line);
         for (const char* bad : {"nan", "inf", "e308", ";;"}) {
             EXPECT_EQ(lower.find(bad), std::string::npos) << line;
         }
