@@ -18,16 +18,16 @@ struct BufferRestoreText {
     std::size_t recordSize;
 };
 
-void TakeWindowState(FifteenMinuteState& m15, const WindowBufferRecord& record) {
-    m15.m15Index = record.index;
+void TakeWindowState(FifteenMinuteState& m15, const WindowBufferRecord& record, int index) {
+    m15.m15Index = index;
     m15.m15Minimum = record.minimum;
     m15.m15Maximum = record.maximum;
     m15.m15MinimumTime = record.minimumTime;
     m15.m15MaximumTime = record.maximumTime;
 }
 
-void TakeWindowState(MovingAverageState& moving, const WindowBufferRecord& record) {
-    moving.ringIndex = record.index;
+void TakeWindowState(MovingAverageState& moving, const WindowBufferRecord& record, int index) {
+    moving.ringIndex = index;
     moving.movingAverage = record.average;
     moving.movingMinimum = record.minimum;
     moving.movingMaximum = record.maximum;
@@ -45,10 +45,8 @@ template <class ItemState>
 bool RestoreRow(WindowBufferSet<ItemState>& buffers, ProgramLog& log,
                 const WindowBufferRecord& record, std::size_t j, const BufferRestoreText& text) {
     std::vector<double>& row = buffers.rows[j];
-    const bool indexFits =
-        record.index >= 0 && static_cast<std::size_t>(record.index) <= row.size();
     if (record.item < 1 || record.item > maxItems || row.size() > record.values.size() ||
-        !indexFits) {
+        record.index < 0) {
         return false;
     }
     if (RowOf(buffers.items[record.item]) != static_cast<int>(j)) {
@@ -56,7 +54,10 @@ bool RestoreRow(WindowBufferSet<ItemState>& buffers, ProgramLog& log,
         return true;
     }
     std::copy_n(record.values.begin(), row.size(), row.begin());
-    TakeWindowState(buffers.items[record.item], record);
+    // A window or ring shorter than at the save (another cycle or Puffer) keeps the day's
+    // extremes and goes on at its first slot, where the saved position no longer lies.
+    const bool indexFits = static_cast<std::size_t>(record.index) < row.size();
+    TakeWindowState(buffers.items[record.item], record, indexFits ? record.index : 0);
     return true;
 }
 

@@ -70,7 +70,10 @@ void FifteenMinuteWindows::UpdateFifteenMinuteValues(int item, double value) {
         state.m15Index = old + 1 >= windowLength_ ? 0 : old + 1;
         double windowHigh = kWindowHighStart;
         double windowLow = kWindowLowStart;
-        for (std::size_t k = 0; k < row.size(); ++k) {
+        // A row made for a longer window at an earlier start keeps its tail, which this
+        // window no longer writes: old samples there must not count in every window.
+        const std::size_t slots = std::min(row.size(), static_cast<std::size_t>(windowLength_));
+        for (std::size_t k = 0; k < slots; ++k) {
             if (row[k] == kMissingValue) {
                 if (static_cast<std::size_t>(old) + 1 < k) {
                     log_.WriteLog("***** Achtung ! M15-Wert evtl. fehlerhaft.");

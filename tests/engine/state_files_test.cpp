@@ -598,6 +598,25 @@ TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeFilesTheyStillOwn) {
     EXPECT_EQ(M15(2).m15Index, 0);
 }
 
+// A window or ring shorter than at the save (another cycle or Puffer) keeps the saved
+// extremes and starts at its first slot; the rows after it are read too.
+TEST_F(WindowBufferTest, AShorterWindowOrRingKeepsItsExtremesAndStartsAtTheFirstSlot) {
+    saved_.m15.rows[1][0] = 7.5;
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    restored_.m15.rows.assign(2, std::vector<double>(14, -999.0));
+    restored_.moving.rows[0].assign(200, -999.0);
+    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
+    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
+    EXPECT_THAT(after_.LogText(), Not(HasSubstr("Fehler beim Lesen")));
+    EXPECT_EQ(restored_.m15.rows[1][0], 7.5);
+    EXPECT_EQ(M15(3).m15Index, 0);
+    EXPECT_EQ(M15(3).m15Maximum, 9.5);
+    const MovingAverageState& moving = At(restored_.moving.items, 2);
+    EXPECT_EQ(moving.ringIndex, 0);
+    EXPECT_EQ(moving.movingMinimum, -2.5);
+    EXPECT_EQ(moving.movingMaximum, 8.0);
+}
+
 // A row without item or longer than the record fails the save of the set.
 TEST_F(WindowBufferTest, RowWithoutItemOrLongerThanTheRecordIsMarkedAndEndsTheReading) {
     saved_.m15.rows[0].resize(17, 1.0);

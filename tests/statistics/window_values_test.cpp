@@ -73,6 +73,17 @@ TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsKeepTheirLength) {
                 ElementsAre("M15-Puffer = 16 Werte.", "Fehler(2) bei M15-Berechnung !"));
 }
 
+// A later start with a shorter window leaves the tail of the longer rows out of every
+// window: the day's minimum falls to the new level.
+TEST_F(WindowValuesTest, AShorterWindowOfALaterStartLeavesTheRowsTailOut) {
+    Item(1).M15_berechnen = true;
+    SetupLines(60);
+    M15(1, {100.0, 100.0, 100.0, 100.0, 100.0, 100.0, 100.0, 100.0, 100.0, 100.0, 100.0, 100.0,
+            100.0, 100.0, 100.0, 100.0});
+    SetupLines(600);
+    EXPECT_EQ(M15(1, {1.0, 1.0, 1.0, 1.0}), (std::vector<double>{1.0, 100.0}));
+}
+
 // Items 2 and 4 keep rings; the export of item 4 is named after its row, 1.
 TEST_F(WindowValuesTest, APartlyFilledRingShowsTheMeanOfItsSamplesAndNoExtremes) {
     Item(2).Gleitend = Item(4).Gleitend = true;
