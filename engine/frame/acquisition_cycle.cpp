@@ -94,12 +94,13 @@ void TarveddeMain::WerteLesen() {
     while (!processor_.ProcessNextItem(cycle)) {
     }
     processor_.FinishItems(cycle);
-    // An exception here would leave the cycle unfinished: every later tick would count
-    // as a timeout.
+    // Left unfinished, the cycle would turn every later tick into a timeout: acquisition
+    // would stand until a restart.
     try {
         EndOfCycle();
     } catch (...) {
         log_.WriteLog("Main : Exception (2)");
+        cycleComplete_ = true;
     }
 }
 

@@ -2,6 +2,7 @@
 // lost connections, and the operator's start, stop and close.
 #include <algorithm>
 #include <iterator>
+#include <new>
 
 #include "tests/engine/engine_fixture.h"
 
@@ -104,6 +105,20 @@ TEST_F(RunControlTest, AutomaticStartRunsACycleAtOnceThenEveryIntervalWithTheSer
     EXPECT_THAT(LogAll(), HasSubstr("07:00:30 > *** Nächster Messwert.\r\n"));
     EXPECT_FALSE(Window().lbTimeoutVisible);
     EXPECT_EQ(Window().lbDT, "07:00:30");
+
+    // An exception at the end of a cycle costs that cycle's row, not the next cycles.
+    env_.files.SetFailurePolicy([](FileOp op, const std::string& path) -> bool {
+        if (op == FileOp::Append && path.ends_with(".DAT")) {
+            throw std::bad_alloc();
+        }
+        return false;
+    });
+    Advance(10000);
+    env_.files.SetFailurePolicy({});
+    Advance(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("07:00:40 > Main : Exception (2)\r\n"));
+    EXPECT_EQ(Count(LogAll(), "*** TimeOut"), 1);
+    EXPECT_EQ(Window().lbDT, "07:00:50");
 }
 
 TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) {
