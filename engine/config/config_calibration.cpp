@@ -37,6 +37,8 @@ bool LoadItemCalibration(LoadScope& load, const LoadTargets& out, const IniFile&
         return false;
     }
     item.calibrationDivisor = *divisor;
+    item.fileCalibrationSlope = item.calibrationSlope;
+    item.fileCalibrationIntercept = item.calibrationIntercept;
     out.records[n].calibrationSlope = item.calibrationSlope;
     out.records[n].calibrationIntercept = item.calibrationIntercept;
     return true;
@@ -116,6 +118,8 @@ void ComputeCalibration(LoadScope& load, const LoadTargets& out, IniFile& eich, 
     const double rawSpan = static_cast<double>(item.MaxForSPS) - item.MinForSPS;
     item.calibrationSlope = (item.MaxForUser - item.MinForUser) / rawSpan;
     item.calibrationIntercept = item.MinForUser - item.MinForSPS * item.calibrationSlope;
+    item.fileCalibrationSlope = item.calibrationSlope;
+    item.fileCalibrationIntercept = item.calibrationIntercept;
     out.records[n].calibrationSlope = item.calibrationSlope;
     out.records[n].calibrationIntercept = item.calibrationIntercept;
     (void)eich.WriteString(item.itemName, "M",

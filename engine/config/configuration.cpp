@@ -78,8 +78,8 @@ void Configuration::UseRawDigitalValue(int n) {
 
 void Configuration::SetCalibration(int n, const ItemCalibration& calibration) {
     ItemConfig& item = items_[n];
-    item.calibrationSlope = calibration.slope;
-    item.calibrationIntercept = calibration.intercept;
+    item.calibrationSlope = item.fileCalibrationSlope = calibration.slope;
+    item.calibrationIntercept = item.fileCalibrationIntercept = calibration.intercept;
     item.MinForUser = calibration.MinForUser;
     item.MaxForUser = calibration.MaxForUser;
     item.MinForSPS = calibration.MinForSPS;
@@ -114,8 +114,8 @@ void Configuration::SetItemSettings(int n, const ItemConfig& edited) {
     item.sumDivisor = edited.sumDivisor;
     item.viewerSumUnit = edited.viewerSumUnit;
     item.viewerSumDivisor = edited.viewerSumDivisor;
-    item.calibrationSlope = edited.calibrationSlope;
-    item.calibrationIntercept = edited.calibrationIntercept;
+    item.calibrationSlope = item.fileCalibrationSlope = edited.calibrationSlope;
+    item.calibrationIntercept = item.fileCalibrationIntercept = edited.calibrationIntercept;
     // Only the load and this save can make an item digital; the switch is read here, not
     // every cycle.
     if (item.IsDigital()) {

@@ -59,9 +59,9 @@ HeaderData DayFileWriter::CurrentHeader() const {
     header.permanentMode = config_.Settings().permanentMode;
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
         const ItemConfig& item = config_.Items()[n];
-        header.items.push_back({item.serverItem, item.calibrationSlope, item.calibrationIntercept,
-                                item.itemName, item.Grafiktyp, item.GrafikRef,
-                                item.valueConversion.conversionUnit});
+        header.items.push_back({item.serverItem, item.fileCalibrationSlope,
+                                item.fileCalibrationIntercept, item.itemName, item.Grafiktyp,
+                                item.GrafikRef, item.valueConversion.conversionUnit});
     }
     return header;
 }

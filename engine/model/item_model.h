@@ -151,6 +151,11 @@ struct ItemConfig {
     double calibrationSlope = 1.0;
     double calibrationDivisor = 1.0;
     double calibrationIntercept = 0.0;
+    // What EICH.INI holds. Linking calibrates a digital item with 1 and 0; the day's header
+    // keeps stating the file's constants, or a restart would take the day for another
+    // configuration.
+    double fileCalibrationSlope = 1.0;
+    double fileCalibrationIntercept = 0.0;
     double MinForUser = 0.0;
     double MaxForUser = 0.0;
     int MinForSPS = 0;

@@ -65,7 +65,10 @@ protected:
     int cycle_ = 0;
 };
 
+// The digital pump's calibration is not applied once it is linked, but the header states
+// EICH.INI's: a settings save and a restart find the same configuration.
 TEST_F(DayFilesEngineTest, AnHourOfCyclesLeavesOneRowPerCycleAndAMatchingHeader) {
+    Write("EICH.INI", "[Pumpe]\nM=2\nT=0,5\n");
     Begin(7, 0, 0);
     RunCycles(360);
     const std::vector<std::string> rows = Unstamped(Read("20240305.DAT"));
@@ -86,6 +89,8 @@ TEST_F(DayFilesEngineTest, AnHourOfCyclesLeavesOneRowPerCycleAndAMatchingHeader)
     const std::string header = Read("20240305.AQH");
     EXPECT_EQ(header.substr(0, sizeof kHeaderStart - 1), kHeaderStart);
     EXPECT_THAT(header, HasSubstr("\r\nLeitfähigkeit\r\n1\r\n"));
+    EXPECT_THAT(header, HasSubstr("     2.0000000000\r\n     0.5000000000\r\n"));
+    EXPECT_FALSE(Main().DayFileOutput().StartNextVersionIfChanged(Main().RunningDay()));
     // A restart with the same configuration goes on with the same files.
     Main().FormClose();
     main_.reset();
