@@ -365,7 +365,7 @@ void TimeFrameStatistics::ResetTimeTablesForNewDay() {
         TimeTable& table = tables_[n];
         if (table.position != 0) {
             table.position = 1;
-            table.finished = false;
+            table.finished = table.entryCount == 0;
         }
     }
 }

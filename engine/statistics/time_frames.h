@@ -102,7 +102,7 @@ public:
     void SyncTimeFrames(double timeOfDay);
     // First cycle of a new day: every loaded table starts again at its first time. A
     // table that was never loaded keeps position 0, so its missing file is still reported
-    // rather than producing statistics at midnight.
+    // rather than producing statistics at midnight; a file without a valid time stays done.
     void ResetTimeTablesForNewDay();
 
     const TimeTable& Table(int item) const { return tables_[item]; }

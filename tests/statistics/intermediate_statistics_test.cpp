@@ -65,18 +65,21 @@ TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
 
 // Three times a day: each reports the item and restarts it from the source's integral
 // (what a report writes is the day-protocol scenario's); after the last the table waits
-// for the new day. An item whose table file is missing never reports, not even after
-// midnight.
+// for the new day. An item whose table file is missing, or holds no time, never reports,
+// not even after midnight.
 TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNextDay) {
     log_.Settings().logLevel = 4;
     Item(1).Integral = true;
-    for (int n : {2, 3}) {
+    Settings().itemCount = 4;
+    Item(4).itemName = "Item4";
+    for (int n : {2, 3, 4}) {
         Item(n).mirror = {true, 1};
         Item(n).timeFrame.on = true;
         Item(n).serverItem = "M" + std::to_string(n);
     }
     ASSERT_TRUE(WriteLines(fs_, kDir + std::string("TT_M2_Item2.tvw"),
                            {"08:00:00", "12:00:00", "16:00:00"}, false));
+    ASSERT_TRUE(WriteLines(fs_, kDir + std::string("TT_M4_Item4.tvw"), {"8 Uhr"}, false));
     frames_.LoadTimeFrames(Time(7), op_);
     frames_.SyncTimeFrames(Time(13));
     frames_.SyncTimeFrames(Time(17));
@@ -108,6 +111,7 @@ TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNe
     const std::size_t lines = memo2_.Paragraphs().size();
     frames_.EvaluateTimeTable(2);
     frames_.EvaluateTimeTable(3);
+    frames_.EvaluateTimeTable(4);
     EXPECT_EQ(memo2_.Paragraphs().size(), lines);
 }
 
