@@ -116,6 +116,8 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
                     "DDE-INI Schreiben : Fehler 1");
     RunDayChangeStatistics();
     runningDay_ = DecodeDate(tickTime_);
+    // The time tables later in this cycle write the new day's intermediate values.
+    dayFiles_.Sync(runningDay_);
     log_.WriteLogDetail(
         "Statistik bei verspätetem Tageswechsel (" +
         FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_) + ").");

@@ -63,9 +63,10 @@ public:
         Sync(day);
         return files_;
     }
+    // Names the files after `day` and whether a postponed day change is pending.
+    void Sync(const DateParts& day);
 
 private:
-    void Sync(const DateParts& day);
     HeaderData CurrentHeader() const;
     void NextVersion(const HeaderData& header);
 

@@ -180,6 +180,23 @@ TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTimeA
     EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
 }
 
+// The cycle that brings the postponed statistics acts on a table time as a cycle of the
+// new day: its intermediate value goes to the new day's file.
+TEST_F(RunControlTest, TheCycleOfThePostponedStatisticsWritesTheNewDaysIntermediateValue) {
+    SetClock(23, 59, 50);
+    WriteIni(
+        "[DDE]\nItemcount=2\nIntervall=60\nAutoStart=1\nCustomIni=1\nCustomTime=06:00:00\n"
+        "AktuTag=05.03.2024\n[Items]\nItem1=Q\nItem2=Q_h\n[Itemnames]\nItem1=Zulauf\n"
+        "Item2=Stunde\n[Integral]\nItem1=1\n[Spiegelung]\nItem2=1|1\n"
+        "[Zeitrahmen]\nItem2=1|00:00:00|23:59:00\n");
+    Write("TT_Q_h_Stunde.tvw", "06:00:00\r\n");
+    Start();
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (6 * 3600 + 60) * 1000);  // 06:00:50
+    EXPECT_THAT(LogAll(), HasSubstr("06:00:50 > Statistik bei verspätetem Tageswechsel"));
+    EXPECT_EQ(Read("20240305.TVS"), "<missing>");
+    EXPECT_THAT(Read("20240306.TVS"), Not("<missing>"));
+}
+
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     Begin();
     Advance(5000);
