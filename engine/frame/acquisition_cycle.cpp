@@ -139,11 +139,16 @@ void TarveddeMain::NoteClockSetBack() {
         FormatDateTime("dd.mm.yyyy", EncodeDate(day.year, day.month, day.day), locale_) + ".");
 }
 
-void TarveddeMain::DetectDayChange(const DateParts& /*date*/) {
-    log_.CloseRawData();
-    log_.WriteLogDetail("****** Tageswechsel erkannt !");
-    ResetTimeTables();
-    log_.WriteLogDetail("Alle Zeittabellen auf Index 1 gesetzt. Nächster Zwischenwert nach 0 Uhr.");
+void TarveddeMain::DetectDayChange(const DateParts& date) {
+    // Started again at every such cycle, a table would report at each of them.
+    if (date != detectedDay_) {
+        detectedDay_ = date;
+        log_.CloseRawData();
+        log_.WriteLogDetail("****** Tageswechsel erkannt !");
+        ResetTimeTables();
+        log_.WriteLogDetail(
+            "Alle Zeittabellen auf Index 1 gesetzt. Nächster Zwischenwert nach 0 Uhr.");
+    }
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
     const std::string customTime =

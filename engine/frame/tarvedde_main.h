@@ -360,6 +360,9 @@ private:
     int timeoutCounter_ = 0;
     // The day the files are named after (AktuTag); it only ever moves forward.
     DateParts runningDay_{};
+    // The date whose change was last detected: a day change postponed from before midnight
+    // and still pending sees the new date at every cycle until its time.
+    DateParts detectedDay_{};
     bool clockSetBack_ = false;
     bool restartAfterDayChange_ = false;  // menu Neustart1 checked
 

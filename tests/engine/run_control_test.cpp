@@ -180,21 +180,44 @@ TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTimeA
     EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
 }
 
+// Item 2 mirrors the flow sum of item 1 and reports at the times of its table.
+constexpr char kPostponedWithTable[] =
+    "[DDE]\nItemcount=2\nIntervall=60\nAutoStart=1\nCustomIni=1\nCustomTime=06:00:00\n"
+    "AktuTag=05.03.2024\n[Items]\nItem1=Q\nItem2=Q_h\n[Itemnames]\nItem1=Zulauf\n"
+    "Item2=Stunde\n[Integral]\nItem1=1\n[Spiegelung]\nItem2=1|1\n"
+    "[Zeitrahmen]\nItem2=1|00:00:00|23:59:00\n";
+
 // The cycle that brings the postponed statistics acts on a table time as a cycle of the
 // new day: its intermediate value goes to the new day's file.
 TEST_F(RunControlTest, TheCycleOfThePostponedStatisticsWritesTheNewDaysIntermediateValue) {
     SetClock(23, 59, 50);
-    WriteIni(
-        "[DDE]\nItemcount=2\nIntervall=60\nAutoStart=1\nCustomIni=1\nCustomTime=06:00:00\n"
-        "AktuTag=05.03.2024\n[Items]\nItem1=Q\nItem2=Q_h\n[Itemnames]\nItem1=Zulauf\n"
-        "Item2=Stunde\n[Integral]\nItem1=1\n[Spiegelung]\nItem2=1|1\n"
-        "[Zeitrahmen]\nItem2=1|00:00:00|23:59:00\n");
+    WriteIni(kPostponedWithTable);
     Write("TT_Q_h_Stunde.tvw", "06:00:00\r\n");
     Start();
     env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (6 * 3600 + 60) * 1000);  // 06:00:50
     EXPECT_THAT(LogAll(), HasSubstr("06:00:50 > Statistik bei verspätetem Tageswechsel"));
     EXPECT_EQ(Read("20240305.TVS"), "<missing>");
     EXPECT_THAT(Read("20240306.TVS"), Not("<missing>"));
+}
+
+// Still pending at the next midnight (acquisition stood over the configured time), the
+// statistics wait for it again; the new date's tables start once, not at every cycle.
+TEST_F(RunControlTest, AtableTimeReportsOnceWhileAPostponedDayChangeIsPendingOverMidnight) {
+    SetClock(23, 59, 50);
+    WriteIni(kPostponedWithTable);
+    Write("TT_Q_h_Stunde.tvw", "01:00:00\r\n");
+    Start();
+    Advance(60000);  // 00:00:50 of the 6th: pending
+    Main().StopAcquisition();
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (24 * 3600 + 30 * 60) * 1000);
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + 3600 * 1000);  // 01:30:50 of the 7th
+    std::string intermediate;
+    for (const char* day : {"05", "06", "07"}) {
+        intermediate += Read(std::string("202403") + day + ".TVS");
+    }
+    EXPECT_EQ(Count(intermediate, "\r\n"), 1) << intermediate;
+    EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 2);
 }
 
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
