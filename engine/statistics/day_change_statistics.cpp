@@ -114,22 +114,21 @@ void DayStatistics::CloseItemDay(int item) {
     ResetItemDay(item);
 }
 
-// The counter reading in the file is the one to grow: the operator's counter dialog
-// and earlier day changes write it there.
+// The reading in memory grows by each day: the counter dialog sets it there too and
+// writes it to the file when it closes. A day whose reading cannot be written is not
+// lost: the next write carries it.
 void DayStatistics::AddToTotalCounter(int item) {
     const ItemConfig& config = config_.Items()[item];
-    IniFile var(out_.files, config_.PathOf(kCounterIniFile));
-    const std::string section = "Item_" + std::to_string(item);
-    const std::string stored = var.ReadString(
-        section, "Zählerstand", FormatFixed(config.counterReading, 14, 3, out_.locale));
-    const double reading = StrToFloat(NormalizeDecimal(stored, out_.locale), out_.locale)
-                               .value_or(config.counterReading);
     const double daySum = state_.integration[item].isIntegral ? state_.integration[item].runningSum
                                                               : state_.statistics[item].sum;
-    // A counter that cannot be written keeps its old reading; the day change goes on.
-    if (var.WriteString(section, "Zählerstand", FormatFixed(reading + daySum, 14, 3, out_.locale))
-            .ok()) {
-        config_.SetCounterReading(item, reading + daySum);
+    const double reading = config.counterReading + daySum;
+    config_.SetCounterReading(item, reading);
+    IniFile var(out_.files, config_.PathOf(kCounterIniFile));
+    if (!var.WriteString("Item_" + std::to_string(item), "Zählerstand",
+                         FormatFixed(reading, 14, 3, out_.locale))
+             .ok()) {
+        out_.log.WriteLog("Zählerstand von " + config.itemName +
+                          " konnte nicht gespeichert werden !");
     }
 }
 

@@ -143,6 +143,27 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     EXPECT_EQ((std::pair{printed_, diaryCleared_}), (std::pair{1, 1}));
 }
 
+// A day whose counter reading cannot be written is carried by the next day's write.
+TEST_F(IntermediateStatisticsTest, TheTotalCounterKeepsADayItCouldNotWrite) {
+    Settings().itemCount = 1;
+    Item(1).Fortlaufend_summieren = true;
+    Item(1).counterReading = 1000;
+    stats_[1].sum = 12.5;
+    fs_.SetFailurePolicy([](FileOp, const std::string& path) {
+        return path.find("TARVEDDE_VAR") != std::string::npos;
+    });
+    Cycle(0, 0, 5, 6);
+    day_.DayChangeStatistics(cycle_);
+    EXPECT_THAT(LogLines(), Contains("Zählerstand von Item1 konnte nicht gespeichert werden !"));
+    fs_.SetFailurePolicy(nullptr);
+    stats_[1].sum = 10;
+    Cycle(0, 0, 5, 7);
+    day_.DayChangeStatistics(cycle_);
+    EXPECT_EQ(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
+                  .ReadString("Item_1", "Zählerstand", ""),
+              "1022,500");
+}
+
 TEST_F(IntermediateStatisticsTest, ClearingMeansAndSumsDocumentsWhatItDiscards) {
     Settings().itemCount = 2;
     Item(1).Integral = true;
