@@ -150,9 +150,15 @@ void AcceptValue(const ProcessingPass& pass, LimitWarnings& warnings, int item, 
     CheckWarning(pass, warnings, item, value);
     if (config.Grafiktyp == 1) {
         AccumulateAnalog(pass, item, value);
-    } else if (value > 0.5) {
-        statistics.count += pass.operatingHoursPerCycle;
-        statistics.sum = statistics.count;
+    } else {
+        // The on/off state is what a warning conditioned on this item, and a mirror of
+        // it, compare; without it they saw 0 for ever.
+        statistics.previousValue = statistics.currentValue;
+        statistics.currentValue = value;
+        if (value > 0.5) {
+            statistics.count += pass.operatingHoursPerCycle;
+            statistics.sum = statistics.count;
+        }
     }
     UpdateExtremes(statistics, value);
     CorrectMinimumAfterRestart(pass, item);

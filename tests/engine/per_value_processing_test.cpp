@@ -193,6 +193,17 @@ TEST_F(WarningTest, ASecondItemConditionsTheWarning) {
         EXPECT_EQ(Warned({"60"}), c.warned ? Lines{"1:60.000000"} : Lines{})
             << c.item << c.above << c.value << c.maintenance;
     }
+    // A digital second item: a pump's running state, read in the cycle before.
+    SetItemCount(2);
+    Item(2).Grafiktyp = 2;
+    Item(1).WarnFlag2 = 2;
+    Item(1).WarnComp2 = true;
+    Item(1).maintenanceOn = false;
+    joins_.warnings.clear();
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        RunCycle({"60", cycle == 0 ? "1" : "0"});
+    }
+    EXPECT_THAT(joins_.warnings, ElementsAre("1:60.000000"));
 }
 
 // The first value after a restart keeps the restored minimum, but only when the count
