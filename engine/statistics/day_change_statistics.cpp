@@ -144,6 +144,8 @@ void DayStatistics::ResetItemDay(int item) {
     state_.fifteenMinute[item].m15Minimum = kMinimumReset;
     state_.fifteenMinute[item].m15Maximum = kMaximumReset;
     NightSumRecord& night = state_.nightSums[item];
+    // Nothing is set aside for the new day.
+    night.NTadd = false;
     night.ntMinimum = 0.0;
     night.ntMaximum = 0.0;
     night.ntSum = 0.0;

@@ -84,12 +84,12 @@ double TimeFrameStatistics::SetAsideValue(int item) const {
 }
 
 // The first time keeps the night's values, the second the day's totals.
-void TimeFrameStatistics::SetAside(int item) {
+void TimeFrameStatistics::SetAside(int item, bool secondTime) {
     const ItemConfig& config = config_.Items()[item];
     const ItemStatistics& statistics = state_.statistics[item];
     NightSumRecord& night = state_.nightSums[item];
     const double value = SetAsideValue(item);
-    if (night.NTadd) {
+    if (secondTime) {
         night.htSum = value;
         night.htCount = statistics.count;
         out_.log.WriteLogLevel(kTimeFrameLevel, "HT-Summe (" + F(value) + ") gespeichert.");
@@ -99,6 +99,7 @@ void TimeFrameStatistics::SetAside(int item) {
     night.ntMinimum = statistics.minimum;
     night.ntMaximum = statistics.maximum;
     night.ntCount = statistics.count;
+    nightAverages_[item] = statistics.average;
     out_.log.WriteLogLevel(
         kTimeFrameLevel,
         (config.Integral ? "NT-Integralsumme (" : "NT-Zähler (") + F(value) + ") gespeichert.");
@@ -119,6 +120,15 @@ void TimeFrameStatistics::RestoreSetAsideValue(int item) {
     statistics.count = night.ntCount;
     statistics.minimum = night.ntMinimum;
     statistics.maximum = night.ntMaximum;
+    // Left at the day period's mean, the night's would drift towards it. After a restart
+    // only a plain analog item's sum still tells it.
+    const bool sumOfValues = config.Grafiktyp == 1 && !config.Integral && night.ntCount > 0;
+    if (nightAverages_[item]) {
+        statistics.average = *nightAverages_[item];
+    } else if (sumOfValues) {
+        statistics.average = night.ntSum / night.ntCount;
+    }
+    nightAverages_[item].reset();
 }
 
 void TimeFrameStatistics::AppendItemBlock(int item) {
@@ -140,9 +150,11 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     }
     const double t = TimeOfDayOf(host_.CycleTime());
     const double p = TimeOfDayOf(host_.PreviousCycleTime());
-    const bool crossed = (p < frame.frameStart && frame.frameStart <= t) ||
-                         (p < frame.frameEnd && frame.frameEnd <= t);
-    if (!crossed) {
+    // The time crossed says which of the two it is; NTadd says whether the night was set
+    // aside today. Taken from NTadd alone, one gap over a time (a stop, a lost server)
+    // would swap the periods for good and bring back a night never set aside.
+    const bool secondTime = p < frame.frameEnd && frame.frameEnd <= t;
+    if (!secondTime && !(p < frame.frameStart && frame.frameStart <= t)) {
         return;
     }
     const ItemConfig& config = config_.Items()[item];
@@ -152,7 +164,7 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     log.WriteLogLevel(kTimeFrameLevel, "***** Zeitrahmen für " + config.itemName);
     log.WriteLogLevel(kTimeFrameLevel,
                       "Item " + std::to_string(item) + " : *** NTadd=" + (night.NTadd ? "1" : "0"));
-    SetAside(item);
+    SetAside(item, secondTime);
     AppendStatisticsHeading(out_.memo2, "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
     AppendItemBlock(item);
     statistics.sum = 0.0;
@@ -163,10 +175,10 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     statistics.maximum = kMaximumReset;
     state_.moving[item].movingMinimum = kMinimumReset;
     state_.moving[item].movingMaximum = kMaximumReset;
-    if (night.NTadd) {
+    if (secondTime && night.NTadd) {
         RestoreSetAsideValue(item);
     }
-    night.NTadd = !night.NTadd;
+    night.NTadd = !secondTime;
     log.WriteLogLevel(kTimeFrameLevel,
                       night.NTadd ? "NTadd auf 1 gesetzt." : "NTadd auf 0 gesetzt.");
 }

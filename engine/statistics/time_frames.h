@@ -10,6 +10,7 @@
 // the day's statistics from restarting on time.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,7 +111,7 @@ public:
 
 private:
     double SetAsideValue(int item) const;
-    void SetAside(int item);
+    void SetAside(int item, bool secondTime);
     void RestoreSetAsideValue(int item);
     void AppendItemBlock(int item);
     void WriteTableStatistics(int item, double timeOfDay);
@@ -128,6 +129,8 @@ private:
     DiaryNightSums& diary_;
     PerItem<TimeFrame> frames_{};
     PerItem<TimeTable> tables_{};
+    // The night's mean, set aside with its count: the running mean goes on from it.
+    PerItem<std::optional<double>> nightAverages_{};
 };
 
 }  // namespace tarvedde

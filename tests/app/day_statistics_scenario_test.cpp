@@ -36,17 +36,18 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
                    "clock 2024-03-05 21:59:35\nstart\nset Q \"12,5\"\nset P \"4\"\n"
                    "advance 40s");
     const NightSumRecord night = runner->Engine()->Store().NightSums()[1];
-    // 22:00 set the evening's figures aside for the night.
-    EXPECT_TRUE(night.NTadd);
-    EXPECT_GT(night.ntCount, 0.0);
-    EXPECT_EQ(night.ntSum, 12.5 * (night.ntCount - 1));  // a start's first cycle reads 0
+    // 22:00 ended the day period, whose figures are kept as the day's; no night was set
+    // aside before it.
+    EXPECT_FALSE(night.NTadd);
+    EXPECT_GT(night.htCount, 0.0);
+    EXPECT_EQ(night.htSum, 12.5 * (night.htCount - 1));  // a start's first cycle reads 0
 
     testing::Steps(*runner, "kill\nanswer no\nstart\nset Q \"12,5\"\nset P \"4\"\nadvance 15s");
     ASSERT_NE(runner->Engine(), nullptr);
     const NightSumRecord restored = runner->Engine()->Store().NightSums()[1];
-    EXPECT_TRUE(restored.NTadd);
-    EXPECT_EQ(restored.ntSum, night.ntSum);
-    EXPECT_EQ(restored.ntCount, night.ntCount);
+    EXPECT_FALSE(restored.NTadd);
+    EXPECT_EQ(restored.htSum, night.htSum);
+    EXPECT_EQ(restored.htCount, night.htCount);
     const double countBefore = runner->Engine()->Processor().Values().statistics[2].count;
 
     testing::Steps(*runner, "advance 2h");  // 00:00:xx on the 6th

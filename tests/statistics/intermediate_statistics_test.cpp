@@ -60,7 +60,34 @@ TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
     Cycle(5, 0, 0, 6);
     Cycle(23, 0, 0, 6);
     frames_.CheckTimeFrame(1);
-    EXPECT_TRUE(night_[1].NTadd);
+    EXPECT_FALSE(night_[1].NTadd);
+}
+
+// Started between the two times (or after a gap over one), the item takes the time crossed
+// for what it is: 22:00 ends the day period and brings back no night, and the next day's
+// night returns at its 22:00, mean included, not the zeros of the day change.
+TEST_F(IntermediateStatisticsTest, AMissedFrameTimeCostsOnlyThatDaysNight) {
+    Item(1).timeFrame = {true, Time(6), Time(22)};
+    frames_.LoadTimeFrames(Time(10), op_);
+    stats_[1] = {0, 20, 60, 40, 5, 200};
+    Cycle(21, 59, 50);
+    Cycle(22, 0, 10);
+    frames_.CheckTimeFrame(1);
+    EXPECT_EQ(night_[1].htCount, 5.0);
+    EXPECT_EQ(Day(1), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
+    Cycle(0, 0, 5, 6);
+    day_.DayChangeStatistics(cycle_);
+    stats_[1] = {0, 5, 50, 20, 10, 200};
+    Cycle(5, 59, 50, 6);
+    Cycle(6, 0, 10, 6);
+    frames_.CheckTimeFrame(1);
+    stats_[1] = {0, 3, 7, 5, 4, 20};
+    Cycle(21, 59, 50, 6);
+    Cycle(22, 0, 10, 6);
+    frames_.CheckTimeFrame(1);
+    EXPECT_EQ(Day(1), (std::vector{10.0, 200.0, 5.0, 50.0}));
+    EXPECT_EQ(stats_[1].average, 20.0);
+    EXPECT_FALSE(night_[1].NTadd);
 }
 
 // Three times a day: each reports the item and restarts it from the source's integral
