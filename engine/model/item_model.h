@@ -297,6 +297,10 @@ struct CounterDifferenceState {
     double difference = 0.0;
     double previousReadingTime = -1.0;
     double lastReadingTime = -1.0;  // negative: not initialised
+    // The same readings on the elapsed clock, for rates over them; not saved, so -1 until
+    // this run has taken two readings.
+    std::int64_t previousReadingElapsedMs = -1;
+    std::int64_t lastReadingElapsedMs = -1;
 };
 
 // Fifteen-minute window of an item: the day's lowest and highest level held through a

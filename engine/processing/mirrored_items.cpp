@@ -20,13 +20,20 @@ struct Mirror {
     double value = 0.0;
 };
 
-// The source's counter keeps wall times across restarts, so a clock step can make the
-// span negative: that counts as no span at all.
+// A counter source's rate spans its last two readings, on the elapsed clock once this run
+// took both: the wall clock jumps with daylight saving. Only the first difference after a
+// restart spans the saved wall times; a clock step can make that negative, which counts
+// as no span at all.
 double RateSpanDays(const ProcessingPass& pass, int source) {
     if (!pass.config.Items()[source].Differenz) {
         return ElapsedCycleDays(pass.cycle.times);
     }
     const auto& counter = pass.values.counterDifferences[source];
+    if (counter.previousReadingElapsedMs >= 0) {
+        return static_cast<double>(pass.cycle.times.cycleElapsedMs -
+                                   counter.previousReadingElapsedMs) /
+               86400000.0;
+    }
     return pass.cycle.times.cycleTime - counter.previousReadingTime;
 }
 
@@ -53,7 +60,7 @@ void ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
 
 void TakeMirrorDifference(const ProcessingPass& pass, Mirror& mirror) {
     auto& counter = pass.values.counterDifferences[mirror.item];
-    const auto step = TakeCounterDifference(counter, mirror.value, pass.cycle.times.cycleTime);
+    const auto step = TakeCounterDifference(counter, mirror.value, pass.cycle.times);
     if (!step) {
         pass.log.WriteLog("Main-DiffBer : Fehler beim Spiegeln !");
         return;

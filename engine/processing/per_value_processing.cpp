@@ -71,7 +71,7 @@ void ConvertValue(const ProcessingPass& pass, int item, double& value) {
 
 void TakeDifference(const ProcessingPass& pass, int item, double& value) {
     auto& counter = pass.values.counterDifferences[item];
-    const auto step = TakeCounterDifference(counter, value, pass.cycle.times.cycleTime);
+    const auto step = TakeCounterDifference(counter, value, pass.cycle.times);
     if (!step) {
         throw ArithmeticFailure();
     }

@@ -82,14 +82,16 @@ std::optional<double> RateOf(double value, int timeBase, double dtDays, double m
 }
 
 std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter, double reading,
-                                                 double cycleTime) {
+                                                 const CycleTimes& times) {
     if (!(reading > 0.0)) {
         return CounterStep{reading, CounterEvent::kNone};
     }
     if (counter.lastReadingTime < 0.0) {
         counter.difference = 0.0;
         counter.lastReading = reading;
-        counter.lastReadingTime = cycleTime;
+        counter.lastReadingTime = times.cycleTime;
+        counter.lastReadingElapsedMs = times.cycleElapsedMs;
+        counter.previousReadingElapsedMs = -1;
         return CounterStep{0.0, CounterEvent::kInitialised};
     }
     CounterStep step{reading - counter.lastReading, CounterEvent::kNone};
@@ -102,7 +104,9 @@ std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter
     counter.difference = step.value;
     counter.lastReading = reading;
     counter.previousReadingTime = counter.lastReadingTime;
-    counter.lastReadingTime = cycleTime;
+    counter.lastReadingTime = times.cycleTime;
+    counter.previousReadingElapsedMs = counter.lastReadingElapsedMs;
+    counter.lastReadingElapsedMs = times.cycleElapsedMs;
     return step;
 }
 

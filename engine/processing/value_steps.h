@@ -52,7 +52,7 @@ struct CounterStep {
 // The counter difference for a positive reading (other readings pass unchanged and leave
 // the state alone). nullopt, with the state untouched, when the difference is not finite.
 std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter, double reading,
-                                                 double cycleTime);
+                                                 const CycleTimes& times);
 
 // ((count − 1) × average + value) / count, 0.0 when that is not finite; count is already
 // increased.

@@ -95,16 +95,17 @@ TEST_F(MirroredItemsTest, RateOverTheElapsedCycleTime) {
     EXPECT_EQ(Shown(2), "8884,000");
 }
 
-// A counter source keeps wall times: its last two readings give the span.
+// A counter source's rate spans its last two readings, on the elapsed clock.
 TEST_F(MirroredItemsTest, RateOfACounterSourceOverItsReadings) {
     Item(1).Differenz = true;
     Convert(2, 1.0, 1.0, 3);
     RunCycle({"1000"});
     RunCycle({"1050"}, 3600 * 1000);
     EXPECT_NEAR(Stats(2).currentValue, 50.0, 1e-6);
-    env_.clock.StepWallClock(-7200 * 1000);
+    // Daylight saving ends: the rate spans the ten seconds that passed.
+    env_.clock.StepWallClock(-3600 * 1000);
     RunCycle({"1100"});
-    EXPECT_EQ(Shown(2), "0,000");
+    EXPECT_NEAR(Stats(2).currentValue, 18000.0, 1e-6);
     RunCycle({"1110"}, 400);
     EXPECT_EQ(Shown(2), "0,000");
     RunCycle({"1120"}, 600);
