@@ -21,13 +21,15 @@ DiaryInterface::DiaryInterface(FileSystem& files, Operator& op, ProgramLog& log)
 }
 
 void DiaryInterface::LoadDiaryBinding(const DiaryLoadSettings& settings) {
-    bindingPath_ =
-        settings.programDir + (settings.permanentMode ? kPermanentBindingFile : kAqasysBindingFile);
+    bindingPath_.clear();
     bindings_.clear();
     positionNames_.clear();
+    // Without the positions no binding is loaded, and none may be written over the file's.
     if (!ReadOnlineList(settings)) {
         return;
     }
+    bindingPath_ =
+        settings.programDir + (settings.permanentMode ? kPermanentBindingFile : kAqasysBindingFile);
     if (!files_.Exists(bindingPath_)) {
         (void)RewriteBindingFile();
         return;

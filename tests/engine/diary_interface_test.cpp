@@ -110,6 +110,11 @@ TEST_F(DiaryInterfaceTest, LoadTakesAnnouncedPositionsAndKeepsStoredBindingsByIn
               "MESSAGE Beenden Sie das Programm und starten Sie erst TARVEGET\\r\\ndamit die "
               "Datei > ONLINE.TVW < erzeugt wird. Sonst werden\\r\\nkeine Online-Werte an "
               "TARVEGET übergeben !");
+    // The bindings kept for the positions stay: a renamed item has none to follow.
+    const std::vector<DiaryBinding> kept = StoredBindings();
+    EXPECT_TRUE(diary_.RenameBoundItem("TI55", "TI56", "Temperatur").ok());
+    EXPECT_FALSE(diary_.RewriteBindingFile().ok());
+    EXPECT_EQ(StoredBindings(), kept);
 }
 
 // AQASYS mode: record n belongs to index n; what changed since the file was written is
