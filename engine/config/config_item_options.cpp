@@ -75,13 +75,17 @@ void LoadCounterReadings(LoadScope& load) {
     const IniReadBatch batch(var);
     for (int n = 1; n <= load.settings.itemCount; ++n) {
         ItemConfig& item = load.items[n];
-        item.counterReading =
-            config::ParseNumber(var.ReadString(ItemSection(n), "Zählerstand", "0.0"), load.locale)
-                .value_or(0.0);
+        if (!item.counterReadingUnsaved) {
+            item.counterReading =
+                config::ParseNumber(var.ReadString(ItemSection(n), "Zählerstand", "0.0"),
+                                    load.locale)
+                    .value_or(0.0);
+        }
         if (!var.WriteString(ItemSection(n), "Zählerstand",
                              FormatFixed(item.counterReading, 14, 3, load.locale))) {
             return;
         }
+        item.counterReadingUnsaved = false;
     }
 }
 

@@ -115,7 +115,10 @@ public:
     void UseRawDigitalValue(int n);
     // The day change grows an item's total counter and the counter dialog sets it; the next
     // protocol must show it.
-    void SetCounterReading(int n, double reading) { items_[n].counterReading = reading; }
+    void SetCounterReading(int n, double reading, bool saved = true) {
+        items_[n].counterReading = reading;
+        items_[n].counterReadingUnsaved = !saved;
+    }
     // The counter dialog's logging flags of item n.
     void SetCounterFlags(int n, bool continuousSum, bool logDayAmount) {
         items_[n].Fortlaufend_summieren = continuousSum;

@@ -95,9 +95,11 @@ bool LoadCounterState(LoadScope& load) {
     for (int n = 1; n <= load.settings.itemCount; ++n) {
         ItemConfig& item = load.items[n];
         const std::string section = ItemSection(n);
-        item.counterReading =
-            config::ParseNumber(var.ReadString(section, "Zählerstand", "0,0"), load.locale)
-                .value_or(0.0);
+        if (!item.counterReadingUnsaved) {
+            item.counterReading =
+                config::ParseNumber(var.ReadString(section, "Zählerstand", "0,0"), load.locale)
+                    .value_or(0.0);
+        }
         item.Fortlaufend_summieren = var.ReadBool(section, "Fortlaufend_summieren", false);
         item.Tagesmengen_protokollieren = var.ReadBool(section, "Tagesmengen_protokollieren", true);
         const bool written =
@@ -108,6 +110,7 @@ bool LoadCounterState(LoadScope& load) {
         if (!written) {
             return false;
         }
+        item.counterReadingUnsaved = false;
     }
     return true;
 }

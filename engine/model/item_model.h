@@ -163,6 +163,8 @@ struct ItemConfig {
     bool Fortlaufend_summieren = false;
     bool Tagesmengen_protokollieren = true;
     double counterReading = 0.0;
+    // A day change could not write the reading: the file's older one must not replace it.
+    bool counterReadingUnsaved = false;
     bool maintenanceOn = false;
 
     bool IsDigital() const { return Grafiktyp == 2; }

@@ -116,17 +116,18 @@ void DayStatistics::CloseItemDay(int item) {
 
 // The reading in memory grows by each day: the counter dialog sets it there too and
 // writes it to the file when it closes. A day whose reading cannot be written is not
-// lost: the next write carries it.
+// lost: the next write carries it, and a reload of the settings keeps it.
 void DayStatistics::AddToTotalCounter(int item) {
     const ItemConfig& config = config_.Items()[item];
     const double daySum = state_.integration[item].isIntegral ? state_.integration[item].runningSum
                                                               : state_.statistics[item].sum;
     const double reading = config.counterReading + daySum;
-    config_.SetCounterReading(item, reading);
     IniFile var(out_.files, config_.PathOf(kCounterIniFile));
-    if (!var.WriteString("Item_" + std::to_string(item), "Zählerstand",
-                         FormatFixed(reading, 14, 3, out_.locale))
-             .ok()) {
+    const bool saved = var.WriteString("Item_" + std::to_string(item), "Zählerstand",
+                                       FormatFixed(reading, 14, 3, out_.locale))
+                           .ok();
+    config_.SetCounterReading(item, reading, saved);
+    if (!saved) {
         out_.log.WriteLog("Zählerstand von " + config.itemName +
                           " konnte nicht gespeichert werden !");
     }

@@ -170,11 +170,16 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     EXPECT_EQ((std::pair{printed_, diaryCleared_}), (std::pair{1, 1}));
 }
 
-// A day whose counter reading cannot be written is carried by the next day's write.
+// A day whose counter reading cannot be written is carried by the next write, also over a
+// reload of the item options (an acquisition start) in between.
 TEST_F(IntermediateStatisticsTest, TheTotalCounterKeepsADayItCouldNotWrite) {
-    Settings().itemCount = 1;
+    ASSERT_TRUE(
+        fs_.WriteAll(kDir + std::string("TARVEDDE.INI"), "[DDE]\r\nItemcount=1\r\n", false));
+    ASSERT_TRUE(fs_.WriteAll(kDir + std::string("TARVEDDE_VAR.INI"),
+                             "[Item_1]\r\nZ\xE4hlerstand=1000,000\r\n", false));
+    config_.LoadItemOptions();
+    ASSERT_EQ(Item(1).counterReading, 1000.0);
     Item(1).Fortlaufend_summieren = true;
-    Item(1).counterReading = 1000;
     stats_[1].sum = 12.5;
     fs_.SetFailurePolicy([](FileOp, const std::string& path) {
         return path.find("TARVEDDE_VAR") != std::string::npos;
@@ -183,6 +188,7 @@ TEST_F(IntermediateStatisticsTest, TheTotalCounterKeepsADayItCouldNotWrite) {
     day_.DayChangeStatistics(cycle_);
     EXPECT_THAT(LogLines(), Contains("Zählerstand von Item1 konnte nicht gespeichert werden !"));
     fs_.SetFailurePolicy(nullptr);
+    config_.LoadItemOptions();
     stats_[1].sum = 10;
     Cycle(0, 0, 5, 7);
     day_.DayChangeStatistics(cycle_);
