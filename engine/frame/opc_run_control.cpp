@@ -1,6 +1,7 @@
 // The OPC installation's part of run control: the start checks, the stop's disconnects,
 // the watchdog that restarts a silent connection and ends the program after repeated
 // failures (an outside watchdog program starts it again), and the OPC menu.
+#include <algorithm>
 #include <exception>
 
 #include "engine/config/settings_schema.h"
@@ -163,13 +164,19 @@ void TarveddeMain::Itemseditieren1Click() {
     window_.Changed();
 }
 
+// Every per-item table holds 180 items; the lines past them are left out and said so.
 void TarveddeMain::UseOpcItemsForTest(const std::vector<std::string>& itemIds) {
     window_.it1.clear();
     dde_.MarkUnlinked();
-    for (const std::string& id : itemIds) {
-        window_.it1.push_back(ItemListRow{id, {}});
+    const std::size_t count = std::min<std::size_t>(itemIds.size(), maxItems);
+    for (std::size_t n = 0; n < count; ++n) {
+        window_.it1.push_back(ItemListRow{itemIds[n], {}});
     }
-    config_.SetItemCount(static_cast<int>(itemIds.size()));
+    if (count < itemIds.size()) {
+        log_.WriteLog("Nur die ersten " + std::to_string(maxItems) + " von " +
+                      std::to_string(itemIds.size()) + " Items werden getestet.");
+    }
+    config_.SetItemCount(static_cast<int>(count));
     window_.Changed();
 }
 

@@ -196,13 +196,16 @@ bool TarveddeMain::ButtonClick(const std::string& name) {
 
 void TarveddeMain::StopButton() {
     forcedStop_ = false;
+    const bool watching = timerOpcTot_->Enabled();
     timerOpcTot_->SetEnabled(false);
     const bool opc = config_.Settings().sourceKind == SourceKind::Opc;
     if (!config_.Settings().permanentMode) {
         StopAqasysRetrieval();
         return;
     }
+    // Acquisition that goes on keeps its watchdog: nothing else would switch it on again.
     if (!ConfirmStop()) {
+        timerOpcTot_->SetEnabled(watching);
         return;
     }
     if (opc && !DisconnectOpcGroup().ok()) {

@@ -118,6 +118,26 @@ TEST_F(OpcAcquisitionTest, WatchdogFiresAfter180SilentSecondsAndRestartsTheConne
     Advance(180000);
     EXPECT_EQ(env_.shell.Started().size(), 1u);
     EXPECT_EQ(CloseCount(), "3");
+
+    // A stop the operator takes back leaves the watchdog on.
+    env_.person.QueueAnswer(Answer::Yes);
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
+    EXPECT_FALSE(Main().Stopped());
+    Advance(180000);
+    EXPECT_EQ(CloseCount(), "2");
+}
+
+// The browse dialog's test takes the first 180 identifiers, as many as the tables hold.
+TEST_F(OpcAcquisitionTest, ATestWithMoreIdentifiersThanItemsTakesTheFirst180) {
+    Begin();
+    std::vector<std::string> ids;
+    for (int n = 1; n <= maxItems + 20; ++n) {
+        ids.push_back("Plant.Item" + std::to_string(n));
+    }
+    Main().UseOpcItemsForTest(ids);
+    EXPECT_EQ(Settings().itemCount, maxItems);
+    EXPECT_EQ(Main().Window().it1.size(), static_cast<std::size_t>(maxItems));
+    EXPECT_TRUE(Logged("Nur die ersten 180 von 200 Items werden getestet."));
 }
 
 // Each failure of a series logs the seconds since the previous; the fifth ends the
