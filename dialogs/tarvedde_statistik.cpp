@@ -82,9 +82,13 @@ void TFo_Statistik::spSichernClick() {
 }
 
 // The last protocol file is the one the day change saved: the day before the running day.
+// Cleared only once printed: the window's next save writes the running day's file.
 void TFo_Statistik::SpeedButton1Click() {
-    (void)platform_.printer.Print(memo2_, DayProtocolName(RunningDay() - 1.0), SpinEdit1, false);
-    memo2_.Clear();
+    if (platform_.printer.Print(memo2_, DayProtocolName(RunningDay() - 1.0), SpinEdit1, false)) {
+        memo2_.Clear();
+    } else {
+        log_.WriteLog("Statistik nicht gedruckt und nicht gelöscht.");
+    }
 }
 
 void TFo_Statistik::SpeedButton2Click() {

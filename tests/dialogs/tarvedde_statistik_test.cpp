@@ -17,7 +17,7 @@ struct FakePlatform final : ProtocolPrinter, ProtocolFileDialog, ProtocolOrderDi
                bool ask) override {
         prints.push_back(title + "|" + std::to_string(fontSize) + (ask ? "|ask|" : "|") +
                          std::to_string(text.Paragraphs().size()));
-        return true;
+        return printable;
     }
     std::string Open(const std::string& directory,
                      const std::vector<FileFilter>& filters) override {
@@ -30,6 +30,7 @@ struct FakePlatform final : ProtocolPrinter, ProtocolFileDialog, ProtocolOrderDi
     Strings directories;
     std::string answer;
     int orderShown = 0;
+    bool printable = true;
 };
 
 class StatistikFormTest : public testing::EngineFixture {
@@ -126,12 +127,16 @@ TEST_F(StatistikFormTest, SavesPrintsAndYesterdaysProtocolUnderTheirNames) {
     form_.Memo1SaveClick();
     EXPECT_EQ(env_.ReadText("notiz.txt"), "gestern\r\n");
 
+    platform_.printable = false;  // no printer: the protocol stays
+    form_.SpeedButton1Click();
+    EXPECT_EQ(memo2_.Paragraphs().size(), 2u);
+    platform_.printable = true;
     form_.SpeedButton1Click();
     EXPECT_TRUE(memo2_.Paragraphs().empty());
     form_.SpeedButton2Click();
     EXPECT_EQ(platform_.orderShown, 1);
-    EXPECT_EQ(platform_.prints,
-              (Strings{"05.03.2024.RTF|12|ask|2", "04.03.2024|12|ask|1", "20240304.RTF|12|2"}));
+    EXPECT_EQ(platform_.prints, (Strings{"05.03.2024.RTF|12|ask|2", "04.03.2024|12|ask|1",
+                                         "20240304.RTF|12|2", "20240304.RTF|12|2"}));
 }
 
 }  // namespace
