@@ -58,7 +58,6 @@ double AqasysRetrieval::Today() const {
 }
 
 void AqasysRetrieval::StartUp() {
-    startYear_ = DecodeDate(host_.clock.Now()).year;
     if (config_.Settings().firstRun) {
         double day = 0.0;
         (void)OpenDatalogContainer(day);
@@ -309,7 +308,9 @@ void AqasysRetrieval::piDate1CloseUp(double chosen) {
     DatalogContainer container(host_.files, config_.ProgramDir(), year);
     if (!container.Exists()) {
         WriteLog(container.Name() + " in AQASYS-Abruf neu erzeugt.");
-        if (!container.Write(NewDatalogYear(startYear_ == 0 ? year : startYear_, false)).ok()) {
+        // The current year's days: a program started in the old year would else fill the
+        // new container with the old year's days and fetch them over their diary files.
+        if (!container.Create(false).ok()) {
             WriteLog(kDamagedContainer);
         }
     } else {

@@ -71,8 +71,6 @@ public:
     const std::string& ContainerYearOverride() const { return containerYearOverride_; }
     void SetContainerYearOverride(std::string year) { containerYearOverride_ = std::move(year); }
     int ContainerYear() const;
-    // The year of the program's start, whose days a container made outside the transfer gets.
-    int StartYear() const { return startYear_; }
     const Timer& TimerAqasys2() const { return *timerAqasys2_; }
     bool TransferBusy() const { return transferBusy_; }
 
@@ -95,7 +93,6 @@ private:
     std::unique_ptr<Timer> timerAqasys2_;
     bool transferBusy_ = false;
     std::string containerYearOverride_;
-    int startYear_ = 0;
     // The day being fetched: its diary data file and the lines for it.
     std::string dayFilePath_;
     std::string dayFileText_;

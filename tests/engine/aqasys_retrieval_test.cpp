@@ -238,5 +238,17 @@ TEST_F(AqasysRetrievalTest, TheRequestFileAsksForTheDaysFromItsDateOfTheCurrentY
     EXPECT_THAT(LogLines(), Contains("Fehlerhaftes Datum in $AQASYS_HOLEN !"));
 }
 
+// A program started in the old year makes the new year's container with the new days.
+TEST_F(AqasysRetrievalTest, ARequestOfTheNextYearMakesItsContainerWithItsOwnDays) {
+    Install(1, 0);
+    Start(SourceKind::Aqasys);
+    env_.clock.SetLocalTime(EncodeDateTime(2025, 1, 3, 10, 0, 0, 0));
+    Write("$AQASYS_HOLEN", "02.01.2025\n");
+    Advance(2000);
+    const auto next = DatalogContainer(env_.files, env_.dir, 2025).Read();
+    ASSERT_TRUE(next.ok());
+    EXPECT_EQ(DecodeDate(next.value().records.front().day).year, 2025);
+}
+
 }  // namespace
 }  // namespace tarvedde::testing
