@@ -164,9 +164,11 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     log.WriteLogLevel(kTimeFrameLevel, "***** Zeitrahmen für " + config.itemName);
     log.WriteLogLevel(kTimeFrameLevel,
                       "Item " + std::to_string(item) + " : *** NTadd=" + (night.NTadd ? "1" : "0"));
-    SetAside(item, secondTime);
+    // The block brings the integral up to now and restarts its samples from now: the time
+    // since the last sample belongs to the period that ends here, so it is set aside too.
     AppendStatisticsHeading(out_.memo2, "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
     AppendItemBlock(item);
+    SetAside(item, secondTime);
     statistics.sum = 0.0;
     state_.integration.SetSum(item, 0.0);
     diary_.ApplyDiaryValue(item, t, frame.frameEnd);

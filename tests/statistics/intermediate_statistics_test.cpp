@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "engine/acquisition/sample_integrator.h"
 #include "engine/statistics/time_table.h"
 #include "platform/scripted_operator.h"
 #include "platform/text_file.h"
@@ -88,6 +89,28 @@ TEST_F(IntermediateStatisticsTest, AMissedFrameTimeCostsOnlyThatDaysNight) {
     EXPECT_EQ(Day(1), (std::vector{10.0, 200.0, 5.0, 50.0}));
     EXPECT_EQ(stats_[1].average, 20.0);
     EXPECT_FALSE(night_[1].NTadd);
+}
+
+// The integral since the last sample belongs to the period a frame time ends: the night
+// set aside holds it, as the block printed it, and the new period starts from nothing.
+TEST_F(IntermediateStatisticsTest, TheNightSetAsideHoldsTheIntegralUpToTheFrameTime) {
+    Item(1).Integral = true;
+    Item(1).IntegralBezug = 1;
+    Item(1).timeFrame = {true, Time(6), Time(22)};
+    frames_.LoadTimeFrames(Time(5), op_);
+    SampleIntegrator integrator(config_.Items(), config_.Tables(), log_, GermanLocale());
+    integrator.SetUpItem(1, config_.Items()[1]);
+    clock_.SetLocalTime(EncodeDateTime(2024, 3, 5, 5, 59, 0, 0));
+    integrator.Integrate(1, 10.0, clock_.Now(), clock_.ElapsedMs());
+    clock_.AdvanceMs(30000);
+    integrator.Integrate(1, 10.0, clock_.Now(), clock_.ElapsedMs());  // 300 since 05:59:00
+    Cycle(5, 59, 30);
+    clock_.AdvanceMs(40000);
+    Cycle(6, 0, 10);
+    integration_ = integrator.States();
+    frames_.CheckTimeFrame(1);
+    EXPECT_EQ(night_[1].ntSum, 300.0 + 40 * 10.0);
+    EXPECT_EQ(integration_[1].runningSum, 0.0);
 }
 
 // Three times a day: each reports the item and restarts it from the source's integral
