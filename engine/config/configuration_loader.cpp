@@ -162,25 +162,30 @@ void LoadStartAndOutputKeys(LoadScope& load, const IniFile& ini) {
     }
 }
 
-// A blank line in the code list defines no item; its name line is skipped with it.
-void ReadAqasysItems(LoadScope& load) {
+// A blank line in the code list defines no item; its name line is skipped with it. The
+// names of all lines come back: a parameter's number is its line, in the diary binding's
+// choice as in the retrieval and the editor.
+std::vector<std::string> ReadAqasysItems(LoadScope& load) {
     const FileSystem& files = load.host.files;
     const auto codes = ReadLines(files, load.PathOf(config::kAqasysCodesFile)).value_or({});
     const auto names = ReadLines(files, load.PathOf(config::kAqasysNamesFile)).value_or({});
     load.aqasysCodes.clear();
     load.aqasysNames.clear();
+    std::vector<std::string> lineNames;
     for (std::size_t i = 0; i < codes.size(); ++i) {
+        lineNames.push_back(i < names.size() ? names[i] : codes[i]);
         if (codes[i].find_first_not_of(" \t") == std::string::npos) {
             continue;
         }
         load.aqasysCodes.push_back(codes[i]);
-        load.aqasysNames.push_back(i < names.size() ? names[i] : codes[i]);
+        load.aqasysNames.push_back(lineNames.back());
     }
+    return lineNames;
 }
 
 void LoadAqasysItems(LoadScope& load) {
     load.settings.autoStart = false;
-    ReadAqasysItems(load);
+    const std::vector<std::string> lineNames = ReadAqasysItems(load);
     if (load.aqasysCodes.empty()) {
         load.host.op.ShowMessage("Keine AQASYS DDE-Items definiert !");
         load.settings.configValid = false;
@@ -188,7 +193,7 @@ void LoadAqasysItems(LoadScope& load) {
     }
     std::vector<std::string>& choice = load.dialogLists.diaryItemChoice;
     choice.assign({"undefiniert"});
-    choice.insert(choice.end(), load.aqasysNames.begin(), load.aqasysNames.end());
+    choice.insert(choice.end(), lineNames.begin(), lineNames.end());
 }
 
 Status LoadItemPart(LoadScope& load, const LoadTargets& out, IniFile& ini) {
