@@ -28,9 +28,13 @@ void TFo_Kalibrierung::FormShow() {
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
         const ItemConfig& item = config_.Item(n);
         lbNames.push_back(item.itemName + " [" + item.unit + "]" + " << " + item.serverItem);
-        working_[n] = {item.calibrationSlope, item.calibrationIntercept,
-                       item.MinForUser,       item.MaxForUser,
-                       item.MinForSPS,        item.MaxForSPS};
+        // A linked digital item is calibrated with 1 and 0; its constants are the file's.
+        working_[n] = {item.fileCalibrationSlope,
+                       item.fileCalibrationIntercept,
+                       item.MinForUser,
+                       item.MaxForUser,
+                       item.MinForSPS,
+                       item.MaxForSPS};
     }
     timer1_->SetEnabled(true);
     lbNamesItemIndex = 0;

@@ -22,6 +22,7 @@ void TFo_Zaehler::FormShow() {
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
         workingReadings_[n] = config_.Item(n).counterReading;
     }
+    readingsSet_ = {};
     lbDDEItemIndex = 0;
     lbDDEClick();
 }
@@ -58,6 +59,7 @@ void TFo_Zaehler::btSetzenClick() {
         return;
     }
     workingReadings_[SelectedItem()] = reading.value();
+    readingsSet_[SelectedItem()] = true;
     eNeu = Reading(reading.value());
     eBasis = eNeu;
 }
@@ -67,7 +69,11 @@ void TFo_Zaehler::btSpeichernClick() {
         return;
     }
     const int n = SelectedItem();
-    config_.SetCounterReading(n, workingReadings_[n]);
+    // Written when the dialog closes; until then a reload of the settings keeps it.
+    if (readingsSet_[n]) {
+        config_.SetCounterReading(n, workingReadings_[n], /*saved=*/false);
+        readingsSet_[n] = false;
+    }
     config_.SetCounterFlags(n, cbSum, cbTag);
 }
 
@@ -130,6 +136,7 @@ void TFo_Zaehler::FormClose() {
                                  "< gespeichert werden !");
             return;
         }
+        config_.SetCounterReading(n, item.counterReading);
     }
 }
 

@@ -64,6 +64,9 @@ private:
     ProgramLog& log_;
     const Locale& locale_;
     PerItem<double> workingReadings_{};
+    // Readings the operator set: only these replace the model's, which a day change may
+    // have moved on since the dialog was shown.
+    PerItem<bool> readingsSet_{};
 };
 
 }  // namespace tarvedde

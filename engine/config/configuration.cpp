@@ -78,8 +78,13 @@ void Configuration::UseRawDigitalValue(int n) {
 
 void Configuration::SetCalibration(int n, const ItemCalibration& calibration) {
     ItemConfig& item = items_[n];
-    item.calibrationSlope = item.fileCalibrationSlope = calibration.slope;
-    item.calibrationIntercept = item.fileCalibrationIntercept = calibration.intercept;
+    item.fileCalibrationSlope = calibration.slope;
+    item.fileCalibrationIntercept = calibration.intercept;
+    // A digital item's values stay raw, as linking made them.
+    if (!item.IsDigital()) {
+        item.calibrationSlope = calibration.slope;
+        item.calibrationIntercept = calibration.intercept;
+    }
     item.MinForUser = calibration.MinForUser;
     item.MaxForUser = calibration.MaxForUser;
     item.MinForSPS = calibration.MinForSPS;

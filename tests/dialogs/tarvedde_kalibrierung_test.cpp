@@ -60,5 +60,22 @@ TEST_F(CalibrationDialogTest, WorkingCalibrationShowsLiveAndSavedTakesTheNextVal
     EXPECT_FALSE(form.Timer1().Enabled());
 }
 
+// A linked digital item is calibrated raw; the dialog keeps its EICH.INI constants, so a
+// save that changed nothing leaves the day's configuration as it was.
+TEST_F(CalibrationDialogTest, ASaveKeepsADigitalItemsFileConstantsAndItsRawValues) {
+    Write("EICH.INI", "[Pumpe]\nM=2\nT=0,5\n");
+    WriteIni(
+        "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\n[Items]\nItem1=P\n"
+        "[Itemnames]\nItem1=Pumpe\n[Grafiktyp]\nItem1=2\n");
+    TarveddeMain& main = Start();
+    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator().States(),
+                          env_.host, main.RegionalSettings());
+    form.FormShow();
+    EXPECT_EQ(form.lb_M, "2,00000000");
+    form.bt_SichernClick();
+    EXPECT_EQ(Item(1).calibrationSlope, 1.0);
+    EXPECT_FALSE(main.DayFileOutput().StartNextVersionIfChanged(main.RunningDay()));
+}
+
 }  // namespace
 }  // namespace tarvedde

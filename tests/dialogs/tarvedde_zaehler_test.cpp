@@ -43,6 +43,18 @@ TEST_F(CounterDialogTest, SessionReachesTheEngineAndEveryItemsCounterKeys) {
     form.btSpeichernClick();
     EXPECT_EQ(Item(1).counterReading, 250.5);
     EXPECT_FALSE(Item(1).Tagesmengen_protokollieren);
+    // Not written yet: an acquisition start's reload keeps it. A day change moves it on;
+    // a flag handed over later leaves the moved reading alone.
+    main.Config().LoadItemOptions();
+    EXPECT_EQ(Item(1).counterReading, 250.5);
+    main.Config().SetCounterReading(1, 600.0);
+    form.cbTag = true;
+    form.btSpeichernClick();
+    EXPECT_EQ(Item(1).counterReading, 600.0);
+    EXPECT_TRUE(Item(1).Tagesmengen_protokollieren);
+    main.Config().SetCounterReading(1, 250.5);
+    form.cbTag = false;
+    form.btSpeichernClick();
 
     form.btMinClick();
     EXPECT_EQ(Stats(1).minimum, 5.0);
