@@ -8,7 +8,10 @@
 namespace tarvedde {
 namespace {
 
+// Blanks go first: " 8" would be taken as a time but sort before "06", and the program
+// acts on the times in the order of the file.
 std::string PadTwo(std::string text) {
+    std::erase(text, ' ');
     while (text.size() < 2) {
         text.insert(text.begin(), '0');
     }

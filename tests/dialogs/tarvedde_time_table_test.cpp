@@ -31,9 +31,11 @@ TEST_F(TimeTableEditorTest, EditGenerateSaveAndCloseReachTheFileAndTheRunningPro
     form.eT3 = "0";
     form.SpeedButton1Click();
     form.SpeedButton1Click();
+    form.eT1 = " 8";
+    form.SpeedButton1Click();
     form.eT1 = "25";
     form.SpeedButton1Click();
-    EXPECT_THAT(form.lb1, ElementsAre("07:05:00"));
+    EXPECT_THAT(form.lb1, ElementsAre("07:05:00", "08:05:00"));
     EXPECT_EQ(said.back(), MessageLine("Ungültige Zeitangabe !"));
 
     // Hourly from 06:00 (a field that is no number counts as 0).
