@@ -77,6 +77,7 @@ void TOpcBrowser::ClientConnectionChanged() {
 
 void TOpcBrowser::Refresh() {
     nodes_.clear();
+    lastError_.clear();
     flat_ = false;
     OpcServer* server = client_ != nullptr ? client_->Server() : nullptr;
     if (server != nullptr) {
@@ -91,7 +92,12 @@ void TOpcBrowser::Refresh() {
             }
         } else {
             client_->Check(server->ChangeBrowsePosition(OpcBrowseDirection::To, ""));
+            nodesLeft_ = nodeLimit_;
             BrowseBranch(*server, nodes_, 0);
+            if (nodesLeft_ < 0) {
+                lastError_ = "Adressraum nach " + std::to_string(nodeLimit_) +
+                             " Einträgen nicht weiter gelesen.";
+            }
         }
     }
     Changed();
@@ -103,6 +109,9 @@ void TOpcBrowser::BrowseBranch(OpcServer& server, std::vector<TOpcNode>& into, i
         client_->Check(server.BrowseOpcItemIds(OpcBrowseType::Branch, "", names));
     }
     for (std::string& branch : names) {
+        if (--nodesLeft_ < 0) {
+            return;
+        }
         TOpcNode node{branch, "", {}};
         client_->Check(server.ChangeBrowsePosition(OpcBrowseDirection::Down, branch));
         BrowseBranch(server, node.children, depth + 1);
@@ -111,6 +120,9 @@ void TOpcBrowser::BrowseBranch(OpcServer& server, std::vector<TOpcNode>& into, i
     }
     client_->Check(server.BrowseOpcItemIds(OpcBrowseType::Leaf, "", names));
     for (std::string& leaf : names) {
+        if (--nodesLeft_ < 0) {
+            return;
+        }
         std::string id;
         client_->Check(server.GetItemId(leaf, id));
         into.push_back({leaf, id, {}});

@@ -43,7 +43,8 @@ public:
 
 class TOpcBrowser final : public TOpcClientLink {
 public:
-    TOpcBrowser() = default;
+    // `nodeLimit`: at most so many branches and leaves are walked (see kMaxNodes).
+    explicit TOpcBrowser(int nodeLimit = kMaxNodes) : nodeLimit_(nodeLimit) {}
     ~TOpcBrowser();
     TOpcBrowser(const TOpcBrowser&) = delete;
     TOpcBrowser& operator=(const TOpcBrowser&) = delete;
@@ -69,8 +70,11 @@ public:
 
     std::function<void()> onChanged;
 
-    // Deeper branches are not walked: a server reporting endless branches cannot hang us.
+    // Deeper branches are not walked, and no more nodes than a large plant's address space
+    // holds: a server reporting endless or ever more branches cannot hang the program,
+    // whose cycle waits while the tree is filled.
     static constexpr int kMaxDepth = 32;
+    static constexpr int kMaxNodes = 100000;
 
 private:
     void BrowseBranch(OpcServer& server, std::vector<TOpcNode>& into, int depth);
@@ -81,6 +85,8 @@ private:
     std::vector<TOpcNode> nodes_;
     bool flat_ = false;
     std::string lastError_;
+    int nodeLimit_;
+    int nodesLeft_ = 0;
 };
 
 }  // namespace tarvedde

@@ -106,6 +106,19 @@ TEST(OpcBrowser, ABrowseFailureAfterConnectLeavesTheTreeEmptyWithItsText) {
     EXPECT_EQ(Outline(browser.Nodes()), "A[B=A.B]");
 }
 
+// More branches and leaves than the limit: the walk stops there and says so.
+TEST(OpcBrowser, AnAddressSpaceBeyondTheLimitIsWalkedUpToIt) {
+    OpcClientFixture fixture;
+    for (const char* id : {"A.B.C", "A.B.D", "A.E", "F"}) {
+        fixture.server.SetValue(id, 1.0);
+    }
+    TOpcBrowser browser(4);
+    browser.SetOpcClient(&fixture.client);
+    fixture.client.Connect();
+    EXPECT_EQ(Outline(browser.Nodes()), "A[B[C=A.B.C D=A.B.D]]");
+    EXPECT_EQ(browser.LastError(), "Adressraum nach 4 Einträgen nicht weiter gelesen.");
+}
+
 TEST(TServerSelectDlg, ListsTheHostsServersAndSetsTheChosenProgId) {
     OpcClientFixture fixture;
     InMemoryOpcServer old("Old.Server", "Old Vendor");
