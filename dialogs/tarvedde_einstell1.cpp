@@ -6,6 +6,7 @@
 #include "engine/model/program_files.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
+#include "platform/number_format.h"
 #include "platform/text_file.h"
 
 namespace tarvedde {
@@ -134,12 +135,25 @@ void TFo_Einstell1::btSpeichernClick() {
     visible = false;
 }
 
+// Prefix and suffix lines are character codes: any other line would silently become the
+// code of "0", and every value of the plant would then read as -1.
 bool TFo_Einstell1::TextsFit() {
-    const std::pair<const char*, std::vector<std::string>> fields[] = {
-        {"Service", {eService}}, {"Topic", {eTopic}}, {"Prefix", M1}, {"Suffix", M2}};
-    for (const auto& [caption, lines] : fields) {
+    struct Field {
+        const char* caption;
+        std::vector<std::string> lines;
+        bool codes;
+    };
+    const Field fields[] = {{"Service", {eService}, false},
+                            {"Topic", {eTopic}, false},
+                            {"Prefix", M1, true},
+                            {"Suffix", M2, true}};
+    for (const auto& [caption, lines, codes] : fields) {
         for (const std::string& line : lines) {
-            if (const std::string problem = TextProblem(line); !problem.empty()) {
+            std::string problem = TextProblem(line);
+            if (problem.empty() && codes && !StrToInt(line)) {
+                problem = "keine Zahl";
+            }
+            if (!problem.empty()) {
                 main_.GetHost().op.ShowMessage(std::string("Unerlaubter Eintrag bei >") + caption +
                                                "< (" + problem + ") !");
                 return false;

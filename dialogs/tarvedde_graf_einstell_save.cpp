@@ -43,6 +43,17 @@ bool BreaksIni(const std::string& text, bool composite) {
            (composite && text.find_first_of("|]") != std::string::npos);
 }
 
+// The INI file gives a value back without the blanks around it and one pair of quotes.
+bool ReadsBackEmpty(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return true;
+    }
+    const std::string trimmed = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    return trimmed.size() == 2 && trimmed.front() == trimmed.back() &&
+           (trimmed.front() == '"' || trimmed.front() == '\'');
+}
+
 }  // namespace
 
 bool TFo_GrafEinstell::RefuseBrokenTexts() {
@@ -62,7 +73,8 @@ bool TFo_GrafEinstell::RefuseBrokenTexts() {
                             {editUmrEinheit, "Neue Einheit", kMaxUnit, true, false}};
     for (const Field& field : fields) {
         field.text = CutChars(field.text, field.maxChars);
-        if (BreaksIni(field.text, field.composite) || (field.required && field.text.empty())) {
+        if (BreaksIni(field.text, field.composite) ||
+            (field.required && ReadsBackEmpty(field.text))) {
             host_.op.ShowMessage(std::string("Unerlaubter Eintrag im Feld ") + field.label +
                                  " !\r\nZeilenumbruch, \"|\", \"]\" sowie \"[\" oder \"=\" am "
                                  "Anfang sind nicht erlaubt.");

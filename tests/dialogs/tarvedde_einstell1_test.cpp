@@ -148,6 +148,12 @@ TEST_F(GeneralSettingsDialogTest, BadInputIsRefusedOrResetAndARefusedWriteIsTold
         EXPECT_EQ(Transcript().back(), MessageLine(message));
         EXPECT_TRUE(form.visible);
     }
+    // A suffix line that is no character code: every value would read as -1.
+    form.eService = "DDE-Server";
+    form.M2 = {"13 ", "10"};
+    form.btSpeichernClick();
+    EXPECT_EQ(Transcript().back(), MessageLine("Unerlaubter Eintrag bei >Suffix< (keine Zahl) !"));
+    form.M2 = {"13", "10"};
     EXPECT_EQ(Read("TARVEDDE.INI"), saved);
     EXPECT_EQ(Settings().ddeService, "DDE-Server");
 

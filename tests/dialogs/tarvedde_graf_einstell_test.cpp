@@ -208,6 +208,8 @@ TEST_F(ItemSettingsDialogTest, TextsThatWouldBreakTheSettingsFileAreRefusedOrCut
         {&TFo_GrafEinstell::editItem, "Q\r\n[DDE]", "Item"},
         {&TFo_GrafEinstell::editName, "=Zulauf", "Name"},
         {&TFo_GrafEinstell::editName, "", "Name"},
+        {&TFo_GrafEinstell::editName, "  ", "Name"},
+        {&TFo_GrafEinstell::editName, " \"\" ", "Name"},
         {&TFo_GrafEinstell::editEinheit, "m3|h", "Einheit"},
         {&TFo_GrafEinstell::eSumEinheit, "m3\n", "Summen-Einheit"},
         {&TFo_GrafEinstell::editUmrEinheit, "[l/s", "Neue Einheit"},
