@@ -4,8 +4,8 @@
 // (u32), operation (u16), body. Integers are little-endian, floats their IEEE bits, a
 // string or list a u32 count and its elements. Everything read is untrusted: an
 // oversized, short or unknown frame is a sticky decoder error, a body that does not
-// parse makes the reader fail, and counts are bounded by the bytes left, so garbage
-// never allocates more than the frame it came in.
+// parse makes the reader fail, and counts are bounded by the bytes left and a list by
+// kOpcMaxListBytes in memory, so garbage never allocates more than a few frames' size.
 //
 // A connection starts with kList (the servers behind the endpoint) or kCreate(classId),
 // which makes the connection one server object until it closes. Requests carry a
@@ -25,6 +25,8 @@
 namespace tarvedde {
 
 inline constexpr std::size_t kOpcMaxFrameBytes = 4 * 1024 * 1024;  // after the length
+// A list element takes one byte on the wire at least but sizeof its type in memory.
+inline constexpr std::size_t kOpcMaxListBytes = 4 * kOpcMaxFrameBytes;
 
 enum class OpcFrameKind : std::uint8_t { kRequest = 1, kReply = 2, kPush = 3 };
 
@@ -162,6 +164,10 @@ void Get(WireReader& in, std::vector<T>& list) {
     // Every element takes at least one byte on the wire.
     const std::uint32_t count = in.Count(1);
     list.clear();
+    if (static_cast<std::uint64_t>(count) * sizeof(T) > kOpcMaxListBytes) {
+        in.Fail();
+        return;
+    }
     for (std::uint32_t i = 0; i < count && in.Ok(); ++i) {
         list.emplace_back();
         Get(in, list.back());

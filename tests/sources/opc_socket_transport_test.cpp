@@ -75,6 +75,24 @@ struct Misbehaviour {
     OpcResult expected;
 };
 
+// A frame of one-byte empty values would decode into a list forty times its size.
+TEST(OpcSocketWire, AListLargerInMemoryThanTheBoundIsRefused) {
+    const std::uint32_t count = kOpcMaxFrameBytes - 4;
+    std::string frame(4 + count, '\0');
+    for (int b = 0; b < 4; ++b) {
+        frame[static_cast<std::size_t>(b)] = static_cast<char>(count >> (8 * b));
+    }
+    WireReader in(frame);
+    std::vector<OpcValue> values;
+    Get(in, values);
+    EXPECT_FALSE(in.Ok());
+    EXPECT_TRUE(values.empty());
+    WireReader few(std::string("\3\0\0\0\0\0\0", 7));
+    Get(few, values);
+    EXPECT_TRUE(few.Done());
+    EXPECT_EQ(values.size(), 3U);
+}
+
 class OpcHostileServer : public OpcSocketTransportTest,
                          public ::testing::WithParamInterface<Misbehaviour> {};
 
