@@ -87,7 +87,8 @@ TEST(OpcSocketWire, AListLargerInMemoryThanTheBoundIsRefused) {
     Get(in, values);
     EXPECT_FALSE(in.Ok());
     EXPECT_TRUE(values.empty());
-    WireReader few(std::string("\3\0\0\0\0\0\0", 7));
+    const std::string three("\3\0\0\0\0\0\0", 7);
+    WireReader few(three);
     Get(few, values);
     EXPECT_TRUE(few.Done());
     EXPECT_EQ(values.size(), 3U);
