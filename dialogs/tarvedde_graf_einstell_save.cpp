@@ -8,6 +8,7 @@
 #include "engine/config/settings_schema.h"
 #include "engine/model/program_files.h"
 #include "platform/date_time.h"
+#include "platform/ini_document.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
 
@@ -43,17 +44,6 @@ bool BreaksIni(const std::string& text, bool composite) {
            (composite && text.find_first_of("|]") != std::string::npos);
 }
 
-// The INI file gives a value back without the blanks around it and one pair of quotes.
-bool ReadsBackEmpty(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return true;
-    }
-    const std::string trimmed = text.substr(first, text.find_last_not_of(" \t") - first + 1);
-    return trimmed.size() == 2 && trimmed.front() == trimmed.back() &&
-           (trimmed.front() == '"' || trimmed.front() == '\'');
-}
-
 }  // namespace
 
 bool TFo_GrafEinstell::RefuseBrokenTexts() {
@@ -64,7 +54,8 @@ bool TFo_GrafEinstell::RefuseBrokenTexts() {
         bool composite;
         bool required;
     };
-    // An empty name would leave the item undefined at the next start.
+    // A name the settings file gives back empty would leave the item undefined at the next
+    // start.
     const Field fields[] = {{editItem, "Item", kMaxServerItem, false, false},
                             {editName, "Name", kMaxName, true, true},
                             {editEinheit, "Einheit", kMaxUnit, true, false},
@@ -74,7 +65,7 @@ bool TFo_GrafEinstell::RefuseBrokenTexts() {
     for (const Field& field : fields) {
         field.text = CutChars(field.text, field.maxChars);
         if (BreaksIni(field.text, field.composite) ||
-            (field.required && ReadsBackEmpty(field.text))) {
+            (field.required && IniValueAsRead(field.text).empty())) {
             host_.op.ShowMessage(std::string("Unerlaubter Eintrag im Feld ") + field.label +
                                  " !\r\nZeilenumbruch, \"|\", \"]\" sowie \"[\" oder \"=\" am "
                                  "Anfang sind nicht erlaubt.");

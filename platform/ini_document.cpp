@@ -59,7 +59,7 @@ std::optional<KeyLine> SplitKeyLine(std::string_view trimmed) {
     if (key.empty()) {
         return std::nullopt;
     }
-    return KeyLine{key, Unquote(TrimIniBlanks(trimmed.substr(equals + 1)))};
+    return KeyLine{key, IniValueAsRead(trimmed.substr(equals + 1))};
 }
 
 std::string FoldName(std::string_view name) {
@@ -84,6 +84,10 @@ std::string_view TrimIniBlanks(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
+}
+
+std::string_view IniValueAsRead(std::string_view value) {
+    return Unquote(TrimIniBlanks(value));
 }
 
 IniDocument::IniDocument(std::string bytes) : bytes_(std::move(bytes)) {

@@ -98,5 +98,7 @@ std::string FoldCaseCp1252(std::string_view bytes);
 
 // Space, tab, vertical tab and form feed at both ends removed.
 std::string_view TrimIniBlanks(std::string_view text);
+// A value as the file gives it back: trimmed, one pair of enclosing quotes removed.
+std::string_view IniValueAsRead(std::string_view value);
 
 }  // namespace tarvedde
