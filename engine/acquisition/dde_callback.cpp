@@ -45,16 +45,6 @@ void DdeClient::OnDisconnect() {
     }
 }
 
-int DdeClient::FindItem(DdeHandle itemHandle) const {
-    for (int item = 1; item <= config_.Settings().itemCount; ++item) {
-        const DdeHandle handle = sources_[item].itemHandle;
-        if (handle != 0 && handle == itemHandle) {
-            return item;
-        }
-    }
-    return 0;
-}
-
 double DdeClient::ParseScaled(int item, const std::string& text, double marker) const {
     const GeneralSettings& settings = config_.Settings();
     const std::string cleaned = CleanValueText(text, settings.valuePrefix, settings.valueSuffix);
@@ -62,13 +52,20 @@ double DdeClient::ParseScaled(int item, const std::string& text, double marker) 
     return integrator_.Scaled(item, parsed ? parsed.value() : marker);
 }
 
+// Two items may name one server item (say, once as a mean and once as an integral): the
+// server keeps one link for both, so each notification goes to every item on it.
 void DdeClient::OnData(const DdeNotification& notification) {
     std::string bytes = notification.data.substr(0, kMaxDataBytes);
     bytes = bytes.substr(0, bytes.find('\0'));
-    const int item = FindItem(notification.item);
-    if (item == 0) {
-        return;
+    for (int item = 1; item <= config_.Settings().itemCount; ++item) {
+        const DdeHandle handle = sources_[item].itemHandle;
+        if (handle != 0 && handle == notification.item) {
+            TakeData(item, bytes);
+        }
     }
+}
+
+void DdeClient::TakeData(int item, const std::string& bytes) {
     const double now = host_.clock.Now();
     const std::int64_t nowMs = host_.clock.ElapsedMs();
     ItemSource& source = sources_[item];

@@ -116,7 +116,7 @@ private:
     void LinkTurn();
     void OnDisconnect();
     void OnData(const DdeNotification& notification);
-    int FindItem(DdeHandle itemHandle) const;
+    void TakeData(int item, const std::string& bytes);
     double ParseScaled(int item, const std::string& text, double marker) const;
     void WriteLog(std::string_view text);
 

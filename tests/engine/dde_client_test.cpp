@@ -281,6 +281,14 @@ TEST_F(DdeCallbackTest, TextIsCutAt201BytesAndAtTheFirstNul) {
     EXPECT_EQ(Source(1).newestText, "\r\n4\r\n");  // raw, cleaned only when parsed
 }
 
+TEST_F(DdeCallbackTest, ItemsNamingOneServerItemEachTakeItsValue) {
+    Item(3).serverItem = "Item1";
+    Link();
+    Send(1, "12,5");
+    EXPECT_EQ(Source(1).newestText, "12,5");
+    EXPECT_EQ(Source(3).newestText, "12,5");
+}
+
 // A server sends only what is linked, so these notifications go to the callback directly;
 // other notifications are logged in hex.
 TEST_F(DdeCallbackTest, UnknownHandleAndNoConversationChangeNothingOthersAreLogged) {
