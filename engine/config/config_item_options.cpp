@@ -44,6 +44,14 @@ void LoadTimeTables(LoadScope& load) {
 void LoadOpcWatchdogKeys(LoadScope& load, IniFile& ini) {
     GeneralSettings& settings = load.settings;
     settings.opcDeadSeconds = schema::Read(ini, schema::kOpcDeadSeconds);
+    // Below a second the watchdog would restart a healthy connection every tick and end
+    // the program after five.
+    if (settings.opcDeadSeconds < 1) {
+        load.log.WriteLog("OPC_tot-Sekunden=" + std::to_string(settings.opcDeadSeconds) +
+                          " ungültig, es gilt " + std::to_string(schema::kOpcDeadSeconds.fallback) +
+                          ".");
+        settings.opcDeadSeconds = schema::kOpcDeadSeconds.fallback;
+    }
     if (!schema::Write(ini, schema::kOpcDeadSeconds, settings.opcDeadSeconds)) {
         return;
     }

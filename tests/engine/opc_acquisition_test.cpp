@@ -158,6 +158,12 @@ TEST_F(OpcAcquisitionTest, FiveFailuresInASeriesEndTheProgramAndAPauseStartsTheS
     Advance(2 * 1860 * 1000);
     EXPECT_NEAR(Gaps().back(), 1860.0, 0.01);
     EXPECT_EQ(CloseCount(), "4");
+
+    WriteIni(std::string(kItems) + "OPC_tot-Sekunden=0\n");
+    Restart(SourceKind::Opc);
+    EXPECT_TRUE(Logged("OPC_tot-Sekunden=0 ungültig, es gilt 180."));
+    Advance(170000);
+    EXPECT_EQ(CloseCount(), "5");  // the series anew, no failure in it
 }
 
 TEST_F(OpcAcquisitionTest, AnItemTheServerDoesNotKnowIsLoggedAsNotTransferred) {
