@@ -32,7 +32,10 @@ void ExtraneousWater::TakeBlockInputs(int item, const ItemConfig& config,
                                       const ItemStatistics& statistics,
                                       const FifteenMinuteState& fifteenMinute, double integral) {
     if (item == settings_.ZulaufMin_ls_index) {
-        minimumInflow_ = config.M15_berechnen ? fifteenMinute.m15Minimum : statistics.minimum;
+        const double minimum = config.M15_berechnen ? fifteenMinute.m15Minimum : statistics.minimum;
+        // Still at its reset value, the minimum was never taken (no value that day, or a
+        // fifteen-minute window that never filled): no share can be computed from it.
+        minimumInflow_ = minimum < kMinimumReset ? minimum : -1.0;
     }
     if (item == settings_.ZulaufSumme_qbm_index) {
         inflowVolume_ = InflowVolumeOf(config, integral);

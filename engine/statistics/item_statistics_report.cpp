@@ -49,7 +49,7 @@ public:
           nowMs_(nowMs) {}
 
     void Formatted() {
-        run_.extraneousWater.TakeBlockInputs(item_, cfg_, st_, in_.fifteenMinute, Integral());
+        run_.extraneousWater.TakeBlockInputs(item_, cfg_, st_, in_.fifteenMinute, DayVolume());
         TextAttributes heading;
         heading.bold = true;
         heading.indent = kHeadingIndent;
@@ -193,6 +193,12 @@ private:
 
     void Add(std::string line) { run_.memo2.Append(std::move(line)); }
     double Integral() const { return in_.integration[item_].runningSum; }
+    // The day's volume as the block's own line will state it: up to now.
+    double DayVolume() const {
+        return cfg_.Integral && !cfg_.mirror.mirrorOn
+                   ? IntegralUpTo(cfg_, in_.integration[item_], run_.now, nowMs_)
+                   : Integral();
+    }
     double SD() const { return cfg_.sumDivisor; }
     std::string Unit() const {
         return cfg_.valueConversion.conversionOn ? cfg_.valueConversion.conversionUnit : cfg_.unit;

@@ -58,8 +58,8 @@ public:
 
 // One statistics run over an item of every kind, in item order (the lines' styles are the
 // day-protocol scenario's). Item 1 is the inflow minimum (50 l/s), item 2 the inflow
-// volume (10000 m³ when its block starts), EW+Ind 3 l/s: the extraneous-water line,
-// 47 x 8640 / 10000 = 40.608, comes once, in the block that completes the inputs.
+// volume (10005 m³ up to the block), EW+Ind 3 l/s: the extraneous-water line,
+// 47 x 8640 / 10005 = 40.588, comes once, in the block that completes the inputs.
 TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
     water_.SetProgramDir(kDir);
     water_.SetSettings({1, 2, 3.0});
@@ -105,7 +105,7 @@ TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
                     "Item1",
                     count + " [l/s]",
                     "Item2",
-                    "Fremdwasser bei 3,00 l/s EW+Ind: 40,61 %",
+                    "Fremdwasser bei 3,00 l/s EW+Ind: 40,59 %",
                     "3 Meßwerte :    Mittel=55,00   Min.(15min)=1,50 um 03:00:00  /   "
                     "Max.(15min)=3,50 um 14:30:00",
                     "Tagesmenge=10005,00 m³   /   Gesamtzählerstand : 11005,00 m³",
@@ -135,7 +135,14 @@ TEST_F(ItemStatisticsTest, RunOverEveryKindOfItemPrintsEachVariantOnce) {
             "Eingeschaltet : 07:00:00", "************  Item6", "Betriebszeit=3,00 h"}));
     EXPECT_EQ(File(kExtraneousWaterFile),
               "04.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
-              "Gesamtzulauf = 10000,0 m³\r\n");
+              "Gesamtzulauf = 10005,0 m³\r\n");
+
+    // A minimum still at its reset value was never taken: no result from it.
+    const std::string results = File(kExtraneousWaterFile);
+    stats_[1].minimum = kMinimumReset;
+    Build(1);
+    Build(2);
+    EXPECT_EQ(File(kExtraneousWaterFile), results);
 }
 
 class DayProtocolTest : public StatisticsFixture {
