@@ -107,8 +107,8 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
         morning.Finish();
     }
     ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
-    // The morning's half hour at 1 m³/h and 10 h at 1000 m³/h, and a night minimum of
-    // 50 l/s: (50 - 3) x 8640 / 10000,5 = 40.606. The morning's program end computes no
+    // The morning's half hour (and half a minute) at 1 m³/h and 10 h at 1000 m³/h, and a night
+    // minimum of 50 l/s: (50 - 3) x 8640 / 10000,6 = 40.606. The morning's program end computes no
     // share from its half day.
     testing::Steps(runner,
                    "clock 2024-03-05 07:05:00\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"0\"\n"
@@ -117,7 +117,7 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
                    "advance 1h\nset Q_Nacht \"55\"\nadvance-to 2024-03-06 00:01:00");
     EXPECT_EQ(FileText(files, "Fremdwasser.txt"),
               "05.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
-              "Gesamtzulauf = 10000,5 m³\r\n");
+              "Gesamtzulauf = 10000,6 m³\r\n");
     EXPECT_THAT(ProtocolMarks(files),
                 ElementsAre("Neustart: Übersicht für Dienstag, 5. März 2024 (05:59)",
                             "Programmende: Zwischen-Statistik für Dienstag, 5. März 2024 (06:59)",

@@ -163,7 +163,7 @@ TEST_F(ScenarioRunnerTest, AProgramThatEndsItselfStopsTheAdvanceAtOnce) {
     EXPECT_TRUE(dir_.Exists("$dde_activ"));
 }
 
-// The client hands a value to the first item that holds the link, as DDE does; a lost
+// The client hands a value to every item on the link (items 1 and 3 name one); a lost
 // server is noticed by the next cycle and the retry timer links again a second later. The
 // first row after the relink has the value the server took meanwhile, not the old one.
 TEST_F(ScenarioRunnerTest, SetReachesTheLinkedItemAndServerDownAndUpBreakAndRestoreTheLink) {
@@ -180,8 +180,8 @@ TEST_F(ScenarioRunnerTest, SetReachesTheLinkedItemAndServerDownAndUpBreakAndRest
     EXPECT_THAT(log, Contains("05.Mrz.24, 07:00:21 > Verbindung zum Server hergestellt."));
     EXPECT_THAT(
         dir_.Lines("20240305.DAT"),
-        ElementsAre("2024.3.5;07:00:00;0,000;0,000;0,000", "2024.3.5;07:00:10;12,500;0,000;0,000",
-                    "2024.3.5;07:00:21;7,500;0,000;0,000", "2024.3.5;07:00:31;7,500;0,000;0,000"));
+        ElementsAre("2024.3.5;07:00:00;0,000;0,000;0,000", "2024.3.5;07:00:10;12,500;0,000;12,500",
+                    "2024.3.5;07:00:21;7,500;0,000;7,500", "2024.3.5;07:00:31;7,500;0,000;7,500"));
 }
 
 TEST_F(ScenarioRunnerTest, MenuBeendenEndsTheProgramAndTheScriptAnUnknownMenuStopsTheRun) {
