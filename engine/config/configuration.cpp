@@ -29,8 +29,9 @@ bool Configuration::ReadStartSettings() {
     settings_.formatDecimals = schema::Read(ini, schema::kFormatNK);
     settings_.firstRun = schema::Read(ini, schema::kFirstRun);
     settings_.nullStart = schema::Read(ini, schema::kNullstart);
-    // The guard treats a missing AutoStart as off; the configuration load later as on.
-    settings_.autoStart = schema::Read(ini, schema::kAutoStart, false);
+    // A missing AutoStart starts acquisition by itself (the load's default), so the guard
+    // must not ask as if a person had started it: unattended, the question ends the start.
+    settings_.autoStart = schema::Read(ini, schema::kAutoStart);
     (void)schema::Write(ini, schema::kNullstart, false);
     settings_.checkDead = schema::Read(ini, schema::kCheckTot);
     (void)schema::Write(ini, schema::kCheckTot, settings_.checkDead);

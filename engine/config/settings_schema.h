@@ -2,9 +2,8 @@
 // The loader, the start, the cycle and (later) the dialogs read and write through these
 // declarations, so a key's spelling, default and bounds live in one place.
 //
-// A few keys are read with another default at one moment of the program (AutoStart at
-// the start check, Puffer when the live window is created); those readers pass their
-// default explicitly and say why.
+// A few keys are read with another default at one moment of the program (Puffer when
+// the live window is created); those readers pass their default explicitly and say why.
 #pragma once
 
 #include <climits>

@@ -56,9 +56,7 @@ TEST_P(InstanceGuardTest, StartsOrAbandonsAsTheOperatorAndAutoStartSay) {
     if (c.markerLeft) {
         Write("$dde_activ", "");
     }
-    if (c.autoStart) {
-        WriteIni("[DDE]\nAutoStart=1\n");
-    }
+    WriteIni(c.autoStart ? "[DDE]\nAutoStart=1\n" : "[DDE]\nAutoStart=0\n");
     Lines asked;
     if (c.message != nullptr) {
         env_.person.QueueAnswer(c.answer);
@@ -100,6 +98,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "$dde_activ in /plant/ schon vorhanden. Trotzdem startet der Anwender den "
                   "Client !"}),
     [](const auto& c) { return std::string(c.param.name); });
+
+// Without the key, acquisition starts by itself, so an unattended restart after a crash
+// must not stop at the question.
+TEST_F(ProgramStartTest, MissingAutoStartIsOnForTheGuardToo) {
+    Write("$dde_activ", "");
+    EXPECT_TRUE(Create(SourceKind::Dde));
+    EXPECT_TRUE(Transcript().empty());
+    EXPECT_THAT(LogAll(), HasSubstr("Autostart trotzdem durchgeführt !"));
+}
 
 // A first run on the three-item plant leaves a day's state behind, saved at close; the
 // second start finds $clean, the saved day and the cold-start request as a case sets them.
