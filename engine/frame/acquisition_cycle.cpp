@@ -122,8 +122,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
         "Statistik bei verspätetem Tageswechsel (" +
         FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_) + ").");
     if (restartAfterDayChange_) {
-        log_.WriteLog("Beenden für Neustart....");
-        Close();
+        CloseForRestart();
     }
 }
 
@@ -162,8 +161,7 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
         CreateNewDayFiles();
         log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
         if (restartAfterDayChange_) {
-            log_.WriteLog("Beenden für Neustart....");
-            Close();
+            CloseForRestart();
         }
         return;
     }

@@ -195,8 +195,10 @@ void TarveddeMain::AqasysModeStart() {
     aqasys_.StartUp();
 }
 
-// The next start after the day change is a cold start: the outside watchdog starts the
-// program again once it closed after the day's statistics.
+// The start after the day change is a cold start: the outside watchdog starts the
+// program again once it closed after the day's statistics. The request is written only
+// then: written at the tick, any other restart that day would start cold too and lose
+// the day's values so far.
 void TarveddeMain::Neustart1Click() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     if (restartAfterDayChange_) {
@@ -211,8 +213,14 @@ void TarveddeMain::Neustart1Click() {
         return;
     }
     restartAfterDayChange_ = true;
-    (void)schema::Write(ini, schema::kNullstart, true);
     host_.op.ShowMessage("DDE-WACHE.EXE muss gestartet sein !");
+}
+
+void TarveddeMain::CloseForRestart() {
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    (void)schema::Write(ini, schema::kNullstart, true);
+    log_.WriteLog("Beenden für Neustart....");
+    Close();
 }
 
 bool TarveddeMain::InitDDE() {

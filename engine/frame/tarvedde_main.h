@@ -178,6 +178,8 @@ private:
     void SyncTimeFrames();
     // Menu "Neustart nach Tageswechsel-Statistik": close after the day change, cold start.
     void Neustart1Click();
+    // The day change's end of that: the cold-start request, then the close.
+    void CloseForRestart();
     // The automatic start, once the link set-up's outcome is known.
     void AutoStart();
 

@@ -81,7 +81,10 @@ TEST_F(StopCountdownTest, TheRestartAfterTheDayChangeEndsThroughTheCountdown) {
     env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 23, 59, 58, 0));
     Start();
     TarveddeMainTestAccess::SetRestartAfterDayChange(*main_, true);
-    EXPECT_TRUE(env_.loop.AdvanceBy(2000));
+    EXPECT_TRUE(env_.loop.AdvanceBy(1000));
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "0");
+    EXPECT_TRUE(env_.loop.AdvanceBy(1000));
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "1");
     EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 00:00:00 > Beenden für Neustart....\r\n"
                                     "06.Mrz.24, 00:00:00 > Stop-Aufforderung wird aktiviert"));
     EXPECT_FALSE(env_.loop.AdvanceBy(8000));
