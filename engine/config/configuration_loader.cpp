@@ -75,8 +75,10 @@ bool SetOperatingMode(LoadScope& load) {
 bool LoadDayChangeAndCount(LoadScope& load, const IniFile& ini) {
     GeneralSettings& settings = load.settings;
     settings.customDayChange = schema::Read(ini, schema::kCustomIni);
+    // A day change still pending when CustomIni was switched off must still bring its
+    // statistics, or the ended day's values flow into the running one.
+    settings.customNewDay = schema::Read(ini, schema::kCustomNewDay);
     if (settings.customDayChange) {
-        settings.customNewDay = schema::Read(ini, schema::kCustomNewDay);
         const Result<double> time = StrToTime(schema::Read(ini, schema::kCustomTime), load.locale);
         if (time) {
             settings.customDayChangeTime = time.value();

@@ -105,8 +105,9 @@ void TarveddeMain::WerteLesen() {
 }
 
 void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
+    // Switched off while pending, the postponed statistics run at once.
     const double timeOfDay = EncodeTime(time.hour, time.minute, time.second, time.millisecond);
-    if (timeOfDay < config_.Settings().customDayChangeTime) {
+    if (config_.Settings().customDayChange && timeOfDay < config_.Settings().customDayChangeTime) {
         return;
     }
     DistrustSavedState(host_.files, config_);
@@ -116,6 +117,13 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
                     "DDE-INI Schreiben : Fehler 1");
     RunDayChangeStatistics();
     runningDay_ = DecodeDate(tickTime_);
+    // Pending over a second midnight, the saved day is still the first new one: a
+    // restart today would take today's state for stale.
+    const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
+    if (config_.Settings().savedDay != day) {
+        WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
+        config_.SetSavedDay(day);
+    }
     // The time tables later in this cycle write the new day's intermediate values.
     dayFiles_.Sync(runningDay_);
     log_.WriteLogDetail(

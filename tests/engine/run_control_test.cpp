@@ -180,6 +180,18 @@ TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTimeA
     EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
 }
 
+// Switched off while pending, the postponed day change brings its statistics at once.
+TEST_F(RunControlTest, APendingDayChangeSwitchedOffBringsItsStatisticsAtTheNextStart) {
+    Begin("CustomIni=1\nCustomTime=06:00:00\n", 23, 59, 50);
+    Advance(10000);  // 00:00:00
+    Main().StopAcquisition();
+    ASSERT_TRUE(IniFile(env_.files, env_.dir + kMainIniFile).WriteBool("DDE", "CustomIni", false));
+    Restart();
+    Advance(10000);
+    EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 00:00:00 > Statistik bei verspätetem"));
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "0");
+}
+
 // Item 2 mirrors the flow sum of item 1 and reports at the times of its table.
 constexpr char kPostponedWithTable[] =
     "[DDE]\nItemcount=2\nIntervall=60\nAutoStart=1\nCustomIni=1\nCustomTime=06:00:00\n"
@@ -218,6 +230,9 @@ TEST_F(RunControlTest, AtableTimeReportsOnceWhileAPostponedDayChangeIsPendingOve
     }
     EXPECT_EQ(Count(intermediate, "\r\n"), 1) << intermediate;
     EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 2);
+    // The statistics at last: the saved day follows, or a restart today would start cold.
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (4 * 3600 + 30 * 60) * 1000);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "07.03.2024");
 }
 
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
