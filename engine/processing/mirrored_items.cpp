@@ -72,6 +72,9 @@ void TakeMirrorDifference(const ProcessingPass& pass, Mirror& mirror) {
     } else if (step->event == CounterEvent::kReset) {
         pass.log.WriteLogLevel(
             4, "SPS : Differenz für gespiegeltes Item " + number + " neu initialisiert !");
+    } else if (step->event == CounterEvent::kFellBack) {
+        pass.log.WriteLog("Zählerstand von gespiegeltem Item " + number +
+                          " gesunken, Differenz 0.");
     }
     mirror.value = step->value;
 }

@@ -29,7 +29,9 @@ double ReadValue(const ProcessingPass& pass, int item) {
     if (value < config.effectiveLoLimit) {
         value = config.effectiveLoLimit;
     }
-    if (value > config.effectiveUpLimit) {
+    // Past UpLimit a counter's clamped reading would stand still and every difference be
+    // 0, silently; its difference meets the limits after it is taken.
+    if (value > config.effectiveUpLimit && !config.Differenz) {
         value = config.effectiveUpLimit;
     }
     if (config.Tabelle_benutzen > 0 &&
@@ -80,6 +82,8 @@ void TakeDifference(const ProcessingPass& pass, int item, double& value) {
         pass.log.WriteLogDetail("Differenz für Item " + number + " neu initialisiert.");
     } else if (step->event == CounterEvent::kReset) {
         pass.log.WriteLogDetail("SPS : Differenz für Item " + number + " neu initialisiert !");
+    } else if (step->event == CounterEvent::kFellBack) {
+        pass.log.WriteLog("Zählerstand von Item " + number + " gesunken, Differenz 0.");
     }
     value = step->value;
 }

@@ -98,8 +98,12 @@ std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter
     if (!std::isfinite(step.value)) {
         return std::nullopt;
     }
-    if (step.value < 0.0) {  // the counter was reset or wrapped
-        step = CounterStep{reading, CounterEvent::kReset};
+    // A reset or wrap starts again near zero. A reading only a little lower (a correction
+    // in the PLC, an older value after a reconnect) counts nothing: taken as a reset, it
+    // would add the whole meter reading to the day.
+    if (step.value < 0.0) {
+        step = reading < counter.lastReading / 2 ? CounterStep{reading, CounterEvent::kReset}
+                                                 : CounterStep{0.0, CounterEvent::kFellBack};
     }
     counter.difference = step.value;
     counter.lastReading = reading;

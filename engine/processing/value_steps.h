@@ -42,7 +42,7 @@ std::optional<double> ConvertUnit(const ValueConversion& conversion, double valu
 // time base; nullopt when the rate is not finite.
 std::optional<double> RateOf(double value, int timeBase, double dtDays, double marker);
 
-enum class CounterEvent { kNone, kInitialised, kReset };
+enum class CounterEvent { kNone, kInitialised, kReset, kFellBack };
 
 struct CounterStep {
     double value = 0.0;

@@ -90,6 +90,19 @@ TEST_F(PerValueProcessingTest, CounterDifferences) {
                                            "SPS : Differenz für Item 1 neu initialisiert !"));
 }
 
+// Past UpLimit the reading still counts, its difference meets the limits; a reading a
+// little lower is no reset.
+TEST_F(PerValueProcessingTest, ACounterPastItsUpperLimitOrSetBackALittleCountsWhatItRan) {
+    Item(1).Differenz = true;
+    SetLimits(1, 0.0, 100.0);
+    EXPECT_THAT(ShownAfter({"95", "105", "110", "108", "118", "500"}),
+                ElementsAre("0,000", "10,000", "5,000", "0,000", "10,000", "0,000"));
+    EXPECT_EQ(Stats(1).sum, 25.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 1 neu initialisiert.",
+                                           "Zählerstand von Item 1 gesunken, Differenz 0.",
+                                           "****** Grenzwertüberschreitung: Item 1 = 382,00"));
+}
+
 // The rate's time comes from the elapsed milliseconds, never from the wall clock; a
 // divisor of zero leaves the value and the rate still applies.
 TEST_F(PerValueProcessingTest, RatesForEachTimeBaseOverMoreThanHalfASecondOfElapsedTime) {
