@@ -14,20 +14,33 @@ std::string DayProtocolName(double day) {
     return DayDateText(DecodeDate(day)) + ".RTF";
 }
 
-bool SaveDayProtocol(RichTextModel& memo2, double runningDay, const DayProtocolFiles& files) {
+namespace {
+
+bool WriteProtocol(const RichTextModel& memo2, const std::string& name,
+                   const DayProtocolFiles& files) {
+    if (WriteFileAtomic(files.files, files.programDir + name, WriteRtf(memo2, files.fontSize),
+                        false)
+            .ok()) {
+        return true;
+    }
+    files.log.WriteLog("Statistik " + name + " konnte nicht gesichert werden !");
+    return false;
+}
+
+}  // namespace
+
+// A long protocol (warnings every cycle, many starts in a day) is still the only record
+// of the day's closing statistics: it is saved whole, and the operator told.
+bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayProtocolFiles& files) {
     if (memo2.Paragraphs().size() > kDayProtocolLineLimit) {
         files.log.WriteLog("*** Mehr als 5000 Zeilen im Statistik-Memo !");
-        memo2.Clear();
-        return false;
     }
-    const std::string path = files.programDir + DayProtocolName(DateOf(runningDay) - 1.0);
-    return WriteFileAtomic(files.files, path, WriteRtf(memo2, files.fontSize), false).ok();
+    return WriteProtocol(memo2, DayProtocolName(DateOf(runningDay) - 1.0), files);
 }
 
 bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
                           const DayProtocolFiles& files) {
-    const std::string path = files.programDir + DayProtocolName(runningDay);
-    if (!WriteFileAtomic(files.files, path, WriteRtf(memo2, files.fontSize), false).ok()) {
+    if (!WriteProtocol(memo2, DayProtocolName(runningDay), files)) {
         return false;
     }
     files.log.WriteLogDetail("Statistik (.RTF) gesichert.");

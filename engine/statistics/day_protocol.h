@@ -25,9 +25,9 @@ struct DayProtocolFiles {
 // "20240305.RTF" for any time of 2024-03-05.
 std::string DayProtocolName(double day);
 
-// Saves `memo2` as the protocol of the day before `runningDay`; above 5000 lines logs the
-// loss and clears `memo2` instead. False when nothing was saved.
-bool SaveDayProtocol(RichTextModel& memo2, double runningDay, const DayProtocolFiles& files);
+// Saves `memo2` as the protocol of the day before `runningDay`; above 5000 lines it says
+// so in the log. False, logged, when the file could not be written.
+bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayProtocolFiles& files);
 
 // Saves `memo2` as the running day's protocol, as the statistics window's "Speichern"
 // does; logged when saved. False when it could not be written.

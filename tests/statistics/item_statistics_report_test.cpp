@@ -152,9 +152,9 @@ protected:
     const double today_ = EncodeDateTime(2024, 3, 5, 0, 0, 10, 0);
 };
 
-// Saved at the day change under yesterday's name, 5000 lines load back as they were;
-// one line more and the protocol is dropped.
-TEST_F(DayProtocolTest, FiveThousandLinesAreSavedAndLoadBackAndOneMoreIsDropped) {
+// Saved at the day change under yesterday's name, 5000 lines load back as they were; a
+// longer protocol is saved whole and logged, a failed save logged.
+TEST_F(DayProtocolTest, FiveThousandLinesLoadBackALongerProtocolIsSavedTooAndAFailureLogged) {
     memo2_.SetAttributes({true, true, "blue", TextAlignment::Center, 0, 0});
     memo2_.Append("Neustart: Übersicht für {Dienstag} \\ 5. März");
     memo2_.SetAttributes({false, false, "black", TextAlignment::Left, 80, 14});
@@ -169,13 +169,20 @@ TEST_F(DayProtocolTest, FiveThousandLinesAreSavedAndLoadBackAndOneMoreIsDropped)
         ASSERT_EQ(loaded.Paragraphs()[n].text, memo2_.Paragraphs()[n].text) << n;
         ASSERT_EQ(loaded.Paragraphs()[n].attributes, memo2_.Paragraphs()[n].attributes) << n;
     }
+    EXPECT_EQ(LogAll().find("5000 Zeilen"), std::string::npos);
 
-    memo2_.Append("5001");
-    ASSERT_TRUE(fs_.Remove(std::string(kDir) + "20240304.RTF"));
-    EXPECT_FALSE(SaveDayProtocol(memo2_, today_, files_));
-    EXPECT_TRUE(memo2_.Paragraphs().empty());
-    EXPECT_FALSE(fs_.Exists(std::string(kDir) + "20240304.RTF"));
+    memo2_.Append("Statistik für Montag");
+    EXPECT_TRUE(SaveDayProtocol(memo2_, today_, files_));
+    RichTextModel longer;
+    LoadDayProtocol(longer, EncodeDate(2024, 3, 4), 100000, files_);
+    EXPECT_EQ(longer.Paragraphs().back().text, "Statistik für Montag");
     EXPECT_NE(LogAll().find("*** Mehr als 5000 Zeilen im Statistik-Memo !"), std::string::npos);
+
+    fs_.SetFailurePolicy(
+        [](FileOp, const std::string& path) { return path.find(".RTF") != std::string::npos; });
+    EXPECT_FALSE(SaveDayProtocol(memo2_, today_, files_));
+    EXPECT_NE(LogAll().find("Statistik 20240304.RTF konnte nicht gesichert werden !"),
+              std::string::npos);
 }
 
 // Below one 128-byte unit (an empty file) or above MaxRTF units the file is deleted.
