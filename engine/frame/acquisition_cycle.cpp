@@ -23,6 +23,9 @@ void DistrustSavedState(FileSystem& files, const Configuration& config) {
     (void)DeleteIfExists(files, config.PathOf(kCleanMarkerFile));
 }
 
+// A set-back longer than this is no correction of a few minutes across midnight.
+constexpr double kLongestClockSetBack = 1.0 / 24.0;
+
 }  // namespace
 
 // A failure that escapes a cycle must neither end the program nor leave the cycle marked
@@ -65,8 +68,13 @@ void TarveddeMain::WerteLesen() {
     const TimeParts time = DecodeTime(tickTime_);
     const DateParts& day = runningDay_;
     // The day only moves forward: the running day's statistics, files and AktuTag stay
-    // while a clock set back stands before it, and its rows go to the running day's files.
-    if (DateOf(tickTime_) < EncodeDate(day.year, day.month, day.day)) {
+    // while a clock set back a little stands before it, and its rows go to the running
+    // day's files. Set back further, the running day came from a clock that was wrong
+    // (a day change would wait for that date): the clock's date is taken back.
+    const double dayStart = EncodeDate(day.year, day.month, day.day);
+    if (tickTime_ < dayStart - kLongestClockSetBack) {
+        TakeBackClockDate(date);
+    } else if (DateOf(tickTime_) < dayStart) {
         NoteClockSetBack();
     } else {
         clockSetBack_ = false;
@@ -132,6 +140,20 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     if (restartAfterDayChange_) {
         CloseForRestart();
     }
+}
+
+void TarveddeMain::TakeBackClockDate(const DateParts& date) {
+    const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
+    log_.WriteLog(
+        "Uhr zurückgestellt: " + FormatDateTime("dd.mm.yyyy hh:nn:ss", tickTime_, locale_) +
+        ", der Tag " + day + " gilt wieder.");
+    runningDay_ = date;
+    detectedDay_ = date;
+    clockSetBack_ = false;
+    dayFiles_.Sync(runningDay_);
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
+    config_.SetSavedDay(day);
 }
 
 void TarveddeMain::NoteClockSetBack() {

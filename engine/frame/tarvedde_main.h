@@ -230,6 +230,7 @@ private:
     void DetectDayChange(const DateParts& date);
     // Logs a clock that stands before the running day, once until it is back.
     void NoteClockSetBack();
+    void TakeBackClockDate(const DateParts& date);
     void RunDayChangeStatistics();
     void ResetTimeTables();
     // After every configuration load: the time frames and tables anew.

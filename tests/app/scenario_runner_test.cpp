@@ -306,6 +306,22 @@ TEST_F(ScenarioRunnerTest, AClockSetBackAcrossMidnightChangesTheDayOnce) {
                             "2024.3.6;00:00:45;12,500", "2024.3.6;00:00:55;12,500"));
 }
 
+// A clock two days ahead for a minute: its day change cannot be undone, but the clock's
+// date is taken back, and the real midnight changes the day again.
+TEST_F(ScenarioRunnerTest, AClockSetBackByDaysTakesItsDateBack) {
+    Fresh(kAcquiring);
+    ASSERT_EQ(Run("clock 2024-03-05 10:00:00\nstart\nset Q \"12,5\"\nclock-step 48h\n"
+                  "advance 60s\nclock-step -48h\nadvance-to 2024-03-06 00:00:30\n"),
+              0)
+        << errors_.str();
+    const auto log = Log();
+    EXPECT_THAT(log, Contains(HasSubstr("Tageswechsel erkannt")).Times(2));
+    EXPECT_THAT(log, Contains("05.Mrz.24, 10:01:10 > Uhr zurückgestellt: 05.03.2024 10:01:10, "
+                              "der Tag 05.03.2024 gilt wieder."));
+    EXPECT_THAT(dir_.Bytes("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024\r\n"));
+    EXPECT_THAT(dir_.Lines("20240306.DAT"), Contains("2024.3.6;00:00:20;12,500"));
+}
+
 // A start after a change of the calibration factor begins a new version of the day's
 // files with a state created afresh: there is no restored minimum to keep, so the day's
 // first value counts like any other.
