@@ -104,15 +104,16 @@ void TarveddeMain::WriteProgramEndStatistics() {
     }
 }
 
+// The logging flags and the heading belong to every permanent source: skipped for OPC,
+// "Logbuch einstellen" was lost at every restart.
 void TarveddeMain::EndConversationAtProgramEnd() {
-    if (config_.Settings().sourceKind != SourceKind::Dde) {
-        return;
+    if (config_.Settings().sourceKind == SourceKind::Dde) {
+        // The links end, but the items count as linked until the close has saved the
+        // state they acquired: cleared here, the final save would skip every file.
+        dde_.StopLinking();
+        dde_.UnlinkItems();
+        timerGleitM_->SetEnabled(false);
     }
-    // The links end, but the items count as linked until the close has saved the state
-    // they acquired: cleared here, the final save would skip every file.
-    dde_.StopLinking();
-    dde_.UnlinkItems();
-    timerGleitM_->SetEnabled(false);
     SaveItemLogFlags(host_.files, config_.PathOf(kItemLogFlagsFile), config_.LogFlags(), log_);
     memo2_.Append("");
     AppendStatisticsHeading(memo2_, "Programmende: Zwischen-Statistik für " +

@@ -12,6 +12,7 @@ using ::testing::AnyOf;
 using ::testing::DoubleNear;
 using ::testing::Each;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::SizeIs;
 
 constexpr char kItems[] =
@@ -164,6 +165,15 @@ TEST_F(OpcAcquisitionTest, FiveFailuresInASeriesEndTheProgramAndAPauseStartsTheS
     EXPECT_TRUE(Logged("OPC_tot-Sekunden=0 ungültig, es gilt 180."));
     Advance(170000);
     EXPECT_EQ(CloseCount(), "5");  // the series anew, no failure in it
+}
+
+TEST_F(OpcAcquisitionTest, ProgramEndKeepsTheLoggingFlagsAndHeadsItsStatistics) {
+    Begin();
+    Advance(10000);
+    Main().StopAcquisition();
+    Main().FormClose();
+    EXPECT_NE(Read("ddeLogKonfig.tvw"), "<missing>");
+    EXPECT_THAT(Read("20240305.RTF"), HasSubstr("Programmende: Zwischen-Statistik"));
 }
 
 TEST_F(OpcAcquisitionTest, AnItemTheServerDoesNotKnowIsLoggedAsNotTransferred) {
