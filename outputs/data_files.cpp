@@ -77,8 +77,8 @@ void WriteSampleRow(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord
     ProgramLog& log = dayFiles.Log();
     const std::string lock = dayFiles.PathOf(kSampleLockFile);
     dayFiles.RemoveLeftLock(lock);
-    if (files.Exists(lock)) {
-        log.WriteLog("Main : TarveView liest gerade Sample-Daten.");
+    if (dayFiles.ViewerLockStands(lock, cycle.cycleTime,
+                                  "Main : TarveView liest gerade Sample-Daten.")) {
         return;
     }
     // A lock that could not be made may still be there, made by someone else meanwhile.
@@ -216,13 +216,14 @@ bool WriteSampleAndDayRows(DayFiles& dayFiles, const GridTexts& grid, const Cycl
     return true;
 }
 
-void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lines) {
+void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lines,
+                         double cycleTime) {
     FileSystem& files = dayFiles.Files();
     ProgramLog& log = dayFiles.Log();
     const std::string lock = dayFiles.PathOf(kViewerLockFile);
     dayFiles.RemoveLeftLock(lock);
-    if (files.Exists(lock)) {
-        log.WriteLog("Main : TarveView liest gerade Statistik-Daten.");
+    if (dayFiles.ViewerLockStands(lock, cycleTime,
+                                  "Main : TarveView liest gerade Statistik-Daten.")) {
         return;
     }
     if (!CreateEmptyFile(files, lock)) {

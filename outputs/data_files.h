@@ -86,6 +86,7 @@ struct CycleRecord {
 bool WriteSampleAndDayRows(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord& cycle);
 
 // Replaces AKTDAT.TVV with the lines unless the viewer holds $lock_TVV.
-void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lines);
+void WriteViewerDataFile(DayFiles& dayFiles, const std::vector<std::string>& lines,
+                         double cycleTime);
 
 }  // namespace tarvedde

@@ -128,6 +128,27 @@ bool DayFiles::RemoveLeftLock(const std::string& lock) {
     return true;
 }
 
+bool DayFiles::ViewerLockStands(const std::string& lock, double cycleTime,
+                                const std::string& readingText) {
+    constexpr double kLeftAfter = 60.0 / 86400.0;
+    if (!files_.Exists(lock)) {
+        viewerLocksSeen_.erase(lock);
+        return false;
+    }
+    const auto [seen, first] = viewerLocksSeen_.try_emplace(lock, cycleTime);
+    if (first) {
+        log_.WriteLog(readingText);
+        return true;
+    }
+    seen->second = std::min(seen->second, cycleTime);  // a clock set back
+    if (!(cycleTime - seen->second > kLeftAfter) || !files_.Remove(lock).ok()) {
+        return true;
+    }
+    viewerLocksSeen_.erase(seen);
+    log_.WriteLog("Sperrdatei " + lock + " seit über einer Minute vorhanden: gelöscht.");
+    return false;
+}
+
 std::string& DayFiles::BoundPath(char kind) {
     switch (kind) {
         case 'D':

@@ -8,6 +8,7 @@
 // reported through the return value.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -116,6 +117,11 @@ public:
     void NoteLockLeft(const std::string& lock) { leftLocks_.insert(lock); }
     // Deletes a lock this program left; false when none was left or it is still there.
     bool RemoveLeftLock(const std::string& lock);
+    // Whether the viewer's `lock` stands at `cycleTime`: its first sight is logged with
+    // `readingText`. One that stands over a minute was left by a viewer that died holding
+    // it, and would stop the file for the rest of the run: it is deleted and logged.
+    bool ViewerLockStands(const std::string& lock, double cycleTime,
+                          const std::string& readingText);
 
     FileSystem& Files() { return files_; }
     ProgramLog& Log() { return log_; }
@@ -145,6 +151,7 @@ private:
     std::string rememberedPattern_;
     std::set<std::string> failingAppends_;
     std::set<std::string> leftLocks_;
+    std::map<std::string, double> viewerLocksSeen_;  // lock -> cycle time first seen
 };
 
 }  // namespace tarvedde

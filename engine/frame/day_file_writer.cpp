@@ -131,7 +131,7 @@ void DayFileWriter::WriteViewerFile(const DateParts& day, const ViewerInputs& in
         lines.push_back(ViewerLineText(ViewerItemOf(config_, inputs, n), settings.formatPrecision,
                                        settings.formatDecimals, locale_));
     }
-    WriteViewerDataFile(files_, lines);
+    WriteViewerDataFile(files_, lines, inputs.cycleTime);
 }
 
 void DayFileWriter::WriteCycleRows(const DateParts& day, const LiveGrid& grid, double cycleTime) {

@@ -45,6 +45,7 @@ public:
         const LiveGrid& grid;
         const IntegrationStates& integration;
         const PerItem<MovingAverageState>& moving;
+        double cycleTime;
     };
     // End of a cycle: the viewer file, and the rows of the day data and sample files.
     void WriteViewerFile(const DateParts& day, const ViewerInputs& inputs);

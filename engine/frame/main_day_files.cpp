@@ -52,7 +52,8 @@ void TarveddeMain::WriteDiaryData() {
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {
     WriteDiaryData();
-    dayFiles_.WriteViewerFile(runningDay_, {grid_, integrator_.States(), movingAverages_.States()});
+    dayFiles_.WriteViewerFile(
+        runningDay_, {grid_, integrator_.States(), movingAverages_.States(), cycle_.cycleTime});
 }
 
 void TarveddeMain::WriteSampleAndDayRecords() {

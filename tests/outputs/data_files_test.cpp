@@ -240,7 +240,7 @@ TEST_F(DataFilesTest, SampleFailuresAreLoggedWithTheirOwnTexts) {
 
 class ViewerFileTest : public DataFilesTest {
 protected:
-    void Write() { WriteViewerDataFile(files_, FiveViewerLines()); }
+    void Write() { WriteViewerDataFile(files_, FiveViewerLines(), cycle_.cycleTime); }
 };
 
 // A reader that ignores the lock must still never see half a snapshot: at every file
@@ -307,8 +307,19 @@ TEST_F(ViewerFileTest, TheViewersLockSkipsTheSnapshotAndLockFailuresAreLogged) {
     EXPECT_EQ(File("$lock_TVV"), "");
     EXPECT_THAT(LogAll(), HasSubstr(std::string(kStamp) +
                                     "Main : TarveView liest gerade Statistik-Daten.\r\n"));
+    // Said once; a lock standing over a minute was left by a viewer that died with it.
+    cycle_.cycleTime += 59.0 / 86400.0;
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
+    cycle_.cycleTime += 2.0 / 86400.0;
+    Write();
+    EXPECT_EQ(File("AKTDAT.TVV"), GoldenBytes("viewer_lines.TVV"));
+    EXPECT_EQ(LogAll().find("liest gerade"), LogAll().rfind("liest gerade"));
+    EXPECT_THAT(
+        LogAll(),
+        HasSubstr("Sperrdatei /prog/$lock_TVV seit über einer Minute vorhanden: gelöscht."));
 
-    ASSERT_TRUE(fs_.Remove("/prog/$lock_TVV"));
+    Put("AKTDAT.TVV", "old\r\n");
     FailOn(FileOp::Append, "$lock_TVV");
     Write();
     EXPECT_EQ(File("AKTDAT.TVV"), "old\r\n");
