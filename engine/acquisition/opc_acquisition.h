@@ -44,6 +44,9 @@ public:
     OpcAcquisition& operator=(const OpcAcquisition&) = delete;
 
     TOpcSimpleClient& Client() { return *client_; }
+    // Whether a server is connected: without one (a failed connect, the server's shutdown
+    // request, the watchdog's teardown) the newest texts are stale.
+    bool Connected() const { return client_->Active(); }
     TOpcGroup& Group() { return client_->Groups()[0]; }
 
     // The program start: host and server from the settings, the group's rate.

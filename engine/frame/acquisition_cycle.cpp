@@ -46,6 +46,12 @@ void TarveddeMain::RunCycleTick() {
         timerAuto_->SetEnabled(true);
         return;
     }
+    // Without an OPC server the last values would be counted as new ones until the
+    // watchdog gives up: no cycle runs until it has connected again.
+    if (config_.Settings().sourceKind == SourceKind::Opc && !opc_.Connected()) {
+        timerDDE_->SetEnabled(true);
+        return;
+    }
     tickTime_ = host_.clock.Now();
     if (!cycleComplete_) {
         timerDDE_->SetEnabled(true);
@@ -271,6 +277,12 @@ void TarveddeMain::FirstValuesTimer() {
     timerFirstValues_->SetEnabled(false);
     if (dde_.ConnectionLost()) {
         timerAuto_->SetEnabled(true);
+        return;
+    }
+    // Without an OPC server the last values would be counted as new ones until the
+    // watchdog gives up: no cycle runs until it has connected again.
+    if (config_.Settings().sourceKind == SourceKind::Opc && !opc_.Connected()) {
+        timerDDE_->SetEnabled(true);
         return;
     }
     try {
