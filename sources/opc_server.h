@@ -69,6 +69,9 @@ using OpcValue = std::variant<std::monostate, double, std::int32_t, bool, std::s
 std::uint16_t VariantType(const OpcValue& value);
 
 inline constexpr std::uint16_t kOpcQualityGood = 0xC0;
+// The quality's two top bits: good, uncertain (0x40) or bad.
+inline constexpr std::uint16_t kOpcQualityMask = 0xC0;
+inline constexpr std::uint16_t kOpcQualityBad = 0x00;
 inline constexpr std::uint32_t kOpcReadable = 1;  // access rights bits
 inline constexpr std::uint32_t kOpcWriteable = 2;
 inline constexpr std::uint32_t kLocaleUserDefault = 0x0400;

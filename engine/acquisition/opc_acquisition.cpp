@@ -200,6 +200,12 @@ void OpcAcquisition::OnDataChange(TOpcGroup&, std::int32_t itemIndex, const OpcV
     ItemListRow& row = window_.it1[static_cast<std::size_t>(itemIndex)];
     row.columns = {OpcValueListText(newValue, locale_), OpcQualityText(newQuality),
                    FormatDateTime("hh:nn:ss", newTimestamp, locale_)};
+    // A bad value (a communication failure sends an empty one) is no measurement: taken,
+    // it would count as 0 every cycle. The item keeps its last value; the row shows why.
+    if ((newQuality & kOpcQualityMask) == kOpcQualityBad) {
+        window_.Changed();
+        return;
+    }
     const double now = host_.clock.Now();
     const std::int64_t nowMs = host_.clock.ElapsedMs();
     const std::string text = NewestText(item, newValue);

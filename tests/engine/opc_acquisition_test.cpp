@@ -74,6 +74,13 @@ TEST_F(OpcAcquisitionTest, DigitalWordsBecomeOneOrZeroAndDecimalsTakeTheLocalesC
     EXPECT_THAT(Window().it1[1].columns, ElementsAre("12,5", OpcQualityText(192), "07:00:00"));
     Advance(10000);  // the cycle reads the OPC texts as it reads DDE texts
     EXPECT_EQ(Stats(2).maximum, 12.5);
+    // A communication failure's empty bad value keeps the last one.
+    server_.SetValue("Plant.Zulauf", OpcValue{}, 0x18);
+    server_.DeliverChanges();
+    Advance(10000);
+    EXPECT_EQ(Source(2).newestText, "12,5");
+    EXPECT_THAT(Window().it1[1].columns[1], ::testing::StartsWith("Bad"));
+    EXPECT_EQ(Stats(2).currentValue, 12.5);
 }
 
 // An integral item flagged for the difference export integrates as any other: in
@@ -165,6 +172,22 @@ TEST_F(OpcAcquisitionTest, FiveFailuresInASeriesEndTheProgramAndAPauseStartsTheS
     EXPECT_TRUE(Logged("OPC_tot-Sekunden=0 ungültig, es gilt 180."));
     Advance(170000);
     EXPECT_EQ(CloseCount(), "5");  // the series anew, no failure in it
+}
+
+// Without a server the last value is no measurement: no cycle counts it until the
+// watchdog has connected again.
+TEST_F(OpcAcquisitionTest, NoCycleRunsWhileTheServerIsGone) {
+    Begin();
+    Set("Plant.Zulauf", 12.5);
+    Advance(20000);
+    const double counted = Stats(2).count;
+    ASSERT_GT(counted, 0.0);
+    server_.RequestShutdown("Wartung");
+    Advance(150000);
+    EXPECT_EQ(Stats(2).count, counted);
+    Advance(30000);  // the watchdog's restart, 180 s after the last data change
+    EXPECT_TRUE(Logged(kRestart));
+    EXPECT_GT(Stats(2).count, counted);
 }
 
 TEST_F(OpcAcquisitionTest, ProgramEndKeepsTheLoggingFlagsAndHeadsItsStatistics) {
