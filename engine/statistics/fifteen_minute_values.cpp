@@ -59,6 +59,13 @@ void FifteenMinuteWindows::UpdateFifteenMinuteValues(int item, double value) {
         return;
     }
     FifteenMinuteState& state = buffers_.items[item];
+    // Switched on after the rows were made (a settings save during the day): without a
+    // row of its own, every cycle would fail for the rest of the run.
+    if (state.m15Row < 0 && buffers_.exist) {
+        state.m15Row = static_cast<int>(buffers_.rows.size());
+        state.m15Index = 0;
+        buffers_.rows.emplace_back(static_cast<std::size_t>(windowLength_), kMissingValue);
+    }
     if (state.m15Row >= static_cast<int>(buffers_.rows.size())) {
         log_.WriteLog("Fehler(1) bei M15. Mittelwert-Berechnung !");
         return;

@@ -56,6 +56,7 @@ TEST_F(WindowValuesTest, WindowLengthFollowsTheCycleWithinFourAndSixteen) {
 
 // 5, 7, 6, 8 gives maximum 5 (every sample reached it) and minimum 8 (none exceeded it).
 // Rows keep their first length: a later, longer window fails instead of writing past it.
+// An item switched on later gets a row of its own.
 TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsKeepTheirLength) {
     Item(1).M15_berechnen = false;
     Item(3).M15_berechnen = true;
@@ -66,6 +67,8 @@ TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsKeepTheirLength) {
     EXPECT_EQ(m15_.States()[3].m15MaximumTime, times_.cycleTime);
     EXPECT_EQ(M15(3, {4.0}), (std::vector<double>{8.0, 5.0}));  // 4, 7, 6, 8
     EXPECT_EQ(m15_.Extremes(3)->maximum, 5.0);
+    Item(1).M15_berechnen = true;  // switched on after the rows were made
+    EXPECT_EQ(M15(1, {5.0, 7.0, 6.0, 8.0}), (std::vector<double>{8.0, 5.0}));
     SetupLines(60);
     M15(3, {6.0, 6.0, 6.0, 6.0});
     EXPECT_EQ(m15_.States()[3].m15Index, 4);
