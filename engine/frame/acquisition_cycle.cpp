@@ -129,7 +129,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     config_.SetCustomNewDay(false);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
                     "DDE-INI Schreiben : Fehler 1");
-    RunDayChangeStatistics();
+    RunDayChangeStatistics(tickTime_ - 1.0);
     runningDay_ = DecodeDate(tickTime_);
     // Pending over a second midnight, the saved day is still the first new one: a
     // restart today would take today's state for stale.
@@ -192,7 +192,10 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
         DistrustSavedState(host_.files, config_);
         WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
         config_.SetSavedDay(day);
-        RunDayChangeStatistics();
+        // The running day, not the day before the tick's: after days without a cycle (a
+        // server down over a weekend) the statistics are still the running day's.
+        RunDayChangeStatistics(EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day) +
+                               TimeOfDayOf(tickTime_));
         log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
         CreateNewDayFiles();
         log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
@@ -294,8 +297,8 @@ void TarveddeMain::FirstValuesTimer() {
     }
 }
 
-void TarveddeMain::RunDayChangeStatistics() {
-    dayStatistics_.DayChangeStatistics(tickTime_);
+void TarveddeMain::RunDayChangeStatistics(double endedDay) {
+    dayStatistics_.DayChangeStatistics(tickTime_, endedDay);
 }
 
 void TarveddeMain::ResetTimeTables() {

@@ -231,7 +231,7 @@ private:
     // Logs a clock that stands before the running day, once until it is back.
     void NoteClockSetBack();
     void TakeBackClockDate(const DateParts& date);
-    void RunDayChangeStatistics();
+    void RunDayChangeStatistics(double endedDay);
     void ResetTimeTables();
     // After every configuration load: the time frames and tables anew.
     void LoadTimeFrames();

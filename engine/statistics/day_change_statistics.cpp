@@ -27,8 +27,8 @@ std::string DayStatistics::F(double value) const {
     return FormatFixed(value, s.formatPrecision, s.formatDecimals, out_.locale);
 }
 
-void DayStatistics::DayChangeStatistics(double tickTime) {
-    WriteEndedDay(tickTime);
+void DayStatistics::DayChangeStatistics(double tickTime, double endedDay) {
+    WriteEndedDay(endedDay);
     out_.memo2.Clear();
     AppendStatisticsHeading(out_.memo2, "Tageswechsel: Übersicht für " +
                                             FormatDateTime("dddddd (t)", tickTime, out_.locale));
@@ -49,8 +49,9 @@ void DayStatistics::DayChangeStatistics(double tickTime) {
 }
 
 // Items whose frame was on yesterday reported at their frame times instead.
-void DayStatistics::WriteEndedDay(double tickTime) {
-    const double endedDay = tickTime - 1.0;
+void DayStatistics::WriteEndedDay(double endedDay) {
+    // A moment of the day after the ended one: the ended day's files are named from it.
+    const double closing = endedDay + 1.0;
     RichTextModel& memo2 = out_.memo2;
     TextAttributes heading;
     heading.bold = true;
@@ -67,7 +68,7 @@ void DayStatistics::WriteEndedDay(double tickTime) {
 
     StatisticsRun run{memo2,       snapshot,         out_.extraneousWater,
                       out_.locale, out_.clock.Now(), out_.clock.ElapsedMs(),
-                      tickTime,    ItemCount()};
+                      closing,     ItemCount()};
     const int weekday = DayOfWeek(endedDay);
     for (int position = 1; position <= ItemCount(); ++position) {
         const int k = config_.ItemProtocolOrder()[static_cast<std::size_t>(position)];
@@ -88,10 +89,10 @@ void DayStatistics::WriteEndedDay(double tickTime) {
     }
     (void)out_.log.SaveStatisticsSnapshot();
     const GeneralSettings& settings = config_.Settings();
-    (void)SaveDayProtocol(memo2, tickTime,
+    (void)SaveDayProtocol(memo2, closing,
                           {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize});
     if (settings.printAtMidnight) {
-        host_.PrintStatistics(tickTime);
+        host_.PrintStatistics(closing);
     }
 }
 

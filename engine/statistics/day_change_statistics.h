@@ -31,8 +31,9 @@ public:
                   TimeFrameStatistics& timeFrames, DayChangeHost& host);
 
     // The day change, at the first cycle of the new day (or at CustomTime when the day
-    // change is postponed); `tickTime` is that cycle's time.
-    void DayChangeStatistics(double tickTime);
+    // change is postponed); `tickTime` is that cycle's time, `endedDay` a time of the day
+    // whose statistics these are (after days without a cycle, not the day before).
+    void DayChangeStatistics(double tickTime, double endedDay);
 
     // Menu "Initialisierung", on all items at once.
     void SummenOffsetgespiegelteWerte1Click();  // "Summen-Offset (gespiegelte Werte)"
@@ -40,7 +41,7 @@ public:
     void MittelwerteSummen1Click();             // "Mittelwerte / Summen löschen"
 
 private:
-    void WriteEndedDay(double tickTime);
+    void WriteEndedDay(double endedDay);
     void CloseItemDay(int item);
     void AddToTotalCounter(int item);
     void ResetItemDay(int item);

@@ -322,6 +322,18 @@ TEST_F(ScenarioRunnerTest, AClockSetBackByDaysTakesItsDateBack) {
     EXPECT_THAT(dir_.Lines("20240306.DAT"), Contains("2024.3.6;00:00:20;12,500"));
 }
 
+// A server down over Saturday: the first cycle on Sunday closes Friday, under Friday's
+// name.
+TEST_F(ScenarioRunnerTest, AfterDaysWithoutACycleTheDayChangeClosesTheRunningDay) {
+    Fresh(kAcquiring);
+    ASSERT_EQ(Run("clock 2024-03-08 22:00:00\nstart\nset Q \"12,5\"\nadvance 1h\n"
+                  "server down\nadvance-to 2024-03-10 00:30:00\nserver up\nadvance 30s\n"),
+              0)
+        << errors_.str();
+    EXPECT_TRUE(dir_.Exists("20240308.RTF"));
+    EXPECT_FALSE(dir_.Exists("20240309.RTF"));
+}
+
 // A start after a change of the calibration factor begins a new version of the day's
 // files with a state created afresh: there is no restored minimum to keep, so the day's
 // first value counts like any other.

@@ -77,7 +77,7 @@ TEST_F(IntermediateStatisticsTest, AMissedFrameTimeCostsOnlyThatDaysNight) {
     EXPECT_EQ(night_[1].htCount, 5.0);
     EXPECT_EQ(Day(1), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
     Cycle(0, 0, 5, 6);
-    day_.DayChangeStatistics(cycle_);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
     stats_[1] = {0, 5, 50, 20, 10, 200};
     Cycle(5, 59, 50, 6);
     Cycle(6, 0, 10, 6);
@@ -179,7 +179,7 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     integration_.SetSum(2, 77);
     night_[1].ntSum = 40;
     Cycle(0, 0, 5, 6);
-    day_.DayChangeStatistics(cycle_);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
 
     for (int n : {1, 2}) {
         EXPECT_EQ(Day(n), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
@@ -208,13 +208,13 @@ TEST_F(IntermediateStatisticsTest, TheTotalCounterKeepsADayItCouldNotWrite) {
         return path.find("TARVEDDE_VAR") != std::string::npos;
     });
     Cycle(0, 0, 5, 6);
-    day_.DayChangeStatistics(cycle_);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
     EXPECT_THAT(LogLines(), Contains("Zählerstand von Item1 konnte nicht gespeichert werden !"));
     fs_.SetFailurePolicy(nullptr);
     config_.LoadItemOptions();
     stats_[1].sum = 10;
     Cycle(0, 0, 5, 7);
-    day_.DayChangeStatistics(cycle_);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
     EXPECT_EQ(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
                   .ReadString("Item_1", "Zählerstand", ""),
               "1022,500");
