@@ -282,12 +282,6 @@ void TarveddeMain::FirstValuesTimer() {
         timerAuto_->SetEnabled(true);
         return;
     }
-    // Without an OPC server the last values would be counted as new ones until the
-    // watchdog gives up: no cycle runs until it has connected again.
-    if (config_.Settings().sourceKind == SourceKind::Opc && !opc_.Connected()) {
-        timerDDE_->SetEnabled(true);
-        return;
-    }
     try {
         StartAcquisition();
         log_.WriteLog("Verbindung zum Server hergestellt.");
