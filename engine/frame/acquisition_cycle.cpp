@@ -135,8 +135,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     // restart today would take today's state for stale.
     const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
     if (config_.Settings().savedDay != day) {
-        WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
-        config_.SetSavedDay(day);
+        SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
     }
     // The time tables later in this cycle write the new day's intermediate values.
     dayFiles_.Sync(runningDay_);
@@ -158,8 +157,7 @@ void TarveddeMain::TakeBackClockDate(const DateParts& date) {
     clockSetBack_ = false;
     dayFiles_.Sync(runningDay_);
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
-    WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
-    config_.SetSavedDay(day);
+    SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
 }
 
 void TarveddeMain::NoteClockSetBack() {
@@ -190,8 +188,7 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
         FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_);
     if (!config_.Settings().customDayChange) {
         DistrustSavedState(host_.files, config_);
-        WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 2");
-        config_.SetSavedDay(day);
+        SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
         // The running day, not the day before the tick's: after days without a cycle (a
         // server down over a weekend) the statistics are still the running day's.
         RunDayChangeStatistics(EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day) +
@@ -212,11 +209,16 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
     config_.SetCustomNewDay(true);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, true),
                     "DDE-INI Schreiben : Fehler 3");
-    WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), "DDE-INI Schreiben : Fehler 4");
-    config_.SetSavedDay(day);
+    SaveDay(ini, day, "DDE-INI Schreiben : Fehler 4");
     log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
     CreateNewDayFiles();
     log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+}
+
+// AktuTag names the day the state files hold.
+void TarveddeMain::SaveDay(IniFile& ini, const std::string& day, const char* failureText) {
+    WriteIniFailure(schema::Write(ini, schema::kAktuTag, day), failureText);
+    config_.SetSavedDay(day);
 }
 
 void TarveddeMain::WriteIniFailure(Status status, const char* failureText) {

@@ -35,6 +35,7 @@
 #include "engine/statistics/moving_averages.h"
 #include "engine/statistics/time_frames.h"
 #include "outputs/program_log.h"
+#include "platform/ini_file.h"
 #include "platform/instance_locks.h"
 #include "platform/locale.h"
 #include "platform/rich_text_model.h"
@@ -240,6 +241,7 @@ private:
     void RetryConnection();
     void RetryOutcome();
     void FirstValuesTimer();
+    void SaveDay(IniFile& ini, const std::string& day, const char* failureText);
     void WriteIniFailure(Status status, const char* failureText);
 
     // main_day_files.cpp: the day files and the state files that start anew with them.
