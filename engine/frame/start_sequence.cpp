@@ -83,28 +83,54 @@ void TarveddeMain::StartSequenceHeader() {
 }
 
 // AktuTag names the day whose data the state files hold; state of another day must
-// never be restored, so $clean goes and the day starts from zero.
+// never be restored as today's, so $clean goes and the day starts from zero. A day
+// ended while the client was not running is the exception: its state is restored under
+// its own name and the first cycle closes it with the day change statistics.
 void TarveddeMain::ReadSavedDay() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     const std::string today = FormatDateTime("dd.mm.yyyy", cycle_.cycleTime, locale_);
     const std::string yesterday = FormatDateTime("dd.mm.yyyy", cycle_.cycleTime - 1.0, locale_);
     config_.ReadSavedDayKeys(ini, yesterday);
     const auto savedDate = StrToDate(config_.Settings().savedDay, locale_);
-    if (!savedDate || savedDate.value() != DateOf(cycle_.cycleTime)) {
-        DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
-        log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
-        (void)schema::Write(ini, schema::kAktuTag, today);
-        config_.SetSavedDay(today);
+    if (savedDate && savedDate.value() == DateOf(cycle_.cycleTime)) {
+        return;
     }
+    if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) && EndedDayRestorable()) {
+        runningDay_ = DecodeDate(savedDate.value());
+        log_.WriteLog("Tageswechsel ohne laufenden Client: die Statistik für " +
+                      config_.Settings().savedDay + " folgt mit dem ersten Messwert.");
+        return;
+    }
+    DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
+    log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
+    (void)schema::Write(ini, schema::kAktuTag, today);
+    config_.SetSavedDay(today);
+}
+
+// Only state whose day accumulators can be trusted is worth a day's statistics.
+bool TarveddeMain::EndedDayRestorable() const {
+    if (config_.Settings().nullStart) {
+        return false;
+    }
+    const auto flags = CleanMarkerFlags();
+    return flags && StateMarker{flags.value() >= 0, flags.value()}.Trusts(kConfigFailedBit);
+}
+
+std::optional<int> TarveddeMain::CleanMarkerFlags() const {
+    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
+    if (!lines || lines.value().empty()) {
+        return std::nullopt;
+    }
+    const auto flags = StrToInt(lines.value().front());
+    if (!flags) {
+        return std::nullopt;
+    }
+    return flags.value();
 }
 
 void TarveddeMain::ReadCleanMarker() {
     const GeneralSettings& settings = config_.Settings();
-    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
-    if (!lines || lines.value().empty()) {
-        return;
-    }
-    const auto flags = StrToInt(lines.value().front());
+    const auto flags = CleanMarkerFlags();
     if (!flags) {
         return;
     }
