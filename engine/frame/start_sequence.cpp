@@ -95,7 +95,10 @@ void TarveddeMain::ReadSavedDay() {
     if (savedDate && savedDate.value() == DateOf(cycle_.cycleTime)) {
         return;
     }
-    if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) && EndedDayRestorable()) {
+    // Without the key the state's day is unknown: it may be today's.
+    const bool named = !schema::Read(ini, schema::kAktuTag).empty();
+    if (named && savedDate && savedDate.value() < DateOf(cycle_.cycleTime) &&
+        EndedDayRestorable()) {
         runningDay_ = DecodeDate(savedDate.value());
         log_.WriteLog("Tageswechsel ohne laufenden Client: die Statistik für " +
                       config_.Settings().savedDay + " folgt mit dem ersten Messwert.");

@@ -136,8 +136,8 @@ protected:
 
 struct StartCase {
     const char* name;
-    const char* clean;  // $clean's text; nullptr: missing
-    const char* savedDay;
+    const char* clean;     // $clean's text; nullptr: missing
+    const char* savedDay;  // nullptr: no AktuTag key
     bool nullStart, trusted;
     int flags;
     bool accumulators, mirror, night;  // restored from the first run's save
@@ -154,7 +154,8 @@ TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
     } else {
         Remove("$clean");
     }
-    ASSERT_TRUE(Ini().WriteString("DDE", "AktuTag", c.savedDay));
+    ASSERT_TRUE(c.savedDay != nullptr ? Ini().WriteString("DDE", "AktuTag", c.savedDay)
+                                      : Ini().DeleteKey("DDE", "AktuTag"));
     ASSERT_TRUE(Ini().WriteBool("DDE", "Nullstart", c.nullStart));
     const std::size_t before = LogAll().size();
     Start();
@@ -167,7 +168,8 @@ TEST_P(WarmColdStartTest, RestoresWhatTheMarkerTrusts) {
     EXPECT_EQ(MirrorOffset(2), c.mirror ? 0.25 : 0.0);
     EXPECT_EQ(Counter(3).lastReading, c.trusted ? 12.5 : 0.0);
     // A state of another day is gone for good.
-    EXPECT_EQ(Exists("$clean"), c.clean != nullptr && std::string(c.savedDay) == "05.03.2024");
+    EXPECT_EQ(Exists("$clean"), c.clean != nullptr && c.savedDay != nullptr &&
+                                    std::string(c.savedDay) == "05.03.2024");
     EXPECT_THAT(Read(kMainIniFile), HasSubstr("AktuTag=05.03.2024\r\n"));
     const std::string log = LogAll().substr(before);
     for (const std::string& text : Split(c.logged)) {
@@ -201,8 +203,11 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"EndedDayWithoutTrustedAccumulatorsIsNotClosed", "16\n", "04.03.2024", false,
                   false, 0, false, false, false, "Kein Tageswechsel registriert.",
                   "Tageswechsel ohne laufenden Client"},
-        StartCase{"MissingSavedDayCountsAsAnotherDay", "0\n", "", false, false, 0, false, false,
+        StartCase{"EmptySavedDayCountsAsAnotherDay", "0\n", "", false, false, 0, false, false,
                   false, "Kein Tageswechsel registriert.", ""},
+        StartCase{"MissingSavedDayIsNotTakenForYesterday", "0\n", nullptr, false, false, 0, false,
+                  false, false, "Kein Tageswechsel registriert.",
+                  "Tageswechsel ohne laufenden Client"},
         StartCase{"ConfigurationBitIsNamed", "20\n", kToday, false, true, 20, false, false, true,
                   SAVE_ERROR "|" CONFIG_BLAMED "|TARVEDDE.COF wird neu erzeugt.", ""},
         StartCase{"LowerBitsOnlyWarn", "4\n", kToday, false, true, 4, true, false, true,
