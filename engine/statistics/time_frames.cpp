@@ -207,7 +207,11 @@ void TimeFrameStatistics::CheckTimeTable(int item) {
             out_.log.WriteLog("Main-FlagnachNull-2 : Fehler beim Spiegeln !");
         }
         RestartMirroredItem(item);
-        AdvanceTable(item);
+        // After a gap (a server down, a client not running over midnight) every time passed
+        // is covered by this one report; one report a cycle for each would hold one value.
+        do {
+            AdvanceTable(item);
+        } while (!table.finished && t >= table.times[static_cast<std::size_t>(table.position)]);
     } catch (const std::exception&) {
         out_.log.WriteLog("Main-FlagnachNull-1 : Fehler beim Spiegeln !");
     }

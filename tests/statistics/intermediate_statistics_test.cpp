@@ -158,11 +158,18 @@ TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNe
               (std::pair{1, false}));
     EXPECT_EQ(frames_.Table(3).position, 0);
     Cycle(0, 0, 10, 6);
-    const std::size_t lines = memo2_.Paragraphs().size();
+    std::size_t lines = memo2_.Paragraphs().size();
     frames_.EvaluateTimeTable(2);
     frames_.EvaluateTimeTable(3);
     frames_.EvaluateTimeTable(4);
     EXPECT_EQ(memo2_.Paragraphs().size(), lines);
+    // The first cycle after a gap over 08:00 and 12:00 reports once and waits for 16:00.
+    for (int minute : {0, 1}) {
+        Cycle(13, minute, 0, 6);
+        frames_.EvaluateTimeTable(2);
+    }
+    EXPECT_EQ(memo2_.Paragraphs().size() - lines, 4U);
+    EXPECT_EQ(frames_.Table(2).position, 3);
 }
 
 // Item 1 reports; item 2 reported at its frame times yesterday and is left out but restarts
