@@ -110,9 +110,14 @@ void TarveddeMain::ReadSavedDay() {
     config_.SetSavedDay(today);
 }
 
-// Only state whose day accumulators can be trusted is worth a day's statistics.
+// Only state whose day accumulators can be trusted, saved on the day AktuTag names, is
+// worth a day's statistics.
 bool TarveddeMain::EndedDayRestorable() const {
     if (config_.Settings().nullStart) {
+        return false;
+    }
+    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
+    if (!lines || lines.value().size() < 2 || lines.value()[1] != config_.Settings().savedDay) {
         return false;
     }
     const auto flags = CleanMarkerFlags();

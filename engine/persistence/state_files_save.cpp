@@ -379,7 +379,11 @@ int StateStore::SaveIntermediateState(const Configuration& config, const Process
                      {},
                      std::nullopt};
     SaveAllFiles(save);
-    if (!WriteCleanMarker(config, std::to_string(save.flags) + "\r\n", save.durable)) {
+    // The second line names the day the state belongs to: AktuTag alone may be stale (a
+    // write that failed at midnight, a settings file put back from a backup).
+    const std::string marker =
+        std::to_string(save.flags) + "\r\n" + config.Settings().savedDay + "\r\n";
+    if (!WriteCleanMarker(config, marker, save.durable)) {
         io_.log.WriteLog("Fehler beim Schreiben der CLEAN-Datei !");
     } else if (save.durable) {
         stored_.durableSaveDay = config.Settings().savedDay;

@@ -200,9 +200,12 @@ INSTANTIATE_TEST_SUITE_P(
                   false, "Differenzdatei initialisiert.", "Zwischendaten"},
         StartCase{"StateOfALaterDayIsNeverRestored", "0\n", "06.03.2024", false, false, 0, false,
                   false, false, "Kein Tageswechsel registriert. Daten werden initialisiert.", ""},
-        StartCase{"EndedDayWithoutTrustedAccumulatorsIsNotClosed", "16\n", "04.03.2024", false,
-                  false, 0, false, false, false, "Kein Tageswechsel registriert.",
+        StartCase{"EndedDayWithoutTrustedAccumulatorsIsNotClosed", "16\n04.03.2024\n", "04.03.2024",
+                  false, false, 0, false, false, false, "Kein Tageswechsel registriert.",
                   "Tageswechsel ohne laufenden Client"},
+        StartCase{"StateOfTodayUnderAStaleSavedDayIsNotClosedAsThatDay", "0\n05.03.2024\n",
+                  "04.03.2024", false, false, 0, false, false, false,
+                  "Kein Tageswechsel registriert.", "Tageswechsel ohne laufenden Client"},
         StartCase{"EmptySavedDayCountsAsAnotherDay", "0\n", "", false, false, 0, false, false,
                   false, "Kein Tageswechsel registriert.", ""},
         StartCase{"MissingSavedDayIsNotTakenForYesterday", "0\n", nullptr, false, false, 0, false,
@@ -296,7 +299,7 @@ TEST_F(ProgramStartTest, ANegativeItemCountIsNoItems) {
     WriteIni("[DDE]\nItemcount=1\nAktuTag=05.03.2024\n[Items]\nItem1=Q\n");
     Start();
     Main().FormClose();
-    ASSERT_EQ(Read("$clean"), "0\r\n");
+    ASSERT_EQ(Read("$clean"), "0\r\n05.03.2024\r\n");
     WriteIni("[DDE]\nItemcount=-5\nAktuTag=05.03.2024\n");
     Start();
     EXPECT_THAT(Transcript(), Contains("MESSAGE Keine Items definiert !"));
