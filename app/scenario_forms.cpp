@@ -216,7 +216,7 @@ void AddKalibrierung(FormRegistry& registry) {
     FormBinding<F> binding;
     binding.create = [](FormContext& c) {
         TarveddeMain& m = c.main;
-        return std::make_unique<F>(m.Config(), m.Dde().Sources(), m.Integrator().States(),
+        return std::make_unique<F>(m.Config(), m.Dde().Sources(), m.Integrator(),
                                    m.GetHost(), m.RegionalSettings());
     };
     binding.show = &F::FormShow;

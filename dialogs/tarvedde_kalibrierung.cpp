@@ -14,11 +14,10 @@
 namespace tarvedde {
 
 TFo_Kalibrierung::TFo_Kalibrierung(Configuration& config, const PerItem<ItemSource>& sources,
-                                   const IntegrationStates& integration, Host& host,
-                                   const Locale& locale)
+                                   SampleIntegrator& integrator, Host& host, const Locale& locale)
     : config_(config),
       sources_(sources),
-      integration_(integration),
+      integrator_(integrator),
       host_(host),
       locale_(locale),
       timer1_(host.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); })) {}
@@ -35,6 +34,7 @@ void TFo_Kalibrierung::FormShow() {
                        item.MaxForUser,
                        item.MinForSPS,
                        item.MaxForSPS};
+        shown_[n] = working_[n];
     }
     timer1_->SetEnabled(true);
     lbNamesItemIndex = 0;
@@ -72,8 +72,8 @@ void TFo_Kalibrierung::Timer1Timer() {
     const ItemCalibration& c = working_[n];
     lbAkt = FormatFixed(raw * c.slope + c.intercept, settings.formatPrecision,
                         settings.formatDecimals, locale_);
-    lbSum = FormatFixed(integration_[n].runningSum / item.sumDivisor, settings.formatPrecision,
-                        settings.formatDecimals, locale_) +
+    lbSum = FormatFixed(integrator_.States()[n].runningSum / item.sumDivisor,
+                        settings.formatPrecision, settings.formatDecimals, locale_) +
             "  [" + item.sumUnit + "]";
     timer1_->SetEnabled(true);
     if (onChanged) {
@@ -103,22 +103,39 @@ void TFo_Kalibrierung::setMinMaxClick() {
     lb_M = FormatFixed(c.slope, 14, 8, locale_);
 }
 
+// Items the operator left alone keep their keys: written for every item, the zeros of an
+// item never scaled would override VAR.INI's scaling once that is switched on. EICH.INI
+// gets the constants too, or the calibration would last only until the next start.
 void TFo_Kalibrierung::bt_SichernClick() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    IniFile eich(host_.files, config_.PathOf(kCalibrationIniFile));
     bool written = true;
+    bool eichWritten = true;
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
         const ItemCalibration& c = working_[n];
+        if (c == shown_[n]) {
+            continue;
+        }
         config_.SetCalibration(n, c);
+        // The integral and the counter difference scale their samples themselves.
+        integrator_.ApplyItemSettings(n, config_.Item(n));
+        shown_[n] = c;
         written =
             written &&
             schema::Write(ini, schema::kMinForUser, n, FormatGeneral(c.MinForUser, locale_)).ok() &&
             schema::Write(ini, schema::kMaxForUser, n, FormatGeneral(c.MaxForUser, locale_)).ok() &&
             schema::Write(ini, schema::kMinForSPS, n, c.MinForSPS).ok() &&
             schema::Write(ini, schema::kMaxForSPS, n, c.MaxForSPS).ok();
+        const std::string& name = config_.Item(n).itemName;
+        eichWritten = eichWritten &&
+                      eich.WriteString(name, "M", FormatFixed(c.slope, 14, 10, locale_)).ok() &&
+                      eich.WriteString(name, "T", FormatFixed(c.intercept, 14, 10, locale_)).ok();
     }
-    if (!written) {
-        host_.op.ShowMessage("Kalibrierung konnte nicht in >" + ini.path() +
-                             "< gespeichert werden !");
+    for (const auto& [ok, file] : {std::pair{written, &ini}, std::pair{eichWritten, &eich}}) {
+        if (!ok) {
+            host_.op.ShowMessage("Kalibrierung konnte nicht in >" + file->path() +
+                                 "< gespeichert werden !");
+        }
     }
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
 #include "platform/locale.h"
@@ -21,9 +22,10 @@ namespace tarvedde {
 
 class TFo_Kalibrierung {
 public:
-    // `sources` holds every item's newest value text, `integration` its running sum.
+    // `sources` holds every item's newest value text, `integrator` its running sum and the
+    // scaling of its integral.
     TFo_Kalibrierung(Configuration& config, const PerItem<ItemSource>& sources,
-                     const IntegrationStates& integration, Host& host, const Locale& locale);
+                     SampleIntegrator& integrator, Host& host, const Locale& locale);
     // Its timer calls back into this object.
     TFo_Kalibrierung(const TFo_Kalibrierung&) = delete;
     TFo_Kalibrierung& operator=(const TFo_Kalibrierung&) = delete;
@@ -62,11 +64,13 @@ private:
 
     Configuration& config_;
     const PerItem<ItemSource>& sources_;
-    const IntegrationStates& integration_;
+    SampleIntegrator& integrator_;
     Host& host_;
     const Locale& locale_;
     std::unique_ptr<Timer> timer1_;
     PerItem<ItemCalibration> working_{};
+    // What the items had when shown: a save writes only what the operator changed.
+    PerItem<ItemCalibration> shown_{};
 };
 
 }  // namespace tarvedde

@@ -13,7 +13,7 @@ using namespace view;
 
 KalibrierungView::KalibrierungView(TarveddeMain& main, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      form_(main.Config(), main.Dde().Sources(), main.Integrator().States(), main.GetHost(),
+      form_(main.Config(), main.Dde().Sources(), main.Integrator(), main.GetHost(),
             main.RegionalSettings()),
       lbNames_(Named<QListWidget>("lbNames")),
       lbName_(Named<QLabel>("lbName")),

@@ -179,6 +179,7 @@ struct ItemCalibration {
     double MaxForUser = 0.0;
     int MinForSPS = 0;
     int MaxForSPS = 0;
+    bool operator==(const ItemCalibration&) const = default;
 };
 
 struct ItemStatistics {

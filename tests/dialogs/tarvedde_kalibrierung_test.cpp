@@ -15,16 +15,16 @@ class CalibrationDialogTest : public testing::EngineFixture {};
 
 TEST_F(CalibrationDialogTest, WorkingCalibrationShowsLiveAndSavedTakesTheNextValue) {
     WriteIni(
-        "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\n"
-        "[Itemnames]\nItem1=Zulauf\n[Einheiten]\nItem1=m3/h\n");
+        "[DDE]\nAutoStart=1\nItemcount=2\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\nItem2=T\n"
+        "[Itemnames]\nItem1=Zulauf\nItem2=Temperatur\n[Einheiten]\nItem1=m3/h\n");
     TarveddeMain& main = Start();
     env_.Publish("Q", "100");
     Advance(1000);
-    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator().States(),
-                          env_.host, main.RegionalSettings());
+    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator(), env_.host,
+                          main.RegionalSettings());
 
     form.FormShow();
-    ASSERT_EQ(form.lbNames.size(), 1u);
+    ASSERT_EQ(form.lbNames.size(), 2u);
     EXPECT_EQ(form.lbNames[0], "Zulauf [m3/h] << Q");
     EXPECT_EQ(form.lb_M, "1,00000000");
     Advance(1000);
@@ -52,6 +52,11 @@ TEST_F(CalibrationDialogTest, WorkingCalibrationShowsLiveAndSavedTakesTheNextVal
     EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_1", "MinForUser"), "-2,5");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_1", "MaxForUser"), "7,5");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_1", "MaxForSPS"), "1000");
+    // It outlasts a restart, reaches the flow integral's samples, and leaves item 2 alone.
+    EXPECT_EQ(IniValue("EICH.INI", "Zulauf", "M"), "0,0100000000");
+    EXPECT_EQ(IniValue("EICH.INI", "Zulauf", "T"), "-2,5000000000");
+    EXPECT_DOUBLE_EQ(main.Integrator().Scaled(1, 300.0), 0.5);
+    EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_2", "MaxForSPS"), "<none>");
     env_.Publish("Q", "300");
     Advance(1000);
     EXPECT_DOUBLE_EQ(Stats(1).currentValue, 0.5);
@@ -68,8 +73,8 @@ TEST_F(CalibrationDialogTest, ASaveKeepsADigitalItemsFileConstantsAndItsRawValue
         "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\n[Items]\nItem1=P\n"
         "[Itemnames]\nItem1=Pumpe\n[Grafiktyp]\nItem1=2\n");
     TarveddeMain& main = Start();
-    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator().States(),
-                          env_.host, main.RegionalSettings());
+    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator(), env_.host,
+                          main.RegionalSettings());
     form.FormShow();
     EXPECT_EQ(form.lb_M, "2,00000000");
     form.bt_SichernClick();
