@@ -16,6 +16,10 @@ void TarveddeMain::OpenDayFiles() {
     newDayFileCreated_ = opened.dataFileCreated;
     if (opened.newVersion) {
         RecreateCumulativeStateFiles();
+        // The other state records belong to items by position or number: after a change of
+        // the items a meter would take another meter's last reading and count the gap
+        // between them. They start afresh, as the day's figures do.
+        stateFlags_ |= kCounterFailedBit | kMovingFailedBit | kFifteenMinuteFailedBit;
         log_.WriteLog("Neustart : Neue Headerdatei erzeugt.");
     }
 }

@@ -334,10 +334,10 @@ TEST_F(ScenarioRunnerTest, AfterDaysWithoutACycleTheDayChangeClosesTheRunningDay
     EXPECT_FALSE(dir_.Exists("20240309.RTF"));
 }
 
-// A start after a change of the calibration factor begins a new version of the day's
-// files with a state created afresh: there is no restored minimum to keep, so the day's
-// first value counts like any other.
-TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeKeepsTheDaysFirstValueAsMinimum) {
+// A start after a change of the calibration factor or of the items begins a new version
+// of the day's files with a state created afresh: there is no restored minimum to keep, so
+// the day's first value counts like any other, and no meter counts from another's reading.
+TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeStartsItsStateAfresh) {
     Fresh(kAcquiring);
     dir_.WriteText("EICH.INI", "[Zulauf]\nM=1\nT=0\nD=1\n");
     ScenarioRunner runner(Options());
@@ -355,6 +355,21 @@ TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeKeepsTheDaysFirstValue
     EXPECT_THAT(dir_.Lines("20240305.DAT"),
                 ElementsAre("2024.3.5;07:00:25;0,000", "2024.3.5;07:00:35;14,000"));
     EXPECT_THAT(dir_.Lines("20240305_1.DAT"), Contains("2024.3.5;07:00:20;7,000"));
+
+    // Item 1 removed: the water meter, now item 1, must not count from the power meter's
+    // last reading, which its first one lies far below.
+    Fresh(
+        "[DDE]\nItemcount=2\nIntervall=10\nEinheit=0\nAutoStart=1\nTarveget=0\n[Items]\n"
+        "Item1=S\nItem2=W\n[Itemnames]\nItem1=Strom\nItem2=Wasser\n[Differenz]\nItem1=1\n"
+        "Item2=1\n");
+    ScenarioRunner meters(Options());
+    Steps(meters, "start\nset S \"4821300\"\nset W \"12000\"\nadvance 20s\nkill\n");
+    dir_.WriteText(
+        "TARVEDDE.INI",
+        "[DDE]\nAktuTag=05.03.2024\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\n"
+        "Tarveget=0\n[Items]\nItem1=W\n[Itemnames]\nItem1=Wasser\n[Differenz]\nItem1=1\n");
+    Steps(meters, "answer no\nstart\nset W \"12010\"\nadvance 20s\n");
+    EXPECT_THAT(testing::SavedDayFigures(dir_.Bytes("TARVEDDE.COF")).at(0).at(1), 0.0);
 }
 
 }  // namespace
