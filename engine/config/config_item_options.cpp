@@ -84,10 +84,7 @@ void LoadCounterReadings(LoadScope& load) {
     for (int n = 1; n <= load.settings.itemCount; ++n) {
         ItemConfig& item = load.items[n];
         if (!item.counterReadingUnsaved) {
-            item.counterReading =
-                config::ParseNumber(var.ReadString(ItemSection(n), "Zählerstand", "0.0"),
-                                    load.locale)
-                    .value_or(0.0);
+            item.counterReading = config::ReadCounterReading(load, var, n);
         }
         if (!var.WriteString(ItemSection(n), "Zählerstand",
                              FormatFixed(item.counterReading, 14, 3, load.locale))) {

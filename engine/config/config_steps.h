@@ -45,6 +45,8 @@ std::string CutText(std::string_view utf8, std::size_t maxChars);
 std::optional<double> ParseNumber(std::string_view text, const Locale& locale);
 // Operators type either "." or ",": both count as the decimal separator.
 std::optional<double> ParseNormalized(std::string_view text, const Locale& locale);
+// The item's "Zählerstand" of VAR.INI.
+double ReadCounterReading(LoadScope& load, const IniFile& var, int n);
 
 void BuildValueDelimiters(LoadScope& load);
 // Protocol order from ProtoReihe.TVW for the item count known before the load.

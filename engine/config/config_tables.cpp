@@ -43,6 +43,18 @@ std::optional<double> ParseNormalized(std::string_view text, const Locale& local
     return ParseNumber(NormalizeDecimal(text, locale), locale);
 }
 
+// The meter's total is written back at every load: a reading that is no number would
+// become 0 without a trace, so its text goes to the log first.
+double ReadCounterReading(LoadScope& load, const IniFile& var, int n) {
+    const std::string text = var.ReadString(ItemSection(n), "Zählerstand", "0");
+    if (const auto reading = ParseNormalized(text, load.locale)) {
+        return reading.value();
+    }
+    load.log.WriteLog("Zählerstand von Item " + std::to_string(n) + " ist keine Zahl (" + text +
+                      "), er beginnt bei 0.");
+    return 0.0;
+}
+
 // Without ProtoReihe.TVW the items print in their own order. An entry that names no
 // item prints item 1 rather than leaving a hole in the report.
 void LoadProtocolOrder(LoadScope& load) {

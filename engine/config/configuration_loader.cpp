@@ -98,9 +98,7 @@ bool LoadCounterState(LoadScope& load) {
         ItemConfig& item = load.items[n];
         const std::string section = ItemSection(n);
         if (!item.counterReadingUnsaved) {
-            item.counterReading =
-                config::ParseNumber(var.ReadString(section, "Zählerstand", "0,0"), load.locale)
-                    .value_or(0.0);
+            item.counterReading = config::ReadCounterReading(load, var, n);
         }
         item.Fortlaufend_summieren = var.ReadBool(section, "Fortlaufend_summieren", false);
         item.Tagesmengen_protokollieren = var.ReadBool(section, "Tagesmengen_protokollieren", true);
