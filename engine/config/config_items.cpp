@@ -19,17 +19,22 @@ constexpr std::size_t kMaxServerItem = 100;
 constexpr std::size_t kMaxName = 30;
 constexpr std::size_t kMaxUnit = 10;
 
-Result<double> ReadLimit(const LoadScope& load, const IniFile& ini,
-                         const schema::ItemKey<schema::TextKey>& key, int n) {
+// A limit that is no number ("100.000,0") takes its default: ending the item pass there
+// would leave every item uncalibrated while acquisition starts all the same.
+double ReadLimit(const LoadScope& load, const IniFile& ini,
+                 const schema::ItemKey<schema::TextKey>& key, int n) {
     const std::string text = schema::Read(ini, key, n);
     if (const auto value = ParseNormalized(text, load.locale)) {
         return *value;
     }
+    const double fallback = ParseNormalized(key.key.fallback, load.locale).value_or(0.0);
     const schema::Location at = schema::Locate(key, n);
-    return Error{"[" + at.section + "] " + at.name + " = " + text};
+    load.log.WriteLog("Fehlerhafter Wert für [" + at.section + "] " + at.name + " = " + text +
+                      " ! Es gilt " + FormatGeneral(fallback, load.locale) + ".");
+    return fallback;
 }
 
-Status LoadLimits(LoadScope& load, const IniFile& ini, int n) {
+void LoadLimits(LoadScope& load, const IniFile& ini, int n) {
     ItemConfig& item = load.items[n];
     item.effectiveWarnung = schema::Read(ini, schema::kWarnung, n);
     double* const targets[] = {&item.UpWarn, &item.LoWarn, &item.effectiveUpLimit,
@@ -38,14 +43,9 @@ Status LoadLimits(LoadScope& load, const IniFile& ini, int n) {
                                                             &schema::kUpLimit, &schema::kLoLimit,
                                                             &schema::kIntegralLimit};
     for (std::size_t i = 0; i < std::size(targets); ++i) {
-        const Result<double> value = ReadLimit(load, ini, *keys[i], n);
-        if (!value) {
-            return value.error();
-        }
-        *targets[i] = value.value();
+        *targets[i] = ReadLimit(load, ini, *keys[i], n);
     }
     item.IntegralBezug = schema::Read(ini, schema::kIntegralBezug, n);
-    return {};
 }
 
 double TimeOrZero(std::string_view text, const Locale& locale) {
@@ -176,9 +176,7 @@ Result<bool> LoadItem(LoadScope& load, const LoadTargets& out, IniFile& ini, int
         load.settings.configValid = false;
         return false;
     }
-    if (Status limits = LoadLimits(load, ini, n); !limits) {
-        return limits.error();
-    }
+    LoadLimits(load, ini, n);
     LoadFieldTexts(load, ini, n);
     if (Status viewer = LoadViewerSettings(load, out, ini, n); !viewer) {
         return viewer.error();
