@@ -72,6 +72,11 @@ void FifteenMinuteWindows::UpdateFifteenMinuteValues(int item, double value) {
     }
     try {
         std::vector<double>& row = buffers_.rows.at(static_cast<std::size_t>(state.m15Row));
+        // A window grown since the row was made (a shorter cycle set by the operator) would
+        // fail every cycle for the rest of the run; its new slots fill before it counts.
+        if (row.size() < static_cast<std::size_t>(windowLength_)) {
+            row.resize(static_cast<std::size_t>(windowLength_), kMissingValue);
+        }
         const int old = state.m15Index;
         row.at(static_cast<std::size_t>(old)) = value;
         state.m15Index = old + 1 >= windowLength_ ? 0 : old + 1;

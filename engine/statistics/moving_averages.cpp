@@ -67,7 +67,21 @@ void MovingAverageRings::Sample(const ItemSource& source, int item) {
         throw ArithmeticFailure();
     }
     MovingAverageState& state = buffers_.items[item];
+    // Switched on, or its ring made longer, by a settings save during the run: without a
+    // row of its own, or past the end of it, the average would stop for the rest of the run.
+    if (state.movingRow < 0) {
+        state.movingRow = static_cast<int>(buffers_.rows.size());
+        state.ringIndex = 0;
+        buffers_.rows.emplace_back();
+    }
     std::vector<double>& row = buffers_.rows.at(static_cast<std::size_t>(state.movingRow));
+    const auto ringLength = static_cast<std::size_t>(std::max(settings.movingBufferSize, 0));
+    if (row.size() < ringLength) {
+        row.resize(ringLength, kMissingValue);
+    }
+    if (state.ringIndex >= settings.movingBufferSize) {
+        state.ringIndex = 0;
+    }
     row.at(static_cast<std::size_t>(state.ringIndex)) = value;
     state.ringIndex = state.ringIndex + 1 >= settings.movingBufferSize ? 0 : state.ringIndex + 1;
 }

@@ -10,8 +10,10 @@
 namespace tarvedde::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class WindowValuesTest : public IntermediateStatisticsTest {
 protected:
@@ -25,7 +27,7 @@ protected:
         m15_.SetupWindowBuffers();
         return LogLines();
     }
-    std::vector<double> M15(int item, std::initializer_list<double> values) {
+    std::vector<double> M15(int item, const std::vector<double>& values) {
         for (double value : values) {
             times_.cycleTime += 10.0 / 86400.0;
             m15_.UpdateFifteenMinuteValues(item, value);
@@ -55,9 +57,9 @@ TEST_F(WindowValuesTest, WindowLengthFollowsTheCycleWithinFourAndSixteen) {
 }
 
 // 5, 7, 6, 8 gives maximum 5 (every sample reached it) and minimum 8 (none exceeded it).
-// Rows keep their first length: a later, longer window fails instead of writing past it.
-// An item switched on later gets a row of its own.
-TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsKeepTheirLength) {
+// A later, longer window grows the row and counts once its new slots are filled. An item
+// switched on later gets a row of its own.
+TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsGrowWithTheWindow) {
     Item(1).M15_berechnen = false;
     Item(3).M15_berechnen = true;
     SetupLines(600);
@@ -70,10 +72,10 @@ TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsKeepTheirLength) {
     Item(1).M15_berechnen = true;  // switched on after the rows were made
     EXPECT_EQ(M15(1, {5.0, 7.0, 6.0, 8.0}), (std::vector<double>{8.0, 5.0}));
     SetupLines(60);
-    M15(3, {6.0, 6.0, 6.0, 6.0});
-    EXPECT_EQ(m15_.States()[3].m15Index, 4);
-    EXPECT_THAT(LogLines(),
-                ElementsAre("M15-Puffer = 16 Werte.", "Fehler(2) bei M15-Berechnung !"));
+    EXPECT_EQ(M15(3, {6.0, 6.0, 6.0, 6.0}), (std::vector<double>{8.0, 5.0}));
+    EXPECT_EQ(m15_.States()[3].m15Index, 5);
+    EXPECT_EQ(M15(3, std::vector<double>(11, 6.0)), (std::vector<double>{6.0, 5.0}));  // 4, 6...
+    EXPECT_THAT(LogLines(), Not(Contains("Fehler(2) bei M15-Berechnung !")));
 }
 
 // A later start with a shorter window leaves the tail of the longer rows out of every
@@ -109,19 +111,24 @@ TEST_F(WindowValuesTest, APartlyFilledRingShowsTheMeanOfItsSamplesAndNoExtremes)
               "05.Mrz., 07:08:09 >  0 : 11,00  -->   8,00  ;  6,00  ;  8,00\r\n");
 }
 
-// Samples past a limit or in maintenance are skipped; a ring length raised after the rings
-// were made lets the sample after the last slot fail, and the item's average is off.
-TEST_F(WindowValuesTest, ASampleThatCannotBeStoredSwitchesTheAverageOff) {
+// Samples past a limit or in maintenance are skipped. A ring made longer, or an item
+// switched on, after the rings were made keeps averaging; a sample whose table conversion
+// fails switches the item's average off.
+TEST_F(WindowValuesTest, RingsFollowTheSettingsAndAFailedSampleSwitchesTheAverageOff) {
     Item(1).Gleitend = true;
     Item(1).effectiveUpLimit = 100.0;
     moving_.SetupWindowBuffers();
     Ticks(1, {"150"});
     EXPECT_THAT(LogLines(), ElementsAre("***** Achtung ! Gleitender Mittelwert evtl. fehlerhaft."));
     Settings().movingBufferSize = 5;
-    Ticks(1, {"2", "2", "2", "2"});
-    EXPECT_TRUE(moving_.Current(1).has_value());
-    Ticks(1, {"2"});
-    EXPECT_FALSE(moving_.Current(1).has_value());
+    Ticks(1, {"2", "2", "2", "2", "2"});
+    EXPECT_EQ(moving_.Current(1)->minimum, 2.0);
+    Item(2).Gleitend = true;
+    Ticks(2, {"4"});
+    EXPECT_EQ(moving_.Current(2)->average, 4.0);
+    Item(2).Tabelle_benutzen = 3;  // no such table
+    Ticks(2, {"4"});
+    EXPECT_FALSE(moving_.Current(2).has_value());
     EXPECT_THAT(LogAll(), HasSubstr("Fehler beim Schreiben des gleit.Mittelwert-Puffers !\r\n"));
 }
 
