@@ -76,6 +76,12 @@ void DayStatistics::WriteEndedDay(double endedDay) {
             continue;
         }
         const ItemConfig& config = config_.Items()[k];
+        // The time since the last sample belongs to the ended day, also where no block
+        // counts it (a framed item, a day volume not printed): a pump running at midnight
+        // would otherwise give the ended day's last hours to the new day.
+        if (config.Integral && !config.mirror.mirrorOn) {
+            BringIntegralUpToNow(k, config, state_.integration, run);
+        }
         if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
             continue;
         }

@@ -183,12 +183,8 @@ private:
                Unit() + "]";
     }
 
-    // The time up to now is counted here, so the next sample must count only from now:
-    // else a day change or a time frame that restarts the sum gives that time twice.
     void BringIntegralUpToNow() {
-        const double sum = IntegralUpTo(cfg_, in_.integration[item_], run_.now, nowMs_);
-        in_.integration.SetSum(item_, sum);
-        in_.integration.RestartSampleChain(item_, run_.now, nowMs_);
+        tarvedde::BringIntegralUpToNow(item_, cfg_, in_.integration, run_);
     }
 
     void Add(std::string line) { run_.memo2.Append(std::move(line)); }
@@ -224,6 +220,12 @@ bool HasNoBlock(int item, const ItemConfig& config, int itemCount) {
 }
 
 }  // namespace
+
+void BringIntegralUpToNow(int item, const ItemConfig& config, IntegrationStates& integration,
+                          const StatisticsRun& run) {
+    integration.SetSum(item, IntegralUpTo(config, integration[item], run.now, run.nowMs));
+    integration.RestartSampleChain(item, run.now, run.nowMs);
+}
 
 void BuildItemStatistics(int item, const ItemReportInputs& inputs, StatisticsRun& run) {
     if (HasNoBlock(item, inputs.config, run.itemCount)) {

@@ -41,4 +41,10 @@ struct ItemReportInputs {
 // Items outside 1..itemCount and mirrored items without a valid source add nothing.
 void BuildItemStatistics(int item, const ItemReportInputs& inputs, StatisticsRun& run);
 
+// The time since the item's last sample counted into its sum, and its samples counted
+// from now on: else a day change or a time frame that restarts the sum gives that time
+// twice, or to the wrong period.
+void BringIntegralUpToNow(int item, const ItemConfig& config, IntegrationStates& integration,
+                          const StatisticsRun& run);
+
 }  // namespace tarvedde

@@ -111,6 +111,15 @@ TEST_F(IntermediateStatisticsTest, TheNightSetAsideHoldsTheIntegralUpToTheFrameT
     frames_.CheckTimeFrame(1);
     EXPECT_EQ(night_[1].ntSum, 300.0 + 40 * 10.0);
     EXPECT_EQ(integration_[1].runningSum, 0.0);
+
+    // No block counts a framed item at the day change: the hours since its last sample go
+    // to the ended day all the same, and the new day's samples count from midnight.
+    log_.Settings().debugLog = true;
+    clock_.AdvanceMs((17 * 3600 + 59 * 60 + 55) * 1000LL);
+    Cycle(0, 0, 5, 6);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
+    EXPECT_THAT(LogLines(), Contains(::testing::HasSubstr("Summe=647950,0")));
+    EXPECT_EQ(integration_[1].lastSampleTime, clock_.Now());
 }
 
 // Three times a day: each reports the item and restarts it from the source's integral
