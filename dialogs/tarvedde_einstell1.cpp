@@ -103,7 +103,7 @@ bool TFo_Einstell1::Aqasys() const {
 }
 
 void TFo_Einstell1::btSpeichernClick() {
-    if (!TextsFit()) {
+    if (!TextsFit() || !DayChangeTimeFits()) {
         return;
     }
     spPuffer = std::clamp(spPuffer, 1, 3600);
@@ -163,6 +163,16 @@ bool TFo_Einstell1::TextsFit() {
     return true;
 }
 
+// A mistyped time would otherwise be saved as midnight while the running program kept the
+// old one: the day boundary would move at the next start without a word.
+bool TFo_Einstell1::DayChangeTimeFits() {
+    if (!cbIni || StrToTime(eTini, main_.RegionalSettings())) {
+        return true;
+    }
+    main_.GetHost().op.ShowMessage("Falsche Zeiteingabe !");
+    return false;
+}
+
 void TFo_Einstell1::ApplyDayChangeTime() {
     Configuration& config = main_.Config();
     const double current = config.Settings().customDayChangeTime;
@@ -172,12 +182,9 @@ void TFo_Einstell1::ApplyDayChangeTime() {
         return;
     }
     const Result<double> time = StrToTime(eTini, main_.RegionalSettings());
-    if (!time) {
-        main_.GetHost().op.ShowMessage("Falsche Zeiteingabe !");
-        eTini = kMidnight;
-        return;
+    if (time) {
+        config.SetCustomDayChange(true, time.value());
     }
-    config.SetCustomDayChange(true, time.value());
 }
 
 bool TFo_Einstell1::RestartNeeded() const {

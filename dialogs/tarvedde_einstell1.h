@@ -70,6 +70,7 @@ public:
 
 private:
     bool TextsFit();
+    bool DayChangeTimeFits();
     void ApplyDayChangeTime();
     bool RestartNeeded() const;
     void ApplyInterval();
