@@ -137,6 +137,7 @@ private:
 
     // The save's steps (tarvedde_graf_einstell_save.cpp).
     bool RefuseBrokenTexts();
+    bool NameTaken();
     double Number(std::string& field, double fallback, int precision, int decimals);
     void SaveLimits(ItemConfig& item);
     void SaveCalibration(ItemConfig& item);

@@ -2,6 +2,8 @@
 // the copy handed to the running program, then TARVEDDE.INI, EICH.INI and the diary binding
 // written. Every refusal and correction is a message; a number that does not convert takes
 // its default and is logged.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "dialogs/tarvedde_graf_einstell.h"
@@ -69,6 +71,25 @@ bool TFo_GrafEinstell::RefuseBrokenTexts() {
             host_.op.ShowMessage(std::string("Unerlaubter Eintrag im Feld ") + field.label +
                                  " !\r\nZeilenumbruch, \"|\", \"]\" sowie \"[\" oder \"=\" am "
                                  "Anfang sind nicht erlaubt.");
+            return true;
+        }
+    }
+    return NameTaken();
+}
+
+// The name heads the item's EICH.INI section, whose names match without regard to case:
+// two items of one name would share one calibration.
+bool TFo_GrafEinstell::NameTaken() {
+    const auto lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
+    const std::string name = lower(std::string(IniValueAsRead(editName)));
+    for (int k = 1; k <= std::min(config_.Settings().itemCount, maxItems); ++k) {
+        if (k != SelectedItem() && lower(config_.Item(k).itemName) == name) {
+            host_.op.ShowMessage("Der Name \"" + editName + "\" gehört schon zu Item " +
+                                 std::to_string(k) + " !");
             return true;
         }
     }

@@ -228,6 +228,13 @@ TEST_F(ItemSettingsDialogTest, TextsThatWouldBreakTheSettingsFileAreRefusedOrCut
         EXPECT_EQ(Read("TARVEDDE.INI"), before) << c.text;
     }
     EXPECT_EQ(Item(1).itemName, "Zulauf");
+    // Item 2's name would give both items one EICH.INI section.
+    form.btAbbrechenClick();
+    form.editName = "PUMPE";
+    form.ControlChange();
+    form.btSpeichernClick();
+    EXPECT_EQ(Transcript().back(), MessageLine("Der Name \"PUMPE\" gehört schon zu Item 2 !"));
+    EXPECT_EQ(Read("TARVEDDE.INI"), before);
 
     form.btAbbrechenClick();
     form.editName = std::string(10000, 'N');
