@@ -17,9 +17,12 @@ void TarveddeMain::ApplyCycleInterval(int count, int unit, int intervalMs) {
 }
 
 // A changed item count or buffer size no longer fits the grid, the state files and the
-// links of this run.
+// links of this run: neither the connection retry nor a later start may run a cycle.
 void TarveddeMain::SuspendUntilRestart() {
+    suspendedUntilRestart_ = true;
     timerDDE_->SetEnabled(false);
+    timerAuto_->SetEnabled(false);
+    timerFirstValues_->SetEnabled(false);
     window_.lbAusVisible = true;
     window_.btStartDDEEnabled = false;
     window_.Changed();

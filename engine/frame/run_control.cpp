@@ -26,6 +26,10 @@ constexpr int kFirstOpcDeadSeconds = 180;
 }  // namespace
 
 void TarveddeMain::StartAcquisition() {
+    if (suspendedUntilRestart_) {
+        log_.WriteLog("Datenerfassung erst nach einem Neustart des Programms.");
+        return;
+    }
     opc_.SetDeadCountdown(kFirstOpcDeadSeconds);
     const bool opc = config_.Settings().sourceKind == SourceKind::Opc;
     if (opc && !OpcStartChecks()) {

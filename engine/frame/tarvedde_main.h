@@ -378,6 +378,8 @@ private:
     std::function<void()> showStopCountdown_;
     DayProtocolPrint printDayProtocol_;
     bool stopped_ = true;
+    // Settings saved that this run cannot take (item count, buffer size).
+    bool suspendedUntilRestart_ = false;
     bool forcedStop_ = false;
     bool closeRequested_ = false;
     bool closed_ = false;

@@ -26,7 +26,9 @@ constexpr char kFormIni[] =
 
 class FormScenarioTest : public ::testing::Test {
 protected:
-    FormScenarioTest() { EXPECT_TRUE(files_.WriteAll("/plant/TARVEDDE.INI", kFormIni, false).ok()); }
+    FormScenarioTest() {
+        EXPECT_TRUE(files_.WriteAll("/plant/TARVEDDE.INI", kFormIni, false).ok());
+    }
     // The script's exit status; its error text goes to errors_.
     int Run(const std::string& script) {
         const auto commands = ParseScenarioScript(script);
@@ -86,6 +88,18 @@ TEST_F(FormScenarioTest, CyclesInMaintenanceHoldTheLastValueAndReportIt) {
                                          "****** Grenzwertüberschreitung: Item 1 = 200,00",
                                          "****** Grenzwertüberschreitung: Item 1 = 200,00",
                                          "Wartung für alle abgeschaltet."));
+}
+
+// A save that needs a restart holds acquisition, also when the server comes back while
+// the retry timer is waiting for it.
+TEST_F(FormScenarioTest, ASaveThatNeedsARestartHoldsAcquisitionThroughTheRetry) {
+    ASSERT_EQ(Run("clock 2024-03-05 10:00:00\nserver down\nstart\nadvance 5s\n"
+                  "form TFo_Einstell1 show\nform TFo_Einstell1 set spItems 3\n"
+                  "form TFo_Einstell1 call btSpeichernClick\nadvance 5s\nserver up\n"
+                  "set Q \"100\"\nadvance 60s\n"),
+              0)
+        << errors_.str();
+    EXPECT_TRUE(Lines("20240305.DAT").empty());
 }
 
 TEST_F(FormScenarioTest, AWrongFormLineIsAScriptErrorWithItsLine) {
