@@ -132,7 +132,8 @@ void LoadIntervalSettings(LoadScope& load, const LoadTargets& out, const IniFile
     GeneralSettings& settings = load.settings;
     settings.intervalCount = schema::Read(ini, schema::kIntervall);
     const int unit = schema::Read(ini, schema::kEinheit);
-    settings.intervalUnit = unit >= 2 ? 0 : unit;
+    // "Stunde(n)" runs every minute, as the settings dialog applies it to the running program.
+    settings.intervalUnit = unit > 2 ? 0 : unit;
     settings.bufferSize = schema::Read(ini, schema::kPuffer);
     settings.movingBufferSize = schema::Read(ini, schema::kGleitendPuffer);
     const int movingSeconds = schema::Read(ini, schema::kGleitendIntervall);
