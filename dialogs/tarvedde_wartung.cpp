@@ -15,6 +15,7 @@ TFo_Wartung::TFo_Wartung(Configuration& config, ValueProcessor& processor, Host&
                          ProgramLog& log, const Locale& locale)
     : config_(config),
       processor_(processor),
+      host_(host),
       log_(log),
       locale_(locale),
       timerWartung_(host.loop.CreateTimer("Timer_Wartung", 30 * kMinuteMs,
@@ -42,11 +43,13 @@ void TFo_Wartung::LoadItem(int n) {
     gespiegeltVisible = item.mirror.mirrorOn;
     // A mirrored item follows its source; it has no maintenance of its own.
     cbWartungEnabled = !item.mirror.mirrorOn;
+    // Its own extremes also for a mirrored item: the fields must never carry the previous
+    // item's into this one.
+    const ItemStatistics& day = processor_.Values().statistics[n];
+    eMin = FormatFixed(day.minimum, 12, 2, locale_);
+    eMax = FormatFixed(day.maximum, 12, 2, locale_);
     if (!item.mirror.mirrorOn) {
         cbWartung = workingFlags_[n];
-        const ItemStatistics& day = processor_.Values().statistics[n];
-        eMin = FormatFixed(day.minimum, 12, 2, locale_);
-        eMax = FormatFixed(day.maximum, 12, 2, locale_);
         ShowLiveFlag();
     }
     loading_ = false;
@@ -100,9 +103,21 @@ void TFo_Wartung::Timer_WartungTimer() {
     }
 }
 
+// Operators type either "." or ","; anything else is told, not ignored.
+Result<double> TFo_Wartung::Typed(const std::string& text) {
+    Result<double> value = StrToFloat(NormalizeDecimal(text, locale_), locale_);
+    if (!value) {
+        host_.op.ShowMessage("Ungültige Zahl > " + text + " < !");
+    }
+    return value;
+}
+
 void TFo_Wartung::btMinClick() {
-    const Result<double> minimum = StrToFloat(eMin, locale_);
-    if (!HasSelection() || !minimum) {
+    if (!HasSelection()) {
+        return;
+    }
+    const Result<double> minimum = Typed(eMin);
+    if (!minimum) {
         return;
     }
     const int n = SelectedItem();
@@ -111,8 +126,11 @@ void TFo_Wartung::btMinClick() {
 }
 
 void TFo_Wartung::btMaxClick() {
-    const Result<double> maximum = StrToFloat(eMax, locale_);
-    if (!HasSelection() || !maximum) {
+    if (!HasSelection()) {
+        return;
+    }
+    const Result<double> maximum = Typed(eMax);
+    if (!maximum) {
         return;
     }
     const int n = SelectedItem();

@@ -63,9 +63,11 @@ private:
     }
     void LoadItem(int n);
     void ShowLiveFlag();
+    Result<double> Typed(const std::string& text);
 
     Configuration& config_;
     ValueProcessor& processor_;
+    Host& host_;
     ProgramLog& log_;
     const Locale& locale_;
     std::unique_ptr<Timer> timerWartung_;

@@ -53,9 +53,14 @@ void TFo_Zaehler::LoadItem(int n) {
     eGesamt = dayCounter && base ? Reading(base.value() + dayCounter.value()) : eAktuell;
 }
 
+// Operators type either "." or ","; anything else is told, not ignored.
 void TFo_Zaehler::btSetzenClick() {
-    const Result<double> reading = StrToFloat(eNeu, locale_);
-    if (!HasSelection() || !reading) {
+    if (!HasSelection()) {
+        return;
+    }
+    const Result<double> reading = StrToFloat(NormalizeDecimal(eNeu, locale_), locale_);
+    if (!reading) {
+        host_.op.ShowMessage("Ungültige Zahl > " + eNeu + " < !");
         return;
     }
     workingReadings_[SelectedItem()] = reading.value();

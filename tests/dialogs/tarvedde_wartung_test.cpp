@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/operator_transcript.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace tarvedde {
@@ -51,13 +52,14 @@ TEST_F(MaintenanceDialogTest, MaintenanceHoldsTheValueUntilTheRestartedTimerEnds
     Advance(1000);
     EXPECT_EQ(Stats(1).maximum, 60.0);
 
-    form.eMin = "2.5";  // not a number here: nothing is set
+    form.eMin = "2,5a";  // told, and nothing is set
     form.btMinClick();
+    EXPECT_EQ(Transcript().back(), MessageLine("Ungültige Zahl > 2,5a < !"));
     EXPECT_EQ(Stats(1).minimum, 0.0);
-    form.eMin = "2,5";
+    form.eMin = "2.5";
     form.btMinClick();
     EXPECT_EQ(Stats(1).minimum, 2.5);
-    EXPECT_TRUE(Logged("Minimum für Zulauf auf 2,5 gesetzt."));
+    EXPECT_TRUE(Logged("Minimum für Zulauf auf 2.5 gesetzt."));
 }
 
 }  // namespace
