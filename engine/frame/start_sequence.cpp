@@ -95,10 +95,7 @@ void TarveddeMain::ReadSavedDay() {
     if (savedDate && savedDate.value() == DateOf(cycle_.cycleTime)) {
         return;
     }
-    // Without the key the state's day is unknown: it may be today's.
-    const bool named = !schema::Read(ini, schema::kAktuTag).empty();
-    if (named && savedDate && savedDate.value() < DateOf(cycle_.cycleTime) &&
-        EndedDayRestorable()) {
+    if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) && EndedDayRestorable()) {
         runningDay_ = DecodeDate(savedDate.value());
         log_.WriteLog("Tageswechsel ohne laufenden Client: die Statistik für " +
                       config_.Settings().savedDay + " folgt mit dem ersten Messwert.");
@@ -110,8 +107,9 @@ void TarveddeMain::ReadSavedDay() {
     config_.SetSavedDay(today);
 }
 
-// Only state whose day accumulators can be trusted, saved on the day AktuTag names, is
-// worth a day's statistics.
+// Only state whose day accumulators can be trusted, saved on the day AktuTag names (the
+// marker's second line; AktuTag alone may be stale or missing), is worth a day's
+// statistics.
 bool TarveddeMain::EndedDayRestorable() const {
     if (config_.Settings().nullStart) {
         return false;
@@ -120,25 +118,17 @@ bool TarveddeMain::EndedDayRestorable() const {
     if (!lines || lines.value().size() < 2 || lines.value()[1] != config_.Settings().savedDay) {
         return false;
     }
-    const auto flags = CleanMarkerFlags();
-    return flags && StateMarker{flags.value() >= 0, flags.value()}.Trusts(kConfigFailedBit);
-}
-
-std::optional<int> TarveddeMain::CleanMarkerFlags() const {
-    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
-    if (!lines || lines.value().empty()) {
-        return std::nullopt;
-    }
     const auto flags = StrToInt(lines.value().front());
-    if (!flags) {
-        return std::nullopt;
-    }
-    return flags.value();
+    return flags && StateMarker{flags.value() >= 0, flags.value()}.Trusts(kConfigFailedBit);
 }
 
 void TarveddeMain::ReadCleanMarker() {
     const GeneralSettings& settings = config_.Settings();
-    const auto flags = CleanMarkerFlags();
+    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
+    if (!lines || lines.value().empty()) {
+        return;
+    }
+    const auto flags = StrToInt(lines.value().front());
     if (!flags) {
         return;
     }

@@ -166,7 +166,6 @@ private:
     void StartSequenceHeader();
     void ReadSavedDay();
     bool EndedDayRestorable() const;
-    std::optional<int> CleanMarkerFlags() const;
     void ReadCleanMarker();
     // What $clean said, for the restores of the state files.
     StateMarker Marker() const { return {stateClean_, stateFlags_}; }
