@@ -23,6 +23,8 @@ constexpr int kRequestFileIntervalMs = 2000;
 constexpr char kValueMissing[] = "-999.0";
 constexpr char kDayFileFailure[] = "Fehler beim Schreiben der Tagebuchdaten !";
 constexpr char kDamagedContainer[] = "DATALOG.DLG ist fehlerhaft !";
+// A logger that times out on a parameter day after day would hold every later day back.
+constexpr int kDayAttempts = 3;
 
 std::string TwoDigits(int value) {
     char text[8];
@@ -177,17 +179,31 @@ void AqasysRetrieval::FetchDay(int index, double day) {
             return;
         }
         if (serverFailed_) {
-            // The day stays unread; without a conversation no later day can do better.
-            if (dde_.Conversation() == 0) {
-                frame_.StopRetrieval();
-            }
+            DayFailed(day);
             return;
         }
+        failedAttempts_ = 0;
         DatalogContainer container(host_.files, config_.ProgramDir(), ContainerYear());
         MarkRead(container, index);
     } catch (const std::exception&) {
         WriteLog(kDayFileFailure);
     }
+}
+
+// The day stays unread; without a conversation no later day can do better.
+void AqasysRetrieval::DayFailed(double day) {
+    if (dde_.Conversation() == 0) {
+        frame_.StopRetrieval();
+        return;
+    }
+    failedAttempts_ = failedDay_ == day ? failedAttempts_ + 1 : 1;
+    failedDay_ = day;
+    if (failedAttempts_ < kDayAttempts) {
+        return;
+    }
+    WriteLog("AQASYS-Abruf für " + FormatDateTime("dd.mm.yyyy", day, locale_) + " nach " +
+             std::to_string(kDayAttempts) + " Versuchen abgebrochen, der Tag bleibt ungelesen.");
+    frame_.StopRetrieval();
 }
 
 void AqasysRetrieval::MarkRead(DatalogContainer& container, int index) {

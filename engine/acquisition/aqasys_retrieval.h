@@ -8,8 +8,8 @@
 //
 // Guarantees: a day waits at most one request time-out (1000 ms) for a server that stopped
 // answering: its remaining parameters are left out, its read flag stays 0, and a lost
-// conversation ends the transfer. A damaged container or request file is logged, never
-// trusted beyond its whole records or its first line.
+// conversation ends the transfer, as does the third such attempt of the same day. A damaged
+// container or request file is logged, never trusted beyond its whole records or its first line.
 #pragma once
 
 #include <memory>
@@ -59,6 +59,8 @@ public:
     // when that day lies after today). Creates a missing container; with FirstRun all read.
     int OpenDatalogContainer(double& day);
     void TransferTick();
+    // A start by the operator or a request file gives a failing day its attempts anew.
+    void NewTransfer() { failedAttempts_ = 0; }
     void RequestAqasysValue(int n, std::string request);
     // "" -> "-999.0"; "12.5" and "12,5" -> "12,5"; no number -> "-999.0", logged.
     void NormalizeNumberText(std::string& text);
@@ -78,6 +80,7 @@ private:
     void WriteLog(std::string_view text) { log_.WriteLog(text); }
     double Today() const;
     void FetchDay(int index, double day);
+    void DayFailed(double day);
     void MarkRead(DatalogContainer& container, int index);
     // The request text of parameter n for `day`: "A12;" -> "A12;03.15;12".
     static std::string RequestText(const std::string& code, double day);
@@ -98,6 +101,9 @@ private:
     std::string dayFileText_;
     // A request of the day met no server (time-out, conversation gone).
     bool serverFailed_ = false;
+    // The day whose requests met no server, and how many transfer ticks in a row.
+    double failedDay_ = 0.0;
+    int failedAttempts_ = 0;
     // The size of the damaged container last told, so a transfer tells it once.
     std::string damagedContainerTold_;
 };

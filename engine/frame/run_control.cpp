@@ -124,6 +124,7 @@ void TarveddeMain::StartAqasysRetrieval() {
     log_.WriteLog("AQASYS-Daten werden übertragen....");
     window.pb1Position = 0;
     window.Changed();
+    aqasys_.NewTransfer();
     timerAqasys1_->SetEnabled(true);
     TransferTick();
 }

@@ -197,13 +197,20 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
     Advance(500);
     EXPECT_EQ(Unread(), (Days{4, 5}));
     EXPECT_FALSE(Main().Stopped());
+    // The third attempt gives up, so the transfer does not hang on that day.
+    Advance(500);
+    EXPECT_EQ(Unread(), (Days{4, 5}));
+    EXPECT_TRUE(Main().Stopped());
+    EXPECT_EQ(LogLines().back(),
+              "AQASYS-Abruf für 04.03.2024 nach 3 Versuchen abgebrochen, "
+              "der Tag bleibt ungelesen.");
 
     // The day's file cannot be written.
     env_.ddeServer.SetStalled(false);
     env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Write && path.ends_with(".TVI");
     });
-    Advance(500);
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_EQ(Unread(), (Days{4, 5}));
     EXPECT_THAT(LogLines(), Contains("Fehler beim Schreiben der Tagebuchdaten !"));
 
