@@ -139,7 +139,11 @@ void AqasysRetrieval::TransferTick() {
     transferBusy_ = true;
     double day = 0.0;
     const int index = OpenDatalogContainer(day);
-    if (index < 366) {
+    if (index < 366 && !AnyBinding()) {
+        // Every value would go unbound: the day's file emptied and the day marked read.
+        WriteLog("Keine Tagebuch-Bindung: AQASYS-Daten werden nicht abgerufen.");
+        frame_.StopRetrieval();
+    } else if (index < 366) {
         FetchDay(index, day);
     } else {
         window_.pb1Position = 0;
@@ -148,6 +152,11 @@ void AqasysRetrieval::TransferTick() {
         frame_.StopRetrieval();
     }
     transferBusy_ = false;
+}
+
+bool AqasysRetrieval::AnyBinding() const {
+    return std::any_of(diary_.Bindings().begin(), diary_.Bindings().end(),
+                       [](const DiaryBinding& binding) { return binding.itemNumber > 0; });
 }
 
 std::string AqasysRetrieval::RequestText(const std::string& code, double day) {

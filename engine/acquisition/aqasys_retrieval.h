@@ -79,6 +79,8 @@ public:
 private:
     void WriteLog(std::string_view text) { log_.WriteLog(text); }
     double Today() const;
+    // Without ONLINE.TVW or with a damaged binding file no record is bound.
+    bool AnyBinding() const;
     void FetchDay(int index, double day);
     void DayFailed(double day);
     void MarkRead(DatalogContainer& container, int index);

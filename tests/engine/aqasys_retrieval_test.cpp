@@ -218,6 +218,18 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
     Advance(500);
     EXPECT_EQ(Unread(), (Days{5}));
     EXPECT_EQ(Read("20240304.TVI"), "1\r\n1\r\n2\r\n2\r\n");
+
+    // Bound nowhere (no ONLINE.TVW, a damaged binding file): the day and its file stay.
+    Main().Diary().ReplaceBindings(std::vector<DiaryBinding>(kDiaryValueCount));
+    Advance(500);
+    EXPECT_TRUE(Main().Stopped());
+    EXPECT_EQ(Unread(), (Days{5}));
+    EXPECT_EQ(Read("20240305.TVI"), "<missing>");
+    Advance(1000);
+    const Lines log = LogLines();
+    EXPECT_EQ(std::count(log.begin(), log.end(),
+                         "Keine Tagebuch-Bindung: AQASYS-Daten werden nicht abgerufen."),
+              1);
 }
 
 TEST_F(AqasysRetrievalTest, TheRequestFileAsksForTheDaysFromItsDateOfTheCurrentYear) {

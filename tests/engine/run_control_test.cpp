@@ -5,6 +5,7 @@
 #include <new>
 
 #include "tests/engine/engine_fixture.h"
+#include "tests/outputs/diary_binding_builder.h"
 
 namespace tarvedde::testing {
 namespace {
@@ -406,8 +407,9 @@ TEST_F(RunControlTest, AqasysStartChecksTheServerAndStopEndsTheConversation) {
     EXPECT_FALSE(Main().TimerAqasys1().Enabled());
 
     env_.ddeServer.SetDown(false);
-    // Today unread, or the transfer would end at once.
+    // Today unread and a position bound, or the transfer would end at once.
     Main().Aqasys().piDate1CloseUp(Window().piDate1);
+    Main().Diary().ReplaceBindings({BoundPosition("Regen", 1, 1, 0)});
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_FALSE(Main().Stopped());
     EXPECT_TRUE(Main().TimerAqasys1().Enabled());

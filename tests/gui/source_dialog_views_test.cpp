@@ -24,6 +24,7 @@
 #include "tests/engine/engine_test_host.h"
 #include "tests/gui/modal_dialog.h"
 #include "tests/gui/qt_application.h"
+#include "tests/outputs/diary_binding_builder.h"
 
 namespace tarvedde {
 namespace {
@@ -197,6 +198,7 @@ TEST_F(SourceDialogViewsTest, RetrievalMarksTheChosenDaysAndStartsTheTransfer) {
     env_.WriteText("TARVEDDE.INI", "[DDE]\nAutoStart=0\nFirstRun=0\n");
     env_.WriteText("AQASYSITEMS.TXT", "A12;\n");
     Start(SourceKind::Aqasys);
+    main_->Diary().ReplaceBindings({testing::BoundPosition("Regen", 1, 1, 0)});
     const auto unread = [&] {
         std::vector<int> days;
         const auto records = DatalogContainer(env_.files, env_.dir, 2023).Read().value().records;
