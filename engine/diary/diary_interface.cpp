@@ -171,12 +171,13 @@ void DiaryInterface::MergeAqasys(const std::vector<DiaryBinding>& stored, bool n
             rewrite = rewrite || listed;
             continue;
         }
+        // Kept, its value would go to an index TARVEGET no longer reads, and its name would
+        // hide the position's new record from the binding dialog.
         if (!listed) {
             if (old->diaryIndex == n) {
                 log_.WriteLog("Online-Parameter mit Index " + std::to_string(n) +
                               " wurde entfernt.");
             }
-            record = *old;
             continue;
         }
         if (old->diaryIndex != n) {

@@ -132,6 +132,7 @@ TEST_F(DiaryInterfaceTest, AqasysBindingFollowsTheListedPositionsByIndex) {
     std::vector<DiaryBinding> stored = aqabind();
     ASSERT_EQ(stored.size(), 300u);
     stored[4].itemNumber = 2;
+    stored[6].itemNumber = 1;
     store(stored);
 
     env_.WriteText("ONLINE.TVW", "2\n5\nRegen Tag\n9\nNeu\n");
@@ -142,6 +143,7 @@ TEST_F(DiaryInterfaceTest, AqasysBindingFollowsTheListedPositionsByIndex) {
                      "Online-Parameter mit Index 7 wurde entfernt."}));
     EXPECT_EQ(Messages().back(), kNewPositions);
     EXPECT_EQ(diary_.Bindings()[4].itemNumber, 2);
+    EXPECT_EQ(diary_.Bindings()[6], DiaryBinding{});
     EXPECT_EQ(aqabind()[8].name, "Neu");
 
     stored = aqabind();
