@@ -1,5 +1,8 @@
 #include "dialogs/tarvedde_kestrom.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "engine/model/program_files.h"
 #include "platform/text_file.h"
 
@@ -82,12 +85,10 @@ void TFo_Kestrom1::btSpeichernClick() {
     config_.SetAqasysParameters(lbDDE, lbName);
     if (!lbDDE.empty()) {
         std::vector<DiaryBinding> records = diary_.Bindings();
-        for (std::size_t n = 1; n <= lbDDE.size(); ++n) {
-            for (DiaryBinding& record : records) {
-                if (record.itemAddress == lbDDE[n - 1]) {
-                    record.itemNumber = static_cast<int>(n);
-                }
-            }
+        for (DiaryBinding& record : records) {
+            // The code's last line; a deleted code's old number belongs to another by now.
+            const auto line = std::find(lbDDE.rbegin(), lbDDE.rend(), record.itemAddress);
+            record.itemNumber = static_cast<int>(std::distance(line, lbDDE.rend()));
         }
         diary_.ReplaceBindings(std::move(records));
         if (Status rewritten = diary_.RewriteBindingFile(); !rewritten) {

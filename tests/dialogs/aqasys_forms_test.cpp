@@ -83,6 +83,8 @@ TEST_F(AqasysFormsTest, TheRetrievalDialogMarksTheChosenDaysOfOneYear) {
 TEST_F(AqasysFormsTest, TheParameterEditorSavesItsListsAndRenumbersTheBindings) {
     std::vector<DiaryBinding> records = main.Diary().Bindings();
     records[6].itemAddress = "D3;";
+    records[1].itemAddress = "A12;";
+    records[1].itemNumber = 1;
     main.Diary().ReplaceBindings(records);
     TFo_Kestrom1 form(main.Config(), main.Diary(), env.host, main.Log());
     form.FormShow();
@@ -97,15 +99,23 @@ TEST_F(AqasysFormsTest, TheParameterEditorSavesItsListsAndRenumbersTheBindings) 
     EXPECT_EQ(env.ReadText("AQASYSNAMES.TXT"), "Pumpe\r\nRegen\r\n");
     EXPECT_EQ(main.Config().DialogLists().diaryItemChoice,
               (std::vector<std::string>{"undefiniert", "Pumpe", "Regen"}));
-    const auto stored =
-        DecodeBindingFile(env.files.ReadAll(env.dir + "AQABIND.TVW").value()).records;
-    EXPECT_EQ(stored.at(6).itemNumber, 1);
+    const auto numbers = [&] {
+        const auto stored =
+            DecodeBindingFile(env.files.ReadAll(env.dir + "AQABIND.TVW").value()).records;
+        return std::pair{stored.at(6).itemNumber, stored.at(1).itemNumber};
+    };
+    EXPECT_EQ(numbers(), std::pair(1, 2));
     EXPECT_TRUE(form.btZurueckEnabled);
 
     form.lbDDEItemIndex = 1;
     form.btLoeschenClick();
     form.btAbbrechenClick();  // the files' lists come back
     EXPECT_EQ(form.lbDDE, (std::vector<std::string>{"D3;", "A12;"}));
+    // A deleted code's binding lets go of the number A12 moves up to.
+    form.lbDDEItemIndex = 0;
+    form.btLoeschenClick();
+    form.btSpeichernClick();
+    EXPECT_EQ(numbers(), std::pair(0, 1));
 }
 
 }  // namespace
