@@ -300,9 +300,15 @@ void AqasysRetrieval::RequestFileTick() {
     const auto date = lines.ok() && !lines.value().empty()
                           ? StrToDate(lines.value().front(), year, locale_)
                           : Result<double>(Error{"no first line"});
+    // The watch goes on: a file read while another program was still writing it, or
+    // replaced by a good one, must not end automatic retrieval until the next start. A
+    // bad file is told once, until it changes.
     if (!date.ok()) {
-        timerAqasys2_->SetEnabled(false);
-        WriteLog("Fehlerhaftes Datum in $AQASYS_HOLEN !");
+        const auto stamp = host_.files.Stamp(path);
+        if (!stamp.ok() || stamp.value() != badRequestStamp_) {
+            WriteLog("Fehlerhaftes Datum in $AQASYS_HOLEN !");
+            badRequestStamp_ = stamp.ok() ? stamp.value() : FileStamp{};
+        }
         return;
     }
     if (DateOf(date.value()) > DateOf(now)) {

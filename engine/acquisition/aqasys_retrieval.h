@@ -106,6 +106,8 @@ private:
     // The day whose requests met no server, and how many transfer ticks in a row.
     double failedDay_ = 0.0;
     int failedAttempts_ = 0;
+    // The request file last found without a date, so it is told once.
+    FileStamp badRequestStamp_{};
     // The size of the damaged container last told, so a transfer tells it once.
     std::string damagedContainerTold_;
 };

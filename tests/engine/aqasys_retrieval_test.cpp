@@ -251,10 +251,12 @@ TEST_F(AqasysRetrievalTest, TheRequestFileAsksForTheDaysFromItsDateOfTheCurrentY
     EXPECT_EQ(Unread(), (Days{5}));  // the start fetched the 4th at once
     EXPECT_EQ(Window().pb1Max, 2);
 
-    // No date: the file stays, the request timer stops.
+    // No date: the file stays and is told once; written again with a date, it is taken.
     EXPECT_TRUE(request("morgen"));
-    EXPECT_FALSE(Main().Aqasys().TimerAqasys2().Enabled());
-    EXPECT_THAT(LogLines(), Contains("Fehlerhaftes Datum in $AQASYS_HOLEN !"));
+    Advance(10000);
+    const Lines log = LogLines();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Fehlerhaftes Datum in $AQASYS_HOLEN !"), 1);
+    EXPECT_FALSE(request("05.03.2024"));
 }
 
 // A program started in the old year makes the new year's container with the new days.
