@@ -114,6 +114,7 @@ void LoadItemOptionSteps(LoadScope& load) {
 void Configuration::LoadItemOptions() {
     config::LoadScope load = Scope();
     GuardedOption([&] { LoadItemOptionSteps(load); });
+    KeepWarningsOff();
 }
 
 }  // namespace tarvedde

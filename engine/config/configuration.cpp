@@ -93,6 +93,7 @@ void Configuration::SetCalibration(int n, const ItemCalibration& calibration) {
 }
 
 void Configuration::SetItemSettings(int n, const ItemConfig& edited) {
+    warningsSwitchedOff_ = false;
     ItemConfig& item = items_[n];
     item.serverItem = edited.serverItem;
     item.itemName = edited.itemName;

@@ -6,6 +6,7 @@
 // every writer can be found.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -157,11 +158,12 @@ public:
     void SetItemSettings(int n, const ItemConfig& edited);
     // The item settings dialog's close: the viewer item counts follow the edited types.
     void RecountViewerItems();
-    // The warning window's acknowledge: no item shows it until Warnung is read again.
+    // The warning window's "bis zum nächsten Programmstart": no item shows it again in
+    // this run, also when an acquisition start reads Warnung again, until the operator
+    // saves an item's settings.
     void SwitchOffWarnings() {
-        for (int n = 1; n <= settings_.itemCount; ++n) {
-            items_[n].effectiveWarnung = false;
-        }
+        warningsSwitchedOff_ = true;
+        KeepWarningsOff();
     }
 
 private:
@@ -182,6 +184,12 @@ private:
     std::vector<std::string> aqasysNames_;
     int analogViewerItems_ = 0;
     int digitalViewerItems_ = 0;
+    bool warningsSwitchedOff_ = false;
+    void KeepWarningsOff() {
+        for (int n = 1; n <= std::min(settings_.itemCount, maxItems); ++n) {
+            items_[n].effectiveWarnung = items_[n].effectiveWarnung && !warningsSwitchedOff_;
+        }
+    }
 };
 
 }  // namespace tarvedde

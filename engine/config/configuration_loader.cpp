@@ -279,7 +279,9 @@ void SetCycleInterval(GeneralSettings& settings) {
 
 bool Configuration::Load(const LoadTargets& targets) {
     config::LoadScope load = Scope();
-    return Guarded([&] { return LoadConfigurationSteps(load, targets); });
+    const bool permanent = Guarded([&] { return LoadConfigurationSteps(load, targets); });
+    KeepWarningsOff();
+    return permanent;
 }
 
 const ExtraneousWaterSettings& Configuration::LoadExtraneousWaterSettings() {
