@@ -85,7 +85,8 @@ void TarveddeMain::StartSequenceHeader() {
 // AktuTag names the day whose data the state files hold; state of another day must
 // never be restored as today's, so $clean goes and the day starts from zero. A day
 // ended while the client was not running is the exception: its state is restored under
-// its own name and the first cycle closes it with the day change statistics.
+// its own name and the first cycle closes it with the day change statistics. $clean's
+// second line names the day of the last save, which decides where AktuTag is stale.
 void TarveddeMain::ReadSavedDay() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     const std::string today = FormatDateTime("dd.mm.yyyy", cycle_.cycleTime, locale_);
@@ -93,6 +94,14 @@ void TarveddeMain::ReadSavedDay() {
     config_.ReadSavedDayKeys(ini, yesterday);
     const auto savedDate = StrToDate(config_.Settings().savedDay, locale_);
     if (savedDate && savedDate.value() == DateOf(cycle_.cycleTime)) {
+        return;
+    }
+    // The day change's write of AktuTag failed (it was logged then): today's state is
+    // today's all the same.
+    if (MarkerDay() == today) {
+        log_.WriteLog("AktuTag=" + config_.Settings().savedDay +
+                      " ist veraltet: die Zwischendaten gehören zum " + today + ".");
+        SaveDay(ini, today, "DDE-INI Schreiben : Fehler 2");
         return;
     }
     if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) && EndedDayRestorable()) {
@@ -111,15 +120,18 @@ void TarveddeMain::ReadSavedDay() {
 // marker's second line; AktuTag alone may be stale or missing), is worth a day's
 // statistics.
 bool TarveddeMain::EndedDayRestorable() const {
-    if (config_.Settings().nullStart) {
+    if (config_.Settings().nullStart || MarkerDay() != config_.Settings().savedDay) {
         return false;
     }
     const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
-    if (!lines || lines.value().size() < 2 || lines.value()[1] != config_.Settings().savedDay) {
-        return false;
-    }
-    const auto flags = StrToInt(lines.value().front());
+    const auto flags = StrToInt(lines ? lines.value().front() : std::string());
     return flags && StateMarker{flags.value() >= 0, flags.value()}.Trusts(kConfigFailedBit);
+}
+
+// "" for a marker without a day (written by an older version, or damaged).
+std::string TarveddeMain::MarkerDay() const {
+    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
+    return lines && lines.value().size() >= 2 ? lines.value()[1] : std::string();
 }
 
 void TarveddeMain::ReadCleanMarker() {

@@ -166,6 +166,7 @@ private:
     void StartSequenceHeader();
     void ReadSavedDay();
     bool EndedDayRestorable() const;
+    std::string MarkerDay() const;
     void ReadCleanMarker();
     // What $clean said, for the restores of the state files.
     StateMarker Marker() const { return {stateClean_, stateFlags_}; }
