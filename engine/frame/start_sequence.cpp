@@ -124,7 +124,7 @@ bool TarveddeMain::EndedDayRestorable() const {
         return false;
     }
     const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
-    const auto flags = StrToInt(lines ? lines.value().front() : std::string());
+    const auto flags = StrToInt(lines && !lines.value().empty() ? lines.value().front() : "");
     return flags && StateMarker{flags.value() >= 0, flags.value()}.Trusts(kConfigFailedBit);
 }
 
