@@ -186,8 +186,11 @@ private:
     int digitalViewerItems_ = 0;
     bool warningsSwitchedOff_ = false;
     void KeepWarningsOff() {
+        if (!warningsSwitchedOff_) {
+            return;
+        }
         for (int n = 1; n <= std::min(settings_.itemCount, maxItems); ++n) {
-            items_[n].effectiveWarnung = items_[n].effectiveWarnung && !warningsSwitchedOff_;
+            items_[n].effectiveWarnung = false;
         }
     }
 };

@@ -11,6 +11,31 @@
 #include "platform/text_file.h"
 
 namespace tarvedde {
+namespace {
+
+// $clean: the last save's flags on its first line, the day of the save on its second
+// ("" from an older version, or damaged).
+struct MarkerText {
+    std::optional<int> flags;
+    std::string day;
+};
+
+MarkerText ReadMarker(const FileSystem& files, const std::string& path) {
+    MarkerText marker;
+    const auto lines = ReadLines(files, path);
+    if (!lines || lines.value().empty()) {
+        return marker;
+    }
+    if (const auto flags = StrToInt(lines.value().front())) {
+        marker.flags = flags.value();
+    }
+    if (lines.value().size() >= 2) {
+        marker.day = lines.value()[1];
+    }
+    return marker;
+}
+
+}  // namespace
 
 void TarveddeMain::FormShow() {
     StartSequenceHeader();
@@ -96,15 +121,17 @@ void TarveddeMain::ReadSavedDay() {
     if (savedDate && savedDate.value() == DateOf(cycle_.cycleTime)) {
         return;
     }
+    const MarkerText marker = ReadMarker(host_.files, config_.PathOf(kCleanMarkerFile));
     // The day change's write of AktuTag failed (it was logged then): today's state is
     // today's all the same.
-    if (MarkerDay() == today) {
+    if (marker.day == today) {
         log_.WriteLog("AktuTag=" + config_.Settings().savedDay +
                       " ist veraltet: die Zwischendaten gehören zum " + today + ".");
         SaveDay(ini, today, "DDE-INI Schreiben : Fehler 2");
         return;
     }
-    if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) && EndedDayRestorable()) {
+    if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) &&
+        EndedDayRestorable(marker.flags, marker.day)) {
         runningDay_ = DecodeDate(savedDate.value());
         log_.WriteLog("Tageswechsel ohne laufenden Client: die Statistik für " +
                       config_.Settings().savedDay + " folgt mit dem ersten Messwert.");
@@ -119,28 +146,16 @@ void TarveddeMain::ReadSavedDay() {
 // Only state whose day accumulators can be trusted, saved on the day AktuTag names (the
 // marker's second line; AktuTag alone may be stale or missing), is worth a day's
 // statistics.
-bool TarveddeMain::EndedDayRestorable() const {
-    if (config_.Settings().nullStart || MarkerDay() != config_.Settings().savedDay) {
+bool TarveddeMain::EndedDayRestorable(std::optional<int> flags, const std::string& day) const {
+    if (config_.Settings().nullStart || day != config_.Settings().savedDay) {
         return false;
     }
-    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
-    const auto flags = StrToInt(lines && !lines.value().empty() ? lines.value().front() : "");
     return flags && StateMarker{flags.value() >= 0, flags.value()}.Trusts(kConfigFailedBit);
-}
-
-// "" for a marker without a day (written by an older version, or damaged).
-std::string TarveddeMain::MarkerDay() const {
-    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
-    return lines && lines.value().size() >= 2 ? lines.value()[1] : std::string();
 }
 
 void TarveddeMain::ReadCleanMarker() {
     const GeneralSettings& settings = config_.Settings();
-    const auto lines = ReadLines(host_.files, config_.PathOf(kCleanMarkerFile));
-    if (!lines || lines.value().empty()) {
-        return;
-    }
-    const auto flags = StrToInt(lines.value().front());
+    const auto flags = ReadMarker(host_.files, config_.PathOf(kCleanMarkerFile)).flags;
     if (!flags) {
         return;
     }

@@ -165,8 +165,8 @@ private:
     // the automatic start.
     void StartSequenceHeader();
     void ReadSavedDay();
-    bool EndedDayRestorable() const;
-    std::string MarkerDay() const;
+    // `flags` and `day` as $clean holds them.
+    bool EndedDayRestorable(std::optional<int> flags, const std::string& day) const;
     void ReadCleanMarker();
     // What $clean said, for the restores of the state files.
     StateMarker Marker() const { return {stateClean_, stateFlags_}; }
