@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 #include "engine/model/program_files.h"
 #include "engine/processing/per_value_processing.h"
@@ -48,11 +49,17 @@ void DayStatistics::DayChangeStatistics(double tickTime, double endedDay) {
     host_.ClearDiaryValues();
 }
 
-// Items whose frame was on yesterday reported at their frame times instead.
+// Items whose frame was on yesterday reported at their frame times instead; the period
+// their last time opened is reported first, as those times report.
 void DayStatistics::WriteEndedDay(double endedDay) {
     // A moment of the day after the ended one: the ended day's files are named from it.
     const double closing = endedDay + 1.0;
     RichTextModel& memo2 = out_.memo2;
+    LinesModel& snapshot = out_.log.StatisticsSnapshot();
+    StatisticsRun run{memo2,       snapshot,         out_.extraneousWater,
+                      out_.locale, out_.clock.Now(), out_.clock.ElapsedMs(),
+                      closing,     ItemCount()};
+    const std::vector<int> framed = ReportOpenPeriods(endedDay, run);
     TextAttributes heading;
     heading.bold = true;
     heading.color = "blue";
@@ -63,31 +70,15 @@ void DayStatistics::WriteEndedDay(double endedDay) {
     memo2.SetAttributes(heading);
     memo2.Append("Statistik für " + FormatDateTime("dddddd (t)", endedDay, out_.locale));
     memo2.SetAttributes(TextAttributes{});
-    LinesModel& snapshot = out_.log.StatisticsSnapshot();
     snapshot.Clear();
-
-    StatisticsRun run{memo2,       snapshot,         out_.extraneousWater,
-                      out_.locale, out_.clock.Now(), out_.clock.ElapsedMs(),
-                      closing,     ItemCount()};
-    const int weekday = DayOfWeek(endedDay);
     for (int position = 1; position <= ItemCount(); ++position) {
         const int k = config_.ItemProtocolOrder()[static_cast<std::size_t>(position)];
-        if (k < 1 || k > maxItems) {
-            continue;
-        }
-        const ItemConfig& config = config_.Items()[k];
-        // The time since the last sample belongs to the ended day, also where no block
-        // counts it (a framed item, a day volume not printed): a pump running at midnight
-        // would otherwise give the ended day's last hours to the new day.
-        if (config.Integral && !config.mirror.mirrorOn) {
-            BringIntegralUpToNow(k, config, state_.integration, run);
-        }
-        if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
+        if (k < 1 || k > maxItems || std::ranges::find(framed, k) != framed.end()) {
             continue;
         }
         try {
             BuildItemStatistics(k,
-                                {config, state_.statistics[k], state_.fifteenMinute[k],
+                                {config_.Items()[k], state_.statistics[k], state_.fifteenMinute[k],
                                  state_.moving[k], state_.integration},
                                 run);
         } catch (const std::exception&) {
@@ -100,6 +91,36 @@ void DayStatistics::WriteEndedDay(double endedDay) {
     if (settings.printAtMidnight) {
         host_.PrintStatistics(closing);
     }
+}
+
+// The items that report at their frame times, each having reported its open period.
+std::vector<int> DayStatistics::ReportOpenPeriods(double endedDay, StatisticsRun& run) {
+    std::vector<int> framed;
+    const int weekday = DayOfWeek(endedDay);
+    for (int position = 1; position <= ItemCount(); ++position) {
+        const int k = config_.ItemProtocolOrder()[static_cast<std::size_t>(position)];
+        if (k < 1 || k > maxItems) {
+            continue;
+        }
+        const ItemConfig& config = config_.Items()[k];
+        // The time since the last sample belongs to the ended day, also where no block
+        // counts it (a day volume not printed): a pump running at midnight would otherwise
+        // give the ended day's last hours to the new day.
+        if (config.Integral && !config.mirror.mirrorOn) {
+            BringIntegralUpToNow(k, config, state_.integration, run);
+        }
+        if (!config.timeFrame.on || !DayMatches(weekday, config.Tagesauswahl)) {
+            continue;
+        }
+        try {
+            if (timeFrames_.ReportOpenPeriod(k, run)) {
+                framed.push_back(k);
+            }
+        } catch (const std::exception&) {
+            framed.push_back(k);
+        }
+    }
+    return framed;
 }
 
 void DayStatistics::CloseItemDay(int item) {

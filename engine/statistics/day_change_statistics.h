@@ -9,6 +9,8 @@
 // written and never stop the day change.
 #pragma once
 
+#include <vector>
+
 #include "engine/config/configuration.h"
 #include "engine/statistics/time_frames.h"
 
@@ -42,6 +44,7 @@ public:
 
 private:
     void WriteEndedDay(double endedDay);
+    std::vector<int> ReportOpenPeriods(double endedDay, StatisticsRun& run);
     void CloseItemDay(int item);
     void AddToTotalCounter(int item);
     void ResetItemDay(int item);

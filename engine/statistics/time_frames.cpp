@@ -202,7 +202,7 @@ void TimeFrameStatistics::CheckTimeTable(int item) {
             return;
         }
         try {
-            WriteTableStatistics(item, t);
+            WriteTableStatistics(item, host_.CycleTime());
         } catch (const std::exception&) {
             out_.log.WriteLog("Main-FlagnachNull-2 : Fehler beim Spiegeln !");
         }
@@ -215,6 +215,38 @@ void TimeFrameStatistics::CheckTimeTable(int item) {
     } catch (const std::exception&) {
         out_.log.WriteLog("Main-FlagnachNull-1 : Fehler beim Spiegeln !");
     }
+}
+
+bool TimeFrameStatistics::ReportOpenPeriod(int item, StatisticsRun& run) {
+    const ItemConfig& config = config_.Items()[item];
+    // The day change may run before the cycle's own time is set: the run's is the moment.
+    const double t = TimeOfDayOf(run.now);
+    if (!config.mirror.mirrorOn) {
+        if (frames_[item].frameStart >= frames_[item].frameEnd) {
+            return false;
+        }
+        AppendStatisticsHeading(out_.memo2,
+                                "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
+        BuildItemStatistics(item,
+                            {config, state_.statistics[item], state_.fifteenMinute[item],
+                             state_.moving[item], state_.integration},
+                            run);
+        return true;
+    }
+    if (tables_[item].entryCount == 0) {
+        return false;
+    }
+    // Without a source the item keeps its values over the day change: its next time
+    // reports them.
+    if (config.mirror.sourceItem < 1) {
+        return true;
+    }
+    try {
+        WriteTableStatistics(item, run.now);
+    } catch (const std::exception&) {
+        out_.log.WriteLog("Main-FlagnachNull-2 : Fehler beim Spiegeln !");
+    }
+    return true;
 }
 
 void TimeFrameStatistics::AppendTableLines(int item, RichTextModel* memo2,
@@ -254,8 +286,9 @@ void TimeFrameStatistics::AppendTableLines(int item, RichTextModel* memo2,
     }
 }
 
-void TimeFrameStatistics::WriteTableStatistics(int item, double timeOfDay) {
+void TimeFrameStatistics::WriteTableStatistics(int item, double moment) {
     const ItemConfig& config = config_.Items()[item];
+    const double timeOfDay = TimeOfDayOf(moment);
     RichTextModel& memo2 = out_.memo2;
     AppendStatisticsHeading(memo2, "* Zwischen-Statistik um " + TimeText(timeOfDay) + " Uhr *");
     TextAttributes name;
@@ -279,7 +312,7 @@ void TimeFrameStatistics::WriteTableStatistics(int item, double timeOfDay) {
     WriteIntermediateValue(item);
     const GeneralSettings& settings = config_.Settings();
     if (config.Ganglinie > 0) {
-        (void)AppendLoadCurveLine(config, state_.statistics[item], host_.CycleTime(),
+        (void)AppendLoadCurveLine(config, state_.statistics[item], moment,
                                   {out_.files, out_.log, out_.locale, config_.ProgramDir(),
                                    settings.formatPrecision, settings.formatDecimals});
     }

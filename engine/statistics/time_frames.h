@@ -18,6 +18,7 @@
 #include "engine/model/item_model.h"
 #include "engine/processing/statistics_joins.h"
 #include "engine/statistics/extraneous_water.h"
+#include "engine/statistics/item_statistics_report.h"
 #include "engine/statistics/time_table.h"
 #include "outputs/day_file_names.h"
 #include "outputs/program_log.h"
@@ -105,6 +106,12 @@ public:
     // table that was never loaded keeps position 0, so its missing file is still reported
     // rather than producing statistics at midnight; a file without a valid time stays done.
     void ResetTimeTablesForNewDay();
+    // The day change: the period a framed item's last time opened (the night after the
+    // frame's end, the hours after a table's last time) is reported as its times report,
+    // as the day statistics leave the item out. False where the frame never reports (a
+    // frame the wrong way round, a mirrored item without a table): the day statistics
+    // carry that item instead.
+    bool ReportOpenPeriod(int item, StatisticsRun& run);
 
     const TimeTable& Table(int item) const { return tables_[item]; }
     const TimeFrame& Frame(int item) const { return frames_[item]; }
@@ -114,7 +121,7 @@ private:
     void SetAside(int item, bool secondTime);
     void RestoreSetAsideValue(int item);
     void AppendItemBlock(int item);
-    void WriteTableStatistics(int item, double timeOfDay);
+    void WriteTableStatistics(int item, double moment);
     void AppendTableLines(int item, RichTextModel* memo2, LinesModel* memoStat) const;
     void WriteIntermediateValue(int item);
     void RestartMirroredItem(int item);

@@ -79,9 +79,13 @@ std::string Measured(const std::string& count, const std::string& mean, const st
 //   the flow's integral up to its last sample: 6 m³ a minute (100 l/s x 60 s), from the
 //   day change at 00:00:30 to the sample at 08:00:15 (479,75 minutes), 240 minutes to
 //   each later time.
-// - The day change leaves out both framed items. Zulauf's day volume: 100 l/s from the
-//   report at 00:00:30 of the 5th to the one at 00:00:30 of the 6th = 8640 m³; the 30 s
-//   before it belong to the 4th's report, which counted them up to its own time.
+// - The day change reports both framed items' periods left open: Zulauf Stunde's 479
+//   cycles since 16:00:30 (its last sample 23:59:15), Druck's night, 360 cycles at 4 bar
+//   set aside at 06:00:30 and back at 22:00:30, and 120 at 6 since; its statistics leave
+//   them out. The 4th's three minutes leave the load curve's first line.
+// - Zulauf's day volume: 100 l/s from the report at 00:00:30 of the 5th to the one at
+//   00:00:30 of the 6th = 8640 m³; the 30 s before it belong to the 4th's report, which
+//   counted them up to its own time.
 // - Strom: 1440 differences of 5 kWh; the total counter has the 4th's 5 kWh and gains the
 //   day only after the block. Gebläse runs 360 cycles of 1/60 h, Pumpe 06:00:15 to 18:00:15.
 // - Temperatur and its mirror: 720 cycles at 12,5 and 720 at 14,5.
@@ -105,6 +109,13 @@ const std::vector<std::string> kProtocol = {
     "*** Zwischen-Statistik um 22:00:30 Uhr ***",
     "Druck",
     Measured("960", "5,25", "4,00", "6,00", "bar"),
+    "* Zwischen-Statistik um 00:00:30 Uhr *",
+    "Zulauf Stunde",
+    Measured("479", "360,000", "360,000", "360,000", "m³/h"),
+    "Summe=2874,000 m³",
+    "*** Zwischen-Statistik um 00:00:30 Uhr ***",
+    "Druck",
+    Measured("480", "4,50", "4,00", "6,00", "bar"),
     " ",
     "Statistik für Dienstag, 5. März 2024 (00:00)",
     "Temperatur",
@@ -183,11 +194,11 @@ TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) 
     // and no total counter.
     EXPECT_THAT(
         Lines("$$log_20240306_000030_000.log"),
-        ElementsAre("************  Temperatur", kProtocol[22], "************  Zulauf",
-                    kProtocol[24], "Summe=8640,00 m³", "************  Strom", kProtocol[27],
+        ElementsAre("************  Temperatur", kProtocol[29], "************  Zulauf",
+                    kProtocol[31], "Summe=8640,00 m³", "************  Strom", kProtocol[34],
                     "Zählerdifferenz/Verbrauch=7200,00 kWh", "************  Gebläse",
                     "Betriebszeit=6,00 h", "************  Pumpe", "Summe/Betriebszeit=12,00 h",
-                    "************  Temperatur Spiegel", kProtocol[34]));
+                    "************  Temperatur Spiegel", kProtocol[41]));
     EXPECT_THAT(Lines("$$log_20240305_120030_000.log"),
                 ElementsAre("** Zwischen-Statistik für Zulauf Stunde um 12:00:30 Uhr **",
                             kProtocol[10], kProtocol[11]));
@@ -195,16 +206,18 @@ TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) 
         Lines("Ganglinie_Zulauf Stunde_202403.txt"),
         ElementsAre("Zulauf Stunde\tQ_h", "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert",
                     "d\th\tm³\tm³/h\tm³/h\tm³/h",
+                    "2024.03.05\t00:00:30\t10,500\t0,000\t360,000\t240,000",
                     "2024.03.05\t08:00:30\t2878,500\t360,000\t360,000\t360,000",
                     "2024.03.05\t12:00:30\t1440,000\t360,000\t360,000\t360,000",
-                    "2024.03.05\t16:00:30\t1440,000\t360,000\t360,000\t360,000"));
+                    "2024.03.05\t16:00:30\t1440,000\t360,000\t360,000\t360,000",
+                    "2024.03.06\t00:00:30\t2874,000\t360,000\t360,000\t360,000"));
     EXPECT_THAT(Lines("TARVEDDE_VAR.INI"), ::testing::Contains("Zählerstand=7205,000"));
 }
 
-// Each time-table time appends the mirrored item's sum to the day's intermediate-values
-// file.
+// Each time-table time, and the day change after the last, appends the mirrored item's
+// sum to the day's intermediate-values file.
 TEST_F(DayProtocolScenario, EachTableTimeLeavesItsSumInTheIntermediateValuesFile) {
-    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2878,500", "1440,000", "1440,000"));
+    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2878,500", "1440,000", "1440,000", "2874,000"));
 }
 
 TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {

@@ -1,7 +1,7 @@
 // Plants over midnight. One with a time frame item over 22:00: its day sums survive a
-// kill, the day change writes the ended day's protocol without the framed item and both
-// items start the new day from nothing. One with the extraneous-water calculation,
-// restarted in the morning: the day protocol keeps what the first run wrote, the day
+// kill, the day change reports the framed item's night apart from the ended day's
+// statistics and both items start the new day from nothing. One with the extraneous-water
+// calculation, restarted in the morning: the day protocol keeps what the first run wrote, the day
 // change reports the share once and the operator's menus recompute it.
 #include <gmock/gmock.h>
 
@@ -58,13 +58,17 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
         EXPECT_LT(day.count, 10.0) << "item " << item << " carried the ended day over";
         EXPECT_EQ(day.sum, (item == 1 ? 12.5 : 4.0) * day.count);
     }
-    // The framed item reported at 22:00; the ended day's protocol has only the other.
+    // The framed item reported at 22:00 and its night since then at the day change; the
+    // ended day's statistics have only the other.
     const auto read = files.ReadAll("/plant/20240305.RTF");
     ASSERT_TRUE(read.ok());
     const std::string& protocol = read.value();
-    EXPECT_THAT(protocol, HasSubstr("Statistik f"));
-    EXPECT_THAT(protocol, HasSubstr("Druck"));
-    EXPECT_THAT(protocol, Not(HasSubstr("Zulauf")));
+    const std::size_t day = protocol.find("Statistik f");
+    ASSERT_NE(day, std::string::npos);
+    EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 00:00:05 Uhr"));
+    EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zulauf"));
+    EXPECT_THAT(protocol.substr(day), HasSubstr("Druck"));
+    EXPECT_THAT(protocol.substr(day), Not(HasSubstr("Zulauf")));
     EXPECT_THAT(runner->Engine()->Log().StatisticsSnapshot().Lines(), Contains(HasSubstr("Druck")));
 }
 

@@ -201,7 +201,8 @@ constexpr char kPostponedWithTable[] =
     "[Zeitrahmen]\nItem2=1|00:00:00|23:59:00\n";
 
 // The cycle that brings the postponed statistics acts on a table time as a cycle of the
-// new day: its intermediate value goes to the new day's file.
+// new day: its intermediate value goes to the new day's file, after the statistics closed
+// the period open since the start in the ended day's.
 TEST_F(RunControlTest, TheCycleOfThePostponedStatisticsWritesTheNewDaysIntermediateValue) {
     SetClock(23, 59, 50);
     WriteIni(kPostponedWithTable);
@@ -209,7 +210,7 @@ TEST_F(RunControlTest, TheCycleOfThePostponedStatisticsWritesTheNewDaysIntermedi
     Start();
     env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (6 * 3600 + 60) * 1000);  // 06:00:50
     EXPECT_THAT(LogAll(), HasSubstr("06:00:50 > Statistik bei verspätetem Tageswechsel"));
-    EXPECT_EQ(Read("20240305.TVS"), "<missing>");
+    EXPECT_EQ(Read("20240305.TVS"), "0,000\r\n");
     EXPECT_THAT(Read("20240306.TVS"), Not("<missing>"));
 }
 

@@ -1,9 +1,12 @@
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <iterator>
 #include <tuple>
 
 #include "engine/acquisition/sample_integrator.h"
 #include "engine/statistics/time_table.h"
+#include "platform/rtf_text.h"
 #include "platform/scripted_operator.h"
 #include "platform/text_file.h"
 #include "tests/statistics/intermediate_statistics_fixture.h"
@@ -181,14 +184,25 @@ TEST_F(IntermediateStatisticsTest, TimeTableStepsThroughItsTimesAndWaitsForTheNe
     EXPECT_EQ(frames_.Table(2).position, 3);
 }
 
-// Item 1 reports; item 2 reported at its frame times yesterday and is left out but restarts
-// all the same; item 3 mirrors nothing and keeps its values. What the report writes, and
-// the total counter, are the day-protocol scenario's.
+// Item 1 reports; item 2 reported at its frame times yesterday: the day change reports
+// its night since 22:00 as they did and leaves it out of the day, but restarts it all the
+// same; item 3 mirrors nothing and keeps its values. Items 4 (a frame the wrong way round)
+// and 5 (a table file missing) never reported: the day carries them. What the report
+// writes, and the total counter, are the day-protocol scenario's.
 TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccumulators) {
     log_.Settings().debugLog = true;
     Settings().printAtMidnight = true;
-    Item(2).timeFrame.on = true;
+    Settings().itemCount = 5;
+    Item(2).timeFrame = {true, Time(6), Time(22)};
     Item(3).mirror = {true, 0};
+    Item(4).timeFrame = {true, Time(22), Time(6)};
+    Item(5).timeFrame.on = true;
+    Item(5).mirror = {true, 1};
+    for (int n : {4, 5}) {
+        Item(n).itemName = "Item" + std::to_string(n);
+        ConfigurationTestAccess::Order(config_)[static_cast<std::size_t>(n)] = n;
+    }
+    frames_.LoadTimeFrames(Time(5), op_);
     stats_[1] = {0, 2, 6, 4, 3, 12.5};
     stats_[2] = {0, 1, 8, 5, 7, 35};
     stats_[3] = {0, 1, 8, 5, 9, 45};
@@ -197,6 +211,20 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     Cycle(0, 0, 5, 6);
     day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
 
+    RichTextModel protocol;
+    ReadRtf(File("20240305.RTF"), 10, protocol);
+    std::vector<std::string> memo;
+    for (const RichParagraph& paragraph : protocol.Paragraphs()) {
+        memo.push_back(paragraph.text);
+    }
+    const auto day = std::ranges::find(memo, " ");
+    EXPECT_THAT(std::vector(memo.begin(), day),
+                ElementsAre("*** Zwischen-Statistik um 00:00:05 Uhr ***", "Item2",
+                            "7 Meßwerte :    Mittel=5,00   Min.=1,00   Max.=8,00 []"));
+    std::vector<std::string> reported;
+    std::ranges::copy_if(day, memo.end(), std::back_inserter(reported),
+                         [](const std::string& line) { return line.starts_with("Item"); });
+    EXPECT_THAT(reported, ElementsAre("Item1", "Item4", "Item5"));
     for (int n : {1, 2}) {
         EXPECT_EQ(Day(n), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
         EXPECT_EQ(integration_[n].runningSum, 0.0);
