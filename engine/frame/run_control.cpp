@@ -3,6 +3,7 @@
 // are in opc_run_control.cpp, and AQASYS joins here as that part of the program arrives.
 // A stop never loses data: a running cycle is waited for, but only within a bound, so a
 // cycle that cannot finish never hangs the program.
+#include <algorithm>
 #include <exception>
 #include <map>
 
@@ -74,8 +75,14 @@ void TarveddeMain::StartAcquisition() {
     window.menuEnabled["Einstellungen1"] = false;
     timerDDE_->SetInterval(settings.cycleIntervalMs);
     timerDDE_->SetEnabled(true);
+    // A frame time passed while acquisition stood (stopped, the server lost) is still
+    // crossed by the first cycle: this run's last cycle stays the previous one, back to
+    // the day's beginning at most. The first start of the program has none.
+    const double lastCycle = cycle_.previousCycleTime;
     cycle_.cycleTime = host_.clock.Now();
-    cycle_.previousCycleTime = cycle_.cycleTime;
+    const bool ranBefore = lastCycle > 0.0 && lastCycle <= cycle_.cycleTime;
+    cycle_.previousCycleTime =
+        ranBefore ? std::max(lastCycle, DateOf(cycle_.cycleTime)) : cycle_.cycleTime;
     cycle_.cycleElapsedMs = host_.clock.ElapsedMs();
     cycle_.previousCycleElapsedMs = cycle_.cycleElapsedMs;
     window.lbAusVisible = false;

@@ -237,8 +237,11 @@ TEST_F(RunControlTest, AtableTimeReportsOnceWhileAPostponedDayChangeIsPendingOve
     EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "07.03.2024");
 }
 
+// A frame time passed while the server was lost is crossed by the first cycle after it.
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
-    Begin();
+    SetClock(7, 0, 0);
+    WriteIni(std::string("[DDE]\n") + kTwoItems + "[Zeitrahmen]\nItem1=1|07:00:08|22:00:00\n");
+    Start();
     Advance(5000);
     env_.ddeServer.SetDown(true);
     EXPECT_TRUE(Main().Dde().ConnectionLost());
@@ -258,6 +261,10 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     EXPECT_THAT(LogAll(), HasSubstr("07:00:14 > Verbindung zum Server hergestellt.\r\n"));
     EXPECT_EQ(Window().lbDT, "07:00:14");
     EXPECT_NE(Source(1).itemHandle, 0u);
+    const auto& lines = Main().StatisticsText().Paragraphs();
+    EXPECT_TRUE(std::ranges::any_of(lines, [](const RichParagraph& line) {
+        return line.text == "*** Zwischen-Statistik um 07:00:14 Uhr ***";
+    }));
 }
 
 TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
