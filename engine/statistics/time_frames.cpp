@@ -1,6 +1,7 @@
 #include "engine/statistics/time_frames.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "engine/statistics/day_protocol.h"
@@ -131,11 +132,15 @@ void TimeFrameStatistics::RestoreSetAsideValue(int item) {
     nightAverages_[item].reset();
 }
 
+StatisticsRun TimeFrameStatistics::RunNow() const {
+    return {out_.memo2,           out_.log.StatisticsSnapshot(),
+            out_.extraneousWater, out_.locale,
+            out_.clock.Now(),     out_.clock.ElapsedMs(),
+            host_.RunningDay(),   config_.Settings().itemCount};
+}
+
 void TimeFrameStatistics::AppendItemBlock(int item) {
-    StatisticsRun run{out_.memo2,           out_.log.StatisticsSnapshot(),
-                      out_.extraneousWater, out_.locale,
-                      out_.clock.Now(),     out_.clock.ElapsedMs(),
-                      host_.RunningDay(),   config_.Settings().itemCount};
+    StatisticsRun run = RunNow();
     BuildItemStatistics(item,
                         {config_.Items()[item], state_.statistics[item], state_.fifteenMinute[item],
                          state_.moving[item], state_.integration},
@@ -202,6 +207,7 @@ void TimeFrameStatistics::CheckTimeTable(int item) {
             return;
         }
         try {
+            BringMirrorSumUpToNow(item, RunNow());
             WriteTableStatistics(item, host_.CycleTime());
         } catch (const std::exception&) {
             out_.log.WriteLog("Main-FlagnachNull-2 : Fehler beim Spiegeln !");
@@ -242,11 +248,33 @@ bool TimeFrameStatistics::ReportOpenPeriod(int item, StatisticsRun& run) {
         return true;
     }
     try {
+        BringMirrorSumUpToNow(item, run);
         WriteTableStatistics(item, run.now);
     } catch (const std::exception&) {
         out_.log.WriteLog("Main-FlagnachNull-2 : Fehler beim Spiegeln !");
     }
     return true;
+}
+
+// A source whose value stands sends no samples, so its integral, and the mirror's sum
+// taken from it, stop at its last sample: a constant flow would leave every period
+// empty and give the day's volume to no period at all.
+void TimeFrameStatistics::BringMirrorSumUpToNow(int item, const StatisticsRun& run) {
+    const ItemConfig& config = config_.Items()[item];
+    const int source = config.mirror.sourceItem;
+    if (source < 1 || source > maxItems || config.Differenz) {
+        return;
+    }
+    const ItemConfig& sourceConfig = config_.Items()[source];
+    if (!sourceConfig.Integral || sourceConfig.mirror.mirrorOn) {
+        return;
+    }
+    BringIntegralUpToNow(source, sourceConfig, state_.integration, run);
+    const double sum = state_.integration[source].runningSum - state_.mirrorSumOffsets[item];
+    // Below the offset the source restarted: the next cycle resets the offset.
+    if (std::isfinite(sum) && sum >= -1.0) {
+        state_.statistics[item].sum = sum;
+    }
 }
 
 void TimeFrameStatistics::AppendTableLines(int item, RichTextModel* memo2,

@@ -120,7 +120,9 @@ private:
     double SetAsideValue(int item) const;
     void SetAside(int item, bool secondTime);
     void RestoreSetAsideValue(int item);
+    StatisticsRun RunNow() const;
     void AppendItemBlock(int item);
+    void BringMirrorSumUpToNow(int item, const StatisticsRun& run);
     void WriteTableStatistics(int item, double moment);
     void AppendTableLines(int item, RichTextModel* memo2, LinesModel* memoStat) const;
     void WriteIntermediateValue(int item);

@@ -76,13 +76,13 @@ std::string Measured(const std::string& count, const std::string& mean, const st
 //   bar, and at 22:00:30 the 960 cycles from 06:00:30: 360 at 4, 600 at 6, mean 5,25.
 // - Zulauf Stunde mirrors the flow as 100 x 3,6 = 360 m³/h and reports at its table's
 //   times with the cycle's own value: 481 cycles up to 08:00:30, then 240 each. Its sum is
-//   the flow's integral up to its last sample: 6 m³ a minute (100 l/s x 60 s), from the
-//   day change at 00:00:30 to the sample at 08:00:15 (479,75 minutes), 240 minutes to
-//   each later time.
+//   the flow's integral up to the report: 6 m³ a minute (100 l/s x 60 s), from the day
+//   change at 00:00:30 to 08:00:30 (480 minutes), 240 minutes to each later time.
 // - The day change reports both framed items' periods left open: Zulauf Stunde's 479
-//   cycles since 16:00:30 (its last sample 23:59:15), Druck's night, 360 cycles at 4 bar
-//   set aside at 06:00:30 and back at 22:00:30, and 120 at 6 since; its statistics leave
-//   them out. The 4th's three minutes leave the load curve's first line.
+//   cycles and 480 minutes since 16:00:30, so its four sums make the flow's day volume;
+//   Druck's night, 360 cycles at 4 bar set aside at 06:00:30 and back at 22:00:30, and
+//   120 at 6 since; its statistics leave them out. The 4th's three minutes leave the load
+//   curve's first line.
 // - Zulauf's day volume: 100 l/s from the report at 00:00:30 of the 5th to the one at
 //   00:00:30 of the 6th = 8640 m³; the 30 s before it belong to the 4th's report, which
 //   counted them up to its own time.
@@ -97,7 +97,7 @@ const std::vector<std::string> kProtocol = {
     "* Zwischen-Statistik um 08:00:30 Uhr *",
     "Zulauf Stunde",
     Measured("481", "360,000", "360,000", "360,000", "m³/h"),
-    "Summe=2878,500 m³",
+    "Summe=2880,000 m³",
     "* Zwischen-Statistik um 12:00:30 Uhr *",
     "Zulauf Stunde",
     Measured("240", "360,000", "360,000", "360,000", "m³/h"),
@@ -112,7 +112,7 @@ const std::vector<std::string> kProtocol = {
     "* Zwischen-Statistik um 00:00:30 Uhr *",
     "Zulauf Stunde",
     Measured("479", "360,000", "360,000", "360,000", "m³/h"),
-    "Summe=2874,000 m³",
+    "Summe=2880,000 m³",
     "*** Zwischen-Statistik um 00:00:30 Uhr ***",
     "Druck",
     Measured("480", "4,50", "4,00", "6,00", "bar"),
@@ -206,18 +206,18 @@ TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) 
         Lines("Ganglinie_Zulauf Stunde_202403.txt"),
         ElementsAre("Zulauf Stunde\tQ_h", "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert",
                     "d\th\tm³\tm³/h\tm³/h\tm³/h",
-                    "2024.03.05\t00:00:30\t10,500\t0,000\t360,000\t240,000",
-                    "2024.03.05\t08:00:30\t2878,500\t360,000\t360,000\t360,000",
+                    "2024.03.05\t00:00:30\t18,000\t0,000\t360,000\t240,000",
+                    "2024.03.05\t08:00:30\t2880,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t12:00:30\t1440,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t16:00:30\t1440,000\t360,000\t360,000\t360,000",
-                    "2024.03.06\t00:00:30\t2874,000\t360,000\t360,000\t360,000"));
+                    "2024.03.06\t00:00:30\t2880,000\t360,000\t360,000\t360,000"));
     EXPECT_THAT(Lines("TARVEDDE_VAR.INI"), ::testing::Contains("Zählerstand=7205,000"));
 }
 
 // Each time-table time, and the day change after the last, appends the mirrored item's
 // sum to the day's intermediate-values file.
 TEST_F(DayProtocolScenario, EachTableTimeLeavesItsSumInTheIntermediateValuesFile) {
-    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2878,500", "1440,000", "1440,000", "2874,000"));
+    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2880,000", "1440,000", "1440,000", "2880,000"));
 }
 
 TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {
