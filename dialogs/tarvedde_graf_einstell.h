@@ -5,10 +5,10 @@
 //
 // Guarantees: filling the controls never counts as a change; btSpeichernClick corrects
 // contradictory entries with a message, hands the item to the running program (the next
-// value is processed with it) and writes TARVEDDE.INI, EICH.INI and the diary binding. A
-// text that would not read back from TARVEDDE.INI refuses the whole save before anything
-// changes; a file the disk refuses is told to the operator and logged, and the dialog stays
-// unsaved so the operator can try again.
+// value is processed with it; a changed item string is read from its new server item) and writes
+// TARVEDDE.INI, EICH.INI and the diary binding. A text that would not read back from TARVEDDE.INI
+// refuses the whole save before anything changes; a file the disk refuses is told to the operator
+// and logged, and the dialog stays unsaved so the operator can try again.
 #pragma once
 
 #include <array>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dialogs/tarvedde_time_table.h"
+#include "engine/acquisition/dde_client.h"
 #include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
 #include "engine/diary/diary_interface.h"
@@ -37,6 +38,7 @@ public:
 // What the dialog's save reaches besides the configuration.
 struct GrafEinstellTargets {
     SampleIntegrator& integrator;
+    ServerItemChange& serverItems;
     TimeFrameStatistics& timeFrames;
     DiaryInterface& diary;
     TFo_TimeTable& timeTable;

@@ -346,8 +346,12 @@ void TFo_GrafEinstell::btSpeichernClick() {
     const bool bound = SaveNames(item);
     SaveOptions(item);
     const bool written = WriteMainIni(item, n) && WriteCalibrationIni(item);
+    const bool moved = item.serverItem != config_.Item(n).serverItem;
     config_.SetItemSettings(n, item);
     targets_.integrator.ApplyItemSettings(n, config_.Item(n));
+    if (moved) {
+        targets_.serverItems.ServerItemChanged(n);
+    }
     targets_.timeFrames.SetItemFrame(n);
     if (static_cast<std::size_t>(n) < coSpiegel.size()) {
         lbDDE[static_cast<std::size_t>(n - 1)] = item.itemName;

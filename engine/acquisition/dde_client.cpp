@@ -287,6 +287,55 @@ bool DdeClient::StopAdvise(int item) {
     return conversationStood;
 }
 
+bool DdeClient::RelinkItem(int item) {
+    const bool passed = linkSetUp_ ? item < linkSetUp_->nextItem : itemsLinked_;
+    if (!passed || (!ShortCut() && conversation_ == 0)) {
+        return false;
+    }
+    EndItemLink(item);
+    // The old server item's last value is no value of the new one.
+    sources_[item].newestText.clear();
+    config_.UseRawDigitalValue(item);
+    if (integrator_.SetUpItem(item, config_.Item(item)) != ItemSetUp::Acquire) {
+        return false;
+    }
+    sources_[item].sourceName = config_.Items()[item].serverItem;
+    const bool linked = AdviseItem(item);
+    // A red summary may have been mended by this link.
+    if (!ShortCut() && !linkSetUp_ && (!linked || window_.lbWarnungColor == "red")) {
+        ShowStandingLinks();
+    }
+    return linked;
+}
+
+// Two items on one server item share the server's one link: the other keeps it.
+void DdeClient::EndItemLink(int item) {
+    const DdeHandle handle = sources_[item].itemHandle;
+    for (int other = 1; handle != 0 && other <= config_.Settings().itemCount; ++other) {
+        if (other != item && sources_[other].itemHandle == handle) {
+            transport_->FreeStringHandle(instance_, handle);
+            sources_[item].itemHandle = 0;
+            return;
+        }
+    }
+    StopAdvise(item);
+}
+
+void DdeClient::ShowStandingLinks() {
+    int linked = 0;
+    int mirrored = 0;
+    int switchedOff = 0;
+    for (int item = 1; item <= config_.Settings().itemCount; ++item) {
+        const MirrorSetting& mirror = config_.Items()[item].mirror;
+        if (mirror.mirrorOn) {
+            ++(mirror.sourceItem > 0 ? mirrored : switchedOff);
+        } else if (sources_[item].itemHandle != 0) {
+            ++linked;
+        }
+    }
+    ShowLinkSummary(linked, mirrored, switchedOff);
+}
+
 void DdeClient::UnlinkItems() {
     for (int item = 1; item <= config_.Settings().itemCount; ++item) {
         if (!config_.Items()[item].mirror.mirrorOn) {

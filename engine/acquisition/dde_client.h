@@ -34,6 +34,15 @@ protected:
     ~LinkSetUpEnd() = default;
 };
 
+// The item settings dialog joins here when it changed an item's server item.
+class ServerItemChange {
+public:
+    virtual void ServerItemChanged(int item) = 0;
+
+protected:
+    ~ServerItemChange() = default;
+};
+
 // A request's answer: the data handle's bytes, or the DDE error that came instead.
 struct DdeRequestAnswer {
     std::optional<std::string> data;
@@ -64,6 +73,12 @@ public:
     // telling its end; the items linked so far stay linked until UnlinkItems.
     void StopLinking();
     bool StopAdvise(int item);
+    // The item's server item changed: while the links stand (or the running set-up has
+    // passed the item) its old link ends and it is set up and linked as the set-up does.
+    // True when the new link stands; for OPC, when the item is set up for acquisition.
+    // A failed link is logged and shown as at the set-up; without standing links the next
+    // set-up takes the new server item.
+    bool RelinkItem(int item);
     void UnlinkItems();
     void DisconnectDDE();
     void CloseDDE();
@@ -109,6 +124,9 @@ private:
     bool ShortCut() const;
     DdeHandle OpenConversation();
     void ShowLinkSummary(int linked, int mirrored, int switchedOff);
+    // The summary from the links that stand now.
+    void ShowStandingLinks();
+    void EndItemLink(int item);
     enum class LinkProgress { Yielded, Done, Stopped };
     // Links items from the set-up's next one on until all are done or the turn has spent
     // its share of time.

@@ -361,6 +361,17 @@ void TarveddeMain::UnlinkItems() {
     dde_.UnlinkItems();
     dde_.MarkUnlinked();
 }
+
+// Only a DDE link follows the item string yet.
+void TarveddeMain::ServerItemChanged(int item) {
+    if (config_.Settings().sourceKind != SourceKind::Dde || !dde_.RelinkItem(item)) {
+        return;
+    }
+    const ItemConfig& changed = config_.Item(item);
+    log_.WriteLog("Item " + std::to_string(item) + " (" + changed.itemName +
+                  "): neu verbunden mit " + changed.serverItem + ".");
+}
+
 void TarveddeMain::EndLinkSetUp() {
     if (dde_.Linking()) {
         UnlinkItems();

@@ -50,7 +50,9 @@ struct StartOptions {
     std::string lockName = "tarvedde";
 };
 
-class TarveddeMain final : private LinkSetUpEnd, private AqasysRetrievalHost {
+class TarveddeMain final : private LinkSetUpEnd,
+                           private AqasysRetrievalHost,
+                           private ServerItemChange {
 public:
     TarveddeMain(Host& host, StartOptions options, const Locale& locale = GermanLocale());
     ~TarveddeMain();
@@ -125,6 +127,8 @@ public:
     // The item settings dialog hands an item's edited set-up to the integrator.
     SampleIntegrator& Integrator() { return integrator_; }
     DiaryInterface& Diary() { return diary_; }
+    // The item settings dialog tells a changed server item here.
+    ServerItemChange& ServerItems() { return *this; }
     // Menu "Übergabe zum Tagebuch": true when the binding dialog of the mode may open;
     // without positions from TARVEGET the operator is told why not.
     bool UebergabezumTagebuch1Click();
@@ -211,6 +215,7 @@ private:
     Status DisconnectOpcClient();
     void DeactivateOpcClient();
     void UnlinkItems();
+    void ServerItemChanged(int item) override;
     // A stop ends a link set-up that is still going on, as it would end the links.
     void EndLinkSetUp();
     void CloseDDE();

@@ -33,8 +33,9 @@ protected:
         Advance(1000);
         timeTable_ = std::make_unique<TFo_TimeTable>(main.TimeFrameStats(), main.Config(),
                                                      env_.host, main.RegionalSettings());
-        const GrafEinstellTargets targets{main.Integrator(), main.TimeFrameStats(), main.Diary(),
-                                          *timeTable_, modal_};
+        const GrafEinstellTargets targets{main.Integrator(),     main.ServerItems(),
+                                          main.TimeFrameStats(), main.Diary(),
+                                          *timeTable_,           modal_};
         form_ = std::make_unique<TFo_GrafEinstell>(main.Config(), targets, env_.host, main.Log(),
                                                    main.RegionalSettings());
         form_->FormShow();
