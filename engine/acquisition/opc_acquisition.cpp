@@ -101,16 +101,47 @@ bool OpcAcquisition::ConnectWithItems(bool testMode) {
     if (testMode) {
         log_.WriteLog("*** Testmode");
     }
+    Group().SetItems(RowCaptions());
+    if (window_.it1.empty()) {
+        return false;
+    }
+    client_->ConnectGroups();
+    return true;
+}
+
+std::vector<std::string> OpcAcquisition::RowCaptions() const {
     std::vector<std::string> ids;
     ids.reserve(window_.it1.size());
     for (const ItemListRow& row : window_.it1) {
         ids.push_back(row.caption);
     }
-    Group().SetItems(std::move(ids));
-    if (window_.it1.empty()) {
+    return ids;
+}
+
+// The group's items are fixed while it is connected, and the server offers no removal of
+// one item: the whole group connects anew, the other items only send their values again.
+bool OpcAcquisition::RelinkItem(int item) {
+    const auto row = static_cast<std::size_t>(item - 1);
+    if (!dde_.ItemsLinked() || row >= window_.it1.size()) {
         return false;
     }
-    client_->ConnectGroups();
+    window_.it1[row] = ItemListRow{config_.Items()[item].serverItem, {}};
+    window_.Changed();
+    if (!Group().Connected()) {
+        return false;
+    }
+    try {
+        client_->DisconnectGroups();
+        Group().SetItems(RowCaptions());
+        client_->ConnectGroups();
+    } catch (const std::exception&) {
+        log_.WriteLog("*** OPCclient.Connect/ConnectGroups : Fehler !");
+        return false;
+    }
+    if (Group().ItemRecord(item - 1) == nullptr) {
+        LogLinkSummary();
+        return false;
+    }
     return true;
 }
 

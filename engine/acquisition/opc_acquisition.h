@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/acquisition/dde_client.h"
 #include "engine/acquisition/sample_integrator.h"
@@ -56,6 +57,10 @@ public:
     bool StartOpcAcquisition();
     // The connect without the acquisition cycle: values reach only the item list.
     void StartOpcTest();
+    // The item's server item changed: its row takes it for every later connect, and a
+    // connected group connects anew with it. True when the server accepted it then; a
+    // failure is logged as at the start. The browse dialog's test list stays as it is.
+    bool RelinkItem(int item);
 
     // Failures are logged by the caller, with its own texts.
     Status DisconnectGroups();
@@ -79,6 +84,7 @@ private:
 
     // Steps shared by the acquisition and the test start; false for an empty item list.
     bool ConnectWithItems(bool testMode);
+    std::vector<std::string> RowCaptions() const;
     void LogLinkSummary();
     std::string NewestText(int item, const OpcValue& value) const;
     void Integrate(int item, const std::string& text, double now, std::int64_t nowMs);

@@ -362,14 +362,19 @@ void TarveddeMain::UnlinkItems() {
     dde_.MarkUnlinked();
 }
 
-// Only a DDE link follows the item string yet.
+// AQASYS reads no item strings.
 void TarveddeMain::ServerItemChanged(int item) {
-    if (config_.Settings().sourceKind != SourceKind::Dde || !dde_.RelinkItem(item)) {
+    const SourceKind kind = config_.Settings().sourceKind;
+    if (kind == SourceKind::Aqasys) {
         return;
     }
-    const ItemConfig& changed = config_.Item(item);
-    log_.WriteLog("Item " + std::to_string(item) + " (" + changed.itemName +
-                  "): neu verbunden mit " + changed.serverItem + ".");
+    const bool setUp = dde_.RelinkItem(item);
+    const bool linked = kind == SourceKind::Opc ? opc_.RelinkItem(item) && setUp : setUp;
+    if (linked) {
+        const ItemConfig& changed = config_.Item(item);
+        log_.WriteLog("Item " + std::to_string(item) + " (" + changed.itemName +
+                      "): neu verbunden mit " + changed.serverItem + ".");
+    }
 }
 
 void TarveddeMain::EndLinkSetUp() {

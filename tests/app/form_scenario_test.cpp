@@ -102,6 +102,41 @@ TEST_F(FormScenarioTest, ASaveThatNeedsARestartHoldsAcquisitionThroughTheRetry) 
     EXPECT_TRUE(Lines("20240305.DAT").empty());
 }
 
+// An item string saved while acquisition runs is read from its new server item at once; one
+// saved while stopped, from the next start on. The old server item's values reach it no more.
+TEST_F(FormScenarioTest, AChangedItemStringIsReadFromTheNewServerItem) {
+    const std::string save =
+        "form TFo_GrafEinstell call ControlChange\n"
+        "form TFo_GrafEinstell call btSpeichernClick\n";
+    for (const char* source : {"dde", "opc"}) {
+        for (const std::string& name : files_.List("/plant/")) {
+            ASSERT_TRUE(files_.Remove("/plant/" + name).ok());
+        }
+        ASSERT_TRUE(files_
+                        .WriteAll("/plant/TARVEDDE.INI",
+                                  std::string(kFormIni) + "[OPC]\r\nServer=Plant.Sim.1\r\n", false)
+                        .ok());
+        ASSERT_EQ(Run(std::string("clock 2024-03-05 10:00:00\nsource ") + source +
+                      "\nstart\nset Q \"10\"\nset Q2 \"20\"\nadvance 10s\n"
+                      "form TFo_GrafEinstell show\nform TFo_GrafEinstell set editItem \"Q2\"\n" +
+                      save +
+                      "set Q \"11\"\nset Q2 \"21\"\nadvance 10s\nanswer no\nclick btStoppen\n"
+                      "set Q3 \"30\"\nform TFo_GrafEinstell set editItem \"Q3\"\n" +
+                      save + "click btStartDDE\nset Q \"12\"\nset Q3 \"32\"\nadvance 10s\n"),
+                  0)
+            << errors_.str();
+        // The start's first cycle: an OPC server sends a new group's values with its next
+        // update, a DDE server its new link's value at once.
+        const std::string started = source == std::string("dde") ? "30,000" : "0,000";
+        EXPECT_THAT(
+            Lines("20240305.DAT"),
+            ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;10,000;0,000",
+                        "2024.3.5;10:00:20;21,000;0,000", "2024.3.5;10:00:20;" + started + ";0,000",
+                        "2024.3.5;10:00:30;32,000;0,000"))
+            << source;
+    }
+}
+
 TEST_F(FormScenarioTest, AWrongFormLineIsAScriptErrorWithItsLine) {
     const std::pair<const char*, const char*> checked[] = {
         {"form TFo_Wartung show\n", "line 1: 'form' needs 'start' first"},
