@@ -55,27 +55,41 @@ double ReadCounterReading(LoadScope& load, const IniFile& var, int n) {
     return 0.0;
 }
 
-// Without ProtoReihe.TVW the items print in their own order. An entry that names no
-// item prints item 1 rather than leaving a hole in the report.
+// Without ProtoReihe.TVW the items print in their own order. Every item prints once: an
+// entry that names no item, or one named before (a file left from another item count, and
+// the order dialog only swaps places), takes the first item the file leaves out.
 void LoadProtocolOrder(LoadScope& load) {
     const int count = std::clamp(load.settings.itemCount, 0, maxItems);
     std::vector<std::string> lines;
     const std::string path = load.PathOf(kProtocolOrderFile);
     if (load.host.files.Exists(path)) {
         lines = ReadLines(load.host.files, path).value_or({});
-    } else {
-        for (int i = 1; i <= count; ++i) {
-            lines.push_back(std::to_string(i));
-        }
     }
+    std::vector<bool> listed(static_cast<std::size_t>(count) + 1, false);
+    std::vector<int> holes;
     for (int i = 1; i <= maxItems; ++i) {
         int entry = -1;
         if (i <= count) {
             const auto line = static_cast<std::size_t>(i - 1);
-            entry = line < lines.size() ? StrToIntDef(lines[line], i) : i;
-            entry = entry < 0 || entry > count ? 1 : entry;
+            entry = line < lines.size() ? StrToIntDef(lines[line], 0) : i;
+            if (entry < 1 || entry > count || listed[static_cast<std::size_t>(entry)]) {
+                holes.push_back(i);
+                entry = 0;
+            } else {
+                listed[static_cast<std::size_t>(entry)] = true;
+            }
         }
         load.protocolOrder[static_cast<std::size_t>(i)] = entry;
+    }
+    auto hole = holes.begin();
+    for (int item = 1; item <= count && hole != holes.end(); ++item) {
+        if (!listed[static_cast<std::size_t>(item)]) {
+            load.protocolOrder[static_cast<std::size_t>(*hole)] = item;
+            load.log.WriteLog(std::string(kProtocolOrderFile) + ": Stelle " +
+                              std::to_string(*hole) + " druckt jetzt Item " + std::to_string(item) +
+                              ".");
+            ++hole;
+        }
     }
 }
 

@@ -95,6 +95,15 @@ void DayStatistics::WriteEndedDay(double endedDay) {
 
 // The items that report at their frame times, each having reported its open period.
 std::vector<int> DayStatistics::ReportOpenPeriods(double endedDay, StatisticsRun& run) {
+    // The time since the last sample belongs to the ended day, also where no block counts
+    // it (a day volume not printed, an item left out of the order): a pump running at
+    // midnight would otherwise give the ended day's last hours to the new day.
+    for (int k = 1; k <= ItemCount(); ++k) {
+        const ItemConfig& config = config_.Items()[k];
+        if (config.Integral && !config.mirror.mirrorOn) {
+            BringIntegralUpToNow(k, config, state_.integration, run);
+        }
+    }
     std::vector<int> framed;
     const int weekday = DayOfWeek(endedDay);
     for (int position = 1; position <= ItemCount(); ++position) {
@@ -103,12 +112,6 @@ std::vector<int> DayStatistics::ReportOpenPeriods(double endedDay, StatisticsRun
             continue;
         }
         const ItemConfig& config = config_.Items()[k];
-        // The time since the last sample belongs to the ended day, also where no block
-        // counts it (a day volume not printed): a pump running at midnight would otherwise
-        // give the ended day's last hours to the new day.
-        if (config.Integral && !config.mirror.mirrorOn) {
-            BringIntegralUpToNow(k, config, state_.integration, run);
-        }
         if (!config.timeFrame.on || !DayMatches(weekday, config.Tagesauswahl)) {
             continue;
         }

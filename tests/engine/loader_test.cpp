@@ -260,17 +260,18 @@ TEST_F(LoaderTest, ProtocolOrderUsesTheItemCountKnownBeforeTheLoad) {
     EXPECT_EQ(ProtocolOrder(4), -1);
     EXPECT_EQ(ProtocolOrder(180), -1);
 
-    Write("ProtoReihe.TVW", "3\nx\n9\n0\n-2\n");
+    // Entries that name no item, or one named before, take the items left out, once each.
+    Write("ProtoReihe.TVW", "3\nx\n9\n3\n-2\n");
     Load();  // item count now 5 from the last load
-    const int order[] = {3, 2, 1, 0, 1, -1};
+    const int order[] = {3, 1, 2, 4, 5, -1};
     for (int n = 1; n <= 6; ++n) {
         EXPECT_EQ(ProtocolOrder(n), order[n - 1]) << n;
     }
     Write("ProtoReihe.TVW", "4\n");  // shorter than the item list
     Load();
-    EXPECT_EQ(ProtocolOrder(1), 4);
-    EXPECT_EQ(ProtocolOrder(2), 2);
-    EXPECT_EQ(ProtocolOrder(5), 5);
+    EXPECT_EQ((std::vector{ProtocolOrder(1), ProtocolOrder(2), ProtocolOrder(4)}),
+              (std::vector{4, 2, 1}));
+    EXPECT_THAT(LogAll(), HasSubstr("ProtoReihe.TVW: Stelle 4 druckt jetzt Item 1."));
 }
 
 // The permanent mode's state files are the caller's to create; an AQASYS installation has none.
