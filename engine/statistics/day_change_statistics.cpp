@@ -150,9 +150,7 @@ void DayStatistics::CloseItemDay(int item) {
 // lost: the next write carries it, and a reload of the settings keeps it.
 void DayStatistics::AddToTotalCounter(int item) {
     const ItemConfig& config = config_.Items()[item];
-    const double daySum = state_.integration[item].isIntegral ? state_.integration[item].runningSum
-                                                              : state_.statistics[item].sum;
-    const double reading = config.counterReading + daySum;
+    const double reading = config.counterReading + DayAmount(item);
     IniFile var(out_.files, config_.PathOf(kCounterIniFile));
     const bool saved = var.WriteString("Item_" + std::to_string(item), "Zählerstand",
                                        FormatFixed(reading, 14, 3, out_.locale))
@@ -162,6 +160,24 @@ void DayStatistics::AddToTotalCounter(int item) {
         out_.log.WriteLog("Zählerstand von " + config.itemName +
                           " konnte nicht gespeichert werden !");
     }
+}
+
+// A time frame's times clear the sum they report: the day period's is kept in htSum
+// (which the closing of the day has just added the rest to) and a night set aside and
+// not brought back in ntSum. Where those hold another measure than the counter's (the
+// operating time of a digital item without integral), only the sum now counts.
+double DayStatistics::DayAmount(int item) const {
+    const ItemConfig& config = config_.Items()[item];
+    const IntegrationState& integration = state_.integration[item];
+    const double now =
+        integration.isIntegral ? integration.runningSum : state_.statistics[item].sum;
+    const bool sameMeasure =
+        integration.isIntegral ? config.Integral : !config.Integral && config.Grafiktyp == 1;
+    if (!sameMeasure) {
+        return now;
+    }
+    const NightSumRecord& night = state_.nightSums[item];
+    return night.htSum + (night.NTadd ? night.ntSum : 0.0);
 }
 
 void DayStatistics::ResetItemDay(int item) {

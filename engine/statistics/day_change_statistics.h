@@ -47,6 +47,7 @@ private:
     std::vector<int> ReportOpenPeriods(double endedDay, StatisticsRun& run);
     void CloseItemDay(int item);
     void AddToTotalCounter(int item);
+    double DayAmount(int item) const;
     void ResetItemDay(int item);
     void WriteDiscardedValues(int item, const std::string& firstLine);
     int ItemCount() const;

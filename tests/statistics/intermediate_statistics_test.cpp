@@ -55,6 +55,12 @@ TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
     EXPECT_EQ(Day(1), (std::vector{10.0, 100.0, 1.0, 9.0}));
     EXPECT_FALSE(night_[1].NTadd);
     EXPECT_THAT(LogLines(), Contains("NT-Zähler auf 100,000 gesetzt."));
+    // The day period the second time cleared still counts into the total counter.
+    Item(1).Fortlaufend_summieren = true;
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
+    EXPECT_EQ(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
+                  .ReadString("Item_1", "Zählerstand", ""),
+              "150,000");
 
     const std::size_t lines = memo2_.Paragraphs().size();
     Cycle(23, 59, 50);
