@@ -1,5 +1,7 @@
 #include "dialogs/tarvedde_summen.h"
 
+#include <algorithm>
+
 #include "platform/number_format.h"
 
 namespace tarvedde {
@@ -26,7 +28,9 @@ void TFo_Summen::FormShow() {
     lbNames.clear();
     listToItem_.clear();
     lbNamesItemIndex = -1;
-    for (int n = 1; n <= maxItems; ++n) {
+    // Places beyond the item count hold defaults (fifteen-minute values on), no items.
+    const int count = std::min(config_.Settings().itemCount, maxItems);
+    for (int n = 1; n <= count; ++n) {
         const ItemConfig& item = config_.Items()[static_cast<std::size_t>(n)];
         if (item.Integral || item.Gleitend || item.M15_berechnen) {
             lbNames.push_back(item.itemName + " [" + item.unit + "]");

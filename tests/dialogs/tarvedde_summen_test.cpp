@@ -15,11 +15,10 @@ class SummenTest : public testing::EngineFixture {
 protected:
     SummenTest() {
         settings_.itemCount = 3;
-        for (int n = 1; n <= maxItems; ++n) {
-            Item(n).M15_berechnen = false;
-        }
         const char* names[][2] = {{"Zulauf", "l/s"}, {"Gebläse", ""}, {"O2", "mg/l"}};
+        // Places beyond the count keep their defaults, fifteen-minute values on.
         for (int n = 1; n <= 3; ++n) {
+            Item(n).M15_berechnen = false;
             Item(n).itemName = names[n - 1][0];
             Item(n).unit = names[n - 1][1];
         }
