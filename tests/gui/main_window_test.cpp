@@ -253,6 +253,7 @@ TEST_F(MainWindowTest, InformationWindowClosesAfterOneSecondAtStartAfterwardsAft
 }
 
 TEST_F(MainWindowTest, SumsWindowShowsTheChosenItemAndItsButtonsResetSumAndExtremes) {
+    ConfigurationTestAccess::Settings(engine_.Config()).itemCount = 3;
     for (int n = 1; n <= maxItems; ++n) {
         ConfigurationTestAccess::Item(engine_.Config(), n).M15_berechnen = false;
     }
