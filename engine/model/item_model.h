@@ -317,6 +317,12 @@ struct FifteenMinuteState {
     double m15MaximumTime = 0.0;
 };
 
+// Until a whole window has passed since the day began the extremes are their reset marks,
+// which are no measured values.
+inline bool HasFullWindow(const FifteenMinuteState& state) {
+    return state.m15Minimum != kMinimumReset || state.m15Maximum != kMaximumReset;
+}
+
 // Moving average of an item over its ring buffer, with the day's extremes of the mean.
 struct MovingAverageState {
     int movingRow = -1;

@@ -117,6 +117,9 @@ void FifteenMinuteWindows::TakeFullWindow(FifteenMinuteState& state, double wind
 
 std::optional<WindowExtremes> FifteenMinuteWindows::Extremes(int item) const {
     const FifteenMinuteState& state = buffers_.items[item];
+    if (!HasFullWindow(state)) {
+        return std::nullopt;
+    }
     return WindowExtremes{0.0, state.m15Minimum, state.m15Maximum};
 }
 

@@ -127,7 +127,7 @@ private:
             Add(std::move(*water));
         }
         const std::string head = CountText() + " Meßwerte : " + "   Mittel=" + F(st_.average);
-        if (cfg_.M15_berechnen) {
+        if (cfg_.M15_berechnen && HasFullWindow(in_.fifteenMinute)) {
             const FifteenMinuteState& m15 = in_.fifteenMinute;
             Add(head + "   Min.(15min)=" + F(m15.m15Minimum) + " um " + Time(m15.m15MinimumTime) +
                 "  /" + "   Max.(15min)=" + F(m15.m15Maximum) + " um " + Time(m15.m15MaximumTime));

@@ -65,6 +65,7 @@ TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsGrowWithTheWindow) {
     SetupLines(600);
     EXPECT_EQ(m15_.States()[3].m15Row, 0);
     EXPECT_EQ(M15(3, {5.0, 7.0, 6.0}), (std::vector<double>{kMinimumReset, kMaximumReset}));
+    EXPECT_FALSE(m15_.Extremes(3));  // no marks for the grid and the viewer meanwhile
     EXPECT_EQ(M15(3, {8.0}), (std::vector<double>{8.0, 5.0}));
     EXPECT_EQ(m15_.States()[3].m15MaximumTime, times_.cycleTime);
     EXPECT_EQ(M15(3, {4.0}), (std::vector<double>{8.0, 5.0}));  // 4, 7, 6, 8
