@@ -272,11 +272,14 @@ public:
     }
     // A sum restored from the state file, or reset by the operator.
     void SetSum(int n, double sum) { items_[n].runningSum = sum; }
-    // The day change: the new day's sum and off periods start at zero.
+    // The day change: the new day's sum and off periods start at zero; the longest off
+    // period's times too, or the new day's report would show the ended day's.
     void ClearForNewDay(int n) {
         items_[n].runningSum = 0.0;
         items_[n].maxOffDuration = 0.0;
         items_[n].lastOffDuration = 0.0;
+        items_[n].maxOffStart = 0.0;
+        items_[n].maxOffEnd = 0.0;
     }
     // A sample that came before (a server sends an item's current value as its link
     // starts) stays the start of the sample chain, counted from now; no sample, no chain.

@@ -124,6 +124,9 @@ TEST_F(SampleIntegratorTest, LongestOffPeriodIsKeptAndLoggedOnlyWhenItGrows) {
                 ElementsAre("Dig.Item 1 ein. = 1", "Dig.Item 1 aus. = 0", "Dig.Item 1 ein. = 1",
                             "Neue max. Auszeit für Item 1 :00:01:30", "Dig.Item 1 aus. = 0",
                             "Dig.Item 1 ein. = 1"));
+    integrator_.StatesToRestore().ClearForNewDay(1);
+    EXPECT_EQ((std::vector{S().maxOffDuration, S().maxOffStart, S().maxOffEnd}),
+              (std::vector{0.0, 0.0, 0.0}));
 }
 
 TEST_F(SampleIntegratorTest, CounterRiseAddsFallRestartsAndOutOfRangeIsIgnored) {
