@@ -155,7 +155,8 @@ void TarveddeMain::TakeBackClockDate(const DateParts& date) {
     runningDay_ = date;
     detectedDay_ = date;
     clockSetBack_ = false;
-    dayFiles_.Sync(runningDay_);
+    // Only bound anew, the data file would stay the wrong day's for the rest of the day.
+    dayFiles_.Reopen(runningDay_);
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
 }

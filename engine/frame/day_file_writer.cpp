@@ -75,6 +75,14 @@ void DayFileWriter::NextVersion(const HeaderData& header) {
 }
 
 DayFileWriter::Opened DayFileWriter::Open(const DateParts& day) {
+    return OpenFiles(day, true);
+}
+
+void DayFileWriter::Reopen(const DateParts& day) {
+    (void)OpenFiles(day, false);
+}
+
+DayFileWriter::Opened DayFileWriter::OpenFiles(const DateParts& day, bool atStart) {
     Sync(day);
     Opened opened;
     opened.dataFileCreated = files_.CreateTextFile('D', 0);
@@ -89,7 +97,9 @@ DayFileWriter::Opened DayFileWriter::Open(const DateParts& day) {
     if (files_.HeaderMatchesConfiguration(header)) {
         return opened;
     }
-    log_.WriteLog("****** Neustart : Geänderte Konfiguration festgestellt !");
+    if (atStart) {
+        log_.WriteLog("****** Neustart : Geänderte Konfiguration festgestellt !");
+    }
     NextVersion(header);
     opened.newVersion = true;
     return opened;

@@ -32,6 +32,9 @@ public:
     };
     // At the start: the files of `day`, created where missing.
     Opened Open(const DateParts& day);
+    // A clock taken back to an earlier day: that day's files, as at a start on it, so
+    // its rows land in its own data file.
+    void Reopen(const DateParts& day);
     // At midnight: the new day's files with a fresh header.
     void CreateForNewDay(const DateParts& day);
     // The operator's "delete all day data": the next version of the day's files.
@@ -68,6 +71,7 @@ public:
     void Sync(const DateParts& day);
 
 private:
+    Opened OpenFiles(const DateParts& day, bool atStart);
     HeaderData CurrentHeader() const;
     void NextVersion(const HeaderData& header);
 

@@ -12,6 +12,7 @@ namespace tarvedde {
 namespace {
 
 using ::testing::Contains;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
@@ -320,6 +321,9 @@ TEST_F(ScenarioRunnerTest, AClockSetBackByDaysTakesItsDateBack) {
                               "der Tag 05.03.2024 gilt wieder."));
     EXPECT_THAT(dir_.Bytes("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024\r\n"));
     EXPECT_THAT(dir_.Lines("20240306.DAT"), Contains("2024.3.6;00:00:20;12,500"));
+    // The rest of the real day goes to that day's data file.
+    EXPECT_THAT(dir_.Lines("20240305.DAT"), Contains("2024.3.5;23:59:50;12,500"));
+    EXPECT_THAT(dir_.Lines("20240307.DAT"), Each(StartsWith("2024.3.7;")));
 }
 
 // A server down over Saturday: the first cycle on Sunday closes Friday, under Friday's
