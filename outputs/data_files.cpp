@@ -98,14 +98,15 @@ void WriteSampleRow(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord
     }
 }
 
-// A lock left behind by another program does not stop the day's record.
+// The lock is only advisory: neither one left behind by another program nor one that
+// cannot be made stops the day's record.
 void WriteDayDataRows(DayFiles& dayFiles, const GridTexts& grid, const CycleRecord& cycle,
                       const std::string& dateText, const std::string& timeText) {
     FileSystem& files = dayFiles.Files();
     const std::string lock = dayFiles.PathOf(kDayDataLockFile);
-    if (!CreateEmptyFile(files, lock)) {
+    const bool locked = CreateEmptyFile(files, lock).ok();
+    if (!locked) {
         dayFiles.Log().WriteLog("Main : Fehler bei Sperren von .DAT");
-        return;
     }
     const std::vector<std::string> rows = DayDataRows(grid, cycle, dateText, timeText);
     if (cycle.datEveryCycle) {
@@ -117,7 +118,8 @@ void WriteDayDataRows(DayFiles& dayFiles, const GridTexts& grid, const CycleReco
                    "Main : Fehler bei Schreiben von .DAT (3)",
                    "Main : Fehler bei Schreiben von .DAT (4)");
     }
-    if (!DeleteIfExists(files, lock)) {
+    // A lock this program could not make, if there, is another's.
+    if (locked && !DeleteIfExists(files, lock)) {
         dayFiles.Log().WriteLog("Main : Fehler bei Sperren von .DAT");
     }
 }
