@@ -59,6 +59,11 @@ void LiveGrid::AdvanceRow(const std::string& previousTimeText) {
     }
     currentRow_ = next;
     SetCell(0, currentRow_, kGridCurrentRowMarker);
+    // An item that fails this cycle must not show, nor leave in the day's files, the
+    // value its cell held a whole buffer of cycles ago.
+    for (int column = 1; column < columns_; ++column) {
+        SetCell(column, currentRow_, std::string());
+    }
 }
 
 }  // namespace tarvedde

@@ -32,7 +32,8 @@ public:
     int CurrentRow() const { return currentRow_; }
     void SetCurrentRow(int row) { currentRow_ = row; }
     // Moves to the next rolling row (back to 6 after the last): the row of the previous
-    // cycle gets `previousTimeText` in column 0, the new row the marker.
+    // cycle gets `previousTimeText` in column 0, the new row the marker and empty item
+    // cells.
     void AdvanceRow(const std::string& previousTimeText);
 
     void SetListener(std::function<void()> listener) { listener_ = std::move(listener); }

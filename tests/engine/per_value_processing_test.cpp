@@ -377,6 +377,10 @@ TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
     EXPECT_EQ(Stats(1).count, count);
     EXPECT_THAT(NewLogLines(), ElementsAre("Main : Exception (2)", "Main : Exception (2)",
                                            "Main : Exception (2)"));
+    // Back in the row that showed 25,000: a failed item shows no value of an earlier cycle.
+    RunCycle({"5", "4"});
+    RunCycle({"5", "4"});
+    EXPECT_EQ(Shown(1), "");
 }
 
 TEST_F(PerValueProcessingTest, OverflowsResetTheSumAndTheMean) {
