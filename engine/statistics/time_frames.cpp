@@ -139,8 +139,7 @@ StatisticsRun TimeFrameStatistics::RunNow() const {
             host_.RunningDay(),   config_.Settings().itemCount};
 }
 
-void TimeFrameStatistics::AppendItemBlock(int item) {
-    StatisticsRun run = RunNow();
+void TimeFrameStatistics::AppendItemBlock(int item, StatisticsRun& run) {
     BuildItemStatistics(item,
                         {config_.Items()[item], state_.statistics[item], state_.fifteenMinute[item],
                          state_.moving[item], state_.integration},
@@ -172,7 +171,8 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     // The block brings the integral up to now and restarts its samples from now: the time
     // since the last sample belongs to the period that ends here, so it is set aside too.
     AppendStatisticsHeading(out_.memo2, "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
-    AppendItemBlock(item);
+    StatisticsRun run = RunNow();
+    AppendItemBlock(item, run);
     SetAside(item, secondTime);
     statistics.sum = 0.0;
     state_.integration.SetSum(item, 0.0);
@@ -233,10 +233,7 @@ bool TimeFrameStatistics::ReportOpenPeriod(int item, StatisticsRun& run) {
         }
         AppendStatisticsHeading(out_.memo2,
                                 "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
-        BuildItemStatistics(item,
-                            {config, state_.statistics[item], state_.fifteenMinute[item],
-                             state_.moving[item], state_.integration},
-                            run);
+        AppendItemBlock(item, run);
         return true;
     }
     if (tables_[item].entryCount == 0) {

@@ -121,7 +121,7 @@ private:
     void SetAside(int item, bool secondTime);
     void RestoreSetAsideValue(int item);
     StatisticsRun RunNow() const;
-    void AppendItemBlock(int item);
+    void AppendItemBlock(int item, StatisticsRun& run);
     void BringMirrorSumUpToNow(int item, const StatisticsRun& run);
     void WriteTableStatistics(int item, double moment);
     void AppendTableLines(int item, RichTextModel* memo2, LinesModel* memoStat) const;
