@@ -45,11 +45,18 @@ void DdeClient::OnDisconnect() {
     }
 }
 
-double DdeClient::ParseScaled(int item, const std::string& text, double marker) const {
+std::optional<double> DdeClient::ParseScaled(int item, const std::string& text) const {
     const GeneralSettings& settings = config_.Settings();
     const std::string cleaned = CleanValueText(text, settings.valuePrefix, settings.valueSuffix);
     const Result<double> parsed = StrToFloat(cleaned, locale_);
-    return integrator_.Scaled(item, parsed ? parsed.value() : marker);
+    if (!parsed) {
+        return std::nullopt;
+    }
+    return integrator_.Scaled(item, parsed.value());
+}
+
+double DdeClient::ParseScaled(int item, const std::string& text, double marker) const {
+    return ParseScaled(item, text).value_or(integrator_.Scaled(item, marker));
 }
 
 // Two items may name one server item (say, once as a mean and once as an integral): the
@@ -74,8 +81,16 @@ void DdeClient::TakeData(int item, const std::string& bytes) {
     const ItemLogFlags& flags = config_.LogFlags()[static_cast<std::size_t>(item)];
     const ValueExportTarget target{exports_, log_, locale_, config_.ProgramDir()};
     if (integration.isIntegral) {
-        const double value = ParseScaled(item, source.newestText, kIntegralMarker);
-        const std::optional<double> taken = integrator_.Integrate(item, value, now, nowMs);
+        const std::optional<double> value = ParseScaled(item, source.newestText);
+        std::optional<double> taken;
+        if (value) {
+            taken = integrator_.Integrate(item, *value, now, nowMs);
+        } else {
+            // Integrated, the marker would stand for a flow until the next sample; the
+            // export line still shows it, so the checker sees what came.
+            integrator_.LeaveOut(item);
+            taken = integrator_.Scaled(item, kIntegralMarker);
+        }
         if (taken && flags.logIntegral) {
             WriteIntegralExport(target, item, now, *taken, integration.runningSum);
         }

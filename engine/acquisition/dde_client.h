@@ -135,6 +135,8 @@ private:
     void OnDisconnect();
     void OnData(const DdeNotification& notification);
     void TakeData(int item, const std::string& bytes);
+    // The cleaned text as a scaled number; nothing, or the scaled marker, when it is none.
+    std::optional<double> ParseScaled(int item, const std::string& text) const;
     double ParseScaled(int item, const std::string& text, double marker) const;
     void WriteLog(std::string_view text);
 

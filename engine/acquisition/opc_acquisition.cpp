@@ -245,16 +245,19 @@ void OpcAcquisition::OnDataChange(TOpcGroup&, std::int32_t itemIndex, const OpcV
     window_.Changed();
 }
 
-// Unlike a DDE sample the text is not cleaned first, and an integral sample that does not
-// parse counts as 0. There is no difference step: it only feeds the difference export,
+// Unlike a DDE sample the text is not cleaned first; a sample that does not parse is left
+// out, as on DDE. There is no difference step: it only feeds the difference export,
 // which OPC values do not get; a counter's consumption comes from the cycle.
 void OpcAcquisition::Integrate(int item, const std::string& text, double now, std::int64_t nowMs) {
     if (!integrator_.States()[item].isIntegral) {
         return;
     }
     const Result<double> parsed = StrToFloat(text, locale_);
-    (void)integrator_.Integrate(item, integrator_.Scaled(item, parsed ? parsed.value() : 0.0), now,
-                                nowMs);
+    if (!parsed) {
+        integrator_.LeaveOut(item);
+        return;
+    }
+    (void)integrator_.Integrate(item, integrator_.Scaled(item, parsed.value()), now, nowMs);
 }
 
 }  // namespace tarvedde

@@ -94,6 +94,10 @@ std::optional<double> SampleIntegrator::Integrate(int item, double value, double
                                                   std::int64_t nowMs) {
     IntegrationState& state = states_.items_[item];
     const ItemConfig& config = items_[item];
+    if (leavingOut_[item]) {
+        leavingOut_[item] = false;
+        log_.WriteLog("Integral für Item " + std::to_string(item) + " : wieder gültige Werte.");
+    }
     value = std::max(value, state.lowerBound);
     value = std::min(value, config.effectiveUpLimit);
     if (config.Tabelle_benutzen > 0 &&
@@ -116,6 +120,15 @@ std::optional<double> SampleIntegrator::Integrate(int item, double value, double
         SetSample(state, now, nowMs, value);
     }
     return value;
+}
+
+void SampleIntegrator::LeaveOut(int item) {
+    if (leavingOut_[item]) {
+        return;
+    }
+    leavingOut_[item] = true;
+    log_.WriteLog("Integral für Item " + std::to_string(item) +
+                  " : Wert ist keine Zahl und wird ausgelassen.");
 }
 
 void SampleIntegrator::DigitalStep(int item, double now, std::int64_t nowMs, double value,

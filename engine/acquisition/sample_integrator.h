@@ -2,8 +2,8 @@
 // item's on/off times and the counter difference, and before acquisition the item's
 // set-up (scaling, lower bound, the limits line of the log). Source-neutral: every source
 // kind (DDE today, OPC later) feeds it. A source hands it, per sample, the item number,
-// the value already scaled with Scaled (a text that does not parse enters as the step's
-// marker, 8888 for the integral and 8889 for the difference, before scaling), the wall
+// the value already scaled with Scaled (a text that does not parse is left out of the
+// integral with LeaveOut, and enters the difference as its marker 8889), the wall
 // time (day number) and the elapsed clock in ms of the moment the sample arrived.
 // Guarantees: durations come from the elapsed clock, so clock steps and daylight-saving
 // changes never add or remove integrated time; a wall time without its elapsed reading
@@ -45,6 +45,9 @@ public:
     // table-converted, held in maintenance), or nothing when the table conversion failed:
     // the sample is then left out of the integral.
     std::optional<double> Integrate(int item, double value, double now, std::int64_t nowMs);
+    // A sample of an integral item that is no number: left out, so the previous value
+    // holds until the next sample. Logged once until a number comes again.
+    void LeaveOut(int item);
 
     // Counter difference: a rise within the limits adds to the sum, a fall restarts from
     // the new reading; a value outside the limits is ignored.
@@ -69,6 +72,7 @@ private:
     ProgramLog& log_;
     const Locale& locale_;
     IntegrationStates states_;
+    PerItem<bool> leavingOut_{};
 };
 
 }  // namespace tarvedde

@@ -306,8 +306,9 @@ TEST_F(DdeCallbackTest, UnknownHandleAndNoConversationChangeNothingOthersAreLogg
     EXPECT_THAT(NewLogLines(), ElementsAre("Callback : Nachricht=$000010A2"));
 }
 
-// The integrator gets the scaled number, an unparseable text as the integral's marker; the
-// export holds the value it took and the sum, and needs the item to be an integral one.
+// The integrator gets the scaled number; an unparseable text is left out (the previous
+// value holds) and its export line shows the marker. The export holds the value it took
+// and the sum, and needs the item to be an integral one.
 TEST_F(DdeCallbackTest, IntegralExportHoldsTheTakenValueAndTheSum) {
     Item(1).calibrationSlope = 2.0;
     Item(1).calibrationIntercept = 1.0;
@@ -317,12 +318,18 @@ TEST_F(DdeCallbackTest, IntegralExportHoldsTheTakenValueAndTheSum) {
     Flags(1).logIntegral = true;
     Flags(2).logIntegral = true;
     Link();
-    Send(1, "   ");
-    const std::string first = Stamp() + ";17777,00;0,00\r\n";
+    Send(1, "40");
+    std::string expected = Stamp() + ";81,00;0,00\r\n";
+    Send(1, "   ", kHourMs);
+    Send(1, "abc");
+    expected += Stamp() + ";17777,00;0,00\r\n" + Stamp() + ";17777,00;0,00\r\n";
     Send(1, "40", kHourMs);
     Send(2, "5");
-    EXPECT_EQ(Export("Integral", 1), first + Stamp() + ";81,00;17777,00\r\n");
+    EXPECT_EQ(Export("Integral", 1), expected + Stamp() + ";81,00;162,00\r\n");
     EXPECT_EQ(Export("Integral", 2), "<missing>");
+    EXPECT_THAT(NewLogLines(),
+                ElementsAre("Integral für Item 1 : Wert ist keine Zahl und wird ausgelassen.",
+                            "Integral für Item 1 : wieder gültige Werte."));
 }
 
 TEST_F(DdeCallbackTest, DifferenceExportHoldsEveryReadingAndTheSum) {
