@@ -307,6 +307,9 @@ struct CounterDifferenceState {
     // this run has taken two readings.
     std::int64_t previousReadingElapsedMs = -1;
     std::int64_t lastReadingElapsedMs = -1;
+    // A reading the limits rejected, until the next one shows whether it was a spike; not
+    // saved.
+    double pendingReading = -1.0;
 };
 
 // Fifteen-minute window of an item: the day's lowest and highest level held through a

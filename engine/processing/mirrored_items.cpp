@@ -60,7 +60,9 @@ void ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
 
 void TakeMirrorDifference(const ProcessingPass& pass, Mirror& mirror) {
     auto& counter = pass.values.counterDifferences[mirror.item];
-    const auto step = TakeCounterDifference(counter, mirror.value, pass.cycle.times);
+    const ItemConfig& config = pass.config.Items()[mirror.item];
+    const auto step = TakeCounterDifference(counter, mirror.value, pass.cycle.times,
+                                            config.effectiveLoLimit, config.effectiveUpLimit);
     if (!step) {
         pass.log.WriteLog("Main-DiffBer : Fehler beim Spiegeln !");
         return;
@@ -75,6 +77,9 @@ void TakeMirrorDifference(const ProcessingPass& pass, Mirror& mirror) {
     } else if (step->event == CounterEvent::kFellBack) {
         pass.log.WriteLog("Zählerstand von gespiegeltem Item " + number +
                           " gesunken, Differenz 0.");
+    } else if (step->event == CounterEvent::kRebased) {
+        pass.log.WriteLog("Zählerstand von gespiegeltem Item " + number +
+                          " bestätigt, Differenz neu initialisiert.");
     }
     mirror.value = step->value;
 }

@@ -73,7 +73,9 @@ void ConvertValue(const ProcessingPass& pass, int item, double& value) {
 
 void TakeDifference(const ProcessingPass& pass, int item, double& value) {
     auto& counter = pass.values.counterDifferences[item];
-    const auto step = TakeCounterDifference(counter, value, pass.cycle.times);
+    const ItemConfig& config = pass.config.Items()[item];
+    const auto step = TakeCounterDifference(counter, value, pass.cycle.times,
+                                            config.effectiveLoLimit, config.effectiveUpLimit);
     if (!step) {
         throw ArithmeticFailure();
     }
@@ -84,6 +86,9 @@ void TakeDifference(const ProcessingPass& pass, int item, double& value) {
         pass.log.WriteLogDetail("SPS : Differenz für Item " + number + " neu initialisiert !");
     } else if (step->event == CounterEvent::kFellBack) {
         pass.log.WriteLog("Zählerstand von Item " + number + " gesunken, Differenz 0.");
+    } else if (step->event == CounterEvent::kRebased) {
+        pass.log.WriteLog("Zählerstand von Item " + number +
+                          " bestätigt, Differenz neu initialisiert.");
     }
     value = step->value;
 }

@@ -81,14 +81,31 @@ std::optional<double> RateOf(double value, int timeBase, double dtDays, double m
     return rate;
 }
 
+namespace {
+
+void TakeReading(CounterDifferenceState& counter, double reading, double difference,
+                 const CycleTimes& times) {
+    counter.difference = difference;
+    counter.lastReading = reading;
+    counter.pendingReading = -1.0;
+    counter.previousReadingTime = counter.lastReadingTime;
+    counter.lastReadingTime = times.cycleTime;
+    counter.previousReadingElapsedMs = counter.lastReadingElapsedMs;
+    counter.lastReadingElapsedMs = times.cycleElapsedMs;
+}
+
+}  // namespace
+
 std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter, double reading,
-                                                 const CycleTimes& times) {
+                                                 const CycleTimes& times, double loLimit,
+                                                 double upLimit) {
     if (!(reading > 0.0)) {
         return CounterStep{reading, CounterEvent::kNone};
     }
     if (counter.lastReadingTime < 0.0) {
         counter.difference = 0.0;
         counter.lastReading = reading;
+        counter.pendingReading = -1.0;
         counter.lastReadingTime = times.cycleTime;
         counter.lastReadingElapsedMs = times.cycleElapsedMs;
         counter.previousReadingElapsedMs = -1;
@@ -98,19 +115,26 @@ std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter
     if (!std::isfinite(step.value)) {
         return std::nullopt;
     }
+    const auto plausible = [&](double difference) {
+        return loLimit <= difference && difference <= upLimit;
+    };
     // A reset or wrap starts again near zero. A reading only a little lower (a correction
-    // in the PLC, an older value after a reconnect) counts nothing: taken as a reset, it
-    // would add the whole meter reading to the day.
-    if (step.value < 0.0) {
-        step = reading < counter.lastReading / 2 ? CounterStep{reading, CounterEvent::kReset}
-                                                 : CounterStep{0.0, CounterEvent::kFellBack};
+    // in the PLC, an older value after a reconnect) counts nothing and, like a spike the
+    // limits reject, leaves the last reading: taken, the way back would count again.
+    if (step.value < 0.0 && reading < counter.lastReading / 2) {
+        step = CounterStep{reading, CounterEvent::kReset};
+    } else if (step.value < 0.0) {
+        return CounterStep{0.0, CounterEvent::kFellBack};
+    } else if (!plausible(step.value)) {
+        // A jump that the next reading confirms is the meter's new level: without it the
+        // counter would count nothing for ever.
+        if (!(counter.pendingReading > 0.0 && plausible(reading - counter.pendingReading))) {
+            counter.pendingReading = reading;
+            return CounterStep{step.value, CounterEvent::kRejected};
+        }
+        step = CounterStep{0.0, CounterEvent::kRebased};
     }
-    counter.difference = step.value;
-    counter.lastReading = reading;
-    counter.previousReadingTime = counter.lastReadingTime;
-    counter.lastReadingTime = times.cycleTime;
-    counter.previousReadingElapsedMs = counter.lastReadingElapsedMs;
-    counter.lastReadingElapsedMs = times.cycleElapsedMs;
+    TakeReading(counter, reading, step.value, times);
     return step;
 }
 

@@ -42,7 +42,7 @@ std::optional<double> ConvertUnit(const ValueConversion& conversion, double valu
 // time base; nullopt when the rate is not finite.
 std::optional<double> RateOf(double value, int timeBase, double dtDays, double marker);
 
-enum class CounterEvent { kNone, kInitialised, kReset, kFellBack };
+enum class CounterEvent { kNone, kInitialised, kReset, kFellBack, kRejected, kRebased };
 
 struct CounterStep {
     double value = 0.0;
@@ -50,9 +50,14 @@ struct CounterStep {
 };
 
 // The counter difference for a positive reading (other readings pass unchanged and leave
-// the state alone). nullopt, with the state untouched, when the difference is not finite.
+// the state alone). A reading a little lower than the last, or one whose difference lies
+// outside loLimit..upLimit (kRejected, the difference is returned for the limit check),
+// leaves the last reading; a rejected jump that the next reading confirms becomes the new
+// last reading (kRebased, 0). nullopt, with the state untouched, when the difference is
+// not finite.
 std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter, double reading,
-                                                 const CycleTimes& times);
+                                                 const CycleTimes& times, double loLimit,
+                                                 double upLimit);
 
 // ((count − 1) × average + value) / count, 0.0 when that is not finite; count is already
 // increased.
