@@ -231,14 +231,17 @@ void OpcAcquisition::OnDataChange(TOpcGroup&, std::int32_t itemIndex, const OpcV
     ItemListRow& row = window_.it1[static_cast<std::size_t>(itemIndex)];
     row.columns = {OpcValueListText(newValue, locale_), OpcQualityText(newQuality),
                    FormatDateTime("hh:nn:ss", newTimestamp, locale_)};
-    // A bad value (a communication failure sends an empty one) is no measurement: taken,
-    // it would count as 0 every cycle. The item keeps its last value; the row shows why.
+    const double now = host_.clock.Now();
+    const std::int64_t nowMs = host_.clock.ElapsedMs();
+    // A bad value (a communication failure sends an empty one) is no measurement, nor is
+    // the last good one while it lasts: the item has no value until a good one comes, and
+    // its integral stops at the failure. The row shows why.
     if ((newQuality & kOpcQualityMask) == kOpcQualityBad) {
+        dde_.StoreNewestText(item, std::string());
+        integrator_.EndSampleChain(item, now, nowMs);
         window_.Changed();
         return;
     }
-    const double now = host_.clock.Now();
-    const std::int64_t nowMs = host_.clock.ElapsedMs();
     const std::string text = NewestText(item, newValue);
     dde_.StoreNewestText(item, text);
     Integrate(item, text, now, nowMs);

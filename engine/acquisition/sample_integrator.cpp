@@ -107,10 +107,7 @@ std::optional<double> SampleIntegrator::Integrate(int item, double value, double
     if (config.maintenanceOn) {
         value = state.lastSampleValue;
     }
-    // A time base below one second would divide by zero; it counts as seconds.
-    const double base = std::max(1, config.IntegralBezug);
-    const double delta =
-        DaysSince(state.lastSampleMark, state.lastSampleTime, now, nowMs) * 86400.0 / base;
+    const double delta = BaseUnitsSince(item, now, nowMs);
     if (config.IsDigital()) {
         DigitalStep(item, now, nowMs, value, delta);
     } else if (state.lastSampleTime < 0.0) {
@@ -120,6 +117,27 @@ std::optional<double> SampleIntegrator::Integrate(int item, double value, double
         SetSample(state, now, nowMs, value);
     }
     return value;
+}
+
+double SampleIntegrator::BaseUnitsSince(int item, double now, std::int64_t nowMs) const {
+    const IntegrationState& state = states_[item];
+    // A time base below one second would divide by zero; it counts as seconds.
+    const double base = std::max(1, items_[item].IntegralBezug);
+    return DaysSince(state.lastSampleMark, state.lastSampleTime, now, nowMs) * 86400.0 / base;
+}
+
+void SampleIntegrator::EndSampleChain(int item, double now, std::int64_t nowMs) {
+    IntegrationState& state = states_.items_[item];
+    if (!state.isIntegral || state.lastSampleTime < 0.0) {
+        return;
+    }
+    const double delta = BaseUnitsSince(item, now, nowMs);
+    if (!items_[item].IsDigital()) {
+        state.runningSum += delta * state.lastSampleValue;
+    } else if (state.lastSampleValue > kSwitchOnAbove) {
+        state.runningSum += delta;
+    }
+    state.lastSampleTime = -1.0;
 }
 
 void SampleIntegrator::LeaveOut(int item) {

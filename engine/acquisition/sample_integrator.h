@@ -48,6 +48,9 @@ public:
     // A sample of an integral item that is no number: left out, so the previous value
     // holds until the next sample. Logged once until a number comes again.
     void LeaveOut(int item);
+    // A sample that is no measurement: the previous value holds up to now, and the
+    // integral goes on from the next sample.
+    void EndSampleChain(int item, double now, std::int64_t nowMs);
 
     // Counter difference: a rise within the limits adds to the sum, a fall restarts from
     // the new reading; a value outside the limits is ignored.
@@ -65,6 +68,8 @@ public:
 
 private:
     void DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta);
+    // The time since the last sample in units of the item's time base.
+    double BaseUnitsSince(int item, double now, std::int64_t nowMs) const;
     void LogItemLimits(int item);
 
     const PerItem<ItemConfig>& items_;

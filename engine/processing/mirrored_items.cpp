@@ -37,10 +37,11 @@ double RateSpanDays(const ProcessingPass& pass, int source) {
     return pass.cycle.times.cycleTime - counter.previousReadingTime;
 }
 
-void ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
+// False for a rate over no time span: that is no value.
+bool ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
     const ValueConversion& conversion = pass.config.Items()[mirror.item].valueConversion;
     if (!conversion.conversionOn) {
-        return;
+        return true;
     }
     if (const auto converted = ConvertUnit(conversion, mirror.value)) {
         mirror.value = *converted;
@@ -48,14 +49,25 @@ void ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
         pass.log.WriteLog("Fehler bei Umrechnung des gespiegelten Wertes !");
     }
     if (conversion.timeBase <= 0) {
-        return;
+        return true;
     }
     const double span = RateSpanDays(pass, mirror.source);
+    if (!(span > kHalfSecondDays)) {
+        return false;
+    }
     if (const auto rate = RateOf(mirror.value, conversion.timeBase, span, 8884.0)) {
         mirror.value = *rate;
     } else {
         pass.log.WriteLog("Main-Umrech : Fehler beim Spiegeln !");
     }
+    return true;
+}
+
+// A source without a valid value this cycle still holds its last one: that is no value
+// of this cycle. A mirrored source keeps no such state.
+bool SourceHasValue(const ProcessingPass& pass, int source) {
+    return pass.config.Items()[source].mirror.mirrorOn ||
+           pass.valueStates[source] == ValueState::kValid;
 }
 
 void TakeMirrorDifference(const ProcessingPass& pass, Mirror& mirror) {
@@ -148,15 +160,19 @@ void ProcessMirroredItem(const ProcessingPass& pass, TimeFrames& timeFrames, int
     }
     mirror.value = pass.values.statistics[mirror.source].currentValue;
     mirror.integralSource = pass.config.Items()[mirror.source].Integral;
-    ConvertMirrorValue(pass, mirror);
+    const bool counted = SourceHasValue(pass, mirror.source) && ConvertMirrorValue(pass, mirror);
     if (itemConfig.Differenz && mirror.integralSource) {
         pass.log.WriteLog("Konfigurationsfehler ! Spiegel-Quelle : Integralberechnung aktiviert.");
         mirror.integralSource = false;
     }
-    if (itemConfig.Differenz) {
-        TakeMirrorDifference(pass, mirror);
+    if (!counted) {
+        mirror.value = 0.0;
+    } else {
+        if (itemConfig.Differenz) {
+            TakeMirrorDifference(pass, mirror);
+        }
+        AccumulateMirror(pass, mirror);
     }
-    AccumulateMirror(pass, mirror);
     if (itemConfig.timeFrame.on && DayMatches(weekday, itemConfig.Tagesauswahl)) {
         timeFrames.EvaluateTimeTable(item);
     }

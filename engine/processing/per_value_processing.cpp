@@ -18,14 +18,18 @@
 namespace tarvedde {
 namespace {
 
-// The reading as a number: cleaned text, calibration, clamping and the conversion table.
-double ReadValue(const ProcessingPass& pass, int item) {
+// The reading as a number: cleaned text, calibration, clamping and the conversion table;
+// nothing when the text is no number (or none came since the start).
+std::optional<double> ReadValue(const ProcessingPass& pass, int item) {
     const ItemConfig& config = pass.config.Items()[item];
     const GeneralSettings& settings = pass.config.Settings();
     const std::string text = CleanValueText(pass.cycle.sources[item].newestText,
                                             settings.valuePrefix, settings.valueSuffix);
-    double value = ParseValueText(text, pass.locale);
-    value = Finite(value * config.calibrationSlope + config.calibrationIntercept);
+    const std::optional<double> number = ReadValueText(text, pass.locale);
+    if (!number) {
+        return std::nullopt;
+    }
+    double value = Finite(*number * config.calibrationSlope + config.calibrationIntercept);
     if (value < config.effectiveLoLimit) {
         value = config.effectiveLoLimit;
     }
@@ -50,10 +54,11 @@ void LimitDigitalValue(const ProcessingPass& pass, int item, double& value) {
     value = 1.0;
 }
 
-void ConvertValue(const ProcessingPass& pass, int item, double& value) {
+// False for a rate over no time span (the first cycle of a start): that is no value.
+bool ConvertValue(const ProcessingPass& pass, int item, double& value) {
     const ValueConversion& conversion = pass.config.Items()[item].valueConversion;
     if (!conversion.conversionOn) {
-        return;
+        return true;
     }
     if (const auto converted = ConvertUnit(conversion, value)) {
         value = *converted;
@@ -61,14 +66,37 @@ void ConvertValue(const ProcessingPass& pass, int item, double& value) {
         pass.log.WriteLog("Fehler bei Umrechnung des Wertes !");
     }
     if (conversion.timeBase <= 0) {
-        return;
+        return true;
     }
-    if (const auto rate =
-            RateOf(value, conversion.timeBase, ElapsedCycleDays(pass.cycle.times), 8888.0)) {
+    const double span = ElapsedCycleDays(pass.cycle.times);
+    if (!(span > kHalfSecondDays)) {
+        return false;
+    }
+    if (const auto rate = RateOf(value, conversion.timeBase, span, 8888.0)) {
         value = *rate;
     } else {
         pass.log.WriteLog("Fehler bei Umrechnung des Wertes !");
     }
+    return true;
+}
+
+// An item's change to and from having no valid value is logged once.
+void NoteValueState(const ProcessingPass& pass, int item, bool valid) {
+    ValueState& state = pass.valueStates[item];
+    if (valid) {
+        if (state == ValueState::kMissing) {
+            pass.log.WriteLog("Item " + std::to_string(item) + " : wieder gültige Werte.");
+        }
+        state = ValueState::kValid;
+        return;
+    }
+    // Nothing since the start is no failure yet.
+    if (state == ValueState::kMissing ||
+        (state == ValueState::kNoneYet && pass.cycle.sources[item].newestText.empty())) {
+        return;
+    }
+    pass.log.WriteLog("Item " + std::to_string(item) + " : kein gültiger Wert, nicht gezählt.");
+    state = ValueState::kMissing;
 }
 
 void TakeDifference(const ProcessingPass& pass, int item, double& value) {
@@ -254,10 +282,19 @@ void ProcessItem(const ProcessingPass& pass, const StatisticsJoins& joins, int i
     if (pass.config.Settings().saveRawData) {
         pass.log.WriteRawData(pass.cycle.sources[item].newestText, ';');
     }
-    double value = ReadValue(pass, item);
-    LimitDigitalValue(pass, item, value);
-    ConvertValue(pass, item, value);
-    if (config.Differenz) {
+    const std::optional<double> reading = ReadValue(pass, item);
+    NoteValueState(pass, item, reading.has_value());
+    double value = reading.value_or(0.0);
+    bool counted = reading.has_value();
+    if (counted) {
+        LimitDigitalValue(pass, item, value);
+        counted = ConvertValue(pass, item, value);
+    }
+    // Without a value the item is left out as a value outside the limits is, but silently
+    // every cycle and with the counter untouched.
+    if (!counted) {
+        value = 0.0;
+    } else if (config.Differenz) {
         TakeDifference(pass, item, value);
     }
     if (config.timeFrame.on && DayMatches(weekday, config.Tagesauswahl)) {
@@ -267,11 +304,15 @@ void ProcessItem(const ProcessingPass& pass, const StatisticsJoins& joins, int i
     if (config.maintenanceOn) {
         statistics.currentValue = statistics.previousValue;
     }
-    AcceptValue(pass, joins.limitWarnings, item, value);
+    if (counted) {
+        AcceptValue(pass, joins.limitWarnings, item, value);
+    }
     if (config.maintenanceOn) {
         value = statistics.previousValue;
     }
-    joins.fifteenMinuteValues.UpdateFifteenMinuteValues(item, value);
+    if (counted) {
+        joins.fifteenMinuteValues.UpdateFifteenMinuteValues(item, value);
+    }
     WriteGridColumn(pass, joins.fifteenMinuteValues, item, value);
     if (config.Fortlaufend_summieren) {
         NoteDayCounter(pass, item);
@@ -325,7 +366,8 @@ void ValueProcessor::FinishItems(const CycleData& cycle) {
 }
 
 ProcessingPass ValueProcessor::Pass(const CycleData& cycle) {
-    return {config_, values_, cycle, operatingHoursPerCycle_, dayCounters_, log_, locale_};
+    return {config_,      values_, cycle,   operatingHoursPerCycle_,
+            dayCounters_, log_,    locale_, valueStates_};
 }
 
 // One write a cycle, and none when no counter moved.

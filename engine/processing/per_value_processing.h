@@ -21,6 +21,10 @@ namespace tarvedde {
 
 struct ProcessingPass;
 
+// Whether an item's newest text was a valid value at its last processing: none has come
+// since the start, it was, or it was no number (or an OPC value of bad quality).
+enum class ValueState : unsigned char { kNoneYet, kValid, kMissing };
+
 // What a cycle hands the processor: its times, each item's newest value text and
 // integral as acquisition left them, and the live grid the values are shown in.
 struct CycleData {
@@ -84,6 +88,7 @@ private:
     // last item.
     std::optional<IniFile> counterIniFile_;
     std::vector<IniDocument::Value> dayCounters_;
+    PerItem<ValueState> valueStates_{};
 };
 
 // Keeps the part after the last blank and cuts the configured prefix and suffix.

@@ -18,6 +18,7 @@ struct ProcessingPass {
     std::vector<IniDocument::Value>& dayCounters;
     ProgramLog& log;
     const Locale& locale;
+    PerItem<ValueState>& valueStates;
 };
 
 // The end-of-cycle processing of items that take their value from another item.

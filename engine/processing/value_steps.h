@@ -27,8 +27,11 @@ double Finite(double value);
 
 // 0.0 for an empty text, -1.0 for one that does not parse with the locale's separator.
 double ParseValueText(std::string_view text, const Locale& locale);
+// The number of a cleaned text; nothing for an empty text or one that does not parse:
+// such a text is no valid value and is counted nowhere.
+std::optional<double> ReadValueText(std::string_view text, const Locale& locale);
 
-// Rates over less than this are 0: two cycles closer than half a second carry no rate.
+// Two cycles closer than this (half a second) carry no rate.
 inline constexpr double kHalfSecondDays = 5.787037037037037e-06;
 
 // Days between the two cycles by the elapsed clock, so clock steps never show.

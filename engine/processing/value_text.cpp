@@ -1,6 +1,6 @@
 // Value texts as the data servers deliver them: a reading may come with a label before
 // it and with line ends or other delimiters around it. Any bytes of any length are taken;
-// the worst outcome is the marker -1.0 for a text that is not a number.
+// the worst outcome is a text that is no number, which gives no value.
 #include <string>
 
 #include "engine/processing/per_value_processing.h"
@@ -45,28 +45,39 @@ std::string CutPrefixAndSuffix(std::string_view text, std::string_view prefix,
     }
 }
 
+std::string_view TrimTrailingBlanks(std::string_view text) {
+    const std::size_t lastKept = text.find_last_not_of(' ');
+    return text.substr(0, lastKept == std::string_view::npos ? 0 : lastKept + 1);
+}
+
 }  // namespace
 
+// The delimiters are cut before the blanks: a blank before the suffix ("12,5 " CR LF)
+// would otherwise keep only the suffix, and the reading would be lost.
 std::string CleanValueText(std::string_view text, std::string_view prefix,
                            std::string_view suffix) {
     if (text.empty()) {
         return std::string();
     }
-    const std::size_t lastKept = text.find_last_not_of(' ');
-    text = text.substr(0, lastKept == std::string_view::npos ? 0 : lastKept + 1);
-    const std::size_t lastBlank = text.rfind(' ');
+    const std::string cut = CutPrefixAndSuffix(TrimTrailingBlanks(text), prefix, suffix);
+    std::string_view kept = TrimTrailingBlanks(cut);
+    const std::size_t lastBlank = kept.rfind(' ');
     if (lastBlank != std::string_view::npos) {
-        text.remove_prefix(lastBlank + 1);
+        kept.remove_prefix(lastBlank + 1);
     }
-    return CutPrefixAndSuffix(text, prefix, suffix);
+    return std::string(kept);
 }
 
 double ParseValueText(std::string_view text, const Locale& locale) {
+    return text.empty() ? 0.0 : ReadValueText(text, locale).value_or(-1.0);
+}
+
+std::optional<double> ReadValueText(std::string_view text, const Locale& locale) {
     if (text.empty()) {
-        return 0.0;
+        return std::nullopt;
     }
     const Result<double> parsed = StrToFloat(text, locale);
-    return parsed ? parsed.value() : -1.0;
+    return parsed ? std::optional<double>(parsed.value()) : std::nullopt;
 }
 
 }  // namespace tarvedde

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -50,14 +51,18 @@ void MovingAverageRings::SampleMovingValues(const PerItem<ItemSource>& sources) 
     }
 }
 
-// Unit conversion and the counter difference are not applied to these samples.
+// Unit conversion and the counter difference are not applied to these samples; a text
+// that is no value (none came yet, no number) leaves the ring as it is.
 void MovingAverageRings::Sample(const ItemSource& source, int item) {
     const ItemConfig& config = config_.Items()[item];
     const GeneralSettings& settings = config_.Settings();
     const std::string text =
         CleanValueText(source.newestText, settings.valuePrefix, settings.valueSuffix);
-    double value = Finite(ParseValueText(text, locale_) * config.calibrationSlope +
-                          config.calibrationIntercept);
+    const std::optional<double> number = ReadValueText(text, locale_);
+    if (!number) {
+        return;
+    }
+    double value = Finite(*number * config.calibrationSlope + config.calibrationIntercept);
     if (value > config.effectiveUpLimit || value < config.effectiveLoLimit ||
         config.maintenanceOn) {
         return;

@@ -77,13 +77,13 @@ void CheckEveryCrash(Plant& plant, const std::string& cycleTime) {
     }
 }
 
-// Started at 23:59:45 with a value, two cycles before midnight.
+// Started at 23:59:35, whose first cycle has no value yet; two values before midnight.
 std::unique_ptr<Plant> Running(const std::string& extraIni) {
-    auto plant = std::make_unique<Plant>(MemoryFileSystem(), "2024-03-05 23:59:45");
+    auto plant = std::make_unique<Plant>(MemoryFileSystem(), "2024-03-05 23:59:35");
     std::string ini = kCrashIni;
     ini.insert(ini.find("[Items]"), extraIni);
     EXPECT_TRUE(plant->files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
-    testing::Steps(plant->runner, "start\nset Q \"12,5\"\nadvance 10s");
+    testing::Steps(plant->runner, "start\nset Q \"12,5\"\nadvance 20s");
     return plant;
 }
 
@@ -100,7 +100,7 @@ TEST(DayChangeCrash, AnyCrashPointStartsWithTheRightDaysState) {
 }
 
 // Killed two cycles before midnight and started at 00:05: the first cycle closes the 5th
-// with its two values, and the 6th starts from zero.
+// with its two values, and the 6th starts from zero (that cycle has no value yet).
 TEST(DayChangeCrash, DayEndedWhileNotRunningGetsItsStatistics) {
     auto plant = Running("");
     testing::Steps(plant->runner, "kill");
@@ -111,7 +111,7 @@ TEST(DayChangeCrash, DayEndedWhileNotRunningGetsItsStatistics) {
     EXPECT_NE(snapshot.find("2 Me"), std::string::npos) << snapshot;
     EXPECT_NE(next.files.ReadAll("/plant/20240305.RTF").value_or("").find("Statistik f"),
               std::string::npos);
-    EXPECT_EQ(next.ZulaufCount(), 1.0);
+    EXPECT_EQ(next.ZulaufCount(), 0.0);
     const std::string ini = next.files.ReadAll("/plant/TARVEDDE.INI").value_or("");
     EXPECT_NE(ini.find("AktuTag=06.03.2024"), std::string::npos);
     EXPECT_TRUE(next.files.Exists("/plant/20240306.DAT"));

@@ -206,7 +206,7 @@ TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) 
         Lines("Ganglinie_Zulauf Stunde_202403.txt"),
         ElementsAre("Zulauf Stunde\tQ_h", "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert",
                     "d\th\tm³\tm³/h\tm³/h\tm³/h",
-                    "2024.03.05\t00:00:30\t18,000\t0,000\t360,000\t240,000",
+                    "2024.03.05\t00:00:30\t18,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t08:00:30\t2880,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t12:00:30\t1440,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t16:00:30\t1440,000\t360,000\t360,000\t360,000",

@@ -40,7 +40,7 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     // aside before it.
     EXPECT_FALSE(night.NTadd);
     EXPECT_GT(night.htCount, 0.0);
-    EXPECT_EQ(night.htSum, 12.5 * (night.htCount - 1));  // a start's first cycle reads 0
+    EXPECT_EQ(night.htSum, 12.5 * night.htCount);  // a start's first cycle has no value
 
     testing::Steps(*runner, "kill\nanswer no\nstart\nset Q \"12,5\"\nset P \"4\"\nadvance 15s");
     ASSERT_NE(runner->Engine(), nullptr);
@@ -72,7 +72,7 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     EXPECT_THAT(runner->Engine()->Log().StatisticsSnapshot().Lines(), Contains(HasSubstr("Druck")));
 }
 
-// Q_Nacht never reads below its limit of 50 l/s, not even as a start's first cycle's 0;
+// Q_Nacht never reads below its limit of 50 l/s (a start's first cycle has no value);
 // Q_Menge is a flow in m³/h whose integral is the day's volume.
 constexpr char kWaterIni[] =
     "[DDE]\r\nItemcount=3\r\nIntervall=1\r\nEinheit=1\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"

@@ -346,7 +346,8 @@ TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeStartsItsStateAfresh) 
     dir_.WriteText("EICH.INI", "[Zulauf]\nM=1\nT=0\nD=1\n");
     ScenarioRunner runner(Options());
     // The server's value stands at 0 when the program is killed, so the next start's
-    // first cycle reads 0 whether or not the server sends it as the link starts.
+    // first cycle shows 0 whether or not the server sends it as the link starts (then
+    // it has no value yet and counts nothing).
     Steps(runner, "start\nset Q \"7\"\nadvance 20s\nset Q \"0\"\nadvance 5s\nkill\n");
     dir_.WriteText("EICH.INI", "[Zulauf]\nM=2\nT=0\nD=1\n");
     Steps(runner, "answer no\nstart\nadvance 5s\nset Q \"7\"\nadvance 10s\n");
@@ -354,7 +355,7 @@ TEST_F(ScenarioRunnerTest, TheNewVersionAfterAConfigChangeStartsItsStateAfresh) 
     EXPECT_THAT(Log(), Not(Contains(HasSubstr("Korrektur"))));
     // count, sum, minimum, maximum
     EXPECT_THAT(testing::SavedDayFigures(dir_.Bytes("TARVEDDE.COF")),
-                ElementsAre(ElementsAre(2.0, 14.0, 0.0, 14.0)));
+                ElementsAre(ElementsAre(1.0, 14.0, 14.0, 14.0)));
     // The earlier version keeps its name with a suffix.
     EXPECT_THAT(dir_.Lines("20240305.DAT"),
                 ElementsAre("2024.3.5;07:00:25;0,000", "2024.3.5;07:00:35;14,000"));

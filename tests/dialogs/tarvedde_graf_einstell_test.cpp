@@ -81,9 +81,9 @@ TEST_F(ItemSettingsDialogTest, SavedLimitsAndCalibrationTakeTheNextValueAndOnlyT
     env_.Publish("Q", "30");
     Advance(1000);
     EXPECT_EQ(Stats(1).currentValue, 50.5);  // 2 × 30, held to the new upper limit
-    env_.Publish("Q", "0.5");
+    env_.Publish("Q", "0,5");
     Advance(1000);
-    EXPECT_EQ(Stats(1).currentValue, 1.5);
+    EXPECT_EQ(Stats(1).currentValue, 1.5);  // 2 × 0,5, held to the new lower limit
 
     // Keys in the file change in place, missing ones follow their section; nothing else moves.
     std::string golden = before;

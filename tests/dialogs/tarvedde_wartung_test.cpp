@@ -35,7 +35,7 @@ TEST_F(MaintenanceDialogTest, MaintenanceHoldsTheValueUntilTheRestartedTimerEnds
 
     env_.Publish("Q", "50");
     Advance(1000);
-    EXPECT_EQ(Stats(1).count, 2.0);  // the start's empty cycle and 10
+    EXPECT_EQ(Stats(1).count, 1.0);  // 10: the start's empty cycle has no value
     EXPECT_EQ(Stats(1).maximum, 10.0);
 
     // Four minutes in, five minutes from now: the first five minutes pass unnoticed.
@@ -55,7 +55,7 @@ TEST_F(MaintenanceDialogTest, MaintenanceHoldsTheValueUntilTheRestartedTimerEnds
     form.eMin = "2,5a";  // told, and nothing is set
     form.btMinClick();
     EXPECT_EQ(Transcript().back(), MessageLine("Ungültige Zahl > 2,5a < !"));
-    EXPECT_EQ(Stats(1).minimum, 0.0);
+    EXPECT_EQ(Stats(1).minimum, 10.0);
     form.eMin = "2.5";
     form.btMinClick();
     EXPECT_EQ(Stats(1).minimum, 2.5);

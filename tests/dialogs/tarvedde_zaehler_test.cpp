@@ -23,6 +23,7 @@ TEST_F(CounterDialogTest, SessionReachesTheEngineAndEveryItemsCounterKeys) {
     env_.Publish("P", "7");
     Advance(1000);
     env_.Publish("Q", "1005");
+    env_.Publish("P", "3");
     Advance(1000);
     TFo_Zaehler form(main.Config(), main.Processor(), env_.host, main.Log(),
                      main.RegionalSettings());
@@ -62,12 +63,12 @@ TEST_F(CounterDialogTest, SessionReachesTheEngineAndEveryItemsCounterKeys) {
 
     env_.person.QueueAnswer(Answer::No);
     form.Button1Click();
-    EXPECT_EQ(Stats(2).minimum, 0.0);  // the start's cycle had no value yet
+    EXPECT_EQ(Stats(2).minimum, 3.0);  // the start's cycle had no value yet, then 7 and 3
     env_.person.QueueAnswer(Answer::Yes);
     form.Button2Click();
     EXPECT_EQ(Transcript().back(),
               QuestionLine("Alle Maxima auf aktuelles Minimum zurücksetzen ?", Answer::Yes));
-    EXPECT_EQ(Stats(2).maximum, 0.0);
+    EXPECT_EQ(Stats(2).maximum, 3.0);
 
     // Closing writes the keys of every item, also of one the operator never touched.
     Write("TARVEDDE_VAR.INI", "");

@@ -74,13 +74,14 @@ TEST_F(OpcAcquisitionTest, DigitalWordsBecomeOneOrZeroAndDecimalsTakeTheLocalesC
     EXPECT_THAT(Window().it1[1].columns, ElementsAre("12,5", OpcQualityText(192), "07:00:00"));
     Advance(10000);  // the cycle reads the OPC texts as it reads DDE texts
     EXPECT_EQ(Stats(2).maximum, 12.5);
-    // A communication failure's empty bad value keeps the last one.
+    // A communication failure's empty bad value is no value, nor is the last good one.
     server_.SetValue("Plant.Zulauf", OpcValue{}, 0x18);
     server_.DeliverChanges();
     Advance(10000);
-    EXPECT_EQ(Source(2).newestText, "12,5");
+    EXPECT_EQ(Source(2).newestText, "");
     EXPECT_THAT(Window().it1[1].columns[1], ::testing::StartsWith("Bad"));
     EXPECT_EQ(Stats(2).currentValue, 12.5);
+    EXPECT_EQ(Stats(2).count, 1.0);
 }
 
 // An integral item flagged for the difference export integrates as any other: in
@@ -95,6 +96,19 @@ TEST_F(OpcAcquisitionTest, AnIntegralFlaggedForTheDifferenceExportHoldsItsValueI
         Set("Plant.Zulauf", value);
     }
     EXPECT_EQ(Integration(2).runningSum, 200.0);
+}
+
+// A bad value ends the integral's sample chain: the time without a measurement adds
+// nothing, and the next good value starts it again.
+TEST_F(OpcAcquisitionTest, ABadValueStopsTheIntegralUntilAGoodOne) {
+    Begin("[Integral]\nItem2=1\n");
+    Set("Plant.Zulauf", 10.0);
+    Advance(10000);
+    server_.SetValue("Plant.Zulauf", OpcValue{}, 0x18);
+    server_.DeliverChanges();
+    Advance(20000);
+    Set("Plant.Zulauf", 10.0);
+    EXPECT_EQ(Integration(2).runningSum, 100.0);
 }
 
 // A data change restarts the countdown; silence for 180 s is one failure: the outside

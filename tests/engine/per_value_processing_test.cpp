@@ -35,18 +35,21 @@ protected:
     }
 };
 
-// Empty text reads as zero, garbage as -1; a reading outside the limits is clamped to them.
-TEST_F(PerValueProcessingTest, EmptyTextIsZeroGarbageMinusOneAndReadingsAreClamped) {
+// An empty text (nothing came yet) or garbage is no value: shown as 0 as a value outside
+// the limits is, and not counted; garbage is logged once. A reading outside the limits is
+// clamped to them.
+TEST_F(PerValueProcessingTest, EmptyTextOrGarbageIsNoValueAndReadingsAreClamped) {
     EXPECT_EQ(ShownAfter({""}), Lines{"0,000"});
     Item(1).calibrationSlope = 2.0;
     Item(1).calibrationIntercept = 1.0;
-    EXPECT_THAT(ShownAfter({"abc", "12,5\r\n"}), ElementsAre("-1,000", "26,000"));
+    EXPECT_THAT(ShownAfter({"abc", "abc", "12,5\r\n"}), ElementsAre("0,000", "0,000", "26,000"));
     Item(1).calibrationSlope = 1.0;
     Item(1).calibrationIntercept = 0.0;
     SetLimits(1, 0.0, 100.0);
     EXPECT_THAT(ShownAfter({"150", "-5"}), ElementsAre("100,000", "0,000"));
-    EXPECT_EQ(Stats(1).count, 5.0);
-    EXPECT_THAT(NewLogLines(), IsEmpty());
+    EXPECT_EQ(Stats(1).count, 3.0);
+    EXPECT_THAT(NewLogLines(), ElementsAre("Item 1 : kein gültiger Wert, nicht gezählt.",
+                                           "Item 1 : wieder gültige Werte."));
 }
 
 // Only a conversion, a table or a difference can move a value past the limits.
@@ -122,7 +125,9 @@ TEST_F(PerValueProcessingTest, RatesForEachTimeBaseOverMoreThanHalfASecondOfElap
     Convert(1, 3.0, 2.0, 0);
     EXPECT_EQ(ShownAfter({"10"}), Lines{"15,000"});
     Convert(1, 1.0, 1.0, 1);
+    const double count = Stats(1).count;
     EXPECT_EQ(ShownAfter({"10"}, 500), Lines{"0,000"});
+    EXPECT_EQ(Stats(1).count, count);  // a rate over no time span is no value
     EXPECT_EQ(ShownAfter({"10"}, 501), Lines{"19,960"});
     env_.clock.StepWallClock(-3600 * 1000);
     EXPECT_EQ(ShownAfter({"10"}, 2000), Lines{"5,000"});
@@ -352,7 +357,7 @@ TEST_F(PerValueProcessingTest, BadTextsNeverStopTheCycleNorReachTheGrid) {
         EXPECT_TRUE(std::isfinite(Stats(item).sum));
         EXPECT_TRUE(std::isfinite(Stats(item).average));
     }
-    EXPECT_EQ(Stats(1).count, static_cast<double>(texts.size()));
+    EXPECT_EQ(Stats(1).count, 3.0);  // the numbers among the texts
 }
 
 TEST_F(PerValueProcessingTest, AFailingItemIsLoggedAndTheNextOneRuns) {
@@ -425,13 +430,13 @@ TEST_F(PerValueProcessingTest, FourItemsFiveCyclesCellByCell) {
     RunCycle({"abc", "0", "5", "5"});
     const std::vector<std::vector<std::string>> expected = {
         {"", "", "", "", ""},
-        {"", "19,800", "0,000", "6,000", "3,000"},
-        {"", "-1,000", "0,000", "0,000", "1,000"},
+        {"", "25,000", "0,000", "6,000", "3,000"},
+        {"", "10,000", "0,000", "0,000", "1,000"},
         {"", "40,000", "1,000", "15,000", "5,000"},
-        {"", "5", "0,008", "5", "5"},
+        {"", "4", "0,008", "5", "5"},
         {"", "", "0,008", "30,000", "123,457"},
         {"07:00:40", "40,000", "1,000", "0,000", "4,000"},
-        {">>>>>>>>>>", "-1,000", "0,000", "5,000", "5,000"},
+        {">>>>>>>>>>", "0,000", "0,000", "5,000", "5,000"},
         {"07:00:30", "30,000", "1,000", "15,000", "3,000"}};
     ASSERT_EQ(state_.grid.RowCount(), 9);
     ASSERT_EQ(state_.grid.ColumnCount(), 5);
@@ -445,6 +450,7 @@ TEST_F(PerValueProcessingTest, FourItemsFiveCyclesCellByCell) {
     EXPECT_EQ(state_.window.lbDT, "07:00:50");
     EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 3 neu initialisiert.",
                                            "Digitaler Neuwert (> 1 !) = 1,50",
+                                           "Item 1 : kein gültiger Wert, nicht gezählt.",
                                            "SPS : Differenz für Item 3 neu initialisiert !"));
 }
 

@@ -33,6 +33,7 @@ TEST(CleanValueTextTest, KeepsThePartBetweenPrefixAndSuffixAfterTheLastBlank) {
         {"   ", kCrLf, kCrLf, ""},
         {"", kCrLf, kCrLf, ""},
         {"12,5\r\n", kCrLf, kCrLf, "12,5"},
+        {"12,5 \r\n", kCrLf, kCrLf, "12,5"},
         {"\r\n12,5", kCrLf, kCrLf, "12,5"},
         {"\r\n\r\n12,5\r\n", kCrLf, kCrLf, "12,5"},
         {"Wert \r\n12,5\r\n", kCrLf, kCrLf, "12,5"},
