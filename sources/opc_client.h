@@ -152,6 +152,9 @@ public:
     void Delete(int index);
     int Count() const { return static_cast<int>(groups_.size()); }
     TOpcGroup& operator[](int index) { return *groups_.at(static_cast<std::size_t>(index)); }
+    const TOpcGroup& operator[](int index) const {
+        return *groups_.at(static_cast<std::size_t>(index));
+    }
     TOpcSimpleClient* Client() const { return client_; }
 
 private:
@@ -181,6 +184,7 @@ public:
     TOpcSimpleClient& operator=(const TOpcSimpleClient&) = delete;
 
     TOpcGroupCollection& Groups() { return groups_; }
+    const TOpcGroupCollection& Groups() const { return groups_; }
     const std::string& HostName() const { return hostName_; }
     void SetHostName(const std::string& host) { hostName_ = host; }
     const std::string& ProgID() const { return progId_; }

@@ -168,6 +168,10 @@ public:
 
     virtual ~OpcServer() = default;
 
+    // The connection is gone for good (the server process died): every later call fails.
+    // A transport that cannot tell answers false.
+    virtual bool Lost() const { return false; }
+
     // IOPCCommon.
     virtual OpcResult SetClientName(const std::string& name) = 0;
     virtual OpcResult GetErrorString(OpcResult code, std::string& text) = 0;

@@ -131,6 +131,8 @@ public:
         return failure;
     }
 
+    bool Lost() const { return fd_ < 0; }
+
     // The server object is gone: no sink runs any more.
     void Release() {
         released_ = true;
@@ -291,6 +293,8 @@ class SocketOpcServerObject final : public OpcServer {
 public:
     explicit SocketOpcServerObject(std::shared_ptr<OpcLink> link) : link_(std::move(link)) {}
     ~SocketOpcServerObject() override { link_->Release(); }
+
+    bool Lost() const override { return link_->Lost(); }
 
     OpcResult SetClientName(const std::string& name) override {
         return Invoke(OpcOp::kSetClientName, WireWriter().Str(name));
