@@ -94,6 +94,11 @@ void OpcAcquisition::SetUpAtProgramStart() {
     Group().SetUpdateRate(kUpdateRateMs);
 }
 
+bool OpcAcquisition::Connected() const {
+    const OpcServer* server = client_->Server();
+    return server != nullptr && !server->Lost() && client_->Groups()[0].Connected();
+}
+
 bool OpcAcquisition::ConnectWithItems(bool testMode) {
     client_->Connect(true);
     log_.WriteLog("Verbunden mit OPC-Server " + client_->ProgID() + " auf Host " +

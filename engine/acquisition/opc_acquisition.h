@@ -45,9 +45,10 @@ public:
     OpcAcquisition& operator=(const OpcAcquisition&) = delete;
 
     TOpcSimpleClient& Client() { return *client_; }
-    // Whether a server is connected: without one (a failed connect, the server's shutdown
-    // request, the watchdog's teardown) the newest texts are stale.
-    bool Connected() const { return client_->Active(); }
+    // Whether the server can deliver: without one (a failed connect, the server's shutdown
+    // request or death, the watchdog's teardown) or without the group on it, the newest
+    // texts are stale.
+    bool Connected() const;
     TOpcGroup& Group() { return client_->Groups()[0]; }
 
     // The program start: host and server from the settings, the group's rate.

@@ -48,7 +48,7 @@ void TarveddeMain::RunCycleTick() {
     }
     // Without an OPC server the last values would be counted as new ones until the
     // watchdog gives up: no cycle runs until it has connected again.
-    if (config_.Settings().sourceKind == SourceKind::Opc && !opc_.Connected()) {
+    if (OpcServerLost()) {
         timerDDE_->SetEnabled(true);
         return;
     }
@@ -65,6 +65,19 @@ void TarveddeMain::RunCycleTick() {
     timerDDE_->SetEnabled(true);
     (void)store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
                                        dde_.ItemsLinked(), false);
+}
+
+bool TarveddeMain::OpcServerLost() {
+    if (config_.Settings().sourceKind != SourceKind::Opc || opc_.Connected()) {
+        opcLossLogged_ = false;
+        return false;
+    }
+    // Once per outage: the skipped cycles would otherwise fill the log.
+    if (!opcLossLogged_) {
+        log_.WriteLog("*** OPC-Verbindung unterbrochen ! Keine Messwerte bis zum Neustart.");
+        opcLossLogged_ = true;
+    }
+    return true;
 }
 
 void TarveddeMain::WerteLesen() {

@@ -114,7 +114,10 @@ void TarveddeMain::SetupWindowBuffers() {
 // Off while it runs: the next interval counts from the end of a tick, as it always has.
 void TarveddeMain::TimerGleitMTimer() {
     timerGleitM_->SetEnabled(false);
-    movingAverages_.TimerGleitMTimer(dde_.Sources(), host_.clock.Now());
+    // A lost OPC server's last values are no samples.
+    if (!OpcServerLost()) {
+        movingAverages_.TimerGleitMTimer(dde_.Sources(), host_.clock.Now());
+    }
     timerGleitM_->SetEnabled(true);
 }
 

@@ -233,6 +233,8 @@ private:
     // acquisition_cycle.cpp: the cycle, in the order WerteLesen shows, and the retry.
     void TimerDDETimer();
     void RunCycleTick();
+    // An OPC installation whose server is gone or holds no group; logged once per outage.
+    bool OpcServerLost();
     void WerteLesen();
     void RunPostponedDayChange(const TimeParts& time);
     void DetectDayChange(const DateParts& date);
@@ -369,6 +371,7 @@ private:
     // The wall time of the running tick.
     double tickTime_ = 0.0;
     bool cycleComplete_ = true;
+    bool opcLossLogged_ = false;
     int timeoutCounter_ = 0;
     // The day the files are named after (AktuTag); it only ever moves forward.
     DateParts runningDay_{};

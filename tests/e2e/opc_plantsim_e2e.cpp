@@ -192,6 +192,9 @@ TEST_F(OpcPlantsimE2e, TheOperatorsPathFromBrowsingToAcquisitionThroughAWatchdog
 
     StopPlantsim(SIGKILL);
     ASSERT_TRUE(WaitForLogCount("OPC_tot ! Neustart der OPC-Verbindung...", 1, 10000)) << LogText();
+    // The dropped link stops the cycles at once, not only the watchdog's silence.
+    const std::string log = LogText();
+    EXPECT_LT(log.find("*** OPC-Verbindung unterbrochen !"), log.find("OPC_tot !")) << log;
     ASSERT_TRUE(PumpUntil([&] { return root_.Bytes("wache.pid") != "<missing>"; }, 5000));
     ASSERT_TRUE(WaitForFreshValues(20000)) << LogText();
     EXPECT_EQ(client_->Engine().WarningWindow().lb1().Lines().front(),

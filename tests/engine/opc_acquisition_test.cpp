@@ -20,6 +20,7 @@ constexpr char kItems[] =
     "[Items]\nItem1=Plant.Pumpe\nItem2=Plant.Zulauf\n[Grafiktyp]\nItem1=2\n"
     "[OPC]\nServer=Plant.Sim.1\n";
 constexpr char kRestart[] = "OPC_tot ! Neustart der OPC-Verbindung...";
+constexpr char kLost[] = "*** OPC-Verbindung unterbrochen ! Keine Messwerte bis zum Neustart.";
 constexpr char kBetween[] = "Zeit[s] zwischen zwei Ausfällen: ";
 
 class OpcAcquisitionTest : public EngineFixture {
@@ -188,19 +189,27 @@ TEST_F(OpcAcquisitionTest, FiveFailuresInASeriesEndTheProgramAndAPauseStartsTheS
     EXPECT_EQ(CloseCount(), "5");  // the series anew, no failure in it
 }
 
-// Without a server the last value is no measurement: no cycle counts it until the
-// watchdog has connected again.
+// Without a server, or with one that refused the group, the last value is no measurement:
+// no cycle counts it and no moving average samples it until the watchdog has connected
+// again. The operator reads it once.
 TEST_F(OpcAcquisitionTest, NoCycleRunsWhileTheServerIsGone) {
-    Begin();
+    Begin("[Gleitend]\nPuffer=100\nIntervall=10\nItem2=1\n");
     Set("Plant.Zulauf", 12.5);
     Advance(20000);
     const double counted = Stats(2).count;
+    const int sampled = Main().MovingAveragesOf().States()[2].ringIndex;
     ASSERT_GT(counted, 0.0);
     server_.RequestShutdown("Wartung");
+    server_.FailNext("AddGroup", kEFail);
     Advance(150000);
     EXPECT_EQ(Stats(2).count, counted);
-    Advance(30000);  // the watchdog's restart, 180 s after the last data change
+    Advance(30000);  // the watchdog's restart, 180 s after the last data change: no group
     EXPECT_TRUE(Logged(kRestart));
+    Advance(150000);
+    EXPECT_EQ(Stats(2).count, counted);
+    EXPECT_EQ(Main().MovingAveragesOf().States()[2].ringIndex, sampled);
+    EXPECT_EQ(std::ranges::count(LogLines(), std::string(kLost)), 1);
+    Advance(20000);  // the second restart gets its group
     EXPECT_GT(Stats(2).count, counted);
 }
 
