@@ -208,6 +208,13 @@ protected:
         return env_.files.ReadAll(env_.dir + name).value_or("");
     }
     std::size_t SizeOf(const std::string& name) const { return Bytes(name).size(); }
+    // The program log since the last call; both engines write the one log.
+    std::string NewLog() {
+        const std::string all = Bytes(kLogAllFile);
+        const std::string fresh = all.substr(std::min(logged_, all.size()));
+        logged_ = all.size();
+        return Cp1252ToUtf8(fresh);
+    }
     // Every write of the file's temporary fails from now on.
     void FailWritesOf(const std::string& name) {
         env_.files.SetFailurePolicy([this, name](FileOp op, const std::string& path) {
@@ -221,30 +228,30 @@ protected:
         EXPECT_EQ(SizeOf(kCounterStateFile), 180 * 46U);
     }
     // Whether `plant` holds the values Fill(base) gave the first engine.
-    static void ExpectRestored(Plant& plant, double base, bool accumulators, bool night,
+    static void ExpectRestored(const Plant& s, double base, bool accumulators, bool night,
                                bool mirror, bool counter) {
-        const Plant& s = plant;
         EXPECT_EQ(At(s.values.statistics, 1).average == base + 1, accumulators) << base;
         EXPECT_EQ(s.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
-        EXPECT_EQ(At(plant.stored.nightSums, 1).ntSum == base + 3, night) << base;
+        EXPECT_EQ(At(s.stored.nightSums, 1).ntSum == base + 3, night) << base;
         EXPECT_EQ(At(s.values.mirrorSumOffsets, 3) == base + 0.25, mirror) << base;
         EXPECT_EQ(At(s.values.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
     }
 
     Plant before_{env_};
     Plant after_{env_};
+    std::size_t logged_ = 0;
 };
 
-// The restored statistics also seed the corrections of the first value after the restart.
-// The integral item's sum is its running sum; the others keep the day sum.
-TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
+// A second engine restores every accumulator of a clean save; they also seed the corrections
+// of the first value after the restart, and the integral item's sum is its running sum while
+// the others keep the day sum.
+TEST_F(StateFilesTest, ARestartTakesEveryAccumulatorOfACleanSave) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     EXPECT_EQ(before_.Clean(), "0\r\n05.03.2024\r\n");
     ExpectWholeSet();
     EXPECT_FALSE(Exists(kFifteenMinuteStateFile));
     EXPECT_FALSE(Exists(kMovingStateFile));
-
-    after_.RestoreAll({true, 0});
+    after_.RestoreAll(after_.Marker());
     ExpectRestored(after_, 5.0, true, true, true, true);
     for (int n = 1; n <= 3; ++n) {
         const ItemStatistics& want = At(before_.values.statistics, n);
@@ -257,76 +264,92 @@ TEST_F(StateFilesTest, WarmRestartRestoresEveryAccumulator) {
     EXPECT_EQ(At(after_.values.statistics, 2).sum, 0.0);
     EXPECT_EQ(At(after_.values.mirrorSumOffsets, 180), 5.75);
     EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Item.3"));  // static part as created
-    EXPECT_THAT(after_.LogText(), Not(HasSubstr("Fehler")));
+    EXPECT_THAT(NewLog(), Not(HasSubstr("Fehler")));
 }
 
-TEST_F(StateFilesTest, LegacyConfigFileIsConvertedUnlessItIsWholeCurrentRecords) {
-    BinaryWriter legacy;
-    for (int n = 1; n <= 3; ++n) {
-        ConfigRecord record;
-        record.serverItem = "Alt." + std::to_string(n);
-        record.average = n;
-        EncodeLegacyConfigRecord(legacy, record);
-    }
-    PutBytes(kConfigStateFile, legacy.Data());
-    before_.store.ConvertConfigFile(before_.config);
-    ASSERT_EQ(SizeOf(kConfigStateFile), 3 * 228U);
-    EXPECT_THAT(before_.LogText(), HasSubstr("Konfigurations-Datei (.COF) wird konvertiert...."));
-    const std::string converted = Bytes(kConfigStateFile);
-    BinaryReader in(converted);
-    for (int n = 1; n <= 3; ++n) {
-        const auto record = DecodeConfigRecord(in);
-        ASSERT_TRUE(record);
-        EXPECT_EQ(record->serverItem, "Alt." + std::to_string(n));
-        EXPECT_EQ(record->average, n);
-    }
-    // The next save writes over the converted records, not over those the start created.
+// A process that dies while the save writes its files finds the previous set whole:
+// nothing of the set is replaced before every file is written. A failure at any single
+// operation costs only the file it hit: that file keeps the previous save's content, its
+// bit is logged and set in $clean, and a restart takes every other file. A marker that
+// cannot be written keeps the old one.
+TEST_F(StateFilesTest, AFailureAtAnyOperationOfASaveCostsOnlyTheFileItHit) {
     ASSERT_EQ(SaveFilled(5.0), 0);
-    EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Alt.3"));
-    // 114 legacy records are 79 current ones: such a file counts as converted.
-    const std::string bytes(114 * 158, '\0');
-    PutBytes(kConfigStateFile, bytes);
-    const std::size_t logged = after_.LogText().size();
-    after_.store.ConvertConfigFile(after_.config);
-    EXPECT_EQ(Bytes(kConfigStateFile), bytes);
-    EXPECT_THAT(after_.LogText().substr(logged), Not(HasSubstr("konvertiert")));
-}
+    const int start = env_.files.OperationCount();
+    ASSERT_EQ(SaveFilled(7.0), 0);
+    // Four files, each written, renamed and stamped; the unchanged $clean only stamped.
+    const int operations = env_.files.OperationCount() - start;
+    ASSERT_EQ(operations, 13);
 
-// The save keeps what it wrote instead of reading it back: a file another program cut
-// short meanwhile is written whole again, with the static part it held. After a failed
-// write its content is in doubt, and the next save reads it again.
-TEST_F(StateFilesTest, ConfigFileIsKeptFromTheLastSaveUntilAWriteFails) {
+    const auto set = [&] {
+        std::map<std::string, std::string> files;
+        for (const char* name :
+             {kCounterStateFile, kMirrorStateFile, kNightStateFile, kConfigStateFile}) {
+            files[name] = Bytes(name);
+        }
+        return files;
+    };
+    const auto previous = set();
+    std::map<std::string, std::string> seenAtLastWrite;
+    env_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
+        if (op == FileOp::Write && path == env_.dir + kConfigStateFile + ".tmp") {
+            seenAtLastWrite = set();
+        }
+        return false;
+    });
     ASSERT_EQ(SaveFilled(5.0), 0);
-    const std::string saved = Bytes(kConfigStateFile);
-    PutBytes(kConfigStateFile, saved.substr(0, 228));
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    EXPECT_EQ(Bytes(kConfigStateFile), saved);
-    // Saved over its own bytes: new accumulators, the static part untouched.
-    ASSERT_EQ(SaveFilled(8.0), 0);
-    const std::string next = Bytes(kConfigStateFile);
-    BinaryReader in(next);
-    for (int n = 1; n <= 3; ++n) {
-        const std::size_t start = static_cast<std::size_t>(n - 1) * 228;
-        EXPECT_EQ(next.substr(start, 188), saved.substr(start, 188)) << n;
-        const auto record = DecodeConfigRecord(in);
-        ASSERT_TRUE(record);
-        EXPECT_EQ(record->average, At(before_.values.statistics, n).average);
-        EXPECT_EQ(record->count, At(before_.values.statistics, n).count);
-    }
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    EXPECT_EQ(Bytes(kConfigStateFile), saved);
-
-    FailWritesOf(kConfigStateFile);
-    EXPECT_EQ(SaveFilled(7.0), kConfigFailedBit);
     env_.files.SetFailurePolicy(nullptr);
-    PutBytes(kConfigStateFile, saved.substr(0, 228));
-    EXPECT_EQ(SaveFilled(5.0), kConfigFailedBit);
-    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
+    EXPECT_EQ(seenAtLastWrite, previous);
+    EXPECT_NE(Bytes(kCounterStateFile), previous.at(kCounterStateFile));
+
+    const std::pair<int, const char*> messages[] = {
+        {kCounterFailedBit, "Fehler beim Speichern von DIFFBUF.TVW"},
+        {kMirrorFailedBit, "Fehler beim Speichern von SPIEGELDATEN.TVW"},
+        {kNightFailedBit, "Fehler beim Speichern von TARVEDDE_NACHT.TVW !"},
+        {kConfigFailedBit, "Fehler beim Speichern von TARVEDDE.COF !"}};
+    int failedBits = 0;
+    for (int k = 1; k <= operations; ++k) {
+        SCOPED_TRACE(k);
+        ASSERT_EQ(SaveFilled(5.0), 0);
+        env_.files.FailNthOperation(k);
+        (void)NewLog();
+        const int flags = SaveFilled(7.0);
+        ASSERT_GE(flags, 0);
+        failedBits |= flags;
+        ExpectWholeSet();
+        const std::string log = NewLog();
+        for (const auto& [bit, message] : messages) {
+            EXPECT_EQ((flags & bit) != 0, log.find(message) != std::string::npos) << message;
+        }
+        Plant restarted{env_};
+        const StateMarker marker = restarted.Marker();
+        EXPECT_EQ(marker.flags, flags);
+        restarted.RestoreAll(marker);
+        EXPECT_EQ(NewLog().find("Spiegelsummen-Offsets neu initialisiert.") != std::string::npos,
+                  !marker.Trusts(kMirrorFailedBit));
+        ExpectRestored(restarted, 7.0, marker.Trusts(kConfigFailedBit),
+                       marker.Trusts(kNightFailedBit), marker.Trusts(kMirrorFailedBit),
+                       marker.Trusts(kCounterFailedBit));
+    }
+    EXPECT_EQ(failedBits,
+              kCounterFailedBit | kMirrorFailedBit | kNightFailedBit | kConfigFailedBit);
+
+    // The first save of a day writes every file, also a $clean that would stay the same.
+    before_.Settings().savedDay = "06.03.2024";
+    FailWritesOf(kCleanMarkerFile);
+    EXPECT_EQ(SaveFilled(5.0), 0);
+    env_.files.SetFailurePolicy(nullptr);
+    EXPECT_THAT(NewLog(), HasSubstr("Fehler beim Schreiben der CLEAN-Datei !"));
+    EXPECT_EQ(before_.Clean(), "0\r\n05.03.2024\r\n");
+    EXPECT_TRUE(before_.store.SaveIsDurable(before_.config, false));
+    Plant restarted{env_};
+    restarted.RestoreAll(restarted.Marker());
+    ExpectRestored(restarted, 5.0, true, true, true, true);
 }
 
-// A file of broken size is re-created or reinitialised, never half read; a config file
-// of whole records that ends before the last item keeps the items it holds.
-TEST_F(StateFilesTest, BrokenSizesAreReinitialisedNotHalfRead) {
+// A file of broken size is re-created or reinitialised, never half read; a config file of
+// whole records that ends before the last item keeps the items it holds. The counter file
+// holds at most 180 records: one more, or none, reinitialises them all.
+TEST_F(StateFilesTest, FilesOfBrokenSizeAreReinitialisedNotHalfRead) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     const std::string saved = Bytes(kConfigStateFile);
     for (const char* name : {kConfigStateFile, kNightStateFile, kMirrorStateFile}) {
@@ -335,7 +358,7 @@ TEST_F(StateFilesTest, BrokenSizesAreReinitialisedNotHalfRead) {
     PutBytes(kCounterStateFile, std::string(2 * 46 + 1, '\0'));
     after_.RestoreAll({true, 0});
     ExpectRestored(after_, 5.0, false, false, false, false);
-    const std::string log = after_.LogText();
+    std::string log = NewLog();
     EXPECT_THAT(log, HasSubstr("Spiegelsummen-Dateigröße 0 ! Neu initialisiert."));
     EXPECT_THAT(log, HasSubstr("Fehler beim Lesen der Differenzdatei !"));
     EXPECT_THAT(log, HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
@@ -357,12 +380,10 @@ TEST_F(StateFilesTest, BrokenSizesAreReinitialisedNotHalfRead) {
     FailWritesOf(kNightStateFile);
     EXPECT_FALSE(after_.store.CreateNightFile(after_.config));
     env_.files.SetFailurePolicy(nullptr);
-    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Erzeugen von TARVEDDE.COF !"));
-    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !"));
-}
+    log = NewLog();
+    EXPECT_THAT(log, HasSubstr("Fehler beim Erzeugen von TARVEDDE.COF !"));
+    EXPECT_THAT(log, HasSubstr("Fehler beim Erzeugen von TARVEDDE_NACHT.TVW !"));
 
-// The counter file holds at most 180 records; one more, or none, reinitialises them all.
-TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
     BinaryWriter records;
     for (int n = 1; n <= 181; ++n) {
         EncodeCounterRecord(records, {n * 1.0, 0.0, 0.0, 1.0});
@@ -373,132 +394,78 @@ TEST_F(StateFilesTest, CounterFileRecordCountBoundaries) {
                                                {true, 0});
         return At(after_.values.counterDifferences, 180);
     };
-    for (const auto& [bytes, message] :
-         {std::pair{records.Data(), "Differenzdatei neu initialisiert."},
-          std::pair{std::string(), "Differenzdatei=0 ! Neu initialisiert."}}) {
-        EXPECT_EQ(restore(records.Data().substr(0, 180 * 46)).lastReading, 180.0);
-        EXPECT_EQ(restore(bytes).lastReadingTime, -1.0) << message;
-        EXPECT_THAT(after_.LogText(), HasSubstr(message));
+    const std::string whole = records.Data().substr(0, 180 * 46);
+    EXPECT_EQ(restore(whole).lastReading, 180.0);
+    EXPECT_EQ(restore(records.Data()).lastReadingTime, -1.0);
+    log = NewLog();
+    EXPECT_THAT(log, HasSubstr("Fehler beim Lesen der Differenzdatei !"));
+    EXPECT_THAT(log, HasSubstr("Differenzdatei neu initialisiert."));
+    EXPECT_EQ(restore(whole).lastReading, 180.0);
+    EXPECT_EQ(restore(std::string()).lastReadingTime, -1.0);
+    EXPECT_THAT(NewLog(), HasSubstr("Differenzdatei=0 ! Neu initialisiert."));
+}
+
+// TARVEDDE.COF of the older layout is converted, unless it is whole current records; the
+// next save writes over the converted records. The save keeps what it wrote instead of
+// reading it back: a file another program changed meanwhile is written whole again, with
+// the static part it held. After a failed write its content is in doubt, and the
+// next save reads it again.
+TEST_F(StateFilesTest, ConfigFileKeepsItsStaticPartThroughConversionAndSaves) {
+    BinaryWriter legacy;
+    for (int n = 1; n <= 3; ++n) {
+        ConfigRecord record;
+        record.serverItem = "Alt." + std::to_string(n);
+        record.average = n;
+        EncodeLegacyConfigRecord(legacy, record);
     }
-    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der Differenzdatei !"));
-}
-
-// Flushing costs tens of milliseconds per save: only the close and the first save of a
-// day (and of a program run) wait for the disk.
-TEST_F(StateFilesTest, SavesNeedLinkedItemsInPermanentModeAndAreFlushedAtCloseAndOncePerDay) {
-    before_.itemsLinked = false;
-    EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(Exists(kCleanMarkerFile));
-    before_.itemsLinked = true;
-    before_.Settings().permanentMode = false;
-    EXPECT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(Exists(kCleanMarkerFile));
-    before_.Settings().permanentMode = true;
-    const Configuration& c = before_.config;
-    EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
-    ASSERT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(before_.store.SaveIsDurable(c, false));
-    EXPECT_TRUE(before_.store.SaveIsDurable(c, true));
-    before_.Settings().savedDay = "06.03.2024";
-    EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
-    ASSERT_EQ(SaveFilled(1.0), 0);
-    EXPECT_FALSE(before_.store.SaveIsDurable(c, false));
-}
-
-struct FileCase {
-    const char* label;
-    const char* name;
-    int bit;
-    const char* message;
-};
-
-class FailedFileTest : public StateFilesTest, public ::testing::WithParamInterface<FileCase> {};
-
-// The failed file keeps the previous save's content and a restart trusts all others; a
-// marker that cannot be written keeps the old one.
-TEST_P(FailedFileTest, LeavesPreviousFileAndItsBit) {
-    const FileCase& c = GetParam();
+    PutBytes(kConfigStateFile, legacy.Data());
+    before_.store.ConvertConfigFile(before_.config);
+    EXPECT_THAT(NewLog(), HasSubstr("Konfigurations-Datei (.COF) wird konvertiert...."));
+    const std::string converted = Bytes(kConfigStateFile);
+    ASSERT_EQ(converted.size(), 3 * 228U);
+    BinaryReader in(converted);
+    for (int n = 1; n <= 3; ++n) {
+        const auto record = DecodeConfigRecord(in);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->serverItem, "Alt." + std::to_string(n));
+        EXPECT_EQ(record->average, n);
+    }
     ASSERT_EQ(SaveFilled(5.0), 0);
-    // The first save of a day writes every file, also a $clean that would stay the same.
-    before_.Settings().savedDay = "06.03.2024";
-    FailWritesOf(c.name);
-    EXPECT_EQ(SaveFilled(7.0), c.bit);
+    const std::string saved = Bytes(kConfigStateFile);
+    EXPECT_THAT(saved, HasSubstr("Alt.3"));
+    // 114 legacy records are 79 current ones: such a file counts as converted.
+    const std::string bytes(114 * 158, '\0');
+    PutBytes(kConfigStateFile, bytes);
+    after_.store.ConvertConfigFile(after_.config);
+    EXPECT_EQ(Bytes(kConfigStateFile), bytes);
+    EXPECT_THAT(NewLog(), Not(HasSubstr("konvertiert")));
+    PutBytes(kConfigStateFile, "x");  // neither layout
+    after_.store.ConvertConfigFile(after_.config);
+    EXPECT_EQ(Bytes(kConfigStateFile), "x");
+    EXPECT_THAT(NewLog(), HasSubstr("Fehler bei Konvertierung der .COF -Datei !"));
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_EQ(Bytes(kConfigStateFile), saved);
+    // Saved over its own bytes: new accumulators, the static part untouched.
+    ASSERT_EQ(SaveFilled(8.0), 0);
+    const std::string next = Bytes(kConfigStateFile);
+    BinaryReader again(next);
+    for (int n = 1; n <= 3; ++n) {
+        const std::size_t start = static_cast<std::size_t>(n - 1) * 228;
+        EXPECT_EQ(next.substr(start, 188), saved.substr(start, 188)) << n;
+        const auto record = DecodeConfigRecord(again);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->average, At(before_.values.statistics, n).average);
+        EXPECT_EQ(record->count, At(before_.values.statistics, n).count);
+    }
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_EQ(Bytes(kConfigStateFile), saved);
+
+    FailWritesOf(kConfigStateFile);
+    EXPECT_EQ(SaveFilled(7.0), kConfigFailedBit);
     env_.files.SetFailurePolicy(nullptr);
-    EXPECT_THAT(before_.LogText(), HasSubstr(c.message));
-    // A marker that could not be written still names the earlier save's day.
-    EXPECT_EQ(before_.Clean(),
-              std::to_string(c.bit) + (c.bit == 0 ? "\r\n05.03.2024\r\n" : "\r\n06.03.2024\r\n"));
-    after_.RestoreAll(after_.Marker());
-    EXPECT_EQ(
-        after_.LogText().find("Spiegelsummen-Offsets neu initialisiert.") != std::string::npos,
-        c.bit == kMirrorFailedBit);
-    ExpectRestored(after_, 7.0, c.bit != kConfigFailedBit, c.bit != kNightFailedBit,
-                   c.bit != kMirrorFailedBit, c.bit != kCounterFailedBit);
-}
-
-INSTANTIATE_TEST_SUITE_P(EachFile, FailedFileTest,
-                         ::testing::Values(FileCase{"Counter", kCounterStateFile, kCounterFailedBit,
-                                                    "Fehler beim Speichern von DIFFBUF.TVW"},
-                                           FileCase{"Mirror", kMirrorStateFile, kMirrorFailedBit,
-                                                    "Fehler beim Speichern von SPIEGELDATEN.TVW"},
-                                           FileCase{
-                                               "Night", kNightStateFile, kNightFailedBit,
-                                               "Fehler beim Speichern von TARVEDDE_NACHT.TVW !"},
-                                           FileCase{"Config", kConfigStateFile, kConfigFailedBit,
-                                                    "Fehler beim Speichern von TARVEDDE.COF !"},
-                                           FileCase{"CleanMarker", kCleanMarkerFile, 0,
-                                                    "Fehler beim Schreiben der CLEAN-Datei !"}),
-                         [](const auto& c) { return std::string(c.param.label); });
-
-// A process that dies while the save writes its files must find the previous set whole
-// and consistent: nothing of the set is replaced before every file is written.
-TEST_F(StateFilesTest, NoFileIsReplacedBeforeTheWholeSetIsWritten) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    const char* set[] = {kCounterStateFile, kMirrorStateFile, kNightStateFile, kConfigStateFile};
-    std::map<std::string, std::string> previous, seenAtLastWrite;
-    for (const char* name : set) {
-        previous[name] = Bytes(name);
-    }
-    const std::string last = env_.dir + kConfigStateFile + ".tmp";
-    env_.files.SetFailurePolicy([&](FileOp op, const std::string& path) {
-        for (const char* name : set) {
-            if (op == FileOp::Write && path == last) {
-                seenAtLastWrite[name] = Bytes(name);
-            }
-        }
-        return false;
-    });
-    ASSERT_EQ(SaveFilled(7.0), 0);
-    env_.files.SetFailurePolicy(nullptr);
-    EXPECT_EQ(seenAtLastWrite, previous);
-    EXPECT_NE(Bytes(kCounterStateFile), previous[kCounterStateFile]);
-}
-
-// A crash or failure at any single operation of a save: every state file is whole,
-// and each is either the old or the new one.
-TEST_F(StateFilesTest, FailureAtAnyOperationLeavesAReadableSet) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    const int start = env_.files.OperationCount();
-    ASSERT_EQ(SaveFilled(7.0), 0);
-    const int operations = env_.files.OperationCount() - start;
-    // Four files, each written, renamed and stamped; the unchanged $clean only stamped.
-    ASSERT_EQ(operations, 13);
-    for (int k = 1; k <= operations; ++k) {
-        ASSERT_EQ(SaveFilled(5.0), 0);
-        env_.files.FailNthOperation(k);
-        EXPECT_GE(SaveFilled(7.0), 0) << k;
-        ExpectWholeSet();
-        Plant restarted{env_};
-        const StateMarker marker = restarted.Marker();
-        restarted.store.RestoreCounterDifferences(restarted.config,
-                                                  restarted.values.counterDifferences, marker);
-        const double reading = At(restarted.values.counterDifferences, 180).lastReading;
-        if (marker.Trusts(kCounterFailedBit)) {
-            EXPECT_TRUE(reading == 6.1 || reading == 8.1) << k << " " << reading;
-        } else {
-            EXPECT_EQ(reading, 0.0) << k;
-        }
-    }
+    PutBytes(kConfigStateFile, saved.substr(0, 228));
+    EXPECT_EQ(SaveFilled(5.0), kConfigFailedBit);
+    EXPECT_THAT(NewLog(), HasSubstr("Fehler beim Lesen von TARVEDDE.COF !"));
 }
 
 class WindowBufferTest : public StateFilesTest {
