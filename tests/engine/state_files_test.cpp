@@ -474,8 +474,10 @@ protected:
         FifteenMinuteBuffers m15;
         MovingAverageBuffers moving;
     };
-    // Item 1 owns fifteen-minute row 0, item 3 row 1; item 2 owns moving row 0.
+    // Buffers as an acquisition start creates them: item 1 owns fifteen-minute row 0, item
+    // 3 row 1; item 2 owns moving row 0.
     static void Build(BareEngine& plant, Buffers& buffers) {
+        buffers = {};
         At(buffers.m15.items, 1).m15Row = 0;
         At(buffers.m15.items, 3).m15Row = 1;
         At(buffers.moving.items, 2).movingRow = 0;
@@ -492,18 +494,38 @@ protected:
         saved_.moving.rows[0][359] = 0.1;
         At(saved_.moving.items, 2) = {0, 359, 4.75, -2.5, 8.0};
     }
+    void RestoreBoth(StateMarker m15, StateMarker moving) {
+        after_.store.RestoreFifteenMinuteBuffers(after_.config, m15);
+        after_.store.RestoreMovingAverageBuffers(after_.config, moving);
+    }
     FifteenMinuteState& M15(int n) { return At(restored_.m15.items, n); }
+    MovingAverageState& Moving(int n) { return At(restored_.moving.items, n); }
     Buffers saved_;
     Buffers restored_;
 };
 
-// Most cycles leave the moving-average rings as they were: a file is rewritten when its
-// bytes change, when something else touched it since, and in a save that is flushed.
-TEST_F(WindowBufferTest, UnchangedFileIsLeftAloneUntilItsBytesOrTheFileChange) {
+// Saves run only with linked items in permanent mode. Most cycles leave the moving-average
+// rings as they were: a file is rewritten when its bytes change, when something else
+// touched it since, and in a save that is flushed. Flushing costs tens of milliseconds per
+// save: only the close and the first save of a day (and of a program run) wait for the disk.
+TEST_F(WindowBufferTest, SavesWriteWhatChangedAndFlushAtCloseAndOncePerDay) {
+    before_.itemsLinked = false;
+    EXPECT_EQ(SaveFilled(1.0), 0);
+    before_.itemsLinked = true;
+    before_.Settings().permanentMode = false;
+    EXPECT_EQ(SaveFilled(1.0), 0);
+    EXPECT_FALSE(Exists(kCleanMarkerFile));
+    EXPECT_FALSE(Exists(kMovingStateFile));
+    before_.Settings().permanentMode = true;
+
+    const Configuration& c = before_.config;
     const auto stamp = [&](const char* name) {
         return env_.files.Stamp(env_.dir + name).value_or(FileStamp{});
     };
+    EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
     ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_FALSE(before_.store.SaveIsDurable(c, false));
+    EXPECT_TRUE(before_.store.SaveIsDurable(c, true));
     const FileStamp moving = stamp(kMovingStateFile);
     const FileStamp clean = stamp(kCleanMarkerFile);
     const FileStamp counter = stamp(kCounterStateFile);
@@ -525,117 +547,121 @@ TEST_F(WindowBufferTest, UnchangedFileIsLeftAloneUntilItsBytesOrTheFileChange) {
 
     const FileStamp beforeNewDay = stamp(kMovingStateFile);
     before_.Settings().savedDay = "06.03.2024";
+    EXPECT_TRUE(before_.store.SaveIsDurable(c, false));
     ASSERT_EQ(SaveFilled(6.0), 0);
     EXPECT_NE(stamp(kMovingStateFile), beforeNewDay);
+    EXPECT_FALSE(before_.store.SaveIsDurable(c, false));
 }
 
 // Rows survive a restart. An error bit, an unclean start, a file of the wrong size or a
-// row that item 3 no longer owns restore nothing.
-TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeFilesTheyStillOwn) {
+// record whose item does not own that row restore nothing. A window or ring shorter than at the
+// save (another cycle or Puffer) keeps the saved extremes and starts at its first slot. A row
+// holding a NaN or an infinity stays as created and the next row is taken.
+TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeRecordsTheyStillOwn) {
+    saved_.m15.rows[0][0] = 1.25;
+    saved_.m15.rows[1][0] = 7.5;
+    At(saved_.m15.items, 1).m15Index = 5;
     ASSERT_EQ(SaveFilled(5.0), 0);
-    EXPECT_EQ(SizeOf(kFifteenMinuteStateFile), 2 * 182U);
-    EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, kFifteenMinuteFailedBit});
-    after_.store.RestoreMovingAverageBuffers(after_.config, {false, 0});
+    const std::string windows = Bytes(kFifteenMinuteStateFile);
+    const std::string rings = Bytes(kMovingStateFile);
+    EXPECT_EQ(windows.size(), 2 * 182U);
+    EXPECT_EQ(rings.size(), 2918U);
+    RestoreBoth({true, kFifteenMinuteFailedBit}, {false, 0});
     EXPECT_EQ(restored_.m15.rows[1][14], -999.0);
     EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
-    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
+    RestoreBoth({true, 0}, {true, 0});
     EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
-    EXPECT_EQ(restored_.m15.rows[0][0], -999.0);
+    EXPECT_EQ(restored_.m15.rows[0][0], 1.25);
+    EXPECT_EQ(M15(1).m15Index, 5);
     EXPECT_EQ(M15(3).m15Index, 14);
     EXPECT_EQ(M15(3).m15MaximumTime, 45356.5);
     EXPECT_EQ(restored_.moving.rows[0][359], 0.1);
-    EXPECT_EQ(At(restored_.moving.items, 2).ringIndex, 359);
-    EXPECT_EQ(At(restored_.moving.items, 2).movingMinimum, -2.5);
+    EXPECT_EQ(Moving(2).ringIndex, 359);
+    EXPECT_EQ(Moving(2).movingMinimum, -2.5);
+    EXPECT_THAT(NewLog(), Not(HasSubstr("Fehler beim Lesen")));
 
     Build(after_, restored_);
-    PutBytes(kMovingStateFile, Bytes(kMovingStateFile) + "x");
-    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
-    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
-    EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
-    M15(3).m15Row = -1;
-    M15(2).m15Row = 1;
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
-    EXPECT_THAT(after_.LogText(), HasSubstr("Falscher Index in M15-Datei !"));
-    EXPECT_EQ(restored_.m15.rows[1][14], -999.0);
-    EXPECT_EQ(M15(2).m15Index, 0);
-}
-
-// A window or ring shorter than at the save (another cycle or Puffer) keeps the saved
-// extremes and starts at its first slot; the rows after it are read too.
-TEST_F(WindowBufferTest, AShorterWindowOrRingKeepsItsExtremesAndStartsAtTheFirstSlot) {
-    saved_.m15.rows[1][0] = 7.5;
-    ASSERT_EQ(SaveFilled(5.0), 0);
     restored_.m15.rows.assign(2, std::vector<double>(14, -999.0));
     restored_.moving.rows[0].assign(200, -999.0);
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
-    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
-    EXPECT_THAT(after_.LogText(), Not(HasSubstr("Fehler beim Lesen")));
+    RestoreBoth({true, 0}, {true, 0});
+    EXPECT_THAT(NewLog(), Not(HasSubstr("Fehler beim Lesen")));
     EXPECT_EQ(restored_.m15.rows[1][0], 7.5);
     EXPECT_EQ(M15(3).m15Index, 0);
     EXPECT_EQ(M15(3).m15Maximum, 9.5);
-    const MovingAverageState& moving = At(restored_.moving.items, 2);
-    EXPECT_EQ(moving.ringIndex, 0);
-    EXPECT_EQ(moving.movingMinimum, -2.5);
-    EXPECT_EQ(moving.movingMaximum, 8.0);
-}
+    EXPECT_EQ(Moving(2).ringIndex, 0);
+    EXPECT_EQ(Moving(2).movingMinimum, -2.5);
+    EXPECT_EQ(Moving(2).movingMaximum, 8.0);
 
-// A row without item or longer than the record fails the save of the set.
-TEST_F(WindowBufferTest, RowWithoutItemOrLongerThanTheRecordIsMarkedAndEndsTheReading) {
-    saved_.m15.rows[0].resize(17, 1.0);
-    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
-    EXPECT_THAT(before_.LogText(), HasSubstr("Fehler beim Speichern der M15-Werte !"));
-    saved_.m15.rows[0].resize(16);
-    EXPECT_EQ(SaveFilled(5.0), 0);
-    At(saved_.m15.items, 1).m15Row = -1;
-    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
-    EXPECT_THAT(before_.LogText(), HasSubstr("Falscher Index beim Speichern der M15-Werte !"));
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
-    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
-    EXPECT_EQ(restored_.m15.rows[1][14], -999.0);  // reading ended at row 0
-}
-
-TEST_F(WindowBufferTest, FinalSaveReleasesBothSetsAndWritesDiagnostics) {
-    before_.log.Settings().debugLog = true;
-    ASSERT_EQ(SaveFilled(5.0, true), 0);
-    EXPECT_FALSE(saved_.m15.exist);
-    EXPECT_TRUE(saved_.moving.rows.empty());
-    EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
-    EXPECT_THAT(before_.LogText(), HasSubstr("Nachtsummen speichern :"));
-    EXPECT_THAT(before_.LogText(), HasSubstr("8,000"));
-    const auto statistics = [&] { return before_.log.StatisticsInfo().Lines(); };
-    EXPECT_THAT(statistics(), ElementsAre(HasSubstr("Statistik für Ablauf (gespiegelt)"),
-                                          HasSubstr("Anzahl=80  Mittel=8,000"),
-                                          HasSubstr("Summe/Integral=800,000")));
-    // The next save has no buffers left to write and leaves their files alone.
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    EXPECT_EQ(SizeOf(kMovingStateFile), 2918U);
-    EXPECT_EQ(statistics().size(), 3U);
-}
-
-// The poisoned-state test above runs without the buffers: a damaged row stays as created
-// and the next row is taken.
-TEST_F(WindowBufferTest, RowWithANonFiniteNumberStaysAsCreated) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
-    std::string m15 = Bytes(kFifteenMinuteStateFile);
+    Build(after_, restored_);
+    std::string m15 = windows;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     m15.replace(4, sizeof nan, reinterpret_cast<const char*>(&nan), sizeof nan);
     PutBytes(kFifteenMinuteStateFile, m15);
-    std::string moving = Bytes(kMovingStateFile);
+    std::string moving = rings;
     moving.replace(2888, 10, std::string("\0\0\0\0\0\0\0\x80\xFF\x7F", 10));  // infinity
     PutBytes(kMovingStateFile, moving);
-    after_.store.RestoreFifteenMinuteBuffers(after_.config, {true, 0});
-    after_.store.RestoreMovingAverageBuffers(after_.config, {true, 0});
-    EXPECT_THAT(after_.LogText(),
-                HasSubstr("Ungültige Zahl in M15BUF.TVW bei Item 1 ! Neu initialisiert.\r\n"));
-    EXPECT_THAT(after_.LogText(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
-    EXPECT_THAT(after_.LogText(),
+    RestoreBoth({true, 0}, {true, 0});
+    std::string log = NewLog();
+    EXPECT_THAT(log, HasSubstr("Ungültige Zahl in M15BUF.TVW bei Item 1 ! Neu initialisiert.\r\n"));
+    EXPECT_THAT(log, HasSubstr("Fehler beim Lesen der M15-Datei !"));
+    EXPECT_THAT(log,
                 HasSubstr("Ungültige Zahl in GLEITBUF2.TVW bei Item 2 ! Neu initialisiert.\r\n"));
     EXPECT_EQ(restored_.m15.rows[0][0], -999.0);
     EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
     EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
-    EXPECT_EQ(At(restored_.moving.items, 2).movingAverage, 0.0);
+    EXPECT_EQ(Moving(2).movingAverage, 0.0);
+
+    // Item 180 keeps no row; item 1 owns row 0, whose record now names item 180.
+    Build(after_, restored_);
+    PutBytes(kFifteenMinuteStateFile, I(180) + windows.substr(4));
+    PutBytes(kMovingStateFile, rings + "x");
+    RestoreBoth({true, 0}, {true, 0});
+    log = NewLog();
+    EXPECT_THAT(log, HasSubstr("Fehler beim Lesen der gleitenden Mittelwert-Datei !"));
+    EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
+    EXPECT_THAT(log, HasSubstr("Falscher Index in M15-Datei !"));
+    EXPECT_EQ(restored_.m15.rows[0][0], -999.0);
+    EXPECT_EQ(M15(1).m15Index, 0);
+    EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
+}
+
+// A row without item or longer than the record fails the save of the set, and a restore
+// ends its reading there. The close releases both sets and writes the diagnostics; the
+// next save has no buffers left to write and leaves their files alone.
+TEST_F(WindowBufferTest, BadRowsFailTheSaveAndTheCloseReleasesTheBuffers) {
+    saved_.m15.rows[0].resize(17, 1.0);
+    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
+    EXPECT_THAT(NewLog(), HasSubstr("Fehler beim Speichern der M15-Werte !"));
+    saved_.m15.rows[0].resize(16);
+    EXPECT_EQ(SaveFilled(5.0), 0);
+    At(saved_.m15.items, 1).m15Row = -1;
+    EXPECT_EQ(SaveFilled(5.0), kFifteenMinuteFailedBit);
+    EXPECT_THAT(NewLog(), HasSubstr("Falscher Index beim Speichern der M15-Werte !"));
+    RestoreBoth({true, 0}, {true, 0});
+    EXPECT_THAT(NewLog(), HasSubstr("Fehler beim Lesen der M15-Datei !"));
+    EXPECT_EQ(restored_.m15.rows[1][14], -999.0);  // reading ended at row 0
+    EXPECT_EQ(restored_.moving.rows[0][359], 0.1);
+
+    At(saved_.m15.items, 1).m15Row = 0;
+    before_.log.Settings().debugLog = true;
+    ASSERT_EQ(SaveFilled(5.0, true), 0);
+    EXPECT_FALSE(saved_.m15.exist);
+    EXPECT_TRUE(saved_.moving.rows.empty());
+    const std::string rings = Bytes(kMovingStateFile);
+    const std::string windows = Bytes(kFifteenMinuteStateFile);
+    EXPECT_EQ(rings.size(), 2918U);
+    EXPECT_EQ(windows.size(), 2 * 182U);
+    const std::string log = NewLog();
+    EXPECT_THAT(log, HasSubstr("Nachtsummen speichern :"));
+    EXPECT_THAT(log, HasSubstr("8,000"));
+    const auto statistics = [&] { return before_.log.StatisticsInfo().Lines(); };
+    EXPECT_THAT(statistics(), ElementsAre(HasSubstr("Statistik für Ablauf (gespiegelt)"),
+                                          HasSubstr("Anzahl=80  Mittel=8,000"),
+                                          HasSubstr("Summe/Integral=800,000")));
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    EXPECT_EQ(Bytes(kMovingStateFile), rings);
+    EXPECT_EQ(Bytes(kFifteenMinuteStateFile), windows);
+    EXPECT_EQ(statistics().size(), 3U);
 }
 
 // A NaN or an infinity in any state file damages that item's record: the item starts
