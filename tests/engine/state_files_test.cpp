@@ -1,12 +1,11 @@
 // The state files: the byte layouts of their records, checked against bytes placed by hand
 // at the offsets the older Windows build uses; then the running day's files between two
 // engines on one directory: the first saves, the second restores as after a restart.
-// Damaged files and failures at every single file operation of a save. The round trips of
-// records and whole sets are the fuzz targets'; what a marker lets through is in the
-// program start's tests.
+// Damaged files and failures at every single file operation of a save; last a whole program
+// restarting on damaged files. The round trips of records and whole sets are the fuzz
+// targets'; what a marker lets through is in the program start's tests.
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <map>
 #include <string>
@@ -665,65 +664,60 @@ TEST_F(WindowBufferTest, BadRowsFailTheSaveAndTheCloseReleasesTheBuffers) {
 }
 
 // A NaN or an infinity in any state file damages that item's record: the item starts
-// afresh, the log names item and file, and the next cycle's viewer lines and day-file row
+// afresh, the log names item and file, and the next cycles' viewer lines and day-file row
 // hold numbers only. Item 1 is mirrored by item 3 and keeps a moving average, item 2 is a
-// meter.
-struct PoisonCase {
-    const char* name;
-    const char* file;
-    std::size_t offset;
-    bool extended;  // an Extended field, else a Double
-    int item;
-    const char* itemName;
-    std::function<bool(const ProcessedValues&, const StateStore&)> afresh;
-};
+// meter. One record of each file is damaged: the config record of item 1, the night sums
+// and counter of item 2, the mirror offset of item 3.
+using PoisonedStateTest = EngineFixture;
 
-class PoisonedStateTest : public EngineFixture, public ::testing::WithParamInterface<PoisonCase> {
-protected:
-    void RunCycles(int cycles) {
-        for (int i = 0; i < cycles; ++i) {
-            ++cycle_;
-            Source(1).newestText = std::to_string(10 + cycle_) + ",5";
-            Source(2).newestText = std::to_string(4000 + 7 * cycle_);
-            Advance(10000);
-        }
-    }
-    void Poison(const PoisonCase& c) {
-        std::string bytes = env_.files.ReadAll(env_.dir + c.file).value_or("");
-        const double bad = c.offset % 2 == 0 ? std::numeric_limits<double>::quiet_NaN()
-                                             : std::numeric_limits<double>::infinity();
-        // An Extended infinity or NaN: all exponent bits and the integer bit set.
-        const std::string field =
-            c.extended ? std::string("\0\0\0\0\0\0\0\xC0\xFF\x7F", 10)
-                       : std::string(reinterpret_cast<const char*>(&bad), sizeof bad);
-        ASSERT_LE(c.offset + field.size(), bytes.size()) << c.file;
-        bytes.replace(c.offset, field.size(), field);
-        ASSERT_TRUE(env_.files.WriteAll(env_.dir + c.file, bytes, false));
-    }
-    int cycle_ = 0;
-};
-
-TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
-    const PoisonCase& c = GetParam();
+TEST_F(PoisonedStateTest, DamagedItemsStartAfreshAndNoOutputCarriesThem) {
     WriteIni(
         "[DDE]\nItemcount=3\nIntervall=10\nEinheit=0\nAutoStart=1\nAktuTag=05.03.2024\n"
         "[Items]\nItem1=Q\nItem2=Z\nItem3=S\n[Itemnames]\nItem1=Zulauf\nItem2=Strom\n"
         "Item3=Spiegel\n[Differenz]\nItem2=1\n[Spiegelung]\nItem3=1|1\n[Gleitend]\nItem1=1\n");
+    int cycle = 0;
+    const auto runCycles = [&](int cycles) {
+        for (int i = 0; i < cycles; ++i) {
+            ++cycle;
+            Source(1).newestText = std::to_string(10 + cycle) + ",5";
+            Source(2).newestText = std::to_string(4000 + 7 * cycle);
+            Advance(10000);
+        }
+    };
     SetClock(7, 0, 0);
     Start();
-    RunCycles(6);
+    runCycles(6);
     Main().FormClose();
     main_.reset();
-    Poison(c);
+    const auto poison = [&](const char* file, std::size_t offset, const std::string& field) {
+        std::string bytes = env_.files.ReadAll(env_.dir + file).value_or("");
+        ASSERT_LE(offset + field.size(), bytes.size()) << file;
+        bytes.replace(offset, field.size(), field);
+        ASSERT_TRUE(env_.files.WriteAll(env_.dir + file, bytes, false));
+    };
+    const auto bytesOf = [](double v) {
+        return std::string(reinterpret_cast<const char*>(&v), sizeof v);
+    };
+    poison(kConfigStateFile, 204, bytesOf(std::numeric_limits<double>::quiet_NaN()));
+    poison(kNightStateFile, 131 + 25, bytesOf(std::numeric_limits<double>::quiet_NaN()));
+    poison(kMirrorStateFile, 2 * 13 + 5, bytesOf(std::numeric_limits<double>::infinity()));
+    // An Extended NaN: all exponent bits and the integer bit set.
+    poison(kCounterStateFile, 46 + 10, std::string("\0\0\0\0\0\0\0\xC0\xFF\x7F", 10));
 
     SetClock(7, 5, 0);
     Start();
-    const std::string name = *c.itemName ? std::string(" (") + c.itemName + ")" : "";
-    EXPECT_TRUE(Logged("Ungültige Zahl in " + std::string(c.file) + " bei Item " +
-                       std::to_string(c.item) + name + " ! Neu initialisiert."));
-    EXPECT_TRUE(c.afresh(Main().Processor().Values(), Main().Store()));
-    RunCycles(2);
-    // The saves after the restart take every file again, the damaged one too.
+    EXPECT_TRUE(Logged("Ungültige Zahl in TARVEDDE.COF bei Item 1 (Zulauf) ! Neu initialisiert."));
+    EXPECT_TRUE(
+        Logged("Ungültige Zahl in TARVEDDE_NACHT.TVW bei Item 2 (Strom) ! Neu initialisiert."));
+    EXPECT_TRUE(Logged("Ungültige Zahl in SPIEGELDATEN.TVW bei Item 3 ! Neu initialisiert."));
+    EXPECT_TRUE(Logged("Ungültige Zahl in DIFFBUF.TVW bei Item 2 (Strom) ! Neu initialisiert."));
+    EXPECT_LE(Stats(1).count, 1.0);
+    EXPECT_TRUE(std::isfinite(Stats(1).average));
+    EXPECT_EQ(Night(2).ntSum, 0.0);
+    EXPECT_EQ(MirrorOffset(3), 0.0);
+    EXPECT_TRUE(std::isfinite(Counter(2).lastReading));
+    runCycles(2);
+    // The saves after the restart take every file again, the damaged ones too.
     EXPECT_EQ(Read(kCleanMarkerFile), "0\r\n05.03.2024\r\n");
     Lines outputs = Unstamped(Read("AKTDAT.TVV"));
     outputs.push_back(Unstamped(Read("20240305.DAT")).back());
@@ -736,27 +730,6 @@ TEST_P(PoisonedStateTest, DamagedItemStartsAfreshAndNoOutputCarriesIt) {
     EXPECT_THAT(LogAll(), Not(HasSubstr("Exception")));
     EXPECT_THAT(LogAll(), Not(HasSubstr("Fehler beim Spiegeln")));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryFile, PoisonedStateTest,
-    ::testing::Values(PoisonCase{"Config", kConfigStateFile, 204, false, 1, "Zulauf",
-                                 [](const ProcessedValues& s, const StateStore&) {
-                                     return At(s.statistics, 1).count <= 1.0 &&
-                                            std::isfinite(At(s.statistics, 1).average);
-                                 }},
-                      PoisonCase{"Night", kNightStateFile, 131 + 25, false, 2, "Strom",
-                                 [](const ProcessedValues&, const StateStore& store) {
-                                     return At(store.NightSums(), 2).ntSum == 0.0;
-                                 }},
-                      PoisonCase{"Mirror", kMirrorStateFile, 2 * 13 + 5, false, 3, "",
-                                 [](const ProcessedValues& s, const StateStore&) {
-                                     return At(s.mirrorSumOffsets, 3) == 0.0;
-                                 }},
-                      PoisonCase{"Counter", kCounterStateFile, 46 + 10, true, 2, "Strom",
-                                 [](const ProcessedValues& s, const StateStore&) {
-                                     return std::isfinite(At(s.counterDifferences, 2).lastReading);
-                                 }}),
-    [](const auto& c) { return std::string(c.param.name); });
 
 }  // namespace
 }  // namespace tarvedde::testing
