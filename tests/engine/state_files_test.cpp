@@ -231,7 +231,7 @@ protected:
                                bool mirror, bool counter) {
         EXPECT_EQ(At(s.values.statistics, 1).average == base + 1, accumulators) << base;
         EXPECT_EQ(s.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
-        EXPECT_EQ(At(s.stored.nightSums, 1).ntSum == base + 3, night) << base;
+        EXPECT_EQ(At(s.stored.nightSums, 3).ntSum == base + 5, night) << base;
         EXPECT_EQ(At(s.values.mirrorSumOffsets, 3) == base + 0.25, mirror) << base;
         EXPECT_EQ(At(s.values.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
     }
@@ -553,9 +553,10 @@ TEST_F(WindowBufferTest, SavesWriteWhatChangedAndFlushAtCloseAndOncePerDay) {
 }
 
 // Rows survive a restart. An error bit, an unclean start, a file of the wrong size or a
-// record whose item does not own that row restore nothing. A window or ring shorter than at the
-// save (another cycle or Puffer) keeps the saved extremes and starts at its first slot. A row
-// holding a NaN or an infinity stays as created and the next row is taken.
+// record whose item does not own that row restore nothing. A window or ring shorter than at
+// the save (another cycle or Puffer) keeps the saved extremes and starts at its first slot;
+// a row added since the save stays as created. A row holding a NaN or an infinity stays as
+// created and the next row is taken.
 TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeRecordsTheyStillOwn) {
     saved_.m15.rows[0][0] = 1.25;
     saved_.m15.rows[1][0] = 7.5;
@@ -580,7 +581,7 @@ TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeRecordsTheyStillOwn)
     EXPECT_THAT(NewLog(), Not(HasSubstr("Fehler beim Lesen")));
 
     Build(after_, restored_);
-    restored_.m15.rows.assign(2, std::vector<double>(14, -999.0));
+    restored_.m15.rows.assign(3, std::vector<double>(14, -999.0));
     restored_.moving.rows[0].assign(200, -999.0);
     RestoreBoth({true, 0}, {true, 0});
     EXPECT_THAT(NewLog(), Not(HasSubstr("Fehler beim Lesen")));
@@ -711,6 +712,7 @@ TEST_F(PoisonedStateTest, DamagedItemsStartAfreshAndNoOutputCarriesThem) {
         Logged("Ungültige Zahl in TARVEDDE_NACHT.TVW bei Item 2 (Strom) ! Neu initialisiert."));
     EXPECT_TRUE(Logged("Ungültige Zahl in SPIEGELDATEN.TVW bei Item 3 ! Neu initialisiert."));
     EXPECT_TRUE(Logged("Ungültige Zahl in DIFFBUF.TVW bei Item 2 (Strom) ! Neu initialisiert."));
+    EXPECT_TRUE(Logged("Fehler beim Lesen der Differenzdatei !"));
     EXPECT_LE(Stats(1).count, 1.0);
     EXPECT_TRUE(std::isfinite(Stats(1).average));
     EXPECT_EQ(Night(2).ntSum, 0.0);
