@@ -560,7 +560,7 @@ TEST_F(WindowBufferTest, SavesWriteWhatChangedAndFlushAtCloseAndOncePerDay) {
 TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeRecordsTheyStillOwn) {
     saved_.m15.rows[0][0] = 1.25;
     saved_.m15.rows[1][0] = 7.5;
-    At(saved_.m15.items, 1).m15Index = 5;
+    At(saved_.m15.items, 1).m15Maximum = 6.5;  // its window stands at slot 0
     ASSERT_EQ(SaveFilled(5.0), 0);
     const std::string windows = Bytes(kFifteenMinuteStateFile);
     const std::string rings = Bytes(kMovingStateFile);
@@ -572,7 +572,7 @@ TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeRecordsTheyStillOwn)
     RestoreBoth({true, 0}, {true, 0});
     EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
     EXPECT_EQ(restored_.m15.rows[0][0], 1.25);
-    EXPECT_EQ(M15(1).m15Index, 5);
+    EXPECT_EQ(M15(1).m15Maximum, 6.5);
     EXPECT_EQ(M15(3).m15Index, 14);
     EXPECT_EQ(M15(3).m15MaximumTime, 45356.5);
     EXPECT_EQ(restored_.moving.rows[0][359], 0.1);
@@ -621,7 +621,7 @@ TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeRecordsTheyStillOwn)
     EXPECT_EQ(restored_.moving.rows[0][359], -999.0);
     EXPECT_THAT(log, HasSubstr("Falscher Index in M15-Datei !"));
     EXPECT_EQ(restored_.m15.rows[0][0], -999.0);
-    EXPECT_EQ(M15(1).m15Index, 0);
+    EXPECT_EQ(M15(1).m15Maximum, FifteenMinuteState{}.m15Maximum);
     EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
 }
 
