@@ -114,8 +114,9 @@ void TarveddeMain::SetupWindowBuffers() {
 // Off while it runs: the next interval counts from the end of a tick, as it always has.
 void TarveddeMain::TimerGleitMTimer() {
     timerGleitM_->SetEnabled(false);
-    // A lost OPC server's last values are no samples.
-    if (!OpcServerLost()) {
+    // A lost server's last values are no samples.
+    const bool ddeLost = config_.Settings().sourceKind == SourceKind::Dde && dde_.ConnectionLost();
+    if (!ddeLost && !OpcServerLost()) {
         movingAverages_.TimerGleitMTimer(dde_.Sources(), host_.clock.Now());
     }
     timerGleitM_->SetEnabled(true);

@@ -240,14 +240,18 @@ TEST_F(RunControlTest, AtableTimeReportsOnceWhileAPostponedDayChangeIsPendingOve
 // A frame time passed while the server was lost is crossed by the first cycle after it.
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     SetClock(7, 0, 0);
-    WriteIni(std::string("[DDE]\n") + kTwoItems + "[Zeitrahmen]\nItem1=1|07:00:08|22:00:00\n");
+    WriteIni(std::string("[DDE]\n") + kTwoItems +
+             "[Zeitrahmen]\nItem1=1|07:00:08|22:00:00\n[Gleitend]\nIntervall=10\nItem1=1\n");
     Start();
+    env_.ddeServer.Publish("Anwendung", "Thema", "Q", "12,5");
     Advance(5000);
     env_.ddeServer.SetDown(true);
     EXPECT_TRUE(Main().Dde().ConnectionLost());
+    const int sampled = Main().MovingAveragesOf().States()[1].ringIndex;
     Advance(5000);  // the cycle hands over to the retry timer
     EXPECT_EQ(Window().lbDT, "07:00:00");
-    Advance(3000);  // three quiet retries
+    Advance(3000);                                                        // three quiet retries
+    EXPECT_EQ(Main().MovingAveragesOf().States()[1].ringIndex, sampled);  // nor a lost value
     EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Connect Anwendung Thema"),
               1 + 3);
     EXPECT_THAT(LogAll(), Not(HasSubstr("07:00:11 > ")));
