@@ -51,12 +51,13 @@ bool ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
     if (conversion.timeBase <= 0) {
         return true;
     }
-    const double span = RateSpanDays(pass, mirror.source);
-    if (!(span > kHalfSecondDays)) {
+    const Rate rate =
+        RateOf(mirror.value, conversion.timeBase, RateSpanDays(pass, mirror.source), 8884.0);
+    if (rate.kind == RateKind::kNoSpan) {
         return false;
     }
-    if (const auto rate = RateOf(mirror.value, conversion.timeBase, span, 8884.0)) {
-        mirror.value = *rate;
+    if (rate.kind == RateKind::kRate) {
+        mirror.value = rate.value;
     } else {
         pass.log.WriteLog("Main-Umrech : Fehler beim Spiegeln !");
     }

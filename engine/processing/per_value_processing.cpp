@@ -68,12 +68,13 @@ bool ConvertValue(const ProcessingPass& pass, int item, double& value) {
     if (conversion.timeBase <= 0) {
         return true;
     }
-    const double span = ElapsedCycleDays(pass.cycle.times);
-    if (!(span > kHalfSecondDays)) {
+    const Rate rate =
+        RateOf(value, conversion.timeBase, ElapsedCycleDays(pass.cycle.times), 8888.0);
+    if (rate.kind == RateKind::kNoSpan) {
         return false;
     }
-    if (const auto rate = RateOf(value, conversion.timeBase, span, 8888.0)) {
-        value = *rate;
+    if (rate.kind == RateKind::kRate) {
+        value = rate.value;
     } else {
         pass.log.WriteLog("Fehler bei Umrechnung des Wertes !");
     }

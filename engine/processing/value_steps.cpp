@@ -54,9 +54,9 @@ std::optional<double> ConvertUnit(const ValueConversion& conversion, double valu
     return converted;
 }
 
-std::optional<double> RateOf(double value, int timeBase, double dtDays, double marker) {
+Rate RateOf(double value, int timeBase, double dtDays, double marker) {
     if (!(dtDays > kHalfSecondDays)) {
-        return 0.0;
+        return {RateKind::kNoSpan, 0.0};
     }
     double rate = marker;
     switch (timeBase) {
@@ -76,9 +76,9 @@ std::optional<double> RateOf(double value, int timeBase, double dtDays, double m
             break;
     }
     if (!std::isfinite(rate)) {
-        return std::nullopt;
+        return {RateKind::kNotFinite, 0.0};
     }
-    return rate;
+    return {RateKind::kRate, rate};
 }
 
 namespace {

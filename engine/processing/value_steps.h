@@ -40,10 +40,17 @@ double ElapsedCycleDays(const CycleTimes& cycle);
 // value × factor / divisor; nullopt when that is not finite.
 std::optional<double> ConvertUnit(const ValueConversion& conversion, double value);
 
-// `value` per time base (1 second, 2 minute, 3 hour, 4 day) over `dtDays`; 0.0 when
-// `dtDays` is not above half a second (also negative or NaN), `marker` for any other
-// time base; nullopt when the rate is not finite.
-std::optional<double> RateOf(double value, int timeBase, double dtDays, double marker);
+enum class RateKind { kRate, kNoSpan, kNotFinite };
+
+struct Rate {
+    RateKind kind = RateKind::kRate;
+    double value = 0.0;
+};
+
+// `value` per time base (1 second, 2 minute, 3 hour, 4 day) over `dtDays`, `marker` for
+// any other time base. A span not above half a second (also negative or NaN) gives no
+// rate at all: kNoSpan.
+Rate RateOf(double value, int timeBase, double dtDays, double marker);
 
 enum class CounterEvent { kNone, kInitialised, kReset, kFellBack, kRejected, kRebased };
 
