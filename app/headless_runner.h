@@ -40,6 +40,7 @@ enum HeadlessExitStatus : int {
     kExitUsage = 2,           // wrong command line or installation file
     kExitStartAbandoned = 3,  // the single-instance guard ended the start
     kExitLogLost = 4,         // ran and closed, but lines of the program log were lost
+    kExitStateNotSaved = 5,   // ran and closed, but the final save of the state failed
 };
 
 class HeadlessClient {
@@ -65,8 +66,13 @@ public:
     // The window's creation, with the guard's verdict on stderr when the start is
     // abandoned; kExitDone to go on.
     HeadlessExitStatus Create();
-    // kExitLogLost when a log line could not be written at some time, else kExitDone.
-    HeadlessExitStatus EndStatus() const {
+    // kExitStateNotSaved when the final save failed (the next start may lose the day's
+    // values), kExitLogLost when a log line could not be written at some time, else
+    // kExitDone.
+    HeadlessExitStatus EndStatus() {
+        if (Engine().FinalSaveFailed()) {
+            return kExitStateNotSaved;
+        }
         return watcher_.EverFailed() ? kExitLogLost : kExitDone;
     }
 

@@ -66,6 +66,14 @@ bool TarveddeMain::CloseQuery() {
 }
 
 void TarveddeMain::CloseRefused() {
+    // Left standing, the request would make the next start of the day, whatever ends
+    // this run, a cold start that discards the day's values.
+    if (closingForRestart_) {
+        closingForRestart_ = false;
+        IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+        (void)schema::Write(ini, schema::kNullstart, false);
+        log_.WriteLog("Neustart abgebrochen, der nächste Start ist ein Warmstart.");
+    }
     if (!stopped_ && dde_.ConnectionLost()) {
         timerAuto_->SetEnabled(true);
     }
@@ -76,6 +84,12 @@ void TarveddeMain::CloseMain() {
     log_.CloseRawData();
     DeactivateOpcClient();
     if (!config_.Settings().permanentMode) {
+        return;
+    }
+    // A start that ended before it read the day's protocol, settings and state would
+    // write their defaults over them.
+    if (!startReadTheDay_) {
+        log_.WriteLog("Programmende ohne Speichern: der Start wurde nicht abgeschlossen.");
         return;
     }
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
@@ -144,6 +158,7 @@ void TarveddeMain::SaveAtProgramEnd() {
     SaveStatisticsReport();
     if (store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
                                      dde_.ItemsLinked(), true) != 0) {
+        finalSaveFailed_ = true;
         log_.WriteLog(
             "Beim Speichern der Zwischenwerte sind Fehler \r\naufgetreten ! Bitte prüfen Sie "
             "die Log-Datei.");

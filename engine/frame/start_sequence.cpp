@@ -46,6 +46,7 @@ void TarveddeMain::FormShow() {
         window_.Changed();
         return;
     }
+    startReadTheDay_ = true;
     (void)CreateEmptyFile(host_.files, config_.PathOf(kActiveMarkerFile));
     stateClean_ = false;
     config_.SetOpcCloseCount(5);
@@ -270,6 +271,7 @@ void TarveddeMain::Neustart1Click() {
 void TarveddeMain::CloseForRestart() {
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     (void)schema::Write(ini, schema::kNullstart, true);
+    closingForRestart_ = true;
     log_.WriteLog("Beenden für Neustart....");
     Close();
 }

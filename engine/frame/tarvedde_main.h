@@ -99,6 +99,8 @@ public:
     // is taken up again by the retry.
     void CloseRefused();
     bool Stopped() const { return stopped_; }
+    // The program end's save of the intermediate state reported an error.
+    bool FinalSaveFailed() const { return finalSaveFailed_; }
     bool AcquisitionStarted() const { return dde_.AcquisitionStarted(); }
     const Timer& TimerDDE() const { return *timerDDE_; }
     const Timer& TimerTot() const { return *timerTot_; }
@@ -380,6 +382,9 @@ private:
     DateParts detectedDay_{};
     bool clockSetBack_ = false;
     bool restartAfterDayChange_ = false;  // menu Neustart1 checked
+    bool closingForRestart_ = false;      // Nullstart=1 written for this close
+    bool startReadTheDay_ = false;        // the start got past the source's initialisation
+    bool finalSaveFailed_ = false;
 
     // Run control and the end.
     std::unique_ptr<Timer> timerTot_;

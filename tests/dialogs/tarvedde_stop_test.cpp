@@ -87,7 +87,12 @@ TEST_F(StopCountdownTest, TheRestartAfterTheDayChangeEndsThroughTheCountdown) {
     EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "1");
     EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 00:00:00 > Beenden für Neustart....\r\n"
                                     "06.Mrz.24, 00:00:00 > Stop-Aufforderung wird aktiviert"));
+    // "Nein": the program stays, and an ordinary close later is no cold start.
+    stop_->BitBtn1Click();
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "0");
+    ASSERT_FALSE(main_->FormClose());
     EXPECT_FALSE(env_.loop.AdvanceBy(8000));
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "Nullstart"), "0");
     EXPECT_THAT(LogAll(), HasSubstr("06.Mrz.24, 00:00:08 > Programm wird jetzt unsauber beendet."));
     EXPECT_TRUE(main_->FormClose());
 }

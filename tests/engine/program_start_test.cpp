@@ -276,6 +276,20 @@ TEST_F(StateStartTest, RestartMenuAsksAndLeavesTheColdStartToTheDayChange) {
     Main().FormClose();
 }
 
+// The headless client's exit status hears of it.
+TEST_F(StateStartTest, AFailedFinalSaveIsReported) {
+    ASSERT_TRUE(Ini().WriteBool("DDE", "AutoStart", true));
+    Start();
+    Main().StopAcquisition();
+    EXPECT_FALSE(Main().FinalSaveFailed());
+    env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op != FileOp::Append && path.find("TARVEDDE.COF") != std::string::npos;
+    });
+    EXPECT_TRUE(Main().FormClose());
+    EXPECT_TRUE(Main().FinalSaveFailed());
+    EXPECT_THAT(Read("_DDE_OPC_LOGALL.TXT"), HasSubstr("Fehler beim Speichern von TARVEDDE.COF"));
+}
+
 // The marker's life is the scenario runner's kill and end.
 TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheCloseKeepsTheStartInTheLog) {
     Start();
@@ -294,6 +308,22 @@ TEST_F(ProgramStartTest, CaptionsNameTheSourceKindAndTheCloseKeepsTheStartInTheL
     EXPECT_EQ(heading.attributes.alignment, TextAlignment::Center);
     Main().FormClose();
     EXPECT_THAT(Read("_TARVEDDE_LOG.TXT"), HasSubstr("Programmstart in /plant/"));
+}
+
+// A start that could not initialise its source read nothing of the day: the close must
+// write nothing over it.
+TEST_F(ProgramStartTest, ASourceThatCannotStartLeavesTheDaysFilesAlone) {
+    WriteIni("[DDE]\nAutoStart=1\nProtoFontsize=14\nAktuTag=05.03.2024\n");
+    Write("20240305.RTF", "{\\rtf1 bisher}");
+    const std::string flags("\1\0\0\1", 4);
+    ASSERT_TRUE(env_.files.WriteAll(env_.dir + "ddeLogKonfig.tvw", flags, false));
+    env_.dde.FailInitialize(0x4002);
+    Start();
+    EXPECT_TRUE(Main().FormClose());
+    EXPECT_EQ(Read("20240305.RTF"), "{\\rtf1 bisher}");
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "ProtoFontsize"), "14");
+    EXPECT_EQ(env_.files.ReadAll(env_.dir + "ddeLogKonfig.tvw").value(), flags);
+    EXPECT_THAT(Read("_DDE_OPC_LOGALL.TXT"), HasSubstr("Programmende ohne Speichern"));
 }
 
 // A negative item count is no items, also when the day's state files of a configuration
