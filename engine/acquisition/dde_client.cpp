@@ -147,6 +147,9 @@ bool DdeClient::AdviseItem(int item) {
         return true;
     }
     ItemSource& source = sources_[item];
+    // A text from before the link is no value of it: the item has one again when the
+    // server sends one, which it may do during the request.
+    source.newestText.clear();
     const DdeHandle handle = transport_->CreateStringHandle(instance_, source.sourceName);
     source.itemHandle = handle;
     if (transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStart,
@@ -154,8 +157,12 @@ bool DdeClient::AdviseItem(int item) {
         return true;
     }
     DDECheck("***** Fehler ! Advise Item " + std::to_string(item));
-    transport_->FreeStringHandle(instance_, handle);
-    source.itemHandle = 0;
+    // A conversation lost during the request has released the handle with its links.
+    if (source.itemHandle == handle) {
+        transport_->FreeStringHandle(instance_, handle);
+        source.itemHandle = 0;
+    }
+    integrator_.EndSampleChain(item, host_.clock.Now(), host_.clock.ElapsedMs());
     return false;
 }
 

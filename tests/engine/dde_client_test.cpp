@@ -379,6 +379,20 @@ TEST_F(DdeCallbackTest, FailedExportIsLoggedAndTheNextStillRuns) {
     EXPECT_EQ(Export("Einzelwerte", 1), Stamp() + ";5,00\r\n");
 }
 
+// An item the server refuses after a reconnect has no value, and its integral stops at the
+// refusal.
+TEST_F(DdeCallbackTest, ItemRefusedAfterAReconnectHasNoValue) {
+    Item(2).Integral = true;
+    Link();
+    Send(2, "4");
+    env_.ddeServer.SetDown(true);
+    env_.ddeServer.SetDown(false);
+    Item(2).serverItem = "Unbekannt";
+    client_.LinkItems();
+    EXPECT_EQ(Source(2).newestText, "");
+    EXPECT_LT(integrator_.States()[2].lastSampleTime, 0.0);
+}
+
 TEST_F(DdeCallbackTest, ServerDisconnectUnlinksAndMarksTheLoss) {
     Link();
     client_.MarkAcquisitionStarted();
