@@ -40,8 +40,12 @@ void DdeClient::OnDisconnect() {
     UnlinkItems();
     connectionLost_ = true;
     host_.op.Beep();
-    if (acquisitionStarted_) {
+    // A conversation lost during a set-up is a failed retry: the retry already runs.
+    if (acquisitionStarted_ && !linkSetUp_) {
         WriteLog("Es wird versucht, die Verbindung wiederherzustellen...");
+        if (serverDisconnect_ != nullptr) {
+            serverDisconnect_->ServerDisconnected();
+        }
     }
 }
 

@@ -34,6 +34,16 @@ protected:
     ~LinkSetUpEnd() = default;
 };
 
+// Told when the server ended the conversation while acquisition ran and no link set-up
+// was going on (a set-up's end tells its own outcome).
+class ServerDisconnect {
+public:
+    virtual void ServerDisconnected() = 0;
+
+protected:
+    ~ServerDisconnect() = default;
+};
+
 // The item settings dialog joins here when it changed an item's server item.
 class ServerItemChange {
 public:
@@ -87,6 +97,8 @@ public:
     DdeRequestAnswer RequestItem(const std::string& item, int timeoutMs);
     // Logs the instance's last DDE error after `context`.
     void DDECheck(std::string_view context);
+
+    void TellServerDisconnects(ServerDisconnect* watcher) { serverDisconnect_ = watcher; }
 
     // The transport's notification entry: data, disconnect and anything else.
     std::uint32_t Callback(const DdeNotification& notification);
@@ -166,6 +178,7 @@ private:
         LinkSetUpEnd* end = nullptr;
     };
     std::optional<LinkSetUp> linkSetUp_;
+    ServerDisconnect* serverDisconnect_ = nullptr;
     // Made at the first set-up that needs a second turn.
     std::unique_ptr<Timer> linkTimer_;
 };

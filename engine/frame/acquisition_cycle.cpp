@@ -276,6 +276,13 @@ void TarveddeMain::TimerAutoTimer() {
     }
 }
 
+// The retry starts at once, not at the next cycle, which may be an hour away; the cycle
+// rests until the connection stands again, as when a tick finds it lost.
+void TarveddeMain::ServerDisconnected() {
+    timerDDE_->SetEnabled(false);
+    timerAuto_->SetEnabled(true);
+}
+
 void TarveddeMain::RetryConnection() {
     timerAuto_->SetEnabled(false);
     if (LinkItems(AfterLinking::RetryOutcome)) {

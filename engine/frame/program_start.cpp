@@ -36,6 +36,7 @@ TarveddeMain::TarveddeMain(Host& host, StartOptions options, const Locale& local
       locale_(locale),
       log_(host.files, host.clock, locale) {
     timeFrames_.target = &timeFrameStatistics_;
+    dde_.TellServerDisconnects(this);
     timerDDE_ = host_.loop.CreateTimer("TimerDDE", config_.Settings().cycleIntervalMs,
                                        [this] { TimerDDETimer(); });
     timerAuto_ = host_.loop.CreateTimer("TimerAuto", 1000, [this] { TimerAutoTimer(); });

@@ -51,6 +51,7 @@ struct StartOptions {
 };
 
 class TarveddeMain final : private LinkSetUpEnd,
+                           private ServerDisconnect,
                            private AqasysRetrievalHost,
                            private ServerItemChange {
 public:
@@ -249,6 +250,7 @@ private:
     void LoadTimeFrames();
     void EndOfCycle();
     void TimerAutoTimer();
+    void ServerDisconnected() override;
     void RetryConnection();
     void RetryOutcome();
     void FirstValuesTimer();

@@ -52,13 +52,13 @@ protected:
         Start();
     }
     // The server goes down and up again, now answering each advise start after 4 s; the
-    // cycle hands over to the retry, which links Q until 15 s.
+    // retry starts at the loss and links Q until 5 s.
     void SlowReconnect() {
         env_.ddeServer.SetDown(true);
         env_.ddeServer.SetDown(false);
         env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
         env_.ddeCalls.clear();
-        Advance(11000);
+        Advance(1000);
     }
     Lines Calls(const std::string& kind) const {
         Lines calls;
@@ -248,12 +248,12 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     env_.ddeServer.SetDown(true);
     EXPECT_TRUE(Main().Dde().ConnectionLost());
     const int sampled = Main().MovingAveragesOf().States()[1].ringIndex;
-    Advance(5000);  // the cycle hands over to the retry timer
+    Advance(5000);  // the retry starts at the loss, the cycle rests
     EXPECT_EQ(Window().lbDT, "07:00:00");
-    Advance(3000);                                                        // three quiet retries
+    Advance(3000);                                                        // eight quiet retries
     EXPECT_EQ(Main().MovingAveragesOf().States()[1].ringIndex, sampled);  // nor a lost value
     EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "Connect Anwendung Thema"),
-              1 + 3);
+              1 + 8);
     EXPECT_THAT(LogAll(), Not(HasSubstr("07:00:11 > ")));
     env_.ddeServer.SetDown(false);
     Advance(1000);
