@@ -100,9 +100,15 @@ void DdeClient::TakeData(int item, const std::string& bytes) {
         }
     }
     if (flags.logCounterDifference && integration.factor > 0.0) {
-        const double value = ParseScaled(item, source.newestText, kDifferenceMarker);
-        integrator_.Difference(item, value, now, nowMs);
-        WriteDifferenceExport(target, item, now, value, integration.runningSum);
+        const std::optional<double> value = ParseScaled(item, source.newestText);
+        // Taken as a reading, the marker would count as a fallen counter and its climb
+        // back as use; only the export line shows it.
+        if (value) {
+            integrator_.Difference(item, *value, now, nowMs);
+        }
+        WriteDifferenceExport(target, item, now,
+                              value.value_or(integrator_.Scaled(item, kDifferenceMarker)),
+                              integration.runningSum);
     }
     if (flags.logSingleValues && integration.factor > 0.0) {
         const double value = ParseScaled(item, source.newestText, kSingleValueMarker);

@@ -3,7 +3,7 @@
 // set-up (scaling, lower bound, the limits line of the log). Source-neutral: every source
 // kind (DDE today, OPC later) feeds it. A source hands it, per sample, the item number,
 // the value already scaled with Scaled (a text that does not parse is left out of the
-// integral with LeaveOut, and enters the difference as its marker 8889), the wall
+// integral with LeaveOut, and never reaches the difference), the wall
 // time (day number) and the elapsed clock in ms of the moment the sample arrived.
 // Guarantees: durations come from the elapsed clock, so clock steps and daylight-saving
 // changes never add or remove integrated time; a wall time without its elapsed reading

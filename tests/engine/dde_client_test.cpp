@@ -332,15 +332,17 @@ TEST_F(DdeCallbackTest, IntegralExportHoldsTheTakenValueAndTheSum) {
                             "Integral für Item 1 : wieder gültige Werte."));
 }
 
+// A text that is no number shows as its marker and leaves the counter as it was.
 TEST_F(DdeCallbackTest, DifferenceExportHoldsEveryReadingAndTheSum) {
     Flags(1).logCounterDifference = true;
-    SetLimits(1, 0.0, 1000.0);
+    SetLimits(1, 0.0, 10000.0);
     Link();
     std::string expected;
     for (const auto& [text, tail] : {std::pair{"100", "100,00;0,00"},
                                      {"150", "150,00;50,00"},
-                                     {"2000", "2000,00;50,00"},
-                                     {"x", "8889,00;50,00"}}) {
+                                     {"20000", "20000,00;50,00"},
+                                     {"x", "8889,00;50,00"},
+                                     {"170", "170,00;70,00"}}) {
         Send(1, text, 10000);
         expected += Stamp() + ";" + tail + "\r\n";
     }
