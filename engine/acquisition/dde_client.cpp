@@ -212,6 +212,9 @@ bool DdeClient::LinkItems(LinkSetUpEnd* end) {
 DdeClient::LinkProgress DdeClient::LinkNextItems() {
     const std::int64_t turnStartMs = host_.clock.ElapsedMs();
     for (; linkSetUp_->nextItem <= config_.Settings().itemCount; ++linkSetUp_->nextItem) {
+        if (ConversationGone()) {
+            return FailLinkSetUp();
+        }
         if (host_.clock.ElapsedMs() - turnStartMs >= kLinkTurnShareMs) {
             return LinkProgress::Yielded;
         }
@@ -236,11 +239,27 @@ DdeClient::LinkProgress DdeClient::LinkNextItems() {
             }
         }
     }
+    if (ConversationGone()) {
+        return FailLinkSetUp();
+    }
     const LinkSetUp done = *linkSetUp_;
     linkSetUp_.reset();
     ShowLinkSummary(done.linked, done.mirrored, done.switchedOff);
     itemsLinked_ = true;
     return LinkProgress::Done;
+}
+
+bool DdeClient::ConversationGone() const {
+    return !ShortCut() && conversation_ == 0;
+}
+
+// Every further item would only log its failed request: the set-up ends as a failed
+// connect, and the retry starts afresh.
+DdeClient::LinkProgress DdeClient::FailLinkSetUp() {
+    linkSetUp_.reset();
+    itemsLinked_ = false;
+    connectionLost_ = true;
+    return LinkProgress::Failed;
 }
 
 void DdeClient::LinkTurn() {
@@ -254,6 +273,7 @@ void DdeClient::LinkTurn() {
             linkTimer_->SetEnabled(true);
             return;
         case LinkProgress::Done:
+        case LinkProgress::Failed:
             if (end != nullptr) {
                 end->LinkSetUpEnded();
             }
@@ -282,7 +302,8 @@ bool DdeClient::StopAdvise(int item) {
             (void)transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStop,
                                                 kAdviseStopTimeoutMs);
         }
-        if (handle != 0) {
+        // A stop that timed out lost the conversation, whose end released the handle.
+        if (handle != 0 && source.itemHandle == handle) {
             if (!transport_->FreeStringHandle(instance_, handle)) {
                 DDECheck("StopAdvise");
             }

@@ -25,7 +25,8 @@
 
 namespace tarvedde {
 
-// Told when a link set-up that went on over later loop turns has done its last item.
+// Told when a link set-up that went on over later loop turns has done its last item or
+// lost its conversation.
 class LinkSetUpEnd {
 public:
     virtual void LinkSetUpEnded() = 0;
@@ -74,9 +75,10 @@ public:
     // The connect check of an AQASYS start, with its own messages.
     bool CheckServer();
     bool AdviseItem(int item);
-    // Outcome in ConnectionLost() and ItemsLinked(). True when it is known at
-    // return. A server that answers slowly gets the remaining items one turn of the loop
-    // at a time: false then, and `end` is told once the last item is done.
+    // Outcome in ConnectionLost() and ItemsLinked(); a conversation lost on the way ends
+    // the set-up as a failed connect. True when it is known at return. A server that
+    // answers slowly gets the remaining items one turn of the loop at a time: false then,
+    // and `end` is told once the last item is done or the conversation is lost.
     bool LinkItems(LinkSetUpEnd* end = nullptr);
     bool Linking() const { return linkSetUp_.has_value(); }
     // Ends a running link set-up before its next item, without its summary and without
@@ -139,10 +141,13 @@ private:
     // The summary from the links that stand now.
     void ShowStandingLinks();
     void EndItemLink(int item);
-    enum class LinkProgress { Yielded, Done, Stopped };
+    // Failed: the conversation was lost on the way.
+    enum class LinkProgress { Yielded, Done, Stopped, Failed };
     // Links items from the set-up's next one on until all are done or the turn has spent
     // its share of time.
     LinkProgress LinkNextItems();
+    bool ConversationGone() const;
+    LinkProgress FailLinkSetUp();
     void LinkTurn();
     void OnDisconnect();
     void OnData(const DdeNotification& notification);

@@ -2,6 +2,8 @@
 // link summary and log lines, unlink and close, the OPC short cuts and error names.
 #include "engine/acquisition/dde_client.h"
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,8 +14,11 @@
 namespace tarvedde::testing {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 class DdeClientTest : public EngineFixture {
 protected:
@@ -209,6 +214,25 @@ TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
     EXPECT_THAT(NewLogLines(), ElementsAre("StopAdvise: DDE-Fehler: DMLERR_DLL_NOT_INITIALIZED",
                                            "DisconnectDDE: DDE-Fehler: DMLERR_DLL_NOT_INITIALIZED",
                                            "Fehler DdeUnInitialize"));
+}
+
+// A server that leaves a link request unanswered has lost the conversation: the set-up
+// ends as a failed connect, without asking for the other items on no conversation.
+TEST_F(DdeClientTest, ConversationLostDuringTheSetUpEndsItAsAFailedConnect) {
+    ASSERT_TRUE(client_.InitDDE());
+    env_.ddeServer.SetStalled(true);
+    EXPECT_TRUE(client_.LinkItems());
+    EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "AdvStart Item2 5000"), 0);
+    EXPECT_TRUE(client_.ConnectionLost());
+    EXPECT_FALSE(client_.ItemsLinked());
+}
+
+// The stop's time-out loses the conversation, whose end already released the handle.
+TEST_F(DdeClientTest, StopThatTimesOutReleasesTheHandleOnce) {
+    Link();
+    env_.ddeServer.SetStalled(true);
+    client_.UnlinkItems();
+    EXPECT_THAT(NewLogLines(), Not(Contains(HasSubstr("StopAdvise"))));
 }
 
 // The OPC kind and a client without transport never touch a DDE transport.
