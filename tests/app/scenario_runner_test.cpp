@@ -164,25 +164,25 @@ TEST_F(ScenarioRunnerTest, AProgramThatEndsItselfStopsTheAdvanceAtOnce) {
     EXPECT_TRUE(dir_.Exists("$dde_activ"));
 }
 
-// The client hands a value to every item on the link (items 1 and 3 name one); a lost
-// server is noticed by the next cycle and the retry timer links again a second later. The
-// first row after the relink has the value the server took meanwhile, not the old one.
+// The client hands a value to every item on the link (items 1 and 3 name one); the retry
+// starts when the server is lost and links again a second after it is back. The first row
+// after the relink has the value the server took meanwhile, not the old one.
 TEST_F(ScenarioRunnerTest, SetReachesTheLinkedItemAndServerDownAndUpBreakAndRestoreTheLink) {
     dir_.WriteText("TARVEDDE.INI",
                    "[DDE]\nAutoStart=1\nIntervall=10\nEinheit=0\nItemcount=3\n[Items]\n"
                    "Item1=Zulauf Q\nItem2=C\nItem3=Zulauf Q\n[Itemnames]\nItem1=A\nItem2=B\n"
                    "Item3=C\n");
     ASSERT_EQ(Run("start\nset \"Zulauf Q\" \"12,5\"\nadvance 10s\nserver down\nadvance 5s\n"
-                  "server up\nadvance 2s\nset \"Zulauf Q\" \"7,5\"\nadvance 10s\n"),
+                  "set \"Zulauf Q\" \"7,5\"\nserver up\nadvance 12s\n"),
               0)
         << errors_.str();
     const auto log = Log();
     EXPECT_THAT(log, Contains("05.Mrz.24, 07:00:10 > Callback : Konversation abgebrochen !"));
-    EXPECT_THAT(log, Contains("05.Mrz.24, 07:00:21 > Verbindung zum Server hergestellt."));
+    EXPECT_THAT(log, Contains("05.Mrz.24, 07:00:16 > Verbindung zum Server hergestellt."));
     EXPECT_THAT(
         dir_.Lines("20240305.DAT"),
         ElementsAre("2024.3.5;07:00:00;0,000;0,000;0,000", "2024.3.5;07:00:10;12,500;0,000;12,500",
-                    "2024.3.5;07:00:21;7,500;0,000;7,500", "2024.3.5;07:00:31;7,500;0,000;7,500"));
+                    "2024.3.5;07:00:16;7,500;0,000;7,500", "2024.3.5;07:00:26;7,500;0,000;7,500"));
 }
 
 TEST_F(ScenarioRunnerTest, MenuBeendenEndsTheProgramAndTheScriptAnUnknownMenuStopsTheRun) {
