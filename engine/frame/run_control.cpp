@@ -197,7 +197,7 @@ bool TarveddeMain::ButtonClick(const std::string& name) {
     // A disabled button cannot be clicked.
     if (name == "btStartDDE") {
         if (window_.btStartDDEEnabled) {
-            StartAcquisition();
+            StartButton();
         }
         return true;
     }
@@ -327,8 +327,32 @@ void TarveddeMain::DDEOPCstoppen1Click() {
     if (window_.btStoppenEnabled) {
         StopButton();
     } else if (window_.btStartDDEEnabled) {
-        StartAcquisition();
+        StartButton();
     }
+}
+
+// A server that ended the conversation while acquisition stood is retried by nothing else
+// when the automatic start is off: the operator's start links once before it starts.
+void TarveddeMain::StartButton() {
+    const GeneralSettings& settings = config_.Settings();
+    const bool dde = settings.permanentMode && settings.sourceKind == SourceKind::Dde;
+    if (!dde || !dde_.ConnectionLost()) {
+        StartAcquisition();
+        return;
+    }
+    if (LinkItems(AfterLinking::Start)) {
+        StartOutcome();
+    }
+}
+
+// Linked, the start waits for the links' first values as a reconnect does; otherwise the
+// start tells why it cannot run.
+void TarveddeMain::StartOutcome() {
+    if (dde_.ConnectionLost()) {
+        StartAcquisition();
+        return;
+    }
+    timerFirstValues_->SetEnabled(true);
 }
 
 // An incomplete configuration counts as a lost connection without asking the server:
@@ -350,6 +374,10 @@ bool TarveddeMain::LinkItems(AfterLinking then) {
 void TarveddeMain::LinkSetUpEnded() {
     if (afterLinking_ == AfterLinking::AutoStart) {
         AutoStart();
+        return;
+    }
+    if (afterLinking_ == AfterLinking::Start) {
+        StartOutcome();
         return;
     }
     try {

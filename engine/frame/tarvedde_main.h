@@ -195,7 +195,7 @@ private:
 
     // run_control.cpp: start and stop of acquisition, the links, the operator's commands.
     // What runs once the link set-up's outcome is known.
-    enum class AfterLinking { AutoStart, RetryOutcome };
+    enum class AfterLinking { AutoStart, RetryOutcome, Start };
     // True when the outcome is known at return; otherwise `then` runs when the set-up ends.
     bool LinkItems(AfterLinking then);
     void LinkSetUpEnded() override;
@@ -208,6 +208,8 @@ private:
     void TransferTick();
     void StopRetrieval() override;
     void StartRetrieval() override;
+    void StartButton();
+    void StartOutcome();
     void StopButton();
     bool ConfirmStop();
     void StopAqasysRetrieval();

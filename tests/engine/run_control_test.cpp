@@ -271,6 +271,21 @@ TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     }));
 }
 
+// Without the automatic start nothing else links a server lost while acquisition stood:
+// the operator's start tries once, and starts once linked.
+TEST_F(RunControlTest, StartButtonLinksAServerLostWhileStopped) {
+    Begin("AutoStart=0\n");
+    env_.ddeServer.SetDown(true);
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    EXPECT_THAT(Transcript().back(), HasSubstr("<Automatisch starten>"));
+    const std::size_t told = Transcript().size();
+    env_.ddeServer.SetDown(false);
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    Advance(100);
+    EXPECT_FALSE(Main().Stopped());
+    EXPECT_EQ(Transcript().size(), told);
+}
+
 TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
     Begin("Itemcount=3\n");  // item 3 is not defined: the first Itemcount wins
     ASSERT_EQ(Settings().itemCount, 3);
