@@ -147,9 +147,6 @@ bool DdeClient::AdviseItem(int item) {
         return true;
     }
     ItemSource& source = sources_[item];
-    // A text from before the link is no value of it: the item has one again when the
-    // server sends one, which it may do during the request.
-    source.newestText.clear();
     const DdeHandle handle = transport_->CreateStringHandle(instance_, source.sourceName);
     source.itemHandle = handle;
     if (transport_->ClientTransaction(conversation_, handle, kCfText, kXtypAdvStart,
@@ -157,6 +154,10 @@ bool DdeClient::AdviseItem(int item) {
         return true;
     }
     DDECheck("***** Fehler ! Advise Item " + std::to_string(item));
+    // Kept, its text from before the outage would count every cycle as a new value. An
+    // item linked again keeps its last one: a server may send only changes, and a pump
+    // that runs would stop counting until it switched.
+    source.newestText.clear();
     // A conversation lost during the request has released the handle with its links.
     if (source.itemHandle == handle) {
         transport_->FreeStringHandle(instance_, handle);

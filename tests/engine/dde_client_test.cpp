@@ -406,10 +406,11 @@ TEST_F(DdeCallbackTest, FailedExportIsLoggedAndTheNextStillRuns) {
 }
 
 // An item the server refuses after a reconnect has no value, and its integral stops at the
-// refusal.
+// refusal; an item linked again keeps its last value until the server sends a change.
 TEST_F(DdeCallbackTest, ItemRefusedAfterAReconnectHasNoValue) {
     Item(2).Integral = true;
     Link();
+    Send(1, "7");
     Send(2, "4");
     env_.ddeServer.SetDown(true);
     env_.ddeServer.SetDown(false);
@@ -417,6 +418,7 @@ TEST_F(DdeCallbackTest, ItemRefusedAfterAReconnectHasNoValue) {
     client_.LinkItems();
     EXPECT_EQ(Source(2).newestText, "");
     EXPECT_LT(integrator_.States()[2].lastSampleTime, 0.0);
+    EXPECT_EQ(Source(1).newestText, "7");
 }
 
 TEST_F(DdeCallbackTest, ServerDisconnectUnlinksAndMarksTheLoss) {
