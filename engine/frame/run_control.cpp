@@ -334,6 +334,10 @@ void TarveddeMain::DDEOPCstoppen1Click() {
 // A server that ended the conversation while acquisition stood is retried by nothing else
 // when the automatic start is off: the operator's start links once before it starts.
 void TarveddeMain::StartButton() {
+    // Linked a moment ago, the start waits for the first values already.
+    if (timerFirstValues_->Enabled()) {
+        return;
+    }
     const GeneralSettings& settings = config_.Settings();
     const bool dde = settings.permanentMode && settings.sourceKind == SourceKind::Dde;
     if (!dde || !dde_.ConnectionLost()) {

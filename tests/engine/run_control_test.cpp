@@ -280,10 +280,15 @@ TEST_F(RunControlTest, StartButtonLinksAServerLostWhileStopped) {
     EXPECT_THAT(Transcript().back(), HasSubstr("<Automatisch starten>"));
     const std::size_t told = Transcript().size();
     env_.ddeServer.SetDown(false);
+    const std::size_t logged = LogAll().size();
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));  // before the first values: one start
     Advance(100);
     EXPECT_FALSE(Main().Stopped());
     EXPECT_EQ(Transcript().size(), told);
+    const std::string started = LogAll().substr(logged);
+    EXPECT_EQ(started.find("Datenerfassung gestartet."),
+              started.rfind("Datenerfassung gestartet."));
 }
 
 TEST_F(RunControlTest, IncompleteConfigurationRetriesQuietly) {
