@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace tarvedde {
@@ -23,6 +24,9 @@ class InstanceLocks {
 public:
     virtual ~InstanceLocks() = default;
     virtual std::unique_ptr<InstanceLockShare> Acquire(const std::string& name) = 0;
+    // The lock of the file `path` for one holder only (exclusive_file_lock.h): the file is
+    // removed when the share ends. ExistedAlready: another holder has it, this share none.
+    virtual std::unique_ptr<InstanceLockShare> HoldExclusive(const std::string& path) = 0;
 };
 
 // flock files in `directory`; empty: the user's runtime directory (named mutexes on
@@ -31,6 +35,7 @@ class SystemInstanceLocks final : public InstanceLocks {
 public:
     explicit SystemInstanceLocks(std::string directory = "") : directory_(std::move(directory)) {}
     std::unique_ptr<InstanceLockShare> Acquire(const std::string& name) override;
+    std::unique_ptr<InstanceLockShare> HoldExclusive(const std::string& path) override;
 
 private:
     std::string directory_;
@@ -40,10 +45,12 @@ private:
 class MemoryInstanceLocks final : public InstanceLocks {
 public:
     std::unique_ptr<InstanceLockShare> Acquire(const std::string& name) override;
+    std::unique_ptr<InstanceLockShare> HoldExclusive(const std::string& path) override;
     int Holders(const std::string& name) const;
 
 private:
     std::map<std::string, int> holders_;
+    std::set<std::string> exclusive_;
 };
 
 }  // namespace tarvedde

@@ -12,7 +12,7 @@ namespace tarvedde {
 namespace {
 
 constexpr double kMarch5At7 = 45356.0 + 7.0 / 24.0;  // 2024-03-05 07:00:00
-constexpr std::int64_t kHour = 3'600'000;
+constexpr std::int64_t kHourMs = 3'600'000;
 
 // Milliseconds between two day numbers, rounded: the clock must be exact to the ms.
 std::int64_t MsBetween(double from, double to) {
@@ -37,11 +37,11 @@ TEST(VirtualClock, StartsOnMarch5At7InUtcAndAdvancesByWholeMillisecondsNeverBack
 TEST(VirtualClock, SteppingOrSettingTheWallClockOrZoneLeavesElapsedTimeAlone) {
     VirtualClock clock;
     clock.AdvanceMs(5000);
-    clock.StepWallClock(-kHour);
+    clock.StepWallClock(-kHourMs);
     EXPECT_EQ(clock.ElapsedMs(), 5000);
-    EXPECT_EQ(MsBetween(kMarch5At7, clock.Now()), 5000 - kHour);
+    EXPECT_EQ(MsBetween(kMarch5At7, clock.Now()), 5000 - kHourMs);
     clock.AdvanceMs(1000);
-    EXPECT_EQ(MsBetween(kMarch5At7, clock.Now()), 6000 - kHour);
+    EXPECT_EQ(MsBetween(kMarch5At7, clock.Now()), 6000 - kHourMs);
 
     // Setting the local time keeps the elapsed time and drops earlier steps.
     const double newYear = 45658.0;  // 2025-01-01 00:00:00
@@ -55,7 +55,7 @@ TEST(VirtualClock, SteppingOrSettingTheWallClockOrZoneLeavesElapsedTimeAlone) {
     const std::int64_t utc = clock.WallUtcMs();
     clock.SetTimeZone(TimeZone::Fixed(60, "CET"));
     EXPECT_EQ(clock.WallUtcMs(), utc);
-    EXPECT_EQ(MsBetween(newYear, clock.Now()), kHour + 999);
+    EXPECT_EQ(MsBetween(newYear, clock.Now()), kHourMs + 999);
 }
 
 // Before 1899-12-30 the fraction still counts forward from midnight; within a day every
@@ -64,7 +64,7 @@ TEST(CivilTime, DayNumbersCalendarDatesAndEveryMillisecondBack) {
     EXPECT_EQ(civil::DayNumberFromLocalMs(0), 25569.0);
     EXPECT_EQ(civil::LocalMsFromDayNumber(25569.0), 0);
     EXPECT_EQ(civil::DayNumberFromLocalMs(-25569 * civil::kMsPerDay), 0.0);
-    const std::int64_t dec29At6 = -25570 * civil::kMsPerDay + 6 * kHour;
+    const std::int64_t dec29At6 = -25570 * civil::kMsPerDay + 6 * kHourMs;
     EXPECT_EQ(civil::DayNumberFromLocalMs(dec29At6), -1.25);
     EXPECT_EQ(civil::LocalMsFromDayNumber(-1.25), dec29At6);
     EXPECT_EQ(civil::LocalMsFromDayNumber(std::nan("")), -25569 * civil::kMsPerDay);
