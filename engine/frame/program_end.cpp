@@ -176,6 +176,8 @@ void TarveddeMain::DestroyMain() {
     if (!startAborted_) {
         DeleteIfExists(host_.files, config_.PathOf(kActiveMarkerFile));
     }
+    // Only now: a client that starts meanwhile must not find the marker without the lock.
+    directoryLock_.reset();
 }
 
 // The outside watchdog creates the file and restarts the client when it stays.

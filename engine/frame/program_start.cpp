@@ -136,12 +136,27 @@ bool TarveddeMain::RunInstanceGuard() {
     if (!instanceLock_->ErrorMessage().empty()) {
         log_.WriteLog(instanceLock_->ErrorMessage());
     }
+    // The named lock lives where the environment says (runtime or temporary directory),
+    // so a client started from a service or cron may not see it; this one it sees.
+    directoryLock_ = host_.locks.HoldExclusive(config_.PathOf(kClientLockFile));
+    if (!directoryLock_->ErrorMessage().empty()) {
+        log_.WriteLog(directoryLock_->ErrorMessage());
+    }
     const bool mutexExists = instanceLock_->ExistedAlready();
     const bool markerExists = host_.files.Exists(config_.PathOf(kActiveMarkerFile));
 
     if (mutexExists && markerExists) {
         startAborted_ = true;
         log_.WriteLog("Mutex und $dde_activ in " + dir + " schon vorhanden. Start abgebrochen !");
+        host_.shell.TerminateProcess(0);
+        return false;
+    }
+    // Two clients in one directory double every data row and spoil the state files; no
+    // answer and no automatic start may allow that.
+    if (directoryLock_->ExistedAlready()) {
+        startAborted_ = true;
+        log_.WriteLog("Ein Client läuft bereits in " + dir + " (" + kClientLockFile +
+                      " gesperrt). Start abgebrochen !");
         host_.shell.TerminateProcess(0);
         return false;
     }

@@ -363,6 +363,7 @@ private:
     int stateFlags_ = 0;
     bool newDayFileCreated_ = false;
     std::unique_ptr<InstanceLockShare> instanceLock_;
+    std::unique_ptr<InstanceLockShare> directoryLock_;
 
     // The cycle.
     std::unique_ptr<Timer> timerDDE_;

@@ -30,5 +30,8 @@ inline constexpr char kAqasysNamesFile[] = "AQASYSNAMES.TXT";
 inline constexpr char kCleanMarkerFile[] = "$clean";
 inline constexpr char kActiveMarkerFile[] = "$dde_activ";
 inline constexpr char kDeadMarkerFile[] = "$dde_client_tot";
+// Locked by the client working in this directory for its whole run, whatever environment
+// started it; removed at its end. The marker alone cannot tell a live client from a crash.
+inline constexpr char kClientLockFile[] = "$dde_activ.lock";
 
 }  // namespace tarvedde

@@ -1,5 +1,6 @@
 // The headless program against plantsim, as a service manager runs it: a second start in
-// the same directory is abandoned with status 3 and its reason on stderr. Then SIGKILL at
+// the same directory is abandoned with status 3 and its reason on stderr, also one with
+// another temporary directory (a service with its own /tmp). Then SIGKILL at
 // random moments, each followed by a start that must take the day over: most kills follow
 // a day row by at most 1.5 ms, while the state save of that cycle runs, and each may cost
 // the saved count the one row whose save it cut off, nothing else. SIGTERM ends it with
@@ -152,8 +153,11 @@ protected:
         }
     }
 
-    pid_t Spawn(std::vector<std::string> args, const std::string& output) {
-        return testing::SpawnIsolated(root_.Path(), root_.Path() + "dde", std::move(args), output);
+    // `home`: another temporary directory under the root, as a service with its own /tmp.
+    pid_t Spawn(std::vector<std::string> args, const std::string& output,
+                const std::string& home = "") {
+        return testing::SpawnIsolated(root_.Path() + home, root_.Path() + "dde", std::move(args),
+                                      output);
     }
 
     void StartClient(const std::string& output = "client.err") {
@@ -174,9 +178,14 @@ protected:
         return status;
     }
     // The exit status of a program run to its end.
-    int RunToEnd(std::vector<std::string> args, const std::string& output) {
-        pid_t pid = Spawn(std::move(args), output);
+    int RunToEnd(std::vector<std::string> args, const std::string& output,
+                 const std::string& home = "") {
+        pid_t pid = Spawn(std::move(args), output, home);
         const auto status = Reap(pid, milliseconds(20000));
+        if (!status) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
         return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
     }
     // SIGTERM; the exit status.
@@ -242,7 +251,7 @@ std::uint32_t Seed() {
     return seed;
 }
 
-// The log of every start after the first and the abandoned second, one text each.
+// The log of every start after the first and the two abandoned ones, one text each.
 std::vector<std::string> RestartLogs(const std::string& log) {
     std::vector<std::string> runs;
     for (std::size_t at = log.find(kStartLine); at != std::string::npos;) {
@@ -250,7 +259,7 @@ std::vector<std::string> RestartLogs(const std::string& log) {
         runs.push_back(log.substr(at, next == std::string::npos ? next : next - at));
         at = next;
     }
-    runs.erase(runs.begin(), runs.begin() + std::min<std::ptrdiff_t>(2, std::ssize(runs)));
+    runs.erase(runs.begin(), runs.begin() + std::min<std::ptrdiff_t>(3, std::ssize(runs)));
     return runs;
 }
 
@@ -269,6 +278,15 @@ TEST_F(HeadlessE2e, AbandonedStartKillsEndsAndAHostileStartEachGiveTheirExitStat
                              " schon vorhanden. Start abgebrochen !"),
               std::string::npos)
         << abandoned;
+    // Started with another temporary directory it misses that named lock, not the
+    // directory's.
+    std::filesystem::create_directories(root_.Path() + "service/tmp");
+    EXPECT_EQ(RunToEnd({HEADLESS_PATH, "--dir", plant_}, "third.err", "service/"), 3);
+    EXPECT_NE(root_.Bytes("service/third.err")
+                  .find("Ein Client läuft bereits in " + plant_ +
+                        " ($dde_activ.lock gesperrt). Start abgebrochen !"),
+              std::string::npos)
+        << root_.Bytes("service/third.err");
 
     std::vector<bool> aimed(kKills, false);
     std::fill_n(aimed.begin(), kAimedKills, true);
@@ -280,6 +298,7 @@ TEST_F(HeadlessE2e, AbandonedStartKillsEndsAndAHostileStartEachGiveTheirExitStat
     ASSERT_TRUE(watch_->WaitForRows(watch_->Rows() + 2, milliseconds(20000))) << Log();
     ASSERT_EQ(Terminate(), 0);
     EXPECT_FALSE(std::filesystem::exists(plant_ + "$dde_activ"));
+    EXPECT_FALSE(std::filesystem::exists(plant_ + "$dde_activ.lock"));
     EXPECT_TRUE(std::filesystem::exists(plant_ + "_TARVEDDE_LOG.TXT"));
     if (watch_->DayChanged()) {
         GTEST_SKIP() << "midnight passed during the run";

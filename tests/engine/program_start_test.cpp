@@ -99,6 +99,19 @@ INSTANTIATE_TEST_SUITE_P(
                   "Client !"}),
     [](const auto& c) { return std::string(c.param.name); });
 
+// The directory's lock held: a client runs here, whatever named lock it found; neither the
+// automatic start nor an operator may add a second one.
+TEST_F(ProgramStartTest, AClientHoldingTheDirectoryStopsEveryStart) {
+    const auto running = env_.locks.HoldExclusive("/plant/$dde_activ.lock");
+    Write("$dde_activ", "");
+    EXPECT_FALSE(Create(SourceKind::Dde));
+    EXPECT_TRUE(Main().StartAborted());
+    EXPECT_TRUE(env_.shell.terminated());
+    EXPECT_TRUE(Transcript().empty());
+    EXPECT_THAT(LogAll(), HasSubstr("Ein Client läuft bereits in /plant/ ($dde_activ.lock "
+                                    "gesperrt). Start abgebrochen !"));
+}
+
 // Without the key, acquisition starts by itself, so an unattended restart after a crash
 // must not stop at the question.
 TEST_F(ProgramStartTest, MissingAutoStartIsOnForTheGuardToo) {
