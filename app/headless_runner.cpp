@@ -14,36 +14,38 @@
 namespace tarvedde {
 namespace {
 
-HostEventLoop* signalLoop = nullptr;
+HeadlessClient* signalClient = nullptr;
 
 #ifdef _WIN32
 // Runs on a thread of its own. Returning TRUE for a close, log-off or shut-down event
 // lets Windows end the process as soon as the handler returns, so the handler waits for
-// the main thread to finish closing (Windows allows about 5 s for those events).
+// the main thread to finish closing. Windows allows about 5 s for those events, less than
+// the stop countdown, so they stop at once.
 BOOL WINAPI OnHeadlessConsoleEvent(DWORD event) {
-    if (signalLoop == nullptr) {
+    if (signalClient == nullptr) {
         return FALSE;
     }
-    signalLoop->RequestQuitFromSignal();
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        signalClient->RequestStopAtOnce();
         Sleep(INFINITE);
     }
+    signalClient->Loop().RequestQuitFromSignal();
     return TRUE;
 }
 
-void InstallSignalHandlers(HostEventLoop& loop) {
-    signalLoop = &loop;
+void InstallSignalHandlers(HeadlessClient& client) {
+    signalClient = &client;
     SetConsoleCtrlHandler(OnHeadlessConsoleEvent, TRUE);
 }
 #else
 extern "C" void OnHeadlessTerminationSignal(int) {
-    if (signalLoop != nullptr) {
-        signalLoop->RequestQuitFromSignal();
+    if (signalClient != nullptr) {
+        signalClient->Loop().RequestQuitFromSignal();
     }
 }
 
-void InstallSignalHandlers(HostEventLoop& loop) {
-    signalLoop = &loop;
+void InstallSignalHandlers(HeadlessClient& client) {
+    signalClient = &client;
     struct sigaction action {};
     action.sa_handler = OnHeadlessTerminationSignal;
     sigemptyset(&action.sa_mask);
@@ -175,9 +177,19 @@ HeadlessExitStatus HeadlessClient::Create() {
     return kExitStartAbandoned;
 }
 
+void HeadlessClient::RequestStopAtOnce() {
+    stopAtOnce_ = true;
+    loop_->RequestQuitFromSignal();
+}
+
+// Stopped, the engine closes without asking, and the close saves as after the countdown.
 void HeadlessClient::RunUntilClosed() {
     session_.RunUntilClosed([this] {
         loop_->Run();
+        if (stopAtOnce_ && !Engine().Stopped()) {
+            Engine().Log().WriteLog("Sitzung wird beendet: Datenerfassung wird sofort beendet.");
+            Engine().StopAcquisition();
+        }
         return 0;
     });
 }
@@ -201,10 +213,10 @@ int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     if (const HeadlessExitStatus created = client.value()->Create(); created != kExitDone) {
         return created;
     }
-    InstallSignalHandlers(client.value()->Loop());
+    InstallSignalHandlers(*client.value());
     client.value()->Engine().FormShow();
     client.value()->RunUntilClosed();
-    signalLoop = nullptr;
+    signalClient = nullptr;
     return client.value()->EndStatus();
 }
 

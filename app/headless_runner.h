@@ -2,10 +2,11 @@
 // the plant's DDE server reached through the local socket protocol. RunHeadless is the
 // program; HeadlessClient is the same wiring for a test that drives the loop itself.
 // Ends cleanly on SIGINT or SIGTERM. On Windows the loop is the message loop, the plant's
-// DDE server is reached through DDEML itself, and a console control event (Ctrl-C,
-// Ctrl-Break, closing the console, log-off, shut-down) ends it the same way.
+// DDE server is reached through DDEML itself, Ctrl-C and Ctrl-Break end it the same way,
+// and closing the console, log-off and shut-down end it without the stop countdown.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,10 @@ public:
     // the window: while acquisition runs the close is refused and the stop countdown runs
     // out unanswered (8 s); the engine then quits the loop again, stopped.
     void RunUntilClosed();
+    // For an end the system will not wait for (Windows allows about 5 s after closing the
+    // console, a log-off or a shut-down): the loop quits and acquisition stops without the
+    // countdown, so the close saves the state in time. Safe from another thread.
+    void RequestStopAtOnce();
     // The window's creation, with the guard's verdict on stderr when the start is
     // abandoned; kExitDone to go on.
     HeadlessExitStatus Create();
@@ -112,6 +117,7 @@ private:
                    const std::string& lockDirectory);
     OpcTransport* OpcOrNull();
     int beeps_ = 0;
+    std::atomic<bool> stopAtOnce_{false};
     // Under systemd every log line goes to the journal too; stderr then says only what
     // the log lines do not.
     const bool toJournal_;

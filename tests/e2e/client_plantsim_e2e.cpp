@@ -3,6 +3,7 @@
 // values reach the day file, a killed plant is noticed and a restarted one linked again
 // within 2 s, and none of plantsim's faults (on request or on its own schedule) crashes or
 // hangs the client: it logs, retries and goes on by itself when the fault is over.
+// An end the system will not wait for stops it without the countdown.
 #include "tests/e2e/plantsim_fixture.h"
 
 namespace tarvedde::testing {
@@ -98,6 +99,13 @@ TEST_F(ClientPlantsimE2e, ValuesFlowAndTheClientRecoversByItselfFromEveryFaultAn
     ASSERT_TRUE(WaitForLogCount(kRelinked, 5, 15000)) << LogText();
     EXPECT_GE(MsSince(restart), 6000);
     EXPECT_EQ(LogCount(kLost), 5);
+
+    // Windows ends the process about 5 s after a console close: no 8 s countdown then.
+    client_->RequestStopAtOnce();
+    client_->RunUntilClosed();
+    EXPECT_EQ(LogCount("Stop-Aufforderung"), 0) << LogText();
+    EXPECT_EQ(LogCount("Sitzung wird beendet: Datenerfassung wird sofort beendet."), 1);
+    EXPECT_FALSE(std::filesystem::exists(plantDir_ + "$dde_activ"));
 }
 
 }  // namespace
