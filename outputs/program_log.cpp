@@ -137,11 +137,21 @@ void ProgramLog::FlushMessageListAtEnd() {
     }
 }
 
+// A day closed again after the clock was set back would replace the first closing's
+// snapshot: a taken name moves the new one on by a millisecond.
 bool ProgramLog::SaveStatisticsSnapshot() {
-    const std::string path =
-        PathOf("$$log_" + FormatDateTime("yyyymmdd_hhnnss_zzz", clock_.Now(), locale_) + ".log");
-    DeleteIfExists(files_, path);
-    return files_.WriteAll(path, Utf8ToCp1252(statisticsSnapshot_.Text()), false).ok();
+    constexpr int kSnapshotNameTries = 1000;
+    const double now = clock_.Now();
+    for (int ms = 0; ms < kSnapshotNameTries; ++ms) {
+        const double at = now + ms / static_cast<double>(kMsPerDay);
+        const std::string path =
+            PathOf("$$log_" + FormatDateTime("yyyymmdd_hhnnss_zzz", at, locale_) + ".log");
+        if (!files_.Exists(path)) {
+            return files_.WriteAll(path, Utf8ToCp1252(statisticsSnapshot_.Text()), false).ok();
+        }
+    }
+    WriteLog("Statistik-Schnappschuss konnte nicht gesichert werden !");
+    return false;
 }
 
 // The decimal digits and separators are ASCII: no conversion to 1252 needed.

@@ -87,7 +87,8 @@ public:
     void FlushMessageList();
     // Keeps the lines when the file cannot be written, so nothing is lost.
     bool FlushDDEInfo();
-    // Writes memoStat to "$$log_" + yyyymmdd_hhnnss_zzz + ".log".
+    // Writes memoStat to "$$log_" + yyyymmdd_hhnnss_zzz + ".log", never over an existing
+    // snapshot: the first free millisecond from now names it.
     bool SaveStatisticsSnapshot();
     // Program end: the whole message list goes to the history file.
     void FlushMessageListAtEnd();

@@ -106,8 +106,9 @@ TEST(DayChangeCrash, DayEndedWhileNotRunningGetsItsStatistics) {
     testing::Steps(plant->runner, "kill");
     Plant next(plant->files, "2024-03-06 00:05:00");
     testing::Steps(next.runner, "start\nset Q \"20\"\nadvance 1s");
+    // The start's empty snapshot keeps its millisecond; the day change's takes the next.
     const std::string snapshot =
-        next.files.ReadAll("/plant/$$log_20240306_000500_000.log").value_or("");
+        next.files.ReadAll("/plant/$$log_20240306_000500_001.log").value_or("");
     EXPECT_NE(snapshot.find("2 Me"), std::string::npos) << snapshot;
     EXPECT_NE(next.files.ReadAll("/plant/20240305.RTF").value_or("").find("Statistik f"),
               std::string::npos);

@@ -144,19 +144,21 @@ TEST_F(ProgramLogTest, StatisticsInfoOf500IsKeptAndOf501MovesToTheFile) {
     EXPECT_TRUE(log_.StatisticsInfo().Empty());
 }
 
-TEST_F(ProgramLogTest, SnapshotIsNamedToTheMillisecondAndReplacedWithinIt) {
-    const std::string name = "$$log_20240305_070809_123.log";
+// A second snapshot within the millisecond (a day closed again after the clock was set
+// back) takes the next free one.
+TEST_F(ProgramLogTest, SnapshotIsNamedToTheMillisecondAndNeverReplacesOne) {
     log_.StatisticsSnapshot().SetText("erster");
     EXPECT_TRUE(log_.SaveStatisticsSnapshot());
     log_.StatisticsSnapshot().SetText("zweiter\r\nBlock");
     EXPECT_TRUE(log_.SaveStatisticsSnapshot());
-    EXPECT_EQ(File(name), "zweiter\r\nBlock\r\n");
+    EXPECT_EQ(File("$$log_20240305_070809_123.log"), "erster\r\n");
+    EXPECT_EQ(File("$$log_20240305_070809_124.log"), "zweiter\r\nBlock\r\n");
 
     clock_.AdvanceMs(1);
     log_.StatisticsSnapshot().Clear();
     EXPECT_TRUE(log_.SaveStatisticsSnapshot());
-    EXPECT_EQ(File("$$log_20240305_070809_124.log"), "");
-    EXPECT_EQ(fs_.List("/prog").size(), 2u);
+    EXPECT_EQ(File("$$log_20240305_070809_125.log"), "");
+    EXPECT_EQ(fs_.List("/prog").size(), 3u);
 }
 
 TEST_F(ProgramLogTest, RawDataLinesOfACycleGoInOneAppendToAFileKeptOpen) {
