@@ -113,7 +113,7 @@ std::optional<double> SampleIntegrator::Integrate(int item, double value, double
     } else if (state.lastSampleTime < 0.0) {
         SetSample(state, now, nowMs, value);
     } else {
-        state.runningSum += delta * state.lastSampleValue;
+        AddSpan(state, delta * state.lastSampleValue, now);
         SetSample(state, now, nowMs, value);
     }
     return value;
@@ -126,6 +126,18 @@ double SampleIntegrator::BaseUnitsSince(int item, double now, std::int64_t nowMs
     return DaysSince(state.lastSampleMark, state.lastSampleTime, now, nowMs) * 86400.0 / base;
 }
 
+// Split by the wall clock: the elapsed one does not know where the day ends.
+void SampleIntegrator::AddSpan(IntegrationState& state, double gained, double now) const {
+    if (dayEnd_ <= 0.0 || now <= dayEnd_) {
+        state.runningSum += gained;
+        return;
+    }
+    const double from = state.lastSampleTime;
+    const double dayPart = from < dayEnd_ ? gained * (dayEnd_ - from) / (now - from) : 0.0;
+    state.runningSum += dayPart;
+    state.newDaySum += gained - dayPart;
+}
+
 void SampleIntegrator::EndSampleChain(int item, double now, std::int64_t nowMs) {
     IntegrationState& state = states_.items_[item];
     if (!state.isIntegral || state.lastSampleTime < 0.0) {
@@ -133,9 +145,9 @@ void SampleIntegrator::EndSampleChain(int item, double now, std::int64_t nowMs) 
     }
     const double delta = BaseUnitsSince(item, now, nowMs);
     if (!items_[item].IsDigital()) {
-        state.runningSum += delta * state.lastSampleValue;
+        AddSpan(state, delta * state.lastSampleValue, now);
     } else if (state.lastSampleValue > kSwitchOnAbove) {
-        state.runningSum += delta;
+        AddSpan(state, delta, now);
     }
     state.lastSampleTime = -1.0;
 }
@@ -161,7 +173,7 @@ void SampleIntegrator::DigitalStep(int item, double now, std::int64_t nowMs, dou
         SetSample(state, now, nowMs, value);
     } else if (wasOn && isOff) {
         log_.WriteLogDebug("Dig.Item " + itemText + " aus. = " + FormatGeneral(value, locale_));
-        state.runningSum += delta;
+        AddSpan(state, delta, now);
         SetSample(state, now, nowMs, value);
         state.switchOffTime = now;
         state.switchOffMark = ElapsedMark{nowMs, now};
@@ -180,7 +192,7 @@ void SampleIntegrator::DigitalStep(int item, double now, std::int64_t nowMs, dou
             }
         }
     } else if (wasOn && isOn) {
-        state.runningSum += delta;
+        AddSpan(state, delta, now);
         SetSample(state, now, nowMs, value);
     }
 }

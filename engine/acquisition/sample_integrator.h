@@ -57,6 +57,9 @@ public:
     void Difference(int item, double value, double now, std::int64_t nowMs);
 
     const IntegrationStates& States() const { return states_; }
+    // The moment the running day's figures end (0: not known). A sample after it gives the
+    // time past it to the new day, which its day change starts from.
+    void SetDayEnd(double dayEnd) { dayEnd_ = dayEnd; }
     // The acquisition start: the item's sums and sample chain begin afresh.
     void ClearForStart(int item) { states_.ClearForStart(item); }
     // The operator's reset of the item's sum.
@@ -70,6 +73,8 @@ private:
     void DigitalStep(int item, double now, std::int64_t nowMs, double value, double delta);
     // The time since the last sample in units of the item's time base.
     double BaseUnitsSince(int item, double now, std::int64_t nowMs) const;
+    // Adds what was gained from the last sample up to `now` to the day it belongs to.
+    void AddSpan(IntegrationState& state, double gained, double now) const;
     void LogItemLimits(int item);
 
     const PerItem<ItemConfig>& items_;
@@ -78,6 +83,7 @@ private:
     const Locale& locale_;
     IntegrationStates states_;
     PerItem<bool> leavingOut_{};
+    double dayEnd_ = 0.0;
 };
 
 }  // namespace tarvedde

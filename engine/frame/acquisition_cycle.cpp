@@ -104,6 +104,7 @@ void TarveddeMain::WerteLesen() {
             DetectDayChange(date);
         }
     }
+    integrator_.SetDayEnd(RunningDayEnd());
     if (timeoutCounter_ > 0) {
         if (timeoutCounter_ == 1) {
             log_.WriteLog("*** Nächster Messwert.");
@@ -142,7 +143,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     config_.SetCustomNewDay(false);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
                     "DDE-INI Schreiben : Fehler 1");
-    RunDayChangeStatistics(tickTime_ - 1.0);
+    RunDayChangeStatistics(tickTime_ - 1.0, RunningDayEnd());
     runningDay_ = DecodeDate(tickTime_);
     // Pending over a second midnight, the saved day is still the first new one: a
     // restart today would take today's state for stale.
@@ -205,8 +206,8 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
         SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
         // The running day, not the day before the tick's: after days without a cycle (a
         // server down over a weekend) the statistics are still the running day's.
-        RunDayChangeStatistics(EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day) +
-                               TimeOfDayOf(tickTime_));
+        const double endedDay = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
+        RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), RunningDayEnd());
         log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
         CreateNewDayFiles();
         log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
@@ -227,6 +228,17 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
     log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
     CreateNewDayFiles();
     log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+}
+
+// Where the day the accumulators hold ends: at midnight, or with the postponed day change
+// at the CustomTime after it; pending, the files' day is already the new one.
+double TarveddeMain::RunningDayEnd() const {
+    const GeneralSettings& settings = config_.Settings();
+    const double day = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
+    if (settings.customNewDay) {
+        return day + settings.customDayChangeTime;
+    }
+    return settings.customDayChange ? day + 1.0 + settings.customDayChangeTime : day + 1.0;
 }
 
 // AktuTag names the day the state files hold.
@@ -314,8 +326,8 @@ void TarveddeMain::FirstValuesTimer() {
     }
 }
 
-void TarveddeMain::RunDayChangeStatistics(double endedDay) {
-    dayStatistics_.DayChangeStatistics(tickTime_, endedDay);
+void TarveddeMain::RunDayChangeStatistics(double endedDay, double dayEnd) {
+    dayStatistics_.DayChangeStatistics(tickTime_, endedDay, dayEnd);
 }
 
 void TarveddeMain::ResetTimeTables() {

@@ -246,7 +246,8 @@ private:
     // Logs a clock that stands before the running day, once until it is back.
     void NoteClockSetBack();
     void TakeBackClockDate(const DateParts& date);
-    void RunDayChangeStatistics(double endedDay);
+    void RunDayChangeStatistics(double endedDay, double dayEnd);
+    double RunningDayEnd() const;
     void ResetTimeTables();
     // After every configuration load: the time frames and tables anew.
     void LoadTimeFrames();

@@ -237,6 +237,8 @@ struct ItemSource {
 struct IntegrationState {
     bool isIntegral = false;
     double runningSum = 0.0;
+    // Gained after the running day's end, before its day change ran; not saved.
+    double newDaySum = 0.0;
     double secondSum = 0.0;
     double lastSampleTime = -1.0;
     double lastSampleValue = 0.0;
@@ -267,15 +269,18 @@ public:
     // The acquisition start: sums and sample chain begin afresh.
     void ClearForStart(int n) {
         items_[n].runningSum = 0.0;
+        items_[n].newDaySum = 0.0;
         items_[n].secondSum = 0.0;
         items_[n].lastSampleTime = -1.0;
     }
     // A sum restored from the state file, or reset by the operator.
     void SetSum(int n, double sum) { items_[n].runningSum = sum; }
-    // The day change: the new day's sum and off periods start at zero; the longest off
-    // period's times too, or the new day's report would show the ended day's.
+    // The day change: the new day's sum starts with what was gained since the day's end,
+    // its off periods at zero; the longest off period's times too, or the new day's report
+    // would show the ended day's.
     void ClearForNewDay(int n) {
-        items_[n].runningSum = 0.0;
+        items_[n].runningSum = items_[n].newDaySum;
+        items_[n].newDaySum = 0.0;
         items_[n].maxOffDuration = 0.0;
         items_[n].lastOffDuration = 0.0;
         items_[n].maxOffStart = 0.0;

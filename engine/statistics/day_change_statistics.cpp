@@ -1,6 +1,7 @@
 #include "engine/statistics/day_change_statistics.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <vector>
 
@@ -28,8 +29,8 @@ std::string DayStatistics::F(double value) const {
     return FormatFixed(value, s.formatPrecision, s.formatDecimals, out_.locale);
 }
 
-void DayStatistics::DayChangeStatistics(double tickTime, double endedDay) {
-    WriteEndedDay(endedDay);
+void DayStatistics::DayChangeStatistics(double tickTime, double endedDay, double dayEnd) {
+    WriteEndedDay(endedDay, dayEnd);
     out_.memo2.Clear();
     AppendStatisticsHeading(out_.memo2, "Tageswechsel: Übersicht für " +
                                             FormatDateTime("dddddd (t)", tickTime, out_.locale));
@@ -51,14 +52,22 @@ void DayStatistics::DayChangeStatistics(double tickTime, double endedDay) {
 
 // Items whose frame was on yesterday reported at their frame times instead; the period
 // their last time opened is reported first, as those times report.
-void DayStatistics::WriteEndedDay(double endedDay) {
+void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
     // A moment of the day after the ended one: the ended day's files are named from it.
     const double closing = endedDay + 1.0;
     RichTextModel& memo2 = out_.memo2;
     LinesModel& snapshot = out_.log.StatisticsSnapshot();
-    StatisticsRun run{memo2,       snapshot,         out_.extraneousWater,
-                      out_.locale, out_.clock.Now(), out_.clock.ElapsedMs(),
-                      closing,     ItemCount()};
+    // A long cycle or a server away over midnight: the time since then is the new day's.
+    const double now = out_.clock.Now();
+    const double end = std::min(now, dayEnd);
+    std::int64_t endMs = out_.clock.ElapsedMs();
+    if (endMs >= 0) {
+        endMs -= std::llround((now - end) * static_cast<double>(kMsPerDay));
+    }
+    // Before this run's elapsed clock began: durations by the wall clock.
+    endMs = std::max<std::int64_t>(endMs, -1);
+    StatisticsRun run{memo2, snapshot, out_.extraneousWater, out_.locale, end,
+                      endMs, closing,  ItemCount()};
     const std::vector<int> framed = ReportOpenPeriods(endedDay, run);
     TextAttributes heading;
     heading.bold = true;

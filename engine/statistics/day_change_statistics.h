@@ -34,8 +34,10 @@ public:
 
     // The day change, at the first cycle of the new day (or at CustomTime when the day
     // change is postponed); `tickTime` is that cycle's time, `endedDay` a time of the day
-    // whose statistics these are (after days without a cycle, not the day before).
-    void DayChangeStatistics(double tickTime, double endedDay);
+    // whose statistics these are (after days without a cycle, not the day before), `dayEnd`
+    // the moment that day's figures end (its midnight, or the CustomTime after it): the
+    // integrals are brought up to it, not to the tick, and go on from it for the new day.
+    void DayChangeStatistics(double tickTime, double endedDay, double dayEnd);
 
     // Menu "Initialisierung", on all items at once.
     void SummenOffsetgespiegelteWerte1Click();  // "Summen-Offset (gespiegelte Werte)"
@@ -43,7 +45,7 @@ public:
     void MittelwerteSummen1Click();             // "Mittelwerte / Summen löschen"
 
 private:
-    void WriteEndedDay(double endedDay);
+    void WriteEndedDay(double endedDay, double dayEnd);
     std::vector<int> ReportOpenPeriods(double endedDay, StatisticsRun& run);
     void CloseItemDay(int item);
     void AddToTotalCounter(int item);

@@ -18,9 +18,18 @@ constexpr int kReportIndent = 80;
 double DaysSinceSample(const IntegrationState& state, double now, std::int64_t nowMs) {
     const ElapsedMark& mark = state.lastSampleMark;
     if (nowMs >= 0 && mark.elapsedMs >= 0 && mark.wallTime == state.lastSampleTime) {
-        return static_cast<double>(nowMs - mark.elapsedMs) / kMsPerDay;
+        return std::max(0.0, static_cast<double>(nowMs - mark.elapsedMs) / kMsPerDay);
     }
     return std::max(0.0, now - state.lastSampleTime);
+}
+
+// The day change stands at midnight while samples may have come after it.
+bool SampleAfter(const IntegrationState& state, double now, std::int64_t nowMs) {
+    const ElapsedMark& mark = state.lastSampleMark;
+    if (nowMs >= 0 && mark.elapsedMs >= 0 && mark.wallTime == state.lastSampleTime) {
+        return mark.elapsedMs > nowMs;
+    }
+    return state.lastSampleTime > now;
 }
 
 double IntegralUpTo(const ItemConfig& config, const IntegrationState& state, double now,
@@ -223,6 +232,10 @@ bool HasNoBlock(int item, const ItemConfig& config, int itemCount) {
 
 void BringIntegralUpToNow(int item, const ItemConfig& config, IntegrationStates& integration,
                           const StatisticsRun& run) {
+    // Its chain goes on from that later sample, or the time since would count twice.
+    if (SampleAfter(integration[item], run.now, run.nowMs)) {
+        return;
+    }
     integration.SetSum(item, IntegralUpTo(config, integration[item], run.now, run.nowMs));
     integration.RestartSampleChain(item, run.now, run.nowMs);
 }

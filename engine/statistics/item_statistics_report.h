@@ -22,8 +22,8 @@ struct StatisticsRun {
     LinesModel& memoStat;
     ExtraneousWater& extraneousWater;
     const Locale& locale;
-    double now = 0.0;         // the clock's local date-time
-    std::int64_t nowMs = -1;  // the clock's elapsed ms; -1: durations by the wall clock
+    double now = 0.0;         // the clock's local date-time; at the day change the ended day's end
+    std::int64_t nowMs = -1;  // elapsed ms at `now`; -1: durations by the wall clock
     double runningDay = 0.0;  // the day the files are named after
     int itemCount = 0;
 };
@@ -43,7 +43,8 @@ void BuildItemStatistics(int item, const ItemReportInputs& inputs, StatisticsRun
 
 // The time since the item's last sample counted into its sum, and its samples counted
 // from now on: else a day change or a time frame that restarts the sum gives that time
-// twice, or to the wrong period.
+// twice, or to the wrong period. A chain whose last sample is later than `run.now` is left
+// as it is.
 void BringIntegralUpToNow(int item, const ItemConfig& config, IntegrationStates& integration,
                           const StatisticsRun& run);
 

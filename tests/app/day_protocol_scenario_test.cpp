@@ -76,16 +76,16 @@ std::string Measured(const std::string& count, const std::string& mean, const st
 //   bar, and at 22:00:30 the 960 cycles from 06:00:30: 360 at 4, 600 at 6, mean 5,25.
 // - Zulauf Stunde mirrors the flow as 100 x 3,6 = 360 m³/h and reports at its table's
 //   times with the cycle's own value: 481 cycles up to 08:00:30, then 240 each. Its sum is
-//   the flow's integral up to the report: 6 m³ a minute (100 l/s x 60 s), from the day
-//   change at 00:00:30 to 08:00:30 (480 minutes), 240 minutes to each later time.
-// - The day change reports both framed items' periods left open: Zulauf Stunde's 479
-//   cycles and 480 minutes since 16:00:30, so its four sums make the flow's day volume;
+//   the flow's integral up to the report: 6 m³ a minute (100 l/s x 60 s), from midnight
+//   to 08:00:30 (480,5 minutes), 240 minutes to each later time.
+// - The day change reports both framed items' periods left open at midnight: Zulauf
+//   Stunde's 479 cycles and 479,5 minutes since 16:00:30, so its four sums make the flow's
+//   day volume;
 //   Druck's night, 360 cycles at 4 bar set aside at 06:00:30 and back at 22:00:30, and
-//   120 at 6 since; its statistics leave them out. The 4th's three minutes leave the load
-//   curve's first line.
-// - Zulauf's day volume: 100 l/s from the report at 00:00:30 of the 5th to the one at
-//   00:00:30 of the 6th = 8640 m³; the 30 s before it belong to the 4th's report, which
-//   counted them up to its own time.
+//   120 at 6 since; its statistics leave them out. The 4th's two and a half minutes up
+//   to midnight leave the load curve's first line.
+// - Zulauf's day volume: 100 l/s from midnight to midnight = 8640 m³; the 30 s up to each
+//   day change's cycle belong to the new day.
 // - Strom: 1440 differences of 5 kWh; the total counter has the 4th's 5 kWh and gains the
 //   day only after the block. Gebläse runs 360 cycles of 1/60 h, Pumpe 06:00:15 to 18:00:15.
 // - Temperatur and its mirror: 720 cycles at 12,5 and 720 at 14,5.
@@ -97,7 +97,7 @@ const std::vector<std::string> kProtocol = {
     "* Zwischen-Statistik um 08:00:30 Uhr *",
     "Zulauf Stunde",
     Measured("481", "360,000", "360,000", "360,000", "m³/h"),
-    "Summe=2880,000 m³",
+    "Summe=2883,000 m³",
     "* Zwischen-Statistik um 12:00:30 Uhr *",
     "Zulauf Stunde",
     Measured("240", "360,000", "360,000", "360,000", "m³/h"),
@@ -109,11 +109,11 @@ const std::vector<std::string> kProtocol = {
     "*** Zwischen-Statistik um 22:00:30 Uhr ***",
     "Druck",
     Measured("960", "5,25", "4,00", "6,00", "bar"),
-    "* Zwischen-Statistik um 00:00:30 Uhr *",
+    "* Zwischen-Statistik um 00:00:00 Uhr *",
     "Zulauf Stunde",
     Measured("479", "360,000", "360,000", "360,000", "m³/h"),
-    "Summe=2880,000 m³",
-    "*** Zwischen-Statistik um 00:00:30 Uhr ***",
+    "Summe=2877,000 m³",
+    "*** Zwischen-Statistik um 00:00:00 Uhr ***",
     "Druck",
     Measured("480", "4,50", "4,00", "6,00", "bar"),
     " ",
@@ -206,18 +206,18 @@ TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) 
         Lines("Ganglinie_Zulauf Stunde_202403.txt"),
         ElementsAre("Zulauf Stunde\tQ_h", "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert",
                     "d\th\tm³\tm³/h\tm³/h\tm³/h",
-                    "2024.03.05\t00:00:30\t18,000\t360,000\t360,000\t360,000",
-                    "2024.03.05\t08:00:30\t2880,000\t360,000\t360,000\t360,000",
+                    "2024.03.05\t00:00:00\t15,000\t360,000\t360,000\t360,000",
+                    "2024.03.05\t08:00:30\t2883,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t12:00:30\t1440,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t16:00:30\t1440,000\t360,000\t360,000\t360,000",
-                    "2024.03.06\t00:00:30\t2880,000\t360,000\t360,000\t360,000"));
+                    "2024.03.06\t00:00:00\t2877,000\t360,000\t360,000\t360,000"));
     EXPECT_THAT(Lines("TARVEDDE_VAR.INI"), ::testing::Contains("Zählerstand=7205,000"));
 }
 
 // Each time-table time, and the day change after the last, appends the mirrored item's
 // sum to the day's intermediate-values file.
 TEST_F(DayProtocolScenario, EachTableTimeLeavesItsSumInTheIntermediateValuesFile) {
-    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2880,000", "1440,000", "1440,000", "2880,000"));
+    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2883,000", "1440,000", "1440,000", "2877,000"));
 }
 
 TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {

@@ -65,7 +65,7 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     const std::string& protocol = read.value();
     const std::size_t day = protocol.find("Statistik f");
     ASSERT_NE(day, std::string::npos);
-    EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 00:00:05 Uhr"));
+    EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 00:00:00 Uhr"));
     EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zulauf"));
     EXPECT_THAT(protocol.substr(day), HasSubstr("Druck"));
     EXPECT_THAT(protocol.substr(day), Not(HasSubstr("Zulauf")));

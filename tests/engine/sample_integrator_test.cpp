@@ -58,6 +58,20 @@ TEST_F(SampleIntegratorTest, EachValueHoldsUntilTheNextSampleByElapsedTime) {
     EXPECT_DOUBLE_EQ(S().runningSum, 36.0 + 36.0 + 36.0);
 }
 
+// A long cycle or a server away over midnight: the time past the day's end is the new
+// day's, and its day change starts the new day's sum with it.
+TEST_F(SampleIntegratorTest, ASpanOverTheDaysEndGivesThePartPastItToTheNewDay) {
+    SetUpIntegral(3600);
+    integrator_.SetDayEnd(wall_ + 1.0 / 24.0);
+    Feed(36.0);
+    Feed(72.0, 3 * kHourMs / 2);
+    Feed(72.0, kHourMs);
+    EXPECT_NEAR(S().runningSum, 36.0, 1e-6);
+    EXPECT_NEAR(S().newDaySum, 18.0 + 72.0, 1e-6);
+    integrator_.StatesToRestore().ClearForNewDay(1);
+    EXPECT_NEAR(S().runningSum, 90.0, 1e-6);
+}
+
 TEST_F(SampleIntegratorTest, ValueIsBoundedConvertedAndHeldInMaintenance) {
     SetUpIntegral(0);  // a time base below one second counts as seconds
     Item(1).IntegralLimit = 5.0;

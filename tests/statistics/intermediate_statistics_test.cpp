@@ -57,7 +57,7 @@ TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
     EXPECT_THAT(LogLines(), Contains("NT-Zähler auf 100,000 gesetzt."));
     // The day period the second time cleared still counts into the total counter.
     Item(1).Fortlaufend_summieren = true;
-    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0, cycle_);
     EXPECT_EQ(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
                   .ReadString("Item_1", "Zählerstand", ""),
               "150,000");
@@ -86,7 +86,7 @@ TEST_F(IntermediateStatisticsTest, AMissedFrameTimeCostsOnlyThatDaysNight) {
     EXPECT_EQ(night_[1].htCount, 5.0);
     EXPECT_EQ(Day(1), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
     Cycle(0, 0, 5, 6);
-    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0, DateOf(cycle_));
     stats_[1] = {0, 5, 50, 20, 10, 200};
     Cycle(5, 59, 50, 6);
     Cycle(6, 0, 10, 6);
@@ -121,14 +121,14 @@ TEST_F(IntermediateStatisticsTest, TheNightSetAsideHoldsTheIntegralUpToTheFrameT
     EXPECT_EQ(night_[1].ntSum, 300.0 + 40 * 10.0);
     EXPECT_EQ(integration_[1].runningSum, 0.0);
 
-    // No block counts a framed item at the day change: the hours since its last sample go
-    // to the ended day all the same, and the new day's samples count from midnight.
+    // No block counts a framed item at the day change: the hours since its last sample up
+    // to midnight go to the ended day all the same, and the new day's count from midnight.
     log_.Settings().debugLog = true;
     clock_.AdvanceMs((17 * 3600 + 59 * 60 + 55) * 1000LL);
     Cycle(0, 0, 5, 6);
-    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
-    EXPECT_THAT(LogLines(), Contains(::testing::HasSubstr("Summe=647950,0")));
-    EXPECT_EQ(integration_[1].lastSampleTime, clock_.Now());
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0, DateOf(cycle_));
+    EXPECT_THAT(LogLines(), Contains(::testing::HasSubstr("Summe=647900,0")));
+    EXPECT_EQ(integration_[1].lastSampleTime, DateOf(cycle_));
 }
 
 // Three times a day: each reports the item and restarts it from the source's integral
@@ -215,7 +215,7 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     integration_.SetSum(2, 77);
     night_[1].ntSum = 40;
     Cycle(0, 0, 5, 6);
-    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0, DateOf(cycle_));
 
     RichTextModel protocol;
     ReadRtf(File("20240305.RTF"), 10, protocol);
@@ -225,7 +225,7 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     }
     const auto day = std::ranges::find(memo, " ");
     EXPECT_THAT(std::vector(memo.begin(), day),
-                ElementsAre("*** Zwischen-Statistik um 00:00:05 Uhr ***", "Item2",
+                ElementsAre("*** Zwischen-Statistik um 00:00:00 Uhr ***", "Item2",
                             "7 Meßwerte :    Mittel=5,00   Min.=1,00   Max.=8,00 []"));
     std::vector<std::string> reported;
     std::ranges::copy_if(day, memo.end(), std::back_inserter(reported),
@@ -258,13 +258,13 @@ TEST_F(IntermediateStatisticsTest, TheTotalCounterKeepsADayItCouldNotWrite) {
         return path.find("TARVEDDE_VAR") != std::string::npos;
     });
     Cycle(0, 0, 5, 6);
-    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0, DateOf(cycle_));
     EXPECT_THAT(LogLines(), Contains("Zählerstand von Item1 konnte nicht gespeichert werden !"));
     fs_.SetFailurePolicy(nullptr);
     config_.LoadItemOptions();
     stats_[1].sum = 10;
     Cycle(0, 0, 5, 7);
-    day_.DayChangeStatistics(cycle_, cycle_ - 1.0);
+    day_.DayChangeStatistics(cycle_, cycle_ - 1.0, DateOf(cycle_));
     EXPECT_EQ(IniFile(fs_, kDir + std::string("TARVEDDE_VAR.INI"))
                   .ReadString("Item_1", "Zählerstand", ""),
               "1022,500");
