@@ -143,7 +143,15 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     config_.SetCustomNewDay(false);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
                     "DDE-INI Schreiben : Fehler 1");
-    RunDayChangeStatistics(tickTime_ - 1.0, RunningDayEnd());
+    // The accumulators hold the day that ended when the flag was set, which after days
+    // without a cycle is not the day before this one; after a restart, the day before the
+    // saved one.
+    const double endedDay =
+        postponedDay_ > 0.0
+            ? postponedDay_
+            : EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day) - 1.0;
+    postponedDay_ = 0.0;
+    RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), RunningDayEnd());
     runningDay_ = DecodeDate(tickTime_);
     // Pending over a second midnight, the saved day is still the first new one: a
     // restart today would take today's state for stale.
@@ -221,6 +229,7 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
     }
     // The running day goes on until CustomTime, so its saved state stays good for the new
     // date, but only with the flag that brings its statistics: the flag goes first.
+    postponedDay_ = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
     config_.SetCustomNewDay(true);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, true),
                     "DDE-INI Schreiben : Fehler 3");

@@ -386,6 +386,9 @@ private:
     // The date whose change was last detected: a day change postponed from before midnight
     // and still pending sees the new date at every cycle until its time.
     DateParts detectedDay_{};
+    // The day whose statistics the pending postponed day change will print; 0 when not
+    // known in this run (the flag came from the INI file).
+    double postponedDay_ = 0.0;
     bool clockSetBack_ = false;
     bool restartAfterDayChange_ = false;  // menu Neustart1 checked
     bool closingForRestart_ = false;      // Nullstart=1 written for this close

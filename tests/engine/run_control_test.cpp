@@ -235,6 +235,8 @@ TEST_F(RunControlTest, AtableTimeReportsOnceWhileAPostponedDayChangeIsPendingOve
     // The statistics at last: the saved day follows, or a restart today would start cold.
     env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (4 * 3600 + 30 * 60) * 1000);
     EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "07.03.2024");
+    // They are the 5th's, which the flag ended, not the day before the 7th's.
+    EXPECT_THAT(Read("20240305.RTF"), HasSubstr("Statistik f\\'fcr Dienstag, 5. M"));
 }
 
 // A frame time passed while the server was lost is crossed by the first cycle after it.
