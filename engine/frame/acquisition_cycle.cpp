@@ -8,6 +8,7 @@
 #include "engine/frame/tarvedde_main.h"
 #include "engine/persistence/state_files.h"
 #include "engine/processing/per_value_processing.h"
+#include "engine/statistics/day_protocol.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
@@ -181,6 +182,41 @@ void TarveddeMain::TakeBackClockDate(const DateParts& date) {
     dayFiles_.Reopen(runningDay_);
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
+    LeavePendingDayChange();
+    ReloadTakenBackDayProtocol();
+}
+
+// The day whose statistics were pending runs again (or one before it): they follow its
+// own end, and a flag left set would print them at once under a wrong day.
+void TarveddeMain::LeavePendingDayChange() {
+    if (!config_.Settings().customNewDay) {
+        return;
+    }
+    postponedDay_ = 0.0;
+    config_.SetCustomNewDay(false);
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
+                    "DDE-INI Schreiben : Fehler 1");
+    log_.WriteLog("Verspäteter Tageswechsel aufgehoben: die Statistik folgt nach dem Tag " +
+                  FormatDateTime("dd.mm.yyyy", tickTime_, locale_) + ".");
+}
+
+// The taken-back day was closed before: closed again, it must add to its protocol, not
+// replace it. What the window showed since stays, below the protocol.
+void TarveddeMain::ReloadTakenBackDayProtocol() {
+    const std::string name = DayProtocolName(tickTime_);
+    if (!host_.files.Exists(config_.PathOf(name))) {
+        return;
+    }
+    const std::vector<RichParagraph> shown = memo2_.Paragraphs();
+    const TextAttributes current = memo2_.Attributes();
+    LoadRunningDayProtocol();
+    for (const RichParagraph& paragraph : shown) {
+        memo2_.SetAttributes(paragraph.attributes);
+        memo2_.Append(paragraph.text);
+    }
+    memo2_.SetAttributes(current);
+    log_.WriteLog("Statistik " + name + " wieder geladen, die nächste Statistik wird angehängt.");
 }
 
 void TarveddeMain::NoteClockSetBack() {

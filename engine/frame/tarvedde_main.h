@@ -247,7 +247,9 @@ private:
     void NoteClockSetBack();
     void TakeBackClockDate(const DateParts& date);
     void RunDayChangeStatistics(double endedDay, double dayEnd);
+    void LeavePendingDayChange();
     double RunningDayEnd() const;
+    void ReloadTakenBackDayProtocol();
     void ResetTimeTables();
     // After every configuration load: the time frames and tables anew.
     void LoadTimeFrames();

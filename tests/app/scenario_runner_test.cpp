@@ -27,6 +27,10 @@ const char kAcquiring[] =
     "[DDE]\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\nTarveget=0\n"
     "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
+const char kAcquiringPostponed[] =
+    "[DDE]\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\nTarveget=0\nCustomIni=1\n"
+    "CustomTime=06:00:00\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
+
 class ScenarioRunnerTest : public testing::ScenarioFixture {
 protected:
     void SetUp() override { Fresh(); }
@@ -324,6 +328,21 @@ TEST_F(ScenarioRunnerTest, AClockSetBackByDaysTakesItsDateBack) {
     // The rest of the real day goes to that day's data file.
     EXPECT_THAT(dir_.Lines("20240305.DAT"), Contains("2024.3.5;23:59:50;12,500"));
     EXPECT_THAT(dir_.Lines("20240307.DAT"), Each(StartsWith("2024.3.7;")));
+    // Closed again at the real midnight, the day adds to its protocol.
+    const std::string protocol = dir_.Bytes("20240305.RTF");
+    EXPECT_NE(protocol.find("Statistik f"), protocol.rfind("Statistik f"));
+}
+
+// Set back to the day whose postponed statistics are pending, the clock leaves them to
+// that day's own end, not printed at once under another day.
+TEST_F(ScenarioRunnerTest, AClockSetBackToThePendingDayLeavesItsPostponedStatistics) {
+    Fresh(kAcquiringPostponed);
+    ASSERT_EQ(Run("clock 2024-03-05 23:59:00\nstart\nset Q \"12,5\"\nadvance 2m\n"
+                  "clock-step -3h\nadvance 1m\n"),
+              0)
+        << errors_.str();
+    EXPECT_THAT(dir_.Bytes("TARVEDDE.INI"), HasSubstr("CustomNewDay=0\r\n"));
+    EXPECT_THAT(Log(), Not(Contains(HasSubstr("verspätetem"))));
 }
 
 // A server down over Saturday: the first cycle on Sunday closes Friday, under Friday's
