@@ -19,13 +19,10 @@ namespace tarvedde {
 
 class ExclusiveFileLock {
 public:
-    static ExclusiveFileLock Take(const std::string& path);
-
-    ExclusiveFileLock(ExclusiveFileLock&& other) noexcept;
-    ExclusiveFileLock& operator=(ExclusiveFileLock&& other) noexcept;
+    explicit ExclusiveFileLock(std::string path);
     ExclusiveFileLock(const ExclusiveFileLock&) = delete;
     ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
-    ~ExclusiveFileLock();
+    ~ExclusiveFileLock() { Release(); }
 
     bool Owns() const { return handle_ != kNoHandle; }
     bool HeldElsewhere() const { return heldElsewhere_; }
@@ -35,8 +32,6 @@ public:
     void Release();
 
 private:
-    ExclusiveFileLock() = default;
-
 #ifdef _WIN32
     using Handle = void*;  // the open file; CreateFile never gives a null one
     static constexpr Handle kNoHandle = nullptr;

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <utility>
+
 namespace tarvedde {
 namespace {
 
@@ -26,14 +28,12 @@ constexpr int kRenamedRetries = 100;
 }  // namespace
 
 // O_CLOEXEC: programs we start must not inherit the lock and outlive us with it.
-ExclusiveFileLock ExclusiveFileLock::Take(const std::string& path) {
-    ExclusiveFileLock lock;
-    lock.path_ = path;
+ExclusiveFileLock::ExclusiveFileLock(std::string path) : path_(std::move(path)) {
     for (int attempt = 0; attempt < kRenamedRetries; ++attempt) {
-        const int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        const int fd = open(path_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd < 0) {
-            lock.errorMessage_ = "Sperrdatei " + path + " nicht zu öffnen: " + strerror(errno);
-            return lock;
+            errorMessage_ = "Sperrdatei " + path_ + " nicht zu öffnen: " + strerror(errno);
+            return;
         }
         int result = 0;
         do {
@@ -42,20 +42,19 @@ ExclusiveFileLock ExclusiveFileLock::Take(const std::string& path) {
         if (result != 0) {
             const int error = errno;
             close(fd);
-            lock.heldElsewhere_ = error == EWOULDBLOCK;
-            if (!lock.heldElsewhere_) {
-                lock.errorMessage_ = "Sperrdatei " + path + " nicht zu sperren: " + strerror(error);
+            heldElsewhere_ = error == EWOULDBLOCK;
+            if (!heldElsewhere_) {
+                errorMessage_ = "Sperrdatei " + path_ + " nicht zu sperren: " + strerror(error);
             }
-            return lock;
+            return;
         }
-        if (StillNamed(fd, path)) {
-            lock.handle_ = fd;
-            return lock;
+        if (StillNamed(fd, path_)) {
+            handle_ = fd;
+            return;
         }
         close(fd);
     }
-    lock.errorMessage_ = "Sperrdatei " + path + " nicht zu sperren: sie verschwindet immer wieder";
-    return lock;
+    errorMessage_ = "Sperrdatei " + path_ + " nicht zu sperren: sie verschwindet immer wieder";
 }
 
 void ExclusiveFileLock::Release() {

@@ -5,6 +5,8 @@
 #include "platform/exclusive_file_lock.h"
 #include "platform/wide_text_win.h"
 
+#include <utility>
+
 namespace tarvedde {
 namespace {
 
@@ -15,27 +17,24 @@ constexpr DWORD kSharingRetryMs = 20;
 }  // namespace
 
 // DELETE_ON_CLOSE removes the file when the handle closes, also after a crash.
-ExclusiveFileLock ExclusiveFileLock::Take(const std::string& path) {
-    ExclusiveFileLock lock;
-    lock.path_ = path;
-    const std::wstring widePath = win::Widen(path);
+ExclusiveFileLock::ExclusiveFileLock(std::string path) : path_(std::move(path)) {
+    const std::wstring widePath = win::Widen(path_);
     for (int attempt = 0;; ++attempt) {
         const HANDLE file =
             CreateFileW(widePath.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            lock.handle_ = file;
-            return lock;
+            handle_ = file;
+            return;
         }
         const DWORD error = GetLastError();
         if (error != ERROR_SHARING_VIOLATION) {
-            lock.errorMessage_ =
-                "Sperrdatei " + path + " nicht zu öffnen: " + win::ErrorText(error);
-            return lock;
+            errorMessage_ = "Sperrdatei " + path_ + " nicht zu öffnen: " + win::ErrorText(error);
+            return;
         }
         if (attempt + 1 >= kSharingRetries) {
-            lock.heldElsewhere_ = true;
-            return lock;
+            heldElsewhere_ = true;
+            return;
         }
         Sleep(kSharingRetryMs);
     }

@@ -18,7 +18,7 @@ private:
 
 class ExclusiveShare final : public InstanceLockShare {
 public:
-    explicit ExclusiveShare(ExclusiveFileLock lock) : lock_(std::move(lock)) {}
+    explicit ExclusiveShare(std::string path) : lock_(std::move(path)) {}
     bool ExistedAlready() const override { return lock_.HeldElsewhere(); }
     const std::string& ErrorMessage() const override { return lock_.ErrorMessage(); }
 
@@ -73,7 +73,7 @@ std::unique_ptr<InstanceLockShare> SystemInstanceLocks::Acquire(const std::strin
 }
 
 std::unique_ptr<InstanceLockShare> SystemInstanceLocks::HoldExclusive(const std::string& path) {
-    return std::make_unique<ExclusiveShare>(ExclusiveFileLock::Take(path));
+    return std::make_unique<ExclusiveShare>(path);
 }
 
 // std::map keeps its nodes in place, so a share may hold a reference to its count.
