@@ -1,6 +1,7 @@
 #include "engine/acquisition/sample_integrator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "engine/processing/per_value_processing.h"
@@ -126,16 +127,23 @@ double SampleIntegrator::BaseUnitsSince(int item, double now, std::int64_t nowMs
     return DaysSince(state.lastSampleMark, state.lastSampleTime, now, nowMs) * 86400.0 / base;
 }
 
-// Split by the wall clock: the elapsed one does not know where the day ends.
+// Split by the wall clock: the elapsed one does not know where the day ends. After days
+// without a cycle the new day begins at the last such end before `now`: the days between
+// have no record to take their part.
 void SampleIntegrator::AddSpan(IntegrationState& state, double gained, double now) const {
     if (dayEnd_ <= 0.0 || now <= dayEnd_) {
         state.runningSum += gained;
         return;
     }
     const double from = state.lastSampleTime;
-    const double dayPart = from < dayEnd_ ? gained * (dayEnd_ - from) / (now - from) : 0.0;
-    state.runningSum += dayPart;
-    state.newDaySum += gained - dayPart;
+    const double span = now - from;
+    if (!(span > 0.0)) {
+        state.newDaySum += gained;
+        return;
+    }
+    const double newDayStart = std::max(from, dayEnd_ + std::floor(now - dayEnd_));
+    state.runningSum += from < dayEnd_ ? gained * (dayEnd_ - from) / span : 0.0;
+    state.newDaySum += gained * (now - newDayStart) / span;
 }
 
 void SampleIntegrator::EndSampleChain(int item, double now, std::int64_t nowMs) {

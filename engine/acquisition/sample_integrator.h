@@ -60,6 +60,12 @@ public:
     // The moment the running day's figures end (0: not known). A sample after it gives the
     // time past it to the new day, which its day change starts from.
     void SetDayEnd(double dayEnd) { dayEnd_ = dayEnd; }
+    // The program end: nothing gained past the day's end is kept apart (it is not saved).
+    void KeepNewDayInRunningDay() {
+        for (int n = 1; n <= maxItems; ++n) {
+            states_.KeepNewDayInRunningDay(n);
+        }
+    }
     // The acquisition start: the item's sums and sample chain begin afresh.
     void ClearForStart(int item) { states_.ClearForStart(item); }
     // The operator's reset of the item's sum.

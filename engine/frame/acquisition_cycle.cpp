@@ -140,6 +140,8 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
         return;
     }
     DistrustSavedState(host_.files, config_);
+    // Taken while the flag stands: without it the day would end a day later.
+    const double dayEnd = RunningDayEnd();
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     config_.SetCustomNewDay(false);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
@@ -152,7 +154,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
             ? postponedDay_
             : EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day) - 1.0;
     postponedDay_ = 0.0;
-    RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), RunningDayEnd());
+    RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), dayEnd);
     runningDay_ = DecodeDate(tickTime_);
     // Pending over a second midnight, the saved day is still the first new one: a
     // restart today would take today's state for stale.
@@ -182,15 +184,17 @@ void TarveddeMain::TakeBackClockDate(const DateParts& date) {
     dayFiles_.Reopen(runningDay_);
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
-    LeavePendingDayChange();
-    ReloadTakenBackDayProtocol();
+    // Pending, the day was never closed: the window still holds its protocol.
+    if (!LeavePendingDayChange()) {
+        ReloadTakenBackDayProtocol();
+    }
 }
 
 // The day whose statistics were pending runs again (or one before it): they follow its
 // own end, and a flag left set would print them at once under a wrong day.
-void TarveddeMain::LeavePendingDayChange() {
+bool TarveddeMain::LeavePendingDayChange() {
     if (!config_.Settings().customNewDay) {
-        return;
+        return false;
     }
     postponedDay_ = 0.0;
     config_.SetCustomNewDay(false);
@@ -199,6 +203,7 @@ void TarveddeMain::LeavePendingDayChange() {
                     "DDE-INI Schreiben : Fehler 1");
     log_.WriteLog("Verspäteter Tageswechsel aufgehoben: die Statistik folgt nach dem Tag " +
                   FormatDateTime("dd.mm.yyyy", tickTime_, locale_) + ".");
+    return true;
 }
 
 // The taken-back day was closed before: closed again, it must add to its protocol, not

@@ -101,6 +101,7 @@ void TarveddeMain::CloseMain() {
 }
 
 void TarveddeMain::WriteProgramEndStatistics() {
+    integrator_.KeepNewDayInRunningDay();
     try {
         EndConversationAtProgramEnd();
     } catch (const std::exception&) {

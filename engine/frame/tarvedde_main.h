@@ -247,7 +247,8 @@ private:
     void NoteClockSetBack();
     void TakeBackClockDate(const DateParts& date);
     void RunDayChangeStatistics(double endedDay, double dayEnd);
-    void LeavePendingDayChange();
+    // True when a postponed day change was pending.
+    bool LeavePendingDayChange();
     double RunningDayEnd() const;
     void ReloadTakenBackDayProtocol();
     void ResetTimeTables();

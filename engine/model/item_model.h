@@ -278,6 +278,12 @@ public:
     // The day change: the new day's sum starts with what was gained since the day's end,
     // its off periods at zero; the longest off period's times too, or the new day's report
     // would show the ended day's.
+    // A program end before the day change: what was gained since the day's end stays with
+    // the running day, whose saved sum the next start's day change closes.
+    void KeepNewDayInRunningDay(int n) {
+        items_[n].runningSum += items_[n].newDaySum;
+        items_[n].newDaySum = 0.0;
+    }
     void ClearForNewDay(int n) {
         items_[n].runningSum = items_[n].newDaySum;
         items_[n].newDaySum = 0.0;

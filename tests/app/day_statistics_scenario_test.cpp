@@ -140,5 +140,85 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
     EXPECT_EQ(runner.Engine()->Processor().Values().statistics[1].minimum, 47.0);
 }
 
+// A flow of 1 l/s whose samples stop at 22:00 (a DDE server sends only changes), read
+// every 59 minutes: the ended day's volume ends at its end, not at the day change's cycle.
+// With the postponed day change that end is CustomTime.
+constexpr char kLongCycleIni[] =
+    "[DDE]\r\nItemcount=1\r\nIntervall=59\r\nEinheit=1\r\nAutoStart=1\r\n"
+    "AktuTag=05.03.2024\r\nCustomIni=1\r\nCustomTime=06:00:00\r\n"
+    "[Items]\r\nItem1=Q\r\n[Itemnames]\r\nItem1=Zulauf\r\n[Integral]\r\nItem1=1\r\n";
+
+// The protocol's lines that contain `part`, in order.
+std::vector<std::string> ProtocolLines(const MemoryFileSystem& files, const std::string& name,
+                                       const std::string& part) {
+    RichTextModel protocol;
+    ReadRtf(files.ReadAll("/plant/" + name).value_or(""), 10, protocol);
+    std::vector<std::string> lines;
+    for (const RichParagraph& line : protocol.Paragraphs()) {
+        if (line.text.find(part) != std::string::npos) {
+            lines.push_back(line.text.substr(0, line.text.find(' ')));
+        }
+    }
+    return lines;
+}
+
+TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
+    MemoryFileSystem files;
+    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kLongCycleIni, false).ok());
+    {
+        ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+        testing::Steps(runner,
+                       "clock 2024-03-05 22:00:00\nstart\nset Q \"1\"\n"
+                       "advance-to 2024-03-06 07:00:00");
+    }
+    EXPECT_THAT(ProtocolLines(files, "20240305.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=28800,00"));
+
+    // Closed at 00:02:38 (after the stop countdown), before the new day's first cycle:
+    // nothing gained since midnight is lost; the ended day keeps it (600 + 158 l), as the
+    // restart's day change finds it saved.
+    MemoryFileSystem closed;
+    std::string ini = kLongCycleIni;
+    ini.replace(ini.find("Intervall=59"), 12, "Intervall=15");
+    ini.erase(ini.find("CustomIni"), std::string("CustomIni=1\r\nCustomTime=06:00:00\r\n").size());
+    ASSERT_TRUE(closed.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
+    {
+        ScenarioRunner runner(ScenarioOptions{"/plant/", &closed});
+        testing::Steps(runner,
+                       "clock 2024-03-05 23:50:00\nstart\nset Q \"1\"\nadvance 5m\n"
+                       "set Q \"1,0\"\nadvance-to 2024-03-06 00:02:00\nset Q \"1\"\n"
+                       "advance 30s");
+        runner.Finish();
+    }
+    {
+        ScenarioRunner runner(ScenarioOptions{"/plant/", &closed});
+        testing::Steps(runner, "clock 2024-03-06 00:03:00\nstart\nset Q \"1\"\nadvance 1m");
+    }
+    EXPECT_THAT(ProtocolLines(closed, "20240305.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=758,00", "Tagesmenge=758,00"));  // program end, day
+}
+
+// Taken back while the postponed day change was pending, the day was never closed: its
+// protocol, which the window still holds, is not loaded a second time.
+TEST(DayStatisticsScenario, AClockTakenBackWhileTheDayChangeIsPendingKeepsOneProtocol) {
+    MemoryFileSystem files;
+    std::string ini = kLongCycleIni;
+    ini.replace(ini.find("Intervall=59"), 12, "Intervall=10");
+    ini.replace(ini.find("Einheit=1"), 9, "Einheit=0");
+    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
+    {
+        ScenarioRunner first(ScenarioOptions{"/plant/", &files});
+        testing::Steps(first, "clock 2024-03-05 20:00:00\nstart\nset Q \"12,5\"\nadvance 1m");
+        first.Finish();
+    }
+    ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+    testing::Steps(runner,
+                   "clock 2024-03-05 20:05:00\nstart\nset Q \"12,5\"\n"
+                   "advance-to 2024-03-06 00:01:00\nclock-step -3h\nadvance 1m\n"
+                   "advance-to 2024-03-06 06:01:00");
+    runner.Finish();
+    EXPECT_THAT(ProtocolLines(files, "20240305.RTF", "(20:00)"), ElementsAre("Neustart:"));
+}
+
 }  // namespace
 }  // namespace tarvedde

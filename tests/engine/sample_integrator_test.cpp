@@ -70,6 +70,12 @@ TEST_F(SampleIntegratorTest, ASpanOverTheDaysEndGivesThePartPastItToTheNewDay) {
     EXPECT_NEAR(S().newDaySum, 18.0 + 72.0, 1e-6);
     integrator_.StatesToRestore().ClearForNewDay(1);
     EXPECT_NEAR(S().runningSum, 90.0, 1e-6);
+    // 26 h without a sample: the day ends after one, the new day is the last hour's; the
+    // day between has no record to take its part.
+    integrator_.SetDayEnd(wall_ + 1.0 / 24.0);
+    Feed(0.0, 26 * kHourMs);
+    EXPECT_NEAR(S().runningSum, 90.0 + 72.0, 1e-6);
+    EXPECT_NEAR(S().newDaySum, 72.0, 1e-6);
 }
 
 TEST_F(SampleIntegratorTest, ValueIsBoundedConvertedAndHeldInMaintenance) {
