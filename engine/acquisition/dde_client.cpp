@@ -154,15 +154,17 @@ bool DdeClient::AdviseItem(int item) {
         return true;
     }
     DDECheck("***** Fehler ! Advise Item " + std::to_string(item));
+    // A conversation lost during the request (a stalled server) has released the handle
+    // with its links, and refused nothing: the retry links the item again.
+    if (conversation_ == 0) {
+        return false;
+    }
     // Kept, its text from before the outage would count every cycle as a new value. An
     // item linked again keeps its last one: a server may send only changes, and a pump
     // that runs would stop counting until it switched.
     source.newestText.clear();
-    // A conversation lost during the request has released the handle with its links.
-    if (source.itemHandle == handle) {
-        transport_->FreeStringHandle(instance_, handle);
-        source.itemHandle = 0;
-    }
+    transport_->FreeStringHandle(instance_, handle);
+    source.itemHandle = 0;
     integrator_.EndSampleChain(item, host_.clock.Now(), host_.clock.ElapsedMs());
     return false;
 }

@@ -218,13 +218,16 @@ TEST_F(DdeClientTest, FailedReleasesAndCloseAreLogged) {
 
 // A server that leaves a link request unanswered has lost the conversation: the set-up
 // ends as a failed connect, without asking for the other items on no conversation.
+// A timed-out request refused nothing: the item keeps its value for the retry.
 TEST_F(DdeClientTest, ConversationLostDuringTheSetUpEndsItAsAFailedConnect) {
     ASSERT_TRUE(client_.InitDDE());
+    Source(1).newestText = "7";
     env_.ddeServer.SetStalled(true);
     EXPECT_TRUE(client_.LinkItems());
     EXPECT_EQ(std::count(env_.ddeCalls.begin(), env_.ddeCalls.end(), "AdvStart Item2 5000"), 0);
     EXPECT_TRUE(client_.ConnectionLost());
     EXPECT_FALSE(client_.ItemsLinked());
+    EXPECT_EQ(Source(1).newestText, "7");
 }
 
 // The stop's time-out loses the conversation, whose end already released the handle.
