@@ -334,8 +334,8 @@ void TarveddeMain::DDEOPCstoppen1Click() {
 // A server that ended the conversation while acquisition stood is retried by nothing else
 // when the automatic start is off: the operator's start links once before it starts.
 void TarveddeMain::StartButton() {
-    // Linked a moment ago, the start waits for the first values already.
-    if (timerFirstValues_->Enabled()) {
+    // Linking or linked a moment ago, the start waits for the set-up and the first values.
+    if (dde_.Linking() || timerFirstValues_->Enabled()) {
         return;
     }
     const GeneralSettings& settings = config_.Settings();

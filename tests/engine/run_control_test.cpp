@@ -288,7 +288,21 @@ TEST_F(RunControlTest, StartButtonLinksAServerLostWhileStopped) {
     Advance(100);
     EXPECT_FALSE(Main().Stopped());
     EXPECT_EQ(Transcript().size(), told);
-    const std::string started = LogAll().substr(logged);
+    std::string started = LogAll().substr(logged);
+    EXPECT_EQ(started.find("Datenerfassung gestartet."),
+              started.rfind("Datenerfassung gestartet."));
+
+    // A slow server: the second press comes while the links are set up.
+    Main().StopAcquisition();
+    env_.ddeServer.SetDown(true);
+    env_.ddeServer.SetDown(false);
+    env_.ddeServer.DelayLinkAnswers(env_.clock, 4000);
+    const std::size_t stopped = LogAll().size();
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    Advance(20000);
+    started = LogAll().substr(stopped);
+    EXPECT_NE(started.find("Datenerfassung gestartet."), std::string::npos);
     EXPECT_EQ(started.find("Datenerfassung gestartet."),
               started.rfind("Datenerfassung gestartet."));
 }
