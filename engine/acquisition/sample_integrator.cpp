@@ -127,9 +127,10 @@ double SampleIntegrator::BaseUnitsSince(int item, double now, std::int64_t nowMs
     return DaysSince(state.lastSampleMark, state.lastSampleTime, now, nowMs) * 86400.0 / base;
 }
 
-// Split by the wall clock: the elapsed one does not know where the day ends. After days
-// without a cycle the new day begins at the last such end before `now`: the days between
-// have no record to take their part.
+// Split by the wall clock: the elapsed one does not know where the day ends. The new day
+// is the one the next day change opens: it begins on the sample's date at the day end's
+// time of day (midnight, or CustomTime with the postponed day change). After days without
+// a cycle, the days between have no record to take their part.
 void SampleIntegrator::AddSpan(IntegrationState& state, double gained, double now) const {
     if (dayEnd_ <= 0.0 || now <= dayEnd_) {
         state.runningSum += gained;
@@ -141,9 +142,9 @@ void SampleIntegrator::AddSpan(IntegrationState& state, double gained, double no
         state.newDaySum += gained;
         return;
     }
-    const double newDayStart = std::max(from, dayEnd_ + std::floor(now - dayEnd_));
+    const double newDayStart = std::max(from, std::floor(now) + (dayEnd_ - std::floor(dayEnd_)));
     state.runningSum += from < dayEnd_ ? gained * (dayEnd_ - from) / span : 0.0;
-    state.newDaySum += gained * (now - newDayStart) / span;
+    state.newDaySum += now > newDayStart ? gained * (now - newDayStart) / span : 0.0;
 }
 
 void SampleIntegrator::EndSampleChain(int item, double now, std::int64_t nowMs) {

@@ -281,12 +281,15 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
 }
 
 // Where the day the accumulators hold ends: at midnight, or with the postponed day change
-// at the CustomTime after it; pending, the files' day is already the new one.
+// at the CustomTime after it.
 double TarveddeMain::RunningDayEnd() const {
     const GeneralSettings& settings = config_.Settings();
     const double day = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
+    // Pending, the files' day is the new one; the accumulators' day is the one whose
+    // midnight set the flag, which after days without a cycle is not the day before.
     if (settings.customNewDay) {
-        return day + settings.customDayChangeTime;
+        const double ended = postponedDay_ > 0.0 ? postponedDay_ : day - 1.0;
+        return ended + 1.0 + settings.customDayChangeTime;
     }
     return settings.customDayChange ? day + 1.0 + settings.customDayChangeTime : day + 1.0;
 }

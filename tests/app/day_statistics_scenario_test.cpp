@@ -174,6 +174,23 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
     EXPECT_THAT(ProtocolLines(files, "20240305.RTF", "Tagesmenge"),
                 ElementsAre("Tagesmenge=28800,00"));
 
+    // A server down from Friday 22:00 to Monday 03:00 (15-min cycle): Friday ends at
+    // Saturday 06:00, and the days between take nothing to Friday.
+    MemoryFileSystem weekend;
+    std::string postponed = kLongCycleIni;
+    postponed.replace(postponed.find("Intervall=59"), 12, "Intervall=15");
+    ASSERT_TRUE(weekend.WriteAll("/plant/TARVEDDE.INI", postponed, false).ok());
+    {
+        ScenarioRunner runner(ScenarioOptions{"/plant/", &weekend});
+        testing::Steps(runner,
+                       "clock 2024-03-08 20:00:00\nstart\nset Q \"1\"\n"
+                       "advance-to 2024-03-08 22:00:00\nserver down\n"
+                       "advance-to 2024-03-11 03:00:00\nserver up\nset Q \"1\"\n"
+                       "advance-to 2024-03-11 07:00:00");
+    }
+    EXPECT_THAT(ProtocolLines(weekend, "20240308.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=36000,00"));
+
     // Closed at 00:02:38 (after the stop countdown), before the new day's first cycle:
     // nothing gained since midnight is lost; the ended day keeps it (600 + 158 l), as the
     // restart's day change finds it saved.
