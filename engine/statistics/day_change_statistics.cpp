@@ -69,6 +69,7 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
     StatisticsRun run{memo2, snapshot, out_.extraneousWater, out_.locale, end,
                       endMs, closing,  ItemCount()};
     const std::vector<int> framed = ReportOpenPeriods(endedDay, run);
+    SkipUnrecordedDays(now, out_.clock.ElapsedMs(), dayEnd);
     TextAttributes heading;
     heading.bold = true;
     heading.color = "blue";
@@ -99,6 +100,24 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
                           {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize});
     if (settings.printAtMidnight) {
         host_.PrintStatistics(closing);
+    }
+}
+
+// A first sample after days without a cycle that came between the day's end and the start
+// of the day this change opens lies in a day without a record: the new day's chain starts
+// at its beginning.
+void DayStatistics::SkipUnrecordedDays(double now, std::int64_t nowMs, double dayEnd) {
+    const double start = std::min(now, std::floor(now) + (dayEnd - std::floor(dayEnd)));
+    if (!(start > dayEnd)) {
+        return;
+    }
+    const std::int64_t startMs =
+        nowMs < 0 ? -1 : nowMs - std::llround((now - start) * static_cast<double>(kMsPerDay));
+    for (int k = 1; k <= ItemCount(); ++k) {
+        const double sampled = state_.integration[k].lastSampleTime;
+        if (sampled > dayEnd && sampled < start) {
+            state_.integration.RestartSampleChain(k, start, startMs);
+        }
     }
 }
 

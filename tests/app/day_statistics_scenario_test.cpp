@@ -175,7 +175,7 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
                 ElementsAre("Tagesmenge=28800,00"));
 
     // A server down from Friday 22:00 to Monday 03:00 (15-min cycle): Friday ends at
-    // Saturday 06:00, and the days between take nothing to Friday.
+    // Saturday 06:00, Monday begins at Monday 06:00, and the days between have no record.
     MemoryFileSystem weekend;
     std::string postponed = kLongCycleIni;
     postponed.replace(postponed.find("Intervall=59"), 12, "Intervall=15");
@@ -186,10 +186,12 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
                        "clock 2024-03-08 20:00:00\nstart\nset Q \"1\"\n"
                        "advance-to 2024-03-08 22:00:00\nserver down\n"
                        "advance-to 2024-03-11 03:00:00\nserver up\nset Q \"1\"\n"
-                       "advance-to 2024-03-11 07:00:00");
+                       "advance-to 2024-03-12 07:00:00");
     }
     EXPECT_THAT(ProtocolLines(weekend, "20240308.RTF", "Tagesmenge"),
                 ElementsAre("Tagesmenge=36000,00"));
+    EXPECT_THAT(ProtocolLines(weekend, "20240311.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=86400,00"));
 
     // Closed at 00:02:38 (after the stop countdown), before the new day's first cycle:
     // nothing gained since midnight is lost; the ended day keeps it (600 + 158 l), as the
