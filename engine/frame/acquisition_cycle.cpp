@@ -146,13 +146,7 @@ void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
     config_.SetCustomNewDay(false);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
                     "DDE-INI Schreiben : Fehler 1");
-    // The accumulators hold the day that ended when the flag was set, which after days
-    // without a cycle is not the day before this one; after a restart, the day before the
-    // saved one.
-    const double endedDay =
-        postponedDay_ > 0.0
-            ? postponedDay_
-            : EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day) - 1.0;
+    const double endedDay = PendingDay();
     postponedDay_ = 0.0;
     RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), dayEnd);
     runningDay_ = DecodeDate(tickTime_);
@@ -280,17 +274,23 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
     log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
 }
 
+// While the postponed day change is pending the files' day is the new one; the
+// accumulators hold the day whose midnight set the flag, which after days without a cycle
+// is not the day before; after a restart, the day before the saved one.
+double TarveddeMain::PendingDay() const {
+    return postponedDay_ > 0.0
+               ? postponedDay_
+               : EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day) - 1.0;
+}
+
 // Where the day the accumulators hold ends: at midnight, or with the postponed day change
 // at the CustomTime after it.
 double TarveddeMain::RunningDayEnd() const {
     const GeneralSettings& settings = config_.Settings();
-    const double day = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
-    // Pending, the files' day is the new one; the accumulators' day is the one whose
-    // midnight set the flag, which after days without a cycle is not the day before.
     if (settings.customNewDay) {
-        const double ended = postponedDay_ > 0.0 ? postponedDay_ : day - 1.0;
-        return ended + 1.0 + settings.customDayChangeTime;
+        return PendingDay() + 1.0 + settings.customDayChangeTime;
     }
+    const double day = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
     return settings.customDayChange ? day + 1.0 + settings.customDayChangeTime : day + 1.0;
 }
 

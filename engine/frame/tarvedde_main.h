@@ -249,6 +249,7 @@ private:
     void RunDayChangeStatistics(double endedDay, double dayEnd);
     // True when a postponed day change was pending.
     bool LeavePendingDayChange();
+    double PendingDay() const;
     double RunningDayEnd() const;
     void ReloadTakenBackDayProtocol();
     void ResetTimeTables();
