@@ -1,7 +1,7 @@
 #include "app/headless_runner.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/windows_api.h"
 #else
 #include <csignal>
 #endif

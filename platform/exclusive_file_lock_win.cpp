@@ -1,6 +1,6 @@
 // The exclusive file lock on Windows: the file open without sharing; see
 // exclusive_file_lock.h.
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include "platform/exclusive_file_lock.h"
 #include "platform/wide_text_win.h"

@@ -1,5 +1,5 @@
 // Named-mutex single-instance lock; see instance_lock.h.
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <utility>
 

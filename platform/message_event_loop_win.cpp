@@ -1,4 +1,4 @@
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <algorithm>
 #include <string>

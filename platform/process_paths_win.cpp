@@ -1,4 +1,4 @@
-#include <windows.h>
+#include "platform/windows_api.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
 

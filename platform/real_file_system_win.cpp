@@ -2,9 +2,7 @@
 // the same file as in Explorer; contents are always binary (no CR LF translation).
 // Every call opens and closes what it needs (an AppendFile stays open) and shares the file
 // with readers, writers and deleters, so the viewer or an editor may hold it open meanwhile.
-#include <windows.h>
-// windows.h maps the name to CreateDirectoryW; FileSystem means its own.
-#undef CreateDirectory
+#include "platform/windows_api.h"
 
 #include <algorithm>
 #include <optional>

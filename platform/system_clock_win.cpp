@@ -1,6 +1,6 @@
 // The operating system's clocks on Windows: local time through the zone set in Windows
 // (TZ plays no part), elapsed time from the performance counter, which never jumps.
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <cstdint>
 

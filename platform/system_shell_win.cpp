@@ -1,5 +1,5 @@
 // CreateProcessW without waiting; the handles of started processes are kept until they end.
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "platform/wide_text_win.h"
 
-#include <windows.h>
+#include "platform/windows_api.h"
 
 namespace tarvedde::win {
 

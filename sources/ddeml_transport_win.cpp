@@ -1,5 +1,5 @@
 // The DDE transport over DDEML; see ddeml_transport.h.
-#include <windows.h>
+#include "platform/windows_api.h"
 // dde.h and ddeml.h need the types of windows.h first.
 #include <dde.h>
 #include <ddeml.h>

@@ -2,7 +2,7 @@
 // DDEML test server as a process: values reach the grid and the day file, and the client
 // links again after the server ends its conversations (refusing new ones for a while) and
 // after the server is killed and started anew (which Wine does not tell a client).
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <gtest/gtest.h>
 

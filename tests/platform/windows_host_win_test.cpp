@@ -1,5 +1,5 @@
 // The Windows halves of the host interfaces, on the real system (under wine in CI).
-#include <windows.h>
+#include "platform/windows_api.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
 #undef CreateDirectory

@@ -2,7 +2,7 @@
 // process, so the transport under test talks to it through real DDEML conversations.
 #pragma once
 
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <functional>
 #include <future>

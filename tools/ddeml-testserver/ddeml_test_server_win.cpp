@@ -1,5 +1,5 @@
 // The DDEML test server; see ddeml_test_server.h.
-#include <windows.h>
+#include "platform/windows_api.h"
 // ddeml.h needs the types of windows.h first.
 #include <ddeml.h>
 

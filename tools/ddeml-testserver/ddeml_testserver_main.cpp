@@ -2,7 +2,7 @@
 // Prints "ready" once the service is registered, then reads commands from stdin, one a
 // line (see DdemlTestServer::Execute), and answers each with "ok" or "error: ...".
 // "quit" or the end of stdin ends it, and with it every conversation.
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <iostream>
 #include <string>
