@@ -142,7 +142,7 @@ void SampleIntegrator::AddSpan(IntegrationState& state, double gained, double no
         state.newDaySum += gained;
         return;
     }
-    const double newDayStart = std::max(from, std::floor(now) + (dayEnd_ - std::floor(dayEnd_)));
+    const double newDayStart = std::max(from, NewDayStart(now, dayEnd_));
     state.runningSum += from < dayEnd_ ? gained * (dayEnd_ - from) / span : 0.0;
     state.newDaySum += now > newDayStart ? gained * (now - newDayStart) / span : 0.0;
 }

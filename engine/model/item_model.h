@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -261,6 +262,12 @@ class SampleIntegrator;
 
 // The integration state of every item. The sample integrator writes it; the others read
 // it, and write only through the named steps below (start, restore, operator reset).
+// Where the day that the next day change opens begins: on `now`'s date at the time of day
+// the running day ends (midnight, or CustomTime with the postponed day change).
+inline double NewDayStart(double now, double dayEnd) {
+    return std::floor(now) + (dayEnd - std::floor(dayEnd));
+}
+
 class IntegrationStates {
 public:
     const IntegrationState& operator[](int n) const { return items_[n]; }

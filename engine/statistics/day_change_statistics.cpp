@@ -24,6 +24,20 @@ int DayStatistics::ItemCount() const {
     return std::clamp(config_.Settings().itemCount, 0, maxItems);
 }
 
+namespace {
+
+// The elapsed clock's reading at the earlier moment `at`; -1 (durations by the wall clock)
+// when it lies before this run's elapsed clock began.
+std::int64_t ElapsedMsAt(double at, double now, std::int64_t nowMs) {
+    if (nowMs < 0) {
+        return -1;
+    }
+    return std::max<std::int64_t>(
+        -1, nowMs - std::llround((now - at) * static_cast<double>(kMsPerDay)));
+}
+
+}  // namespace
+
 std::string DayStatistics::F(double value) const {
     const GeneralSettings& s = config_.Settings();
     return FormatFixed(value, s.formatPrecision, s.formatDecimals, out_.locale);
@@ -60,12 +74,7 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
     // A long cycle or a server away over midnight: the time since then is the new day's.
     const double now = out_.clock.Now();
     const double end = std::min(now, dayEnd);
-    std::int64_t endMs = out_.clock.ElapsedMs();
-    if (endMs >= 0) {
-        endMs -= std::llround((now - end) * static_cast<double>(kMsPerDay));
-    }
-    // Before this run's elapsed clock began: durations by the wall clock.
-    endMs = std::max<std::int64_t>(endMs, -1);
+    const std::int64_t endMs = ElapsedMsAt(end, now, out_.clock.ElapsedMs());
     StatisticsRun run{memo2, snapshot, out_.extraneousWater, out_.locale, end,
                       endMs, closing,  ItemCount()};
     const std::vector<int> framed = ReportOpenPeriods(endedDay, run);
@@ -107,12 +116,11 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
 // of the day this change opens lies in a day without a record: the new day's chain starts
 // at its beginning.
 void DayStatistics::SkipUnrecordedDays(double now, std::int64_t nowMs, double dayEnd) {
-    const double start = std::min(now, std::floor(now) + (dayEnd - std::floor(dayEnd)));
+    const double start = std::min(now, NewDayStart(now, dayEnd));
     if (!(start > dayEnd)) {
         return;
     }
-    const std::int64_t startMs =
-        nowMs < 0 ? -1 : nowMs - std::llround((now - start) * static_cast<double>(kMsPerDay));
+    const std::int64_t startMs = ElapsedMsAt(start, now, nowMs);
     for (int k = 1; k <= ItemCount(); ++k) {
         const double sampled = state_.integration[k].lastSampleTime;
         if (sampled > dayEnd && sampled < start) {
