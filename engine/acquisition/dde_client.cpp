@@ -156,7 +156,7 @@ bool DdeClient::AdviseItem(int item) {
     DDECheck("***** Fehler ! Advise Item " + std::to_string(item));
     // A conversation lost during the request (a stalled server) has released the handle
     // with its links, and refused nothing: the retry links the item again.
-    if (conversation_ == 0) {
+    if (ConversationGone()) {
         return false;
     }
     // Kept, its text from before the outage would count every cycle as a new value. An
@@ -320,7 +320,7 @@ bool DdeClient::StopAdvise(int item) {
 
 bool DdeClient::RelinkItem(int item) {
     const bool passed = linkSetUp_ ? item < linkSetUp_->nextItem : itemsLinked_;
-    if (!passed || (!ShortCut() && conversation_ == 0)) {
+    if (!passed || ConversationGone()) {
         return false;
     }
     EndItemLink(item);
