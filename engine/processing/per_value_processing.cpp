@@ -163,14 +163,21 @@ void AccumulateAnalog(const ProcessingPass& pass, int item, double value) {
 
 void CorrectMinimumAfterRestart(const ProcessingPass& pass, int item) {
     ItemStatistics& statistics = pass.values.statistics[item];
-    if (statistics.correctionCount + 1.0 != statistics.count) {
+    if (statistics.correctionCount < 0.0) {
+        return;
+    }
+    // Only the first value after the restart is corrected. A count that does not follow
+    // the restored one was reset since (day change, manual reset); climbing back to it
+    // later must not bring back a minimum of another day.
+    const bool followsRestart = statistics.correctionCount + 1.0 == statistics.count;
+    statistics.correctionCount = -2.0;
+    if (!followsRestart) {
         return;
     }
     pass.log.WriteLog("****** Korrektur: Item " + std::to_string(item) + " .Min => " +
                       LogNumber(pass.locale, statistics.correctionMinimum) +
                       "(alt: " + LogNumber(pass.locale, statistics.minimum) + ")");
     statistics.minimum = statistics.correctionMinimum;
-    statistics.correctionCount = -2.0;
 }
 
 // Limits, warning and the day statistics; an item in maintenance or a value outside the

@@ -68,7 +68,11 @@ public:
     ProcessedValues& ValuesForDayChange() { return values_; }
     // The operator's corrected night minimum of the extraneous-water calculation, and the
     // counter and maintenance dialogs' day extremes.
-    void SetDayMinimum(int item, double minimum) { values_.statistics[item].minimum = minimum; }
+    // A minimum set by hand stands: the restart correction no longer replaces it.
+    void SetDayMinimum(int item, double minimum) {
+        values_.statistics[item].minimum = minimum;
+        values_.statistics[item].correctionCount = -2.0;
+    }
     void SetDayMaximum(int item, double maximum) { values_.statistics[item].maximum = maximum; }
 
 private:

@@ -270,6 +270,8 @@ void DayStatistics::MinimaMaxima1Click() {
         WriteDiscardedValues(n, "Minima/Maxima für ");
         state_.statistics[n].minimum = kMinimumReset;
         state_.statistics[n].maximum = kMaximumReset;
+        // The restored minimum went with the others.
+        state_.statistics[n].correctionCount = -2.0;
     }
 }
 

@@ -230,7 +230,7 @@ TEST_F(WarningTest, ASecondItemConditionsTheWarning) {
 }
 
 // The first value after a restart keeps the restored minimum, but only when the count
-// follows the restored one; a start without restored statistics has none to keep.
+// follows the restored one; after a reset in between, nothing brings it back later.
 TEST_F(PerValueProcessingTest, TheFirstValueAfterARestartKeepsTheRestoredMinimum) {
     RunCycle({"12"});
     EXPECT_EQ(Stats(1).minimum, 12.0);
@@ -249,11 +249,13 @@ TEST_F(PerValueProcessingTest, TheFirstValueAfterARestartKeepsTheRestoredMinimum
     EXPECT_THAT(NewLogLines(), ElementsAre("****** Korrektur: Item 1 .Min => 5,00(alt: 3,00)"));
 
     stats.correctionCount = 10.0;
-    stats.count = 11.0;
-    stats.minimum = stats.correctionMinimum = 5.0;
+    stats.count = 0.0;
+    stats.minimum = 999999.9;
+    stats.correctionMinimum = 5.0;
     RunCycle({"3"});
-    EXPECT_EQ(stats.minimum, 3.0);
-    EXPECT_EQ(stats.correctionCount, 10.0);
+    stats.count = 10.0;
+    RunCycle({"1"});
+    EXPECT_EQ(stats.minimum, 1.0);
     EXPECT_THAT(NewLogLines(), IsEmpty());
 }
 
