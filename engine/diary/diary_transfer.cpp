@@ -134,7 +134,9 @@ std::string DiaryInterface::ValueText(const DiaryBinding& binding,
     const LiveGrid& grid = sources.grid;
     switch (binding.transferType + 1) {
         case 1:
-            return grid.Cell(n, 1);
+            // An analog item without a value today has no mean (the grid shows 0).
+            return item.Grafiktyp == 1 && statistics.count <= 0.0 ? kDiaryMissingValue
+                                                                  : grid.Cell(n, 1);
         case 2:
             return statistics.minimum < 999999.0 ? grid.Cell(n, 2) : kDiaryMissingValue;
         case 3:

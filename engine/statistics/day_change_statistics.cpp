@@ -219,6 +219,8 @@ double DayStatistics::DayAmount(int item) const {
 void DayStatistics::ResetItemDay(int item) {
     ItemStatistics& statistics = state_.statistics[item];
     statistics.count = 0.0;
+    // Kept, a day without values would report the ended day's mean as its own.
+    statistics.average = 0.0;
     statistics.minimum = kMinimumReset;
     statistics.maximum = kMaximumReset;
     statistics.sum = 0.0;

@@ -231,6 +231,7 @@ TEST_F(DiaryInterfaceTest, TransferWritesActivePositionsAndKeepsTheLastValueOfIn
         {21, 59, 59, "3,5", "1\r\n3,5\r\n4\r\n3,5\r\n"},
         {22, 0, 0, "4,5", "2\r\n4,5\r\n4\r\n4,5\r\n"},
     };
+    statistics_[1].count = 1.0;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.cell);
         grid_.SetCell(1, 1, step.cell);
@@ -255,12 +256,13 @@ TEST_F(DiaryInterfaceTest, EachKindOfValueComesFromItsSourceAndAFailedFileHasARe
     grid_.SetCell(1, 2, "2,0");
     grid_.SetCell(3, 4, "7,25");
     statistics_[1].minimum = 2.0;
+    statistics_[1].count = 3.0;
     integration_.SetSum(2, 1234.5);
     moving_[1].movingMinimum = 0.125;
     moving_[2].movingMaximum = -3.0;
     // Item 2's day and item 1's moving extremes stand at their reset values.
-    const std::pair<int, int> bound[] = {{1, -1}, {1, 0}, {1, 1}, {2, 1}, {2, 2}, {2, 3},
-                                         {3, 3},  {1, 4}, {1, 5}, {2, 5}, {1, 9}, {170, 0}};
+    const std::pair<int, int> bound[] = {{1, -1}, {1, 0}, {1, 1}, {2, 1}, {2, 2},   {2, 3}, {3, 3},
+                                         {1, 4},  {1, 5}, {2, 5}, {1, 9}, {170, 0}, {2, 0}};
     std::vector<DiaryBinding> bindings;
     for (const auto& [item, type] : bound) {
         bindings.push_back(BoundPosition("P" + std::to_string(bindings.size() + 1),
@@ -271,7 +273,7 @@ TEST_F(DiaryInterfaceTest, EachKindOfValueComesFromItsSourceAndAFailedFileHasARe
     EXPECT_EQ(Tvi(),
               "1\r\n-999.0\r\n2\r\n10,0\r\n3\r\n2,0\r\n4\r\n-999.0\r\n5\r\n-999.0\r\n6\r\n"
               "1234,5\r\n7\r\n7,25\r\n8\r\n0,125\r\n9\r\n-999.0\r\n10\r\n-3\r\n11\r\n-999.0\r\n"
-              "12\r\n-999.0\r\n");
+              "12\r\n-999.0\r\n13\r\n-999.0\r\n");
 
     env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Write && path.ends_with(".TVI");

@@ -233,6 +233,7 @@ TEST_F(IntermediateStatisticsTest, DayChangeReportsTheEndedDayAndRestartsTheAccu
     EXPECT_THAT(reported, ElementsAre("Item1", "Item4", "Item5"));
     for (int n : {1, 2}) {
         EXPECT_EQ(Day(n), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
+        EXPECT_EQ(stats_[n].average, 0.0);
         EXPECT_EQ(integration_[n].runningSum, 0.0);
     }
     EXPECT_EQ(Day(3), (std::vector{9.0, 45.0, 1.0, 8.0}));
