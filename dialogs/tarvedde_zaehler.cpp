@@ -11,6 +11,15 @@ std::string CounterSection(int n) {
     return "Item_" + std::to_string(n);
 }
 
+bool WriteCounterKeys(IniFile& var, int n, const ItemConfig& item, const Locale& locale) {
+    const std::string section = CounterSection(n);
+    return var.WriteString(section, "Zählerstand", FormatFixed(item.counterReading, 14, 3, locale))
+               .ok() &&
+           var.WriteBool(section, "Fortlaufend_summieren", item.Fortlaufend_summieren).ok() &&
+           var.WriteBool(section, "Tagesmengen_protokollieren", item.Tagesmengen_protokollieren)
+               .ok();
+}
+
 }  // namespace
 
 std::string TFo_Zaehler::Reading(double value) const {
@@ -74,12 +83,38 @@ void TFo_Zaehler::btSpeichernClick() {
         return;
     }
     const int n = SelectedItem();
-    // Written when the dialog closes; until then a reload of the settings keeps it.
     if (readingsSet_[n]) {
         config_.SetCounterReading(n, workingReadings_[n], /*saved=*/false);
         readingsSet_[n] = false;
     }
     config_.SetCounterFlags(n, cbSum, cbTag);
+    // Written at once: the dialog may stand open for hours beside the running client, and
+    // a kill meanwhile must not lose what the operator took over. Unsaved, the close
+    // tries again and a reload of the settings keeps it.
+    IniFile var(host_.files, config_.PathOf(kCounterIniFile));
+    if (WriteCounterKeys(var, n, config_.Item(n), locale_)) {
+        config_.SetCounterReading(n, config_.Item(n).counterReading);
+    }
+}
+
+// An item without a value today holds only the reset marks; taken over, the other
+// extreme would stand at the mark for the rest of the day.
+bool TFo_Zaehler::MinimumToMaximum(int n) {
+    const double maximum = processor_.Values().statistics[n].maximum;
+    if (maximum <= kMaximumReset) {
+        return false;
+    }
+    processor_.SetDayMinimum(n, maximum);
+    return true;
+}
+
+bool TFo_Zaehler::MaximumToMinimum(int n) {
+    const double minimum = processor_.Values().statistics[n].minimum;
+    if (minimum >= kMinimumReset) {
+        return false;
+    }
+    processor_.SetDayMaximum(n, minimum);
+    return true;
 }
 
 void TFo_Zaehler::btMinClick() {
@@ -87,8 +122,9 @@ void TFo_Zaehler::btMinClick() {
         return;
     }
     const int n = SelectedItem();
-    processor_.SetDayMinimum(n, processor_.Values().statistics[n].maximum);
-    log_.WriteLog("Minimum für " + config_.Item(n).itemName + " auf " + eMax + " gesetzt.");
+    if (MinimumToMaximum(n)) {
+        log_.WriteLog("Minimum für " + config_.Item(n).itemName + " auf " + eMax + " gesetzt.");
+    }
     LoadItem(n);
 }
 
@@ -97,8 +133,9 @@ void TFo_Zaehler::btMaxClick() {
         return;
     }
     const int n = SelectedItem();
-    processor_.SetDayMaximum(n, processor_.Values().statistics[n].minimum);
-    log_.WriteLog("Maximum für " + config_.Item(n).itemName + " auf " + eMin + " gesetzt.");
+    if (MaximumToMinimum(n)) {
+        log_.WriteLog("Maximum für " + config_.Item(n).itemName + " auf " + eMin + " gesetzt.");
+    }
     LoadItem(n);
 }
 
@@ -108,7 +145,7 @@ void TFo_Zaehler::Button1Click() {
         return;
     }
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
-        processor_.SetDayMinimum(n, processor_.Values().statistics[n].maximum);
+        (void)MinimumToMaximum(n);
     }
     lbDDEClick();
 }
@@ -119,7 +156,7 @@ void TFo_Zaehler::Button2Click() {
         return;
     }
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
-        processor_.SetDayMaximum(n, processor_.Values().statistics[n].minimum);
+        (void)MaximumToMinimum(n);
     }
     lbDDEClick();
 }
@@ -128,15 +165,7 @@ void TFo_Zaehler::FormClose() {
     IniFile var(host_.files, config_.PathOf(kCounterIniFile));
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
         const ItemConfig& item = config_.Item(n);
-        const std::string section = CounterSection(n);
-        const bool written =
-            var.WriteString(section, "Zählerstand",
-                            FormatFixed(item.counterReading, 14, 3, locale_))
-                .ok() &&
-            var.WriteBool(section, "Fortlaufend_summieren", item.Fortlaufend_summieren).ok() &&
-            var.WriteBool(section, "Tagesmengen_protokollieren", item.Tagesmengen_protokollieren)
-                .ok();
-        if (!written) {
+        if (!WriteCounterKeys(var, n, item, locale_)) {
             host_.op.ShowMessage("Zählerstände konnten nicht in >" + var.path() +
                                  "< gespeichert werden !");
             return;

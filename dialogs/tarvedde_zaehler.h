@@ -4,8 +4,9 @@
 // item p + 1.
 //
 // Guarantees: base readings are edited on a working copy and reach the running program
-// only through btSpeichernClick; closing writes the counter keys of every item to
-// TARVEDDE_VAR.INI, and a write the disk refuses is told to the operator.
+// only through btSpeichernClick, which writes the item's counter keys to TARVEDDE_VAR.INI;
+// closing writes those of every item, and a write the disk refuses is told to the
+// operator.
 #pragma once
 
 #include <string>
@@ -57,6 +58,8 @@ private:
     }
     void LoadItem(int n);
     std::string Reading(double value) const;
+    bool MinimumToMaximum(int n);
+    bool MaximumToMinimum(int n);
 
     Configuration& config_;
     ValueProcessor& processor_;

@@ -14,8 +14,8 @@ class CounterDialogTest : public testing::EngineFixture {};
 
 TEST_F(CounterDialogTest, SessionReachesTheEngineAndEveryItemsCounterKeys) {
     WriteIni(
-        "[DDE]\nAutoStart=1\nItemcount=2\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\nItem2=P\n"
-        "[Itemnames]\nItem1=Zulauf\nItem2=Druck\n[Einheiten]\nItem1=l/s\n"
+        "[DDE]\nAutoStart=1\nItemcount=3\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\nItem2=P\n"
+        "Item3=R\n[Itemnames]\nItem1=Zulauf\nItem2=Druck\n[Einheiten]\nItem1=l/s\n"
         "[Differenz]\nItem1=1\n");
     Write("TARVEDDE_VAR.INI", "[Item_1]\nZählerstand=100,000\nFortlaufend_summieren=1\n");
     TarveddeMain& main = Start();
@@ -44,8 +44,10 @@ TEST_F(CounterDialogTest, SessionReachesTheEngineAndEveryItemsCounterKeys) {
     form.btSpeichernClick();
     EXPECT_EQ(Item(1).counterReading, 250.5);
     EXPECT_FALSE(Item(1).Tagesmengen_protokollieren);
-    // Not written yet: an acquisition start's reload keeps it. A day change moves it on;
+    // Written at once, so a kill with the dialog open keeps it. A day change moves it on;
     // a flag handed over later leaves the moved reading alone.
+    EXPECT_EQ(IniValue("TARVEDDE_VAR.INI", "Item_1", "Zählerstand"), "250,500");
+    EXPECT_EQ(IniValue("TARVEDDE_VAR.INI", "Item_1", "Tagesmengen_protokollieren"), "0");
     main.Config().LoadItemOptions();
     EXPECT_EQ(Item(1).counterReading, 250.5);
     main.Config().SetCounterReading(1, 600.0);
@@ -69,6 +71,7 @@ TEST_F(CounterDialogTest, SessionReachesTheEngineAndEveryItemsCounterKeys) {
     EXPECT_EQ(Transcript().back(),
               QuestionLine("Alle Maxima auf aktuelles Minimum zurücksetzen ?", Answer::Yes));
     EXPECT_EQ(Stats(2).maximum, 3.0);
+    EXPECT_EQ(Stats(3).maximum, kMaximumReset);  // no value yet: no minimum to take
 
     // Closing writes the keys of every item, also of one the operator never touched.
     Write("TARVEDDE_VAR.INI", "");
