@@ -6,7 +6,9 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarvedde {
@@ -328,6 +330,9 @@ struct CounterDifferenceState {
     // A reading the limits rejected, until the next one shows whether it was a spike; not
     // saved.
     double pendingReading = -1.0;
+    // Slope and intercept the last reading was calibrated with; not saved, so unknown
+    // after a start.
+    std::optional<std::pair<double, double>> readingCalibration = std::nullopt;
 };
 
 // Fifteen-minute window of an item: the day's lowest and highest level held through a

@@ -103,6 +103,16 @@ void NoteValueState(const ProcessingPass& pass, int item, bool valid) {
 void TakeDifference(const ProcessingPass& pass, int item, double& value) {
     auto& counter = pass.values.counterDifferences[item];
     const ItemConfig& config = pass.config.Items()[item];
+    // A reading under another calibration is on another scale: its difference to the last
+    // one would count the whole shift of the reading as consumption, or a fall for weeks.
+    const std::pair calibration{config.calibrationSlope, config.calibrationIntercept};
+    if (counter.readingCalibration && *counter.readingCalibration != calibration &&
+        counter.lastReadingTime >= 0.0) {
+        pass.log.WriteLog("Kalibrierung von Item " + std::to_string(item) +
+                          " geändert, Differenz neu initialisiert.");
+        counter.lastReadingTime = -1.0;
+    }
+    counter.readingCalibration = calibration;
     const auto step = TakeCounterDifference(counter, value, pass.cycle.times,
                                             config.effectiveLoLimit, config.effectiveUpLimit);
     if (!step) {

@@ -89,8 +89,14 @@ TEST_F(PerValueProcessingTest, CounterDifferences) {
     EXPECT_EQ(Counter(1).lastReadingTime, afterReset.lastReadingTime);
     EXPECT_EQ(ShownAfter({"8"}), Lines{"3,000"});
     EXPECT_EQ(Row(1, 5), "10,000");
+    // A new calibration puts the readings on another scale: counting starts from there.
+    Item(1).calibrationSlope = 2.0;
+    EXPECT_THAT(ShownAfter({"9", "10"}), ElementsAre("0,000", "2,000"));
     EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 1 neu initialisiert.",
-                                           "SPS : Differenz für Item 1 neu initialisiert !"));
+                                           "SPS : Differenz für Item 1 neu initialisiert !",
+                                           "Kalibrierung von Item 1 geändert, Differenz neu "
+                                           "initialisiert.",
+                                           "Differenz für Item 1 neu initialisiert."));
 }
 
 // Past UpLimit the reading still counts, its difference meets the limits; a reading a
