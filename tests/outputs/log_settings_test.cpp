@@ -14,17 +14,25 @@ using Strings = std::vector<std::string>;
 
 class LogSettingsTest : public LogFixture {
 protected:
-    LogSettings Load(const std::string& ddeKeys) {
+    // The settings in force after loading `ddeKeys`: level, then D (DetailLog), G (DebugLog)
+    // and T (TabelLog) for each switch that is on.
+    std::string Load(const std::string& ddeKeys) {
         EXPECT_TRUE(fs_.WriteAll("/prog/TARVEDDE.INI", "[DDE]\r\n" + ddeKeys, false));
-        log_.MessageList().Clear();
         LoadLogSettings(ini_, log_);
-        return log_.Settings();
+        return InForce();
     }
-    Strings Shown() const {
+    std::string InForce() const {
+        const LogSettings& s = log_.Settings();
+        return std::to_string(s.logLevel) + (s.detailLog ? "D" : "") + (s.debugLog ? "G" : "") +
+               (s.tabelLog ? "T" : "");
+    }
+    // The texts shown since the last call, without their stamps.
+    Strings Shown() {
         Strings texts;
         for (const std::string& line : log_.MessageList().Lines()) {
             texts.push_back(line.substr(std::string(kStamp).size()));
         }
+        log_.MessageList().Clear();
         return texts;
     }
 
@@ -32,71 +40,49 @@ protected:
 };
 
 // Below level 3 the switches decide the level, DebugLog over DetailLog; levels 1 and 2
-// switch their log on; from 3 up both switches are off.
-TEST_F(LogSettingsTest, TheLevelAndTheSwitchesDecideEachOther) {
-    struct Case {
-        const char* keys;
-        int level;
-        bool detail, debug;
-    };
-    for (const Case& c :
-         {Case{"", 0, false, false},
-          Case{"LogLevel=0\r\nDetailLog=1\r\nDebugLog=1\r\n", 2, true, true},
-          Case{"LogLevel=1\r\n", 1, true, false}, Case{"LogLevel=2\r\n", 2, false, true},
-          Case{"LogLevel=3\r\nDetailLog=1\r\n", 3, false, false},
-          Case{"LogLevel=4\r\nDetailLog=1\r\nDebugLog=1\r\n", 4, false, false}}) {
-        const LogSettings s = Load(c.keys);
-        EXPECT_EQ(s.logLevel, c.level) << c.keys;
-        EXPECT_EQ(s.detailLog, c.detail) << c.keys;
-        EXPECT_EQ(s.debugLog, c.debug) << c.keys;
+// switch their log on; from 3 up both switches are off. Each load logs what came out.
+TEST_F(LogSettingsTest, TheLevelAndTheSwitchesDecideEachOtherAndTheLoadLogsThem) {
+    for (const auto& [keys, inForce] :
+         {std::pair{"", "0"},
+          {"LogLevel=0\r\nDetailLog=1\r\nDebugLog=1\r\n", "2DG"},
+          {"LogLevel=1\r\n", "1D"},
+          {"LogLevel=2\r\n", "2G"},
+          {"LogLevel=3\r\nDetailLog=1\r\n", "3"},
+          {"LogLevel=4\r\nDetailLog=1\r\nDebugLog=1\r\nTabelLog=1\r\n", "4T"}}) {
+        EXPECT_EQ(Load(keys), inForce) << keys;
+        EXPECT_EQ(Shown().back(), "[DDE] LogLevel=" + std::string(1, inForce[0])) << keys;
     }
-    EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));
-    EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "gespiegelt");
-}
-
-TEST_F(LogSettingsTest, LoadingLogsEverySetting) {
-    EXPECT_FALSE(Load("").tabelLog);
-    EXPECT_EQ(Shown(),
-              (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=0 (ausgeschaltet).",
-                       "[DDE] TabelLog=0 (ausgeschaltet).", "[DDE] LogLevel=0"}));
-    EXPECT_EQ(File(kLogAllFile).substr(0, 22), kStamp);
-    EXPECT_TRUE(Load("DebugLog=1\r\nTabelLog=1\r\n").tabelLog);
+    Load("DebugLog=1\r\nTabelLog=1\r\n");
     EXPECT_EQ(Shown(),
               (Strings{"[DDE] DetailLog=0 (ausgeschaltet).", "[DDE] DebugLog=1 (eingeschaltet).",
                        "[DDE] TabelLog=1 (eingeschaltet).", "[DDE] LogLevel=2"}));
+    Load("");
+    EXPECT_EQ(Shown()[2], "[DDE] TabelLog=0 (ausgeschaltet).");
 }
 
-TEST_F(LogSettingsTest, SavingLevelZeroSwitchesBothOffInFileAndMemory) {
+// Level 0 switches both off in the file too; the level is clamped; a switch that is on
+// keeps its level below 3, so going from 1 to 2 needs a 0 between.
+TEST_F(LogSettingsTest, SavingWritesClampsAndReloads) {
     Load("LogLevel=2\r\nDetailLog=1\r\nDebugLog=1\r\n");
     SaveLogSettings(ini_, log_, 0, true);
     EXPECT_EQ(File("TARVEDDE.INI"),
               "[DDE]\r\nLogLevel=0\r\nDetailLog=0\r\nDebugLog=0\r\nTabelLog=1\r\n");
-    const LogSettings& s = log_.Settings();
-    EXPECT_EQ(s.logLevel, 0);
-    EXPECT_FALSE(s.detailLog || s.debugLog);
-    EXPECT_TRUE(s.tabelLog);
-}
-
-// The level is clamped; a switch that is on keeps its level below 3, so going from 1 to
-// 2 needs a 0 between.
-TEST_F(LogSettingsTest, SavingClampsTheLevelAndTheReloadKeepsASwitchThatIsOn) {
+    EXPECT_EQ(InForce(), "0T");
     SaveLogSettings(ini_, log_, 11, false);
-    EXPECT_EQ(log_.Settings().logLevel, 10);
-    EXPECT_EQ(log_.MessageList().Lines().back(), std::string(kStamp) + "[DDE] LogLevel=10");
+    EXPECT_EQ(InForce(), "10");
+    EXPECT_EQ(Shown().back(), "[DDE] LogLevel=10");
 
     Load("LogLevel=1\r\n");
     SaveLogSettings(ini_, log_, 2, false);
-    EXPECT_EQ(log_.Settings().logLevel, 1);
-    EXPECT_TRUE(log_.Settings().detailLog);
-    EXPECT_FALSE(log_.Settings().debugLog);
+    EXPECT_EQ(InForce(), "1D");
 }
 
 TEST_F(LogSettingsTest, AnUnwritableSettingsFileLeavesTheStoredSettingsInForce) {
     fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Write; });
     SaveLogSettings(ini_, log_, 5, true);
     // The reload reads the old file, so the settings fall back to what it holds.
-    EXPECT_EQ(log_.Settings().logLevel, 0);
-    EXPECT_EQ(log_.MessageList().Count(), 4u);
+    EXPECT_EQ(InForce(), "0");
+    EXPECT_EQ(Shown().size(), 4u);
 }
 
 }  // namespace

@@ -22,20 +22,6 @@ std::string Repeat(const std::string& lineWithEnd, int count) {
 
 using ProgramLogTest = LogFixture;
 
-TEST_F(ProgramLogTest, WriteLogStampsShowsAndAppendsIn1252WithCrLf) {
-    ASSERT_TRUE(fs_.WriteAll("/prog/_DDE_OPC_LOGALL.TXT", "alt\r\n", false));
-    EXPECT_TRUE(log_.WriteLog("Zählerstand übernommen"));
-
-    EXPECT_EQ(File(kLogAllFile),
-              "alt\r\n05.Mrz.24, 07:08:09 > Z\xE4hlerstand \xFC"
-              "bernommen\r\n");
-    EXPECT_EQ(log_.MessageList().Lines(), Strings{"05.Mrz.24, 07:08:09 > Zählerstand übernommen"});
-    // Twenty-four hours, and minutes after the hour.
-    clock_.SetLocalTime(EncodeDateTime(2025, 12, 31, 23, 59, 58, 7));
-    EXPECT_EQ(log_.Stamp(), "31.Dez.25, 23:59:58 > ");
-    EXPECT_EQ(log_.DebugStamp(), "31.Dez.25, 23:59:58:007 > ");
-}
-
 // The limit counts the lines shown, so a message with line breaks counts as several; a
 // failing history file loses the old lines but not the new one.
 TEST_F(ProgramLogTest, AFullMessageListMovesToTheHistoryFileBeforeTheNextLine) {
@@ -94,13 +80,15 @@ TEST_F(ProgramLogTest, AFailingLogFileReportsFalseAndTheNextLineGetsThrough) {
                                      kStamp + "wieder da\r\n");
 }
 
-// Level lines only for the exact level; detail lines always go to the file and on screen
-// only with DetailLog; debug lines carry milliseconds and need DebugLog.
-TEST_F(ProgramLogTest, LevelDetailAndDebugLines) {
+// Lines go to the file in Windows-1252 with CR LF after what it holds. Level lines only
+// for the exact level; detail lines always go to the file and on screen only with
+// DetailLog; debug lines carry milliseconds and need DebugLog.
+TEST_F(ProgramLogTest, LinesAreAppendedIn1252AndLevelDetailAndDebugLinesFiltered) {
+    Put(kLogAllFile, "alt\r\n");
     log_.Settings().logLevel = 3;
     EXPECT_TRUE(log_.WriteLogLevel(5, "Tagebuch"));
     EXPECT_TRUE(log_.WriteLogDebug("aus"));
-    EXPECT_EQ(File(kLogAllFile), "<missing>");
+    EXPECT_TRUE(log_.WriteLog("Zählerstand übernommen"));
     EXPECT_TRUE(log_.WriteLogLevel(3, "NT/HT"));
     EXPECT_TRUE(log_.WriteLogDetail("leise"));
     log_.Settings().detailLog = true;
@@ -108,11 +96,19 @@ TEST_F(ProgramLogTest, LevelDetailAndDebugLines) {
     log_.Settings().debugLog = true;
     EXPECT_TRUE(log_.WriteLogDebug("Pumpe ein."));
 
-    EXPECT_EQ(File(kLogAllFile), std::string(kStamp) + "NT/HT\r\n" + kStamp + "leise\r\n" + kStamp +
+    EXPECT_EQ(File(kLogAllFile), std::string("alt\r\n") + kStamp +
+                                     "Z\xE4hlerstand \xFC"
+                                     "bernommen\r\n" +
+                                     kStamp + "NT/HT\r\n" + kStamp + "leise\r\n" + kStamp +
                                      "laut\r\n05.Mrz.24, 07:08:09:123 > Pumpe ein.\r\n");
-    EXPECT_EQ(log_.MessageList().Lines(),
-              (Strings{std::string(kStamp) + "NT/HT", std::string(kStamp) + "laut",
-                       "05.Mrz.24, 07:08:09:123 > Pumpe ein."}));
+    EXPECT_EQ(
+        log_.MessageList().Lines(),
+        (Strings{std::string(kStamp) + "Zählerstand übernommen", std::string(kStamp) + "NT/HT",
+                 std::string(kStamp) + "laut", "05.Mrz.24, 07:08:09:123 > Pumpe ein."}));
+    // Twenty-four hours, and minutes after the hour.
+    clock_.SetLocalTime(EncodeDateTime(2025, 12, 31, 23, 59, 58, 7));
+    EXPECT_EQ(log_.Stamp(), "31.Dez.25, 23:59:58 > ");
+    EXPECT_EQ(log_.DebugStamp(), "31.Dez.25, 23:59:58:007 > ");
 }
 
 // The overflow is cleared even when the file fails; an explicit flush keeps the lines.
