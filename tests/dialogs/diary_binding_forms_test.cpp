@@ -23,6 +23,28 @@ constexpr char kIni[] =
     "Sauerstoff\n"
     "[Grafiktyp]\nItem2=2\n[Gleitend]\nItem3=1\n[Zeitrahmen]\nItem1=1|06:00:00|22:00:00\n";
 
+// A choice control set as the view does: the new index, then its handler.
+void Position(DiaryBindingForm& form, int index) {
+    form.lbCgetItemIndex = index;
+    form.lbCgetClick();
+}
+void BoundItem(DiaryBindingForm& form, int index) {
+    form.cbDDEItemIndex = index;
+    form.cbDDEChange();
+}
+void ValueKind(DiaryBindingForm& form, int index) {
+    form.rgWasItemIndex = index;
+    form.rgWasClick();
+}
+// What a dialog edits of a record: name|item|name of the item|kind|restricted|mode|all
+// day|never.
+std::string Edited(const DiaryBinding& b) {
+    return b.name + "|" + std::to_string(b.itemNumber) + "|" + b.itemName + "|" +
+           std::to_string(b.transferType) + "|" + (b.timeRestricted ? "1" : "0") + "|" +
+           std::to_string(b.timeFrameMode) + "|" + std::to_string(b.allDayMask) + "|" +
+           std::to_string(b.neverMask);
+}
+
 class DiaryBindingFormsTest : public testing::EngineFixture {
 protected:
     std::vector<DiaryBinding> StoredBindings(const std::string& name) {
@@ -40,18 +62,14 @@ TEST_F(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     ASSERT_TRUE(main.UebergabezumTagebuch1Click());
     form.FormShow();
     EXPECT_THAT(form.lbCget, ElementsAre("Zulauf Tag", "Pumpe"));
-    form.lbCgetItemIndex = 0;
-    form.lbCgetClick();
+    Position(form, 0);
     EXPECT_EQ(form.lbIndex, "11");
-    form.cbDDEItemIndex = 1;
-    form.cbDDEChange();
+    BoundItem(form, 1);
     EXPECT_EQ(form.lbDDE, "Q");
-    form.rgWasItemIndex = 3;
-    form.rgWasClick();
+    ValueKind(form, 3);
     EXPECT_EQ(said.back(), MessageLine("Sie haben keine Integral bzw. Differenz-Berechnung für "
                                        "diesen Wert ausgewählt !"));
-    form.rgWasItemIndex = 4;
-    form.rgWasClick();
+    ValueKind(form, 4);
     EXPECT_EQ(said.back(),
               MessageLine("Für diesen Wert wird kein gleitender Mittelwert berechnet !"));
     EXPECT_EQ(form.rgWasItemIndex, 0);
@@ -59,21 +77,17 @@ TEST_F(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     form.cbZeitClick();
     form.rgZeitItemIndex = 1;
     form.rgZeitClick();
-    EXPECT_EQ(form.eT1, "22:00:00");
-    EXPECT_EQ(form.eT2, "06:00:00");
+    EXPECT_EQ(form.eT1 + " " + form.eT2, "22:00:00 06:00:00");
     form.cd[1] = true;  // Sunday all day
     form.cn[7] = true;  // never on Saturday
     form.DayBoxClick();
 
     // The digital pump falls back to its operating time; without a time frame the time
     // restriction undoes itself.
-    form.lbCgetItemIndex = 1;
-    form.lbCgetClick();
+    Position(form, 1);
     EXPECT_FALSE(form.cbZeit);
-    form.cbDDEItemIndex = 2;
-    form.cbDDEChange();
-    form.rgWasItemIndex = 5;
-    form.rgWasClick();
+    BoundItem(form, 2);
+    ValueKind(form, 5);
     EXPECT_EQ(form.rgWasItemIndex, 3);
     form.cbZeit = true;
     form.cbZeitClick();
@@ -86,36 +100,24 @@ TEST_F(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     // item without a value kind are logged.
     form.lbCget[0] = "Zulauf am Tag";
     form.btSpeichernClick();
-    const auto logged = main.Log().MessageList().Lines();
-    EXPECT_THAT(logged, Contains(HasSubstr("Zulauf Tag wurde in >Zulauf am Tag< umbenannt.")));
+    EXPECT_THAT(main.Log().MessageList().Lines(),
+                Contains(HasSubstr("Zulauf Tag wurde in >Zulauf am Tag< umbenannt.")));
     const std::vector<DiaryBinding> stored = StoredBindings("BINDUNG.TVW");
-    ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored, main.Diary().Bindings());
-    EXPECT_EQ(stored[0].name, "Zulauf am Tag");
-    EXPECT_EQ(stored[0].itemNumber, 1);
-    EXPECT_EQ(stored[0].transferType, 0);
-    EXPECT_TRUE(stored[0].timeRestricted);
-    EXPECT_EQ(stored[0].timeFrameMode, 1);
-    EXPECT_EQ(stored[0].allDayMask, 1);
-    EXPECT_EQ(stored[0].neverMask, 64);
-    EXPECT_EQ(stored[1].itemName, "Pumpe");
-    EXPECT_EQ(stored[1].transferType, 3);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(Edited(stored[0]), "Zulauf am Tag|1|Zulauf|0|1|1|1|64");
+    EXPECT_EQ(Edited(stored[1]), "Pumpe|2|Pumpe|3|0|-1|0|0");
 
     // Cancelled: nothing changes. A refused write is told; the program keeps the binding.
     form.FormShow();
-    form.lbCgetItemIndex = 1;
-    form.lbCgetClick();
-    form.cbDDEItemIndex = 0;
-    form.cbDDEChange();
+    Position(form, 1);
+    BoundItem(form, 0);
     form.btAbbrechenClick();
     EXPECT_EQ(main.Diary().Bindings()[1].itemNumber, 2);
     form.FormShow();
-    form.lbCgetItemIndex = 1;
-    form.lbCgetClick();
-    form.cbDDEItemIndex = 0;
-    form.cbDDEChange();
-    form.cbDDEItemIndex = 3;
-    form.cbDDEChange();  // bound, but no value kind chosen
+    Position(form, 1);
+    BoundItem(form, 0);
+    BoundItem(form, 3);  // bound, but no value kind chosen
     env_.files.SetFailurePolicy([](FileOp op, const std::string&) { return op != FileOp::Read; });
     form.btSpeichernClick();
     EXPECT_EQ(said.back(), MessageLine("Die Bindungsdatei konnte nicht geschrieben werden !"));
@@ -133,25 +135,20 @@ TEST_F(DiaryBindingFormsTest, AqasysBindingKeepsThreeHundredRecordsWithTheirHour
     TFo_bindung form(main.Diary(), main.Config(), env_.person, main.Log());
 
     form.FormShow();
-    form.lbCgetItemIndex = 0;
-    form.lbCgetClick();
+    Position(form, 0);
     EXPECT_EQ(form.lbIndex, "5");
-    form.cbDDEItemIndex = 1;
-    form.cbDDEChange();
+    BoundItem(form, 1);
     EXPECT_EQ(form.lbDDE, "A12");
-    form.rgWasItemIndex = 4;  // no checks for a logger's parameter
-    form.rgWasClick();
+    ValueKind(form, 4);  // no checks for a logger's parameter
     form.cbZeit = true;
     form.spT1 = 30;
     form.spT2 = 0;
     form.cbZeitClick();
-    EXPECT_EQ(form.spT1, 23);
-    EXPECT_EQ(form.spT2, 1);
+    EXPECT_EQ(std::pair(form.spT1, form.spT2), std::pair(23, 1));
 
     // A position whose name no record carries selects nothing.
     form.lbCget[1] = "Unbekannt";
-    form.lbCgetItemIndex = 1;
-    form.lbCgetClick();
+    Position(form, 1);
     EXPECT_EQ(said.back(), MessageLine("Der Tagebuchname wurde nicht gefunden !"));
     EXPECT_EQ(form.lbCgetItemIndex, -1);
     form.cbDDEChange();
@@ -160,11 +157,7 @@ TEST_F(DiaryBindingFormsTest, AqasysBindingKeepsThreeHundredRecordsWithTheirHour
     form.btSpeichernClick();
     const std::vector<DiaryBinding> stored = StoredBindings("AQABIND.TVW");
     ASSERT_EQ(stored.size(), 300u);
-    const DiaryBinding& regen = stored[4];
-    EXPECT_EQ(regen.itemName, "Regen");
-    EXPECT_EQ(regen.transferType, 4);
-    EXPECT_EQ(regen.timeFrameMode, 23);
-    EXPECT_EQ(regen.allDayMask, 1);
+    EXPECT_EQ(Edited(stored[4]), "Regen Tag|1|Regen|4|1|23|1|0");
     EXPECT_EQ(stored[6].timeFrameMode, 0);
     EXPECT_EQ(stored[6].allDayMask, 24);
 }
