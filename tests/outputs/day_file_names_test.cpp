@@ -90,19 +90,15 @@ TEST_F(DayFilesTest, RenamingMovesTheBoundFileToANewVersionAndStartsAnEmptyOne) 
     EXPECT_EQ(File("20240305.DAT"), "today");
     EXPECT_EQ(File("20240305_1.DAT"), "<missing>");
     EXPECT_EQ(files_.DayDataPath(), "/prog/20240305.DAT");
-}
 
-TEST_F(DayFilesTest, HighestRenameNumberReadsTheVersionsOfTheKindAndDay) {
-    Put("20240305_x.AQH", "");  // no number: counts as zero
-    EXPECT_EQ(files_.HighestRenameNumber('H'), 0);
-    Put("20240305_1.AQH", "");
-    Put("20240305_3.AQH", "");
-    Put("20240305_7.DAT", "");
-    Put("20240304_9.AQH", "");
-    Put("20240305_8.SMP", "");
-    EXPECT_EQ(files_.HighestRenameNumber('H'), 3);
-    EXPECT_EQ(files_.HighestRenameNumber('D'), 7);
-    // There is no sample case: 'S' looks for .TVW versions.
+    // The next version's number: the highest of the kind and day, a name without one as 0;
+    // there is no sample case: 'S' looks for .TVW versions.
+    for (const char* name :
+         {"20240305_x.AQH", "20240305_3.AQH", "20240304_9.AQH", "20240305_8.SMP"}) {
+        Put(name, "");
+    }
+    EXPECT_EQ(files_.HighestRenameNumber('H'), 4);
+    EXPECT_EQ(files_.HighestRenameNumber('D'), 2);
     EXPECT_EQ(files_.HighestRenameNumber('S'), 0);
 }
 
