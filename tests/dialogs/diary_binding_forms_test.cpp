@@ -82,10 +82,14 @@ TEST_F(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     form.cn[7] = true;  // never on Saturday
     form.DayBoxClick();
 
-    // The digital pump falls back to its operating time; without a time frame the time
-    // restriction undoes itself.
+    // Selected again, the position shows its time fields; the digital pump falls back to
+    // its operating time, and without a time frame the time restriction undoes itself.
     Position(form, 1);
-    EXPECT_FALSE(form.cbZeit);
+    EXPECT_FALSE(form.cbZeit || form.timeGroupsVisible);
+    Position(form, 0);
+    EXPECT_EQ(form.eT1 + " " + form.eT2, "22:00:00 06:00:00");
+    EXPECT_TRUE(form.cd[1] && form.cn[7] && !form.cd[7] && !form.cn[1]);
+    Position(form, 1);
     BoundItem(form, 2);
     ValueKind(form, 5);
     EXPECT_EQ(form.rgWasItemIndex, 3);
@@ -121,8 +125,10 @@ TEST_F(DiaryBindingFormsTest, PermanentBindingIsEditedOnACopyCheckedAndSaved) {
     env_.files.SetFailurePolicy([](FileOp op, const std::string&) { return op != FileOp::Read; });
     form.btSpeichernClick();
     EXPECT_EQ(said.back(), MessageLine("Die Bindungsdatei konnte nicht geschrieben werden !"));
+    // Only the record bound without a value kind is named, and only by this save.
     EXPECT_THAT(main.Log().MessageList().Lines(),
                 Contains(HasSubstr("Übergabetyp an das Tagebuch (2) ist nicht ausgewählt !")));
+    EXPECT_THAT(main.Log().MessageList().Lines(), Contains(HasSubstr("nicht ausgewählt")).Times(1));
     EXPECT_EQ(main.Diary().Bindings()[1].itemNumber, 3);
 }
 
