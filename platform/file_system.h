@@ -52,7 +52,9 @@ public:
     virtual Result<std::unique_ptr<AppendFile>> OpenAppend(const std::string& path) = 0;
     // A missing file is a failure; callers that do not care ignore the status.
     virtual Status Remove(const std::string& path) = 0;
-    // Replaces an existing target in one step (POSIX rename semantics).
+    // Replaces an existing target in one step (POSIX rename semantics). A target that may
+    // not be written (read-only) is refused, as Windows does; on POSIX the file takes the
+    // target's permission bits.
     virtual Status Rename(const std::string& from, const std::string& to) = 0;
     // For files rewritten every few seconds. WriteScratch writes like WriteAll, but over the
     // bytes of a file already there, where they lie: no file is created per write, and the

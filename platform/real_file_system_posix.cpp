@@ -121,6 +121,33 @@ Status WriteThrough(FileDescriptor& fd, const std::string& path, std::string_vie
     return Status::Ok();
 }
 
+// A file put in the place of another through a rename must not turn a read-only target
+// writable nor take the group's write from a shared one: it gets the target's permission
+// bits, and a target we may not write is refused, as Windows refuses a read-only one. A
+// target without any write bit counts as read-only for root too, as the read-only
+// attribute does on Windows for an administrator.
+Status TakeTargetPermissions(const std::string& from, const std::string& to) {
+    struct stat target {};
+    if (::stat(to.c_str(), &target) != 0 || !S_ISREG(target.st_mode)) {
+        return Status::Ok();
+    }
+    const bool readOnly = (target.st_mode & 0222) == 0;
+    if (readOnly || ::access(to.c_str(), W_OK) != 0) {
+        return readOnly ? Error{"replace " + to + ": read-only"} : SystemError("replace", to);
+    }
+    FileDescriptor fd(OpenRegular(from, O_RDONLY | O_NOFOLLOW));
+    if (fd.get() < 0) {
+        return OpenError(fd.get(), from);
+    }
+    struct stat source {};
+    const mode_t bits = target.st_mode & 0777;
+    if (::fstat(fd.get(), &source) != 0 ||
+        ((source.st_mode & 0777) != bits && ::fchmod(fd.get(), bits) != 0)) {
+        return SystemError("chmod", from);
+    }
+    return Status::Ok();
+}
+
 // One write per append on a descriptor opened with O_APPEND, which leaves the offset at
 // the end of what was written, so a write cut short by a full disk is cut off again
 // without asking for the size first.
@@ -249,6 +276,9 @@ public:
     }
 
     Status Rename(const std::string& from, const std::string& to) override {
+        if (Status taken = TakeTargetPermissions(from, to); !taken) {
+            return taken;
+        }
         if (::rename(from.c_str(), to.c_str()) != 0) {
             return SystemError("rename " + from + " to", to);
         }
@@ -276,6 +306,9 @@ public:
 
     // Without a target yet, or on a file system that cannot exchange, a plain rename.
     Status SwapInto(const std::string& from, const std::string& to) override {
+        if (Status taken = TakeTargetPermissions(from, to); !taken) {
+            return taken;
+        }
 #ifdef RENAME_EXCHANGE
         if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
             return Status::Ok();

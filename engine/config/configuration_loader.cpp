@@ -108,6 +108,8 @@ bool LoadCounterState(LoadScope& load) {
             var.WriteBool(section, "Fortlaufend_summieren", item.Fortlaufend_summieren) &&
             var.WriteBool(section, "Tagesmengen_protokollieren", item.Tagesmengen_protokollieren);
         if (!written) {
+            // A read-only file, too: the readings stay unsaved, and the operator must know.
+            load.log.WriteLog("Fehler beim Speichern von " + std::string(kCounterIniFile) + " !");
             return false;
         }
         item.counterReadingUnsaved = false;

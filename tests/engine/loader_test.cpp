@@ -288,6 +288,7 @@ TEST_F(LoaderTest, UnwritableMainIniEndsTheItemPartWithAMessage) {
         [](FileOp op, const std::string&) { return op == FileOp::Write || op == FileOp::Rename; });
     Load();
     EXPECT_EQ(Transcript(), Lines{"MESSAGE Fehler beim Ausführen der .INI-Datei !"});
+    EXPECT_TRUE(Logged("Fehler beim Speichern von TARVEDDE_VAR.INI !"));
     EXPECT_EQ(Item(1).serverItem, "A");
 }
 

@@ -85,7 +85,18 @@ TEST(FileSystemTest, ScratchVersionsSwapInWhole) {
     ExpectScratchVersionsSwapInWhole(memory, "M15BUF.TVW");
     const auto dir = MakeTemporaryDirectory("tarvedde-fs-test-");
     ASSERT_TRUE(dir.ok());
-    ExpectScratchVersionsSwapInWhole(*MakeRealFileSystem(), dir.value() + "/M15BUF.TVW");
+    auto real = MakeRealFileSystem();
+    const std::string target = dir.value() + "/M15BUF.TVW";
+    ExpectScratchVersionsSwapInWhole(*real, target);
+#ifndef _WIN32
+    // A group-shared file stays writable for the group.
+    ASSERT_EQ(::chmod(target.c_str(), 0664), 0);
+    ASSERT_TRUE(real->WriteScratch(target + ".tmp", "seventh"));
+    ASSERT_TRUE(real->SwapInto(target + ".tmp", target));
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0664u);
+#endif
     std::filesystem::remove_all(dir.value());
 }
 

@@ -109,6 +109,22 @@ TEST(TextFileTest, WorksOnARealDirectory) {
               "Gr\xF6\xDF"
               "e\r\ny\r\nz\r\n");
     EXPECT_EQ(fs->List(pattern), Lines{"Tagesdaten-Größe.txt"});
+
+    // A rewrite keeps the file's permissions and leaves a read-only file as it is.
+    namespace fsys = std::filesystem;
+    const fsys::path native = PathFromUtf8(path);
+#ifndef _WIN32
+    fsys::permissions(native, fsys::perms(0664));
+    ASSERT_TRUE(WriteLines(*fs, path, {"y"}, false));
+    EXPECT_EQ(fsys::status(native).permissions(), fsys::perms(0664));
+#endif
+    const std::string before = Content(*fs, path);
+    fsys::permissions(
+        native, fsys::perms::owner_write | fsys::perms::group_write | fsys::perms::others_write,
+        fsys::perm_options::remove);
+    EXPECT_FALSE(WriteLines(*fs, path, {"read-only"}, false));
+    EXPECT_EQ(Content(*fs, path), before);
+    fsys::permissions(native, fsys::perms::owner_write, fsys::perm_options::add);
     EXPECT_TRUE(DeleteIfExists(*fs, path));
     EXPECT_TRUE(DeleteIfExists(*fs, path));
     std::filesystem::remove_all(PathFromUtf8(pattern));
