@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 
 #include "platform/text_encoding.h"
@@ -74,6 +75,44 @@ private:
         return documents;
     }
 };
+
+// The files of each file system read as UTF-8 and not yet reported.
+class Utf8Reads {
+public:
+    static void Add(const FileSystem& fs, const std::string& path) {
+        const std::lock_guard lock(Mutex());
+        Paths()[&fs].insert(path);
+    }
+    static std::vector<std::string> Take(const FileSystem& fs) {
+        const std::lock_guard lock(Mutex());
+        const auto node = Paths().extract(&fs);
+        return node ? std::vector<std::string>(node.mapped().begin(), node.mapped().end())
+                    : std::vector<std::string>{};
+    }
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::map<const FileSystem*, std::set<std::string>>& Paths() {
+        static std::map<const FileSystem*, std::set<std::string>> paths;
+        return paths;
+    }
+};
+
+// The settings are 1252 everywhere else, so a UTF-8 file is taken in 1252 here, once;
+// nullopt for a file read as it is.
+std::optional<std::string> Cp1252FromUtf8File(std::string_view bytes) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (bytes.starts_with(kBom)) {
+        return Utf8ToCp1252(bytes.substr(kBom.size()));
+    }
+    if (IsUtf8WithMultiByte(bytes)) {
+        return Utf8ToCp1252(bytes);
+    }
+    return std::nullopt;
+}
 
 bool IsValidSection(std::string_view name) {
     return name.find_first_of("\r\n]") == std::string_view::npos;
@@ -150,6 +189,7 @@ Status IniFile::RefreshFromDisk(std::uint64_t generation) const {
     if (!stamp) {
         document_ = SharedDocuments::Empty();
         stamp_.reset();
+        readAsUtf8_ = false;
         if (fs_.Exists(path_)) {
             return stamp.error();
         }
@@ -162,9 +202,16 @@ Status IniFile::RefreshFromDisk(std::uint64_t generation) const {
     if (!bytes) {
         document_ = SharedDocuments::Empty();
         stamp_.reset();
+        readAsUtf8_ = false;
         return bytes.error();
     }
-    document_ = SharedDocuments::For(fs_, path_, std::move(bytes).value());
+    std::optional<std::string> converted = Cp1252FromUtf8File(bytes.value());
+    readAsUtf8_ = converted.has_value();
+    if (readAsUtf8_) {
+        Utf8Reads::Add(fs_, path_);
+    }
+    document_ = SharedDocuments::For(fs_, path_,
+                                     converted ? std::move(*converted) : std::move(bytes).value());
     stamp_ = stamp.value();
     generation_ = generation;
     return Status::Ok();
@@ -176,7 +223,7 @@ const IniDocument& IniFile::Document() const {
 }
 
 Status IniFile::Store(std::string bytes) {
-    if (bytes == document_->bytes() && stamp_) {
+    if (bytes == document_->bytes() && stamp_ && !readAsUtf8_) {
         return Status::Ok();  // the loader writes back what it read; spare the disk
     }
     const Status written = WriteFileAtomic(fs_, path_, bytes, durable_);
@@ -185,6 +232,7 @@ Status IniFile::Store(std::string bytes) {
         stamp_.reset();
         return written;
     }
+    readAsUtf8_ = false;
     auto stamp = fs_.Stamp(path_);
     document_ = SharedDocuments::For(fs_, path_, std::move(bytes));
     stamp_.reset();
@@ -315,6 +363,10 @@ Status IniFile::DeleteKey(std::string_view section, std::string_view key) {
     std::optional<std::string> bytes =
         document_->WithoutKey(Utf8ToCp1252(section), Utf8ToCp1252(key));
     return bytes ? Store(std::move(*bytes)) : Status::Ok();
+}
+
+std::vector<std::string> TakeIniFilesReadAsUtf8(const FileSystem& fs) {
+    return Utf8Reads::Take(fs);
 }
 
 }  // namespace tarvedde

@@ -2,6 +2,8 @@
 // GetPrivateProfileString / WritePrivateProfileString as Delphi's TIniFile uses them
 // (see ini_document.h for the parsing rules). Names and values are UTF-8 in memory and
 // Windows-1252 on disk; a character 1252 cannot hold is written and looked up as '?'.
+// A file an editor saved in UTF-8 (with a BOM, or valid UTF-8 holding non-ASCII
+// characters) is read as UTF-8 and goes back to 1252, without the BOM, at the next write.
 //
 // Load: the configuration loader reads thousands of keys from one file, so the parsed
 // file is cached; every call revalidates it with one FileSystem::Stamp and re-parses
@@ -103,7 +105,12 @@ private:
     mutable std::uint64_t generation_ = 0;    // of the in-process write counter
     mutable int batches_ = 0;                 // open IniReadBatch scopes
     mutable bool checkedInBatch_ = false;
+    mutable bool readAsUtf8_ = false;  // the cache is 1252, the file still UTF-8
 };
+
+// The INI files on `fs` read as UTF-8 since the last call, each path once: the platform
+// has no log, so the caller that owns one reports them.
+std::vector<std::string> TakeIniFilesReadAsUtf8(const FileSystem& fs);
 
 // While a batch is open, the file is checked against the disk once, at the first call,
 // instead of at every call: a configuration load of thousands of keys costs one stat,

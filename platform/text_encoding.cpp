@@ -158,4 +158,23 @@ std::string Utf8ToCp1252(std::string_view utf8) {
     return out;
 }
 
+bool IsUtf8WithMultiByte(std::string_view bytes) {
+    std::size_t i = FirstNonAscii(bytes);
+    if (i == bytes.size()) {
+        return false;
+    }
+    while (i < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const Decoded d = DecodeUtf8(bytes.substr(i));
+        if (!d.valid) {
+            return false;
+        }
+        i += d.consumed;
+    }
+    return true;
+}
+
 }  // namespace tarvedde

@@ -20,4 +20,8 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // '?' per maximal invalid subsequence, as Unicode recommends for replacement.
 std::string Utf8ToCp1252(std::string_view utf8);
 
+// True when the bytes are valid UTF-8 with at least one multi-byte sequence: a file an
+// editor saved in UTF-8. 1252 text with umlauts or accents practically never is.
+bool IsUtf8WithMultiByte(std::string_view bytes);
+
 }  // namespace tarvedde

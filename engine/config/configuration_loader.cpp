@@ -14,6 +14,7 @@
 #include "engine/config/settings_schema.h"
 #include "platform/date_time.h"
 #include "platform/number_format.h"
+#include "platform/path_names.h"
 #include "platform/text_file.h"
 
 namespace tarvedde {
@@ -283,6 +284,12 @@ bool Configuration::Load(const LoadTargets& targets) {
     config::LoadScope load = Scope();
     const bool permanent = Guarded([&] { return LoadConfigurationSteps(load, targets); });
     KeepWarningsOff();
+    // Every file read as UTF-8 since the last load, the start's first reads included.
+    for (const std::string& path : TakeIniFilesReadAsUtf8(host_.files)) {
+        log_.WriteLog(FileNameOf(path) +
+                      " als UTF-8 gelesen, wird beim nächsten Schreiben in Windows-1252 "
+                      "gespeichert.");
+    }
     return permanent;
 }
 

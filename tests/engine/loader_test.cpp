@@ -304,6 +304,24 @@ TEST_F(LoaderTest, UnreadableFilesGiveDefaults) {
     EXPECT_TRUE(Transcript().empty());
 }
 
+// An editor's UTF-8, with or without a BOM, reads as the 1252 file would and goes back
+// to 1252 at the next write.
+TEST_F(LoaderTest, Utf8SettingsFilesReadAsTheyWereMeant) {
+    ASSERT_TRUE(env_.files.WriteAll(env_.dir + kMainIniFile,
+                                    "\xEF\xBB\xBF[DDE]\r\nItemcount=1\r\n[Items]\r\nItem1=A\r\n",
+                                    false));
+    ASSERT_TRUE(env_.files.WriteAll(env_.dir + kCounterIniFile,
+                                    "[Item_1]\r\nZ\xC3\xA4hlerstand=1234,5\r\n", false));
+    Load();
+    EXPECT_EQ(Item(1).serverItem, "A");
+    EXPECT_EQ(Item(1).counterReading, 1234.5);
+    EXPECT_EQ(Read(kCounterIniFile).substr(0, 31), "[Item_1]\r\nZählerstand=1234,500");
+    EXPECT_EQ(Read(kMainIniFile).substr(0, 5), "[DDE]");
+    EXPECT_TRUE(Logged(std::string(kCounterIniFile) +
+                       " als UTF-8 gelesen, wird beim nächsten Schreiben in Windows-1252 "
+                       "gespeichert."));
+}
+
 // Whatever the settings files hold, the load ends and the model stays within its bounds.
 TEST_F(LoaderTest, BrokenFilesNeverBreakTheLoad) {
     std::string garbage;
