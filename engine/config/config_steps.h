@@ -14,6 +14,8 @@
 namespace tarvedde::config {
 
 inline constexpr char kProtocolOrderFile[] = "ProtoReihe.TVW";
+inline constexpr char kPrefixFile[] = "prefix.txt";
+inline constexpr char kSuffixFile[] = "suffix.txt";
 using tarvedde::kAqasysCodesFile;
 using tarvedde::kAqasysNamesFile;
 
@@ -48,6 +50,10 @@ std::optional<double> ParseNormalized(std::string_view text, const Locale& local
 // The item's "Zählerstand" of VAR.INI.
 double ReadCounterReading(LoadScope& load, const IniFile& var, int n);
 
+// A delimiter line's code without the blanks, CR or BOM around it, and its character;
+// nullopt when the line is no code 0..255.
+std::string_view DelimiterCode(std::string_view line);
+std::optional<char> DelimiterByte(std::string_view line);
 void BuildValueDelimiters(LoadScope& load);
 // Protocol order from ProtoReihe.TVW for the item count known before the load.
 void LoadProtocolOrder(LoadScope& load);

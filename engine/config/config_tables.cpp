@@ -168,13 +168,14 @@ void LoadItemTable(LoadScope& load, const IniFile& ini, int n) {
 
 namespace {
 
-// A delimiter line is a character code; the file holds 1252 codes, memory holds UTF-8.
+// A delimiter line is a character code; the file holds 1252 codes, memory holds UTF-8. A
+// line that is no code is left out: taken as "0" it would cut every value at its zeros.
 std::string DelimiterChars(const std::vector<std::string>& lines) {
     std::string chars;
     for (const std::string& line : lines) {
-        const auto code = static_cast<unsigned>(StrToIntDef(line, '0'));
-        const char byte = static_cast<char>(code & 0xFFu);
-        chars += Cp1252ToUtf8(std::string_view(&byte, 1));
+        if (const std::optional<char> byte = config::DelimiterByte(line)) {
+            chars += Cp1252ToUtf8(std::string_view(&*byte, 1));
+        }
     }
     return chars;
 }
@@ -189,6 +190,29 @@ Status Configuration::SetProtocolOrder(const ProtocolOrder& order) {
 void Configuration::BuildValueDelimiters() {
     config::LoadScope load = Scope();
     config::BuildValueDelimiters(load);
+}
+
+// An editor's BOM, as the file's 1252 bytes or as UTF-8, and blanks or a CR around the
+// code are no part of it.
+std::string_view config::DelimiterCode(std::string_view line) {
+    for (const std::string_view bom : {"\xC3\xAF\xC2\xBB\xC2\xBF", "\xEF\xBB\xBF"}) {
+        if (line.starts_with(bom)) {
+            line.remove_prefix(bom.size());
+        }
+    }
+    const std::size_t first = line.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return line.substr(first, line.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+std::optional<char> config::DelimiterByte(std::string_view line) {
+    const Result<int> code = StrToInt(DelimiterCode(line));
+    if (!code || code.value() < 0 || code.value() > 255) {
+        return std::nullopt;
+    }
+    return static_cast<char>(code.value());
 }
 
 void config::BuildValueDelimiters(LoadScope& load) {

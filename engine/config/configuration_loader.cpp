@@ -23,8 +23,6 @@ namespace {
 using config::ItemSection;
 using config::LoadScope;
 
-constexpr char kPrefixFile[] = "prefix.txt";
-constexpr char kSuffixFile[] = "suffix.txt";
 constexpr int kMovingIntervalFallbackMs = 10000;
 
 // Only the standard library can throw here (allocation); such a failure ends the group.
@@ -118,13 +116,29 @@ bool LoadCounterState(LoadScope& load) {
     return true;
 }
 
+// Reported once per load, here; building the delimiters leaves such lines out.
+void ReportBadDelimiterLines(LoadScope& load, const char* fileName,
+                             const std::vector<std::string>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!config::DelimiterByte(lines[i])) {
+            const std::string_view code = config::DelimiterCode(lines[i]);
+            load.log.WriteLog("Fehlerhafter Wert in " + std::string(fileName) + ", Zeile " +
+                              std::to_string(i + 1) + " = " +
+                              (code.empty() ? std::string("(leer)") : std::string(code)) +
+                              " ! Die Zeile wird übergangen.");
+        }
+    }
+}
+
 bool LoadDelimiterLists(LoadScope& load) {
     const FileSystem& files = load.host.files;
-    if (const auto prefix = ReadLines(files, load.PathOf(kPrefixFile))) {
+    if (const auto prefix = ReadLines(files, load.PathOf(config::kPrefixFile))) {
         load.settings.prefixCodes = prefix.value();
+        ReportBadDelimiterLines(load, config::kPrefixFile, prefix.value());
     }
-    if (const auto suffix = ReadLines(files, load.PathOf(kSuffixFile))) {
+    if (const auto suffix = ReadLines(files, load.PathOf(config::kSuffixFile))) {
         load.settings.suffixCodes = suffix.value();
+        ReportBadDelimiterLines(load, config::kSuffixFile, suffix.value());
     }
     return true;
 }

@@ -322,6 +322,20 @@ TEST_F(LoaderTest, Utf8SettingsFilesReadAsTheyWereMeant) {
                        "gespeichert."));
 }
 
+// A blank, a CR or an editor's BOM around a delimiter code is no part of it; a line that
+// is no code is left out and logged, not taken as "0", which would cut values at zeros.
+TEST_F(LoaderTest, DelimiterCodesIgnoreBlanksAndTheBom) {
+    ASSERT_TRUE(env_.files.WriteAll(env_.dir + "prefix.txt",
+                                    "\xEF\xBB\xBF"
+                                    "13 \r\nx\r\n10\r\r\n",
+                                    false));
+    Load();
+    config_.BuildValueDelimiters();
+    EXPECT_EQ(settings_.valuePrefix, "\r\n");
+    EXPECT_TRUE(
+        Logged("Fehlerhafter Wert in prefix.txt, Zeile 2 = x ! Die Zeile wird übergangen."));
+}
+
 // Whatever the settings files hold, the load ends and the model stays within its bounds.
 TEST_F(LoaderTest, BrokenFilesNeverBreakTheLoad) {
     std::string garbage;
