@@ -8,40 +8,34 @@
 
 #include "app/scenario_runner.h"
 #include "outputs/diary_files.h"
-#include "platform/memory_file_system.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
 namespace {
 
 TEST(AqasysScenario, RequestFileAndDateFieldFetchTheirDays) {
-    MemoryFileSystem files;
-    ASSERT_TRUE(files
-                    .WriteAll("/plant/TARVEDDE.INI",
-                              "[DDE]\r\nAutoStart=0\r\nFirstRun=1\r\nServer=Kestrom\r\n"
-                              "Topic=AQASYS\r\n",
-                              false)
-                    .ok());
-    ASSERT_TRUE(files.WriteAll("/plant/AQASYSITEMS.TXT", "A12;\r\n", false).ok());
-    ASSERT_TRUE(files.WriteAll("/plant/AQASYSNAMES.TXT", "Regen\r\n", false).ok());
-    ASSERT_TRUE(files.WriteAll("/plant/ONLINE.TVW", "1\r\n4\r\nRegen\r\n", false).ok());
+    testing::MemoryPlant plant(
+        "[DDE]\r\nAutoStart=0\r\nFirstRun=1\r\nServer=Kestrom\r\nTopic=AQASYS\r\n");
+    plant.Write("AQASYSITEMS.TXT", "A12;\r\n");
+    plant.Write("AQASYSNAMES.TXT", "Regen\r\n");
+    plant.Write("ONLINE.TVW", "1\r\n4\r\nRegen\r\n");
     std::vector<DiaryBinding> records(kDiaryValueCount);
     records[3].diaryIndex = 4;
     records[3].itemNumber = 1;
-    ASSERT_TRUE(files.WriteAll("/plant/AQABIND.TVW", EncodeBindingFile(records), false).ok());
-    auto runner = std::make_unique<ScenarioRunner>(ScenarioOptions{"/plant/", &files});
+    plant.Write("AQABIND.TVW", EncodeBindingFile(records));
+    auto runner = std::make_unique<ScenarioRunner>(plant.Options());
     testing::Steps(*runner,
                    "source aqasys\nclock 2024-03-05 08:00:00\nrequest-file \"04.03.2024\"\n"
                    "start\nset A12;03.24;04 \"4,5\"\nset A12;03.24;05 \"5.5\"\n"
                    "set A12;03.24;01 \"1\"\nadvance 3s");
-    EXPECT_EQ(files.ReadAll("/plant/20240304.TVI").value_or(""), "4\r\n4,5\r\n");
-    EXPECT_EQ(files.ReadAll("/plant/20240305.TVI").value_or(""), "4\r\n5,5\r\n");
-    EXPECT_FALSE(files.Exists("/plant/$AQASYS_HOLEN"));
+    EXPECT_EQ(plant.Bytes("20240304.TVI"), "4\r\n4,5\r\n");
+    EXPECT_EQ(plant.Bytes("20240305.TVI"), "4\r\n5,5\r\n");
+    EXPECT_FALSE(plant.files.Exists("/plant/$AQASYS_HOLEN"));
     EXPECT_TRUE(runner->Engine()->Stopped());
 
     testing::Steps(*runner, "date-field 2024-03-01\nclick btStartDDE\nadvance 1s");
-    EXPECT_EQ(files.ReadAll("/plant/20240301.TVI").value_or(""), "4\r\n1\r\n");
-    EXPECT_TRUE(files.Exists("/plant/20240302.TVI"));
+    EXPECT_EQ(plant.Bytes("20240301.TVI"), "4\r\n1\r\n");
+    EXPECT_TRUE(plant.files.Exists("/plant/20240302.TVI"));
     EXPECT_FALSE(runner->Engine()->Stopped());
 }
 

@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "app/scenario_runner.h"
-#include "platform/memory_file_system.h"
-#include "platform/text_encoding.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
@@ -56,25 +54,18 @@ std::string Script(const DayCase& c) {
 
 TEST_P(DaylightSavingScenario, TheDaysFiguresFollowTheRealElapsedTime) {
     const DayCase& c = GetParam();
-    MemoryFileSystem files;
     std::string ini = kDaylightIni;
-    ini.replace(ini.find("{DAY}"), 5, c.day);
-    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
-    ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+    testing::MemoryPlant plant(ini.replace(ini.find("{DAY}"), 5, c.day));
+    ScenarioRunner runner(plant.Options());
     testing::Steps(runner, Script(c));
 
-    const auto snapshot = files.ReadAll(std::string("/plant/") + c.snapshot);
-    ASSERT_TRUE(snapshot.ok()) << c.snapshot;
-    const std::vector<std::string> lines = testing::CrLfLines(Cp1252ToUtf8(snapshot.value()));
-    const std::string hours = std::to_string(c.seconds / 3600);
+    const std::vector<std::string> lines = plant.Lines(c.snapshot);
     const std::string volume = std::to_string(c.seconds / 100) + ",00";
-    EXPECT_THAT(lines, Contains("Summe=" + volume + " m3")) << snapshot.value();
-    EXPECT_THAT(lines, Contains("Betriebszeit=" + hours + ",00 h")) << snapshot.value();
-    EXPECT_THAT(lines, Contains("Zählerdifferenz/Verbrauch=" + volume + " m3")) << snapshot.value();
-    EXPECT_THAT(snapshot.value(), ::testing::Not(HasSubstr("=-")));
-    const auto dayFile = files.ReadAll(std::string("/plant/") + c.dayFile);
-    ASSERT_TRUE(dayFile.ok()) << c.dayFile;
-    EXPECT_EQ(testing::CrLfLines(dayFile.value()).size(), static_cast<std::size_t>(c.seconds / 60));
+    EXPECT_THAT(lines, Contains("Summe=" + volume + " m3")) << c.snapshot;
+    EXPECT_THAT(lines, Contains("Betriebszeit=" + std::to_string(c.seconds / 3600) + ",00 h"));
+    EXPECT_THAT(lines, Contains("Zählerdifferenz/Verbrauch=" + volume + " m3"));
+    EXPECT_THAT(plant.Text(c.snapshot), ::testing::Not(HasSubstr("=-")));
+    EXPECT_EQ(plant.Lines(c.dayFile).size(), static_cast<std::size_t>(c.seconds / 60)) << c.dayFile;
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -9,7 +9,6 @@
 
 #include "app/scenario_runner.h"
 #include "outputs/diary_files.h"
-#include "platform/memory_file_system.h"
 #include "platform/number_format.h"
 #include "tests/app/scenario_test_files.h"
 #include "tests/outputs/diary_binding_builder.h"
@@ -26,26 +25,17 @@ constexpr char kDiaryIni[] =
     "[Item_2]\r\nM15_berechnen=0\r\n";  // its grid shows the day's maximum
 
 TEST(DiaryScenario, TheDayFileFollowsTheGridAndTheFramesEnd) {
-    MemoryFileSystem files;
-    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kDiaryIni, false).ok());
-    ASSERT_TRUE(files
-                    .WriteAll("/plant/ONLINE.TVW",
-                              "4\r\n7\r\nZulaufsumme\r\n8\r\nFrei\r\n9\r\nZulauf Tag\r\n3\r\n"
-                              "Druck max\r\n",
-                              false)
-                    .ok());
+    testing::MemoryPlant plant(kDiaryIni);
+    plant.Write("ONLINE.TVW",
+                "4\r\n7\r\nZulaufsumme\r\n8\r\nFrei\r\n9\r\nZulauf Tag\r\n3\r\nDruck max\r\n");
     DiaryBinding sum = BoundPosition("Zulaufsumme", 7, 1, 3);
     sum.timeFrameMode = 1;  // with date change: the frame's end takes the diary's sum
     DiaryBinding day = BoundPosition("Zulauf Tag", 9, 1, 0);
     day.timeRestricted = true;
     day.timeFrameMode = 0;
-    ASSERT_TRUE(files
-                    .WriteAll("/plant/BINDUNG.TVW",
-                              EncodeBindingFile({sum, BoundPosition("Frei", 8, 0, -1), day,
-                                                 BoundPosition("Druck max", 3, 2, 2)}),
-                              false)
-                    .ok());
-    auto runner = std::make_unique<ScenarioRunner>(ScenarioOptions{"/plant/", &files});
+    plant.Write("BINDUNG.TVW", EncodeBindingFile({sum, BoundPosition("Frei", 8, 0, -1), day,
+                                                  BoundPosition("Druck max", 3, 2, 2)}));
+    auto runner = std::make_unique<ScenarioRunner>(plant.Options());
     // Two samples a minute apart give the integral its first minute.
     testing::Steps(*runner,
                    "clock 2024-03-05 21:58:00\nstart\nset Q \"12,5\"\nset P \"4\"\nadvance 60s\n"
@@ -55,8 +45,7 @@ TEST(DiaryScenario, TheDayFileFollowsTheGridAndTheFramesEnd) {
     const double sumBefore = main.Integrator().States()[1].runningSum;
     ASSERT_GT(sumBefore, 0.0);
     const std::string sumText = FormatGeneral(sumBefore);
-    const std::string tvi = files.ReadAll("/plant/20240305.TVI").value_or("<missing>");
-    EXPECT_EQ(testing::CrLfLines(tvi),
+    EXPECT_EQ(plant.Lines("20240305.TVI"),
               (std::vector<std::string>{"7", sumText, "9", grid.Cell(1, 1), "3", grid.Cell(2, 3)}));
     EXPECT_EQ(grid.Cell(2, 3), "4,000");
 
@@ -69,7 +58,7 @@ TEST(DiaryScenario, TheDayFileFollowsTheGridAndTheFramesEnd) {
     EXPECT_EQ(sumAfter, sumBefore);
     EXPECT_NE(grid.Cell(1, 1), meanBefore);
     EXPECT_EQ(runner->Engine()->Diary().Value(9), meanBefore);
-    EXPECT_EQ(testing::CrLfLines(files.ReadAll("/plant/20240305.TVI").value_or("<missing>")),
+    EXPECT_EQ(plant.Lines("20240305.TVI"),
               (std::vector<std::string>{"7", FormatGeneral(sumAfter), "3", grid.Cell(2, 3)}));
 }
 

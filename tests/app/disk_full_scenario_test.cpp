@@ -13,8 +13,6 @@
 #include <string_view>
 
 #include "app/scenario_runner.h"
-#include "platform/memory_file_system.h"
-#include "platform/text_encoding.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
@@ -23,7 +21,7 @@ namespace {
 using ::testing::Contains;
 using ::testing::HasSubstr;
 
-constexpr char kDir[] = "/prog/";
+constexpr char kDir[] = "/plant/";
 const char kDiskFullIni[] =
     "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\n"
     "[Items]\r\nItem1=Q\r\nItem2=T\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Temperatur\r\n";
@@ -60,34 +58,27 @@ struct Write {
 
 class DiskFullRun {
 public:
-    DiskFullRun() {
-        (void)files_.WriteAll(std::string(kDir) + "TARVEDDE.INI", kDiskFullIni, false);
-        runner_ = std::make_unique<ScenarioRunner>(ScenarioOptions{kDir, &files_});
-        Do("start\nset Q \"12,5\"\nset T \"8,25\"\nadvance 10s\n");
-    }
-    void Do(const std::string& script) { testing::Steps(*runner_, script); }
+    DiskFullRun() { Do("start\nset Q \"12,5\"\nset T \"8,25\"\nadvance 10s\n"); }
+    void Do(const std::string& script) { testing::Steps(runner_, script); }
     // Writes and appends of the next cycle, in order.
     std::vector<Write> CycleWrites() {
         std::vector<Write> writes;
-        files_.SetFailurePolicy([&writes](FileOp op, const std::string& path) {
+        Files().SetFailurePolicy([&writes](FileOp op, const std::string& path) {
             if (op == FileOp::Write || op == FileOp::Append) {
                 writes.push_back({op, path});
             }
             return false;
         });
         Do("advance 10s\n");
-        files_.SetFailurePolicy(nullptr);
+        Files().SetFailurePolicy(nullptr);
         return writes;
     }
-    MemoryFileSystem& Files() { return files_; }
-    std::string Text(const std::string& name) const {
-        auto bytes = files_.ReadAll(kDir + name);
-        return bytes.ok() ? Cp1252ToUtf8(bytes.value()) : "";
-    }
+    MemoryFileSystem& Files() { return plant_.files; }
+    std::string Text(const std::string& name) const { return plant_.Text(name); }
 
 private:
-    MemoryFileSystem files_;
-    std::unique_ptr<ScenarioRunner> runner_;
+    testing::MemoryPlant plant_{kDiskFullIni};
+    ScenarioRunner runner_{plant_.Options()};
 };
 
 constexpr char kLogGap[] = "Protokoll war nicht beschreibbar, ";
@@ -118,7 +109,7 @@ TEST(DiskFullScenario, EveryWriteOfACycleCutShortLeavesWholeRowsAndLinesAndTheLo
     ASSERT_GE(writes.size(), 6u);
     DiskFullRun unharmed;
     unharmed.Do("advance 10s\nadvance 10s\n");
-    ASSERT_NE(unharmed.Text("TARVEDDE.COF"), "");
+    ASSERT_NE(unharmed.Text("TARVEDDE.COF"), "<missing>");
     for (std::size_t k = 1; k <= writes.size(); ++k) {
         SCOPED_TRACE("disk full from write " + std::to_string(k) + " to " + writes[k - 1].path);
         DiskFullRun run;

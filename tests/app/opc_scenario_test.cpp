@@ -8,8 +8,6 @@
 
 #include "app/plant_status.h"
 #include "app/scenario_runner.h"
-#include "platform/memory_file_system.h"
-#include "platform/text_encoding.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
@@ -35,18 +33,16 @@ bool SourceSpecific(const std::string& name) {
 }
 
 std::map<std::string, std::string> RunPlant(const std::string& script) {
-    MemoryFileSystem files;
-    EXPECT_TRUE(
-        files.WriteAll("/plant/TARVEDDE.INI", std::string(kOpcIni) + kPatientWatchdog, false).ok());
+    testing::MemoryPlant plant(std::string(kOpcIni) + kPatientWatchdog);
     {
-        ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+        ScenarioRunner runner(plant.Options());
         testing::Steps(runner, script);
         runner.Finish();
     }
     std::map<std::string, std::string> outputs;
-    for (const std::string& name : files.List("/plant/")) {
+    for (const std::string& name : plant.files.List("/plant/")) {
         if (!SourceSpecific(name)) {
-            outputs[name] = files.ReadAll("/plant/" + name).value_or("<unreadable>");
+            outputs[name] = plant.Bytes(name);
         }
     }
     return outputs;
@@ -73,13 +69,10 @@ TEST(OpcScenario, OpcValuesLeaveTheSameDayFilesAsTheSameValuesOverDde) {
 // The watchdog's restarts fail while the server is down (at 30 and 60 s) and connect once
 // it is back (at 90 s); the status report reads the links of the newest attempt.
 TEST(OpcScenario, ServerDownIsRestartedByTheWatchdogUntilItIsBack) {
-    MemoryFileSystem files;
-    ASSERT_TRUE(
-        files.WriteAll("/plant/TARVEDDE.INI", std::string(kOpcIni) + "OPC_tot-Sekunden=30\r\n", false)
-            .ok());
-    ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+    testing::MemoryPlant plant(std::string(kOpcIni) + "OPC_tot-Sekunden=30\r\n");
+    ScenarioRunner runner(plant.Options());
     const auto linked = [&] {
-        return ReadPlantFacts(files, "/plant/", runner.Clock(), TimeZone::Utc()).itemsLinked;
+        return ReadPlantFacts(plant.files, "/plant/", runner.Clock(), TimeZone::Utc()).itemsLinked;
     };
     testing::Steps(runner,
                    "clock 2024-03-05 08:00:00\nsource opc\nstart\nset Q 12.5\nadvance 20s\n"
@@ -87,7 +80,7 @@ TEST(OpcScenario, ServerDownIsRestartedByTheWatchdogUntilItIsBack) {
     EXPECT_EQ(linked(), 0);
     testing::Steps(runner, "set Q 3\nserver up\nadvance 30s\nset Q 7.5\n");
     EXPECT_EQ(linked(), 3);
-    EXPECT_THAT(Cp1252ToUtf8(files.ReadAll("/plant/_DDE_OPC_LOGALL.TXT").value_or("")),
+    EXPECT_THAT(plant.Text("_DDE_OPC_LOGALL.TXT"),
                 HasSubstr("*** OPCclient.Connect/ConnectGroups : Fehler !"));
     ASSERT_NE(runner.Engine(), nullptr);
     EXPECT_EQ(runner.Engine()->Dde().Sources()[1].newestText, "7,5");

@@ -15,7 +15,9 @@
 
 #include "app/scenario_runner.h"
 #include "engine/persistence/state_records.h"
+#include "platform/memory_file_system.h"
 #include "platform/process_paths.h"
+#include "platform/rtf_text.h"
 #include "platform/text_encoding.h"
 
 namespace tarvedde::testing {
@@ -42,6 +44,42 @@ inline std::vector<std::vector<double>> SavedDayFigures(const std::string& cofBy
     }
     return figures;
 }
+
+// The paragraphs of an RTF protocol as plain text.
+inline std::vector<std::string> ProtocolTexts(const std::string& rtf) {
+    RichTextModel protocol;
+    ReadRtf(rtf, 10, protocol);
+    std::vector<std::string> texts;
+    for (const RichParagraph& paragraph : protocol.Paragraphs()) {
+        texts.push_back(paragraph.text);
+    }
+    return texts;
+}
+
+// A program directory in memory, /plant/, for the scenarios that need no real disk.
+struct MemoryPlant {
+    // The INI is written as given: the constants carry their CR LF.
+    explicit MemoryPlant(const std::string& ini = {}) {
+        if (!ini.empty()) {
+            Write("TARVEDDE.INI", ini);
+        }
+    }
+    void Write(const std::string& name, const std::string& bytes) {
+        EXPECT_TRUE(files.WriteAll("/plant/" + name, bytes, false).ok()) << name;
+    }
+    ScenarioOptions Options() { return ScenarioOptions{"/plant/", &files}; }
+    // The file's bytes, or "<missing>".
+    std::string Bytes(const std::string& name) const {
+        return files.ReadAll("/plant/" + name).value_or("<missing>");
+    }
+    std::string Text(const std::string& name) const { return Cp1252ToUtf8(Bytes(name)); }
+    std::vector<std::string> Lines(const std::string& name) const { return CrLfLines(Text(name)); }
+    std::vector<std::string> Protocol(const std::string& name) const {
+        return ProtocolTexts(Bytes(name));
+    }
+
+    MemoryFileSystem files;
+};
 
 // A fresh directory, removed with its contents at the end. Path() ends with '/'.
 class TempDir {
