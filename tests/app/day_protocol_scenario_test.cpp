@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/scenario_runner.h"
-#include "platform/memory_file_system.h"
 #include "platform/rtf_text.h"
 #include "platform/text_encoding.h"
 #include "tests/app/scenario_test_files.h"
@@ -137,49 +137,37 @@ const std::vector<std::string> kProtocol = {
 class DayProtocolScenario : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        files_ = new MemoryFileSystem;
+        plant_ = new testing::MemoryPlant;
         const auto write = [](const std::string& name, const std::string& utf8Lines) {
             std::string text;
             for (char c : utf8Lines) {
                 text += c == '\n' ? std::string("\r\n") : std::string(1, c);
             }
-            ASSERT_TRUE(files_->WriteAll("/plant/" + name, Utf8ToCp1252(text), false).ok());
+            plant_->Write(name, Utf8ToCp1252(text));
         };
         write("TARVEDDE.INI", kProtocolIni);
         write("TARVEDDE_VAR.INI", "[Item_3]\nFortlaufend_summieren=1\n");
         write("TT_Q_h_Zulauf Stunde.tvw", "08:00:00\n12:00:00\n16:00:00\n");
-        ScenarioRunner runner(ScenarioOptions{"/plant/", files_});
+        ScenarioRunner runner(plant_->Options());
         testing::Steps(runner, DayScript());
     }
     static void TearDownTestSuite() {
-        delete files_;
-        files_ = nullptr;
+        delete plant_;
+        plant_ = nullptr;
     }
 
-    static std::vector<std::string> Lines(const std::string& name) {
-        const auto read = files_->ReadAll("/plant/" + name);
-        return read.ok() ? testing::CrLfLines(Cp1252ToUtf8(read.value()))
-                         : std::vector<std::string>{"<missing " + name + ">"};
-    }
-    static std::string Bytes(const std::string& name) {
-        const auto read = files_->ReadAll("/plant/" + name);
-        return read.ok() ? read.value() : "<missing " + name + ">";
-    }
-
-    static MemoryFileSystem* files_;
+    static testing::MemoryPlant* plant_;
 };
 
-MemoryFileSystem* DayProtocolScenario::files_ = nullptr;
+testing::MemoryPlant* DayProtocolScenario::plant_ = nullptr;
 
-TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) {
+// Each time-table time, and the day change after the last, also appends the mirrored
+// item's sum to the day's intermediate-values file.
+TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveCounterAndSums) {
     RichTextModel protocol;
-    ReadRtf(Bytes("20240305.RTF"), 10, protocol);
-    std::vector<std::string> texts;
-    for (const RichParagraph& paragraph : protocol.Paragraphs()) {
-        texts.push_back(paragraph.text);
-    }
-    EXPECT_THAT(texts, ElementsAreArray(kProtocol));
-    if (texts.size() == kProtocol.size()) {
+    ReadRtf(plant_->Bytes("20240305.RTF"), 10, protocol);
+    EXPECT_THAT(plant_->Protocol("20240305.RTF"), ElementsAreArray(kProtocol));
+    if (protocol.Paragraphs().size() == kProtocol.size()) {
         const auto& p = protocol.Paragraphs();
         EXPECT_EQ(p[1].attributes.alignment, TextAlignment::Center);  // a heading
         EXPECT_TRUE(p[1].attributes.bold && p[1].attributes.underline);
@@ -193,17 +181,17 @@ TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) 
     // The snapshot is the day change's plain text: every block, no extraneous-water line
     // and no total counter. The table's report of the same millisecond keeps its own.
     EXPECT_THAT(
-        Lines("$$log_20240306_000030_001.log"),
+        plant_->Lines("$$log_20240306_000030_001.log"),
         ElementsAre("************  Temperatur", kProtocol[29], "************  Zulauf",
                     kProtocol[31], "Summe=8640,00 m³", "************  Strom", kProtocol[34],
                     "Zählerdifferenz/Verbrauch=7200,00 kWh", "************  Gebläse",
                     "Betriebszeit=6,00 h", "************  Pumpe", "Summe/Betriebszeit=12,00 h",
                     "************  Temperatur Spiegel", kProtocol[41]));
-    EXPECT_THAT(Lines("$$log_20240305_120030_000.log"),
+    EXPECT_THAT(plant_->Lines("$$log_20240305_120030_000.log"),
                 ElementsAre("** Zwischen-Statistik für Zulauf Stunde um 12:00:30 Uhr **",
                             kProtocol[10], kProtocol[11]));
     EXPECT_THAT(
-        Lines("Ganglinie_Zulauf Stunde_202403.txt"),
+        plant_->Lines("Ganglinie_Zulauf Stunde_202403.txt"),
         ElementsAre("Zulauf Stunde\tQ_h", "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert",
                     "d\th\tm³\tm³/h\tm³/h\tm³/h",
                     "2024.03.05\t00:00:00\t15,000\t360,000\t360,000\t360,000",
@@ -211,13 +199,9 @@ TEST_F(DayProtocolScenario, TheDayLeavesItsProtocolSnapshotLoadCurveAndCounter) 
                     "2024.03.05\t12:00:30\t1440,000\t360,000\t360,000\t360,000",
                     "2024.03.05\t16:00:30\t1440,000\t360,000\t360,000\t360,000",
                     "2024.03.06\t00:00:00\t2877,000\t360,000\t360,000\t360,000"));
-    EXPECT_THAT(Lines("TARVEDDE_VAR.INI"), ::testing::Contains("Zählerstand=7205,000"));
-}
-
-// Each time-table time, and the day change after the last, appends the mirrored item's
-// sum to the day's intermediate-values file.
-TEST_F(DayProtocolScenario, EachTableTimeLeavesItsSumInTheIntermediateValuesFile) {
-    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("2883,000", "1440,000", "1440,000", "2877,000"));
+    EXPECT_THAT(plant_->Lines("TARVEDDE_VAR.INI"), ::testing::Contains("Zählerstand=7205,000"));
+    EXPECT_THAT(plant_->Lines("20240305.TVS"),
+                ElementsAre("2883,000", "1440,000", "1440,000", "2877,000"));
 }
 
 TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {
@@ -229,22 +213,12 @@ TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {
     }
     const testing::TempDir dir;
     ASSERT_FALSE(dir.Path().empty());
-    const std::string rtf = dir.Path() + "20240305.RTF";
-    const std::string text = dir.Path() + "protocol.txt";
-    std::ofstream(rtf, std::ios::binary) << Bytes("20240305.RTF");
-    ASSERT_EQ(std::system(("unrtf --text '" + rtf + "' > '" + text + "' 2>/dev/null").c_str()), 0);
-
-    // unrtf writes Latin-1: its "###" comment lines, a rule of dashes, then the body.
-    const std::string all = Cp1252ToUtf8(dir.Bytes("protocol.txt"));
-    std::vector<std::string> read;
-    std::size_t start = 0;
-    for (std::size_t end; (end = all.find('\n', start)) != std::string::npos; start = end + 1) {
-        read.push_back(all.substr(start, end - start));
-    }
-    if (start < all.size()) {
-        read.push_back(all.substr(start));
-    }
-    // unrtf keeps one blank of a run; line ends are trimmed.
+    std::ofstream(dir.Path() + "p.rtf", std::ios::binary) << plant_->Bytes("20240305.RTF");
+    ASSERT_EQ(
+        std::system(("cd '" + dir.Path() + "' && unrtf --text p.rtf > p.txt 2>/dev/null").c_str()),
+        0);
+    // unrtf writes Latin-1 LF lines: its "###" comment lines, a rule of dashes, then the
+    // body; it keeps one blank of a run and trims line ends.
     const auto words = [](const std::string& line) {
         std::string out;
         for (char c : line) {
@@ -252,17 +226,18 @@ TEST_F(DayProtocolScenario, UnrtfReadsTheProtocolsLines) {
                 out += c;
             }
         }
-        while (!out.empty() && out.back() == ' ') {
-            out.pop_back();
-        }
-        return out;
+        return out.ends_with(' ') ? out.substr(0, out.size() - 1) : out;
     };
-    const auto body = std::find(read.begin(), read.end(), "-----------------");
-    ASSERT_NE(body, read.end()) << all;
+    std::istringstream all(Cp1252ToUtf8(dir.Bytes("p.txt")));
     std::vector<std::string> got;
-    for (auto line = body + 1; line != read.end(); ++line) {
-        got.push_back(words(*line));
+    bool body = false;
+    for (std::string line; std::getline(all, line);) {
+        if (body) {
+            got.push_back(words(line));
+        }
+        body = body || line == "-----------------";
     }
+    ASSERT_TRUE(body) << all.str();
     std::vector<std::string> expected;
     for (const std::string& line : kProtocol) {
         expected.push_back(words(line));

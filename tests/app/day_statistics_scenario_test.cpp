@@ -10,9 +10,6 @@
 #include <vector>
 
 #include "app/scenario_runner.h"
-#include "platform/memory_file_system.h"
-#include "platform/rtf_text.h"
-#include "platform/text_encoding.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
@@ -29,9 +26,8 @@ constexpr char kFrameIni[] =
     "[Zeitrahmen]\r\nItem1=1|06:00:00|22:00:00\r\n";
 
 TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndResets) {
-    MemoryFileSystem files;
-    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kFrameIni, false).ok());
-    auto runner = std::make_unique<ScenarioRunner>(ScenarioOptions{"/plant/", &files});
+    testing::MemoryPlant plant(kFrameIni);
+    auto runner = std::make_unique<ScenarioRunner>(plant.Options());
     testing::Steps(*runner,
                    "clock 2024-03-05 21:59:35\nstart\nset Q \"12,5\"\nset P \"4\"\n"
                    "advance 40s");
@@ -60,9 +56,7 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     }
     // The framed item reported at 22:00 and its night since then at the day change; the
     // ended day's statistics have only the other.
-    const auto read = files.ReadAll("/plant/20240305.RTF");
-    ASSERT_TRUE(read.ok());
-    const std::string& protocol = read.value();
+    const std::string protocol = plant.Bytes("20240305.RTF");
     const std::size_t day = protocol.find("Statistik f");
     ASSERT_NE(day, std::string::npos);
     EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 00:00:00 Uhr"));
@@ -82,35 +76,17 @@ constexpr char kWaterIni[] =
     "[Item_1]\r\nM15_berechnen=0\r\n"
     "[Fremdwasser]\r\nZulaufMin_ls_index=1\r\nZulaufSumme_qbm_index=2\r\n";
 
-std::string FileText(const MemoryFileSystem& files, const std::string& name) {
-    return Cp1252ToUtf8(files.ReadAll("/plant/" + name).value_or("<missing>"));
-}
-
-// The ended day's headings and extraneous-water lines, in order.
-std::vector<std::string> ProtocolMarks(const MemoryFileSystem& files) {
-    RichTextModel protocol;
-    ReadRtf(files.ReadAll("/plant/20240305.RTF").value_or(""), 10, protocol);
-    std::vector<std::string> marks;
-    for (const RichParagraph& line : protocol.Paragraphs()) {
-        if (line.text.find("für") != std::string::npos || line.text.starts_with("Fremdwasser")) {
-            marks.push_back(line.text);
-        }
-    }
-    return marks;
-}
-
 TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsTheProtocol) {
-    MemoryFileSystem files;
-    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kWaterIni, false).ok());
+    testing::MemoryPlant plant(kWaterIni);
     {
-        ScenarioRunner morning(ScenarioOptions{"/plant/", &files});
+        ScenarioRunner morning(plant.Options());
         testing::Steps(
             morning,
             "clock 2024-03-05 05:59:30\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"1\"\n"
             "advance-to 2024-03-05 06:30:00\nset Q_Menge \"0\"\nadvance-to 2024-03-05 07:00:00");
         morning.Finish();
     }
-    ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+    ScenarioRunner runner(plant.Options());
     // The morning's half hour (and half a minute) at 1 m³/h and 10 h at 1000 m³/h, and a night
     // minimum of 50 l/s: (50 - 3) x 8640 / 10000,6 = 40.606. The morning's program end computes no
     // share from its half day.
@@ -119,10 +95,16 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
                    "advance-to 2024-03-05 08:00:00\nset Q_Menge \"1000\"\n"
                    "advance-to 2024-03-05 18:00:00\nset Q_Menge \"0\"\nset Q_Nacht \"50\"\n"
                    "advance 1h\nset Q_Nacht \"55\"\nadvance-to 2024-03-06 00:01:00");
-    EXPECT_EQ(FileText(files, "Fremdwasser.txt"),
+    EXPECT_EQ(plant.Text("Fremdwasser.txt"),
               "05.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
               "Gesamtzulauf = 10000,6 m³\r\n");
-    EXPECT_THAT(ProtocolMarks(files),
+    std::vector<std::string> marks;  // the ended day's headings and extraneous-water lines
+    for (const std::string& line : plant.Protocol("20240305.RTF")) {
+        if (line.find("für") != std::string::npos || line.starts_with("Fremdwasser")) {
+            marks.push_back(line);
+        }
+    }
+    EXPECT_THAT(marks,
                 ElementsAre("Neustart: Übersicht für Dienstag, 5. März 2024 (05:59)",
                             "Programmende: Zwischen-Statistik für Dienstag, 5. März 2024 (06:59)",
                             "Neustart: Übersicht für Dienstag, 5. März 2024 (07:05)",
@@ -130,11 +112,11 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
                             "Fremdwasser bei 3,00 l/s EW+Ind: 40,61 %"));
 
     testing::Steps(runner, "answer \"2.5\"\nmenu NachtzulaufEWIndeingeben1");
-    EXPECT_THAT(FileText(files, "TARVEDDE.INI"), HasSubstr("Zulauf_EwInd_ls=2.5\r\n"));
+    EXPECT_THAT(plant.Text("TARVEDDE.INI"), HasSubstr("Zulauf_EwInd_ls=2.5\r\n"));
     // The operator lowers the minimum, keeps the estimate the calculation read back and
     // enters the volume: (47 - 2.5) x 8640 / 9000 = 42.72.
     testing::Steps(runner, "answer \"47\"\nanswer yes\nanswer \"9000\"\nmenu Fremdwasser1");
-    EXPECT_EQ(FileText(files, "Fremdwasser_Manuell.txt"),
+    EXPECT_EQ(plant.Text("Fremdwasser_Manuell.txt"),
               "05.03.2024 : Fremdwasser = 42,7 %, Min.Zulauf = 47,0 l/s, EW+Ind = 2,5 l/s, "
               "Gesamtzulauf = 9000,0 m³\r\n");
     EXPECT_EQ(runner.Engine()->Processor().Values().statistics[1].minimum, 47.0);
@@ -148,46 +130,46 @@ constexpr char kLongCycleIni[] =
     "AktuTag=05.03.2024\r\nCustomIni=1\r\nCustomTime=06:00:00\r\n"
     "[Items]\r\nItem1=Q\r\n[Itemnames]\r\nItem1=Zulauf\r\n[Integral]\r\nItem1=1\r\n";
 
-// The protocol's lines that contain `part`, in order.
-std::vector<std::string> ProtocolLines(const MemoryFileSystem& files, const std::string& name,
+// The first words of the protocol's lines that contain `part`, in order.
+std::vector<std::string> ProtocolLines(const testing::MemoryPlant& plant, const std::string& name,
                                        const std::string& part) {
-    RichTextModel protocol;
-    ReadRtf(files.ReadAll("/plant/" + name).value_or(""), 10, protocol);
     std::vector<std::string> lines;
-    for (const RichParagraph& line : protocol.Paragraphs()) {
-        if (line.text.find(part) != std::string::npos) {
-            lines.push_back(line.text.substr(0, line.text.find(' ')));
+    for (const std::string& line : plant.Protocol(name)) {
+        if (line.find(part) != std::string::npos) {
+            lines.push_back(line.substr(0, line.find(' ')));
         }
     }
     return lines;
 }
 
-TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
-    MemoryFileSystem files;
-    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", kLongCycleIni, false).ok());
-    {
-        ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
-        testing::Steps(runner,
-                       "clock 2024-03-05 22:00:00\nstart\nset Q \"1\"\n"
-                       "advance-to 2024-03-06 07:00:00");
+// The long-cycle plant with `from` in its INI replaced by `to`.
+std::string LongCycleIni(const std::string& from = "", const std::string& to = "") {
+    std::string ini = kLongCycleIni;
+    return from.empty() ? ini : ini.replace(ini.find(from), from.size(), to);
+}
+
+// A program life on the plant; `close` ends it as the operator does, else it just stops.
+void RunLife(testing::MemoryPlant& plant, const std::string& script, bool close = false) {
+    ScenarioRunner runner(plant.Options());
+    testing::Steps(runner, script);
+    if (close) {
+        runner.Finish();
     }
-    EXPECT_THAT(ProtocolLines(files, "20240305.RTF", "Tagesmenge"),
+}
+
+TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
+    testing::MemoryPlant plant(kLongCycleIni);
+    RunLife(plant, "clock 2024-03-05 22:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 07:00:00");
+    EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "Tagesmenge"),
                 ElementsAre("Tagesmenge=28800,00"));
 
     // A server down from Friday 22:00 to Monday 03:00 (15-min cycle): Friday ends at
     // Saturday 06:00, Monday begins at Monday 06:00, and the days between have no record.
-    MemoryFileSystem weekend;
-    std::string postponed = kLongCycleIni;
-    postponed.replace(postponed.find("Intervall=59"), 12, "Intervall=15");
-    ASSERT_TRUE(weekend.WriteAll("/plant/TARVEDDE.INI", postponed, false).ok());
-    {
-        ScenarioRunner runner(ScenarioOptions{"/plant/", &weekend});
-        testing::Steps(runner,
-                       "clock 2024-03-08 20:00:00\nstart\nset Q \"1\"\n"
-                       "advance-to 2024-03-08 22:00:00\nserver down\n"
-                       "advance-to 2024-03-11 03:00:00\nserver up\nset Q \"1\"\n"
-                       "advance-to 2024-03-12 07:00:00");
-    }
+    testing::MemoryPlant weekend(LongCycleIni("Intervall=59", "Intervall=15"));
+    RunLife(weekend,
+            "clock 2024-03-08 20:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-08 22:00:00\n"
+            "server down\nadvance-to 2024-03-11 03:00:00\nserver up\nset Q \"1\"\n"
+            "advance-to 2024-03-12 07:00:00");
     EXPECT_THAT(ProtocolLines(weekend, "20240308.RTF", "Tagesmenge"),
                 ElementsAre("Tagesmenge=36000,00"));
     EXPECT_THAT(ProtocolLines(weekend, "20240311.RTF", "Tagesmenge"),
@@ -196,47 +178,35 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
     // Closed at 00:02:38 (after the stop countdown), before the new day's first cycle:
     // nothing gained since midnight is lost; the ended day keeps it (600 + 158 l), as the
     // restart's day change finds it saved.
-    MemoryFileSystem closed;
-    std::string ini = kLongCycleIni;
-    ini.replace(ini.find("Intervall=59"), 12, "Intervall=15");
-    ini.erase(ini.find("CustomIni"), std::string("CustomIni=1\r\nCustomTime=06:00:00\r\n").size());
-    ASSERT_TRUE(closed.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
-    {
-        ScenarioRunner runner(ScenarioOptions{"/plant/", &closed});
-        testing::Steps(runner,
-                       "clock 2024-03-05 23:50:00\nstart\nset Q \"1\"\nadvance 5m\n"
-                       "set Q \"1,0\"\nadvance-to 2024-03-06 00:02:00\nset Q \"1\"\n"
-                       "advance 30s");
-        runner.Finish();
-    }
-    {
-        ScenarioRunner runner(ScenarioOptions{"/plant/", &closed});
-        testing::Steps(runner, "clock 2024-03-06 00:03:00\nstart\nset Q \"1\"\nadvance 1m");
-    }
+    testing::MemoryPlant closed(
+        LongCycleIni("Intervall=59\r\nEinheit=1\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
+                     "CustomIni=1\r\nCustomTime=06:00:00\r\n",
+                     "Intervall=15\r\nEinheit=1\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"));
+    RunLife(closed,
+            "clock 2024-03-05 23:50:00\nstart\nset Q \"1\"\nadvance 5m\nset Q \"1,0\"\n"
+            "advance-to 2024-03-06 00:02:00\nset Q \"1\"\nadvance 30s",
+            true);
+    RunLife(closed, "clock 2024-03-06 00:03:00\nstart\nset Q \"1\"\nadvance 1m");
     EXPECT_THAT(ProtocolLines(closed, "20240305.RTF", "Tagesmenge"),
                 ElementsAre("Tagesmenge=758,00", "Tagesmenge=758,00"));  // program end, day
 }
 
-// Taken back while the postponed day change was pending, the day was never closed: its
-// protocol, which the window still holds, is not loaded a second time.
+// Taken back to the pending day while the postponed day change was pending, the day was
+// never closed: its statistics are left to that day's own end, not printed at once under
+// another day, and its protocol, which the window still holds, is not loaded a second time.
 TEST(DayStatisticsScenario, AClockTakenBackWhileTheDayChangeIsPendingKeepsOneProtocol) {
-    MemoryFileSystem files;
-    std::string ini = kLongCycleIni;
-    ini.replace(ini.find("Intervall=59"), 12, "Intervall=10");
-    ini.replace(ini.find("Einheit=1"), 9, "Einheit=0");
-    ASSERT_TRUE(files.WriteAll("/plant/TARVEDDE.INI", ini, false).ok());
-    {
-        ScenarioRunner first(ScenarioOptions{"/plant/", &files});
-        testing::Steps(first, "clock 2024-03-05 20:00:00\nstart\nset Q \"12,5\"\nadvance 1m");
-        first.Finish();
-    }
-    ScenarioRunner runner(ScenarioOptions{"/plant/", &files});
+    testing::MemoryPlant plant(
+        LongCycleIni("Intervall=59\r\nEinheit=1", "Intervall=10\r\nEinheit=0"));
+    RunLife(plant, "clock 2024-03-05 20:00:00\nstart\nset Q \"12,5\"\nadvance 1m", true);
+    ScenarioRunner runner(plant.Options());
     testing::Steps(runner,
                    "clock 2024-03-05 20:05:00\nstart\nset Q \"12,5\"\n"
-                   "advance-to 2024-03-06 00:01:00\nclock-step -3h\nadvance 1m\n"
-                   "advance-to 2024-03-06 06:01:00");
+                   "advance-to 2024-03-06 00:01:00\nclock-step -3h\nadvance 1m");
+    EXPECT_THAT(plant.Text("TARVEDDE.INI"), HasSubstr("CustomNewDay=0\r\n"));
+    EXPECT_THAT(plant.Text("_DDE_OPC_LOGALL.TXT"), Not(HasSubstr("verspätetem")));
+    testing::Steps(runner, "advance-to 2024-03-06 06:01:00");
     runner.Finish();
-    EXPECT_THAT(ProtocolLines(files, "20240305.RTF", "(20:00)"), ElementsAre("Neustart:"));
+    EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "(20:00)"), ElementsAre("Neustart:"));
 }
 
 }  // namespace

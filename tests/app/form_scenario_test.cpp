@@ -26,9 +26,6 @@ constexpr char kFormIni[] =
 
 class FormScenarioTest : public ::testing::Test {
 protected:
-    FormScenarioTest() {
-        EXPECT_TRUE(files_.WriteAll("/plant/TARVEDDE.INI", kFormIni, false).ok());
-    }
     // The script's exit status; its error text goes to errors_.
     int Run(const std::string& script) {
         const auto commands = ParseScenarioScript(script);
@@ -36,7 +33,7 @@ protected:
             errors_ << commands.error().message << '\n';
             return 2;
         }
-        ScenarioRunner runner(ScenarioOptions{"/plant/", &files_});
+        ScenarioRunner runner(plant_.Options());
         return runner.Run(commands.value(), errors_);
     }
     int RunFile(const std::string& name) {
@@ -45,12 +42,9 @@ protected:
         EXPECT_TRUE(text.ok()) << name;
         return Run(text.ok() ? text.value() : "");
     }
-    std::vector<std::string> Lines(const std::string& name) const {
-        const auto bytes = files_.ReadAll("/plant/" + name);
-        return bytes ? testing::CrLfLines(Cp1252ToUtf8(bytes.value())) : std::vector<std::string>{};
-    }
+    std::vector<std::string> Lines(const std::string& name) const { return plant_.Lines(name); }
 
-    MemoryFileSystem files_;
+    testing::MemoryPlant plant_{kFormIni};
     std::ostringstream errors_;
 };
 
@@ -62,7 +56,7 @@ TEST_F(FormScenarioTest, ACalibrationAndALimitSavedInTheDialogsReachTheNextCycle
                             "2024.3.5;10:00:40;-1,500;12,500", "2024.3.5;10:00:50;-1,500;12,500",
                             "2024.3.5;10:01:00;-1,500;12,500", "2024.3.5;10:01:10;-1,000;12,500",
                             "2024.3.5;10:01:20;-1,000;12,500", "2024.3.5;10:01:30;-1,000;12,500"));
-    const IniFile ini(files_, "/plant/TARVEDDE.INI");
+    const IniFile ini(plant_.files, "/plant/TARVEDDE.INI");
     EXPECT_EQ(ini.ReadString("LoLimit", "Item1", ""), "-1,00");
     EXPECT_EQ(ini.ReadString("Item_1", "MinForUser", ""), "-2,5");
     EXPECT_EQ(ini.ReadString("Item_1", "MaxForSPS", ""), "1000");
@@ -99,7 +93,7 @@ TEST_F(FormScenarioTest, ASaveThatNeedsARestartHoldsAcquisitionThroughTheRetry) 
                   "set Q \"100\"\nadvance 60s\n"),
               0)
         << errors_.str();
-    EXPECT_TRUE(Lines("20240305.DAT").empty());
+    EXPECT_EQ(plant_.files.ReadAll("/plant/20240305.DAT").value_or(""), "");
 }
 
 // An item string saved while acquisition runs is read from its new server item at once; one
@@ -109,13 +103,8 @@ TEST_F(FormScenarioTest, AChangedItemStringIsReadFromTheNewServerItem) {
         "form TFo_GrafEinstell call ControlChange\n"
         "form TFo_GrafEinstell call btSpeichernClick\n";
     for (const char* source : {"dde", "opc"}) {
-        for (const std::string& name : files_.List("/plant/")) {
-            ASSERT_TRUE(files_.Remove("/plant/" + name).ok());
-        }
-        ASSERT_TRUE(files_
-                        .WriteAll("/plant/TARVEDDE.INI",
-                                  std::string(kFormIni) + "[OPC]\r\nServer=Plant.Sim.1\r\n", false)
-                        .ok());
+        plant_.files = MemoryFileSystem();
+        plant_.Write("TARVEDDE.INI", std::string(kFormIni) + "[OPC]\r\nServer=Plant.Sim.1\r\n");
         ASSERT_EQ(Run(std::string("clock 2024-03-05 10:00:00\nsource ") + source +
                       "\nstart\nset Q \"10\"\nset Q2 \"20\"\nadvance 10s\n"
                       "form TFo_GrafEinstell show\nform TFo_GrafEinstell set editItem \"Q2\"\n" +
@@ -137,23 +126,8 @@ TEST_F(FormScenarioTest, AChangedItemStringIsReadFromTheNewServerItem) {
     }
 }
 
-TEST_F(FormScenarioTest, AWrongFormLineIsAScriptErrorWithItsLine) {
-    const std::pair<const char*, const char*> checked[] = {
-        {"form TFo_Wartung show\n", "line 1: 'form' needs 'start' first"},
-        {"start\n\nform TFo_Nichts show\n", "line 3: unknown form 'TFo_Nichts'"},
-        {"start\nform TFo_Wartung set cbWartng checked\n",
-         "line 2: TFo_Wartung has no control 'cbWartng'"},
-        {"start\nform TFo_Einstell1 call Speichern\n",
-         "line 2: TFo_Einstell1 has no handler 'Speichern'"},
-        {"start\nform TFo_Zaehler set lbDDE\n",
-         "line 2: expected 'form NAME show|close', 'form NAME set CONTROL \"VALUE\"' or 'form "
-         "NAME call HANDLER'"}};
-    for (const auto& [script, error] : checked) {
-        errors_.str("");
-        EXPECT_EQ(Run(script), 2) << script;
-        EXPECT_EQ(errors_.str(), std::string(error) + "\n");
-        EXPECT_FALSE(files_.Exists("/plant/operator.txt")) << script;
-    }
+// The lines the script check refuses are the runner test's; these a running program refuses.
+TEST_F(FormScenarioTest, ARunningProgramRefusesAWrongFormLineWithItsLine) {
     const std::pair<const char*, const char*> refused[] = {
         {"form TFo_Wartung set lbDDE \"Zulauf\"", "line 3: TFo_Wartung has not been shown"},
         {"form TFo_Wartung show\nform TFo_Wartung set lbDDE \"Ablauf\"",

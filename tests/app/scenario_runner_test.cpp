@@ -27,10 +27,6 @@ const char kAcquiring[] =
     "[DDE]\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\nTarveget=0\n"
     "[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
 
-const char kAcquiringPostponed[] =
-    "[DDE]\nItemcount=1\nIntervall=10\nEinheit=0\nAutoStart=1\nTarveget=0\nCustomIni=1\n"
-    "CustomTime=06:00:00\n[Items]\nItem1=Q\n[Itemnames]\nItem1=Zulauf\n";
-
 class ScenarioRunnerTest : public testing::ScenarioFixture {
 protected:
     void SetUp() override { Fresh(); }
@@ -48,6 +44,11 @@ protected:
     int Run(const std::string& script) {
         ScenarioRunner runner(Options());
         return Run(runner, script);
+    }
+    // The whole script on a fresh directory with `ini`; a refusal fails the test.
+    void RunOn(const char* ini, const std::string& script) {
+        Fresh(ini);
+        EXPECT_EQ(Run(script), 0) << errors_.str();
     }
 
     std::vector<std::string> Log() const { return dir_.Lines("_DDE_OPC_LOGALL.TXT"); }
@@ -221,6 +222,12 @@ TEST_F(ScenarioRunnerTest, WrongOrderAndUnsupportedVerbsChangeNothingOnDisk) {
         {"start\nkill\nmenu Beenden1\n", "line 3: 'menu' needs 'start' first"},
         {"start\nset A 12.5\n", "line 2: 'set' with an OPC value or quality needs 'source opc'"},
         {"source opc\nstart\nset A \"1\" quality fine\n", "line 3: quality 'fine' is neither"},
+        {"form TFo_Wartung show\n", "line 1: 'form' needs 'start' first\n"},
+        {"start\n\nform TFo_Nichts show\n", "line 3: unknown form 'TFo_Nichts'\n"},
+        {"start\nform TFo_Wartung set cbWartng checked\n",
+         "line 2: TFo_Wartung has no control 'cbWartng'\n"},
+        {"start\nform TFo_Einstell1 call Speichern\n",
+         "line 2: TFo_Einstell1 has no handler 'Speichern'\n"},
     };
     for (const auto& [script, message] : cases) {
         EXPECT_EQ(Run(script), 2) << script;
@@ -286,11 +293,9 @@ TEST_F(ScenarioRunnerTest, KillLeavesTheFilesAndTheDeadProgramDoesNothingMore) {
 // logged once, the day change runs once, and the cycles before midnight on the set-back
 // clock write their rows into the running day's files.
 TEST_F(ScenarioRunnerTest, AClockSetBackAcrossMidnightChangesTheDayOnce) {
-    Fresh(kAcquiring);
-    ASSERT_EQ(Run("clock 2024-03-05 23:59:35\nstart\nset Q \"12,5\"\nadvance 50s\n"
-                  "clock-step -1m\nadvance 90s\n"),
-              0)
-        << errors_.str();
+    RunOn(kAcquiring,
+          "clock 2024-03-05 23:59:35\nstart\nset Q \"12,5\"\nadvance 50s\n"
+          "clock-step -1m\nadvance 90s\n");
     const auto log = Log();
     EXPECT_THAT(log, Contains(HasSubstr("Tageswechsel erkannt")).Times(1));
     EXPECT_THAT(log, Contains(HasSubstr("Uhr zurückgestellt")).Times(1));
@@ -314,11 +319,9 @@ TEST_F(ScenarioRunnerTest, AClockSetBackAcrossMidnightChangesTheDayOnce) {
 // A clock two days ahead for a minute: its day change cannot be undone, but the clock's
 // date is taken back, and the real midnight changes the day again.
 TEST_F(ScenarioRunnerTest, AClockSetBackByDaysTakesItsDateBack) {
-    Fresh(kAcquiring);
-    ASSERT_EQ(Run("clock 2024-03-05 10:00:00\nstart\nset Q \"12,5\"\nclock-step 48h\n"
-                  "advance 60s\nclock-step -48h\nadvance-to 2024-03-06 00:00:30\n"),
-              0)
-        << errors_.str();
+    RunOn(kAcquiring,
+          "clock 2024-03-05 10:00:00\nstart\nset Q \"12,5\"\nclock-step 48h\n"
+          "advance 60s\nclock-step -48h\nadvance-to 2024-03-06 00:00:30\n");
     const auto log = Log();
     EXPECT_THAT(log, Contains(HasSubstr("Tageswechsel erkannt")).Times(2));
     EXPECT_THAT(log, Contains("05.Mrz.24, 10:01:10 > Uhr zurückgestellt: 05.03.2024 10:01:10, "
@@ -333,26 +336,12 @@ TEST_F(ScenarioRunnerTest, AClockSetBackByDaysTakesItsDateBack) {
     EXPECT_NE(protocol.find("Statistik f"), protocol.rfind("Statistik f"));
 }
 
-// Set back to the day whose postponed statistics are pending, the clock leaves them to
-// that day's own end, not printed at once under another day.
-TEST_F(ScenarioRunnerTest, AClockSetBackToThePendingDayLeavesItsPostponedStatistics) {
-    Fresh(kAcquiringPostponed);
-    ASSERT_EQ(Run("clock 2024-03-05 23:59:00\nstart\nset Q \"12,5\"\nadvance 2m\n"
-                  "clock-step -3h\nadvance 1m\n"),
-              0)
-        << errors_.str();
-    EXPECT_THAT(dir_.Bytes("TARVEDDE.INI"), HasSubstr("CustomNewDay=0\r\n"));
-    EXPECT_THAT(Log(), Not(Contains(HasSubstr("verspätetem"))));
-}
-
 // A server down over Saturday: the first cycle on Sunday closes Friday, under Friday's
 // name.
 TEST_F(ScenarioRunnerTest, AfterDaysWithoutACycleTheDayChangeClosesTheRunningDay) {
-    Fresh(kAcquiring);
-    ASSERT_EQ(Run("clock 2024-03-08 22:00:00\nstart\nset Q \"12,5\"\nadvance 1h\n"
-                  "server down\nadvance-to 2024-03-10 00:30:00\nserver up\nadvance 30s\n"),
-              0)
-        << errors_.str();
+    RunOn(kAcquiring,
+          "clock 2024-03-08 22:00:00\nstart\nset Q \"12,5\"\nadvance 1h\n"
+          "server down\nadvance-to 2024-03-10 00:30:00\nserver up\nadvance 30s\n");
     EXPECT_TRUE(dir_.Exists("20240308.RTF"));
     EXPECT_FALSE(dir_.Exists("20240309.RTF"));
 }

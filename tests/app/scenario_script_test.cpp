@@ -93,12 +93,14 @@ TEST(ScenarioScript, CommentsBlankLinesAndLineEnds) {
 }
 
 TEST(ScenarioScript, DurationsInEveryUnitAndNothingGuessed) {
-    EXPECT_EQ(ParseDuration("250ms", false).value(), 250);
-    EXPECT_EQ(ParseDuration("10s", false).value(), 10'000);
-    EXPECT_EQ(ParseDuration("15m", false).value(), 900'000);
-    EXPECT_EQ(ParseDuration("2h", false).value(), 7'200'000);
-    EXPECT_EQ(ParseDuration("3d", false).value(), 259'200'000);
-    EXPECT_EQ(ParseDuration("0s", false).value(), 0);
+    for (const auto& [text, ms] : {std::pair<const char*, std::int64_t>{"250ms", 250},
+                                   {"10s", 10'000},
+                                   {"15m", 900'000},
+                                   {"2h", 7'200'000},
+                                   {"3d", 259'200'000},
+                                   {"0s", 0}}) {
+        EXPECT_EQ(ParseDuration(text, false).value(), ms) << text;
+    }
     EXPECT_EQ(ParseDuration("-90m", true).value(), -5'400'000);
     for (const char* bad :
          {"", "10", "s", "ms", "1.5s", "10 s", "+5s", "5sec", "--1h", "1h30m", "-", "0x10s"}) {
@@ -154,6 +156,9 @@ TEST(ScenarioScript, MalformedLinesAreRefusedWithTheirReason) {
         {R"(set A "abc\")", "line 1: unterminated text"},
         {R"(set A "a"b)", "line 1: a blank must follow the closing quote"},
         {R"(set A b"c")", "line 1: a quote must start a word"},
+        {"start\nform TFo_Zaehler set lbDDE",
+         "line 2: expected 'form NAME show|close', 'form NAME set CONTROL \"VALUE\"' or 'form "
+         "NAME call HANDLER'"},
     };
     for (const auto& [script, message] : cases) {
         EXPECT_EQ(ErrorOf(script), message) << script;
