@@ -210,8 +210,13 @@ public:
     }
 
     // Replacing the target in one step is what makes the state files' write-then-rename
-    // safe; plain rename() refuses an existing target on Windows.
+    // safe; plain rename() refuses an existing target on Windows. A read-only target is
+    // refused here too: Windows does, but not every implementation of the call (wine).
     Status Rename(const std::string& from, const std::string& to) override {
+        if (const auto target = Attributes(to);
+            target && (target->dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return Error{"replace " + to + ": read-only"};
+        }
         if (!MoveFileExW(win::Widen(from).c_str(), win::Widen(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return SystemError("rename " + from + " to", to);
