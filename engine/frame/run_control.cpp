@@ -404,6 +404,10 @@ void TarveddeMain::ServerItemChanged(int item) {
     if (kind == SourceKind::Aqasys) {
         return;
     }
+    // The last reading was another meter's: taken against it, the gap would count. The
+    // day file's header names the item strings, so the rows from here are a new version.
+    processor_.RestartCounterDifference(item);
+    dayFiles_.StartNextVersionIfChanged(runningDay_);
     const bool setUp = dde_.RelinkItem(item);
     const bool linked = kind == SourceKind::Opc ? opc_.RelinkItem(item) && setUp : setUp;
     if (linked) {

@@ -74,6 +74,10 @@ public:
         values_.statistics[item].correctionCount = -2.0;
     }
     void SetDayMaximum(int item, double maximum) { values_.statistics[item].maximum = maximum; }
+    // The item reads another meter now: its next reading starts the difference anew.
+    void RestartCounterDifference(int item) {
+        values_.counterDifferences[item].lastReadingTime = -1.0;
+    }
 
 private:
     friend struct ValueProcessorTestAccess;

@@ -97,7 +97,8 @@ TEST_F(FormScenarioTest, ASaveThatNeedsARestartHoldsAcquisitionThroughTheRetry) 
 }
 
 // An item string saved while acquisition runs is read from its new server item at once; one
-// saved while stopped, from the next start on. The old server item's values reach it no more.
+// saved while stopped, from the next start on. The old server item's values reach it no more,
+// and no day file holds them under the new one's header.
 TEST_F(FormScenarioTest, AChangedItemStringIsReadFromTheNewServerItem) {
     const std::string save =
         "form TFo_GrafEinstell call ControlChange\n"
@@ -115,14 +116,16 @@ TEST_F(FormScenarioTest, AChangedItemStringIsReadFromTheNewServerItem) {
                   0)
             << errors_.str();
         // The start's first cycle: an OPC server sends a new group's values with its next
-        // update, a DDE server its new link's value at once.
+        // update, a DDE server its new link's value at once. Each item string has its own
+        // version of the day file.
         const std::string started = source == std::string("dde") ? "30,000" : "0,000";
-        EXPECT_THAT(
-            Lines("20240305.DAT"),
-            ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;10,000;0,000",
-                        "2024.3.5;10:00:20;21,000;0,000", "2024.3.5;10:00:20;" + started + ";0,000",
-                        "2024.3.5;10:00:30;32,000;0,000"))
+        EXPECT_THAT(Lines("20240305_1.DAT"),
+                    ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;10,000;0,000"))
             << source;
+        EXPECT_THAT(Lines("20240305_2.DAT"), ElementsAre("2024.3.5;10:00:20;21,000;0,000"));
+        EXPECT_THAT(Lines("20240305.DAT"), ElementsAre("2024.3.5;10:00:20;" + started + ";0,000",
+                                                       "2024.3.5;10:00:30;32,000;0,000"));
+        EXPECT_EQ(Lines("20240305_2.AQH").at(1), "Q2");
     }
 }
 

@@ -26,8 +26,8 @@ struct ScriptedTimeTable : ModalTimeTable {
 
 class ItemSettingsDialogTest : public testing::EngineFixture {
 protected:
-    TFo_GrafEinstell& Open() {
-        WriteIni(kPlant);
+    TFo_GrafEinstell& Open(const char* plant = kPlant) {
+        WriteIni(plant);
         TarveddeMain& main = Start();
         env_.Publish("Q", "80");
         Advance(1000);
@@ -264,6 +264,25 @@ TEST_F(ItemSettingsDialogTest, NewItemStringAndNameFollowIntoTheDiaryBinding) {
         DecodeBindingFile(env_.files.ReadAll(env_.dir + "BINDUNG.TVW").value_or("")).records;
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_EQ(stored[0].itemAddress + " " + stored[0].itemName, "Q2 Zulauf Nord");
+}
+
+// Another meter's reading is no step of this one's; the day file's columns change their
+// server item, so its rows from here on are a new version.
+TEST_F(ItemSettingsDialogTest, AMeterGivenAnotherItemStringCountsFromItsOwnReadings) {
+    TFo_GrafEinstell& form = Open(
+        "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\n"
+        "[Itemnames]\nItem1=Strom\n[Differenz]\nItem1=1\n");
+    env_.Publish("Q", "90");
+    Advance(1000);
+    env_.Publish("W", "5000");
+    form.editItem = "W";
+    form.ControlChange();
+    form.btSpeichernClick();
+    Advance(1000);
+    env_.Publish("W", "5003");
+    Advance(1000);
+    EXPECT_EQ(Stats(1).sum, 13.0);
+    EXPECT_TRUE(Logged("20240305.DAT in 20240305_1.DAT umbenannt."));
 }
 
 TEST_F(ItemSettingsDialogTest, TimeTableButtonShowsTheFirstAndLastTimeOfTheSavedTable) {
