@@ -5,6 +5,7 @@
 // the cycle; no value that is not finite reaches a statistic, the grid or a file.
 #include "engine/processing/per_value_processing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -100,13 +101,22 @@ void NoteValueState(const ProcessingPass& pass, int item, bool valid) {
     state = ValueState::kMissing;
 }
 
+// The item dialog shows a slope to ten places and reads back what it showed: a slope
+// saved unchanged differs from the loaded one in its last digits.
+bool SameCalibration(std::pair<double, double> a, std::pair<double, double> b) {
+    const auto close = [](double x, double y) {
+        return std::fabs(x - y) <= 1e-9 * (1.0 + std::max(std::fabs(x), std::fabs(y)));
+    };
+    return close(a.first, b.first) && close(a.second, b.second);
+}
+
 void TakeDifference(const ProcessingPass& pass, int item, double& value) {
     auto& counter = pass.values.counterDifferences[item];
     const ItemConfig& config = pass.config.Items()[item];
     // A reading under another calibration is on another scale: its difference to the last
     // one would count the whole shift of the reading as consumption, or a fall for weeks.
     const std::pair calibration{config.calibrationSlope, config.calibrationIntercept};
-    if (counter.readingCalibration && *counter.readingCalibration != calibration &&
+    if (counter.readingCalibration && !SameCalibration(*counter.readingCalibration, calibration) &&
         counter.lastReadingTime >= 0.0) {
         pass.log.WriteLog("Kalibrierung von Item " + std::to_string(item) +
                           " geändert, Differenz neu initialisiert.");

@@ -89,7 +89,10 @@ TEST_F(PerValueProcessingTest, CounterDifferences) {
     EXPECT_EQ(Counter(1).lastReadingTime, afterReset.lastReadingTime);
     EXPECT_EQ(ShownAfter({"8"}), Lines{"3,000"});
     EXPECT_EQ(Row(1, 5), "10,000");
-    // A new calibration puts the readings on another scale: counting starts from there.
+    // A new calibration puts the readings on another scale: counting starts from there. A
+    // slope read back from the dialog's ten places is the same one.
+    Item(1).calibrationSlope = 1.0 + 4e-11;
+    EXPECT_EQ(ShownAfter({"9"}), Lines{"1,000"});
     Item(1).calibrationSlope = 2.0;
     EXPECT_THAT(ShownAfter({"9", "10"}), ElementsAre("0,000", "2,000"));
     EXPECT_THAT(NewLogLines(), ElementsAre("Differenz für Item 1 neu initialisiert.",
