@@ -93,6 +93,11 @@ void TarveddeMain::StartAcquisition() {
         return;
     }
     stopped_ = false;
+    // An item string saved while acquisition stood. A running day the clock has left is
+    // closed by the first cycle, and the new day's files get the new header.
+    if (DecodeDate(cycle_.cycleTime) == runningDay_) {
+        dayFiles_.StartNextVersionIfChanged(runningDay_);
+    }
     window.btStartDDEEnabled = false;
     window.btStoppenEnabled = true;
     dde_.MarkAcquisitionStarted();
@@ -405,9 +410,12 @@ void TarveddeMain::ServerItemChanged(int item) {
         return;
     }
     // The last reading was another meter's: taken against it, the gap would count. The
-    // day file's header names the item strings, so the rows from here are a new version.
+    // day file's header names the item strings, so the rows from here are a new version;
+    // while acquisition stands, the start decides (the running day may be over by then).
     processor_.RestartCounterDifference(item);
-    dayFiles_.StartNextVersionIfChanged(runningDay_);
+    if (!stopped_) {
+        dayFiles_.StartNextVersionIfChanged(runningDay_);
+    }
     const bool setUp = dde_.RelinkItem(item);
     const bool linked = kind == SourceKind::Opc ? opc_.RelinkItem(item) && setUp : setUp;
     if (linked) {

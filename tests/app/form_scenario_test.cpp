@@ -129,6 +129,22 @@ TEST_F(FormScenarioTest, AChangedItemStringIsReadFromTheNewServerItem) {
     }
 }
 
+// Saved while acquisition stood over midnight: the ended day's files stay as they were,
+// and the new day's header names the new item string.
+TEST_F(FormScenarioTest, AnItemStringSavedAfterMidnightLeavesTheEndedDayAlone) {
+    ASSERT_EQ(Run("clock 2024-03-05 23:59:30\nstart\nset Q \"5\"\nset Q2 \"7\"\nadvance 20s\n"
+                  "answer no\nclick btStoppen\nadvance-to 2024-03-06 00:10:00\n"
+                  "form TFo_GrafEinstell show\nform TFo_GrafEinstell set editItem \"Q2\"\n"
+                  "form TFo_GrafEinstell call ControlChange\n"
+                  "form TFo_GrafEinstell call btSpeichernClick\nclick btStartDDE\nadvance 10s\n"),
+              0)
+        << errors_.str();
+    EXPECT_EQ(Lines("20240305.AQH").at(1), "Q");
+    EXPECT_EQ(Lines("20240305.DAT").size(), 3u);
+    EXPECT_EQ(Lines("20240306.AQH").at(1), "Q2");
+    EXPECT_FALSE(plant_.files.Exists("/plant/20240305_1.DAT"));
+}
+
 // The lines the script check refuses are the runner test's; these a running program refuses.
 TEST_F(FormScenarioTest, ARunningProgramRefusesAWrongFormLineWithItsLine) {
     const std::pair<const char*, const char*> refused[] = {
