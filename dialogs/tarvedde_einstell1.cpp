@@ -40,6 +40,7 @@ void ReportWriteFailure(Operator& op, const std::string& path) {
 void TFo_Einstell1::FormShow() {
     main_.ReloadConfiguration();
     const GeneralSettings& settings = main_.Config().Settings();
+    const IniFile ini(main_.GetHost().files, main_.Config().PathOf(kMainIniFile));
     spIntervall = std::max(settings.intervalCount, 1);
     coIntervall = settings.intervalUnit;
     spPuffer = settings.bufferSize;
@@ -48,14 +49,12 @@ void TFo_Einstell1::FormShow() {
     spGleitIntervall = settings.movingIntervalMs / 1000;
     cbIni = settings.customDayChange;
     eTiniEnabled = cbIni;
-    eTini = cbIni
-                ? schema::Read(IniFile(main_.GetHost().files, main_.Config().PathOf(kMainIniFile)),
-                               schema::kCustomTime)
-                : kMidnight;
+    eTini = cbIni ? schema::Read(ini, schema::kCustomTime) : kMidnight;
     eService = settings.ddeService;
     eTopic = settings.ddeTopic;
     spItemsMaxValue = maxItems;
-    spItems = settings.itemCount;
+    // A count saved before the restart it asked for is not yet the running one.
+    spItems = schema::Read(ini, schema::kItemcount);
     spItemsEnabled = settings.permanentMode;
     cbAutoStartEnabled = settings.permanentMode;
     M1 = settings.prefixCodes;
@@ -66,7 +65,7 @@ void TFo_Einstell1::FormShow() {
     cbTarveget = settings.diaryOutput;
     cbDruck = settings.printAtMidnight;
     shownBufferSize_ = settings.bufferSize;
-    shownItemCount_ = settings.itemCount;
+    shownItemCount_ = spItems;
     shownAqasys_ = Aqasys();
     visible = true;
 }

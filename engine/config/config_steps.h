@@ -36,6 +36,8 @@ struct LoadScope {
     std::vector<std::string>& aqasysNames;
     int& analogViewerItems;
     int& digitalViewerItems;
+    // The day on record has its items until the restart: a reload must not size it anew.
+    bool keepItemCount = false;
 
     std::string PathOf(std::string_view name) const { return programDir + std::string(name); }
 };

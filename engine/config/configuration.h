@@ -69,8 +69,10 @@ public:
     std::string PathOf(std::string_view name) const { return programDir_ + std::string(name); }
     void SetProgramDir(std::string dir) { programDir_ = std::move(dir); }
 
-    // The settings files into the model (see configuration_loader.h).
-    bool Load(const LoadTargets& targets);
+    // The settings files into the model (see configuration_loader.h). A count saved in
+    // the run takes effect at the restart it asks for: the reload keeps the running one.
+    enum class ItemCount { FromFile, KeepRunning };
+    bool Load(const LoadTargets& targets, ItemCount count = ItemCount::FromFile);
     void LoadItemOptions();
     void BuildValueDelimiters();
     // Only the [Fremdwasser] keys, read, logged and written back as the load does; the
@@ -168,7 +170,7 @@ public:
 
 private:
     friend struct ConfigurationTestAccess;
-    config::LoadScope Scope();
+    config::LoadScope Scope(ItemCount count = ItemCount::FromFile);
 
     Host& host_;
     ProgramLog& log_;

@@ -86,7 +86,9 @@ bool LoadDayChangeAndCount(LoadScope& load, const IniFile& ini) {
         }
     }
     settings.diaryOutput = schema::Read(ini, schema::kTarveget);
-    settings.itemCount = schema::Read(ini, schema::kItemcount);
+    if (!load.keepItemCount) {
+        settings.itemCount = schema::Read(ini, schema::kItemcount);
+    }
     return true;
 }
 
@@ -294,8 +296,8 @@ void SetCycleInterval(GeneralSettings& settings) {
 
 }  // namespace config
 
-bool Configuration::Load(const LoadTargets& targets) {
-    config::LoadScope load = Scope();
+bool Configuration::Load(const LoadTargets& targets, ItemCount count) {
+    config::LoadScope load = Scope(count);
     const bool permanent = Guarded([&] { return LoadConfigurationSteps(load, targets); });
     KeepWarningsOff();
     // Every file read as UTF-8 since the last load, the start's first reads included.
@@ -315,7 +317,7 @@ const ExtraneousWaterSettings& Configuration::LoadExtraneousWaterSettings() {
     return settings_.extraneousWater;
 }
 
-config::LoadScope Configuration::Scope() {
+config::LoadScope Configuration::Scope(ItemCount count) {
     return {host_,
             log_,
             locale_,
@@ -329,7 +331,8 @@ config::LoadScope Configuration::Scope() {
             aqasysCodes_,
             aqasysNames_,
             analogViewerItems_,
-            digitalViewerItems_};
+            digitalViewerItems_,
+            count == ItemCount::KeepRunning};
 }
 
 }  // namespace tarvedde

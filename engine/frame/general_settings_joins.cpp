@@ -6,8 +6,10 @@
 namespace tarvedde {
 
 // The cycle timer keeps running: the dialog is only reachable while acquisition stands.
+// The grid, the state files and the day file header stay sized for the items this run
+// started with; the dialog shows the saved count from the file.
 void TarveddeMain::ReloadConfiguration() {
-    LoadConfiguration();
+    LoadConfiguration(Configuration::ItemCount::KeepRunning);
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
 }
 

@@ -188,8 +188,9 @@ void TarveddeMain::ShowRestartHeading() {
                                         FormatDateTime("dddddd (t)", cycle_.cycleTime, locale_));
 }
 
-bool TarveddeMain::LoadConfiguration() {
-    const bool permanent = config_.Load({store_.ConfigRecordsToLoad(), window_.it1, grid_, diary_});
+bool TarveddeMain::LoadConfiguration(Configuration::ItemCount count) {
+    const bool permanent =
+        config_.Load({store_.ConfigRecordsToLoad(), window_.it1, grid_, diary_}, count);
     extraneousWater_.SetSettings(config_.Settings().extraneousWater);
     return permanent;
 }

@@ -180,7 +180,7 @@ private:
     void LoadRunningDayProtocol();
     void ShowRestartHeading();
     // Configuration::Load, then the loaded keys to the subsystems that keep a copy.
-    bool LoadConfiguration();
+    bool LoadConfiguration(Configuration::ItemCount count = Configuration::ItemCount::FromFile);
     void PermanentModeStart();
     void AqasysModeStart();
     void InitialiseItemsAtStart();

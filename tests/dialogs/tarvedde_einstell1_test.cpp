@@ -1,6 +1,7 @@
 // The general settings dialog in the running program: a session that changes the cycle,
 // the DDE names and the day-change time and leaves every other byte of TARVEDDE.INI alone;
-// the restart only an item count or buffer size asks for, with the new items it writes;
+// the restart only an item count or buffer size asks for, with the new items it writes and
+// the running items kept until then;
 // input the file could not hold, a bad time and a refused write.
 #include "dialogs/tarvedde_einstell1.h"
 
@@ -133,6 +134,9 @@ TEST_F(GeneralSettingsDialogTest, OnlyItemCountOrBufferSizeAskForARestartAndNewI
     form.btSpeichernClick();
     EXPECT_EQ(TranscriptFrom(from), testing::Lines{MessageLine(kRestart)});
     EXPECT_EQ(Settings().bufferSize, 8);
+    // Until the restart the day goes on with its three items, in its files.
+    EXPECT_EQ(Settings().itemCount, 3);
+    EXPECT_FALSE(Exists("20240305_1.DAT"));
 }
 
 TEST_F(GeneralSettingsDialogTest, BadInputIsRefusedAndARefusedWriteIsTold) {
