@@ -135,14 +135,11 @@ Status TakeTargetPermissions(const std::string& from, const std::string& to) {
     if (readOnly || ::access(to.c_str(), W_OK) != 0) {
         return readOnly ? Error{"replace " + to + ": read-only"} : SystemError("replace", to);
     }
-    FileDescriptor fd(OpenRegular(from, O_RDONLY | O_NOFOLLOW));
-    if (fd.get() < 0) {
-        return OpenError(fd.get(), from);
-    }
+    // Once per save and cycle: after the first swap the temporary already has the bits.
     struct stat source {};
     const mode_t bits = target.st_mode & 0777;
-    if (::fstat(fd.get(), &source) != 0 ||
-        ((source.st_mode & 0777) != bits && ::fchmod(fd.get(), bits) != 0)) {
+    if (::lstat(from.c_str(), &source) != 0 || !S_ISREG(source.st_mode) ||
+        ((source.st_mode & 0777) != bits && ::chmod(from.c_str(), bits) != 0)) {
         return SystemError("chmod", from);
     }
     return Status::Ok();
