@@ -152,8 +152,17 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
         out_.log.WriteLog("***** Fehlerhafte Rahmeneinstellung ! Item Nr. " + std::to_string(item));
         return;
     }
-    const double t = TimeOfDayOf(host_.CycleTime());
-    const double p = TimeOfDayOf(host_.PreviousCycleTime());
+    const double now = host_.CycleTime();
+    double previous = host_.PreviousCycleTime();
+    double& checkedUpTo = frameCheckedUpTo_[item];
+    if (DateOf(checkedUpTo) == DateOf(now)) {
+        previous = std::max(previous, checkedUpTo);
+        checkedUpTo = std::max(checkedUpTo, now);
+    } else {
+        checkedUpTo = now;
+    }
+    const double t = TimeOfDayOf(now);
+    const double p = TimeOfDayOf(previous);
     // The time crossed says which of the two it is; NTadd says whether the night was set
     // aside today. Taken from NTadd alone, one gap over a time (a stop, a lost server)
     // would swap the periods for good and bring back a night never set aside.

@@ -137,6 +137,9 @@ private:
     TimeFrameHost& host_;
     DiaryNightSums& diary_;
     PerItem<TimeFrame> frames_{};
+    // The latest cycle time each item's frame was checked at today: a clock set back a
+    // few seconds must not cross a frame time a second time.
+    PerItem<double> frameCheckedUpTo_{};
     PerItem<TimeTable> tables_{};
     // The night's mean, set aside with its count: the running mean goes on from it.
     PerItem<std::optional<double>> nightAverages_{};

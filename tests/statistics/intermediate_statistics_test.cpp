@@ -44,6 +44,12 @@ TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
     EXPECT_EQ(Day(1), (std::vector{0.0, 0.0, kMinimumReset, kMaximumReset}));
     EXPECT_EQ((std::vector{night_[1].ntSum, night_[1].ntCount, night_[1].ntMinimum}),
               (std::vector{100.0, 10.0, 1.0}));
+    // A clock set back over the frame time crosses it no second time.
+    Cycle(5, 59, 57);
+    frames_.CheckTimeFrame(1);
+    Cycle(6, 0, 1);
+    frames_.CheckTimeFrame(1);
+    EXPECT_EQ(night_[1].ntSum, 100.0);
 
     stats_[1] = {0, 3, 7, 10, 5, 50};
     Cycle(21, 59, 50);
