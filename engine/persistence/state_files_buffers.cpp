@@ -1,6 +1,7 @@
 // Restore of the fifteen-minute and moving-average rows at the first acquisition start.
-// Records are matched by position and item number, so a configuration that changed which
-// items keep rows restores only the rows that still match.
+// Rows are handed out anew in item order at each start, while a row given during the last
+// run (a feature switched on then) came after the others: a record goes back to the row its
+// item owns now, and one whose item keeps no row is dropped.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -40,19 +41,25 @@ std::optional<WindowBufferRecord> DecodeRecord(BinaryReader& in, const MovingAve
     return DecodeMovingRecord(in);
 }
 
-// False when the record cannot be taken at all (the reading ends there).
+// False when the record cannot be taken at all (the reading ends there). `taken` marks the
+// rows already restored: a second record of the same item is not laid over the first.
 template <class ItemState>
-bool RestoreRow(WindowBufferSet<ItemState>& buffers, ProgramLog& log,
-                const WindowBufferRecord& record, std::size_t j, const BufferRestoreText& text) {
-    std::vector<double>& row = buffers.rows[j];
-    if (record.item < 1 || record.item > maxItems || row.size() > record.values.size() ||
-        record.index < 0) {
+bool RestoreRow(WindowBufferSet<ItemState>& buffers, std::vector<bool>& taken, ProgramLog& log,
+                const WindowBufferRecord& record, const BufferRestoreText& text) {
+    if (record.item < 1 || record.item > maxItems || record.index < 0) {
         return false;
     }
-    if (RowOf(buffers.items[record.item]) != static_cast<int>(j)) {
+    const int j = RowOf(buffers.items[record.item]);
+    if (j < 0 || static_cast<std::size_t>(j) >= buffers.rows.size() ||
+        taken[static_cast<std::size_t>(j)]) {
         log.WriteLog(text.wrongRow);
         return true;
     }
+    std::vector<double>& row = buffers.rows[static_cast<std::size_t>(j)];
+    if (row.size() > record.values.size()) {
+        return false;
+    }
+    taken[static_cast<std::size_t>(j)] = true;
     std::copy_n(record.values.begin(), row.size(), row.begin());
     // A window or ring shorter than at the save (another cycle or Puffer) keeps the day's
     // extremes and goes on at its first slot, where the saved position no longer lies.
@@ -75,17 +82,20 @@ void RestoreBufferSet(const Configuration& config, WindowBufferSet<ItemState>* b
         return;
     }
     BinaryReader in(bytes.value());
-    for (std::size_t j = 0; in.Remaining() > 0 && j < buffers->rows.size(); ++j) {
+    std::vector<bool> taken(buffers->rows.size(), false);
+    // A save writes at most one record per item; the records of items that lost their row
+    // may stand before those still owned, so the reading does not stop at the row count.
+    for (int record = 0; in.Remaining() > 0 && record < maxItems; ++record) {
         const std::size_t before = in.Position();
-        const auto record = DecodeRecord(in, ItemState{});
-        if (!record && in.Position() != before) {
+        const auto decoded = DecodeRecord(in, ItemState{});
+        if (!decoded && in.Position() != before) {
             // A NaN or an infinity: the row stays as created; the next record is whole.
             BinaryReader itemField(std::string_view(bytes.value()).substr(before));
             LogDamagedRecord(config, io.log, text.fileName, itemField.Int32().value_or(0));
             io.log.WriteLog(text.readFailure);
             continue;
         }
-        if (!record || !RestoreRow(*buffers, io.log, *record, j, text)) {
+        if (!decoded || !RestoreRow(*buffers, taken, io.log, *decoded, text)) {
             io.log.WriteLog(text.readFailure);
             return;
         }

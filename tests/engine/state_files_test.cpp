@@ -553,7 +553,8 @@ TEST_F(WindowBufferTest, SavesWriteWhatChangedAndFlushAtCloseAndOncePerDay) {
 }
 
 // Rows survive a restart. An error bit, an unclean start, a file of the wrong size or a
-// record whose item does not own that row restore nothing. A window or ring shorter than at
+// record whose item owns no row restore nothing; a record goes back to the row its item
+// owns now, whatever its place in the file. A window or ring shorter than at
 // the save (another cycle or Puffer) keeps the saved extremes and starts at its first slot;
 // a row added since the save stays as created. A row holding a NaN or an infinity stays as
 // created and the next row is taken.
@@ -623,6 +624,18 @@ TEST_F(WindowBufferTest, RowsSurviveOnlyACleanRestartOfWholeRecordsTheyStillOwn)
     EXPECT_EQ(restored_.m15.rows[0][0], -999.0);
     EXPECT_EQ(M15(1).m15Maximum, FifteenMinuteState{}.m15Maximum);
     EXPECT_EQ(restored_.m15.rows[1][14], 3.25);
+
+    // Item 1 got its ring during the run, after item 2's; item 2 then lost its moving
+    // average, so the restart gives item 1 row 0.
+    At(saved_.moving.items, 1) = {1, 3, 2.0, 1.5, 2.5};
+    saved_.moving.rows.emplace_back(360, 6.0);
+    ASSERT_EQ(SaveFilled(5.0), 0);
+    Build(after_, restored_);
+    std::swap(Moving(1), Moving(2));
+    RestoreBoth({true, 0}, {true, 0});
+    EXPECT_EQ(restored_.moving.rows[0][0], 6.0);
+    EXPECT_EQ(Moving(1).ringIndex, 3);
+    EXPECT_THAT(NewLog(), HasSubstr("Falscher Index bei gleit.Mittelwert !"));
 }
 
 // A row without item or longer than the record fails the save of the set, and a restore
