@@ -84,7 +84,10 @@ bool AppendLoadCurveLine(const ItemConfig& config, const ItemStatistics& statist
     const auto f = [&](double value) {
         return FormatFixed(value, files.formatPrecision, files.formatDecimals, files.locale);
     };
-    const std::string path = files.programDir + LoadCurveFileName(config, cycleTime);
+    // The period ending at midnight belongs to the ended day's month, as in its .TVS line.
+    constexpr double kOneMillisecond = 1.0 / 86'400'000.0;
+    const std::string path =
+        files.programDir + LoadCurveFileName(config, cycleTime - kOneMillisecond);
     std::vector<std::string> lines;
     if (!files.files.Exists(path)) {
         lines = LoadCurveHeader(config);

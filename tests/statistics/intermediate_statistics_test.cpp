@@ -351,12 +351,16 @@ TEST_F(TimeTableTest, LoadCurveFileGetsItsHeaderOnceAndOneLinePerPoint) {
     statistics.sum = 0;
     ASSERT_TRUE(
         AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 12, 0, 0, 0), files));
+    // The month's last period ends at midnight and is the month's.
+    ASSERT_TRUE(
+        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 4, 1, 0, 0, 0, 0), files));
     EXPECT_EQ(File("Ganglinie_Zulauf-Nacht_202403.txt"),
               "Zulauf/Nacht\tSPS:DB1/W4\r\n"
               "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert\r\n"
               "d\th\tm³\tl/s\tl/s\tl/s\r\n"
               "2024.03.05\t08:00:00\t12,34\t1,50\t30,25\t12,13\r\n"
-              "2024.03.05\t12:00:00\t0,00\t1,50\t30,25\t12,13\r\n");
+              "2024.03.05\t12:00:00\t0,00\t1,50\t30,25\t12,13\r\n"
+              "2024.04.01\t00:00:00\t0,00\t1,50\t30,25\t12,13\r\n");
 
     fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Append && path.find("Ganglinie") != std::string::npos;
