@@ -243,9 +243,9 @@ int DayFiles::HighestRenameNumber(char kind) const {
     return highest;
 }
 
-void DayFiles::WriteHeaderFile(const HeaderData& header) {
+bool DayFiles::WriteHeaderFile(const HeaderData& header) {
     if (headerPath_.empty()) {
-        return;
+        return false;
     }
     std::vector<std::string> lines;
     lines.push_back(std::to_string(header.items.size()));
@@ -270,7 +270,7 @@ void DayFiles::WriteHeaderFile(const HeaderData& header) {
     }
     // Replaced whole: a process that dies while writing it must not leave a header that
     // a restart takes for another configuration.
-    (void)WriteLines(files_, headerPath_, lines, false);
+    return WriteLines(files_, headerPath_, lines, false).ok();
 }
 
 bool DayFiles::HeaderIsEmpty() const {

@@ -88,7 +88,7 @@ public:
 
     // Appends the header to the bound header file; nothing happens when it cannot be
     // written.
-    void WriteHeaderFile(const HeaderData& header);
+    bool WriteHeaderFile(const HeaderData& header);
     // The header exists but holds nothing: created, and the program ended before it was
     // written. It names no configuration, so it is not one that differs.
     bool HeaderIsEmpty() const;

@@ -67,10 +67,24 @@ HeaderData DayFileWriter::CurrentHeader() const {
 }
 
 // The old header and day data keep the same version number, so they stay a pair.
+// Tried again with every cycle's rows until the disk takes it (a disk full over midnight
+// would leave the whole day's rows without their description).
+void DayFileWriter::WriteHeader(const HeaderData& header) {
+    const bool written = files_.WriteHeaderFile(header);
+    if (written && headerPending_) {
+        log_.WriteLog("Kopfdatei (.AQH) des Tages nachträglich geschrieben.");
+    } else if (!written && !headerPending_) {
+        log_.WriteLog(
+            "Kopfdatei (.AQH) des Tages konnte nicht geschrieben werden, "
+            "sie wird mit jedem Zyklus wiederholt !");
+    }
+    headerPending_ = !written;
+}
+
 void DayFileWriter::NextVersion(const HeaderData& header) {
     const int version = files_.HighestRenameNumber('H') + 1;
     files_.CreateTextFile('H', version);
-    files_.WriteHeaderFile(header);
+    WriteHeader(header);
     files_.CreateTextFile('D', version);
 }
 
@@ -91,7 +105,7 @@ DayFileWriter::Opened DayFileWriter::OpenFiles(const DateParts& day, bool atStar
     }
     const HeaderData header = CurrentHeader();
     if (files_.CreateTextFile('H', 0) || files_.HeaderIsEmpty()) {
-        files_.WriteHeaderFile(header);
+        WriteHeader(header);
         return opened;
     }
     if (files_.HeaderMatchesConfiguration(header)) {
@@ -112,7 +126,7 @@ void DayFileWriter::CreateForNewDay(const DateParts& day) {
         files_.CreateTextFile('S', 0);
     }
     files_.CreateTextFile('H', 0);
-    files_.WriteHeaderFile(CurrentHeader());
+    WriteHeader(CurrentHeader());
 }
 
 void DayFileWriter::StartNextVersion(const DateParts& day) {
@@ -151,6 +165,9 @@ void DayFileWriter::WriteCycleRows(const DateParts& day, const LiveGrid& grid, d
     cycle.itemCount = config_.Settings().itemCount;
     cycle.viewerOutput = config_.Settings().viewerOutput;
     cycle.datEveryCycle = datEveryCycle_;
+    if (headerPending_) {
+        WriteHeader(CurrentHeader());
+    }
     WriteSampleAndDayRows(files_, LiveGridTexts(grid), cycle);
 }
 

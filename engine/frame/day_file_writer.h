@@ -74,6 +74,7 @@ private:
     Opened OpenFiles(const DateParts& day, bool atStart);
     HeaderData CurrentHeader() const;
     void NextVersion(const HeaderData& header);
+    void WriteHeader(const HeaderData& header);
 
     const Configuration& config_;
     ProgramLog& log_;
@@ -81,6 +82,8 @@ private:
     DayFiles files_;
     bool transferEveryCycle_ = false;
     bool datEveryCycle_ = false;
+    // A header the disk refused: without it the viewer cannot read the day's rows.
+    bool headerPending_ = false;
 };
 
 }  // namespace tarvedde

@@ -175,6 +175,20 @@ TEST_F(DayFilesEngineTest, AnEmptyHeaderIsWrittenWithoutANewVersion) {
     EXPECT_FALSE(Exists("20240305_1.AQH"));
 }
 
+// A disk full over midnight: the new day's header follows as soon as the disk takes it.
+TEST_F(DayFilesEngineTest, AHeaderTheDiskRefusedIsWrittenWithALaterCycle) {
+    Begin(23, 59, 50);
+    env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op == FileOp::Write && path.find(".AQH") != std::string::npos;
+    });
+    RunCycles(2);
+    EXPECT_THAT(Read("20240306.AQH"), Not(HasSubstr("Zulauf")));
+    env_.files.SetFailurePolicy(nullptr);
+    RunCycles(1);
+    EXPECT_EQ(Read("20240306.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
+    EXPECT_THAT(LogAll(), HasSubstr("Kopfdatei (.AQH) des Tages nachträglich geschrieben."));
+}
+
 TEST_F(DayFilesEngineTest, DeletingAllDayDataStartsTheNextVersionOnYesOnly) {
     Write("GLEITBUF.TVW", "x");
     Write("DIFFBUF.TVW", "x");
