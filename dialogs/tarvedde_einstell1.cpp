@@ -128,9 +128,8 @@ void TFo_Einstell1::btSpeichernClick() {
     main_.Config().SetPrintAtMidnight(cbDruck);
     WriteDelimiterFile("prefix.txt", M1);
     WriteDelimiterFile("suffix.txt", M2);
-    if (!Aqasys() && !shownAqasys_) {
-        main_.DayFileOutput().StartNextVersionIfChanged(main_.RunningDay());
-    }
+    // A changed header starts the day file's next version when acquisition starts again,
+    // on the day it then runs: a day the clock has left meanwhile keeps its files.
     visible = false;
 }
 

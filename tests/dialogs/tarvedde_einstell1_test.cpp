@@ -92,10 +92,12 @@ TEST_F(GeneralSettingsDialogTest, ASessionSavesOnlyItsKeysAndRunsTheNewCycle) {
     EXPECT_EQ(Settings().ddeService, "AQAP");
     EXPECT_EQ(Read("TARVEDDE.INI"), Cp1252ToUtf8(Golden("einstell1_saved.INI")));
     EXPECT_EQ(Read("suffix.txt"), "3\r\n");
-    // The header names the cycle interval, so the day goes on in new files.
+    // The header names the cycle interval, so the day goes on in new files: from the
+    // start, on the day it then runs (one the clock left meanwhile keeps its files).
+    EXPECT_FALSE(Exists("20240305_1.AQH"));
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_TRUE(Exists("20240305_1.AQH"));
     EXPECT_TRUE(Exists("20240305_1.DAT"));
-    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_EQ(Main().TimerDDE().Interval(), 60000);
 }
 
