@@ -137,6 +137,11 @@ void DayFileWriter::StartNextVersion(const DateParts& day) {
 bool DayFileWriter::StartNextVersionIfChanged(const DateParts& day) {
     Sync(day);
     const HeaderData header = CurrentHeader();
+    // A header never written describes nothing yet: it is written, no new version.
+    if (headerPending_ || files_.HeaderIsEmpty()) {
+        WriteHeader(header);
+        return false;
+    }
     if (files_.HeaderMatchesConfiguration(header)) {
         return false;
     }

@@ -187,6 +187,13 @@ TEST_F(DayFilesEngineTest, AHeaderTheDiskRefusedIsWrittenWithALaterCycle) {
     RunCycles(1);
     EXPECT_EQ(Read("20240306.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
     EXPECT_THAT(LogAll(), HasSubstr("Kopfdatei (.AQH) des Tages nachträglich geschrieben."));
+    // Still empty at an acquisition start, it describes no other configuration.
+    Write("20240306.AQH", "");
+    env_.person.QueueAnswer(Answer::No);
+    ASSERT_TRUE(Main().ButtonClick("btStoppen"));
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    EXPECT_EQ(Read("20240306.AQH").substr(0, sizeof kHeaderStart - 1), kHeaderStart);
+    EXPECT_FALSE(Exists("20240306_1.DAT"));
 }
 
 TEST_F(DayFilesEngineTest, DeletingAllDayDataStartsTheNextVersionOnYesOnly) {
