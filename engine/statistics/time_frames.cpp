@@ -155,12 +155,15 @@ void TimeFrameStatistics::CheckTimeFrame(int item) {
     const double now = host_.CycleTime();
     double previous = host_.PreviousCycleTime();
     double& checkedUpTo = frameCheckedUpTo_[item];
+    // A clock set back a little (over midnight too) re-lives time already checked: no
+    // frame time in it is crossed again. Set back by days, the day is taken back whole.
+    if (now < checkedUpTo && checkedUpTo - now < 1.0) {
+        return;
+    }
     if (DateOf(checkedUpTo) == DateOf(now)) {
         previous = std::max(previous, checkedUpTo);
-        checkedUpTo = std::max(checkedUpTo, now);
-    } else {
-        checkedUpTo = now;
     }
+    checkedUpTo = now;
     const double t = TimeOfDayOf(now);
     const double p = TimeOfDayOf(previous);
     // The time crossed says which of the two it is; NTadd says whether the night was set
@@ -346,7 +349,7 @@ void TimeFrameStatistics::WriteTableStatistics(int item, double moment) {
     WriteIntermediateValue(item);
     const GeneralSettings& settings = config_.Settings();
     if (config.Ganglinie > 0) {
-        (void)AppendLoadCurveLine(config, state_.statistics[item], moment,
+        (void)AppendLoadCurveLine(config, state_.statistics[item], moment, host_.RunningDay(),
                                   {out_.files, out_.log, out_.locale, config_.ProgramDir(),
                                    settings.formatPrecision, settings.formatDecimals});
     }

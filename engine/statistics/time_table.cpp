@@ -80,14 +80,11 @@ std::string LoadCurveFileName(const ItemConfig& config, double cycleTime) {
 }
 
 bool AppendLoadCurveLine(const ItemConfig& config, const ItemStatistics& statistics,
-                         double cycleTime, const LoadCurveFiles& files) {
+                         double cycleTime, double runningDay, const LoadCurveFiles& files) {
     const auto f = [&](double value) {
         return FormatFixed(value, files.formatPrecision, files.formatDecimals, files.locale);
     };
-    // The period ending at midnight belongs to the ended day's month, as in its .TVS line.
-    constexpr double kOneMillisecond = 1.0 / 86'400'000.0;
-    const std::string path =
-        files.programDir + LoadCurveFileName(config, cycleTime - kOneMillisecond);
+    const std::string path = files.programDir + LoadCurveFileName(config, runningDay);
     std::vector<std::string> lines;
     if (!files.files.Exists(path)) {
         lines = LoadCurveHeader(config);

@@ -63,9 +63,10 @@ struct LoadCurveFiles {
 };
 
 // Appends the item's line for `cycleTime` (date, time, sum / SummenTeiler, minimum,
-// maximum, average; TAB-separated) to its month's load-curve file, which is created with
-// its three header lines when missing. A failure is logged; false then.
+// maximum, average; TAB-separated) to the load-curve file of `runningDay`'s month, which
+// is created with its three header lines when missing. The running day, not the stamp:
+// the period a day change ends belongs to the ended day. A failure is logged; false then.
 bool AppendLoadCurveLine(const ItemConfig& config, const ItemStatistics& statistics,
-                         double cycleTime, const LoadCurveFiles& files);
+                         double cycleTime, double runningDay, const LoadCurveFiles& files);
 
 }  // namespace tarvedde

@@ -77,6 +77,13 @@ TEST_F(IntermediateStatisticsTest, TimeFrameSetsTheNightAsideAndBringsItBack) {
     Cycle(23, 0, 0, 6);
     frames_.CheckTimeFrame(1);
     EXPECT_FALSE(night_[1].NTadd);
+    // Set back over midnight, the clock crosses no frame time it checked before.
+    const std::size_t reported = memo2_.Paragraphs().size();
+    Cycle(0, 0, 5, 7);
+    frames_.CheckTimeFrame(1);
+    Cycle(23, 59, 56, 6);
+    frames_.CheckTimeFrame(1);
+    EXPECT_EQ(memo2_.Paragraphs().size(), reported);
 }
 
 // Started between the two times (or after a gap over one), the item takes the time crossed
@@ -346,27 +353,29 @@ TEST_F(TimeTableTest, LoadCurveFileGetsItsHeaderOnceAndOneLinePerPoint) {
     config_.sumDivisor = 1000;
     ItemStatistics statistics{0, 1.5, 30.25, 12.125, 0, 12340};
     LoadCurveFiles files{fs_, log_, GermanLocale(), kDir, 12, 2};
-    ASSERT_TRUE(
-        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 8, 0, 0, 0), files));
+    const double march = EncodeDateTime(2024, 3, 5, 0, 0, 0, 0);
+    ASSERT_TRUE(AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 8, 0, 0, 0),
+                                    march, files));
     statistics.sum = 0;
-    ASSERT_TRUE(
-        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 12, 0, 0, 0), files));
-    // The month's last period ends at midnight and is the month's.
-    ASSERT_TRUE(
-        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 4, 1, 0, 0, 0, 0), files));
+    ASSERT_TRUE(AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 3, 5, 12, 0, 0, 0),
+                                    march, files));
+    // The month's last period, ended by a day change postponed to 06:00, is the ended
+    // day's month's.
+    ASSERT_TRUE(AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 4, 1, 6, 0, 0, 0),
+                                    EncodeDateTime(2024, 3, 31, 0, 0, 0, 0), files));
     EXPECT_EQ(File("Ganglinie_Zulauf-Nacht_202403.txt"),
               "Zulauf/Nacht\tSPS:DB1/W4\r\n"
               "Datum\tZeit\tSumme\tMinimum\tMaximum\tMittelwert\r\n"
               "d\th\tm³\tl/s\tl/s\tl/s\r\n"
               "2024.03.05\t08:00:00\t12,34\t1,50\t30,25\t12,13\r\n"
               "2024.03.05\t12:00:00\t0,00\t1,50\t30,25\t12,13\r\n"
-              "2024.04.01\t00:00:00\t0,00\t1,50\t30,25\t12,13\r\n");
+              "2024.04.01\t06:00:00\t0,00\t1,50\t30,25\t12,13\r\n");
 
     fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Append && path.find("Ganglinie") != std::string::npos;
     });
-    EXPECT_FALSE(
-        AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 4, 1, 0, 0, 0, 0), files));
+    EXPECT_FALSE(AppendLoadCurveLine(config_, statistics, EncodeDateTime(2024, 4, 1, 0, 0, 0, 0),
+                                     march, files));
     EXPECT_NE(LogAll().find("Fehler beim Schreiben der Ganglinie für Zulauf/Nacht"),
               std::string::npos);
 }
