@@ -328,6 +328,7 @@ void TarveddeMain::EndOfCycle() {
         WriteDiaryAndViewerFiles();
     }
     WriteSampleAndDayRecords();
+    dayStatistics_.RetryUnsavedProtocols();
     grid_.NotifyChanged();
     cycleComplete_ = true;
 }

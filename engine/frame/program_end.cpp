@@ -156,6 +156,7 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
 }
 
 void TarveddeMain::SaveAtProgramEnd() {
+    dayStatistics_.RetryUnsavedProtocols();
     SaveStatisticsReport();
     if (store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
                                      dde_.ItemsLinked(), true) != 0) {

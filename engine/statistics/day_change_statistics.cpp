@@ -106,9 +106,17 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
     (void)out_.log.SaveStatisticsSnapshot();
     const GeneralSettings& settings = config_.Settings();
     (void)SaveDayProtocol(memo2, closing,
-                          {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize});
+                          {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize},
+                          unsavedProtocols_);
     if (settings.printAtMidnight) {
         host_.PrintStatistics(closing);
+    }
+}
+
+void DayStatistics::RetryUnsavedProtocols() {
+    if (!unsavedProtocols_.Empty()) {
+        unsavedProtocols_.Retry(
+            {out_.files, out_.log, config_.ProgramDir(), config_.Settings().reportFontSize});
     }
 }
 

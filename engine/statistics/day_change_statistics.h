@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/config/configuration.h"
+#include "engine/statistics/day_protocol.h"
 #include "engine/statistics/time_frames.h"
 
 namespace tarvedde {
@@ -39,6 +40,9 @@ public:
     // integrals are brought up to it, not to the tick, and go on from it for the new day.
     void DayChangeStatistics(double tickTime, double endedDay, double dayEnd);
 
+    // Writes the ended days' protocols the disk refused at their day change.
+    void RetryUnsavedProtocols();
+
     // Menu "Initialisierung", on all items at once.
     void SummenOffsetgespiegelteWerte1Click();  // "Summen-Offset (gespiegelte Werte)"
     void MinimaMaxima1Click();                  // "Minima / Maxima löschen"
@@ -61,6 +65,7 @@ private:
     StatisticsOutputs out_;
     TimeFrameStatistics& timeFrames_;
     DayChangeHost& host_;
+    UnsavedDayProtocols unsavedProtocols_;
 };
 
 }  // namespace tarvedde

@@ -31,11 +31,31 @@ bool WriteProtocol(const RichTextModel& memo2, const std::string& name,
 
 // A long protocol (warnings every cycle, many starts in a day) is still the only record
 // of the day's closing statistics: it is saved whole, and the operator told.
-bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayProtocolFiles& files) {
+bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayProtocolFiles& files,
+                     UnsavedDayProtocols& unsaved) {
     if (memo2.Paragraphs().size() > kDayProtocolLineLimit) {
         files.log.WriteLog("*** Mehr als 5000 Zeilen im Statistik-Memo !");
     }
-    return WriteProtocol(memo2, DayProtocolName(DateOf(runningDay) - 1.0), files);
+    const std::string name = DayProtocolName(DateOf(runningDay) - 1.0);
+    std::string rtf = WriteRtf(memo2, files.fontSize);
+    if (WriteFileAtomic(files.files, files.programDir + name, rtf, false).ok()) {
+        return true;
+    }
+    files.log.WriteLog("Statistik " + name +
+                       " konnte nicht gesichert werden ! Sie wird mit jedem Zyklus wiederholt.");
+    unsaved.Keep(name, std::move(rtf));
+    return false;
+}
+
+void UnsavedDayProtocols::Retry(const DayProtocolFiles& files) {
+    std::erase_if(protocols_, [&files](const std::pair<std::string, std::string>& protocol) {
+        if (!WriteFileAtomic(files.files, files.programDir + protocol.first, protocol.second, false)
+                 .ok()) {
+            return false;
+        }
+        files.log.WriteLog("Statistik " + protocol.first + " nachträglich gesichert.");
+        return true;
+    });
 }
 
 bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "outputs/program_log.h"
 #include "platform/file_system.h"
@@ -25,9 +27,26 @@ struct DayProtocolFiles {
 // "20240305.RTF" for any time of 2024-03-05.
 std::string DayProtocolName(double day);
 
+// Ended days' protocols the disk refused. The window is cleared for the new day, so each
+// is the only record of its day's statistics: it is written again until the disk takes it.
+class UnsavedDayProtocols {
+public:
+    void Keep(std::string name, std::string rtf) {
+        protocols_.emplace_back(std::move(name), std::move(rtf));
+    }
+    // Writes every kept protocol; each one written is logged and forgotten.
+    void Retry(const DayProtocolFiles& files);
+    bool Empty() const { return protocols_.empty(); }
+
+private:
+    std::vector<std::pair<std::string, std::string>> protocols_;  // name, RTF text
+};
+
 // Saves `memo2` as the protocol of the day before `runningDay`; above 5000 lines it says
-// so in the log. False, logged, when the file could not be written.
-bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayProtocolFiles& files);
+// so in the log. False, logged, when the file could not be written; the protocol is then
+// kept in `unsaved`.
+bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayProtocolFiles& files,
+                     UnsavedDayProtocols& unsaved);
 
 // Saves `memo2` as the running day's protocol, as the statistics window's "Speichern"
 // does; logged when saved. False when it could not be written.

@@ -156,5 +156,24 @@ TEST(DiskFullScenario, EveryWriteOfACycleCutShortLeavesWholeRowsAndLinesAndTheLo
     ExpectWholeRowsOfEveryCycle("20240305.DAT", run.Text("20240305.DAT"), log);
 }
 
+// The ended day's protocol refused at midnight is its only record (the window starts the
+// new day): it is written as soon as the disk takes it again.
+TEST(DiskFullScenario, AProtocolRefusedAtTheDayChangeIsWrittenWhenTheDiskIsBack) {
+    testing::MemoryPlant plant{kDiskFullIni};
+    ScenarioRunner runner{plant.Options()};
+    testing::Steps(runner, "clock 2024-03-04 23:59:40\nstart\nset Q \"12,5\"\nadvance 10s\n");
+    plant.files.SetFailurePolicy(
+        [](FileOp, const std::string& path) { return path.find(".RTF") != std::string::npos; });
+    testing::Steps(runner, "advance 10s\nadvance 10s\n");
+    plant.files.SetFailurePolicy(nullptr);
+    EXPECT_EQ(plant.Text("20240304.RTF"), "<missing>");
+    testing::Steps(runner, "advance 10s\n");
+    EXPECT_THAT(plant.Protocol("20240304.RTF"), Contains(HasSubstr("Statistik für Montag, 4. M")));
+    EXPECT_THAT(plant.Protocol("20240304.RTF"), Contains(HasSubstr("Zulauf")));
+    const std::string log = plant.Text("_DDE_OPC_LOGALL.TXT");
+    EXPECT_THAT(log, HasSubstr("Statistik 20240304.RTF konnte nicht gesichert werden !"));
+    EXPECT_THAT(log, HasSubstr("00:00:20 > Statistik 20240304.RTF nachträglich gesichert."));
+}
+
 }  // namespace
 }  // namespace tarvedde
