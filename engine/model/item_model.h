@@ -333,6 +333,10 @@ struct CounterDifferenceState {
     // Slope and intercept the last reading was calibrated with; not saved, so unknown
     // after a start.
     std::optional<std::pair<double, double>> readingCalibration = std::nullopt;
+
+    // The next reading starts the difference anew, counting nothing (another meter, another
+    // calibration).
+    void StartAgain() { lastReadingTime = -1.0; }
 };
 
 // Fifteen-minute window of an item: the day's lowest and highest level held through a

@@ -120,7 +120,7 @@ void TakeDifference(const ProcessingPass& pass, int item, double& value) {
         counter.lastReadingTime >= 0.0) {
         pass.log.WriteLog("Kalibrierung von Item " + std::to_string(item) +
                           " geändert, Differenz neu initialisiert.");
-        counter.lastReadingTime = -1.0;
+        counter.StartAgain();
     }
     counter.readingCalibration = calibration;
     const auto step = TakeCounterDifference(counter, value, pass.cycle.times,

@@ -75,9 +75,7 @@ public:
     }
     void SetDayMaximum(int item, double maximum) { values_.statistics[item].maximum = maximum; }
     // The item reads another meter now: its next reading starts the difference anew.
-    void RestartCounterDifference(int item) {
-        values_.counterDifferences[item].lastReadingTime = -1.0;
-    }
+    void RestartCounterDifference(int item) { values_.counterDifferences[item].StartAgain(); }
 
 private:
     friend struct ValueProcessorTestAccess;

@@ -36,6 +36,13 @@ TEST(CommandLineTest, OptionsTheirDefaultsAndWhatIsRefused) {
     EXPECT_EQ(tour.value().screenshotDelaySeconds, 30);
     EXPECT_FALSE(ParseCommandLine({"tarvedde", "--screenshots", "x", "--screenshot-delay", "-1"}));
     EXPECT_FALSE(ParseCommandLine({"tarvedde", "--screenshots", "x", "--headless"}));
+
+    auto status = ParseCommandLine({"tarvedde", "--status", "--stale-after", "0"});
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status.value().staleAfterSeconds, 0);
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--status", "--stale-after", "-5"}));
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--status", "--stale-after", "10m"}));
+    EXPECT_FALSE(ParseCommandLine({"tarvedde", "--stale-after", "60"}));
 }
 
 TEST(CommandLineTest, TheOptionOverridesTheInstallationFile) {
