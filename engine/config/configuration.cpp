@@ -42,6 +42,8 @@ bool Configuration::ReadStartSettings() {
 void Configuration::ReadSavedDayKeys(IniFile& ini, const std::string& yesterday) {
     (void)schema::Write(ini, schema::kOpcCloseCount, 5);
     settings_.savedDay = schema::Read(ini, schema::kAktuTag, yesterday);
+    // Pending, the state and the statistics window are the day before AktuTag's.
+    settings_.customNewDay = schema::Read(ini, schema::kCustomNewDay);
     settings_.fifteenMinuteSpan = schema::Read(ini, schema::kM15Minutes);
     (void)schema::Write(ini, schema::kM15Minutes, settings_.fifteenMinuteSpan);
     settings_.maxReportSize = schema::Read(ini, schema::kMaxRTF);

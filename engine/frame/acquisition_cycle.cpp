@@ -85,7 +85,6 @@ void TarveddeMain::WerteLesen() {
     cycleComplete_ = false;
     const std::int64_t tickElapsedMs = host_.clock.ElapsedMs();
     const DateParts date = DecodeDate(tickTime_);
-    const TimeParts time = DecodeTime(tickTime_);
     const DateParts& day = runningDay_;
     // The day only moves forward: the running day's statistics, files and AktuTag stay
     // while a clock set back a little stands before it, and its rows go to the running
@@ -98,11 +97,9 @@ void TarveddeMain::WerteLesen() {
         NoteClockSetBack();
     } else {
         clockSetBack_ = false;
-        if (config_.Settings().customNewDay) {
-            RunPostponedDayChange(time);
-        }
+        const bool dayClosed = config_.Settings().customNewDay && RunPostponedDayChange();
         if (date != runningDay_) {
-            DetectDayChange(date);
+            DetectDayChange(date, dayClosed);
         }
     }
     integrator_.SetDayEnd(RunningDayEnd());
@@ -133,37 +130,44 @@ void TarveddeMain::WerteLesen() {
     }
 }
 
-void TarveddeMain::RunPostponedDayChange(const TimeParts& time) {
-    // Switched off while pending, the postponed statistics run at once.
-    const double timeOfDay = EncodeTime(time.hour, time.minute, time.second, time.millisecond);
-    if (config_.Settings().customDayChange && timeOfDay < config_.Settings().customDayChangeTime) {
-        return;
-    }
-    DistrustSavedState(host_.files, config_);
+// Due at the first cycle at or after the pending day's end, which may be days later (no
+// cycle between CustomTime and midnight, acquisition stood over it): a wait for the time
+// of day alone would keep one day's statistics and files for all of them. True when the
+// statistics ran.
+bool TarveddeMain::RunPostponedDayChange() {
     // Taken while the flag stands: without it the day would end a day later.
     const double dayEnd = RunningDayEnd();
+    // Switched off while pending, the postponed statistics run at once.
+    if (config_.Settings().customDayChange && tickTime_ < dayEnd) {
+        return false;
+    }
+    DistrustSavedState(host_.files, config_);
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     config_.SetCustomNewDay(false);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
                     "DDE-INI Schreiben : Fehler 1");
+    // Kept while the statistics run: the files they write are the ended day's.
     const double endedDay = PendingDay();
-    postponedDay_ = 0.0;
+    postponedDay_ = endedDay;
     RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), dayEnd);
-    runningDay_ = DecodeDate(tickTime_);
-    // Pending over a second midnight, the saved day is still the first new one: a
-    // restart today would take today's state for stale.
+    postponedDay_ = 0.0;
+    log_.WriteLogDetail(
+        "Statistik bei verspätetem Tageswechsel (" +
+        FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_) + ").");
+    // Past a second midnight, this cycle's day change goes on from here.
+    if (DecodeDate(tickTime_) != runningDay_) {
+        return true;
+    }
     const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
     if (config_.Settings().savedDay != day) {
         SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
     }
     // The time tables later in this cycle write the new day's intermediate values.
     dayFiles_.Sync(runningDay_);
-    log_.WriteLogDetail(
-        "Statistik bei verspätetem Tageswechsel (" +
-        FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_) + ").");
     if (restartAfterDayChange_) {
         CloseForRestart();
     }
+    return true;
 }
 
 void TarveddeMain::TakeBackClockDate(const DateParts& date) {
@@ -230,7 +234,8 @@ void TarveddeMain::NoteClockSetBack() {
         FormatDateTime("dd.mm.yyyy", EncodeDate(day.year, day.month, day.day), locale_) + ".");
 }
 
-void TarveddeMain::DetectDayChange(const DateParts& date) {
+// `dayClosed`: this cycle's postponed statistics closed the running day's figures already.
+void TarveddeMain::DetectDayChange(const DateParts& date, bool dayClosed) {
     // Started again at every such cycle, a table would report at each of them.
     if (date != detectedDay_) {
         detectedDay_ = date;
@@ -242,36 +247,55 @@ void TarveddeMain::DetectDayChange(const DateParts& date) {
     }
     IniFile ini(host_.files, config_.PathOf(kMainIniFile));
     const std::string day = FormatDateTime("dd.mm.yyyy", tickTime_, locale_);
-    const std::string customTime =
-        FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_);
-    if (!config_.Settings().customDayChange) {
+    const GeneralSettings& settings = config_.Settings();
+    const bool postponed = settings.customDayChange;
+    if (postponed && settings.customNewDay) {
+        return;
+    }
+    if (!postponed) {
         DistrustSavedState(host_.files, config_);
         SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
-        // The running day, not the day before the tick's: after days without a cycle (a
-        // server down over a weekend) the statistics are still the running day's.
-        const double endedDay = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
-        RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), RunningDayEnd());
-        log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
-        CreateNewDayFiles();
-        log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
-        if (restartAfterDayChange_) {
-            CloseForRestart();
+    }
+    // The running day, not the day before the tick's: after days without a cycle (a
+    // server down over a weekend) the statistics are still the running day's. Postponed,
+    // they wait for the day's end, unless those days took the clock past it.
+    const double dayEnd = RunningDayEnd();
+    if (!dayClosed && (!postponed || tickTime_ >= dayEnd)) {
+        if (postponed) {
+            DistrustSavedState(host_.files, config_);
         }
-        return;
+        const double endedDay = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
+        RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), dayEnd);
+        log_.WriteLogDetail("Tageswechselstatistik ausgegeben.");
+        dayClosed = true;
     }
-    if (config_.Settings().customNewDay) {
-        return;
+    if (postponed) {
+        // Before CustomTime the figures are the day before's.
+        const double figuresDay = DateOf(tickTime_ - settings.customDayChangeTime);
+        if (figuresDay < DateOf(tickTime_)) {
+            PostponeDayChange(figuresDay, ini, day);
+        } else {
+            SaveDay(ini, day, "DDE-INI Schreiben : Fehler 2");
+        }
     }
-    // The running day goes on until CustomTime, so its saved state stays good for the new
-    // date, but only with the flag that brings its statistics: the flag goes first.
-    postponedDay_ = EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day);
+    CreateNewDayFiles();
+    log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+    if (dayClosed && restartAfterDayChange_) {
+        CloseForRestart();
+    }
+}
+
+// The running day's figures go on until CustomTime, so its saved state stays good for the
+// new date, but only with the flag that brings its statistics: the flag goes first.
+void TarveddeMain::PostponeDayChange(double figuresDay, IniFile& ini, const std::string& day) {
+    postponedDay_ = figuresDay;
     config_.SetCustomNewDay(true);
     WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, true),
                     "DDE-INI Schreiben : Fehler 3");
     SaveDay(ini, day, "DDE-INI Schreiben : Fehler 4");
-    log_.WriteLogDetail("Neuer Tag. Flag für späteren Wechsel (" + customTime + ") gesetzt.");
-    CreateNewDayFiles();
-    log_.WriteLogDetail("Dateien für neuen Tag erzeugt.");
+    log_.WriteLogDetail(
+        "Neuer Tag. Flag für späteren Wechsel (" +
+        FormatDateTime("hh:nn:ss", config_.Settings().customDayChangeTime, locale_) + ") gesetzt.");
 }
 
 // While the postponed day change is pending the files' day is the new one; the

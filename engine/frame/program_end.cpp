@@ -213,7 +213,7 @@ void TarveddeMain::PrintIntermediateStatistics(int item) {
 
 void TarveddeMain::SaveStatisticsReport() {
     (void)SaveStatisticsWindow(
-        memo2_, statisticsHost_.RunningDay(),
+        memo2_, statisticsHost_.StatisticsDay(),
         {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize});
 }
 

@@ -73,6 +73,11 @@ double TarveddeMain::StatisticsHost::RunningDay() const {
     return EncodeDate(day.year, day.month, day.day);
 }
 
+double TarveddeMain::StatisticsHost::StatisticsDay() const {
+    const bool pending = main_.config_.Settings().customNewDay || main_.postponedDay_ > 0.0;
+    return pending ? main_.PendingDay() : RunningDay();
+}
+
 // Titled with the name of the protocol's file.
 void TarveddeMain::StatisticsHost::PrintStatistics(double tickTime) {
     const std::string title = DayProtocolName(DateOf(tickTime) - 1.0);

@@ -134,8 +134,12 @@ void TarveddeMain::ReadSavedDay() {
     if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) &&
         EndedDayRestorable(marker.flags, marker.day)) {
         runningDay_ = DecodeDate(savedDate.value());
+        // Pending, the state holds the day before the saved one.
+        const double statisticsDay =
+            config_.Settings().customNewDay ? PendingDay() : savedDate.value();
         log_.WriteLog("Tageswechsel ohne laufenden Client: die Statistik für " +
-                      config_.Settings().savedDay + " folgt mit dem ersten Messwert.");
+                      FormatDateTime("dd.mm.yyyy", statisticsDay, locale_) +
+                      " folgt mit dem ersten Messwert.");
         return;
     }
     DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
@@ -177,7 +181,7 @@ void TarveddeMain::ReadCleanMarker() {
 // replace the file with only what came after the start.
 void TarveddeMain::LoadRunningDayProtocol() {
     const GeneralSettings& settings = config_.Settings();
-    LoadDayProtocol(memo2_, statisticsHost_.RunningDay(), settings.maxReportSize,
+    LoadDayProtocol(memo2_, statisticsHost_.StatisticsDay(), settings.maxReportSize,
                     {host_.files, log_, config_.ProgramDir(), settings.reportFontSize});
 }
 

@@ -241,8 +241,9 @@ private:
     // An OPC installation whose server is gone or holds no group; logged once per outage.
     bool OpcServerLost();
     void WerteLesen();
-    void RunPostponedDayChange(const TimeParts& time);
-    void DetectDayChange(const DateParts& date);
+    bool RunPostponedDayChange();
+    void DetectDayChange(const DateParts& date, bool dayClosed);
+    void PostponeDayChange(double figuresDay, IniFile& ini, const std::string& day);
     // Logs a clock that stands before the running day, once until it is back.
     void NoteClockSetBack();
     void TakeBackClockDate(const DateParts& date);
@@ -343,6 +344,7 @@ private:
         double CycleTime() const override { return main_.cycle_.cycleTime; }
         double PreviousCycleTime() const override { return main_.cycle_.previousCycleTime; }
         double RunningDay() const override;
+        double StatisticsDay() const override;
         void PrintStatistics(double tickTime) override;
         void ClearDiaryValues() override { main_.diary_.ClearValues(); }
 

@@ -349,12 +349,12 @@ void TimeFrameStatistics::WriteTableStatistics(int item, double moment) {
     WriteIntermediateValue(item);
     const GeneralSettings& settings = config_.Settings();
     if (config.Ganglinie > 0) {
-        (void)AppendLoadCurveLine(config, state_.statistics[item], moment, host_.RunningDay(),
+        (void)AppendLoadCurveLine(config, state_.statistics[item], moment, host_.StatisticsDay(),
                                   {out_.files, out_.log, out_.locale, config_.ProgramDir(),
                                    settings.formatPrecision, settings.formatDecimals});
     }
     (void)SaveStatisticsWindow(
-        memo2, host_.RunningDay(),
+        memo2, host_.StatisticsDay(),
         {out_.files, out_.log, config_.ProgramDir(), settings.reportFontSize});
 }
 

@@ -62,6 +62,9 @@ public:
     virtual double PreviousCycleTime() const = 0;
     // The day the day files are named after.
     virtual double RunningDay() const = 0;
+    // The day the statistics window and the accumulators belong to: the running day, or
+    // while a postponed day change is pending (and while it runs) the day it closes.
+    virtual double StatisticsDay() const = 0;
 };
 
 // The diary bindings join here: a binding with date change may replace the sum a frame

@@ -209,5 +209,49 @@ TEST(DayStatisticsScenario, AClockTakenBackWhileTheDayChangeIsPendingKeepsOnePro
     EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "(20:00)"), ElementsAre("Neustart:"));
 }
 
+// No cycle falls between CustomTime (23:55) and midnight: each day's statistics come with
+// the first cycle after it, and each date gets its own files.
+TEST(DayStatisticsScenario, APostponedDayChangeWithoutACycleBeforeMidnightStillEndsEachDay) {
+    std::string ini = LongCycleIni("Intervall=59", "Intervall=10");
+    ini.replace(ini.find("06:00:00"), 8, "23:55:00");
+    testing::MemoryPlant plant(ini);
+    RunLife(plant, "clock 2024-03-05 22:00:30\nstart\nset Q \"1\"\nadvance-to 2024-03-08 00:30:00");
+    for (const char* day : {"05", "06"}) {
+        EXPECT_THAT(
+            ProtocolLines(plant, std::string("202403") + day + ".RTF", "Tagesmenge"),
+            ElementsAre(day == std::string("05") ? "Tagesmenge=93270,00" : "Tagesmenge=86400,00"))
+            << day;
+    }
+    for (const char* day : {"06", "07", "08"}) {
+        EXPECT_NE(plant.Bytes(std::string("202403") + day + ".DAT"), "<missing>") << day;
+    }
+    EXPECT_THAT(plant.Text("TARVEDDE.INI"), HasSubstr("CustomNewDay=1\r\n"));
+}
+
+// While the day change is pending the statistics window is the ended day's: killed then,
+// the restart goes on with that day's protocol, and the periods its statistics close are
+// filed under its month.
+TEST(DayStatisticsScenario, APendingDaysProtocolAndLoadCurveStayTheEndedDays) {
+    testing::MemoryPlant plant(
+        "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\n"
+        "AktuTag=31.03.2024\r\nCustomIni=1\r\nCustomTime=06:00:00\r\n[Items]\r\nItem1=Q\r\n"
+        "Item2=Q_h\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Stunde\r\n[Integral]\r\nItem1=1\r\n"
+        "[Spiegelung]\r\nItem2=1|1\r\n[Zeitrahmen]\r\nItem2=1|00:00:00|23:59:00\r\n"
+        "[Ganglinie]\r\nItem2=1\r\n");
+    plant.Write("TT_Q_h_Stunde.tvw", "03:00:00\r\n23:00:00\r\n");
+    RunLife(plant,
+            "clock 2024-03-31 22:00:00\nstart\nset Q \"100\"\nset Q_h \"1\"\n"
+            "advance-to 2024-04-01 04:00:05");
+    RunLife(plant,
+            "clock 2024-04-01 04:00:30\nstart\nset Q \"100\"\nset Q_h \"1\"\n"
+            "advance-to 2024-04-01 06:01:00");
+    const std::vector<std::string> protocol = plant.Protocol("20240331.RTF");
+    EXPECT_THAT(protocol, Contains(HasSubstr("23:00")));
+    EXPECT_THAT(protocol, Contains(HasSubstr("03:00")));
+    EXPECT_THAT(protocol, Contains(HasSubstr("Statistik für Sonntag, 31. März")));
+    EXPECT_EQ(testing::CrLfLines(plant.Text("Ganglinie_Stunde_202403.txt")).size(), 3u + 3u);
+    EXPECT_EQ(plant.Bytes("Ganglinie_Stunde_202404.txt"), "<missing>");
+}
+
 }  // namespace
 }  // namespace tarvedde

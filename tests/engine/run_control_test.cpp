@@ -215,8 +215,9 @@ TEST_F(RunControlTest, TheCycleOfThePostponedStatisticsWritesTheNewDaysIntermedi
 }
 
 // Still pending at the next midnight (acquisition stood over the configured time), the
-// statistics wait for it again; the new date's tables start once, not at every cycle.
-TEST_F(RunControlTest, AtableTimeReportsOnceWhileAPostponedDayChangeIsPendingOverMidnight) {
+// statistics come with the first cycle, and the hours before the configured time are the
+// next day's, again pending; the new date's tables start once, not at every cycle.
+TEST_F(RunControlTest, APostponedDayChangePendingOverMidnightComesAtOnceAndPendsTheNextDay) {
     SetClock(23, 59, 50);
     WriteIni(kPostponedWithTable);
     Write("TT_Q_h_Stunde.tvw", "01:00:00\r\n");
@@ -226,17 +227,18 @@ TEST_F(RunControlTest, AtableTimeReportsOnceWhileAPostponedDayChangeIsPendingOve
     env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (24 * 3600 + 30 * 60) * 1000);
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     env_.loop.AdvanceTo(env_.clock.ElapsedMs() + 3600 * 1000);  // 01:30:50 of the 7th
-    std::string intermediate;
-    for (const char* day : {"05", "06", "07"}) {
-        intermediate += Read(std::string("202403") + day + ".TVS");
-    }
-    EXPECT_EQ(Count(intermediate, "\r\n"), 1) << intermediate;
-    EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 2);
-    // The statistics at last: the saved day follows, or a restart today would start cold.
-    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (4 * 3600 + 30 * 60) * 1000);
-    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "07.03.2024");
     // They are the 5th's, which the flag ended, not the day before the 7th's.
     EXPECT_THAT(Read("20240305.RTF"), HasSubstr("Statistik f\\'fcr Dienstag, 5. M"));
+    EXPECT_EQ(Read("20240305.TVS"), "0,000\r\n");  // the period the statistics closed
+    EXPECT_EQ(Read("20240306.TVS"), "0,000\r\n");  // 01:00 of the 7th
+    EXPECT_NE(Read("20240307.DAT"), "<missing>");
+    EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 2);
+    EXPECT_EQ(Count(LogAll(), "Neuer Tag. Flag"), 2);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "07.03.2024");
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "1");
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (4 * 3600 + 30 * 60) * 1000);
+    EXPECT_THAT(Read("20240306.RTF"), HasSubstr("Statistik f\\'fcr Mittwoch, 6. M"));
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "0");
 }
 
 // A frame time passed while the server was lost is crossed by the first cycle after it.

@@ -64,6 +64,7 @@ protected:
     double CycleTime() const override { return cycle_; }
     double PreviousCycleTime() const override { return previousCycle_; }
     double RunningDay() const override { return DateOf(cycle_); }
+    double StatisticsDay() const override { return RunningDay(); }
     void PrintStatistics(double /*tickTime*/) override { ++printed_; }
     void ClearDiaryValues() override { ++diaryCleared_; }
 
