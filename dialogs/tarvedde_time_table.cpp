@@ -33,15 +33,11 @@ std::string TFo_TimeTable::Path() const {
     return config_.ProgramDir() + TimeTableFileName(config_.Item(item));
 }
 
-double TFo_TimeTable::TimeOfDayNow() const {
-    return TimeOfDayOf(host_.clock.Now());
-}
-
 void TFo_TimeTable::FormShow() {
     lbItem = config_.Item(item).itemName;
     lb1.clear();
     lb1ItemIndex = -1;
-    frames_.LoadItemTimeTable(item, TimeOfDayNow(), host_.op, &lb1);
+    frames_.LoadItemTimeTable(item, frames_.TablePlacingTime(), host_.op, &lb1);
     std::sort(lb1.begin(), lb1.end());
     modified_ = false;
 }
@@ -125,7 +121,7 @@ bool TFo_TimeTable::FormCloseQuery() {
 }
 
 void TFo_TimeTable::FormClose() {
-    frames_.LoadItemTimeTable(item, TimeOfDayNow(), host_.op, nullptr);
+    frames_.LoadItemTimeTable(item, frames_.TablePlacingTime(), host_.op, nullptr);
 }
 
 }  // namespace tarvedde

@@ -48,7 +48,6 @@ private:
     void Generate(int stepMinutes);
     bool Save();
     std::string Path() const;
-    double TimeOfDayNow() const;
 
     TimeFrameStatistics& frames_;
     const Configuration& config_;

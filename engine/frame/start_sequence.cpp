@@ -290,7 +290,7 @@ void TarveddeMain::SyncTimeFrames() {
 
 void TarveddeMain::LoadTimeFrames() {
     extraneousWater_.SetProgramDir(config_.ProgramDir());
-    timeFrameStatistics_.LoadTimeFrames(TimeOfDayOf(host_.clock.Now()), host_.op);
+    timeFrameStatistics_.LoadTimeFrames(timeFrameStatistics_.TablePlacingTime(), host_.op);
 }
 
 }  // namespace tarvedde

@@ -67,6 +67,15 @@ void TimeFrameStatistics::LoadTimeFrames(double timeOfDay, Operator& op) {
     }
 }
 
+double TimeFrameStatistics::TablePlacingTime() const {
+    const double now = out_.clock.Now();
+    const double last = host_.PreviousCycleTime();
+    if (last > 0.0 && last <= now) {
+        return TimeOfDayOf(std::max(last, DateOf(now)));
+    }
+    return TimeOfDayOf(now);
+}
+
 void TimeFrameStatistics::LoadItemTimeTable(int item, double timeOfDay, Operator& op,
                                             std::vector<std::string>* editorList) {
     const TimeTableFiles files{out_.files, op, out_.locale, config_.ProgramDir()};

@@ -94,6 +94,11 @@ public:
     void LoadItemTimeTable(int item, double timeOfDay, Operator& op,
                            std::vector<std::string>* editorList);
 
+    // The time of day a table loaded now is positioned after: this run's last cycle (back
+    // to the day's beginning at most), so that the next cycle still crosses a time passed
+    // since (acquisition stood, the editor was open); before the first cycle, now.
+    double TablePlacingTime() const;
+
     // The item settings dialog's save: the item's frame as its settings now hold it.
     void SetItemFrame(int item) { frames_[item] = config_.Items()[item].timeFrame; }
     // Per-value processing of a normal item whose frame is on today.

@@ -1,5 +1,7 @@
 #include "engine/statistics/time_table.h"
 
+#include <algorithm>
+
 #include "platform/date_time.h"
 #include "platform/number_format.h"
 #include "platform/text_file.h"
@@ -62,6 +64,9 @@ std::string LoadTimeTable(TimeTable& table, const ItemConfig& config, double tim
             editorList->push_back(line);
         }
     }
+    // The table is walked in the day's order: a file written by hand out of order would
+    // skip every time after a later one.
+    std::sort(table.times.begin() + 1, table.times.begin() + 1 + table.entryCount);
     table.finished = false;
     for (int k = 1; k <= table.entryCount; ++k) {
         if (table.times[static_cast<std::size_t>(k)] > timeOfDay) {

@@ -241,6 +241,31 @@ TEST_F(RunControlTest, APostponedDayChangePendingOverMidnightComesAtOnceAndPends
     EXPECT_EQ(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "0");
 }
 
+// A table time passed while acquisition stood, or since the last cycle when the editor
+// reloads the table, is still crossed by the next cycle: else its line is missing and the
+// next one holds two periods. A table written out of order is walked in the day's order.
+TEST_F(RunControlTest, ATableTimePassedWhileAcquisitionStoodIsCrossedByTheNextCycle) {
+    SetClock(9, 58, 30);
+    std::string ini = kPostponedWithTable;
+    WriteIni(ini.erase(ini.find("CustomIni=1\n"), 12));
+    Write("TT_Q_h_Stunde.tvw", "11:00:00\n10:00:00\n");
+    Start();
+    env_.Publish("Q", "100");
+    env_.Publish("Q_h", "1");
+    Advance(60000);  // 09:59:30
+    Main().StopAcquisition();
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + 40000);  // 10:00:10
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    Advance(60000);
+    EXPECT_EQ(Window().lbDT, "10:01:10");
+    EXPECT_EQ(Count(Read("20240305.TVS"), "\r\n"), 1);
+    Advance((58 * 60 + 55) * 1000);  // 11:00:05, the last cycle at 10:59:10
+    TimeFrameStatistics& frames = Main().TimeFrameStats();
+    frames.LoadItemTimeTable(2, frames.TablePlacingTime(), env_.host.op, nullptr);
+    Advance(10000);
+    EXPECT_EQ(Count(Read("20240305.TVS"), "\r\n"), 2);
+}
+
 // A frame time passed while the server was lost is crossed by the first cycle after it.
 TEST_F(RunControlTest, LostConnectionHandsOverToTheRetryTimer) {
     SetClock(7, 0, 0);
