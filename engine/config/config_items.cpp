@@ -203,7 +203,7 @@ void ClearItemLists(LoadScope& load, const LoadTargets& out) {
 Status LoadItemList(LoadScope& load, const LoadTargets& out, IniFile& ini) {
     GeneralSettings& settings = load.settings;
     const int configured =
-        load.keepItemCount ? settings.itemCount : schema::ReadRaw(ini, schema::kItemcount);
+        load.keepRunning ? settings.itemCount : schema::ReadRaw(ini, schema::kItemcount);
     settings.itemCount = schema::kItemcount.Clamp(configured);
     if (configured > maxItems) {
         load.host.op.ShowMessage("Sie haben mehr als " + std::to_string(maxItems) +

@@ -36,8 +36,10 @@ struct LoadScope {
     std::vector<std::string>& aqasysNames;
     int& analogViewerItems;
     int& digitalViewerItems;
-    // The day on record has its items until the restart: a reload must not size it anew.
-    bool keepItemCount = false;
+    // A reload while the program runs. The day on record has its items until the restart: a
+    // reload must not size it anew; and the run's pending day change stands, also where the
+    // disk refused its flag.
+    bool keepRunning = false;
 
     std::string PathOf(std::string_view name) const { return programDir + std::string(name); }
 };

@@ -70,7 +70,8 @@ public:
     void SetProgramDir(std::string dir) { programDir_ = std::move(dir); }
 
     // The settings files into the model (see configuration_loader.h). A count saved in
-    // the run takes effect at the restart it asks for: the reload keeps the running one.
+    // the run takes effect at the restart it asks for: the reload keeps the running one,
+    // and the running pending day change.
     enum class ItemCount { FromFile, KeepRunning };
     bool Load(const LoadTargets& targets, ItemCount count = ItemCount::FromFile);
     void LoadItemOptions();

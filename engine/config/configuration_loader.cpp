@@ -76,7 +76,9 @@ bool LoadDayChangeAndCount(LoadScope& load, const IniFile& ini) {
     settings.customDayChange = schema::Read(ini, schema::kCustomIni);
     // A day change still pending when CustomIni was switched off must still bring its
     // statistics, or the ended day's values flow into the running one.
-    settings.customNewDay = schema::Read(ini, schema::kCustomNewDay);
+    if (!load.keepRunning) {
+        settings.customNewDay = schema::Read(ini, schema::kCustomNewDay);
+    }
     if (settings.customDayChange) {
         const Result<double> time = StrToTime(schema::Read(ini, schema::kCustomTime), load.locale);
         if (time) {
@@ -86,7 +88,7 @@ bool LoadDayChangeAndCount(LoadScope& load, const IniFile& ini) {
         }
     }
     settings.diaryOutput = schema::Read(ini, schema::kTarveget);
-    if (!load.keepItemCount) {
+    if (!load.keepRunning) {
         settings.itemCount = schema::Read(ini, schema::kItemcount);
     }
     return true;

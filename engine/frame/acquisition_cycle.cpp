@@ -324,9 +324,25 @@ void TarveddeMain::SaveDay(IniFile& ini, const std::string& day, const char* fai
     config_.SetSavedDay(day);
 }
 
+// A restart takes the day from these keys: one the disk refused is written again with
+// every cycle until it takes it.
 void TarveddeMain::WriteIniFailure(Status status, const char* failureText) {
     if (!status.ok()) {
         log_.WriteLog(failureText);
+        dayKeysUnsaved_ = true;
+    }
+}
+
+void TarveddeMain::RetryDayKeys() {
+    if (!dayKeysUnsaved_) {
+        return;
+    }
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    const GeneralSettings& settings = config_.Settings();
+    if (schema::Write(ini, schema::kAktuTag, settings.savedDay).ok() &&
+        schema::Write(ini, schema::kCustomNewDay, settings.customNewDay).ok()) {
+        dayKeysUnsaved_ = false;
+        log_.WriteLog("AktuTag und CustomNewDay nachträglich geschrieben.");
     }
 }
 
@@ -353,6 +369,7 @@ void TarveddeMain::EndOfCycle() {
     }
     WriteSampleAndDayRecords();
     dayStatistics_.RetryUnsavedProtocols();
+    RetryDayKeys();
     grid_.NotifyChanged();
     cycleComplete_ = true;
 }

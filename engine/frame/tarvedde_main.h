@@ -264,6 +264,7 @@ private:
     void FirstValuesTimer();
     void SaveDay(IniFile& ini, const std::string& day, const char* failureText);
     void WriteIniFailure(Status status, const char* failureText);
+    void RetryDayKeys();
 
     // main_day_files.cpp: the day files and the state files that start anew with them.
     void OpenDayFiles();
@@ -395,6 +396,7 @@ private:
     // The day whose statistics the pending postponed day change will print; 0 when not
     // known in this run (the flag came from the INI file).
     double postponedDay_ = 0.0;
+    bool dayKeysUnsaved_ = false;  // AktuTag or CustomNewDay refused by the disk
     bool clockSetBack_ = false;
     bool restartAfterDayChange_ = false;  // menu Neustart1 checked
     bool closingForRestart_ = false;      // Nullstart=1 written for this close

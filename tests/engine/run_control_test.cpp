@@ -181,6 +181,28 @@ TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTimeA
     EXPECT_EQ(Count(LogAll(), "Tageswechsel erkannt"), 1);
 }
 
+// The disk refuses the pending flag at midnight: a reload of the settings keeps the run's
+// flag, and the keys are written once the disk takes them, so a restart still knows.
+TEST_F(RunControlTest, APendingFlagTheDiskRefusedStandsAndIsWrittenLater) {
+    Begin("CustomIni=1\nCustomTime=06:00:00\n", 23, 59, 50);
+    const std::string ini = env_.dir + kMainIniFile;
+    env_.files.SetFailurePolicy([ini](FileOp op, const std::string& path) {
+        return (op == FileOp::Write || op == FileOp::Rename) && path.starts_with(ini);
+    });
+    Advance(10000);  // 00:00:00
+    EXPECT_THAT(LogAll(), HasSubstr("DDE-INI Schreiben : Fehler 3"));
+    Main().ReloadConfiguration();
+    EXPECT_TRUE(Settings().customNewDay);
+    Advance(10000);
+    EXPECT_NE(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "1");
+    env_.files.SetFailurePolicy({});
+    Advance(10000);
+    Advance(10000);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "1");
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "06.03.2024");
+    EXPECT_EQ(Count(LogAll(), "AktuTag und CustomNewDay nachträglich geschrieben."), 1);
+}
+
 // Switched off while pending, the postponed day change brings its statistics at once.
 TEST_F(RunControlTest, APendingDayChangeSwitchedOffBringsItsStatisticsAtTheNextStart) {
     Begin("CustomIni=1\nCustomTime=06:00:00\n", 23, 59, 50);
