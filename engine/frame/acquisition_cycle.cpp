@@ -369,6 +369,7 @@ void TarveddeMain::EndOfCycle() {
     }
     WriteSampleAndDayRecords();
     dayStatistics_.RetryUnsavedProtocols();
+    dayStatistics_.RetryUnsavedCounterReadings(false);
     RetryDayKeys();
     grid_.NotifyChanged();
     cycleComplete_ = true;

@@ -157,6 +157,7 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
 
 void TarveddeMain::SaveAtProgramEnd() {
     dayStatistics_.RetryUnsavedProtocols();
+    dayStatistics_.RetryUnsavedCounterReadings(true);
     SaveStatisticsReport();
     if (store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
                                      dde_.ItemsLinked(), true) != 0) {

@@ -191,18 +191,45 @@ void DayStatistics::CloseItemDay(int item) {
 
 // The reading in memory grows by each day: the counter dialog sets it there too and
 // writes it to the file when it closes. A day whose reading cannot be written is not
-// lost: the next write carries it, and a reload of the settings keeps it.
+// lost: the next cycle writes it once the disk takes it, and a reload of the settings
+// keeps it.
 void DayStatistics::AddToTotalCounter(int item) {
     const ItemConfig& config = config_.Items()[item];
     const double reading = config.counterReading + DayAmount(item);
-    IniFile var(out_.files, config_.PathOf(kCounterIniFile));
-    const bool saved = var.WriteString("Item_" + std::to_string(item), "Zählerstand",
-                                       FormatFixed(reading, 14, 3, out_.locale))
-                           .ok();
+    const bool saved = WriteCounterReading(item, reading);
     config_.SetCounterReading(item, reading, saved);
     if (!saved) {
         out_.log.WriteLog("Zählerstand von " + config.itemName +
                           " konnte nicht gespeichert werden !");
+    }
+}
+
+bool DayStatistics::WriteCounterReading(int item, double reading) {
+    IniFile var(out_.files, config_.PathOf(kCounterIniFile));
+    return var
+        .WriteString("Item_" + std::to_string(item), "Zählerstand",
+                     FormatFixed(reading, 14, 3, out_.locale))
+        .ok();
+}
+
+// Left to the next day change or settings reload, a close or a crash before either
+// would start the next run from the reading before the ended day.
+void DayStatistics::RetryUnsavedCounterReadings(bool atProgramEnd) {
+    for (int item = 1; item <= ItemCount(); ++item) {
+        const ItemConfig& config = config_.Items()[item];
+        if (!config.counterReadingUnsaved) {
+            continue;
+        }
+        if (WriteCounterReading(item, config.counterReading)) {
+            config_.SetCounterReading(item, config.counterReading);
+            out_.log.WriteLog("Zählerstand von " + config.itemName + " nachträglich gespeichert.");
+        } else if (atProgramEnd) {
+            out_.log.WriteLog("Zählerstand von " + config.itemName +
+                              " konnte nicht gespeichert werden !");
+        } else {
+            // The file refuses the others too; the midnight line has told the operator.
+            return;
+        }
     }
 }
 

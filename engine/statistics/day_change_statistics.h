@@ -42,6 +42,10 @@ public:
 
     // Writes the ended days' protocols the disk refused at their day change.
     void RetryUnsavedProtocols();
+    // Writes the total counters whose reading the disk refused (at the day change or from
+    // the counter dialog). At the program end a reading still refused is told again: the
+    // next start would read the old one.
+    void RetryUnsavedCounterReadings(bool atProgramEnd);
 
     // Menu "Initialisierung", on all items at once.
     void SummenOffsetgespiegelteWerte1Click();  // "Summen-Offset (gespiegelte Werte)"
@@ -54,6 +58,7 @@ private:
     void SkipUnrecordedDays(double now, std::int64_t nowMs, double dayEnd);
     void CloseItemDay(int item);
     void AddToTotalCounter(int item);
+    bool WriteCounterReading(int item, double reading);
     double DayAmount(int item) const;
     void ResetItemDay(int item);
     void WriteDiscardedValues(int item, const std::string& firstLine);

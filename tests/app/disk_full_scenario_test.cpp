@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/scenario_runner.h"
+#include "platform/text_encoding.h"
 #include "tests/app/scenario_test_files.h"
 
 namespace tarvedde {
@@ -173,6 +174,37 @@ TEST(DiskFullScenario, AProtocolRefusedAtTheDayChangeIsWrittenWhenTheDiskIsBack)
     const std::string log = plant.Text("_DDE_OPC_LOGALL.TXT");
     EXPECT_THAT(log, HasSubstr("Statistik 20240304.RTF konnte nicht gesichert werden !"));
     EXPECT_THAT(log, HasSubstr("00:00:20 > Statistik 20240304.RTF nachträglich gesichert."));
+}
+
+// The meter's total refused at midnight would be lost to the next start: it goes to the
+// file at the next cycle once the disk takes it, or at the close when none comes first.
+TEST(DiskFullScenario, ATotalCounterRefusedAtTheDayChangeIsWrittenWhenTheDiskIsBack) {
+    for (const bool closeAtOnce : {false, true}) {
+        SCOPED_TRACE(closeAtOnce ? "closed at once" : "next cycle");
+        testing::MemoryPlant plant{
+            "[DDE]\r\nItemcount=1\r\nIntervall=10\r\nAutoStart=1\r\n[Items]\r\nItem1=Z\r\n"
+            "[Itemnames]\r\nItem1=Strom\r\n[Differenz]\r\nItem1=1\r\n"};
+        plant.Write(
+            "TARVEDDE_VAR.INI",
+            Utf8ToCp1252("[Item_1]\r\nZählerstand=1000,000\r\nFortlaufend_summieren=1\r\n"));
+        ScenarioRunner runner{plant.Options()};
+        testing::Steps(runner,
+                       "clock 2024-03-04 23:59:30\nstart\nset Z \"5000\"\nadvance 10s\n"
+                       "set Z \"5077\"\nadvance 10s\n");
+        plant.files.SetFailurePolicy([](FileOp op, const std::string& path) {
+            return op != FileOp::Read && path.find("TARVEDDE_VAR") != std::string::npos;
+        });
+        testing::Steps(runner, "advance 10s\nadvance 10s\n");
+        plant.files.SetFailurePolicy(nullptr);
+        if (closeAtOnce) {
+            runner.Finish();
+        } else {
+            testing::Steps(runner, "advance 10s\n");
+        }
+        EXPECT_THAT(plant.Lines("TARVEDDE_VAR.INI"), Contains("Zählerstand=1077,000"));
+        EXPECT_THAT(plant.Text("_DDE_OPC_LOGALL.TXT"),
+                    HasSubstr("Zählerstand von Strom nachträglich gespeichert."));
+    }
 }
 
 }  // namespace
