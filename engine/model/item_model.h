@@ -260,6 +260,28 @@ struct IntegrationState {
     ElapsedMark switchOffMark;
 };
 
+// The item's sum "up to now": the time since its last sample counted in with the last
+// value holding (a digital item's only while switched on), measured by the elapsed clock
+// while the sample's mark still belongs to it, else by the wall clock, never negative.
+// Without a sample there is no value to hold. The state itself stays as it is.
+inline double IntegralUpTo(const ItemConfig& config, const IntegrationState& state, double now,
+                           std::int64_t nowMs) {
+    if (state.lastSampleTime < 0.0) {
+        return state.runningSum;
+    }
+    const ElapsedMark& mark = state.lastSampleMark;
+    const bool byElapsed =
+        nowMs >= 0 && mark.elapsedMs >= 0 && mark.wallTime == state.lastSampleTime;
+    const double days = byElapsed ? static_cast<double>(nowMs - mark.elapsedMs) / 86'400'000.0
+                                  : now - state.lastSampleTime;
+    const double increase =
+        (days > 0.0 ? days : 0.0) * 86400.0 / (config.IntegralBezug > 1 ? config.IntegralBezug : 1);
+    if (config.IsDigital()) {
+        return state.lastSampleValue > 0.55 ? state.runningSum + increase : state.runningSum;
+    }
+    return state.runningSum + increase * state.lastSampleValue;
+}
+
 class SampleIntegrator;
 
 // The integration state of every item. The sample integrator writes it; the others read

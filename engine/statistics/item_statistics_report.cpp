@@ -9,19 +9,8 @@
 namespace tarvedde {
 namespace {
 
-constexpr double kSwitchedOnAbove = 0.55;
 constexpr int kHeadingIndent = 40;
 constexpr int kReportIndent = 80;
-
-// Days since the last sample as the sample integrator measures them: by the elapsed
-// clock while the sample's mark still belongs to it, else by the wall clock.
-double DaysSinceSample(const IntegrationState& state, double now, std::int64_t nowMs) {
-    const ElapsedMark& mark = state.lastSampleMark;
-    if (nowMs >= 0 && mark.elapsedMs >= 0 && mark.wallTime == state.lastSampleTime) {
-        return std::max(0.0, static_cast<double>(nowMs - mark.elapsedMs) / kMsPerDay);
-    }
-    return std::max(0.0, now - state.lastSampleTime);
-}
 
 // The day change stands at midnight while samples may have come after it.
 bool SampleAfter(const IntegrationState& state, double now, std::int64_t nowMs) {
@@ -30,21 +19,6 @@ bool SampleAfter(const IntegrationState& state, double now, std::int64_t nowMs) 
         return mark.elapsedMs > nowMs;
     }
     return state.lastSampleTime > now;
-}
-
-double IntegralUpTo(const ItemConfig& config, const IntegrationState& state, double now,
-                    std::int64_t nowMs) {
-    // Without a sample time there is no last value to hold: nothing is added.
-    if (state.lastSampleTime < 0.0) {
-        return state.runningSum;
-    }
-    const double seconds = DaysSinceSample(state, now, nowMs) * 86400.0;
-    const double increase = seconds / std::max(1, config.IntegralBezug);
-    if (config.IsDigital()) {
-        return state.lastSampleValue > kSwitchedOnAbove ? state.runningSum + increase
-                                                        : state.runningSum;
-    }
-    return state.runningSum + increase * state.lastSampleValue;
 }
 
 class BlockBuilder {
