@@ -65,7 +65,8 @@ void TarveddeMain::RunCycleTick() {
     WerteLesen();
     timerDDE_->SetEnabled(true);
     (void)store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
-                                       dde_.ItemsLinked(), false);
+                                       dde_.ItemsLinked(), false,
+                                       {cycle_.cycleTime, cycle_.cycleElapsedMs});
 }
 
 bool TarveddeMain::OpcServerLost() {

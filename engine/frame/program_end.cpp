@@ -159,8 +159,12 @@ void TarveddeMain::SaveAtProgramEnd() {
     dayStatistics_.RetryUnsavedProtocols();
     dayStatistics_.RetryUnsavedCounterReadings(true);
     SaveStatisticsReport();
+    // Items with a time frame today were left out of the statistics above, so their sums
+    // still end at their last sample; the others' chains go on from the statistics' moment,
+    // so nothing counts twice.
     if (store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
-                                     dde_.ItemsLinked(), true) != 0) {
+                                     dde_.ItemsLinked(), true,
+                                     {host_.clock.Now(), host_.clock.ElapsedMs()}) != 0) {
         finalSaveFailed_ = true;
         log_.WriteLog(
             "Beim Speichern der Zwischenwerte sind Fehler \r\naufgetreten ! Bitte prüfen Sie "

@@ -42,6 +42,16 @@ struct StateMarker {
     bool Trusts(int bit) const { return clean && (flags & bit) == 0; }
 };
 
+// The moment a save stands at. An integral item's sum is saved brought up to it, as a day
+// protocol would state it: a constant flow sends no samples, and a start after a kill
+// begins a new sample chain, so a sum saved as it stands would lose all the time since the
+// item's last sample. The sample chain in memory stays as it is. No moment (now < 0): the
+// sums as they stand.
+struct SaveMoment {
+    double now = -1.0;
+    std::int64_t nowMs = -1;  // elapsed ms at `now`; -1: the time since by the wall clock
+};
+
 // What the state files hold beyond the other subsystems' state: the records of
 // TARVEDDE.COF and TARVEDDE_NACHT.TVW and the day of the last flushed save. Only
 // StateStore holds one.
@@ -100,7 +110,7 @@ public:
     // at close and at the first save of a new day (see SaveIsDurable).
     int SaveIntermediateState(const Configuration& config, const ProcessedValues& values,
                               const IntegrationStates& integration, bool itemsLinked,
-                              bool finalSave);
+                              bool finalSave, SaveMoment moment = {});
     bool SaveIsDurable(const Configuration& config, bool finalSave) const;
 
     // TARVEDDE.COF and TARVEDDE_NACHT.TVW anew with reset accumulators (the integrals

@@ -31,6 +31,7 @@ struct SaveContext {
     const StoreServices& io;
     const ProcessedValues& values;
     const IntegrationStates& integration;
+    SaveMoment moment;
     bool finalSave;
     bool durable;
     int flags = 0;
@@ -234,6 +235,32 @@ void SaveNightSums(SaveContext& save) {
                kNightFailedBit);
 }
 
+// The integral item's sum up to the save's moment.
+double IntegralAtMoment(const SaveContext& save, int n) {
+    const IntegrationState& state = save.integration[n];
+    if (save.moment.now < 0.0) {
+        return state.runningSum;
+    }
+    return IntegralUpTo(save.config.Items()[n], state, save.moment.now, save.moment.nowMs);
+}
+
+// A mirror of an integral takes its sum from the source's at its next cycle, but the start
+// after a kill over midnight closes the day before that cycle, with the saved sum.
+double SavedSum(const SaveContext& save, int n) {
+    const ItemConfig& item = save.config.Items()[n];
+    if (item.Integral) {
+        return IntegralAtMoment(save, n);
+    }
+    const double sum = save.values.statistics[n].sum;
+    const int source = item.mirror.sourceItem;
+    if (!item.mirror.mirrorOn || item.Differenz || source < 1 ||
+        source > save.config.Settings().itemCount || source > maxItems ||
+        !save.config.Items()[source].Integral) {
+        return sum;
+    }
+    return sum + (IntegralAtMoment(save, source) - save.integration[source].runningSum);
+}
+
 ConfigRecord DayAccumulatorRecord(const SaveContext& save, int n) {
     const ItemStatistics& statistics = save.values.statistics[n];
     ConfigRecord record;
@@ -241,7 +268,7 @@ ConfigRecord DayAccumulatorRecord(const SaveContext& save, int n) {
     record.maximum = statistics.maximum;
     record.average = statistics.average;
     record.count = statistics.count;
-    record.sum = save.config.Items()[n].Integral ? save.integration[n].runningSum : statistics.sum;
+    record.sum = SavedSum(save, n);
     return record;
 }
 
@@ -362,7 +389,7 @@ bool StateStore::SaveIsDurable(const Configuration& config, bool finalSave) cons
 
 int StateStore::SaveIntermediateState(const Configuration& config, const ProcessedValues& values,
                                       const IntegrationStates& integration, bool itemsLinked,
-                                      bool finalSave) {
+                                      bool finalSave, SaveMoment moment) {
     if (!itemsLinked || !config.Settings().permanentMode) {
         return 0;
     }
@@ -373,6 +400,7 @@ int StateStore::SaveIntermediateState(const Configuration& config, const Process
                      io_,
                      values,
                      integration,
+                     moment,
                      finalSave,
                      SaveIsDurable(config, finalSave),
                      0,

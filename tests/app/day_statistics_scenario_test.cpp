@@ -191,6 +191,35 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
                 ElementsAre("Tagesmenge=758,00", "Tagesmenge=758,00"));  // program end, day
 }
 
+// A constant 12,5 l/s from 20:00 (a DDE server sends it once), read every minute, killed at
+// 23:00 and started again at once: the state saved by the last cycle holds the volume up to
+// that cycle, for the flow and for its mirror, and the day's volume loses at most a cycle.
+TEST(DayStatisticsScenario, AKillLosesAtMostACycleOfAConstantFlow) {
+    testing::MemoryPlant plant(
+        "[DDE]\r\nItemcount=2\r\nIntervall=1\r\nEinheit=1\r\nAutoStart=1\r\n"
+        "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=Q2\r\n[Itemnames]\r\n"
+        "Item1=Zulauf\r\nItem2=Kopie\r\n[Integral]\r\nItem1=1\r\n[Spiegelung]\r\nItem2=1|1\r\n");
+    constexpr double kCycleVolume = 12.5 * 60.0;
+    ScenarioRunner runner(plant.Options());
+    testing::Steps(runner,
+                   "clock 2024-03-05 20:00:00\nstart\nset Q \"12,5\"\n"
+                   "advance-to 2024-03-05 23:00:00\nkill");
+    const auto saved = testing::SavedDayFigures(plant.Bytes("TARVEDDE.COF"));
+    ASSERT_EQ(saved.size(), 2u);
+    for (std::size_t item = 0; item < saved.size(); ++item) {
+        EXPECT_GE(saved[item].at(1), 12.5 * 3 * 3600 - kCycleVolume) << "item " << item + 1;
+        EXPECT_LE(saved[item].at(1), 12.5 * 3 * 3600) << "item " << item + 1;
+    }
+    testing::Steps(runner, "answer no\nstart\nadvance-to 2024-03-06 00:01:00");
+    const std::vector<std::string> day = ProtocolLines(plant, "20240305.RTF", "Tagesmenge");
+    ASSERT_EQ(day.size(), 1u);
+    std::string text = day[0].substr(day[0].find('=') + 1);
+    text[text.find(',')] = '.';
+    const double volume = std::stod(text);
+    EXPECT_GE(volume, 12.5 * 4 * 3600 - kCycleVolume);
+    EXPECT_LE(volume, 12.5 * 4 * 3600);
+}
+
 // Taken back to the pending day while the postponed day change was pending, the day was
 // never closed: its statistics are left to that day's own end, not printed at once under
 // another day, and its protocol, which the window still holds, is not loaded a second time.
