@@ -173,6 +173,12 @@ struct ItemConfig {
     bool IsDigital() const { return Grafiktyp == 2; }
 };
 
+// Whose sum the sample integrator keeps. A mirror marked as an integral takes its sum from
+// its source: the sum is its own, which the state files must carry as for any mirror.
+inline bool IntegratesOwnSamples(const ItemConfig& item) {
+    return item.Integral && !item.mirror.mirrorOn;
+}
+
 // The two reference points of an item's calibration (engineering values over raw
 // controller values) and the line through them: value = slope × raw + intercept.
 struct ItemCalibration {

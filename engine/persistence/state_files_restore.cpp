@@ -76,7 +76,7 @@ void TakeDayAccumulators(const Configuration& config, const StoreServices& io,
     statistics.count = record.count;
     // Without a value yet (as in a state created afresh) there is no minimum to keep.
     statistics.correctionCount = record.count > 0.0 ? record.count : -2.0;
-    if (config.Items()[n].Integral) {
+    if (IntegratesOwnSamples(config.Items()[n])) {
         into.integration.SetSum(n, record.sum);
     } else {
         statistics.sum = record.sum;

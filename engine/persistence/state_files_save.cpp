@@ -248,7 +248,7 @@ double IntegralAtMoment(const SaveContext& save, int n) {
 // after a kill over midnight closes the day before that cycle, with the saved sum.
 double SavedSum(const SaveContext& save, int n) {
     const ItemConfig& item = save.config.Items()[n];
-    if (item.Integral) {
+    if (IntegratesOwnSamples(item)) {
         return IntegralAtMoment(save, n);
     }
     const double sum = save.values.statistics[n].sum;

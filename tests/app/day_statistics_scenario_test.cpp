@@ -193,19 +193,21 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
 
 // A constant 12,5 l/s from 20:00 (a DDE server sends it once), read every minute, killed at
 // 23:00 and started again at once: the state saved by the last cycle holds the volume up to
-// that cycle, for the flow and for its mirror, and the day's volume loses at most a cycle.
+// that cycle, for the flow and for its mirrors (the second marked as an integral too), and
+// the day's volume loses at most a cycle.
 TEST(DayStatisticsScenario, AKillLosesAtMostACycleOfAConstantFlow) {
     testing::MemoryPlant plant(
-        "[DDE]\r\nItemcount=2\r\nIntervall=1\r\nEinheit=1\r\nAutoStart=1\r\n"
-        "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=Q2\r\n[Itemnames]\r\n"
-        "Item1=Zulauf\r\nItem2=Kopie\r\n[Integral]\r\nItem1=1\r\n[Spiegelung]\r\nItem2=1|1\r\n");
+        "[DDE]\r\nItemcount=3\r\nIntervall=1\r\nEinheit=1\r\nAutoStart=1\r\n"
+        "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=Q2\r\nItem3=Q3\r\n[Itemnames]\r\n"
+        "Item1=Zulauf\r\nItem2=Kopie\r\nItem3=Kopie2\r\n[Integral]\r\nItem1=1\r\nItem3=1\r\n"
+        "[Spiegelung]\r\nItem2=1|1\r\nItem3=1|1\r\n");
     constexpr double kCycleVolume = 12.5 * 60.0;
     ScenarioRunner runner(plant.Options());
     testing::Steps(runner,
                    "clock 2024-03-05 20:00:00\nstart\nset Q \"12,5\"\n"
                    "advance-to 2024-03-05 23:00:00\nkill");
     const auto saved = testing::SavedDayFigures(plant.Bytes("TARVEDDE.COF"));
-    ASSERT_EQ(saved.size(), 2u);
+    ASSERT_EQ(saved.size(), 3u);
     for (std::size_t item = 0; item < saved.size(); ++item) {
         EXPECT_GE(saved[item].at(1), 12.5 * 3 * 3600 - kCycleVolume) << "item " << item + 1;
         EXPECT_LE(saved[item].at(1), 12.5 * 3 * 3600) << "item " << item + 1;
