@@ -59,6 +59,12 @@ double TFo_Statistik::RunningDay() const {
     return DateOf(host_.clock.Now());
 }
 
+// While the postponed day change is pending the window still holds the ended day's
+// protocol, which the program saves under that day's name.
+double TFo_Statistik::WindowDay() const {
+    return config_.Settings().customNewDay ? RunningDay() - 1.0 : RunningDay();
+}
+
 RichTextModel TFo_Statistik::Memo1Text() const {
     RichTextModel text;
     for (const std::string& line : memo1_.Lines()) {
@@ -73,11 +79,11 @@ void TFo_Statistik::FormShow() {
 }
 
 void TFo_Statistik::spDruckenClick() {
-    (void)platform_.printer.Print(memo2_, DottedDate(RunningDay()) + ".RTF", SpinEdit1, true);
+    (void)platform_.printer.Print(memo2_, DottedDate(WindowDay()) + ".RTF", SpinEdit1, true);
 }
 
 void TFo_Statistik::spSichernClick() {
-    (void)SaveStatisticsWindow(memo2_, RunningDay(),
+    (void)SaveStatisticsWindow(memo2_, WindowDay(),
                                {host_.files, log_, config_.ProgramDir(), SpinEdit1});
 }
 

@@ -106,6 +106,7 @@ public:
 
 private:
     double RunningDay() const;
+    double WindowDay() const;
     RichTextModel Memo1Text() const;
     void OpenIntoMemo1(const std::string& directory);
     bool LoadIntoMemo1(const std::string& path);

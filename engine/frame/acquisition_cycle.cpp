@@ -150,7 +150,12 @@ bool TarveddeMain::RunPostponedDayChange() {
     // Kept while the statistics run: the files they write are the ended day's.
     const double endedDay = PendingDay();
     postponedDay_ = endedDay;
-    RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), dayEnd);
+    try {
+        RunDayChangeStatistics(endedDay + TimeOfDayOf(tickTime_), dayEnd);
+    } catch (...) {
+        postponedDay_ = 0.0;
+        throw;
+    }
     postponedDay_ = 0.0;
     log_.WriteLogDetail(
         "Statistik bei verspätetem Tageswechsel (" +

@@ -113,10 +113,11 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
     }
 }
 
-void DayStatistics::RetryUnsavedProtocols() {
+void DayStatistics::RetryUnsavedProtocols(bool atProgramEnd) {
     if (!unsavedProtocols_.Empty()) {
         unsavedProtocols_.Retry(
-            {out_.files, out_.log, config_.ProgramDir(), config_.Settings().reportFontSize});
+            {out_.files, out_.log, config_.ProgramDir(), config_.Settings().reportFontSize},
+            atProgramEnd);
     }
 }
 

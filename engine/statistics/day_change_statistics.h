@@ -40,8 +40,9 @@ public:
     // integrals are brought up to it, not to the tick, and go on from it for the new day.
     void DayChangeStatistics(double tickTime, double endedDay, double dayEnd);
 
-    // Writes the ended days' protocols the disk refused at their day change.
-    void RetryUnsavedProtocols();
+    // Writes the ended days' protocols the disk refused at their day change; at the program
+    // end one still refused is told again, as it is lost with the program.
+    void RetryUnsavedProtocols(bool atProgramEnd = false);
     // Writes the total counters whose reading the disk refused (at the day change or from
     // the counter dialog). At the program end a reading still refused is told again: the
     // next start would read the old one.

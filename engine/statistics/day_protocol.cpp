@@ -47,7 +47,7 @@ bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayPro
     return false;
 }
 
-void UnsavedDayProtocols::Retry(const DayProtocolFiles& files) {
+void UnsavedDayProtocols::Retry(const DayProtocolFiles& files, bool lastChance) {
     std::erase_if(protocols_, [&files](const std::pair<std::string, std::string>& protocol) {
         if (!WriteFileAtomic(files.files, files.programDir + protocol.first, protocol.second, false)
                  .ok()) {
@@ -56,6 +56,11 @@ void UnsavedDayProtocols::Retry(const DayProtocolFiles& files) {
         files.log.WriteLog("Statistik " + protocol.first + " nachträglich gesichert.");
         return true;
     });
+    if (lastChance) {
+        for (const auto& protocol : protocols_) {
+            files.log.WriteLog("Statistik " + protocol.first + " konnte nicht gesichert werden !");
+        }
+    }
 }
 
 bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,

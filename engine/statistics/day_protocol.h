@@ -34,8 +34,9 @@ public:
     void Keep(std::string name, std::string rtf) {
         protocols_.emplace_back(std::move(name), std::move(rtf));
     }
-    // Writes every kept protocol; each one written is logged and forgotten.
-    void Retry(const DayProtocolFiles& files);
+    // Writes every kept protocol; each one written is logged and forgotten. `lastChance`:
+    // each one still refused is logged.
+    void Retry(const DayProtocolFiles& files, bool lastChance = false);
     bool Empty() const { return protocols_.empty(); }
 
 private:

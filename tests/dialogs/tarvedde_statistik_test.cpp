@@ -99,6 +99,12 @@ TEST_F(StatistikFormTest, SavesPrintsAndYesterdaysProtocolUnderTheirNames) {
     EXPECT_EQ(saved.Paragraphs().size(), 2u);
     EXPECT_EQ(env_.ReadText("_DDE_OPC_LOGALL.TXT"),
               "05.Mrz.24, 07:00:00 > Statistik (.RTF) gesichert.\r\n");
+    // Pending, the window is the ended day's protocol still.
+    config_.SetCustomNewDay(true);
+    form_.spSichernClick();
+    EXPECT_EQ(env_.ReadText("20240304.RTF"), env_.ReadText("20240305.RTF"));
+    (void)env_.files.Remove("/plant/20240304.RTF");
+    config_.SetCustomNewDay(false);
 
     for (const auto& [asked, kept] : {std::pair{20, 14}, {3, 6}, {12, 12}}) {
         form_.SpinEdit1 = asked;

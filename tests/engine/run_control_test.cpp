@@ -186,21 +186,32 @@ TEST_F(RunControlTest, PostponedDayChangeWritesTheStatisticsAtTheConfiguredTimeA
 TEST_F(RunControlTest, APendingFlagTheDiskRefusedStandsAndIsWrittenLater) {
     Begin("CustomIni=1\nCustomTime=06:00:00\n", 23, 59, 50);
     const std::string ini = env_.dir + kMainIniFile;
-    env_.files.SetFailurePolicy([ini](FileOp op, const std::string& path) {
-        return (op == FileOp::Write || op == FileOp::Rename) && path.starts_with(ini);
-    });
+    const auto refuseIni = [&] {
+        env_.files.SetFailurePolicy([ini](FileOp op, const std::string& path) {
+            return (op == FileOp::Write || op == FileOp::Rename) && path.starts_with(ini);
+        });
+    };
+    refuseIni();
     Advance(10000);  // 00:00:00
     EXPECT_THAT(LogAll(), HasSubstr("DDE-INI Schreiben : Fehler 3"));
     Main().ReloadConfiguration();
     EXPECT_TRUE(Settings().customNewDay);
     Advance(10000);
     EXPECT_NE(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "1");
+    // Closed before a cycle could write it: the program end does.
+    env_.files.SetFailurePolicy({});
+    Main().StopAcquisition();
+    Restart();
+    EXPECT_TRUE(Settings().customNewDay);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "06.03.2024");
+    // The flag's clearing refused at 06:00 is written by the next cycle.
+    refuseIni();
+    env_.loop.AdvanceTo(env_.clock.ElapsedMs() + 6 * 3600 * 1000);
+    EXPECT_THAT(LogAll(), HasSubstr("DDE-INI Schreiben : Fehler 1"));
     env_.files.SetFailurePolicy({});
     Advance(10000);
-    Advance(10000);
-    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "1");
-    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "AktuTag"), "06.03.2024");
-    EXPECT_EQ(Count(LogAll(), "AktuTag und CustomNewDay nachträglich geschrieben."), 1);
+    EXPECT_EQ(IniValue(kMainIniFile, "DDE", "CustomNewDay"), "0");
+    EXPECT_EQ(Count(LogAll(), "AktuTag und CustomNewDay nachträglich geschrieben."), 2);
 }
 
 // Switched off while pending, the postponed day change brings its statistics at once.
