@@ -157,28 +157,11 @@ TEST(DiskFullScenario, EveryWriteOfACycleCutShortLeavesWholeRowsAndLinesAndTheLo
     ExpectWholeRowsOfEveryCycle("20240305.DAT", run.Text("20240305.DAT"), log);
 }
 
-// The ended day's protocol refused at midnight is its only record (the window starts the
-// new day): it is written as soon as the disk takes it again.
-TEST(DiskFullScenario, AProtocolRefusedAtTheDayChangeIsWrittenWhenTheDiskIsBack) {
-    testing::MemoryPlant plant{kDiskFullIni};
-    ScenarioRunner runner{plant.Options()};
-    testing::Steps(runner, "clock 2024-03-04 23:59:40\nstart\nset Q \"12,5\"\nadvance 10s\n");
-    plant.files.SetFailurePolicy(
-        [](FileOp, const std::string& path) { return path.find(".RTF") != std::string::npos; });
-    testing::Steps(runner, "advance 10s\nadvance 10s\n");
-    plant.files.SetFailurePolicy(nullptr);
-    EXPECT_EQ(plant.Text("20240304.RTF"), "<missing>");
-    testing::Steps(runner, "advance 10s\n");
-    EXPECT_THAT(plant.Protocol("20240304.RTF"), Contains(HasSubstr("Statistik für Montag, 4. M")));
-    EXPECT_THAT(plant.Protocol("20240304.RTF"), Contains(HasSubstr("Zulauf")));
-    const std::string log = plant.Text("_DDE_OPC_LOGALL.TXT");
-    EXPECT_THAT(log, HasSubstr("Statistik 20240304.RTF konnte nicht gesichert werden !"));
-    EXPECT_THAT(log, HasSubstr("00:00:20 > Statistik 20240304.RTF nachträglich gesichert."));
-}
-
-// The meter's total refused at midnight would be lost to the next start: it goes to the
-// file at the next cycle once the disk takes it, or at the close when none comes first.
-TEST(DiskFullScenario, ATotalCounterRefusedAtTheDayChangeIsWrittenWhenTheDiskIsBack) {
+// What the day change writes for good and the disk refuses at midnight would be lost to
+// the next start: the ended day's protocol (the window starts the new day) and a meter's
+// total go to their files at the next cycle once the disk takes them, or at the close
+// when none comes first.
+TEST(DiskFullScenario, WhatTheDayChangeCouldNotWriteIsWrittenWhenTheDiskIsBack) {
     for (const bool closeAtOnce : {false, true}) {
         SCOPED_TRACE(closeAtOnce ? "closed at once" : "next cycle");
         testing::MemoryPlant plant{
@@ -192,18 +175,24 @@ TEST(DiskFullScenario, ATotalCounterRefusedAtTheDayChangeIsWrittenWhenTheDiskIsB
                        "clock 2024-03-04 23:59:30\nstart\nset Z \"5000\"\nadvance 10s\n"
                        "set Z \"5077\"\nadvance 10s\n");
         plant.files.SetFailurePolicy([](FileOp op, const std::string& path) {
-            return op != FileOp::Read && path.find("TARVEDDE_VAR") != std::string::npos;
+            return op != FileOp::Read && (path.find("TARVEDDE_VAR") != std::string::npos ||
+                                          path.find(".RTF") != std::string::npos);
         });
         testing::Steps(runner, "advance 10s\nadvance 10s\n");
         plant.files.SetFailurePolicy(nullptr);
+        EXPECT_EQ(plant.Text("20240304.RTF"), "<missing>");
         if (closeAtOnce) {
             runner.Finish();
         } else {
             testing::Steps(runner, "advance 10s\n");
         }
         EXPECT_THAT(plant.Lines("TARVEDDE_VAR.INI"), Contains("Zählerstand=1077,000"));
-        EXPECT_THAT(plant.Text("_DDE_OPC_LOGALL.TXT"),
-                    HasSubstr("Zählerstand von Strom nachträglich gespeichert."));
+        EXPECT_THAT(plant.Protocol("20240304.RTF"),
+                    Contains(HasSubstr("Statistik für Montag, 4. M")));
+        const std::string log = plant.Text("_DDE_OPC_LOGALL.TXT");
+        EXPECT_THAT(log, HasSubstr("Zählerstand von Strom nachträglich gespeichert."));
+        EXPECT_THAT(log, HasSubstr("Statistik 20240304.RTF konnte nicht gesichert werden !"));
+        EXPECT_THAT(log, HasSubstr("Statistik 20240304.RTF nachträglich gesichert."));
     }
 }
 
