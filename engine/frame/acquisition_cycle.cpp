@@ -339,6 +339,14 @@ void TarveddeMain::WriteIniFailure(Status status, const char* failureText) {
     }
 }
 
+// What the day change writes for good and the disk refused: each cycle tries again, the
+// program end a last time.
+void TarveddeMain::RetryRefusedWrites(bool atProgramEnd) {
+    dayStatistics_.RetryUnsavedProtocols(atProgramEnd);
+    dayStatistics_.RetryUnsavedCounterReadings(atProgramEnd);
+    RetryDayKeys();
+}
+
 void TarveddeMain::RetryDayKeys() {
     if (!dayKeysUnsaved_) {
         return;
@@ -374,9 +382,7 @@ void TarveddeMain::EndOfCycle() {
         WriteDiaryAndViewerFiles();
     }
     WriteSampleAndDayRecords();
-    dayStatistics_.RetryUnsavedProtocols();
-    dayStatistics_.RetryUnsavedCounterReadings(false);
-    RetryDayKeys();
+    RetryRefusedWrites(false);
     grid_.NotifyChanged();
     cycleComplete_ = true;
 }

@@ -156,9 +156,7 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
 }
 
 void TarveddeMain::SaveAtProgramEnd() {
-    dayStatistics_.RetryUnsavedProtocols(true);
-    dayStatistics_.RetryUnsavedCounterReadings(true);
-    RetryDayKeys();
+    RetryRefusedWrites(true);
     SaveStatisticsReport();
     // Items with a time frame today were left out of the statistics above, so their sums
     // still end at their last sample; the others' chains go on from the statistics' moment,

@@ -264,6 +264,7 @@ private:
     void FirstValuesTimer();
     void SaveDay(IniFile& ini, const std::string& day, const char* failureText);
     void WriteIniFailure(Status status, const char* failureText);
+    void RetryRefusedWrites(bool atProgramEnd);
     void RetryDayKeys();
 
     // main_day_files.cpp: the day files and the state files that start anew with them.

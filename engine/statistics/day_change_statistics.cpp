@@ -145,7 +145,7 @@ std::vector<int> DayStatistics::ReportOpenPeriods(double endedDay, StatisticsRun
     // midnight would otherwise give the ended day's last hours to the new day.
     for (int k = 1; k <= ItemCount(); ++k) {
         const ItemConfig& config = config_.Items()[k];
-        if (config.Integral && !config.mirror.mirrorOn) {
+        if (IntegratesOwnSamples(config)) {
             BringIntegralUpToNow(k, config, state_.integration, run);
         }
     }

@@ -174,7 +174,7 @@ private:
     double Integral() const { return in_.integration[item_].runningSum; }
     // The day's volume as the block's own line will state it: up to now.
     double DayVolume() const {
-        return cfg_.Integral && !cfg_.mirror.mirrorOn
+        return IntegratesOwnSamples(cfg_)
                    ? IntegralUpTo(cfg_, in_.integration[item_], run_.now, nowMs_)
                    : Integral();
     }
