@@ -445,6 +445,13 @@ void InMemoryOpcServer::SetValue(const std::string& itemId, OpcValue value, std:
     }
 }
 
+void InMemoryOpcServer::RemoveItem(const std::string& itemId) {
+    items_.erase(itemId);
+    for (auto& [handle, group] : groups_) {
+        std::erase_if(group.items, [&](const GroupItem& held) { return held.itemId == itemId; });
+    }
+}
+
 void InMemoryOpcServer::SetEngineeringUnits(const std::string& itemId, std::uint32_t euType,
                                             std::vector<OpcValue> euInfo) {
     Item& item = items_[itemId];

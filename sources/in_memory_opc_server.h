@@ -56,6 +56,9 @@ public:
     void SetValue(const std::string& itemId, OpcValue value,
                   std::uint16_t quality = kOpcQualityGood,
                   std::optional<double> utcTimestamp = std::nullopt);
+    // The item leaves the address space, as after a server's configuration changed: the
+    // groups holding it drop it and a new group is refused it.
+    void RemoveItem(const std::string& itemId);
     void SetEngineeringUnits(const std::string& itemId, std::uint32_t euType,
                              std::vector<OpcValue> euInfo);
     void SetAccessRights(const std::string& itemId, std::uint32_t rights);

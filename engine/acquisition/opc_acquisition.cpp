@@ -111,7 +111,22 @@ bool OpcAcquisition::ConnectWithItems(bool testMode) {
         return false;
     }
     client_->ConnectGroups();
+    ForgetUnlinkedItems();
     return true;
+}
+
+// An item the server no longer offers after a reconnect would otherwise show its last
+// value for good and its integral count on at it, as a DDE item whose link failed does not.
+void OpcAcquisition::ForgetUnlinkedItems() {
+    const double now = host_.clock.Now();
+    const std::int64_t nowMs = host_.clock.ElapsedMs();
+    const int count = static_cast<int>(Group().Items().size());
+    for (int line = 0; line < count && line < maxItems; ++line) {
+        if (Group().ItemRecord(line) == nullptr) {
+            dde_.StoreNewestText(line + 1, std::string());
+            integrator_.EndSampleChain(line + 1, now, nowMs);
+        }
+    }
 }
 
 std::vector<std::string> OpcAcquisition::RowCaptions() const {
@@ -139,6 +154,7 @@ bool OpcAcquisition::RelinkItem(int item) {
         client_->DisconnectGroups();
         Group().SetItems(RowCaptions());
         client_->ConnectGroups();
+        ForgetUnlinkedItems();
     } catch (const std::exception&) {
         log_.WriteLog("*** OPCclient.Connect/ConnectGroups : Fehler !");
         return false;

@@ -86,6 +86,7 @@ private:
     // Steps shared by the acquisition and the test start; false for an empty item list.
     bool ConnectWithItems(bool testMode);
     std::vector<std::string> RowCaptions() const;
+    void ForgetUnlinkedItems();
     void LogLinkSummary();
     std::string NewestText(int item, const OpcValue& value) const;
     void Integrate(int item, const std::string& text, double now, std::int64_t nowMs);

@@ -112,6 +112,21 @@ TEST_F(OpcAcquisitionTest, ABadValueStopsTheIntegralUntilAGoodOne) {
     EXPECT_EQ(Integration(2).runningSum, 100.0);
 }
 
+// An item gone from the server after a reconnect has no value from then on, and its
+// integral ends at the reconnect instead of holding the last value for good.
+TEST_F(OpcAcquisitionTest, AnItemGoneAtAWatchdogRestartLosesItsValueAndItsIntegralEnds) {
+    Begin("[Integral]\nItem2=1\n");
+    Set("Plant.Zulauf", 10.0);
+    server_.RemoveItem("Plant.Zulauf");
+    Advance(180000);
+    ASSERT_TRUE(Logged(kRestart));
+    EXPECT_TRUE(Logged("Achtung ! Nur 1 von 2 Werten werden übertragen."));
+    EXPECT_EQ(Source(2).newestText, "");
+    Advance(600000);
+    EXPECT_EQ(IntegralUpTo(Item(2), Integration(2), env_.clock.Now(), env_.clock.ElapsedMs()),
+              1800.0);
+}
+
 // A data change restarts the countdown; silence for 180 s is one failure: the outside
 // watchdog is started unless it runs, the operator is warned, acquisition starts again.
 TEST_F(OpcAcquisitionTest, WatchdogFiresAfter180SilentSecondsAndRestartsTheConnection) {
