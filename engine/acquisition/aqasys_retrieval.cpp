@@ -175,16 +175,20 @@ void AqasysRetrieval::FetchDay(int index, double day) {
     dayFileText_.clear();
     serverFailed_ = false;
     try {
-        if (!host_.files.WriteAll(dayFilePath_, "", false).ok()) {
-            WriteLog(kDayFileFailure);
-            return;
-        }
         const std::vector<std::string>& codes = config_.DialogLists().aqasysEditor.items;
         for (std::size_t n = 1; n <= codes.size() && !serverFailed_; ++n) {
             RequestAqasysValue(static_cast<int>(n), RequestText(codes[n - 1], day));
         }
-        if (!host_.files.WriteAll(dayFilePath_, Utf8ToCp1252(dayFileText_), false).ok()) {
+        // A day fetched whole before keeps its file when the logger fails this time; the
+        // file is replaced in one step, so a refused write leaves the old one too.
+        if (serverFailed_ && host_.files.Exists(dayFilePath_)) {
+            DayFailed(day);
+            return;
+        }
+        if (!WriteFileAtomic(host_.files, dayFilePath_, Utf8ToCp1252(dayFileText_), false).ok()) {
             WriteLog(kDayFileFailure);
+            // A file held or not writable for good would be asked for again every tick.
+            DayFailed(day);
             return;
         }
         if (serverFailed_) {

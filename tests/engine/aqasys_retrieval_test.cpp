@@ -175,6 +175,7 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
     Install(4, 5);
     Answer("A12;03.24;04", "1");
     Answer("A13;03.24;04", "2");
+    Write("20240304.TVI", "1\n7\n2\n8\n");  // fetched whole before
     Start(SourceKind::Aqasys);
     // The server goes away between the first and the second parameter.
     env_.dde.WatchCalls([&](const std::string& call) {
@@ -188,6 +189,7 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
     EXPECT_THAT(LogLines(), Contains("A13;03.24;04 : Nicht definiert !"));
     EXPECT_THAT(env_.ddeCalls, Not(Contains(HasSubstr("Request iA5"))));
     EXPECT_TRUE(Main().Stopped());
+    EXPECT_EQ(Read("20240304.TVI"), "1\r\n7\r\n2\r\n8\r\n");
 
     // A silent server: the conversation stands, the same day is tried at the next tick.
     env_.dde.WatchCalls([](const std::string&) {});
@@ -205,17 +207,22 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
               "AQASYS-Abruf für 04.03.2024 nach 3 Versuchen abgebrochen, "
               "der Tag bleibt ungelesen.");
 
-    // The day's file cannot be written.
+    // The day's file cannot be written: tried three times, the old file untouched.
     env_.ddeServer.SetStalled(false);
     env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
-        return op == FileOp::Write && path.ends_with(".TVI");
+        return op == FileOp::Rename && path.find(".TVI") != std::string::npos;
     });
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    Advance(5000);
+    EXPECT_TRUE(Main().Stopped());
     EXPECT_EQ(Unread(), (Days{4, 5}));
-    EXPECT_THAT(LogLines(), Contains("Fehler beim Schreiben der Tagebuchdaten !"));
+    const Lines failed = LogLines();
+    EXPECT_EQ(std::count(failed.begin(), failed.end(), "Fehler beim Schreiben der Tagebuchdaten !"),
+              3);
+    EXPECT_EQ(Read("20240304.TVI"), "1\r\n7\r\n2\r\n8\r\n");
 
     env_.files.SetFailurePolicy({});
-    Advance(500);
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
     EXPECT_EQ(Unread(), (Days{5}));
     EXPECT_EQ(Read("20240304.TVI"), "1\r\n1\r\n2\r\n2\r\n");
 
