@@ -375,6 +375,7 @@ bool ValueProcessor::ProcessNextItem(const CycleData& cycle) {
     ++currentItem_;
     if (currentItem_ == 1) {
         cycle.grid.AdvanceRow(cycle.previousCycleText);
+        CountCycleOperatingHours(cycle.times.cycleElapsedMs);
     }
     if (currentItem_ > config_.Settings().itemCount || currentItem_ > maxItems) {
         return true;
@@ -393,8 +394,18 @@ void ValueProcessor::FinishItems(const CycleData& cycle) {
     cycle.grid.NotifyChanged();
 }
 
+// The first cycle of the program counts a whole interval, as every cycle did before.
+void ValueProcessor::CountCycleOperatingHours(std::int64_t cycleMs) {
+    cycleOperatingHours_ = operatingHoursPerCycle_;
+    if (previousCycleMs_ >= 0 && cycleMs >= previousCycleMs_) {
+        cycleOperatingHours_ = std::min(
+            operatingHoursPerCycle_, static_cast<double>(cycleMs - previousCycleMs_) / 3'600'000.0);
+    }
+    previousCycleMs_ = cycleMs;
+}
+
 ProcessingPass ValueProcessor::Pass(const CycleData& cycle) {
-    return {config_,      values_, cycle,   operatingHoursPerCycle_,
+    return {config_,      values_, cycle,   cycleOperatingHours_,
             dayCounters_, log_,    locale_, valueStates_};
 }
 

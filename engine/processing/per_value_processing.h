@@ -55,7 +55,9 @@ public:
     // are told of the cycle's changes.
     void FinishItems(const CycleData& cycle);
 
-    // A digital item's operating hours grow by this for every cycle it is on.
+    // A digital item's operating hours grow by this for every cycle it is on; by the time
+    // since this run's previous cycle where that was shorter (a cycle at once at each
+    // restart of a lost connection).
     void SetOperatingHoursPerCycle(double hours) { operatingHoursPerCycle_ = hours; }
     double OperatingHoursPerCycle() const { return operatingHoursPerCycle_; }
     // The start before the state is restored: every item's day statistics afresh.
@@ -80,6 +82,7 @@ public:
 private:
     friend struct ValueProcessorTestAccess;
     ProcessingPass Pass(const CycleData& cycle);
+    void CountCycleOperatingHours(std::int64_t cycleMs);
     void WriteDayCounters();
 
     const Configuration& config_;
@@ -90,6 +93,8 @@ private:
     ProcessedValues values_;
     int currentItem_ = 0;
     double operatingHoursPerCycle_ = 0.0;
+    double cycleOperatingHours_ = 0.0;
+    std::int64_t previousCycleMs_ = -1;
     // TARVEDDE_VAR.INI, and the cycle's day counters, written to it together after the
     // last item.
     std::optional<IniFile> counterIniFile_;

@@ -165,6 +165,17 @@ TEST_F(OpcAcquisitionTest, WatchdogFiresAfter180SilentSecondsAndRestartsTheConne
     EXPECT_EQ(CloseCount(), "2");
 }
 
+// Unchanged values make the watchdog restart every 180 s, each time with a cycle at once:
+// a pump that runs counts the time that passed, not an interval more each restart.
+TEST_F(OpcAcquisitionTest, OperatingHoursCountTheTimeThatPassedOverWatchdogRestarts) {
+    Begin("OPC_tot-Sekunden=175\n");  // between two cycles of 10 s
+    Set("Plant.Pumpe", true);
+    Advance(400000);
+    const Lines log = LogLines();
+    ASSERT_EQ(std::count(log.begin(), log.end(), kRestart), 2);
+    EXPECT_NEAR(Stats(1).count, 400.0 / 3600.0, 1e-9);  // the first cycle's interval
+}
+
 // The browse dialog's test takes the first 180 identifiers, as many as the tables hold.
 TEST_F(OpcAcquisitionTest, ATestWithMoreIdentifiersThanItemsTakesTheFirst180) {
     Begin();
