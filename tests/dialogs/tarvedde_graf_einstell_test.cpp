@@ -1,6 +1,3 @@
-// The item settings dialog in the running program: an operator's session whose save reaches
-// the next cycle and changes only the item's keys of TARVEDDE.INI, the corrections of
-// contradictory entries, texts that would break the settings file, and a refused write.
 #include "dialogs/tarvedde_graf_einstell.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +51,6 @@ TEST_F(ItemSettingsDialogTest, SavedLimitsAndCalibrationTakeTheNextValueAndOnlyT
     TFo_GrafEinstell& form = Open();
     EXPECT_EQ(form.Caption, "  DDE-Werte von VIDURA Rovuvadoz");
     EXPECT_EQ(form.lbDDE, (std::vector<std::string>{"Zulauf", "Pumpe"}));
-    EXPECT_EQ(form.editOben, "100000,00");
-    EXPECT_EQ(form.editM, "1,0000000000");
     const std::string before = Read("TARVEDDE.INI");
 
     form.editOben = "50.5";
@@ -166,8 +161,9 @@ TEST_F(ItemSettingsDialogTest, ContradictoryEntriesAreCorrectedWithTheirMessage)
 }
 
 // Every option marks the form as edited; a saved conversion reloads as saved; with the
-// scaling kept in VAR.INI a typed calibration is refused and undone.
-TEST_F(ItemSettingsDialogTest, OptionsMarkTheFormAndASavedConversionReloads) {
+// scaling kept in VAR.INI a typed calibration is refused and undone; the time table button
+// shows the saved table's first and last time.
+TEST_F(ItemSettingsDialogTest, OptionsMarkTheFormAndTheSavedConversionAndTableShow) {
     TFo_GrafEinstell& form = Open();
     for (void (TFo_GrafEinstell::*click)() :
          {&TFo_GrafEinstell::coIntegralChange, &TFo_GrafEinstell::cbSpiegelClick,
@@ -195,9 +191,27 @@ TEST_F(ItemSettingsDialogTest, OptionsMarkTheFormAndASavedConversionReloads) {
                                                "der TARVEDDE.INI bzw. VAR.INI !"));
     EXPECT_EQ(form.editM, "1,0000000000");
     EXPECT_FALSE(form.Modified());
+
+    modal_.session = [](TFo_TimeTable& table) {
+        table.FormShow();
+        for (const char* hour : {"18", "06", "12"}) {
+            table.eT1 = hour;
+            table.SpeedButton1Click();
+        }
+        table.btSaveClick();
+        table.FormClose();
+    };
+    form.btTabelleClick();
+    EXPECT_EQ(timeTable_->item, 1);
+    EXPECT_EQ(Transcript().back(),
+              MessageLine("Achtung : Bei ungespiegelten Items werden nur \r\nder erste und "
+                          "letzte Zeiteintrag berücksichtigt !"));
+    EXPECT_EQ(form.lbT1 + " " + form.eT1 + " " + form.eT2, "um 06:00:00 18:00:00");
 }
 
-TEST_F(ItemSettingsDialogTest, TextsThatWouldBreakTheSettingsFileAreRefusedOrCut) {
+// Refused, the save changes nothing and leaves the form unsaved; a file the disk refuses is
+// told and logged, and the save can be repeated.
+TEST_F(ItemSettingsDialogTest, RefusedTextsAndARefusedWriteLeaveTheFormUnsaved) {
     TFo_GrafEinstell& form = Open();
     const std::string before = Read("TARVEDDE.INI");
     struct Case {
@@ -246,66 +260,7 @@ TEST_F(ItemSettingsDialogTest, TextsThatWouldBreakTheSettingsFileAreRefusedOrCut
     EXPECT_EQ(Item(1).itemName, std::string(30, 'N'));
     EXPECT_EQ(Ini("Itemnames"), std::string(30, 'N'));
     EXPECT_EQ(Ini("Items"), std::string(100, 'I'));
-}
 
-TEST_F(ItemSettingsDialogTest, NewItemStringAndNameFollowIntoTheDiaryBinding) {
-    Write("ONLINE.TVW", "1\n11\nZulauf Tag\n");
-    TFo_GrafEinstell& form = Open();
-    std::vector<DiaryBinding> records = Main().Diary().Bindings();
-    ASSERT_EQ(records.size(), 1u);
-    records[0].itemAddress = "Q";
-    records[0].itemName = "Zulauf";
-    Main().Diary().ReplaceBindings(records);
-    form.editItem = "Q2";
-    form.editName = "Zulauf Nord";
-    form.ControlChange();
-    form.btSpeichernClick();
-    const std::vector<DiaryBinding> stored =
-        DecodeBindingFile(env_.files.ReadAll(env_.dir + "BINDUNG.TVW").value_or("")).records;
-    ASSERT_EQ(stored.size(), 1u);
-    EXPECT_EQ(stored[0].itemAddress + " " + stored[0].itemName, "Q2 Zulauf Nord");
-}
-
-// Another meter's reading is no step of this one's; the day file's columns change their
-// server item, so its rows from here on are a new version.
-TEST_F(ItemSettingsDialogTest, AMeterGivenAnotherItemStringCountsFromItsOwnReadings) {
-    TFo_GrafEinstell& form = Open(
-        "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\n"
-        "[Itemnames]\nItem1=Strom\n[Differenz]\nItem1=1\n");
-    env_.Publish("Q", "90");
-    Advance(1000);
-    env_.Publish("W", "5000");
-    form.editItem = "W";
-    form.ControlChange();
-    form.btSpeichernClick();
-    Advance(1000);
-    env_.Publish("W", "5003");
-    Advance(1000);
-    EXPECT_EQ(Stats(1).sum, 13.0);
-    EXPECT_TRUE(Logged("20240305.DAT in 20240305_1.DAT umbenannt."));
-}
-
-TEST_F(ItemSettingsDialogTest, TimeTableButtonShowsTheFirstAndLastTimeOfTheSavedTable) {
-    TFo_GrafEinstell& form = Open();
-    modal_.session = [](TFo_TimeTable& table) {
-        table.FormShow();
-        for (const char* hour : {"18", "06", "12"}) {
-            table.eT1 = hour;
-            table.SpeedButton1Click();
-        }
-        table.btSaveClick();
-        table.FormClose();
-    };
-    form.btTabelleClick();
-    EXPECT_EQ(timeTable_->item, 1);
-    EXPECT_EQ(Transcript().back(),
-              MessageLine("Achtung : Bei ungespiegelten Items werden nur \r\nder erste und "
-                          "letzte Zeiteintrag berücksichtigt !"));
-    EXPECT_EQ(form.lbT1 + " " + form.eT1 + " " + form.eT2, "um 06:00:00 18:00:00");
-}
-
-TEST_F(ItemSettingsDialogTest, RefusedWriteIsToldAndTheSaveCanBeRepeated) {
-    TFo_GrafEinstell& form = Open();
     env_.files.SetFailurePolicy(
         [](FileOp op, const std::string&) { return op == FileOp::Rename || op == FileOp::Write; });
     form.editOben = "40";
@@ -316,14 +271,41 @@ TEST_F(ItemSettingsDialogTest, RefusedWriteIsToldAndTheSaveCanBeRepeated) {
         "nur bis zum Programmende.";
     EXPECT_EQ(Transcript().back(), MessageLine(told));
     EXPECT_EQ(Item(1).effectiveUpLimit, 40.0);
-    EXPECT_TRUE(form.Modified());
-    EXPECT_TRUE(form.panelSpeichernVisible);
-
+    EXPECT_TRUE(form.Modified() && form.panelSpeichernVisible);
     env_.files.SetFailurePolicy(nullptr);
     EXPECT_TRUE(Logged(told + " (TARVEDDE.INI)"));
     form.btSpeichernClick();
     EXPECT_FALSE(form.Modified());
     EXPECT_EQ(Ini("UpLimit"), "40,00");
+}
+
+// Another meter's reading is no step of this one's; the day file's columns change their
+// server item, so its rows from here on are a new version; the diary binding follows.
+TEST_F(ItemSettingsDialogTest, AMeterGivenAnotherItemStringCountsFromItsOwnReadings) {
+    Write("ONLINE.TVW", "1\n11\nStrom Tag\n");
+    TFo_GrafEinstell& form = Open(
+        "[DDE]\nAutoStart=1\nItemcount=1\nIntervall=1\nEinheit=0\n[Items]\nItem1=Q\n"
+        "[Itemnames]\nItem1=Strom\n[Differenz]\nItem1=1\n");
+    std::vector<DiaryBinding> records = Main().Diary().Bindings();
+    records.at(0).itemAddress = "Q";
+    records[0].itemName = "Strom";
+    Main().Diary().ReplaceBindings(records);
+    env_.Publish("Q", "90");
+    Advance(1000);
+    env_.Publish("W", "5000");
+    form.editItem = "W";
+    form.editName = "Strom Nord";
+    form.ControlChange();
+    form.btSpeichernClick();
+    Advance(1000);
+    env_.Publish("W", "5003");
+    Advance(1000);
+    EXPECT_EQ(Stats(1).sum, 13.0);
+    EXPECT_TRUE(Logged("20240305.DAT in 20240305_1.DAT umbenannt."));
+    const std::vector<DiaryBinding> stored =
+        DecodeBindingFile(env_.files.ReadAll(env_.dir + "BINDUNG.TVW").value_or("")).records;
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].itemAddress + " " + stored[0].itemName, "W Strom Nord");
 }
 
 }  // namespace
