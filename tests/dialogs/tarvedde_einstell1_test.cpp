@@ -1,8 +1,3 @@
-// The general settings dialog in the running program: a session that changes the cycle,
-// the DDE names and the day-change time and leaves every other byte of TARVEDDE.INI alone;
-// the restart only an item count or buffer size asks for, with the new items it writes and
-// the running items kept until then;
-// input the file could not hold, a bad time and a refused write.
 #include "dialogs/tarvedde_einstell1.h"
 
 #include <gmock/gmock.h>
@@ -83,6 +78,7 @@ TEST_F(GeneralSettingsDialogTest, ASessionSavesOnlyItsKeysAndRunsTheNewCycle) {
     form.cbIniClick();
     EXPECT_TRUE(Settings().customDayChange);
     EXPECT_DOUBLE_EQ(Settings().customDayChangeTime, 6.5 / 24);
+    form.M1 = {"2"};
     form.M2 = {"3"};
     form.btSpeichernClick();
 
@@ -91,7 +87,7 @@ TEST_F(GeneralSettingsDialogTest, ASessionSavesOnlyItsKeysAndRunsTheNewCycle) {
     EXPECT_EQ(Settings().cycleIntervalMs, 60000);
     EXPECT_EQ(Settings().ddeService, "AQAP");
     EXPECT_EQ(Read("TARVEDDE.INI"), Cp1252ToUtf8(Golden("einstell1_saved.INI")));
-    EXPECT_EQ(Read("suffix.txt"), "3\r\n");
+    EXPECT_EQ(Read("prefix.txt") + Read("suffix.txt"), "2\r\n3\r\n");
     // The header names the cycle interval, so the day goes on in new files: from the
     // start, on the day it then runs (one the clock left meanwhile keeps its files).
     EXPECT_FALSE(Exists("20240305_1.AQH"));
@@ -183,7 +179,11 @@ TEST_F(GeneralSettingsDialogTest, BadInputIsRefusedAndARefusedWriteIsTold) {
                           "werden !"));
     EXPECT_EQ(Read("TARVEDDE.INI"), saved);
     env_.files.SetFailurePolicy(nullptr);
+    form.spGleit = form.spGleitIntervall = 1;  // held to their least
     form.btSpeichernClick();
+    EXPECT_EQ(IniValue("TARVEDDE.INI", "Gleitend", "Puffer") + " " +
+                  IniValue("TARVEDDE.INI", "Gleitend", "Intervall"),
+              "10 6");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "CustomIni"), "1");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "CustomTime"), "06:30");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "Server"), std::string(255, 'x'));
