@@ -1,5 +1,3 @@
-// The AQASYS dialogs on the running program: the retrieval dialog's marks in the year
-// container, and the parameter editor's lists, files and binding numbers.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -68,16 +66,6 @@ TEST_F(AqasysFormsTest, TheRetrievalDialogMarksTheChosenDaysOfOneYear) {
     form.btMarkierenClick();
     EXPECT_EQ(said.back(), MessageLine("Ungelesene AQASYS-Daten ab: 02.01.2023"));
     EXPECT_EQ(Unread2023(), (std::vector<int>{4}));
-
-    // The transfer takes that year's day, then forgets the year.
-    std::vector<DiaryBinding> records = main.Diary().Bindings();
-    records[6].itemNumber = 1;
-    main.Diary().ReplaceBindings(records);
-    ASSERT_TRUE(main.ButtonClick("btStartDDE"));
-    EXPECT_TRUE(env.Exists("20230104.TVI"));
-    env.loop.AdvanceBy(500);
-    EXPECT_TRUE(main.Stopped());
-    EXPECT_EQ(main.Aqasys().ContainerYearOverride(), "");
 }
 
 TEST_F(AqasysFormsTest, TheParameterEditorSavesItsListsAndRenumbersTheBindings) {

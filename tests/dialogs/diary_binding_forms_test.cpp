@@ -1,6 +1,3 @@
-// The two diary binding dialogs as an operator uses them on the running program: the
-// working copy, the checks of the value choice, the time fields, and the binding file the
-// save leaves for the next start.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

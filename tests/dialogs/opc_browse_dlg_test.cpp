@@ -1,6 +1,3 @@
-// The OPC menu on a running OPC installation: identifiers collected in the browse dialog
-// are saved for the operator and tried at once, without the cycle; the server selection
-// writes the chosen server.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

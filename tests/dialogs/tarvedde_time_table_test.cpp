@@ -1,5 +1,3 @@
-// The time table editor as an operator uses it: entering, generating, saving, closing, and
-// the running program taking the saved times at once.
 #include "dialogs/tarvedde_time_table.h"
 
 #include <gmock/gmock.h>

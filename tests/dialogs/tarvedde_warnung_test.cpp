@@ -1,5 +1,3 @@
-// Limit warnings in the running program: the red lines of the statistics window, the
-// warning window's list, its beeps in virtual time, the 200-line clear and the acknowledge.
 #include "dialogs/tarvedde_warnung.h"
 
 #include <gmock/gmock.h>

@@ -1,5 +1,3 @@
-// The counter dialog in the running program: the day counter it shows, the base reading
-// and flags it hands over, the day extremes it resets, and the counter file it writes.
 #include "dialogs/tarvedde_zaehler.h"
 
 #include <gtest/gtest.h>
