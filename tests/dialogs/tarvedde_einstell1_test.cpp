@@ -184,6 +184,7 @@ TEST_F(GeneralSettingsDialogTest, BadInputIsRefusedAndARefusedWriteIsTold) {
     EXPECT_EQ(IniValue("TARVEDDE.INI", "Gleitend", "Puffer") + " " +
                   IniValue("TARVEDDE.INI", "Gleitend", "Intervall"),
               "10 6");
+    EXPECT_TRUE(Settings().customDayChange);
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "CustomIni"), "1");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "CustomTime"), "06:30");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "Server"), std::string(255, 'x'));

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "platform/operator_transcript.h"
 #include "tests/engine/engine_fixture.h"
@@ -64,15 +65,17 @@ TEST_F(ItemSettingsDialogTest, SavedLimitsAndCalibrationTakeTheNextValueAndOnlyT
     form.cbIntegralClick();
     EXPECT_EQ(form.lbSumEinheit, "m3");
     EXPECT_EQ(form.coIntegralItemIndex, 2);  // "h": per hour
+    form.coIntegralItemIndex = 1;
+    form.editIntegral = "0,5";
     form.editName = "Zulauf Nord";
     form.btSpeichernClick();
 
     EXPECT_TRUE(Transcript().empty());  // the warning limit 0 asks nothing
     EXPECT_FALSE(form.Modified());
-    EXPECT_EQ(form.editOben, "50,50");
-    EXPECT_EQ(form.editUnten, "1,50");
     EXPECT_EQ(Main().Config().DialogLists().itemNames[0], "Zulauf Nord");
     EXPECT_TRUE(Integration(1).isIntegral);
+    EXPECT_EQ(std::tuple(Item(1).IntegralLimit, Item(1).IntegralBezug, form.coIntegralItemIndex),
+              std::tuple(0.5, 60, 1));
     env_.Publish("Q", "30");
     Advance(1000);
     EXPECT_EQ(Stats(1).currentValue, 50.5);  // 2 × 30, held to the new upper limit
@@ -90,7 +93,7 @@ TEST_F(ItemSettingsDialogTest, SavedLimitsAndCalibrationTakeTheNextValueAndOnlyT
           "SummenTeiler]\r\nItem1=1,000", "GrafikSumEinheit]\r\nItem1=m3/h",
           "GrafikSumTeiler]\r\nItem1=1,000", "GrafikRef]\r\nItem1=0", "Integral]\r\nItem1=1",
           "Gleitend]\r\nItem1=0", "Differenz]\r\nItem1=0", "Tagesauswahl]\r\nItem1=127",
-          "IntegralLimit]\r\nItem1=0,010", "IntegralBezug]\r\nItem1=3600", "Umrechnung]\r\nItem1=0",
+          "IntegralLimit]\r\nItem1=0,500", "IntegralBezug]\r\nItem1=60", "Umrechnung]\r\nItem1=0",
           "Zeitrahmen]\r\nItem1=0", "Spiegelung]\r\nItem1=0"}) {
         golden += std::string("\r\n[") + section + "\r\n";
     }
