@@ -72,6 +72,7 @@ TEST_F(ItemSettingsDialogTest, SavedLimitsAndCalibrationTakeTheNextValueAndOnlyT
 
     EXPECT_TRUE(Transcript().empty());  // the warning limit 0 asks nothing
     EXPECT_FALSE(form.Modified());
+    EXPECT_EQ(form.editOben + " " + form.editUnten, "50,50 1,50");  // reloaded as shown
     EXPECT_EQ(Main().Config().DialogLists().itemNames[0], "Zulauf Nord");
     EXPECT_TRUE(Integration(1).isIntegral);
     EXPECT_EQ(std::tuple(Item(1).IntegralLimit, Item(1).IntegralBezug, form.coIntegralItemIndex),
