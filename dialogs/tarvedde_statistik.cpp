@@ -87,10 +87,11 @@ void TFo_Statistik::spSichernClick() {
                                {host_.files, log_, config_.ProgramDir(), SpinEdit1});
 }
 
-// The last protocol file is the one the day change saved: the day before the running day.
-// Cleared only once printed: the window's next save writes the running day's file.
+// The last protocol file is the one the day change saved: the day before the window's day
+// (two days back while the postponed change is pending). Cleared only once printed: the
+// window's next save writes the window day's file.
 void TFo_Statistik::SpeedButton1Click() {
-    if (platform_.printer.Print(memo2_, DayProtocolName(RunningDay() - 1.0), SpinEdit1, false)) {
+    if (platform_.printer.Print(memo2_, DayProtocolName(WindowDay() - 1.0), SpinEdit1, false)) {
         memo2_.Clear();
     } else {
         log_.WriteLog("Statistik nicht gedruckt und nicht gelöscht.");
@@ -156,8 +157,9 @@ void TFo_Statistik::Memo1SaveClick() {
     (void)WriteFileAtomic(host_.files, path, WriteRtf(Memo1Text(), SpinEdit1), false);
 }
 
+// While the postponed change is pending, yesterday's protocol is the window's own.
 void TFo_Statistik::Button1Click() {
-    const double yesterday = RunningDay() - 1.0;
+    const double yesterday = WindowDay() - 1.0;
     const std::string path = config_.PathOf(DayProtocolName(yesterday));
     if (host_.files.Exists(path) && LoadIntoMemo1(path)) {
         Panel1 = DottedDate(yesterday);

@@ -133,6 +133,11 @@ TEST_F(StatistikFormTest, SavesPrintsAndYesterdaysProtocolUnderTheirNames) {
     form_.Memo1SaveClick();
     EXPECT_EQ(env_.ReadText("notiz.txt"), "gestern\r\n");
 
+    // Pending, the window holds the 4th: yesterday and the last protocol are the 3rd.
+    config_.SetCustomNewDay(true);
+    env_.WriteText("20240303.RTF", "vorgestern\n");
+    form_.Button1Click();
+    EXPECT_EQ(form_.Panel1, "03.03.2024");
     platform_.printable = false;  // no printer: the protocol stays
     form_.SpeedButton1Click();
     EXPECT_EQ(memo2_.Paragraphs().size(), 2u);
@@ -142,7 +147,7 @@ TEST_F(StatistikFormTest, SavesPrintsAndYesterdaysProtocolUnderTheirNames) {
     form_.SpeedButton2Click();
     EXPECT_EQ(platform_.orderShown, 1);
     EXPECT_EQ(platform_.prints, (Strings{"05.03.2024.RTF|12|ask|2", "04.03.2024|12|ask|1",
-                                         "20240304.RTF|12|2", "20240304.RTF|12|2"}));
+                                         "20240303.RTF|12|2", "20240303.RTF|12|2"}));
 }
 
 }  // namespace
