@@ -39,7 +39,12 @@ void AppendStatisticsHeading(RichTextModel& memo2, const std::string& text) {
 TimeFrameStatistics::TimeFrameStatistics(const Configuration& config, StatisticsState state,
                                          StatisticsOutputs outputs, TimeFrameHost& host,
                                          DiaryNightSums& diary)
-    : config_(config), state_(state), out_(outputs), host_(host), diary_(diary) {}
+    : config_(config),
+      state_(state),
+      out_(outputs),
+      notADay_(outputs.files, outputs.log, outputs.locale),
+      host_(host),
+      diary_(diary) {}
 
 std::string TimeFrameStatistics::F(double value) const {
     const GeneralSettings& s = config_.Settings();
@@ -142,10 +147,10 @@ void TimeFrameStatistics::RestoreSetAsideValue(int item) {
 }
 
 StatisticsRun TimeFrameStatistics::RunNow() const {
-    return {out_.memo2,           out_.log.StatisticsSnapshot(),
-            out_.extraneousWater, out_.locale,
-            out_.clock.Now(),     out_.clock.ElapsedMs(),
-            host_.RunningDay(),   config_.Settings().itemCount};
+    return {out_.memo2,         out_.log.StatisticsSnapshot(),
+            notADay_,           out_.locale,
+            out_.clock.Now(),   out_.clock.ElapsedMs(),
+            host_.RunningDay(), config_.Settings().itemCount};
 }
 
 void TimeFrameStatistics::AppendItemBlock(int item, StatisticsRun& run) {
@@ -254,7 +259,9 @@ bool TimeFrameStatistics::ReportOpenPeriod(int item, StatisticsRun& run) {
         }
         AppendStatisticsHeading(out_.memo2,
                                 "*** Zwischen-Statistik um " + TimeText(t) + " Uhr ***");
-        AppendItemBlock(item, run);
+        StatisticsRun period{run.memo2, run.memoStat, notADay_,       run.locale,
+                             run.now,   run.nowMs,    run.runningDay, run.itemCount};
+        AppendItemBlock(item, period);
         return true;
     }
     if (tables_[item].entryCount == 0) {

@@ -142,6 +142,10 @@ private:
     const Configuration& config_;
     StatisticsState state_;
     StatisticsOutputs out_;
+    // The extraneous-water share is a whole day's: a period's figures would give a
+    // nonsense share, dated the day before, in Fremdwasser.txt. The period blocks hand
+    // theirs to a calculation that is never configured.
+    mutable ExtraneousWater notADay_;
     TimeFrameHost& host_;
     DiaryNightSums& diary_;
     PerItem<TimeFrame> frames_{};

@@ -23,7 +23,8 @@ using ::testing::Not;
 constexpr char kFrameIni[] =
     "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\n"
     "[Items]\r\nItem1=Q\r\nItem2=P\r\n[Itemnames]\r\nItem1=Zulauf\r\nItem2=Druck\r\n"
-    "[Zeitrahmen]\r\nItem1=1|06:00:00|22:00:00\r\n";
+    "[Zeitrahmen]\r\nItem1=1|06:00:00|22:00:00\r\n[Integral]\r\nItem2=1\r\n"
+    "[Fremdwasser]\r\nZulaufMin_ls_index=1\r\nZulaufSumme_qbm_index=2\r\n";
 
 TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndResets) {
     testing::MemoryPlant plant(kFrameIni);
@@ -64,6 +65,9 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     EXPECT_THAT(protocol.substr(day), HasSubstr("Druck"));
     EXPECT_THAT(protocol.substr(day), Not(HasSubstr("Zulauf")));
     EXPECT_THAT(runner->Engine()->Log().StatisticsSnapshot().Lines(), Contains(HasSubstr("Druck")));
+    // A framed inflow has a period's figures, never the day's: no share from them.
+    EXPECT_THAT(protocol, Not(HasSubstr("Fremdwasser")));
+    EXPECT_EQ(plant.Bytes("Fremdwasser.txt"), "<missing>");
 }
 
 // Q_Nacht never reads below its limit of 50 l/s (a start's first cycle has no value);
