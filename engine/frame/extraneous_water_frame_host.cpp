@@ -54,7 +54,13 @@ double ExtraneousWaterFrameHost::InflowVolume(int item) {
     if (!HasValues(item)) {
         return -1.0;
     }
-    return InflowVolumeOf(config_.Item(item), integrator_.States()[item].runningSum);
+    // Up to now, as the day change's block takes it: a flow that stands sends no samples.
+    const ItemConfig& config = config_.Item(item);
+    const IntegrationState& state = integrator_.States()[item];
+    return InflowVolumeOf(config,
+                          IntegratesOwnSamples(config)
+                              ? IntegralUpTo(config, state, clock_.Now(), clock_.ElapsedMs())
+                              : state.runningSum);
 }
 
 void TarveddeMain::Fremdwasser1Click() {

@@ -12,6 +12,7 @@
 #include "engine/processing/per_value_processing.h"
 #include "engine/statistics/extraneous_water.h"
 #include "engine/statistics/fifteen_minute_values.h"
+#include "platform/clock.h"
 
 namespace tarvedde {
 
@@ -19,12 +20,14 @@ class ExtraneousWaterFrameHost final : public ExtraneousWaterHost {
 public:
     ExtraneousWaterFrameHost(Configuration& config, ValueProcessor& processor,
                              FifteenMinuteWindows& fifteenMinute,
-                             const SampleIntegrator& integrator, FileSystem& files)
+                             const SampleIntegrator& integrator, FileSystem& files,
+                             const Clock& clock)
         : config_(config),
           processor_(processor),
           fifteenMinute_(fifteenMinute),
           integrator_(integrator),
-          files_(files) {}
+          files_(files),
+          clock_(clock) {}
 
     ExtraneousWaterSettings ReloadSettings() override;
     void SaveNightInflowText(const std::string& text) override;
@@ -38,6 +41,7 @@ private:
     FifteenMinuteWindows& fifteenMinute_;
     const SampleIntegrator& integrator_;
     FileSystem& files_;
+    const Clock& clock_;
 };
 
 }  // namespace tarvedde

@@ -356,8 +356,8 @@ private:
     StatisticsHost statisticsHost_{*this};
     BoundDiaryNightSums diaryNightSums_{diary_, config_, StatisticsStateOf(), log_, locale_};
     ExtraneousWater extraneousWater_{host_.files, log_, locale_};
-    ExtraneousWaterFrameHost extraneousWaterHost_{config_, processor_, fifteenMinuteValues_,
-                                                  integrator_, host_.files};
+    ExtraneousWaterFrameHost extraneousWaterHost_{config_,     processor_,  fifteenMinuteValues_,
+                                                  integrator_, host_.files, host_.clock};
     StatisticsState StatisticsStateOf();
     StatisticsOutputs StatisticsOutputsOf();
     TimeFrameStatistics timeFrameStatistics_{config_, StatisticsStateOf(), StatisticsOutputsOf(),

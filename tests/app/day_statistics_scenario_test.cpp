@@ -97,7 +97,15 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
     testing::Steps(runner,
                    "clock 2024-03-05 07:05:00\nstart\nset Q_Nacht \"62,5\"\nset Q_Menge \"0\"\n"
                    "advance-to 2024-03-05 08:00:00\nset Q_Menge \"1000\"\n"
-                   "advance-to 2024-03-05 18:00:00\nset Q_Menge \"0\"\nset Q_Nacht \"50\"\n"
+                   "advance-to 2024-03-05 18:00:00");
+    // The operator's calculation offers the volume up to now, though the flow sent no
+    // sample since 08:00 (its line is dated the day before, as each is).
+    testing::Steps(runner, "answer yes\nanswer yes\nanswer yes\nmenu Fremdwasser1");
+    EXPECT_EQ(plant.Text("Fremdwasser_Manuell.txt"),
+              "04.03.2024 : Fremdwasser = 51,4 %, Min.Zulauf = 62,5 l/s, EW+Ind = 3,0 l/s, "
+              "Gesamtzulauf = 10000,5 m³\r\n");
+    testing::Steps(runner,
+                   "set Q_Menge \"0\"\nset Q_Nacht \"50\"\n"
                    "advance 1h\nset Q_Nacht \"55\"\nadvance-to 2024-03-06 00:01:00");
     EXPECT_EQ(plant.Text("Fremdwasser.txt"),
               "05.03.2024 : Fremdwasser = 40,6 %, Min.Zulauf = 50,0 l/s, EW+Ind = 3,0 l/s, "
@@ -120,9 +128,9 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
     // The operator lowers the minimum, keeps the estimate the calculation read back and
     // enters the volume: (47 - 2.5) x 8640 / 9000 = 42.72.
     testing::Steps(runner, "answer \"47\"\nanswer yes\nanswer \"9000\"\nmenu Fremdwasser1");
-    EXPECT_EQ(plant.Text("Fremdwasser_Manuell.txt"),
-              "05.03.2024 : Fremdwasser = 42,7 %, Min.Zulauf = 47,0 l/s, EW+Ind = 2,5 l/s, "
-              "Gesamtzulauf = 9000,0 m³\r\n");
+    EXPECT_THAT(plant.Lines("Fremdwasser_Manuell.txt"),
+                Contains("05.03.2024 : Fremdwasser = 42,7 %, Min.Zulauf = 47,0 l/s, "
+                         "EW+Ind = 2,5 l/s, Gesamtzulauf = 9000,0 m³"));
     EXPECT_EQ(runner.Engine()->Processor().Values().statistics[1].minimum, 47.0);
 }
 
