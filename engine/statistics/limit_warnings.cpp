@@ -10,8 +10,11 @@ namespace tarvedde {
 
 void LimitWarningDisplay::CheckLimitWarning(int item, double value) {
     const ItemConfig& config = config_.Item(item);
+    // The value is converted by now, and its statistics block names the converted unit.
+    const std::string& unit =
+        config.valueConversion.conversionOn ? config.valueConversion.conversionUnit : config.unit;
     const std::string line = config.itemName + " = " + FormatFixed(value, 12, 2, locale_) + " [" +
-                             config.unit + "]  um " +
+                             unit + "]  um " +
                              FormatDateTime("tt", TimeOfDayOf(cycle_.cycleTime), locale_) + " Uhr";
     if (config.effectiveWarnung) {
         window_.lb1().Append(line);

@@ -18,13 +18,14 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// Q warns with its window, P only in the statistics window; R's window is on but R never
-// warns.
+// Q warns with its window, P (converted to mbar) only in the statistics window; R's window
+// is on but R never warns.
 constexpr char kWarnungIni[] =
     "[DDE]\nAutoStart=1\nItemcount=3\nIntervall=1\nEinheit=0\nAktuTag=05.03.2024\n"
     "[Items]\nItem1=Q\nItem2=P\nItem3=R\n[Itemnames]\nItem1=Zulauf\nItem2=Druck\nItem3=Pegel\n"
     "[Einheiten]\nItem1=m3/h\nItem2=bar\n[Warnung]\nItem1=1\nItem2=0\nItem3=1\n"
-    "[UpWarn]\nItem1=100\nItem2=5\nItem3=1000\n[LoWarn]\nItem1=-10\nItem2=-1\nItem3=-1000\n";
+    "[UpWarn]\nItem1=100\nItem2=5\nItem3=1000\n[LoWarn]\nItem1=-10\nItem2=-1\nItem3=-1000\n"
+    "[Umrechnung]\nItem2=1|Druck|mbar|1000|1|0\n";
 
 TEST(LimitWarningTest, WarningsReachBothWindowsBeepAndAreSilencedByTheAcknowledge) {
     testing::EngineTestHost env;
@@ -57,7 +58,7 @@ TEST(LimitWarningTest, WarningsReachBothWindowsBeepAndAreSilencedByTheAcknowledg
                             "Grenzwert-Überschreitung !   Zulauf = 150,00 [m3/h]  um 07:00:01 "
                             "Uhr|bold red center",
                             " |black left",
-                            "Grenzwert-Unterschreitung !   Druck = -2,00 [bar]  um 07:00:01 "
+                            "Grenzwert-Unterschreitung !   Druck = -2000,00 [mbar]  um 07:00:01 "
                             "Uhr|bold red center"));
     EXPECT_EQ(main.StatisticsText().Attributes(), TextAttributes{});
     EXPECT_EQ(form.Caption(), " Prozessdaten - Grenzwertüberschreitung !");
