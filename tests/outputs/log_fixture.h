@@ -2,10 +2,12 @@
 // 2024-03-05 07:08:09.123, so every stamp is known exactly.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "outputs/day_file_names.h"
 #include "outputs/program_log.h"
 #include "platform/date_time.h"
 #include "platform/memory_file_system.h"
@@ -22,6 +24,11 @@ inline std::string GoldenBytes(const std::string& name) {
     auto bytes =
         MakeRealFileSystem()->ReadAll(std::string(TARVEDDE_TEST_DATA) + "/outputs/" + name);
     return bytes.ok() ? bytes.value() : "<missing golden file " + name + ">";
+}
+
+// A whole line of the log, stamped at the fixture's time.
+inline auto Logged(const std::string& text) {
+    return ::testing::HasSubstr(kStamp + text + "\r\n");
 }
 
 class LogFixture : public ::testing::Test {
@@ -56,6 +63,19 @@ protected:
     MemoryFileSystem fs_;
     VirtualClock clock_;
     ProgramLog log_{fs_, clock_, GermanLocale()};
+};
+
+// The day files of 5 March 2024 in the program directory.
+class DayFilesFixture : public LogFixture {
+protected:
+    DayFilesFixture() {
+        files_.SetProgramDir(kDir);
+        files_.SetRunningDay({2024, 3, 5});
+    }
+    // The file's text in UTF-8, or "<missing>".
+    std::string Text(const std::string& name) const { return Cp1252ToUtf8(File(name)); }
+
+    DayFiles files_{fs_, log_, GermanLocale()};
 };
 
 }  // namespace tarvedde::testing
