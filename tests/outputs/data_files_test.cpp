@@ -5,8 +5,8 @@
 
 #include <cmath>
 #include <limits>
-#include <map>
 #include <string>
+#include <vector>
 
 #include "tests/outputs/log_fixture.h"
 
@@ -18,27 +18,19 @@ using ::testing::Not;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-class FakeGrid final : public GridTexts {
-public:
+// The three rolling rows: the time, then the items' texts.
+struct FakeGrid final : GridTexts {
     const std::string& Cell(int column, int row) const override {
-        const auto it = cells_.find({column, row});
-        return it == cells_.end() ? empty_ : it->second;
+        return rows.at(static_cast<std::size_t>(row - kFirstCycleRow))
+            .at(static_cast<std::size_t>(column));
     }
     int CurrentRow() const override { return currentRow; }
-    int LastRow() const override { return lastRow; }
-    void Set(int row, const std::string& time, std::vector<std::string> values) {
-        cells_[{0, row}] = time;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            cells_[{static_cast<int>(i) + 1, row}] = values[i];
-        }
-    }
+    int LastRow() const override { return kFirstCycleRow + 2; }
 
-    int currentRow = 6;
-    int lastRow = 8;
-
-private:
-    std::map<std::pair<int, int>, std::string> cells_;
-    std::string empty_;
+    std::vector<std::vector<std::string>> rows{{"07:04:40", "12,345", "0,000", "Störung"},
+                                               {"07:04:50", "12,400", "1,000", ""},
+                                               {">>>>>>>>>>", "12,500", "1,000", "n.v."}};
+    int currentRow = kFirstCycleRow;
 };
 
 ViewerItem Cells(std::string average, std::string minimum, std::string maximum, std::string sum) {
@@ -93,9 +85,6 @@ class DataFilesTest : public DayFilesFixture {
 protected:
     DataFilesTest() {
         files_.CreateTextFile('D', 0);
-        grid_.Set(6, "07:04:40", {"12,345", "0,000", "Störung"});
-        grid_.Set(7, "07:04:50", {"12,400", "1,000", ""});
-        grid_.Set(8, ">>>>>>>>>>", {"12,500", "1,000", "n.v."});
         cycle_.cycleTime = EncodeDateTime(2024, 3, 5, 7, 5, 0, 0);
         cycle_.itemCount = 3;
     }

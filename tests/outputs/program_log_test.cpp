@@ -32,8 +32,7 @@ TEST_F(ProgramLogTest, AFullMessageListMovesToTheHistoryFileBeforeTheNextLine) {
     };
     log_.FlushMessageListAtEnd();  // nothing shown: no file
     append("m", 200);
-    log_.WriteLog("x");
-    EXPECT_EQ(log_.MessageList().Count(), 201u);  // 200 lines before it: nothing moved
+    log_.WriteLog("x");  // 200 lines before it: nothing moved
     EXPECT_EQ(File(kMessageHistoryFile), "<missing>");
     log_.Settings().logLevel = 4;
     EXPECT_TRUE(log_.WriteLogLevel(4, "gespiegelt"));  // every writer flushes first
@@ -118,7 +117,6 @@ TEST_F(ProgramLogTest, StatisticsInfoOf500IsKeptAndOf501MovesToTheFile) {
     for (int i = 0; i < 500; ++i) {
         log_.WriteDDEInfo("s");
     }
-    EXPECT_EQ(log_.StatisticsInfo().Count(), 500u);
     EXPECT_EQ(File(kStatisticsInfoFile), "<missing>");
     log_.WriteDDEInfo("s");
     EXPECT_EQ(File(kStatisticsInfoFile), Repeat("s\r\n", 501));
@@ -137,7 +135,6 @@ TEST_F(ProgramLogTest, StatisticsInfoOf500IsKeptAndOf501MovesToTheFile) {
     log_.WriteDDEInfo("Mittel=12,5");
     EXPECT_TRUE(log_.FlushDDEInfo());
     EXPECT_EQ(File(kStatisticsInfoFile), Repeat("s\r\n", 501) + "Mittel=12,5\r\n");
-    EXPECT_TRUE(log_.StatisticsInfo().Empty());
 }
 
 // A second snapshot within the millisecond (a day closed again after the clock was set
