@@ -26,9 +26,12 @@ inline std::string GoldenBytes(const std::string& name) {
     return bytes.ok() ? bytes.value() : "<missing golden file " + name + ">";
 }
 
-// A whole line of the log, stamped at the fixture's time.
+// A whole line of a log file, stamped at the fixture's time; and a matcher for it.
+inline std::string Line(const std::string& text) {
+    return kStamp + text + "\r\n";
+}
 inline auto Logged(const std::string& text) {
-    return ::testing::HasSubstr(kStamp + text + "\r\n");
+    return ::testing::HasSubstr(Line(text));
 }
 
 class LogFixture : public ::testing::Test {
