@@ -2,6 +2,7 @@
 // the few attributes the program uses. The view renders it; platform/rtf_text saves and loads it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,9 +41,12 @@ public:
     }
     const std::vector<RichParagraph>& Paragraphs() const { return paragraphs_; }
     void SetListener(std::function<void()> listener) { listener_ = std::move(listener); }
+    // Grows with every change: whoever saves the text can tell whether it changed since.
+    std::uint64_t Revision() const { return revision_; }
 
 private:
-    void Changed() const {
+    void Changed() {
+        ++revision_;
         if (listener_) {
             listener_();
         }
@@ -51,6 +55,7 @@ private:
     std::vector<RichParagraph> paragraphs_;
     TextAttributes current_;
     std::function<void()> listener_;
+    std::uint64_t revision_ = 0;
 };
 
 }  // namespace tarvedde

@@ -382,6 +382,7 @@ void TarveddeMain::EndOfCycle() {
         WriteDiaryAndViewerFiles();
     }
     WriteSampleAndDayRecords();
+    SaveChangedStatisticsReport();
     RetryRefusedWrites(false);
     grid_.NotifyChanged();
     cycleComplete_ = true;

@@ -1,8 +1,10 @@
 // The program end: the close request with its countdown, the end-of-program statistics,
-// the final state save and the release of the marker and the lock; and the heartbeat for
-// the outside watchdog. Each end step is guarded on its own, so a failing step never keeps
-// the intermediate state from being saved or the marker from being deleted.
+// the final state save and the release of the marker and the lock; the heartbeat for the
+// outside watchdog; the statistics window saved as it changes. Each end step is guarded on
+// its own, so a failing step never keeps the intermediate state from being saved or the
+// marker from being deleted.
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 
 #include "engine/config/settings_schema.h"
@@ -17,7 +19,11 @@
 #include "platform/text_file.h"
 
 namespace tarvedde {
-namespace {}  // namespace
+namespace {
+
+constexpr std::int64_t kReportSaveSpacingMs = 10'000;
+
+}  // namespace
 
 bool TarveddeMain::FormClose() {
     if (closed_) {
@@ -217,6 +223,21 @@ void TarveddeMain::PrintIntermediateStatistics(int item) {
 
 void TarveddeMain::SaveStatisticsReport() {
     (void)SaveStatisticsWindow(
+        memo2_, statisticsHost_.StatisticsDay(),
+        {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize});
+}
+
+// Warnings and intermediate statistics live only in the window until it is saved: a kill
+// would lose them. Saved after the cycle that changed it, at most every ten seconds (a
+// warning that stands writes its lines every cycle).
+void TarveddeMain::SaveChangedStatisticsReport() {
+    const std::int64_t now = host_.clock.ElapsedMs();
+    if (memo2_.Revision() == savedReportRevision_ || now < nextReportSaveMs_) {
+        return;
+    }
+    savedReportRevision_ = memo2_.Revision();
+    nextReportSaveMs_ = now + kReportSaveSpacingMs;
+    (void)SaveStatisticsWindowQuietly(
         memo2_, statisticsHost_.StatisticsDay(),
         {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize});
 }

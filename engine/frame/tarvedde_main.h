@@ -6,7 +6,9 @@
 // that dies leaves its files as they were.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -296,6 +298,7 @@ private:
     void RequestClose();
     void PrintIntermediateStatistics(int item);
     void SaveStatisticsReport();
+    void SaveChangedStatisticsReport();
 
     Host& host_;
     StartOptions options_;
@@ -398,6 +401,8 @@ private:
     // known in this run (the flag came from the INI file).
     double postponedDay_ = 0.0;
     bool dayKeysUnsaved_ = false;  // AktuTag or CustomNewDay refused by the disk
+    std::uint64_t savedReportRevision_ = 0;
+    std::int64_t nextReportSaveMs_ = std::numeric_limits<std::int64_t>::min();
     bool clockSetBack_ = false;
     bool restartAfterDayChange_ = false;  // menu Neustart1 checked
     bool closingForRestart_ = false;      // Nullstart=1 written for this close

@@ -65,11 +65,16 @@ void UnsavedDayProtocols::Retry(const DayProtocolFiles& files, bool lastChance) 
 
 bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
                           const DayProtocolFiles& files) {
-    if (!WriteProtocol(memo2, DayProtocolName(runningDay), files)) {
+    if (!SaveStatisticsWindowQuietly(memo2, runningDay, files)) {
         return false;
     }
     files.log.WriteLogDetail("Statistik (.RTF) gesichert.");
     return true;
+}
+
+bool SaveStatisticsWindowQuietly(const RichTextModel& memo2, double runningDay,
+                                 const DayProtocolFiles& files) {
+    return WriteProtocol(memo2, DayProtocolName(runningDay), files);
 }
 
 void LoadDayProtocol(RichTextModel& memo2, double runningDay, int maxRtf,

@@ -53,6 +53,9 @@ bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayPro
 // does; logged when saved. False when it could not be written.
 bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
                           const DayProtocolFiles& files);
+// The same without the line for a success: for the saves the program makes as it runs.
+bool SaveStatisticsWindowQuietly(const RichTextModel& memo2, double runningDay,
+                                 const DayProtocolFiles& files);
 
 // Loads the running day's protocol into `memo2` when it exists. Its size in 128-byte
 // units must be 1..maxRtf (MaxRTF); otherwise the file is deleted and that is logged.

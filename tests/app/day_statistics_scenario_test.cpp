@@ -60,6 +60,8 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     const std::string protocol = plant.Bytes("20240305.RTF");
     const std::size_t day = protocol.find("Statistik f");
     ASSERT_NE(day, std::string::npos);
+    // The 22:00 block, written to the window before the kill, was saved with its cycle.
+    EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 22:00:05 Uhr"));
     EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 00:00:00 Uhr"));
     EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zulauf"));
     EXPECT_THAT(protocol.substr(day), HasSubstr("Druck"));
