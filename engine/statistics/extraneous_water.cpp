@@ -149,7 +149,10 @@ void ExtraneousWater::AppendResultLine(const char* fileName, double runningDay) 
                              " %, Min.Zulauf = " + f(minimumInflow_) +
                              " l/s, EW+Ind = " + f(settings_.Zulauf_EwInd_ls) +
                              " l/s, Gesamtzulauf = " + f(inflowVolume_) + " m³";
-    (void)AppendLine(files_, programDir_ + fileName, line);
+    // The protocol keeps the share; the result file would otherwise lack the day unseen.
+    if (!AppendLine(files_, programDir_ + fileName, line).ok()) {
+        log_.WriteLog(std::string(fileName) + " nicht geschrieben: " + line);
+    }
 }
 
 std::optional<double> ExtraneousWater::ParseInput(const std::string& text) const {

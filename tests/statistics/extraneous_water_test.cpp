@@ -61,6 +61,16 @@ TEST_F(ManualExtraneousWater, InputsWithDotOrCommaGiveTheSameResultLine) {
               std::string::npos);
     EXPECT_NE(log.find("Keine Fremdwasserberechnung möglich !"), std::string::npos);
     EXPECT_EQ(File(kExtraneousWaterFile), "<missing>");
+
+    fs_.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op != FileOp::Read && path.find("Fremdwasser") != std::string::npos;
+    });
+    op_.QueueInputCancel();
+    op_.QueueInputCancel();
+    Run();
+    EXPECT_NE(LogAll().find(std::string(kManualExtraneousWaterFile) +
+                            " nicht geschrieben: " + line + "3,0 l/s"),
+              std::string::npos);
 }
 
 TEST_F(ManualExtraneousWater, UnconfiguredStopsAndTheMenuStoresTheNightInflow) {
