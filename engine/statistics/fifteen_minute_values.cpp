@@ -16,6 +16,7 @@ constexpr double kWindowLowStart = 999999.9;
 
 bool FifteenMinuteWindows::SetupWindowBuffers() {
     const GeneralSettings& settings = config_.Settings();
+    const int previousLength = windowLength_;
     const int cycleMs = std::max(settings.cycleIntervalMs, 1);
     const long long needed =
         static_cast<long long>(settings.fifteenMinuteSpan) * 60 * 1000 / cycleMs;
@@ -34,6 +35,15 @@ bool FifteenMinuteWindows::SetupWindowBuffers() {
     }
     log_.WriteLog("M15-Puffer = " + std::to_string(windowLength_) + " Werte.");
     if (buffers_.exist) {
+        // Samples of another cycle interval span another time: the windows start anew.
+        if (windowLength_ != previousLength) {
+            for (std::vector<double>& row : buffers_.rows) {
+                row.assign(static_cast<std::size_t>(windowLength_), kMissingValue);
+            }
+            for (int n = 0; n <= maxItems; ++n) {
+                buffers_.items[n].m15Index = 0;
+            }
+        }
         return false;
     }
     CreateBuffers();
@@ -76,6 +86,11 @@ void FifteenMinuteWindows::UpdateFifteenMinuteValues(int item, double value) {
         // fail every cycle for the rest of the run; its new slots fill before it counts.
         if (row.size() < static_cast<std::size_t>(windowLength_)) {
             row.resize(static_cast<std::size_t>(windowLength_), kMissingValue);
+        }
+        // A position restored from a longer window would write outside this one for good.
+        if (state.m15Index < 0 || state.m15Index >= windowLength_) {
+            row.assign(static_cast<std::size_t>(windowLength_), kMissingValue);
+            state.m15Index = 0;
         }
         const int old = state.m15Index;
         row.at(static_cast<std::size_t>(old)) = value;

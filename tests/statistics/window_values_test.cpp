@@ -57,8 +57,8 @@ TEST_F(WindowValuesTest, WindowLengthFollowsTheCycleWithinFourAndSixteen) {
 }
 
 // 5, 7, 6, 8 gives maximum 5 (every sample reached it) and minimum 8 (none exceeded it).
-// A later, longer window grows the row and counts once its new slots are filled. An item
-// switched on later gets a row of its own.
+// Another cycle interval starts the windows anew, longer or shorter; a window counts once
+// all its slots are filled. An item switched on later gets a row of its own.
 TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsGrowWithTheWindow) {
     Item(1).M15_berechnen = false;
     Item(3).M15_berechnen = true;
@@ -73,9 +73,12 @@ TEST_F(WindowValuesTest, FullWindowsGiveTheExtremesAndRowsGrowWithTheWindow) {
     Item(1).M15_berechnen = true;  // switched on after the rows were made
     EXPECT_EQ(M15(1, {5.0, 7.0, 6.0, 8.0}), (std::vector<double>{8.0, 5.0}));
     SetupLines(60);
-    EXPECT_EQ(M15(3, {6.0, 6.0, 6.0, 6.0}), (std::vector<double>{8.0, 5.0}));
+    EXPECT_EQ(M15(3, std::vector<double>(15, 6.0)), (std::vector<double>{8.0, 5.0}));
+    EXPECT_EQ(M15(3, {6.0, 7.0, 7.0, 7.0, 7.0, 7.0}), (std::vector<double>{6.0, 6.0}));
     EXPECT_EQ(m15_.States()[3].m15Index, 5);
-    EXPECT_EQ(M15(3, std::vector<double>(11, 6.0)), (std::vector<double>{6.0, 5.0}));  // 4, 6...
+    SetupLines(600);  // the first sample goes into the shorter window, no old one counts
+    EXPECT_EQ(M15(3, {3.0, 3.0, 3.0}), (std::vector<double>{6.0, 6.0}));
+    EXPECT_EQ(M15(3, {3.0}), (std::vector<double>{3.0, 6.0}));
     EXPECT_THAT(LogLines(), Not(Contains("Fehler(2) bei M15-Berechnung !")));
 }
 
