@@ -117,6 +117,7 @@ void TFo_Einstell1::btSpeichernClick() {
     }
     ApplyInterval();
     main_.Config().SetBufferSize(spPuffer);
+    main_.Config().SetMovingAverage(spGleit, spGleitIntervall * 1000);
     main_.DayFileOutput().SetDatEveryCycle(true);
     main_.DayFileOutput().SetTransferEveryCycle(true);
     IniFile ini(host.files, main_.Config().PathOf(kMainIniFile));

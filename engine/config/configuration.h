@@ -146,6 +146,11 @@ public:
     }
     // The general settings dialog's cycle buffer size.
     void SetBufferSize(int size) { settings_.bufferSize = size; }
+    // Taken up by the rings at once and by their timer at the next acquisition start.
+    void SetMovingAverage(int bufferSize, int intervalMs) {
+        settings_.movingBufferSize = bufferSize;
+        settings_.movingIntervalMs = intervalMs;
+    }
     // The general settings dialog's DDE service and topic; the next link uses them.
     void SetDdeNames(std::string service, std::string topic) {
         settings_.ddeService = std::move(service);

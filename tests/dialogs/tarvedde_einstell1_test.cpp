@@ -184,6 +184,8 @@ TEST_F(GeneralSettingsDialogTest, BadInputIsRefusedAndARefusedWriteIsTold) {
     EXPECT_EQ(IniValue("TARVEDDE.INI", "Gleitend", "Puffer") + " " +
                   IniValue("TARVEDDE.INI", "Gleitend", "Intervall"),
               "10 6");
+    EXPECT_EQ(Settings().movingBufferSize, 10);  // the running rings take them too
+    EXPECT_EQ(Settings().movingIntervalMs, 6000);
     EXPECT_TRUE(Settings().customDayChange);
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "CustomIni"), "1");
     EXPECT_EQ(IniValue("TARVEDDE.INI", "DDE", "CustomTime"), "06:30");
