@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <utility>
 
 #include "engine/config/settings_schema.h"
 #include "engine/frame/tarvedde_main.h"
@@ -22,6 +23,7 @@ namespace tarvedde {
 namespace {
 
 constexpr std::int64_t kReportSaveSpacingMs = 10'000;
+constexpr std::int64_t kReportSaveMsPerLine = 100;
 
 }  // namespace
 
@@ -228,18 +230,26 @@ void TarveddeMain::SaveStatisticsReport() {
 }
 
 // Warnings and intermediate statistics live only in the window until it is saved: a kill
-// would lose them. Saved after the cycle that changed it, at most every ten seconds (a
-// warning that stands writes its lines every cycle).
+// would lose them. Saved after the cycle that changed it. A warning that stands adds its
+// lines every cycle: the longer the window, the longer the wait before the next save, so
+// a day of it writes in proportion to the day and not to its square.
 void TarveddeMain::SaveChangedStatisticsReport() {
     const std::int64_t now = host_.clock.ElapsedMs();
     if (memo2_.Revision() == savedReportRevision_ || now < nextReportSaveMs_) {
         return;
     }
-    savedReportRevision_ = memo2_.Revision();
-    nextReportSaveMs_ = now + kReportSaveSpacingMs;
-    (void)SaveStatisticsWindowQuietly(
-        memo2_, statisticsHost_.StatisticsDay(),
-        {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize});
+    const auto lines = static_cast<std::int64_t>(memo2_.Paragraphs().size());
+    nextReportSaveMs_ = now + std::max(kReportSaveSpacingMs, lines * kReportSaveMsPerLine);
+    const double day = statisticsHost_.StatisticsDay();
+    if (SaveStatisticsWindowQuietly(
+            memo2_, day,
+            {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize})) {
+        savedReportRevision_ = memo2_.Revision();
+        reportSaveRefused_ = false;
+    } else if (!std::exchange(reportSaveRefused_, true)) {
+        log_.WriteLog("Statistik " + DayProtocolName(day) +
+                      " konnte nicht gesichert werden ! Sie wird wiederholt.");
+    }
 }
 
 }  // namespace tarvedde

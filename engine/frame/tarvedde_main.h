@@ -402,6 +402,7 @@ private:
     double postponedDay_ = 0.0;
     bool dayKeysUnsaved_ = false;  // AktuTag or CustomNewDay refused by the disk
     std::uint64_t savedReportRevision_ = 0;
+    bool reportSaveRefused_ = false;
     std::int64_t nextReportSaveMs_ = std::numeric_limits<std::int64_t>::min();
     bool clockSetBack_ = false;
     bool restartAfterDayChange_ = false;  // menu Neustart1 checked

@@ -65,7 +65,7 @@ void UnsavedDayProtocols::Retry(const DayProtocolFiles& files, bool lastChance) 
 
 bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
                           const DayProtocolFiles& files) {
-    if (!SaveStatisticsWindowQuietly(memo2, runningDay, files)) {
+    if (!WriteProtocol(memo2, DayProtocolName(runningDay), files)) {
         return false;
     }
     files.log.WriteLogDetail("Statistik (.RTF) gesichert.");
@@ -74,7 +74,9 @@ bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
 
 bool SaveStatisticsWindowQuietly(const RichTextModel& memo2, double runningDay,
                                  const DayProtocolFiles& files) {
-    return WriteProtocol(memo2, DayProtocolName(runningDay), files);
+    return WriteFileAtomic(files.files, files.programDir + DayProtocolName(runningDay),
+                           WriteRtf(memo2, files.fontSize), false)
+        .ok();
 }
 
 void LoadDayProtocol(RichTextModel& memo2, double runningDay, int maxRtf,

@@ -53,7 +53,8 @@ bool SaveDayProtocol(const RichTextModel& memo2, double runningDay, const DayPro
 // does; logged when saved. False when it could not be written.
 bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
                           const DayProtocolFiles& files);
-// The same without the line for a success: for the saves the program makes as it runs.
+// The same without any log line: for the saves the program makes as it runs, whose
+// caller tells of a failure once.
 bool SaveStatisticsWindowQuietly(const RichTextModel& memo2, double runningDay,
                                  const DayProtocolFiles& files);
 

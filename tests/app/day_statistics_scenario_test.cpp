@@ -5,6 +5,7 @@
 // change reports the share once and the operator's menus recompute it.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,9 +30,15 @@ constexpr char kFrameIni[] =
 TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndResets) {
     testing::MemoryPlant plant(kFrameIni);
     auto runner = std::make_unique<ScenarioRunner>(plant.Options());
+    // The protocol file refused up to 22:00:05: the next cycle saves the 22:00 block.
+    plant.files.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return op != FileOp::Read && path.find(".RTF") != std::string::npos;
+    });
     testing::Steps(*runner,
                    "clock 2024-03-05 21:59:35\nstart\nset Q \"12,5\"\nset P \"4\"\n"
-                   "advance 40s");
+                   "advance 30s");
+    plant.files.SetFailurePolicy(nullptr);
+    testing::Steps(*runner, "advance 10s");
     const NightSumRecord night = runner->Engine()->Store().NightSums()[1];
     // 22:00 ended the day period, whose figures are kept as the day's; no night was set
     // aside before it.
@@ -62,6 +69,11 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     ASSERT_NE(day, std::string::npos);
     // The 22:00 block, written to the window before the kill, was saved with its cycle.
     EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 22:00:05 Uhr"));
+    const std::vector<std::string> log = plant.Lines("_DDE_OPC_LOGALL.TXT");
+    EXPECT_EQ(std::count_if(
+                  log.begin(), log.end(),
+                  [](const std::string& line) { return line.ends_with("Sie wird wiederholt."); }),
+              1);
     EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zwischen-Statistik um 00:00:00 Uhr"));
     EXPECT_THAT(protocol.substr(0, day), HasSubstr("Zulauf"));
     EXPECT_THAT(protocol.substr(day), HasSubstr("Druck"));
