@@ -25,6 +25,7 @@ constexpr char kDayFileFailure[] = "Fehler beim Schreiben der Tagebuchdaten !";
 constexpr char kDamagedContainer[] = "DATALOG.DLG ist fehlerhaft !";
 // A logger that times out on a parameter day after day would hold every later day back.
 constexpr int kDayAttempts = 3;
+constexpr std::int64_t kDayFileRetryMs = 10'000;
 
 std::string TwoDigits(int value) {
     char text[8];
@@ -133,7 +134,7 @@ int AqasysRetrieval::OpenDatalogContainer(double& day) {
 // The guard matters: the synchronous requests process messages, and a timer tick may
 // arrive meanwhile.
 void AqasysRetrieval::TransferTick() {
-    if (transferBusy_) {
+    if (transferBusy_ || (writeRetryMs_ && host_.clock.ElapsedMs() < *writeRetryMs_)) {
         return;
     }
     transferBusy_ = true;
@@ -188,6 +189,7 @@ void AqasysRetrieval::FetchDay(int index, double day) {
         if (!WriteFileAtomic(host_.files, dayFilePath_, Utf8ToCp1252(dayFileText_), false).ok()) {
             WriteLog(kDayFileFailure);
             // A file held or not writable for good would be asked for again every tick.
+            writeRetryMs_ = host_.clock.ElapsedMs() + kDayFileRetryMs;
             DayFailed(day);
             return;
         }

@@ -12,7 +12,9 @@
 // container or request file is logged, never trusted beyond its whole records or its first line.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,7 +62,10 @@ public:
     int OpenDatalogContainer(double& day);
     void TransferTick();
     // A start by the operator or a request file gives a failing day its attempts anew.
-    void NewTransfer() { failedAttempts_ = 0; }
+    void NewTransfer() {
+        failedAttempts_ = 0;
+        writeRetryMs_ = std::nullopt;
+    }
     void RequestAqasysValue(int n, std::string request);
     // "" -> "-999.0"; "12.5" and "12,5" -> "12,5"; no number -> "-999.0", logged.
     void NormalizeNumberText(std::string& text);
@@ -106,6 +111,8 @@ private:
     // The day whose requests met no server, and how many transfer ticks in a row.
     double failedDay_ = 0.0;
     int failedAttempts_ = 0;
+    // After a refused day file: no fetch before then (the diary program may hold it).
+    std::optional<std::int64_t> writeRetryMs_;
     // The request file last found without a date, so it is told once.
     FileStamp badRequestStamp_{};
     // The size of the damaged container last told, so a transfer tells it once.

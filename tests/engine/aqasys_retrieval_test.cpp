@@ -207,13 +207,16 @@ TEST_F(AqasysRetrievalTest, AFailedDayKeepsItsFlagAndIsFetchedAgain) {
               "AQASYS-Abruf für 04.03.2024 nach 3 Versuchen abgebrochen, "
               "der Tag bleibt ungelesen.");
 
-    // The day's file cannot be written: tried three times, the old file untouched.
+    // The day's file cannot be written: tried three times ten seconds apart (the diary
+    // program may hold it a moment), the old file untouched.
     env_.ddeServer.SetStalled(false);
     env_.files.SetFailurePolicy([](FileOp op, const std::string& path) {
         return op == FileOp::Rename && path.find(".TVI") != std::string::npos;
     });
     ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
-    Advance(5000);
+    Advance(15000);
+    EXPECT_FALSE(Main().Stopped());
+    Advance(10000);
     EXPECT_TRUE(Main().Stopped());
     EXPECT_EQ(Unread(), (Days{4, 5}));
     const Lines failed = LogLines();
