@@ -33,7 +33,9 @@ ViewerItem ViewerItemOf(const Configuration& config, const DayFileWriter::Viewer
     item.mirrored = itemConfig.mirror.mirrorOn;
     item.counter = itemConfig.Differenz;
     item.Grafiktyp = itemConfig.Grafiktyp;
-    item.runningIntegral = inputs.integration[n].runningSum;
+    // A flow that stands sends no samples: its sum so far runs on at its last value.
+    item.runningIntegral =
+        IntegralUpTo(itemConfig, inputs.integration[n], inputs.cycleTime, inputs.cycleElapsedMs);
     item.movingAverages = itemConfig.Gleitend;
     item.movingAverage = moving.movingAverage;
     item.movingMinimum = moving.movingMinimum;

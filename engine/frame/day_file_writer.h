@@ -49,6 +49,7 @@ public:
         const IntegrationStates& integration;
         const PerItem<MovingAverageState>& moving;
         double cycleTime;
+        std::int64_t cycleElapsedMs;
     };
     // End of a cycle: the viewer file, and the rows of the day data and sample files.
     void WriteViewerFile(const DateParts& day, const ViewerInputs& inputs);

@@ -56,8 +56,8 @@ void TarveddeMain::WriteDiaryData() {
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {
     WriteDiaryData();
-    dayFiles_.WriteViewerFile(
-        runningDay_, {grid_, integrator_.States(), movingAverages_.States(), cycle_.cycleTime});
+    dayFiles_.WriteViewerFile(runningDay_, {grid_, integrator_.States(), movingAverages_.States(),
+                                            cycle_.cycleTime, cycle_.cycleElapsedMs});
 }
 
 void TarveddeMain::WriteSampleAndDayRecords() {

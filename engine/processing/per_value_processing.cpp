@@ -265,8 +265,13 @@ void WriteGridColumn(const ProcessingPass& pass, const FifteenMinuteValues& fift
         grid.SetCell(item, 5, GridText(pass.config, pass.locale, statistics.sum));
     }
     if (config.Integral) {
-        grid.SetCell(item, 5,
-                     GridText(pass.config, pass.locale, pass.cycle.integration[item].runningSum));
+        // A flow that stands sends no samples: its sum so far runs on at its last value.
+        const IntegrationState& state = pass.cycle.integration[item];
+        const CycleTimes& times = pass.cycle.times;
+        const double sum = IntegratesOwnSamples(config)
+                               ? IntegralUpTo(config, state, times.cycleTime, times.cycleElapsedMs)
+                               : state.runningSum;
+        grid.SetCell(item, 5, GridText(pass.config, pass.locale, sum));
     }
 }
 

@@ -212,7 +212,7 @@ TEST_F(StartSampleChain, TheValueSentAsTheLinkStartsBeginsTheIntegralOnFreshAndR
     env_.Publish("P", "0");
     env_.Publish("Q", "20");
     EXPECT_EQ(IntegralShown(1), "1,000");
-    EXPECT_EQ(Row(2, 5), "36000,000");
+    EXPECT_EQ(Row(2, 5), "36200,000");  // shown up to the cycle: 10 s at 20 l/s since
 
     env_.Publish("P", "1");
     env_.Publish("Q", "10");
@@ -221,8 +221,10 @@ TEST_F(StartSampleChain, TheValueSentAsTheLinkStartsBeginsTheIntegralOnFreshAndR
     env_.Publish("P", "0");
     env_.Publish("Q", "0");
     EXPECT_EQ(IntegralShown(1), "2,000");
-    // The earlier life's last cycle saved its 20 l/s up to then: 36000 + 200 + 36000.
-    EXPECT_EQ(Row(2, 5), "72200,000");
+    // The earlier life's last cycle saved its 20 l/s up to then: 36000 + 200 + 36000, and
+    // 10 s at the integral's least value of 0,01 l/s since the last sample.
+    EXPECT_EQ(Row(2, 5), "72200,100");
+    EXPECT_NE(Read("AKTDAT.TVV").find(";72200,100;"), std::string::npos);  // the viewer's too
 }
 
 }  // namespace
