@@ -43,6 +43,12 @@ void TFo_Einstell1::FormShow() {
     const IniFile ini(main_.GetHost().files, main_.Config().PathOf(kMainIniFile));
     spIntervall = std::max(settings.intervalCount, 1);
     coIntervall = settings.intervalUnit;
+    // Whole minutes typed into the file in seconds: the field holds at most 59, and a save
+    // would otherwise cut 60 s to 59 s and start the day's files anew.
+    if (coIntervall == 0 && spIntervall % 60 == 0 && spIntervall / 60 <= 59) {
+        spIntervall /= 60;
+        coIntervall = 1;
+    }
     spPuffer = settings.bufferSize;
     cb_var = settings.varIniScaling;
     spGleit = settings.movingBufferSize;

@@ -36,10 +36,11 @@ std::string Golden(const std::string& name) {
 
 class GeneralSettingsDialogTest : public testing::EngineFixture {
 protected:
-    TFo_Einstell1& Show(int items = 2) {
+    TFo_Einstell1& Show(int items = 2, int seconds = 10) {
         std::string ini =
             "; Anlage Musterstadt\n[DDE]\nAutoStart=0\nItemcount=" + std::to_string(items) +
-            "\nIntervall=10\nEinheit=0\nPuffer=5\nServer=DDE-Server\nTopic=ServerSimulation\n"
+            "\nIntervall=" + std::to_string(seconds) +
+            "\nEinheit=0\nPuffer=5\nServer=DDE-Server\nTopic=ServerSimulation\n"
             "[Items]\n";
         for (int n = 1; n <= items; ++n) {
             ini += "Item" + std::to_string(n) + "=W" + std::to_string(n) + "\n";
@@ -98,9 +99,12 @@ TEST_F(GeneralSettingsDialogTest, ASessionSavesOnlyItsKeysAndRunsTheNewCycle) {
 }
 
 TEST_F(GeneralSettingsDialogTest, OnlyItemCountOrBufferSizeAskForARestartAndNewItemsAreUndefined) {
-    TFo_Einstell1& form = Show(3);
+    TFo_Einstell1& form = Show(3, 60);  // typed into the file: the field holds up to 59
+    EXPECT_EQ(form.spIntervall, 1);
+    EXPECT_EQ(form.coIntervall, 1);
     form.eService = "ARCNET";
     form.btSpeichernClick();
+    EXPECT_EQ(Settings().cycleIntervalMs, 60000);
     EXPECT_THAT(Transcript(), Not(Contains(MessageLine(kRestart))));
     EXPECT_TRUE(Window().btStartDDEEnabled);
     form.FormShow();
