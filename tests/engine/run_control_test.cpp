@@ -90,6 +90,16 @@ TEST_F(RunControlTest, AutomaticStartRunsACycleAtOnceThenEveryIntervalWithTheSer
     Advance(1);
     EXPECT_EQ(Window().lbDT, "07:00:10");
     EXPECT_EQ(Stats(1).currentValue, 12.5);
+    // The "Initialisierung" menu's three resets reach the day figures.
+    MirrorOffset(1) = 4.0;
+    EXPECT_TRUE(Main().MenuClick("MinimaMaxima1"));
+    EXPECT_EQ(Stats(1).minimum, 999999.9);
+    EXPECT_GT(Stats(1).count, 0.0);
+    EXPECT_TRUE(Main().MenuClick("MittelwerteSummen1"));
+    EXPECT_EQ(Stats(1).count, 0.0);
+    EXPECT_TRUE(Main().MenuClick("SummenOffsetgespiegelteWerte1"));
+    EXPECT_EQ(MirrorOffset(1), 0.0);
+    EXPECT_FALSE(Main().MenuClick("Unbekannt1"));
     EXPECT_FALSE(Item(2).MaxAusZeit_anzeigen);
     Config().SetItemSettings(1, Item(1));
     Config().SetItemSettings(2, Item(2));
@@ -143,23 +153,6 @@ TEST_F(RunControlTest, MidnightChangesTheDayOnceBeforeTheFirstCycleOfTheNewDay) 
     EXPECT_EQ(Read("20240306.SMP"), Read("20240306.DAT"));
     EXPECT_EQ(Read("20240306.AQH"), Read("20240305.AQH"));
     EXPECT_EQ(Main().RunningDay(), (DateParts{2024, 3, 6}));
-}
-
-// The "Initialisierung" menu's three resets reach the day statistics; unknown names do nothing.
-TEST_F(RunControlTest, InitialisationMenuItemsResetTheDayFigures) {
-    Begin();
-    env_.Publish("Q", "12,5");
-    Advance(10000);
-    ASSERT_GT(Stats(1).count, 0.0);
-    MirrorOffset(1) = 4.0;
-    EXPECT_TRUE(Main().MenuClick("MinimaMaxima1"));
-    EXPECT_EQ(Stats(1).minimum, 999999.9);
-    EXPECT_GT(Stats(1).count, 0.0);
-    EXPECT_TRUE(Main().MenuClick("MittelwerteSummen1"));
-    EXPECT_EQ(Stats(1).count, 0.0);
-    EXPECT_TRUE(Main().MenuClick("SummenOffsetgespiegelteWerte1"));
-    EXPECT_EQ(MirrorOffset(1), 0.0);
-    EXPECT_FALSE(Main().MenuClick("Unbekannt1"));
 }
 
 // A restart before the configured time still writes the statistics then.
@@ -431,22 +424,35 @@ TEST_F(RunControlTest, StopAsksTwiceWhileACycleRunsAndOnceStoppedStopsOnlyAgain)
     EXPECT_TRUE(Main().Stopped());
 }
 
-TEST_F(RunControlTest, BlockwiseDayDataWarnsWhenTheBufferIsNotFull) {
-    Begin("AutoStart=1\nPuffer=3\n");
+// "Beenden" asks while acquisition runs; without a countdown window the close is refused
+// and acquisition goes on (a close refused while the countdown runs is the stop dialog's
+// test). Once stopped it closes at once, ending links and DDE; a later close writes nothing.
+// Day data written blockwise warns at the stop when its buffer is not full.
+TEST_F(RunControlTest, BeendenAsksWhileRunningAndClosesAtOnceWhileStopped) {
+    Begin("Puffer=3\n");
     Main().DayFileOutput().SetDatEveryCycle(false);
+    env_.person.QueueAnswer(Answer::Yes);
+    ASSERT_TRUE(Main().MenuClick("Beenden1"));
+    EXPECT_THAT(Transcript(), ElementsAre("QUESTION Programm weiter arbeiten lassen ? -> Yes"));
+    EXPECT_THAT(LogAll(), Not(HasSubstr("manuell beendet")));
+    env_.person.QueueAnswer(Answer::No);
+    ASSERT_TRUE(Main().MenuClick("Beenden1"));
+    EXPECT_THAT(LogAll(),
+                HasSubstr("Programm wird manuell beendet !\r\n05.Mrz.24, 07:00:00 > "
+                          "Stop-Aufforderung wird aktiviert, 10s für manuelles Eingreifen "
+                          "....\r\n"));
+    EXPECT_FALSE(Main().CloseRequested());
+    Advance(10000);
+    EXPECT_EQ(Window().lbDT, "07:00:10");
+
     Main().StopAcquisition();
     EXPECT_THAT(LogAll(),
                 HasSubstr("Ihre zwischengespeicherten Daten wurden nicht automatisch gesichert !"));
-}
-
-TEST_F(RunControlTest, BeendenWhileStoppedClosesWithoutAQuestionEndingLinksAndDde) {
-    Begin();
-    Main().StopAcquisition();
     ASSERT_TRUE(Main().MenuClick("Beenden1"));
-    EXPECT_THAT(Transcript(), IsEmpty());
+    EXPECT_EQ(Transcript().size(), 2U);
     EXPECT_TRUE(Main().CloseRequested());
     EXPECT_THAT(LogAll(), HasSubstr("> Manuelle Anforderung zum Beenden des Programms...\r\n"
-                                    "05.Mrz.24, 07:00:00 > Programm wird manuell beendet !\r\n"));
+                                    "05.Mrz.24, 07:00:10 > Programm wird manuell beendet !\r\n"));
     env_.clock.SetLocalTime(EncodeDateTime(2024, 3, 5, 7, 5, 0, 0));
     const auto stateBefore = env_.files.Stamp(env_.dir + "TARVEDDE.COF");
     ASSERT_TRUE(Main().FormClose());
@@ -464,28 +470,9 @@ TEST_F(RunControlTest, BeendenWhileStoppedClosesWithoutAQuestionEndingLinksAndDd
                           "2024,07:05:00  -----------------"));
     EXPECT_THAT(Read("DDE-Info.TXT"),
                 HasSubstr("------------------------------ Programm beendet.  "));
-    // Closed once: a later close writes nothing more.
     const std::string log = LogAll();
     EXPECT_TRUE(Main().FormClose());
     EXPECT_EQ(LogAll(), log);
-}
-
-// A close refused while the countdown runs is the stop dialog's test.
-TEST_F(RunControlTest, BeendenWhileRunningAsksAndAcquisitionGoesOnUntilTheCountdownEnds) {
-    Begin();
-    env_.person.QueueAnswer(Answer::Yes);
-    ASSERT_TRUE(Main().MenuClick("Beenden1"));
-    EXPECT_THAT(Transcript(), ElementsAre("QUESTION Programm weiter arbeiten lassen ? -> Yes"));
-    EXPECT_THAT(LogAll(), Not(HasSubstr("manuell beendet")));
-    env_.person.QueueAnswer(Answer::No);
-    ASSERT_TRUE(Main().MenuClick("Beenden1"));
-    EXPECT_THAT(LogAll(),
-                HasSubstr("Programm wird manuell beendet !\r\n05.Mrz.24, 07:00:00 > "
-                          "Stop-Aufforderung wird aktiviert, 10s für manuelles Eingreifen "
-                          "....\r\n"));
-    EXPECT_FALSE(Main().CloseRequested());
-    Advance(10000);
-    EXPECT_EQ(Window().lbDT, "07:00:10");
 }
 
 // Switched off, the heartbeat stops after its first tick and leaves the file.
