@@ -322,20 +322,6 @@ TEST_F(LoaderTest, Utf8SettingsFilesReadAsTheyWereMeant) {
                        "gespeichert."));
 }
 
-// A blank, a CR or an editor's BOM around a delimiter code is no part of it; a line that
-// is no code is left out and logged, not taken as "0", which would cut values at zeros.
-TEST_F(LoaderTest, DelimiterCodesIgnoreBlanksAndTheBom) {
-    ASSERT_TRUE(env_.files.WriteAll(env_.dir + "prefix.txt",
-                                    "\xEF\xBB\xBF"
-                                    "13 \r\nx\r\n10\r\r\n",
-                                    false));
-    Load();
-    config_.BuildValueDelimiters();
-    EXPECT_EQ(settings_.valuePrefix, "\r\n");
-    EXPECT_TRUE(
-        Logged("Fehlerhafter Wert in prefix.txt, Zeile 2 = x ! Die Zeile wird übergangen."));
-}
-
 // Whatever the settings files hold, the load ends and the model stays within its bounds.
 TEST_F(LoaderTest, BrokenFilesNeverBreakTheLoad) {
     std::string garbage;
@@ -375,34 +361,38 @@ TEST_F(LoaderTest, BrokenFilesNeverBreakTheLoad) {
     }
 }
 
-// A reload reads each conversion afresh: one switched off takes the item's unit again.
-TEST_F(LoaderTest, AReloadForgetsTheConversionUnit) {
-    const std::string ini = "[DDE]\nItemcount=1\n[Items]\nItem1=A\n[Einheiten]\nItem1=l/s\n";
-    WriteIni(ini + "[Umrechnung]\nItem1=1|X|m3|1|1|1\n");
-    Load();
-    ASSERT_EQ(Item(1).valueConversion.conversionUnit, "m3");
-    WriteIni(ini + "[Umrechnung]\nItem1=0|X|m3|1|1|1\n");
-    Load();
-    EXPECT_EQ(Item(1).valueConversion.conversionUnit, "l/s");
-}
-
-// A missing table or list file keeps what an earlier load read.
-TEST_F(LoaderTest, MissingTableAndListFilesKeepWhatWasRead) {
+// A missing table or list file keeps what an earlier load read; a reload reads each
+// conversion afresh, one switched off taking the item's unit again. A blank, a CR or an
+// editor's BOM around a delimiter code is no part of it; a line that is no code is left
+// out and logged, not taken as "0", which would cut values at zeros.
+TEST_F(LoaderTest, AReloadKeepsWhatMissingFilesHeldAndReadsTheRestAfresh) {
     config_.BuildValueDelimiters();
     EXPECT_EQ(settings_.valuePrefix, "\r\n");
     EXPECT_EQ(settings_.valueSuffix, "\r\n");
-    WriteIni(
-        "[DDE]\nItemcount=1\n[Items]\nItem1=A\n[Item_1]\nTabelle_benutzen=1\n"
-        "[Tabelle_1]\nName=tab.txt\n");
+    const std::string ini =
+        "[DDE]\nItemcount=1\n[Items]\nItem1=A\n[Einheiten]\nItem1=l/s\n[Item_1]\n"
+        "Tabelle_benutzen=1\n[Tabelle_1]\nName=tab.txt\n";
+    WriteIni(ini + "[Umrechnung]\nItem1=1|X|m3|1|1|1\n");
     Write("tab.txt", "1\t1,5\n2\t2,5\n3\t3,5\n");
-    Write("prefix.txt", "34\n");
+    ASSERT_TRUE(env_.files.WriteAll(env_.dir + "prefix.txt",
+                                    "\xEF\xBB\xBF"
+                                    "34 \r\nx\r\n10\r\r\n",
+                                    false));
     Load();
+    ASSERT_EQ(Item(1).valueConversion.conversionUnit, "m3");
+    config_.BuildValueDelimiters();
+    EXPECT_EQ(settings_.valuePrefix, "\"\n");
+    EXPECT_TRUE(
+        Logged("Fehlerhafter Wert in prefix.txt, Zeile 2 = x ! Die Zeile wird übergangen."));
     Remove("tab.txt");
     Remove("prefix.txt");
+    WriteIni(ini + "[Umrechnung]\nItem1=0|X|m3|1|1|1\n");
     Load();
+    EXPECT_EQ(Item(1).valueConversion.conversionUnit, "l/s");
     EXPECT_EQ(Item(1).Tabelle_benutzen, 1);
     EXPECT_EQ(tables_[1].pointCount, 3);
-    EXPECT_EQ(settings_.prefixCodes, Lines{"34"});
+    config_.BuildValueDelimiters();
+    EXPECT_EQ(settings_.valuePrefix, "\"\n");
     const Lines log = LogLines();
     EXPECT_EQ(std::count(log.begin(), log.end(), "Es wurden 3 Wertepaare gelesen."), 1);
 
