@@ -241,10 +241,12 @@ protected:
     std::size_t logged_ = 0;
 };
 
-// A second engine restores every accumulator of a clean save; they also seed the corrections
-// of the first value after the restart, and the integral item's sum is its running sum while
-// the others keep the day sum.
-TEST_F(StateFilesTest, ARestartTakesEveryAccumulatorOfACleanSave) {
+// A restart takes every accumulator of a clean save; they also seed the corrections of the
+// first value, and the integral item's sum is its running sum. A process that dies while the
+// save writes finds the previous set whole. A failure at any single operation costs only the
+// file it hit: it keeps the previous content, its bit is logged and set in $clean, and a
+// restart takes every other file. A marker that cannot be written keeps the old one.
+TEST_F(StateFilesTest, ARestartTakesACleanSaveAndAFailedOperationCostsOnlyTheFileItHit) {
     ASSERT_EQ(SaveFilled(5.0), 0);
     EXPECT_EQ(before_.Clean(), "0\r\n05.03.2024\r\n");
     ExpectWholeSet();
@@ -264,15 +266,7 @@ TEST_F(StateFilesTest, ARestartTakesEveryAccumulatorOfACleanSave) {
     EXPECT_EQ(At(after_.values.mirrorSumOffsets, 180), 5.75);
     EXPECT_THAT(Bytes(kConfigStateFile), HasSubstr("Item.3"));  // static part as created
     EXPECT_THAT(NewLog(), Not(HasSubstr("Fehler")));
-}
 
-// A process that dies while the save writes its files finds the previous set whole:
-// nothing of the set is replaced before every file is written. A failure at any single
-// operation costs only the file it hit: that file keeps the previous save's content, its
-// bit is logged and set in $clean, and a restart takes every other file. A marker that
-// cannot be written keeps the old one.
-TEST_F(StateFilesTest, AFailureAtAnyOperationOfASaveCostsOnlyTheFileItHit) {
-    ASSERT_EQ(SaveFilled(5.0), 0);
     const int start = env_.files.OperationCount();
     ASSERT_EQ(SaveFilled(7.0), 0);
     // Four files, each written, renamed and stamped; the unchanged $clean only stamped.
