@@ -82,7 +82,10 @@ TEST_F(DdeClientTest, LinkingSetsUpEachItemAndAllLinkedTurnTheLabelGreen) {
     Item(3).unit = std::string(30, 'u');
     Item(3).calibrationSlope = 0.000000005;  // inside the "very small" band
     client_.MarkUnreachable();
+    std::string shown;
+    state_.window.onChanged = [&] { shown = state_.window.lbWarnung; };
     const Lines lines = Link();
+    EXPECT_EQ(shown, "3 Werte werden übertragen.");
     EXPECT_TRUE(client_.ItemsLinked());
     EXPECT_FALSE(client_.ConnectionLost());
     EXPECT_THAT(env_.ddeCalls, ElementsAre("Connect PLS Werte", "AdvStart Item1 5000",

@@ -212,7 +212,7 @@ TEST(Teilstring, FieldsOfABarSeparatedText) {
 }
 
 TEST_F(LoaderTest, A180ItemListLoadsWithoutAMessage) {
-    std::string ini = "[DDE]\nItemcount=180\nvarini-Skalierung=1\nTarveget=0\n[Items]\n";
+    std::string ini = "[DDE]\nItemcount=180\nvarini-Skalierung=1\nTarveget=0\nPuffer=4\n[Items]\n";
     for (int n = 1; n <= 180; ++n) {
         ini += "Item" + std::to_string(n) + "=S" + std::to_string(n) + "\n";
     }
@@ -220,6 +220,7 @@ TEST_F(LoaderTest, A180ItemListLoadsWithoutAMessage) {
     Load();
     EXPECT_TRUE(settings_.configValid);
     EXPECT_EQ(state_.window.it1.size(), 180u);
+    EXPECT_EQ(state_.grid.RowCount(), 4 + 6);  // the buffered rows and six more
     EXPECT_EQ(Item(180).serverItem, "S180");
     EXPECT_EQ(Record(180).itemName, "undefiniert_180");
     EXPECT_EQ(IniValue(kMainIniFile, "GrafikEinheit", "Item180"), "");
