@@ -377,14 +377,17 @@ TEST_F(LoaderTest, AReloadKeepsWhatMissingFilesHeldAndReadsTheRestAfresh) {
     Write("tab.txt", "1\t1,5\n2\t2,5\n3\t3,5\n");
     ASSERT_TRUE(env_.files.WriteAll(env_.dir + "prefix.txt",
                                     "\xEF\xBB\xBF"
-                                    "34 \r\nx\r\n10\r\r\n",
+                                    "x\r\n34 \r\n10\r\r\n",
                                     false));
+    Write("suffix.txt", "13\n\n");
     Load();
     ASSERT_EQ(Item(1).valueConversion.conversionUnit, "m3");
     config_.BuildValueDelimiters();
     EXPECT_EQ(settings_.valuePrefix, "\"\n");
     EXPECT_TRUE(
-        Logged("Fehlerhafter Wert in prefix.txt, Zeile 2 = x ! Die Zeile wird übergangen."));
+        Logged("Fehlerhafter Wert in prefix.txt, Zeile 1 = x ! Die Zeile wird übergangen."));
+    EXPECT_TRUE(
+        Logged("Fehlerhafter Wert in suffix.txt, Zeile 2 = (leer) ! Die Zeile wird übergangen."));
     Remove("tab.txt");
     Remove("prefix.txt");
     WriteIni(ini + "[Umrechnung]\nItem1=0|X|m3|1|1|1\n");
