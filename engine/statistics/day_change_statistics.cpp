@@ -78,6 +78,7 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
     StatisticsRun run{memo2, snapshot, out_.extraneousWater, out_.locale, end,
                       endMs, closing,  ItemCount()};
     const std::vector<int> framed = ReportOpenPeriods(endedDay, run);
+    TellFramedInflow(framed);
     SkipUnrecordedDays(now, out_.clock.ElapsedMs(), dayEnd);
     TextAttributes heading;
     heading.bold = true;
@@ -139,6 +140,18 @@ void DayStatistics::SkipUnrecordedDays(double now, std::int64_t nowMs, double da
 }
 
 // The items that report at their frame times, each having reported its open period.
+// A framed item reports periods, never the day: its figures give no day's share.
+void DayStatistics::TellFramedInflow(const std::vector<int>& framed) const {
+    const ExtraneousWaterSettings& water = out_.extraneousWater.Settings();
+    for (const int item : {water.ZulaufMin_ls_index, water.ZulaufSumme_qbm_index}) {
+        if (std::ranges::find(framed, item) != framed.end()) {
+            out_.log.WriteLog("Fremdwasser: Item " + std::to_string(item) +
+                              " hatte einen Zeitrahmen, kein Tageswert berechnet.");
+            return;
+        }
+    }
+}
+
 std::vector<int> DayStatistics::ReportOpenPeriods(double endedDay, StatisticsRun& run) {
     // The time since the last sample belongs to the ended day, also where no block counts
     // it (a day volume not printed, an item left out of the order): a pump running at

@@ -56,6 +56,7 @@ public:
 private:
     void WriteEndedDay(double endedDay, double dayEnd);
     std::vector<int> ReportOpenPeriods(double endedDay, StatisticsRun& run);
+    void TellFramedInflow(const std::vector<int>& framed) const;
     void SkipUnrecordedDays(double now, std::int64_t nowMs, double dayEnd);
     void CloseItemDay(int item);
     void AddToTotalCounter(int item);

@@ -82,6 +82,8 @@ TEST(DayStatisticsScenario, FrameSumsSurviveARestartAndTheDayChangeReportsAndRes
     // A framed inflow has a period's figures, never the day's: no share from them.
     EXPECT_THAT(protocol, Not(HasSubstr("Fremdwasser")));
     EXPECT_EQ(plant.Bytes("Fremdwasser.txt"), "<missing>");
+    EXPECT_THAT(log, Contains(HasSubstr(
+                         "Fremdwasser: Item 1 hatte einen Zeitrahmen, kein Tageswert berechnet.")));
 }
 
 // Q_Nacht never reads below its limit of 50 l/s (a start's first cycle has no value);
