@@ -56,11 +56,8 @@ double ExtraneousWaterFrameHost::InflowVolume(int item) {
     }
     // Up to now, as the day change's block takes it: a flow that stands sends no samples.
     const ItemConfig& config = config_.Item(item);
-    const IntegrationState& state = integrator_.States()[item];
-    return InflowVolumeOf(config,
-                          IntegratesOwnSamples(config)
-                              ? IntegralUpTo(config, state, clock_.Now(), clock_.ElapsedMs())
-                              : state.runningSum);
+    return InflowVolumeOf(
+        config, RunningSumAt(config, integrator_.States()[item], clock_.Now(), clock_.ElapsedMs()));
 }
 
 void TarveddeMain::Fremdwasser1Click() {

@@ -288,6 +288,14 @@ inline double IntegralUpTo(const ItemConfig& config, const IntegrationState& sta
     return state.runningSum + increase * state.lastSampleValue;
 }
 
+// The item's running sum as shown and reported at `now`: up to then for an item that
+// integrates its own samples, a mirror's as it stands.
+inline double RunningSumAt(const ItemConfig& config, const IntegrationState& state, double now,
+                           std::int64_t nowMs) {
+    return IntegratesOwnSamples(config) ? IntegralUpTo(config, state, now, nowMs)
+                                        : state.runningSum;
+}
+
 class SampleIntegrator;
 
 // The integration state of every item. The sample integrator writes it; the others read

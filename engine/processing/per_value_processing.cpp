@@ -266,11 +266,9 @@ void WriteGridColumn(const ProcessingPass& pass, const FifteenMinuteValues& fift
     }
     if (config.Integral) {
         // A flow that stands sends no samples: its sum so far runs on at its last value.
-        const IntegrationState& state = pass.cycle.integration[item];
         const CycleTimes& times = pass.cycle.times;
-        const double sum = IntegratesOwnSamples(config)
-                               ? IntegralUpTo(config, state, times.cycleTime, times.cycleElapsedMs)
-                               : state.runningSum;
+        const double sum = RunningSumAt(config, pass.cycle.integration[item], times.cycleTime,
+                                        times.cycleElapsedMs);
         grid.SetCell(item, 5, GridText(pass.config, pass.locale, sum));
     }
 }

@@ -16,11 +16,16 @@ std::string DayProtocolName(double day) {
 
 namespace {
 
+bool WriteProtocolFile(const RichTextModel& memo2, const std::string& name,
+                       const DayProtocolFiles& files) {
+    return WriteFileAtomic(files.files, files.programDir + name, WriteRtf(memo2, files.fontSize),
+                           false)
+        .ok();
+}
+
 bool WriteProtocol(const RichTextModel& memo2, const std::string& name,
                    const DayProtocolFiles& files) {
-    if (WriteFileAtomic(files.files, files.programDir + name, WriteRtf(memo2, files.fontSize),
-                        false)
-            .ok()) {
+    if (WriteProtocolFile(memo2, name, files)) {
         return true;
     }
     files.log.WriteLog("Statistik " + name + " konnte nicht gesichert werden !");
@@ -74,9 +79,7 @@ bool SaveStatisticsWindow(const RichTextModel& memo2, double runningDay,
 
 bool SaveStatisticsWindowQuietly(const RichTextModel& memo2, double runningDay,
                                  const DayProtocolFiles& files) {
-    return WriteFileAtomic(files.files, files.programDir + DayProtocolName(runningDay),
-                           WriteRtf(memo2, files.fontSize), false)
-        .ok();
+    return WriteProtocolFile(memo2, DayProtocolName(runningDay), files);
 }
 
 void LoadDayProtocol(RichTextModel& memo2, double runningDay, int maxRtf,

@@ -174,9 +174,7 @@ private:
     double Integral() const { return in_.integration[item_].runningSum; }
     // The day's volume as the block's own line will state it: up to now.
     double DayVolume() const {
-        return IntegratesOwnSamples(cfg_)
-                   ? IntegralUpTo(cfg_, in_.integration[item_], run_.now, nowMs_)
-                   : Integral();
+        return RunningSumAt(cfg_, in_.integration[item_], run_.now, nowMs_);
     }
     double SD() const { return cfg_.sumDivisor; }
     std::string Unit() const {
