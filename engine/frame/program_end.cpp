@@ -223,10 +223,12 @@ void TarveddeMain::PrintIntermediateStatistics(int item) {
                         run);
 }
 
+DayProtocolFiles TarveddeMain::ProtocolFiles() {
+    return {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize};
+}
+
 void TarveddeMain::SaveStatisticsReport() {
-    (void)SaveStatisticsWindow(
-        memo2_, statisticsHost_.StatisticsDay(),
-        {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize});
+    (void)SaveStatisticsWindow(memo2_, statisticsHost_.StatisticsDay(), ProtocolFiles());
 }
 
 // Warnings and intermediate statistics live only in the window until it is saved: a kill
@@ -241,9 +243,7 @@ void TarveddeMain::SaveChangedStatisticsReport() {
     const auto lines = static_cast<std::int64_t>(memo2_.Paragraphs().size());
     nextReportSaveMs_ = now + std::max(kReportSaveSpacingMs, lines * kReportSaveMsPerLine);
     const double day = statisticsHost_.StatisticsDay();
-    if (SaveStatisticsWindowQuietly(
-            memo2_, day,
-            {host_.files, log_, config_.ProgramDir(), config_.Settings().reportFontSize})) {
+    if (SaveStatisticsWindowQuietly(memo2_, day, ProtocolFiles())) {
         savedReportRevision_ = memo2_.Revision();
         reportSaveRefused_ = false;
     } else if (!std::exchange(reportSaveRefused_, true)) {

@@ -30,6 +30,7 @@
 #include "engine/processing/per_value_processing.h"
 #include "engine/processing/statistics_joins.h"
 #include "engine/statistics/day_change_statistics.h"
+#include "engine/statistics/day_protocol.h"
 #include "engine/statistics/diary_night_sums.h"
 #include "engine/statistics/extraneous_water.h"
 #include "engine/statistics/fifteen_minute_values.h"
@@ -297,6 +298,7 @@ private:
     void Timer_totTimer();
     void RequestClose();
     void PrintIntermediateStatistics(int item);
+    DayProtocolFiles ProtocolFiles();
     void SaveStatisticsReport();
     void SaveChangedStatisticsReport();
 

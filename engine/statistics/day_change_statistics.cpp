@@ -139,7 +139,6 @@ void DayStatistics::SkipUnrecordedDays(double now, std::int64_t nowMs, double da
     }
 }
 
-// The items that report at their frame times, each having reported its open period.
 // A framed item reports periods, never the day: its figures give no day's share.
 void DayStatistics::TellFramedInflow(const std::vector<int>& framed) const {
     const ExtraneousWaterSettings& water = out_.extraneousWater.Settings();
@@ -152,6 +151,7 @@ void DayStatistics::TellFramedInflow(const std::vector<int>& framed) const {
     }
 }
 
+// The items that report at their frame times, each having reported its open period.
 std::vector<int> DayStatistics::ReportOpenPeriods(double endedDay, StatisticsRun& run) {
     // The time since the last sample belongs to the ended day, also where no block counts
     // it (a day volume not printed, an item left out of the order): a pump running at
