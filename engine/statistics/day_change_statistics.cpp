@@ -77,6 +77,7 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
     const std::int64_t endMs = ElapsedMsAt(end, now, out_.clock.ElapsedMs());
     StatisticsRun run{memo2, snapshot, out_.extraneousWater, out_.locale, end,
                       endMs, closing,  ItemCount()};
+    BringIntegralsToDayEnd(run, now, out_.clock.ElapsedMs());
     const std::vector<int> framed = ReportOpenPeriods(endedDay, run);
     TellFramedInflow(framed);
     SkipUnrecordedDays(now, out_.clock.ElapsedMs(), dayEnd);
@@ -139,6 +140,34 @@ void DayStatistics::SkipUnrecordedDays(double now, std::int64_t nowMs, double da
     }
 }
 
+// The time since the last sample belongs to the ended day, also where no block counts it
+// (a day volume not printed, an item left out of the order): a pump running at midnight
+// would otherwise give the ended day's last hours to the new day.
+void DayStatistics::BringIntegralsToDayEnd(const StatisticsRun& run, double now,
+                                           std::int64_t nowMs) {
+    const std::int64_t endMs =
+        nowMs - std::llround((now - run.now) * static_cast<double>(kMsPerDay));
+    for (int k = 1; k <= ItemCount(); ++k) {
+        const ItemConfig& config = config_.Items()[k];
+        if (!IntegratesOwnSamples(config)) {
+            continue;
+        }
+        // A clock set forward past the day's end puts it before a sample the wall clock
+        // places before it: the day's end came with the step, so the time that really
+        // passed since the sample is the ended day's, and nothing the step skipped.
+        const IntegrationState& state = state_.integration[k];
+        const ElapsedMark& mark = state.lastSampleMark;
+        const bool steppedOver = nowMs >= 0 && mark.elapsedMs >= 0 &&
+                                 mark.wallTime == state.lastSampleTime &&
+                                 state.lastSampleTime <= run.now && endMs < mark.elapsedMs;
+        StatisticsRun itemRun = run;
+        if (steppedOver) {
+            itemRun.nowMs = nowMs;
+        }
+        BringIntegralUpToNow(k, config, state_.integration, itemRun);
+    }
+}
+
 // A framed item reports periods, never the day: its figures give no day's share.
 void DayStatistics::TellFramedInflow(const std::vector<int>& framed) const {
     const ExtraneousWaterSettings& water = out_.extraneousWater.Settings();
@@ -153,15 +182,6 @@ void DayStatistics::TellFramedInflow(const std::vector<int>& framed) const {
 
 // The items that report at their frame times, each having reported its open period.
 std::vector<int> DayStatistics::ReportOpenPeriods(double endedDay, StatisticsRun& run) {
-    // The time since the last sample belongs to the ended day, also where no block counts
-    // it (a day volume not printed, an item left out of the order): a pump running at
-    // midnight would otherwise give the ended day's last hours to the new day.
-    for (int k = 1; k <= ItemCount(); ++k) {
-        const ItemConfig& config = config_.Items()[k];
-        if (IntegratesOwnSamples(config)) {
-            BringIntegralUpToNow(k, config, state_.integration, run);
-        }
-    }
     std::vector<int> framed;
     const int weekday = DayOfWeek(endedDay);
     for (int position = 1; position <= ItemCount(); ++position) {

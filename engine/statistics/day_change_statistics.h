@@ -55,6 +55,7 @@ public:
 
 private:
     void WriteEndedDay(double endedDay, double dayEnd);
+    void BringIntegralsToDayEnd(const StatisticsRun& run, double now, std::int64_t nowMs);
     std::vector<int> ReportOpenPeriods(double endedDay, StatisticsRun& run);
     void TellFramedInflow(const std::vector<int>& framed) const;
     void SkipUnrecordedDays(double now, std::int64_t nowMs, double dayEnd);

@@ -204,8 +204,10 @@ bool HasNoBlock(int item, const ItemConfig& config, int itemCount) {
 
 void BringIntegralUpToNow(int item, const ItemConfig& config, IntegrationStates& integration,
                           const StatisticsRun& run) {
-    // Its chain goes on from that later sample, or the time since would count twice.
-    if (SampleAfter(integration[item], run.now, run.nowMs)) {
+    // Its chain goes on from that later sample, or the time since would count twice; a
+    // chain brought up to this moment already keeps its elapsed mark.
+    if (SampleAfter(integration[item], run.now, run.nowMs) ||
+        integration[item].lastSampleTime == run.now) {
         return;
     }
     integration.SetSum(item, IntegralUpTo(config, integration[item], run.now, run.nowMs));

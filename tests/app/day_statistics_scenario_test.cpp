@@ -268,6 +268,21 @@ TEST(DayStatisticsScenario, AClockTakenBackWhileTheDayChangeIsPendingKeepsOnePro
     EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "(20:00)"), ElementsAre("Neustart:"));
 }
 
+// A clock set a day ahead at 10:30 and corrected half an hour later: the false day change
+// closes the morning with the time that really passed, and the day's real end closes the
+// rest; the wall clock's skipped hours count nowhere, also when the flow changes after.
+TEST(DayStatisticsScenario, AClockSetADayAheadAndBackAddsNoHours) {
+    testing::MemoryPlant plant(LongCycleIni(
+        "Intervall=59\r\nEinheit=1\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\nCustomIni=1",
+        "Intervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\nCustomIni=0"));
+    RunLife(plant,
+            "clock 2024-03-05 10:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-05 10:30:00\n"
+            "clock-step 1d\nadvance 31m\nclock-step -1d\nadvance-to 2024-03-05 12:00:00\n"
+            "set Q \"2\"\nadvance-to 2024-03-06 00:05:00");
+    EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=1810,00", "Tagesmenge=91790,00"));  // 2 h at 1, 12 h at 2
+}
+
 // No cycle falls between CustomTime (23:55) and midnight: each day's statistics come with
 // the first cycle after it, and each date gets its own files.
 TEST(DayStatisticsScenario, APostponedDayChangeWithoutACycleBeforeMidnightStillEndsEachDay) {
