@@ -43,6 +43,8 @@ struct DiaryTransferSources {
     const Locale& locale;
     double cycleTime = 0.0;  // its weekday and time of day decide the time windows
     double now = 0.0;        // names the replacement file
+    // The cycle's elapsed clock: an integral is transferred up to the cycle, as shown.
+    std::int64_t cycleElapsedMs = -1;
 };
 
 class DiaryInterface {

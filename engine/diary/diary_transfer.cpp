@@ -143,9 +143,11 @@ std::string DiaryInterface::ValueText(const DiaryBinding& binding,
             return statistics.maximum > -999999.0 ? grid.Cell(n, 3) : kDiaryMissingValue;
         case 4:
             if (item.Integral) {
-                return FormatGeneral(
-                    item.mirror.mirrorOn ? statistics.sum : sources.integration[n].runningSum,
-                    sources.locale);
+                return FormatGeneral(item.mirror.mirrorOn
+                                         ? statistics.sum
+                                         : RunningSumAt(item, sources.integration[n],
+                                                        sources.cycleTime, sources.cycleElapsedMs),
+                                     sources.locale);
             }
             return grid.Cell(n, item.Grafiktyp == 1 && item.Differenz ? 5 : 4);
         case 5:

@@ -51,7 +51,7 @@ void TarveddeMain::WriteDiaryData() {
         dayFiles_.FilesFor(runningDay_),
         {config_.Items(), config_.Settings().itemCount, grid_, processor_.Values().statistics,
          integrator_.States(), movingAverages_.States(), locale_, cycle_.cycleTime,
-         host_.clock.Now()});
+         host_.clock.Now(), cycle_.cycleElapsedMs});
 }
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {
