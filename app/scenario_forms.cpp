@@ -216,8 +216,8 @@ void AddKalibrierung(FormRegistry& registry) {
     FormBinding<F> binding;
     binding.create = [](FormContext& c) {
         TarveddeMain& m = c.main;
-        return std::make_unique<F>(m.Config(), m.Dde().Sources(), m.Integrator(), m.GetHost(),
-                                   m.RegionalSettings());
+        return std::make_unique<F>(m.Config(), m.Dde().Sources(), m.Integrator(), m.ItemSettings(),
+                                   m.GetHost(), m.RegionalSettings());
     };
     binding.show = &F::FormShow;
     binding.close = &F::FormClose;
@@ -367,7 +367,7 @@ struct ScenarioGrafEinstell : GrafEinstellParts, TFo_GrafEinstell {
     explicit ScenarioGrafEinstell(TarveddeMain& m)
         : GrafEinstellParts(m),
           TFo_GrafEinstell(m.Config(),
-                           {m.Integrator(), m.ServerItems(), m.TimeFrameStats(), m.Diary(),
+                           {m.Integrator(), m.ItemSettings(), m.TimeFrameStats(), m.Diary(),
                             timeTable, modalTimeTable},
                            m.GetHost(), m.Log(), m.RegionalSettings()) {}
 };

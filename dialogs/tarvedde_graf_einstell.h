@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "dialogs/tarvedde_time_table.h"
-#include "engine/acquisition/dde_client.h"
 #include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
 #include "engine/diary/diary_interface.h"
 #include "engine/model/host.h"
+#include "engine/model/item_settings_change.h"
 #include "engine/statistics/time_frames.h"
 #include "outputs/program_log.h"
 #include "platform/locale.h"
@@ -38,7 +38,7 @@ public:
 // What the dialog's save reaches besides the configuration.
 struct GrafEinstellTargets {
     SampleIntegrator& integrator;
-    ServerItemChange& serverItems;
+    ItemSettingsChange& itemSettings;
     TimeFrameStatistics& timeFrames;
     DiaryInterface& diary;
     TFo_TimeTable& timeTable;

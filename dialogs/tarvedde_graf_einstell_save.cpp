@@ -346,13 +346,10 @@ void TFo_GrafEinstell::btSpeichernClick() {
     const bool bound = SaveNames(item);
     SaveOptions(item);
     const bool written = WriteMainIni(item, n) && WriteCalibrationIni(item);
-    const bool moved = item.serverItem != config_.Item(n).serverItem;
+    const ItemConfig before = config_.Item(n);
     config_.SetItemSettings(n, item);
     targets_.integrator.ApplyItemSettings(n, config_.Item(n));
-    if (moved) {
-        targets_.serverItems.ServerItemChanged(n);
-    }
-    targets_.timeFrames.SetItemFrame(n);
+    targets_.itemSettings.ItemSettingsChanged(n, before);
     if (static_cast<std::size_t>(n) < coSpiegel.size()) {
         lbDDE[static_cast<std::size_t>(n - 1)] = item.itemName;
         coSpiegel[static_cast<std::size_t>(n)] = item.itemName;

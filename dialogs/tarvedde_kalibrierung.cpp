@@ -14,10 +14,12 @@
 namespace tarvedde {
 
 TFo_Kalibrierung::TFo_Kalibrierung(Configuration& config, const PerItem<ItemSource>& sources,
-                                   SampleIntegrator& integrator, Host& host, const Locale& locale)
+                                   SampleIntegrator& integrator, ItemSettingsChange& changes,
+                                   Host& host, const Locale& locale)
     : config_(config),
       sources_(sources),
       integrator_(integrator),
+      changes_(changes),
       host_(host),
       locale_(locale),
       timer1_(host.loop.CreateTimer("Timer1", 1000, [this] { Timer1Timer(); })) {}
@@ -111,11 +113,13 @@ void TFo_Kalibrierung::bt_SichernClick() {
     IniFile eich(host_.files, config_.PathOf(kCalibrationIniFile));
     bool written = true;
     bool eichWritten = true;
+    bool changed = false;
     for (int n = 1; n <= config_.Settings().itemCount; ++n) {
         const ItemCalibration& c = working_[n];
         if (c == shown_[n]) {
             continue;
         }
+        changed = true;
         config_.SetCalibration(n, c);
         // The integral and the counter difference scale their samples themselves.
         integrator_.ApplyItemSettings(n, config_.Item(n));
@@ -130,6 +134,9 @@ void TFo_Kalibrierung::bt_SichernClick() {
         eichWritten = eichWritten &&
                       eich.WriteString(name, "M", FormatFixed(c.slope, 14, 10, locale_)).ok() &&
                       eich.WriteString(name, "T", FormatFixed(c.intercept, 14, 10, locale_)).ok();
+    }
+    if (changed) {
+        changes_.CalibrationChanged();
     }
     for (const auto& [ok, file] : {std::pair{written, &ini}, std::pair{eichWritten, &eich}}) {
         if (!ok) {

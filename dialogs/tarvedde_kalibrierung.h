@@ -16,6 +16,7 @@
 #include "engine/acquisition/sample_integrator.h"
 #include "engine/config/configuration.h"
 #include "engine/model/host.h"
+#include "engine/model/item_settings_change.h"
 #include "platform/locale.h"
 
 namespace tarvedde {
@@ -23,9 +24,10 @@ namespace tarvedde {
 class TFo_Kalibrierung {
 public:
     // `sources` holds every item's newest value text, `integrator` its running sum and the
-    // scaling of its integral.
+    // scaling of its integral; `changes` learns of a save.
     TFo_Kalibrierung(Configuration& config, const PerItem<ItemSource>& sources,
-                     SampleIntegrator& integrator, Host& host, const Locale& locale);
+                     SampleIntegrator& integrator, ItemSettingsChange& changes, Host& host,
+                     const Locale& locale);
     // Its timer calls back into this object.
     TFo_Kalibrierung(const TFo_Kalibrierung&) = delete;
     TFo_Kalibrierung& operator=(const TFo_Kalibrierung&) = delete;
@@ -65,6 +67,7 @@ private:
     Configuration& config_;
     const PerItem<ItemSource>& sources_;
     SampleIntegrator& integrator_;
+    ItemSettingsChange& changes_;
     Host& host_;
     const Locale& locale_;
     std::unique_ptr<Timer> timer1_;

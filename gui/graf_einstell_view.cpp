@@ -18,8 +18,8 @@ GrafEinstellView::GrafEinstellView(TarveddeMain& main, QWidget* parent)
       timeTable_(main.TimeFrameStats(), main.Config(), main.GetHost(), main.RegionalSettings()),
       timeTableView_(new TimeTableView(timeTable_, this)),
       form_(main.Config(),
-            {main.Integrator(), main.ServerItems(), main.TimeFrameStats(), main.Diary(), timeTable_,
-             *timeTableView_},
+            {main.Integrator(), main.ItemSettings(), main.TimeFrameStats(), main.Diary(),
+             timeTable_, *timeTableView_},
             main.GetHost(), main.Log(), main.RegionalSettings()),
       lbDDE_(Named<QListWidget>("lbDDE")),
       gbDDE_(Named<QGroupBox>("gbDDE")) {

@@ -13,8 +13,8 @@ using namespace view;
 
 KalibrierungView::KalibrierungView(TarveddeMain& main, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      form_(main.Config(), main.Dde().Sources(), main.Integrator(), main.GetHost(),
-            main.RegionalSettings()),
+      form_(main.Config(), main.Dde().Sources(), main.Integrator(), main.ItemSettings(),
+            main.GetHost(), main.RegionalSettings()),
       lbNames_(Named<QListWidget>("lbNames")),
       lbName_(Named<QLabel>("lbName")),
       lbAkt_(Named<QLabel>("lbAkt")),

@@ -45,15 +45,6 @@ protected:
     ~ServerDisconnect() = default;
 };
 
-// The item settings dialog joins here when it changed an item's server item.
-class ServerItemChange {
-public:
-    virtual void ServerItemChanged(int item) = 0;
-
-protected:
-    ~ServerItemChange() = default;
-};
-
 // A request's answer: the data handle's bytes, or the DDE error that came instead.
 struct DdeRequestAnswer {
     std::optional<std::string> data;

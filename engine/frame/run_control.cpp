@@ -403,28 +403,6 @@ void TarveddeMain::UnlinkItems() {
     dde_.MarkUnlinked();
 }
 
-// AQASYS reads no item strings.
-void TarveddeMain::ServerItemChanged(int item) {
-    const SourceKind kind = config_.Settings().sourceKind;
-    if (kind == SourceKind::Aqasys) {
-        return;
-    }
-    // The last reading was another meter's: taken against it, the gap would count. The
-    // day file's header names the item strings, so the rows from here are a new version;
-    // while acquisition stands, the start decides (the running day may be over by then).
-    processor_.RestartCounterDifference(item);
-    if (!stopped_) {
-        dayFiles_.StartNextVersionIfChanged(runningDay_);
-    }
-    const bool setUp = dde_.RelinkItem(item);
-    const bool linked = kind == SourceKind::Opc ? opc_.RelinkItem(item) && setUp : setUp;
-    if (linked) {
-        const ItemConfig& changed = config_.Item(item);
-        log_.WriteLog("Item " + std::to_string(item) + " (" + changed.itemName +
-                      "): neu verbunden mit " + changed.serverItem + ".");
-    }
-}
-
 void TarveddeMain::EndLinkSetUp() {
     if (dde_.Linking()) {
         UnlinkItems();

@@ -23,6 +23,7 @@
 #include "engine/frame/extraneous_water_frame_host.h"
 #include "engine/model/cycle_times.h"
 #include "engine/model/host.h"
+#include "engine/model/item_settings_change.h"
 #include "engine/model/live_grid.h"
 #include "engine/model/main_window_model.h"
 #include "engine/model/warning_window_model.h"
@@ -56,7 +57,7 @@ struct StartOptions {
 class TarveddeMain final : private LinkSetUpEnd,
                            private ServerDisconnect,
                            private AqasysRetrievalHost,
-                           private ServerItemChange {
+                           private ItemSettingsChange {
 public:
     TarveddeMain(Host& host, StartOptions options, const Locale& locale = GermanLocale());
     ~TarveddeMain();
@@ -133,8 +134,8 @@ public:
     // The item settings dialog hands an item's edited set-up to the integrator.
     SampleIntegrator& Integrator() { return integrator_; }
     DiaryInterface& Diary() { return diary_; }
-    // The item settings dialog tells a changed server item here.
-    ServerItemChange& ServerItems() { return *this; }
+    // The item and calibration dialogs tell their saves here.
+    ItemSettingsChange& ItemSettings() { return *this; }
     // Menu "Übergabe zum Tagebuch": true when the binding dialog of the mode may open;
     // without positions from TARVEGET the operator is told why not.
     bool UebergabezumTagebuch1Click();
@@ -162,9 +163,21 @@ public:
     void ReloadConfiguration();
     void ApplyCycleInterval(int count, int unit, int intervalMs);
     void SuspendUntilRestart();
+    // item_settings_joins.cpp: what the item and calibration dialogs' saves do to the
+    // running program.
+    void ItemSettingsChanged(int item, const ItemConfig& before) override;
+    void CalibrationChanged() override;
 
 private:
     friend struct TarveddeMainTestAccess;
+
+    // item_settings_joins.cpp
+    void ServerItemChanged(int item);
+    void RebaseMirrorSum(int item, double collected);
+    double CollectedMirrorSum(int item, int oldSource) const;
+    // The item's running sum up to now.
+    double SumNow(int item) const;
+    void KeepTimeTableFile(const ItemConfig& before, const ItemConfig& after);
 
     // program_start.cpp: creation, the single-instance guard, stale lock files.
     bool RunInstanceGuard();
@@ -223,7 +236,6 @@ private:
     Status DisconnectOpcClient();
     void DeactivateOpcClient();
     void UnlinkItems();
-    void ServerItemChanged(int item) override;
     // A stop ends a link set-up that is still going on, as it would end the links.
     void EndLinkSetUp();
     void CloseDDE();

@@ -245,7 +245,8 @@ double IntegralAtMoment(const SaveContext& save, int n) {
 }
 
 // A mirror of an integral takes its sum from the source's at its next cycle, but the start
-// after a kill over midnight closes the day before that cycle, with the saved sum.
+// after a kill over midnight closes the day before that cycle, with the saved sum: the
+// source's up to the save's moment, less the period's offset.
 double SavedSum(const SaveContext& save, int n) {
     const ItemConfig& item = save.config.Items()[n];
     if (IntegratesOwnSamples(item)) {
@@ -255,10 +256,12 @@ double SavedSum(const SaveContext& save, int n) {
     const int source = item.mirror.sourceItem;
     if (!item.mirror.mirrorOn || item.Differenz || source < 1 ||
         source > save.config.Settings().itemCount || source > maxItems ||
-        !save.config.Items()[source].Integral) {
+        !save.config.Items()[source].Integral || save.moment.now < 0.0) {
         return sum;
     }
-    return sum + (IntegralAtMoment(save, source) - save.integration[source].runningSum);
+    const double upToSave = IntegralAtMoment(save, source) - save.values.mirrorSumOffsets[n];
+    // Below the cycle's the source restarted since: the next cycle settles the offset.
+    return std::isfinite(upToSave) && upToSave >= sum ? upToSave : sum;
 }
 
 ConfigRecord DayAccumulatorRecord(const SaveContext& save, int n) {

@@ -108,7 +108,10 @@ void TakeSum(const ProcessingPass& pass, const Mirror& mirror) {
         return;
     }
     double& offset = pass.values.mirrorSumOffsets[mirror.item];
-    const double runningSum = pass.cycle.integration[mirror.source].runningSum;
+    // Up to the cycle, as the source shows it: a source whose value holds sends no samples.
+    const double runningSum =
+        RunningSumAt(pass.config.Items()[mirror.source], pass.cycle.integration[mirror.source],
+                     pass.cycle.times.cycleTime, pass.cycle.times.cycleElapsedMs);
     // The source's integral restarted below the offset: the offset belongs to an old day.
     if (offset - runningSum > 1.0) {
         offset = 0.0;

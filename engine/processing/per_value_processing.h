@@ -78,6 +78,11 @@ public:
     void SetDayMaximum(int item, double maximum) { values_.statistics[item].maximum = maximum; }
     // The item reads another meter now: its next reading starts the difference anew.
     void RestartCounterDifference(int item) { values_.counterDifferences[item].StartAgain(); }
+    // A mirror given another integral source: its period's sum goes on from `collected`
+    // with what the source gains beyond `sourceSum`.
+    void RebaseMirrorSum(int item, double sourceSum, double collected) {
+        values_.mirrorSumOffsets[item] = sourceSum - collected;
+    }
 
 private:
     friend struct ValueProcessorTestAccess;

@@ -310,6 +310,16 @@ void DayStatistics::ResetItemDay(int item) {
     state_.mirrorSumOffsets[item] = 0.0;
 }
 
+void DayStatistics::RestartItemDay(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    out_.log.WriteLog("Item " + std::to_string(item) + " (" + config.itemName +
+                      "): Messart geändert, die Tageswerte (Anzahl=" +
+                      FormatFixed(state_.statistics[item].count, 8, 0, out_.locale) +
+                      ") beginnen neu.");
+    ResetItemDay(item);
+    state_.integration.ClearForStart(item);
+}
+
 void DayStatistics::SummenOffsetgespiegelteWerte1Click() {
     for (int n = 1; n <= maxItems; ++n) {
         state_.mirrorSumOffsets[n] = 0.0;

@@ -52,6 +52,9 @@ public:
     void SummenOffsetgespiegelteWerte1Click();  // "Summen-Offset (gespiegelte Werte)"
     void MinimaMaxima1Click();                  // "Minima / Maxima löschen"
     void MittelwerteSummen1Click();             // "Mittelwerte / Summen löschen"
+    // The item settings dialog changed what the item measures: its day so far is of
+    // another measure and starts anew, its integral with its next sample.
+    void RestartItemDay(int item);
 
 private:
     void WriteEndedDay(double endedDay, double dayEnd);

@@ -146,6 +146,53 @@ void TimeFrameStatistics::RestoreSetAsideValue(int item) {
     nightAverages_[item].reset();
 }
 
+// A night set aside at the frame's start comes back only at the frame's end, and the next
+// start would overwrite it: a frame moved past the cycle's time, or switched off, gives it
+// back to the running period.
+void TimeFrameStatistics::SetItemFrame(int item) {
+    const TimeFrame& frame = config_.Items()[item].timeFrame;
+    const TimeFrame& old = frames_[item];
+    const bool changed =
+        frame.on != old.on || frame.frameStart != old.frameStart || frame.frameEnd != old.frameEnd;
+    const double t = TimeOfDayOf(host_.CycleTime());
+    const bool inFrame = frame.on && frame.frameStart <= t && t < frame.frameEnd;
+    if (changed && state_.nightSums[item].NTadd && !inFrame) {
+        GiveBackSetAside(item);
+    }
+    frames_[item] = frame;
+}
+
+void TimeFrameStatistics::GiveBackSetAside(int item) {
+    const ItemConfig& config = config_.Items()[item];
+    NightSumRecord& night = state_.nightSums[item];
+    ItemStatistics& statistics = state_.statistics[item];
+    const double nightAverage = nightAverages_[item].value_or(
+        night.ntCount > 0.0 && config.Grafiktyp == 1 && !config.Integral
+            ? night.ntSum / night.ntCount
+            : 0.0);
+    const double count = statistics.count + night.ntCount;
+    if (config.Grafiktyp == 1 && count > 0.0) {
+        statistics.average =
+            (statistics.average * statistics.count + nightAverage * night.ntCount) / count;
+    }
+    if (config.Integral) {
+        state_.integration.SetSum(item, state_.integration[item].runningSum + night.ntSum);
+    } else if (config.Grafiktyp == 1) {
+        statistics.sum += night.ntSum;
+    }
+    statistics.count = count;
+    if (config.Grafiktyp != 1 && !config.Integral) {
+        statistics.sum = count;
+    }
+    statistics.minimum = std::min(statistics.minimum, night.ntMinimum);
+    statistics.maximum = std::max(statistics.maximum, night.ntMaximum);
+    night.NTadd = false;
+    nightAverages_[item].reset();
+    out_.log.WriteLogLevel(kTimeFrameLevel, "Zeitrahmen für " + config.itemName +
+                                                " geändert: NT-Werte (" + F(night.ntSum) +
+                                                ") zurück in die laufenden Werte.");
+}
+
 StatisticsRun TimeFrameStatistics::RunNow() const {
     return {out_.memo2,         out_.log.StatisticsSnapshot(),
             notADay_,           out_.locale,

@@ -100,7 +100,7 @@ public:
     double TablePlacingTime() const;
 
     // The item settings dialog's save: the item's frame as its settings now hold it.
-    void SetItemFrame(int item) { frames_[item] = config_.Items()[item].timeFrame; }
+    void SetItemFrame(int item);
     // Per-value processing of a normal item whose frame is on today.
     void CheckTimeFrame(int item) override;
     // Mirrored-item processing of an item whose frame is on today.
@@ -128,6 +128,7 @@ private:
     double SetAsideValue(int item) const;
     void SetAside(int item, bool secondTime);
     void RestoreSetAsideValue(int item);
+    void GiveBackSetAside(int item);
     StatisticsRun RunNow() const;
     void AppendItemBlock(int item, StatisticsRun& run);
     void BringMirrorSumUpToNow(int item, const StatisticsRun& run);

@@ -16,8 +16,10 @@
 namespace tarvedde {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr char kFormIni[] =
     "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\nTarveget=0\r\n"
@@ -50,10 +52,13 @@ protected:
 
 TEST_F(FormScenarioTest, ACalibrationAndALimitSavedInTheDialogsReachTheNextCycles) {
     ASSERT_EQ(RunFile("calibration_form.scn"), 0) << errors_.str();
+    // The rows of the old calibration keep their header, a version of the day's file.
+    EXPECT_THAT(
+        Lines("20240305_1.DAT"),
+        ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;100,000;12,500",
+                    "2024.3.5;10:00:20;100,000;12,500", "2024.3.5;10:00:30;100,000;12,500"));
     EXPECT_THAT(Lines("20240305.DAT"),
-                ElementsAre("2024.3.5;10:00:00;0,000;0,000", "2024.3.5;10:00:10;100,000;12,500",
-                            "2024.3.5;10:00:20;100,000;12,500", "2024.3.5;10:00:30;100,000;12,500",
-                            "2024.3.5;10:00:40;-1,500;12,500", "2024.3.5;10:00:50;-1,500;12,500",
+                ElementsAre("2024.3.5;10:00:40;-1,500;12,500", "2024.3.5;10:00:50;-1,500;12,500",
                             "2024.3.5;10:01:00;-1,500;12,500", "2024.3.5;10:01:10;-1,000;12,500",
                             "2024.3.5;10:01:20;-1,000;12,500", "2024.3.5;10:01:30;-1,000;12,500"));
     const IniFile ini(plant_.files, "/plant/TARVEDDE.INI");
@@ -143,6 +148,71 @@ TEST_F(FormScenarioTest, AnItemStringSavedAfterMidnightLeavesTheEndedDayAlone) {
     EXPECT_EQ(Lines("20240305.DAT").size(), 3u);
     EXPECT_EQ(Lines("20240306.AQH").at(1), "Q2");
     EXPECT_FALSE(plant_.files.Exists("/plant/20240305_1.DAT"));
+}
+
+// Saves of a running plant's items keep the day's figures: a mirror moved to another
+// source goes on from what it collected, a meter given the counter difference starts its
+// day anew instead of summing raw readings into the consumption, a frame moved past the
+// cycle's time gives back the night it set aside, and a calibration and a mirror's new item
+// string are found again by a restart the same day.
+TEST_F(FormScenarioTest, ItemSavesMidDayKeepTheDaysFigures) {
+    plant_.files = MemoryFileSystem();
+    plant_.Write("TARVEDDE.INI",
+                 "[DDE]\r\nItemcount=6\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\n"
+                 "Tarveget=0\r\nAktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=Z\r\n"
+                 "Item3=W\r\nItem4=Spiegel_Q\r\nItem5=Q2\r\nItem6=T\r\n[Itemnames]\r\n"
+                 "Item1=Zulauf\r\nItem2=Zaehler\r\nItem3=Wasser\r\nItem4=Stunde\r\n"
+                 "Item5=Ablauf\r\nItem6=Temperatur\r\n[Einheiten]\r\nItem6=C\r\n"
+                 "[Integral]\r\nItem1=1\r\nItem5=1\r\n[IntegralBezug]\r\nItem1=1000\r\n"
+                 "Item5=1000\r\n[Differenz]\r\nItem2=1\r\n[Spiegelung]\r\nItem4=1|1\r\n"
+                 "[Zeitrahmen]\r\nItem2=1|06:00:00|22:00:00\r\nItem4=1|00:00:00|23:59:59\r\n"
+                 "[Ganglinie]\r\nItem4=1\r\n");
+    plant_.Write("TARVEDDE_VAR.INI", Utf8ToCp1252("[Item_2]\r\nZählerstand=5000\r\n"
+                                                  "Fortlaufend_summieren=1\r\n"));
+    plant_.Write("TT_Spiegel_Q_Stunde.tvw", "10:30:00\r\n11:00:00\r\n12:00:00\r\n");
+    const std::string item = "form TFo_GrafEinstell show\nform TFo_GrafEinstell set lbDDE ";
+    const std::string save =
+        "form TFo_GrafEinstell call ControlChange\nform TFo_GrafEinstell call "
+        "btSpeichernClick\nform TFo_GrafEinstell close\n";
+    const std::string values = "set Q \"100\"\nset Q2 \"20\"\nset W \"1000\"\nset T \"125\"\n";
+    ASSERT_EQ(
+        Run("clock 2024-03-05 05:00:00\nstart\n" + values +
+            "set Z \"1000\"\nadvance 30m\nset Z \"1050\"\nadvance-to 2024-03-05 06:30:00\n"
+            "set Z \"1100\"\nadvance-to 2024-03-05 10:35:00\n" +
+            item +
+            "\"Stunde\"\nform TFo_GrafEinstell call lbDDEClick\n"
+            "form TFo_GrafEinstell set coSpiegel \"Ablauf\"\n" +
+            save + "advance 5m\n" + item +
+            "\"Wasser\"\nform TFo_GrafEinstell call lbDDEClick\n"
+            "form TFo_GrafEinstell set cbDifferenz checked\n" +
+            save + "advance 5m\nset W \"1010\"\nadvance-to 2024-03-05 12:00:00\n" + item +
+            "\"Zaehler\"\nform TFo_GrafEinstell call lbDDEClick\n"
+            "form TFo_GrafEinstell set eT1 \"13:00:00\"\n"
+            "form TFo_GrafEinstell set eT2 \"20:00:00\"\n" +
+            save +
+            "advance 5m\nform TFo_Kalibrierung show\n"
+            "form TFo_Kalibrierung set lbNames \"Temperatur [C] << T\"\n"
+            "form TFo_Kalibrierung call lbNamesClick\n"
+            "form TFo_Kalibrierung set eMaxforUser \"100\"\n"
+            "form TFo_Kalibrierung set e_minforsps \"0\"\n"
+            "form TFo_Kalibrierung set e_maxforsps \"1000\"\n"
+            "form TFo_Kalibrierung call setMinMaxClick\n"
+            "form TFo_Kalibrierung call bt_SichernClick\nform TFo_Kalibrierung close\n"
+            "advance 5m\nkill\nanswer no\nstart\n" +
+            values +
+            "advance-to 2024-03-05 14:00:00\nset Z \"1300\"\nadvance-to 2024-03-06 00:05:00\n"),
+        0)
+        << errors_.str();
+    // Up to 10:30 at 100 l/s; 10:30 to 10:35 at 100 l/s and 10:35 to 11:00 at 20 l/s; at
+    // 20 l/s to 12:00 and to the day's end, in m³.
+    EXPECT_THAT(Lines("20240305.TVS"), ElementsAre("1980,000", "60,000", "72,000", "864,000"));
+    const std::vector<std::string> protocol = plant_.Protocol("20240305.RTF");
+    EXPECT_THAT(protocol, Contains(HasSubstr("Zählerdifferenz/Verbrauch=10,00")));
+    EXPECT_THAT(plant_.Text("TARVEDDE_VAR.INI"), HasSubstr("Zählerstand=5300,"));
+    const std::string log = plant_.Text("_TARVEDDE_LOG.TXT");
+    EXPECT_THAT(log, Not(HasSubstr("Geänderte Konfiguration")));
+    EXPECT_THAT(log, Not(HasSubstr("Fehlt die Datei")));
+    EXPECT_THAT(protocol, Contains(HasSubstr("Tagesmenge=6840,00")));  // 05:00 to 24:00 at 100 l/s
 }
 
 // The lines the script check refuses are the runner test's; these a running program refuses.

@@ -31,7 +31,7 @@ protected:
         Advance(1000);
         timeTable_ = std::make_unique<TFo_TimeTable>(main.TimeFrameStats(), main.Config(),
                                                      env_.host, main.RegionalSettings());
-        const GrafEinstellTargets targets{main.Integrator(),     main.ServerItems(),
+        const GrafEinstellTargets targets{main.Integrator(),     main.ItemSettings(),
                                           main.TimeFrameStats(), main.Diary(),
                                           *timeTable_,           modal_};
         form_ = std::make_unique<TFo_GrafEinstell>(main.Config(), targets, env_.host, main.Log(),

@@ -19,8 +19,8 @@ TEST_F(CalibrationDialogTest, WorkingCalibrationShowsLiveAndSavedTakesTheNextVal
     TarveddeMain& main = Start();
     env_.Publish("Q", "100");
     Advance(1000);
-    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator(), env_.host,
-                          main.RegionalSettings());
+    TFo_Kalibrierung form(main.Config(), main.Dde().Sources(), main.Integrator(),
+                          main.ItemSettings(), env_.host, main.RegionalSettings());
 
     form.FormShow();
     ASSERT_EQ(form.lbNames.size(), 2u);
@@ -55,8 +55,9 @@ TEST_F(CalibrationDialogTest, WorkingCalibrationShowsLiveAndSavedTakesTheNextVal
     EXPECT_DOUBLE_EQ(main.Integrator().Scaled(1, 300.0), 0.5);
     EXPECT_EQ(IniValue("TARVEDDE.INI", "Item_2", "MaxForSPS"), "<none>");
 
-    // A save that changed nothing leaves the day's configuration as it was.
-    EXPECT_TRUE(main.DayFileOutput().StartNextVersionIfChanged(main.RunningDay()));
+    // The save started the day files' version of the new calibration (a restart would take
+    // the day for another configuration's); one that changed nothing leaves them as they were.
+    EXPECT_FALSE(main.DayFileOutput().StartNextVersionIfChanged(main.RunningDay()));
     form.lbNamesItemIndex = 1;
     form.lbNamesClick();
     EXPECT_EQ(form.lb_M, "2,00000000");
