@@ -118,18 +118,25 @@ void TarveddeMain::ReadSavedDay() {
     const std::string today = FormatDateTime("dd.mm.yyyy", cycle_.cycleTime, locale_);
     const std::string yesterday = FormatDateTime("dd.mm.yyyy", cycle_.cycleTime - 1.0, locale_);
     config_.ReadSavedDayKeys(ini, yesterday);
-    const auto savedDate = StrToDate(config_.Settings().savedDay, locale_);
+    auto savedDate = StrToDate(config_.Settings().savedDay, locale_);
     if (savedDate && savedDate.value() == DateOf(cycle_.cycleTime)) {
         return;
     }
     const MarkerText marker = ReadMarker(host_.files, config_.PathOf(kCleanMarkerFile));
-    // The day change's write of AktuTag failed (it was logged then): today's state is
-    // today's all the same.
-    if (marker.day == today) {
+    // The day change's write of AktuTag failed (it was logged then; a read-only INI fails
+    // every day): the state is the last save's day's all the same, today's or one that
+    // ended since, whose statistics are still to come.
+    const auto markerDate = StrToDate(marker.day, locale_);
+    const bool endedSince = markerDate && markerDate.value() < DateOf(cycle_.cycleTime) &&
+                            (!savedDate || markerDate.value() > savedDate.value());
+    if (marker.day == today || endedSince) {
         log_.WriteLog("AktuTag=" + config_.Settings().savedDay +
-                      " ist veraltet: die Zwischendaten gehören zum " + today + ".");
-        SaveDay(ini, today, "DDE-INI Schreiben : Fehler 2");
-        return;
+                      " ist veraltet: die Zwischendaten gehören zum " + marker.day + ".");
+        SaveDay(ini, marker.day, "DDE-INI Schreiben : Fehler 2");
+        if (marker.day == today) {
+            return;
+        }
+        savedDate = markerDate;
     }
     if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) &&
         EndedDayRestorable(marker.flags, marker.day)) {
@@ -200,6 +207,15 @@ bool TarveddeMain::LoadConfiguration(Configuration::ItemCount count) {
 }
 
 void TarveddeMain::PermanentModeStart() {
+    // No acquisition starts on a configuration that failed to load (an empty or garbled
+    // INI): compared with it, the day's files and state would look like another
+    // configuration's and start anew, and the close would save them empty.
+    if (!config_.Settings().configValid) {
+        startReadTheDay_ = false;
+        log_.WriteLog(
+            "Konfiguration fehlerhaft: Tagesdateien und Zwischendaten bleiben unverändert.");
+        return;
+    }
     OpenDayFiles();
     store_.RestoreCounterDifferences(config_, processor_.ValuesToRestore().counterDifferences,
                                      Marker());

@@ -283,6 +283,40 @@ TEST(DayStatisticsScenario, AClockSetADayAheadAndBackAddsNoHours) {
                 ElementsAre("Tagesmenge=1810,00", "Tagesmenge=91790,00"));  // 2 h at 1, 12 h at 2
 }
 
+// A start on an emptied INI acquires nothing and leaves the day alone: the start after the
+// INI is mended goes on with the morning's figures, in the same day file.
+TEST(DayStatisticsScenario, AStartOnAnEmptiedIniLeavesTheDayAlone) {
+    testing::MemoryPlant plant(LongCycleIni(
+        "Intervall=59\r\nEinheit=1\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\nCustomIni=1",
+        "Intervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\nCustomIni=0"));
+    RunLife(plant, "clock 2024-03-05 10:00:00\nstart\nset Q \"1\"\nadvance 2h", true);
+    const std::string ini = plant.Bytes("TARVEDDE.INI");
+    plant.Write("TARVEDDE.INI", "");
+    RunLife(plant, "clock 2024-03-05 12:05:00\nstart\nadvance 1m", true);
+    plant.Write("TARVEDDE.INI", ini);
+    RunLife(plant, "clock 2024-03-05 12:10:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 00:00:05");
+    EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=7208,00", "Tagesmenge=49808,00"));  // closed, day
+    EXPECT_FALSE(plant.files.Exists("/plant/20240305_1.DAT"));
+}
+
+// An INI the disk refuses keeps AktuTag at the first day: the state saved on a later day is
+// still that day's, closed by the next start's first cycle.
+TEST(DayStatisticsScenario, AReadOnlyIniLosesNoDay) {
+    testing::MemoryPlant plant(LongCycleIni(
+        "Intervall=59\r\nEinheit=1\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\nCustomIni=1",
+        "Intervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\nCustomIni=0"));
+    RunLife(plant, "clock 2024-03-05 10:00:00\nstart\nset Q \"1\"\nadvance 2h", true);
+    plant.files.SetFailurePolicy([](FileOp op, const std::string& path) {
+        return (op == FileOp::Write || op == FileOp::Rename) &&
+               path.find("TARVEDDE.INI") != std::string::npos;
+    });
+    RunLife(plant, "clock 2024-03-06 10:00:00\nstart\nset Q \"1\"\nadvance 13h", true);
+    RunLife(plant, "clock 2024-03-07 08:00:00\nstart\nset Q \"1\"\nadvance 1h", true);
+    EXPECT_THAT(ProtocolLines(plant, "20240306.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=46808,00", "Tagesmenge=46808,00"));  // closed, day
+}
+
 // No cycle falls between CustomTime (23:55) and midnight: each day's statistics come with
 // the first cycle after it, and each date gets its own files.
 TEST(DayStatisticsScenario, APostponedDayChangeWithoutACycleBeforeMidnightStillEndsEachDay) {
