@@ -196,6 +196,12 @@ void HeadlessClient::RunUntilClosed() {
 
 int RunHeadless(const CommandLine& commandLine, const std::string& lockName) {
     auto files = MakeRealFileSystem();
+    // Started there, the client would wait for ever without items, a running service to
+    // its manager that acquires nothing.
+    if (!files->IsDirectory(commandLine.programDir)) {
+        std::cerr << "program directory " << commandLine.programDir << " does not exist\n";
+        return kExitUsage;
+    }
     const auto kind = ResolveSourceKind(commandLine, *files);
     if (!kind) {
         std::cerr << kind.error().message << '\n';

@@ -265,6 +265,7 @@ std::vector<std::string> RestartLogs(const std::string& log) {
 
 TEST_F(HeadlessE2e, AbandonedStartKillsEndsAndAHostileStartEachGiveTheirExitStatus) {
     EXPECT_EQ(RunToEnd({HEADLESS_PATH, "--dir", plant_, "--source", "modbus"}, "usage.err"), 2);
+    EXPECT_EQ(RunToEnd({HEADLESS_PATH, "--dir", plant_ + "missing"}, "nodir.err"), 2);
     std::mt19937 random(Seed());
     StartClient();
     ASSERT_TRUE(watch_->WaitForRows(2, milliseconds(20000))) << Log();
