@@ -10,9 +10,10 @@ void TarveddeMain::ItemSettingsChanged(int item, const ItemConfig& before) {
     if (after.serverItem != before.serverItem) {
         ServerItemChanged(item);
     }
-    if (after.Grafiktyp != before.Grafiktyp || after.Differenz != before.Differenz) {
-        // The day's figures so far are of the other measure: summed with the new ones they
-        // would give a consumption of raw readings, operating hours of value counts.
+    if (after.Grafiktyp != before.Grafiktyp || after.Differenz != before.Differenz ||
+        after.mirror.mirrorOn != before.mirror.mirrorOn) {
+        // The day's figures so far are of the other measure (or source): summed with the new
+        // ones they would give a consumption of raw readings, operating hours of value counts.
         dayStatistics_.RestartItemDay(item);
         processor_.RestartCounterDifference(item);
         if (after.mirror.mirrorOn) {

@@ -210,10 +210,13 @@ void TarveddeMain::PermanentModeStart() {
     // No acquisition starts on a configuration that failed to load (an empty or garbled
     // INI): compared with it, the day's files and state would look like another
     // configuration's and start anew, and the close would save them empty.
+    // Mended later in the settings dialog, it would acquire into files never opened, from
+    // figures never restored: only a new start reads the day.
     if (!config_.Settings().configValid) {
         startReadTheDay_ = false;
         log_.WriteLog(
             "Konfiguration fehlerhaft: Tagesdateien und Zwischendaten bleiben unverändert.");
+        SuspendUntilRestart();
         return;
     }
     OpenDayFiles();

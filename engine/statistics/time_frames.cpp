@@ -105,8 +105,10 @@ void TimeFrameStatistics::SetAside(int item, bool secondTime) {
     NightSumRecord& night = state_.nightSums[item];
     const double value = SetAsideValue(item);
     if (secondTime) {
-        night.htSum = value;
-        night.htCount = statistics.count;
+        // A frame moved to end again later the same day: the day period already set aside
+        // stays, as the day change adds what remains.
+        night.htSum += value;
+        night.htCount += statistics.count;
         out_.log.WriteLogLevel(kTimeFrameLevel, "HT-Summe (" + F(value) + ") gespeichert.");
         return;
     }
@@ -150,13 +152,15 @@ void TimeFrameStatistics::RestoreSetAsideValue(int item) {
 // start would overwrite it: a frame moved past the cycle's time, or switched off, gives it
 // back to the running period.
 void TimeFrameStatistics::SetItemFrame(int item) {
-    const TimeFrame& frame = config_.Items()[item].timeFrame;
+    const ItemConfig& config = config_.Items()[item];
+    const TimeFrame& frame = config.timeFrame;
     const TimeFrame& old = frames_[item];
     const bool changed =
         frame.on != old.on || frame.frameStart != old.frameStart || frame.frameEnd != old.frameEnd;
     const double t = TimeOfDayOf(host_.CycleTime());
     const bool inFrame = frame.on && frame.frameStart <= t && t < frame.frameEnd;
-    if (changed && state_.nightSums[item].NTadd && !inFrame) {
+    // A mirror's toggle follows its time table, which no save moves.
+    if (changed && state_.nightSums[item].NTadd && !inFrame && !config.mirror.mirrorOn) {
         GiveBackSetAside(item);
     }
     frames_[item] = frame;
@@ -166,14 +170,16 @@ void TimeFrameStatistics::GiveBackSetAside(int item) {
     const ItemConfig& config = config_.Items()[item];
     NightSumRecord& night = state_.nightSums[item];
     ItemStatistics& statistics = state_.statistics[item];
-    const double nightAverage = nightAverages_[item].value_or(
-        night.ntCount > 0.0 && config.Grafiktyp == 1 && !config.Integral
-            ? night.ntSum / night.ntCount
-            : 0.0);
+    // After a restart only a plain analog item's sum still tells the night's mean; unknown,
+    // it is left out rather than counted as 0.
+    std::optional<double> nightAverage = nightAverages_[item];
+    if (!nightAverage && night.ntCount > 0.0 && config.Grafiktyp == 1 && !config.Integral) {
+        nightAverage = night.ntSum / night.ntCount;
+    }
     const double count = statistics.count + night.ntCount;
-    if (config.Grafiktyp == 1 && count > 0.0) {
+    if (config.Grafiktyp == 1 && nightAverage && count > 0.0) {
         statistics.average =
-            (statistics.average * statistics.count + nightAverage * night.ntCount) / count;
+            (statistics.average * statistics.count + *nightAverage * night.ntCount) / count;
     }
     if (config.Integral) {
         state_.integration.SetSum(item, state_.integration[item].runningSum + night.ntSum);

@@ -153,7 +153,8 @@ TEST_F(FormScenarioTest, AnItemStringSavedAfterMidnightLeavesTheEndedDayAlone) {
 // Saves of a running plant's items keep the day's figures: a mirror moved to another
 // source goes on from what it collected, a meter given the counter difference starts its
 // day anew instead of summing raw readings into the consumption, a frame moved past the
-// cycle's time gives back the night it set aside, and a calibration and a mirror's new item
+// cycle's time gives back the night it set aside and one moved to end again keeps the day
+// period it ended, and a calibration and a mirror's new item
 // string are found again by a restart the same day.
 TEST_F(FormScenarioTest, ItemSavesMidDayKeepTheDaysFigures) {
     plant_.files = MemoryFileSystem();
@@ -200,7 +201,10 @@ TEST_F(FormScenarioTest, ItemSavesMidDayKeepTheDaysFigures) {
             "form TFo_Kalibrierung call bt_SichernClick\nform TFo_Kalibrierung close\n"
             "advance 5m\nkill\nanswer no\nstart\n" +
             values +
-            "advance-to 2024-03-05 14:00:00\nset Z \"1300\"\nadvance-to 2024-03-06 00:05:00\n"),
+            "advance-to 2024-03-05 14:00:00\nset Z \"1300\"\nadvance-to 2024-03-05 21:00:00\n" +
+            item + "\"Zaehler\"\nform TFo_GrafEinstell call lbDDEClick\n" +
+            "form TFo_GrafEinstell set eT2 \"23:00:00\"\n" + save +
+            "advance-to 2024-03-06 00:05:00\n"),
         0)
         << errors_.str();
     // Up to 10:30 at 100 l/s; 10:30 to 10:35 at 100 l/s and 10:35 to 11:00 at 20 l/s; at
