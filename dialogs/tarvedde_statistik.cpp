@@ -138,7 +138,13 @@ bool TFo_Statistik::LoadIntoMemo1(const std::string& path) {
         joined += paragraph.text;
         joined += "\r\n";
     }
-    memo1_.SetText(joined);
+    // Memo1 also holds the DDE-Info lines still to be written: replaced, they were lost, and
+    // the file shown went to DDE-Info.TXT in their place.
+    if (!log_.ShowInStatisticsInfo(joined)) {
+        host_.op.ShowMessage("DDE-Info.TXT kann nicht geschrieben werden: " + FileNameOf(path) +
+                             " wird nicht angezeigt.");
+        return false;
+    }
     return true;
 }
 

@@ -1,6 +1,9 @@
 #include "outputs/program_log.h"
 
+#include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/date_time.h"
 #include "platform/text_encoding.h"
@@ -112,9 +115,31 @@ void ProgramLog::AppendAllLines(LinesModel& model, std::string_view fileName, bo
 
 void ProgramLog::WriteDDEInfo(std::string_view text) {
     AppendShown(statisticsInfo_, text);
-    if (statisticsInfo_.Count() > kStatisticsInfoLimit) {
-        AppendAllLines(statisticsInfo_, kStatisticsInfoFile, /*clearOnFailure=*/true);
+    if (statisticsInfo_.Count() > statisticsInfoShown_ + kStatisticsInfoLimit) {
+        AppendDDEInfo(/*clearOnFailure=*/true);
     }
+}
+
+void ProgramLog::AppendDDEInfo(bool clearOnFailure) {
+    const std::vector<std::string>& lines = statisticsInfo_.Lines();
+    const std::vector<std::string> pending(
+        lines.begin() + static_cast<std::ptrdiff_t>(std::min(statisticsInfoShown_, lines.size())),
+        lines.end());
+    const bool written =
+        pending.empty() || AppendLines(files_, PathOf(kStatisticsInfoFile), pending).ok();
+    if (written || clearOnFailure) {
+        statisticsInfo_.Clear();
+        statisticsInfoShown_ = 0;
+    }
+}
+
+bool ProgramLog::ShowInStatisticsInfo(std::string_view text) {
+    if (!FlushDDEInfo()) {
+        return false;
+    }
+    statisticsInfo_.SetText(text);
+    statisticsInfoShown_ = statisticsInfo_.Count();
+    return true;
 }
 
 void ProgramLog::FlushMessageList() {
@@ -127,7 +152,7 @@ bool ProgramLog::FlushDDEInfo() {
     if (statisticsInfo_.Empty()) {
         return true;
     }
-    AppendAllLines(statisticsInfo_, kStatisticsInfoFile, /*clearOnFailure=*/false);
+    AppendDDEInfo(/*clearOnFailure=*/false);
     return statisticsInfo_.Empty();
 }
 

@@ -87,6 +87,10 @@ public:
     void FlushMessageList();
     // Keeps the lines when the file cannot be written, so nothing is lost.
     bool FlushDDEInfo();
+    // The statistics window shows a file in Memo1: the lines still to be written go to
+    // DDE-Info.TXT first, and the shown text never does. False, showing nothing, when the
+    // file refused them.
+    bool ShowInStatisticsInfo(std::string_view text);
     // Writes memoStat to "$$log_" + yyyymmdd_hhnnss_zzz + ".log", never over an existing
     // snapshot: the first free millisecond from now names it.
     bool SaveStatisticsSnapshot();
@@ -113,6 +117,7 @@ private:
     bool AppendToLogAll(const std::string& line, bool debug = false);
     bool WriteStamped(const std::string& line, bool show, bool debug = false);
     void AppendAllLines(LinesModel& model, std::string_view fileName, bool clearOnFailure);
+    void AppendDDEInfo(bool clearOnFailure);
 
     FileSystem& files_;
     const Clock& clock_;
@@ -121,6 +126,8 @@ private:
     LogSettings settings_;
     LinesModel messageList_;
     LinesModel statisticsInfo_;
+    // Lines at the front of statisticsInfo_ that show a file, not lines to be written.
+    std::size_t statisticsInfoShown_ = 0;
     LinesModel statisticsSnapshot_;
     LogFileWatcher* watcher_ = nullptr;
     LogMirror* mirror_ = nullptr;

@@ -337,9 +337,12 @@ void DayStatistics::WriteDiscardedValues(int item, const std::string& firstLine)
         "Anzahl=" + FormatFixed(st.count, config_.Settings().formatPrecision, 0, out_.locale) +
         "  Mittel=" + F(st.average) + "  Min.=" + F(st.minimum) + "  Max.=" + F(st.maximum));
     if (config.Integral) {
+        // Up to now, as the grid shows it: a value that holds sends no samples.
         log.WriteDDEInfo(config.mirror.mirrorOn
                              ? "Integral (gespiegelt)=" + F(st.sum)
-                             : "Integral=" + F(state_.integration[item].runningSum));
+                             : "Integral=" +
+                                   F(RunningSumAt(config, state_.integration[item],
+                                                  out_.clock.Now(), out_.clock.ElapsedMs())));
     }
     if (config.Differenz) {
         log.WriteDDEInfo("Zählerdifferenz/Verbrauch=" + F(st.sum));

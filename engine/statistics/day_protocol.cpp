@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "outputs/day_file_names.h"
 #include "platform/date_time.h"
+#include "platform/path_names.h"
 #include "platform/rtf_text.h"
 #include "platform/text_file.h"
 
@@ -82,6 +84,24 @@ bool SaveStatisticsWindowQuietly(const RichTextModel& memo2, double runningDay,
     return WriteProtocolFile(memo2, DayProtocolName(runningDay), files);
 }
 
+namespace {
+
+// Kept under another name, not deleted: a protocol the window's own saves made larger
+// than MaxRTF holds the day's warnings and intermediate statistics, which the next save
+// would otherwise replace with only what came after the start.
+void SetAsideDamagedProtocol(const std::string& path, const DayProtocolFiles& files) {
+    std::string aside = path + ".defekt";
+    for (int n = 2; files.files.Exists(aside) && n < 100; ++n) {
+        aside = path + "." + std::to_string(n) + ".defekt";
+    }
+    const Status renamed = files.files.Rename(path, aside);
+    files.log.WriteLog(renamed.ok()
+                           ? "RTF-Datei defekt ! Umbenannt in " + FileNameOf(aside) + "."
+                           : "RTF-Datei defekt ! Nicht geladen (" + renamed.error().message + ").");
+}
+
+}  // namespace
+
 void LoadDayProtocol(RichTextModel& memo2, double runningDay, int maxRtf,
                      const DayProtocolFiles& files) {
     const std::string path = files.programDir + DayProtocolName(runningDay);
@@ -94,8 +114,7 @@ void LoadDayProtocol(RichTextModel& memo2, double runningDay, int maxRtf,
     }
     const std::uint64_t units = size.value() / 128;
     if (units < 1 || units > static_cast<std::uint64_t>(std::max(maxRtf, 0))) {
-        (void)files.files.Remove(path);
-        files.log.WriteLog("RTF-Datei defekt ! Gelöscht.)");
+        SetAsideDamagedProtocol(path, files);
         return;
     }
     const auto bytes = files.files.ReadAll(path);

@@ -79,6 +79,7 @@ TEST_F(StatistikFormTest, OpenedFilesLoadIntoMemo1AndUnreadableOnesChangeNothing
         {&TFo_Statistik::spLadenClick, "", Strings{"fett", ""}, "20240301.RTF"},
         {&TFo_Statistik::SpeedButton3Click, "/backup/garbage.RTF", std::nullopt, "garbage.RTF"},
     };
+    log_.WriteDDEInfo("Summe für Zulauf neu initialisiert.");
     for (const Case& c : cases) {
         platform_.answer = c.answer;
         (form_.*c.click)();
@@ -87,6 +88,11 @@ TEST_F(StatistikFormTest, OpenedFilesLoadIntoMemo1AndUnreadableOnesChangeNothing
         }
         EXPECT_EQ(form_.Panel1, c.panel) << c.answer;
     }
+    // The line still to be written went to DDE-Info.TXT before a file took Memo1; the files
+    // shown never go there.
+    log_.WriteDDEInfo("danach");
+    EXPECT_TRUE(log_.FlushDDEInfo());
+    EXPECT_EQ(env_.ReadText("DDE-Info.TXT"), "Summe für Zulauf neu initialisiert.\r\ndanach\r\n");
     EXPECT_EQ(platform_.directories.back(), "/backup/ *.RTF*.TXT");
     EXPECT_EQ(platform_.directories.front(), "/plant/ *.RTF*.TXT");
     EXPECT_EQ(env_.ReadText("_DDE_OPC_LOGALL.TXT"), "<missing>");

@@ -290,13 +290,18 @@ TEST_F(IntermediateStatisticsTest, ClearingMeansAndSumsDocumentsWhatItDiscards) 
     Item(2).Differenz = true;
     stats_[1] = {0, 2, 6, 4, 3, 10};
     stats_[2].sum = 7.5;
+    // A value of 2 that holds since 10 s ago: the record counts it up to now.
+    SampleIntegrator integrator(config_.Items(), config_.Tables(), log_, GermanLocale());
+    integrator.SetUpItem(1, config_.Items()[1]);
+    integrator.Integrate(1, 2.0, clock_.Now() - 10.0 / 86400.0, clock_.ElapsedMs() - 10000);
+    integration_ = integrator.States();
     integration_.SetSum(1, 42);
     offsets_[2] = 5;
     day_.MittelwerteSummen1Click();
     day_.SummenOffsetgespiegelteWerte1Click();
     EXPECT_THAT(log_.StatisticsInfo().Lines(),
                 ElementsAre("Summe/Mittelwert für Item1 um 07:08:09 neu initialisiert.",
-                            "Anzahl=3  Mittel=4,000  Min.=2,000  Max.=6,000", "Integral=42,000",
+                            "Anzahl=3  Mittel=4,000  Min.=2,000  Max.=6,000", "Integral=62,000",
                             "Summe/Mittelwert für Item2 um 07:08:09 neu initialisiert.",
                             "Anzahl=0  Mittel=0,000  Min.=999999,900  Max.=-999999,900",
                             "Zählerdifferenz/Verbrauch=7,500",

@@ -10,6 +10,7 @@ namespace tarvedde::testing {
 namespace {
 
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
 
 double At(int h, int n, int s) {
     return EncodeDateTime(2024, 3, 5, h, n, s, 0);
@@ -186,8 +187,9 @@ TEST_F(DayProtocolTest, FiveThousandLinesLoadBackALongerProtocolIsSavedTooAndAFa
               std::string::npos);
 }
 
-// Below one 128-byte unit (an empty file) or above MaxRTF units the file is deleted.
-TEST_F(DayProtocolTest, EmptyOrOversizedProtocolIsDeletedAtStart) {
+// Below one 128-byte unit (an empty file) or above MaxRTF units the file is not loaded; it
+// is kept under another name, for the day's next save would replace it.
+TEST_F(DayProtocolTest, EmptyOrOversizedProtocolIsSetAsideAtStart) {
     const std::string path = std::string(kDir) + "20240305.RTF";
     for (const auto& [bytes, maxRtf] :
          {std::pair{std::string(), 100000}, std::pair{std::string(256, 'x'), 1}}) {
@@ -197,9 +199,9 @@ TEST_F(DayProtocolTest, EmptyOrOversizedProtocolIsDeletedAtStart) {
         EXPECT_FALSE(fs_.Exists(path));
         EXPECT_EQ(memo2_.Paragraphs().back().text, "bleibt");
     }
-    const std::string log = LogAll();
-    const std::string message = "RTF-Datei defekt ! Gelöscht.)";
-    EXPECT_NE(log.find(message), log.rfind(message));
+    EXPECT_EQ(fs_.ReadAll(path + ".defekt").value_or("?"), "");
+    EXPECT_EQ(fs_.ReadAll(path + ".2.defekt").value_or("?"), std::string(256, 'x'));
+    EXPECT_THAT(LogAll(), HasSubstr("RTF-Datei defekt ! Umbenannt in 20240305.RTF.2.defekt."));
 }
 
 }  // namespace
