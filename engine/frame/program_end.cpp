@@ -216,11 +216,12 @@ void TarveddeMain::PrintIntermediateStatistics(int item) {
                       host_.clock.ElapsedMs(),
                       statisticsHost_.RunningDay(),
                       std::min(config_.Settings().itemCount, maxItems)};
-    BuildItemStatistics(item,
-                        {config_.Items()[item], processor_.Values().statistics[item],
-                         fifteenMinuteValues_.States()[item], movingAverages_.States()[item],
-                         integrator_.StatesForDayChange()},
-                        run);
+    BuildItemStatistics(
+        item,
+        {config_.Items()[item], processor_.Values().statistics[item],
+         fifteenMinuteValues_.States()[item], movingAverages_.States()[item],
+         integrator_.StatesForDayChange(), SetAsideAmount(store_.NightSums()[item])},
+        run);
 }
 
 DayProtocolFiles TarveddeMain::ProtocolFiles() {

@@ -424,6 +424,12 @@ struct NightSumRecord {
     double htCount = 0.0;
 };
 
+// The part of the day a framed item's times set aside (the ended day period, the night
+// while it is kept apart): with the running period's, the day's amount so far.
+inline double SetAsideAmount(const NightSumRecord& night) {
+    return night.htSum + (night.NTadd ? night.ntSum : 0.0);
+}
+
 struct ConversionTable {
     int pointCount = 0;
     std::array<double, maxTablePoints + 1> x{};  // 1-based like the items

@@ -98,10 +98,11 @@ void DayStatistics::WriteEndedDay(double endedDay, double dayEnd) {
             continue;
         }
         try {
-            BuildItemStatistics(k,
-                                {config_.Items()[k], state_.statistics[k], state_.fifteenMinute[k],
-                                 state_.moving[k], state_.integration},
-                                run);
+            BuildItemStatistics(
+                k,
+                {config_.Items()[k], state_.statistics[k], state_.fifteenMinute[k],
+                 state_.moving[k], state_.integration, SetAsideAmount(state_.nightSums[k])},
+                run);
         } catch (const std::exception&) {
         }
     }
@@ -281,8 +282,7 @@ double DayStatistics::DayAmount(int item) const {
     if (!sameMeasure) {
         return now;
     }
-    const NightSumRecord& night = state_.nightSums[item];
-    return night.htSum + (night.NTadd ? night.ntSum : 0.0);
+    return SetAsideAmount(state_.nightSums[item]);
 }
 
 void DayStatistics::ResetItemDay(int item) {

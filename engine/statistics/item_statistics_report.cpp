@@ -97,7 +97,8 @@ private:
                 line = "Betriebszeit=" + F(st_.count) + " h" + "   /   ";
             }
             if (cfg_.Fortlaufend_summieren) {
-                line += "Gesamtzählerstand : " + F(cfg_.counterReading + st_.count) + " h";
+                line += "Gesamtzählerstand : " + F(cfg_.counterReading + in_.setAside + st_.count) +
+                        " h";
             }
         }
         if (!line.empty()) {
@@ -154,9 +155,10 @@ private:
         sink("Eingeschaltet : " + Time(state.maxOffEnd));
     }
 
-    std::string TotalCounter(double dayAmount) const {
-        return "Gesamtzählerstand : " + F((cfg_.counterReading + dayAmount) / SD()) + " " +
-               cfg_.sumUnit;
+    // The running period's amount with what the day set aside before it.
+    std::string TotalCounter(double periodAmount) const {
+        return "Gesamtzählerstand : " +
+               F((cfg_.counterReading + in_.setAside + periodAmount) / SD()) + " " + cfg_.sumUnit;
     }
 
     std::string MovingLine() const {

@@ -36,6 +36,8 @@ struct ItemReportInputs {
     const FifteenMinuteState& fifteenMinute;
     const MovingAverageState& moving;
     IntegrationStates& integration;
+    // What the frame's times set aside of the day so far: the total counter counts it.
+    double setAside = 0.0;
 };
 
 // Items outside 1..itemCount and mirrored items without a valid source add nothing.

@@ -207,10 +207,11 @@ StatisticsRun TimeFrameStatistics::RunNow() const {
 }
 
 void TimeFrameStatistics::AppendItemBlock(int item, StatisticsRun& run) {
-    BuildItemStatistics(item,
-                        {config_.Items()[item], state_.statistics[item], state_.fifteenMinute[item],
-                         state_.moving[item], state_.integration},
-                        run);
+    BuildItemStatistics(
+        item,
+        {config_.Items()[item], state_.statistics[item], state_.fifteenMinute[item],
+         state_.moving[item], state_.integration, SetAsideAmount(state_.nightSums[item])},
+        run);
 }
 
 void TimeFrameStatistics::CheckTimeFrame(int item) {
