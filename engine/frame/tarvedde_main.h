@@ -366,6 +366,8 @@ private:
         double StatisticsDay() const override;
         void PrintStatistics(double tickTime) override;
         void ClearDiaryValues() override { main_.diary_.ClearValues(); }
+        // The cycle's time is still the ended day's last cycle's.
+        void WriteEndedDayDiary() override { main_.WriteDiaryData(); }
 
     private:
         TarveddeMain& main_;

@@ -45,6 +45,9 @@ std::string DayStatistics::F(double value) const {
 
 void DayStatistics::DayChangeStatistics(double tickTime, double endedDay, double dayEnd) {
     WriteEndedDay(endedDay, dayEnd);
+    // Its last cycle's transfer lacks the time from that cycle to the day's end (a whole
+    // outage over midnight).
+    host_.WriteEndedDayDiary();
     out_.memo2.Clear();
     AppendStatisticsHeading(out_.memo2, "Tageswechsel: Übersicht für " +
                                             FormatDateTime("dddddd (t)", tickTime, out_.locale));
