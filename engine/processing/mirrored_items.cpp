@@ -64,11 +64,11 @@ bool ConvertMirrorValue(const ProcessingPass& pass, Mirror& mirror) {
     return true;
 }
 
-// A source without a valid value this cycle still holds its last one: that is no value
-// of this cycle. A mirrored source keeps no such state.
+// A source without a value counted this cycle (none, refused by its limits, in
+// maintenance) still holds its last one: that is no value of this cycle. A mirrored source
+// keeps no such state.
 bool SourceHasValue(const ProcessingPass& pass, int source) {
-    return pass.config.Items()[source].mirror.mirrorOn ||
-           pass.valueStates[source] == ValueState::kValid;
+    return pass.config.Items()[source].mirror.mirrorOn || pass.counted[source];
 }
 
 void TakeMirrorDifference(const ProcessingPass& pass, Mirror& mirror) {
@@ -130,10 +130,24 @@ void AccumulateMirror(const ProcessingPass& pass, Mirror& mirror) {
         return;
     }
     try {
-        statistics.currentValue = mirror.value;
-        statistics.count += 1.0;
-        TakeSum(pass, mirror);
-        UpdateAverage(statistics, mirror.value);
+        if (itemConfig.Grafiktyp != 1) {
+            // A digital mirror counts operating hours, as a digital item of its own does.
+            statistics.previousValue = statistics.currentValue;
+            statistics.currentValue = mirror.value;
+            if (mirror.value > 0.5) {
+                statistics.count += pass.operatingHoursPerCycle;
+            }
+            if (mirror.integralSource) {
+                TakeSum(pass, mirror);
+            } else {
+                statistics.sum = statistics.count;
+            }
+        } else {
+            statistics.currentValue = mirror.value;
+            statistics.count += 1.0;
+            TakeSum(pass, mirror);
+            UpdateAverage(statistics, mirror.value);
+        }
         UpdateExtremes(statistics, mirror.value);
     } catch (const ArithmeticFailure&) {
         pass.log.WriteLog("Main-Statistik : Fehler beim Spiegeln !");

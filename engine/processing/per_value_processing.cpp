@@ -212,6 +212,7 @@ void AcceptValue(const ProcessingPass& pass, LimitWarnings& warnings, int item, 
         value = 0.0;
         return;
     }
+    pass.counted[item] = true;
     CheckWarning(pass, warnings, item, value);
     if (config.Grafiktyp == 1) {
         AccumulateAnalog(pass, item, value);
@@ -408,8 +409,8 @@ void ValueProcessor::CountCycleOperatingHours(std::int64_t cycleMs) {
 }
 
 ProcessingPass ValueProcessor::Pass(const CycleData& cycle) {
-    return {config_,      values_, cycle,   cycleOperatingHours_,
-            dayCounters_, log_,    locale_, valueStates_};
+    return {config_, values_,      cycle,   cycleOperatingHours_, dayCounters_, log_,
+            locale_, valueStates_, counted_};
 }
 
 // One write a cycle, and none when no counter moved.

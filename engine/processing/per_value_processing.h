@@ -47,7 +47,10 @@ public:
     ValueProcessor& operator=(const ValueProcessor&) = delete;
 
     // The next ProcessNextItem takes item 1.
-    void BeginCycle() { currentItem_ = 0; }
+    void BeginCycle() {
+        currentItem_ = 0;
+        counted_ = {};
+    }
     // Advances to the next item and processes it. Item 1 first moves the live grid's
     // rolling row on. True, with nothing processed, once the count of items is passed.
     bool ProcessNextItem(const CycleData& cycle);
@@ -105,6 +108,7 @@ private:
     std::optional<IniFile> counterIniFile_;
     std::vector<IniDocument::Value> dayCounters_;
     PerItem<ValueState> valueStates_{};
+    PerItem<bool> counted_{};
 };
 
 // Keeps the part after the last blank and cuts the configured prefix and suffix.

@@ -19,6 +19,9 @@ struct ProcessingPass {
     ProgramLog& log;
     const Locale& locale;
     PerItem<ValueState>& valueStates;
+    // Whether the item's value of this cycle was counted (within its limits, not in
+    // maintenance): a mirror takes no value its source refused.
+    PerItem<bool>& counted;
 };
 
 // The end-of-cycle processing of items that take their value from another item.

@@ -150,6 +150,23 @@ TEST_F(MirroredItemsTest, ValuesOutsideTheLimitsAreNotAccumulated) {
     EXPECT_THAT(NewLogLines(), IsEmpty());
 }
 
+// A value its source did not count (in maintenance, refused after its table) is none of
+// the mirror's either; a digital mirror counts operating hours, not values: the program's
+// first cycle a whole interval, the next ones the 10 s since the one before.
+TEST_F(MirroredItemsTest, TheMirrorCountsWhatItsSourceCounts) {
+    Item(2).Grafiktyp = 2;
+    processor_.SetOperatingHoursPerCycle(0.25);
+    RunCycle({"1"});
+    RunCycle({"1"});
+    Item(1).maintenanceOn = true;  // holds its last value, 1
+    RunCycle({"1"});
+    Item(1).maintenanceOn = false;
+    RunCycle({"0"});
+    RunCycle({"1"});
+    EXPECT_DOUBLE_EQ(Stats(2).count, 0.25 + 20.0 / 3600);
+    EXPECT_DOUBLE_EQ(Stats(2).sum, Stats(2).count);
+}
+
 TEST_F(MirroredItemsTest, ConversionFailures) {
     Convert(2, 1.0, 0.0, 0);
     RunCycle({"7"});
