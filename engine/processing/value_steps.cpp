@@ -127,12 +127,12 @@ std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter
         return CounterStep{0.0, CounterEvent::kFellBack};
     } else if (!plausible(step.value)) {
         // A jump that the next reading confirms is the meter's new level: without it the
-        // counter would count nothing for ever.
+        // counter would count nothing for ever. What it ran since that level counts.
         if (!(counter.pendingReading > 0.0 && plausible(reading - counter.pendingReading))) {
             counter.pendingReading = reading;
             return CounterStep{step.value, CounterEvent::kRejected};
         }
-        step = CounterStep{0.0, CounterEvent::kRebased};
+        step = CounterStep{reading - counter.pendingReading, CounterEvent::kRebased};
     }
     TakeReading(counter, reading, step.value, times);
     return step;

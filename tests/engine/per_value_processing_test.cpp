@@ -104,14 +104,14 @@ TEST_F(PerValueProcessingTest, CounterDifferences) {
 
 // Past UpLimit the reading still counts, its difference meets the limits; a reading a
 // little lower is no reset, and it and a spike the limits reject leave the last reading.
-// A jump the next reading confirms is the new level.
+// A jump the next reading confirms is the new level, and what the meter ran since it counts.
 TEST_F(PerValueProcessingTest, ACounterPastItsUpperLimitOrSetBackALittleCountsWhatItRan) {
     Item(1).Differenz = true;
     SetLimits(1, 0.0, 100.0);
     EXPECT_THAT(ShownAfter({"95", "105", "110", "108", "118", "500", "128", "700", "705", "710"}),
                 ElementsAre("0,000", "10,000", "5,000", "0,000", "8,000", "0,000", "10,000",
-                            "0,000", "0,000", "5,000"));
-    EXPECT_EQ(Stats(1).sum, 38.0);
+                            "0,000", "5,000", "5,000"));
+    EXPECT_EQ(Stats(1).sum, 43.0);
     EXPECT_THAT(NewLogLines(),
                 ElementsAre("Differenz für Item 1 neu initialisiert.",
                             "Zählerstand von Item 1 gesunken, Differenz 0.",
