@@ -457,6 +457,8 @@ void TimeFrameStatistics::RestartMirroredItem(int item) {
     ItemStatistics& statistics = state_.statistics[item];
     statistics.sum = 0.0;
     statistics.count = 0.0;
+    // Kept, a period without values would report the one before's mean as its own.
+    statistics.average = 0.0;
     statistics.minimum = kMinimumReset;
     statistics.maximum = kMaximumReset;
     state_.moving[item].movingMinimum = kMinimumReset;

@@ -384,5 +384,24 @@ TEST(DayStatisticsScenario, APendingDaysProtocolAndLoadCurveStayTheEndedDays) {
     EXPECT_EQ(plant.Bytes("Ganglinie_Stunde_202404.txt"), "<missing>");
 }
 
+// A table period in which the source sent no number has no mean: the line of the load
+// curve does not repeat the period before's.
+TEST(DayStatisticsScenario, ATablePeriodWithoutValuesHasNoMean) {
+    testing::MemoryPlant plant(
+        "[DDE]\r\nItemcount=2\r\nIntervall=60\r\nEinheit=0\r\nAutoStart=1\r\n"
+        "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=Q_h\r\n[Itemnames]\r\n"
+        "Item1=Zulauf\r\nItem2=Stunde\r\n[Spiegelung]\r\nItem2=1|1\r\n"
+        "[Zeitrahmen]\r\nItem2=1|00:00:00|23:59:00\r\n[Ganglinie]\r\nItem2=1\r\n");
+    plant.Write("TT_Q_h_Stunde.tvw", "01:00:00\r\n02:00:00\r\n");
+    RunLife(plant,
+            "clock 2024-03-05 00:00:30\nstart\nset Q \"100\"\nadvance-to 2024-03-05 00:50:10\n"
+            "set Q \"---\"\nadvance-to 2024-03-05 02:10:00");
+    const std::vector<std::string> lines =
+        testing::CrLfLines(plant.Text("Ganglinie_Stunde_202403.txt"));
+    ASSERT_EQ(lines.size(), 3u + 2u);
+    EXPECT_TRUE(lines[3].ends_with("\t100,000")) << lines[3];
+    EXPECT_TRUE(lines[4].ends_with("\t0,000")) << lines[4];
+}
+
 }  // namespace
 }  // namespace tarvedde
