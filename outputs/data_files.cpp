@@ -1,6 +1,10 @@
 #include "outputs/data_files.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <optional>
+#include <string_view>
 
 #include "platform/date_time.h"
 #include "platform/number_format.h"
@@ -153,6 +157,21 @@ void ReplaceViewerFile(DayFiles& dayFiles, const std::vector<std::string>& lines
     }
 }
 
+// "a.b.c" with `separator`: the three numbers.
+std::optional<std::array<int, 3>> ThreeNumbers(std::string_view text, char separator) {
+    std::array<int, 3> numbers{};
+    for (std::size_t n = 0; n < numbers.size(); ++n) {
+        const std::size_t end = n + 1 < numbers.size() ? text.find(separator) : text.size();
+        const auto number = StrToInt(text.substr(0, end));
+        if (end == std::string_view::npos || !number) {
+            return std::nullopt;
+        }
+        numbers[n] = number.value();
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return numbers;
+}
+
 }  // namespace
 
 Result<std::string> CycleDateText(double cycleTime) {
@@ -168,6 +187,28 @@ std::string CycleTimeText(double cycleTime) {
     const TimeParts time = DecodeTime(cycleTime);
     return TwoDigitField(time.hour) + kCycleTimeSeparator + TwoDigitField(time.minute) +
            kCycleTimeSeparator + TwoDigitField(time.second);
+}
+
+std::optional<double> LastRowTime(std::string_view text) {
+    if (text.ends_with("\r\n")) {
+        text.remove_suffix(2);
+    }
+    const std::size_t start = text.rfind("\r\n");
+    const std::string_view row = start == std::string_view::npos ? text : text.substr(start + 2);
+    const std::size_t dateEnd = row.find(kDataFieldSeparator);
+    if (dateEnd == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::size_t timeEnd = row.find(kDataFieldSeparator, dateEnd + 1);
+    const auto date = ThreeNumbers(row.substr(0, dateEnd), kCycleDateSeparator);
+    const auto time =
+        ThreeNumbers(row.substr(dateEnd + 1, timeEnd - dateEnd - 1), kCycleTimeSeparator);
+    if (!date || !time || !IsValidDate((*date)[0], (*date)[1], (*date)[2]) || (*time)[0] < 0 ||
+        (*time)[0] > 23 || (*time)[1] < 0 || (*time)[1] > 59 || (*time)[2] < 0 || (*time)[2] > 59) {
+        return std::nullopt;
+    }
+    return EncodeDateTime((*date)[0], (*date)[1], (*date)[2], (*time)[0], (*time)[1], (*time)[2],
+                          0);
 }
 
 std::string DataRowText(const std::string& dateText, const std::string& timeText,

@@ -11,7 +11,9 @@
 // the program off a file the viewer is reading.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "outputs/day_file_names.h"
@@ -45,6 +47,9 @@ public:
 Result<std::string> CycleDateText(double cycleTime);
 // "07:05:00".
 std::string CycleTimeText(double cycleTime);
+// The time stamp of the last whole row of a day data file's text ("2024.3.5;07:05:00;..."),
+// or nothing when it has none.
+std::optional<double> LastRowTime(std::string_view text);
 // "date;time;cell 1;...;cell n", no ";" at the end.
 std::string DataRowText(const std::string& dateText, const std::string& timeText,
                         const GridTexts& grid, int row, int itemCount);

@@ -1,5 +1,7 @@
 #include "engine/frame/day_file_writer.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -163,6 +165,21 @@ void DayFileWriter::WriteViewerFile(const DateParts& day, const ViewerInputs& in
                                        settings.formatDecimals, locale_));
     }
     WriteViewerDataFile(files_, lines, inputs.cycleTime);
+}
+
+std::optional<double> DayFileWriter::LastRowTime(const DateParts& day) {
+    Sync(day);
+    FileSystem& files = files_.Files();
+    const std::string& path = files_.DayDataPath();
+    const auto size = files.Size(path);
+    if (path.empty() || !size) {
+        return std::nullopt;
+    }
+    // A row holds at most 180 fields: its tail is enough.
+    constexpr std::uint64_t kTail = 8192;
+    const std::uint64_t from = size.value() > kTail ? size.value() - kTail : 0;
+    const auto tail = files.ReadRange(path, from, size.value() - from);
+    return tail ? tarvedde::LastRowTime(tail.value()) : std::nullopt;
 }
 
 void DayFileWriter::WriteCycleRows(const DateParts& day, const LiveGrid& grid, double cycleTime) {

@@ -6,6 +6,8 @@
 // goes on.
 #pragma once
 
+#include <optional>
+
 #include "engine/config/configuration.h"
 #include "engine/model/item_model.h"
 #include "engine/model/live_grid.h"
@@ -61,6 +63,8 @@ public:
     // Day data rows every cycle, else in blocks of the grid's rows.
     void SetDatEveryCycle(bool everyCycle) { datEveryCycle_ = everyCycle; }
     bool DatEveryCycle() const { return datEveryCycle_; }
+    // The time of the last row in `day`'s data file, the last cycle that wrote one.
+    std::optional<double> LastRowTime(const DateParts& day);
     // The day's file names, which the statistics write to as well.
     DayFiles& Files() { return files_; }
     // The same, named after `day`.

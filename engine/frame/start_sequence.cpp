@@ -231,11 +231,26 @@ void TarveddeMain::PermanentModeStart() {
     store_.RestoreDayAccumulators(config_, processor_.ValuesToRestore().statistics,
                                   integrator_.StatesToRestore(), Marker());
     store_.RestoreNightSums(config_, Marker());
+    TakeLastRecordedCycle();
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();
     log_.SaveStatisticsSnapshot();
     if (!dde_.Linking()) {
         AutoStart();
+    }
+}
+
+// A table or frame time passed while the program was down is crossed by the first cycle,
+// as one passed while acquisition stood; without it the time's line is missing and the
+// next one holds the periods of both. The last cycle of the restored day is its data
+// file's last row (written with every cycle, before the state).
+void TarveddeMain::TakeLastRecordedCycle() {
+    if (!stateClean_) {
+        return;
+    }
+    const auto last = dayFiles_.LastRowTime(runningDay_);
+    if (last && DecodeDate(*last) == runningDay_ && *last <= host_.clock.Now()) {
+        cycle_.previousCycleTime = *last;
     }
 }
 

@@ -198,6 +198,7 @@ private:
     // Configuration::Load, then the loaded keys to the subsystems that keep a copy.
     bool LoadConfiguration(Configuration::ItemCount count = Configuration::ItemCount::FromFile);
     void PermanentModeStart();
+    void TakeLastRecordedCycle();
     void AqasysModeStart();
     void InitialiseItemsAtStart();
     bool InitDDE();
