@@ -89,6 +89,8 @@ public:
 
     RichTextModel& Memo2() { return memo2_; }
     LinesModel& Memo1() { return memo1_; }
+    // The operator's edit of Memo1's text.
+    void Memo1Edited(const std::string& text) { log_.EditStatisticsInfo(text); }
 
     // Event handlers.
     void FormShow();

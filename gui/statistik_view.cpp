@@ -173,7 +173,7 @@ void StatistikView::Memo1Edited() {
         return;
     }
     refreshing_ = true;
-    form_.Memo1().SetText(memo1_->toPlainText().toStdString());
+    form_.Memo1Edited(memo1_->toPlainText().toStdString());
     refreshing_ = false;
 }
 

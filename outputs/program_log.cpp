@@ -115,16 +115,35 @@ void ProgramLog::AppendAllLines(LinesModel& model, std::string_view fileName, bo
 
 void ProgramLog::WriteDDEInfo(std::string_view text) {
     AppendShown(statisticsInfo_, text);
-    if (statisticsInfo_.Count() > statisticsInfoShown_ + kStatisticsInfoLimit) {
+    // Below a file shown, a line is written at once: the operator's edits of the view do
+    // not decide what DDE-Info.TXT gets.
+    if (statisticsInfoShown_ > 0) {
+        if (AppendLines(files_, PathOf(kStatisticsInfoFile), PendingDDEInfo()).ok()) {
+            statisticsInfoShown_ = statisticsInfo_.Count();
+        }
+        return;
+    }
+    if (statisticsInfo_.Count() > kStatisticsInfoLimit) {
         AppendDDEInfo(/*clearOnFailure=*/true);
     }
 }
 
-void ProgramLog::AppendDDEInfo(bool clearOnFailure) {
+void ProgramLog::EditStatisticsInfo(std::string_view text) {
+    statisticsInfo_.SetText(text);
+    if (statisticsInfoShown_ > 0) {
+        statisticsInfoShown_ = statisticsInfo_.Count();
+    }
+}
+
+std::vector<std::string> ProgramLog::PendingDDEInfo() const {
     const std::vector<std::string>& lines = statisticsInfo_.Lines();
-    const std::vector<std::string> pending(
+    return {
         lines.begin() + static_cast<std::ptrdiff_t>(std::min(statisticsInfoShown_, lines.size())),
-        lines.end());
+        lines.end()};
+}
+
+void ProgramLog::AppendDDEInfo(bool clearOnFailure) {
+    const std::vector<std::string> pending = PendingDDEInfo();
     const bool written =
         pending.empty() || AppendLines(files_, PathOf(kStatisticsInfoFile), pending).ok();
     if (written || clearOnFailure) {

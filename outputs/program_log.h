@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -91,6 +92,8 @@ public:
     // DDE-Info.TXT first, and the shown text never does. False, showing nothing, when the
     // file refused them.
     bool ShowInStatisticsInfo(std::string_view text);
+    // The operator's edit of Memo1. Of a file shown, the whole text stays the view's.
+    void EditStatisticsInfo(std::string_view text);
     // Writes memoStat to "$$log_" + yyyymmdd_hhnnss_zzz + ".log", never over an existing
     // snapshot: the first free millisecond from now names it.
     bool SaveStatisticsSnapshot();
@@ -118,6 +121,8 @@ private:
     bool WriteStamped(const std::string& line, bool show, bool debug = false);
     void AppendAllLines(LinesModel& model, std::string_view fileName, bool clearOnFailure);
     void AppendDDEInfo(bool clearOnFailure);
+    // The lines of statisticsInfo_ still to be written.
+    std::vector<std::string> PendingDDEInfo() const;
 
     FileSystem& files_;
     const Clock& clock_;

@@ -367,8 +367,13 @@ private:
         double StatisticsDay() const override;
         void PrintStatistics(double tickTime) override;
         void ClearDiaryValues() override { main_.diary_.ClearValues(); }
-        // The cycle's time is still the ended day's last cycle's.
-        void WriteEndedDayDiary() override { main_.WriteDiaryData(); }
+        // The cycle's time is still the ended day's last cycle's, unless the program did not
+        // run over the day's end: the last run's last transfer stands then.
+        void WriteEndedDayDiary(double dayEnd) override {
+            if (main_.cycle_.cycleTime < dayEnd) {
+                main_.WriteDiaryData();
+            }
+        }
 
     private:
         TarveddeMain& main_;

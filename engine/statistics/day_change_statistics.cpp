@@ -47,7 +47,7 @@ void DayStatistics::DayChangeStatistics(double tickTime, double endedDay, double
     WriteEndedDay(endedDay, dayEnd);
     // Its last cycle's transfer lacks the time from that cycle to the day's end (a whole
     // outage over midnight).
-    host_.WriteEndedDayDiary();
+    host_.WriteEndedDayDiary(dayEnd);
     out_.memo2.Clear();
     AppendStatisticsHeading(out_.memo2, "Tageswechsel: Übersicht für " +
                                             FormatDateTime("dddddd (t)", tickTime, out_.locale));
@@ -280,8 +280,8 @@ double DayStatistics::DayAmount(int item) const {
     const IntegrationState& integration = state_.integration[item];
     const double now =
         integration.isIntegral ? integration.runningSum : state_.statistics[item].sum;
-    const bool sameMeasure =
-        integration.isIntegral ? config.Integral : !config.Integral && config.Grafiktyp == 1;
+    // A digital item's sum is its count of hours, which its frame's times set aside too.
+    const bool sameMeasure = integration.isIntegral ? config.Integral : !config.Integral;
     if (!sameMeasure) {
         return now;
     }

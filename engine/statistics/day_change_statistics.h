@@ -26,8 +26,9 @@ public:
     virtual void PrintStatistics(double tickTime) = 0;
     // Sets all 300 diary values to "-999.0" for the new day.
     virtual void ClearDiaryValues() = 0;
-    // The ended day's diary file with its figures at the day's end, before they are reset.
-    virtual void WriteEndedDayDiary() = 0;
+    // The ended day's diary file with its figures at the day's end (`dayEnd`), before they
+    // are reset.
+    virtual void WriteEndedDayDiary(double dayEnd) = 0;
 };
 
 class DayStatistics {

@@ -318,18 +318,21 @@ TEST(DayStatisticsScenario, AReadOnlyIniLosesNoDay) {
                 ElementsAre("Tagesmenge=46808,00", "Tagesmenge=46808,00"));  // closed, day
 }
 
-// A framed flow's total counter grows through the day: each frame time's block counts what
-// the day set aside before its period, as the day change adds it to the reading.
+// A framed flow's and pump's total counters grow through the day: each frame time's block
+// counts what the day set aside before its period, as the day change adds it to the reading.
 TEST(DayStatisticsScenario, AFramedTotalCounterGrowsThroughTheDay) {
     testing::MemoryPlant plant(
-        "[DDE]\r\nItemcount=1\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\n"
-        "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\n[Itemnames]\r\nItem1=Zulauf\r\n"
-        "[Integral]\r\nItem1=1\r\n[IntegralBezug]\r\nItem1=1000\r\n"
-        "[Zeitrahmen]\r\nItem1=1|06:00:00|22:00:00\r\n");
+        "[DDE]\r\nItemcount=2\r\nIntervall=10\r\nEinheit=0\r\nAutoStart=1\r\n"
+        "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\nItem2=P\r\n[Itemnames]\r\n"
+        "Item1=Zulauf\r\nItem2=Pumpe\r\n[Integral]\r\nItem1=1\r\n[IntegralBezug]\r\n"
+        "Item1=1000\r\n[Grafiktyp]\r\nItem2=2\r\n[Zeitrahmen]\r\n"
+        "Item1=1|06:00:00|22:00:00\r\nItem2=1|06:00:00|22:00:00\r\n");
     plant.Write("TARVEDDE_VAR.INI",
-                Utf8ToCp1252("[Item_1]\r\nZählerstand=1000\r\nFortlaufend_summieren=1\r\n"));
+                Utf8ToCp1252("[Item_1]\r\nZählerstand=1000\r\nFortlaufend_summieren=1\r\n"
+                             "[Item_2]\r\nZählerstand=1000\r\nFortlaufend_summieren=1\r\n"));
     RunLife(plant,
-            "clock 2024-03-05 00:00:00\nstart\nset Q \"100\"\nadvance-to 2024-03-06 00:00:05");
+            "clock 2024-03-05 00:00:00\nstart\nset Q \"100\"\nset P \"1\"\n"
+            "advance-to 2024-03-06 00:00:05");
     const std::string label = "Gesamtzählerstand : ";
     std::vector<std::string> totals;
     for (const std::string& line : plant.Protocol("20240305.RTF")) {
@@ -337,7 +340,10 @@ TEST(DayStatisticsScenario, AFramedTotalCounterGrowsThroughTheDay) {
             totals.push_back(line.substr(at + label.size(), 7));
         }
     }
-    EXPECT_THAT(totals, ElementsAre("3160,00", "8920,00", "9640,00"));  // 06:00, 22:00, 24:00
+    // 06:00, 22:00, 24:00 for each, in hours for the pump
+    EXPECT_THAT(totals,
+                ElementsAre("3160,00", "1006,00", "8920,00", "1022,00", "9640,00", "1024,00"));
+    EXPECT_THAT(plant.Text("TARVEDDE_VAR.INI"), HasSubstr("Zählerstand=1023,997"));
 }
 
 // No cycle falls between CustomTime (23:55) and midnight: each day's statistics come with

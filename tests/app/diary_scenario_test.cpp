@@ -64,20 +64,37 @@ TEST(DiaryScenario, TheDayFileFollowsTheGridAndTheFramesEnd) {
                                         grid.Cell(2, 3)}));  // 22:00:05 to 22:00:25 at 20
 }
 
+constexpr char kQuarterHourIni[] =
+    "[DDE]\r\nItemcount=1\r\nIntervall=15\r\nEinheit=1\r\nAutoStart=1\r\n"
+    "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\n[Itemnames]\r\nItem1=Zulauf\r\n"
+    "[Integral]\r\nItem1=1\r\n[IntegralBezug]\r\nItem1=1000\r\n";
+
 // The ended day's file holds the day's sum up to its end, not to its last cycle: with
-// 15-minute cycles the last one comes at 23:45.
+// 15-minute cycles the last one comes at 23:45. Killed at 20:00 and started the next
+// morning, the day keeps the last run's transfer: the start's day change runs on another
+// day, whose weekday (Wednesday) the position is never active on.
 TEST(DiaryScenario, TheEndedDaysFileHoldsTheWholeDay) {
-    testing::MemoryPlant plant(
-        "[DDE]\r\nItemcount=1\r\nIntervall=15\r\nEinheit=1\r\nAutoStart=1\r\n"
-        "AktuTag=05.03.2024\r\n[Items]\r\nItem1=Q\r\n[Itemnames]\r\nItem1=Zulauf\r\n"
-        "[Integral]\r\nItem1=1\r\n[IntegralBezug]\r\nItem1=1000\r\n");
-    plant.Write("ONLINE.TVW", "1\r\n7\r\nZulaufsumme\r\n");
-    plant.Write("BINDUNG.TVW", EncodeBindingFile({BoundPosition("Zulaufsumme", 7, 1, 3)}));
-    ScenarioRunner runner(plant.Options());
-    testing::Steps(runner,
-                   "clock 2024-03-05 00:00:00\nstart\nset Q \"100\"\n"
-                   "advance-to 2024-03-06 00:20:00");
-    EXPECT_EQ(plant.Lines("20240305.TVI"), (std::vector<std::string>{"7", "8640"}));
+    DiaryBinding sum = BoundPosition("Zulaufsumme", 7, 1, 3);
+    sum.timeRestricted = true;
+    sum.neverMask = 1 << 3;
+    for (const bool killed : {false, true}) {
+        testing::MemoryPlant plant(kQuarterHourIni);
+        plant.Write("ONLINE.TVW", "1\r\n7\r\nZulaufsumme\r\n");
+        plant.Write("BINDUNG.TVW", EncodeBindingFile({sum}));
+        {
+            ScenarioRunner runner(plant.Options());
+            testing::Steps(
+                runner,
+                std::string("clock 2024-03-05 00:00:00\nstart\nset Q \"100\"\n") +
+                    (killed ? "advance-to 2024-03-05 20:00:00" : "advance-to 2024-03-06 00:20:00"));
+        }
+        if (killed) {
+            ScenarioRunner runner(plant.Options());
+            testing::Steps(runner, "clock 2024-03-06 08:00:00\nstart\nset Q \"100\"\nadvance 20m");
+        }
+        EXPECT_EQ(plant.Lines("20240305.TVI"),
+                  (std::vector<std::string>{"7", killed ? "7200" : "8640"}));
+    }
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ TEST_F(StatistikFormTest, OpenedFilesLoadIntoMemo1AndUnreadableOnesChangeNothing
         EXPECT_EQ(form_.Panel1, c.panel) << c.answer;
     }
     // The line still to be written went to DDE-Info.TXT before a file took Memo1; the files
-    // shown never go there.
+    // shown never go there, nor does the operator's edit of one hide a later line.
+    form_.Memo1Edited("");
     log_.WriteDDEInfo("danach");
     EXPECT_TRUE(log_.FlushDDEInfo());
     EXPECT_EQ(env_.ReadText("DDE-Info.TXT"), "Summe für Zulauf neu initialisiert.\r\ndanach\r\n");

@@ -67,7 +67,7 @@ protected:
     double StatisticsDay() const override { return RunningDay(); }
     void PrintStatistics(double /*tickTime*/) override { ++printed_; }
     void ClearDiaryValues() override { ++diaryCleared_; }
-    void WriteEndedDayDiary() override {}
+    void WriteEndedDayDiary(double) override {}
 
     double cycle_ = EncodeDateTime(2024, 3, 5, 0, 0, 0, 0);
     double previousCycle_ = cycle_;
