@@ -363,9 +363,11 @@ struct CounterDifferenceState {
     // this run has taken two readings.
     std::int64_t previousReadingElapsedMs = -1;
     std::int64_t lastReadingElapsedMs = -1;
-    // A reading the limits rejected, until the next one shows whether it was a spike; not
-    // saved.
+    // A reading the limits rejected, until the next one shows whether it was a spike, and
+    // when it came; not saved.
     double pendingReading = -1.0;
+    double pendingReadingTime = -1.0;
+    std::int64_t pendingReadingElapsedMs = -1;
     // Slope and intercept the last reading was calibrated with; not saved, so unknown
     // after a start.
     std::optional<std::pair<double, double>> readingCalibration = std::nullopt;

@@ -130,11 +130,21 @@ std::optional<CounterStep> TakeCounterDifference(CounterDifferenceState& counter
         // counter would count nothing for ever. What it ran since that level counts.
         if (!(counter.pendingReading > 0.0 && plausible(reading - counter.pendingReading))) {
             counter.pendingReading = reading;
+            counter.pendingReadingTime = times.cycleTime;
+            counter.pendingReadingElapsedMs = times.cycleElapsedMs;
             return CounterStep{step.value, CounterEvent::kRejected};
         }
         step = CounterStep{reading - counter.pendingReading, CounterEvent::kRebased};
     }
+    const bool rebased = step.event == CounterEvent::kRebased;
+    const double pendingTime = counter.pendingReadingTime;
+    const std::int64_t pendingMs = counter.pendingReadingElapsedMs;
     TakeReading(counter, reading, step.value, times);
+    // Its step spans the time since the confirmed reading, for a rate over it.
+    if (rebased) {
+        counter.previousReadingTime = pendingTime;
+        counter.previousReadingElapsedMs = pendingMs;
+    }
     return step;
 }
 

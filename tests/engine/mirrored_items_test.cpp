@@ -110,6 +110,11 @@ TEST_F(MirroredItemsTest, RateOfACounterSourceOverItsReadings) {
     EXPECT_EQ(Shown(2), "0,000");
     RunCycle({"1120"}, 600);
     EXPECT_NEAR(Stats(2).currentValue, 60000.0, 1.0);
+    // A jump the next reading confirms: the step after it spans the time since the jump.
+    SetLimits(1, 0.0, 100.0);
+    RunCycle({"5000"}, 1000);
+    RunCycle({"5010"}, 1000);
+    EXPECT_NEAR(Stats(2).currentValue, 36000.0, 1.0);
 }
 
 TEST_F(MirroredItemsTest, CounterDifferenceOfTheMirror) {
