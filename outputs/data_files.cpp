@@ -190,9 +190,12 @@ std::string CycleTimeText(double cycleTime) {
 }
 
 std::optional<double> LastRowTime(std::string_view text) {
-    if (text.ends_with("\r\n")) {
-        text.remove_suffix(2);
+    // A row cut off by a crash would give a time cut off too.
+    const std::size_t end = text.rfind("\r\n");
+    if (end == std::string_view::npos) {
+        return std::nullopt;
     }
+    text = text.substr(0, end);
     const std::size_t start = text.rfind("\r\n");
     const std::string_view row = start == std::string_view::npos ? text : text.substr(start + 2);
     const std::size_t dateEnd = row.find(kDataFieldSeparator);

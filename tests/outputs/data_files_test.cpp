@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/date_time.h"
 #include "tests/outputs/log_fixture.h"
 
 namespace tarvedde::testing {
@@ -62,6 +64,17 @@ std::vector<std::string> FiveViewerLines() {
         lines.push_back(ViewerLineText(item, 12, 3, GermanLocale()));
     }
     return lines;
+}
+
+// The last whole row's time; a row cut off, or one that is no row, gives none of its own.
+TEST(LastRowTimeTest, TakesTheLastWholeRow) {
+    const std::string rows = "2024.3.5;10:00:40;1,000\r\n2024.3.5;10:00:50;2,000\r\n";
+    EXPECT_EQ(LastRowTime(rows), EncodeDateTime(2024, 3, 5, 10, 0, 50, 0));
+    EXPECT_EQ(LastRowTime(rows + "2024.3.5;10:01:0"), EncodeDateTime(2024, 3, 5, 10, 0, 50, 0));
+    for (const char* bad : {"", "2024.3.5;10:00:50", "x\r\n", "2024.2.30;10:00:50;1\r\n",
+                            "2024.3.5;25:00:50;1\r\n", "2024.3;10:00:50;1\r\n"}) {
+        EXPECT_EQ(LastRowTime(bad), std::nullopt) << bad;
+    }
 }
 
 // A mirrored integral shows the grid's sum; a number that cannot be shown ends the line.
