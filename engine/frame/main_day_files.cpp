@@ -44,14 +44,17 @@ void TarveddeMain::CreateNewDayFiles() {
 }
 
 void TarveddeMain::WriteDiaryData() {
+    WriteDiaryData(cycle_.cycleTime, cycle_.cycleElapsedMs);
+}
+
+void TarveddeMain::WriteDiaryData(double at, std::int64_t atMs) {
     if (!config_.Settings().diaryOutput) {
         return;
     }
     diary_.TransferDiaryData(
         dayFiles_.FilesFor(runningDay_),
         {config_.Items(), config_.Settings().itemCount, grid_, processor_.Values().statistics,
-         integrator_.States(), movingAverages_.States(), locale_, cycle_.cycleTime,
-         host_.clock.Now(), cycle_.cycleElapsedMs});
+         integrator_.States(), movingAverages_.States(), locale_, at, host_.clock.Now(), atMs});
 }
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {

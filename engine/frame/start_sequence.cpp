@@ -245,7 +245,10 @@ void TarveddeMain::PermanentModeStart() {
 // next one holds the periods of both. The last cycle of the restored day is its data
 // file's last row (written with every cycle, before the state).
 void TarveddeMain::TakeLastRecordedCycle() {
-    if (!stateClean_) {
+    // Only a restored day goes on: a day started afresh has no period to report.
+    const StateMarker marker = Marker();
+    if (config_.Settings().nullStart || !marker.Trusts(kConfigFailedBit) ||
+        !marker.Trusts(kNightFailedBit)) {
         return;
     }
     const auto last = dayFiles_.LastRowTime(runningDay_);

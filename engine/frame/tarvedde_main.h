@@ -292,6 +292,8 @@ private:
     void WriteDiaryAndViewerFiles();
     // The bound diary values of the cycle, when the diary transfer is on.
     void WriteDiaryData();
+    // As at `at`: its time windows, and integrals up to it.
+    void WriteDiaryData(double at, std::int64_t atMs);
     void WriteSampleAndDayRecords();
     // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
     void Tagesdatenloeschen1Click();
@@ -367,11 +369,15 @@ private:
         double StatisticsDay() const override;
         void PrintStatistics(double tickTime) override;
         void ClearDiaryValues() override { main_.diary_.ClearValues(); }
-        // The cycle's time is still the ended day's last cycle's, unless the program did not
-        // run over the day's end: the last run's last transfer stands then.
+        // As at the day's last moment: after a start or an outage over midnight the cycle's
+        // time is the new day's, whose weekday and time would decide the positions.
         void WriteEndedDayDiary(double dayEnd) override {
-            if (main_.cycle_.cycleTime < dayEnd) {
-                main_.WriteDiaryData();
+            const double lastMoment = dayEnd - 1.0 / static_cast<double>(kMsPerDay);
+            const CycleTimes& cycle = main_.cycle_;
+            if (cycle.cycleTime <= lastMoment) {
+                main_.WriteDiaryData(cycle.cycleTime, cycle.cycleElapsedMs);
+            } else {
+                main_.WriteDiaryData(lastMoment, -1);
             }
         }
 

@@ -280,8 +280,11 @@ double DayStatistics::DayAmount(int item) const {
     const IntegrationState& integration = state_.integration[item];
     const double now =
         integration.isIntegral ? integration.runningSum : state_.statistics[item].sum;
-    // A digital item's sum is its count of hours, which its frame's times set aside too.
-    const bool sameMeasure = integration.isIntegral ? config.Integral : !config.Integral;
+    // A digital item's sum is its count of hours, which its frame's times set aside too; a
+    // digital mirror's is its source's.
+    const bool sameMeasure = integration.isIntegral ? config.Integral
+                                                    : !config.Integral && (config.Grafiktyp == 1 ||
+                                                                           !config.mirror.mirrorOn);
     if (!sameMeasure) {
         return now;
     }

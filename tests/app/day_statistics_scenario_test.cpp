@@ -419,18 +419,27 @@ TEST(DayStatisticsScenario, ATablePeriodWithoutValuesHasNoMean) {
 
 // A table time passed while the program was down (killed at 00:50, started at 01:10) is
 // reported by the restart's first cycle, as one passed while acquisition stood: the 02:00
-// line holds only its own period.
+// line holds only its own period. A cold start has no period to report.
 TEST(DayStatisticsScenario, ATableTimePassedWhileTheProgramWasDownIsReportedAtTheRestart) {
-    testing::MemoryPlant plant(kHourTableIni);
-    plant.Write("TT_Q_h_Stunde.tvw", "01:00:00\r\n02:00:00\r\n");
-    RunLife(plant,
-            "clock 2024-03-05 00:00:30\nstart\nset Q \"100\"\nadvance-to 2024-03-05 00:50:10");
-    RunLife(plant,
-            "clock 2024-03-05 01:10:00\nstart\nset Q \"100\"\nadvance-to 2024-03-05 02:10:00");
-    const std::vector<std::string> rows = LoadCurveRows(plant);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_TRUE(rows[0].starts_with("2024.03.05\t01:10:00\t")) << rows[0];
-    EXPECT_TRUE(rows[1].starts_with("2024.03.05\t02:00:00\t")) << rows[1];
+    for (const bool cold : {false, true}) {
+        testing::MemoryPlant plant(kHourTableIni);
+        plant.Write("TT_Q_h_Stunde.tvw", "01:00:00\r\n02:00:00\r\n");
+        RunLife(plant,
+                "clock 2024-03-05 00:00:30\nstart\nset Q \"100\"\nadvance-to 2024-03-05 00:50:10");
+        if (cold) {
+            std::string ini = plant.Text("TARVEDDE.INI");
+            ini.replace(ini.find("Nullstart=0"), 11, "Nullstart=1");
+            plant.Write("TARVEDDE.INI", ini);
+        }
+        RunLife(plant,
+                "clock 2024-03-05 01:10:00\nstart\nset Q \"100\"\nadvance-to 2024-03-05 02:10:00");
+        const std::vector<std::string> rows = LoadCurveRows(plant);
+        ASSERT_EQ(rows.size(), cold ? 1u : 2u);
+        if (!cold) {
+            EXPECT_TRUE(rows[0].starts_with("2024.03.05\t01:10:00\t4900,000")) << rows[0];
+        }
+        EXPECT_TRUE(rows.back().starts_with("2024.03.05\t02:00:00\t")) << rows.back();
+    }
 }
 
 }  // namespace
