@@ -30,8 +30,10 @@ void TarveddeMain::ItemSettingsChanged(int item, const ItemConfig& before) {
     CalibrationChanged();
 }
 
-// The day file's header holds the calibration: a restart that finds it changed takes the
-// day's state for another configuration's and starts the day's figures anew.
+// The day file's header holds the item strings and the calibration: a restart that finds
+// them changed takes the day's state for another configuration's and starts the day's
+// figures anew, so the rows from here are a new version. While acquisition stands, the
+// start decides (the running day may be over by then).
 void TarveddeMain::CalibrationChanged() {
     if (!stopped_ && config_.Settings().sourceKind != SourceKind::Aqasys) {
         dayFiles_.StartNextVersionIfChanged(runningDay_);
@@ -44,13 +46,9 @@ void TarveddeMain::ServerItemChanged(int item) {
     if (kind == SourceKind::Aqasys) {
         return;
     }
-    // The last reading was another meter's: taken against it, the gap would count. The
-    // day file's header names the item strings, so the rows from here are a new version;
-    // while acquisition stands, the start decides (the running day may be over by then).
+    // The last reading was another meter's: taken against it, the gap would count. The day
+    // files' new version follows with the save's end (CalibrationChanged).
     processor_.RestartCounterDifference(item);
-    if (!stopped_) {
-        dayFiles_.StartNextVersionIfChanged(runningDay_);
-    }
     const bool setUp = dde_.RelinkItem(item);
     const bool linked = kind == SourceKind::Opc ? opc_.RelinkItem(item) && setUp : setUp;
     if (linked) {

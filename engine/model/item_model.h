@@ -97,6 +97,8 @@ struct TimeFrame {
     bool on = false;
     double frameStart = 0.0;
     double frameEnd = 0.0;
+
+    bool operator==(const TimeFrame&) const = default;
 };
 
 struct ValueConversion {

@@ -154,9 +154,7 @@ void TimeFrameStatistics::RestoreSetAsideValue(int item) {
 void TimeFrameStatistics::SetItemFrame(int item) {
     const ItemConfig& config = config_.Items()[item];
     const TimeFrame& frame = config.timeFrame;
-    const TimeFrame& old = frames_[item];
-    const bool changed =
-        frame.on != old.on || frame.frameStart != old.frameStart || frame.frameEnd != old.frameEnd;
+    const bool changed = frame != frames_[item];
     const double t = TimeOfDayOf(host_.CycleTime());
     const bool inFrame = frame.on && frame.frameStart <= t && t < frame.frameEnd;
     // A mirror's toggle follows its time table, which no save moves.
