@@ -230,7 +230,7 @@ void TarveddeMain::PermanentModeStart() {
     timerDDE_->SetInterval(config_.Settings().cycleIntervalMs);
     store_.RestoreDayAccumulators(config_, processor_.ValuesToRestore().statistics,
                                   integrator_.StatesToRestore(), Marker());
-    store_.RestoreNightSums(config_, Marker());
+    store_.RestoreNightSums(config_, integrator_.StatesToRestore(), Marker());
     TakeLastRecordedCycle();
     memo2_.Append("");
     log_.StatisticsSnapshot().Clear();

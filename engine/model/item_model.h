@@ -322,6 +322,12 @@ public:
     }
     // A sum restored from the state file, or reset by the operator.
     void SetSum(int n, double sum) { items_[n].runningSum = sum; }
+    // A digital item's longest off period so far, restored from the state file.
+    void RestoreLongestOff(int n, double duration, double start, double end) {
+        items_[n].maxOffDuration = duration;
+        items_[n].maxOffStart = start;
+        items_[n].maxOffEnd = end;
+    }
     // The day change: the new day's sum starts with what was gained since the day's end,
     // its off periods at zero; the longest off period's times too, or the new day's report
     // would show the ended day's.

@@ -127,7 +127,9 @@ public:
                                    PerItem<CounterDifferenceState>& counters, StateMarker marker);
     void RestoreDayAccumulators(const Configuration& config, PerItem<ItemStatistics>& statistics,
                                 IntegrationStates& integration, StateMarker marker);
-    void RestoreNightSums(const Configuration& config, StateMarker marker);
+    // Also gives back the digital items' longest off periods.
+    void RestoreNightSums(const Configuration& config, IntegrationStates& integration,
+                          StateMarker marker);
     // Acquisition start, right after the buffers were created for this program run.
     void RestoreMovingAverageBuffers(const Configuration& config, StateMarker marker);
     void RestoreFifteenMinuteBuffers(const Configuration& config, StateMarker marker);

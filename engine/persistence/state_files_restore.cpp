@@ -118,8 +118,8 @@ bool ReadDayAccumulators(const Configuration& config, const StoreServices& io,
     return true;
 }
 
-bool ReadNightSums(const Configuration& config, StoredState& stored, const StoreServices& io,
-                   bool& damaged) {
+bool ReadNightSums(const Configuration& config, StoredState& stored, IntegrationStates& integration,
+                   const StoreServices& io, bool& damaged) {
     const GeneralSettings& settings = config.Settings();
     const auto bytes = ReadRecords(config, io, kNightStateFile, kNightRecordSize);
     if (!bytes || bytes->size() < static_cast<std::size_t>(settings.itemCount) * kNightRecordSize) {
@@ -129,12 +129,14 @@ bool ReadNightSums(const Configuration& config, StoredState& stored, const Store
     BinaryReader in(*bytes);
     for (int n = 1; n <= settings.itemCount; ++n) {
         const std::size_t before = in.Position();
-        const auto record = DecodeNightSumRecord(in);
+        LongestOffRecord off;
+        const auto record = DecodeNightSumRecord(in, &off);
         if (!record && Damaged(in, before)) {
             LogDamagedRecord(config, io.log, kNightStateFile, n);
             damaged = true;
         }
         stored.nightSums[n] = record.value_or(NightSumRecord{});
+        integration.RestoreLongestOff(n, off.duration, off.start, off.end);
         io.log.WriteLogDebug(FormatFixed(stored.nightSums[n].ntSum, settings.formatPrecision,
                                          settings.formatDecimals, io.locale));
     }
@@ -302,7 +304,8 @@ void StateStore::RestoreDayAccumulators(const Configuration& config,
     }
 }
 
-void StateStore::RestoreNightSums(const Configuration& config, StateMarker marker) {
+void StateStore::RestoreNightSums(const Configuration& config, IntegrationStates& integration,
+                                  StateMarker marker) {
     if (config.Settings().nullStart) {
         (void)CreateNightFile(config);
         return;
@@ -313,7 +316,7 @@ void StateStore::RestoreNightSums(const Configuration& config, StateMarker marke
         return;
     }
     bool damaged = false;
-    const bool complete = ReadNightSums(config, stored_, io_, damaged);
+    const bool complete = ReadNightSums(config, stored_, integration, io_, damaged);
     if (!complete || damaged) {
         io_.host.op.ShowMessage(
             "Fehler beim Lesen von TARVEDDE_NACHT.TVW !\r\nDie Datei wird jetzt neu erzeugt.");

@@ -225,7 +225,9 @@ void SaveNightSums(SaveContext& save) {
     out.Reserve(static_cast<std::size_t>(settings.itemCount) * kNightRecordSize);
     for (int n = 1; n <= settings.itemCount; ++n) {
         const NightSumRecord& night = stored.nightSums[n];
-        EncodeNightSumRecord(out, night);
+        const IntegrationState& state = save.integration[n];
+        EncodeNightSumRecord(out, night,
+                             {state.maxOffDuration, state.maxOffStart, state.maxOffEnd});
         if (save.finalSave) {
             io.log.WriteLogDebug(FormatFixed(night.ntSum, settings.formatPrecision,
                                              settings.formatDecimals, io.locale));

@@ -13,7 +13,7 @@ constexpr int kServerItemCapacity = 100;
 constexpr int kLegacyServerItemCapacity = 30;
 constexpr int kItemNameCapacity = 30;
 constexpr int kUnitCapacity = 10;
-constexpr std::size_t kNightReserved = 74;
+constexpr std::size_t kNightReserved = 74 - 3 * sizeof(double);
 
 // Every number a restore takes passes here: a NaN or an infinity damages its record, as
 // it would otherwise spread through every statistic, cell and file it reaches.
@@ -128,7 +128,8 @@ std::optional<ConfigRecord> DecodeLegacyConfigRecord(BinaryReader& in) {
     return DecodeConfigFields(in, kLegacyServerItemCapacity, kLegacyConfigRecordSize);
 }
 
-void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record) {
+void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record,
+                          const LongestOffRecord& longestOff) {
     out.Bool(record.NTadd);
     out.Double(record.ntMinimum);
     out.Double(record.ntMaximum);
@@ -137,10 +138,13 @@ void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record) {
     out.Double(record.ntCount);
     out.Double(record.htSum);
     out.Double(record.htCount);
+    out.Double(longestOff.duration);
+    out.Double(longestOff.start);
+    out.Double(longestOff.end);
     out.Zeros(kNightReserved);
 }
 
-std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in) {
+std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in, LongestOffRecord* longestOff) {
     if (in.Remaining() < kNightRecordSize) {
         return std::nullopt;
     }
@@ -154,9 +158,16 @@ std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in) {
     record.ntCount = numbers.Double();
     record.htSum = numbers.Double();
     record.htCount = numbers.Double();
+    LongestOffRecord off;
+    off.duration = numbers.Double();
+    off.start = numbers.Double();
+    off.end = numbers.Double();
     (void)in.Skip(kNightReserved);
     if (!numbers.Sound()) {
         return std::nullopt;
+    }
+    if (longestOff != nullptr) {
+        *longestOff = off.duration < 0.0 ? LongestOffRecord{} : off;
     }
     return record;
 }

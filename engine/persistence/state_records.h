@@ -50,8 +50,19 @@ bool OverwriteConfigAccumulators(std::string& records, std::size_t index,
 void EncodeLegacyConfigRecord(BinaryWriter& out, const ConfigRecord& record);
 std::optional<ConfigRecord> DecodeLegacyConfigRecord(BinaryReader& in);
 
-void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record);
-std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in);
+// A digital item's longest off period so far. It lives in the night record's spare bytes,
+// which older files hold as zeros (no period), so a restart's day report still shows it.
+struct LongestOffRecord {
+    double duration = 0.0;  // days
+    double start = 0.0;
+    double end = 0.0;
+};
+
+void EncodeNightSumRecord(BinaryWriter& out, const NightSumRecord& record,
+                          const LongestOffRecord& longestOff = {});
+// A negative duration is no period.
+std::optional<NightSumRecord> DecodeNightSumRecord(BinaryReader& in,
+                                                   LongestOffRecord* longestOff = nullptr);
 
 // A mirrored item's record of SPIEGELDATEN.TVW: its setting and its sum's offset.
 struct MirrorRecord {

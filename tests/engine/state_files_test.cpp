@@ -94,9 +94,11 @@ TEST(StateRecords, EveryRecordIsLaidOutAsTheOlderBuildWroteIt) {
                            P(86, D(1.0)), P(94, D(-1.0)), P(102, D(2.0)), P(118, D(0.5)),
                            P(126, D(4.0)), P(134, D(1.5)), P(150, D(3.0))}));
     BinaryWriter night;
-    EncodeNightSumRecord(night, NightSumRecord{true, 0.5, 4.0, 2.0, 3.0, 1.0, 1.5});
+    EncodeNightSumRecord(night, NightSumRecord{true, 0.5, 4.0, 2.0, 3.0, 1.0, 1.5},
+                         {1.5, -1.0, 2.0});
     EXPECT_EQ(night.Data(), Golden(131, {P(0, "\x01"), P(1, D(0.5)), P(9, D(4.0)), P(25, D(2.0)),
-                                         P(33, D(3.0)), P(41, D(1.0)), P(49, D(1.5))}));
+                                         P(33, D(3.0)), P(41, D(1.0)), P(49, D(1.5)), P(57, D(1.5)),
+                                         P(65, D(-1.0)), P(73, D(2.0))}));
     BinaryWriter mirror;
     EncodeMirrorRecord(mirror, MirrorRecord{true, 5, 1.0});
     EXPECT_EQ(mirror.Data(), Golden(13, {P(0, "\x01"), P(1, I(5)), P(5, D(1.0))}));
@@ -122,7 +124,17 @@ TEST(StateRecords, EveryRecordIsLaidOutAsTheOlderBuildWroteIt) {
     };
     EXPECT_TRUE(readsNothingOfAShortRecord(config, DecodeConfigRecord));
     EXPECT_TRUE(readsNothingOfAShortRecord(old, DecodeLegacyConfigRecord));
-    EXPECT_TRUE(readsNothingOfAShortRecord(night, DecodeNightSumRecord));
+    LongestOffRecord off;
+    const auto decodeNight = [&off](BinaryReader& in) { return DecodeNightSumRecord(in, &off); };
+    EXPECT_TRUE(readsNothingOfAShortRecord(night, decodeNight));
+    BinaryReader nightIn(night.Data());
+    ASSERT_TRUE(decodeNight(nightIn));
+    EXPECT_EQ(off.end, 2.0);
+    std::string negative = night.Data();
+    negative.replace(57, 8, D(-1.0));
+    BinaryReader negativeIn(negative);
+    ASSERT_TRUE(decodeNight(negativeIn));
+    EXPECT_EQ(off.end, 0.0);  // a negative duration is no period
     EXPECT_TRUE(readsNothingOfAShortRecord(mirror, DecodeMirrorRecord));
     EXPECT_TRUE(readsNothingOfAShortRecord(counter, DecodeCounterRecord));
     EXPECT_TRUE(readsNothingOfAShortRecord(window, DecodeFifteenMinuteRecord));
@@ -162,6 +174,7 @@ struct Plant : BareEngine {
             s.sum = 100.0 * v;
             integration.SetSum(n, 1000.0 * v);
             At(stored.nightSums, n) = NightSumRecord{n == 2, v, v + 1, v + 2, v + 3, v + 4, v + 5};
+            integration.RestoreLongestOff(n, v / 100.0, v, v + 0.5);
         }
         At(values.mirrorSumOffsets, 3) = base + 0.25;
         At(values.mirrorSumOffsets, 180) = base + 0.75;
@@ -172,7 +185,7 @@ struct Plant : BareEngine {
         store.RestoreMirrorOffsets(config, values.mirrorSumOffsets, marker);
         store.RestoreCounterDifferences(config, values.counterDifferences, marker);
         store.RestoreDayAccumulators(config, values.statistics, integration, marker);
-        store.RestoreNightSums(config, marker);
+        store.RestoreNightSums(config, integration, marker);
     }
     // The marker as a restart reads it from $clean.
     StateMarker Marker() const {
@@ -232,6 +245,9 @@ protected:
         EXPECT_EQ(At(s.values.statistics, 1).average == base + 1, accumulators) << base;
         EXPECT_EQ(s.integration[2].runningSum == 1000.0 * (base + 2), accumulators) << base;
         EXPECT_EQ(At(s.stored.nightSums, 3).ntSum == base + 5, night) << base;
+        EXPECT_EQ(s.integration[3].maxOffStart == base + 3 && s.integration[3].maxOffEnd > 0.0,
+                  night)
+            << base;
         EXPECT_EQ(At(s.values.mirrorSumOffsets, 3) == base + 0.25, mirror) << base;
         EXPECT_EQ(At(s.values.counterDifferences, 180).lastReading == base + 1.1, counter) << base;
     }

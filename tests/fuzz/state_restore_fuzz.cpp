@@ -73,7 +73,7 @@ struct Engine {
         store.ConvertConfigFile(config);
         store.RestoreCounterDifferences(config, values.counterDifferences, marker);
         store.RestoreDayAccumulators(config, values.statistics, integration, marker);
-        store.RestoreNightSums(config, marker);
+        store.RestoreNightSums(config, integration, marker);
         store.RestoreMovingAverageBuffers(config, marker);
         store.RestoreFifteenMinuteBuffers(config, marker);
     }
