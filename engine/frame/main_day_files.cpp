@@ -44,15 +44,15 @@ void TarveddeMain::CreateNewDayFiles() {
 }
 
 void TarveddeMain::WriteDiaryData() {
-    WriteDiaryData(cycle_.cycleTime, cycle_.cycleElapsedMs);
+    WriteDiaryData(runningDay_, cycle_.cycleTime, cycle_.cycleElapsedMs);
 }
 
-void TarveddeMain::WriteDiaryData(double at, std::int64_t atMs) {
+void TarveddeMain::WriteDiaryData(const DateParts& day, double at, std::int64_t atMs) {
     if (!config_.Settings().diaryOutput) {
         return;
     }
     diary_.TransferDiaryData(
-        dayFiles_.FilesFor(runningDay_),
+        dayFiles_.FilesFor(day),
         {config_.Items(), config_.Settings().itemCount, grid_, processor_.Values().statistics,
          integrator_.States(), movingAverages_.States(), locale_, at, host_.clock.Now(), atMs});
 }

@@ -292,8 +292,8 @@ private:
     void WriteDiaryAndViewerFiles();
     // The bound diary values of the cycle, when the diary transfer is on.
     void WriteDiaryData();
-    // As at `at`: its time windows, and integrals up to it.
-    void WriteDiaryData(double at, std::int64_t atMs);
+    // Into `day`'s file, as at `at`: its time windows, and integrals up to it.
+    void WriteDiaryData(const DateParts& day, double at, std::int64_t atMs);
     void WriteSampleAndDayRecords();
     // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
     void Tagesdatenloeschen1Click();
@@ -370,14 +370,17 @@ private:
         void PrintStatistics(double tickTime) override;
         void ClearDiaryValues() override { main_.diary_.ClearValues(); }
         // As at the day's last moment: after a start or an outage over midnight the cycle's
-        // time is the new day's, whose weekday and time would decide the positions.
+        // time is the new day's, whose weekday and time would decide the positions. Into
+        // the ended day's file: the postponed day change's pending flag, which names the
+        // files after it, is already down.
         void WriteEndedDayDiary(double dayEnd) override {
             const double lastMoment = dayEnd - 1.0 / static_cast<double>(kMsPerDay);
             const CycleTimes& cycle = main_.cycle_;
+            const DateParts day = DecodeDate(StatisticsDay());
             if (cycle.cycleTime <= lastMoment) {
-                main_.WriteDiaryData(cycle.cycleTime, cycle.cycleElapsedMs);
+                main_.WriteDiaryData(day, cycle.cycleTime, cycle.cycleElapsedMs);
             } else {
-                main_.WriteDiaryData(lastMoment, -1);
+                main_.WriteDiaryData(day, lastMoment, -1);
             }
         }
 

@@ -74,34 +74,47 @@ constexpr char kQuarterHourIni[] =
 // 15-minute cycles the last one comes at 23:45, and a server away from 22:00 to 01:00 sends
 // nothing after 22:00. Killed at 20:00 and started the next morning, the day keeps the sum
 // its state holds. The position is never active on Wednesdays: the transfer is the ended
-// Tuesday's, whenever the day change runs.
+// Tuesday's, whenever the day change runs. With the day change at 06:00 the day ends then,
+// and its file, not the new day's, gets the sum up to then.
 TEST(DiaryScenario, TheEndedDaysFileHoldsTheWholeDay) {
-    DiaryBinding sum = BoundPosition("Zulaufsumme", 7, 1, 3);
-    sum.timeRestricted = true;
-    sum.neverMask = 1 << 3;
-    const std::pair<const char*, double> lives[] = {
-        {"advance-to 2024-03-06 00:20:00", 8640.0},
-        {"advance-to 2024-03-05 22:00:00\nserver down\nadvance-to 2024-03-06 01:00:00\n"
+    struct Life {
+        bool postponed;
+        const char* steps;
+        double expected;
+    };
+    const Life lives[] = {
+        {false, "advance-to 2024-03-06 00:20:00", 8640.0},
+        {false,
+         "advance-to 2024-03-05 22:00:00\nserver down\nadvance-to 2024-03-06 01:00:00\n"
          "server up\nset Q \"100\"\nadvance 20m",
          8640.0},
-        {"advance-to 2024-03-05 20:00:00", 7200.0}};
-    for (const auto& [life, expected] : lives) {
-        testing::MemoryPlant plant(kQuarterHourIni);
+        {false, "advance-to 2024-03-05 20:00:00", 7200.0},
+        {true, "advance-to 2024-03-06 06:20:00", 10800.0}};
+    for (const Life& life : lives) {
+        DiaryBinding sum = BoundPosition("Zulaufsumme", 7, 1, 3);
+        sum.timeRestricted = true;
+        sum.neverMask = life.postponed ? 0 : 1 << 3;
+        std::string ini = kQuarterHourIni;
+        if (life.postponed) {
+            ini.insert(ini.find("AktuTag"), "CustomIni=1\r\nCustomTime=06:00:00\r\n");
+        }
+        testing::MemoryPlant plant(ini);
         plant.Write("ONLINE.TVW", "1\r\n7\r\nZulaufsumme\r\n");
         plant.Write("BINDUNG.TVW", EncodeBindingFile({sum}));
         {
             ScenarioRunner runner(plant.Options());
-            testing::Steps(runner,
-                           std::string("clock 2024-03-05 00:00:00\nstart\nset Q \"100\"\n") + life);
+            testing::Steps(
+                runner,
+                std::string("clock 2024-03-05 00:00:00\nstart\nset Q \"100\"\n") + life.steps);
         }
-        if (expected == 7200.0) {  // killed: started the next morning
+        if (life.expected == 7200.0) {  // killed: started the next morning
             ScenarioRunner runner(plant.Options());
             testing::Steps(runner, "clock 2024-03-06 08:00:00\nstart\nset Q \"100\"\nadvance 20m");
         }
         std::vector<std::string> lines = plant.Lines("20240305.TVI");
-        ASSERT_EQ(lines.size(), 2u) << life;
+        ASSERT_EQ(lines.size(), 2u) << life.steps;
         std::replace(lines[1].begin(), lines[1].end(), ',', '.');
-        EXPECT_NEAR(std::stod(lines[1]), expected, 1e-6) << life;
+        EXPECT_NEAR(std::stod(lines[1]), life.expected, 1e-6) << life.steps;
     }
 }
 
