@@ -135,8 +135,7 @@ void TFo_Einstell1::btSpeichernClick() {
     main_.Config().SetPrintAtMidnight(cbDruck);
     WriteDelimiterFile("prefix.txt", M1);
     WriteDelimiterFile("suffix.txt", M2);
-    // A changed header starts the day file's next version when acquisition starts again,
-    // on the day it then runs: a day the clock has left meanwhile keeps its files.
+    main_.HeaderSettingsChanged();
     visible = false;
 }
 

@@ -30,12 +30,20 @@ void TarveddeMain::ItemSettingsChanged(int item, const ItemConfig& before) {
     CalibrationChanged();
 }
 
-// The day file's header holds the item strings and the calibration: a restart that finds
-// them changed takes the day's state for another configuration's and starts the day's
-// figures anew, so the rows from here are a new version. While acquisition stands, the
-// start decides (the running day may be over by then).
 void TarveddeMain::CalibrationChanged() {
-    if (!stopped_ && config_.Settings().sourceKind != SourceKind::Aqasys) {
+    HeaderSettingsChanged();
+}
+
+// The day file's header holds the item strings, the calibration and the cycle interval: a
+// restart that finds them changed takes the day's state for another configuration's and
+// starts the day's figures anew, so the rows from here are a new version. A running day
+// the clock has left while acquisition stood keeps its files: the next start's first cycle
+// closes it, and the new day's files get the new header.
+void TarveddeMain::HeaderSettingsChanged() {
+    if (config_.Settings().sourceKind == SourceKind::Aqasys) {
+        return;
+    }
+    if (!stopped_ || DecodeDate(host_.clock.Now()) == runningDay_) {
         dayFiles_.StartNextVersionIfChanged(runningDay_);
     }
 }

@@ -167,6 +167,8 @@ public:
     // running program.
     void ItemSettingsChanged(int item, const ItemConfig& before) override;
     void CalibrationChanged() override;
+    // A save of settings the day file's header holds: the rows from now on are a new version.
+    void HeaderSettingsChanged();
 
 private:
     friend struct TarveddeMainTestAccess;

@@ -154,8 +154,8 @@ TEST_F(FormScenarioTest, AnItemStringSavedAfterMidnightLeavesTheEndedDayAlone) {
 // source goes on from what it collected, a meter given the counter difference starts its
 // day anew instead of summing raw readings into the consumption, a frame moved past the
 // cycle's time gives back the night it set aside and one moved to end again keeps the day
-// period it ended, and a calibration and a mirror's new item
-// string are found again by a restart the same day.
+// period it ended, and a calibration, a cycle interval and a mirror's new item string are
+// found again by a restart the same day.
 TEST_F(FormScenarioTest, ItemSavesMidDayKeepTheDaysFigures) {
     plant_.files = MemoryFileSystem();
     plant_.Write("TARVEDDE.INI",
@@ -199,6 +199,8 @@ TEST_F(FormScenarioTest, ItemSavesMidDayKeepTheDaysFigures) {
             "form TFo_Kalibrierung set e_maxforsps \"1000\"\n"
             "form TFo_Kalibrierung call setMinMaxClick\n"
             "form TFo_Kalibrierung call bt_SichernClick\nform TFo_Kalibrierung close\n"
+            "form TFo_Einstell1 show\nform TFo_Einstell1 set spIntervall \"20\"\n"
+            "form TFo_Einstell1 call btSpeichernClick\n"
             "advance 5m\nkill\nanswer no\nstart\n" +
             values +
             "advance-to 2024-03-05 14:00:00\nset Z \"1300\"\nadvance-to 2024-03-05 21:00:00\n" +

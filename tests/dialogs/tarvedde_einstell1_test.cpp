@@ -89,12 +89,12 @@ TEST_F(GeneralSettingsDialogTest, ASessionSavesOnlyItsKeysAndRunsTheNewCycle) {
     EXPECT_EQ(Settings().ddeService, "AQAP");
     EXPECT_EQ(Read("TARVEDDE.INI"), Cp1252ToUtf8(Golden("einstell1_saved.INI")));
     EXPECT_EQ(Read("prefix.txt") + Read("suffix.txt"), "2\r\n3\r\n");
-    // The header names the cycle interval, so the day goes on in new files: from the
-    // start, on the day it then runs (one the clock left meanwhile keeps its files).
-    EXPECT_FALSE(Exists("20240305_1.AQH"));
-    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    // The header names the cycle interval, so the day goes on in new files from the save:
+    // a program end before the next start must find the header the state belongs to.
     EXPECT_TRUE(Exists("20240305_1.AQH"));
     EXPECT_TRUE(Exists("20240305_1.DAT"));
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    EXPECT_FALSE(Exists("20240305_2.AQH"));
     EXPECT_EQ(Main().TimerDDE().Interval(), 60000);
 }
 
