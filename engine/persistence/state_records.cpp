@@ -77,11 +77,16 @@ std::optional<ConfigRecord> DecodeConfigFields(BinaryReader& in, int serverCapac
     return record;
 }
 
+// The slots past the row are empty, not zero: a restart whose window or ring is longer
+// (another cycle interval, a longer ring saved in the settings) takes them, and zeros
+// would count as samples in every mean and extreme of the day.
 void EncodeSlots(BinaryWriter& out, const std::vector<double>& slots, int capacity) {
     const auto capacitySize = static_cast<std::size_t>(capacity);
     const std::size_t used = std::min(slots.size(), capacitySize);
     out.Doubles(std::span(slots).first(used));
-    out.Zeros((capacitySize - used) * sizeof(double));
+    for (std::size_t k = used; k < capacitySize; ++k) {
+        out.Double(kMissingValue);
+    }
 }
 
 std::vector<double> DecodeSlots(NumberReader& numbers, int capacity) {

@@ -38,9 +38,9 @@ std::string Hex(const std::string& digits) {
 // Little-endian doubles and 80-bit extended numbers of the values the tests use.
 std::string D(double v) {
     static const std::map<double, std::string> bytes = {
-        {1.0, "000000000000F03F"}, {-1.0, "000000000000F0BF"}, {2.0, "0000000000000040"},
-        {0.5, "000000000000E03F"}, {4.0, "0000000000001040"},  {1.5, "000000000000F83F"},
-        {3.0, "0000000000000840"}};
+        {1.0, "000000000000F03F"}, {-1.0, "000000000000F0BF"},         {2.0, "0000000000000040"},
+        {0.5, "000000000000E03F"}, {4.0, "0000000000001040"},          {1.5, "000000000000F83F"},
+        {3.0, "0000000000000840"}, {kMissingValue, "0000000000388FC0"}};
     return Hex(bytes.at(v));
 }
 std::string X(double v) {
@@ -52,6 +52,15 @@ std::string X(double v) {
 std::string I(int v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF),
             static_cast<char>(v >> 16 & 0xFF), static_cast<char>(v >> 24 & 0xFF)};
+}
+
+// Slots past a row's end, marked empty.
+std::string Empty(std::size_t slots) {
+    std::string bytes;
+    for (std::size_t k = 0; k < slots; ++k) {
+        bytes += D(kMissingValue);
+    }
+    return bytes;
 }
 
 using Piece = std::pair<std::size_t, std::string>;
@@ -109,13 +118,14 @@ TEST(StateRecords, EveryRecordIsLaidOutAsTheOlderBuildWroteIt) {
     // Item, values, index, minimum, maximum, moving average, times of minimum and maximum.
     BinaryWriter window;
     EncodeFifteenMinuteRecord(window, {7, {1.0, 2.0, 0.5}, 2, -3.5, 2.0, 0.0, 0.5, 4.0});
-    EXPECT_EQ(window.Data(),
-              Golden(182, {P(0, I(7)), P(4, D(1.0)), P(12, D(2.0)), P(20, D(0.5)), P(132, I(2)),
-                           P(146, X(-3.5)), P(156, X(2.0)), P(166, D(0.5)), P(174, D(4.0))}));
+    EXPECT_EQ(window.Data(), Golden(182, {P(0, I(7)), P(4, D(1.0)), P(12, D(2.0)), P(20, D(0.5)),
+                                          P(28, Empty(13)), P(132, I(2)), P(146, X(-3.5)),
+                                          P(156, X(2.0)), P(166, D(0.5)), P(174, D(4.0))}));
     BinaryWriter ring;
     EncodeMovingRecord(ring, {180, {4.0}, 359, -3.5, 2.0, 1.0});
-    EXPECT_EQ(ring.Data(), Golden(2918, {P(0, I(180)), P(4, D(4.0)), P(2884, I(359)),
-                                         P(2888, X(1.0)), P(2898, X(-3.5)), P(2908, X(2.0))}));
+    EXPECT_EQ(ring.Data(),
+              Golden(2918, {P(0, I(180)), P(4, D(4.0)), P(12, Empty(359)), P(2884, I(359)),
+                            P(2888, X(1.0)), P(2898, X(-3.5)), P(2908, X(2.0))}));
 
     const auto readsNothingOfAShortRecord = [](const BinaryWriter& whole, auto decode) {
         const std::string bytes = whole.Data().substr(0, whole.Data().size() - 1);
