@@ -330,6 +330,13 @@ bool TimeFrameStatistics::ReportOpenPeriod(int item, StatisticsRun& run) {
     } catch (const std::exception&) {
         out_.log.WriteLog("Main-FlagnachNull-2 : Fehler beim Spiegeln !");
     }
+    // A time up to this moment (00:00:00 of the new day, or CustomTime) would report the
+    // seconds from here to the next cycle once more.
+    TimeTable& table = tables_[item];
+    while (table.position > 0 && !table.finished &&
+           table.times[static_cast<std::size_t>(table.position)] <= t) {
+        AdvanceTable(item);
+    }
     return true;
 }
 

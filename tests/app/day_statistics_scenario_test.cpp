@@ -417,6 +417,19 @@ TEST(DayStatisticsScenario, ATablePeriodWithoutValuesHasNoMean) {
     EXPECT_TRUE(rows[1].ends_with("\t0,000")) << rows[1];
 }
 
+// The day change reports the period up to midnight: the table's 00:00:00 is that report,
+// not another of the seconds up to the new day's first cycle.
+TEST(DayStatisticsScenario, AMidnightTableTimeReportsOnce) {
+    testing::MemoryPlant plant(kHourTableIni);
+    plant.Write("TT_Q_h_Stunde.tvw", "00:00:00\r\n01:00:00\r\n");
+    RunLife(plant,
+            "clock 2024-03-05 23:30:30\nstart\nset Q \"100\"\nadvance-to 2024-03-06 01:10:00");
+    const std::vector<std::string> rows = LoadCurveRows(plant);
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_TRUE(rows.end()[-2].starts_with("2024.03.06\t00:00:00\t")) << rows.end()[-2];
+    EXPECT_TRUE(rows.back().starts_with("2024.03.06\t01:00:30\t6100,000")) << rows.back();
+}
+
 // A table time passed while the program was down (killed at 00:50, started at 01:10) is
 // reported by the restart's first cycle, as one passed while acquisition stood: the 02:00
 // line holds only its own period. A cold start has no period to report.

@@ -226,13 +226,13 @@ constexpr char kPostponedWithTable[] =
     "Item2=Stunde\n[Integral]\nItem1=1\n[Spiegelung]\nItem2=1|1\n"
     "[Zeitrahmen]\nItem2=1|00:00:00|23:59:00\n";
 
-// The cycle that brings the postponed statistics acts on a table time as a cycle of the
-// new day: its intermediate value goes to the new day's file, after the statistics closed
-// the period open since the start in the ended day's.
+// The cycle that brings the postponed statistics acts on a table time after CustomTime as
+// a cycle of the new day: its intermediate value goes to the new day's file, after the
+// statistics closed the period open since the start in the ended day's.
 TEST_F(RunControlTest, TheCycleOfThePostponedStatisticsWritesTheNewDaysIntermediateValue) {
     SetClock(23, 59, 50);
     WriteIni(kPostponedWithTable);
-    Write("TT_Q_h_Stunde.tvw", "06:00:00\r\n");
+    Write("TT_Q_h_Stunde.tvw", "06:00:30\r\n");
     Start();
     env_.loop.AdvanceTo(env_.clock.ElapsedMs() + (6 * 3600 + 60) * 1000);  // 06:00:50
     EXPECT_THAT(LogAll(), HasSubstr("06:00:50 > Statistik bei verspätetem Tageswechsel"));
