@@ -77,7 +77,7 @@ void AqasysRetrieval::StartUp() {
 
 int AqasysRetrieval::ContainerYear() const {
     if (containerYearOverride_.empty()) {
-        return DecodeDate(host_.clock.Now()).year;
+        return transferYear_ > 0 ? transferYear_ : DecodeDate(host_.clock.Now()).year;
     }
     const int year = StrToIntDef(containerYearOverride_, 0);
     if (year >= 0 && year < 100) {
@@ -138,6 +138,10 @@ void AqasysRetrieval::TransferTick() {
         return;
     }
     transferBusy_ = true;
+    const int currentYear = DecodeDate(host_.clock.Now()).year;
+    if (transferYear_ == 0 || transferYear_ > currentYear) {
+        transferYear_ = currentYear;
+    }
     double day = 0.0;
     const int index = OpenDatalogContainer(day);
     if (index < 366 && !AnyBinding()) {
@@ -146,7 +150,11 @@ void AqasysRetrieval::TransferTick() {
         frame_.StopRetrieval();
     } else if (index < 366) {
         FetchDay(index, day);
+    } else if (containerYearOverride_.empty() && transferYear_ < currentYear) {
+        // The old year's days are done; the new year's follow with the next tick.
+        transferYear_ = currentYear;
     } else {
+        transferYear_ = 0;
         window_.pb1Position = 0;
         window_.Changed();
         containerYearOverride_.clear();

@@ -103,6 +103,9 @@ private:
     std::unique_ptr<Timer> timerAqasys2_;
     bool transferBusy_ = false;
     std::string containerYearOverride_;
+    // The year whose container the transfer works through (0: none yet): a transfer that
+    // runs over New Year's midnight finishes the old year's days before the new year's.
+    int transferYear_ = 0;
     // The day being fetched: its diary data file and the lines for it.
     std::string dayFilePath_;
     std::string dayFileText_;

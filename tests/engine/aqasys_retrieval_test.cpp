@@ -269,6 +269,27 @@ TEST_F(AqasysRetrievalTest, TheRequestFileAsksForTheDaysFromItsDateOfTheCurrentY
     EXPECT_FALSE(request("05.03.2024"));
 }
 
+// A transfer that runs over New Year's midnight finishes the old year's days, then goes on
+// with the new year's container.
+TEST_F(AqasysRetrievalTest, ATransferOverNewYearFinishesTheOldYear) {
+    Install(1, 0);
+    auto days = NewDatalogYear(2024, true);
+    days[364].read = days[365].read = false;  // 30 and 31 December
+    ASSERT_TRUE(Container().Write(days).ok());
+    Answer("A12;12.24;31", "31");
+    Start(SourceKind::Aqasys);
+    env_.clock.SetLocalTime(EncodeDateTime(2024, 12, 31, 23, 59, 59, 800));
+    ASSERT_TRUE(Main().ButtonClick("btStartDDE"));
+    Advance(500);
+    EXPECT_EQ(Read("20241231.TVI"), "1\r\n31\r\n");
+    EXPECT_EQ(Unread(), Days{});
+    Advance(1000);
+    const auto next = DatalogContainer(env_.files, env_.dir, 2025).Read();
+    ASSERT_TRUE(next.ok());
+    EXPECT_TRUE(next.value().records.front().read);
+    EXPECT_NE(Read("20250101.TVI"), "<missing>");
+}
+
 // A program started in the old year makes the new year's container with the new days.
 TEST_F(AqasysRetrievalTest, ARequestOfTheNextYearMakesItsContainerWithItsOwnDays) {
     Install(1, 0);
