@@ -64,6 +64,7 @@ void TarveddeMain::RunCycleTick() {
     }
     WerteLesen();
     timerDDE_->SetEnabled(true);
+    dayStateAcquired_ = dayStateAcquired_ || dde_.ItemsLinked();
     (void)store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
                                        dde_.ItemsLinked(), false,
                                        {cycle_.cycleTime, cycle_.cycleElapsedMs});

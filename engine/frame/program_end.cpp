@@ -170,7 +170,7 @@ void TarveddeMain::SaveAtProgramEnd() {
     // still end at their last sample; the others' chains go on from the statistics' moment,
     // so nothing counts twice.
     if (store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
-                                     dde_.ItemsLinked(), true,
+                                     dde_.ItemsLinked() || dayStateAcquired_, true,
                                      {host_.clock.Now(), host_.clock.ElapsedMs()}) != 0) {
         finalSaveFailed_ = true;
         log_.WriteLog(

@@ -442,6 +442,9 @@ private:
     bool closingForRestart_ = false;      // Nullstart=1 written for this close
     bool startReadTheDay_ = false;        // the start got past the source's initialisation
     bool finalSaveFailed_ = false;
+    // A cycle of this run saved the day's state: its figures are this run's, and an end
+    // during a later outage saves them as its statistics print them.
+    bool dayStateAcquired_ = false;
 
     // Run control and the end.
     std::unique_ptr<Timer> timerTot_;

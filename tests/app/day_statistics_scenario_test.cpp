@@ -218,6 +218,17 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
     RunLife(closed, "clock 2024-03-06 00:03:00\nstart\nset Q \"1\"\nadvance 1m");
     EXPECT_THAT(ProtocolLines(closed, "20240305.RTF", "Tagesmenge"),
                 ElementsAre("Tagesmenge=758,00", "Tagesmenge=758,00"));  // program end, day
+
+    // Closed at 22:00 while the server is away since 20:31: the end's statistics count the
+    // flow up to then, as a reconnect would, and the restart at 23:00 goes on from there.
+    testing::MemoryPlant away(LongCycleIni("Intervall=59", "Intervall=15"));
+    RunLife(away,
+            "clock 2024-03-05 20:00:00\nstart\nset Q \"1\"\nadvance 31m\nserver down\n"
+            "advance-to 2024-03-05 22:00:00",
+            true);
+    RunLife(away, "clock 2024-03-05 23:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 07:00:00");
+    EXPECT_THAT(ProtocolLines(away, "20240305.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=7208,00", "Tagesmenge=32408,00"));  // with the countdown
 }
 
 // A constant 12,5 l/s from 20:00 (a DDE server sends it once), read every minute, killed at
