@@ -92,15 +92,16 @@ void DayFileWriter::NextVersion(const HeaderData& header) {
     files_.CreateTextFile('D', version);
 }
 
-DayFileWriter::Opened DayFileWriter::Open(const DateParts& day) {
-    return OpenFiles(day, true);
+DayFileWriter::Opened DayFileWriter::Open(const DateParts& day, bool versionOnChange) {
+    return OpenFiles(day, true, versionOnChange);
 }
 
 void DayFileWriter::Reopen(const DateParts& day) {
     (void)OpenFiles(day, false);
 }
 
-DayFileWriter::Opened DayFileWriter::OpenFiles(const DateParts& day, bool atStart) {
+DayFileWriter::Opened DayFileWriter::OpenFiles(const DateParts& day, bool atStart,
+                                               bool versionOnChange) {
     Sync(day);
     Opened opened;
     opened.dataFileCreated = files_.CreateTextFile('D', 0);
@@ -117,6 +118,10 @@ DayFileWriter::Opened DayFileWriter::OpenFiles(const DateParts& day, bool atStar
     }
     if (atStart) {
         log_.WriteLog("****** Neustart : Geänderte Konfiguration festgestellt !");
+    }
+    if (!versionOnChange) {
+        opened.otherConfiguration = true;
+        return opened;
     }
     NextVersion(header);
     opened.newVersion = true;

@@ -31,9 +31,12 @@ public:
         // The header described another configuration: the day's files went on to a new
         // version, and the day's accumulated state files must start anew too.
         bool newVersion = false;
+        // The header described another configuration and no version was started.
+        bool otherConfiguration = false;
     };
-    // At the start: the files of `day`, created where missing.
-    Opened Open(const DateParts& day);
+    // At the start: the files of `day`, created where missing; a header of another
+    // configuration starts the next version, unless `versionOnChange` is false.
+    Opened Open(const DateParts& day, bool versionOnChange = true);
     // A clock taken back to an earlier day: that day's files, as at a start on it, so
     // its rows land in its own data file.
     void Reopen(const DateParts& day);
@@ -76,7 +79,7 @@ public:
     void Sync(const DateParts& day);
 
 private:
-    Opened OpenFiles(const DateParts& day, bool atStart);
+    Opened OpenFiles(const DateParts& day, bool atStart, bool versionOnChange = true);
     HeaderData CurrentHeader() const;
     void NextVersion(const HeaderData& header);
     void WriteHeader(const HeaderData& header);

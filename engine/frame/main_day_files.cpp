@@ -12,7 +12,12 @@ constexpr const char* kBufferFiles[] = {kOldMovingStateFile, kCounterStateFile, 
 }  // namespace
 
 void TarveddeMain::OpenDayFiles() {
-    const DayFileWriter::Opened opened = dayFiles_.Open(runningDay_);
+    const bool endedDay = runningDay_ != DecodeDate(cycle_.cycleTime);
+    DayFileWriter::Opened opened = dayFiles_.Open(runningDay_, !endedDay);
+    if (opened.otherConfiguration) {
+        DropEndedDay();
+        opened = dayFiles_.Open(runningDay_);
+    }
     newDayFileCreated_ = opened.dataFileCreated;
     if (opened.newVersion) {
         RecreateCumulativeStateFiles();
@@ -22,6 +27,28 @@ void TarveddeMain::OpenDayFiles() {
         stateFlags_ |= kCounterFailedBit | kMovingFailedBit | kFifteenMinuteFailedBit;
         log_.WriteLog("Neustart : Neue Headerdatei erzeugt.");
     }
+}
+
+// A day that ended while the client was down, saved with other items than the ones it
+// runs with now: its state cannot be closed as that day's (the day change would write a
+// day of zeros over its diary values), and its files stay as they are. Today starts
+// afresh, as after a day change no client saw.
+void TarveddeMain::DropEndedDay() {
+    log_.WriteLog("Keine Tageswechselstatistik für " +
+                  FormatDateTime("dd.mm.yyyy",
+                                 EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day),
+                                 locale_) +
+                  ": die Zwischendaten gehören zu anderen Items.");
+    DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
+    stateClean_ = false;
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    SaveDay(ini, FormatDateTime("dd.mm.yyyy", cycle_.cycleTime, locale_),
+            "DDE-INI Schreiben : Fehler 2");
+    runningDay_ = DecodeDate(cycle_.cycleTime);
+    store_.RestoreMirrorOffsets(config_, processor_.ValuesToRestore().mirrorSumOffsets, Marker());
+    memo2_.Clear();
+    LoadRunningDayProtocol();
+    ShowRestartHeading();
 }
 
 void TarveddeMain::RecreateCumulativeStateFiles() {

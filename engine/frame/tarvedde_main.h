@@ -291,6 +291,7 @@ private:
     // TARVEDDE.COF and TARVEDDE_NACHT.TVW, each when it is missing, and both anew.
     void CreateMissingStateFiles();
     void RecreateCumulativeStateFiles();
+    void DropEndedDay();
     void WriteDiaryAndViewerFiles();
     // The bound diary values of the cycle, when the diary transfer is on.
     void WriteDiaryData();

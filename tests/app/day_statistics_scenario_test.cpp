@@ -312,6 +312,23 @@ TEST(DayStatisticsScenario, AStartOnAnEmptiedIniLeavesTheDayAlone) {
     EXPECT_FALSE(plant.files.Exists("/plant/20240305_1.DAT"));
 }
 
+// Items changed while the client was down over midnight: the ended day's state is another
+// configuration's, so no day of zeros closes it; its files stay as they were, and the
+// new day starts afresh.
+TEST(DayStatisticsScenario, ItemsChangedOverMidnightLeaveTheEndedDayAsItWas) {
+    testing::MemoryPlant plant(LongCycleIni("CustomIni=1", "CustomIni=0"));
+    RunLife(plant, "clock 2024-03-05 20:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-05 23:00:00");
+    const std::string dayRows = plant.Bytes("20240305.DAT");
+    std::string ini = plant.Text("TARVEDDE.INI");
+    ini.replace(ini.find("Item1=Q\r\n"), 9, "Item1=Q2\r\n");
+    plant.Write("TARVEDDE.INI", ini);
+    RunLife(plant, "clock 2024-03-06 08:00:00\nstart\nset Q2 \"1\"\nadvance 2h");
+    EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "Tagesmenge"), ElementsAre());
+    EXPECT_EQ(plant.Bytes("20240305.DAT"), dayRows);
+    EXPECT_FALSE(plant.files.Exists("/plant/20240305_1.DAT"));
+    EXPECT_THAT(plant.Text("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024"));
+}
+
 // An INI the disk refuses keeps AktuTag at the first day: the state saved on a later day is
 // still that day's, closed by the next start's first cycle.
 TEST(DayStatisticsScenario, AReadOnlyIniLosesNoDay) {
