@@ -44,15 +44,18 @@ void TarveddeMain::TimerDDETimer() {
 void TarveddeMain::RunCycleTick() {
     timerDDE_->SetEnabled(false);
     if (dde_.ConnectionLost()) {
+        HoldAcquisition();
         timerAuto_->SetEnabled(true);
         return;
     }
     // Without an OPC server the last values would be counted as new ones until the
     // watchdog gives up: no cycle runs until it has connected again.
     if (OpcServerLost()) {
+        HoldAcquisition();
         timerDDE_->SetEnabled(true);
         return;
     }
+    heldSince_ = -1.0;
     tickTime_ = host_.clock.Now();
     if (!cycleComplete_) {
         timerDDE_->SetEnabled(true);
@@ -68,6 +71,12 @@ void TarveddeMain::RunCycleTick() {
     (void)store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
                                        dde_.ItemsLinked(), false,
                                        {cycle_.cycleTime, cycle_.cycleElapsedMs});
+}
+
+void TarveddeMain::HoldAcquisition() {
+    if (heldSince_ < 0.0) {
+        heldSince_ = host_.clock.Now();
+    }
 }
 
 bool TarveddeMain::OpcServerLost() {
@@ -401,6 +410,7 @@ void TarveddeMain::TimerAutoTimer() {
 // The retry starts at once, not at the next cycle, which may be an hour away; the cycle
 // rests until the connection stands again, as when a tick finds it lost.
 void TarveddeMain::ServerDisconnected() {
+    HoldAcquisition();
     timerDDE_->SetEnabled(false);
     timerAuto_->SetEnabled(true);
 }

@@ -109,19 +109,22 @@ void TarveddeMain::CloseMain() {
 }
 
 void TarveddeMain::WriteProgramEndStatistics() {
-    integrator_.KeepNewDayInRunningDay();
+    const SaveMoment moment = ProgramEndMoment();
+    if (moment.now == host_.clock.Now()) {
+        integrator_.KeepNewDayInRunningDay();
+    }
     try {
         EndConversationAtProgramEnd();
     } catch (const std::exception&) {
         log_.WriteLog("Programmende : Exception bei StopConversation");
     }
     try {
-        PrintIntermediateStatisticsAtEnd();
+        PrintIntermediateStatisticsAtEnd(moment);
     } catch (const std::exception&) {
         log_.WriteLog("Programmende : Exception bei Itemorder[ki]");
     }
     try {
-        SaveAtProgramEnd();
+        SaveAtProgramEnd(moment);
     } catch (const std::exception&) {
         log_.WriteLog("Programmende : Exception be spSichernClick");
     }
@@ -144,7 +147,7 @@ void TarveddeMain::EndConversationAtProgramEnd() {
 }
 
 // Items whose time frame applies today get their statistics from the time frame.
-void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
+void TarveddeMain::PrintIntermediateStatisticsAtEnd(SaveMoment moment) {
     const int weekday = DayOfWeek(cycle_.cycleTime);
     const int count = std::min(config_.Settings().itemCount, maxItems);
     for (int k = 1; k <= count; ++k) {
@@ -157,21 +160,20 @@ void TarveddeMain::PrintIntermediateStatisticsAtEnd() {
             continue;
         }
         try {
-            PrintIntermediateStatistics(item);
+            PrintIntermediateStatistics(item, moment);
         } catch (const std::exception&) {
         }
     }
 }
 
-void TarveddeMain::SaveAtProgramEnd() {
+void TarveddeMain::SaveAtProgramEnd(SaveMoment moment) {
     RetryRefusedWrites(true);
     SaveStatisticsReport();
     // Items with a time frame today were left out of the statistics above, so their sums
     // still end at their last sample; the others' chains go on from the statistics' moment,
     // so nothing counts twice.
     if (store_.SaveIntermediateState(config_, processor_.Values(), integrator_.States(),
-                                     dde_.ItemsLinked() || dayStateAcquired_, true,
-                                     {host_.clock.Now(), host_.clock.ElapsedMs()}) != 0) {
+                                     dde_.ItemsLinked() || dayStateAcquired_, true, moment) != 0) {
         finalSaveFailed_ = true;
         log_.WriteLog(
             "Beim Speichern der Zwischenwerte sind Fehler \r\naufgetreten ! Bitte prüfen Sie "
@@ -203,7 +205,21 @@ void TarveddeMain::Timer_totTimer() {
     DeleteIfExists(host_.files, config_.PathOf(kDeadMarkerFile));
 }
 
-void TarveddeMain::PrintIntermediateStatistics(int item) {
+// Now, or the running day's end when acquisition was held before it (stopped, the server
+// away) and the clock passed it: the next start's day change closes that day with these
+// figures, and the hours after its end were never acquired. Acquiring until the close,
+// the time since the day's end stays with the day, as no later day keeps it.
+SaveMoment TarveddeMain::ProgramEndMoment() const {
+    const double now = host_.clock.Now();
+    const std::int64_t nowMs = host_.clock.ElapsedMs();
+    const double dayEnd = RunningDayEnd();
+    if (now <= dayEnd || heldSince_ < 0.0 || heldSince_ > dayEnd) {
+        return {now, nowMs};
+    }
+    return {dayEnd, ElapsedMsAt(dayEnd, now, nowMs)};
+}
+
+void TarveddeMain::PrintIntermediateStatistics(int item, SaveMoment moment) {
     // The extraneous-water share is a whole day's: the day's figures so far would give a
     // nonsense share, dated the day before, in Fremdwasser.txt. So these blocks hand their
     // figures to a calculation that is never configured.
@@ -212,8 +228,8 @@ void TarveddeMain::PrintIntermediateStatistics(int item) {
                       log_.StatisticsSnapshot(),
                       notADay,
                       locale_,
-                      host_.clock.Now(),
-                      host_.clock.ElapsedMs(),
+                      moment.now,
+                      moment.nowMs,
                       statisticsHost_.RunningDay(),
                       std::min(config_.Settings().itemCount, maxItems)};
     BuildItemStatistics(

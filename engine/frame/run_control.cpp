@@ -281,6 +281,7 @@ void TarveddeMain::StopAqasysRetrieval() {
 void TarveddeMain::StopAcquisition() {
     MainWindowModel& window = window_;
     stopped_ = true;
+    HoldAcquisition();
     window.lbTimeout = "Gestoppt";
     window.Changed();
     if (!forcedStop_) {

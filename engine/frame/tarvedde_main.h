@@ -258,6 +258,7 @@ private:
     void RunCycleTick();
     // An OPC installation whose server is gone or holds no group; logged once per outage.
     bool OpcServerLost();
+    void HoldAcquisition();
     void WerteLesen();
     bool RunPostponedDayChange();
     void DetectDayChange(const DateParts& date, bool dayClosed);
@@ -310,12 +311,13 @@ private:
     void CloseMain();
     void WriteProgramEndStatistics();
     void EndConversationAtProgramEnd();
-    void PrintIntermediateStatisticsAtEnd();
-    void SaveAtProgramEnd();
+    void PrintIntermediateStatisticsAtEnd(SaveMoment moment);
+    void SaveAtProgramEnd(SaveMoment moment);
     void DestroyMain();
     void Timer_totTimer();
     void RequestClose();
-    void PrintIntermediateStatistics(int item);
+    SaveMoment ProgramEndMoment() const;
+    void PrintIntermediateStatistics(int item, SaveMoment moment);
     DayProtocolFiles ProtocolFiles();
     void SaveStatisticsReport();
     void SaveChangedStatisticsReport();
@@ -446,6 +448,8 @@ private:
     // A cycle of this run saved the day's state: its figures are this run's, and an end
     // during a later outage saves them as its statistics print them.
     bool dayStateAcquired_ = false;
+    // Since when no cycle acquires (stopped, the server away); -1 while cycles run.
+    double heldSince_ = -1.0;
 
     // Run control and the end.
     std::unique_ptr<Timer> timerTot_;

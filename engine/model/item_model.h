@@ -3,6 +3,7 @@
 // unused, so item n is always at position n).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -234,6 +235,16 @@ struct ElapsedMark {
     std::int64_t elapsedMs = -1;
     double wallTime = -1.0;
 };
+
+// The elapsed clock's reading at the earlier moment `at`; -1 (durations by the wall clock)
+// when it lies before this run's elapsed clock began.
+inline std::int64_t ElapsedMsAt(double at, double now, std::int64_t nowMs) {
+    if (nowMs < 0) {
+        return -1;
+    }
+    constexpr double kMsPerWallDay = 86'400'000.0;
+    return std::max<std::int64_t>(-1, nowMs - std::llround((now - at) * kMsPerWallDay));
+}
 
 // Per-item state of the item's source: the name it is linked under, its newest value
 // text and the transport's handle of the link.

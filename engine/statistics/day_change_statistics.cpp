@@ -24,20 +24,6 @@ int DayStatistics::ItemCount() const {
     return std::clamp(config_.Settings().itemCount, 0, maxItems);
 }
 
-namespace {
-
-// The elapsed clock's reading at the earlier moment `at`; -1 (durations by the wall clock)
-// when it lies before this run's elapsed clock began.
-std::int64_t ElapsedMsAt(double at, double now, std::int64_t nowMs) {
-    if (nowMs < 0) {
-        return -1;
-    }
-    return std::max<std::int64_t>(
-        -1, nowMs - std::llround((now - at) * static_cast<double>(kMsPerDay)));
-}
-
-}  // namespace
-
 std::string DayStatistics::F(double value) const {
     const GeneralSettings& s = config_.Settings();
     return FormatFixed(value, s.formatPrecision, s.formatDecimals, out_.locale);

@@ -219,16 +219,30 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
     EXPECT_THAT(ProtocolLines(closed, "20240305.RTF", "Tagesmenge"),
                 ElementsAre("Tagesmenge=758,00", "Tagesmenge=758,00"));  // program end, day
 
-    // Closed at 22:00 while the server is away since 20:31: the end's statistics count the
-    // flow up to then, as a reconnect would, and the restart at 23:00 goes on from there.
-    testing::MemoryPlant away(LongCycleIni("Intervall=59", "Intervall=15"));
-    RunLife(away,
-            "clock 2024-03-05 20:00:00\nstart\nset Q \"1\"\nadvance 31m\nserver down\n"
-            "advance-to 2024-03-05 22:00:00",
-            true);
-    RunLife(away, "clock 2024-03-05 23:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 07:00:00");
-    EXPECT_THAT(ProtocolLines(away, "20240305.RTF", "Tagesmenge"),
+    // Closed while the server is away since 20:31: the end's statistics count the flow up to
+    // the close, as a reconnect would, and the restart goes on from there; closed the next
+    // morning, up to the day's end at 06:00, which the restart's day change closes, also
+    // after a stop.
+    const auto closedWhileHeld = [](const char* hold, const std::string& closeAt,
+                                    const std::string& nextLife) {
+        testing::MemoryPlant away(LongCycleIni("Intervall=59", "Intervall=15"));
+        RunLife(away,
+                "clock 2024-03-05 20:00:00\nstart\nset Q \"1\"\nadvance 31m\n" + std::string(hold) +
+                    "\nadvance-to " + closeAt,
+                true);
+        RunLife(away, nextLife);
+        return ProtocolLines(away, "20240305.RTF", "Tagesmenge");
+    };
+    const std::string nextMorning = "clock 2024-03-06 08:05:00\nstart\nset Q \"1\"\nadvance 30m";
+    EXPECT_THAT(closedWhileHeld("server down", "2024-03-05 22:00:00",
+                                "clock 2024-03-05 23:00:00\nstart\nset Q "
+                                "\"1\"\nadvance-to 2024-03-06 07:00:00"),
                 ElementsAre("Tagesmenge=7208,00", "Tagesmenge=32408,00"));  // with the countdown
+    for (const char* hold : {"server down", "answer no\nclick btStoppen"}) {
+        EXPECT_THAT(closedWhileHeld(hold, "2024-03-06 08:00:00", nextMorning),
+                    ElementsAre("Tagesmenge=36000,00", "Tagesmenge=36000,00"))
+            << hold;
+    }
 }
 
 // A constant 12,5 l/s from 20:00 (a DDE server sends it once), read every minute, killed at
