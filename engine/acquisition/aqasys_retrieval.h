@@ -61,10 +61,13 @@ public:
     // when that day lies after today). Creates a missing container; with FirstRun all read.
     int OpenDatalogContainer(double& day);
     void TransferTick();
-    // A start by the operator or a request file gives a failing day its attempts anew.
+    // A start by the operator or a request file gives a failing day its attempts anew and
+    // begins in the current year's container: an old year's day that keeps failing would
+    // otherwise hold every later retrieval.
     void NewTransfer() {
         failedAttempts_ = 0;
         writeRetryMs_ = std::nullopt;
+        transferYear_ = 0;
     }
     void RequestAqasysValue(int n, std::string request);
     // "" -> "-999.0"; "12.5" and "12,5" -> "12,5"; no number -> "-999.0", logged.

@@ -40,7 +40,10 @@ void TarveddeMain::CalibrationChanged() {
 // the clock has left while acquisition stood keeps its files: the next start's first cycle
 // closes it, and the new day's files get the new header.
 void TarveddeMain::HeaderSettingsChanged() {
-    if (config_.Settings().sourceKind == SourceKind::Aqasys) {
+    // A start on a configuration that failed to load opened no day files: the saves that
+    // mend it must not write their header over the day's.
+    if (config_.Settings().sourceKind == SourceKind::Aqasys || !startReadTheDay_ ||
+        !config_.Settings().configValid) {
         return;
     }
     if (!stopped_ || DecodeDate(host_.clock.Now()) == runningDay_) {

@@ -317,8 +317,13 @@ TEST(DayStatisticsScenario, AStartOnAnEmptiedIniLeavesTheDayAlone) {
         "Intervall=10\r\nEinheit=0\r\nAutoStart=1\r\nAktuTag=05.03.2024\r\nCustomIni=0"));
     RunLife(plant, "clock 2024-03-05 10:00:00\nstart\nset Q \"1\"\nadvance 2h", true);
     const std::string ini = plant.Bytes("TARVEDDE.INI");
+    const std::string header = plant.Bytes("20240305.AQH");
     plant.Write("TARVEDDE.INI", "");
-    RunLife(plant, "clock 2024-03-05 12:05:00\nstart\nadvance 1m", true);
+    RunLife(plant,
+            "clock 2024-03-05 12:05:00\nstart\nadvance 1m\nform TFo_Einstell1 show\n"
+            "form TFo_Einstell1 set spItems \"1\"\nform TFo_Einstell1 call btSpeichernClick",
+            true);
+    EXPECT_EQ(plant.Bytes("20240305.AQH"), header);  // the settings saved to mend it
     plant.Write("TARVEDDE.INI", ini);
     RunLife(plant, "clock 2024-03-05 12:10:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 00:00:05");
     EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "Tagesmenge"),
