@@ -78,6 +78,7 @@ void TFo_GrafEinstell::LoadItem(int n) {
 void TFo_GrafEinstell::LoadOptions(const ItemConfig& item) {
     cbIntegral = item.Integral;
     editIntegralEnabled = coIntegralEnabled = item.Integral;
+    loadedIntegralBezug_ = item.IntegralBezug;
     if (item.Integral) {
         editIntegral = FormatFixed(item.IntegralLimit, 6, 3, locale_);
         coIntegralItemIndex = IntegralBezugIndex(item.IntegralBezug);

@@ -126,6 +126,7 @@ public:
     bool Modified() const { return modified_; }
 
 private:
+    int loadedIntegralBezug_ = 1;  // the shown item's, as loaded
     int SelectedItem() const { return lbDDEItemIndex + 1; }
     bool HasSelection() const {
         return lbDDEItemIndex >= 0 && lbDDEItemIndex < config_.Settings().itemCount;

@@ -38,6 +38,13 @@ int IntegralBezugOf(int index) {
     return index == 1 ? 60 : index == 2 ? 3600 : 1;
 }
 
+// A time base the list does not offer (1000 turns l/s into m³) shows as its first entry:
+// kept unless the operator picks another, or every volume would count a thousand times.
+int ChosenIntegralBezug(int index, int loaded) {
+    const int shown = loaded == 60 ? 1 : loaded == 3600 ? 2 : 0;
+    return index == shown ? loaded : IntegralBezugOf(index);
+}
+
 // A text that TARVEDDE.INI would not give back as itself, or that would split the composite
 // "Umrechnung" value or the EICH.INI section the name heads.
 bool BreaksIni(const std::string& text, bool composite) {
@@ -133,7 +140,7 @@ void TFo_GrafEinstell::SaveCalibration(ItemConfig& item) {
     const double threshold = Number(editIntegral, 0.01, 6, 3);
     if (cbIntegral) {
         item.IntegralLimit = threshold;
-        item.IntegralBezug = IntegralBezugOf(coIntegralItemIndex);
+        item.IntegralBezug = ChosenIntegralBezug(coIntegralItemIndex, loadedIntegralBezug_);
     }
 }
 
@@ -291,7 +298,9 @@ bool TFo_GrafEinstell::WriteMainIni(ItemConfig& item, int n) {
          s::Write(ini, s::kTagesauswahl, n, item.Tagesauswahl).ok();
     if (ok && cbIntegral) {
         ok = s::Write(ini, s::kIntegralLimit, n, editIntegral).ok() &&
-             s::Write(ini, s::kIntegralBezug, n, IntegralBezugOf(coIntegralItemIndex)).ok();
+             s::Write(ini, s::kIntegralBezug, n,
+                      ChosenIntegralBezug(coIntegralItemIndex, loadedIntegralBezug_))
+                 .ok();
     }
     const std::string conversion = cbUmrechnen ? "1|" + editName + "|" + editUmrEinheit + "|" +
                                                      editUmrFaktor + "|" + editUmrTeiler + "|" +

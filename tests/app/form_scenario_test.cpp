@@ -154,7 +154,8 @@ TEST_F(FormScenarioTest, AnItemStringSavedAfterMidnightLeavesTheEndedDayAlone) {
 // source goes on from what it collected, a meter given the counter difference starts its
 // day anew instead of summing raw readings into the consumption, a frame moved past the
 // cycle's time gives back the night it set aside and one moved to end again keeps the day
-// period it ended, and a calibration, a cycle interval and a mirror's new item string are
+// period it ended, a flow's time base the list does not offer (1000) survives a save of
+// its warning limit, and a calibration, a cycle interval and a mirror's new item string are
 // found again by a restart the same day.
 TEST_F(FormScenarioTest, ItemSavesMidDayKeepTheDaysFigures) {
     plant_.files = MemoryFileSystem();
@@ -190,7 +191,8 @@ TEST_F(FormScenarioTest, ItemSavesMidDayKeepTheDaysFigures) {
             "\"Zaehler\"\nform TFo_GrafEinstell call lbDDEClick\n"
             "form TFo_GrafEinstell set eT1 \"13:00:00\"\n"
             "form TFo_GrafEinstell set eT2 \"20:00:00\"\n" +
-            save +
+            save + item + "\"Zulauf\"\nform TFo_GrafEinstell call lbDDEClick\n" +
+            "form TFo_GrafEinstell set edWarnOben \"235\"\n" + save +
             "advance 5m\nform TFo_Kalibrierung show\n"
             "form TFo_Kalibrierung set lbNames \"Temperatur [C] << T\"\n"
             "form TFo_Kalibrierung call lbNamesClick\n"
