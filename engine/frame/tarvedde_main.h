@@ -379,6 +379,12 @@ private:
         // the ended day's file: the postponed day change's pending flag, which names the
         // files after it, is already down.
         void WriteEndedDayDiary(double dayEnd) override {
+            // The first cycle after a start closes a day that ended while the client was
+            // down: the grid holds none of its means and counter sums, and its file keeps
+            // the last transfer before the end.
+            if (!main_.dayStateAcquired_) {
+                return;
+            }
             const double lastMoment = dayEnd - 1.0 / static_cast<double>(kMsPerDay);
             const CycleTimes& cycle = main_.cycle_;
             const DateParts day = DecodeDate(StatisticsDay());
