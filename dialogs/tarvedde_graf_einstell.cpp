@@ -78,7 +78,11 @@ void TFo_GrafEinstell::LoadItem(int n) {
 void TFo_GrafEinstell::LoadOptions(const ItemConfig& item) {
     cbIntegral = item.Integral;
     editIntegralEnabled = coIntegralEnabled = item.Integral;
-    loadedIntegralBezug_ = item.IntegralBezug;
+    // A time base the list does not offer (1000 turns l/s into m³) shows as its first entry
+    // and is kept unless the operator picks an entry: saved as shown, every volume would
+    // count a thousand times.
+    const int bezug = item.IntegralBezug;
+    keptIntegralBezug_ = item.Integral && bezug != 1 && bezug != 60 && bezug != 3600 ? bezug : 0;
     if (item.Integral) {
         editIntegral = FormatFixed(item.IntegralLimit, 6, 3, locale_);
         coIntegralItemIndex = IntegralBezugIndex(item.IntegralBezug);
@@ -160,6 +164,7 @@ void TFo_GrafEinstell::cbIntegralClick() {
 }
 
 void TFo_GrafEinstell::coIntegralChange() {
+    keptIntegralBezug_ = 0;
     ControlChange();
     static constexpr const char* kUnits[] = {"Sek.", "Min.", "Std."};
     if (rgTypItemIndex == 1 && cbIntegral && coIntegralItemIndex >= 0 && coIntegralItemIndex <= 2) {

@@ -126,7 +126,8 @@ public:
     bool Modified() const { return modified_; }
 
 private:
-    int loadedIntegralBezug_ = 1;  // the shown item's, as loaded
+    int ChosenIntegralBezug() const;
+    int keptIntegralBezug_ = 0;  // the loaded item's time base the list lacks; 0: none
     int SelectedItem() const { return lbDDEItemIndex + 1; }
     bool HasSelection() const {
         return lbDDEItemIndex >= 0 && lbDDEItemIndex < config_.Settings().itemCount;

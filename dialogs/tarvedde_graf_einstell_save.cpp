@@ -38,13 +38,6 @@ int IntegralBezugOf(int index) {
     return index == 1 ? 60 : index == 2 ? 3600 : 1;
 }
 
-// A time base the list does not offer (1000 turns l/s into m³) shows as its first entry:
-// kept unless the operator picks another, or every volume would count a thousand times.
-int ChosenIntegralBezug(int index, int loaded) {
-    const int shown = loaded == 60 ? 1 : loaded == 3600 ? 2 : 0;
-    return index == shown ? loaded : IntegralBezugOf(index);
-}
-
 // A text that TARVEDDE.INI would not give back as itself, or that would split the composite
 // "Umrechnung" value or the EICH.INI section the name heads.
 bool BreaksIni(const std::string& text, bool composite) {
@@ -54,6 +47,10 @@ bool BreaksIni(const std::string& text, bool composite) {
 }
 
 }  // namespace
+
+int TFo_GrafEinstell::ChosenIntegralBezug() const {
+    return keptIntegralBezug_ > 0 ? keptIntegralBezug_ : IntegralBezugOf(coIntegralItemIndex);
+}
 
 bool TFo_GrafEinstell::RefuseBrokenTexts() {
     struct Field {
@@ -140,7 +137,7 @@ void TFo_GrafEinstell::SaveCalibration(ItemConfig& item) {
     const double threshold = Number(editIntegral, 0.01, 6, 3);
     if (cbIntegral) {
         item.IntegralLimit = threshold;
-        item.IntegralBezug = ChosenIntegralBezug(coIntegralItemIndex, loadedIntegralBezug_);
+        item.IntegralBezug = ChosenIntegralBezug();
     }
 }
 
@@ -298,9 +295,7 @@ bool TFo_GrafEinstell::WriteMainIni(ItemConfig& item, int n) {
          s::Write(ini, s::kTagesauswahl, n, item.Tagesauswahl).ok();
     if (ok && cbIntegral) {
         ok = s::Write(ini, s::kIntegralLimit, n, editIntegral).ok() &&
-             s::Write(ini, s::kIntegralBezug, n,
-                      ChosenIntegralBezug(coIntegralItemIndex, loadedIntegralBezug_))
-                 .ok();
+             s::Write(ini, s::kIntegralBezug, n, ChosenIntegralBezug()).ok();
     }
     const std::string conversion = cbUmrechnen ? "1|" + editName + "|" + editUmrEinheit + "|" +
                                                      editUmrFaktor + "|" + editUmrTeiler + "|" +

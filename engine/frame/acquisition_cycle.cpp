@@ -55,7 +55,7 @@ void TarveddeMain::RunCycleTick() {
         timerDDE_->SetEnabled(true);
         return;
     }
-    heldSince_ = -1.0;
+    heldSince_ = ElapsedMark{};
     tickTime_ = host_.clock.Now();
     if (!cycleComplete_) {
         timerDDE_->SetEnabled(true);
@@ -74,8 +74,8 @@ void TarveddeMain::RunCycleTick() {
 }
 
 void TarveddeMain::HoldAcquisition() {
-    if (heldSince_ < 0.0) {
-        heldSince_ = host_.clock.Now();
+    if (heldSince_.wallTime < 0.0) {
+        heldSince_ = ElapsedMark{host_.clock.ElapsedMs(), host_.clock.Now()};
     }
 }
 

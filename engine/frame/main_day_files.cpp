@@ -15,7 +15,7 @@ void TarveddeMain::OpenDayFiles() {
     const bool endedDay = runningDay_ != DecodeDate(cycle_.cycleTime);
     DayFileWriter::Opened opened = dayFiles_.Open(runningDay_, !endedDay);
     if (opened.otherConfiguration) {
-        DropEndedDay();
+        DropUnclosedDay();
         opened = dayFiles_.Open(runningDay_);
     }
     newDayFileCreated_ = opened.dataFileCreated;
@@ -26,26 +26,39 @@ void TarveddeMain::OpenDayFiles() {
         // between them. They start afresh, as the day's figures do.
         stateFlags_ |= kCounterFailedBit | kMovingFailedBit | kFifteenMinuteFailedBit;
         log_.WriteLog("Neustart : Neue Headerdatei erzeugt.");
+        if (config_.Settings().customNewDay) {
+            DropUnclosedDay();
+        }
     }
 }
 
-// A day that ended while the client was down, saved with other items than the ones it
-// runs with now: its state cannot be closed as that day's (the day change would write a
-// day of zeros over its diary values), and its files stay as they are. Today starts
+// A day whose statistics are still due (it ended while the client was down, or its
+// postponed day change is pending), saved with other items than the ones the client runs
+// with now: its state cannot close it (the day change would write a day of zeros over its
+// protocol and diary values), and an ended day's files stay as they are. Today starts
 // afresh, as after a day change no client saw.
-void TarveddeMain::DropEndedDay() {
+void TarveddeMain::DropUnclosedDay() {
     log_.WriteLog("Keine Tageswechselstatistik für " +
-                  FormatDateTime("dd.mm.yyyy",
-                                 EncodeDate(runningDay_.year, runningDay_.month, runningDay_.day),
-                                 locale_) +
+                  FormatDateTime("dd.mm.yyyy", statisticsHost_.StatisticsDay(), locale_) +
                   ": die Zwischendaten gehören zu anderen Items.");
-    DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
-    stateClean_ = false;
-    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
-    SaveDay(ini, FormatDateTime("dd.mm.yyyy", cycle_.cycleTime, locale_),
-            "DDE-INI Schreiben : Fehler 2");
-    runningDay_ = DecodeDate(cycle_.cycleTime);
-    store_.RestoreMirrorOffsets(config_, processor_.ValuesToRestore().mirrorSumOffsets, Marker());
+    if (config_.Settings().customNewDay) {
+        postponedDay_ = 0.0;
+        config_.SetCustomNewDay(false);
+        IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+        WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
+                        "DDE-INI Schreiben : Fehler 1");
+    }
+    const DateParts today = DecodeDate(cycle_.cycleTime);
+    if (runningDay_ != today) {
+        DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
+        stateClean_ = false;
+        IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+        SaveDay(ini, FormatDateTime("dd.mm.yyyy", cycle_.cycleTime, locale_),
+                "DDE-INI Schreiben : Fehler 2");
+        runningDay_ = today;
+        store_.RestoreMirrorOffsets(config_, processor_.ValuesToRestore().mirrorSumOffsets,
+                                    Marker());
+    }
     memo2_.Clear();
     LoadRunningDayProtocol();
     ShowRestartHeading();

@@ -109,10 +109,12 @@ void TarveddeMain::CloseMain() {
 }
 
 void TarveddeMain::WriteProgramEndStatistics() {
-    const SaveMoment moment = ProgramEndMoment();
-    if (moment.now == host_.clock.Now()) {
+    const std::optional<SaveMoment> heldEnd = HeldDayEnd(host_.clock.Now());
+    if (!heldEnd) {
         integrator_.KeepNewDayInRunningDay();
     }
+    const SaveMoment moment =
+        heldEnd.value_or(SaveMoment{host_.clock.Now(), host_.clock.ElapsedMs()});
     try {
         EndConversationAtProgramEnd();
     } catch (const std::exception&) {
@@ -205,18 +207,23 @@ void TarveddeMain::Timer_totTimer() {
     DeleteIfExists(host_.files, config_.PathOf(kDeadMarkerFile));
 }
 
-// Now, or the running day's end when acquisition was held before it (stopped, the server
-// away) and the clock passed it: the next start's day change closes that day with these
-// figures, and the hours after its end were never acquired. Acquiring until the close,
-// the time since the day's end stays with the day, as no later day keeps it.
-SaveMoment TarveddeMain::ProgramEndMoment() const {
-    const double now = host_.clock.Now();
-    const std::int64_t nowMs = host_.clock.ElapsedMs();
+// The running day's end, when acquisition was held before it (stopped, the server away)
+// and the clock passed it: the next start's day change closes that day with the figures up
+// to its end, and the hours after it were never acquired. Acquiring until the close, the
+// time since the day's end stays with the day, as no later day keeps it. The elapsed
+// clock is taken forward from the hold: back from now it would cross a daylight-saving
+// change of the night.
+std::optional<SaveMoment> TarveddeMain::HeldDayEnd(double now) const {
     const double dayEnd = RunningDayEnd();
-    if (now <= dayEnd || heldSince_ < 0.0 || heldSince_ > dayEnd) {
-        return {now, nowMs};
+    if (now <= dayEnd || heldSince_.wallTime < 0.0 || heldSince_.wallTime > dayEnd) {
+        return std::nullopt;
     }
-    return {dayEnd, ElapsedMsAt(dayEnd, now, nowMs)};
+    constexpr double kMsPerWallDay = 86'400'000.0;
+    const std::int64_t ms =
+        heldSince_.elapsedMs < 0
+            ? -1
+            : heldSince_.elapsedMs + std::llround((dayEnd - heldSince_.wallTime) * kMsPerWallDay);
+    return SaveMoment{dayEnd, ms};
 }
 
 void TarveddeMain::PrintIntermediateStatistics(int item, SaveMoment moment) {

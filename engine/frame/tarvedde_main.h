@@ -292,7 +292,7 @@ private:
     // TARVEDDE.COF and TARVEDDE_NACHT.TVW, each when it is missing, and both anew.
     void CreateMissingStateFiles();
     void RecreateCumulativeStateFiles();
-    void DropEndedDay();
+    void DropUnclosedDay();
     void WriteDiaryAndViewerFiles();
     // The bound diary values of the cycle, when the diary transfer is on.
     void WriteDiaryData();
@@ -316,7 +316,7 @@ private:
     void DestroyMain();
     void Timer_totTimer();
     void RequestClose();
-    SaveMoment ProgramEndMoment() const;
+    std::optional<SaveMoment> HeldDayEnd(double now) const;
     void PrintIntermediateStatistics(int item, SaveMoment moment);
     DayProtocolFiles ProtocolFiles();
     void SaveStatisticsReport();
@@ -454,8 +454,8 @@ private:
     // A cycle of this run saved the day's state: its figures are this run's, and an end
     // during a later outage saves them as its statistics print them.
     bool dayStateAcquired_ = false;
-    // Since when no cycle acquires (stopped, the server away); -1 while cycles run.
-    double heldSince_ = -1.0;
+    // Since when no cycle acquires (stopped, the server away); no wall time while cycles run.
+    ElapsedMark heldSince_;
 
     // Run control and the end.
     std::unique_ptr<Timer> timerTot_;

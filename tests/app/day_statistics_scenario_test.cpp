@@ -243,6 +243,17 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
                     ElementsAre("Tagesmenge=36000,00", "Tagesmenge=36000,00"))
             << hold;
     }
+    // Summer time begins in the night after the stop: the day still ends at its midnight.
+    testing::MemoryPlant spring(LongCycleIni("CustomIni=1", "CustomIni=0"));
+    RunLife(spring,
+            "timezone Europe/Berlin\nclock 2024-03-30 20:00:00\nstart\nset Q \"1\"\n"
+            "advance-to 2024-03-30 23:55:00\nanswer no\nclick btStoppen\n"
+            "advance-to 2024-03-31 08:00:00",
+            true);
+    RunLife(spring,
+            "timezone Europe/Berlin\nclock 2024-03-31 08:05:00\nstart\nset Q \"1\"\nadvance 30m");
+    EXPECT_THAT(ProtocolLines(spring, "20240330.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=14400,00", "Tagesmenge=14400,00"));
 }
 
 // A constant 12,5 l/s from 20:00 (a DDE server sends it once), read every minute, killed at
@@ -333,19 +344,34 @@ TEST(DayStatisticsScenario, AStartOnAnEmptiedIniLeavesTheDayAlone) {
 
 // Items changed while the client was down over midnight: the ended day's state is another
 // configuration's, so no day of zeros closes it; its files stay as they were, and the
-// new day starts afresh.
+// new day starts afresh. The same with the postponed day change pending at the kill, for
+// a start on that date (its files go on in a new version) or the next.
 TEST(DayStatisticsScenario, ItemsChangedOverMidnightLeaveTheEndedDayAsItWas) {
     testing::MemoryPlant plant(LongCycleIni("CustomIni=1", "CustomIni=0"));
     RunLife(plant, "clock 2024-03-05 20:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-05 23:00:00");
     const std::string dayRows = plant.Bytes("20240305.DAT");
-    std::string ini = plant.Text("TARVEDDE.INI");
-    ini.replace(ini.find("Item1=Q\r\n"), 9, "Item1=Q2\r\n");
-    plant.Write("TARVEDDE.INI", ini);
+    const auto changeItems = [](testing::MemoryPlant& changed) {
+        std::string ini = changed.Text("TARVEDDE.INI");
+        ini.replace(ini.find("Item1=Q\r\n"), 9, "Item1=Q2\r\n");
+        changed.Write("TARVEDDE.INI", ini);
+    };
+    changeItems(plant);
     RunLife(plant, "clock 2024-03-06 08:00:00\nstart\nset Q2 \"1\"\nadvance 2h");
     EXPECT_THAT(ProtocolLines(plant, "20240305.RTF", "Tagesmenge"), ElementsAre());
     EXPECT_EQ(plant.Bytes("20240305.DAT"), dayRows);
     EXPECT_FALSE(plant.files.Exists("/plant/20240305_1.DAT"));
     EXPECT_THAT(plant.Text("TARVEDDE.INI"), HasSubstr("AktuTag=06.03.2024"));
+
+    for (const char* restart : {"2024-03-06 07:00:00", "2024-03-07 01:00:00"}) {
+        testing::MemoryPlant pending(kLongCycleIni);
+        RunLife(pending,
+                "clock 2024-03-05 20:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 03:00:00");
+        changeItems(pending);
+        RunLife(pending, std::string("clock ") + restart + "\nstart\nset Q2 \"1\"\nadvance 6h");
+        EXPECT_THAT(ProtocolLines(pending, "20240305.RTF", "Tagesmenge"), ElementsAre()) << restart;
+        EXPECT_THAT(ProtocolLines(pending, "20240306.RTF", "Tagesmenge"), ElementsAre()) << restart;
+        EXPECT_THAT(pending.Text("TARVEDDE.INI"), HasSubstr("CustomNewDay=0")) << restart;
+    }
 }
 
 // An INI the disk refuses keeps AktuTag at the first day: the state saved on a later day is
