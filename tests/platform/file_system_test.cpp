@@ -55,15 +55,6 @@ void ExpectRangedReadsEndWithTheFile(FileSystem& fs, const std::string& path) {
     EXPECT_FALSE(fs.ReadRange(path + ".missing", 0, 1));
 }
 
-TEST(FileSystemTest, RangedReadsEndWithTheFile) {
-    MemoryFileSystem memory;
-    ExpectRangedReadsEndWithTheFile(memory, "d.DAT");
-    const auto dir = MakeTemporaryDirectory("tarvedde-fs-test-");
-    ASSERT_TRUE(dir.ok());
-    ExpectRangedReadsEndWithTheFile(*MakeRealFileSystem(), dir.value() + "/d.DAT");
-    std::filesystem::remove_all(dir.value());
-}
-
 // The target only ever shows a whole version, however the scratch file's length changes,
 // and another program's file in its place is simply replaced.
 void ExpectScratchVersionsSwapInWhole(FileSystem& fs, const std::string& target) {
@@ -80,13 +71,15 @@ void ExpectScratchVersionsSwapInWhole(FileSystem& fs, const std::string& target)
     EXPECT_EQ(ContentOf(fs, target), "sixth");
 }
 
-TEST(FileSystemTest, ScratchVersionsSwapInWhole) {
+TEST(FileSystemTest, RangedReadsAndScratchVersionsAlikeInMemoryAndOnDisk) {
     MemoryFileSystem memory;
+    ExpectRangedReadsEndWithTheFile(memory, "d.DAT");
     ExpectScratchVersionsSwapInWhole(memory, "M15BUF.TVW");
     const auto dir = MakeTemporaryDirectory("tarvedde-fs-test-");
     ASSERT_TRUE(dir.ok());
     auto real = MakeRealFileSystem();
     const std::string target = dir.value() + "/M15BUF.TVW";
+    ExpectRangedReadsEndWithTheFile(*real, dir.value() + "/d.DAT");
     ExpectScratchVersionsSwapInWhole(*real, target);
 #ifndef _WIN32
     // A group-shared file stays writable for the group.

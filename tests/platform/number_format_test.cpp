@@ -210,20 +210,17 @@ TEST(StrToFloatTest, AcceptsDelphiNumberTexts) {
     EXPECT_EQ(StrToFloat("1E+2").value(), 100.0);
     EXPECT_EQ(StrToFloat("1,7976931348623157E308").value(), std::numeric_limits<double>::max());
     EXPECT_EQ(StrToFloat("12.5", DotLocale()).value(), 12.5);
-}
-
-TEST(StrToFloatTest, TooSmallBecomesZeroButTooLargeFails) {
+    // Too small becomes zero; too large fails (below).
     EXPECT_EQ(StrToFloat("1e-400").value(), 0.0);
     EXPECT_TRUE(std::signbit(StrToFloat("-1e-400").value()));
     EXPECT_EQ(StrToFloat("0,0000e99999").value(), 0.0);
-    EXPECT_FALSE(StrToFloat("1e309").ok());
-    EXPECT_FALSE(StrToFloat("-1e309").ok());
-    EXPECT_FALSE(StrToFloat("0,001e99999999999999").ok());
 }
 
 TEST(StrToFloatTest, RejectsEverythingElseWithDelphisMessage) {
-    for (const char* text : {"12.5", "abc", "nan", "inf", "--5", "12,5,3", "", "   ", ",", "-",
-                             "1e", "1e+", "1 2", "12,5x", "e5", "+-1", "1,5 E3", "0x10"}) {
+    for (const char* text :
+         {"12.5", "abc", "nan",    "inf",  "--5",   "12,5,3", "",
+          "   ",  ",",   "-",      "1e",   "1e+",   "1 2",    "12,5x",
+          "e5",   "+-1", "1,5 E3", "0x10", "1e309", "-1e309", "0,001e99999999999999"}) {
         EXPECT_FALSE(StrToFloat(text).ok()) << text;
     }
     EXPECT_EQ(StrToFloat("abc").error().message, "'abc' ist kein gültiger Gleitkommawert");

@@ -31,38 +31,31 @@ protected:
     TimeZone berlin = TimeZone::Utc();
 };
 
-TEST_F(TimeZoneBerlin, SpringForwardAndFallBackAt0100Utc) {
-    struct Change {
-        std::int64_t utcMs;
-        int day;  // of 2024, from January 1 = 0
-        std::int64_t localHourBefore, localHourAfter;
+// 2024's changes, both at 01:00 UTC: 02:00 CET becomes 03:00 CEST on March 31, 03:00 CEST
+// becomes 02:00 CET on October 27.
+TEST_F(TimeZoneBerlin, ChangesAt0100UtcBothWays) {
+    constexpr std::int64_t h = kHourSeconds;
+    const std::int64_t march31 = kJan2024 + 90 * 24 * h;
+    const std::int64_t october27 = kJan2024 + 300 * 24 * h;
+    struct Pair {
+        std::int64_t utc, local;
     };
-    for (const Change& c : {Change{1'711'846'800'000, 90, 2, 3},  // 2024-03-31 01:00 UTC
-                            Change{1'729'990'800'000, 300, 3, 2}}) {
-        const std::int64_t localMidnight = kJan2024 + c.day * 24 * kHourSeconds;
-        EXPECT_EQ(berlin.ToLocalMs(c.utcMs - kSecond),
-                  localMidnight + c.localHourBefore * kHourSeconds - kSecond);
-        EXPECT_EQ(berlin.ToLocalMs(c.utcMs), localMidnight + c.localHourAfter * kHourSeconds);
-        EXPECT_EQ(berlin.OffsetMs(c.utcMs - 1), (c.localHourBefore - 1) * kHourSeconds);
-        EXPECT_EQ(berlin.OffsetMs(c.utcMs), (c.localHourAfter - 1) * kHourSeconds);
+    // Plain winter and summer times, and either side of both changes.
+    for (const Pair& p :
+         {Pair{march31 - 13 * h, march31 - 12 * h}, Pair{march31 + 10 * h, march31 + 12 * h},
+          Pair{march31 + h - 1, march31 + 2 * h - 1}, Pair{march31 + h, march31 + 3 * h},
+          Pair{october27 + h - 1, october27 + 3 * h - 1},
+          Pair{october27 + 2 * h, october27 + 3 * h}}) {
+        EXPECT_EQ(berlin.ToLocalMs(p.utc), p.local) << p.utc;
+        EXPECT_EQ(berlin.FromLocalMs(p.local), p.utc) << p.local;
     }
+    EXPECT_EQ(berlin.ToLocalMs(october27 + h), october27 + 2 * h);
+    // 02:30 on October 27 happens twice: the earlier, summer-time instant wins. On March 31
+    // it never happens and is read as 01:30 UTC = 03:30 CEST.
+    EXPECT_EQ(berlin.FromLocalMs(october27 + 2 * h + h / 2), october27 + h / 2);
+    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * h + h / 2), march31 + h + h / 2);
     // Before the first transition: local mean time, +0:53:28 on 1800-01-01.
     EXPECT_EQ(berlin.OffsetMs(-5'364'662'400'000), 3208 * kSecond);
-}
-
-TEST_F(TimeZoneBerlin, LocalTimesBackToUtc) {
-    const std::int64_t march31 = kJan2024 + 90 * 24 * kHourSeconds;
-    const std::int64_t october27 = kJan2024 + 300 * 24 * kHourSeconds;
-    // Plain winter and summer times.
-    EXPECT_EQ(berlin.FromLocalMs(march31 - 12 * kHourSeconds), march31 - 13 * kHourSeconds);
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 12 * kHourSeconds), march31 + 10 * kHourSeconds);
-    // Either side of the gap, and inside it (02:30 is read as 01:30 UTC = 03:30 CEST).
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHourSeconds - 1), march31 + kHourSeconds - 1);
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 3 * kHourSeconds), march31 + kHourSeconds);
-    EXPECT_EQ(berlin.FromLocalMs(march31 + 2 * kHourSeconds + kHourSeconds / 2), march31 + kHourSeconds + kHourSeconds / 2);
-    // 02:30 on October 27 happens twice: the earlier, summer-time instant wins.
-    EXPECT_EQ(berlin.FromLocalMs(october27 + 2 * kHourSeconds + kHourSeconds / 2), october27 + kHourSeconds / 2);
-    EXPECT_EQ(berlin.FromLocalMs(october27 + 3 * kHourSeconds), october27 + 2 * kHourSeconds);
 }
 
 TEST(TimeZoneFixed, OffsetsBothWays) {
@@ -124,18 +117,16 @@ std::string Tzif2(const ZoneData& v1, const ZoneData& v2, const std::string& foo
 
 const ZoneData kTwoChanges = {{1000, 2000}, {1, 0}, {0, 3600}};
 
-TEST(TimeZoneParse, Version2UsesThe64BitSectionAndTheFooter) {
+TEST(TimeZoneParse, Version2UsesThe64BitSectionAndItsFooter) {
     const ZoneData wrongV1 = {{}, {}, {7200}};
     const ZoneData v2 = {{-10'000'000'000, 4'000'000'000}, {1, 0}, {0, 3600}};
     auto zone = TimeZone::Parse(Tzif2(wrongV1, v2, "XXX-3"), "v2");
     ASSERT_TRUE(zone.ok()) << zone.error().message;
     EXPECT_EQ(zone.value().OffsetMs(-10'000'000'001'000), 0);
     EXPECT_EQ(zone.value().OffsetMs(0), kHourSeconds);
-    EXPECT_EQ(zone.value().OffsetMs(4'000'000'000'000), 0);          // at the last change: its type
+    EXPECT_EQ(zone.value().OffsetMs(4'000'000'000'000), 0);  // at the last change: its type
     EXPECT_EQ(zone.value().OffsetMs(4'000'000'001'000), 3 * kHourSeconds);  // after it: the footer
-}
-
-TEST(TimeZoneParse, EmptyFooterKeepsTheLastTypeAndAFooterAloneGovernsAZone) {
+    // An empty footer keeps the last type; a footer alone governs a zone.
     auto empty = TimeZone::Parse(Tzif2({{}, {}, {0}}, kTwoChanges, ""), "v2");
     ASSERT_TRUE(empty.ok()) << empty.error().message;
     EXPECT_EQ(empty.value().OffsetMs(9'000'000'000'000), 0);

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,16 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 const double kUtc0630 = EncodeDateTime(2024, 3, 5, 6, 30, 15, 0);
+
+// The text of what `call` throws, or "no exception".
+std::string Thrown(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no exception";
+}
 
 struct OpcClientTest : ::testing::Test, OpcClientFixture {
     // Group0 with four lines, the third unknown to the server.
@@ -177,27 +188,18 @@ TEST_F(OpcClientTest, StateFollowsTheServerAndLocksWhileConnected) {
     EXPECT_EQ(state.updateRate, 1000u);
     EXPECT_FALSE(state.active);
 
-    const auto message = [](auto&& call) {
-        try {
-            call();
-        } catch (const std::exception& e) {
-            return std::string(e.what());
-        }
-        return std::string("no exception");
-    };
-    EXPECT_EQ(message([&] { group.AddItem("C"); }), "Operation not allowed on active group");
-    EXPECT_EQ(message([&] { group.SetAccessPath("p"); }), "Operation not allowed on active group");
-    EXPECT_EQ(message([&] { client.Connect(); }), "Cannot add group to server twice");
+    EXPECT_EQ(Thrown([&] { group.AddItem("C"); }), "Operation not allowed on active group");
+    EXPECT_EQ(Thrown([&] { group.SetAccessPath("p"); }), "Operation not allowed on active group");
+    EXPECT_EQ(Thrown([&] { client.Connect(); }), "Cannot add group to server twice");
     EXPECT_TRUE(client.Active() && group.Connected());
-    EXPECT_EQ(message([&] { client.Groups()[1].Connect(nullptr); }), "Opc server is not assigned");
-    EXPECT_EQ(message([&] { client.Groups().Add("renamed"); }), "Duplicate group name not allowed");
-    EXPECT_EQ(message([&] { client.SetProgID("Other"); }),
-              "Operation not allowed on active server");
+    EXPECT_EQ(Thrown([&] { client.Groups()[1].Connect(nullptr); }), "Opc server is not assigned");
+    EXPECT_EQ(Thrown([&] { client.Groups().Add("renamed"); }), "Duplicate group name not allowed");
+    EXPECT_EQ(Thrown([&] { client.SetProgID("Other"); }), "Operation not allowed on active server");
     TOpcGroupCollection orphans(nullptr);
-    EXPECT_EQ(message([&] { orphans.Add("G").Connect(client.Server()); }),
+    EXPECT_EQ(Thrown([&] { orphans.Add("G").Connect(client.Server()); }),
               "Group cannot find client");
     client.Disconnect();
-    EXPECT_EQ(message([&] { client.ItemProperties("A"); }), "Operation requires active server");
+    EXPECT_EQ(Thrown([&] { client.ItemProperties("A"); }), "Operation requires active server");
 }
 
 struct ConnectFailure {
@@ -221,13 +223,7 @@ TEST_P(OpcConnectFailureTest, LeavesClientInactiveWithTheText) {
     if (*GetParam().fault != '\0') {
         server.FailNext(GetParam().fault, kEFail);
     }
-    std::string message = "no exception";
-    try {
-        client.Connect();
-    } catch (const std::exception& e) {
-        message = e.what();
-    }
-    EXPECT_EQ(message, GetParam().message);
+    EXPECT_EQ(Thrown([&] { client.Connect(); }), GetParam().message);
     EXPECT_FALSE(client.Active());
     EXPECT_FALSE(client.Groups()[0].Connected());
     EXPECT_EQ(server.ServerObjectCount(), 0);
