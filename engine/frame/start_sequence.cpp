@@ -5,6 +5,7 @@
 #include "engine/frame/tarvedde_main.h"
 #include "engine/statistics/day_protocol.h"
 #include "engine/statistics/time_frames.h"
+#include "outputs/day_file_names.h"
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/number_format.h"
@@ -33,6 +34,18 @@ MarkerText ReadMarker(const FileSystem& files, const std::string& path) {
         marker.day = lines.value()[1];
     }
     return marker;
+}
+
+// A day file of a day after `savedDay`: a client ran on that day, so a state of the saved
+// day (a backup put back) is not the last of it, and that client closed it already.
+bool LaterDayRecorded(const FileSystem& files, const Configuration& config, double savedDay,
+                      double today) {
+    for (double day = savedDay + 1.0; day <= today; day += 1.0) {
+        if (files.Exists(config.PathOf(DayDateText(DecodeDate(day)) + ".DAT"))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -138,8 +151,13 @@ void TarveddeMain::ReadSavedDay() {
         }
         savedDate = markerDate;
     }
-    if (savedDate && savedDate.value() < DateOf(cycle_.cycleTime) &&
-        EndedDayRestorable(marker.flags, marker.day)) {
+    const double todayDate = DateOf(cycle_.cycleTime);
+    if (savedDate && savedDate.value() < todayDate &&
+        LaterDayRecorded(host_.files, config_, savedDate.value(), todayDate)) {
+        log_.WriteLog("Die Zwischendaten vom " + config_.Settings().savedDay +
+                      " sind älter als die Tagesdateien: sie werden nicht übernommen.");
+    } else if (savedDate && savedDate.value() < todayDate &&
+               EndedDayRestorable(marker.flags, marker.day)) {
         runningDay_ = DecodeDate(savedDate.value());
         // Pending, the state holds the day before the saved one.
         const double statisticsDay =

@@ -374,6 +374,26 @@ TEST(DayStatisticsScenario, ItemsChangedOverMidnightLeaveTheEndedDayAsItWas) {
     }
 }
 
+// A backup of the program directory put back two days later: its state is of a day a
+// client has closed since; the start does not close it again.
+TEST(DayStatisticsScenario, ABackupPutBackDoesNotCloseItsDayAgain) {
+    testing::MemoryPlant plant(LongCycleIni("CustomIni=1", "CustomIni=0"));
+    RunLife(plant, "clock 2024-03-04 20:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-04 22:00:00");
+    const char* const saved[] = {"TARVEDDE.INI",       "$clean",      "TARVEDDE.COF",
+                                 "TARVEDDE_NACHT.TVW", "DIFFBUF.TVW", "SPIEGELDATEN.TVW"};
+    std::vector<std::string> backup;
+    for (const char* name : saved) {
+        backup.push_back(plant.Bytes(name));
+    }
+    RunLife(plant, "clock 2024-03-04 22:01:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 09:00:00");
+    for (std::size_t k = 0; k < backup.size(); ++k) {
+        plant.Write(saved[k], backup[k]);
+    }
+    RunLife(plant, "clock 2024-03-06 09:30:00\nstart\nset Q \"1\"\nadvance 1h");
+    EXPECT_THAT(ProtocolLines(plant, "20240304.RTF", "Tagesmenge"),
+                ElementsAre("Tagesmenge=14220,00"));  // 20:00 to midnight, less the restart
+}
+
 // An INI the disk refuses keeps AktuTag at the first day: the state saved on a later day is
 // still that day's, closed by the next start's first cycle.
 TEST(DayStatisticsScenario, AReadOnlyIniLosesNoDay) {
