@@ -29,14 +29,16 @@ void ExtraneousWaterFrameHost::SaveNightInflowText(const std::string& text) {
     (void)schema::Write(ini, schema::kZulaufEwInd, text);
 }
 
+// A minimum still at its reset mark (a window not yet full, minima just cleared) is none:
+// taken as one, the share came out at a billion per cent.
 double ExtraneousWaterFrameHost::MinimumInflow(int item) {
     if (!HasValues(item)) {
         return -1.0;
     }
-    if (config_.Item(item).M15_berechnen) {
-        return fifteenMinute_.States()[item].m15Minimum;
-    }
-    return processor_.Values().statistics[item].minimum;
+    const double minimum = config_.Item(item).M15_berechnen
+                               ? fifteenMinute_.States()[item].m15Minimum
+                               : processor_.Values().statistics[item].minimum;
+    return minimum < kMinimumReset ? minimum : -1.0;
 }
 
 void ExtraneousWaterFrameHost::StoreMinimumInflow(int item, double value) {

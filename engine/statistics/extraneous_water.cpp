@@ -95,8 +95,9 @@ void ExtraneousWater::EnterMinimumInflow(ExtraneousWaterHost& host, Operator& op
     if (!text) {
         return;
     }
+    // The preset -1 of an item without a minimum is no inflow, nor anything below it.
     const auto value = ParseInput(*text);
-    if (!value) {
+    if (!value || *value < 0.0) {
         return;
     }
     minimumInflow_ = *value;

@@ -149,6 +149,15 @@ TEST(ExtraneousWaterScenario, DayChangeAndMenuComputeTheShareAndARestartKeepsThe
                 Contains("05.03.2024 : Fremdwasser = 42,7 %, Min.Zulauf = 47,0 l/s, "
                          "EW+Ind = 2,5 l/s, Gesamtzulauf = 9000,0 m³"));
     EXPECT_EQ(runner.Engine()->Processor().Values().statistics[1].minimum, 47.0);
+
+    // Minima just cleared: no minimum to offer, and accepted as offered, no share (the line
+    // keeps the last one's, as the calculation always writes one).
+    testing::Steps(runner,
+                   "answer yes\nmenu MinimaMaxima1\n"
+                   "answer yes\nanswer yes\nanswer yes\nmenu Fremdwasser1");
+    EXPECT_THAT(plant.Lines("Fremdwasser_Manuell.txt").back(),
+                HasSubstr("Fremdwasser = 42,7 %, Min.Zulauf = -1,0 l/s"));
+    EXPECT_GT(runner.Engine()->Processor().Values().statistics[1].minimum, 999999.0);
 }
 
 // A flow of 1 l/s whose samples stop at 22:00 (a DDE server sends only changes), read
