@@ -49,9 +49,11 @@ void LoadLogSettings(const IniFile& ini, ProgramLog& log) {
 void SaveLogSettings(IniFile& ini, ProgramLog& log, int level, bool tabelLog) {
     LogSettings& s = log.Settings();
     s.logLevel = std::clamp(level, 0, kMaxLogLevel);
-    if (s.logLevel == 0) {
-        s.detailLog = false;
-        s.debugLog = false;
+    // Below 3 the level chosen sets both switches: one left on from the level before would
+    // win over it when the settings are read back. From 3 up the level wins anyway.
+    if (s.logLevel < 3) {
+        s.detailLog = s.logLevel == 1;
+        s.debugLog = s.logLevel == 2;
     }
     s.tabelLog = tabelLog;
     // A settings file that cannot be written only costs the setting at the next start.

@@ -73,8 +73,11 @@ TEST_F(LogSettingsTest, SavingWritesClampsAndReloads) {
     EXPECT_EQ(InForce(), "10");
     EXPECT_EQ(Shown().back(), "[DDE] LogLevel=10");
 
+    // From details straight to debugging and back: the switch of the level before goes.
     Load("LogLevel=1\r\n");
     SaveLogSettings(ini_, log_, 2, false);
+    EXPECT_EQ(InForce(), "2G");
+    SaveLogSettings(ini_, log_, 1, false);
     EXPECT_EQ(InForce(), "1D");
     fs_.SetFailurePolicy([](FileOp op, const std::string&) { return op == FileOp::Write; });
     SaveLogSettings(ini_, log_, 5, true);
