@@ -218,12 +218,7 @@ std::optional<SaveMoment> TarveddeMain::HeldDayEnd(double now) const {
     if (now <= dayEnd || heldSince_.wallTime < 0.0 || heldSince_.wallTime > dayEnd) {
         return std::nullopt;
     }
-    constexpr double kMsPerWallDay = 86'400'000.0;
-    const std::int64_t ms =
-        heldSince_.elapsedMs < 0
-            ? -1
-            : heldSince_.elapsedMs + std::llround((dayEnd - heldSince_.wallTime) * kMsPerWallDay);
-    return SaveMoment{dayEnd, ms};
+    return SaveMoment{dayEnd, ElapsedMsAt(dayEnd, heldSince_.wallTime, heldSince_.elapsedMs)};
 }
 
 void TarveddeMain::PrintIntermediateStatistics(int item, SaveMoment moment) {

@@ -236,8 +236,8 @@ struct ElapsedMark {
     double wallTime = -1.0;
 };
 
-// The elapsed clock's reading at the earlier moment `at`; -1 (durations by the wall clock)
-// when it lies before this run's elapsed clock began.
+// The elapsed clock's reading at the moment `at`, from its reading `nowMs` at `now`; -1
+// (durations by the wall clock) when it lies before this run's elapsed clock began.
 inline std::int64_t ElapsedMsAt(double at, double now, std::int64_t nowMs) {
     if (nowMs < 0) {
         return -1;
