@@ -84,6 +84,7 @@ ScenarioRunner::ScenarioRunner(ScenarioOptions options)
       files_(options_.files == nullptr ? realFiles_.get() : options_.files),
       endingShell_(std::make_unique<EndingShell>(shell_, loop_)),
       host_{*files_, clock_, loop_, person_, *endingShell_, locks_, nullptr} {
+    host_.localZone = &clock_.Zone();
     options_.programDir = WithTrailingSeparator(options_.programDir);
     person_.Scripted().SetLineSink([this](const std::string& line) { RecordTranscriptLine(line); });
 }
@@ -311,7 +312,6 @@ void ScenarioRunner::AnnounceConfiguredItems() {
         }
         opcServer_->Serve(schema::Read(ini, schema::kOpcServer), names.items);
         host_.opc = &opcServer_->Transport();
-        host_.opcZone = &clock_.Zone();
         return;
     }
     ddeService_ = names.service;

@@ -78,8 +78,8 @@ OpcAcquisition::OpcAcquisition(Host& host, Configuration& config, SampleIntegrat
         noTransport_ = std::make_unique<NoTransport>();
         transport = noTransport_.get();
     }
-    client_ = std::make_unique<TOpcSimpleClient>(*transport, host.clock,
-                                                 host.opcZone ? *host.opcZone : TimeZone::Utc());
+    client_ = std::make_unique<TOpcSimpleClient>(
+        *transport, host.clock, host.localZone ? *host.localZone : TimeZone::Utc());
     // Unsorted, so a data change's item index is the item list's row.
     client_->SortedItemLists = false;
     client_->Groups().Add(kGroupName).SetOnDataChange(this);

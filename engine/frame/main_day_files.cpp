@@ -41,13 +41,7 @@ void TarveddeMain::DropUnclosedDay() {
     log_.WriteLog("Keine Tageswechselstatistik für " +
                   FormatDateTime("dd.mm.yyyy", statisticsHost_.StatisticsDay(), locale_) +
                   ": die Zwischendaten gehören zu anderen Items.");
-    if (config_.Settings().customNewDay) {
-        postponedDay_ = 0.0;
-        config_.SetCustomNewDay(false);
-        IniFile ini(host_.files, config_.PathOf(kMainIniFile));
-        WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
-                        "DDE-INI Schreiben : Fehler 1");
-    }
+    DropPendingDayChange();
     const DateParts today = DecodeDate(cycle_.cycleTime);
     if (runningDay_ != today) {
         DeleteIfExists(host_.files, config_.PathOf(kCleanMarkerFile));
@@ -62,6 +56,18 @@ void TarveddeMain::DropUnclosedDay() {
     memo2_.Clear();
     LoadRunningDayProtocol();
     ShowRestartHeading();
+}
+
+// A postponed day change whose state is gone would close its day with zeros.
+void TarveddeMain::DropPendingDayChange() {
+    if (!config_.Settings().customNewDay) {
+        return;
+    }
+    postponedDay_ = 0.0;
+    config_.SetCustomNewDay(false);
+    IniFile ini(host_.files, config_.PathOf(kMainIniFile));
+    WriteIniFailure(schema::Write(ini, schema::kCustomNewDay, false),
+                    "DDE-INI Schreiben : Fehler 1");
 }
 
 void TarveddeMain::RecreateCumulativeStateFiles() {

@@ -18,6 +18,7 @@
 #include "platform/date_time.h"
 #include "platform/ini_file.h"
 #include "platform/text_file.h"
+#include "platform/time_zone.h"
 
 namespace tarvedde {
 namespace {
@@ -210,15 +211,22 @@ void TarveddeMain::Timer_totTimer() {
 // The running day's end, when acquisition was held before it (stopped, the server away)
 // and the clock passed it: the next start's day change closes that day with the figures up
 // to its end, and the hours after it were never acquired. Acquiring until the close, the
-// time since the day's end stays with the day, as no later day keeps it. The elapsed
-// clock is taken forward from the hold: back from now it would cross a daylight-saving
-// change of the night.
+// time since the day's end stays with the day, as no later day keeps it.
 std::optional<SaveMoment> TarveddeMain::HeldDayEnd(double now) const {
     const double dayEnd = RunningDayEnd();
     if (now <= dayEnd || heldSince_.wallTime < 0.0 || heldSince_.wallTime > dayEnd) {
         return std::nullopt;
     }
-    return SaveMoment{dayEnd, ElapsedMsAt(dayEnd, heldSince_.wallTime, heldSince_.elapsedMs)};
+    if (heldSince_.elapsedMs < 0) {
+        return SaveMoment{dayEnd, -1};
+    }
+    // In UTC where the zone is known: summer time may begin or end between the two.
+    const TimeZone* zone = host_.localZone;
+    const std::int64_t spanMs =
+        zone != nullptr
+            ? zone->FromLocalMs(ToUnixMs(dayEnd)) - zone->FromLocalMs(ToUnixMs(heldSince_.wallTime))
+            : ToUnixMs(dayEnd) - ToUnixMs(heldSince_.wallTime);
+    return SaveMoment{dayEnd, heldSince_.elapsedMs + spanMs};
 }
 
 void TarveddeMain::PrintIntermediateStatistics(int item, SaveMoment moment) {

@@ -171,6 +171,7 @@ void TarveddeMain::ReadSavedDay() {
     log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
     (void)schema::Write(ini, schema::kAktuTag, today);
     config_.SetSavedDay(today);
+    DropPendingDayChange();
 }
 
 // Only state whose day accumulators can be trusted, saved on the day AktuTag names (the

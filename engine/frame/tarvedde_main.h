@@ -293,6 +293,7 @@ private:
     void CreateMissingStateFiles();
     void RecreateCumulativeStateFiles();
     void DropUnclosedDay();
+    void DropPendingDayChange();
     void WriteDiaryAndViewerFiles();
     // The bound diary values of the cycle, when the diary transfer is on.
     void WriteDiaryData();

@@ -29,8 +29,9 @@ struct Host {
     DdeTransport* dde = nullptr;
     // The OPC transport of an OPC installation; without one no OPC server is reachable.
     OpcTransport* opc = nullptr;
-    // The zone that OPC servers' UTC time stamps are shown in; null: UTC.
-    const TimeZone* opcZone = nullptr;
+    // The zone of the clock's local time: OPC servers' UTC time stamps are shown in it, and
+    // a local span across a daylight-saving change is measured through it; null: UTC.
+    const TimeZone* localZone = nullptr;
 };
 
 }  // namespace tarvedde

@@ -252,17 +252,24 @@ TEST(DayStatisticsScenario, TheEndedDaysFlowEndsAtItsEnd) {
                     ElementsAre("Tagesmenge=36000,00", "Tagesmenge=36000,00"))
             << hold;
     }
-    // Summer time begins in the night after the stop: the day still ends at its midnight.
-    testing::MemoryPlant spring(LongCycleIni("CustomIni=1", "CustomIni=0"));
-    RunLife(spring,
-            "timezone Europe/Berlin\nclock 2024-03-30 20:00:00\nstart\nset Q \"1\"\n"
-            "advance-to 2024-03-30 23:55:00\nanswer no\nclick btStoppen\n"
-            "advance-to 2024-03-31 08:00:00",
-            true);
-    RunLife(spring,
-            "timezone Europe/Berlin\nclock 2024-03-31 08:05:00\nstart\nset Q \"1\"\nadvance 30m");
-    EXPECT_THAT(ProtocolLines(spring, "20240330.RTF", "Tagesmenge"),
-                ElementsAre("Tagesmenge=14400,00", "Tagesmenge=14400,00"));
+    // Summer time begins in the night after the stop: the day still ends at its midnight,
+    // or with the day change at 06:00 after 9 hours, not 10.
+    for (const auto& [customIni, volume] :
+         {std::pair{"CustomIni=0", "14400,00"}, std::pair{"CustomIni=1", "32400,00"}}) {
+        testing::MemoryPlant spring(LongCycleIni("CustomIni=1", customIni));
+        RunLife(spring,
+                "timezone Europe/Berlin\nclock 2024-03-30 20:00:00\nstart\nset Q \"1\"\n"
+                "advance-to 2024-03-30 23:55:00\nanswer no\nclick btStoppen\n"
+                "advance-to 2024-03-31 08:00:00",
+                true);
+        RunLife(spring,
+                "timezone Europe/Berlin\nclock 2024-03-31 08:05:00\nstart\nset Q "
+                "\"1\"\nadvance 30m");
+        EXPECT_THAT(
+            ProtocolLines(spring, "20240330.RTF", "Tagesmenge"),
+            ElementsAre(std::string("Tagesmenge=") + volume, std::string("Tagesmenge=") + volume))
+            << customIni;
+    }
 }
 
 // A constant 12,5 l/s from 20:00 (a DDE server sends it once), read every minute, killed at
@@ -384,23 +391,30 @@ TEST(DayStatisticsScenario, ItemsChangedOverMidnightLeaveTheEndedDayAsItWas) {
 }
 
 // A backup of the program directory put back two days later: its state is of a day a
-// client has closed since; the start does not close it again.
+// client has closed since; the start does not close it again, also when the backup was
+// taken while the postponed day change was pending.
 TEST(DayStatisticsScenario, ABackupPutBackDoesNotCloseItsDayAgain) {
-    testing::MemoryPlant plant(LongCycleIni("CustomIni=1", "CustomIni=0"));
-    RunLife(plant, "clock 2024-03-04 20:00:00\nstart\nset Q \"1\"\nadvance-to 2024-03-04 22:00:00");
-    const char* const saved[] = {"TARVEDDE.INI",       "$clean",      "TARVEDDE.COF",
-                                 "TARVEDDE_NACHT.TVW", "DIFFBUF.TVW", "SPIEGELDATEN.TVW"};
-    std::vector<std::string> backup;
-    for (const char* name : saved) {
-        backup.push_back(plant.Bytes(name));
+    for (const char* backupAt : {"2024-03-04 22:00:00", "2024-03-05 03:00:00"}) {
+        testing::MemoryPlant plant(kLongCycleIni);
+        RunLife(plant, std::string("clock 2024-03-04 20:00:00\nstart\nset Q \"1\"\nadvance-to ") +
+                           backupAt);
+        const char* const saved[] = {"TARVEDDE.INI",       "$clean",      "TARVEDDE.COF",
+                                     "TARVEDDE_NACHT.TVW", "DIFFBUF.TVW", "SPIEGELDATEN.TVW"};
+        std::vector<std::string> backup;
+        for (const char* name : saved) {
+            backup.push_back(plant.Bytes(name));
+        }
+        RunLife(plant,
+                "clock 2024-03-05 03:01:00\nstart\nset Q \"1\"\n"
+                "advance-to 2024-03-07 09:00:00");
+        for (std::size_t k = 0; k < backup.size(); ++k) {
+            plant.Write(saved[k], backup[k]);
+        }
+        RunLife(plant, "clock 2024-03-07 09:30:00\nstart\nset Q \"1\"\nadvance 1h");
+        for (const char* day : {"20240304.RTF", "20240306.RTF"}) {
+            EXPECT_EQ(ProtocolLines(plant, day, "Tagesmenge").size(), 1u) << backupAt << day;
+        }
     }
-    RunLife(plant, "clock 2024-03-04 22:01:00\nstart\nset Q \"1\"\nadvance-to 2024-03-06 09:00:00");
-    for (std::size_t k = 0; k < backup.size(); ++k) {
-        plant.Write(saved[k], backup[k]);
-    }
-    RunLife(plant, "clock 2024-03-06 09:30:00\nstart\nset Q \"1\"\nadvance 1h");
-    EXPECT_THAT(ProtocolLines(plant, "20240304.RTF", "Tagesmenge"),
-                ElementsAre("Tagesmenge=14220,00"));  // 20:00 to midnight, less the restart
 }
 
 // An INI the disk refuses keeps AktuTag at the first day: the state saved on a later day is
