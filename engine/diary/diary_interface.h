@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ struct DiaryTransferSources {
     double now = 0.0;        // names the replacement file
     // The cycle's elapsed clock: an integral is transferred up to the cycle, as shown.
     std::int64_t cycleElapsedMs = -1;
+    // False in the first cycle after a start: the grid holds none of the day's means,
+    // extremes and counts yet, and the file keeps those it has.
+    bool gridOfTheDay = true;
 };
 
 class DiaryInterface {
@@ -94,7 +98,11 @@ private:
     void MergeAqasys(const std::vector<DiaryBinding>& stored, bool nullStart);
     void ShowNewPositions(bool nullStart);
     struct Transfer;
-    Transfer CollectTransfer(const DiaryTransferSources& sources) const;
+    // `kept`: the values the file holds by index, for what the grid cannot give.
+    Transfer CollectTransfer(const DiaryTransferSources& sources,
+                             const std::map<int, std::string>& kept) const;
+    std::map<int, std::string> ValuesInFile(DayFiles& dayFiles) const;
+    static bool FromGrid(const DiaryBinding& binding, const DiaryTransferSources& sources);
     void Apply(Transfer& transfer);
     // A time frame that cannot be told adds its message to `logLines`.
     bool Active(const DiaryBinding& binding, const DiaryTransferSources& sources, int weekday,

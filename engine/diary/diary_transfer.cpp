@@ -9,6 +9,7 @@
 #include "platform/date_time.h"
 #include "platform/number_format.h"
 #include "platform/text_encoding.h"
+#include "platform/text_file.h"
 
 namespace tarvedde {
 namespace {
@@ -41,7 +42,9 @@ std::string DiaryInterface::CreateDataFile(DayFiles& dayFiles, double now) {
 
 void DiaryInterface::TransferDiaryData(DayFiles& dayFiles, const DiaryTransferSources& sources) {
     try {
-        Transfer transfer = CollectTransfer(sources);
+        const std::map<int, std::string> kept =
+            sources.gridOfTheDay ? std::map<int, std::string>{} : ValuesInFile(dayFiles);
+        Transfer transfer = CollectTransfer(sources, kept);
         const std::string bytes = Utf8ToCp1252(DiaryDataText(transfer.entries));
         if (dayFiles.AssignTextFile('I') &&
             files_.WriteScratch(dayFiles.DiaryDataPath(), bytes).ok()) {
@@ -61,8 +64,29 @@ void DiaryInterface::TransferDiaryData(DayFiles& dayFiles, const DiaryTransferSo
     }
 }
 
+std::map<int, std::string> DiaryInterface::ValuesInFile(DayFiles& dayFiles) const {
+    std::map<int, std::string> values;
+    if (!dayFiles.AssignTextFile('I')) {
+        return values;
+    }
+    const std::vector<std::string> lines = ReadLines(files_, dayFiles.DiaryDataPath()).value_or({});
+    for (std::size_t k = 0; k + 1 < lines.size(); k += 2) {
+        if (const auto index = StrToInt(lines[k])) {
+            values[index.value()] = Cp1252ToUtf8(lines[k + 1]);
+        }
+    }
+    return values;
+}
+
+bool DiaryInterface::FromGrid(const DiaryBinding& binding, const DiaryTransferSources& sources) {
+    const int type = binding.transferType + 1;
+    const int n = binding.itemNumber;
+    return (type >= 1 && type <= 3) ||
+           (type == 4 && n <= sources.itemCount && n <= maxItems && !sources.items[n].Integral);
+}
+
 DiaryInterface::Transfer DiaryInterface::CollectTransfer(
-    const DiaryTransferSources& sources) const {
+    const DiaryTransferSources& sources, const std::map<int, std::string>& kept) const {
     const int weekday = DayOfWeek(sources.cycleTime);
     const double timeOfDay = TimeOfDayOf(sources.cycleTime);
     Transfer transfer{values_, {}, {}};
@@ -77,7 +101,15 @@ DiaryInterface::Transfer DiaryInterface::CollectTransfer(
                 "Tagebuchwert NICHT geschrieben für: " + binding.name + "=" + value);
             continue;
         }
-        value = ValueText(binding, sources);
+        if (!sources.gridOfTheDay && FromGrid(binding, sources)) {
+            const auto earlier = kept.find(binding.diaryIndex);
+            if (earlier == kept.end()) {
+                continue;
+            }
+            value = earlier->second;
+        } else {
+            value = ValueText(binding, sources);
+        }
         transfer.logLines.emplace_back(kTransferLogLevel,
                                        "Tagebuchwert gesetzt: " + binding.name + "=" + value);
         transfer.entries.emplace_back(binding.diaryIndex, value);

@@ -93,14 +93,16 @@ void TarveddeMain::WriteDiaryData() {
     WriteDiaryData(runningDay_, cycle_.cycleTime, cycle_.cycleElapsedMs);
 }
 
-void TarveddeMain::WriteDiaryData(const DateParts& day, double at, std::int64_t atMs) {
+void TarveddeMain::WriteDiaryData(const DateParts& day, double at, std::int64_t atMs,
+                                  bool gridOfTheDay) {
     if (!config_.Settings().diaryOutput) {
         return;
     }
     diary_.TransferDiaryData(
         dayFiles_.FilesFor(day),
         {config_.Items(), config_.Settings().itemCount, grid_, processor_.Values().statistics,
-         integrator_.States(), movingAverages_.States(), locale_, at, host_.clock.Now(), atMs});
+         integrator_.States(), movingAverages_.States(), locale_, at, host_.clock.Now(), atMs,
+         gridOfTheDay});
 }
 
 void TarveddeMain::WriteDiaryAndViewerFiles() {

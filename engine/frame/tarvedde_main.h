@@ -298,7 +298,8 @@ private:
     // The bound diary values of the cycle, when the diary transfer is on.
     void WriteDiaryData();
     // Into `day`'s file, as at `at`: its time windows, and integrals up to it.
-    void WriteDiaryData(const DateParts& day, double at, std::int64_t atMs);
+    void WriteDiaryData(const DateParts& day, double at, std::int64_t atMs,
+                        bool gridOfTheDay = true);
     void WriteSampleAndDayRecords();
     // Menu "Alle Tagesdaten löschen": a new version of the day's files, fresh statistics.
     void Tagesdatenloeschen1Click();
@@ -381,18 +382,15 @@ private:
         // files after it, is already down.
         void WriteEndedDayDiary(double dayEnd) override {
             // The first cycle after a start closes a day that ended while the client was
-            // down: the grid holds none of its means and counter sums, and its file keeps
-            // the last transfer before the end.
-            if (!main_.dayStateAcquired_) {
-                return;
-            }
+            // down: the grid holds none of its means and counter sums, which its file keeps.
+            const bool gridOfTheDay = main_.dayStateAcquired_;
             const double lastMoment = dayEnd - 1.0 / static_cast<double>(kMsPerDay);
             const CycleTimes& cycle = main_.cycle_;
             const DateParts day = DecodeDate(StatisticsDay());
             if (cycle.cycleTime <= lastMoment) {
-                main_.WriteDiaryData(day, cycle.cycleTime, cycle.cycleElapsedMs);
+                main_.WriteDiaryData(day, cycle.cycleTime, cycle.cycleElapsedMs, gridOfTheDay);
             } else {
-                main_.WriteDiaryData(day, lastMoment, -1);
+                main_.WriteDiaryData(day, lastMoment, -1, gridOfTheDay);
             }
         }
 

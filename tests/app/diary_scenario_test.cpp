@@ -73,7 +73,8 @@ constexpr char kQuarterHourIni[] =
 // The ended day's file holds the day's sum up to its end, not to its last cycle: with
 // 15-minute cycles the last one comes at 23:45, and a server away from 22:00 to 01:00 sends
 // nothing after 22:00. Killed at 20:00 and started the next morning, the day keeps the sum
-// its state holds. The position is never active on Wednesdays: the transfer is the ended
+// its state holds; stopped at 20:31 and closed the next morning, the sum up to the day's
+// end. The position is never active on Wednesdays: the transfer is the ended
 // Tuesday's, whenever the day change runs. With the day change at 06:00 the day ends then,
 // and its file, not the new day's, gets the sum up to then. A start's first cycle has no
 // mean of the ended day in its grid: the file keeps the one it had.
@@ -81,16 +82,21 @@ TEST(DiaryScenario, TheEndedDaysFileHoldsTheWholeDay) {
     struct Life {
         bool postponed;
         const char* steps;
+        bool startedNextMorning;
         double expected;
     };
     const Life lives[] = {
-        {false, "advance-to 2024-03-06 00:20:00", 8640.0},
+        {false, "advance-to 2024-03-06 00:20:00", false, 8640.0},
         {false,
          "advance-to 2024-03-05 22:00:00\nserver down\nadvance-to 2024-03-06 01:00:00\n"
          "server up\nset Q \"100\"\nadvance 20m",
-         8640.0},
-        {false, "advance-to 2024-03-05 20:00:00", 7200.0},
-        {true, "advance-to 2024-03-06 06:20:00", 10800.0}};
+         false, 8640.0},
+        {false, "advance-to 2024-03-05 20:00:00", true, 7200.0},
+        {false,
+         "advance-to 2024-03-05 20:31:00\nanswer no\nclick btStoppen\n"
+         "advance-to 2024-03-06 07:00:00\nmenu Beenden1\nanswer no\nadvance 20s",
+         true, 8640.0},
+        {true, "advance-to 2024-03-06 06:20:00", false, 10800.0}};
     for (const Life& life : lives) {
         DiaryBinding sum = BoundPosition("Zulaufsumme", 7, 1, 3);
         sum.timeRestricted = true;
@@ -109,7 +115,7 @@ TEST(DiaryScenario, TheEndedDaysFileHoldsTheWholeDay) {
                 runner,
                 std::string("clock 2024-03-05 00:00:00\nstart\nset Q \"100\"\n") + life.steps);
         }
-        if (life.expected == 7200.0) {  // killed: started the next morning
+        if (life.startedNextMorning) {
             ScenarioRunner runner(plant.Options());
             testing::Steps(runner, "clock 2024-03-06 08:00:00\nstart\nset Q \"100\"\nadvance 20m");
         }
