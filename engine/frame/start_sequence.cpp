@@ -156,6 +156,8 @@ void TarveddeMain::ReadSavedDay() {
         LaterDayRecorded(host_.files, config_, savedDate.value(), todayDate)) {
         log_.WriteLog("Die Zwischendaten vom " + config_.Settings().savedDay +
                       " sind älter als die Tagesdateien: sie werden nicht übernommen.");
+        // A day change the backup had pending was closed by the client that ran since.
+        DropPendingDayChange();
     } else if (savedDate && savedDate.value() < todayDate &&
                EndedDayRestorable(marker.flags, marker.day)) {
         runningDay_ = DecodeDate(savedDate.value());
@@ -171,7 +173,6 @@ void TarveddeMain::ReadSavedDay() {
     log_.WriteLog("Kein Tageswechsel registriert. Daten werden initialisiert.");
     (void)schema::Write(ini, schema::kAktuTag, today);
     config_.SetSavedDay(today);
-    DropPendingDayChange();
 }
 
 // Only state whose day accumulators can be trusted, saved on the day AktuTag names (the

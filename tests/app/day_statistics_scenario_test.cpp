@@ -394,7 +394,9 @@ TEST(DayStatisticsScenario, ItemsChangedOverMidnightLeaveTheEndedDayAsItWas) {
 // client has closed since; the start does not close it again, also when the backup was
 // taken while the postponed day change was pending.
 TEST(DayStatisticsScenario, ABackupPutBackDoesNotCloseItsDayAgain) {
-    for (const char* backupAt : {"2024-03-04 22:00:00", "2024-03-05 03:00:00"}) {
+    // The ended day: 20:00 to the backup, then the start's hours up to 06:00.
+    for (const auto& [backupAt, volume] : {std::pair{"2024-03-04 22:00:00", "17820,00"},
+                                           std::pair{"2024-03-05 03:00:00", "35520,00"}}) {
         testing::MemoryPlant plant(kLongCycleIni);
         RunLife(plant, std::string("clock 2024-03-04 20:00:00\nstart\nset Q \"1\"\nadvance-to ") +
                            backupAt);
@@ -411,9 +413,10 @@ TEST(DayStatisticsScenario, ABackupPutBackDoesNotCloseItsDayAgain) {
             plant.Write(saved[k], backup[k]);
         }
         RunLife(plant, "clock 2024-03-07 09:30:00\nstart\nset Q \"1\"\nadvance 1h");
-        for (const char* day : {"20240304.RTF", "20240306.RTF"}) {
-            EXPECT_EQ(ProtocolLines(plant, day, "Tagesmenge").size(), 1u) << backupAt << day;
-        }
+        EXPECT_THAT(ProtocolLines(plant, "20240304.RTF", "Tagesmenge"),
+                    ElementsAre(std::string("Tagesmenge=") + volume))
+            << backupAt;
+        EXPECT_EQ(ProtocolLines(plant, "20240306.RTF", "Tagesmenge").size(), 1u) << backupAt;
     }
 }
 
