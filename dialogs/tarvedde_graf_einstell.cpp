@@ -10,10 +10,6 @@
 namespace tarvedde {
 namespace {
 
-int IntegralBezugIndex(int bezug) {
-    return bezug == 60 ? 1 : bezug == 3600 ? 2 : 0;
-}
-
 std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -81,11 +77,12 @@ void TFo_GrafEinstell::LoadOptions(const ItemConfig& item) {
     // A time base the list does not offer (1000 turns l/s into m³) shows as its first entry
     // and is kept unless the operator picks an entry: saved as shown, every volume would
     // count a thousand times.
-    const int bezug = item.IntegralBezug;
-    keptIntegralBezug_ = item.Integral && bezug != 1 && bezug != 60 && bezug != 3600 ? bezug : 0;
+    const auto entry = std::ranges::find(kIntegralBezugList, item.IntegralBezug);
+    const bool listed = entry != kIntegralBezugList.end();
+    keptIntegralBezug_ = item.Integral && !listed ? item.IntegralBezug : 0;
     if (item.Integral) {
         editIntegral = FormatFixed(item.IntegralLimit, 6, 3, locale_);
-        coIntegralItemIndex = IntegralBezugIndex(item.IntegralBezug);
+        coIntegralItemIndex = listed ? static_cast<int>(entry - kIntegralBezugList.begin()) : 0;
     } else {
         lbSumEinheit.clear();
     }

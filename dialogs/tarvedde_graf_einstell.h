@@ -126,6 +126,8 @@ public:
     bool Modified() const { return modified_; }
 
 private:
+    // The time bases the "Zeitbezug" list offers, by entry.
+    static constexpr std::array<int, 3> kIntegralBezugList{1, 60, 3600};
     int ChosenIntegralBezug() const;
     int keptIntegralBezug_ = 0;  // the loaded item's time base the list lacks; 0: none
     int SelectedItem() const { return lbDDEItemIndex + 1; }

@@ -34,10 +34,6 @@ std::string CutChars(const std::string& utf8, std::size_t maxChars) {
     return utf8;
 }
 
-int IntegralBezugOf(int index) {
-    return index == 1 ? 60 : index == 2 ? 3600 : 1;
-}
-
 // A text that TARVEDDE.INI would not give back as itself, or that would split the composite
 // "Umrechnung" value or the EICH.INI section the name heads.
 bool BreaksIni(const std::string& text, bool composite) {
@@ -49,7 +45,11 @@ bool BreaksIni(const std::string& text, bool composite) {
 }  // namespace
 
 int TFo_GrafEinstell::ChosenIntegralBezug() const {
-    return keptIntegralBezug_ > 0 ? keptIntegralBezug_ : IntegralBezugOf(coIntegralItemIndex);
+    if (keptIntegralBezug_ > 0) {
+        return keptIntegralBezug_;
+    }
+    const bool listed = coIntegralItemIndex >= 1 && coIntegralItemIndex <= 2;
+    return kIntegralBezugList[static_cast<std::size_t>(listed ? coIntegralItemIndex : 0)];
 }
 
 bool TFo_GrafEinstell::RefuseBrokenTexts() {
